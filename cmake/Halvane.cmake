@@ -1,0 +1,56 @@
+# Shared compile settings and the one-library-per-subsystem helper.
+
+set(HV_SRC_ROOT ${PROJECT_SOURCE_DIR}/src)
+
+# Warnings on, floating point kept exact: no contraction into fused multiply-adds and no
+# fast-math, so results match the single/double precision steps the runner specifies.
+function(hv_target_defaults target)
+    target_compile_options(${target} PRIVATE
+        $<$<COMPILE_LANGUAGE:CXX,C>:-Wall -Wextra -ffp-contract=off -fno-strict-aliasing>)
+    if(HV_SANITIZE)
+        target_compile_definitions(${target} PRIVATE HV_SANITIZE=1)
+    endif()
+endfunction()
+
+if(HV_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+    add_compile_definitions(HV_SANITIZE=1)
+endif()
+
+# hv_subsystem(NAME [DEPS lib...] [PACKAGES pkg-config-module...])
+# Every .cpp/.c in the calling folder belongs to the library; new modules need no list edit.
+function(hv_subsystem name)
+    cmake_parse_arguments(HV "" "" "DEPS;PACKAGES" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+    if(NOT sources)
+        set(sources ${HV_SRC_ROOT}/empty.cpp)
+    endif()
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${HV_SRC_ROOT})
+    target_link_libraries(${name} PUBLIC ${HV_DEPS})
+    foreach(pkg ${HV_PACKAGES})
+        string(MAKE_C_IDENTIFIER ${pkg} id)
+        if(NOT TARGET PkgConfig::${id})
+            find_package(PkgConfig REQUIRED)
+            pkg_check_modules(${id} REQUIRED IMPORTED_TARGET GLOBAL ${pkg})
+        endif()
+        target_link_libraries(${name} PUBLIC PkgConfig::${id})
+    endforeach()
+    hv_target_defaults(${name})
+endfunction()
+
+# hv_test_suite(NAME DEPS lib...): one GoogleTest executable from every .cpp of the folder.
+function(hv_test_suite name)
+    cmake_parse_arguments(HV "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    if(NOT sources)
+        return()
+    endif()
+    add_executable(${name} ${sources})
+    target_link_libraries(${name} PRIVATE ${HV_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    hv_target_defaults(${name})
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+        PROPERTIES ENVIRONMENT "HV_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp;ALSOFT_DRIVERS=null")
+endfunction()

@@ -1,0 +1,48 @@
+// Consoles: every log and error line of the runner goes through one of these.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+
+struct tagIConsole {
+    virtual ~tagIConsole() = default;
+    virtual bool Ready(int, int) { return true; }
+    virtual void Output(const char* format, ...) __attribute__((format(printf, 2, 3))) = 0;
+};
+
+// Prints to standard output (not with "-headless"), a connected debugger and the file of
+// "-debugoutput" (debug console) or "-output" (error console). A line holds at most 4095 bytes.
+class TConsole final : public tagIConsole {
+public:
+    explicit TConsole(bool debugFile) : m_debugFile(debugFile) {}
+    void Output(const char* format, ...) override __attribute__((format(printf, 2, 3)));
+    void OutputV(const char* format, va_list args);
+
+private:
+    int32_t m_word = 0;
+    bool m_debugFile;
+};
+
+// Collects text in memory; the run-time error report composes its message in one.
+class TErrStreamConsole final : public tagIConsole {
+public:
+    TErrStreamConsole();
+    ~TErrStreamConsole() override;
+    TErrStreamConsole(const TErrStreamConsole&) = delete;
+    TErrStreamConsole& operator=(const TErrStreamConsole&) = delete;
+    void Output(const char* format, ...) override __attribute__((format(printf, 2, 3)));
+    const char* Text() const { return m_text; }
+
+private:
+    int32_t m_capacity;
+    char* m_text;
+};
+
+extern TConsole DebugConsole;
+extern TConsole ErrorConsole;
+
+// Lets the remote debugger receive console text while it is connected (null: none).
+using ConsoleDebuggerSink = void (*)(const char* text);
+void Console_SetDebuggerSink(ConsoleDebuggerSink sink);
+// Called at exit so no buffered line is lost.
+void Console_Flush();
