@@ -1,0 +1,3 @@
+#include "core/RunSwitches.h"
+
+RunSwitches g_Switches;
