@@ -11,7 +11,8 @@ struct tagIConsole {
 };
 
 // Prints to standard output (not with "-headless"), a connected debugger and the file of
-// "-debugoutput" (debug console) or "-output" (error console). A line holds at most 4095 bytes.
+// "-debugoutput" (debug console) or "-output" (error console). The debugger and the file get at
+// most 4095 bytes of a line. Safe to call from any thread: lines never interleave.
 class TConsole final : public tagIConsole {
 public:
     explicit TConsole(bool debugFile) : m_debugFile(debugFile) {}
@@ -19,11 +20,11 @@ public:
     void OutputV(const char* format, va_list args);
 
 private:
-    int32_t m_word = 0;
     bool m_debugFile;
 };
 
-// Collects text in memory; the run-time error report composes its message in one.
+// Collects text in memory; the run-time error report composes its message in one. Each Output
+// adds at most 16383 bytes; the collected text grows without limit.
 class TErrStreamConsole final : public tagIConsole {
 public:
     TErrStreamConsole();
