@@ -17,7 +17,7 @@ struct RunSwitches {
     bool softwareVertexProcessing = false;
     bool intelWorkarounds = false;
     bool audioDebug = false;
-    bool networkDebug = false;
+    std::atomic<bool> networkDebug{false};  // read by the request and socket threads
     bool vanillaGfx = false;
     std::atomic<bool> headless{false};
     bool compressTextures = false;

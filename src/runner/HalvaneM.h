@@ -1,5 +1,66 @@
-// Process entry: the restart loop around start-up, the frame loop and shutdown.
+// Process entry: the restart loop around start-up, the frame loop and shutdown; the message
+// pump every waiting loop calls; the program, game and save-area paths; headless crash exits.
 #pragma once
 
-// Keeps argv as the UTF-8 command line and runs the restart loop; returns the exit status.
+#include <atomic>
+#include <cstdint>
+
+// Keeps argv as the UTF-8 command line, tidies the working folder and runs the restart loop;
+// returns the exit status.
 int Runner_Main(int argc, char** argv);
+
+// The restart loop. Returns 0 after the last turn unless start-up could not run the game.
+int Runner_WinMain();
+
+// Process state of the restart loop. Read from worker threads too, hence atomic.
+extern std::atomic<uint8_t> g_RunnerRunning;   // 1 while the frame loop runs
+extern std::atomic<uint8_t> g_RunnerRestart;   // set when another turn must follow
+extern std::atomic<uint8_t> g_RunnerFirstRun;  // cleared at the end of every turn
+extern std::atomic<int> g_RunnerExitStatus;    // what Runner_WinMain returns
+
+// Pumps the event queue until it is empty; a quit clears the running flag and ends the pump.
+void ProcessMessages();
+// Asks the frame loop to end: the next pump clears the running flag.
+void Runner_PostQuit();
+
+// The command line as one UTF-8 text: each argument, the program first, separated by blanks;
+// arguments holding blanks or control characters, or empty ones, in double quotes. Double
+// quotes inside an argument cannot be written in this form and are left out.
+char* Runner_CommandLineFromArgs(int argc, char** argv);
+const char* Runner_CommandLine();
+// Replaces the command line the next turn parses (copied; null clears it).
+void Runner_SetCommandLine(const char* text);
+
+// The game data file of this turn (null when none is known yet).
+const char* Runner_DataFilePath();
+void Runner_SetDataFilePath(const char* path);  // copied; null clears it
+
+// The program's full path (cached for the process).
+const char* GetExePath();
+// The data file's folder with a trailing "/" (cached for the turn); empty when the path
+// names no folder.
+const char* GetBundleFolder();
+void Runner_ClearBundleFolder();
+
+// The save-area prefix: the per-user folder, the game's name made safe for a folder name,
+// and a trailing "/". Empty (and not cached) while no game name is known.
+const char* GetSavePrePend();
+void Runner_SetSavePrePend(const char* prefix);  // the cache; null or "" recomputes it
+void Runner_SetGameName(const char* name);
+const char* Runner_GameName();
+// The header asks for the roaming (configuration) folder in place of the data folder.
+void Runner_SetSaveFolderRoaming(bool roaming);
+
+// The variable's value as a new text (memory manager), or null when it is not set.
+char* Env_GetVariable(const char* name);
+
+// Moves every plain file of the working folder whose name holds "@" to the path read with
+// "@" as a folder separator.
+void Runner_MoveAtNamedFiles();
+// True when the file was moved. A name whose parts include an empty part, "." or ".." is
+// left alone, and an existing file at the destination is never replaced.
+bool Runner_MoveAtNamedFile(const char* name);
+
+// Crash exits of headless runs: one line on standard output, exit code 1.
+void Headless_ExceptionFilter(int signal);
+[[noreturn]] void Headless_CheckFailure(int errorType, const char* file, int line, const char* module);

@@ -1,0 +1,53 @@
+#include "platform/EventPump.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace {
+std::atomic<PlatformEventDispatcher> g_dispatcher{nullptr};
+std::once_flag g_initOnce;
+bool g_sdlEvents = false;
+// Used only when SDL's event queue could not be started: quits still reach the pump.
+std::atomic<int> g_fallbackQuits{0};
+
+bool EnsureEventQueue() {
+    std::call_once(g_initOnce, [] { g_sdlEvents = SDL_InitSubSystem(SDL_INIT_EVENTS) == 0; });
+    return g_sdlEvents;
+}
+
+bool TakeFallbackQuit() {
+    int pending = g_fallbackQuits.load();
+    while (pending > 0) {
+        if (g_fallbackQuits.compare_exchange_weak(pending, pending - 1)) return true;
+    }
+    return false;
+}
+}  // namespace
+
+void PlatformEvents_SetDispatcher(PlatformEventDispatcher dispatcher) {
+    g_dispatcher = dispatcher;
+}
+
+bool PlatformEvents_Pump() {
+    if (TakeFallbackQuit()) return true;
+    if (!EnsureEventQueue()) return false;
+    SDL_Event event;
+    while (SDL_PollEvent(&event) == 1) {
+        if (event.type == SDL_QUIT) return true;
+        if (PlatformEventDispatcher dispatch = g_dispatcher.load()) dispatch(&event);
+    }
+    return false;
+}
+
+void PlatformEvents_PostQuit() {
+    if (!EnsureEventQueue()) {
+        ++g_fallbackQuits;
+        return;
+    }
+    SDL_Event event{};
+    event.type = SDL_QUIT;
+    event.quit.timestamp = SDL_GetTicks();
+    if (SDL_PushEvent(&event) != 1) ++g_fallbackQuits;
+}
