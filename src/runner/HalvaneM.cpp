@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "core/Console.h"
+#include "core/ErrorDialog.h"
 #include "core/MemoryManager.h"
 #include "core/Process.h"
 #include "core/RunSwitches.h"
+#include "platform/DialogLayer.h"
 #include "platform/EventPump.h"
 #include "platform/HostOS.h"
 #include "runner/CommandLine.h"
@@ -96,7 +98,14 @@ void RunOneTurn() {
 }
 }  // namespace
 
+namespace {
+void ShowOutOfMemoryBox(const char* text, const char* title) { PlatformDialog_ShowMessage(title, text); }
+}  // namespace
+
 int Runner_Main(int argc, char** argv) {
+    MemoryManager_MarkThread(true);
+    OutOfMemory_SetBoxHook(ShowOutOfMemoryBox);
+    ErrorDialog_SetMessagePump(ProcessMessages);
     g_commandLine = Runner_CommandLineFromArgs(argc, argv);
     Runner_MoveAtNamedFiles();
     return Runner_WinMain();
