@@ -9,6 +9,8 @@
 #include "core/Console.h"
 #include "core/MemoryManager.h"
 #include "io/LoadSave.h"
+#include "runner/CommandLine.h"
+#include "runner/HalvaneM.h"
 
 namespace {
 
@@ -17,7 +19,6 @@ constexpr auto kProgramPollInterval = std::chrono::milliseconds(50);
 void (*g_messagePump)() = nullptr;
 std::string g_tempDirectory;
 std::vector<std::string> g_tempFiles;
-std::vector<std::string> g_parameters;
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
@@ -275,22 +276,21 @@ int Execute_Shell(const char* file, const char* parameters) {
     return -1;
 }
 
-void Parameters_Set(int count, const char* const* arguments) {
-    g_parameters.clear();
-    for (int i = 0; i < count && arguments; ++i) g_parameters.emplace_back(arguments[i] ? arguments[i] : "");
-}
-
 int Parameters_Count() {
-    return static_cast<int>(g_parameters.size());
+    return CommandLine_TokenCount();
 }
 
 const char* Parameters_String(int index) {
     if (index < 0 || index >= Parameters_Count()) return "";
-    return g_parameters[static_cast<size_t>(index)].c_str();
+    const char* token = CommandLine_Token(index);
+    return token != nullptr ? token : "";
 }
 
 std::string Environment_GetVariable(const char* name) {
     if (name == nullptr || *name == '\0') return std::string();
-    const char* value = std::getenv(name);
-    return value ? value : std::string();
+    char* value = Env_GetVariable(name);
+    if (value == nullptr) return std::string();
+    std::string text = value;
+    MEM_FREE(value);
+    return text;
 }

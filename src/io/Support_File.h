@@ -76,8 +76,7 @@ std::string Filename_ChangeExt(const char* path, const char* extension);
 int Execute_Program(const char* program, const char* arguments, bool wait);
 int Execute_Shell(const char* file, const char* parameters);
 
-// The command-line arguments read by parameter_count and parameter_string.
-void Parameters_Set(int count, const char* const* arguments);
+// The command-line tokens read by parameter_count and parameter_string.
 int Parameters_Count();
 // Argument n (0 to count - 1); any other index gives the empty text.
 const char* Parameters_String(int index);

@@ -10,6 +10,7 @@
 #include "core/MemoryManager.h"
 #include "core/Process.h"
 #include "core/RunSwitches.h"
+#include "io/LoadSave.h"
 #include "platform/DialogLayer.h"
 #include "platform/EventPump.h"
 #include "platform/HostOS.h"
@@ -51,15 +52,6 @@ bool NeedsQuotes(const char* arg) {
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(arg); *p; ++p)
         if (*p <= 32) return true;
     return false;
-}
-
-// The per-user folder name of a game: no separators, and never "." or "..".
-std::string SafeFolderName(const char* name) {
-    std::string safe(name);
-    for (char& c : safe)
-        if (c == '/' || c == '\\') c = '_';
-    if (safe == "." || safe == "..") safe.assign(safe.size(), '_');
-    return safe;
 }
 
 bool IsUnsafePathPart(const std::string& part) {
@@ -180,11 +172,11 @@ void Runner_ClearBundleFolder() {
 const char* GetSavePrePend() {
     if (g_savePrePend != nullptr && g_savePrePend[0] != '\0') return g_savePrePend;
     if (g_gameName == nullptr || g_gameName[0] == '\0') return "";
-    const std::string folder = HostOS_UserFolder(g_saveRoaming);
-    if (folder.empty()) return "";
-    const std::string prefix = folder + "/" + SafeFolderName(g_gameName) + "/";
+    const std::string prefix = LoadSave_MakeSaveArea(g_gameName, g_saveRoaming);
+    if (prefix.empty()) return "";
     DebugConsole.Output("SavePrePend = %s\n", prefix.c_str());
     ReplaceText(g_savePrePend, prefix.c_str());
+    LoadSave_SetSaveArea(g_savePrePend);
     return g_savePrePend;
 }
 

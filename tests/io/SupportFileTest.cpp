@@ -7,6 +7,7 @@
 #include "core/MemoryManager.h"
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
+#include "runner/CommandLine.h"
 
 namespace fs = std::filesystem;
 using iotest::ReadFile;
@@ -215,8 +216,7 @@ TEST_F(FileSystemTest, TempCleanUpRemovesOnlyOurFiles) {
 }
 
 TEST_F(FileSystemTest, ParametersAndEnvironment) {
-    const char* args[] = {"runner", "-game", "x.win"};
-    Parameters_Set(3, args);
+    CommandLine_Parse("runner -game x.win");
     EXPECT_EQ(Parameters_Count(), 3);
     EXPECT_STREQ(Parameters_String(1), "-game");
     EXPECT_STREQ(Parameters_String(-1), "");
