@@ -14,7 +14,9 @@ constexpr uint32_t kAlphaMask = 0xFF000000u;
 constexpr uint32_t kColourMask = 0x00FFFFFFu;
 constexpr uint32_t kSmoothStep = 32;
 
-bool IsVisible(uint32_t pixel) { return pixel >= 0x1000000u; }
+bool IsVisible(uint32_t pixel) {
+    return pixel >= 0x1000000u;
+}
 
 }  // namespace
 
@@ -49,12 +51,14 @@ bool CBitmap32::Allocate(int32_t w, int32_t h, bool clear) {
     return true;
 }
 
-CBitmap32::CBitmap32(const CBitmap32& other) { Assign(other); }
+CBitmap32::CBitmap32(const CBitmap32& other) {
+    Assign(other);
+}
 
 CBitmap32::CBitmap32(const CBitmap32& source, int32_t x, int32_t y, int32_t w, int32_t h) {
     if (!source.m_valid || x < 0 || y < 0 || w < 0 || h < 0) return;
     if ((int64_t)x + w > source.m_width || (int64_t)y + h > source.m_height) return;
-    if (!Allocate(w, h, false)) return;
+    if (!Allocate(w, h, false) || m_size == 0) return;
     for (int32_t row = 0; row < h; ++row) {
         std::memcpy(m_pixels + (int64_t)row * w, source.m_pixels + (int64_t)(y + row) * source.m_width + x,
                     (size_t)w * 4);
@@ -81,7 +85,9 @@ CBitmap32::CBitmap32(int32_t w, int32_t h, uint32_t colour1, uint32_t colour2, i
     FillGradient(colour1, colour2, kind);
 }
 
-CBitmap32::~CBitmap32() { MEM_FREE(m_pixels); }
+CBitmap32::~CBitmap32() {
+    MEM_FREE(m_pixels);
+}
 
 CBitmap32& CBitmap32::operator=(const CBitmap32& other) {
     if (this != &other) Assign(other);
@@ -265,12 +271,24 @@ void CBitmap32::FillGradient(uint32_t colour1, uint32_t colour2, int32_t kind) {
         for (int32_t x = 0; x < w; ++x) {
             double t = 0;
             switch (kind) {
-                case kGradientHorizontal: t = (double)x / w; break;
-                case kGradientVertical: t = (double)y / h; break;
-                case kGradientRectangle: t = std::min(std::min(y, h - 1 - y), std::min(x, w - 1 - x)) / half; break;
-                case kGradientDoubleHorizontal: t = std::min(x, w - 1 - x) / (w * 0.5); break;
-                case kGradientDoubleVertical: t = std::min(y, h - 1 - y) / (h * 0.5); break;
-                default: row[x] = kAlphaMask; continue;
+                case kGradientHorizontal:
+                    t = (double)x / w;
+                    break;
+                case kGradientVertical:
+                    t = (double)y / h;
+                    break;
+                case kGradientRectangle:
+                    t = std::min(std::min(y, h - 1 - y), std::min(x, w - 1 - x)) / half;
+                    break;
+                case kGradientDoubleHorizontal:
+                    t = std::min(x, w - 1 - x) / (w * 0.5);
+                    break;
+                case kGradientDoubleVertical:
+                    t = std::min(y, h - 1 - y) / (h * 0.5);
+                    break;
+                default:
+                    row[x] = kAlphaMask;
+                    continue;
             }
             row[x] = Colour_ToARGBByte(Bitmap32_LerpColour(colour1, colour2, t), 255);
         }

@@ -12,7 +12,9 @@ uint32_t Colour_ToARGBByte(uint32_t colour, uint32_t alpha) {
     return (alpha & 0xFF) << 24 | (colour & 0xFF) << 16 | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
 }
 
-uint32_t Colour_SetAlphaByte(uint32_t word, uint32_t alpha) { return (alpha & 0xFF) << 24 | (word & 0xFFFFFF); }
+uint32_t Colour_SetAlphaByte(uint32_t word, uint32_t alpha) {
+    return (alpha & 0xFF) << 24 | (word & 0xFFFFFF);
+}
 
 uint32_t Colour_Lerp(uint32_t colour1, uint32_t colour2, float t) {
     uint32_t result = 0;

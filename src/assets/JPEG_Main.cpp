@@ -1,9 +1,10 @@
 // JPEG decoding through libjpeg. Library errors come back here through longjmp, so a bad or
 // truncated file gives no image instead of ending the process.
+// clang-format off
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
-
 #include <jpeglib.h>
 #include <jerror.h>
+// clang-format on
 
 #include <csetjmp>
 #include <cstring>
@@ -66,7 +67,9 @@ void SkipInput(j_decompress_ptr info, long count) {
     source->bytes_in_buffer -= skip;
 }
 
-uint8_t Multiply255(uint32_t a, uint32_t b) { return (uint8_t)((a * b + 127) / 255); }
+uint8_t Multiply255(uint32_t a, uint32_t b) {
+    return (uint8_t)((a * b + 127) / 255);
+}
 
 // Four-component files are CMYK (YCCK arrives converted); Adobe's files store the inks inverted.
 uint32_t CmykToPixel(const uint8_t* p, bool inverted) {
@@ -74,7 +77,8 @@ uint32_t CmykToPixel(const uint8_t* p, bool inverted) {
     if (!inverted) {
         c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
     }
-    return 0xFF000000u | (uint32_t)Multiply255(c, k) << 16 | (uint32_t)Multiply255(m, k) << 8 | Multiply255(y, k);
+    return 0xFF000000u | (uint32_t)Multiply255(c, k) << 16 | (uint32_t)Multiply255(m, k) << 8 |
+           Multiply255(y, k);
 }
 
 void ConvertRow(const jpeg_decompress_struct& info, const uint8_t* in, uint32_t* out) {
@@ -91,7 +95,8 @@ void ConvertRow(const jpeg_decompress_struct& info, const uint8_t* in, uint32_t*
         case 4:
             for (uint32_t x = 0; x < width; ++x, in += 4) out[x] = CmykToPixel(in, info.saw_Adobe_marker);
             break;
-        default: break;  // no other layout is turned into colours
+        default:
+            break;  // no other layout is turned into colours
     }
 }
 

@@ -69,8 +69,10 @@ void SetTransforms(png_structp png, png_infop info) {
     const bool transparencyChunk = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     if (transparencyChunk) png_set_tRNS_to_alpha(png);
     if (bitDepth == 16) png_set_scale_16(png);
-    if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
-    if (!(colourType & PNG_COLOR_MASK_ALPHA) && !transparencyChunk) png_set_add_alpha(png, 0xFFFF, PNG_FILLER_AFTER);
+    if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(png);
+    if (!(colourType & PNG_COLOR_MASK_ALPHA) && !transparencyChunk)
+        png_set_add_alpha(png, 0xFFFF, PNG_FILLER_AFTER);
     png_set_bgr(png);
     png_set_interlace_handling(png);
 }
@@ -117,7 +119,9 @@ bool ReadPNG(PngContext* context, bool headerOnly) {
     return true;
 }
 
-bool PNG_ReadHeader(PngContext* context) { return ReadPNG(context, true); }
+bool PNG_ReadHeader(PngContext* context) {
+    return ReadPNG(context, true);
+}
 
 void SetSize(int32_t* width, int32_t* height, int32_t w, int32_t h) {
     if (width) *width = w;
@@ -176,17 +180,18 @@ bool EncodePng(PngOutput* out, const uint8_t* pixels, int32_t width, int32_t hei
     }
     png_bytep* rows = (png_bytep*)MEM_ALLOC_RAW(sizeof(png_bytep) * (height > 0 ? height : 1));
     for (int32_t y = 0; y < height; ++y) rows[y] = (png_bytep)pixels + (size_t)y * width * 4;
-    bool ok = RunPhase(png, "[write_png_file] Error during init_io\n",
-                       [&] { png_set_write_fn(png, out, WriteToOutput, FlushOutput); }) &&
-              RunPhase(png, "[write_png_file] Error during writing header\n",
-                       [&] {
-                           png_set_IHDR(png, info, (png_uint_32)width, (png_uint_32)height, 8,
-                                        PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                                        PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-                           png_write_info(png, info);
-                       }) &&
-              RunPhase(png, "[write_png_file] Error during writing bytes", [&] { png_write_image(png, rows); }) &&
-              RunPhase(png, "[write_png_file] Error during end of write", [&] { png_write_end(png, nullptr); });
+    bool ok =
+        RunPhase(png, "[write_png_file] Error during init_io\n",
+                 [&] { png_set_write_fn(png, out, WriteToOutput, FlushOutput); }) &&
+        RunPhase(png, "[write_png_file] Error during writing header\n",
+                 [&] {
+                     png_set_IHDR(png, info, (png_uint_32)width, (png_uint_32)height, 8,
+                                  PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                                  PNG_FILTER_TYPE_DEFAULT);
+                     png_write_info(png, info);
+                 }) &&
+        RunPhase(png, "[write_png_file] Error during writing bytes", [&] { png_write_image(png, rows); }) &&
+        RunPhase(png, "[write_png_file] Error during end of write", [&] { png_write_end(png, nullptr); });
     MEM_FREE(rows);
     png_destroy_write_struct(&png, &info);
     return ok;
@@ -246,7 +251,9 @@ bool PNG_GetSize(const void* data, int32_t size, int32_t* width, int32_t* height
 
 // ---- writing ---------------------------------------------------------------------------------
 
-void Image_SetSavePathResolver(ImageSavePathResolver resolver) { s_savePathResolver = resolver; }
+void Image_SetSavePathResolver(ImageSavePathResolver resolver) {
+    s_savePathResolver = resolver;
+}
 
 bool write_png_file(const char* name, const uint8_t* pixels, int32_t width, int32_t height) {
     if (!name || !pixels) return false;

@@ -6,9 +6,15 @@
 
 namespace {
 
-uint32_t ReadU32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
-uint16_t ReadU16(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8); }
-int32_t ReadI32(const uint8_t* p) { return (int32_t)ReadU32(p); }
+uint32_t ReadU32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24;
+}
+uint16_t ReadU16(const uint8_t* p) {
+    return (uint16_t)(p[0] | p[1] << 8);
+}
+int32_t ReadI32(const uint8_t* p) {
+    return (int32_t)ReadU32(p);
+}
 
 void WriteU32(uint8_t* p, uint32_t v) {
     p[0] = (uint8_t)v;
@@ -28,13 +34,20 @@ constexpr int kInfoHeaderBytes = 40;
 
 int32_t FormatFromBitCount(int32_t bits) {
     switch (bits) {
-        case 1: return kBitmapFormat1;
-        case 4: return kBitmapFormat4;
-        case 8: return kBitmapFormat8;
-        case 15: return kBitmapFormat15;
-        case 16: return kBitmapFormat16;
-        case 24: return kBitmapFormat24;
-        default: return kBitmapFormat32;
+        case 1:
+            return kBitmapFormat1;
+        case 4:
+            return kBitmapFormat4;
+        case 8:
+            return kBitmapFormat8;
+        case 15:
+            return kBitmapFormat15;
+        case 16:
+            return kBitmapFormat16;
+        case 24:
+            return kBitmapFormat24;
+        default:
+            return kBitmapFormat32;
     }
 }
 
@@ -94,15 +107,23 @@ bool ParseBmpHeader(const uint8_t* file, int64_t size, BmpHeader* h) {
     if (!SizeIsPicture(h->width, h->height)) return false;
 
     switch (h->bitCount) {
-        case 1: case 4: case 8: case 16: case 24: case 32: break;
-        default: return false;
+        case 1:
+        case 4:
+        case 8:
+        case 16:
+        case 24:
+        case 32:
+            break;
+        default:
+            return false;
     }
     if (compression == kCompressionBitFields) {
         // Only the plain blue-green-red layout of 32-bit pictures is read; masks follow the
         // 40-byte part of the info header whatever its version.
         if (h->bitCount != 32 || 14 + kInfoHeaderBytes + 12 > size) return false;
         const uint8_t* masks = info + kInfoHeaderBytes;
-        if (ReadU32(masks) != 0xFF0000 || ReadU32(masks + 4) != 0xFF00 || ReadU32(masks + 8) != 0xFF) return false;
+        if (ReadU32(masks) != 0xFF0000 || ReadU32(masks + 4) != 0xFF00 || ReadU32(masks + 8) != 0xFF)
+            return false;
     } else if (compression != kCompressionNone) {
         return false;  // run-length and embedded JPEG/PNG pictures are not read
     }
@@ -129,7 +150,8 @@ void ExpandPaletteRow(const uint8_t* src, int32_t width, int32_t bits, const uin
 }
 
 // Builds a block of our own layout (top-down rows at the table's stride) from a checked file.
-uint8_t* DecodeBmp(const uint8_t* file, int64_t size, const BmpHeader& h, int32_t* outFormat, int32_t* outSize) {
+uint8_t* DecodeBmp(const uint8_t* file, int64_t size, const BmpHeader& h, int32_t* outFormat,
+                   int32_t* outSize) {
     const bool palette = h.bitCount <= 8;
     const int32_t format = palette ? kBitmapFormat32 : FormatFromBitCount(h.bitCount);
     const int32_t stride = TBitmap_Stride(format, h.width);
@@ -139,7 +161,7 @@ uint8_t* DecodeBmp(const uint8_t* file, int64_t size, const BmpHeader& h, int32_
 
     std::memcpy(block + kBitmapBlockInfoHeader, file + 14, kInfoHeaderBytes);
     WriteBlockHeader(block, h.width, h.height, BitCountFromFormat(format), imageBytes);
-    std::memcpy(block + 4, file + 6, 4);
+    std::memcpy(block + kBitmapBlockFileSize, file + 2, 8);  // the file's size and reserved words
     WriteU32(block + kBitmapBlockInfoHeader + kInfoColoursUsed, 0);
 
     const int64_t paletteStart = 14 + (int64_t)h.infoSize;
@@ -191,19 +213,29 @@ int64_t CMemoryReadStream::ReadBuffer(void* destination, int64_t count) {
 
 int32_t TBitmap_Stride(int32_t format, int32_t width) {
     switch (format) {
-        case kBitmapFormat1: return width / 8;
-        case kBitmapFormat4: return width / 2;
-        case kBitmapFormat8: return width;
+        case kBitmapFormat1:
+            return width / 8;
+        case kBitmapFormat4:
+            return width / 2;
+        case kBitmapFormat8:
+            return width;
         case kBitmapFormat15:
-        case kBitmapFormat16: return width * 2;
-        case kBitmapFormat24: return width * 3;
-        default: return width * 4;
+        case kBitmapFormat16:
+            return width * 2;
+        case kBitmapFormat24:
+            return width * 3;
+        default:
+            return width * 4;
     }
 }
 
-TBitmap* TBitmap_Create() { return new TBitmap(); }
+TBitmap* TBitmap_Create() {
+    return new TBitmap();
+}
 
-TBitmap::~TBitmap() { Free(); }
+TBitmap::~TBitmap() {
+    Free();
+}
 
 void TBitmap::Free() {
     MEM_FREE(m_block);
@@ -223,9 +255,15 @@ void TBitmap::SetLayout(int32_t width, int32_t height, int32_t format) {
     m_stride = TBitmap_Stride(format, width);
 }
 
-void TBitmap::SetWidth(int32_t width) { SetLayout(width, m_height, m_format); }
-void TBitmap::SetHeight(int32_t height) { SetLayout(m_width, height, m_format); }
-void TBitmap::SetFormat(int32_t format) { SetLayout(m_width, m_height, format); }
+void TBitmap::SetWidth(int32_t width) {
+    SetLayout(width, m_height, m_format);
+}
+void TBitmap::SetHeight(int32_t height) {
+    SetLayout(m_width, height, m_format);
+}
+void TBitmap::SetFormat(int32_t format) {
+    SetLayout(m_width, m_height, format);
+}
 
 uint8_t* TBitmap::GetScanline(int32_t row, uint8_t** rowAddress, int32_t* stride) {
     if (!m_block && SizeIsPicture(m_width, m_height)) {
@@ -320,7 +358,9 @@ BitmapLoader* BitmapLoader_Create(const void* pixels, int32_t width, int32_t hei
     return new BitmapLoader(block, blockSize);
 }
 
-BitmapLoader::~BitmapLoader() { MEM_FREE(m_block); }
+BitmapLoader::~BitmapLoader() {
+    MEM_FREE(m_block);
+}
 
 TBitmap* BitmapLoader::GetFrame(int32_t index) const {
     if (index < 0 || index >= GetFrameCount() || !m_block) return nullptr;

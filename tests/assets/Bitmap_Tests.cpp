@@ -50,7 +50,8 @@ std::vector<uint8_t> MakeBmp(const BmpSpec& s) {
     size_t at = 14 + s.infoSize;
     for (uint32_t m : s.masks) Put32(f, at, m), at += 4;
     for (uint32_t c : s.palette) Put32(f, at, c), at += 4;
-    for (size_t r = 0; r < s.rows.size(); ++r) std::memcpy(&f[headerEnd + r * stride], s.rows[r].data(), s.rows[r].size());
+    for (size_t r = 0; r < s.rows.size(); ++r)
+        std::memcpy(&f[headerEnd + r * stride], s.rows[r].data(), s.rows[r].size());
     return f;
 }
 
@@ -118,16 +119,47 @@ TEST(TBitmapRead, FilesItCannotReadWholeLeaveItEmpty) {
         std::vector<uint8_t> bytes;
     };
     std::vector<Case> cases = {
-        {"not BM", [&] { auto f = file; f[0] = 'X'; return f; }()},
+        {"not BM",
+         [&] {
+             auto f = file;
+             f[0] = 'X';
+             return f;
+         }()},
         {"last row cut", std::vector<uint8_t>(file.begin(), file.end() - 1)},
         {"header cut", std::vector<uint8_t>(file.begin(), file.begin() + 30)},
         {"run-length compressed", MakeBmp({2, 2, 8, {{0, 0}, {0, 0}}, {0, 0}, 1})},
-        {"old 12-byte header", [&] { auto f = file; Put32(f, 14, 12); return f; }()},
-        {"pixel offset past the end", [&] { auto f = file; Put32(f, 10, 0x7FFFFFF0); return f; }()},
-        {"zero height", [&] { auto f = file; Put32(f, 22, 0); return f; }()},
-        {"huge width", [&] { auto f = file; Put32(f, 18, 0x40000000); return f; }()},
-        {"2 bits a pixel", [&] { auto f = file; Put16(f, 28, 2); return f; }()},
-        {"bit fields not blue-green-red", MakeBmp({1, 1, 32, {{1, 2, 3, 4}}, {}, 3, 40, {0xFF, 0xFF00, 0xFF0000}})},
+        {"old 12-byte header",
+         [&] {
+             auto f = file;
+             Put32(f, 14, 12);
+             return f;
+         }()},
+        {"pixel offset past the end",
+         [&] {
+             auto f = file;
+             Put32(f, 10, 0x7FFFFFF0);
+             return f;
+         }()},
+        {"zero height",
+         [&] {
+             auto f = file;
+             Put32(f, 22, 0);
+             return f;
+         }()},
+        {"huge width",
+         [&] {
+             auto f = file;
+             Put32(f, 18, 0x40000000);
+             return f;
+         }()},
+        {"2 bits a pixel",
+         [&] {
+             auto f = file;
+             Put16(f, 28, 2);
+             return f;
+         }()},
+        {"bit fields not blue-green-red",
+         MakeBmp({1, 1, 32, {{1, 2, 3, 4}}, {}, 3, 40, {0xFF, 0xFF00, 0xFF0000}})},
         {"empty", {}},
     };
     for (const Case& c : cases) {
@@ -146,8 +178,10 @@ TEST(TBitmapRead, FilesItCannotReadWholeLeaveItEmpty) {
 TEST(TBitmapBlock, StridesFollowTheFormatTable) {
     struct Case {
         int32_t format, width, stride;
-    } cases[] = {{kBitmapFormat1, 12, 1}, {kBitmapFormat4, 5, 2}, {kBitmapFormat8, 5, 5},  {kBitmapFormat15, 5, 10},
-                 {kBitmapFormat16, 5, 10}, {kBitmapFormat24, 5, 15}, {kBitmapFormat32, 5, 20}, {9, 5, 20}};
+    } cases[] = {{kBitmapFormat1, 12, 1},  {kBitmapFormat4, 5, 2},
+                 {kBitmapFormat8, 5, 5},   {kBitmapFormat15, 5, 10},
+                 {kBitmapFormat16, 5, 10}, {kBitmapFormat24, 5, 15},
+                 {kBitmapFormat32, 5, 20}, {9, 5, 20}};
     for (const Case& c : cases) {
         TBitmap bitmap;
         bitmap.SetFormat(c.format);
@@ -227,10 +261,11 @@ std::vector<uint32_t> Pixels(const CBitmap32& p) {
 
 TEST(CBitmap32Ops, RemoveBackgroundKeysOnTheBottomLeftColourAndBleedsNeighbours) {
     const uint32_t M = kMagenta, G = kGreen, B = kBlue;
-    CBitmap32 picture = Picture(4, 4, {M, M, M, M,  //
-                                       M, G, B, M,  //
-                                       M, M, M, M,  //
-                                       M, M, M, M});
+    CBitmap32 picture = Picture(4, 4,
+                                {M, M, M, M,  //
+                                 M, G, B, M,  //
+                                 M, M, M, M,  //
+                                 M, M, M, M});
     picture.RemoveBackground();
     const uint32_t g = G & 0xFFFFFF, b = B & 0xFFFFFF, m = M & 0xFFFFFF;
     // Left neighbour first, then right, above, below; bled pixels stay transparent and do not spread.
@@ -290,7 +325,8 @@ TEST(CBitmap32Ops, SubRectanglesMustLieInsideTheirSource) {
         int32_t x, y, w, h;
     } outside[] = {{2, 0, 2, 1}, {0, 1, 1, 2}, {-1, 0, 1, 1}, {0, -1, 1, 1}, {0, 0, -1, 1}};
     for (const Case& c : outside) {
-        EXPECT_FALSE(CBitmap32(source, c.x, c.y, c.w, c.h).IsValid()) << c.x << "," << c.y << " " << c.w << "x" << c.h;
+        EXPECT_FALSE(CBitmap32(source, c.x, c.y, c.w, c.h).IsValid())
+            << c.x << "," << c.y << " " << c.w << "x" << c.h;
     }
 }
 
@@ -353,7 +389,8 @@ TEST(CBitmap32Make, GradientsBlendTowardsTheSecondColour) {
     CBitmap32 vertical(1, 2, 0x0000FF, 0xFF0000, kGradientVertical);  // red to blue
     EXPECT_EQ(Pixels(vertical), (std::vector<uint32_t>{0xFFFF0000, 0xFF800080}));
     CBitmap32 both(5, 1, 0x000000, 0x0000C8, kGradientDoubleHorizontal);  // t = 0, .4, .8, .4, 0
-    EXPECT_EQ(Pixels(both), (std::vector<uint32_t>{0xFF000000, 0xFF500000, 0xFFA00000, 0xFF500000, 0xFF000000}));
+    EXPECT_EQ(Pixels(both),
+              (std::vector<uint32_t>{0xFF000000, 0xFF500000, 0xFFA00000, 0xFF500000, 0xFF000000}));
     CBitmap32 rectangle(3, 3, 0x000000, 0x000064, kGradientRectangle);  // half 1.5: centre t = 2/3
     EXPECT_EQ(Pixels(rectangle)[4], 0xFF430000u);
     EXPECT_EQ(Pixels(rectangle)[0], 0xFF000000u);

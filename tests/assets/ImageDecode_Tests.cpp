@@ -2,6 +2,7 @@
 // write), and the PNG writer against Pillow's reading of what it wrote.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -56,7 +57,8 @@ protected:
     static void TearDownTestSuite() { RemoveTree(s_folder); }
 
     void SetUp() override {
-        if (PythonWithPil().empty()) GTEST_SKIP() << "python3 with PIL (Debian's python3-pil) is not installed";
+        if (PythonWithPil().empty())
+            GTEST_SKIP() << "python3 with PIL (Debian's python3-pil) is not installed";
         ASSERT_TRUE(s_made) << "make_images.py failed";
     }
 
@@ -145,9 +147,9 @@ TEST_F(ImageFiles, CutFilesGiveNoImageOrTheWholeOne) {
     struct Case {
         const char* name;
         bool halfIsEnough;  // the first image ends in the first half
-    } cases[] = {{"rgb8.png", false},          {"interlaced_rgba8.png", false}, {"colour.jpg", false},
-                 {"progressive.jpg", false},   {"pil_transparent.gif", false},  {"local_map.gif", true},
-                 {"rgb24.bmp", false},         {"palette8.bmp", false}};
+    } cases[] = {{"rgb8.png", false},        {"interlaced_rgba8.png", false}, {"colour.jpg", false},
+                 {"progressive.jpg", false}, {"pil_transparent.gif", false},  {"local_map.gif", true},
+                 {"rgb24.bmp", false},       {"palette8.bmp", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<uint8_t> file = File(c.name);
@@ -204,6 +206,43 @@ TEST_F(ImageFiles, WrittenPngReadsBackIdenticallyInAnotherDecoder) {
     ASSERT_TRUE(RunImageScript("decode " + path + " " + folder + "/shot.rgba"));
     Rgba written{w, h, pixels};
     EXPECT_EQ(CompareRgba(ReadRgba(folder + "/shot.rgba"), written, 0), "");
+    RemoveTree(folder);
+}
+
+}  // namespace
+
+namespace {
+
+std::string g_redirectFolder;
+
+bool RedirectIntoScratch(char* buffer, int32_t size, const char* name) {
+    return std::snprintf(buffer, size, "%s/save/%s", g_redirectFolder.c_str(), name) < size;
+}
+
+// Files that cannot be written whole answer false and leave nothing; names go through the
+// save-area resolver once one is installed.
+TEST(PngWrite, FailuresLeaveNoFileAndNamesGoThroughTheResolver) {
+    const std::string folder = MakeScratchFolder();
+    const uint8_t pixels[2 * 2 * 4] = {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0, 9, 8, 7, 6};
+    WriteFile(folder + "/plain", {1});
+    EXPECT_FALSE(write_png_file((folder + "/plain/under_a_file.png").c_str(), pixels, 2, 2));
+    EXPECT_FALSE(write_png_file((folder + "/no_pixels.png").c_str(), nullptr, 2, 2));
+    EXPECT_FALSE(write_png_file((folder + "/no_width.png").c_str(), pixels, 0, 2));
+    EXPECT_TRUE(ReadFile(folder + "/no_width.png").empty());
+
+    g_redirectFolder = folder;
+    Image_SetSavePathResolver(RedirectIntoScratch);
+    bool written = write_png_file("deep/er/shot.png", pixels, 2, 2);
+    Image_SetSavePathResolver(nullptr);
+    ASSERT_TRUE(written);
+    std::vector<uint8_t> file = ReadFile(folder + "/save/deep/er/shot.png");
+    int32_t w = 0, h = 0;
+    uint8_t* decoded = PNG_Decode(file.data(), (int32_t)file.size(), &w, &h);
+    ASSERT_NE(decoded, nullptr);
+    EXPECT_EQ(
+        CompareRgba(FromArgbWords(decoded, w, h), Rgba{2, 2, std::vector<uint8_t>(pixels, pixels + 16)}, 0),
+        "");
+    PNG_Release();
     RemoveTree(folder);
 }
 

@@ -63,7 +63,9 @@ Rgba ReadRgba(const std::string& path) {
     std::vector<uint8_t> file = ReadFile(path);
     Rgba out;
     if (file.size() < 8) return out;
-    auto word = [&](size_t at) { return (int32_t)(file[at] | file[at + 1] << 8 | file[at + 2] << 16 | file[at + 3] << 24); };
+    auto word = [&](size_t at) {
+        return (int32_t)(file[at] | file[at + 1] << 8 | file[at + 2] << 16 | file[at + 3] << 24);
+    };
     out.width = word(0);
     out.height = word(4);
     out.bytes.assign(file.begin() + 8, file.end());
@@ -90,8 +92,8 @@ Rgba FromArgbWords(const uint8_t* pixels, int32_t width, int32_t height) {
 std::string CompareRgba(const Rgba& actual, const Rgba& expected, int tolerance, bool ignoreHiddenColour) {
     char text[160];
     if (actual.width != expected.width || actual.height != expected.height) {
-        std::snprintf(text, sizeof(text), "size %dx%d, expected %dx%d", actual.width, actual.height, expected.width,
-                      expected.height);
+        std::snprintf(text, sizeof(text), "size %dx%d, expected %dx%d", actual.width, actual.height,
+                      expected.width, expected.height);
         return text;
     }
     if (actual.bytes.size() != expected.bytes.size()) return "pixel byte counts differ";
@@ -103,8 +105,8 @@ std::string CompareRgba(const Rgba& actual, const Rgba& expected, int tolerance,
             if (std::abs(a[c] - e[c]) > tolerance) {
                 size_t pixel = i / 4;
                 std::snprintf(text, sizeof(text), "pixel (%zu, %zu) is %d,%d,%d,%d, expected %d,%d,%d,%d",
-                              pixel % expected.width, pixel / expected.width, a[0], a[1], a[2], a[3], e[0], e[1],
-                              e[2], e[3]);
+                              pixel % expected.width, pixel / expected.width, a[0], a[1], a[2], a[3], e[0],
+                              e[1], e[2], e[3]);
                 return text;
             }
         }

@@ -33,6 +33,7 @@ Rgba FromArgbWords(const uint8_t* pixels, int32_t width, int32_t height);
 
 // "" when the two agree within tolerance per channel; otherwise where and how they differ.
 // With ignoreHiddenColour the colour of pixels whose expected alpha is 0 is not compared.
-std::string CompareRgba(const Rgba& actual, const Rgba& expected, int tolerance, bool ignoreHiddenColour = false);
+std::string CompareRgba(const Rgba& actual, const Rgba& expected, int tolerance,
+                        bool ignoreHiddenColour = false);
 
 }  // namespace imagetest

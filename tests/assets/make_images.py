@@ -229,7 +229,7 @@ def make_all(outdir):
         10, 10, 3, 2, [[(x + y) % 4 for x in range(10)] for y in range(10)], interlace=True, extra=plte + trns)
 
     save("colour.jpg", photo(40, 24), "JPEG", quality=90)
-    save("grey.jpg", pattern(21, 13, "L").resize((21, 13)), "JPEG", quality=95)
+    save("grey.jpg", pattern(21, 13, "L"), "JPEG", quality=95)
     save("grey_flat.jpg", Image.new("L", (16, 16), 0x40), "JPEG", quality=95)
     save("progressive.jpg", photo(33, 27), "JPEG", quality=85, progressive=True)
     save("cmyk.jpg", photo(16, 16).convert("CMYK"), "JPEG", quality=95)
