@@ -42,8 +42,9 @@ void ReplaceText(char*& field, const char* text) {
 
 uint32_t Word(ChunkView& chunk, uint32_t k) { return chunk.U32(4 * k); }
 
-// A word the header pass reads whatever the format; formats below 8 may end before it.
-uint32_t WordIfPresent(ChunkView& chunk, uint32_t k) { return 4 * k + 4 <= chunk.Length() ? Word(chunk, k) : 0; }
+// Formats below 8 end their fixed words before the game name and the major version: the
+// words there belong to the room order, so they are not read as either.
+uint32_t WordFromFormat8(ChunkView& chunk, uint32_t k, int format) { return format >= 8 ? Word(chunk, k) : 0; }
 
 uint64_t Word64(ChunkView& chunk, uint32_t k) {
     return Word(chunk, k) | (static_cast<uint64_t>(Word(chunk, k + 1)) << 32);
@@ -104,7 +105,7 @@ void GEN8_Read(ChunkView& chunk) {
     if (!CheckLength(chunk, f)) return;
 
     ReplaceText(h.configName, chunk.String(Word(chunk, 2)));
-    ReplaceText(h.gameName, chunk.String(WordIfPresent(chunk, 10)));
+    ReplaceText(h.gameName, chunk.String(WordFromFormat8(chunk, 10, f)));
     h.gameId = static_cast<int32_t>(Word(chunk, 5));
     const char* display = f >= 10 ? chunk.String(Word(chunk, 25)) : nullptr;
     ReplaceText(h.displayName, display ? display : kDefaultDisplayName);
@@ -121,7 +122,7 @@ void GEN8_Read(ChunkView& chunk) {
     h.newReferenceFormat = f >= 15;
     h.compatibilityLevel = 800;
     DebugConsole.Output("InitHVSFunctions\n");
-    h.major = static_cast<int32_t>(WordIfPresent(chunk, 11));
+    h.major = static_cast<int32_t>(WordFromFormat8(chunk, 11, f));
     h.layerModel = h.major >= 2;
     if (!chunk.Ok()) return;
     if (g_LoaderHooks.initHVSFunctions) g_LoaderHooks.initHVSFunctions();

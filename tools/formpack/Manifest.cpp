@@ -202,7 +202,7 @@ T& Append(std::optional<std::vector<T>>& list) {
 }
 
 bool NeedOwner(State& s, const void* owner, const char* what) {
-    if (!owner) s.error = std::string("a ") + what + " record must follow its owner";
+    if (!owner) s.error = std::string("\"") + what + "\" must follow the record it belongs to";
     return owner != nullptr;
 }
 
