@@ -12,6 +12,10 @@ function(hv_target_defaults target)
     endif()
 endfunction()
 
+if(HV_BUILD_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    # Coverage for the fuzzer in every library it links.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 if(HV_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     add_link_options(-fsanitize=address,undefined)

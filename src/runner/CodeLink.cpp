@@ -1,5 +1,6 @@
 #include "runner/CodeLink.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -49,16 +50,14 @@ uint32_t OperandSize(uint32_t word) {
     }
 }
 
-// Operands that the chains patch must lie in the bytecode: the "CODE" chunk when the file has
-// one, else anywhere in the file.
+// Operands that the chains patch must lie in the bytecode of the "CODE" chunk; a file without
+// bytecode has nowhere an occurrence may be.
 void CodeBounds(uint32_t* begin, uint32_t* end) {
     uint32_t offset = 0, length = 0;
-    if (Form_FindChunk("CODE", &offset, &length) && length > 0) {
+    *begin = *end = 0;
+    if (Form_FindChunk("CODE", &offset, &length)) {
         *begin = offset;
         *end = offset + length;
-    } else {
-        *begin = 0;
-        *end = Form_Size();
     }
 }
 
@@ -88,26 +87,92 @@ int32_t SignedDistance(uint32_t operand, uint32_t bits) {
     return static_cast<int32_t>(operand << shift) >> shift;
 }
 
-// Walks `count` occurrences from `first`, writing `id` into each operand. Every occurrence must
-// hold an instruction and its operand inside the bytecode; a chain cannot hold more occurrences
-// than the bytecode has operand-sized places, which also bounds the walk.
-bool PatchChain(ChunkView& chunk, const char* name, uint32_t count, uint32_t first, int32_t id,
-                const ChainFormat& format) {
-    if (count == 0) return true;
-    uint32_t begin, end;
-    CodeBounds(&begin, &end);
-    if (count > (end - begin) / 8) return chunk.Fail("%s has %u occurrences, more than the code holds", name, count);
-    uint8_t* base = Form_Base();
-    int64_t at = first;
-    for (uint32_t k = 0; k < count; ++k) {
-        if (at < begin || at + 8 > end)
-            return chunk.Fail("occurrence %u of %s at %lld lies outside the code", k, name, static_cast<long long>(at));
-        uint8_t* operand = base + at + 4;
-        const uint32_t word = ReadLE32(operand);
-        const int32_t distance = SignedDistance(word, format.distanceBits);
-        WriteLE32(operand, (word & format.keepMask) | (static_cast<uint32_t>(id) & ~format.keepMask));
-        at += distance;
+// One occurrence chain waiting to be patched.
+struct Chain {
+    const char* name;
+    uint32_t remaining;
+    int64_t at;  // file offset of the next occurrence's instruction
+    int32_t id;
+};
+
+// The chains of one chunk, resolved in entry order and then patched together.
+class ChainSet {
+public:
+    explicit ChainSet(uint32_t capacity)
+        : m_chains(static_cast<Chain*>(MEM_ALLOC_RAW(capacity ? capacity * sizeof(Chain) : sizeof(Chain)))) {}
+    ~ChainSet() { MEM_FREE(m_chains); }
+    ChainSet(const ChainSet&) = delete;
+    ChainSet& operator=(const ChainSet&) = delete;
+
+    void Add(const char* name, uint32_t count, uint32_t first, int32_t id) {
+        if (count) m_chains[m_count++] = Chain{name, count, first, id};
     }
+    bool Patch(ChunkView& chunk, const ChainFormat& format);
+
+private:
+    bool Step(ChunkView& chunk, Chain& c, const ChainFormat& format);
+    bool PatchUntil(ChunkView& chunk, Chain* group, uint32_t count, int64_t limit, const ChainFormat& format);
+
+    Chain* m_chains;
+    uint32_t m_count = 0;
+    uint32_t m_begin = 0, m_end = 0;
+    uint8_t* m_base = nullptr;
+};
+
+// Every occurrence must hold an instruction and its operand inside the bytecode. The distance
+// to the next occurrence is read before the id overwrites it. Answers false at a bad occurrence.
+bool ChainSet::Step(ChunkView& chunk, Chain& c, const ChainFormat& format) {
+    if (c.at < m_begin || c.at + 8 > m_end)
+        return chunk.Fail("an occurrence of %s at %lld lies outside the code", c.name, static_cast<long long>(c.at));
+    uint8_t* operand = m_base + c.at + 4;
+    const uint32_t word = ReadLE32(operand);
+    WriteLE32(operand, (word & format.keepMask) | (static_cast<uint32_t>(c.id) & ~format.keepMask));
+    c.at += SignedDistance(word, format.distanceBits);
+    --c.remaining;
+    return true;
+}
+
+// Advances a group of chains in turn up to `limit`: their steps do not wait on one another, so
+// the loads overlap instead of queuing behind one chain's.
+bool ChainSet::PatchUntil(ChunkView& chunk, Chain* group, uint32_t count, int64_t limit, const ChainFormat& format) {
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (uint32_t i = 0; i < count; ++i) {
+            Chain& c = group[i];
+            if (!c.remaining || c.at >= limit) continue;
+            if (!Step(chunk, c, format)) return false;
+            moved = true;
+        }
+    }
+    return true;
+}
+
+// Chains jump all over the code, and following them one after another misses the cache at
+// nearly every step. Sweeping the code in windows and advancing every chain through the current
+// window touches each part of the code while it is still cached. Each chain still visits its
+// occurrences in its own order; a chain that jumps backwards is simply followed at once.
+bool ChainSet::Patch(ChunkView& chunk, const ChainFormat& format) {
+    if (m_count == 0) return chunk.Ok();
+    CodeBounds(&m_begin, &m_end);
+    m_base = Form_Base();
+    const uint32_t places = (m_end - m_begin) / 8;
+    if (places == 0) return chunk.Fail("%s has occurrences but the file has no bytecode", m_chains[0].name);
+    for (uint32_t i = 0; i < m_count; ++i)
+        if (m_chains[i].remaining > places)
+            return chunk.Fail("%s has %u occurrences, more than the code holds", m_chains[i].name,
+                              m_chains[i].remaining);
+    constexpr uint32_t kWindow = 64 * 1024;
+    constexpr uint32_t kGroup = 8;
+    for (int64_t window = m_begin; window < m_end; window += kWindow) {
+        const int64_t limit = window + kWindow < m_end ? window + kWindow : m_end;
+        // The next window streams in while this one is patched.
+        for (int64_t line = limit; line < limit + kWindow && line < m_end; line += 64)
+            __builtin_prefetch(m_base + line, 1);
+        for (uint32_t i = 0; i < m_count; i += kGroup)
+            if (!PatchUntil(chunk, m_chains + i, m_count - i < kGroup ? m_count - i : kGroup, limit, format))
+                return false;
+    }
+    if (!PatchUntil(chunk, m_chains, m_count, INT64_MAX, format)) return false;
     return true;
 }
 
@@ -127,6 +192,8 @@ void ReadVariableCounts(ChunkView& chunk) {
 
 void LinkNewVariables(ChunkView& chunk) {
     ReadVariableCounts(chunk);
+    if (!chunk.Ok()) return;
+    ChainSet chains(chunk.Length() / kNewVariEntryBytes);
     for (uint32_t at = 12; chunk.Ok() && chunk.Length() - at >= kNewVariEntryBytes; at += kNewVariEntryBytes) {
         const char* name = chunk.RequiredString(chunk.U32(at));
         const int32_t scope = chunk.I32(at + 4);
@@ -138,11 +205,13 @@ void LinkNewVariables(ChunkView& chunk) {
                                ? g_CodeLink.variableSetName(name, index == -6 ? -6 : scope, index)
                                : -1;
         if (id < 0) Unresolved("Error on load\nUnable to find variable %s\n", name);
-        PatchChain(chunk, name, count, first, id, kNewVariable);
+        chains.Add(name, count, first, id);
     }
+    chains.Patch(chunk, kNewVariable);
 }
 
 void LinkOld(ChunkView& chunk, const ChainFormat& format, bool variables, uint32_t firstEntry, uint32_t end) {
+    ChainSet chains((end - firstEntry) / kOldEntryBytes);
     for (uint32_t at = firstEntry; chunk.Ok() && end - at >= kOldEntryBytes; at += kOldEntryBytes) {
         const char* name = chunk.RequiredString(chunk.U32(at));
         const uint32_t count = chunk.U32(at + 4);
@@ -155,8 +224,9 @@ void LinkOld(ChunkView& chunk, const ChainFormat& format, bool variables, uint32
             Unresolved(variables ? "Error on load\nUnable to find variable %s\n"
                                  : "Error on load\nUnable to find function %s\n",
                        name);
-        PatchChain(chunk, name, count, first, id, format);
+        chains.Add(name, count, first, id);
     }
+    chains.Patch(chunk, format);
 }
 
 // The scripts' local-variable names that follow the function entries.
@@ -192,9 +262,13 @@ bool ReadEntry(ChunkView& chunk, uint32_t index, CodeEntryView* out) {
         code = static_cast<int64_t>(entry) + 12 + chunk.FileI32(entry + 12);
         e.start = chunk.FileU32(entry + 16);
     }
-    if (code < 0 || code > 0xFFFFFFFFll) return chunk.Fail("code entry %u points outside the file", index);
-    e.code = chunk.FileBytes(static_cast<uint32_t>(code), e.length);
-    if (!chunk.Ok()) return false;
+    // Bytecode is patched in place, so it must lie inside the code chunk, where patches cannot
+    // reach any other chunk's data.
+    uint32_t begin, end;
+    CodeBounds(&begin, &end);
+    if (code < begin || code > end || e.length > end - code)
+        return chunk.Fail("the bytecode of code entry %u lies outside the chunk", index);
+    e.code = Form_Base() + code;
     if (e.start > e.length) return chunk.Fail("code entry %u starts past its bytecode", index);
     if (out) *out = e;
     return true;

@@ -28,6 +28,16 @@ uint32_t g_globCount = 0;
 uint32_t g_globList = 0;
 bool g_hasBytecode = false;
 
+// The chunk table as the container check found it. Readers patch the file in place, and a patch
+// may land on a later chunk's header; the walk goes by this copy, never by the patched bytes.
+struct ChunkSpan {
+    uint8_t tag[4];
+    uint32_t offset;  // of the data
+    uint32_t length;
+};
+ChunkSpan* g_chunks = nullptr;
+uint32_t g_chunkCount = 0;
+
 // The chunk table: every tag the chunk pass knows, in the order of the reset steps' owners.
 struct ChunkSlot {
     const char* tag;
@@ -112,9 +122,17 @@ void TagText(const uint8_t* p, char out[5]) {
     out[4] = 0;
 }
 
-// Checks that the chunks tile the file exactly: each header and each body inside the file.
+void ForgetChunks() {
+    MEM_FREE(g_chunks);
+    g_chunks = nullptr;
+    g_chunkCount = 0;
+}
+
+// Checks that the chunks tile the file exactly (each header and each body inside the file) and
+// takes the snapshot of the chunk table.
 bool CheckContainer() {
-    uint32_t pos = 8;
+    ForgetChunks();
+    uint32_t pos = 8, count = 0;
     char previous[5] = "FORM";
     while (pos < g_size) {
         if (g_size - pos < 8) {
@@ -131,7 +149,19 @@ bool CheckContainer() {
         }
         std::memcpy(previous, tag, 5);
         pos += 8 + length;
+        ++count;
     }
+    g_chunks = static_cast<ChunkSpan*>(MEM_ALLOC_RAW((count ? count : 1) * sizeof(ChunkSpan)));
+    if (!g_chunks) return false;
+    pos = 8;
+    for (uint32_t i = 0; i < count; ++i) {
+        ChunkSpan& c = g_chunks[i];
+        std::memcpy(c.tag, g_base + pos, 4);
+        c.offset = pos + 8;
+        c.length = ReadLE32(g_base + pos + 4);
+        pos = c.offset + c.length;
+    }
+    g_chunkCount = count;
     return true;
 }
 
@@ -139,10 +169,9 @@ bool FormLengthFits() { return g_size >= 8 && static_cast<uint64_t>(ReadLE32(g_b
 
 template <typename Visit>
 bool WalkChunks(Visit visit) {
-    for (uint32_t pos = 8; pos < g_size;) {
-        const uint32_t length = ReadLE32(g_base + pos + 4);
-        if (!visit(g_base + pos, pos + 8, length)) return false;
-        pos += 8 + length;
+    for (uint32_t i = 0; i < g_chunkCount; ++i) {
+        const ChunkSpan c = g_chunks[i];
+        if (!visit(c.tag, c.offset, c.length)) return false;
     }
     return true;
 }
@@ -228,7 +257,7 @@ void LinkCompiledGame() {
 // tag is in the table.
 bool ProcessChunk(const uint8_t* header, uint32_t dataOffset, uint32_t length, bool& known) {
     char tag[5];
-    TagText(header, tag);
+    TagText(header, tag);  // `header` is the snapshot's tag
     DebugConsole.Output("Process Chunk: %s   %d\n", tag, static_cast<int>(length));
     ChunkSlot* slot = FindSlot(reinterpret_cast<const char*>(header));
     known = slot != nullptr;
@@ -253,15 +282,20 @@ bool ProcessChunk(const uint8_t* header, uint32_t dataOffset, uint32_t length, b
 // ---------------------------------------------------------------------------------------------
 // The loaded file
 
+// The copy carries one NUL byte past its end, so a text of the file that a later patch left
+// without its terminator still ends inside the block.
 bool Form_SetData(const uint8_t* data, uint32_t size) {
-    auto* block = static_cast<uint8_t*>(MEM_ALLOC_RAW(size));
-    if (size != 0 && !block) return false;
+    if (size == UINT32_MAX) return false;
+    auto* block = static_cast<uint8_t*>(MEM_ALLOC_RAW(size + 1));
+    if (!block) return false;
     if (size) std::memcpy(block, data, size);
+    block[size] = 0;
     Form_AdoptData(block, size);
     return true;
 }
 
 void Form_AdoptData(uint8_t* block, uint32_t size) {
+    ForgetChunks();
     if (g_base && g_base != block) MEM_FREE(g_base);
     g_base = block;
     g_size = block ? size : 0;
@@ -442,7 +476,7 @@ bool Form_ProcessChunks(uint8_t* data, uint32_t size) {
     CreateGlobalObject();
     bool allKnown = true;
     if (FormLengthFits()) {
-        if (!CheckContainer()) return false;
+        if (!g_chunks && !CheckContainer()) return false;
         const bool sound = WalkChunks([&](const uint8_t* header, uint32_t dataOffset, uint32_t length) {
             bool known = true;
             const bool ok = ProcessChunk(header, dataOffset, length, known);
@@ -466,6 +500,7 @@ void Form_Free() {
     for (ChunkSlot& slot : g_table)
         if (slot.reader.release) slot.reader.release();
     Form_AdoptData(nullptr, 0);
+    ForgetChunks();
     g_stringCount = g_stringTable = g_globCount = g_globList = 0;
     g_hasBytecode = false;
     CodeLink_Reset();
@@ -482,26 +517,25 @@ void Form_Free() {
 
 uint32_t Form_StringCount() { return g_stringCount; }
 
+// Later patches may have rewritten the table, so the entry is checked again on every use.
 const char* Form_String(uint32_t index) {
     if (index >= g_stringCount) return nullptr;
     const uint32_t lengthAt = ReadLE32(g_base + g_stringTable + 4 * index);
-    return reinterpret_cast<const char*>(g_base + lengthAt + 4);
+    if (lengthAt > g_size - 4) return nullptr;
+    const uint32_t text = lengthAt + 4;
+    const uint32_t length = ReadLE32(g_base + lengthAt);
+    if (length >= g_size - text || g_base[text + length] != 0) return nullptr;
+    return reinterpret_cast<const char*>(g_base + text);
 }
 
 bool Form_FindChunk(const char* tag, uint32_t* dataOffset, uint32_t* length) {
-    if (!g_base || !FormLengthFits()) return false;
-    bool found = false;
-    for (uint32_t pos = 8; pos + 8 <= g_size && !found;) {
-        const uint32_t len = ReadLE32(g_base + pos + 4);
-        if (len > g_size - pos - 8) break;
-        if (std::memcmp(g_base + pos, tag, 4) == 0) {
-            *dataOffset = pos + 8;
-            *length = len;
-            found = true;
-        }
-        pos += 8 + len;
+    for (uint32_t i = 0; i < g_chunkCount; ++i) {
+        if (std::memcmp(g_chunks[i].tag, tag, 4) != 0) continue;
+        *dataOffset = g_chunks[i].offset;
+        *length = g_chunks[i].length;
+        return true;
     }
-    return found;
+    return false;
 }
 
 uint32_t Form_GlobalInitCount() { return g_globCount; }

@@ -10,7 +10,8 @@
 // Takes a copy of the data into the memory manager's heap and makes it the loaded file (the
 // previous one is released). False when the copy cannot be had.
 bool Form_SetData(const uint8_t* data, uint32_t size);
-// Takes over a block from MEM_ALLOC as the loaded file.
+// Takes over a block from MEM_ALLOC as the loaded file; the block holds size + 1 bytes, the
+// last one 0.
 void Form_AdoptData(uint8_t* block, uint32_t size);
 uint8_t* Form_Base();
 uint32_t Form_Size();
@@ -97,7 +98,8 @@ void Form_SetLoadError(const char* format, ...) __attribute__((format(printf, 1,
 
 // What the header pass found.
 uint32_t Form_StringCount();
-// The text of string-table entry `index`, or null outside the table.
+// The text of string-table entry `index`, or null outside the table (or when it no longer
+// holds a string).
 const char* Form_String(uint32_t index);
 // The data range of the first chunk with this tag, or false when there is none.
 bool Form_FindChunk(const char* tag, uint32_t* dataOffset, uint32_t* length);

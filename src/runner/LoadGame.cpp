@@ -52,12 +52,13 @@ bool ReadWholeFile(const char* path, uint8_t** data, uint32_t* size) {
     if (!f) return false;
     bool ok = std::fseek(f, 0, SEEK_END) == 0;
     const long length = ok ? std::ftell(f) : -1;
-    ok = ok && length >= 0 && static_cast<unsigned long>(length) <= UINT32_MAX && std::fseek(f, 0, SEEK_SET) == 0;
+    ok = ok && length >= 0 && static_cast<unsigned long>(length) < UINT32_MAX && std::fseek(f, 0, SEEK_SET) == 0;
     if (ok && length > 0) {
         MemoryManager::PushName("WAD file");
-        *data = static_cast<uint8_t*>(MEM_ALLOC_RAW(length));
+        *data = static_cast<uint8_t*>(MEM_ALLOC_RAW(static_cast<uint64_t>(length) + 1));
         MemoryManager::PopName();
         ok = *data && std::fread(*data, 1, static_cast<size_t>(length), f) == static_cast<size_t>(length);
+        if (ok) (*data)[length] = 0;  // the guard byte Form_AdoptData expects
         if (!ok) {
             MEM_FREE(*data);
             *data = nullptr;

@@ -27,7 +27,9 @@ uint32_t ReadLE32(const uint8_t* p) {
 // Rewrites each page entry's TXTR entry number into the texture id it became.
 void RewritePageEntries() {
     for (uint32_t i = 0; i < g_pageCount; ++i) {
-        uint8_t* field = TPAG_Entry(i) + kTextureFieldAt;
+        uint8_t* entry = TPAG_Entry(i);
+        if (!entry) continue;
+        uint8_t* field = entry + kTextureFieldAt;
         int16_t index;
         std::memcpy(&index, field, 2);
         if (index < 0 || static_cast<uint32_t>(index) >= g_textureCount) {
@@ -64,6 +66,7 @@ void TXTR_Load(ChunkView& chunk) {
     const uint32_t chunkEnd = chunk.Offset() + chunk.Length();
     for (uint32_t i = 0; i < count && chunk.Ok(); ++i) {
         const uint32_t entry = chunk.U32(4 + 4 * i);
+        if (!chunk.FileBytes(entry, kTextureEntryBytes)) return;
         const uint32_t flags = chunk.FileU32(entry);
         const uint32_t blob = chunk.FileU32(entry + 4);
         if (!chunk.Ok()) return;
@@ -79,9 +82,12 @@ void TXTR_Load(ChunkView& chunk) {
 
 uint32_t TPAG_Count() { return g_pageCount; }
 
+// The table lies in the writable file, so each use checks the entry's place again.
 uint8_t* TPAG_Entry(uint32_t i) {
     if (i >= g_pageCount) return nullptr;
-    return Form_Base() + ReadLE32(Form_Base() + g_pageTable + 4 * i);
+    const uint32_t at = ReadLE32(Form_Base() + g_pageTable + 4 * i);
+    if (at > Form_Size() || Form_Size() - at < kPageEntryBytes) return nullptr;
+    return Form_Base() + at;
 }
 
 uint32_t TXTR_Count() { return g_textureCount; }

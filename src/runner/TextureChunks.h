@@ -14,7 +14,8 @@ void TXTR_SetTextureCreator(TextureCreateFn create);
 void TPAG_Load(ChunkView& chunk);
 void TXTR_Load(ChunkView& chunk);
 
-// The page entries kept from "TPAG": their count and the address of entry i (22 bytes, in place).
+// The page entries kept from "TPAG": their count and the address of entry i (22 bytes, in
+// place), or null when the entry no longer lies inside the file.
 uint32_t TPAG_Count();
 uint8_t* TPAG_Entry(uint32_t i);
 // The texture ids made from "TXTR", by entry number.

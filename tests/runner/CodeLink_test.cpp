@@ -205,14 +205,47 @@ TEST_F(CodeLink, ChainWithABadDistanceStopsAtTheCodeBounds) {
     EXPECT_NE(std::string(Form_LoadError()).find("\"VARI\""), std::string::npos);
 }
 
-TEST_F(CodeLink, CodeEntryOutsideTheFileFailsNamingCode) {
-    std::vector<uint8_t> bytes = Build(CodeGame(15));
-    const uint32_t code = ChunkData(bytes, "CODE");
-    const uint32_t entry = ReadU32(&bytes[code + 4]);
-    WriteU32(bytes, entry + 12, 0x7FFFFFF0u);  // bytecode position far past the end
-    EXPECT_FALSE(LoadBoth(bytes));
-    ASSERT_NE(Form_LoadError(), nullptr);
-    EXPECT_NE(std::string(Form_LoadError()).find("\"CODE\""), std::string::npos);
+// Bytecode is patched in place: an entry whose bytecode leaves the code chunk (past the file,
+// or over another chunk's header) is refused before anything is rewritten.
+TEST_F(CodeLink, CodeEntryOutsideTheCodeChunkFailsNamingCode) {
+    struct Case {
+        const char* name;
+        int format;
+        uint32_t (*value)(const std::vector<uint8_t>& bytes, uint32_t entry);
+        uint32_t field;
+    };
+    const Case cases[] = {
+        {"bytecode position past the end", 15, [](const std::vector<uint8_t>&, uint32_t) { return 0x7FFFFFF0u; }, 12},
+        {"old entry over the string chunk", 14,
+         [](const std::vector<uint8_t>& b, uint32_t) { return ChunkData(b, "STRG") - 16; }, 0xFFFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> bytes = Build(CodeGame(c.format));
+        const uint32_t code = ChunkData(bytes, "CODE");
+        const uint32_t entry = ReadU32(&bytes[code + 4]);
+        if (c.field == 0xFFFF)
+            WriteU32(bytes, code + 4, c.value(bytes, entry));  // the entry itself moves
+        else
+            WriteU32(bytes, entry + c.field, c.value(bytes, entry));
+        EXPECT_FALSE(LoadBoth(bytes));
+        ASSERT_NE(Form_LoadError(), nullptr);
+        EXPECT_NE(std::string(Form_LoadError()).find("\"CODE\""), std::string::npos) << Form_LoadError();
+    }
+}
+
+TEST_F(CodeLink, StringTableIsCheckedAgainOnEveryUse) {
+    formpack::FormFile f = CodeGame(15);
+    f.strings = {"hello"};
+    ASSERT_TRUE(LoadBoth(Build(f)));
+    ASSERT_STREQ(Form_String(0), "hello");
+    uint32_t strg = 0, length = 0;
+    ASSERT_TRUE(Form_FindChunk("STRG", &strg, &length));
+    const uint32_t lengthAt = ReadU32(Form_Base() + strg + 4);
+    const uint32_t huge = 0x7FFFFFFF;
+    std::memcpy(Form_Base() + lengthAt, &huge, 4);  // as if a later patch had landed there
+    EXPECT_EQ(Form_String(0), nullptr);
+    EXPECT_EQ(Form_String(1000), nullptr);
 }
 
 }  // namespace
