@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -36,50 +38,43 @@ constexpr GLuint kAttribPosition = 0;
 constexpr GLuint kAttribColour = 2;
 constexpr GLuint kAttribTexCoord = 3;
 
-const char* const kVertexProgram = R"(#version 330 core
+// The fixed-function stage is one program per combination of the states that shape it
+// (texture, stage-0 operations, alpha test, fog, flat shading), so each draw runs only the
+// work its states ask for. The key's fields are #defines in front of these texts.
+const char* const kVertexProgram = R"(
 layout(location = 0) in vec3 aPosition;
 layout(location = 2) in vec4 aColour;
 layout(location = 3) in vec2 aTexCoord;
 uniform mat4 uWorldViewProj;
 uniform vec2 uPixelCentre;
 out vec4 vColour;
+#ifdef FLAT
 flat out vec4 vFlatColour;
+#endif
 out vec2 vTexCoord;
 void main() {
     vec4 p = uWorldViewProj * vec4(aPosition, 1.0);
     vColour = aColour;
+#ifdef FLAT
     vFlatColour = aColour;
+#endif
     vTexCoord = aTexCoord;
     gl_Position = vec4(p.x + p.w * uPixelCentre.x, -p.y + p.w * uPixelCentre.y, 2.0 * p.z - p.w, p.w);
 }
 )";
 
-const char* const kFragmentProgram = R"(#version 330 core
+const char* const kFragmentProgram = R"(
 in vec4 vColour;
+#ifdef FLAT
 flat in vec4 vFlatColour;
+#endif
 in vec2 vTexCoord;
 uniform sampler2D uTexture0;
-uniform bool uFlat;
-uniform ivec3 uColourStage;
-uniform ivec3 uAlphaStage;
-uniform ivec2 uAlphaTest;
+uniform int uAlphaFunc;
 uniform float uAlphaRef;
-uniform bool uFogOn;
-uniform bool uFogUseW;
 uniform vec4 uFogColour;
 uniform vec2 uFogRange;
 out vec4 oColour;
-
-vec4 StageArg(int arg, vec4 diffuse, vec4 texel) { return (arg & 15) == 2 ? texel : diffuse; }
-
-vec4 StageOp(ivec3 stage, vec4 diffuse, vec4 texel) {
-    vec4 a1 = StageArg(stage.y, diffuse, texel);
-    vec4 a2 = StageArg(stage.z, diffuse, texel);
-    if (stage.x == 2) return a1;
-    if (stage.x == 3) return a2;
-    if (stage.x == 4) return a1 * a2;
-    return diffuse;
-}
 
 bool AlphaPasses(int func, float a, float ref) {
     if (func == 1) return false;
@@ -93,19 +88,70 @@ bool AlphaPasses(int func, float a, float ref) {
 }
 
 void main() {
-    vec4 diffuse = uFlat ? vFlatColour : vColour;
-    vec4 texel = texture(uTexture0, vTexCoord);
-    vec4 colour = vec4(StageOp(uColourStage, diffuse, texel).rgb, StageOp(uAlphaStage, diffuse, texel).a);
-    if (uAlphaTest.x != 0 && !AlphaPasses(uAlphaTest.y, floor(colour.a * 255.0 + 0.5), uAlphaRef)) discard;
-    if (uFogOn) {
-        float depth = uFogUseW ? 1.0 / gl_FragCoord.w : gl_FragCoord.z;
-        float span = uFogRange.y - uFogRange.x;
-        float keep = span != 0.0 ? clamp((uFogRange.y - depth) / span, 0.0, 1.0) : (depth < uFogRange.y ? 1.0 : 0.0);
-        colour.rgb = mix(uFogColour.rgb, colour.rgb, keep);
-    }
+#ifdef FLAT
+    vec4 d = vFlatColour;
+#else
+    vec4 d = vColour;
+#endif
+#ifdef TEXTURED
+    vec4 t = texture(uTexture0, vTexCoord);
+#else
+    vec4 t = vec4(1.0);
+#endif
+    vec4 colour = vec4(COLOUR.rgb, ALPHA.a);
+#ifdef ALPHA_TEST
+    if (!AlphaPasses(uAlphaFunc, floor(colour.a * 255.0 + 0.5), uAlphaRef)) discard;
+#endif
+#ifdef FOG
+#ifdef FOG_USE_W
+    float depth = 1.0 / gl_FragCoord.w;
+#else
+    float depth = gl_FragCoord.z;
+#endif
+    float span = uFogRange.y - uFogRange.x;
+    float keep = span != 0.0 ? clamp((uFogRange.y - depth) / span, 0.0, 1.0) : (depth < uFogRange.y ? 1.0 : 0.0);
+    colour.rgb = mix(uFogColour.rgb, colour.rgb, keep);
+#endif
     oColour = colour;
 }
 )";
+
+// What a stage-0 operation makes of the vertex colour d and the texel t.
+enum StageExpression : uint32_t { kExprD, kExprT, kExprDT, kExprDD, kExprTT };
+const char* const kExpressionText[] = {"d", "t", "(d * t)", "(d * d)", "(t * t)"};
+
+uint32_t StageExpressionOf(uint32_t op, uint32_t arg1, uint32_t arg2) {
+    const bool texture1 = (arg1 & 15) == D3DTA_TEXTURE, texture2 = (arg2 & 15) == D3DTA_TEXTURE;
+    switch (op) {
+        case D3DTOP_SELECTARG1:
+            return texture1 ? kExprT : kExprD;
+        case D3DTOP_SELECTARG2:
+            return texture2 ? kExprT : kExprD;
+        case D3DTOP_MODULATE:
+            return texture1 && texture2 ? kExprTT : texture1 || texture2 ? kExprDT : kExprDD;
+        default:
+            return kExprD;
+    }
+}
+
+// Program key: bits 0-2 colour expression, 3-5 alpha expression, then the switches.
+constexpr uint32_t kKeyTextured = 1u << 6;
+constexpr uint32_t kKeyAlphaTest = 1u << 7;
+constexpr uint32_t kKeyFog = 1u << 8;
+constexpr uint32_t kKeyFogUseW = 1u << 9;
+constexpr uint32_t kKeyFlat = 1u << 10;
+
+std::string ProgramDefines(uint32_t key) {
+    std::string defines = "#version 330 core\n";
+    defines += std::string("#define COLOUR ") + kExpressionText[key & 7] + "\n";
+    defines += std::string("#define ALPHA ") + kExpressionText[key >> 3 & 7] + "\n";
+    if (key & kKeyTextured) defines += "#define TEXTURED\n";
+    if (key & kKeyAlphaTest) defines += "#define ALPHA_TEST\n";
+    if (key & kKeyFog) defines += "#define FOG\n";
+    if (key & kKeyFogUseW) defines += "#define FOG_USE_W\n";
+    if (key & kKeyFlat) defines += "#define FLAT\n";
+    return defines;
+}
 
 struct GlFormat {
     GLenum internalFormat = 0, format = 0, type = 0;
@@ -379,9 +425,21 @@ private:
     bool m_pendingSync = false;     // a plain lock: the GPU may still read the old bytes
 };
 
-struct Uniforms {
-    GLint worldViewProj, pixelCentre, texture0, flat, colourStage, alphaStage, alphaTest, alphaRef;
-    GLint fogOn, fogUseW, fogColour, fogRange;
+// Uniform values as the current states make them; each program remembers what it was sent.
+struct UniformValues {
+    float worldViewProj[16];
+    float pixelCentre[2];
+    int32_t alphaFunc;
+    float alphaRef;
+    float fogColour[4];
+    float fogRange[2];
+};
+
+struct GlProgram {
+    GLuint name = 0;
+    GLint worldViewProj = -1, pixelCentre = -1, alphaFunc = -1, alphaRef = -1, fogColour = -1, fogRange = -1;
+    UniformValues sent{};
+    bool primed = false;
 };
 
 enum DirtyGroup : uint32_t {
@@ -470,7 +528,9 @@ public:
                   uint32_t stencil) override;
 
 private:
-    bool BuildProgram();
+    GlProgram* ProgramFor(uint32_t key);
+    uint32_t ProgramKey() const;
+    void SendUniforms(GlProgram* program);
     HRESULT MakeBackBuffer();
     void ReleaseBindings();
     void ResetStates();
@@ -491,11 +551,13 @@ private:
     GpuCaps m_caps{};
     std::vector<uint32_t> m_sampleCounts;
 
-    GLuint m_program = 0, m_vao = 0, m_upBuffer = 0, m_drawFbo = 0, m_readFbo = 0, m_blitFbo = 0;
+    GLuint m_vao = 0, m_upBuffer = 0, m_drawFbo = 0, m_readFbo = 0, m_blitFbo = 0;
     GLuint m_whiteTexture = 0, m_resolveTexture = 0;
     uint32_t m_resolveWidth = 0, m_resolveHeight = 0;
     GLuint m_samplers[kStages] = {};
-    Uniforms m_uniforms{};
+    std::unordered_map<uint32_t, std::unique_ptr<GlProgram>> m_programs;
+    GlProgram* m_program = nullptr;
+    UniformValues m_values{};
 
     uint32_t m_renderStates[256] = {};
     uint32_t m_stageStates[kStages][8] = {};
@@ -758,33 +820,66 @@ GLuint CompileShader(GLenum kind, const char* source) {
     return shader;
 }
 
-bool GlDevice::BuildProgram() {
-    GLuint vertex = CompileShader(GL_VERTEX_SHADER, kVertexProgram);
-    GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, kFragmentProgram);
-    if (!vertex || !fragment) return false;
-    m_program = glCreateProgram();
-    glAttachShader(m_program, vertex);
-    glAttachShader(m_program, fragment);
-    glLinkProgram(m_program);
+GlProgram* GlDevice::ProgramFor(uint32_t key) {
+    auto found = m_programs.find(key);
+    if (found != m_programs.end()) return found->second.get();
+    const std::string defines = ProgramDefines(key);
+    GLuint vertex = CompileShader(GL_VERTEX_SHADER, (defines + kVertexProgram).c_str());
+    GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, (defines + kFragmentProgram).c_str());
+    if (!vertex || !fragment) return nullptr;
+    auto program = std::make_unique<GlProgram>();
+    program->name = glCreateProgram();
+    glAttachShader(program->name, vertex);
+    glAttachShader(program->name, fragment);
+    glLinkProgram(program->name);
     glDeleteShader(vertex);
     glDeleteShader(fragment);
     GLint ok = 0;
-    glGetProgramiv(m_program, GL_LINK_STATUS, &ok);
-    if (!ok) return false;
-    auto at = [this](const char* name) { return glGetUniformLocation(m_program, name); };
-    m_uniforms = {at("uWorldViewProj"), at("uPixelCentre"), at("uTexture0"),  at("uFlat"),
-                  at("uColourStage"),   at("uAlphaStage"),  at("uAlphaTest"), at("uAlphaRef"),
-                  at("uFogOn"),         at("uFogUseW"),     at("uFogColour"), at("uFogRange")};
-    glUseProgram(m_program);
-    glUniform1i(m_uniforms.texture0, 0);
-    return true;
+    glGetProgramiv(program->name, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        glDeleteProgram(program->name);
+        return nullptr;
+    }
+    auto at = [&](const char* name) { return glGetUniformLocation(program->name, name); };
+    program->worldViewProj = at("uWorldViewProj");
+    program->pixelCentre = at("uPixelCentre");
+    program->alphaFunc = at("uAlphaFunc");
+    program->alphaRef = at("uAlphaRef");
+    program->fogColour = at("uFogColour");
+    program->fogRange = at("uFogRange");
+    glUseProgram(program->name);
+    glUniform1i(at("uTexture0"), 0);
+    if (m_program) glUseProgram(m_program->name);
+    return m_programs.emplace(key, std::move(program)).first->second.get();
+}
+
+uint32_t GlDevice::ProgramKey() const {
+    const uint32_t* rs = m_renderStates;
+    const uint32_t* ts = m_stageStates[0];
+    uint32_t key = StageExpressionOf(ts[D3DTSS_COLOROP], ts[D3DTSS_COLORARG1], ts[D3DTSS_COLORARG2]);
+    // A disabled stage passes the vertex colour, alpha included.
+    key |= (ts[D3DTSS_COLOROP] == D3DTOP_DISABLE
+                ? uint32_t{kExprD}
+                : StageExpressionOf(ts[D3DTSS_ALPHAOP], ts[D3DTSS_ALPHAARG1], ts[D3DTSS_ALPHAARG2]))
+           << 3;
+    if (m_textures[0]) key |= kKeyTextured;
+    if (rs[D3DRS_ALPHATESTENABLE]) key |= kKeyAlphaTest;
+    const uint32_t fogMode =
+        rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? rs[D3DRS_FOGTABLEMODE] : rs[D3DRS_FOGVERTEXMODE];
+    if (rs[D3DRS_FOGENABLE] && fogMode == D3DFOG_LINEAR) {
+        key |= kKeyFog;
+        // Perspective projections fog by eye distance (w), the others by depth.
+        if (m_projection[11] != 0.0f) key |= kKeyFogUseW;
+    }
+    if (rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT) key |= kKeyFlat;
+    return key;
 }
 
 HRESULT GlDevice::Initialise(GpuPresentParameters* params) {
     GLint major = 0, minor = 0;
     glGetIntegerv(GL_MAJOR_VERSION, &major);
     glGetIntegerv(GL_MINOR_VERSION, &minor);
-    if (major * 10 + minor < 33 || !BuildProgram()) return D3DERR_NOTAVAILABLE;
+    if (major * 10 + minor < 33) return D3DERR_NOTAVAILABLE;
 
     glGenVertexArrays(1, &m_vao);
     glBindVertexArray(m_vao);
@@ -805,6 +900,9 @@ HRESULT GlDevice::Initialise(GpuPresentParameters* params) {
     glBindTexture(GL_TEXTURE_2D, m_whiteTexture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_BGRA, GL_UNSIGNED_BYTE, &white);
+
+    // The program of the default states proves the fixed-function texts compile here.
+    if (!ProgramFor(kExprDT | kExprT << 3)) return D3DERR_NOTAVAILABLE;
 
     GLint maxTexture = 0, maxDrawBuffers = 0, maxAttachments = 0, maxSamples = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
@@ -842,7 +940,7 @@ GlDevice::~GlDevice() {
         object->DropGlObjects();
         object->Orphan();
     }
-    glDeleteProgram(m_program);
+    for (auto& entry : m_programs) glDeleteProgram(entry.second->name);
     glDeleteVertexArrays(1, &m_vao);
     glDeleteBuffers(1, &m_upBuffer);
     glDeleteFramebuffers(1, &m_drawFbo);
@@ -1399,43 +1497,28 @@ void GlDevice::ApplyRenderStates() {
 void GlDevice::ApplyUniforms() {
     const uint32_t* rs = m_renderStates;
     if (m_dirty & kDirtyTransform) {
-        float worldView[16], worldViewProj[16];
+        float worldView[16];
         MultiplyMatrices(worldView, m_world, m_view);
-        MultiplyMatrices(worldViewProj, worldView, m_projection);
-        // Row-major rows read as GL columns give the transpose, which is what a
-        // column-vector product needs.
-        glUniformMatrix4fv(m_uniforms.worldViewProj, 1, GL_FALSE, worldViewProj);
+        MultiplyMatrices(m_values.worldViewProj, worldView, m_projection);
     }
     if (m_dirty & kDirtyViewport) {
         glViewport(static_cast<GLint>(m_viewport.X), static_cast<GLint>(m_viewport.Y),
                    static_cast<GLsizei>(m_viewport.Width), static_cast<GLsizei>(m_viewport.Height));
         glDepthRange(m_viewport.MinZ, m_viewport.MaxZ);
-        glUniform2f(m_uniforms.pixelCentre, m_viewport.Width ? 1.0f / m_viewport.Width : 0.0f,
-                    m_viewport.Height ? 1.0f / m_viewport.Height : 0.0f);
-    }
-    if (m_dirty & kDirtyShade) glUniform1i(m_uniforms.flat, rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT);
-    if (m_dirty & kDirtyStage) {
-        const uint32_t* ts = m_stageStates[0];
-        glUniform3i(m_uniforms.colourStage, ts[D3DTSS_COLOROP], ts[D3DTSS_COLORARG1], ts[D3DTSS_COLORARG2]);
-        glUniform3i(m_uniforms.alphaStage,
-                    ts[D3DTSS_COLOROP] == D3DTOP_DISABLE ? D3DTOP_DISABLE : ts[D3DTSS_ALPHAOP],
-                    ts[D3DTSS_ALPHAARG1], ts[D3DTSS_ALPHAARG2]);
+        m_values.pixelCentre[0] = m_viewport.Width ? 1.0f / m_viewport.Width : 0.0f;
+        m_values.pixelCentre[1] = m_viewport.Height ? 1.0f / m_viewport.Height : 0.0f;
     }
     if (m_dirty & kDirtyAlphaTest) {
-        glUniform2i(m_uniforms.alphaTest, rs[D3DRS_ALPHATESTENABLE] != 0,
-                    static_cast<GLint>(rs[D3DRS_ALPHAFUNC]));
-        glUniform1f(m_uniforms.alphaRef, static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF));
+        m_values.alphaFunc = static_cast<int32_t>(rs[D3DRS_ALPHAFUNC]);
+        m_values.alphaRef = static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF);
     }
     if (m_dirty & kDirtyFog) {
-        const uint32_t mode =
-            rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? rs[D3DRS_FOGTABLEMODE] : rs[D3DRS_FOGVERTEXMODE];
         const uint32_t colour = rs[D3DRS_FOGCOLOR];
-        glUniform1i(m_uniforms.fogOn, rs[D3DRS_FOGENABLE] != 0 && mode == D3DFOG_LINEAR);
-        // Perspective projections fog by eye distance (w), the others by depth.
-        glUniform1i(m_uniforms.fogUseW, m_projection[11] != 0.0f);
-        glUniform4f(m_uniforms.fogColour, ((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f,
-                    (colour & 0xFF) / 255.0f, (colour >> 24) / 255.0f);
-        glUniform2f(m_uniforms.fogRange, FloatBits(rs[D3DRS_FOGSTART]), FloatBits(rs[D3DRS_FOGEND]));
+        const float fogColour[4] = {((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f,
+                                    (colour & 0xFF) / 255.0f, (colour >> 24) / 255.0f};
+        std::copy(fogColour, fogColour + 4, m_values.fogColour);
+        m_values.fogRange[0] = FloatBits(rs[D3DRS_FOGSTART]);
+        m_values.fogRange[1] = FloatBits(rs[D3DRS_FOGEND]);
     }
     if (m_dirty & kDirtyTextures) {
         for (uint32_t stage = 0; stage < kStages; ++stage) {
@@ -1443,6 +1526,44 @@ void GlDevice::ApplyUniforms() {
             glBindTexture(GL_TEXTURE_2D, m_textures[stage] ? m_textures[stage]->Name() : m_whiteTexture);
         }
     }
+    if (m_dirty &
+        (kDirtyStage | kDirtyAlphaTest | kDirtyFog | kDirtyShade | kDirtyTextures | kDirtyTransform)) {
+        GlProgram* program = ProgramFor(ProgramKey());
+        if (program && program != m_program) {
+            m_program = program;
+            glUseProgram(program->name);
+        }
+    }
+    if (m_program) SendUniforms(m_program);
+}
+
+void GlDevice::SendUniforms(GlProgram* program) {
+    const UniformValues& want = m_values;
+    UniformValues& sent = program->sent;
+    const bool all = !program->primed;
+    program->primed = true;
+    auto changed = [all](const void* a, const void* b, size_t size) {
+        return all || std::memcmp(a, b, size) != 0;
+    };
+    if (changed(want.worldViewProj, sent.worldViewProj, sizeof want.worldViewProj)) {
+        // Row-major rows read as GL columns give the transpose, which is what a
+        // column-vector product needs.
+        glUniformMatrix4fv(program->worldViewProj, 1, GL_FALSE, want.worldViewProj);
+    }
+    if (changed(want.pixelCentre, sent.pixelCentre, sizeof want.pixelCentre)) {
+        glUniform2fv(program->pixelCentre, 1, want.pixelCentre);
+    }
+    if (program->alphaFunc >= 0 &&
+        (all || want.alphaFunc != sent.alphaFunc || want.alphaRef != sent.alphaRef)) {
+        glUniform1i(program->alphaFunc, want.alphaFunc);
+        glUniform1f(program->alphaRef, want.alphaRef);
+    }
+    if (program->fogColour >= 0 && (changed(want.fogColour, sent.fogColour, sizeof want.fogColour) ||
+                                    changed(want.fogRange, sent.fogRange, sizeof want.fogRange))) {
+        glUniform4fv(program->fogColour, 1, want.fogColour);
+        glUniform2fv(program->fogRange, 1, want.fogRange);
+    }
+    sent = want;
 }
 
 void GlDevice::ApplyForDraw() {
@@ -1500,6 +1621,7 @@ HRESULT GlDevice::DrawPrimitive(uint32_t kind, uint32_t startVertex, uint32_t pr
     const uint64_t to = from + count * m_streamStride;
     if (to > m_stream->Length()) return D3DERR_INVALIDCALL;
     ApplyForDraw();
+    if (!m_program) return D3DERR_INVALIDCALL;
     m_stream->Prepare(static_cast<uint32_t>(from), static_cast<uint32_t>(to));
     if (!SetupVertexLayout(m_stream->Name(), m_streamOffset, m_streamStride)) return D3DERR_INVALIDCALL;
     glDrawArrays(mode, static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
@@ -1514,6 +1636,7 @@ HRESULT GlDevice::DrawPrimitiveUP(uint32_t kind, uint32_t primitiveCount, const 
     if (primitiveCount == 0) return D3D_OK;
     const uint32_t count = Gpu_VertexCount(kind, primitiveCount);
     ApplyForDraw();
+    if (!m_program) return D3DERR_INVALIDCALL;
     glBindBuffer(GL_ARRAY_BUFFER, m_upBuffer);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count) * stride, vertices, GL_STREAM_DRAW);
     if (!SetupVertexLayout(m_upBuffer, 0, stride)) return D3DERR_INVALIDCALL;

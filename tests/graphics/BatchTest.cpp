@@ -137,6 +137,15 @@ TEST_F(BatchTest, TheRingGrowsByDoublingForALargeBatchAndWrapsToItsStart) {
     EXPECT_EQ(Trace().Count("SetStreamSource(0,vb2,0,24)"), 1u);
 }
 
+TEST_F(BatchTest, AFirstBatchLargerThanTheRingGetsARingThatHoldsIt) {
+    OpenInFrame();
+    Reserve(D3DPT_TRIANGLELIST, nullptr, 15000);
+    GraphicsFlush();
+    const std::string& created = Trace().Calls()[Trace().Find("CreateVertexBuffer(")];
+    EXPECT_GE(std::stoul(created.substr(std::strlen("CreateVertexBuffer("))), 15000u * 24) << created;
+    EXPECT_EQ(Trace().Count("DrawPrimitive(4,0,5000)"), 1u);
+}
+
 TEST_F(BatchTest, SystemMemoryMethodDrawsFromTheArray) {
     g_BatchMethod = 2;
     OpenInFrame();

@@ -151,6 +151,44 @@ TEST_F(GlDeviceTest, AlphaTestDiscardsAfterShading) {
     EXPECT_EQ(Lit(ReadBackBuffer(device)), (std::vector<P>{{1, 0}}));
 }
 
+TEST_F(GlDeviceTest, FlatShadingTakesTheFirstVertexColour) {
+    device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    Draw({{0, 0, 0, 0xFFFF0000u, 0, 0}, {16, 0, 0, 0xFF00FF00u, 0, 0}, {0, 16, 0, 0xFF0000FFu, 0, 0}});
+    const std::vector<uint32_t> pixels = ReadBackBuffer(device);
+    EXPECT_EQ(At(pixels, 1, 1), 0xFFFF0000u);
+    EXPECT_EQ(At(pixels, 12, 2), 0xFFFF0000u);
+    EXPECT_EQ(At(pixels, 2, 12), 0xFFFF0000u);
+}
+
+TEST_F(GlDeviceTest, LinearTableFogBlendsTowardsTheFogColourWithDepth) {
+    auto bits = [](float value) {
+        uint32_t b;
+        std::memcpy(&b, &value, sizeof b);
+        return b;
+    };
+    device->SetRenderState(D3DRS_FOGENABLE, 1);
+    device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    device->SetRenderState(D3DRS_FOGCOLOR, 0xFFFF0000u);
+    device->SetRenderState(D3DRS_FOGSTART, bits(0.0f));
+    device->SetRenderState(D3DRS_FOGEND, bits(1.0f));
+    std::vector<Vertex> near = Quad(0, 0, 2, 2, 0xFFFFFFFFu), far = Quad(4, 0, 6, 2, 0xFFFFFFFFu);
+    for (Vertex& v : near) v.z = 0.25f;
+    for (Vertex& v : far) v.z = 0.75f;
+    Draw(near);
+    Draw(far);
+    const std::vector<uint32_t> pixels = ReadBackBuffer(device);
+    struct Case {
+        uint32_t x, fogged;
+    };
+    for (const Case& c : {Case{1, 0xFFFFBFBFu}, Case{5, 0xFFFF4040u}}) {
+        for (int shift : {0, 8, 16, 24}) {
+            EXPECT_NEAR(static_cast<int>(At(pixels, c.x, 1) >> shift & 0xFF),
+                        static_cast<int>(c.fogged >> shift & 0xFF), 1)
+                << c.x << " byte " << shift / 8;
+        }
+    }
+}
+
 TEST_F(GlDeviceTest, AdditiveBlendAddsColourAndSaturatesAlpha) {
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF404040u, 1.0f, 0), D3D_OK);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
