@@ -1,7 +1,13 @@
 // Matrices, view and visible bounds, 3-D mode, projections and world transforms.
 #include <cmath>
 
+#include <vector>
+
 #include "GraphicsFixture.h"
+#include "core/Code_Function.h"
+#include "core/Value.h"
+#include "graphics/Function_3D.h"
+#include "runner/GEN8.h"
 
 namespace {
 
@@ -228,6 +234,41 @@ TEST_F(MatrixTest, PerspectiveProjectionShowsTheRectangleAtDepthZero) {
     }
     EXPECT_NEAR(std::fabs(clip[0] / clip[3]), 1, 1e-4);
     EXPECT_NEAR(std::fabs(clip[1] / clip[3]), 1, 1e-4);
+}
+
+}  // namespace
+
+namespace {
+
+// The transform rows exist only for games before the layer model, and drive the world matrix.
+TEST_F(MatrixTest, TransformBuiltinsAreRowsOfOldGamesOnly) {
+    const auto callRow = [](const char* name, std::vector<RValue> args) {
+        int32_t id = -1;
+        ASSERT_TRUE(Code_Function_Find(name, &id)) << name;
+        RValue result{};
+        Code_Function_Row(id)->function(result, nullptr, nullptr, int32_t(args.size()), args.data());
+    };
+    Open();
+    Code_Function_Free();
+    g_GameHeader.major = 1;
+    Init3DFunctions();
+    callRow("d3d_transform_set_translation", {RValue_Real(5), RValue_Real(6), RValue_Real(0)});
+    callRow("d3d_transform_add_rotation_z", {RValue_Real(90)});
+    callRow("d3d_transform_add_translation", {RValue_Real(1), RValue_Real(0), RValue_Real(0)});
+    Matrix4 expected = Matrix_Identity;
+    expected.m[12] = 7, expected.m[13] = -5, expected.m[0] = 0, expected.m[5] = 0;
+    expected.m[1] = -1, expected.m[4] = 1;
+    ExpectMatrixNear(World(), expected, 1e-4f);
+    callRow("d3d_transform_set_identity", {});
+    ExpectMatrixNear(World(), Matrix_Identity);
+
+    Code_Function_Free();
+    g_GameHeader.major = 2;
+    Init3DFunctions();
+    int32_t id = -1;
+    EXPECT_FALSE(Code_Function_Find("d3d_transform_set_identity", &id));
+    Code_Function_Free();
+    g_GameHeader.major = 0;
 }
 
 }  // namespace
