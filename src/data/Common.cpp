@@ -1,48 +1,8 @@
 #include "data/Common.h"
 
-#include <array>
 #include <cstring>
 
 #include "core/MemoryManager.h"
-
-// --- CRC-32 -----------------------------------------------------------------------------
-
-namespace {
-
-constexpr uint32_t kCrcPolynomial = 0xEDB88320u;
-
-constexpr std::array<uint32_t, 256> MakeCrcTable() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int round = 0; round < 8; ++round) c = (c & 1u) ? (c >> 1) ^ kCrcPolynomial : c >> 1;
-        table[i] = c;
-    }
-    return table;
-}
-
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
-
-inline uint32_t CrcStep(uint32_t c, uint8_t b) { return (c >> 8) ^ kCrcTable[(c ^ b) & 0xFFu]; }
-
-}  // namespace
-
-void CRC32_InitTable() {}
-
-uint32_t CRC32_String(const char* text) {
-    uint32_t c = 0xFFFFFFFFu;
-    if (text == nullptr) return c;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) c = CrcStep(c, *p);
-    return c;
-}
-
-uint32_t CRC32_Bytes(const void* bytes, int32_t length) {
-    uint32_t c = 0xFFFFFFFFu;
-    if (bytes == nullptr) return c;
-    const unsigned char* p = static_cast<const unsigned char*>(bytes);
-    for (int32_t i = 0; i < length; ++i) c = CrcStep(c, p[i]);
-    return c;
-}
 
 // --- The random generator ---------------------------------------------------------------
 

@@ -1,21 +1,9 @@
-// Small shared services: the runner's CRC-32, the process-wide random generator, the '#'
-// line-break rule of dialog and drawing texts, and a few conversions and pixel fixes.
+// Small shared services: the process-wide random generator, the '#' line-break rule of
+// dialog and drawing texts, and a few conversions and pixel fixes. The runner's CRC-32 is
+// in data/CRC32.h.
 #pragma once
 
 #include <cstdint>
-
-// --- CRC-32 -----------------------------------------------------------------------------
-// Reflected polynomial 0xEDB88320, start value 0xFFFFFFFF and NO final complement: every
-// key hash in the runner (map keys, property names, reliable-UDP checks) is this value, so
-// it is the bitwise NOT of the common CRC-32 ("abc" gives 0xCADBBE3D).
-
-// The table is a compile-time constant, ready before any thread hashes; start-up still
-// calls this first thing.
-void CRC32_InitTable();
-// Up to the terminating zero; a null text gives 0xFFFFFFFF.
-uint32_t CRC32_String(const char* text);
-// length bytes; a length of 0 or less reads nothing.
-uint32_t CRC32_Bytes(const void* bytes, int32_t length);
 
 // --- The random generator ---------------------------------------------------------------
 // One WELL512a generator of 16 words for the whole process, main thread only. It starts

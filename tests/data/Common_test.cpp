@@ -1,4 +1,5 @@
 #include "data/Common.h"
+#include "data/CRC32.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
