@@ -18,6 +18,15 @@ if(HV_SANITIZE)
     add_compile_definitions(HV_SANITIZE=1)
 endif()
 
+# Fuzz targets need coverage instrumentation in every library they reach.
+if(HV_BUILD_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(WARNING "fuzz targets skipped: they need clang (CC=clang CXX=clang++)")
+    set(HV_BUILD_FUZZ OFF)
+endif()
+if(HV_BUILD_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # hv_subsystem(NAME [DEPS lib...] [PACKAGES pkg-config-module...])
 # Every .cpp/.c in the calling folder belongs to the library; new modules need no list edit.
 function(hv_subsystem name)

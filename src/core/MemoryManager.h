@@ -22,7 +22,37 @@ void Init();
 void CountFrame();
 void OnMainLoop();
 
+// The size classes, smallest first; pool n serves requests up to kPoolCellSizes[n] bytes.
+inline constexpr int kPoolCount = 5;
+inline constexpr uint32_t kPoolCellSizes[kPoolCount] = {8, 16, 32, 64, 128};
+
+struct PoolCounts {
+    int32_t inUse;
+    int32_t freeCells;
+};
+// Cells in use and free cells of one pool as the calling thread sees them (cells cached by
+// other threads count as in use), for diagnostics.
+PoolCounts GetPoolCounts(int pool);
+// Bytes held in guarded blocks (requested sizes; headers and pool cells not counted).
+uint32_t GuardedBytes();
+
 }  // namespace MemoryManager
+
+// The marked thread (the main thread, once start-up has marked it) is the only one whose
+// allocations carry scope names and interpreter call stacks in the memory log. Threads the
+// runner starts clear the mark before their routine runs.
+void MemoryManager_MarkThread(bool marked);
+bool MemoryManager_IsThreadMarked();
+
+// Process-start hook: installs the out-of-memory handler and runs MemoryManager::Init. It runs
+// by itself before static constructors; calling it again does nothing.
+void Platform_InitMemory();
+// Shows "Out of Memory!" (unless headless), prints the failed request's size and ends the
+// process with -1. Called when the standard heap cannot satisfy a request.
+[[noreturn]] void OutOfMemory_Handler(int64_t requestedBytes);
+// The platform layer shows the out-of-memory box through this (null: no box).
+using OutOfMemoryBoxHook = void (*)(const char* text, const char* title);
+void OutOfMemory_SetBoxHook(OutOfMemoryBoxHook hook);
 
 void MemLog_Event(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

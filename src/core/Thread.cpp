@@ -4,10 +4,7 @@
 #include <chrono>
 #include <system_error>
 
-// The memory manager records scope names and interpreter stacks only on the thread it marked;
-// worker threads clear their mark before their routine runs.
-void MemoryManager_MarkThread(bool marked);
-__attribute__((weak)) void MemoryManager_MarkThread(bool) {}
+#include "core/MemoryManager.h"
 
 Mutex::Mutex(const char*) {}
 
@@ -67,6 +64,7 @@ bool Thread::StopRequested() {
 }
 
 int Thread_Entry(Thread* thread) {
+    // Only the main thread gives the allocation log scope names and interpreter stacks.
     MemoryManager_MarkThread(false);
     const int result = thread->routine(thread);
     // Last touch of the record: once running reads false the owner may destroy it.

@@ -1,8 +1,9 @@
 #include "platform/HostOS.h"
 
+#include "platform/Support_FileM.h"
+
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -11,32 +12,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-
-namespace {
-std::string HomeFolder() {
-    std::string home;
-    if (HostOS_GetEnv("HOME", home) && !home.empty()) return home;
-    struct passwd entry;
-    struct passwd* found = nullptr;
-    char buffer[4096];
-    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir)
-        return found->pw_dir;
-    return {};
-}
-
-std::string WorkingFolder() {
-    std::vector<char> buffer(4096);
-    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE) return {};
-        buffer.resize(buffer.size() * 2);
-    }
-    return buffer.data();
-}
-
-void StripTrailingSlashes(std::string& path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-}
-}  // namespace
 
 std::string HostOS_ExecutablePath() {
     std::vector<char> buffer(1024);
@@ -54,7 +29,7 @@ std::string HostOS_FullPath(const char* path) {
     std::string text(path);
     for (char& c : text)
         if (c == '\\') c = '/';
-    if (text[0] != '/') text = WorkingFolder() + "/" + text;
+    if (text[0] != '/') text = FileM_CurrentDirectory() + "/" + text;
     const bool trailingSlash = text.back() == '/';
 
     std::vector<std::string> parts;
@@ -83,21 +58,6 @@ bool HostOS_GetEnv(const char* name, std::string& value) {
     if (found == nullptr) return false;
     value = found;
     return true;
-}
-
-std::string HostOS_UserFolder(bool roaming) {
-    std::string folder;
-    if (HostOS_GetEnv(roaming ? "XDG_CONFIG_HOME" : "XDG_DATA_HOME", folder) && !folder.empty() &&
-        folder[0] == '/') {
-        StripTrailingSlashes(folder);
-        return folder;
-    }
-    const std::string home = HomeFolder();
-    if (home.empty()) return {};
-    folder = home;
-    StripTrailingSlashes(folder);
-    if (folder == "/") folder.clear();
-    return folder + (roaming ? "/.config" : "/.local/share");
 }
 
 bool HostOS_FileReadable(const char* path) {

@@ -17,10 +17,6 @@ std::string HostOS_FullPath(const char* path);
 // False when the variable is not set.
 bool HostOS_GetEnv(const char* name, std::string& value);
 
-// The per-user data folder ($XDG_DATA_HOME, else ~/.local/share) or, roaming, the per-user
-// configuration folder ($XDG_CONFIG_HOME, else ~/.config); without a trailing "/". Relative
-// XDG values are ignored, as the XDG rules say. Empty when no home folder is known.
-std::string HostOS_UserFolder(bool roaming);
 
 // True when the file opens for reading.
 bool HostOS_FileReadable(const char* path);

@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "core/Console.h"
+#include "core/ErrorDialog.h"
 #include "core/MemoryManager.h"
 #include "core/Process.h"
 #include "core/RunSwitches.h"
+#include "io/LoadSave.h"
+#include "platform/DialogLayer.h"
 #include "platform/EventPump.h"
 #include "platform/HostOS.h"
 #include "runner/CommandLine.h"
@@ -51,15 +54,6 @@ bool NeedsQuotes(const char* arg) {
     return false;
 }
 
-// The per-user folder name of a game: no separators, and never "." or "..".
-std::string SafeFolderName(const char* name) {
-    std::string safe(name);
-    for (char& c : safe)
-        if (c == '/' || c == '\\') c = '_';
-    if (safe == "." || safe == "..") safe.assign(safe.size(), '_');
-    return safe;
-}
-
 bool IsUnsafePathPart(const std::string& part) {
     return part.empty() || part == "." || part == "..";
 }
@@ -96,7 +90,14 @@ void RunOneTurn() {
 }
 }  // namespace
 
+namespace {
+void ShowOutOfMemoryBox(const char* text, const char* title) { PlatformDialog_ShowMessage(title, text); }
+}  // namespace
+
 int Runner_Main(int argc, char** argv) {
+    MemoryManager_MarkThread(true);
+    OutOfMemory_SetBoxHook(ShowOutOfMemoryBox);
+    ErrorDialog_SetMessagePump(ProcessMessages);
     g_commandLine = Runner_CommandLineFromArgs(argc, argv);
     Runner_MoveAtNamedFiles();
     return Runner_WinMain();
@@ -171,11 +172,11 @@ void Runner_ClearBundleFolder() {
 const char* GetSavePrePend() {
     if (g_savePrePend != nullptr && g_savePrePend[0] != '\0') return g_savePrePend;
     if (g_gameName == nullptr || g_gameName[0] == '\0') return "";
-    const std::string folder = HostOS_UserFolder(g_saveRoaming);
-    if (folder.empty()) return "";
-    const std::string prefix = folder + "/" + SafeFolderName(g_gameName) + "/";
+    const std::string prefix = LoadSave_MakeSaveArea(g_gameName, g_saveRoaming);
+    if (prefix.empty()) return "";
     DebugConsole.Output("SavePrePend = %s\n", prefix.c_str());
     ReplaceText(g_savePrePend, prefix.c_str());
+    LoadSave_SetSaveArea(g_savePrePend);
     return g_savePrePend;
 }
 
