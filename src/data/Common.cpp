@@ -48,7 +48,9 @@ int32_t Random_SetSeed(int32_t seed) {
     return seed;
 }
 
-int32_t Random_GetSeed() { return g_Random.seed; }
+int32_t Random_GetSeed() {
+    return g_Random.seed;
+}
 
 // WELL512a, one step.
 uint32_t Random_Next() {
@@ -90,9 +92,13 @@ int64_t Random_IntRange(int64_t n) {
     return n < 0 ? static_cast<int64_t>(0u - r) : static_cast<int64_t>(r);
 }
 
-void Random_UseOldVersion(bool old) { g_Random.temper = old ? kTemperOld : kTemperCurrent; }
+void Random_UseOldVersion(bool old) {
+    g_Random.temper = old ? kTemperOld : kTemperCurrent;
+}
 
-void CRT_SRand(uint32_t seed) { g_CrtRandState = seed; }
+void CRT_SRand(uint32_t seed) {
+    g_CrtRandState = seed;
+}
 
 int32_t CRT_Rand() {
     g_CrtRandState = g_CrtRandState * 214013u + 2531011u;
@@ -109,7 +115,9 @@ inline int32_t Utf8LeadLength(unsigned char lead) {
     return (lead & 0x20) ? 3 : 2;
 }
 
-inline bool IsContinuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+inline bool IsContinuation(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
 
 }  // namespace
 
@@ -156,7 +164,9 @@ char* Common_WideToAscii(const char16_t* text) {
 
 // --- Pixels -----------------------------------------------------------------------------
 
-bool Platform_VertexColoursNeedSwap() { return false; }
+bool Platform_VertexColoursNeedSwap() {
+    return false;
+}
 
 namespace {
 

@@ -1,5 +1,4 @@
 #include "data/Common.h"
-#include "data/CRC32.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "core/MemoryManager.h"
+#include "data/CRC32.h"
 
 namespace {
 
@@ -214,12 +214,12 @@ TEST(HashNewlinesTest, ConvertsInPlaceAndCountsCharacters) {
         {"a\\#b", "a#b", 3},
         {"#", "\r", 1},
         {"", "", 0},
-        {"\\##", "#\r", 2},       // the '#' just read counts as the previous character
+        {"\\##", "#\r", 2},  // the '#' just read counts as the previous character
         {"#\\#", "\r#", 2},
         {"h\xc3\xa9#llo", "h\xc3\xa9\rllo", 6},
         {"\xf0\x9f\x98\x80#", "\xf0\x9f\x98\x80\r", 3},  // bytes kept; counted by lead bytes
         {"\xc3#", "\xc3\r", 2},                          // a cut character never swallows '#'
-        {"ab\xe2\x82", "ab\xe2\x82", 3},                  // cut character stops at the terminator
+        {"ab\xe2\x82", "ab\xe2\x82", 3},                 // cut character stops at the terminator
     };
     for (const Case& c : cases) {
         std::string buffer = c.in;
