@@ -64,6 +64,10 @@ PWObjectBase::PWObjectBase(int32_t count, uint32_t defaultKind)
 }
 
 PWObjectBase::~PWObjectBase() {
+    // An object deleted directly must not stay behind in the collector's table, where the
+    // sweep would free it a second time.
+    GCTable_Remove(collectorSlot);
+    collectorSlot = -1;
     FreeSlotHash(this);
     if (slots != nullptr) {
         for (int32_t i = 0; i < slotCapacity; ++i) RValue_Release(&slots[i]);

@@ -110,4 +110,13 @@ TEST(ObjectBaseTest, TheCollectorTableGrowsByHalfWhenFull) {
     for (PWObjectBase* object : objects) PWObjectBase_Free(object);
 }
 
+TEST(ObjectBaseTest, DeletingAnObjectLeavesTheCollectorTable) {
+    PWObjectBase* object = PWObjectBase_Alloc(1, VALUE_UNSET, false);
+    int32_t slot = object->collectorSlot;
+    int32_t count = GCTable_Count();
+    delete object;
+    EXPECT_EQ(GCTable_Entry(slot), nullptr);
+    EXPECT_EQ(GCTable_Count(), count - 1);
+}
+
 }  // namespace
