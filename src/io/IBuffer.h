@@ -141,18 +141,19 @@ public:
         if (m_inUse > 0) --m_inUse;
     }
 
-protected:
+private:
+    friend int32_t IBuffer_CopyFromMemory(IBuffer*, const uint8_t*, int32_t, int32_t, int32_t, int32_t, bool,
+                                          bool, bool);
+    bool IsGrow() const { return m_type == eBufferType_Grow; }
+    bool IsWrap() const { return m_type == eBufferType_Wrap; }
     // Rounds the position up to the alignment (on position + phase) and, in a wrap buffer,
     // brings it back inside the size.
     void AlignPosition();
     // Raises the used size to end, capped at the size.
     void MarkUsed(int64_t end);
-    bool IsGrow() const { return m_type == eBufferType_Grow; }
-    bool IsWrap() const { return m_type == eBufferType_Wrap; }
-
-private:
-    friend int32_t IBuffer_CopyFromMemory(IBuffer*, const uint8_t*, int32_t, int32_t, int32_t, int32_t, bool,
-                                          bool, bool);
+    // Write and Read once the value is known not to fit plainly before the end.
+    int32_t WriteAtEnd(int32_t type, const RValue* value);
+    int32_t ReadAtEnd(int32_t type, RValue* out);
     bool GrowFor(int64_t needed);
     void Hash(RValue* out, int32_t offset, int32_t size, bool sha1);
     void SetAlignment(int32_t alignment);
