@@ -314,7 +314,9 @@ void IBuffer::SetAlignment(int32_t alignment) {
 // --- positions ---------------------------------------------------------------------------
 
 inline void IBuffer::AlignPosition() {
-    if (m_alignment > 1) {
+    const uint32_t misalignment =
+        (static_cast<uint32_t>(m_position) + static_cast<uint32_t>(m_alignPhase)) & (m_alignment - 1);
+    if (misalignment != 0) {
         const int64_t mask = m_alignment - 1;
         const int64_t aligned = ((static_cast<int64_t>(m_position) + m_alignPhase + mask) & ~mask) - m_alignPhase;
         m_position = ClampToInt32(aligned);

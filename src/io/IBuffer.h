@@ -67,11 +67,13 @@ public:
     // base 0 from the start, 1 relative, 2 back from the end; returns the new position. Start
     // and relative seeks of non-wrap buffers may pass the end.
     virtual int32_t Seek(int32_t base, int32_t offset);
-    // Typed read at an offset, without alignment and without moving the position; out is the
-    // real 0 when the value does not lie inside the buffer.
+    // Typed read at an offset, without alignment and without moving the position, of every code
+    // Read decodes (a string runs to the first zero before the used size and never wraps); out
+    // is the real 0 when the value does not lie inside the buffer.
     virtual void Peek(int32_t offset, int32_t type, RValue* out);
-    // Typed write at an offset, without alignment and without moving the position; raises the
-    // used size to the value's end. Nothing happens when the value does not fit.
+    // Typed write at an offset of every code Write encodes, without alignment and without moving
+    // the position; raises the used size to the value's end. Nothing happens when the value does
+    // not fit (a wrap buffer wraps it round instead).
     virtual void Poke(int32_t offset, int32_t type, const RValue* value);
     // Writes the clamped range (size < 0: to the end) to the save area: 1 written, 0 not.
     virtual int32_t Save(const char* file, int32_t offset, int32_t size);
