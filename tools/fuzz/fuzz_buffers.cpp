@@ -3,8 +3,8 @@
 // a little program of typed reads, writes, seeks, peeks, pokes, fills, copies, resizes and
 // hashes that the input spells out; the same bytes are deserialised as a value, read as a
 // memory stream (integers, strings, hex text, compressed data) and read as a text file held
-// in a buffer. Positions stay within a few megabytes except for seeks right up to the 32-bit
-// limit, where writes must fail rather than grow.
+// in a buffer. Positions stay within 16 MB except for seeks right up to the 32-bit limit,
+// where writes must fail rather than grow.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -89,9 +89,14 @@ void RunProgram(IBuffer* buffer, IBuffer* other, Reader& in) {
             case 2:
                 buffer->Read(type, &out);
                 break;
-            case 3:
-                buffer->Seek(in.Byte() % 4, in.Short());
+            case 3: {
+                // Once far out, relative seeks start again from the start: a grow buffer may
+                // only be written near the 32-bit limit, where it must refuse, or within 16 MB.
+                int32_t base = in.Byte() % 4;
+                if (base == 1 && buffer->GetPosition() > (1 << 24)) base = 0;
+                buffer->Seek(base, in.Short());
                 break;
+            }
             case 4:
                 buffer->Seek(0, INT32_MAX - in.Byte());
                 break;
