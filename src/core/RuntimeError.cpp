@@ -13,7 +13,12 @@ void ReportFatal(const char* message) {
     Process_Exit(1);
 }
 
+void ReportNonFatal(const char* message) {
+    ErrorConsole.Output("%s\n", message);
+}
+
 RuntimeErrorReporter g_reporter = ReportFatal;
+RuntimeErrorReporter g_nonFatalReporter = ReportNonFatal;
 
 }  // namespace
 
@@ -30,4 +35,19 @@ void Runtime_Error(const char* format, ...) {
     std::vsnprintf(message, sizeof message, format, args);
     va_end(args);
     g_reporter(message);
+}
+
+RuntimeErrorReporter Runtime_SetNonFatalReporter(RuntimeErrorReporter reporter) {
+    RuntimeErrorReporter previous = g_nonFatalReporter;
+    g_nonFatalReporter = reporter ? reporter : ReportNonFatal;
+    return previous;
+}
+
+void Runtime_ErrorNonFatal(const char* format, ...) {
+    char message[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    g_nonFatalReporter(message);
 }

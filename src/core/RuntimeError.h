@@ -9,3 +9,9 @@ void Runtime_Error(const char* format, ...) __attribute__((format(printf, 1, 2))
 using RuntimeErrorReporter = void (*)(const char* message);
 // Returns the previous reporter; null restores the default.
 RuntimeErrorReporter Runtime_SetErrorReporter(RuntimeErrorReporter reporter);
+
+// Run-time errors the game goes on after: the built-in reports and returns. The default
+// reporter prints the message on the error console; the runner's error report replaces it.
+void Runtime_ErrorNonFatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Returns the previous reporter; null restores the default.
+RuntimeErrorReporter Runtime_SetNonFatalReporter(RuntimeErrorReporter reporter);
