@@ -1,6 +1,5 @@
 // What start-up, shutdown and the error report call in the game loop's modules (rooms,
-// objects, time lines, the frame loop and the run state), in the random generators and in the
-// input layer.
+// objects, time lines, the frame loop and the run state) and in the input layer.
 #pragma once
 
 #include <cstdint>
@@ -32,10 +31,6 @@ int32_t Room_First();  // the first room of the room order, -1 when none
 bool Room_Exists(int32_t index);
 const char* Object_GetName(int32_t index);    // "<undefined>" when absent
 const char* TimeLine_GetName(int32_t index);  // "<undefined>" when absent
-
-// The random generators: the game's and the 15-bit one of the C run-time library.
-int32_t Random_SetSeed(int32_t seed);
-void CRT_SRand(uint32_t seed);
 
 // Input: clears the keyboard and mouse state.
 void IO_Clear();

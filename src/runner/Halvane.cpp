@@ -7,7 +7,9 @@
 #include "core/Code_Constant.h"
 #include "core/Code_Function.h"
 #include "core/Code_Main.h"
+#include "core/Code_Variable.h"
 #include "core/Console.h"
+#include "core/Instance.h"
 #include "core/MemoryManager.h"
 #include "core/Process.h"
 #include "core/RunSwitches.h"
@@ -16,7 +18,12 @@
 #include "core/StackTrace.h"
 #include "core/Timing.h"
 #include "core/Value.h"
+#include "core/Variable.h"
 #include "data/CRC32.h"
+#include "data/Common.h"
+#include "data/Function_Math.h"
+#include "graphics/Function_3D.h"
+#include "graphics/Graphics_Hooks.h"
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
@@ -101,6 +108,35 @@ void ReportRuntimeError(const char* message) {
     Process_Exit(1);
 }
 
+void ReportScriptError(const char* message) {
+    Error_Report(message, false);
+}
+
+// The global variables live in one object per turn, with a slot for each.
+void CreateGlobalObject(int32_t slots) {
+    if (g_GlobalObject) PWObjectBase_Free(g_GlobalObject);
+    g_GlobalObject = PWObjectBase_Alloc(slots, VALUE_UNSET, true);
+    g_VariableSettings.instanceSlotCount = g_LoadState.instanceVariableCount;
+}
+
+// Global initialisers run with the global object as self and other; compiled code reaches its
+// variables through the object base alone.
+CInstance* GlobalObjectAsSelf() {
+    return reinterpret_cast<CInstance*>(g_GlobalObject);
+}
+
+void InitVariableTables(int32_t globals, int32_t instances, int32_t) {
+    Code_Variable_InitTables(globals, instances);
+}
+
+const char* DisplayName() {
+    return g_GameHeader.displayName ? g_GameHeader.displayName : "";
+}
+
+bool LayerModel() {
+    return g_GameHeader.layerModel;
+}
+
 void InstallHooks() {
     g_LoaderHooks.fillLinkRecord = Game_FillLinkRecord;
     g_LoaderHooks.chooseGameFile = ChooseGameFile;
@@ -110,7 +146,11 @@ void InstallHooks() {
     g_LoaderHooks.requestGameEnd = Run_RequestEnd;
     g_LoaderHooks.initHVSFunctions = InitHVSFunctions;
     g_LoaderHooks.setFrameRate = SetGameClockRate;
+    g_LoaderHooks.createGlobalObject = CreateGlobalObject;
     g_CodeLink.functionFind = FindFunction;
+    g_CodeLink.initVariableTables = InitVariableTables;
+    g_CodeLink.variableSetName = Code_Variable_SetName;
+    g_CodeLink.variableGetId = Code_Variable_GetId;
 
     Runtime_SetErrorReporter(ReportRuntimeError);
     Runtime_SetReportHooks(Error_Report, Error_Show);
@@ -118,7 +158,16 @@ void InstallHooks() {
     Code_Constant_SetGameConstantSource(GameConstants);
     Code_Constant_SetMessageHook(ShowMessage);
     File_SetMessagePump(ProcessMessages);
+    Function_SetErrorReporter(ReportScriptError);
+    Script_SetGlobalObjectSource(GlobalObjectAsSelf);
     GameCode_Install();
+
+    g_GRHooks.processMessages = ProcessMessages;
+    g_GRHooks.showMessage = ShowMessage;
+    g_GRHooks.displayName = DisplayName;
+    g_GRHooks.layerMode = LayerModel;
+    g_GRHooks.runtimeError = ReportRuntimeError;
+    g_GRHooks.errorReport = Error_Report;
 }
 
 // Start-up could not run the game: the turn ends with the running flag at 0.
@@ -141,6 +190,8 @@ void AdoptHeader() {
     Runner_SetGameName(g_GameHeader.gameName);
     Runner_SetSaveFolderRoaming((g_GameHeader.infoFlags & kRoamingSaveFlag) != 0);
     LoadSave_SetSaveArea(GetSavePrePend());
+    g_VariableSettings.objectMode = g_GameHeader.objectMode;
+    g_VariableSettings.newFormat = g_GameHeader.newReferenceFormat;
 }
 
 // Each family of built-ins is registered under its tag, in this order. A family's registrars
@@ -151,25 +202,25 @@ struct RegistrarGroup {
 };
 
 const RegistrarGroup kRegistrarGroups[] = {
-    {"HighScore..", {}},    // the high-score table is loaded
-    {"Game..", {}},         // the game-world built-ins
-    {"Math..", {}},         // InitMathFunctions
+    {"HighScore..", {}},  // the high-score table is loaded
+    {"Game..", {}},       // the game-world built-ins
+    {"Math..", {InitMathFunctions}},
     {"Graphic..", {}},      // InitGraphicsFunctions
     {"Action..", {}},       // InitActionFunctions
     {"File..", {}},         // InitFileFunctions
     {"Resource..", {}},     // the resource built-ins
     {"Interaction..", {}},  // Function_Interaction_Init
-    {"3D..", {}},           // Init3DFunctions
-    {"Particle..", {}},     // the particle built-ins
-    {"Misc..", {}},         // InitMiscFunctions
-    {"DS..", {}},           // InitDataStructureFunctions
-    {"Sound..", {}},        // the sound built-ins
-    {"Physics..", {}},      // the physics built-ins
-    {"Gamepad..", {}},      // the gamepad built-ins
-    {"Buffers..", {}},      // InitBufferFunctions, InitVertexBufferFunctions
-    {"Networking..", {}},   // InitNetworkingFunctions
-    {"Shaders..", {}},      // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles
-    {"Pell..", {}},         // Pell_Functions_Init, live tiles, InitLayerFunctions
+    {"3D..", {Init3DFunctions}},
+    {"Particle..", {}},    // the particle built-ins
+    {"Misc..", {}},        // InitMiscFunctions
+    {"DS..", {}},          // InitDataStructureFunctions
+    {"Sound..", {}},       // the sound built-ins
+    {"Physics..", {}},     // the physics built-ins
+    {"Gamepad..", {}},     // the gamepad built-ins
+    {"Buffers..", {}},     // InitBufferFunctions, InitVertexBufferFunctions
+    {"Networking..", {}},  // InitNetworkingFunctions
+    {"Shaders..", {}},     // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles
+    {"Pell..", {}},        // Pell_Functions_Init, live tiles, InitLayerFunctions
 };
 
 // Modules that prepare nothing yet (extension packages, sounds) succeed.
@@ -284,6 +335,8 @@ bool PrepareGame() {
         if (const char* error = Form_LoadError()) ErrorConsole.Output("%s\n", error);
         return false;
     }
+    g_VariableSettings.markUnsetReads = g_GameOptions.unsetVariablesNotZero;
+    Variable_InitFlags();
     DebugConsole.Output("PrepareGame()\n");
     if (!PrepareGame_Modules()) return false;
     DebugConsole.Output("Run_Start\n");
@@ -325,11 +378,14 @@ void Runner_Finish() {}
 void Runner_Shutdown() {
     Code_Constant_Free();
     Code_Function_Free();
+    Code_Variable_Free();
     Room_FreeAll();
+    Instance_FreeAll();
     Run_FreePersistentInstances();
     Object_FreeAll();
     File_CleanTempDirectory();
     Script_Shutdown();
+    Variable_BuiltIn_Free();
     TimeLine_FreeAll();
     // Code objects point into the data file; rooms and instances only borrowed them.
     Code_Shutdown();

@@ -1,6 +1,6 @@
-// Stand-ins for the game loop, the random generators and the input layer while they are not
-// linked in: each is weak, so the real module replaces it, and each answers as a game without
-// rooms, objects or time lines. This file goes once those modules are in.
+// Stand-ins for the game loop and the input layer while they are not linked in: each is weak,
+// so the real module replaces it, and each answers as a game without rooms, objects or time
+// lines. This file goes once those modules are in.
 #include <cstdint>
 
 #include "runner/GEN8.h"
@@ -44,10 +44,5 @@ HV_PENDING const char* Object_GetName(int32_t) {
 HV_PENDING const char* TimeLine_GetName(int32_t) {
     return "<undefined>";
 }
-
-HV_PENDING int32_t Random_SetSeed(int32_t seed) {
-    return seed;
-}
-HV_PENDING void CRT_SRand(uint32_t) {}
 
 HV_PENDING void IO_Clear() {}
