@@ -9,8 +9,11 @@
 #include "RunnerTestSupport.h"
 #include "core/Code_Constant.h"
 #include "core/Code_Main.h"
+#include "core/ObjectBase.h"
 #include "core/RuntimeError.h"
 #include "core/Script_Main.h"
+#include "core/Variable.h"
+#include "data/Common.h"
 #include "runner/CommandLine.h"
 #include "runner/Error_Report.h"
 #include "runner/GameCode.h"
@@ -101,6 +104,22 @@ TEST_F(StartupTest, ScriptChunkFillsTheTableWithGapsAndDuplicates) {
     EXPECT_EQ(id, 100002);
 }
 
+TEST_F(StartupTest, GlobalObjectHoldsASlotForEveryVariable) {
+    formpack::FormFile file;
+    file.header.format = 15;
+    formpack::Code code;
+    code.entries = {{"gml_Script_a", {0}}};
+    code.globalCount = 7;
+    code.instanceCount = 4;
+    file.code = code;
+    Load(Build(file));
+    ASSERT_TRUE(LoadGameData(Form_Base(), Form_Size()));
+    ASSERT_NE(g_GlobalObject, nullptr);
+    EXPECT_EQ(g_GlobalObject->slotCount, 7);
+    EXPECT_EQ(g_VariableSettings.instanceSlotCount, 4);
+    EXPECT_TRUE(g_VariableSettings.newFormat);
+}
+
 TEST_F(StartupTest, ScriptEntryOutsideTheFileFailsTheLoad) {
     formpack::FormFile file;
     file.scripts = std::vector<formpack::Script>{{"scr_a", 0}};
@@ -128,7 +147,11 @@ TEST_F(StartupTest, UnknownChunkStopsThePreparation) {
 
 TEST_F(StartupTest, PreparationLogsEveryStepAndAGameWithoutRoomsEnds) {
     Load(Build(formpack::FormFile()));
+    Random_SetSeed(1);
+    CRT_SRand(1);
     EXPECT_TRUE(PrepareGame());
+    EXPECT_EQ(Random_GetSeed(), 2101988);
+    EXPECT_EQ(CRT_Rand(), 15734);  // (2101988 * 214013 + 2531011) >> 16 & 0x7FFF
     EXPECT_EQ(Between(g_log, "PrepareGame()\n", "Run_Start\n"),
               "PrepareGame()\nExtension_Prepare() \nCode_Constant_Prepare() \nScript_Prepare() \n"
               "TimeLine_Prepare() \nObject_Prepare() \nRoom_Prepare() \nSound_Prepare() \nInitGraphics() \n"
