@@ -1,6 +1,5 @@
 #include "runner/Halvane.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
