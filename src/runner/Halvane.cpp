@@ -63,14 +63,6 @@ void Runner_StartUp() {
     g_RunnerExitStatus = 1;
 }
 
-void MainLoop_Frame() {}
-void EndGame() {}
 void Runner_Finish() {}
 void Runner_Shutdown() {}
 void Runner_PrepareRestart() {}
-
-void Run_FreeGlobals() {
-    Options_Close();
-    Runner_SetDataFilePath(nullptr);
-    Runner_ClearBundleFolder();
-}

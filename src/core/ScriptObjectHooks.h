@@ -1,0 +1,34 @@
+// What the value layer asks of the script object runtime. Until that runtime installs its
+// own answers, the defaults answer as a game without script objects: strings convert to
+// numbers by the script number grammar, objects have no properties and nothing is callable.
+#pragma once
+
+#include <cstdint>
+
+struct RValue;
+class PWObjectBase;
+
+struct ScriptObjectHooks {
+    // ToNumber: 0 converted (out is a real), 1 cannot be converted, any other value: a
+    // script exception is pending.
+    int32_t (*toNumber)(RValue* out, const RValue* in);
+    // out receives the property found on the object or its prototype chain; it stays unset
+    // when there is none.
+    void (*getProperty)(PWObjectBase* object, RValue* out, const char* name);
+    bool (*isCallable)(const RValue* value);
+    // Calls function with object as this; result receives the return value.
+    void (*callValue)(PWObjectBase* self, RValue* result, RValue* function, int32_t argc, RValue* args);
+    // The object's visit stamp for the text form's cycle guard, null when it has none.
+    int64_t* (*visitStamp)(PWObjectBase* object);
+};
+
+const ScriptObjectHooks& ScriptObjects();
+// Installs a runtime's hooks (copied); null restores the defaults. Null members keep theirs.
+void ScriptObjects_Install(const ScriptObjectHooks* hooks);
+
+// The default ToNumber: reals, bools and integers as numbers, undefined NaN, null 0,
+// strings by the number grammar (white space, sign, decimal with exponent, "Infinity",
+// "0x" hexadecimal; anything else NaN, blank 0); other kinds cannot be converted.
+int32_t ScriptObjects_DefaultToNumber(RValue* out, const RValue* in);
+// The number grammar alone, for a NUL-terminated text.
+double ScriptNumber_FromText(const char* text);

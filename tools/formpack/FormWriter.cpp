@@ -1,0 +1,659 @@
+#include "formpack/FormWriter.h"
+
+#include <algorithm>
+#include <map>
+
+#include "formpack/ByteBuffer.h"
+
+namespace formpack {
+
+namespace {
+
+// Chunks in the order the runner expects them; "STRG" and "VARI" come last.
+struct Chunk {
+    std::string tag;
+    Section data;
+};
+
+constexpr uint32_t kActionCodeWord = 8;  // the code index sits at byte 32 of an action record
+constexpr uint32_t kActionWords = 9;
+
+void WriteAction(Section& s, int32_t codeIndex) {
+    for (uint32_t i = 0; i < kActionWords; ++i) s.I32(i == kActionCodeWord ? codeIndex : 0);
+}
+
+// count, then one offset per slot (0 for an empty slot), then each entry written by `entry`.
+template <typename T, typename Present, typename Write>
+void WriteTable(Section& s, const std::vector<T>& items, Present present, Write entry) {
+    s.U32(static_cast<uint32_t>(items.size()));
+    std::vector<size_t> slots(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (present(items[i]))
+            slots[i] = s.LocalOffsetLater();
+        else
+            s.U32(0);
+    }
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (!present(items[i])) continue;
+        s.SetLocalOffsetHere(slots[i]);
+        entry(items[i]);
+    }
+}
+
+template <typename T, typename Write>
+void WriteList(Section& s, const std::vector<T>& items, Write entry) {
+    WriteTable(s, items, [](const T&) { return true; }, entry);
+}
+
+Section WriteHeader(const Header& h) {
+    Section s;
+    const int f = h.format;
+    s.U32(h.flagByte | (static_cast<uint32_t>(h.format) << 8));
+    s.OptionalString(h.fileName);
+    s.String(h.configName);
+    s.I32(h.lastInstanceId);
+    s.I32(h.lastTileId);
+    s.I32(h.gameId);
+    const int fixedWords = f < 8 ? 3 : 4;  // below 8 the room order starts in word 9
+    for (int i = 0; i < fixedWords; ++i) s.U32(h.words6to9[i]);
+    if (f >= 8) {
+        s.String(h.gameName);
+        s.I32(h.major);
+        s.I32(h.minor);
+        s.I32(h.release);
+        s.I32(h.build);
+        s.I32(h.windowWidth);
+        s.I32(h.windowHeight);
+        s.U32(h.infoFlags);
+        s.U32(h.word18);
+        for (uint32_t w : h.words19to24) s.U32(w);
+    }
+    if (f >= 10) s.OptionalString(h.displayName);
+    if (f >= 11) s.U64(h.value26);
+    if (f >= 12) s.U64(h.optionFlags);
+    if (f >= 13) s.I32(h.steamAppId);
+    if (f >= 14) s.I32(h.debuggerPort);
+    s.U32(static_cast<uint32_t>(h.roomOrder.size()));
+    for (int32_t r : h.roomOrder) s.I32(r);
+    if (f >= 14 && h.major >= 2) {
+        for (uint32_t w : h.wordsAfterRooms) s.U32(w);
+        s.F32(h.frameRate);
+    }
+    return s;
+}
+
+void WriteConstants(Section& s, const Options& o) {
+    s.U32(static_cast<uint32_t>(o.constants.size()));
+    for (const auto& [name, value] : o.constants) {
+        s.String(name);
+        s.String(value);
+    }
+}
+
+Section WriteOptions(const Options& o) {
+    Section s;
+    if (o.newFormat) {
+        s.U32(0x80000000u);
+        s.I32(o.version);
+        s.U32(o.flags);
+        for (int w = 3; w <= 14; ++w) {
+            if (w == 13)
+                s.OptionalString(o.text);
+            else
+                s.I32(o.words[w]);
+        }
+    } else {
+        for (int w = 0; w < 35; ++w) {
+            if (w == 26)
+                s.OptionalString(o.text);
+            else
+                s.I32(o.words[w]);
+        }
+    }
+    WriteConstants(s, o);
+    return s;
+}
+
+Section WriteLanguages(const LanguageTable& t) {
+    Section s;
+    s.U32(0);
+    s.U32(static_cast<uint32_t>(t.languages.size()));
+    s.U32(static_cast<uint32_t>(t.entryNames.size()));
+    for (const auto& n : t.entryNames) s.String(n);
+    for (const auto& lang : t.languages) {
+        s.String(lang.name);
+        s.String(lang.secondName);
+        for (size_t e = 0; e < t.entryNames.size(); ++e)
+            s.String(e < lang.texts.size() ? lang.texts[e] : std::string());
+    }
+    return s;
+}
+
+Section WritePaths(const std::vector<Path>& paths) {
+    Section s;
+    WriteTable(
+        s, paths, [](const Path& p) { return !p.name.empty(); },
+        [&](const Path& p) {
+            s.String(p.name);
+            s.I32(p.kind);
+            s.U32(p.closed ? 1 : 0);
+            s.I32(p.precision);
+            s.U32(static_cast<uint32_t>(p.points.size()));
+            for (const auto& pt : p.points) {
+                s.F32(pt.x);
+                s.F32(pt.y);
+                s.F32(pt.speed);
+            }
+        });
+    return s;
+}
+
+Section WriteScripts(const std::vector<Script>& scripts) {
+    Section s;
+    WriteTable(
+        s, scripts, [](const Script& sc) { return !sc.name.empty(); },
+        [&](const Script& sc) {
+            s.String(sc.name);
+            s.I32(sc.codeIndex);
+        });
+    return s;
+}
+
+Section WriteGlobals(const std::vector<int32_t>& inits) {
+    Section s;
+    s.U32(static_cast<uint32_t>(inits.size()));
+    for (int32_t c : inits) s.I32(c);
+    return s;
+}
+
+// An event record: action count 1, the offset of its action, the action.
+void WriteEventRecord(Section& s, int32_t codeIndex) {
+    s.U32(1);
+    const size_t action = s.LocalOffsetLater();
+    s.SetLocalOffsetHere(action);
+    WriteAction(s, codeIndex);
+}
+
+Section WriteTimeLines(const std::vector<TimeLine>& lines) {
+    Section s;
+    WriteTable(
+        s, lines, [](const TimeLine& t) { return !t.name.empty(); },
+        [&](const TimeLine& t) {
+            s.String(t.name);
+            s.U32(static_cast<uint32_t>(t.moments.size()));
+            std::vector<size_t> records;
+            for (const auto& m : t.moments) {
+                s.I32(m.time);
+                records.push_back(s.LocalOffsetLater());
+            }
+            for (size_t i = 0; i < t.moments.size(); ++i) {
+                s.SetLocalOffsetHere(records[i]);
+                WriteEventRecord(s, t.moments[i].codeIndex);
+            }
+        });
+    return s;
+}
+
+void WriteObjectEntry(Section& s, const Object& o, int format) {
+    s.String(o.name);
+    s.I32(o.sprite);
+    s.U32(o.visible);
+    s.U32(o.solid);
+    s.I32(o.depth);
+    s.U32(o.persistent);
+    s.I32(o.parent);
+    s.I32(o.mask);
+    if (format >= 6) {
+        const ObjectPhysics& p = o.physics;
+        s.U32(p.uses);
+        s.U32(p.sensor);
+        s.I32(p.shape);
+        s.F32(p.density);
+        s.F32(p.restitution);
+        s.I32(p.group);
+        s.F32(p.linearDamping);
+        s.F32(p.angularDamping);
+        s.U32(static_cast<uint32_t>(p.points.size()));
+        if (format >= 9) {
+            s.F32(p.friction);
+            s.U32(p.awake);
+            s.U32(p.kinematic);
+        }
+        for (const auto& [x, y] : p.points) {
+            s.F32(x);
+            s.F32(y);
+        }
+    }
+    std::vector<std::vector<EventHandler>> types(o.events.begin(), o.events.end());
+    WriteList(s, types, [&](const std::vector<EventHandler>& list) {
+        WriteList(s, list, [&](const EventHandler& e) {
+            s.I32(e.subtype);
+            WriteEventRecord(s, e.codeIndex);
+        });
+    });
+}
+
+Section WriteObjects(const std::vector<std::optional<Object>>& objects, int format) {
+    Section s;
+    WriteTable(
+        s, objects, [](const std::optional<Object>& o) { return o.has_value(); },
+        [&](const std::optional<Object>& o) { WriteObjectEntry(s, *o, format); });
+    return s;
+}
+
+void WriteRoomLists(Section& s, const Room& r, size_t bgAt, size_t viewAt, size_t instAt, size_t tileAt) {
+    s.SetLocalOffsetHere(bgAt);
+    WriteList(s, r.backgrounds, [&](const RoomBackground& b) {
+        s.U32(b.visible);
+        s.U32(b.foreground);
+        s.I32(b.index);
+        s.I32(b.x);
+        s.I32(b.y);
+        s.U32(b.tileX);
+        s.U32(b.tileY);
+        s.I32(b.speedX);
+        s.I32(b.speedY);
+        s.U32(b.stretch);
+    });
+    s.SetLocalOffsetHere(viewAt);
+    WriteList(s, r.views, [&](const RoomView& v) {
+        for (int32_t w : {int32_t(v.visible), v.viewX, v.viewY, v.viewW, v.viewH, v.portX, v.portY, v.portW,
+                          v.portH, v.borderX, v.borderY, v.speedX, v.speedY, v.object})
+            s.I32(w);
+    });
+    s.SetLocalOffsetHere(instAt);
+    WriteList(s, r.instances, [&](const RoomInstance& i) {
+        s.I32(i.x);
+        s.I32(i.y);
+        s.I32(i.object);
+        s.I32(i.id);
+        s.I32(i.creationCode);
+        s.F32(i.scaleX);
+        s.F32(i.scaleY);
+        s.U32(i.colour);
+        s.F32(i.rotation);
+    });
+    s.SetLocalOffsetHere(tileAt);
+    WriteList(s, r.tiles, [&](const RoomTile& t) {
+        for (int32_t w : {t.x, t.y, t.background, t.left, t.top, t.width, t.height, t.depth, t.id}) s.I32(w);
+        s.F32(t.scaleX);
+        s.F32(t.scaleY);
+        s.U32(t.colour);
+    });
+}
+
+void WriteRoomEntry(Section& s, const Room& r, int format) {
+    s.String(r.name);
+    s.OptionalString(r.caption);
+    s.I32(r.width);
+    s.I32(r.height);
+    s.I32(r.speed);
+    s.U32(r.persistent);
+    s.U32(r.colour);
+    s.U32(r.showColour);
+    s.I32(r.creationCode);
+    const uint32_t flags = (r.viewsEnabled ? 1u : 0u) | (r.clearWindow ? 2u : 0u) | (r.keepDisplay ? 4u : 0u) |
+                           (static_cast<uint32_t>(static_cast<uint16_t>(r.version)) << 16);
+    s.U32(flags);
+    const size_t bgAt = s.LocalOffsetLater();
+    const size_t viewAt = s.LocalOffsetLater();
+    const size_t instAt = s.LocalOffsetLater();
+    const size_t tileAt = s.LocalOffsetLater();
+    std::optional<size_t> layerAt;
+    if (format >= 6) {
+        s.U32(r.physics);
+        s.Zeros(16);
+        s.F32(r.gravityX);
+        s.F32(r.gravityY);
+        s.F32(r.pixelsToMetres);
+        if (r.version >= 2) layerAt = s.LocalOffsetLater();
+    }
+    WriteRoomLists(s, r, bgAt, viewAt, instAt, tileAt);
+    if (layerAt) {
+        s.SetLocalOffsetHere(*layerAt);
+        s.U32(0);
+    }
+}
+
+Section WriteRooms(const std::vector<std::optional<Room>>& rooms, int format) {
+    Section s;
+    WriteTable(
+        s, rooms, [](const std::optional<Room>& r) { return r.has_value(); },
+        [&](const std::optional<Room>& r) { WriteRoomEntry(s, *r, format); });
+    return s;
+}
+
+Section WritePageEntries(const std::vector<PageEntry>& entries) {
+    Section s;
+    s.U32(static_cast<uint32_t>(entries.size()));
+    std::vector<size_t> at;
+    for (size_t i = 0; i < entries.size(); ++i) at.push_back(s.LocalOffsetLater());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const PageEntry& e = entries[i];
+        s.SetLocalOffsetHere(at[i]);
+        for (int16_t v : {e.sourceX, e.sourceY, e.sourceW, e.sourceH, e.targetX, e.targetY, e.targetW, e.targetH,
+                          e.boundW, e.boundH, e.texture})
+            s.I16(v);
+    }
+    return s;
+}
+
+Section WriteTextures(const std::vector<TexturePage>& pages) {
+    Section s;
+    s.U32(static_cast<uint32_t>(pages.size()));
+    std::vector<size_t> entryAt, blobAt;
+    for (size_t i = 0; i < pages.size(); ++i) entryAt.push_back(s.LocalOffsetLater());
+    for (size_t i = 0; i < pages.size(); ++i) {
+        s.SetLocalOffsetHere(entryAt[i]);
+        s.U32(pages[i].flags);
+        blobAt.push_back(s.LocalOffsetLater());
+    }
+    for (size_t i = 0; i < pages.size(); ++i) {
+        s.Align(16);
+        s.SetLocalOffsetHere(blobAt[i]);
+        s.Raw(pages[i].blob.data(), pages[i].blob.size());
+    }
+    s.Align(4);
+    return s;
+}
+
+// Where each entry's bytecode block lies inside the CODE section.
+struct CodeLayout {
+    std::vector<uint32_t> blockAt;     // per entry: section offset of its block
+    std::vector<uint32_t> blockBytes;  // per entry: size of its block
+};
+
+bool ResolveBlocks(const Code& code, std::vector<int32_t>& owner, std::string& error) {
+    owner.resize(code.entries.size());
+    for (size_t i = 0; i < code.entries.size(); ++i) {
+        const int32_t shared = code.entries[i].sharedWith;
+        if (shared < 0) {
+            owner[i] = static_cast<int32_t>(i);
+        } else if (static_cast<size_t>(shared) < i) {
+            owner[i] = owner[shared];
+        } else {
+            error = "code entry " + code.entries[i].name + " shares the block of a later entry";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WriteCode(const Code& code, int format, Section& s, CodeLayout& layout, std::string& error) {
+    if (code.empty) return true;
+    std::vector<int32_t> owner;
+    if (!ResolveBlocks(code, owner, error)) return false;
+    const size_t n = code.entries.size();
+    layout.blockAt.assign(n, 0);
+    layout.blockBytes.assign(n, 0);
+    s.U32(static_cast<uint32_t>(n));
+    std::vector<size_t> entryAt;
+    for (size_t i = 0; i < n; ++i) entryAt.push_back(s.LocalOffsetLater());
+    if (format < 15) {
+        for (size_t i = 0; i < n; ++i) {
+            const CodeEntry& e = code.entries[owner[i]];
+            s.SetLocalOffsetHere(entryAt[i]);
+            s.String(code.entries[i].name);
+            s.U32(static_cast<uint32_t>(e.words.size() * 4));
+            layout.blockAt[i] = s.Size();
+            layout.blockBytes[i] = static_cast<uint32_t>(e.words.size() * 4);
+            for (uint32_t w : e.words) s.U32(w);
+        }
+        return true;
+    }
+    std::vector<uint32_t> relAt(n);
+    for (size_t i = 0; i < n; ++i) {
+        const CodeEntry& e = code.entries[i];
+        s.SetLocalOffsetHere(entryAt[i]);
+        s.String(e.name);
+        s.U32(static_cast<uint32_t>(code.entries[owner[i]].words.size() * 4));
+        s.U16(e.locals);
+        s.U16(e.arguments);
+        relAt[i] = s.Size();
+        s.U32(0);
+        s.U32(e.start);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        if (owner[i] != static_cast<int32_t>(i)) continue;
+        layout.blockAt[i] = s.Size();
+        layout.blockBytes[i] = static_cast<uint32_t>(code.entries[i].words.size() * 4);
+        for (uint32_t w : code.entries[i].words) s.U32(w);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        layout.blockAt[i] = layout.blockAt[owner[i]];
+        layout.blockBytes[i] = layout.blockBytes[owner[i]];
+        s.SetU32(relAt[i], static_cast<uint32_t>(static_cast<int64_t>(layout.blockAt[i]) - relAt[i]));
+    }
+    return true;
+}
+
+// Section offsets of a name's sites in file order; each site's operand must lie in its block.
+bool PlaceSites(const std::vector<CodeSite>& sites, const CodeLayout& layout, const std::string& name,
+                std::vector<uint32_t>& placed, std::string& error) {
+    placed.clear();
+    for (const CodeSite& site : sites) {
+        if (site.entry < 0 || static_cast<size_t>(site.entry) >= layout.blockAt.size() ||
+            static_cast<uint64_t>(site.offset) + 8 > layout.blockBytes[site.entry]) {
+            error = "a code site of " + name + " lies outside its bytecode";
+            return false;
+        }
+        placed.push_back(layout.blockAt[site.entry] + site.offset);
+    }
+    std::sort(placed.begin(), placed.end());
+    return true;
+}
+
+// Writes the occurrence chain into the operands: each operand's distance field points to the
+// next site; `keepMask` is the part of the operand that the chain leaves alone.
+void ChainSites(Section& code, const std::vector<uint32_t>& placed, uint32_t keepMask) {
+    for (size_t k = 0; k < placed.size(); ++k) {
+        const uint32_t at = placed[k] + 4;
+        const uint32_t distance = k + 1 < placed.size() ? placed[k + 1] - placed[k] : 0;
+        code.SetU32(at, (code.GetU32(at) & keepMask) | (distance & ~keepMask));
+    }
+}
+
+bool WriteReferences(const Code& code, int format, int codeSection, Section& codeData, const CodeLayout& layout,
+                     Section& vari, Section& func, std::string& error) {
+    if (code.empty) return true;
+    const bool newFormat = format >= 15;
+    if (newFormat) {
+        vari.I32(code.globalCount);
+        vari.I32(code.instanceCount);
+        vari.I32(code.localCount);
+    }
+    std::vector<uint32_t> placed;
+    for (const Variable& v : code.variables) {
+        if (!PlaceSites(v.sites, layout, v.name, placed, error)) return false;
+        ChainSites(codeData, placed, newFormat ? 0xF0000000u : 0xE0000000u);
+        vari.String(v.name);
+        if (newFormat) {
+            vari.I32(v.scope);
+            vari.I32(v.index);
+        }
+        vari.U32(static_cast<uint32_t>(placed.size()));
+        if (placed.empty())
+            vari.U32(0);
+        else
+            vari.ForeignOffset(codeSection, placed.front());
+    }
+    if (newFormat) func.U32(static_cast<uint32_t>(code.functions.size()));
+    for (const Function& fn : code.functions) {
+        if (!PlaceSites(fn.sites, layout, fn.name, placed, error)) return false;
+        ChainSites(codeData, placed, 0);
+        func.String(fn.name);
+        func.U32(static_cast<uint32_t>(placed.size()));
+        if (placed.empty())
+            func.U32(0);
+        else
+            func.ForeignOffset(codeSection, placed.front());
+    }
+    if (newFormat) {
+        func.U32(static_cast<uint32_t>(code.locals.size()));
+        for (const ScriptLocals& l : code.locals) {
+            func.String(l.script);
+            func.U32(static_cast<uint32_t>(l.names.size()));
+            for (const auto& name : l.names) func.String(name);
+        }
+    }
+    return true;
+}
+
+// The string pool: listed strings first, then every other referenced text in order of use.
+Section WriteStrings(const std::vector<std::string>& order, std::map<std::string, uint32_t>& textAt) {
+    Section s;
+    s.U32(static_cast<uint32_t>(order.size()));
+    std::vector<size_t> at;
+    for (size_t i = 0; i < order.size(); ++i) at.push_back(s.LocalOffsetLater());
+    for (size_t i = 0; i < order.size(); ++i) {
+        s.SetLocalOffsetHere(at[i]);
+        s.U32(static_cast<uint32_t>(order[i].size()));
+        textAt[order[i]] = s.Size();
+        s.Raw(order[i].data(), order[i].size());
+        s.U8(0);
+        s.Align(4);
+    }
+    return s;
+}
+
+// Places the chunks one after another behind the FORM header and resolves their fixups.
+std::vector<uint8_t> Assemble(std::vector<Chunk>& chunks, const std::map<std::string, uint32_t>& textAt,
+                              int stringChunk) {
+    std::vector<uint32_t> dataAt(chunks.size());
+    uint32_t pos = 8;
+    for (size_t i = 0; i < chunks.size(); ++i) {
+        dataAt[i] = pos + 8;
+        pos = dataAt[i] + chunks[i].data.Size();
+    }
+    std::vector<uint8_t> out;
+    out.reserve(pos);
+    Section head;
+    head.Raw("FORM", 4);
+    head.U32(pos - 8);
+    out = head.Bytes();
+    for (size_t i = 0; i < chunks.size(); ++i) {
+        Section& s = chunks[i].data;
+        for (const Fixup& f : s.Fixups()) {
+            uint32_t value = 0;
+            if (f.kind == Fixup::Kind::Offset) {
+                value = (f.section < 0 ? dataAt[i] : dataAt[f.section]) + f.target;
+            } else if (!(f.kind == Fixup::Kind::OptionalString && f.text.empty())) {
+                value = dataAt[stringChunk] + textAt.at(f.text);
+            }
+            s.SetU32(f.at, value);
+        }
+        Section header;
+        header.Raw(chunks[i].tag.data(), 4);
+        header.U32(s.Size());
+        out.insert(out.end(), header.Bytes().begin(), header.Bytes().end());
+        out.insert(out.end(), s.Bytes().begin(), s.Bytes().end());
+    }
+    return out;
+}
+
+void CollectStrings(const std::vector<Chunk>& chunks, std::vector<std::string>& order,
+                    std::map<std::string, uint32_t>& seen) {
+    for (const Chunk& c : chunks)
+        for (const Fixup& f : c.data.Fixups()) {
+            if (f.kind == Fixup::Kind::Offset) continue;
+            if (f.kind == Fixup::Kind::OptionalString && f.text.empty()) continue;
+            if (seen.emplace(f.text, 0).second) order.push_back(f.text);
+        }
+}
+
+}  // namespace
+
+int32_t StringIndex(const FormFile& file, const std::string& text) {
+    for (size_t i = 0; i < file.strings.size(); ++i)
+        if (file.strings[i] == text) return static_cast<int32_t>(i);
+    return -1;
+}
+
+std::vector<uint8_t> Build(const FormFile& file, std::string* errorOut) {
+    const int format = file.header.format;
+    std::vector<Chunk> chunks;
+    auto add = [&](const char* tag, Section s) {
+        chunks.push_back(Chunk{tag, std::move(s)});
+        return static_cast<int>(chunks.size() - 1);
+    };
+    add("GEN8", WriteHeader(file.header));
+    if (file.options) add("OPTN", WriteOptions(*file.options));
+    if (file.languages) add("LANG", WriteLanguages(*file.languages));
+    if (file.paths) add("PATH", WritePaths(*file.paths));
+    if (file.scripts) add("SCPT", WriteScripts(*file.scripts));
+    if (file.globalInits) add("GLOB", WriteGlobals(*file.globalInits));
+    if (file.timeLines) add("TMLN", WriteTimeLines(*file.timeLines));
+    if (file.objects) add("OBJT", WriteObjects(*file.objects, format));
+    if (file.rooms) add("ROOM", WriteRooms(*file.rooms, format));
+    if (file.pageEntries) add("TPAG", WritePageEntries(*file.pageEntries));
+
+    std::string error;
+    int codeChunk = -1, funcChunk = -1;
+    CodeLayout layout;
+    Section vari;
+    if (file.code) {
+        Section code;
+        if (!WriteCode(*file.code, format, code, layout, error)) {
+            if (errorOut) *errorOut = error;
+            return {};
+        }
+        codeChunk = add("CODE", std::move(code));
+        funcChunk = add("FUNC", Section());
+        if (!WriteReferences(*file.code, format, codeChunk, chunks[codeChunk].data, layout, vari,
+                             chunks[funcChunk].data, error)) {
+            if (errorOut) *errorOut = error;
+            return {};
+        }
+    }
+    if (file.textures) add("TXTR", WriteTextures(*file.textures));
+
+    std::vector<std::string> order = file.strings;
+    std::map<std::string, uint32_t> seen;
+    for (const auto& s : order) seen.emplace(s, 0);
+    CollectStrings(chunks, order, seen);
+    if (file.code) {
+        std::vector<Chunk> one;
+        one.push_back(Chunk{"VARI", vari});
+        CollectStrings(one, order, seen);
+    }
+    std::map<std::string, uint32_t> textAt;
+    const int stringChunk = add("STRG", WriteStrings(order, textAt));
+    if (file.code) add("VARI", std::move(vari));
+    return Assemble(chunks, textAt, stringChunk);
+}
+
+std::vector<uint8_t> BuildDebugInfo(const DebugInfo& info) {
+    auto texts = [](const std::vector<std::string>& items) {
+        Section s;
+        s.U32(static_cast<uint32_t>(items.size()));
+        std::vector<size_t> at;
+        for (size_t i = 0; i < items.size(); ++i) at.push_back(s.LocalOffsetLater());
+        for (size_t i = 0; i < items.size(); ++i) {
+            s.U32(static_cast<uint32_t>(items[i].size()));
+            s.SetLocalOffsetHere(at[i]);
+            s.Raw(items[i].data(), items[i].size());
+            s.U8(0);
+            s.Align(4);
+        }
+        return s;
+    };
+    std::vector<Chunk> chunks;
+    Section lines;
+    lines.U32(static_cast<uint32_t>(info.lineTables.size()));
+    std::vector<size_t> at;
+    for (size_t i = 0; i < info.lineTables.size(); ++i) at.push_back(lines.LocalOffsetLater());
+    for (size_t i = 0; i < info.lineTables.size(); ++i) {
+        lines.SetLocalOffsetHere(at[i]);
+        lines.U32(static_cast<uint32_t>(info.lineTables[i].size() * 2));
+        for (const auto& [offset, position] : info.lineTables[i]) {
+            lines.I32(offset);
+            lines.I32(position);
+        }
+    }
+    chunks.push_back(Chunk{"DBGI", std::move(lines)});
+    chunks.push_back(Chunk{"SCPT", texts(info.sources)});
+    chunks.push_back(Chunk{"INST", texts(info.instances)});
+    return Assemble(chunks, {}, -1);
+}
+
+}  // namespace formpack
