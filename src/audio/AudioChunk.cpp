@@ -32,7 +32,7 @@ bool AudioChunkReader::Fail(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    m_error = std::string("chunk ") + m_tag + ": " + text;
+    m_error = text;
     return false;
 }
 

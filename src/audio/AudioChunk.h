@@ -14,11 +14,12 @@ struct AudioChunk {
     uint64_t length = 0;
 };
 
-// Reads one chunk. A read that leaves the chunk or the file records a failure naming the chunk
-// (only the first is kept) and answers 0 or null, so a reader can finish its loop and report.
+// Reads one chunk. A read that leaves the chunk or the file records a failure (only the first
+// is kept) and answers 0 or null, so a reader can finish its loop and report. The loader names
+// the chunk when it reports the failure.
 class AudioChunkReader {
 public:
-    AudioChunkReader(const AudioChunk& chunk, const char* tag) : m_chunk(chunk), m_tag(tag) {}
+    explicit AudioChunkReader(const AudioChunk& chunk) : m_chunk(chunk) {}
 
     bool Ok() const { return m_error.empty(); }
     const std::string& Error() const { return m_error; }
@@ -42,7 +43,6 @@ public:
 
 private:
     AudioChunk m_chunk;
-    const char* m_tag;
     std::string m_error;
 };
 

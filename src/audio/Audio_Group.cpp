@@ -24,7 +24,7 @@ void CAudioGroup::SetState(int32_t newState) {
 
 bool AudioGroup_Load(const AudioChunk& chunk, std::string* error) {
     DebugConsole.Output("AudioGroup_Load()\n");
-    AudioChunkReader reader(chunk, "AGRP");
+    AudioChunkReader reader(chunk);
     const uint32_t count = reader.OffsetTableCount();
     // Names are read first so a bad chunk leaves the table as it was.
     const char** names = count ? static_cast<const char**>(MEM_ALLOC(count * sizeof(char*))) : nullptr;

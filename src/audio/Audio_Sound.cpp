@@ -164,7 +164,7 @@ void Audio_FreeSounds() {
 
 bool Audio_Load(const AudioChunk& chunk, std::string* error) {
     DebugConsole.Output("Audio_Load()\n");
-    AudioChunkReader reader(chunk, "SOND");
+    AudioChunkReader reader(chunk);
     const uint32_t count = reader.OffsetTableCount();
     // Everything is checked before anything is built, so a bad chunk changes nothing.
     for (uint32_t i = 0; i < count && reader.Ok(); ++i) {
@@ -199,7 +199,7 @@ bool Audio_Load(const AudioChunk& chunk, std::string* error) {
 
 bool Audio_WAVs(const AudioChunk& chunk, int32_t group, std::string* error) {
     DebugConsole.Output("Audio_WAVs()\n");
-    AudioChunkReader reader(chunk, "AUDO");
+    AudioChunkReader reader(chunk);
     const uint32_t count = reader.OffsetTableCount();
     for (uint32_t i = 0; i < count && reader.Ok(); ++i) {
         const uint32_t offset = reader.TableOffset(i);

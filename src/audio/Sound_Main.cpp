@@ -522,7 +522,7 @@ void Sound_Reset() {
 
 bool Sound_Init(const AudioChunk& chunk, std::string* error) {
     DebugConsole.Output("Sound_Init()\n");
-    AudioChunkReader reader(chunk, "SOND");
+    AudioChunkReader reader(chunk);
     const uint32_t count = reader.OffsetTableCount();
     for (uint32_t i = 0; i < count && reader.Ok(); ++i) {
         const uint32_t offset = reader.TableOffset(i);
@@ -550,7 +550,7 @@ bool Sound_Init(const AudioChunk& chunk, std::string* error) {
 
 bool Wave_Init(const AudioChunk& chunk, std::string* error) {
     DebugConsole.Output("Wave_Init()\n");
-    AudioChunkReader reader(chunk, "AUDO");
+    AudioChunkReader reader(chunk);
     const uint32_t count = reader.OffsetTableCount();
     for (uint32_t i = 0; i < count && reader.Ok(); ++i)
         if (const uint32_t offset = reader.TableOffset(i)) reader.AudioEntry(offset);

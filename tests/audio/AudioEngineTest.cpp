@@ -11,14 +11,14 @@ namespace {
 
 constexpr int32_t kToneFrames = 44100;
 
-SondEntry Entry(const std::string& name, uint32_t flags, uint32_t audioIndex,
-                const std::string& file = "tone.wav") {
-    SondEntry entry;
+formpack::Sound Entry(const std::string& name, uint32_t flags, uint32_t audioIndex,
+                      const std::string& file = "tone.wav") {
+    formpack::Sound entry;
     entry.name = name;
-    entry.word1 = flags;
-    entry.word2 = ".wav";
-    entry.file = file;
-    entry.audioIndex = audioIndex;
+    entry.flags = flags;
+    entry.type = ".wav";
+    entry.fileName = file;
+    entry.audio = audioIndex;
     return entry;
 }
 

@@ -13,13 +13,14 @@ using namespace audiotest;
 
 namespace {
 
-SondEntry OggEntry(const std::string& name, uint32_t flags, uint32_t audioIndex, const std::string& file) {
-    SondEntry entry;
+formpack::Sound OggEntry(const std::string& name, uint32_t flags, uint32_t audioIndex,
+                         const std::string& file) {
+    formpack::Sound entry;
     entry.name = name;
-    entry.word1 = flags;
-    entry.word2 = ".ogg";
-    entry.file = file;
-    entry.audioIndex = audioIndex;
+    entry.flags = flags;
+    entry.type = ".ogg";
+    entry.fileName = file;
+    entry.audio = audioIndex;
     return entry;
 }
 

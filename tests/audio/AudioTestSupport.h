@@ -27,151 +27,62 @@
 #include "audio/Sound_Main.h"
 #include "core/Console.h"
 #include "core/RunSwitches.h"
+#include "formpack/ByteBuffer.h"
+#include "formpack/FormWriter.h"
 #include "platform/AudioDevice.h"
 
 namespace audiotest {
 
 // --- the sound chunks ------------------------------------------------------------------------
 
-// One 36-byte SOND entry. The engine reads word 1 as flags, 6 as pitch, 7 as the audio group
-// and 8 as the AUDO index; the legacy layer reads word 1 as the kind, 2 as the extension, 6 as
-// pan and 7 as preload.
-struct SondEntry {
-    std::string name;
-    uint32_t word1 = 0;
-    std::string word2;  // type / extension
-    std::string file;
-    uint32_t effects = 0;
-    float volume = 1.0f;
-    float word6 = 1.0f;
-    uint32_t word7 = 0;
-    uint32_t audioIndex = 0;
-};
-
-// A data-file image holding SOND, AUDO and (when groups are given) AGRP chunks. Sound records
-// point into `bytes`, so the image must outlive them.
+// A data file holding SOND, AUDO and (when groups are given) AGRP, with where each chunk's data
+// lies. Sound records point into `bytes`, so the file must outlive them.
 struct SoundFile {
     std::vector<uint8_t> bytes;
     AudioChunk sond, audo, agrp;
 };
 
-class ByteWriter {
-public:
-    std::vector<uint8_t> bytes;
-    uint32_t Size() const { return static_cast<uint32_t>(bytes.size()); }
-    void U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
+// The data range of the first chunk with the tag (empty when there is none).
+inline AudioChunk FindChunk(const std::vector<uint8_t>& bytes, const char* tag) {
+    for (size_t pos = 8; pos + 8 <= bytes.size();) {
+        uint32_t length;
+        std::memcpy(&length, &bytes[pos + 4], 4);
+        if (std::memcmp(&bytes[pos], tag, 4) == 0)
+            return AudioChunk{bytes.data(), bytes.size(), pos + 8, length};
+        pos += 8 + size_t(length);
     }
-    void F32(float v) {
-        uint32_t bits;
-        std::memcpy(&bits, &v, 4);
-        U32(bits);
-    }
-    void Raw(const void* data, size_t size) {
-        const auto* p = static_cast<const uint8_t*>(data);
-        bytes.insert(bytes.end(), p, p + size);
-    }
-    void SetU32(uint32_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    }
-    void Align() {
-        while (bytes.size() % 4) bytes.push_back(0);
-    }
-    // A pooled text: its length word, the bytes and a NUL; the answer is the first text byte.
-    uint32_t Text(const std::string& text) {
-        if (text.empty()) return 0;
-        Align();
-        U32(static_cast<uint32_t>(text.size()));
-        const uint32_t at = Size();
-        Raw(text.data(), text.size());
-        bytes.push_back(0);
-        return at;
-    }
-    // Starts a chunk: its tag and a length word filled by EndChunk.
-    uint32_t BeginChunk(const char* tag) {
-        Align();
-        Raw(tag, 4);
-        U32(0);
-        return Size();
-    }
-    AudioChunk EndChunk(uint32_t start) {
-        SetU32(start - 4, Size() - start);
-        return AudioChunk{nullptr, 0, start, Size() - start};
-    }
-};
+    return AudioChunk{bytes.data(), bytes.size(), 0, 0};
+}
 
-inline SoundFile BuildSoundFile(const std::vector<std::optional<SondEntry>>& sounds,
+inline SoundFile BuildSoundFile(const std::vector<std::optional<formpack::Sound>>& sounds,
                                 const std::vector<std::optional<std::vector<uint8_t>>>& audio,
                                 const std::vector<std::string>& groups = {}) {
-    ByteWriter w;
-    w.Raw("FORM", 4);
-    w.U32(0);
-    std::vector<std::array<uint32_t, 3>> texts;
-    for (const auto& s : sounds)
-        texts.push_back(s ? std::array<uint32_t, 3>{w.Text(s->name), w.Text(s->word2), w.Text(s->file)}
-                          : std::array<uint32_t, 3>{0, 0, 0});
-    std::vector<uint32_t> groupNames;
-    for (const auto& g : groups) groupNames.push_back(w.Text(g));
-
+    formpack::FormFile form;
+    form.sounds = sounds;
+    form.audio = audio;
+    if (!groups.empty()) form.audioGroups = groups;
+    std::string error;
     SoundFile file;
-    uint32_t start = w.BeginChunk("SOND");
-    w.U32(static_cast<uint32_t>(sounds.size()));
-    const uint32_t table = w.Size();
-    for (size_t i = 0; i < sounds.size(); ++i) w.U32(0);
-    for (size_t i = 0; i < sounds.size(); ++i) {
-        if (!sounds[i]) continue;
-        const SondEntry& s = *sounds[i];
-        w.SetU32(table + 4 * uint32_t(i), w.Size());
-        w.U32(texts[i][0]);
-        w.U32(s.word1);
-        w.U32(texts[i][1]);
-        w.U32(texts[i][2]);
-        w.U32(s.effects);
-        w.F32(s.volume);
-        w.F32(s.word6);
-        w.U32(s.word7);
-        w.U32(s.audioIndex);
-    }
-    file.sond = w.EndChunk(start);
-
-    start = w.BeginChunk("AUDO");
-    w.U32(static_cast<uint32_t>(audio.size()));
-    const uint32_t audioTable = w.Size();
-    for (size_t i = 0; i < audio.size(); ++i) w.U32(0);
-    for (size_t i = 0; i < audio.size(); ++i) {
-        if (!audio[i]) continue;
-        w.Align();
-        w.SetU32(audioTable + 4 * uint32_t(i), w.Size());
-        w.U32(static_cast<uint32_t>(audio[i]->size()));
-        w.Raw(audio[i]->data(), audio[i]->size());
-    }
-    file.audo = w.EndChunk(start);
-
-    if (!groups.empty()) {
-        start = w.BeginChunk("AGRP");
-        w.U32(static_cast<uint32_t>(groups.size()));
-        const uint32_t groupTable = w.Size();
-        for (size_t i = 0; i < groups.size(); ++i) w.U32(0);
-        for (size_t i = 0; i < groups.size(); ++i) {
-            w.SetU32(groupTable + 4 * uint32_t(i), w.Size());
-            w.U32(groupNames[i]);
-        }
-        file.agrp = w.EndChunk(start);
-    }
-    w.SetU32(4, w.Size() - 8);
-    file.bytes = std::move(w.bytes);
-    for (AudioChunk* chunk : {&file.sond, &file.audo, &file.agrp}) {
-        chunk->file = file.bytes.data();
-        chunk->fileSize = file.bytes.size();
-    }
+    file.bytes = formpack::Build(form, &error);
+    EXPECT_FALSE(file.bytes.empty()) << error;
+    file.sond = FindChunk(file.bytes, "SOND");
+    file.audo = FindChunk(file.bytes, "AUDO");
+    file.agrp = FindChunk(file.bytes, "AGRP");
     return file;
+}
+
+// A copy whose chunks point into its own bytes.
+inline SoundFile CopyOf(const SoundFile& file) {
+    SoundFile copy = file;
+    for (AudioChunk* chunk : {&copy.sond, &copy.audo, &copy.agrp}) chunk->file = copy.bytes.data();
+    return copy;
 }
 
 // --- sounds ----------------------------------------------------------------------------------
 
 // A canonical 16-bit PCM WAV image of the samples.
 inline std::vector<uint8_t> MakeWav(const std::vector<int16_t>& samples, int32_t rate, int32_t channels) {
-    ByteWriter w;
+    formpack::Section w;
     const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
     w.Raw("RIFF", 4);
     w.U32(36 + dataBytes);
@@ -184,7 +95,7 @@ inline std::vector<uint8_t> MakeWav(const std::vector<int16_t>& samples, int32_t
     w.Raw("data", 4);
     w.U32(dataBytes);
     w.Raw(samples.data(), dataBytes);
-    return w.bytes;
+    return w.Bytes();
 }
 
 inline std::vector<int16_t> Sine(double frequency, int32_t rate, int32_t frames, double amplitude = 0.5) {

@@ -14,16 +14,16 @@ using namespace audiotest;
 namespace {
 
 // Legacy SOND entry: kind, extension, preload.
-SondEntry LegacyEntry(const std::string& name, uint32_t kind, const std::string& extension,
-                      const std::string& file, bool preload, uint32_t audioIndex) {
-    SondEntry entry;
+formpack::Sound LegacyEntry(const std::string& name, uint32_t kind, const std::string& extension,
+                            const std::string& file, bool preload, uint32_t audioIndex) {
+    formpack::Sound entry;
     entry.name = name;
-    entry.word1 = kind;
-    entry.word2 = extension;
-    entry.file = file;
-    entry.word6 = 0.0f;  // pan
-    entry.word7 = preload ? 1 : 0;
-    entry.audioIndex = audioIndex;
+    entry.flags = kind;
+    entry.type = extension;
+    entry.fileName = file;
+    entry.pitch = 0.0f;  // pan
+    entry.group = preload ? 1 : 0;
+    entry.audio = audioIndex;
     return entry;
 }
 
