@@ -219,7 +219,6 @@ void OggChannel_Start(COggThread* thread, SOggChannel* channel, bool loop, int64
     channel->state = loop ? kOggLooping : kOggPlayingOnce;
     channel->info = ov_info(&channel->decoder, -1);
     channel->buffersPlayed = 0;
-    alGetError();
     alSourcei(channel->source, AL_BUFFER, 0);
     if (ALenum error = alGetError(); error != AL_NO_ERROR)
         OggLog(thread, "AL Error %x detaching buffer", error);

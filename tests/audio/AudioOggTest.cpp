@@ -133,18 +133,43 @@ TEST_F(AudioOgg, DecompressOggMakesOneFramePerSampleThatSoxCounts) {
     }
 }
 
+std::string EmptyOgg() {
+    static const std::string path = Sox("empty.ogg", "-r 22050 -c 1", "trim 0 0");
+    return path;
+}
+
 TEST_F(AudioOgg, DataThatCannotBeDecodedGivesNoBuffer) {
     const std::string surround = Sox("surround.ogg", "-r 22050 -c 6", "synth 0.2 sine 330");
     ASSERT_FALSE(surround.empty());
-    const SoundFile file = BuildSoundFile({OggEntry("snd_garbage", kDecodeOnLoad, 0, "garbage.ogg"),
-                                           OggEntry("snd_surround", kDecodeOnLoad, 1, "surround.ogg")},
-                                          {std::vector<uint8_t>(300, 0x5A), ReadBytes(surround)});
+    ASSERT_FALSE(EmptyOgg().empty());
+    ASSERT_EQ(SoxiFrames(EmptyOgg()), 0);
+    const SoundFile file =
+        BuildSoundFile({OggEntry("snd_garbage", kDecodeOnLoad, 0, "garbage.ogg"),
+                        OggEntry("snd_surround", kDecodeOnLoad, 1, "surround.ogg"),
+                        OggEntry("snd_empty", kDecodeOnLoad, 2, "empty.ogg")},
+                       {std::vector<uint8_t>(300, 0x5A), ReadBytes(surround), ReadBytes(EmptyOgg())});
     StartEngine(file);
-    EXPECT_EQ(Audio_GetSound(0)->alBuffer, 0);
-    EXPECT_EQ(Audio_GetSound(1)->alBuffer, 0);
+    for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(Audio_GetSound(i)->alBuffer, 0) << i;
     const std::string console = TakeConsole();
     EXPECT_NE(console.find("opening ogg stream for garbage.ogg\n"), std::string::npos);
     EXPECT_NE(console.find("Ogg stream with 6 channels is not supported\n"), std::string::npos);
+    EXPECT_NE(console.find("Error 0 opening ogg stream for empty.ogg\n"), std::string::npos);
+    EXPECT_EQ(Audio_PlaySimpleSound(1, 1.0, 0) > 0, true);  // a play id, but nothing sounds
+    EXPECT_FALSE(Audio_IsPlaying(1));
+}
+
+// A looping stream that gives no samples even from its start ends instead of rewinding for ever.
+TEST_F(AudioOgg, LoopingAnEmptyOggEnds) {
+    ASSERT_FALSE(EmptyOgg().empty());
+    const SoundFile file =
+        BuildSoundFile({OggEntry("snd_empty", kCompressed, 0, "empty.ogg")}, {ReadBytes(EmptyOgg())});
+    StartEngine(file);
+    const int32_t id = Audio_PlaySimpleSound(0, 1.0, 1);
+    const CAudioVoice* voice = Audio_FindVoice(id);
+    ASSERT_NE(voice, nullptr);
+    Frame();
+    EXPECT_FALSE(voice->active);
+    EXPECT_EQ(Audio_SoundLength(0), 0.0);
 }
 
 TEST_F(AudioOgg, CorruptOggIsLoggedByItsThreadAndItsVoiceReleased) {

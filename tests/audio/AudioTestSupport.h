@@ -106,10 +106,11 @@ inline std::vector<int16_t> Sine(double frequency, int32_t rate, int32_t frames,
     return samples;
 }
 
-inline std::string TempFolder() {
+// A folder of the test's own (by process, unless a name is given) under HV_TEST_TMP.
+inline std::string TempFolder(const std::string& name = {}) {
     const char* root = std::getenv("HV_TEST_TMP");
-    std::filesystem::path folder =
-        std::filesystem::path(root ? root : "/tmp") / ("audio-" + std::to_string(getpid()));
+    const std::string leaf = name.empty() ? "audio-" + std::to_string(getpid()) : name;
+    std::filesystem::path folder = std::filesystem::path(root ? root : "/tmp") / leaf;
     std::filesystem::create_directories(folder);
     return folder.string() + "/";
 }
