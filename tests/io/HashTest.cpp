@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cstring>
 #include <random>
 #include <sstream>
@@ -123,7 +125,7 @@ TEST(Hashes, Base64DecodingStopsAndBounds) {
 }
 
 TEST(Hashes, AgreeWithPythonOnRandomBytes) {
-    const std::string dir = ::testing::TempDir() + "hv_io_hash/";
+    const std::string dir = ::testing::TempDir() + "hv_io_hash_" + std::to_string(::getpid()) + "/";
     std::filesystem::create_directories(dir);
     std::mt19937 rng(12345);
     std::vector<std::string> blobs;

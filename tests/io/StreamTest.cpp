@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -23,7 +25,7 @@ std::string Bytes(const CStream& s) {
 
 // Runs python3 with a script; its standard output.
 std::string Python(const std::string& script) {
-    const std::string path = ::testing::TempDir() + "hv_io_stream.py";
+    const std::string path = ::testing::TempDir() + "hv_io_stream_" + std::to_string(::getpid()) + ".py";
     iotest::WriteFile(path, script);
     std::string out;
     if (FILE* p = ::popen(("python3 " + path).c_str(), "r")) {
