@@ -48,12 +48,10 @@ struct GameLoopHooks {
     void (*profilerEnd)() = nullptr;
     void (*debugTick)() = nullptr;                       // Debug_Tick
 
-    // --- the collector, saved games ---
-    void (*collectGarbage)() = nullptr;                  // VM_CollectGarbage
+    // --- saved games, end of a turn ---
     void (*gameLoadPerformQueued)() = nullptr;           // GameLoad_PerformQueued
     void (*gameLoadNow)() = nullptr;                     // loads the pending save file
-    // End of a turn: the global object and the object-base pool, the pending-load file list,
-    // the working-directory text.
+    // End of a turn: the pending-load file list and the working-directory text.
     void (*freeTurnGlobals)() = nullptr;
     // Object mode: runs a room's creation code with the global object as self and other.
     void (*runOnGlobalObject)(CCode* code) = nullptr;

@@ -1,5 +1,5 @@
 // TEMPORARY, removed at merge: stand-ins for the code-object, error-report, start-up and
-// random-number modules, which live on other branches. Every definition is weak so the real
+// action modules, which live on other branches. Every definition is weak so the real
 // module wins as soon as it is linked. Only what the game loop and its tests need is here:
 // code objects run the compiled game's functions from the link record.
 #include <cstdio>
@@ -88,6 +88,3 @@ __attribute__((weak)) void StartGame() {
         Room_Start(NewRoomCode, false);
     }
 }
-
-__attribute__((weak)) int32_t Random_SetSeed(int32_t seed) { return seed; }
-__attribute__((weak)) void CRT_SRand(uint32_t) {}

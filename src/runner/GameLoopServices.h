@@ -1,5 +1,4 @@
-// What the game loop calls in the code-object, error-report, start-up and random-number
-// modules. Declared here by their own names so the loop builds before those modules are in;
+// What the game loop calls in the code-object, error-report, start-up and action modules. Declared here by their own names so the loop builds before those modules are in;
 // each module's header replaces its lines here once it lands.
 #pragma once
 
@@ -29,7 +28,3 @@ void StartGame();
 
 // The action functions' relative flag (action_set_relative).
 extern bool g_ActionRelative;
-
-// The game's random generator and the 15-bit C run-time one.
-int32_t Random_SetSeed(int32_t seed);
-void CRT_SRand(uint32_t seed);

@@ -7,6 +7,7 @@
 #include "core/MemoryManager.h"
 #include "core/RunSwitches.h"
 #include "core/Timing.h"
+#include "data/Common.h"
 #include "runner/GEN8.h"
 #include "runner/GameLoopHarness.h"
 #include "runner/GameLoopHooks.h"
@@ -25,7 +26,6 @@ constexpr int64_t kMaxWait = 3000000;
 constexpr int64_t kMaxFrameWait = 1000000;
 // While waiting out the last part of a frame, events are pumped at least this often.
 constexpr int64_t kPumpInterval = 1000;
-constexpr int32_t kRandomSeed = 2101988;
 constexpr int32_t kNoRoomRate = 60;
 
 // The frame-rate target: the game clock's rate in the layer model, else the room speed.
@@ -100,8 +100,8 @@ bool ActOnRoomChange() {
 }  // namespace
 
 void MainLoop_SeedRandom() {
-    Random_SetSeed(kRandomSeed);
-    CRT_SRand(kRandomSeed);
+    Random_SetSeed(RANDOM_GAME_SEED);
+    CRT_SRand(RANDOM_GAME_SEED);
 }
 
 void Timing_Wait(int64_t microseconds) {

@@ -2,6 +2,7 @@
 // each stage, motion and image animation.
 #include <cstring>
 
+#include "core/GarbageCollector.h"
 #include "core/InstanceWorld.h"
 #include "core/MemoryManager.h"
 #include "core/Timing.h"
@@ -247,7 +248,7 @@ void DoAStep() {
     t.stepClock = now;
     {
         OverlayMarker marker(0xff808080u, "Garbage Collector");
-        GAMELOOP_HOOK(collectGarbage);
+        VM_CollectGarbage(nullptr);
     }
     GAMELOOP_HOOK(gameLoadPerformQueued);
     {

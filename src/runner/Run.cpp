@@ -1,6 +1,9 @@
 #include "runner/Run.h"
 
+#include "core/GarbageCollector.h"
 #include "core/Instance.h"
+#include "core/ObjectBase.h"
+#include "core/Variable.h"
 #include "core/MemoryManager.h"
 #include "core/Process.h"
 #include "core/RunSwitches.h"
@@ -269,7 +272,7 @@ void EndGame() {
     GAMELOOP_HOOK(audioStopAll);
     GAMELOOP_HOOK(textReset);
     GAMELOOP_HOOK(gpuStateReset);
-    GAMELOOP_HOOK(collectGarbage);
+    VM_CollectGarbage(nullptr);
 }
 
 void Run_LoadGameNow() {
@@ -303,6 +306,9 @@ void Run_FreeGlobals() {
     g_GameHeader.gameId = 0;
     for (uint32_t& word : g_GameHeader.words6to9) word = 0;
     GAMELOOP_HOOK(freeTurnGlobals);
+    if (g_GlobalObject != nullptr) PWObjectBase_Free(g_GlobalObject);
+    g_GlobalObject = nullptr;
+    PWObjectBase_ReleasePool();
     Options_Close();
     Runner_SetDataFilePath(nullptr);
     Runner_ClearBundleFolder();
