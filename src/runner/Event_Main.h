@@ -72,5 +72,7 @@ void HandleOther();
 void HandleAsync();
 // Tests which legacy joysticks are present (first joystick stage, device changes).
 void Joystick_Probe();
+// Forgets the joystick stage's decision and asks for a probe (start of a turn).
+void Joystick_Reset();
 // One asynchronous pass over the objects with Other event `subtype`.
 void Async_PerformEvent(int32_t subtype);

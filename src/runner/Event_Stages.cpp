@@ -169,6 +169,12 @@ bool IsAsyncSubtype(int32_t subtype) {
 
 }  // namespace
 
+void Joystick_Reset() {
+    g_joystickDecided = false;
+    g_joystickEvents = false;
+    g_joystickProbe = true;
+}
+
 void Joystick_Probe() {
     for (int32_t id = 0; id < 2; ++id)
         g_joystickPresent[id] = g_GameLoopHooks.joystickProbe != nullptr && g_GameLoopHooks.joystickProbe(id);

@@ -293,6 +293,7 @@ void Run_InitGlobals() {
     g_FrameSwitches = FrameSwitches();
     g_FrameTiming.stepCount = 0;
     g_GameHeader.gameId = 0;
+    Joystick_Reset();
 }
 
 void Run_FreeGlobals() {
