@@ -129,13 +129,15 @@ protected:
         g_Switches.headless = false;
     }
 
+    // Frees what a shutdown frees, in its order (carried copies before the objects).
     static void ResetWorld() {
         EndGame();
+        Room_FreeAll();
+        Instance_FreeAll();
+        Run_FreePersistentInstances();
         Run_ClearPendingLists();
         Pending_ClearActivations();
         Object_FreeEventLists();
-        Instance_FreeAll();
-        Room_FreeAll();
         Object_FreeAll();
         TimeLine_FreeAll();
         Form_Free();
