@@ -1,5 +1,6 @@
 #include "runner/GameWorld.h"
 
+#include "core/GarbageCollector.h"
 #include "core/InstanceWorld.h"
 #include "core/Timing.h"
 #include "runner/GEN8.h"
@@ -82,4 +83,5 @@ void GameWorld_Init() {
     hooks.queueDepthChange = Pending_AddDepthChange;
     hooks.frameRate = FrameRate;
     InstanceWorld_Install(&hooks);
+    GC_RegisterRoots(Run_MarkRoots, GC_ROOTS_ALWAYS);
 }

@@ -7,6 +7,8 @@
 #include "runner/GEN8.h"
 #include "runner/GameFile.h"
 #include "runner/GameLoopHooks.h"
+#include "runner/MainLoop.h"
+#include "runner/Run.h"
 
 namespace {
 
@@ -167,6 +169,8 @@ bool Room_Assign(int32_t index, int32_t source) {
 }
 
 void Room_FreeAll() {
+    Run_SetCurrentRoom(nullptr);
     ResizeTable(0);
     FreeOrder();
+    g_FrameTiming.stepCount = 0;
 }

@@ -161,6 +161,16 @@ void Run_ResetWorkingRooms() {
     Run_FreePersistentInstances();
 }
 
+void Run_MarkRoots(GCMarkContext& marker) {
+    for (int32_t r = 0; r < g_workingCount; ++r) {
+        if (CRoom* room = g_workingRooms[r]) {
+            for (CInstance* i = room->active.head; i != nullptr; i = i->depthNext) GC_MarkObject(i, marker);
+            for (CInstance* i = room->deactivated.head; i != nullptr; i = i->depthNext) GC_MarkObject(i, marker);
+        }
+    }
+    for (int32_t i = 0; i < g_carriedCount; ++i) GC_MarkObject(g_carried[i], marker);
+}
+
 void Run_ForgetObject(const CObjectHV* object) {
     auto forget = [&](CInstance* instance) {
         if (instance->object == object) instance->object = nullptr;

@@ -58,6 +58,11 @@ void Run_ClearPendingLists();
 // Deletes the carried copies of persistent instances and frees the list.
 void Run_FreePersistentInstances();
 
+// The collector's roots held here: the instances of every working room (a persistent room
+// that is not current keeps its instances out of the id table) and the carried copies.
+struct GCMarkContext;
+void Run_MarkRoots(GCMarkContext& marker);
+
 // Clears every reference to an object about to be deleted from the instances of the working
 // rooms and the carried list.
 class CObjectHV;

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "core/Console.h"
+#include "core/GarbageCollector.h"
+#include "core/Variable.h"
 #include "core/Instance.h"
 #include "core/InstanceWorld.h"
 #include "core/MemoryManager.h"

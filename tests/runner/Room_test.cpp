@@ -210,6 +210,24 @@ TEST_F(Rooms, PersistentRoomKeepsItsInstancesAndSkipsItsCreationWhenRevisited) {
     EXPECT_EQ(Log(), (std::vector<std::string>{"create", "room code", "room start", "room start"}));
 }
 
+// In object mode the collector runs every step; a kept room's instances are out of the id table
+// but must survive it.
+TEST_F(Rooms, KeptRoomSurvivesTheCollector) {
+    formpack::Room kept = MakeRoom("kept", {At(0, 100001)});
+    kept.persistent = true;
+    ASSERT_TRUE(Load(MakeGame({MakeObject("A")}, {kept, MakeRoom("other")}, {0, 1})));
+    g_VariableSettings.objectMode = true;
+    Start();
+    CInstance* first = Instance_Find(100001);
+    NewRoomCode = 1;
+    Harness_RunFrames(3);
+    EXPECT_FALSE(VM_CollectGarbage(first));
+    NewRoomCode = 0;
+    Harness_RunFrames(1);
+    EXPECT_EQ(Instance_Find(100001), first);
+    g_VariableSettings.objectMode = false;
+}
+
 TEST_F(Rooms, WhatIsCarriedOutOfARoom) {
     formpack::Object keeper = MakeObject("Keeper", {{EVENT_OTHER, OTHER_ROOM_END, 1}});
     keeper.persistent = true;
