@@ -18,7 +18,7 @@
 #include "runner/Event_Main.h"
 #include "runner/GameFile.h"
 #include "runner/GameLoopHarness.h"
-#include "runner/GameLoopServices.h"
+#include "runner/GameCode.h"
 #include "runner/GameWorld.h"
 #include "runner/HalvaneM.h"
 #include "runner/LoadGame.h"
@@ -48,6 +48,7 @@ void StartGame10k() {
     started = true;
     g_Switches.headless = true;
     GameWorld_Init();
+    GameCode_Install();
     formpack::FormFile f;
     f.header.roomOrder = {0};
     formpack::Object a;

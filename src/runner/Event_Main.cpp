@@ -1,7 +1,7 @@
 #include "runner/Event_Main.h"
 
 #include "core/MemoryManager.h"
-#include "runner/GameLoopServices.h"
+#include "runner/Error_Report.h"
 #include "runner/GameOptions.h"
 #include "runner/Object_Main.h"
 

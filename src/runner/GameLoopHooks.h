@@ -36,6 +36,8 @@ struct GameLoopHooks {
     void (*overlayTimingEnd)() = nullptr;
     bool (*windowActive)() = nullptr;                    // the main window has the focus
     void (*setCursorArrow)() = nullptr;                  // game end
+    void (*setCursorShown)(bool shown) = nullptr;        // game start: the arrow, or none
+    void (*applyInterpolation)() = nullptr;              // game start: texture filtering
     void (*gpuStateReset)() = nullptr;                   // game end
     void (*textReset)() = nullptr;                       // game end
 
@@ -58,7 +60,6 @@ struct GameLoopHooks {
 
     // --- input ---
     void (*ioStartStep)() = nullptr;                     // IO_StartStep
-    void (*ioClear)() = nullptr;                         // IO_Clear
     void (*drawVirtualKeys)() = nullptr;                 // IO_DrawVirtualKeys
     void (*resetVirtualKeys)() = nullptr;
     bool (*keyState)(int32_t key, InputEdge edge) = nullptr;
@@ -128,6 +129,7 @@ struct GameLoopHooks {
     void (*httpPoll)() = nullptr;
     // Walks the asynchronous request records and performs their events (Async_PerformEvent).
     void (*asyncProcessRequests)() = nullptr;
+    bool (*extensionRunInitFunctions)() = nullptr;       // false: the game does not start
     bool (*extensionRunFinalFunctions)() = nullptr;      // false stops the game end there
 };
 

@@ -11,7 +11,6 @@
 #include "runner/GEN8.h"
 #include "runner/GameLoopHarness.h"
 #include "runner/GameLoopHooks.h"
-#include "runner/GameLoopServices.h"
 #include "runner/HalvaneM.h"
 #include "runner/Room_Class.h"
 #include "runner/Run.h"

@@ -34,6 +34,7 @@ extern FrameTiming g_FrameTiming;
 struct FrameSwitches {
     bool frameLimiting = true;  // the remote debugger turns it off while it steps
     bool debuggerPaused = false;
+    bool debuggerWait = false;  // the first room waits until a remote debugger connects
     bool drawingEnabled = true;
     int32_t displayResetCountdown = 0;
     bool playerRunPending = false;  // another game was asked for: the game aborts

@@ -2,12 +2,14 @@
 
 #include <cstring>
 
+#include "core/Code_Main.h"
 #include "core/MemoryManager.h"
+#include "core/Value.h"
 #include "runner/Event_Main.h"
 #include "runner/GEN8.h"
 #include "runner/GameFile.h"
+#include "runner/Error_Report.h"
 #include "runner/GameLoopServices.h"
-#include "runner/LoadGame.h"
 #include "runner/Object_Main.h"
 
 namespace {
@@ -17,10 +19,6 @@ const char kEventName[] = "";
 
 constexpr int32_t kEventTypesInFile = EVENT_TYPE_COUNT;
 constexpr uint32_t kActionCodeIndexAt = 32;
-
-bool GameHasCode() {
-    return Form_HasBytecode() || (g_LoadState.linkRecord != nullptr && g_LoadState.codeCount > 0);
-}
 
 char* CopyText(const char* text) {
     if (text == nullptr) return nullptr;
@@ -89,19 +87,24 @@ void GrowList(EventList& list, int32_t count) {
 // ---------------------------------------------------------------------------------------------
 // CEvent
 
-CEvent::~CEvent() = default;
+CEvent::~CEvent() { delete m_code; }
 
 void CEvent::Load(int32_t codeIndex) {
-    if (!GameHasCode()) return;
-    m_name = codeIndex != -1 ? kEventName : nullptr;
-    m_code = codeIndex != -1 ? Code_Get(Code_AddCode(codeIndex, 0)) : nullptr;
+    if (!Code_GameHasCode()) return;
+    delete m_code;
+    m_code = nullptr;
+    m_name = nullptr;
+    if (codeIndex == -1) return;
+    m_name = kEventName;
+    m_code = new CCode(codeIndex, 0);
 }
 
 bool CEvent::Execute(CInstance* self, CInstance* other) {
     const bool relative = g_ActionRelative;
     g_ActionRelative = false;
-    RValue* result = nullptr;
-    const bool ok = m_code == nullptr || Code_ExecuteReport(self, other, m_code, result, 1);
+    RValue result{};
+    const bool ok = m_code == nullptr || Code_ExecuteReport(self, other, m_code, &result, 1);
+    RValue_Free(&result);
     g_ActionRelative = relative;
     return ok;
 }

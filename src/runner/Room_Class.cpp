@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/Code_Main.h"
 #include "core/Hash.h"
 #include "core/InstanceWorld.h"
 #include "core/MemoryManager.h"
@@ -9,7 +10,6 @@
 #include "runner/GEN8.h"
 #include "runner/GameFile.h"
 #include "runner/GameLoopHooks.h"
-#include "runner/GameLoopServices.h"
 #include "runner/GameOptions.h"
 #include "runner/MainLoop.h"
 #include "runner/Object_Main.h"
@@ -258,7 +258,7 @@ void CRoom::LoadFromChunk(ChunkView& chunk, uint32_t at) {
     const int16_t version = static_cast<int16_t>(flags >> 16);
     if (!chunk.Ok()) return;
 
-    if (Run_GameHasCode()) {
+    if (Code_GameHasCode()) {
         ReplaceText(creationCodeName, "");
         if (codeIndex != -1) creationCode = Code_Get(Code_AddCode(codeIndex, 0));
     }

@@ -1,6 +1,7 @@
 #include "runner/Run.h"
 
 #include "core/GarbageCollector.h"
+#include "core/Code_Main.h"
 #include "core/Instance.h"
 #include "core/ObjectBase.h"
 #include "core/Variable.h"
@@ -13,6 +14,7 @@
 #include "runner/GameFile.h"
 #include "runner/GameLoopHooks.h"
 #include "runner/GameLoopServices.h"
+#include "runner/GameOptions.h"
 #include "runner/HalvaneM.h"
 #include "runner/LoadGame.h"
 #include "runner/MainLoop.h"
@@ -185,13 +187,9 @@ void Run_ForgetObject(const CObjectHV* object) {
     for (int32_t i = 0; i < g_carriedCount; ++i) forget(g_carried[i]);
 }
 
-bool Run_GameHasCode() {
-    return Form_HasBytecode() || (g_LoadState.linkRecord != nullptr && g_LoadState.codeCount > 0);
-}
-
 void Room_Start(int32_t index, bool gameStart) {
     NewRoomCode = ROOM_NO_CHANGE;
-    if (gameStart) GAMELOOP_HOOK(ioClear);
+    if (gameStart) IO_Clear();
     GAMELOOP_HOOK(effectClear);
 
     GrowWorkingRooms(index + 1);
@@ -266,6 +264,33 @@ void Room_End(bool gameEnd) {
     Pending_ClearActivations();
 }
 
+void StartGame() {
+    Object_BuildEventLists();
+    g_RunState.score = 0;
+    g_RunState.lives = -1;
+    g_RunState.cursorSprite = -1;
+    g_RunState.transitionKind = 0;
+    g_FrameTiming.stepCount = 0;
+    if (g_GameLoopHooks.extensionRunInitFunctions != nullptr && !g_GameLoopHooks.extensionRunInitFunctions())
+        return;
+    GAMELOOP_HOOK(setCursorShown, g_GameOptions.showCursor);
+    GAMELOOP_HOOK(applyInterpolation);
+    Run_ResetWorkingRooms();
+    if (!g_FrameSwitches.debuggerWait) {
+        NewRoomCode = Room_First();
+        Room_Start(NewRoomCode, true);
+        // The start events asked for another room: it is entered now, once.
+        if (NewRoomCode >= 0) {
+            MemLog_Event("SwitchRoom to %s", Room_GetName(NewRoomCode));
+            Room_End(false);
+            Room_Start(NewRoomCode, false);
+        }
+    }
+    MemoryManager::DumpTotal();
+}
+
+void Run_RequestEnd() { NewRoomCode = ROOM_END_GAME; }
+
 void SwitchRoom(int32_t index) {
     MemLog_Event("SwitchRoom to %s", Room_GetName(index));
     Room_End(false);
@@ -287,7 +312,7 @@ void EndGame() {
 
 void Run_LoadGameNow() {
     NewRoomCode = ROOM_NO_CHANGE;
-    GAMELOOP_HOOK(ioClear);
+    IO_Clear();
     GAMELOOP_HOOK(gameLoadNow);
 }
 

@@ -40,6 +40,12 @@ CRoom* Run_WorkingRoom(int32_t index);
 // carried list (game start).
 void Run_ResetWorkingRooms();
 
+// Starts the game: event lists, run state, the first room of the room order (and, once, the
+// room its start asked for). Also the restart of a running game.
+void StartGame();
+// Requests the end of the game at the end of the frame (-100).
+void Run_RequestEnd();
+
 // Enters a room; gameStart for the first room of a game.
 void Room_Start(int32_t index, bool gameStart);
 // Leaves the current room; gameEnd when the whole game ends.
@@ -68,5 +74,3 @@ void Run_MarkRoots(GCMarkContext& marker);
 class CObjectHV;
 void Run_ForgetObject(const CObjectHV* object);
 
-// True when the data file carries bytecode or the compiled game supplies the code.
-bool Run_GameHasCode();

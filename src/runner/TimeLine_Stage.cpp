@@ -1,8 +1,8 @@
 // Running moments: one at a time for PerformTimelineMoment, and the time-line stage.
 #include "core/Instance.h"
+#include "core/Script_Main.h"
 #include "core/Value.h"
 #include "runner/Event_Main.h"
-#include "runner/GameLoopServices.h"
 #include "runner/MainLoop.h"
 #include "runner/Room_Class.h"
 #include "runner/Run.h"

@@ -261,10 +261,10 @@ TEST_F(InstanceTest, SaveAndLoadRestoreEveryFieldAndSlot) {
     FillSavedFields(original);
     *original->GetSlot(0) = RValue_Real(-8.5);
     RValue_CreateString(original->GetSlot(3), "slot three");
-    MemoryBuffer buffer;
+    Buffer_Standard buffer;
     original->SaveState(&buffer);
 
-    MemoryBuffer reader(buffer.GetData(), buffer.GetUsedSize());
+    Buffer_Standard reader(buffer.GetData(), buffer.GetUsedSize(), eBufferType_Fixed, 1, false);
     CInstance* loaded = Make(0, 0, 1, -1);
     ASSERT_TRUE(loaded->LoadState(&reader, true));
     EXPECT_EQ(reader.Seek(1, 0), buffer.GetUsedSize());
@@ -281,12 +281,12 @@ TEST_F(InstanceTest, ASaveWithFewerSlotsWarnsAndLeavesTheRestUnset) {
     CInstance* original = Make(0, 0, 100001, -1);
     *original->GetSlot(0) = RValue_Real(1);
     *original->GetSlot(1) = RValue_Real(2);
-    MemoryBuffer buffer;
+    Buffer_Standard buffer;
     original->SaveState(&buffer);
 
     g_VariableSettings.instanceSlotCount = 4;
     CInstance* loaded = Make(0, 0, 100002, -1);
-    MemoryBuffer reader(buffer.GetData(), buffer.GetUsedSize());
+    Buffer_Standard reader(buffer.GetData(), buffer.GetUsedSize(), eBufferType_Fixed, 1, false);
     ConsoleCapture console;
     ASSERT_TRUE(loaded->LoadState(&reader, false));
     EXPECT_EQ(console.Count("WARNING! game_load variable mismatch - unpredictable results!\n"), 1);
@@ -301,14 +301,14 @@ TEST_F(InstanceTest, LoadBoundsTheSlotCountOfTheSave) {
     g_VariableSettings.instanceSlotCount = 6;
     CInstance* original = Make(0, 0, 100001, -1);
     for (int32_t i = 0; i < 6; ++i) *original->GetSlot(i) = RValue_Real(i * 10);
-    MemoryBuffer buffer;
+    Buffer_Standard buffer;
     original->SaveState(&buffer);
     RValue tail = RValue_Int32(0x7A11);
     buffer.Write(eBuffer_S32, &tail);
 
     g_VariableSettings.instanceSlotCount = 4;
     CInstance* loaded = Make(0, 0, 100002, -1);
-    MemoryBuffer reader(buffer.GetData(), buffer.GetUsedSize());
+    Buffer_Standard reader(buffer.GetData(), buffer.GetUsedSize(), eBufferType_Fixed, 1, false);
     ConsoleCapture console;
     ASSERT_TRUE(loaded->LoadState(&reader, false));
     EXPECT_EQ(loaded->GetSlot(3)->val, 30.0);
@@ -322,13 +322,13 @@ TEST_F(InstanceTest, LoadBoundsTheSlotCountOfTheSave) {
     int32_t countAt = 63 * 4;
     int32_t huge = 0x40000000;
     std::memcpy(bytes.data() + countAt, &huge, 4);
-    MemoryBuffer bad(bytes.data(), int32_t(bytes.size()));
+    Buffer_Standard bad(bytes.data(), int32_t(bytes.size()), eBufferType_Fixed, 1, false);
     CInstance* refused = Make(0, 0, 100003, -1);
     EXPECT_FALSE(refused->LoadState(&bad, false));
     EXPECT_EQ(refused->slotHash, nullptr);
 
     // A record cut short stops where the bytes end.
-    MemoryBuffer cut(bytes.data(), 40);
+    Buffer_Standard cut(bytes.data(), 40, eBufferType_Fixed, 1, false);
     EXPECT_FALSE(Make(0, 0, 100004, -1)->LoadState(&cut, false));
 }
 

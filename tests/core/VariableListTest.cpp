@@ -119,7 +119,7 @@ TEST(VariableListTest, LoadSkipsNamesThatNoLongerExist) {
     list.SetValue(alpha, ARRAY_INDEX_WHOLE, &one);
     list.SetValue(beta, ARRAY_INDEX_WHOLE, &text.v);
     list.SetValue(gamma, ARRAY_INDEX_WHOLE, &three);
-    MemoryBuffer buffer;
+    Buffer_Standard buffer;
     list.Save(&buffer);
     RValue tail = RValue_Int32(0x5EED);
     buffer.Write(eBuffer_S32, &tail);
@@ -130,7 +130,7 @@ TEST(VariableListTest, LoadSkipsNamesThatNoLongerExist) {
     ASSERT_NE(at, data + buffer.GetUsedSize());
     at[3] = 'X';
 
-    MemoryBuffer reader(buffer.GetData(), buffer.GetUsedSize());
+    Buffer_Standard reader(buffer.GetData(), buffer.GetUsedSize(), eBufferType_Fixed, 1, false);
     CVariableList loaded;
     ConsoleCapture console;
     ASSERT_TRUE(loaded.Load(&reader));
@@ -146,11 +146,11 @@ TEST(VariableListTest, LoadSkipsNamesThatNoLongerExist) {
 
 TEST(VariableListTest, LoadRefusesCountsTheBufferCannotHold) {
     for (int32_t count : {0x7FFFFFFF, 3}) {
-        MemoryBuffer buffer;
+        Buffer_Standard buffer;
         RValue value = RValue_Int32(count);
         buffer.Write(eBuffer_S32, &value);
         buffer.WriteString("vl_alpha");  // one short entry at most
-        MemoryBuffer reader(buffer.GetData(), buffer.GetUsedSize());
+        Buffer_Standard reader(buffer.GetData(), buffer.GetUsedSize(), eBufferType_Fixed, 1, false);
         CVariableList list;
         ConsoleCapture console;
         EXPECT_FALSE(list.Load(&reader)) << count;

@@ -244,12 +244,12 @@ TEST_F(GlobalsTest, WritesKeepTheFlagsOfTheVariable) {
 }
 
 // The globals of a game with count global slots (slot i holds i + 0.5), as saved.
-MemoryBuffer* SaveGlobals(int32_t count) {
+Buffer_Standard* SaveGlobals(int32_t count) {
     PWObjectBase* global = PWObjectBase_Alloc(count, VALUE_UNSET, true);
     for (int32_t i = 0; i < count; ++i) global->slots[i] = RValue_Real(i + 0.5);
     PWObjectBase* previous = g_GlobalObject;
     g_GlobalObject = global;
-    auto* buffer = new MemoryBuffer;
+    auto* buffer = new Buffer_Standard;
     Variable_SaveGlobals(buffer);
     g_GlobalObject = previous;
     PWObjectBase_Free(global);
@@ -263,9 +263,9 @@ TEST_F(GlobalsTest, ASaveWithOtherCountsRaisesTheErrorAndStaysInStep) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.saved) + " saved, " + std::to_string(c.current) + " now");
         Variable_InitFlags();
-        MemoryBuffer* saved = SaveGlobals(c.saved);
+        Buffer_Standard* saved = SaveGlobals(c.saved);
         SetGlobal(PWObjectBase_Alloc(c.current, VALUE_UNSET, true));
-        MemoryBuffer reader(saved->GetData(), saved->GetUsedSize());
+        Buffer_Standard reader(saved->GetData(), saved->GetUsedSize(), eBufferType_Fixed, 1, false);
         delete saved;
 
         EXPECT_TRUE(Variable_LoadGlobals(&reader));
@@ -282,7 +282,7 @@ TEST_F(GlobalsTest, ASaveWithOtherCountsRaisesTheErrorAndStaysInStep) {
 TEST_F(GlobalsTest, FlagsComeBackAsZeroOrOne) {
     SetGlobal(PWObjectBase_Alloc(1, VALUE_UNSET, true));
     // Written by hand: one global (real 0.0: kind 0, then 8 bytes), then three flags.
-    MemoryBuffer handmade;
+    Buffer_Standard handmade;
     RValue words[] = {RValue_Int32(1), RValue_Int32(VALUE_REAL)};
     for (RValue& w : words) handmade.Write(eBuffer_S32, &w);
     RValue zero = RValue_Real(0);
@@ -291,7 +291,7 @@ TEST_F(GlobalsTest, FlagsComeBackAsZeroOrOne) {
         RValue v = RValue_Int32(word);
         handmade.Write(eBuffer_S32, &v);
     }
-    MemoryBuffer in(handmade.GetData(), handmade.GetUsedSize());
+    Buffer_Standard in(handmade.GetData(), handmade.GetUsedSize(), eBufferType_Fixed, 1, false);
     ASSERT_TRUE(Variable_LoadGlobals(&in));
     EXPECT_EQ(Variable_FlagCount(), 3);
     EXPECT_EQ(Variable_GetFlags(100000), 0);
@@ -305,10 +305,10 @@ TEST_F(GlobalsTest, FlagsComeBackAsZeroOrOne) {
 TEST_F(GlobalsTest, CountsTheBufferCannotHoldAreRefused) {
     SetGlobal(PWObjectBase_Alloc(2, VALUE_UNSET, true));
     for (int32_t count : {-1, 0x7FFFFFFF}) {
-        MemoryBuffer buffer;
+        Buffer_Standard buffer;
         RValue v = RValue_Int32(count);
         buffer.Write(eBuffer_S32, &v);
-        MemoryBuffer reader(buffer.GetData(), buffer.GetUsedSize());
+        Buffer_Standard reader(buffer.GetData(), buffer.GetUsedSize(), eBufferType_Fixed, 1, false);
         EXPECT_FALSE(Variable_LoadGlobals(&reader)) << count;
         errors.Take();
     }

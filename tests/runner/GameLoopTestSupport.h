@@ -20,12 +20,13 @@
 #include "core/Timing.h"
 #include "formpack/FormWriter.h"
 #include "runner/CodeLink.h"
+#include "runner/Error_Report.h"
 #include "runner/Event_Main.h"
 #include "runner/GEN8.h"
+#include "runner/GameCode.h"
 #include "runner/GameFile.h"
 #include "runner/GameLoopHarness.h"
 #include "runner/GameLoopHooks.h"
-#include "runner/GameLoopServices.h"
 #include "runner/GameWorld.h"
 #include "runner/HalvaneM.h"
 #include "runner/LoadGame.h"
@@ -126,6 +127,7 @@ protected:
         ResetWorld();
         Harness_StopAfterFrames(0);
         Harness_UseSystemClock();
+        ProcessMessages();  // a fatal error's quit request must not reach the next test
         g_RunnerRunning = 0;
         NewRoomCode = ROOM_NO_CHANGE;
         g_Switches.headless = false;
@@ -150,6 +152,8 @@ protected:
         g_GameLoopHooks = GameLoopHooks();
         InstanceWorld_Install(nullptr);
         GameWorld_Init();
+        GameCode_Install();
+        Error_ClearFatalMark();
     }
 
     // Loads the file with the handler table as the compiled game's code.

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "GameLoopTestSupport.h"
+#include "core/StackTrace.h"
 
 using namespace gameloop_test;
 
@@ -191,6 +192,31 @@ TEST_F(FrameLoop, NestingThirtyThreeDeepIsFatal) {
     EXPECT_EQ(NewRoomCode, ROOM_ABORT_GAME);
     Harness_RunFrames(1);
     EXPECT_EQ(g_RunnerRunning, 0);
+}
+
+// A compiled step event calls two functions; the innermost reports an error.
+TEST_F(FrameLoop, AnErrorThreeCallsDeepIsReportedWithItsEventAndCallStack) {
+    ASSERT_TRUE(Load(OneRoomGame(60, {{EVENT_STEP, 0, 1}}, {At(0, 100001)})));
+    Label(1, "", [](CInstance*, CInstance*) {
+        StackTraceNode event, script, inner;
+        StackTrace_Push(&event, "hvs_Object_A_Step_0", 3);
+        StackTrace_Push(&script, "scr_outer", 12);
+        StackTrace_Push(&inner, "scr_inner", -1);
+        Error_Report("boom", false);
+        StackTrace_Pop(&inner);
+        StackTrace_Pop(&script);
+        StackTrace_Pop(&event);
+    });
+    Start();
+    Harness_RunFrames(1);
+    const std::string report = Error_LastText();
+    EXPECT_NE(report.find("ERROR in\naction number 1\nof  Step Event0\nfor object A:\n\n\nboom"), std::string::npos)
+        << report;
+    EXPECT_NE(report.find("called from - scr_inner\ncalled from - scr_outer (line 12)\n"
+                          "called from - hvs_Object_A_Step_0 (line 3)\n"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(g_RunnerRunning, 1);  // not fatal: the game goes on
 }
 
 TEST_F(FrameLoop, HandlerInheritedFromTheParentSeesTheParentAsEventObject) {
