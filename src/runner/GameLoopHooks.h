@@ -26,19 +26,13 @@ struct JoystickReading {
 };
 
 struct GameLoopHooks {
-    // --- frame (graphics device, overlay, audio) ---
-    void (*soundTick)() = nullptr;                       // SND_Tick
-    void (*startFrame)() = nullptr;                      // Start_Frame
-    void (*endFrame)(bool present) = nullptr;            // End_Frame
-    void (*checkWindowSize)() = nullptr;                 // GR_D3D_Check_Window_Size
-    void (*resetDevice)() = nullptr;                     // GR_D3D_Reset
+    // --- frame (overlay, window, cursor) ---
     void (*overlayTimingBegin)(uint32_t argb, const char* name) = nullptr;
     void (*overlayTimingEnd)() = nullptr;
     bool (*windowActive)() = nullptr;                    // the main window has the focus
     void (*setCursorArrow)() = nullptr;                  // game end
     void (*setCursorShown)(bool shown) = nullptr;        // game start: the arrow, or none
     void (*applyInterpolation)() = nullptr;              // game start: texture filtering
-    void (*gpuStateReset)() = nullptr;                   // game end
     void (*textReset)() = nullptr;                       // game end
 
     // --- profiler and remote debugger ---
@@ -119,8 +113,7 @@ struct GameLoopHooks {
     void (*particlesAttachLayers)() = nullptr;           // room start
     void (*particlesDetachLayers)() = nullptr;           // room end
 
-    // --- audio, networking, platform, extensions ---
-    void (*audioStopAll)() = nullptr;
+    // --- networking, platform, extensions ---
     void (*pellTick)() = nullptr;
     void (*networkTick)() = nullptr;
     void (*steamUpdate)() = nullptr;

@@ -7,7 +7,9 @@
 #include "core/MemoryManager.h"
 #include "core/RunSwitches.h"
 #include "core/Timing.h"
+#include "audio/Sound_Main.h"
 #include "data/Common.h"
+#include "graphics/Graphics_DisplayM.h"
 #include "runner/GEN8.h"
 #include "runner/GameLoopHarness.h"
 #include "runner/GameLoopHooks.h"
@@ -57,17 +59,6 @@ void CountFrame() {
         t.secondStamp = now;
     }
     ++t.frameCounter;
-}
-
-void ApplyDisplayReset() {
-    int32_t& countdown = g_FrameSwitches.displayResetCountdown;
-    if (countdown > 1) {
-        GAMELOOP_HOOK(checkWindowSize);
-        --countdown;
-    } else if (countdown == 1) {
-        GAMELOOP_HOOK(resetDevice);
-        countdown = 0;
-    }
 }
 
 // Acts on the pending room change; false when the game ends here.
@@ -154,16 +145,16 @@ int32_t MainLoop_Frame() {
         return kNoRoomRate;
     }
     CountFrame();
-    GAMELOOP_HOOK(soundTick);
+    SND_Tick();
 
     if (!g_FrameSwitches.debuggerPaused) {
-        ApplyDisplayReset();
-        GAMELOOP_HOOK(startFrame);
+        GR_D3D_Apply_Reset_Countdown();
+        Start_Frame();
         GAMELOOP_HOOK(profilerBeginStep);
         DoAStep();
         GAMELOOP_HOOK(profilerEndStep);
         GAMELOOP_HOOK(drawVirtualKeys);
-        GAMELOOP_HOOK(endFrame, NewRoomCode < 0 && g_FrameSwitches.drawingEnabled);
+        End_Frame(NewRoomCode < 0 && g_FrameSwitches.drawingEnabled);
         if (!ActOnRoomChange()) return kNoRoomRate;
     }
     GAMELOOP_HOOK(profilerFrameEnd);

@@ -36,7 +36,6 @@ struct FrameSwitches {
     bool debuggerPaused = false;
     bool debuggerWait = false;  // the first room waits until a remote debugger connects
     bool drawingEnabled = true;
-    int32_t displayResetCountdown = 0;
     bool playerRunPending = false;  // another game was asked for: the game aborts
 };
 extern FrameSwitches g_FrameSwitches;

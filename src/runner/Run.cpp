@@ -1,6 +1,7 @@
 #include "runner/Run.h"
 
 #include "core/GarbageCollector.h"
+#include "audio/Audio_Main.h"
 #include "core/Code_Main.h"
 #include "core/Instance.h"
 #include "core/ObjectBase.h"
@@ -9,6 +10,7 @@
 #include "core/Process.h"
 #include "core/RunSwitches.h"
 #include "core/Value.h"
+#include "graphics/GPUState.h"
 #include "runner/Event_Main.h"
 #include "runner/GEN8.h"
 #include "runner/GameFile.h"
@@ -304,9 +306,9 @@ void EndGame() {
     if (g_GameLoopHooks.extensionRunFinalFunctions != nullptr && !g_GameLoopHooks.extensionRunFinalFunctions())
         return;
     GAMELOOP_HOOK(setCursorArrow);
-    GAMELOOP_HOOK(audioStopAll);
+    Audio_StopAll(true);
     GAMELOOP_HOOK(textReset);
-    GAMELOOP_HOOK(gpuStateReset);
+    GPUState_Init(&g_GPUState);
     VM_CollectGarbage(nullptr);
 }
 
