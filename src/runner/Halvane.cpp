@@ -34,6 +34,7 @@
 #include "runner/GameFile.h"
 #include "runner/GameLoopServices.h"
 #include "runner/GameOptions.h"
+#include "runner/GameWorld.h"
 #include "runner/HalvaneM.h"
 #include "runner/LoadGame.h"
 #include "runner/Options.h"
@@ -155,6 +156,7 @@ void InstallHooks() {
     File_SetMessagePump(ProcessMessages);
     Script_SetGlobalObjectSource(GlobalObjectAsSelf);
     GameCode_Install();
+    GameWorld_Init();
 
     g_GRHooks.processMessages = ProcessMessages;
     g_GRHooks.showMessage = ShowMessage;
