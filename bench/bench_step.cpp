@@ -16,9 +16,9 @@
 #include "core/Variable.h"
 #include "formpack/FormWriter.h"
 #include "runner/Event_Main.h"
+#include "runner/GameCode.h"
 #include "runner/GameFile.h"
 #include "runner/GameLoopHarness.h"
-#include "runner/GameCode.h"
 #include "runner/GameWorld.h"
 #include "runner/HalvaneM.h"
 #include "runner/LoadGame.h"
@@ -117,7 +117,8 @@ public:
             std::printf("\nstep stage speed, ours / plain loop (higher is better, target >= 0.2): %.2f\n",
                         baseline->second / ours->second);
         const auto step = m_times.find("Ours_DoAStep");
-        if (step != m_times.end()) std::printf("whole DoAStep over %d instances: %.3f ms\n", kInstances, step->second);
+        if (step != m_times.end())
+            std::printf("whole DoAStep over %d instances: %.3f ms\n", kInstances, step->second);
         std::printf("cores: %u\n", std::thread::hardware_concurrency());
     }
 

@@ -80,7 +80,8 @@ CEvent* FindInChain(int32_t start, int32_t type, int32_t subtype, int32_t* handl
 void BuildPairs() {
     const int32_t count = Object_Count();
     bool anyWithoutPhysics = false;
-    Object_ForEach([&](CObjectHV* object) { anyWithoutPhysics = anyWithoutPhysics || !object->physics.uses; });
+    Object_ForEach(
+        [&](CObjectHV* object) { anyWithoutPhysics = anyWithoutPhysics || !object->physics.uses; });
 
     // In tree mode the collision stage asks the tree, not the pairs: only the flags are set.
     const bool treeMode = g_GameOptions.collisionTreeMode && anyWithoutPhysics;
@@ -107,8 +108,12 @@ const EventObjectList& Event_ObjectList(int32_t type, int32_t subtype) {
     return g_eventLists[type][subtype];
 }
 
-int32_t CollisionObjectPairs_Count() { return g_pairCount; }
-const CollisionObjectPair* CollisionObjectPairs() { return g_pairs; }
+int32_t CollisionObjectPairs_Count() {
+    return g_pairCount;
+}
+const CollisionObjectPair* CollisionObjectPairs() {
+    return g_pairs;
+}
 
 void Object_FreeEventLists() {
     for (auto& type : g_eventLists) {
@@ -161,8 +166,9 @@ void PerformEvent(CInstance* self, CInstance* other, int32_t objectIndex, int32_
     CEvent* event = FindEventHandler(objectIndex, type, subtype, &handlerObject);
     if (event == nullptr) return;
     if (++g_CurrentEvent.depth > kEventMaxDepth) {
-        Error_Report("PerformEvent recursion depth failure - check for infinite loops, check objects for parenting",
-                     true);
+        Error_Report(
+            "PerformEvent recursion depth failure - check for infinite loops, check objects for parenting",
+            true);
         --g_CurrentEvent.depth;
         return;
     }

@@ -56,7 +56,8 @@ CEvent* FindEventHandler(int32_t objectIndex, int32_t type, int32_t subtype, int
 // Looks up and runs a handler; nothing when there is none. Nesting beyond 32 is fatal.
 void PerformEvent(CInstance* self, CInstance* other, int32_t objectIndex, int32_t type, int32_t subtype);
 // The same under the pending-room rule.
-void PerformEvent_Object(CInstance* self, CInstance* other, int32_t objectIndex, int32_t type, int32_t subtype);
+void PerformEvent_Object(CInstance* self, CInstance* other, int32_t objectIndex, int32_t type,
+                         int32_t subtype);
 // With the instance's own object, under the pending-room rule; nothing for null.
 void PerformEvent_Instance(CInstance* self, CInstance* other, int32_t type, int32_t subtype);
 // Every active instance of the current room, each as its own self and other.

@@ -22,7 +22,8 @@ constexpr int32_t kLastKey = 255;
 // for persistent instances or in a persistent room.
 bool AllowedWhilePending(const CInstance* self, int32_t type) {
     if (NewRoomCode == ROOM_NO_CHANGE) return true;
-    if (type != EVENT_CREATE && type != EVENT_DESTROY && type != EVENT_ALARM && type != EVENT_OTHER) return false;
+    if (type != EVENT_CREATE && type != EVENT_DESTROY && type != EVENT_ALARM && type != EVENT_OTHER)
+        return false;
     const CRoom* room = Run_Room();
     return (self != nullptr && self->persistent) || (room != nullptr && room->persistent);
 }
@@ -87,8 +88,8 @@ struct Rect {
 bool OutsideRect(CInstance* instance, const Rect& r) {
     if (HasSpriteOrMask(instance)) {
         UpdateBox(instance);
-        return instance->bbox_right < r.left || instance->bbox_left > r.right || instance->bbox_bottom < r.top ||
-               instance->bbox_top > r.bottom;
+        return instance->bbox_right < r.left || instance->bbox_left > r.right ||
+               instance->bbox_bottom < r.top || instance->bbox_top > r.bottom;
     }
     return instance->x < r.left || instance->x > r.right || instance->y < r.top || instance->y > r.bottom;
 }
@@ -113,7 +114,8 @@ Rect ViewRect(const RoomView& view) {
             return Rect{};
         return r;
     }
-    return Rect{static_cast<int32_t>(std::nearbyint(view.viewX)), static_cast<int32_t>(std::nearbyint(view.viewY)),
+    return Rect{static_cast<int32_t>(std::nearbyint(view.viewX)),
+                static_cast<int32_t>(std::nearbyint(view.viewY)),
                 static_cast<int32_t>(std::nearbyint(view.viewX + view.viewW)),
                 static_cast<int32_t>(std::nearbyint(view.viewY + view.viewH))};
 }
@@ -183,7 +185,8 @@ void Joystick_Probe() {
 // ---------------------------------------------------------------------------------------------
 // The wrappers
 
-void PerformEvent_Object(CInstance* self, CInstance* other, int32_t objectIndex, int32_t type, int32_t subtype) {
+void PerformEvent_Object(CInstance* self, CInstance* other, int32_t objectIndex, int32_t type,
+                         int32_t subtype) {
     if (!AllowedWhilePending(self, type)) return;
     PerformEvent(self, other, objectIndex, type, subtype);
 }

@@ -35,19 +35,25 @@ void Harness_UseSystemClock() {
     g_virtualActive = false;
 }
 
-bool Harness_VirtualClockActive() { return g_virtualActive; }
+bool Harness_VirtualClockActive() {
+    return g_virtualActive;
+}
 
 void Harness_AdvanceClock(int64_t microseconds) {
     if (g_virtualActive) g_virtualClock.Sleep(microseconds);
 }
 
-void Harness_StopAfterFrames(int64_t frames) { g_framesLeft = frames > 0 ? frames : 0; }
+void Harness_StopAfterFrames(int64_t frames) {
+    g_framesLeft = frames > 0 ? frames : 0;
+}
 
 void Harness_FrameDone() {
     if (g_framesLeft > 0 && --g_framesLeft == 0) g_RunnerRunning = 0;
 }
 
-void Harness_SeedRandom() { MainLoop_SeedRandom(); }
+void Harness_SeedRandom() {
+    MainLoop_SeedRandom();
+}
 
 int64_t Harness_RunFrames(int64_t frames) {
     int64_t ran = 0;

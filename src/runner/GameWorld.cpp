@@ -34,8 +34,12 @@ bool ObjectInherits(int32_t index, int32_t ancestor) {
     return object != nullptr && object->IsDescendantOf(ancestor);
 }
 
-void AddToObject(CObjectHV* object, CInstance* instance) { object->AddInstance(instance); }
-void RemoveFromObject(CObjectHV* object, CInstance* instance) { object->RemoveInstance(instance); }
+void AddToObject(CObjectHV* object, CInstance* instance) {
+    object->AddInstance(instance);
+}
+void RemoveFromObject(CObjectHV* object, CInstance* instance) {
+    object->RemoveInstance(instance);
+}
 
 void ForEachObjectInstance(int32_t index, InstanceVisitor visit, void* context) {
     const CObjectHV* object = Object_Find(index);

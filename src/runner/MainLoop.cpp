@@ -3,11 +3,11 @@
 
 #include <algorithm>
 
+#include "audio/Sound_Main.h"
 #include "core/Console.h"
 #include "core/MemoryManager.h"
 #include "core/RunSwitches.h"
 #include "core/Timing.h"
-#include "audio/Sound_Main.h"
 #include "data/Common.h"
 #include "graphics/Graphics_DisplayM.h"
 #include "runner/GEN8.h"

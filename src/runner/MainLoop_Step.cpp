@@ -134,15 +134,23 @@ bool WindowInactive() {
 
 }  // namespace
 
-void Pending_AddObjectChange(CInstance* instance) { g_objectChanges.Add(instance); }
-void Pending_AddDepthChange(CInstance* instance) { g_depthChanges.Add(instance); }
-void Pending_AddActivation(CInstance* instance) { g_activations.Add(instance); }
+void Pending_AddObjectChange(CInstance* instance) {
+    g_objectChanges.Add(instance);
+}
+void Pending_AddDepthChange(CInstance* instance) {
+    g_depthChanges.Add(instance);
+}
+void Pending_AddActivation(CInstance* instance) {
+    g_activations.Add(instance);
+}
 void Pending_RemoveInstance(CInstance* instance) {
     g_depthChanges.Remove(instance);
     g_objectChanges.Remove(instance);
     g_activations.Remove(instance);
 }
-void Pending_ClearActivations() { g_activations.Clear(); }
+void Pending_ClearActivations() {
+    g_activations.Clear();
+}
 
 void Pending_ForEach(int32_t which, bool (*visit)(CInstance* instance, void* context), void* context) {
     bool going = true;
@@ -191,7 +199,8 @@ void Instance_AnimateImage(CInstance* instance) {
             const double playback = g_GameLoopHooks.spritePlaybackSpeed != nullptr
                                         ? g_GameLoopHooks.spritePlaybackSpeed(instance->sprite_index)
                                         : 1.0;
-            instance->image_index = static_cast<float>(instance->image_index + playback / rate * instance->image_speed);
+            instance->image_index =
+                static_cast<float>(instance->image_index + playback / rate * instance->image_speed);
         }
     } else {
         instance->image_index += instance->image_speed;
@@ -224,7 +233,8 @@ bool HandleInstanceMovement(bool anyOnPath) {
     for (CInstance* instance = room->active.head; instance != nullptr;) {
         CInstance* next = instance->depthNext;
         GAMELOOP_HOOK(applyFriction, instance);
-        const bool pathEnded = g_GameLoopHooks.advancePath != nullptr && g_GameLoopHooks.advancePath(instance);
+        const bool pathEnded =
+            g_GameLoopHooks.advancePath != nullptr && g_GameLoopHooks.advancePath(instance);
         if (pathEnded && instance->creationPass <= pass)
             PerformEvent_Instance(instance, instance, EVENT_OTHER, OTHER_END_OF_PATH);
         const float x = instance->x + instance->hspeed, y = instance->y + instance->vspeed;

@@ -5,10 +5,10 @@
 #include "core/Code_Main.h"
 #include "core/MemoryManager.h"
 #include "core/Value.h"
+#include "runner/Error_Report.h"
 #include "runner/Event_Main.h"
 #include "runner/GEN8.h"
 #include "runner/GameFile.h"
-#include "runner/Error_Report.h"
 #include "runner/GameLoopServices.h"
 #include "runner/Object_Main.h"
 
@@ -87,7 +87,9 @@ void GrowList(EventList& list, int32_t count) {
 // ---------------------------------------------------------------------------------------------
 // CEvent
 
-CEvent::~CEvent() { delete m_code; }
+CEvent::~CEvent() {
+    delete m_code;
+}
 
 void CEvent::Load(int32_t codeIndex) {
     if (!Code_GameHasCode()) return;
@@ -128,7 +130,9 @@ int32_t Event_MaxSubtype(int32_t type) {
     }
 }
 
-CObjectHV::CObjectHV(int32_t index) : m_index(index) { Clear(); }
+CObjectHV::CObjectHV(int32_t index) : m_index(index) {
+    Clear();
+}
 
 CObjectHV::~CObjectHV() {
     Clear();
@@ -136,7 +140,9 @@ CObjectHV::~CObjectHV() {
     instancesRecursive.Clear();
 }
 
-void CObjectHV::SetName(const char* name) { SetNameNoCopy(CopyText(name)); }
+void CObjectHV::SetName(const char* name) {
+    SetNameNoCopy(CopyText(name));
+}
 
 void CObjectHV::SetNameNoCopy(char* name) {
     MEM_FREE(m_name);
@@ -166,8 +172,10 @@ void CObjectHV::Clear() {
 void CObjectHV::LoadFromChunk(ChunkView& chunk, uint32_t entry, int32_t objectCount) {
     Clear();
     spriteIndex = SpriteFromWord(chunk.FileU32(entry + 4));
-    if (chunk.FileU32(entry + 8) != 0) flags |= OBJECT_VISIBLE;
-    else flags &= ~OBJECT_VISIBLE;
+    if (chunk.FileU32(entry + 8) != 0)
+        flags |= OBJECT_VISIBLE;
+    else
+        flags &= ~OBJECT_VISIBLE;
     if (chunk.FileU32(entry + 12) != 0) flags |= OBJECT_SOLID;
     depth = chunk.FileI32(entry + 16);
     if (chunk.FileU32(entry + 20) != 0) flags |= OBJECT_PERSISTENT;

@@ -24,8 +24,8 @@ enum EventType : int32_t {
     EVENT_DRAW = 8,
     EVENT_KEYPRESS = 9,
     EVENT_KEYRELEASE = 10,
-    EVENT_TYPE_COUNT = 12,            // type 11 is loaded but never performed
-    EVENT_TIMELINE_MOMENT = 100000,   // only as the current event type while a moment runs
+    EVENT_TYPE_COUNT = 12,           // type 11 is loaded but never performed
+    EVENT_TIMELINE_MOMENT = 100000,  // only as the current event type while a moment runs
 };
 
 enum StepEventSubtype : int32_t { STEP_NORMAL = 0, STEP_BEGIN = 1, STEP_END = 2 };
@@ -144,8 +144,8 @@ public:
     ObjectPhysics physics;
     CObjectHV* parent = nullptr;  // resolved from parentIndex by Object_LinkParents
     EventList eventLists[EVENT_TYPE_COUNT];
-    SLinkedList<CInstance> instances;              // own instances
-    SLinkedList<CInstance> instancesRecursive;     // own and every descendant's
+    SLinkedList<CInstance> instances;           // own instances
+    SLinkedList<CInstance> instancesRecursive;  // own and every descendant's
 
 private:
     void FreeEvents();

@@ -56,9 +56,13 @@ bool Object_Prepare() {
     return true;
 }
 
-int32_t Object_Count() { return g_objectCount; }
+int32_t Object_Count() {
+    return g_objectCount;
+}
 
-bool Object_Exists(int32_t index) { return Object_Find(index) != nullptr; }
+bool Object_Exists(int32_t index) {
+    return Object_Find(index) != nullptr;
+}
 
 CObjectHV* Object_Find(int32_t index) {
     if (g_objects == nullptr || index < 0) return nullptr;
@@ -101,7 +105,8 @@ bool Object_Delete(int32_t index) {
     // The instances it lists leave its ancestors' lists too, and its own instances keep their
     // index but lose the record.
     int32_t steps = Object_Count();
-    for (CObjectHV* ancestor = doomed->parent; ancestor != nullptr && steps-- >= 0; ancestor = ancestor->parent)
+    for (CObjectHV* ancestor = doomed->parent; ancestor != nullptr && steps-- >= 0;
+         ancestor = ancestor->parent)
         for (auto* node = doomed->instancesRecursive.First(); node != nullptr; node = node->next)
             ancestor->instancesRecursive.Remove(node->item);
     Run_ForgetObject(doomed);
@@ -139,4 +144,6 @@ CObjectHV* Object_IterateFirst(CHashIterator& it) {
     return g_objects->IteratorFirst(it);
 }
 
-CObjectHV* Object_IterateNext(CHashIterator& it) { return g_objects->IteratorNext(it); }
+CObjectHV* Object_IterateNext(CHashIterator& it) {
+    return g_objects->IteratorNext(it);
+}

@@ -35,8 +35,12 @@ void ReplaceText(char*& field, const char* text) {
     field = copy;
 }
 
-float AlphaOf(uint32_t colour) { return static_cast<float>(colour >> 24) / 255.0f; }
-int32_t BlendOf(uint32_t colour) { return static_cast<int32_t>(colour & 0xFFFFFF); }
+float AlphaOf(uint32_t colour) {
+    return static_cast<float>(colour >> 24) / 255.0f;
+}
+int32_t BlendOf(uint32_t colour) {
+    return static_cast<int32_t>(colour & 0xFFFFFF);
+}
 
 // Appends to a list kept in append order (the deactivated instances).
 void AppendToList(InstanceList& list, CInstance* instance) {
@@ -156,7 +160,9 @@ bool TileContains(const RoomTile& t, float x, float y) {
 
 }  // namespace
 
-int32_t Room_GetSpeed(const CRoom* room) { return room != nullptr ? room->speed : 0; }
+int32_t Room_GetSpeed(const CRoom* room) {
+    return room != nullptr ? room->speed : 0;
+}
 
 CRoom::CRoom() = default;
 
@@ -165,7 +171,9 @@ CRoom::~CRoom() {
     MEM_FREE(m_name);
 }
 
-void CRoom::SetName(const char* name) { ReplaceText(m_name, name); }
+void CRoom::SetName(const char* name) {
+    ReplaceText(m_name, name);
+}
 
 void CRoom::SetOwnsRecords() {
     MakeRecordsOwned();
@@ -268,7 +276,8 @@ void CRoom::LoadFromChunk(ChunkView& chunk, uint32_t at) {
         gravityY = static_cast<int32_t>(chunk.FileF32(at + 80));
         pixelsToMetres = chunk.FileF32(at + 84);
         if (usesPhysics && chunk.Ok() && g_GameLoopHooks.physicsCreateWorld != nullptr) {
-            const int32_t rate = g_GameHeader.layerModel ? static_cast<int32_t>(g_GameHeader.frameRate) : speed;
+            const int32_t rate =
+                g_GameHeader.layerModel ? static_cast<int32_t>(g_GameHeader.frameRate) : speed;
             physicsWorld = g_GameLoopHooks.physicsCreateWorld(pixelsToMetres, rate);
             GAMELOOP_HOOK(physicsSetGravity, physicsWorld, static_cast<float>(gravityX),
                           static_cast<float>(gravityY));
@@ -312,7 +321,8 @@ void CRoom::CopyRecords(const CRoom* source) {
 }
 
 void CRoom::CopyFrom(const CRoom* source, bool createInstances) {
-    const RoomRecordStorage storage = recordStorage == ROOM_RECORDS_OWNED ? ROOM_RECORDS_OWNED : ROOM_RECORDS_SHARED;
+    const RoomRecordStorage storage =
+        recordStorage == ROOM_RECORDS_OWNED ? ROOM_RECORDS_OWNED : ROOM_RECORDS_SHARED;
     Clear();
     recordStorage = storage;
     ReplaceText(caption, source->caption);
@@ -366,7 +376,8 @@ void CRoom::CopyFrom(const CRoom* source, bool createInstances) {
 }
 
 void CRoom::AppendCreationOrder(int32_t id) {
-    creationOrder = static_cast<int32_t*>(MEM_REALLOC(creationOrder, (creationOrderCount + 1) * sizeof(int32_t)));
+    creationOrder =
+        static_cast<int32_t*>(MEM_REALLOC(creationOrder, (creationOrderCount + 1) * sizeof(int32_t)));
     creationOrder[creationOrderCount++] = id;
 }
 
@@ -541,20 +552,37 @@ int32_t CRoom::AddInstanceRecord(float x, float y, int32_t objectIndex) {
     instanceRecords = static_cast<RoomInstanceRecord**>(
         MEM_REALLOC(instanceRecords, (instanceRecordCount + 1) * sizeof(RoomInstanceRecord*)));
     auto* record = static_cast<RoomInstanceRecord*>(MEM_ALLOC_RAW(sizeof(RoomInstanceRecord)));
-    *record = RoomInstanceRecord{static_cast<int32_t>(x), static_cast<int32_t>(y), objectIndex, Room_NextInstanceID(),
-                                 -1, 1.0f, 1.0f, 0xFFFFFFFFu, 0.0f};
+    *record = RoomInstanceRecord{static_cast<int32_t>(x),
+                                 static_cast<int32_t>(y),
+                                 objectIndex,
+                                 Room_NextInstanceID(),
+                                 -1,
+                                 1.0f,
+                                 1.0f,
+                                 0xFFFFFFFFu,
+                                 0.0f};
     instanceRecords[instanceRecordCount++] = record;
     return record->id;
 }
 
-int32_t CRoom::AddTileRecord(int32_t background, int32_t left, int32_t top, int32_t w, int32_t h, float x, float y,
-                             int32_t depth, float xscale, float yscale, uint32_t tileColour) {
+int32_t CRoom::AddTileRecord(int32_t background, int32_t left, int32_t top, int32_t w, int32_t h, float x,
+                             float y, int32_t depth, float xscale, float yscale, uint32_t tileColour) {
     MakeRecordsOwned();
     tileRecords = static_cast<RoomTileRecord**>(
         MEM_REALLOC(tileRecords, (tileRecordCount + 1) * sizeof(RoomTileRecord*)));
     auto* record = static_cast<RoomTileRecord*>(MEM_ALLOC_RAW(sizeof(RoomTileRecord)));
-    *record = RoomTileRecord{static_cast<int32_t>(x), static_cast<int32_t>(y), background, left, top, w, h, depth,
-                             Room_NextTileID(), xscale, yscale, tileColour};
+    *record = RoomTileRecord{static_cast<int32_t>(x),
+                             static_cast<int32_t>(y),
+                             background,
+                             left,
+                             top,
+                             w,
+                             h,
+                             depth,
+                             Room_NextTileID(),
+                             xscale,
+                             yscale,
+                             tileColour};
     tileRecords[tileRecordCount++] = record;
     return record->id;
 }
@@ -581,7 +609,8 @@ int32_t CRoom::AddTile(const RoomTile& tile) {
 }
 
 int32_t CRoom::FindTile(int32_t id) {
-    if (lastTileFound >= 0 && lastTileFound < tileCount && tiles[lastTileFound].id == id) return lastTileFound;
+    if (lastTileFound >= 0 && lastTileFound < tileCount && tiles[lastTileFound].id == id)
+        return lastTileFound;
     for (int32_t i = 0; i < tileCount; ++i) {
         if (tiles[i].id == id) {
             lastTileFound = i;

@@ -154,8 +154,8 @@ public:
     CPhysicsWorld* physicsWorld = nullptr;
     RoomBackground backgrounds[kRoomBackgrounds];
     RoomView views[kRoomViews];
-    uint32_t entry = 0;             // file offset of the ROOM entry (0 for rooms made at run time)
-    uint32_t layerListOffset = 0;   // entries of version 2 and later
+    uint32_t entry = 0;            // file offset of the ROOM entry (0 for rooms made at run time)
+    uint32_t layerListOffset = 0;  // entries of version 2 and later
     RoomLayers* layers = nullptr;
 
     RoomRecordStorage recordStorage = ROOM_RECORDS_SHARED;

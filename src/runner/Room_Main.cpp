@@ -101,18 +101,38 @@ void Room_SetOrder() {
     std::memcpy(g_order, g_GameHeader.roomOrder, g_orderCount * sizeof(int32_t));
 }
 
-void Room_SetLastInstanceID(int32_t id) { g_lastInstanceId = id; }
-void Room_SetLastTileID(int32_t id) { g_lastTileId = id; }
-int32_t Room_NextInstanceID() { return ++g_lastInstanceId; }
-int32_t Room_NextTileID() { return ++g_lastTileId; }
-int32_t Room_LastInstanceID() { return g_lastInstanceId; }
-int32_t Room_LastTileID() { return g_lastTileId; }
+void Room_SetLastInstanceID(int32_t id) {
+    g_lastInstanceId = id;
+}
+void Room_SetLastTileID(int32_t id) {
+    g_lastTileId = id;
+}
+int32_t Room_NextInstanceID() {
+    return ++g_lastInstanceId;
+}
+int32_t Room_NextTileID() {
+    return ++g_lastTileId;
+}
+int32_t Room_LastInstanceID() {
+    return g_lastInstanceId;
+}
+int32_t Room_LastTileID() {
+    return g_lastTileId;
+}
 
-bool Room_Prepare() { return true; }
+bool Room_Prepare() {
+    return true;
+}
 
-int32_t Room_Count() { return g_count; }
-bool Room_Exists(int32_t index) { return Room_Get(index) != nullptr; }
-CRoom* Room_Get(int32_t index) { return index >= 0 && index < g_count ? g_rooms[index] : nullptr; }
+int32_t Room_Count() {
+    return g_count;
+}
+bool Room_Exists(int32_t index) {
+    return Room_Get(index) != nullptr;
+}
+CRoom* Room_Get(int32_t index) {
+    return index >= 0 && index < g_count ? g_rooms[index] : nullptr;
+}
 
 const char* Room_GetName(int32_t index) {
     return Room_Exists(index) && g_names[index] != nullptr ? g_names[index] : "<undefined>";
@@ -125,8 +145,12 @@ int32_t Room_FindByName(const char* name) {
     return -1;
 }
 
-int32_t Room_First() { return g_orderCount > 0 ? g_order[0] : -1; }
-int32_t Room_Last() { return g_orderCount > 0 ? g_order[g_orderCount - 1] : -1; }
+int32_t Room_First() {
+    return g_orderCount > 0 ? g_order[0] : -1;
+}
+int32_t Room_Last() {
+    return g_orderCount > 0 ? g_order[g_orderCount - 1] : -1;
+}
 
 int32_t Room_Previous(int32_t room) {
     if (g_orderCount < 2) return -1;

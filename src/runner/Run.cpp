@@ -1,15 +1,15 @@
 #include "runner/Run.h"
 
-#include "core/GarbageCollector.h"
 #include "audio/Audio_Main.h"
 #include "core/Code_Main.h"
+#include "core/GarbageCollector.h"
 #include "core/Instance.h"
-#include "core/ObjectBase.h"
-#include "core/Variable.h"
 #include "core/MemoryManager.h"
+#include "core/ObjectBase.h"
 #include "core/Process.h"
 #include "core/RunSwitches.h"
 #include "core/Value.h"
+#include "core/Variable.h"
 #include "graphics/GPUState.h"
 #include "runner/Event_Main.h"
 #include "runner/GEN8.h"
@@ -72,13 +72,16 @@ void RemoveFromIdHash(CInstance* instance) {
     if (Instance_IdHash().Find(instance->id) == instance) Instance_IdHash().Delete(instance->id);
 }
 
-void ReleaseCaption(SharedString*& caption) { caption = SharedString_ReleaseSafe(caption); }
+void ReleaseCaption(SharedString*& caption) {
+    caption = SharedString_ReleaseSafe(caption);
+}
 
 // A room visited again: its instances go back into their objects' lists and the id table.
 void ReturnToKeptRoom(CRoom* room) {
     for (CInstance* instance = room->active.head; instance != nullptr; instance = instance->depthNext) {
         if (instance->object != nullptr) instance->object->AddInstance(instance);
-        if (Instance_IdHash().Find(instance->id) != instance) Instance_IdHash().Insert(instance->id, instance);
+        if (Instance_IdHash().Find(instance->id) != instance)
+            Instance_IdHash().Insert(instance->id, instance);
     }
 }
 
@@ -152,9 +155,15 @@ void ParkKeptRoom(CRoom* room) {
 
 }  // namespace
 
-CRoom* Run_Room() { return g_room; }
-int32_t Run_RoomIndex() { return g_roomIndex; }
-void Run_SetCurrentRoom(CRoom* room) { g_room = room; }
+CRoom* Run_Room() {
+    return g_room;
+}
+int32_t Run_RoomIndex() {
+    return g_roomIndex;
+}
+void Run_SetCurrentRoom(CRoom* room) {
+    g_room = room;
+}
 CRoom* Run_WorkingRoom(int32_t index) {
     return index >= 0 && index < g_workingCount ? g_workingRooms[index] : nullptr;
 }
@@ -169,7 +178,8 @@ void Run_MarkRoots(GCMarkContext& marker) {
     for (int32_t r = 0; r < g_workingCount; ++r) {
         if (CRoom* room = g_workingRooms[r]) {
             for (CInstance* i = room->active.head; i != nullptr; i = i->depthNext) GC_MarkObject(i, marker);
-            for (CInstance* i = room->deactivated.head; i != nullptr; i = i->depthNext) GC_MarkObject(i, marker);
+            for (CInstance* i = room->deactivated.head; i != nullptr; i = i->depthNext)
+                GC_MarkObject(i, marker);
         }
     }
     for (int32_t i = 0; i < g_carriedCount; ++i) GC_MarkObject(g_carried[i], marker);
@@ -291,7 +301,9 @@ void StartGame() {
     MemoryManager::DumpTotal();
 }
 
-void Run_RequestEnd() { NewRoomCode = ROOM_END_GAME; }
+void Run_RequestEnd() {
+    NewRoomCode = ROOM_END_GAME;
+}
 
 void SwitchRoom(int32_t index) {
     MemLog_Event("SwitchRoom to %s", Room_GetName(index));
@@ -303,7 +315,8 @@ void EndGame() {
     Room_End(true);
     FreeWorkingRooms();
     g_roomIndex = -1;
-    if (g_GameLoopHooks.extensionRunFinalFunctions != nullptr && !g_GameLoopHooks.extensionRunFinalFunctions())
+    if (g_GameLoopHooks.extensionRunFinalFunctions != nullptr &&
+        !g_GameLoopHooks.extensionRunFinalFunctions())
         return;
     GAMELOOP_HOOK(setCursorArrow);
     Audio_StopAll(true);

@@ -73,4 +73,3 @@ void Run_MarkRoots(GCMarkContext& marker);
 // rooms and the carried list.
 class CObjectHV;
 void Run_ForgetObject(const CObjectHV* object);
-

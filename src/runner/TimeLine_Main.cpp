@@ -15,8 +15,12 @@ CTimeLine** g_timeLines = nullptr;
 char** g_names = nullptr;
 int32_t g_count = 0;
 
-bool IsScript(uintptr_t entry) { return (entry & 1u) != 0; }
-uintptr_t ScriptEntry(int32_t script) { return static_cast<uintptr_t>(script) * 2 + 1; }
+bool IsScript(uintptr_t entry) {
+    return (entry & 1u) != 0;
+}
+uintptr_t ScriptEntry(int32_t script) {
+    return static_cast<uintptr_t>(script) * 2 + 1;
+}
 
 char* CopyText(const char* text) {
     if (text == nullptr) return nullptr;
@@ -54,7 +58,9 @@ int32_t FirstActionCode(ChunkView& chunk, uint32_t record) {
 // ---------------------------------------------------------------------------------------------
 // CTimeLine
 
-CTimeLine::~CTimeLine() { Clear(); }
+CTimeLine::~CTimeLine() {
+    Clear();
+}
 
 void CTimeLine::ReleaseEntry(uintptr_t entry) {
     if (entry != 0 && !IsScript(entry)) delete reinterpret_cast<CEvent*>(entry);
@@ -174,7 +180,9 @@ void CTimeLine::ClearMoment(int32_t time) {
 // ---------------------------------------------------------------------------------------------
 // The table
 
-void TimeLine_Init() { TimeLine_Free(); }
+void TimeLine_Init() {
+    TimeLine_Free();
+}
 
 void TimeLine_Load(ChunkView& chunk) {
     const uint32_t count = chunk.Count(0, 4);
@@ -201,11 +209,19 @@ bool TimeLine_Prepare() {
     return true;
 }
 
-void TimeLine_Free() { ResizeTable(0); }
-void TimeLine_FreeAll() { ResizeTable(0); }
+void TimeLine_Free() {
+    ResizeTable(0);
+}
+void TimeLine_FreeAll() {
+    ResizeTable(0);
+}
 
-int32_t TimeLine_Count() { return g_count; }
-bool TimeLine_Exists(int32_t index) { return TimeLine_Get(index) != nullptr; }
+int32_t TimeLine_Count() {
+    return g_count;
+}
+bool TimeLine_Exists(int32_t index) {
+    return TimeLine_Get(index) != nullptr;
+}
 
 CTimeLine* TimeLine_Get(int32_t index) {
     return index >= 0 && index < g_count ? g_timeLines[index] : nullptr;
@@ -218,7 +234,8 @@ const char* TimeLine_GetName(int32_t index) {
 int32_t TimeLine_FindByName(const char* name) {
     if (name == nullptr) return -1;
     for (int32_t i = 0; i < g_count; ++i)
-        if (g_timeLines[i] != nullptr && g_names[i] != nullptr && std::strcmp(g_names[i], name) == 0) return i;
+        if (g_timeLines[i] != nullptr && g_names[i] != nullptr && std::strcmp(g_names[i], name) == 0)
+            return i;
     return -1;
 }
 

@@ -27,7 +27,8 @@ void StepTimeLine(CInstance* instance, const CTimeLine* line) {
     float q = p;
     if (s == 0.0f) {
         // Moments a change of position made by game code passed over since the last stage.
-        RunMoments(instance, index, line->FirstAtOrAfter(instance->timelinePrevious), line->FirstAtOrAfter(p), false);
+        RunMoments(instance, index, line->FirstAtOrAfter(instance->timelinePrevious), line->FirstAtOrAfter(p),
+                   false);
     } else if (s > 0.0f) {
         q = p + s;
         RunMoments(instance, index, line->FirstAtOrAfter(p), line->FirstAtOrAfter(q), false);

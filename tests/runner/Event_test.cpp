@@ -24,8 +24,9 @@ protected:
     }
     static void InstallInput() {
         g_GameLoopHooks.keyState = [](int32_t key, InputEdge edge) {
-            const std::set<int32_t>& s =
-                edge == INPUT_HELD ? g_input.held : edge == INPUT_PRESSED ? g_input.pressed : g_input.released;
+            const std::set<int32_t>& s = edge == INPUT_HELD      ? g_input.held
+                                         : edge == INPUT_PRESSED ? g_input.pressed
+                                                                 : g_input.released;
             return s.count(key) > 0;
         };
         g_GameLoopHooks.mouseButtonState = [](int32_t button, InputEdge edge) {
@@ -73,7 +74,8 @@ TEST_F(Stages, KeyboardPassesForKeysAndForAnyOrNoKey) {
     g_input.pressed = {200};
     g_input.released = {66};
     HandleKeyboard();
-    EXPECT_EQ(Log(), (std::vector<std::string>{"A held", "B released", "200 pressed", "any key", "any pressed"}));
+    EXPECT_EQ(Log(),
+              (std::vector<std::string>{"A held", "B released", "200 pressed", "any key", "any pressed"}));
 }
 
 TEST_F(Stages, MouseButtonsWheelAndGlobalEvents) {
@@ -96,8 +98,8 @@ TEST_F(Stages, MouseButtonsWheelAndGlobalEvents) {
     g_input.buttonsPressed = {1, 2};
     g_input.wheel = -1;
     HandleMouse();
-    EXPECT_EQ(Log(), (std::vector<std::string>{"left", "global left", "left pressed", "any pressed", "any pressed",
-                                               "wheel down"}));
+    EXPECT_EQ(Log(), (std::vector<std::string>{"left", "global left", "left pressed", "any pressed",
+                                               "any pressed", "wheel down"}));
     Log().clear();
     g_GameLoopHooks.windowVisible = [] { return false; };
     HandleMouse();
@@ -119,7 +121,8 @@ TEST_F(Stages, MouseEnterAndLeave) {
 }
 
 TEST_F(Stages, OutsideRoomFiresOncePerExitAndTheEdgeIsInside) {
-    StartWith({{{EVENT_OTHER, OTHER_OUTSIDE_ROOM}, "outside"}, {{EVENT_OTHER, OTHER_INTERSECT_BOUNDARY}, "boundary"}},
+    StartWith({{{EVENT_OTHER, OTHER_OUTSIDE_ROOM}, "outside"},
+               {{EVENT_OTHER, OTHER_INTERSECT_BOUNDARY}, "boundary"}},
               {At(0, 100001, 640, 100)});
     CInstance* a = FirstOf(0);
     HandleOther();

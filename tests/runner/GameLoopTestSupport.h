@@ -12,12 +12,12 @@
 
 #include "core/Console.h"
 #include "core/GarbageCollector.h"
-#include "core/Variable.h"
 #include "core/Instance.h"
 #include "core/InstanceWorld.h"
 #include "core/MemoryManager.h"
 #include "core/RunSwitches.h"
 #include "core/Timing.h"
+#include "core/Variable.h"
 #include "formpack/FormWriter.h"
 #include "runner/CodeLink.h"
 #include "runner/Error_Report.h"
@@ -65,7 +65,8 @@ std::array<CompiledCodeEntry, kHandlers> MakeCodeTable(std::integer_sequence<int
 }
 
 inline CompiledCodeEntry* CodeTable() {
-    static std::array<CompiledCodeEntry, kHandlers> table = MakeCodeTable(std::make_integer_sequence<int, kHandlers>{});
+    static std::array<CompiledCodeEntry, kHandlers> table =
+        MakeCodeTable(std::make_integer_sequence<int, kHandlers>{});
     return table.data();
 }
 
@@ -97,7 +98,8 @@ inline formpack::RoomInstance At(int32_t object, int32_t id, int32_t x = 10, int
 }
 
 inline formpack::FormFile MakeGame(std::vector<std::optional<formpack::Object>> objects,
-                                   std::vector<std::optional<formpack::Room>> rooms, std::vector<int32_t> order) {
+                                   std::vector<std::optional<formpack::Room>> rooms,
+                                   std::vector<int32_t> order) {
     formpack::FormFile f;
     f.header.format = 14;
     f.header.lastInstanceId = 200000;  // above every editor id the tests use

@@ -110,16 +110,16 @@ TEST_F(FrameLoop, OneStepRunsTheStagesInOrder) {
 }
 
 TEST_F(FrameLoop, RoomChangeRaisedAtTheAlarmStageCutsTheStep) {
-    formpack::FormFile game = MakeGame({MakeObject("A", {{EVENT_CREATE, 0, 1},
-                                                         {EVENT_STEP, STEP_BEGIN, 2},
-                                                         {EVENT_ALARM, 0, 3},
-                                                         {EVENT_KEYBOARD, 0, 4},
-                                                         {EVENT_STEP, STEP_NORMAL, 5},
-                                                         {EVENT_STEP, STEP_END, 7},
-                                                         {EVENT_OTHER, OTHER_ROOM_END, 8}}),
-                                        MakeObject("B", {{EVENT_OTHER, OTHER_ROOM_START, 9}})},
-                                       {MakeRoom("room0", {At(0, 100001)}), MakeRoom("room1", {At(1, 100002)})},
-                                       {0, 1});
+    formpack::FormFile game =
+        MakeGame({MakeObject("A", {{EVENT_CREATE, 0, 1},
+                                   {EVENT_STEP, STEP_BEGIN, 2},
+                                   {EVENT_ALARM, 0, 3},
+                                   {EVENT_KEYBOARD, 0, 4},
+                                   {EVENT_STEP, STEP_NORMAL, 5},
+                                   {EVENT_STEP, STEP_END, 7},
+                                   {EVENT_OTHER, OTHER_ROOM_END, 8}}),
+                  MakeObject("B", {{EVENT_OTHER, OTHER_ROOM_START, 9}})},
+                 {MakeRoom("room0", {At(0, 100001)}), MakeRoom("room1", {At(1, 100002)})}, {0, 1});
     ASSERT_TRUE(Load(game));
     Label(1, "", [](CInstance* self, CInstance*) { self->alarm[0] = 1; });
     Label(2, "begin step");
@@ -140,9 +140,9 @@ TEST_F(FrameLoop, RoomChangeRaisedAtTheAlarmStageCutsTheStep) {
 TEST_F(FrameLoop, PersistentInstanceKeepsItsIdAcrossRoomsWithoutASecondCreate) {
     formpack::Object keeper = MakeObject("Keeper", {{EVENT_CREATE, 0, 1}, {EVENT_STEP, 0, 2}});
     keeper.persistent = true;
-    ASSERT_TRUE(Load(MakeGame({keeper, MakeObject("Other", {{EVENT_CREATE, 0, 3}})},
-                              {MakeRoom("room0", {At(0, 100007, 20, 30)}), MakeRoom("room1", {At(1, 100008)})},
-                              {0, 1})));
+    ASSERT_TRUE(Load(
+        MakeGame({keeper, MakeObject("Other", {{EVENT_CREATE, 0, 3}})},
+                 {MakeRoom("room0", {At(0, 100007, 20, 30)}), MakeRoom("room1", {At(1, 100008)})}, {0, 1})));
     Label(1, "keeper create");
     Label(2, "", [](CInstance* self, CInstance*) {
         if (Run_RoomIndex() == 0) {
@@ -164,8 +164,9 @@ TEST_F(FrameLoop, PersistentInstanceKeepsItsIdAcrossRoomsWithoutASecondCreate) {
 }
 
 TEST_F(FrameLoop, RoomOrderChoosesTheFirstRoom) {
-    ASSERT_TRUE(Load(MakeGame({MakeObject("A", {{EVENT_CREATE, 0, 1}}), std::nullopt, MakeObject("B")},
-                              {MakeRoom("room0", {At(0, 100001)}), MakeRoom("room1", {At(2, 100002)})}, {1, 0})));
+    ASSERT_TRUE(
+        Load(MakeGame({MakeObject("A", {{EVENT_CREATE, 0, 1}}), std::nullopt, MakeObject("B")},
+                      {MakeRoom("room0", {At(0, 100001)}), MakeRoom("room1", {At(2, 100002)})}, {1, 0})));
     Label(1, "A create");
     Start();
     EXPECT_EQ(Run_RoomIndex(), 1);
@@ -210,7 +211,8 @@ TEST_F(FrameLoop, AnErrorThreeCallsDeepIsReportedWithItsEventAndCallStack) {
     Start();
     Harness_RunFrames(1);
     const std::string report = Error_LastText();
-    EXPECT_NE(report.find("ERROR in\naction number 1\nof  Step Event0\nfor object A:\n\n\nboom"), std::string::npos)
+    EXPECT_NE(report.find("ERROR in\naction number 1\nof  Step Event0\nfor object A:\n\n\nboom"),
+              std::string::npos)
         << report;
     EXPECT_NE(report.find("called from - scr_inner\ncalled from - scr_outer (line 12)\n"
                           "called from - hvs_Object_A_Step_0 (line 3)\n"),
@@ -251,7 +253,8 @@ TEST_F(FrameLoop, AlarmsCountDownAndFireAtZero) {
 }
 
 TEST_F(FrameLoop, InstanceMadeInTheStepWaitsForTheNextStage) {
-    ASSERT_TRUE(Load(OneRoomGame(60, {{EVENT_STEP, STEP_NORMAL, 1}, {EVENT_STEP, STEP_END, 2}}, {At(0, 100001)})));
+    ASSERT_TRUE(
+        Load(OneRoomGame(60, {{EVENT_STEP, STEP_NORMAL, 1}, {EVENT_STEP, STEP_END, 2}}, {At(0, 100001)})));
     Label(1, "", [](CInstance* self, CInstance*) {
         Log().push_back("step " + std::to_string(self->id));
         if (self->id == 100001 && CountInstances(0) == 1) Run_Room()->CreateInstance(0.0f, 0.0f, 0);
@@ -294,8 +297,8 @@ TEST_F(FrameLoop, AnimationWrapsAndEndsOnlyForSpritesWithFrames) {
         float index, speed, after;
         size_t events;
     };
-    for (const Case& c : {Case{0, 3.5f, 1.0f, 0.5f, 1}, Case{0, -0.5f, 0.0f, 3.5f, 1}, Case{0, 1.0f, 1.0f, 2.0f, 0},
-                          Case{1, 3.5f, 1.0f, 4.5f, 0}}) {
+    for (const Case& c : {Case{0, 3.5f, 1.0f, 0.5f, 1}, Case{0, -0.5f, 0.0f, 3.5f, 1},
+                          Case{0, 1.0f, 1.0f, 2.0f, 0}, Case{1, 3.5f, 1.0f, 4.5f, 0}}) {
         Log().clear();
         a->sprite_index = c.sprite;
         a->image_index = c.index;
@@ -319,8 +322,9 @@ TEST_F(FrameLoop, EndAndAbortStopTheLoopAndTheHarnessStopsAfterNFrames) {
 }
 
 TEST_F(FrameLoop, RestartEndsTheGameAndStartsItAgain) {
-    ASSERT_TRUE(Load(MakeGame({MakeObject("A", {{EVENT_OTHER, OTHER_GAME_END, 1}, {EVENT_OTHER, OTHER_GAME_START, 2}})},
-                              {MakeRoom("room0", {At(0, 100001)}), MakeRoom("room1")}, {0, 1})));
+    ASSERT_TRUE(Load(
+        MakeGame({MakeObject("A", {{EVENT_OTHER, OTHER_GAME_END, 1}, {EVENT_OTHER, OTHER_GAME_START, 2}})},
+                 {MakeRoom("room0", {At(0, 100001)}), MakeRoom("room1")}, {0, 1})));
     Label(1, "game end");
     Label(2, "game start");
     Start();

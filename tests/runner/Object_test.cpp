@@ -66,7 +66,8 @@ TEST_F(Objects, PhysicsBlockByFormat) {
         float friction;
         bool kinematic;
     };
-    for (const Case& c : {Case{5, false, 0.2f, false}, Case{8, true, 0.2f, false}, Case{9, true, 0.75f, true}}) {
+    for (const Case& c :
+         {Case{5, false, 0.2f, false}, Case{8, true, 0.2f, false}, Case{9, true, 0.75f, true}}) {
         ResetWorld();
         formpack::Object o = MakeObject("P", {{EVENT_STEP, STEP_NORMAL, 1}});
         o.physics.uses = true;
@@ -119,8 +120,8 @@ TEST_F(Objects, EventSubtypesOutsideTheirRangeAreSkipped) {
 
 // A handler without code is absent: the parent's runs.
 TEST_F(Objects, EventWithoutCodeCountsAsAbsent) {
-    ASSERT_TRUE(Load(MakeGame({MakeObject("P", {{EVENT_STEP, 0, 1}}), MakeObject("C", {{EVENT_STEP, 0, -1}}, 0)},
-                              {}, {})));
+    ASSERT_TRUE(Load(MakeGame(
+        {MakeObject("P", {{EVENT_STEP, 0, 1}}), MakeObject("C", {{EVENT_STEP, 0, -1}}, 0)}, {}, {})));
     int32_t from = -1;
     EXPECT_NE(FindEventHandler(1, EVENT_STEP, 0, &from), nullptr);
     EXPECT_EQ(from, 0);
@@ -132,8 +133,9 @@ TEST_F(Objects, CollisionHandlerIsFoundThroughTheOtherObjectsParents) {
         std::vector<std::array<int32_t, 3>> handlers = {{EVENT_COLLISION, 1, 10}};
         if (handlerForB) handlers.push_back({EVENT_COLLISION, 2, 11});
         if (handlerForQ) handlers.push_back({EVENT_COLLISION, 3, 12});
-        return MakeGame({MakeObject("A", handlers), MakeObject("P", {}, 3), MakeObject("B", {}, 1), MakeObject("Q")},
-                        {}, {});
+        return MakeGame(
+            {MakeObject("A", handlers), MakeObject("P", {}, 3), MakeObject("B", {}, 1), MakeObject("Q")}, {},
+            {});
     };
     struct Case {
         bool forB, forQ;
@@ -156,8 +158,8 @@ TEST_F(Objects, CollisionHandlerIsFoundThroughTheOtherObjectsParents) {
 
 TEST_F(Objects, ParentChainsAndEventLists) {
     // Z (parent Y), Y (parent X), X with a step event, W unrelated.
-    ASSERT_TRUE(Load(MakeGame({MakeObject("X", {{EVENT_STEP, 0, 1}}), MakeObject("Y", {}, 0), MakeObject("Z", {}, 1),
-                               MakeObject("W", {{EVENT_COLLISION, 2, 3}})},
+    ASSERT_TRUE(Load(MakeGame({MakeObject("X", {{EVENT_STEP, 0, 1}}), MakeObject("Y", {}, 0),
+                               MakeObject("Z", {}, 1), MakeObject("W", {{EVENT_COLLISION, 2, 3}})},
                               {}, {})));
     const CObjectHV* z = Object_Find(2);
     EXPECT_TRUE(z->IsDescendantOf(0));
@@ -170,7 +172,8 @@ TEST_F(Objects, ParentChainsAndEventLists) {
 
     Object_BuildEventLists();
     const EventObjectList& steps = Event_ObjectList(EVENT_STEP, 0);
-    EXPECT_EQ(std::vector<int32_t>(steps.objects, steps.objects + steps.count), (std::vector<int32_t>{0, 1, 2}));
+    EXPECT_EQ(std::vector<int32_t>(steps.objects, steps.objects + steps.count),
+              (std::vector<int32_t>{0, 1, 2}));
     // W collides with Z, so with Y's and X's instances only through inheritance: one pair.
     ASSERT_EQ(CollisionObjectPairs_Count(), 1);
     EXPECT_EQ(CollisionObjectPairs()[0].first, 3);

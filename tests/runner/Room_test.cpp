@@ -91,9 +91,9 @@ TEST_F(Rooms, OrderAndNeighbours) {
 }
 
 TEST_F(Rooms, RoomsMadeAtRunTime) {
-    ASSERT_TRUE(Load(MakeGame({MakeObject("A")}, {MakeRoom("r0", {At(0, 100001), At(0, 100002)}), MakeRoom("r1"),
-                                                MakeRoom("r2")},
-                              {0})));
+    ASSERT_TRUE(Load(
+        MakeGame({MakeObject("A")},
+                 {MakeRoom("r0", {At(0, 100001), At(0, 100002)}), MakeRoom("r1"), MakeRoom("r2")}, {0})));
     EXPECT_EQ(Room_Add(), 3);
     EXPECT_STREQ(Room_GetName(3), "__newroom3");
     EXPECT_EQ(Room_Get(3)->speed, 30);
@@ -163,9 +163,9 @@ TEST_F(Rooms, LegacyTiles) {
         t.height = 10;
         return t;
     };
-    room.AddTile(tile(0, 10, 20));   // centre 10
-    room.AddTile(tile(8, 0, 10));    // another depth
-    room.AddTile(tile(6, 10, 10));   // centre 11
+    room.AddTile(tile(0, 10, 20));  // centre 10
+    room.AddTile(tile(8, 0, 10));   // another depth
+    room.AddTile(tile(6, 10, 10));  // centre 11
     EXPECT_EQ(room.FindTileAt(10, 9.0f, 5.0f), 0);
     EXPECT_EQ(room.FindTileAt(10, 12.0f, 5.0f), 2);
     EXPECT_EQ(room.FindTileAt(10, 30.0f, 5.0f), -1);
@@ -231,9 +231,8 @@ TEST_F(Rooms, KeptRoomSurvivesTheCollector) {
 TEST_F(Rooms, WhatIsCarriedOutOfARoom) {
     formpack::Object keeper = MakeObject("Keeper", {{EVENT_OTHER, OTHER_ROOM_END, 1}});
     keeper.persistent = true;
-    ASSERT_TRUE(Load(MakeGame({keeper}, {MakeRoom("r0", {At(0, 100001), At(0, 100002), At(0, 100003)}),
-                                         MakeRoom("r1")},
-                              {0, 1})));
+    ASSERT_TRUE(Load(MakeGame(
+        {keeper}, {MakeRoom("r0", {At(0, 100001), At(0, 100002), At(0, 100003)}), MakeRoom("r1")}, {0, 1})));
     // 100002 destroys itself in its Room End event; 100003 is deactivated.
     Label(1, "", [](CInstance* self, CInstance*) {
         if (self->id == 100002) self->destroyed = 1;
@@ -252,7 +251,8 @@ TEST_F(Rooms, WhatIsCarriedOutOfARoom) {
 TEST_F(Rooms, RoomGotoInTheFirstRoomsCreationCodeSwitchesBeforeTheFirstFrame) {
     formpack::Room first = MakeRoom("first", {At(0, 100001)});
     first.creationCode = 3;
-    ASSERT_TRUE(Load(MakeGame({MakeObject("A", {{EVENT_OTHER, OTHER_ROOM_START, 1}, {EVENT_OTHER, OTHER_ROOM_END, 2},
+    ASSERT_TRUE(Load(MakeGame({MakeObject("A", {{EVENT_OTHER, OTHER_ROOM_START, 1},
+                                                {EVENT_OTHER, OTHER_ROOM_END, 2},
                                                 {EVENT_OTHER, OTHER_GAME_END, 4}}),
                                MakeObject("B", {{EVENT_OTHER, OTHER_ROOM_START, 5}})},
                               {first, MakeRoom("second", {At(1, 100002)})}, {0, 1})));
@@ -281,12 +281,13 @@ TEST_F(Rooms, HeadlessRunEndsAfterTheFirstRoomsCreationCode) {
 // While a room change is pending only Create, Destroy, Alarm and Other events run, and only
 // for persistent instances or in persistent rooms.
 TEST_F(Rooms, EventsWhileARoomChangeIsPending) {
-    formpack::Object keeper = MakeObject("Keeper", {{EVENT_DESTROY, 0, 1}, {EVENT_OTHER, OTHER_USER0, 2},
-                                                    {EVENT_STEP, 0, 3}, {EVENT_DRAW, 0, 4}});
+    formpack::Object keeper = MakeObject(
+        "Keeper",
+        {{EVENT_DESTROY, 0, 1}, {EVENT_OTHER, OTHER_USER0, 2}, {EVENT_STEP, 0, 3}, {EVENT_DRAW, 0, 4}});
     keeper.persistent = true;
     formpack::Object plain = MakeObject("Plain", {{EVENT_DESTROY, 0, 5}, {EVENT_OTHER, OTHER_USER0, 6}});
-    ASSERT_TRUE(Load(MakeGame({keeper, plain}, {MakeRoom("r0", {At(0, 100001), At(1, 100002)}), MakeRoom("r1")},
-                              {0, 1})));
+    ASSERT_TRUE(Load(
+        MakeGame({keeper, plain}, {MakeRoom("r0", {At(0, 100001), At(1, 100002)}), MakeRoom("r1")}, {0, 1})));
     Label(1, "keeper destroy");
     Label(2, "keeper user 0");
     Label(3, "keeper step");

@@ -20,8 +20,8 @@ protected:
                 Log().push_back(text + "@" + std::to_string(g_FrameTiming.stepCount));
             });
         }
-        formpack::FormFile game = MakeGame({MakeObject("A", {{EVENT_CREATE, 0, 1}})},
-                                           {MakeRoom("r0", {At(0, 100001)})}, {0});
+        formpack::FormFile game =
+            MakeGame({MakeObject("A", {{EVENT_CREATE, 0, 1}})}, {MakeRoom("r0", {At(0, 100001)})}, {0});
         game.timeLines = std::vector<formpack::TimeLine>{line};
         ASSERT_TRUE(Load(game));
         Label(1, "", [=](CInstance* self, CInstance*) {
@@ -52,7 +52,8 @@ TEST_F(TimeLines, TableSearchesAndEdits) {
         double at;
         int32_t first, last;
     };
-    for (const Search& s : {Search{0.5, 0, -1}, Search{1, 0, 0}, Search{2.5, 1, 0}, Search{5, 2, 2}, Search{6, 3, 2}})
+    for (const Search& s :
+         {Search{0.5, 0, -1}, Search{1, 0, 0}, Search{2.5, 1, 0}, Search{5, 2, 2}, Search{6, 3, 2}})
         EXPECT_EQ(std::make_pair(line->FirstAtOrAfter(s.at), line->LastAtOrBefore(s.at)),
                   std::make_pair(s.first, s.last))
             << s.at;
@@ -147,8 +148,9 @@ TEST_F(TimeLines, ARoomChangeStopsTheLaterMomentsButPositionsStillAdvance) {
     formpack::TimeLine line;
     line.name = "line";
     line.moments = {{0, 2}, {0, 3}};
-    formpack::FormFile game = MakeGame({MakeObject("A", {{EVENT_CREATE, 0, 1}})},
-                                       {MakeRoom("r0", {At(0, 100001), At(0, 100002)}), MakeRoom("r1")}, {0, 1});
+    formpack::FormFile game =
+        MakeGame({MakeObject("A", {{EVENT_CREATE, 0, 1}})},
+                 {MakeRoom("r0", {At(0, 100001), At(0, 100002)}), MakeRoom("r1")}, {0, 1});
     game.timeLines = std::vector<formpack::TimeLine>{line};
     ASSERT_TRUE(Load(game));
     Label(1, "", [](CInstance* self, CInstance*) {
