@@ -38,6 +38,7 @@
 #include "runner/GameFile.h"
 #include "runner/GameLoopServices.h"
 #include "runner/GameOptions.h"
+#include "runner/GameWorld.h"
 #include "runner/HalvaneM.h"
 #include "runner/LoadGame.h"
 #include "runner/Options.h"
@@ -159,6 +160,7 @@ void InstallHooks() {
     File_SetMessagePump(ProcessMessages);
     Script_SetGlobalObjectSource(GlobalObjectAsSelf);
     GameCode_Install();
+    GameWorld_Init();
     Audio_RegisterChunkReaders();
 
     g_GRHooks.processMessages = ProcessMessages;
