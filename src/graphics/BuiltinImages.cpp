@@ -6,7 +6,6 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <vector>
 
 #include "core/MemoryManager.h"
@@ -154,26 +153,31 @@ uint32_t WhiteWithAlpha(double alpha) {
     return static_cast<uint32_t>(std::lround(clamped * 255.0)) << 24 | 0xFFFFFF;
 }
 
-// Fills a 64 x 64 picture from an alpha field over coordinates relative to the centre, with
-// 4 x 4 samples per pixel so hard edges come out smooth.
-Picture Shape(const std::function<double(double, double)>& alpha) {
+// Fills a 64 x 64 picture from an alpha field over coordinates relative to the centre. Hard
+// shapes take 4 x 4 samples per pixel so their edges come out smooth; soft ones need one.
+template <typename Field>
+Picture Shape(Field alpha, int samples = 4) {
     Picture picture(BUILTIN_SHAPE_SIDE * BUILTIN_SHAPE_SIDE);
     const double centre = BUILTIN_SHAPE_SIDE / 2.0;
     for (int y = 0; y < BUILTIN_SHAPE_SIDE; ++y) {
         for (int x = 0; x < BUILTIN_SHAPE_SIDE; ++x) {
             double sum = 0.0;
-            for (int sy = 0; sy < 4; ++sy) {
-                for (int sx = 0; sx < 4; ++sx) {
-                    sum += alpha(x + (sx + 0.5) / 4 - centre, y + (sy + 0.5) / 4 - centre);
+            for (int sy = 0; sy < samples; ++sy) {
+                for (int sx = 0; sx < samples; ++sx) {
+                    sum += alpha(x + (sx + 0.5) / samples - centre, y + (sy + 0.5) / samples - centre);
                 }
             }
-            picture[y * BUILTIN_SHAPE_SIDE + x] = WhiteWithAlpha(sum / 16.0);
+            picture[y * BUILTIN_SHAPE_SIDE + x] = WhiteWithAlpha(sum / (samples * samples));
         }
     }
     return picture;
 }
 
+constexpr int kSoft = 1;
+
 double Inside(bool inside) { return inside ? 1.0 : 0.0; }
+
+double Length(double x, double y) { return std::sqrt(x * x + y * y); }
 
 // Deterministic value noise in 0..1 on a lattice of the given cell size.
 double Lattice(int ix, int iy, uint32_t seed) {
@@ -205,18 +209,31 @@ double Fractal(double x, double y, uint32_t seed) {
 double SegmentDistance(double px, double py, double ax, double ay, double bx, double by) {
     const double dx = bx - ax, dy = by - ay;
     const double t = std::clamp(((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
-    return std::hypot(px - ax - t * dx, py - ay - t * dy);
+    return Length(px - ax - t * dx, py - ay - t * dy);
 }
 
-bool InsideStar(double x, double y) {
-    constexpr int kPoints = 5;
-    double vx[2 * kPoints], vy[2 * kPoints];
-    for (int i = 0; i < 2 * kPoints; ++i) {
-        const double radius = i % 2 ? 12.0 : 30.0;
-        const double angle = -M_PI / 2 + i * M_PI / kPoints;
-        vx[i] = radius * std::cos(angle);
-        vy[i] = radius * std::sin(angle) + 2.0;
+struct Segment {
+    double ax, ay, bx, by, width;
+};
+
+constexpr int kStarPoints = 5;
+
+struct Star {
+    double vx[2 * kStarPoints], vy[2 * kStarPoints];
+    Star() {
+        for (int i = 0; i < 2 * kStarPoints; ++i) {
+            const double radius = i % 2 ? 12.0 : 30.0;
+            const double angle = -M_PI / 2 + i * M_PI / kStarPoints;
+            vx[i] = radius * std::cos(angle);
+            vy[i] = radius * std::sin(angle) + 2.0;
+        }
     }
+};
+
+bool InsideStar(const Star& star, double x, double y) {
+    constexpr int kPoints = kStarPoints;
+    const double* vx = star.vx;
+    const double* vy = star.vy;
     bool inside = false;
     for (int i = 0, j = 2 * kPoints - 1; i < 2 * kPoints; j = i++) {
         if ((vy[i] > y) != (vy[j] > y) && x < (vx[j] - vx[i]) * (y - vy[i]) / (vy[j] - vy[i]) + vx[i])
@@ -225,19 +242,28 @@ bool InsideStar(double x, double y) {
     return inside;
 }
 
-bool OnSnowflake(double x, double y) {
+// Six arms, each with two pairs of side branches.
+std::vector<Segment> Snowflake() {
+    std::vector<Segment> segments;
     for (int arm = 0; arm < 6; ++arm) {
         const double angle = arm * M_PI / 3;
         const double c = std::cos(angle), s = std::sin(angle);
-        if (SegmentDistance(x, y, 0, 0, 28 * c, 28 * s) < 1.6) return true;
+        segments.push_back({0, 0, 28 * c, 28 * s, 1.6});
         for (double along : {14.0, 21.0}) {
             const double bx = along * c, by = along * s;
+            const double length = along < 20 ? 8.0 : 5.0;
             for (double turn : {-M_PI / 4, M_PI / 4}) {
-                const double length = along < 20 ? 8.0 : 5.0;
-                const double ex = bx + length * std::cos(angle + turn), ey = by + length * std::sin(angle + turn);
-                if (SegmentDistance(x, y, bx, by, ex, ey) < 1.3) return true;
+                segments.push_back(
+                    {bx, by, bx + length * std::cos(angle + turn), by + length * std::sin(angle + turn), 1.3});
             }
         }
+    }
+    return segments;
+}
+
+bool OnSegments(const std::vector<Segment>& segments, double x, double y) {
+    for (const Segment& g : segments) {
+        if (SegmentDistance(x, y, g.ax, g.ay, g.bx, g.by) < g.width) return true;
     }
     return false;
 }
@@ -249,58 +275,62 @@ Picture ParticleShape(int shape) {
         case 0:  // pixel
             return Shape([](double x, double y) { return Inside(std::fabs(x) < 4 && std::fabs(y) < 4); });
         case 1:  // disk
-            return Shape([](double x, double y) { return Inside(std::hypot(x, y) < 30); });
+            return Shape([](double x, double y) { return Inside(Length(x, y) < 30); });
         case 2:  // square
             return Shape([](double x, double y) { return Inside(std::fabs(x) < 30 && std::fabs(y) < 30); });
         case 3:  // line
             return Shape([](double x, double y) { return std::fabs(y) < 3 ? Falloff(std::fabs(x), 31) * 1.5 : 0.0; });
-        case 4:  // star
-            return Shape([](double x, double y) { return Inside(InsideStar(x, y)); });
+        case 4: {  // star
+            const Star star;
+            return Shape([&star](double x, double y) { return Inside(InsideStar(star, x, y)); });
+        }
         case 5:  // circle
-            return Shape([](double x, double y) { return Inside(std::fabs(std::hypot(x, y) - 28) < 1.5); });
+            return Shape([](double x, double y) { return Inside(std::fabs(Length(x, y) - 28) < 1.5); });
         case 6:  // ring
             return Shape([](double x, double y) {
-                const double d = (std::hypot(x, y) - 22) / 5;
+                const double d = (Length(x, y) - 22) / 5;
                 return std::exp(-d * d);
-            });
+            }, kSoft);
         case 7:  // sphere
             return Shape([](double x, double y) {
-                const double r = std::hypot(x, y) / 31;
+                const double r = Length(x, y) / 31;
                 return r < 1 ? 1 - r * r : 0.0;
-            });
+            }, kSoft);
         case 8:  // flare
             return Shape([](double x, double y) {
-                const double r = std::hypot(x, y);
+                const double r = Length(x, y);
                 const double glow = std::exp(-(r / 9) * (r / 9));
                 const double streaks = std::max(std::exp(-std::fabs(y) * 1.5) * Falloff(std::fabs(x), 32),
                                                 std::exp(-std::fabs(x) * 1.5) * Falloff(std::fabs(y), 32));
                 return std::max(glow, streaks * 0.8);
-            });
+            }, kSoft);
         case 9:  // spark
             return Shape([](double x, double y) {
                 const double along = std::max(Falloff(std::fabs(x), 31) * std::exp(-std::fabs(y)),
                                               Falloff(std::fabs(y), 31) * std::exp(-std::fabs(x)));
-                return std::max(along * along, std::exp(-std::hypot(x, y) / 3));
-            });
+                return std::max(along * along, std::exp(-Length(x, y) / 3));
+            }, kSoft);
         case 10:  // explosion
             return Shape([](double x, double y) {
                 const double angle = std::atan2(y, x);
                 const double edge = 20 + 9 * ValueNoise(std::cos(angle) * 3 + 8, std::sin(angle) * 3 + 8, 11);
-                const double r = std::hypot(x, y);
+                const double r = Length(x, y);
                 return std::clamp((edge - r) / 4, 0.0, 1.0) * (0.55 + 0.45 * Fractal(x + 32, y + 32, 21));
-            });
+            }, kSoft);
         case 11:  // cloud
             return Shape([](double x, double y) {
-                const double r = std::hypot(x, y);
+                const double r = Length(x, y);
                 return std::clamp(Fractal(x + 32, y + 32, 31) * 1.6 - 0.3, 0.0, 1.0) * Falloff(r, 31) * 1.4;
-            });
+            }, kSoft);
         case 12:  // smoke
             return Shape([](double x, double y) {
-                const double r = std::hypot(x, y);
+                const double r = Length(x, y);
                 return (0.35 + 0.65 * Fractal(x + 32, y + 32, 41)) * std::pow(Falloff(r, 31), 1.5);
-            });
-        default:  // snow
-            return Shape([](double x, double y) { return Inside(OnSnowflake(x, y)); });
+            }, kSoft);
+        default: {  // snow
+            const std::vector<Segment> flake = Snowflake();
+            return Shape([&flake](double x, double y) { return Inside(OnSegments(flake, x, y)); });
+        }
     }
 }
 
@@ -341,16 +371,18 @@ std::vector<uint8_t> SplashPng() {
         palette[3 * i + 1] = static_cast<uint8_t>(30 + 150 * t);
         palette[3 * i + 2] = static_cast<uint8_t>(90 + 120 * std::sin(M_PI * t));
     }
-    // Rows of indices: rings about the centre, swept by a slow spiral.
+    // Rows of indices: a glow from the centre crossed by rings, in whole numbers only.
     std::vector<uint8_t> rows(static_cast<size_t>(kSide) * (kSide + 1));
     for (int y = 0; y < kSide; ++y) {
         uint8_t* row = &rows[static_cast<size_t>(y) * (kSide + 1)];
-        row[0] = 0;
+        row[0] = 0;  // no filter
+        const int dy = 2 * y - kSide + 1;
         for (int x = 0; x < kSide; ++x) {
-            const double dx = x - kSide / 2 + 0.5, dy = y - kSide / 2 + 0.5;
-            const double r = std::hypot(dx, dy);
-            const double wave = 0.5 + 0.5 * std::sin(r / 24 + std::atan2(dy, dx) * 3);
-            row[x + 1] = static_cast<uint8_t>(std::clamp(255 * (1 - r / 760) * (0.6 + 0.4 * wave), 0.0, 255.0));
+            const int dx = 2 * x - kSide + 1;
+            const int distance = (dx * dx + dy * dy) >> 8;  // up to 8192
+            const int glow = std::max(0, 255 - distance / 32);
+            const int ring = (distance >> 6) & 1 ? 0 : 32;
+            row[x + 1] = static_cast<uint8_t>(std::max(0, glow - ring));
         }
     }
     uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
