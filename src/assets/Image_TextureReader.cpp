@@ -9,7 +9,9 @@
 
 namespace {
 
-int32_t Size32(uint32_t size) { return size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size); }
+int32_t Size32(uint32_t size) {
+    return size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size);
+}
 
 bool StartsWith(const uint8_t* data, uint32_t size, const char* magic, uint32_t length) {
     return size >= length && std::memcmp(data, magic, length) == 0;
@@ -55,13 +57,16 @@ uint32_t* Decode(const uint8_t* data, uint32_t size, int32_t* width, int32_t* he
 
 // PNG headers give the size alone; the other formats are decoded to learn it.
 bool ReadSize(const uint8_t* data, uint32_t size, int32_t* width, int32_t* height) {
-    if (data && StartsWith(data, size, "\x89PNG", 4)) return PNG_GetSize(data, Size32(size), width, height, false);
+    if (data && StartsWith(data, size, "\x89PNG", 4))
+        return PNG_GetSize(data, Size32(size), width, height, false);
     uint32_t* pixels = Decode(data, size, width, height);
     MEM_FREE(pixels);
     return pixels != nullptr;
 }
 
-int32_t GlobalScale() { return g_TextureGlobalScale; }
+int32_t GlobalScale() {
+    return g_TextureGlobalScale;
+}
 
 }  // namespace
 

@@ -134,8 +134,9 @@ constexpr std::array<BuiltinGlyph, BUILTIN_FONT_GLYPHS> MakeGlyphTable() {
     std::array<BuiltinGlyph, BUILTIN_FONT_GLYPHS> table{};
     for (int i = 0; i < BUILTIN_FONT_GLYPHS; ++i) {
         const int character = BUILTIN_FONT_FIRST + i;
-        table[i] = {static_cast<uint8_t>(2 + 9 * (i % kCellsAcross)), static_cast<uint8_t>(1 + 16 * (i / kCellsAcross)),
-                    7, static_cast<uint8_t>(character >= 127 ? 15 : 13)};
+        table[i] = {static_cast<uint8_t>(2 + 9 * (i % kCellsAcross)),
+                    static_cast<uint8_t>(1 + 16 * (i / kCellsAcross)), 7,
+                    static_cast<uint8_t>(character >= 127 ? 15 : 13)};
     }
     return table;
 }
@@ -175,13 +176,18 @@ Picture Shape(Field alpha, int samples = 4) {
 
 constexpr int kSoft = 1;
 
-double Inside(bool inside) { return inside ? 1.0 : 0.0; }
+double Inside(bool inside) {
+    return inside ? 1.0 : 0.0;
+}
 
-double Length(double x, double y) { return std::sqrt(x * x + y * y); }
+double Length(double x, double y) {
+    return std::sqrt(x * x + y * y);
+}
 
 // Deterministic value noise in 0..1 on a lattice of the given cell size.
 double Lattice(int ix, int iy, uint32_t seed) {
-    uint32_t h = static_cast<uint32_t>(ix) * 374761393u + static_cast<uint32_t>(iy) * 668265263u + seed * 2246822519u;
+    uint32_t h =
+        static_cast<uint32_t>(ix) * 374761393u + static_cast<uint32_t>(iy) * 668265263u + seed * 2246822519u;
     h = (h ^ (h >> 13)) * 1274126177u;
     return ((h ^ (h >> 16)) & 0xFFFF) / 65535.0;
 }
@@ -253,8 +259,8 @@ std::vector<Segment> Snowflake() {
             const double bx = along * c, by = along * s;
             const double length = along < 20 ? 8.0 : 5.0;
             for (double turn : {-M_PI / 4, M_PI / 4}) {
-                segments.push_back(
-                    {bx, by, bx + length * std::cos(angle + turn), by + length * std::sin(angle + turn), 1.3});
+                segments.push_back({bx, by, bx + length * std::cos(angle + turn),
+                                    by + length * std::sin(angle + turn), 1.3});
             }
         }
     }
@@ -268,7 +274,9 @@ bool OnSegments(const std::vector<Segment>& segments, double x, double y) {
     return false;
 }
 
-double Falloff(double r, double radius) { return std::clamp(1.0 - r / radius, 0.0, 1.0); }
+double Falloff(double r, double radius) {
+    return std::clamp(1.0 - r / radius, 0.0, 1.0);
+}
 
 Picture ParticleShape(int shape) {
     switch (shape) {
@@ -279,7 +287,8 @@ Picture ParticleShape(int shape) {
         case 2:  // square
             return Shape([](double x, double y) { return Inside(std::fabs(x) < 30 && std::fabs(y) < 30); });
         case 3:  // line
-            return Shape([](double x, double y) { return std::fabs(y) < 3 ? Falloff(std::fabs(x), 31) * 1.5 : 0.0; });
+            return Shape(
+                [](double x, double y) { return std::fabs(y) < 3 ? Falloff(std::fabs(x), 31) * 1.5 : 0.0; });
         case 4: {  // star
             const Star star;
             return Shape([&star](double x, double y) { return Inside(InsideStar(star, x, y)); });
@@ -287,46 +296,63 @@ Picture ParticleShape(int shape) {
         case 5:  // circle
             return Shape([](double x, double y) { return Inside(std::fabs(Length(x, y) - 28) < 1.5); });
         case 6:  // ring
-            return Shape([](double x, double y) {
-                const double d = (Length(x, y) - 22) / 5;
-                return std::exp(-d * d);
-            }, kSoft);
+            return Shape(
+                [](double x, double y) {
+                    const double d = (Length(x, y) - 22) / 5;
+                    return std::exp(-d * d);
+                },
+                kSoft);
         case 7:  // sphere
-            return Shape([](double x, double y) {
-                const double r = Length(x, y) / 31;
-                return r < 1 ? 1 - r * r : 0.0;
-            }, kSoft);
+            return Shape(
+                [](double x, double y) {
+                    const double r = Length(x, y) / 31;
+                    return r < 1 ? 1 - r * r : 0.0;
+                },
+                kSoft);
         case 8:  // flare
-            return Shape([](double x, double y) {
-                const double r = Length(x, y);
-                const double glow = std::exp(-(r / 9) * (r / 9));
-                const double streaks = std::max(std::exp(-std::fabs(y) * 1.5) * Falloff(std::fabs(x), 32),
-                                                std::exp(-std::fabs(x) * 1.5) * Falloff(std::fabs(y), 32));
-                return std::max(glow, streaks * 0.8);
-            }, kSoft);
+            return Shape(
+                [](double x, double y) {
+                    const double r = Length(x, y);
+                    const double glow = std::exp(-(r / 9) * (r / 9));
+                    const double streaks =
+                        std::max(std::exp(-std::fabs(y) * 1.5) * Falloff(std::fabs(x), 32),
+                                 std::exp(-std::fabs(x) * 1.5) * Falloff(std::fabs(y), 32));
+                    return std::max(glow, streaks * 0.8);
+                },
+                kSoft);
         case 9:  // spark
-            return Shape([](double x, double y) {
-                const double along = std::max(Falloff(std::fabs(x), 31) * std::exp(-std::fabs(y)),
-                                              Falloff(std::fabs(y), 31) * std::exp(-std::fabs(x)));
-                return std::max(along * along, std::exp(-Length(x, y) / 3));
-            }, kSoft);
+            return Shape(
+                [](double x, double y) {
+                    const double along = std::max(Falloff(std::fabs(x), 31) * std::exp(-std::fabs(y)),
+                                                  Falloff(std::fabs(y), 31) * std::exp(-std::fabs(x)));
+                    return std::max(along * along, std::exp(-Length(x, y) / 3));
+                },
+                kSoft);
         case 10:  // explosion
-            return Shape([](double x, double y) {
-                const double angle = std::atan2(y, x);
-                const double edge = 20 + 9 * ValueNoise(std::cos(angle) * 3 + 8, std::sin(angle) * 3 + 8, 11);
-                const double r = Length(x, y);
-                return std::clamp((edge - r) / 4, 0.0, 1.0) * (0.55 + 0.45 * Fractal(x + 32, y + 32, 21));
-            }, kSoft);
+            return Shape(
+                [](double x, double y) {
+                    const double angle = std::atan2(y, x);
+                    const double edge =
+                        20 + 9 * ValueNoise(std::cos(angle) * 3 + 8, std::sin(angle) * 3 + 8, 11);
+                    const double r = Length(x, y);
+                    return std::clamp((edge - r) / 4, 0.0, 1.0) * (0.55 + 0.45 * Fractal(x + 32, y + 32, 21));
+                },
+                kSoft);
         case 11:  // cloud
-            return Shape([](double x, double y) {
-                const double r = Length(x, y);
-                return std::clamp(Fractal(x + 32, y + 32, 31) * 1.6 - 0.3, 0.0, 1.0) * Falloff(r, 31) * 1.4;
-            }, kSoft);
+            return Shape(
+                [](double x, double y) {
+                    const double r = Length(x, y);
+                    return std::clamp(Fractal(x + 32, y + 32, 31) * 1.6 - 0.3, 0.0, 1.0) * Falloff(r, 31) *
+                           1.4;
+                },
+                kSoft);
         case 12:  // smoke
-            return Shape([](double x, double y) {
-                const double r = Length(x, y);
-                return (0.35 + 0.65 * Fractal(x + 32, y + 32, 41)) * std::pow(Falloff(r, 31), 1.5);
-            }, kSoft);
+            return Shape(
+                [](double x, double y) {
+                    const double r = Length(x, y);
+                    return (0.35 + 0.65 * Fractal(x + 32, y + 32, 41)) * std::pow(Falloff(r, 31), 1.5);
+                },
+                kSoft);
         default: {  // snow
             const std::vector<Segment> flake = Snowflake();
             return Shape([&flake](double x, double y) { return Inside(OnSegments(flake, x, y)); });
@@ -408,7 +434,9 @@ struct Table {
     uint32_t size = 0;
 };
 
-uint32_t Align128(uint32_t offset) { return (offset + 127) & ~127u; }
+uint32_t Align128(uint32_t offset) {
+    return (offset + 127) & ~127u;
+}
 
 Table BuildTable() {
     std::vector<std::vector<uint8_t>> images;
@@ -418,7 +446,8 @@ Table BuildTable() {
         images.emplace_back(dds, dds + size);
         MEM_FREE(dds);
     };
-    addDds(Picture(BUILTIN_SHAPE_SIDE * BUILTIN_SHAPE_SIDE, 0xFFFFFFFFu), BUILTIN_SHAPE_SIDE, BUILTIN_SHAPE_SIDE);
+    addDds(Picture(BUILTIN_SHAPE_SIDE * BUILTIN_SHAPE_SIDE, 0xFFFFFFFFu), BUILTIN_SHAPE_SIDE,
+           BUILTIN_SHAPE_SIDE);
     for (int shape = 0; shape < 14; ++shape)
         addDds(ParticleShape(shape), BUILTIN_SHAPE_SIDE, BUILTIN_SHAPE_SIDE);
     addDds(FontImage(), BUILTIN_FONT_WIDTH, BUILTIN_FONT_HEIGHT);
@@ -453,6 +482,10 @@ const Table& TheTable() {
 
 const BuiltinGlyph* const BuiltinFont_Glyphs = kGlyphTable.data();
 
-const uint8_t* BuiltinImages_Table() { return TheTable().bytes; }
+const uint8_t* BuiltinImages_Table() {
+    return TheTable().bytes;
+}
 
-uint32_t BuiltinImages_TableSize() { return TheTable().size; }
+uint32_t BuiltinImages_TableSize() {
+    return TheTable().size;
+}

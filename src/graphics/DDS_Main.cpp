@@ -25,7 +25,9 @@ uint32_t U32(const uint8_t* p) {
     return v;
 }
 
-void PutU32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+void PutU32(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
 
 struct Header {
     uint32_t width, height;

@@ -19,8 +19,12 @@
 
 namespace {
 
-float Opaque() { return 1.0f; }
-bool Always2D() { return true; }
+float Opaque() {
+    return 1.0f;
+}
+bool Always2D() {
+    return true;
+}
 
 }  // namespace
 
@@ -45,9 +49,13 @@ static_assert(sizeof(Vertex) == 24, "the 24-byte vertex format");
 
 enum Corner { kTopLeft, kTopRight, kBottomRight, kBottomLeft };
 
-float SafeReciprocal(int32_t size) { return size > 0 ? 1.0f / static_cast<float>(size) : 1.0f; }
+float SafeReciprocal(int32_t size) {
+    return size > 0 ? 1.0f / static_cast<float>(size) : 1.0f;
+}
 
-int16_t Side16(int32_t side) { return static_cast<int16_t>(std::clamp(side, 0, 32767)); }
+int16_t Side16(int32_t side) {
+    return static_cast<int16_t>(std::clamp(side, 0, 32767));
+}
 
 // Game colour and alpha as a device colour; alpha x 255 truncated toward zero and clamped.
 uint32_t ToARGB(uint32_t colour, float alpha) {
@@ -71,7 +79,9 @@ uint32_t CornerMark(uint32_t colour, Corner corner) {
     return colour;
 }
 
-float DrawAlpha() { return g_TextureHooks.drawAlpha ? g_TextureHooks.drawAlpha() : 1.0f; }
+float DrawAlpha() {
+    return g_TextureHooks.drawAlpha ? g_TextureHooks.drawAlpha() : 1.0f;
+}
 
 // The entry of an id in use whose record exists: what every quad needs.
 TextureEntry* Drawable(int32_t id) {
@@ -85,7 +95,8 @@ struct Quad {
     float x[4], y[4];
 };
 
-Quad PlaceQuad(float x, float y, float left, float top, float right, float bottom, float angle, float threshold) {
+Quad PlaceQuad(float x, float y, float left, float top, float right, float bottom, float angle,
+               float threshold) {
     const float px[4] = {left, right, right, left};
     const float py[4] = {top, top, bottom, bottom};
     Quad q;
@@ -150,8 +161,8 @@ struct PartStart {
     float x, y, width, height, sourceX, sourceY;
 };
 
-PartStart ClipToTrimmed(const TexturePageEntry* entry, float left, float top, float width, float height, float x,
-                        float y, float xScale, float yScale, float s, float c) {
+PartStart ClipToTrimmed(const TexturePageEntry* entry, float left, float top, float width, float height,
+                        float x, float y, float xScale, float yScale, float s, float c) {
     PartStart p = {x, y, width, height, 0.0f, 0.0f};
     if (entry->targetX > left) {
         const float d = entry->targetX - left;
@@ -193,7 +204,8 @@ int32_t GR_Texture_Alloc_Slot() {
     for (int32_t i = 0; i < g_entryCount; ++i) {
         if (!g_entries[i]->inUse) return i;
     }
-    g_entries = static_cast<TextureEntry**>(MEM_REALLOC(g_entries, sizeof(TextureEntry*) * (g_entryCount + 1)));
+    g_entries =
+        static_cast<TextureEntry**>(MEM_REALLOC(g_entries, sizeof(TextureEntry*) * (g_entryCount + 1)));
     g_entries[g_entryCount] = static_cast<TextureEntry*>(MEM_ALLOC(sizeof(TextureEntry)));
     return g_entryCount++;
 }
@@ -214,9 +226,9 @@ int32_t FillSlotFromRecord(TextureRecord* record, int32_t width, int32_t height)
 
 }  // namespace
 
-int32_t GR_Texture_Create_Empty(int32_t width, int32_t height, bool renderTarget, bool withDepth, int32_t kind) {
-    const uint32_t flags =
-        renderTarget ? TEXCREATE_RENDER_TARGET | (withDepth ? TEXCREATE_DEPTH : 0u) : 0u;
+int32_t GR_Texture_Create_Empty(int32_t width, int32_t height, bool renderTarget, bool withDepth,
+                                int32_t kind) {
+    const uint32_t flags = renderTarget ? TEXCREATE_RENDER_TARGET | (withDepth ? TEXCREATE_DEPTH : 0u) : 0u;
     const int32_t format = kind == 1 ? 12 : kind == 2 ? 13 : TEXFMT_A8R8G8B8;
     return FillSlotFromRecord(GR_Texture_Create(width, height, flags, format), width, height);
 }
@@ -252,9 +264,12 @@ int32_t GR_Texture_Create_From_Alpha(int32_t width, int32_t height, const uint8_
     for (uint64_t i = 0; i < count; ++i) pixels[i] = uint32_t{coverage[i]} << 24 | 0xFFFFFF;
     const int32_t id = GR_Texture_Alloc_Slot();
     TextureRecord* record = GR_Texture_Create(width, height, 0, TEXFMT_A8R8G8B8);
-    *g_entries[id] = {record, Side16(width), Side16(height),
+    *g_entries[id] = {record,
+                      Side16(width),
+                      Side16(height),
                       record ? SafeReciprocal(GR_Texture_Width(record)) : 1.0f,
-                      record ? SafeReciprocal(GR_Texture_Height(record)) : 1.0f, 1};
+                      record ? SafeReciprocal(GR_Texture_Height(record)) : 1.0f,
+                      1};
     if (!GR_Texture_Upload(record, 0, width, height, pixels)) {
         GR_Texture_Free(id);
         MEM_FREE(pixels);
@@ -272,7 +287,9 @@ void GR_Texture_Free(int32_t id) {
     entry->inUse = 0;
 }
 
-bool GR_Texture_Exists(int32_t id) { return GR_Texture_Get_Entry(id) != nullptr; }
+bool GR_Texture_Exists(int32_t id) {
+    return GR_Texture_Get_Entry(id) != nullptr;
+}
 
 TextureEntry* GR_Texture_Get_Entry(int32_t id) {
     if (id < 0 || id >= g_entryCount || !g_entries[id]->inUse) return nullptr;
@@ -284,7 +301,9 @@ TextureRecord* GR_Texture_Get(int32_t id) {
     return entry ? entry->record : nullptr;
 }
 
-int32_t GR_Texture_Count() { return g_entryCount; }
+int32_t GR_Texture_Count() {
+    return g_entryCount;
+}
 
 float GR_Texture_Get_Width(int32_t id) {
     const TextureEntry* entry = GR_Texture_Get_Entry(id);
@@ -297,7 +316,9 @@ float GR_Texture_Get_Height(int32_t id) {
 }
 
 // The device keeps every texture resident; preloading only makes an on-demand texture now.
-void GR_Texture_Preload(int32_t id) { GR_Texture_Prepare(GR_Texture_Get(id)); }
+void GR_Texture_Preload(int32_t id) {
+    GR_Texture_Prepare(GR_Texture_Get(id));
+}
 
 void GR_Texture_Set_Priority(int32_t, int32_t) {}
 
@@ -317,7 +338,9 @@ void GR_Texture_Free_All() {
     g_GRHooks.surfaceReleaseAll();
 }
 
-void GR_Texture_Shutdown() { GR_Texture_Free_All(); }
+void GR_Texture_Shutdown() {
+    GR_Texture_Free_All();
+}
 
 // ---- handles -------------------------------------------------------------------------------
 
@@ -358,9 +381,13 @@ void GR_Texture_Page_Handles_Reset() {
     g_pageHandleOf.clear();
 }
 
-void GR_Texture_Set_Corner_Id(bool on) { g_cornerId = on; }
+void GR_Texture_Set_Corner_Id(bool on) {
+    g_cornerId = on;
+}
 
-bool GR_Texture_Get_Corner_Id() { return g_cornerId; }
+bool GR_Texture_Get_Corner_Id() {
+    return g_cornerId;
+}
 
 // ---- quads ---------------------------------------------------------------------------------
 
@@ -393,7 +420,8 @@ bool GR_TPE_Draw_Pos(TexturePageEntry* entry, float x1, float y1, float x2, floa
     const uint32_t argb = ToARGB(colour, alpha);
     const Quad q = {{x1, x2, x3, x4}, {y1, y2, y3, y4}};
     const PageUV uv = PageCoordinates(entry, t);
-    WriteQuad(t->record, q, kCommonOrder, {argb, argb, argb, argb}, uv.left, uv.top, uv.right, uv.bottom, true);
+    WriteQuad(t->record, q, kCommonOrder, {argb, argb, argb, argb}, uv.left, uv.top, uv.right, uv.bottom,
+              true);
     return true;
 }
 
@@ -406,7 +434,8 @@ bool GR_Texture_Draw_Ext(int32_t id, float originX, float originY, float x, floa
         t->invWidth = t->invHeight = 0.125f;
     }
     const float left = -xScale * originX, top = -yScale * originY;
-    const Quad q = PlaceQuad(x, y, left, top, left + xScale * t->width, top + yScale * t->height, angle, 0.001f);
+    const Quad q =
+        PlaceQuad(x, y, left, top, left + xScale * t->width, top + yScale * t->height, angle, 0.001f);
     const uint32_t argb = ToARGB(colour, alpha);
     WriteQuad(t->record, q, kCommonOrder, {argb, argb, argb, argb}, 0, 0, t->width * t->invWidth,
               t->height * t->invHeight, false);
@@ -422,7 +451,8 @@ bool GR_TPE_Draw_Ext(TexturePageEntry* entry, float originX, float originY, floa
                              top + yScale * entry->targetHeight, angle, 0.001f);
     const uint32_t argb = ToARGB(colour, alpha);
     const PageUV uv = PageCoordinates(entry, t);
-    WriteQuad(t->record, q, kCommonOrder, {argb, argb, argb, argb}, uv.left, uv.top, uv.right, uv.bottom, true);
+    WriteQuad(t->record, q, kCommonOrder, {argb, argb, argb, argb}, uv.left, uv.top, uv.right, uv.bottom,
+              true);
     return true;
 }
 
@@ -464,10 +494,11 @@ bool GR_Texture_Draw_General(int32_t id, float left, float top, float width, flo
     TextureEntry* t = Drawable(id);
     if (!t) return false;
     const Quad q = PlaceQuad(x, y, 0, 0, width * xScale, height * yScale, angle, 0.01f);
-    WriteQuad(t->record, q, kCommonOrder,
-              {ToARGB(colour1, alpha), ToARGB(colour2, alpha), ToARGB(colour3, alpha), ToARGB(colour4, alpha)},
-              left * t->invWidth, top * t->invHeight, (left + width) * t->invWidth, (top + height) * t->invHeight,
-              false);
+    WriteQuad(
+        t->record, q, kCommonOrder,
+        {ToARGB(colour1, alpha), ToARGB(colour2, alpha), ToARGB(colour3, alpha), ToARGB(colour4, alpha)},
+        left * t->invWidth, top * t->invHeight, (left + width) * t->invWidth, (top + height) * t->invHeight,
+        false);
     return true;
 }
 
@@ -496,7 +527,8 @@ void GR_Draw_Quad(TextureRecord* record, float x1, float y1, float x2, float y2,
                   float y4, float leftU, float topV, float rightU, float bottomV, uint32_t colour1,
                   uint32_t colour2, uint32_t colour3, uint32_t colour4) {
     const Quad q = {{x1, x2, x3, x4}, {y1, y2, y3, y4}};
-    WriteQuad(record, q, kCommonOrder, {colour1, colour2, colour3, colour4}, leftU, topV, rightU, bottomV, false);
+    WriteQuad(record, q, kCommonOrder, {colour1, colour2, colour3, colour4}, leftU, topV, rightU, bottomV,
+              false);
 }
 
 bool GR_Texture_Draw_Tiled(int32_t id, float originX, float originY, float x, float y, float xScale,
@@ -515,7 +547,8 @@ bool GR_Texture_Draw_Tiled(int32_t id, float originX, float originY, float x, fl
     const double viewRight = double(viewX) + viewWidth, viewBottom = double(viewY) + viewHeight;
     for (int64_t column = TileStart(x, tileWidth, viewX, horizontal); double(column) < viewRight;
          column += tileWidth) {
-        for (int64_t row = TileStart(y, tileHeight, viewY, vertical); double(row) < viewBottom; row += tileHeight) {
+        for (int64_t row = TileStart(y, tileHeight, viewY, vertical); double(row) < viewBottom;
+             row += tileHeight) {
             auto* v = static_cast<Vertex*>(GR_Batch_Alloc(D3DPT_TRIANGLEFAN, t->record, GR_FORMAT_XYZCUV, 4));
             const float cx = static_cast<float>(column), cy = static_cast<float>(row);
             v[0] = {cx + left, cy + top, g_DrawDepth, argb, 0, 0};
@@ -530,8 +563,8 @@ bool GR_Texture_Draw_Tiled(int32_t id, float originX, float originY, float x, fl
 }
 
 bool GR_TPE_Draw_Tiled(TexturePageEntry* entry, float originX, float originY, float x, float y, float xScale,
-                       float yScale, bool horizontal, bool vertical, float, float, float, float, uint32_t colour,
-                       float alpha) {
+                       float yScale, bool horizontal, bool vertical, float, float, float, float,
+                       uint32_t colour, float alpha) {
     if (!(xScale >= 0.0001f) || !(yScale >= 0.0001f)) return false;
     TextureEntry* t = PageTexture(entry, false);
     if (!t) return false;

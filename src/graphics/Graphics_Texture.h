@@ -11,8 +11,8 @@
 struct TextureRecord;
 
 struct TextureEntry {
-    TextureRecord* record;  // null when its creation failed: such an entry draws nothing
-    int16_t width, height;  // the image's own size
+    TextureRecord* record;      // null when its creation failed: such an entry draws nothing
+    int16_t width, height;      // the image's own size
     float invWidth, invHeight;  // image pixels to texture coordinates
     uint8_t inUse;
 };
@@ -45,7 +45,8 @@ void GR_Texture_Startup();
 int32_t GR_Texture_Alloc_Slot();
 // kind 1 and 2 ask for formats no device offers (the record is then null); any other kind is
 // 32-bit. Always answers an id.
-int32_t GR_Texture_Create_Empty(int32_t width, int32_t height, bool renderTarget, bool withDepth, int32_t kind);
+int32_t GR_Texture_Create_Empty(int32_t width, int32_t height, bool renderTarget, bool withDepth,
+                                int32_t kind);
 int32_t GR_Texture_Add_Record(TextureRecord* record, int32_t width, int32_t height);
 // dataSize == width x height x 4: raw 0xAARRGGBB pixels; otherwise an image file of that size.
 int32_t GR_Texture_Create_From_Pixels(int32_t width, int32_t height, const void* data, uint32_t dataSize);
@@ -109,8 +110,8 @@ bool GR_Texture_Draw_Tiled(int32_t id, float originX, float originY, float x, fl
                            float viewWidth, float viewHeight, uint32_t colour, float alpha);
 // The four values after `vertical` are not read; the visible bounds give the area to cover.
 bool GR_TPE_Draw_Tiled(TexturePageEntry* entry, float originX, float originY, float x, float y, float xScale,
-                       float yScale, bool horizontal, bool vertical, float unused1, float unused2, float unused3,
-                       float unused4, uint32_t colour, float alpha);
+                       float yScale, bool horizontal, bool vertical, float unused1, float unused2,
+                       float unused3, float unused4, uint32_t colour, float alpha);
 // Corners 1-4 with their own device colours (0xAARRGGBB), drawn as 1, 2, 3, 3, 4, 1.
 void GR_Draw_Quad(TextureRecord* record, float x1, float y1, float x2, float y2, float x3, float y3, float x4,
                   float y4, float leftU, float topV, float rightU, float bottomV, uint32_t colour1,

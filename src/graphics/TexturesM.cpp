@@ -33,7 +33,9 @@ GpuTexture* g_lastBound = nullptr;
 GR_ImageReader g_imageReader = {};
 const uint8_t* g_builtinTable = nullptr;
 
-Device* TheDevice() { return g_D3D.device; }
+Device* TheDevice() {
+    return g_D3D.device;
+}
 
 uint32_t ReadU32(const uint8_t* p) {
     uint32_t v;
@@ -115,7 +117,9 @@ struct RawHeader {
     int32_t Code() const { return pixelFormat == 1 ? TEXFMT_A4R4G4B4 : TEXFMT_A8R8G8B8; }
 };
 
-bool IsRaw(const uint8_t* blob, uint32_t length) { return length >= 4 && ReadU32(blob) == kRawMagic; }
+bool IsRaw(const uint8_t* blob, uint32_t length) {
+    return length >= 4 && ReadU32(blob) == kRawMagic;
+}
 
 // A header whose sides, pixel format and pixel bytes all fit the blob.
 bool ReadRawHeader(const uint8_t* blob, uint32_t length, RawHeader* header) {
@@ -227,7 +231,8 @@ HRESULT CreatePictureTexture(uint32_t* pixels, int32_t pictureWidth, int32_t pic
     }
     const uint32_t w = static_cast<uint32_t>(width), h = static_cast<uint32_t>(height);
     HRESULT result = TheDevice()->CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, g_D3D.resourcePool, texture);
-    if (SUCCEEDED(result) && !WriteRows(*texture, reinterpret_cast<const uint8_t*>(pixels), w * 4, w * 4, h)) {
+    if (SUCCEEDED(result) &&
+        !WriteRows(*texture, reinterpret_cast<const uint8_t*>(pixels), w * 4, w * 4, h)) {
         Release(*texture);
         result = E_FAIL;
     }
@@ -242,7 +247,8 @@ HRESULT CreateRenderTargetObjects(TextureRecord* record, uint32_t width, uint32_
     const uint32_t samples = g_D3D.presentParams.MultiSampleType;
     HRESULT result = device->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT,
                                            &record->texture);
-    if (SUCCEEDED(result)) result = device->CreateRenderTarget(width, height, format, samples, false, &record->surface);
+    if (SUCCEEDED(result))
+        result = device->CreateRenderTarget(width, height, format, samples, false, &record->surface);
     if (SUCCEEDED(result)) {
         result = device->CreateDepthStencilSurface(width, height, g_D3D.presentParams.AutoDepthStencilFormat,
                                                    samples, &record->depthStencil);
@@ -253,8 +259,9 @@ HRESULT CreateRenderTargetObjects(TextureRecord* record, uint32_t width, uint32_
 HRESULT CreateFromPixels(TextureRecord* record, const uint8_t* pixels, uint32_t width, uint32_t height,
                          uint32_t levels) {
     const uint32_t bytesPerPixel = static_cast<uint32_t>(GR_Texture_Bytes_Per_Pixel(record->format));
-    HRESULT result = TheDevice()->CreateTexture(width, height, levels, 0, GR_Texture_D3D_Format(record->format),
-                                                g_D3D.resourcePool, &record->texture);
+    HRESULT result =
+        TheDevice()->CreateTexture(width, height, levels, 0, GR_Texture_D3D_Format(record->format),
+                                   g_D3D.resourcePool, &record->texture);
     if (SUCCEEDED(result) &&
         !WriteRows(record->texture, pixels, width * bytesPerPixel, width * bytesPerPixel, height)) {
         Release(record->texture);
@@ -263,9 +270,13 @@ HRESULT CreateFromPixels(TextureRecord* record, const uint8_t* pixels, uint32_t 
     return result;
 }
 
-bool InRange(int32_t slot) { return slot >= 0 && slot < GR_TARGET_SLOTS; }
+bool InRange(int32_t slot) {
+    return slot >= 0 && slot < GR_TARGET_SLOTS;
+}
 
-uint32_t TargetSlots() { return std::min<uint32_t>(g_D3D.renderTargetLimit, GR_TARGET_SLOTS); }
+uint32_t TargetSlots() {
+    return std::min<uint32_t>(g_D3D.renderTargetLimit, GR_TARGET_SLOTS);
+}
 
 // Takes the top frame off the stack without restoring it.
 void DropTopFrame() {
@@ -281,7 +292,9 @@ void GR_Texture_Set_Image_Reader(const GR_ImageReader* reader) {
     g_imageReader = reader ? *reader : GR_ImageReader{};
 }
 
-bool GR_Texture_On_Demand() { return g_Switches.createTexturesOnDemand; }
+bool GR_Texture_On_Demand() {
+    return g_Switches.createTexturesOnDemand;
+}
 
 int32_t GR_Texture_Record_Count() {
     int32_t count = 0;
@@ -320,7 +333,9 @@ uint32_t GR_Texture_D3D_Format(int32_t format) {
     }
 }
 
-int32_t GR_Texture_Bytes_Per_Pixel(int32_t format) { return format == TEXFMT_A4R4G4B4 ? 2 : 4; }
+int32_t GR_Texture_Bytes_Per_Pixel(int32_t format) {
+    return format == TEXFMT_A4R4G4B4 ? 2 : 4;
+}
 
 void GR_Texture_Set_Pool_Flags(TextureRecord* record, uint32_t pool) {
     record->flags &= ~(TEXREC_POOL_DEFAULT | TEXREC_POOL_MANAGED);
@@ -389,8 +404,13 @@ TextureRecord* GR_Texture_Create_From_RGBA(const void* pixels, int32_t width, in
     if (!record) return nullptr;
     GR_Texture_Upload(record, 0, width, height, pixels);
     if (info) {
-        *info = {static_cast<uint32_t>(GR_Texture_Width(record)), static_cast<uint32_t>(GR_Texture_Height(record)),
-                 32, 0, TEXFMT_A8R8G8B8, -1, TEXFMT_A8R8G8B8};
+        *info = {static_cast<uint32_t>(GR_Texture_Width(record)),
+                 static_cast<uint32_t>(GR_Texture_Height(record)),
+                 32,
+                 0,
+                 TEXFMT_A8R8G8B8,
+                 -1,
+                 TEXFMT_A8R8G8B8};
     }
     return record;
 }
@@ -470,7 +490,8 @@ TextureRecord* CreateImageNow(const uint8_t* blob, uint32_t length, GR_ImageInfo
     const int32_t limit = GR_Texture_Max_Size();
     const int32_t textureWidth = std::min(width, limit), textureHeight = std::min(height, limit);
     GpuTexture* texture = nullptr;
-    if (FAILED(CreatePictureTexture(pixels, width, height, textureWidth, textureHeight, &texture))) return nullptr;
+    if (FAILED(CreatePictureTexture(pixels, width, height, textureWidth, textureHeight, &texture)))
+        return nullptr;
     TextureRecord* record = TextureRecord_Init_Wrap(texture, textureWidth, textureHeight, 1, format);
     FetchSurface(record);
     GR_Texture_Set_Pool_Flags(record, g_D3D.resourcePool);
@@ -712,16 +733,23 @@ bool GR_Target_Set(int32_t slot, TextureRecord* record) {
     return SUCCEEDED(result);
 }
 
-int32_t GR_Target_Depth() { return g_targetDepth; }
+int32_t GR_Target_Depth() {
+    return g_targetDepth;
+}
 
-TextureRecord* GR_Target_Current(int32_t slot) { return InRange(slot) ? g_currentTargets[slot] : nullptr; }
+TextureRecord* GR_Target_Current(int32_t slot) {
+    return InRange(slot) ? g_currentTargets[slot] : nullptr;
+}
 
 // ---- built-in images -----------------------------------------------------------------------
 
-void GR_Builtin_Images_Init(const uint8_t* table) { g_builtinTable = table; }
+void GR_Builtin_Images_Init(const uint8_t* table) {
+    g_builtinTable = table;
+}
 
 TextureRecord* GR_Builtin_Image_Texture(int32_t index) {
-    if (!g_builtinTable || index < 0 || static_cast<uint32_t>(index) >= ReadU32(g_builtinTable)) return nullptr;
+    if (!g_builtinTable || index < 0 || static_cast<uint32_t>(index) >= ReadU32(g_builtinTable))
+        return nullptr;
     const uint32_t size = ReadU32(g_builtinTable + 4 + 8 * index);
     const uint32_t offset = ReadU32(g_builtinTable + 8 + 8 * index);
     GR_ImageInfo info;

@@ -37,7 +37,9 @@ TEST_F(GlTexturesTest, RawPixelsReadBackInDeviceOrder) {
 // An 8 x 8 page whose right-bottom 4 x 4 holds distinct colours; the rest is red.
 class PageDrawTest : public GlTexturesTest {
 protected:
-    static uint32_t Expected(int x, int y) { return 0xFF000000u | uint32_t(40 * x + 10) << 8 | uint32_t(40 * y + 10); }
+    static uint32_t Expected(int x, int y) {
+        return 0xFF000000u | uint32_t(40 * x + 10) << 8 | uint32_t(40 * y + 10);
+    }
 
     std::vector<uint8_t> Page() const {
         std::vector<uint8_t> rgba;

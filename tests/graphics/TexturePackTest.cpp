@@ -60,8 +60,9 @@ TEST(TexturePacker, EntriesKeepTheTrimAndNeverOverlapOnTheirPages) {
         for (size_t j = 0; j < i; ++j) {
             const formpack::PageEntry& o = result.entries[j];
             if (o.texture != e.texture) continue;
-            const bool apart = e.sourceX + e.sourceW + 2 <= o.sourceX || o.sourceX + o.sourceW + 2 <= e.sourceX ||
-                               e.sourceY + e.sourceH + 2 <= o.sourceY || o.sourceY + o.sourceH + 2 <= e.sourceY;
+            const bool apart =
+                e.sourceX + e.sourceW + 2 <= o.sourceX || o.sourceX + o.sourceW + 2 <= e.sourceX ||
+                e.sourceY + e.sourceH + 2 <= o.sourceY || o.sourceY + o.sourceH + 2 <= e.sourceY;
             EXPECT_TRUE(apart) << "entries " << i << " and " << j;
         }
     }
@@ -118,8 +119,8 @@ protected:
 
     // Every pixel of the image's full frame drawn at (left, 4) shows the image (black where it
     // is clear), compared through the mask.
-    static void ExpectImageAt(const std::vector<uint32_t>& screen, const formpack::PackImage& image, uint32_t left,
-                              uint32_t mask = 0xFFFFFFFFu) {
+    static void ExpectImageAt(const std::vector<uint32_t>& screen, const formpack::PackImage& image,
+                              uint32_t left, uint32_t mask = 0xFFFFFFFFu) {
         for (uint32_t y = 0; y < image.height; ++y) {
             for (uint32_t x = 0; x < image.width; ++x) {
                 const uint32_t want = DeviceColour(image, x, y);
@@ -132,7 +133,7 @@ protected:
 
 TEST_F(PackedGameTest, PackedRawAndPngPagesDrawTheirImagesExactly) {
     const std::vector<formpack::PackImage> images = {Picture(12, 9, 50, 2), Picture(5, 5, 90, 0),
-                                                      Picture(20, 7, 130, 1)};
+                                                     Picture(20, 7, 130, 1)};
     formpack::FormFile file;
     formpack::PackOptions options;
     options.pageSize = 32;
@@ -153,7 +154,8 @@ TEST_F(PackedGameTest, ManifestImagesArePackedBehindTheirPages) {
     std::filesystem::create_directories(folder);
     const std::vector<formpack::PackImage> images = {Picture(9, 9, 10, 1), Picture(14, 6, 200, 0)};
     for (size_t i = 0; i < images.size(); ++i) {
-        const std::vector<uint8_t> png = formpack::EncodePng(images[i].width, images[i].height, images[i].rgba);
+        const std::vector<uint8_t> png =
+            formpack::EncodePng(images[i].width, images[i].height, images[i].rgba);
         std::ofstream(folder + "/img" + std::to_string(i) + ".png", std::ios::binary)
             .write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
     }

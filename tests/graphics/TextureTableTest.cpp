@@ -10,7 +10,8 @@ namespace {
 class TextureTableTest : public TextureTest {
 protected:
     // A texture entry of a given image size in a texture of a given size, without a device.
-    int32_t FakeTexture(int32_t imageWidth, int32_t imageHeight, int32_t textureWidth, int32_t textureHeight) {
+    int32_t FakeTexture(int32_t imageWidth, int32_t imageHeight, int32_t textureWidth,
+                        int32_t textureHeight) {
         TextureRecord* record = TextureRecord_Init(textureWidth, textureHeight, 1);
         const int32_t id = GR_Texture_Add_Record(record, imageWidth, imageHeight);
         TextureEntry* entry = GR_Texture_Get_Entry(id);
@@ -19,13 +20,14 @@ protected:
         return id;
     }
 
-    static TexturePageEntry Page(int16_t sx, int16_t sy, int16_t sw, int16_t sh, int16_t tx, int16_t ty, int16_t tw,
-                                 int16_t th, int16_t bw, int16_t bh, int16_t texture) {
+    static TexturePageEntry Page(int16_t sx, int16_t sy, int16_t sw, int16_t sh, int16_t tx, int16_t ty,
+                                 int16_t tw, int16_t th, int16_t bw, int16_t bh, int16_t texture) {
         return {sx, sy, sw, sh, tx, ty, tw, th, bw, bh, texture};
     }
 
     // The corners of the first quad: left, top, right, bottom of its vertices.
-    static void Bounds(const std::vector<TestVertex>& v, float* left, float* top, float* right, float* bottom) {
+    static void Bounds(const std::vector<TestVertex>& v, float* left, float* top, float* right,
+                       float* bottom) {
         *left = *right = v[0].x;
         *top = *bottom = v[0].y;
         for (size_t i = 0; i < 6 && i < v.size(); ++i) {
@@ -93,7 +95,8 @@ TEST_F(TextureTableTest, PageHandlesAreTaggedRegisteredAndNeverFollowedWhenUnkno
     EXPECT_TRUE(GR_Texture_Is_Page_Handle(ha));
     EXPECT_EQ(GR_Texture_Page_From_Handle(ha), &a);
     EXPECT_EQ(GR_Texture_Page_From_Handle(hb), &b);
-    for (int32_t unknown : {0, 3, -1, int32_t(GR_PAGE_HANDLE_TAG), hb + 1, int32_t(GR_PAGE_HANDLE_TAG | 0xFFFFFF)})
+    for (int32_t unknown :
+         {0, 3, -1, int32_t(GR_PAGE_HANDLE_TAG), hb + 1, int32_t(GR_PAGE_HANDLE_TAG | 0xFFFFFF)})
         EXPECT_EQ(GR_Texture_Page_From_Handle(unknown), nullptr) << unknown;
     GR_Texture_Page_Forget(&a);
     EXPECT_EQ(GR_Texture_Page_From_Handle(ha), nullptr);
@@ -144,8 +147,9 @@ TEST_F(TextureTableTest, SmallAnglesBelowEachRoutinesThresholdStayAxisAligned) {
         float angle;
         bool aligned;
     };
-    const Case cases[] = {{"ext", 0.0005f, true},     {"ext", 0.002f, false},     {"tpe ext", 0.0005f, true},
-                          {"part", 0.0009f, true},    {"general", 0.005f, true},  {"general", 0.02f, false},
+    const Case cases[] = {{"ext", 0.0005f, true},        {"ext", 0.002f, false},
+                          {"tpe ext", 0.0005f, true},    {"part", 0.0009f, true},
+                          {"general", 0.005f, true},     {"general", 0.02f, false},
                           {"tpe general", 0.005f, true}, {"tpe general", 0.02f, false}};
     for (const Case& c : cases) {
         s_batches.clear();
@@ -154,7 +158,8 @@ TEST_F(TextureTableTest, SmallAnglesBelowEachRoutinesThresholdStayAxisAligned) {
         if (r == "tpe ext") GR_TPE_Draw_Ext(&entry, 0, 0, 100, 100, 1, 1, c.angle, 0xFFFFFF, 1);
         if (r == "part") GR_Texture_Draw_Part(id, 0, 0, 32, 32, 100, 100, 1, 1, c.angle, 0xFFFFFF, 1);
         if (r == "general") GR_Texture_Draw_General(id, 0, 0, 32, 32, 100, 100, 1, 1, c.angle, 0, 0, 0, 0, 1);
-        if (r == "tpe general") GR_TPE_Draw_General(&entry, 0, 0, 32, 32, 100, 100, 1, 1, c.angle, 0, 0, 0, 0, 1);
+        if (r == "tpe general")
+            GR_TPE_Draw_General(&entry, 0, 0, 32, 32, 100, 100, 1, 1, c.angle, 0, 0, 0, 0, 1);
         const std::vector<TestVertex> v = Flushed();
         ASSERT_EQ(v.size(), 6u) << r;
         EXPECT_EQ(v[0].y == v[1].y, c.aligned) << r << " at " << c.angle;

@@ -60,7 +60,8 @@ protected:
     static void CaptureAndBind(int32_t stage, TextureRecord* record) {
         const auto* v = reinterpret_cast<const TestVertex*>(g_Batch.vertices);
         if (g_Batch.format == GR_FORMAT_XYZCUV)
-            s_batches.push_back({g_Batch.texture, g_Batch.kind, std::vector<TestVertex>(v, v + g_Batch.count)});
+            s_batches.push_back(
+                {g_Batch.texture, g_Batch.kind, std::vector<TestVertex>(v, v + g_Batch.count)});
         GR_D3D_Set_Texture(stage, record);
     }
 

@@ -9,7 +9,8 @@
 
 namespace {
 
-std::vector<uint8_t> RawBlob(uint32_t width, uint32_t height, uint32_t format, const std::vector<uint8_t>& pixels) {
+std::vector<uint8_t> RawBlob(uint32_t width, uint32_t height, uint32_t format,
+                             const std::vector<uint8_t>& pixels) {
     const uint32_t header[4] = {0x20574152u, width, height, format};
     std::vector<uint8_t> blob(16 + pixels.size());
     std::memcpy(blob.data(), header, 16);
@@ -59,7 +60,8 @@ TEST_F(TexturesTest, SidesRoundUpToPowersOfTwoWithinTheLimitUnlessOnDemandOrATar
 TEST_F(TexturesTest, RenderTargetsGetTheirOwnSurfaceAndDepthAndStartInTheDefaultPool) {
     Open();
     Trace().ClearCalls();
-    TextureRecord* target = GR_Texture_Create(100, 50, TEXCREATE_RENDER_TARGET | TEXCREATE_DEPTH, TEXFMT_A8R8G8B8);
+    TextureRecord* target =
+        GR_Texture_Create(100, 50, TEXCREATE_RENDER_TARGET | TEXCREATE_DEPTH, TEXFMT_A8R8G8B8);
     ASSERT_NE(target, nullptr);
     EXPECT_EQ(Trace().Count("CreateTexture(100,50,1,1,21,0)"), 1u);
     EXPECT_EQ(Trace().Count("CreateRenderTarget(100,50,21,0,0)"), 1u);
@@ -73,7 +75,7 @@ TEST_F(TexturesTest, RawBlobsConvertToDeviceOrderInACopyAndLeaveTheBlobAlone) {
     Open();
     const std::vector<uint8_t> blob32 = RawBlob(2, 1, 0, {10, 20, 30, 255, 1, 2, 3, 4});
     const std::vector<uint8_t> blob16 = RawBlob(1, 1, 1, {0x34, 0x12});  // nibbles 1, 2, 3, 4
-    for (int pass = 0; pass < 2; ++pass) {  // a second load reads the same bytes
+    for (int pass = 0; pass < 2; ++pass) {                               // a second load reads the same bytes
         GR_ImageInfo info;
         TextureRecord* record = GR_Texture_Create_From_Blob(blob32.data(), uint32_t(blob32.size()), &info, 6);
         ASSERT_NE(record, nullptr);

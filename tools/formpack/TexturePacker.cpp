@@ -130,15 +130,16 @@ std::vector<uint8_t> EncodeRawTexture(uint32_t width, uint32_t height, const std
     }
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* p = &rgba[4 * i];
-        const uint16_t v = static_cast<uint16_t>((p[2] >> 4) << 12 | (p[1] >> 4) << 8 | (p[0] >> 4) << 4 | p[3] >> 4);
+        const uint16_t v =
+            static_cast<uint16_t>((p[2] >> 4) << 12 | (p[1] >> 4) << 8 | (p[0] >> 4) << 4 | p[3] >> 4);
         blob[16 + 2 * i] = static_cast<uint8_t>(v);
         blob[17 + 2 * i] = static_cast<uint8_t>(v >> 8);
     }
     return blob;
 }
 
-bool DecodePng(const std::vector<uint8_t>& file, uint32_t* width, uint32_t* height, std::vector<uint8_t>* rgba,
-               std::string* error) {
+bool DecodePng(const std::vector<uint8_t>& file, uint32_t* width, uint32_t* height,
+               std::vector<uint8_t>* rgba, std::string* error) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
@@ -207,7 +208,8 @@ bool PackTextures(const std::vector<PackImage>& images, const PackOptions& optio
         std::vector<uint8_t>& page = pixels[at.page];
         for (uint32_t row = 0; row < r.height; ++row) {
             const uint8_t* from = &images[i].rgba[((size_t(r.y) + row) * images[i].width + r.x) * 4];
-            std::copy(from, from + size_t(r.width) * 4, &page[((size_t(at.y) + row) * widths[at.page] + at.x) * 4]);
+            std::copy(from, from + size_t(r.width) * 4,
+                      &page[((size_t(at.y) + row) * widths[at.page] + at.x) * 4]);
         }
         PageEntry e;
         e.sourceX = static_cast<int16_t>(at.x);

@@ -21,8 +21,8 @@ std::vector<uint8_t> EncodeRawTexture(uint32_t width, uint32_t height, const std
                                       RawFormat format = RawFormat::Rgba32);
 
 // Reads a PNG file of any colour type into 8-bit RGBA pixels. False, with a reason, when it cannot.
-bool DecodePng(const std::vector<uint8_t>& file, uint32_t* width, uint32_t* height, std::vector<uint8_t>* rgba,
-               std::string* error);
+bool DecodePng(const std::vector<uint8_t>& file, uint32_t* width, uint32_t* height,
+               std::vector<uint8_t>* rgba, std::string* error);
 
 struct PackImage {
     uint32_t width = 0, height = 0;
@@ -36,7 +36,7 @@ struct PackOptions {
     bool shrink = true;        // pages shrink to the smallest power-of-two sides that hold their images
     bool raw = false;          // "RAW " pages instead of PNG pages
     RawFormat rawFormat = RawFormat::Rgba32;
-    uint32_t flags = 0;        // the pages' TXTR entry flags
+    uint32_t flags = 0;  // the pages' TXTR entry flags
 };
 
 struct PackResult {
