@@ -123,7 +123,7 @@ void WriteQuad(TextureRecord* record, const Quad& q, const Corner (&order)[6], c
     const float vv[4] = {topV, topV, bottomV, bottomV};
     for (int i = 0; i < 6; ++i) {
         const Corner c = order[i];
-        const uint32_t colour = marks ? CornerMark(colours[c], c) : colours[c];
+        const uint32_t colour = marks && g_cornerId ? CornerMark(colours[c], c) : colours[c];
         v[i] = {q.x[c], q.y[c], g_DrawDepth, colour, u[c], vv[c]};
     }
 }
