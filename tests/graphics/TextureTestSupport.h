@@ -2,9 +2,6 @@
 // flushed batch's vertices captured) or on the real GL device, and cleaned up after each test.
 #pragma once
 
-#include <dlfcn.h>
-#include <link.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
@@ -72,20 +69,6 @@ protected:
     static inline std::vector<CapturedBatch> s_batches;
 };
 
-// The GL driver keeps caches in its own static data. When the display is terminated the driver
-// is unloaded, and the leak checker, no longer seeing those references, would report the caches
-// as lost; a driver kept resident keeps them visible.
-inline void KeepGlDriverResident() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            const std::string name = info->dlpi_name ? info->dlpi_name : "";
-            if (name.find("_dri.so") != std::string::npos || name.find("libgallium") != std::string::npos)
-                dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
-
 // The same module on the real GL device, off-screen.
 class GlTextureTest : public TextureTest {
 protected:
@@ -95,11 +78,6 @@ protected:
         GR_Hooks_Reset();  // the real device
         GR_Texture_Startup();
         g_BatchMethod = 0;
-    }
-
-    void TearDown() override {
-        KeepGlDriverResident();
-        TextureTest::TearDown();
     }
 
     // Pixels of level 0 of a record's device texture, rows top first.
