@@ -27,8 +27,11 @@ int32_t DsIndexTable<T>::AllocSlot() {
     }
     firstMaybeFree = count;
     if (count >= capacity) {
-        slots = static_cast<T**>(MEM_REALLOC(slots, sizeof(T*) * (static_cast<size_t>(count) + 16)));
-        capacity = count + 16;
+        // Grown by half again (at least 16), so a game making many containers does not copy
+        // the whole table every sixteenth creation.
+        const int64_t grown = int64_t{count} + 16 + count / 2;
+        slots = static_cast<T**>(MEM_REALLOC(slots, sizeof(T*) * static_cast<size_t>(grown)));
+        capacity = static_cast<int32_t>(grown);
     }
     return count++;
 }

@@ -75,13 +75,19 @@ private:
 
 // --- Slot blocks ------------------------------------------------------------------------
 
+// Containers grow their capacity by small fixed steps; the block under them grows by half
+// again, so filling a container costs linear time. Slots past the capacity a container has
+// ever had are never written, so they read as the real 0 whichever block holds them.
 void DSSlots::Reserve(int64_t n) {
     if (n <= blockSlots) return;
     if (n > kMaxSlots) OutOfMemory_Handler(n * static_cast<int64_t>(sizeof(RValue)));
+    int64_t slots = int64_t{blockSlots} + blockSlots / 2;
+    if (slots < n) slots = n;
+    if (slots > kMaxSlots) slots = kMaxSlots;
     const uintptr_t oldBase = reinterpret_cast<uintptr_t>(values);
-    values = static_cast<RValue*>(MEM_REALLOC(values, n * sizeof(RValue)));
+    values = static_cast<RValue*>(MEM_REALLOC(values, slots * sizeof(RValue)));
     RValue_RelocateRange(values, blockSlots, oldBase);
-    blockSlots = static_cast<int32_t>(n);
+    blockSlots = static_cast<int32_t>(slots);
 }
 
 void DSSlots::Free() {
@@ -209,14 +215,15 @@ CDS_List::~CDS_List() {
 
 // Sixteen slots at a time, then an eighth of the capacity once it reaches 128.
 void CDS_List::Add(const RValue* value) {
-    HeldIfInside held(m_slots, value);
     if (m_count >= m_capacity) {
+        HeldIfInside held(m_slots, value);
         const int64_t growth = m_capacity >= 128 ? (m_capacity >> 3) : 16;
         m_slots.Reserve(m_count + growth);
         m_capacity = static_cast<int32_t>(m_count + growth);
+        RValue_Assign(&m_slots.values[m_count++], held.Get());
+        return;
     }
-    RValue_Assign(&m_slots.values[m_count], held.Get());
-    ++m_count;
+    RValue_Assign(&m_slots.values[m_count++], value);
 }
 
 void CDS_List::Insert(int32_t position, const RValue* value) {
@@ -272,18 +279,16 @@ RValue* CDS_List::GetItem(int32_t position) {
 
 int32_t CDS_List::FindIndex(const RValue* value) const {
     const RValue* slots = m_slots.values;
-    const uint32_t kind = value->kind & VALUE_KIND_MASK;
-    if (kind == VALUE_REAL || kind == VALUE_BOOL) {
-        // Reals against reals compare within the precision; other slots take the full rule.
+    if ((value->kind & VALUE_KIND_MASK) == VALUE_REAL) {
+        // A real against stored reals compares within the precision, decided here; any
+        // other slot takes the full comparison.
         const double wanted = value->val;
         const double tolerance = g_DSPrecision;
-        for (int32_t i = 0; i < m_count; ++i) {
-            const uint32_t k = slots[i].kind & VALUE_KIND_MASK;
-            if (k == VALUE_REAL || k == VALUE_BOOL) {
+        const int32_t count = m_count;
+        for (int32_t i = 0; i < count; ++i) {
+            for (; i < count && (slots[i].kind & VALUE_KIND_MASK) == VALUE_REAL; ++i)
                 if (std::fabs(slots[i].val - wanted) <= tolerance) return i;
-            } else if (Equal(&slots[i], value)) {
-                return i;
-            }
+            if (i < count && Equal(&slots[i], value)) return i;
         }
         return -1;
     }
@@ -471,6 +476,22 @@ void CDS_Priority::Mark(DSMarkValueFn mark, void* context) const {
 
 namespace {
 
+// Key equality for lookups: the two commonest pairs are decided here as the full comparison
+// would decide them (strings by their bytes, reals within the precision).
+inline bool SameKey(const RValue* stored, const RValue* key) {
+    const uint32_t a = stored->kind & VALUE_KIND_MASK;
+    const uint32_t b = key->kind & VALUE_KIND_MASK;
+    if (a == VALUE_STRING && b == VALUE_STRING) {
+        if (stored->str == nullptr || key->str == nullptr) return false;
+        if (stored->str == key->str) return true;
+        const char* x = stored->str->text ? stored->str->text : "";
+        const char* y = key->str->text ? key->str->text : "";
+        return std::strcmp(x, y) == 0;
+    }
+    if (a == VALUE_REAL && b == VALUE_REAL) return std::fabs(stored->val - key->val) <= g_DSPrecision;
+    return Equal(stored, key);
+}
+
 inline uint32_t IndexHome(uint32_t hash, uint32_t mask) {
     hash ^= hash >> 16;
     hash *= 0x85EBCA6Bu;
@@ -497,11 +518,11 @@ DSMapNode* CDS_Map::FindNode(const RValue* key, uint32_t hash) const {
     if (m_index != nullptr) {
         const IndexSlot* slot = IndexSlotFor(hash);
         for (DSMapNode* node = slot ? slot->first : nullptr; node != nullptr; node = node->sameHashNext)
-            if (Equal(&node->entry.key, key)) return node;
+            if (SameKey(&node->entry.key, key)) return node;
         return nullptr;
     }
     for (DSMapNode* node = m_buckets[hash & static_cast<uint32_t>(m_mask)].head; node; node = node->next)
-        if (node->hash == hash && Equal(&node->entry.key, key)) return node;
+        if (node->hash == hash && SameKey(&node->entry.key, key)) return node;
     return nullptr;
 }
 
@@ -511,7 +532,7 @@ DSMapEntry* CDS_Map::Find(const RValue* key) const {
 }
 
 void CDS_Map::AppendEntry(const RValue* key, const RValue* value, uint32_t hash) {
-    auto* node = static_cast<DSMapNode*>(MEM_ALLOC(sizeof(DSMapNode)));
+    DSMapNode* node = NewNode();
     RValue_Assign(&node->entry.key, key);
     RValue_Assign(&node->entry.value, value);
     node->hash = hash;
@@ -586,7 +607,7 @@ bool CDS_Map::Delete(const RValue* key) {
     Unlink(node);
     RValue_Release(&node->entry.key);
     RValue_Release(&node->entry.value);
-    MEM_FREE(node);
+    RecycleNode(node);
     return true;
 }
 
@@ -656,21 +677,35 @@ void CDS_Map::FreeAllNodes() {
             DSMapNode* next = node->next;
             RValue_Release(&node->entry.key);
             RValue_Release(&node->entry.value);
-            MEM_FREE(node);
             node = next;
         }
         m_buckets[b] = DSMapBucket{nullptr, nullptr};
     }
     m_count = 0;
+    FreeNodeBlocks();
     IndexFree();
 }
 
+// One walk in iteration order: each marked value's container is destroyed, then its node is
+// freed. Destroying a nested container never touches this map (it is busy), so doing both
+// in one walk is the same as destroying them all first.
 void CDS_Map::Clear() {
     const bool wasBusy = m_busy;
     m_busy = true;
-    for (DSMapNode* node = FirstNode(); node != nullptr; node = NextNode(node))
-        if (IsMarked(&node->entry.value)) DS_DestroyNested(&node->entry.value);
-    FreeAllNodes();
+    for (int32_t b = 0; b <= m_mask; ++b) {
+        DSMapNode* node = m_buckets[b].head;
+        while (node != nullptr) {
+            DSMapNode* next = node->next;
+            if (IsMarked(&node->entry.value)) DS_DestroyNested(&node->entry.value);
+            RValue_Release(&node->entry.key);
+            RValue_Release(&node->entry.value);
+            node = next;
+        }
+        m_buckets[b] = DSMapBucket{nullptr, nullptr};
+    }
+    m_count = 0;
+    FreeNodeBlocks();
+    IndexFree();
     m_busy = wasBusy;
 }
 
@@ -690,6 +725,42 @@ void CDS_Map::Mark(DSMarkValueFn mark, void* context) const {
     }
 }
 
+// Blocks double from 16 nodes up to 4096.
+DSMapNode* CDS_Map::NewNode() {
+    DSMapNode* node = m_spareNodes;
+    if (node != nullptr) {
+        m_spareNodes = node->next;
+    } else {
+        if (m_blocks == nullptr || m_blocks->used == m_blocks->capacity) {
+            const int32_t capacity = m_nodeCapacity < 16 ? 16 : (m_nodeCapacity < 4096 ? m_nodeCapacity : 4096);
+            auto* block = static_cast<NodeBlock*>(MEM_ALLOC_RAW(sizeof(NodeBlock) + sizeof(DSMapNode) * capacity));
+            *block = NodeBlock{m_blocks, capacity, 0};
+            m_blocks = block;
+            m_nodeCapacity += capacity;
+        }
+        node = &m_blocks->Nodes()[m_blocks->used++];
+    }
+    node->prev = node->next = node->sameHashNext = nullptr;
+    node->entry.key = RValue_Undefined();
+    node->entry.value = RValue_Undefined();
+    return node;
+}
+
+void CDS_Map::RecycleNode(DSMapNode* node) {
+    node->next = m_spareNodes;
+    m_spareNodes = node;
+}
+
+void CDS_Map::FreeNodeBlocks() {
+    while (m_blocks != nullptr) {
+        NodeBlock* next = m_blocks->next;
+        MEM_FREE(m_blocks);
+        m_blocks = next;
+    }
+    m_spareNodes = nullptr;
+    m_nodeCapacity = 0;
+}
+
 // The index holds, per full hash, the first node of that hash; the nodes of one hash are
 // linked in chain order, so a lookup through it meets them in the order the chain walk would.
 CDS_Map::IndexSlot* CDS_Map::IndexSlotFor(uint32_t hash) const {
@@ -700,34 +771,41 @@ CDS_Map::IndexSlot* CDS_Map::IndexSlotFor(uint32_t hash) const {
     }
 }
 
-void CDS_Map::IndexInsert(DSMapNode* node) {
-    node->sameHashNext = nullptr;
-    if ((static_cast<uint32_t>(m_indexUsed) + 1) * 2 > m_indexMask + 1) {
-        // Rebuilt at twice the size from the chains, which are the order of truth.
-        IndexBuild();
-        return;
-    }
-    uint32_t i = IndexHome(node->hash, m_indexMask);
-    for (;; i = (i + 1) & m_indexMask) {
-        IndexSlot& slot = m_index[i];
-        if (slot.first == nullptr) {
-            slot = IndexSlot{node->hash, node};
-            ++m_indexUsed;
-            return;
-        }
-        if (slot.hash == node->hash) {
-            DSMapNode* last = slot.first;
-            while (last->sameHashNext != nullptr) last = last->sameHashNext;
-            last->sameHashNext = node;
-            return;
-        }
-    }
+CDS_Map::IndexSlot* CDS_Map::IndexFreeSlot(uint32_t hash) const {
+    uint32_t i = IndexHome(hash, m_indexMask);
+    while (m_index[i].first != nullptr) i = (i + 1) & m_indexMask;
+    return &m_index[i];
 }
 
+void CDS_Map::IndexInsert(DSMapNode* node) {
+    node->sameHashNext = nullptr;
+    if (IndexSlot* slot = IndexSlotFor(node->hash)) {
+        DSMapNode* last = slot->first;
+        while (last->sameHashNext != nullptr) last = last->sameHashNext;
+        last->sameHashNext = node;
+        return;
+    }
+    if ((static_cast<uint64_t>(m_indexUsed) + 1) * 4 > (static_cast<uint64_t>(m_indexMask) + 1) * 3) IndexGrow();
+    *IndexFreeSlot(node->hash) = IndexSlot{node->hash, node};
+    ++m_indexUsed;
+}
+
+// Twice the size; the slots move over with their lists of nodes untouched.
+void CDS_Map::IndexGrow() {
+    IndexSlot* old = m_index;
+    const uint32_t oldCapacity = m_indexMask + 1;
+    m_index = static_cast<IndexSlot*>(MEM_ALLOC(sizeof(IndexSlot) * static_cast<size_t>(oldCapacity) * 2));
+    m_indexMask = oldCapacity * 2 - 1;
+    for (uint32_t i = 0; i < oldCapacity; ++i)
+        if (old[i].first != nullptr) *IndexFreeSlot(old[i].hash) = old[i];
+    MEM_FREE(old);
+}
+
+// Made once a map's chains grow long, from the chains, which are the order of truth.
 void CDS_Map::IndexBuild() {
     IndexFree();
     uint32_t capacity = 64;
-    while (capacity < static_cast<uint32_t>(m_count) * 4) capacity *= 2;
+    while (capacity < static_cast<uint64_t>(m_count) * 2) capacity *= 2;
     m_index = static_cast<IndexSlot*>(MEM_ALLOC(sizeof(IndexSlot) * capacity));
     m_indexMask = capacity - 1;
     m_indexUsed = 0;

@@ -61,8 +61,8 @@ struct DSSlots {
     RValue* values = nullptr;
     int32_t blockSlots = 0;  // slots the block was last sized for
 
-    // Grows the block to hold n slots; new slots read as the real 0. A size the memory
-    // manager cannot address ends the program as an exhausted heap does.
+    // Grows the block to hold at least n slots; new slots read as the real 0. A size the
+    // memory manager cannot address ends the program as an exhausted heap does.
     void Reserve(int64_t n);
     void Free();
 };
@@ -275,6 +275,19 @@ private:
     void Unlink(DSMapNode* node);
     void FreeAllNodes();  // releases keys and values; nested containers are left alone
 
+    // Nodes come from blocks the map owns, handed out in order and reused after a delete,
+    // so a map's nodes lie together in the order they were added whatever the heap has
+    // been through. The blocks go back when the map is cleared.
+    struct NodeBlock {
+        NodeBlock* next;
+        int32_t capacity;
+        int32_t used;
+        DSMapNode* Nodes() { return reinterpret_cast<DSMapNode*>(this + 1); }
+    };
+    DSMapNode* NewNode();
+    void RecycleNode(DSMapNode* node);
+    void FreeNodeBlocks();
+
     // The full-hash index: open addressing over (hash, first node of that hash).
     struct IndexSlot {
         uint32_t hash;
@@ -282,6 +295,8 @@ private:
     };
     void IndexBuild();
     void IndexInsert(DSMapNode* node);
+    void IndexGrow();
+    IndexSlot* IndexFreeSlot(uint32_t hash) const;
     void IndexRemove(DSMapNode* node);
     IndexSlot* IndexSlotFor(uint32_t hash) const;
     void IndexFree();
@@ -289,6 +304,9 @@ private:
     DSMapBucket* m_buckets;
     int32_t m_mask;
     int32_t m_count = 0;
+    NodeBlock* m_blocks = nullptr;  // newest first
+    DSMapNode* m_spareNodes = nullptr;
+    int32_t m_nodeCapacity = 0;  // nodes in all blocks
     IndexSlot* m_index = nullptr;
     uint32_t m_indexMask = 0;
     int32_t m_indexUsed = 0;
