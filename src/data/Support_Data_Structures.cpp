@@ -637,12 +637,12 @@ DSMapNode* CDS_Map::PreviousNode(const DSMapNode* node) const {
     return nullptr;
 }
 
-// A string is equal only to a string of the same bytes, which has the same hash: its first
-// equal key in iteration order is the one its own bucket gives. Other keys can equal keys
-// of other hashes (reals within the precision, a real and a truncating int64), so those
-// walk the whole map.
+// The entry a walk by key starts from: the one the key is filed under (same hash, equal),
+// else the first entry in iteration order whose key compares equal. Keys equal within the
+// precision can be filed apart (0.3 and 0.1 + 0.2); starting from the first equal one
+// instead of the key's own entry would send a find-next walk back for ever.
 DSMapNode* CDS_Map::FirstEqualNode(const RValue* key) const {
-    if ((key->kind & VALUE_KIND_MASK) == VALUE_STRING) return FindNode(key, DS_ValueHash(key));
+    if (DSMapNode* own = FindNode(key, DS_ValueHash(key))) return own;
     for (DSMapNode* node = FirstNode(); node != nullptr; node = NextNode(node))
         if (Equal(&node->entry.key, key)) return node;
     return nullptr;

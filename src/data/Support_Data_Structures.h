@@ -270,7 +270,7 @@ private:
     DSMapNode* FindNode(const RValue* key, uint32_t hash) const;
     DSMapNode* LastNode() const;
     DSMapNode* PreviousNode(const DSMapNode* node) const;
-    // The first node in iteration order whose key compares equal to the key.
+    // The node a walk by key starts from.
     DSMapNode* FirstEqualNode(const RValue* key) const;
     void Unlink(DSMapNode* node);
     void FreeAllNodes();  // releases keys and values; nested containers are left alone

@@ -249,6 +249,24 @@ TEST(MapTest, KeysAreOneWhenHashAndComparisonAgree) {
     EXPECT_EQ(TextOf(map.Find(&Val(S("n")))->value), "text");
 }
 
+// Keys equal within the precision but filed apart are each visited once by a walk by key.
+TEST(MapTest, WalkByKeyVisitsEqualKeysFiledApartOnce) {
+    for (int32_t buckets : {1, 4096}) {
+        CDS_Map map(buckets);
+        map.Add(&Val(R(0.3)), &Val(R(1)));
+        map.Add(&Val(R(0.1 + 0.2)), &Val(R(2)));
+        map.Add(&Val(R(7)), &Val(R(3)));
+        int steps = 0;
+        for (const RValue* k = map.FindFirst(); k != nullptr && steps < 10; k = map.FindNext(k)) ++steps;
+        EXPECT_EQ(steps, 3) << buckets;
+        steps = 0;
+        for (const RValue* k = map.FindLast(); k != nullptr && steps < 10; k = map.FindPrevious(k)) ++steps;
+        EXPECT_EQ(steps, 3) << buckets;
+        // A key equal to a stored one but filed under neither starts from the first equal key.
+        EXPECT_NE(map.FindNext(&Val(R(0.3 + 1e-12))), nullptr);
+    }
+}
+
 TEST(MapTest, OneBucketIteratesInTheOrderOfAdding) {
     CDS_Map map(1);
     const double keys[] = {9, 2, 7, 4};

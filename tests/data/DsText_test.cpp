@@ -169,6 +169,12 @@ TEST_F(DsTextTest, OlderLayoutsRead) {
     EXPECT_EQ(Real("ds_map_find_value", {R(map), R(1)}), 2);
     EXPECT_EQ(Text("ds_map_find_value", {R(map), S("k")}), "vv");
     EXPECT_EQ(Real("ds_map_size", {R(map)}), 2);
+
+    // A key given twice keeps its first value, so a walk by key ends.
+    Run("ds_map_read", {R(map), S("0:3FF0000000000000:4000000000000000,0:3FF0000000000000:0")});
+    EXPECT_EQ(Real("ds_map_size", {R(map)}), 1);
+    EXPECT_EQ(Real("ds_map_find_value", {R(map), R(1)}), 2);
+    EXPECT_EQ(Run("ds_map_find_next", {R(map), R(1)})->Kind(), VALUE_UNDEFINED);
 }
 
 TEST_F(DsTextTest, MapReadingKeepsFirstValuesAndEmptiesOnRefusal) {
