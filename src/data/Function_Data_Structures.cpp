@@ -3,11 +3,11 @@
 // into its result or a message.
 #include "data/Function_Data_Structures.h"
 
-#include <cstdio>
 #include <vector>
 
 #include "core/Code_Function.h"
 #include "core/Console.h"
+#include "core/GarbageCollector.h"
 #include "core/CRuntimeCompat.h"
 #include "core/MemoryManager.h"
 #include "core/RuntimeError.h"
@@ -156,12 +156,6 @@ inline void ReturnText(RValue& result, char* text) {
 // The optional legacy flag of the read built-ins, read only when it is passed.
 inline bool LegacyFlag(int32_t argc, const RValue* args) {
     return argc == 3 && Arg_GetInt32(args, 2) > 0;
-}
-
-void ReportFormatted(const char* format, int32_t a, int32_t b) {
-    char message[160];
-    std::snprintf(message, sizeof message, format, a, b);
-    Function_ReportError(message);
 }
 
 // --- General ----------------------------------------------------------------------------
@@ -369,7 +363,7 @@ void AddNested(RValue& result, const RValue* args, bool isMap, bool replace) {
     const bool valid = value.kind == VALUE_REAL &&
                        (isMap ? g_DsMapTable.Get(index) != nullptr : g_DsListTable.Get(index) != nullptr);
     if (!valid) {
-        Function_ReportError(isMap ? "Invalid map index for value" : "Invalid list index for value");
+        Runtime_ErrorNonFatal("%s", isMap ? "Invalid map index for value" : "Invalid list index for value");
         return;
     }
     RValue marked = value;
@@ -420,9 +414,7 @@ HV_BUILTIN(F_ds_map_read) {
 }
 // Secure map files belong to the file formats; until they register their rows, these say so.
 HV_BUILTIN(F_ds_map_secure_unavailable) {
-    char message[128];
-    std::snprintf(message, sizeof message, "%s() - secure map files are not available", Builtin_CurrentName());
-    Function_ReportError(message);
+    Runtime_ErrorNonFatal("%s() - secure map files are not available", Builtin_CurrentName());
 }
 
 // --- Priority queues --------------------------------------------------------------------
@@ -485,9 +477,7 @@ HV_BUILTIN(F_ds_priority_read) {
 // --- Grids ------------------------------------------------------------------------------
 
 void ReportGridSize(const char* name, int32_t width, int32_t height) {
-    char format[96];
-    std::snprintf(format, sizeof format, "%s :: cannot make a grid of %%d x %%d cells", name);
-    ReportFormatted(format, width, height);
+    Runtime_ErrorNonFatal("%s :: cannot make a grid of %d x %d cells", name, width, height);
 }
 
 HV_BUILTIN(F_ds_grid_create) {
@@ -821,7 +811,7 @@ static_assert(sizeof kRows / sizeof kRows[0] == 130, "the ds family has 130 buil
 // --- Built-ins the native helpers also run ----------------------------------------------
 
 void DS_ReportMissing() {
-    Function_ReportError("Data structure with index does not exist.");
+    Runtime_ErrorNonFatal("Data structure with index does not exist.");
 }
 
 HV_BUILTIN(F_ds_map_create) {
@@ -829,8 +819,8 @@ HV_BUILTIN(F_ds_map_create) {
     if (argc == 1) {
         buckets = Arg_GetInt32(args, 0);
         if (buckets < 1 || buckets > CDS_Map::kMaxBuckets) {
-            ReportFormatted("ds_map_create :: bucket count %d is outside 1 to %d, the default is used", buckets,
-                            CDS_Map::kMaxBuckets);
+            Runtime_ErrorNonFatal("ds_map_create :: bucket count %d is outside 1 to %d, the default is used",
+                                  buckets, CDS_Map::kMaxBuckets);
             buckets = CDS_Map::kDefaultBuckets;
         }
     }
@@ -973,8 +963,17 @@ void DS_MarkAll(DSMarkValueFn mark, void* context) {
     MarkTable(g_priorities, mark, context);
 }
 
+namespace {
+// The containers are a root of the collector: every value they hold is marked.
+void MarkContainerRoots(GCMarkContext& marker) {
+    DS_MarkAll([](const RValue* value, void* context) { GC_MarkValue(value, *static_cast<GCMarkContext*>(context)); },
+               &marker);
+}
+}  // namespace
+
 void InitDataStructureFunctions() {
     for (const Row& row : kRows) Code_Function_Add(row.name, row.function, row.argc, 1);
+    GC_RegisterRoots(MarkContainerRoots, GC_ROOTS_WHILE_ROOM_CURRENT);
 }
 
 CDS_Map* DS_GetMap(int32_t index) {

@@ -30,7 +30,8 @@ struct DsIndexTable {
 extern DsIndexTable<CDS_Map> g_DsMapTable;
 extern DsIndexTable<CDS_List> g_DsListTable;
 
-// Registers the 130 ds_* built-ins in their order (the checked grid accessors).
+// Registers the 130 ds_* built-ins in their order (the checked grid accessors), and the
+// containers as a root of the collector.
 void InitDataStructureFunctions();
 
 int32_t DS_AllocMapSlot();
