@@ -1383,8 +1383,11 @@ HRESULT GlDevice::StretchRect(GpuSurface* source, const GpuRect* sourceRect, Gpu
     }
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_blitFbo);
     to->AttachTo(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0);
+    // A copy at its own size has nothing to filter: each pixel is its own nearest texel. (Mesa's
+    // linear blit path also leaves a little memory behind per context.)
+    const bool stretched = s.right - s.left != d.right - d.left || s.bottom - s.top != d.bottom - d.top;
     glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, d.top, d.right, d.bottom, GL_COLOR_BUFFER_BIT,
-                      filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+                      filter == D3DTEXF_LINEAR && stretched ? GL_LINEAR : GL_NEAREST);
     to->MarkGpuWritten();
     m_dirty |= kDirtyTargets | kDirtyColourMask;
     return D3D_OK;

@@ -90,8 +90,7 @@ TEST_F(GlFrameTest, WorldTransformMovesBatchedDrawing) {
 TEST_F(GlFrameTest, WindowShowsFramesAndResizesThroughTheCountdown) {
     PrivateXServer server;
     if (!server.Start()) GTEST_SKIP() << "Xvfb is not available";
-    setenv("DISPLAY", server.Display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
+    server.Select();
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
     SDL_Window* window = SDL_CreateWindow("device test", 0, 0, 320, 240, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     ASSERT_NE(window, nullptr) << SDL_GetError();

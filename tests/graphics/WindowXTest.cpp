@@ -30,8 +30,7 @@ class WindowXTest : public GraphicsTest {};
 TEST_F(WindowXTest, WindowTakesTheDeviceAndItsEventsComeThroughThePump) {
     PrivateXServer server;
     if (!server.Start()) GTEST_SKIP() << "Xvfb is not available";
-    setenv("DISPLAY", server.Display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
+    server.Select();
     UseSoftwareGl();
     GR_Hooks_Reset();  // the real device
     MEM_FREE(g_Window.caption);
