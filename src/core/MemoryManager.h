@@ -2,6 +2,7 @@
 // heap blocks above that, and the optional "-memlog" allocation log.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace MemoryManager {
@@ -60,3 +61,9 @@ void MemLog_Event(const char* format, ...) __attribute__((format(printf, 1, 2)))
 #define MEM_ALLOC_RAW(size) MemoryManager::Alloc((uint32_t)(size), __FILE__, __LINE__, false)
 #define MEM_REALLOC(p, size) MemoryManager::ReAlloc((p), (uint32_t)(size), __FILE__, __LINE__)
 #define MEM_FREE(p) MemoryManager::Free(p)
+
+// Base of runtime records made with new and delete: their storage comes from the manager.
+struct MemoryManaged {
+    static void* operator new(size_t size) { return MEM_ALLOC(size); }
+    static void operator delete(void* p) { MEM_FREE(p); }
+};

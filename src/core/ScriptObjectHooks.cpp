@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/CRuntimeCompat.h"
+#include "core/ObjectBase.h"
 #include "core/Value.h"
 
 namespace {
@@ -21,12 +22,36 @@ bool NothingCallable(const RValue*) {
 void CallNothing(PWObjectBase*, RValue* result, RValue*, int32_t, RValue*) {
     *result = RValue_Undefined();
 }
-int64_t* NoStamp(PWObjectBase*) {
+// Every object of the object base keeps its own stamp.
+int64_t* ObjectStamp(PWObjectBase* object) {
+    return &object->visitStamp;
+}
+PWObjectBase* NoScopeChain() {
     return nullptr;
 }
+void NoGetter(PWObjectBase*, RValue* result, RValue*) {
+    *result = RValue_Undefined();
+}
+void NoSetter(PWObjectBase*, RValue*, RValue*) {}
+PWObjectBase* NoAccessor(NativeAccessorGetter, NativeAccessorSetter) {
+    return nullptr;
+}
+bool NoGlobalName(const char*) {
+    return false;
+}
 
-const ScriptObjectHooks kDefaults = {ScriptObjects_DefaultToNumber, NoProperty, NothingCallable, CallNothing,
-                                     NoStamp};
+const ScriptObjectHooks kDefaults = {
+    .toNumber = ScriptObjects_DefaultToNumber,
+    .getProperty = NoProperty,
+    .isCallable = NothingCallable,
+    .callValue = CallNothing,
+    .visitStamp = ObjectStamp,
+    .scopeChainHead = NoScopeChain,
+    .callGetter = NoGetter,
+    .callSetter = NoSetter,
+    .createNativeAccessor = NoAccessor,
+    .isBuiltinGlobalName = NoGlobalName,
+};
 ScriptObjectHooks g_hooks = kDefaults;
 
 // Byte length of the white-space or line-terminator character at p, 0 when there is none.
@@ -171,4 +196,9 @@ void ScriptObjects_Install(const ScriptObjectHooks* hooks) {
     if (hooks->isCallable) g_hooks.isCallable = hooks->isCallable;
     if (hooks->callValue) g_hooks.callValue = hooks->callValue;
     if (hooks->visitStamp) g_hooks.visitStamp = hooks->visitStamp;
+    if (hooks->scopeChainHead) g_hooks.scopeChainHead = hooks->scopeChainHead;
+    if (hooks->callGetter) g_hooks.callGetter = hooks->callGetter;
+    if (hooks->callSetter) g_hooks.callSetter = hooks->callSetter;
+    if (hooks->createNativeAccessor) g_hooks.createNativeAccessor = hooks->createNativeAccessor;
+    if (hooks->isBuiltinGlobalName) g_hooks.isBuiltinGlobalName = hooks->isBuiltinGlobalName;
 }

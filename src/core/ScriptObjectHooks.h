@@ -6,7 +6,12 @@
 #include <cstdint>
 
 struct RValue;
+class CInstance;
 class PWObjectBase;
+
+// Native accessor functions: the getter and setter of a built-in variable row.
+using NativeAccessorGetter = bool (*)(CInstance* self, int32_t index, RValue* out);
+using NativeAccessorSetter = bool (*)(CInstance* self, int32_t index, RValue* value);
 
 struct ScriptObjectHooks {
     // ToNumber: 0 converted (out is a real), 1 cannot be converted, any other value: a
@@ -18,8 +23,18 @@ struct ScriptObjectHooks {
     bool (*isCallable)(const RValue* value);
     // Calls function with object as this; result receives the return value.
     void (*callValue)(PWObjectBase* self, RValue* result, RValue* function, int32_t argc, RValue* args);
-    // The object's visit stamp for the text form's cycle guard, null when it has none.
+    // The object's visit stamp for the text form's cycle guard, null when it has none. The
+    // default is the object base's own stamp.
     int64_t* (*visitStamp)(PWObjectBase* object);
+    // The first object of the scope chain, null when there is none.
+    PWObjectBase* (*scopeChainHead)();
+    // Run an accessor property's getter or setter with object as this.
+    void (*callGetter)(PWObjectBase* object, RValue* result, RValue* accessor);
+    void (*callSetter)(PWObjectBase* object, RValue* value, RValue* accessor);
+    // A new accessor property object over native functions; null when there is no runtime.
+    PWObjectBase* (*createNativeAccessor)(NativeAccessorGetter getter, NativeAccessorSetter setter);
+    // The name is one of the built-in global variables (instances get no accessor for it).
+    bool (*isBuiltinGlobalName)(const char* name);
 };
 
 const ScriptObjectHooks& ScriptObjects();

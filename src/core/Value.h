@@ -83,6 +83,7 @@ struct SharedArray {
     RValue* owner;       // the one holder that may write in place; null when none
     int64_t visitStamp;  // pass of the text form's cycle guard
     int32_t rowCapacity;
+    int64_t markStamp;  // the last collection that scanned the items
 };
 
 // Filled by a failed element read or write; the callers turn it into their own message.

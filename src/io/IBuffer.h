@@ -1,9 +1,23 @@
-// Binary buffers: the operations the rest of the runner reads and writes values through.
+// Binary buffers: a block of bytes with a kind that decides what happens at its end (stop,
+// grow or wrap), an alignment that every typed read and write respects, a read/write
+// position and a used size. Game code reaches them through the buffer table
+// (io/Buffer_Manager.h); the runner uses them as byte stores for files, packets, sounds and
+// saved games.
 #pragma once
 
 #include <cstdint>
 
 #include "core/Value.h"
+
+// The kind of a buffer, chosen at creation. Only grow and wrap change behaviour; every other
+// kind (vbuffer included) behaves as fixed.
+enum BufferType : int32_t {
+    eBufferType_Fixed = 0,    // typed writes fail at the end; byte copies are clipped
+    eBufferType_Grow = 1,     // the data grows to take what is written
+    eBufferType_Wrap = 2,     // positions and copies wrap round to offset 0
+    eBufferType_Fast = 3,     // Buffer_Fast: unsigned bytes only, no alignment
+    eBufferType_VBuffer = 4,  // kept as given; behaves as fixed
+};
 
 // Code of every typed read and write; multi-byte values are little-endian.
 enum BufferValueType : int32_t {
@@ -13,7 +27,7 @@ enum BufferValueType : int32_t {
     eBuffer_S16 = 4,
     eBuffer_U32 = 5,
     eBuffer_S32 = 6,
-    eBuffer_F16 = 7,
+    eBuffer_F16 = 7,  // known but neither written nor decoded
     eBuffer_F32 = 8,
     eBuffer_F64 = 9,
     eBuffer_Bool = 10,
@@ -22,61 +36,188 @@ enum BufferValueType : int32_t {
     eBuffer_Text = 13,  // the text's bytes alone
 };
 
+// Width in bytes of a value code: 1, 2, 4 or 8; 0 for strings, text and unknown codes.
+int32_t Buffer_SizeOfType(int32_t type);
+
 class IBuffer {
 public:
-    virtual ~IBuffer() = default;
-    // Writes the value at the position in the encoding of type and advances: 0; -1 bad
-    // type or no text; -2 a fixed buffer is full.
-    virtual int32_t Write(int32_t type, const RValue* value) = 0;
-    // Reads a value of type at the position into out and advances: 0; -1 (out -3 when
-    // past the end).
-    virtual int32_t Read(int32_t type, RValue* out) = 0;
-    // base 0 from the start, 1 relative, 2 from the end; returns the new position.
-    virtual int32_t Seek(int32_t base, int32_t offset) = 0;
-    virtual int32_t GetUsedSize() const = 0;
-    virtual uint8_t* GetData() = 0;
+    // The largest size a buffer takes: size + alignment still fits a 32-bit count, so no
+    // growth, seek or copy can push a size past 2^31.
+    static constexpr int32_t kMaxSize = INT32_MAX - 1024;
 
-    // One zero-terminated text; a null text is written as the text "\x04".
-    int32_t WriteString(const char* text) {
-        RValue scratch = RValue_Undefined();
-        RValue_CreateString(&scratch, text ? text : "\x04");
-        int32_t result = Write(eBuffer_String, &scratch);
-        RValue_Release(&scratch);
-        return result;
-    }
+    // No data, size 0, grow, alignment 1.
+    IBuffer();
+    // A cleared block of size bytes (used size = size). The alignment becomes the smallest
+    // power of two not below (alignment mod 512), at least 1: 0, 512 and 1024 give 1, 300 512.
+    IBuffer(int32_t size, int32_t type, int32_t alignment);
+    // Over existing memory (used size = size); freed at destruction only when owned. The block
+    // must have come from the memory manager when owned.
+    IBuffer(uint8_t* data, int32_t size, int32_t type, int32_t alignment, bool ownsData);
+    virtual ~IBuffer();
+    IBuffer(const IBuffer&) = delete;
+    IBuffer& operator=(const IBuffer&) = delete;
+
+    // Writes the value at the (aligned) position and advances: 0; -1 for f16, an unknown code
+    // or a string/text value without text; -2 when a fixed buffer is full or a grow buffer
+    // would pass kMaxSize. Nothing is written on failure.
+    virtual int32_t Write(int32_t type, const RValue* value);
+    // Reads a value at the (aligned) position and advances: 0; -1 with out -3 at or past the
+    // end; -1 with out 0 for f16 (position + 2) and unknown codes. u64 reads as an int64 value.
+    virtual int32_t Read(int32_t type, RValue* out);
+    // base 0 from the start, 1 relative, 2 back from the end; returns the new position. Start
+    // and relative seeks of non-wrap buffers may pass the end.
+    virtual int32_t Seek(int32_t base, int32_t offset);
+    // Typed read at an offset, without alignment and without moving the position, of every code
+    // Read decodes (a string runs to the first zero before the used size and never wraps); out
+    // is the real 0 when the value does not lie inside the buffer.
+    virtual void Peek(int32_t offset, int32_t type, RValue* out);
+    // Typed write at an offset of every code Write encodes, without alignment and without moving
+    // the position; raises the used size to the value's end. Nothing happens when the value does
+    // not fit (a wrap buffer wraps it round instead).
+    virtual void Poke(int32_t offset, int32_t type, const RValue* value);
+    // Writes the clamped range (size < 0: to the end) to the save area: 1 written, 0 not.
+    virtual int32_t Save(const char* file, int32_t offset, int32_t size);
+    // Reads the file (save area, else bundle) and copies [srcOffset, srcOffset + size) of it
+    // (size < 0: to its end) to dstOffset: a grow buffer or one of size 0 grows, a wrap
+    // buffer wraps, others clip. 1 loaded; 0 for a missing file or an http(s) name.
+    virtual int32_t Load(const char* file, int32_t srcOffset, int32_t size, int32_t dstOffset);
+    // out becomes the Base64 text of the clamped range.
+    virtual void Base64Encode(RValue* out, int32_t offset, int32_t size);
+    // Decodes the text and copies the decoded bytes (size < 0: all) to the offset as Load
+    // does: 1, or 0 without text.
+    virtual int32_t Base64Decode(const char* text, int32_t offset, int32_t size);
+    // out becomes the lower-case hex digest of the range (size < 0: whole buffer). A wrap
+    // buffer hashes cyclically from offset mod size; others clamp. A buffer of size 0 leaves
+    // out unchanged.
+    virtual void MD5(RValue* out, int32_t offset, int32_t size);
+    virtual void SHA1(RValue* out, int32_t offset, int32_t size);
+    // A new zeroed block of newSize bytes keeping the first bytes; the position and phase go
+    // to 0 when the position is not below the new size. False (nothing changes) for a size
+    // below 0 or above kMaxSize.
+    virtual bool Resize(int32_t newSize);
+    // Copies this buffer's range into the destination: grows a grow destination (or one of
+    // size 0), wraps a wrap destination, and wraps the source when this buffer is wrap.
+    virtual void CopyTo(int32_t srcOffset, int32_t size, IBuffer* destination, int32_t dstOffset);
+    // Repeats one encoded value over the range (size < 0: the whole buffer): copies sit at
+    // multiples of the alignment, the bytes between them and a tail too short for a whole
+    // value are set to zero.
+    virtual void Fill(int32_t offset, int32_t size, int32_t type, const RValue* value);
+    // Surface pixels (32 bits each) to the buffer from the offset, rows rowGap bytes apart.
+    // Nothing happens unless the surface exists, offset and gap are not negative and all
+    // rows fit. The mode is not used.
+    virtual void GetSurface(int32_t surface, int32_t mode, int32_t offset, int32_t rowGap);
+    // The same rows back into the surface, under the same conditions.
+    virtual void SetSurface(int32_t surface, int32_t offset, int32_t rowGap);
+
+    // elementSize * count raw bytes at the position, no alignment: a grow buffer grows to take
+    // them, a wrap buffer wraps (the phase untouched), others clip at the end. Returns the
+    // number of bytes moved.
+    int32_t WriteBytes(const void* bytes, int32_t elementSize, int32_t count);
+    int32_t ReadBytes(void* destination, int32_t elementSize, int32_t count);
+    // One zero-terminated text at the position; a null text is written as the text "\x04".
+    int32_t WriteString(const char* text);
     // A new memory-manager copy of the text at the position (the caller frees it), or null
     // when the read gave no string.
-    char* ReadString() {
-        RValue scratch = RValue_Undefined();
-        char* copy = nullptr;
-        if (Read(eBuffer_String, &scratch) == 0) copy = String_Duplicate(RValue_GetStringText(&scratch));
-        RValue_Release(&scratch);
-        return copy;
+    char* ReadString();
+
+    // New memory-manager block holding the clamped range (size < 0: to the end; the offset
+    // clamped to 0..size-1, the count to what remains); null when it holds no bytes.
+    uint8_t* CopyRangeOut(int32_t* outLength, int32_t offset, int32_t size) const;
+    // Copies count bytes (< 0: all) of the bytes from srcOffset to dstOffset, growing a grow
+    // buffer or one of size 0, wrapping a wrap buffer: 1, or 0 when nothing could be copied.
+    int32_t CopyRangeIn(const uint8_t* bytes, int32_t length, int32_t srcOffset, int32_t count,
+                        int32_t dstOffset);
+
+    uint8_t* GetData() const { return m_data; }
+    int32_t GetSize() const { return m_size; }
+    int32_t GetUsedSize() const { return m_usedSize; }
+    int32_t GetPosition() const { return m_position; }
+    int32_t GetAlignment() const { return m_alignment; }
+    int32_t GetType() const { return m_type; }
+
+    // Users that keep the buffer's bytes (audio buffer sounds) hold it in use; a buffer in use
+    // is not deleted by buffer_delete.
+    int32_t GetInUseCount() const { return m_inUse; }
+    void AddUser() { ++m_inUse; }
+    void RemoveUser() {
+        if (m_inUse > 0) --m_inUse;
     }
+
+private:
+    friend int32_t IBuffer_CopyFromMemory(IBuffer*, const uint8_t*, int32_t, int32_t, int32_t, int32_t, bool,
+                                          bool, bool);
+    bool IsGrow() const { return m_type == eBufferType_Grow; }
+    bool IsWrap() const { return m_type == eBufferType_Wrap; }
+    // Rounds the position up to the alignment (on position + phase) and, in a wrap buffer,
+    // brings it back inside the size.
+    void AlignPosition();
+    // Raises the used size to end, capped at the size.
+    void MarkUsed(int64_t end);
+    // Write and Read once the value is known not to fit plainly before the end.
+    int32_t WriteAtEnd(int32_t type, const RValue* value);
+    int32_t ReadAtEnd(int32_t type, RValue* out);
+    bool GrowFor(int64_t needed);
+    void Hash(RValue* out, int32_t offset, int32_t size, bool sha1);
+    void SetAlignment(int32_t alignment);
+
+    uint8_t* m_rawBlock = nullptr;  // owned when m_ownsData is set
+    uint32_t m_allocatedSize = 0;   // size + alignment
+    uint8_t* m_data = nullptr;      // m_rawBlock rounded up to the alignment
+    int32_t m_size = 0;
+    int32_t m_alignment = 1;
+    int32_t m_type = eBufferType_Grow;
+    int32_t m_position = 0;
+    int32_t m_usedSize = 0;
+    // How far (mod the alignment) a wrap buffer's byte stream has wrapped: alignment is taken
+    // on position + phase, so a wrapping stream stays aligned to what was written.
+    int32_t m_alignPhase = 0;
+    int32_t m_inUse = 0;
+    RValue m_scratch;
+    bool m_ownsData = true;
 };
 
-// A growing buffer in memory with alignment 1: what the runner uses for game saves and
-// value streams, and what tests serialise into.
-class MemoryBuffer final : public IBuffer {
+// Kinds 0, 1, 2 and 4.
+class Buffer_Standard final : public IBuffer {
 public:
-    MemoryBuffer() = default;
-    // Reads over a copy of existing bytes (position 0, used size = length).
-    MemoryBuffer(const void* bytes, int32_t length);
-    ~MemoryBuffer() override;
-    MemoryBuffer(const MemoryBuffer&) = delete;
-    MemoryBuffer& operator=(const MemoryBuffer&) = delete;
+    using IBuffer::IBuffer;
+    ~Buffer_Standard() override;
+};
+
+// Kind 3: unsigned bytes only, no alignment and no used-size bookkeeping. Any other value
+// code gives -4; reads and writes at the end give -2.
+class Buffer_Fast final : public IBuffer {
+public:
+    Buffer_Fast(int32_t size, int32_t alignment) : IBuffer(size, eBufferType_Fast, alignment) {}
+    ~Buffer_Fast() override;
 
     int32_t Write(int32_t type, const RValue* value) override;
     int32_t Read(int32_t type, RValue* out) override;
-    int32_t Seek(int32_t base, int32_t offset) override;
-    int32_t GetUsedSize() const override { return m_used; }
-    uint8_t* GetData() override { return m_data; }
-
-private:
-    void Reserve(int64_t size);
-
-    uint8_t* m_data = nullptr;
-    int32_t m_size = 0;
-    int32_t m_position = 0;
-    int32_t m_used = 0;
+    void Peek(int32_t offset, int32_t type, RValue* out) override;
+    void Poke(int32_t offset, int32_t type, const RValue* value) override;
 };
+
+// Copies count bytes (< 0: the whole source) from source[sourceOffset] into the buffer at
+// destinationOffset. A wrapping source is read cyclically; otherwise the offset is clamped
+// into it and the count to what remains. With mayGrow the buffer grows to exactly the end of
+// the copy; without it a wrapping destination is written cyclically and any other clips.
+// Returns the destination offset after the copy (mod the size when wrapping), or -1.
+int32_t IBuffer_CopyFromMemory(IBuffer* buffer, const uint8_t* source, int32_t sourceLength,
+                               int32_t sourceOffset, int32_t count, int32_t destinationOffset, bool mayGrow,
+                               bool destinationWraps, bool sourceWraps);
+// The same rules between two plain memory areas, without growing.
+int32_t IBuffer_CopyToMemory(uint8_t* destination, int32_t destinationLength, const uint8_t* source,
+                             int32_t sourceLength, int32_t sourceOffset, int32_t count, int32_t destinationOffset,
+                             bool destinationWraps, bool sourceWraps);
+
+// What buffers use of surfaces; the graphics layer installs it. Unset, no surface exists.
+struct BufferSurfaceAccess {
+    // False when the surface does not exist.
+    bool (*getSize)(int32_t surface, int32_t* width, int32_t* height);
+    // width * height 32-bit pixels, rows adjacent, in the order the texture read gives them.
+    void (*readPixels)(int32_t surface, uint32_t* pixels);
+    void (*writePixels)(int32_t surface, const uint32_t* pixels);
+};
+// Null removes it.
+void Buffer_SetSurfaceAccess(const BufferSurfaceAccess* access);
+// True when the surface exists (and its size in width, height).
+bool Buffer_SurfaceSize(int32_t surface, int32_t* width, int32_t* height);

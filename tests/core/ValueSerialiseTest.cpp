@@ -67,7 +67,7 @@ protected:
     }
 
     static std::vector<uint8_t> Serialise(const RValue* value) {
-        MemoryBuffer buffer;
+        Buffer_Standard buffer;
         RValue_Serialise(value, &buffer);
         return {buffer.GetData(), buffer.GetData() + buffer.GetUsedSize()};
     }
@@ -121,7 +121,7 @@ TEST_F(ValueSerialise, MatchesAnIndependentEncoderByteForByte) {
     EXPECT_EQ(ours, theirs);
 
     // The other way: read Python's bytes and check what came back.
-    MemoryBuffer buffer(theirs.data(), int32_t(theirs.size()));
+    Buffer_Standard buffer(theirs.data(), int32_t(theirs.size()), eBufferType_Fixed, 1, false);
     Held back;
     ASSERT_TRUE(RValue_Deserialise(&back.v, &buffer));
     ASSERT_EQ(back.v.kind, VALUE_ARRAY);
@@ -145,7 +145,7 @@ TEST_F(ValueSerialise, ScalarsRoundTrip) {
     RValue values[] = {RValue_Real(-1e300),  RValue_Int32(5),       RValue_Undefined(),
                        KindOnly(VALUE_NULL), KindOnly(VALUE_UNSET), KindOnly(VALUE_OBJECT)};
     for (const RValue& value : values) {
-        MemoryBuffer buffer;
+        Buffer_Standard buffer;
         RValue_Serialise(&value, &buffer);
         buffer.Seek(0, 0);
         Held back("old payload");
@@ -175,7 +175,7 @@ TEST_F(ValueSerialise, DamagedInputFailsCleanly) {
 
     // Every truncation of a good stream.
     for (size_t length = 0; length < good.size(); ++length) {
-        MemoryBuffer buffer(good.data(), int32_t(length));
+        Buffer_Standard buffer(good.data(), int32_t(length), eBufferType_Fixed, 1, false);
         Held back("previous");
         bool ok = RValue_Deserialise(&back.v, &buffer);
         EXPECT_FALSE(ok) << "cut at " << length;
@@ -204,8 +204,8 @@ TEST_F(ValueSerialise, DamagedInputFailsCleanly) {
     std::vector<uint8_t> deepBytes(deep.size() * 4);
     std::memcpy(deepBytes.data(), deep.data(), deepBytes.size());
     bad.push_back(deepBytes);
-    for (const auto& bytes : bad) {
-        MemoryBuffer buffer(bytes.data(), int32_t(bytes.size()));
+    for (auto& bytes : bad) {
+        Buffer_Standard buffer(bytes.data(), int32_t(bytes.size()), eBufferType_Fixed, 1, false);
         Held back;
         EXPECT_FALSE(RValue_Deserialise(&back.v, &buffer));
         EXPECT_EQ(back.v.kind, VALUE_UNDEFINED);

@@ -1,0 +1,146 @@
+// Typed u32 writes and reads of 10 million values into a 40 MB buffer, through the buffer's
+// own calls (what buffer_write / buffer_read run) and through the built-ins' rows of the
+// function table, each against one memcpy of the same 40 MB in the same run. Prints the
+// speed of each as a fraction of memcpy's (higher is better).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/Code_Function.h"
+#include "core/Value.h"
+#include "io/Buffer_Manager.h"
+
+namespace {
+
+constexpr int32_t kValues = 10 * 1000 * 1000;
+constexpr int32_t kBytes = kValues * 4;
+
+// Fresh blocks are mapped lazily: touch every page first, as the baseline's vectors are, so
+// page faults are not what is timed.
+IBuffer* Touched(IBuffer* buffer) {
+    std::memset(buffer->GetData(), 0x5A, size_t(buffer->GetSize()));
+    return buffer;
+}
+
+void Baseline_Memcpy(benchmark::State& state) {
+    std::vector<uint8_t> source(kBytes, 0x5A), destination(kBytes, 0);
+    for (auto _ : state) {
+        std::memcpy(destination.data(), source.data(), kBytes);
+        benchmark::DoNotOptimize(destination.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(Baseline_Memcpy)->Unit(benchmark::kMillisecond);
+
+void Buffer_WriteU32(benchmark::State& state) {
+    Buffer_Standard buffer(kBytes, eBufferType_Fixed, 4);
+    IBuffer* target = Touched(&buffer);
+    for (auto _ : state) {
+        target->Seek(0, 0);
+        for (int32_t i = 0; i < kValues; ++i) {
+            const RValue value = RValue_Real(i);
+            target->Write(eBuffer_U32, &value);
+        }
+        benchmark::DoNotOptimize(buffer.GetData());
+    }
+}
+BENCHMARK(Buffer_WriteU32)->Unit(benchmark::kMillisecond);
+
+void Buffer_ReadU32(benchmark::State& state) {
+    Buffer_Standard buffer(kBytes, eBufferType_Fixed, 4);
+    IBuffer* source = Touched(&buffer);
+    RValue out = RValue_Undefined();
+    for (auto _ : state) {
+        source->Seek(0, 0);
+        double sum = 0;
+        for (int32_t i = 0; i < kValues; ++i) {
+            source->Read(eBuffer_U32, &out);
+            sum += out.val;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    RValue_Release(&out);
+}
+BENCHMARK(Buffer_ReadU32)->Unit(benchmark::kMillisecond);
+
+const BuiltinFunction* Row(const char* name) {
+    if (Code_Function_Count() == 0) InitBufferFunctions();
+    int32_t id = -1;
+    Code_Function_Find(name, &id);
+    return Code_Function_Row(id);
+}
+
+void Builtin_WriteU32(benchmark::State& state) {
+    const BuiltinFunction* write = Row("buffer_write");
+    const int32_t index = Buffer_Create(kBytes, eBufferType_Fixed, 4);
+    Touched(Buffer_GetByIndex(index));
+    RValue args[3] = {RValue_Real(index), RValue_Real(eBuffer_U32), RValue_Real(0)};
+    for (auto _ : state) {
+        Buffer_GetByIndex(index)->Seek(0, 0);
+        for (int32_t i = 0; i < kValues; ++i) {
+            args[2].val = i;
+            RValue result = RValue_Undefined();
+            write->function(result, nullptr, nullptr, 3, args);
+            benchmark::DoNotOptimize(result.val);
+        }
+    }
+    Buffer_Free(index);
+}
+BENCHMARK(Builtin_WriteU32)->Unit(benchmark::kMillisecond);
+
+void Builtin_ReadU32(benchmark::State& state) {
+    const BuiltinFunction* read = Row("buffer_read");
+    const int32_t index = Buffer_Create(kBytes, eBufferType_Fixed, 4);
+    Touched(Buffer_GetByIndex(index));
+    RValue args[2] = {RValue_Real(index), RValue_Real(eBuffer_U32)};
+    for (auto _ : state) {
+        Buffer_GetByIndex(index)->Seek(0, 0);
+        double sum = 0;
+        for (int32_t i = 0; i < kValues; ++i) {
+            RValue result = RValue_Undefined();
+            read->function(result, nullptr, nullptr, 2, args);
+            sum += result.val;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    Buffer_Free(index);
+}
+BENCHMARK(Builtin_ReadU32)->Unit(benchmark::kMillisecond);
+
+// Keeps the console output and remembers each run's time per iteration.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.iterations > 0) m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        }
+    }
+    void PrintRatios() const {
+        auto memcpyTime = m_times.find("Baseline_Memcpy");
+        if (memcpyTime == m_times.end()) return;
+        std::printf("\nspeed as a fraction of memcpy of the same 40 MB (higher is better; target >= 0.3):\n");
+        for (const auto& [name, time] : m_times) {
+            if (name == memcpyTime->first || time <= 0) continue;
+            std::printf("  %-20s %6.2f\n", name.c_str(), memcpyTime->second / time);
+        }
+    }
+
+private:
+    std::map<std::string, double> m_times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios();
+    benchmark::Shutdown();
+    return 0;
+}
