@@ -25,7 +25,10 @@
 #include "data/Common.h"
 #include "data/Function_Math.h"
 #include "graphics/Function_3D.h"
+#include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Hooks.h"
+#include "graphics/Graphics_Primitive.h"
+#include "graphics/Graphics_Window.h"
 #include "io/Buffer_Manager.h"
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
@@ -169,6 +172,7 @@ void InstallHooks() {
     g_GRHooks.layerMode = LayerModel;
     g_GRHooks.runtimeError = ReportRuntimeError;
     g_GRHooks.errorReport = Error_Report;
+    g_WindowHooks.Run_RequestEnd = Run_RequestEnd;
 }
 
 // Start-up could not run the game: the turn ends with the running flag at 0.
@@ -275,6 +279,8 @@ bool Runner_EarlyInit() {
     Code_Constant_RegisterBuiltins();
     Run_InitGlobals();
     Run_ClearPendingLists();
+    Window_Init();
+    GR_Draw_Init();
     ProcessMessages();
     return true;
 }
@@ -300,6 +306,7 @@ void Runner_StartUp() {
     // The window, the device, input and the interpreter start in these steps as their layers
     // join the runner; the log keeps the order either way.
     DebugConsole.Output("Create Window\n");
+    if (!Window_Create(g_GameHeader.windowWidth, g_GameHeader.windowHeight)) return StartUpFailed();
     DebugConsole.Output("Init Graphics\n");
     if (!Runner_InitGraphics()) return StartUpFailed();
     DebugConsole.Output("IO Init\n");
@@ -320,6 +327,10 @@ void Runner_StartUp() {
 
 bool Runner_InitGraphics() {
     DebugConsole.Output("GR_D3D_Init()\n");
+    if (!GR_D3D_Init(Window_Get_Handle(), g_GameHeader.windowWidth, g_GameHeader.windowHeight,
+                     g_GameHeader.infoFlags)) {
+        return false;
+    }
     DebugConsole.Output("Background_InitTextures()\n");
     DebugConsole.Output("Sprite_InitTextures()\n");
     DebugConsole.Output("Font_InitTextures()\n");
@@ -387,6 +398,9 @@ void Runner_Finish() {
 }
 
 void Runner_Shutdown() {
+    GR_D3D_Print_Fps_Stats();
+    GR_D3D_Shutdown();
+    Window_Destroy();
     Code_Constant_Free();
     Code_Function_Free();
     Code_Variable_Free();
