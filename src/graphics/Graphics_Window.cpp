@@ -198,6 +198,42 @@ void Window_Compute_Client_Size(int32_t width, int32_t height, int32_t screenWid
     *clientHeight = std::min(height, screenHeight - titleHeight);
 }
 
+namespace {
+
+struct WindowIcons {
+    const uint32_t* big;
+    const uint32_t* small;
+    int32_t bigWidth, bigHeight, smallWidth, smallHeight;
+};
+
+WindowIcons LoadIcons() {
+    WindowIcons icons = {};
+    icons.big = g_WindowHooks.Icon_Get(32, &icons.bigWidth, &icons.bigHeight);
+    if (!icons.big) DebugConsole.Output("Unable to load icon\n");
+    icons.small = g_WindowHooks.Icon_Get(16, &icons.smallWidth, &icons.smallHeight);
+    if (!icons.small) DebugConsole.Output("Unable to load small icon\n");
+    return icons;
+}
+
+// The window system scales one picture to every size it needs; the larger one serves best.
+void SetIcon(const WindowIcons& icons) {
+    if (icons.big) {
+        Window_SetIcon(g_Window.handle, icons.big, icons.bigWidth, icons.bigHeight);
+    } else if (icons.small) {
+        Window_SetIcon(g_Window.handle, icons.small, icons.smallWidth, icons.smallHeight);
+    }
+}
+
+void SetFirstCursor(uint32_t flags) {
+    LoadCursorTable();
+    const bool shown = (flags & WINDOW_FLAG_SHOW_CURSOR) && g_GameOptions.showCursor;
+    g_Window.cursorKind = shown ? 0 : -1;
+    g_Window.cursorHandle = shown ? g_Window.cursors[CURSOR_ARROW] : nullptr;
+    ShowCursorHandle(g_Window.cursorHandle);
+}
+
+}  // namespace
+
 bool Window_Create(int32_t width, int32_t height) {
     const uint32_t flags = g_GameHeader.infoFlags;
     const bool borderless = (flags & GR_FLAG_BORDERLESS) != 0;
@@ -209,15 +245,11 @@ bool Window_Create(int32_t width, int32_t height) {
     int32_t clientWidth = width, clientHeight = height;
     Window_Compute_Client_Size(width, height, screenWidth, screenHeight, titleHeight, &clientWidth,
                                &clientHeight);
-    clientWidth = std::max(clientWidth, 1);
-    clientHeight = std::max(clientHeight, 1);
-    g_D3D.clientWidth = clientWidth;
-    g_D3D.clientHeight = clientHeight;
-
+    g_D3D.clientWidth = clientWidth = std::max(clientWidth, 1);
+    g_D3D.clientHeight = clientHeight = std::max(clientHeight, 1);
     g_Window.style = borderless                        ? WINDOW_STYLE_BORDERLESS
                      : (flags & WINDOW_FLAG_RESIZABLE) ? WINDOW_STYLE_RESIZABLE
                                                        : 0u;
-    const uint32_t style = (flags & GR_FLAG_FULLSCREEN) ? uint32_t{WINDOW_STYLE_BORDERLESS} : g_Window.style;
     g_Window.baseWidth = g_GameHeader.windowWidth > 0 ? g_GameHeader.windowWidth : width;
     g_Window.baseHeight = g_GameHeader.windowHeight > 0 ? g_GameHeader.windowHeight : height;
 
@@ -225,16 +257,14 @@ bool Window_Create(int32_t width, int32_t height) {
     DebugConsole.Output("AdjustWindowRectEx\n");
     const int32_t left = (screenWidth - clientWidth) / 2;
     const int32_t top = (screenHeight - clientHeight - titleHeight) / 2 + titleHeight;
-    int32_t bigWidth = 0, bigHeight = 0, smallWidth = 0, smallHeight = 0;
-    const uint32_t* bigIcon = g_WindowHooks.Icon_Get(32, &bigWidth, &bigHeight);
-    if (!bigIcon) DebugConsole.Output("Unable to load icon\n");
-    const uint32_t* smallIcon = g_WindowHooks.Icon_Get(16, &smallWidth, &smallHeight);
-    if (!smallIcon) DebugConsole.Output("Unable to load small icon\n");
+    const WindowIcons icons = LoadIcons();
     DebugConsole.Output("RegisterClassEx\n");
     DebugConsole.Output("CreateWindowEx\n");
     void* handle = nullptr;
     if (!headless) {
-        handle = Window_CreateOpenGl("", left, top, clientWidth, clientHeight, style);
+        // Made with its windowed style even for a game that starts full screen: full screen
+        // drops the frame by itself, and leaving it brings the frame back.
+        handle = Window_CreateOpenGl("", left, top, clientWidth, clientHeight, g_Window.style);
         if (!handle) {
             DebugConsole.Output("Failed to create mainwindow\n");
             return false;
@@ -249,21 +279,8 @@ bool Window_Create(int32_t width, int32_t height) {
     PlatformEvents_SetDispatcher(Dispatch);
 
     Window_Set_Caption(g_GRHooks.displayName());
-    // The window system scales one picture to every size it needs; the larger one serves best.
-    if (bigIcon) {
-        Window_SetIcon(handle, bigIcon, bigWidth, bigHeight);
-    } else if (smallIcon) {
-        Window_SetIcon(handle, smallIcon, smallWidth, smallHeight);
-    }
-    LoadCursorTable();
-    if ((flags & WINDOW_FLAG_SHOW_CURSOR) && g_GameOptions.showCursor) {
-        g_Window.cursorKind = 0;
-        g_Window.cursorHandle = g_Window.cursors[CURSOR_ARROW];
-    } else {
-        g_Window.cursorKind = -1;
-        g_Window.cursorHandle = nullptr;
-    }
-    ShowCursorHandle(g_Window.cursorHandle);
+    SetIcon(icons);
+    SetFirstCursor(flags);
     Window_Apply_Size_Limits();
     return true;
 }
