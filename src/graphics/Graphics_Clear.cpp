@@ -8,6 +8,7 @@
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Matrix.h"
+#include "graphics/TexturesM.h"
 
 GRViewport g_Viewport = {-1, -1, -1, -1};
 
@@ -137,6 +138,176 @@ TBitmap* GR_Screen_To_Bitmap(int32_t x, int32_t y, int32_t width, int32_t height
     }
     MEM_FREE(pixels);
     return bitmap;
+}
+
+namespace {
+
+// What the texture functions draw on: the record's own target surface, or level 0 of its
+// texture. The caller releases the answer.
+GpuSurface* RecordSurface(TextureRecord* record) {
+    if (record->surface) {
+        record->surface->AddRef();
+        return record->surface;
+    }
+    GpuSurface* level0 = nullptr;
+    if (!record->texture || FAILED(record->texture->GetSurfaceLevel(0, &level0))) return nullptr;
+    return level0;
+}
+
+bool Managed(const TextureRecord* record) {
+    return (record->flags & TEXREC_POOL_MANAGED) != 0;
+}
+
+// The device can read and write pixels now; textures made on demand are made first.
+bool ReadyForPixels(TextureRecord* record) {
+    GpuDisplayMode mode;
+    if (!g_D3D.device || !record || FAILED(g_D3D.device->GetDisplayMode(&mode))) return false;
+    GR_Texture_Prefetch(record);
+    return record->texture != nullptr;
+}
+
+// Rows of `width` pixels between a block (rows blockWidth pixels apart) and locked memory.
+void CopyRows(uint32_t* block, int32_t blockWidth, const GpuLockedRect& locked, int32_t width, int32_t height,
+              bool fromLocked) {
+    for (int32_t row = 0; row < height; ++row) {
+        uint8_t* lockedRow = static_cast<uint8_t*>(locked.pBits) + size_t(row) * locked.Pitch;
+        uint32_t* blockRow = block + size_t(row) * blockWidth;
+        if (fromLocked) {
+            std::memcpy(blockRow, lockedRow, size_t(width) * 4);
+        } else {
+            std::memcpy(lockedRow, blockRow, size_t(width) * 4);
+        }
+    }
+}
+
+// Reads width x height pixels at (x, y) of a record through a lockable target into the block.
+bool ReadThroughTarget(TextureRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
+                       uint32_t* block, int32_t blockWidth, int32_t blockHeight) {
+    GpuSurface* source = RecordSurface(record);
+    GpuSurface* copy = nullptr;
+    bool done = false;
+    if (source && SUCCEEDED(g_D3D.device->CreateRenderTarget(static_cast<uint32_t>(blockWidth),
+                                                             static_cast<uint32_t>(blockHeight),
+                                                             D3DFMT_A8R8G8B8, 0, true, &copy))) {
+        const GpuRect from = {x, y, x + width, y + height};
+        const GpuRect to = {0, 0, width, height};
+        GpuLockedRect locked{};
+        if (SUCCEEDED(g_D3D.device->StretchRect(source, &from, copy, &to, D3DTEXF_LINEAR)) &&
+            SUCCEEDED(copy->LockRect(&locked, &to, D3DLOCK_READONLY))) {
+            // Only the texture's pixels: the rest of a fresh target holds nothing defined.
+            CopyRows(block, blockWidth, locked, width, height, true);
+            copy->UnlockRect();
+            done = true;
+        }
+        copy->Release();
+    }
+    if (source) source->Release();
+    return done;
+}
+
+}  // namespace
+
+uint32_t* GR_D3D_Read_Texture_Pixels(TextureRecord* record, int32_t x, int32_t y, int32_t width,
+                                     int32_t height) {
+    if (!g_D3D.device || !record) return nullptr;
+    GraphicsFlush();
+    x = std::max(x, 0);
+    y = std::max(y, 0);
+    if (width <= 0 || height <= 0 || !ReadyForPixels(record)) return nullptr;
+    const int32_t copyWidth = std::min(width, GR_Texture_Width(record) - x);
+    const int32_t copyHeight = std::min(height, GR_Texture_Height(record) - y);
+    if (copyWidth <= 0 || copyHeight <= 0) return nullptr;
+    auto* block = static_cast<uint32_t*>(MEM_ALLOC(size_t(width) * height * 4));
+    bool done = false;
+    if (Managed(record)) {
+        const GpuRect area = {x, y, x + copyWidth, y + copyHeight};
+        GpuLockedRect locked{};
+        if (SUCCEEDED(record->texture->LockRect(0, &locked, &area, D3DLOCK_READONLY))) {
+            CopyRows(block, width, locked, copyWidth, copyHeight, true);
+            record->texture->UnlockRect(0);
+            done = true;
+        }
+    } else {
+        done = ReadThroughTarget(record, x, y, copyWidth, copyHeight, block, width, height);
+    }
+    if (done) return block;
+    MEM_FREE(block);
+    return nullptr;
+}
+
+uint32_t* GR_Texture_Read_Pixels(TextureRecord* record, int32_t x, int32_t y, int32_t width, int32_t height) {
+    return GR_D3D_Read_Texture_Pixels(record, x, y, width, height);
+}
+
+void GR_D3D_Write_Texture_Pixels(const uint32_t* pixels, TextureRecord* record, int32_t x, int32_t y,
+                                 int32_t width, int32_t height) {
+    if (!g_D3D.device || !record || !pixels) return;
+    GraphicsFlush();
+    x = std::max(x, 0);
+    y = std::max(y, 0);
+    if (width < 1 || height < 1 || !ReadyForPixels(record)) return;
+    const int32_t copyWidth = std::min(width, GR_Texture_Width(record) - x);
+    const int32_t copyHeight = std::min(height, GR_Texture_Height(record) - y);
+    if (copyWidth <= 0 || copyHeight <= 0) return;
+    uint32_t* source = const_cast<uint32_t*>(pixels);
+    GpuLockedRect locked{};
+    if (Managed(record)) {
+        const GpuRect area = {x, y, x + copyWidth, y + copyHeight};
+        if (FAILED(record->texture->LockRect(0, &locked, &area, 0))) return;
+        CopyRows(source, width, locked, copyWidth, copyHeight, false);
+        record->texture->UnlockRect(0);
+        return;
+    }
+    GpuSurface* staging = nullptr;
+    if (FAILED(g_D3D.device->CreateRenderTarget(static_cast<uint32_t>(width), static_cast<uint32_t>(height),
+                                                D3DFMT_A8R8G8B8, 0, true, &staging))) {
+        return;
+    }
+    GpuSurface* target = RecordSurface(record);
+    if (target && SUCCEEDED(staging->LockRect(&locked, nullptr, 0))) {
+        CopyRows(source, width, locked, width, height, false);
+        staging->UnlockRect();
+        const GpuRect from = {0, 0, copyWidth, copyHeight};
+        const GpuRect to = {x, y, x + copyWidth, y + copyHeight};
+        g_D3D.device->StretchRect(staging, &from, target, &to, D3DTEXF_LINEAR);
+        record->flags |= TEXREC_TARGET_PENDING;
+    }
+    if (target) target->Release();
+    staging->Release();
+}
+
+void GR_D3D_Copy_Texture_Region(TextureRecord* destination, int32_t destinationX, int32_t destinationY,
+                                TextureRecord* source, int32_t sourceX, int32_t sourceY, int32_t width,
+                                int32_t height) {
+    if (!ReadyForPixels(destination) || !ReadyForPixels(source)) return;
+    GraphicsFlush();
+    if (!GR_Clip_Copy_Region(GR_Texture_Width(destination), GR_Texture_Height(destination), &destinationX,
+                             &destinationY, GR_Texture_Width(source), GR_Texture_Height(source), &sourceX,
+                             &sourceY, &width, &height)) {
+        return;
+    }
+    GpuSurface* from = RecordSurface(source);
+    GpuSurface* to = RecordSurface(destination);
+    GpuSurface* between = nullptr;
+    const GpuRect sourceRect = {sourceX, sourceY, sourceX + width, sourceY + height};
+    const GpuRect destinationRect = {destinationX, destinationY, destinationX + width, destinationY + height};
+    const GpuRect betweenRect = {0, 0, width, height};
+    if (from && to && from != to) {
+        g_D3D.device->StretchRect(from, &sourceRect, to, &destinationRect, D3DTEXF_LINEAR);
+        destination->flags |= TEXREC_TARGET_PENDING;
+    } else if (from && to &&
+               SUCCEEDED(g_D3D.device->CreateRenderTarget(static_cast<uint32_t>(width),
+                                                          static_cast<uint32_t>(height), D3DFMT_A8R8G8B8, 0,
+                                                          false, &between))) {
+        // A copy within one texture goes through a target of its own, so overlapping
+        // rectangles copy what was there before.
+        g_D3D.device->StretchRect(from, &sourceRect, between, &betweenRect, D3DTEXF_LINEAR);
+        g_D3D.device->StretchRect(between, &betweenRect, to, &destinationRect, D3DTEXF_LINEAR);
+        between->Release();
+        destination->flags |= TEXREC_TARGET_PENDING;
+    }
+    if (from) from->Release();
+    if (to) to->Release();
 }
 
 bool GR_Clip_Copy_Region(int32_t destinationWidth, int32_t destinationHeight, int32_t* destinationX,

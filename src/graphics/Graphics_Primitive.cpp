@@ -11,6 +11,8 @@
 #include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Hooks.h"
 #include "graphics/Graphics_Matrix.h"
+#include "graphics/Graphics_Texture.h"
+#include "graphics/TexturesM.h"
 
 uint32_t g_DrawColour = 0xFF000000u;
 uint8_t g_DrawAlpha = 255;
@@ -28,11 +30,17 @@ struct Vertex24 {
     float u, v;
 };
 
+// A page entry's place on its texture page, in page pixels.
+struct PageArea {
+    float x, y;
+    float targetWidth, targetHeight;
+};
+
 struct FreeFormPrimitive {
     int32_t kind = 0;
     int32_t textureId = -1;
     bool hasPage = false;
-    GR_PrimitivePage page = {};
+    PageArea page = {};
     float textureWidth = 1, textureHeight = 1;
     Vertex24 vertices[GR_PRIMITIVE_MAX_VERTICES];
     int32_t count = 0;
@@ -48,21 +56,6 @@ FreeFormPrimitive g_primitive;
 
 // The tables are ready before start-up sets the precision.
 const bool g_circleTablesReady = (GR_Set_Circle_Precision(24), true);
-
-bool NoTexture(int32_t) {
-    return false;
-}
-TextureRecord* NoRecord(int32_t) {
-    return nullptr;
-}
-bool NoSize(int32_t, float*, float*) {
-    return false;
-}
-bool NoPage(int32_t, GR_PrimitivePage*) {
-    return false;
-}
-
-constexpr GR_PrimitiveTextureAccess kNoTextures = {NoTexture, NoRecord, NoSize, NoPage};
 
 uint32_t WithDrawAlpha(uint32_t colour) {
     return Colour_ToARGBByte(colour, g_DrawAlpha);
@@ -125,18 +118,12 @@ void FreeFormAppend(float x, float y, uint32_t colour, float u, float v) {
 // Image pixels of a page entry to texture coordinates of its page.
 void PageCoordinates(float* u, float* v) {
     if (!g_primitive.hasPage) return;
-    const GR_PrimitivePage& page = g_primitive.page;
+    const PageArea& page = g_primitive.page;
     *u = (page.targetWidth * *u + page.x) / g_primitive.textureWidth;
     *v = (page.targetHeight * *v + page.y) / g_primitive.textureHeight;
 }
 
 }  // namespace
-
-GR_PrimitiveTextureAccess g_PrimitiveTextures = kNoTextures;
-
-void GR_Primitive_Textures_Reset() {
-    g_PrimitiveTextures = kNoTextures;
-}
 
 // ---- colour and clearing ------------------------------------------------------------------
 
@@ -453,22 +440,22 @@ void GR_Primitive_Begin(int32_t kind, int32_t texture) {
     p.textureId = -1;
     p.textureWidth = p.textureHeight = 1.0f;
     if (texture == -1) return;
-    if (g_PrimitiveTextures.exists(texture)) {
+    if (GR_Texture_Exists(texture)) {
         p.textureId = texture;
         return;
     }
-    GR_PrimitivePage page;
-    float width = 0, height = 0;
-    if (g_PrimitiveTextures.page(texture, &page) &&
-        g_PrimitiveTextures.size(page.textureId, &width, &height)) {
-        p.hasPage = true;
-        p.page = page;
-        p.textureId = page.textureId;
-        p.textureWidth = width;
-        p.textureHeight = height;
+    const TexturePageEntry* entry = GR_Texture_Page_From_Handle(texture);
+    const TextureRecord* record = entry ? GR_Texture_Get(entry->texture) : nullptr;
+    if (!record) {
+        g_GRHooks.errorReport("Illegal texture supplied.", true);
         return;
     }
-    g_GRHooks.errorReport("Illegal texture supplied.", true);
+    p.hasPage = true;
+    p.page = {float(entry->sourceX), float(entry->sourceY), float(entry->targetWidth),
+              float(entry->targetHeight)};
+    p.textureId = entry->texture;
+    p.textureWidth = static_cast<float>(GR_Texture_Width(record));
+    p.textureHeight = static_cast<float>(GR_Texture_Height(record));
 }
 
 void GR_Primitive_Vertex(float x, float y) {
@@ -493,8 +480,7 @@ void GR_Primitive_End() {
     const FreeFormPrimitive& p = g_primitive;
     if (p.kind < 1 || p.kind > 6 || !g_D3D.device) return;  // point list .. triangle fan
     if (GR_Primitive_Count(p.kind, p.count) < 1) return;
-    TextureRecord* record =
-        g_PrimitiveTextures.exists(p.textureId) ? g_PrimitiveTextures.record(p.textureId) : nullptr;
+    TextureRecord* record = GR_Texture_Get(p.textureId);
     void* vertices = GR_Batch_Alloc(p.kind, record, GR_FORMAT_XYZCUV, p.count);
     std::memcpy(vertices, p.vertices, sizeof(Vertex24) * static_cast<size_t>(p.count));
 }

@@ -68,7 +68,8 @@ void GR_Draw_Healthbar(float x1, float y1, float x2, float y2, float amount, uin
                        int32_t direction, bool showBack, bool showBorder);
 
 // Free-form primitives. The texture is a texture handle: -1 for none, a texture id in use, or
-// a registered page-entry handle; anything else is reported as an illegal texture.
+// a page-entry handle the texture table knows (whose texture is in use); anything else is
+// reported as an illegal texture. Handles are looked up, never followed as pointers.
 constexpr int32_t GR_PRIMITIVE_MAX_VERTICES = 1001;
 void GR_Primitive_Begin(int32_t kind, int32_t texture);
 void GR_Primitive_Vertex(float x, float y);
@@ -77,21 +78,3 @@ void GR_Primitive_Vertex_Texture(float x, float y, float u, float v);
 void GR_Primitive_Vertex_Texture_Colour(float x, float y, float u, float v, uint32_t colour, float alpha);
 void GR_Primitive_End();
 int32_t GR_Primitive_Vertex_Count();
-
-// What free-form primitives need of the texture table: ids in use with their records, and
-// page-entry handles resolved through the handle registry (never followed as pointers).
-struct GR_PrimitivePage {
-    int32_t textureId;
-    float x, y;                       // the trimmed pixels' place on the texture page
-    float targetWidth, targetHeight;  // their size in image pixels
-};
-struct GR_PrimitiveTextureAccess {
-    bool (*exists)(int32_t id);
-    TextureRecord* (*record)(int32_t id);
-    // The texture's width and height in texels; false when the id names no texture.
-    bool (*size)(int32_t id, float* width, float* height);
-    // False for a value the registry does not know.
-    bool (*page)(int32_t handle, GR_PrimitivePage* out);
-};
-extern GR_PrimitiveTextureAccess g_PrimitiveTextures;
-void GR_Primitive_Textures_Reset();

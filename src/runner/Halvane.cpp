@@ -28,6 +28,7 @@
 #include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Hooks.h"
 #include "graphics/Graphics_Primitive.h"
+#include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Window.h"
 #include "io/Buffer_Manager.h"
 #include "io/LoadSave.h"
@@ -173,6 +174,7 @@ void InstallHooks() {
     g_GRHooks.runtimeError = ReportRuntimeError;
     g_GRHooks.errorReport = Error_Report;
     g_WindowHooks.Run_RequestEnd = Run_RequestEnd;
+    g_TextureHooks.drawAlpha = GR_Draw_Get_Alpha;
 }
 
 // Start-up could not run the game: the turn ends with the running flag at 0.
@@ -327,6 +329,7 @@ void Runner_StartUp() {
 
 bool Runner_InitGraphics() {
     DebugConsole.Output("GR_D3D_Init()\n");
+    GR_Texture_Startup();
     if (!GR_D3D_Init(Window_Get_Handle(), g_GameHeader.windowWidth, g_GameHeader.windowHeight,
                      g_GameHeader.infoFlags)) {
         return false;

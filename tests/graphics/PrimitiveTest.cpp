@@ -35,16 +35,11 @@ protected:
     void SetUp() override {
         GraphicsTest::SetUp();
         g_BatchMethod = 2;  // user-pointer draws, whose vertices the trace device keeps
-        GR_Primitive_Textures_Reset();
         GR_Draw_Set_Alpha(1.0f);
         GR_Draw_Set_Colour(0);
         GR_Set_Circle_Precision(24);
         OpenInFrame();
         Trace().drawnVertices.clear();
-    }
-    void TearDown() override {
-        GR_Primitive_Textures_Reset();
-        GraphicsTest::TearDown();
     }
 
     // What reached the device since the last call.
@@ -227,39 +222,6 @@ TEST_F(PrimitiveTest, FreeFormPrimitivesHoldAtMostAThousandAndOneVertices) {
     draws = Drawn();
     ASSERT_EQ(draws.size(), 1u);
     EXPECT_EQ(draws[0].vertices[0], (V{0, 0, 0x3F00FF00u, 0, 0}));
-}
-
-TEST_F(PrimitiveTest, FreeFormTexturesAreLookedUpNeverFollowed) {
-    static std::vector<std::string> reports;
-    reports.clear();
-    g_GRHooks.errorReport = [](const char* text, bool fatal) {
-        reports.push_back(text + std::string(fatal ? "!" : ""));
-    };
-    g_PrimitiveTextures.exists = [](int32_t id) { return id == 3; };
-    g_PrimitiveTextures.size = [](int32_t id, float* w, float* h) {
-        *w = 256;
-        *h = 128;
-        return id == 3;
-    };
-    g_PrimitiveTextures.page = [](int32_t handle, GR_PrimitivePage* out) {
-        if (handle != 0x50000001) return false;
-        *out = {3, 64, 32, 16, 8};
-        return true;
-    };
-    GR_Primitive_Begin(D3DPT_TRIANGLELIST, 0x50000001);
-    GR_Primitive_Vertex_Texture(0, 0, 0.5f, 1.0f);
-    EXPECT_TRUE(reports.empty());
-    GR_Primitive_Begin(D3DPT_TRIANGLELIST, 3);
-    GR_Primitive_Vertex_Texture(0, 0, 0.5f, 1.0f);
-    for (int32_t bad : {20000, 0x50000002, 7}) GR_Primitive_Begin(D3DPT_TRIANGLELIST, bad);
-    EXPECT_EQ(reports, std::vector<std::string>(3, "Illegal texture supplied.!"));
-
-    GR_Primitive_Begin(D3DPT_POINTLIST, 0x50000001);
-    GR_Primitive_Vertex_Texture_Colour(1, 2, 0.5f, 1.0f, 0xFFFFFF, 1.0f);
-    GR_Primitive_End();
-    const std::vector<Draw> draws = Drawn();
-    ASSERT_EQ(draws.size(), 1u);
-    EXPECT_EQ(draws[0].vertices[0], (V{1, 2, 0xFFFFFFFFu, (16 * 0.5f + 64) / 256, (8 * 1.0f + 32) / 128}));
 }
 
 }  // namespace

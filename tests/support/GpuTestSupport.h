@@ -33,17 +33,6 @@ inline void UseSoftwareGl() {
     setenv("GALLIUM_DRIVER", "llvmpipe", 0);
     setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
     setenv("LP_NUM_THREADS", "2", 0);
-    // The driver stays mapped to the end of the process: once EGL unloads it, the blocks its
-    // globals still hold look lost to the leak checker of sanitizer builds.
-    static const bool pinned = [] {
-        for (const char* folder : {"/usr/lib/x86_64-linux-gnu/dri", "/usr/lib/aarch64-linux-gnu/dri",
-                                   "/usr/lib64/dri", "/usr/lib/dri"}) {
-            const std::string path = std::string(folder) + "/swrast_dri.so";
-            if (dlopen(path.c_str(), RTLD_NOW | RTLD_NODELETE)) return true;
-        }
-        return false;
-    }();
-    (void)pinned;
 }
 
 inline Device* OpenHeadlessDevice(uint32_t width, uint32_t height, uint32_t samples = 0) {
