@@ -10,6 +10,7 @@
 
 #include "core/Console.h"
 #include "core/MemoryManager.h"
+#include "core/RuntimeError.h"
 #include "core/Value_Convert.h"
 #include "data/Common.h"
 #include "data/Function_Math_Internal.h"
@@ -22,12 +23,6 @@ namespace {
 constexpr double kPi = static_cast<double>(3.14159265358979323846f);  // 3.1415927410125732
 constexpr float kTrigSnap = 1e-5f;                                    // 9.99999974737875e-06
 constexpr float kLengthSnap = 1e-4f;                                  // 9.99999974737875e-05
-
-void ReportToErrorConsole(const char* message) {
-    ErrorConsole.Output("%s\n", message);
-}
-
-ScriptErrorReporter g_errorReporter = ReportToErrorConsole;
 
 inline void SetReal(RValue& result, double value) {
     result = RValue_Real(value);
@@ -546,13 +541,7 @@ constexpr Row kMathRows[] = {
 }  // namespace
 
 void Function_ReportError(const char* message) {
-    g_errorReporter(message);
-}
-
-ScriptErrorReporter Function_SetErrorReporter(ScriptErrorReporter reporter) {
-    ScriptErrorReporter previous = g_errorReporter;
-    g_errorReporter = reporter ? reporter : ReportToErrorConsole;
-    return previous;
+    Runtime_ErrorNonFatal("%s", message);
 }
 
 void InitMathFunctions() {

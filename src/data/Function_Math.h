@@ -12,12 +12,6 @@ void InitMathFunctions();
 // Two reals within this of each other compare equal in game code (math_set_epsilon).
 extern double MathEpsilon;
 
-// Non-fatal script errors of these built-ins (a negative sqrt, an arcsin outside [-1, 1],
-// a byte index past the end): the game goes on after the report. The run-time error report
-// installs itself here; until then the message goes to the error console.
-using ScriptErrorReporter = void (*)(const char* message);
-ScriptErrorReporter Function_SetErrorReporter(ScriptErrorReporter reporter);
-
 // --- Typed entries for compiled game code -----------------------------------------------
 
 double Direct_random(double x);

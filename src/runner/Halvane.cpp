@@ -1,54 +1,265 @@
-// Provisional turn: it locates the game and reads options.ini, then stops. The game loader,
-// the frame loop and the subsystems' start-up and shutdown land here later.
 #include "runner/Halvane.h"
 
-#include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "core/Code_Constant.h"
+#include "core/Code_Function.h"
+#include "core/Code_Main.h"
+#include "core/Code_Variable.h"
 #include "core/Console.h"
+#include "core/Instance.h"
 #include "core/MemoryManager.h"
 #include "core/Process.h"
 #include "core/RunSwitches.h"
+#include "core/RuntimeError.h"
+#include "core/Script_Main.h"
+#include "core/StackTrace.h"
+#include "core/Timing.h"
+#include "core/Value.h"
+#include "core/Variable.h"
+#include "data/CRC32.h"
+#include "data/Common.h"
+#include "data/Function_Math.h"
+#include "graphics/Function_3D.h"
+#include "graphics/Graphics_Hooks.h"
+#include "io/LoadSave.h"
+#include "io/Support_File.h"
 #include "platform/DialogLayer.h"
-#include "platform/HostOS.h"
+#include "runner/CodeLink.h"
 #include "runner/CommandLine.h"
+#include "runner/Error_Report.h"
+#include "runner/GEN8.h"
+#include "runner/GameCode.h"
+#include "runner/GameFile.h"
+#include "runner/GameLoopServices.h"
+#include "runner/GameOptions.h"
 #include "runner/HalvaneM.h"
+#include "runner/LoadGame.h"
 #include "runner/Options.h"
 
+// The compiled game linked into the program fills the link record.
+GameLinkRecord* Game_FillLinkRecord(GameLinkRecord* record);
+
 namespace {
+
 constexpr int kVersionMajor = 1, kVersionMinor = 0, kVersionBuild = 999, kRevision = 32908;
-constexpr size_t kMessageBytes = 1024;
+constexpr int32_t kRandomSeed = 2101988;
+constexpr uint32_t kRoamingSaveFlag = 0x2000;
 
-void ShowStartUpMessage(const char* text) {
+bool g_releaseMode = true;
+
+struct PendingGame {
+    char* game = nullptr;
+    char* returnFile = nullptr;
+    char* saveFolder = nullptr;
+} g_pending;
+
+void ReplaceText(char*& slot, const char* text) {
+    MEM_FREE(slot);
+    slot = text ? String_Duplicate(text) : nullptr;
+}
+
+// A start-up message box; without a window the log is the only place it goes.
+void ShowMessage(const char* text) {
     DebugConsole.Output("%s\n", text);
-    if (!g_Switches.headless) PlatformDialog_ShowMessage("", text);
+    if (g_Switches.headless) return;
+    const char* caption = g_GameHeader.displayName ? g_GameHeader.displayName : "";
+    PlatformDialog_ShowMessage(caption, text);
 }
 
-// Finds the data file; a run with no game to load ends here with exit code 1.
-void LocateGame() {
-    const char* path = Runner_DataFilePath();
-    DebugConsole.Output("RunnerLoadGame: %s\n", path != nullptr ? path : "(null)");
-    if (path == nullptr || path[0] == '\0') {
-        char* chosen = Runner_ChooseGameFile();
-        if (chosen == nullptr) Process_Exit(1);
-        Runner_SetDataFilePath(chosen);
-        MEM_FREE(chosen);
-    }
-    path = Runner_DataFilePath();
-    DebugConsole.Output("RunnerLoadGame() - %s\n", path);
-    Options_LoadForGame(path);
-    DebugConsole.Output("Reading File %s\n", path);
-    if (!HostOS_FileReadable(path)) {
-        DebugConsole.Output("FAILED to load File %s\n", path);
-        char message[kMessageBytes];
-        std::snprintf(message, sizeof message, "Unable to find game!!: %s", path);
-        ShowStartUpMessage(message);
-        Process_Exit(1);
-    }
+bool ChooseGameFile(char* path, uint32_t capacity) {
+    char* chosen = Runner_ChooseGameFile();
+    if (!chosen) return false;
+    const bool fits = std::strlen(chosen) < capacity;
+    if (fits) std::memcpy(path, chosen, std::strlen(chosen) + 1);
+    MEM_FREE(chosen);
+    return fits;
 }
+
+void ShowFatalError(const char* text) {
+    Error_Show(text, true);
+}
+
+int32_t FindFunction(const char* name) {
+    int32_t id = -1;
+    Code_Function_Find(name, &id);
+    return id;
+}
+
+const char* const* GameConstants(int32_t* count) {
+    *count = g_GameOptions.constantCount;
+    return g_GameOptions.constantNames;
+}
+
+void SetGameClockRate(float framesPerSecond) {
+    g_GameClock.SetFrameRate(framesPerSecond);
+}
+
+// A fatal run-time error of a built-in or a value operator: reported, then the game that
+// launched this one gets control back, or the process ends.
+void ReportRuntimeError(const char* message) {
+    Error_Report(message, true);
+    if (g_LoadState.launchedByGame) {
+        Run_RequestEnd();
+        return;
+    }
+    Process_Exit(1);
+}
+
+// The global variables live in one object per turn, with a slot for each.
+void CreateGlobalObject(int32_t slots) {
+    if (g_GlobalObject) PWObjectBase_Free(g_GlobalObject);
+    g_GlobalObject = PWObjectBase_Alloc(slots, VALUE_UNSET, true);
+    g_VariableSettings.instanceSlotCount = g_LoadState.instanceVariableCount;
+}
+
+// Global initialisers run with the global object as self and other; compiled code reaches its
+// variables through the object base alone.
+CInstance* GlobalObjectAsSelf() {
+    return reinterpret_cast<CInstance*>(g_GlobalObject);
+}
+
+void InitVariableTables(int32_t globals, int32_t instances, int32_t) {
+    Code_Variable_InitTables(globals, instances);
+}
+
+const char* DisplayName() {
+    return g_GameHeader.displayName ? g_GameHeader.displayName : "";
+}
+
+bool LayerModel() {
+    return g_GameHeader.layerModel;
+}
+
+void InstallHooks() {
+    g_LoaderHooks.fillLinkRecord = Game_FillLinkRecord;
+    g_LoaderHooks.chooseGameFile = ChooseGameFile;
+    g_LoaderHooks.readOptionsIni = Options_LoadForGame;
+    g_LoaderHooks.showMessage = ShowMessage;
+    g_LoaderHooks.showFatalError = ShowFatalError;
+    g_LoaderHooks.requestGameEnd = Run_RequestEnd;
+    g_LoaderHooks.initHVSFunctions = InitHVSFunctions;
+    g_LoaderHooks.setFrameRate = SetGameClockRate;
+    g_LoaderHooks.createGlobalObject = CreateGlobalObject;
+    g_CodeLink.functionFind = FindFunction;
+    g_CodeLink.initVariableTables = InitVariableTables;
+    g_CodeLink.variableSetName = Code_Variable_SetName;
+    g_CodeLink.variableGetId = Code_Variable_GetId;
+
+    Runtime_SetErrorReporter(ReportRuntimeError);
+    Runtime_SetReportHooks(Error_Report, Error_Show);
+    Code_Function_SetScriptFinder(Script_Find);
+    Code_Constant_SetGameConstantSource(GameConstants);
+    Code_Constant_SetMessageHook(ShowMessage);
+    File_SetMessagePump(ProcessMessages);
+    Script_SetGlobalObjectSource(GlobalObjectAsSelf);
+    GameCode_Install();
+
+    g_GRHooks.processMessages = ProcessMessages;
+    g_GRHooks.showMessage = ShowMessage;
+    g_GRHooks.displayName = DisplayName;
+    g_GRHooks.layerMode = LayerModel;
+    g_GRHooks.runtimeError = ReportRuntimeError;
+    g_GRHooks.errorReport = Error_Report;
+}
+
+// Start-up could not run the game: the turn ends with the running flag at 0.
+void StartUpFailed() {
+    g_RunnerExitStatus = 1;
+}
+
+// The loaded file's folder is where the game's own files are read from.
+void AdoptLoadedGame() {
+    Runner_SetDataFilePath(g_LoadState.dataFilePath);
+    Runner_ClearBundleFolder();
+    LoadSave_SetBundleFolder(GetBundleFolder());
+    LoadSave_SetWorkingFolder(GetBundleFolder());
+    const GameLinkRecord* link = g_LoadState.linkRecord;
+    StackTrace_SetHeadSlot(link ? link->stackTraceHead : nullptr);
+}
+
+// The header names the game, and so its save area.
+void AdoptHeader() {
+    Runner_SetGameName(g_GameHeader.gameName);
+    Runner_SetSaveFolderRoaming((g_GameHeader.infoFlags & kRoamingSaveFlag) != 0);
+    LoadSave_SetSaveArea(GetSavePrePend());
+    g_VariableSettings.objectMode = g_GameHeader.objectMode;
+    g_VariableSettings.newFormat = g_GameHeader.newReferenceFormat;
+}
+
+// Each family of built-ins is registered under its tag, in this order. A family's registrars
+// take their place in its row as its module joins the runner.
+struct RegistrarGroup {
+    const char* tag;
+    void (*registrars[4])();
+};
+
+const RegistrarGroup kRegistrarGroups[] = {
+    {"HighScore..", {}},  // the high-score table is loaded
+    {"Game..", {}},       // the game-world built-ins
+    {"Math..", {InitMathFunctions}},
+    {"Graphic..", {}},      // InitGraphicsFunctions
+    {"Action..", {}},       // InitActionFunctions
+    {"File..", {}},         // InitFileFunctions
+    {"Resource..", {}},     // the resource built-ins
+    {"Interaction..", {}},  // Function_Interaction_Init
+    {"3D..", {Init3DFunctions}},
+    {"Particle..", {}},    // the particle built-ins
+    {"Misc..", {}},        // InitMiscFunctions
+    {"DS..", {}},          // InitDataStructureFunctions
+    {"Sound..", {}},       // the sound built-ins
+    {"Physics..", {}},     // the physics built-ins
+    {"Gamepad..", {}},     // the gamepad built-ins
+    {"Buffers..", {}},     // InitBufferFunctions, InitVertexBufferFunctions
+    {"Networking..", {}},  // InitNetworkingFunctions
+    {"Shaders..", {}},     // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles
+    {"Pell..", {}},        // Pell_Functions_Init, live tiles, InitLayerFunctions
+};
+
+// Modules that prepare nothing yet (extension packages, sounds) succeed.
+bool NothingToPrepare() {
+    return true;
+}
+
+struct PrepareStep {
+    const char* log;
+    bool (*run)();
+    const char* failure;  // null: the step always succeeds
+};
+
+const PrepareStep kPrepareSteps[] = {
+    {"Extension_Prepare() \n", NothingToPrepare, "Failed to prepare extension packages."},
+    {"Code_Constant_Prepare() \n", Code_Constant_Prepare, "Failed to define the constants."},
+    {"Script_Prepare() \n", Script_Prepare, "Failed to compile the scripts."},
+    {"TimeLine_Prepare() \n", TimeLine_Prepare, "Failed to compile the actions in the time lines."},
+    {"Object_Prepare() \n", Object_Prepare, "Failed to compile the actions in the objects."},
+    {"Room_Prepare() \n", Room_Prepare, nullptr},
+    {"Sound_Prepare() \n", NothingToPrepare, "Failed to prepare the sounds."},
+};
+
+// The command line of the next turn: "-game" and the path in double quotes.
+std::string GameCommand(const char* game) {
+    return std::string("-game \"") + game + "\"";
+}
+
+void ClearPendingGame() {
+    ReplaceText(g_pending.game, nullptr);
+    ReplaceText(g_pending.returnFile, nullptr);
+    ReplaceText(g_pending.saveFolder, nullptr);
+}
+
 }  // namespace
 
 bool Runner_EarlyInit() {
+    InstallHooks();
+    Timing_Init();
+    CRC32_InitTable();
+    File_InitTempDirectory();
+    ExternalsDisabled = g_Switches.steam || g_LoadState.launchedByGame;
+    Code_Constant_RegisterBuiltins();
+    Run_InitGlobals();
+    Run_ClearPendingLists();
     ProcessMessages();
     return true;
 }
@@ -58,11 +269,156 @@ void Runner_StartUp() {
         "\n***************************************\n*     Pell Works Runner v%d.%d(%d)[r%d]    "
         "*\n***************************************\t \n",
         kVersionMajor, kVersionMinor, kVersionBuild, kRevision);
-    LocateGame();
-    DebugConsole.Output("Loading game data is not available yet: %s\n", Runner_DataFilePath());
-    g_RunnerExitStatus = 1;
+    MemoryManager_MarkThread(true);
+    if (!RunnerLoadGame(Runner_DataFilePath())) return StartUpFailed();
+    AdoptLoadedGame();
+
+    DebugConsole.Output("Get Resolution\n");
+    if (!Form_FirstPass(Form_Base(), Form_Size())) {
+        const char* error = Form_LoadError();
+        ErrorConsole.Output("%s\n", error ? error : "Bad game data");
+        RunnerLoadGame_End();
+        return StartUpFailed();
+    }
+    AdoptHeader();
+
+    // The window, the device, input and the interpreter start in these steps as their layers
+    // join the runner; the log keeps the order either way.
+    DebugConsole.Output("Create Window\n");
+    DebugConsole.Output("Init Graphics\n");
+    if (!Runner_InitGraphics()) return StartUpFailed();
+    DebugConsole.Output("IO Init\n");
+    DebugConsole.Output("Process Messages\n");
+    ProcessMessages();
+    DebugConsole.Output("Splash!\n");
+    DebugConsole.Output("Start Frame\n");
+    DebugConsole.Output("Part Create Textures\n");
+    DebugConsole.Output("Debug Init Remote Interface\n");
+    DebugConsole.Output("VM Init\n");
+    DebugConsole.Output("Create Score Form\n");
+    DebugConsole.Output("Create Load Form\n");
+    DebugConsole.Output("Create Error Form\n");
+    Error_CreateForm();
+    DebugConsole.Output("Do The Work\n");
+    if (!PrepareGame()) return StartUpFailed();
 }
 
+bool Runner_InitGraphics() {
+    DebugConsole.Output("GR_D3D_Init()\n");
+    DebugConsole.Output("Background_InitTextures()\n");
+    DebugConsole.Output("Sprite_InitTextures()\n");
+    DebugConsole.Output("Font_InitTextures()\n");
+    return true;
+}
+
+void InitHVSFunctions() {
+    ExternalsDisabled = g_GameHeader.externalsDisabled;
+    for (const RegistrarGroup& group : kRegistrarGroups) {
+        DebugConsole.Output("%s", group.tag);
+        for (void (*registrar)() : group.registrars)
+            if (registrar) registrar();
+    }
+    DebugConsole.Output("Fini\n");
+}
+
+bool PrepareGame() {
+    Random_SetSeed(kRandomSeed);
+    CRT_SRand(kRandomSeed);
+    if (!LoadGameData(Form_Base(), Form_Size())) {
+        DebugConsole.Output("Failed to load the game\n");
+        if (const char* error = Form_LoadError()) ErrorConsole.Output("%s\n", error);
+        return false;
+    }
+    g_VariableSettings.markUnsetReads = g_GameOptions.unsetVariablesNotZero;
+    Variable_InitFlags();
+    DebugConsole.Output("PrepareGame()\n");
+    if (!PrepareGame_Modules()) return false;
+    DebugConsole.Output("Run_Start\n");
+    Run_Start();
+    return true;
+}
+
+bool PrepareGame_Modules() {
+    for (const PrepareStep& step : kPrepareSteps) {
+        DebugConsole.Output("%s", step.log);
+        if (!step.run() && step.failure) {
+            ShowMessage(step.failure);
+            return false;
+        }
+    }
+    DebugConsole.Output("InitGraphics() \n");
+    DebugConsole.Output("Finished PrepareGame() \n");
+    return true;
+}
+
+void Run_Start() {
+    if (g_RunnerRunning == 0) {
+        // Stepping a game that has no room is not possible: it ends here instead.
+        if (!Room_Exists(Room_First())) {
+            ErrorConsole.Output("No room to start the game in\n");
+            g_RunnerExitStatus = 1;
+            return;
+        }
+        g_RunnerRunning = 1;
+        StartGame();
+    }
+    g_RunnerRunning = 1;
+    MainLoop_Begin();
+}
+
+// The input layer, the sound layer and the profiler end their turn here.
 void Runner_Finish() {}
-void Runner_Shutdown() {}
-void Runner_PrepareRestart() {}
+
+void Runner_Shutdown() {
+    Code_Constant_Free();
+    Code_Function_Free();
+    Code_Variable_Free();
+    Room_FreeAll();
+    Instance_FreeAll();
+    Run_FreePersistentInstances();
+    Object_FreeAll();
+    File_CleanTempDirectory();
+    Script_Shutdown();
+    Variable_BuiltIn_Free();
+    TimeLine_FreeAll();
+    // Code objects point into the data file; rooms and instances only borrowed them.
+    Code_Shutdown();
+    Form_Free();
+    StackTrace_SetHeadSlot(nullptr);
+    Error_FreeForm();
+}
+
+void Runner_PrepareRestart() {
+    if (g_pending.game) {
+        std::string command = GameCommand(g_pending.game);
+        if (g_pending.returnFile) command += " -exit \"" + std::string(g_pending.returnFile) + "\"";
+        DebugConsole.Output("%s\n", command.c_str());
+        Runner_SetCommandLine(command.c_str());
+        g_LoadState.launchedByGame = true;
+        g_RunnerRestart = 1;
+        Runner_SetSavePrePend(g_pending.saveFolder);
+        ClearPendingGame();
+    } else if (!g_Switches.exitGame.empty()) {
+        Runner_SetCommandLine(GameCommand(g_Switches.exitGame.c_str()).c_str());
+        g_LoadState.launchedByGame = false;
+        Error_ClearFatalMark();
+        g_RunnerRestart = 1;
+        g_Switches.exitGame.clear();
+        Runner_SetSavePrePend("");
+        Runner_SetGameName("");
+    }
+}
+
+void SetReleaseMode(bool checked) {
+    g_releaseMode = checked;
+}
+
+bool Runner_ReleaseMode() {
+    return g_releaseMode;
+}
+
+void Runner_SetPendingGame(const char* game, const char* returnFile, const char* saveFolder) {
+    ReplaceText(g_pending.game, game);
+    ReplaceText(g_pending.returnFile, returnFile);
+    ReplaceText(g_pending.saveFolder, saveFolder);
+}

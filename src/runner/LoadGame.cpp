@@ -95,7 +95,7 @@ void ReadOptionsIni(const char* path) {
 }
 
 void ShowMessage(const char* text) {
-    if (!Headless() && g_LoaderHooks.showMessage)
+    if (g_LoaderHooks.showMessage)
         g_LoaderHooks.showMessage(text);
     else
         ErrorConsole.Output("%s\n", text);

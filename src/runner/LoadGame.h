@@ -40,7 +40,7 @@ struct LoaderHooks {
     // The open-file dialog; writes the chosen path and answers true, or false when cancelled.
     bool (*chooseGameFile)(char* path, uint32_t capacity) = nullptr;
     void (*readOptionsIni)(const char* path) = nullptr;
-    // A message box (not called with "-headless": the text is logged instead).
+    // A message box; under "-headless" it only logs the text. Unset: the error console.
     void (*showMessage)(const char* text) = nullptr;
     // Shows a fatal load error (the run-time error report's fatal path).
     void (*showFatalError)(const char* text) = nullptr;

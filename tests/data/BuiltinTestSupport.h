@@ -62,11 +62,11 @@ public:
         Fatal().clear();
         Reported().clear();
         m_previousFatal = Runtime_SetErrorReporter([](const char* m) { Fatal().push_back(m); });
-        m_previousReport = Function_SetErrorReporter([](const char* m) { Reported().push_back(m); });
+        m_previousReport = Runtime_SetNonFatalReporter([](const char* m) { Reported().push_back(m); });
     }
     void TearDown() override {
         Runtime_SetErrorReporter(m_previousFatal);
-        Function_SetErrorReporter(m_previousReport);
+        Runtime_SetNonFatalReporter(m_previousReport);
     }
 
     // Calls the row with these arguments (released afterwards) and returns its result.
@@ -102,5 +102,5 @@ public:
 
 private:
     RuntimeErrorReporter m_previousFatal = nullptr;
-    ScriptErrorReporter m_previousReport = nullptr;
+    RuntimeErrorReporter m_previousReport = nullptr;
 };

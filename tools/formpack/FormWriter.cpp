@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "formpack/AudioChunks.h"
 #include "formpack/ByteBuffer.h"
 
 namespace formpack {
@@ -579,6 +580,8 @@ std::vector<uint8_t> Build(const FormFile& file, std::string* errorOut) {
     add("GEN8", WriteHeader(file.header));
     if (file.options) add("OPTN", WriteOptions(*file.options));
     if (file.languages) add("LANG", WriteLanguages(*file.languages));
+    if (file.sounds) add("SOND", WriteSounds(*file.sounds));
+    if (file.audioGroups) add("AGRP", WriteAudioGroups(*file.audioGroups));
     if (file.paths) add("PATH", WritePaths(*file.paths));
     if (file.scripts) add("SCPT", WriteScripts(*file.scripts));
     if (file.globalInits) add("GLOB", WriteGlobals(*file.globalInits));
@@ -606,6 +609,7 @@ std::vector<uint8_t> Build(const FormFile& file, std::string* errorOut) {
         }
     }
     if (file.textures) add("TXTR", WriteTextures(*file.textures));
+    if (file.audio) add("AUDO", WriteAudio(*file.audio));
 
     std::vector<std::string> order = file.strings;
     std::map<std::string, uint32_t> seen;
@@ -653,6 +657,12 @@ std::vector<uint8_t> BuildDebugInfo(const DebugInfo& info) {
     chunks.push_back(Chunk{"DBGI", std::move(lines)});
     chunks.push_back(Chunk{"SCPT", texts(info.sources)});
     chunks.push_back(Chunk{"INST", texts(info.instances)});
+    return Assemble(chunks, {}, -1);
+}
+
+std::vector<uint8_t> BuildAudioGroupFile(const std::vector<std::optional<std::vector<uint8_t>>>& audio) {
+    std::vector<Chunk> chunks;
+    chunks.push_back(Chunk{"AUDO", WriteAudio(audio)});
     return Assemble(chunks, {}, -1);
 }
 

@@ -220,10 +220,28 @@ struct TexturePage {
     std::vector<uint8_t> blob;  // PNG (or any image) bytes
 };
 
+// "SOND" entry (36 bytes). The audio engine reads `flags` as the storage kind (0 in memory, 1-100
+// streamed from the file, 102 compressed, 103 decoded at load), `volume`, `group` and `audio`;
+// the legacy layer reads the same words as kind, `type` as the extension, `pitch` as pan and
+// `group` as the preload flag.
+struct Sound {
+    std::string name;
+    int32_t flags = 0;
+    std::string type = ".wav";
+    std::string fileName;
+    uint32_t effects = 0;
+    float volume = 1.0f;
+    float pitch = 1.0f;
+    int32_t group = 0;
+    int32_t audio = 0;  // the "AUDO" entry
+};
+
 struct FormFile {
     Header header;
     std::optional<Options> options;
     std::optional<LanguageTable> languages;
+    std::optional<std::vector<std::optional<Sound>>> sounds;  // "SOND"; nullopt: empty slot
+    std::optional<std::vector<std::string>> audioGroups;     // "AGRP": group names
     std::optional<std::vector<Path>> paths;          // "PATH"; empty name: empty slot
     std::optional<std::vector<Script>> scripts;      // "SCPT"; empty name: empty slot
     std::optional<std::vector<int32_t>> globalInits;  // "GLOB"
@@ -233,6 +251,8 @@ struct FormFile {
     std::optional<std::vector<PageEntry>> pageEntries;          // "TPAG"
     std::optional<Code> code;                                   // "CODE", "FUNC", "VARI"
     std::optional<std::vector<TexturePage>> textures;           // "TXTR"
+    // "AUDO": whole WAV or Ogg Vorbis file images, one per entry; nullopt: no entry.
+    std::optional<std::vector<std::optional<std::vector<uint8_t>>>> audio;
     // Strings listed in "STRG" before any other, in this order: bytecode refers to strings
     // by their index in the table (see StringIndex).
     std::vector<std::string> strings;
@@ -255,5 +275,9 @@ struct DebugInfo {
 };
 
 std::vector<uint8_t> BuildDebugInfo(const DebugInfo& info);
+
+// An audio-group file ("audiogroup%d.dat"): a "FORM" holding one "AUDO" chunk of these entries,
+// whose offsets count from the start of that file.
+std::vector<uint8_t> BuildAudioGroupFile(const std::vector<std::optional<std::vector<uint8_t>>>& audio);
 
 }  // namespace formpack

@@ -42,7 +42,11 @@ const char* const kHelp =
     "  global CODEINDEX                          (a global initialiser)\n"
     "  code empty                                (empty CODE, VARI and FUNC chunks)\n"
     "  texture FILE.png flags=N                  (a TXTR page)\n"
-    "  page SX SY SW SH TX TY TW TH BW BH TEXTURE (a TPAG entry)\n";
+    "  page SX SY SW SH TX TY TW TH BW BH TEXTURE (a TPAG entry)\n"
+    "  sound NAME FILE flags=N volume=F pitch=F group=N type=TEXT\n"
+    "                                            (a SOND entry; the WAV or Ogg FILE is its AUDO entry)\n"
+    "  sound -                                   (an empty slot)\n"
+    "  audiogroup NAME                           (an AGRP entry)\n";
 
 struct Line {
     std::vector<std::string> words;
@@ -183,7 +187,7 @@ void ReadOptions(Reader& r, const Line& line, Options& o) {
     r.Field("refresh", o.words[n ? 8 : 12]);
 }
 
-bool ReadPng(State& s, const std::string& name, std::vector<uint8_t>& out) {
+bool ReadFileBytes(State& s, const std::string& name, std::vector<uint8_t>& out) {
     const std::string path = s.folder.empty() ? name : s.folder + "/" + name;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -226,6 +230,22 @@ void ReadRoomPart(State& s, Reader& r, const std::string& key) {
         r.Field("portx", v.portX), r.Field("porty", v.portY), r.Field("portw", v.portW), r.Field("porth", v.portH);
         r.Field("object", v.object), r.Field("visible", v.visible);
     }
+}
+
+// A sound asset whose file becomes the next "AUDO" entry.
+void ReadSound(State& s, Reader& r, FormFile& f) {
+    auto& slot = Append(f.sounds);
+    if (r.Word(1) == "-") return;
+    Sound& sound = slot.emplace();
+    sound.name = r.Word(1);
+    sound.fileName = r.Word(2);
+    const size_t dot = sound.fileName.rfind('.');
+    sound.type = dot == std::string::npos ? std::string() : sound.fileName.substr(dot);
+    r.Field("flags", sound.flags), r.Field("volume", sound.volume), r.Field("pitch", sound.pitch);
+    r.Field("group", sound.group), r.Field("type", sound.type);
+    auto& entry = Append(f.audio);
+    sound.audio = static_cast<int32_t>(f.audio->size() - 1);
+    if (!ReadFileBytes(s, sound.fileName, entry.emplace())) entry.reset();
 }
 
 void ReadRecord(State& s, const Line& line) {
@@ -296,12 +316,17 @@ void ReadRecord(State& s, const Line& line) {
     } else if (key == "texture") {
         TexturePage& page = Append(f.textures);
         r.Field("flags", page.flags);
-        ReadPng(s, r.Word(1), page.blob);
+        ReadFileBytes(s, r.Word(1), page.blob);
     } else if (key == "page") {
         PageEntry& e = Append(f.pageEntries);
         int16_t* fields[] = {&e.sourceX, &e.sourceY, &e.sourceW, &e.sourceH, &e.targetX, &e.targetY,
                              &e.targetW, &e.targetH, &e.boundW, &e.boundH, &e.texture};
         for (size_t i = 0; i < 11; ++i) *fields[i] = static_cast<int16_t>(r.Int(i + 1));
+    } else if (key == "sound") {
+        ReadSound(s, r, f);
+    } else if (key == "audiogroup") {
+        if (!f.audioGroups) f.audioGroups.emplace();
+        f.audioGroups->push_back(r.Word(1));
     } else {
         s.error = "unknown record \"" + key + "\"";
     }
