@@ -337,8 +337,10 @@ int32_t JSON_DecodeToMap(const char* text, int32_t map) {
     if (map < 0) {
         result = MapFromObject(json);
     } else if (Containers().IsMap(map)) {
+        // Keys the map holds are passed over before their values are made, so no nested
+        // container is made only to be dropped.
         json_object_object_foreach(json, name, member) {
-            if (member == nullptr) continue;
+            if (member == nullptr || Containers().MapHas(map, name)) continue;
             RValue item;
             JSON_ToValue(member, &item);
             Containers().MapAdd(map, name, &item);

@@ -23,6 +23,7 @@ public:
     virtual const RValue* ListItem(int32_t list, int32_t position) = 0;
     virtual int32_t NewMap() = 0;
     virtual int32_t NewList() = 0;
+    virtual bool MapHas(int32_t map, const char* key) = 0;
     // Adds a copy under the key unless the map already holds it.
     virtual void MapAdd(int32_t map, const char* key, const RValue* value) = 0;
     virtual void ListAdd(int32_t list, const RValue* value) = 0;

@@ -13,6 +13,7 @@ public:
     const RValue* ListItem(int32_t, int32_t) override { return nullptr; }
     int32_t NewMap() override { return -1; }
     int32_t NewList() override { return -1; }
+    bool MapHas(int32_t, const char*) override { return false; }
     void MapAdd(int32_t, const char*, const RValue*) override {}
     void ListAdd(int32_t, const RValue*) override {}
 };

@@ -55,9 +55,13 @@ public:
         m_lists.emplace_back();
         return int32_t(m_lists.size() - 1);
     }
-    void MapAdd(int32_t map, const char* key, const RValue* value) override {
+    bool MapHas(int32_t map, const char* key) override {
         for (auto& entry : m_maps[map])
-            if (buftest::Text(entry.first) == key) return;
+            if (buftest::Text(entry.first) == key) return true;
+        return false;
+    }
+    void MapAdd(int32_t map, const char* key, const RValue* value) override {
+        if (MapHas(map, key)) return;
         std::pair<RValue, RValue> entry{RValue_Undefined(), RValue_Undefined()};
         RValue_CreateString(&entry.first, key);
         RValue_Assign(&entry.second, value);
