@@ -13,6 +13,7 @@
 #include "core/RuntimeError.h"
 #include "core/StackTrace.h"
 #include "core/Value.h"
+#include "runner/Event_Main.h"
 #include "runner/GameLoopServices.h"
 #include "runner/GameOptions.h"
 #include "runner/HalvaneM.h"
@@ -55,9 +56,16 @@ const char* TimeLineName(int32_t index) {
     return g_sources.timeLineName ? g_sources.timeLineName(index) : TimeLine_GetName(index);
 }
 
-ErrorEventContext CurrentEvent() {
+// The dispatcher's current event, unless a source of its own was given.
+ErrorEventContext RunningEvent() {
     ErrorEventContext context;
-    if (g_sources.currentEvent) g_sources.currentEvent(&context);
+    if (g_sources.currentEvent) {
+        g_sources.currentEvent(&context);
+    } else {
+        context.type = g_CurrentEvent.type;
+        context.number = g_CurrentEvent.number;
+        context.object = g_CurrentEvent.object;
+    }
     return context;
 }
 
@@ -118,7 +126,7 @@ void Error_SetSources(const ErrorReportSources* sources) {
 void Error_Report(const char* message, bool fatal) {
     if (!message) message = "";
     const char* prefix = fatal ? "FATAL " : "";
-    const ErrorEventContext event = CurrentEvent();
+    const ErrorEventContext event = RunningEvent();
     int32_t actionNumber = event.action + 1;
 
     ErrorRunningCode running;

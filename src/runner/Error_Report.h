@@ -27,7 +27,7 @@ struct ErrorRunningCode {
     int32_t offset = 0;  // the current code offset
 };
 struct ErrorReportSources {
-    void (*currentEvent)(ErrorEventContext* out) = nullptr;  // unset: a Create event of no object
+    void (*currentEvent)(ErrorEventContext* out) = nullptr;  // unset: the event dispatcher's
     bool (*runningCode)(ErrorRunningCode* out) = nullptr;    // unset: no code runs
     bool (*debuggerConnected)() = nullptr;
     // Hands the dialog text to the attached debugger and pauses until it resumes.

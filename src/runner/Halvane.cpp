@@ -3,6 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "audio/Audio_Chunks.h"
+#include "audio/Audio_Sound.h"
+#include "audio/Sound_Main.h"
 #include "core/Code_Constant.h"
 #include "core/Code_Function.h"
 #include "core/Code_Main.h"
@@ -23,6 +26,7 @@
 #include "data/Function_Math.h"
 #include "graphics/Function_3D.h"
 #include "graphics/Graphics_Hooks.h"
+#include "io/Buffer_Manager.h"
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
@@ -34,6 +38,7 @@
 #include "runner/GameFile.h"
 #include "runner/GameLoopServices.h"
 #include "runner/GameOptions.h"
+#include "runner/GameWorld.h"
 #include "runner/HalvaneM.h"
 #include "runner/LoadGame.h"
 #include "runner/Options.h"
@@ -155,6 +160,8 @@ void InstallHooks() {
     File_SetMessagePump(ProcessMessages);
     Script_SetGlobalObjectSource(GlobalObjectAsSelf);
     GameCode_Install();
+    GameWorld_Init();
+    Audio_RegisterChunkReaders();
 
     g_GRHooks.processMessages = ProcessMessages;
     g_GRHooks.showMessage = ShowMessage;
@@ -205,20 +212,28 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Resource..", {}},     // the resource built-ins
     {"Interaction..", {}},  // Function_Interaction_Init
     {"3D..", {Init3DFunctions}},
-    {"Particle..", {}},    // the particle built-ins
-    {"Misc..", {}},        // InitMiscFunctions
-    {"DS..", {}},          // InitDataStructureFunctions
-    {"Sound..", {}},       // the sound built-ins
-    {"Physics..", {}},     // the physics built-ins
-    {"Gamepad..", {}},     // the gamepad built-ins
-    {"Buffers..", {}},     // InitBufferFunctions, InitVertexBufferFunctions
-    {"Networking..", {}},  // InitNetworkingFunctions
-    {"Shaders..", {}},     // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles
-    {"Pell..", {}},        // Pell_Functions_Init, live tiles, InitLayerFunctions
+    {"Particle..", {}},                    // the particle built-ins
+    {"Misc..", {}},                        // InitMiscFunctions
+    {"DS..", {}},                          // InitDataStructureFunctions
+    {"Sound..", {}},                       // the sound built-ins
+    {"Physics..", {}},                     // the physics built-ins
+    {"Gamepad..", {}},                     // the gamepad built-ins
+    {"Buffers..", {InitBufferFunctions}},  // InitVertexBufferFunctions joins with vertex buffers
+    {"Networking..", {}},                  // InitNetworkingFunctions
+    {"Shaders..", {}},  // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles
+    {"Pell..", {}},     // Pell_Functions_Init, live tiles, InitLayerFunctions
 };
 
 // Modules that prepare nothing yet (extension packages, sounds) succeed.
 bool NothingToPrepare() {
+    return true;
+}
+
+// The sound front starts here, so both sound systems see the sounds the data file gave them.
+bool PrepareSounds() {
+    SND_Init();
+    if (!Sound_Prepare()) return false;
+    Audio_PrepareAll();
     return true;
 }
 
@@ -235,7 +250,7 @@ const PrepareStep kPrepareSteps[] = {
     {"TimeLine_Prepare() \n", TimeLine_Prepare, "Failed to compile the actions in the time lines."},
     {"Object_Prepare() \n", Object_Prepare, "Failed to compile the actions in the objects."},
     {"Room_Prepare() \n", Room_Prepare, nullptr},
-    {"Sound_Prepare() \n", NothingToPrepare, "Failed to prepare the sounds."},
+    {"Sound_Prepare() \n", PrepareSounds, "Failed to prepare the sounds."},
 };
 
 // The command line of the next turn: "-game" and the path in double quotes.
@@ -367,7 +382,9 @@ void Run_Start() {
 }
 
 // The input layer, the sound layer and the profiler end their turn here.
-void Runner_Finish() {}
+void Runner_Finish() {
+    SND_Quit();
+}
 
 void Runner_Shutdown() {
     Code_Constant_Free();
@@ -381,6 +398,8 @@ void Runner_Shutdown() {
     Script_Shutdown();
     Variable_BuiltIn_Free();
     TimeLine_FreeAll();
+    Sound_Free();
+    Buffer_FreeAll();
     // Code objects point into the data file; rooms and instances only borrowed them.
     Code_Shutdown();
     Form_Free();

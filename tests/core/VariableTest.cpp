@@ -266,9 +266,9 @@ TEST_F(GlobalsTest, ASaveWithOtherCountsRaisesTheErrorAndStaysInStep) {
         Buffer_Standard* saved = SaveGlobals(c.saved);
         SetGlobal(PWObjectBase_Alloc(c.current, VALUE_UNSET, true));
         Buffer_Standard reader(saved->GetData(), saved->GetUsedSize(), eBufferType_Fixed, 1, false);
-        delete saved;
 
         EXPECT_TRUE(Variable_LoadGlobals(&reader));
+        delete saved;
         EXPECT_EQ(errors.Take(), c.saved != c.current ? "Save game format has changed" : "");
         int32_t both = std::min(c.saved, c.current);
         for (int32_t i = 0; i < both; ++i) EXPECT_EQ(g_GlobalObject->slots[i].val, i + 0.5) << i;
