@@ -182,7 +182,8 @@ bool TakesEntry(uint32_t entryAttributes, uint32_t asked) {
     if (entryAttributes & FILE_ATTR_FOLDER) return (asked & FILE_ATTR_FOLDER) != 0;
     const uint32_t askedOther = asked & ~static_cast<uint32_t>(FILE_ATTR_FOLDER);
     if (askedOther == 0) return true;
-    constexpr uint32_t kFileBits = FILE_ATTR_READONLY | FILE_ATTR_HIDDEN | FILE_ATTR_SYSTEM | FILE_ATTR_ARCHIVE;
+    constexpr uint32_t kFileBits =
+        FILE_ATTR_READONLY | FILE_ATTR_HIDDEN | FILE_ATTR_SYSTEM | FILE_ATTR_ARCHIVE;
     return (entryAttributes & askedOther & kFileBits) != 0;
 }
 
@@ -246,7 +247,8 @@ HV_FILE_BUILTIN(F_FileBinClose) {
 }
 
 HV_FILE_BUILTIN(F_FileBinPosition) {
-    if (LoadSaveFile* file = OpenBinary(args, "File is not opened.")) File_SetReal(result, LoadSave_ftell(file));
+    if (LoadSaveFile* file = OpenBinary(args, "File is not opened."))
+        File_SetReal(result, LoadSave_ftell(file));
 }
 
 HV_FILE_BUILTIN(F_FileBinSize) {
@@ -259,7 +261,8 @@ HV_FILE_BUILTIN(F_FileBinSize) {
 }
 
 HV_FILE_BUILTIN(F_FileBinSeek) {
-    if (LoadSaveFile* file = OpenBinary(args, "File is not opened.")) LoadSave_fseek(file, Arg_GetInt32(args, 1), 0);
+    if (LoadSaveFile* file = OpenBinary(args, "File is not opened."))
+        LoadSave_fseek(file, Arg_GetInt32(args, 1), 0);
 }
 
 HV_FILE_BUILTIN(F_FileBinReadByte) {
@@ -371,7 +374,8 @@ HV_FILE_BUILTIN(F_FileTextClose) {
 }
 
 HV_FILE_BUILTIN(F_FileTextEof) {
-    if (LoadSaveFile* file = OpenText(args, TEXT_READ, kNotForReading)) File_SetBool(result, LoadSave_feof(file));
+    if (LoadSaveFile* file = OpenText(args, TEXT_READ, kNotForReading))
+        File_SetBool(result, LoadSave_feof(file));
 }
 
 HV_FILE_BUILTIN(F_FileTextEoln) {
@@ -534,8 +538,9 @@ HV_FILE_BUILTIN(F_FileRename) {
     const std::string toPath = LoadSave_GetSavePath(to);
     // An existing file of the new name is never replaced, as the system's rename on the
     // original platform refuses it.
-    const bool moved = !toPath.empty() && HostOS_MoveFileNoReplace(File_ToSystemPath(fromPath.c_str()).c_str(),
-                                                                   File_ToSystemPath(toPath.c_str()).c_str());
+    const bool moved =
+        !toPath.empty() && HostOS_MoveFileNoReplace(File_ToSystemPath(fromPath.c_str()).c_str(),
+                                                    File_ToSystemPath(toPath.c_str()).c_str());
     File_SetReal(result, moved ? 1 : 0);
 }
 

@@ -68,14 +68,16 @@ HV_FILE_BUILTIN(F_IniReadString) {
 HV_FILE_BUILTIN(F_IniReadReal) {
     const double fallback = Arg_GetReal(args, 2);
     IniFile* ini = CurrentOrReport(kUndefinedRead);
-    const char* value = ini != nullptr ? ini->FindKey(Arg_GetString(args, 0), Arg_GetString(args, 1)) : nullptr;
+    const char* value =
+        ini != nullptr ? ini->FindKey(Arg_GetString(args, 0), Arg_GetString(args, 1)) : nullptr;
     File_SetReal(result, value != nullptr ? CRT_atof(value) : fallback);
 }
 
 HV_FILE_BUILTIN(F_IniWriteString) {
     IniFile* ini = CurrentOrReport(kUndefinedRead);
     if (ini == nullptr) return;
-    const bool done = ini->WriteString(Arg_GetString(args, 0), Arg_GetString(args, 1), Arg_GetString(args, 2));
+    const bool done =
+        ini->WriteString(Arg_GetString(args, 0), Arg_GetString(args, 1), Arg_GetString(args, 2));
     File_SetReal(result, done ? 1 : 0);
 }
 

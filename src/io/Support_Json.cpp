@@ -19,7 +19,6 @@ namespace {
 
 JsonContainers* g_installed = nullptr;
 
-
 JsonContainers& Containers() {
     return g_installed != nullptr ? *g_installed : *DefaultContainers();
 }

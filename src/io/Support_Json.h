@@ -17,7 +17,8 @@ public:
     virtual bool IsMap(int32_t index) = 0;
     virtual bool IsList(int32_t index) = 0;
     // Calls visit for every entry of the map in the map's own order.
-    virtual void ForEachMapEntry(int32_t map, void (*visit)(const RValue* key, const RValue* value, void* context),
+    virtual void ForEachMapEntry(int32_t map,
+                                 void (*visit)(const RValue* key, const RValue* value, void* context),
                                  void* context) = 0;
     virtual int32_t ListSize(int32_t list) = 0;
     virtual const RValue* ListItem(int32_t list, int32_t position) = 0;

@@ -69,7 +69,8 @@ template <typename Read>
 int32_t LoadFrom(int64_t size, Read read) {
     if (size < kSignatureLength || size > 0x7FFFFFFF) return -1;
     char signature[kSignatureLength + 1] = {};
-    if (read(signature, kSignatureLength) != kSignatureLength || !SecureMap_CheckSignature(signature)) return -1;
+    if (read(signature, kSignatureLength) != kSignatureLength || !SecureMap_CheckSignature(signature))
+        return -1;
     const int64_t restLength = size - kSignatureLength;
     auto* rest = static_cast<char*>(MEM_ALLOC(restLength + 1));
     const int64_t got = read(rest, restLength);
@@ -129,7 +130,8 @@ bool SecureMap_CheckSignature(const char* text) {
         return false;
     }
     bool same = true;
-    for (int i = 0; i < kSignatureLength; i += 8) same = same && std::strncmp(text + i, signature + i, 8) == 0;
+    for (int i = 0; i < kSignatureLength; i += 8)
+        same = same && std::strncmp(text + i, signature + i, 8) == 0;
     MEM_FREE(signature);
     return same;
 }

@@ -71,7 +71,8 @@ int32_t Command_Unzip(const char* archivePath, const char* folderPath, int64_t m
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t stat;
         if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat) != 0) continue;
-        if ((stat.valid & ZIP_STAT_NAME) == 0 || (stat.valid & ZIP_STAT_SIZE) == 0 || stat.size == 0) continue;
+        if ((stat.valid & ZIP_STAT_NAME) == 0 || (stat.valid & ZIP_STAT_SIZE) == 0 || stat.size == 0)
+            continue;
         if (!IsSafeEntryName(stat.name)) {
             DebugConsole.Output("UNZIP: Skipping entry outside the target folder: %s\n", stat.name);
             continue;

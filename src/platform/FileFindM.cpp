@@ -41,7 +41,8 @@ bool MatchWildcards(const char* pattern, const char* name) {
 
 uint32_t AttributesOf(int dirFd, const char* name) {
     struct stat st;
-    if (::fstatat(dirFd, name, &st, 0) != 0 && ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return 0;
+    if (::fstatat(dirFd, name, &st, 0) != 0 && ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return 0;
     uint32_t attributes = 0;
     if (S_ISDIR(st.st_mode))
         attributes |= FILE_ATTR_FOLDER;

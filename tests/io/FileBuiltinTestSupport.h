@@ -87,13 +87,17 @@ protected:
         for (RValue& v : values) RValue_Release(&v);
         return m_results.back();
     }
-    std::string ShowCall(const char* name, std::initializer_list<Arg> args = {}) { return Show(Call(name, args)); }
+    std::string ShowCall(const char* name, std::initializer_list<Arg> args = {}) {
+        return Show(Call(name, args));
+    }
     double Real(const char* name, std::initializer_list<Arg> args = {}) { return Call(name, args).val; }
 
     std::string SaveFile(const std::string& name) { return iotest::ReadFile(save + name); }
     bool SaveHas(const std::string& name) { return std::filesystem::exists(save + name); }
     void PutSave(const std::string& name, const std::string& bytes) { iotest::WriteFile(save + name, bytes); }
-    void PutBundle(const std::string& name, const std::string& bytes) { iotest::WriteFile(bundle + name, bytes); }
+    void PutBundle(const std::string& name, const std::string& bytes) {
+        iotest::WriteFile(bundle + name, bytes);
+    }
 
     buftest::ErrorRecorder errors;
     std::string save, bundle;

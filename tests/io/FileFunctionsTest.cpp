@@ -300,7 +300,8 @@ TEST_F(FileWhole, SearchListsEachNameOnceFromBothRoots) {
 
     EXPECT_EQ(ShowCall("file_find_first", {"*", 16}), "string:a.txt");
     names = {"a.txt"};
-    for (std::string n = buftest::Text(Call("file_find_next")); !n.empty(); n = buftest::Text(Call("file_find_next")))
+    for (std::string n = buftest::Text(Call("file_find_next")); !n.empty();
+         n = buftest::Text(Call("file_find_next")))
         names.push_back(n);
     EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "c.TXT", "dir.txt", "b.dat", "b.txt", "folder"}));
 
@@ -327,13 +328,14 @@ TEST(FileFindMatch, WildcardsAndCase) {
         const char* name;
         bool match;
     } cases[] = {
-        {"*.txt", "a.txt", true},      {"*.txt", "a.TXT", true},     {"*.txt", "a.txt.bak", false},
-        {"*.*", "noext", true},        {"a.*", "a", true},           {"?", "ab", false},
-        {"a?c", "abc", true},          {"*b*", "abc", true},         {"[1].txt", "[1].txt", true},
-        {"[1].txt", "1.txt", false},   {"*", ".hidden", true},       {"a*b*c", "aXbYbZc", true},
-        {"a*b*c", "aXbYbZ", false},    {"", "a", false},
+        {"*.txt", "a.txt", true},    {"*.txt", "a.TXT", true}, {"*.txt", "a.txt.bak", false},
+        {"*.*", "noext", true},      {"a.*", "a", true},       {"?", "ab", false},
+        {"a?c", "abc", true},        {"*b*", "abc", true},     {"[1].txt", "[1].txt", true},
+        {"[1].txt", "1.txt", false}, {"*", ".hidden", true},   {"a*b*c", "aXbYbZc", true},
+        {"a*b*c", "aXbYbZ", false},  {"", "a", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(FileFindM_Match(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(FileFindM_Match(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
 }
 
 }  // namespace

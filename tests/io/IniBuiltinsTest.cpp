@@ -86,9 +86,14 @@ TEST_F(IniBuiltins, PythonReadsWhatTheRunnerWrites) {
         const char* key;
         const char* value;
     } entries[] = {
-        {"player", "name", "Ada Lovelace"}, {"player", "Level", "12"},  {"player", "path", "C:\\games\\x"},
-        {"audio", "volume", "0.750000"},    {"audio", "muted", ""},      {"Mixed Case", "Key Name", "a=b"},
-        {"player", "name", "Grace"},        {"utf8", "greeting", "h\xC3\xA9llo"},
+        {"player", "name", "Ada Lovelace"},
+        {"player", "Level", "12"},
+        {"player", "path", "C:\\games\\x"},
+        {"audio", "volume", "0.750000"},
+        {"audio", "muted", ""},
+        {"Mixed Case", "Key Name", "a=b"},
+        {"player", "name", "Grace"},
+        {"utf8", "greeting", "h\xC3\xA9llo"},
     };
     Call("ini_open", {"py.ini"});
     for (const auto& e : entries) Call("ini_write_string", {e.section, e.key, e.value});

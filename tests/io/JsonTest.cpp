@@ -41,14 +41,16 @@ TEST_F(JsonBuiltins, WrapsWhatIsNotAnObject) {
     for (const auto& c : cases) EXPECT_EQ(Decoded(Call("json_decode", {c.text})), c.decoded) << c.text;
     EXPECT_EQ(Decoded(Call("json_decode", {3})), R"({default:"3.00"})");
     EXPECT_EQ(Decoded(Call("json_decode", {-0.126})), R"({default:"-0.13"})");
-    EXPECT_EQ(Decoded(Call("json_decode", {Arg(RValue_Int64(int64_t(1) << 40))})), R"({default:"1099511627776.00"})");
+    EXPECT_EQ(Decoded(Call("json_decode", {Arg(RValue_Int64(int64_t(1) << 40))})),
+              R"({default:"1099511627776.00"})");
 }
 
 TEST_F(JsonBuiltins, NestingIsBoundedInBothDirections) {
     std::string deep;
     for (int i = 0; i < 100; ++i) deep += "[";
     for (int i = 0; i < 100; ++i) deep += "]";
-    EXPECT_NE(Decoded(Call("json_decode", {"{\"d\": " + deep + "}"})), "-1") << "deeper than json-c's own default";
+    EXPECT_NE(Decoded(Call("json_decode", {"{\"d\": " + deep + "}"})), "-1")
+        << "deeper than json-c's own default";
     std::string tooDeep(kJsonMaxDepth + 1, '[');
     tooDeep += std::string(kJsonMaxDepth + 1, ']');
     EXPECT_EQ(Decoded(Call("json_decode", {"{\"d\": " + tooDeep + "}"})), "-1");

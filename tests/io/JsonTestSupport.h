@@ -42,8 +42,10 @@ public:
     }
     bool IsMap(int32_t index) override { return index >= 0 && index < int32_t(m_maps.size()); }
     bool IsList(int32_t index) override { return index >= 0 && index < int32_t(m_lists.size()); }
-    void ForEachMapEntry(int32_t map, void (*visit)(const RValue*, const RValue*, void*), void* context) override {
-        for (size_t i = 0; i < m_maps[map].size(); ++i) visit(&m_maps[map][i].first, &m_maps[map][i].second, context);
+    void ForEachMapEntry(int32_t map, void (*visit)(const RValue*, const RValue*, void*),
+                         void* context) override {
+        for (size_t i = 0; i < m_maps[map].size(); ++i)
+            visit(&m_maps[map][i].first, &m_maps[map][i].second, context);
     }
     int32_t ListSize(int32_t list) override { return int32_t(m_lists[list].size()); }
     const RValue* ListItem(int32_t list, int32_t position) override { return &m_lists[list][position]; }
@@ -136,7 +138,8 @@ protected:
         if ((v.kind & VALUE_KIND_MASK) == VALUE_REAL && (v.kind & kMarkList)) {
             std::string out = "[";
             const int32_t list = static_cast<int32_t>(v.val);
-            for (int32_t i = 0; i < C().ListSize(list); ++i) out += (i ? "," : "") + Describe(*C().ListItem(list, i));
+            for (int32_t i = 0; i < C().ListSize(list); ++i)
+                out += (i ? "," : "") + Describe(*C().ListItem(list, i));
             return out + "]";
         }
         switch (v.kind & VALUE_KIND_MASK) {

@@ -55,7 +55,8 @@ protected:
 
 TEST_F(SecureMaps, SavedMapsLoadBackOnTheSameComputer) {
     const int32_t list = List({RValue_Real(1), Text("two")});
-    const int32_t map = Map({{Text("n"), RValue_Real(42)}, {Text("s"), Text("text")}, {Text("l"), Marked(list, kMarkList)}});
+    const int32_t map =
+        Map({{Text("n"), RValue_Real(42)}, {Text("s"), Text("text")}, {Text("l"), Marked(list, kMarkList)}});
     EXPECT_EQ(ShowCall("ds_map_secure_save", {map, "saves/secure.dat"}), "real:0");
     const std::string bytes = SaveFile("saves/secure.dat");
 
@@ -98,7 +99,10 @@ TEST_F(SecureMaps, OtherComputersAndDamagedFilesLoadAsMinusOne) {
 
 TEST_F(SecureMaps, SignaturePositionFromAnyByte) {
     // Signed bytes at index 2 give a position inside the identifier, whatever their sign.
-    const std::string ids[] = {"ab\xF0xyz", "ab\x80", "a", "ab\x7F" "cdefgh", "\xFF\xFF\xFF"};
+    const std::string ids[] = {"ab\xF0xyz", "ab\x80", "a",
+                               "ab\x7F"
+                               "cdefgh",
+                               "\xFF\xFF\xFF"};
     std::string pairs, expected;
     for (size_t i = 0; i < std::size(ids); ++i) {
         g_machineId = ids[i];
@@ -130,7 +134,8 @@ TEST_F(SecureMaps, BuffersReadFromTheirPosition) {
     const RValue& loaded = Call("ds_map_secure_load_buffer", {buffer});
     EXPECT_EQ(Describe(Marked(int32_t(loaded.val), kMarkMap)), "{b:2}");
     Call("buffer_seek", {buffer, 0, 0});
-    EXPECT_EQ(ShowCall("ds_map_secure_load_buffer", {buffer}), "real:-1") << "the signature starts one byte on";
+    EXPECT_EQ(ShowCall("ds_map_secure_load_buffer", {buffer}), "real:-1")
+        << "the signature starts one byte on";
 
     EXPECT_EQ(ShowCall("ds_map_secure_save_buffer", {map, 77}), "real:-1");
     EXPECT_EQ(errors.TakeNonFatal(), "Illegal Buffer Index");
