@@ -366,7 +366,7 @@ bool Arg_GetBool(const RValue* args, int32_t n) {
     }
 }
 
-int32_t Arg_GetInt32(const RValue* args, int32_t n) {
+int32_t Arg_GetInt32Any(const RValue* args, int32_t n) {
     const RValue* value = &args[n];
     double d;
     switch (KindOf(value)) {

@@ -38,10 +38,23 @@ bool RValue_Deserialise(RValue* value, IBuffer* buffer);
 // the built-in and the argument (from 1) and give the default (shown in brackets).
 int32_t Arg_GetNumberOrPointer(const RValue* args, int32_t n);  // (-1)
 bool Arg_GetBool(const RValue* args, int32_t n);                // (false)
-int32_t Arg_GetInt32(const RValue* args, int32_t n);            // (0)
+inline int32_t Arg_GetInt32(const RValue* args, int32_t n);     // (0)
 uint32_t Arg_GetUInt32(const RValue* args, int32_t n);          // (0)
 int64_t Arg_GetInt64(const RValue* args, int32_t n);            // (0)
 double Arg_GetReal(const RValue* args, int32_t n);              // (0.0)
 float Arg_GetFloat(const RValue* args, int32_t n);              // (0.0)
 // The text of a string argument (null without a record); an object gives null silently.
 const char* Arg_GetString(const RValue* args, int32_t n);  // (null)
+
+// Arg_GetInt32 of any kind of argument.
+int32_t Arg_GetInt32Any(const RValue* args, int32_t n);
+
+// Nearly every integer argument (an index, a code, a size) is a real inside the int32 range;
+// built-ins in tight loops read several per call, so that case is truncated here, without a call.
+inline int32_t Arg_GetInt32(const RValue* args, int32_t n) {
+    const RValue* value = &args[n];
+    if (value->kind == VALUE_REAL && value->val > -2147483649.0 && value->val < 2147483648.0) {
+        return static_cast<int32_t>(value->val);
+    }
+    return Arg_GetInt32Any(args, n);
+}

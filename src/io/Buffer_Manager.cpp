@@ -160,10 +160,8 @@ void F_BufferDelete(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
 }
 
 void F_BufferWrite(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    result = RValue_Real(-1.0);
     IBuffer* buffer = GetOrReport(Arg_GetInt32(args, 0));
-    if (buffer == nullptr) return;
-    result = RValue_Real(buffer->Write(Arg_GetInt32(args, 1), &args[2]));
+    result = RValue_Real(buffer != nullptr ? buffer->Write(Arg_GetInt32(args, 1), &args[2]) : -1);
 }
 
 void F_BufferRead(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {

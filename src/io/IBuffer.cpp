@@ -1,6 +1,5 @@
 #include "io/IBuffer.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -29,12 +28,6 @@ bool IsTextType(int32_t type) {
     return type == eBuffer_String || type == eBuffer_Text;
 }
 
-// Width of the codes that are written and read as numbers; 0 for f16, texts and unknown codes.
-inline int32_t NumberWidth(int32_t type) {
-    static constexpr int8_t kWidths[] = {0, 1, 1, 2, 2, 4, 4, 0, 4, 8, 1, 0, 8, 0};
-    return static_cast<uint32_t>(type) < sizeof kWidths ? kWidths[type] : 0;
-}
-
 // One value in the bytes of its code: numbers in `bytes`, texts where they already lie.
 struct EncodedValue {
     uint8_t bytes[8];
@@ -48,18 +41,8 @@ void Put(EncodedValue* out, T v) {
     out->width = sizeof v;
 }
 
-// The unsigned 32-bit conversion of the argument getter; a real in range (the usual case in
-// a tight write loop) is converted here without the call.
-inline uint32_t ToUInt32(const RValue* value) {
-    if (value->kind == VALUE_REAL && std::fabs(value->val) < 9.2e18) {
-        return static_cast<uint32_t>(static_cast<int64_t>(value->val));
-    }
-    return Arg_GetUInt32(value, 0);
-}
-
-// False for f16, unknown codes and a string or text value without text. Kept inline: it is
-// the body of every typed write.
-[[gnu::always_inline]] inline bool EncodeValue(int32_t type, const RValue* value, EncodedValue* out) {
+// False for f16, unknown codes and a string or text value without text.
+bool EncodeValue(int32_t type, const RValue* value, EncodedValue* out) {
     out->data = out->bytes;
     switch (type) {
         case eBuffer_U8:
@@ -71,7 +54,7 @@ inline uint32_t ToUInt32(const RValue* value) {
             Put(out, static_cast<uint16_t>(Arg_GetInt32(value, 0)));
             return true;
         case eBuffer_U32:
-            Put(out, ToUInt32(value));
+            Put(out, Arg_GetUInt32(value, 0));
             return true;
         case eBuffer_S32:
             Put(out, Arg_GetInt32(value, 0));
@@ -98,59 +81,6 @@ inline uint32_t ToUInt32(const RValue* value) {
         }
         default:
             return false;
-    }
-}
-
-// Copies a number's bytes; the fixed widths compile to single moves.
-inline void StoreNumber(uint8_t* destination, const uint8_t* bytes, int32_t width) {
-    switch (width) {
-        case 1:
-            destination[0] = bytes[0];
-            break;
-        case 2:
-            std::memcpy(destination, bytes, 2);
-            break;
-        case 4:
-            std::memcpy(destination, bytes, 4);
-            break;
-        default:
-            std::memcpy(destination, bytes, 8);
-            break;
-    }
-}
-
-template <typename T>
-T Get(const uint8_t* in) {
-    T v;
-    std::memcpy(&v, in, sizeof v);
-    return v;
-}
-
-// The value of width bytes of a number code (1 to 6, 8 to 10, 12).
-[[gnu::always_inline]] inline RValue DecodeValue(int32_t type, const uint8_t* in) {
-    switch (type) {
-        case eBuffer_U8:
-            return RValue_Real(in[0]);
-        case eBuffer_S8:
-            return RValue_Real(static_cast<int8_t>(in[0]));
-        case eBuffer_U16:
-            return RValue_Real(Get<uint16_t>(in));
-        case eBuffer_S16:
-            return RValue_Real(Get<int16_t>(in));
-        case eBuffer_U32:
-            return RValue_Real(Get<uint32_t>(in));
-        case eBuffer_S32:
-            return RValue_Real(Get<int32_t>(in));
-        case eBuffer_F32:
-            return RValue_Real(Get<float>(in));
-        case eBuffer_F64:
-            return RValue_Real(Get<double>(in));
-        case eBuffer_Bool:
-            return RValue_Real(in[0] != 0 ? 1.0 : 0.0);
-        case eBuffer_U64:
-            return RValue_Int64(Get<int64_t>(in));
-        default:
-            return RValue_Real(0.0);
     }
 }
 
@@ -283,7 +213,7 @@ IBuffer::IBuffer(int32_t size, int32_t type, int32_t alignment) : m_type(type), 
     m_rawBlock = static_cast<uint8_t*>(MEM_ALLOC(m_allocatedSize));
     const uintptr_t mask = static_cast<uintptr_t>(m_alignment) - 1;
     m_data = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(m_rawBlock) + mask) & ~mask);
-    m_size = size;
+    SetSize(size);
     m_usedSize = size;
 }
 
@@ -292,7 +222,7 @@ IBuffer::IBuffer(uint8_t* data, int32_t size, int32_t type, int32_t alignment, b
     SetAlignment(alignment);
     if (size < 0 || data == nullptr) size = 0;
     m_allocatedSize = static_cast<uint32_t>(size);
-    m_size = size;
+    SetSize(size);
     m_usedSize = size;
 }
 
@@ -303,6 +233,11 @@ IBuffer::~IBuffer() {
 
 Buffer_Standard::~Buffer_Standard() = default;
 Buffer_Fast::~Buffer_Fast() = default;
+
+void IBuffer::SetSize(int32_t size) {
+    m_size = size;
+    m_inlineEnd = IsWrap() || m_type == eBufferType_Fast ? 0 : size;
+}
 
 void IBuffer::SetAlignment(int32_t alignment) {
     int32_t wanted = alignment % 512;
@@ -384,7 +319,7 @@ bool IBuffer::Resize(int32_t newSize) {
     m_rawBlock = block;
     m_allocatedSize = allocated;
     m_data = data;
-    m_size = newSize;
+    SetSize(newSize);
     m_ownsData = true;
     if (m_position >= newSize) {
         m_position = 0;
@@ -397,22 +332,8 @@ bool IBuffer::Resize(int32_t newSize) {
 
 // --- typed reads and writes --------------------------------------------------------------
 
-int32_t IBuffer::Write(int32_t type, const RValue* value) {
+int32_t IBuffer::WriteValue(int32_t type, const RValue* value) {
     AlignPosition();
-    // The usual case: a number that lies wholly before the end of a buffer that does not wrap.
-    const int32_t width = NumberWidth(type);
-    if (width != 0 && !IsWrap() && m_position <= m_size - width) {
-        EncodedValue encoded;
-        EncodeValue(type, value, &encoded);
-        StoreNumber(m_data + m_position, encoded.bytes, width);
-        m_position += width;
-        MarkUsed(m_position);
-        return 0;
-    }
-    return WriteAtEnd(type, value);
-}
-
-int32_t IBuffer::WriteAtEnd(int32_t type, const RValue* value) {
     const bool wrap = IsWrap();
     if (m_position >= m_size && !IsGrow() && !wrap) return -2;
     if (wrap && m_size <= 0) return -2;  // nowhere to wrap round to
@@ -438,20 +359,10 @@ int32_t IBuffer::WriteAtEnd(int32_t type, const RValue* value) {
     return 0;
 }
 
-int32_t IBuffer::Read(int32_t type, RValue* out) {
+int32_t IBuffer::ReadValue(int32_t type, RValue* out) {
     RValue_Release(out);
     AlignPosition();
-    const int32_t width = NumberWidth(type);
-    if (width != 0 && !IsWrap() && m_position <= m_size - width) {
-        *out = DecodeValue(type, m_data + m_position);
-        m_position += width;
-        return 0;
-    }
     *out = RValue_Real(0.0);
-    return ReadAtEnd(type, out);
-}
-
-int32_t IBuffer::ReadAtEnd(int32_t type, RValue* out) {
     if (m_position >= m_size) {
         *out = RValue_Real(-3.0);
         return -1;
@@ -474,7 +385,7 @@ int32_t IBuffer::ReadAtEnd(int32_t type, RValue* out) {
         const uint8_t* at = m_data + m_position;
         m_position += width;
         if (type == eBuffer_F16) return -1;
-        *out = DecodeValue(type, at);
+        *out = BufferInline::LoadNumber(type, at);
         return 0;
     }
     uint8_t bytes[8];
@@ -486,7 +397,7 @@ int32_t IBuffer::ReadAtEnd(int32_t type, RValue* out) {
         }
     }
     if (type == eBuffer_F16) return -1;
-    *out = DecodeValue(type, bytes);
+    *out = BufferInline::LoadNumber(type, bytes);
     return 0;
 }
 
@@ -506,7 +417,7 @@ void IBuffer::Peek(int32_t offset, int32_t type, RValue* out) {
     if (!wrap && offset > m_size - width) return;
     uint8_t bytes[8];
     CyclicRead(m_data, m_size, offset, bytes, width);
-    *out = DecodeValue(type, bytes);
+    *out = BufferInline::LoadNumber(type, bytes);
 }
 
 void IBuffer::Poke(int32_t offset, int32_t type, const RValue* value) {
@@ -802,7 +713,7 @@ void IBuffer::SetSurface(int32_t surface, int32_t offset, int32_t rowGap) {
 
 // --- Buffer_Fast -------------------------------------------------------------------------
 
-int32_t Buffer_Fast::Write(int32_t type, const RValue* value) {
+int32_t Buffer_Fast::WriteValue(int32_t type, const RValue* value) {
     if (type != eBuffer_U8) return -4;
     if (GetPosition() >= GetSize()) return -2;
     GetData()[GetPosition()] = static_cast<uint8_t>(Arg_GetInt32(value, 0));
@@ -810,7 +721,7 @@ int32_t Buffer_Fast::Write(int32_t type, const RValue* value) {
     return 0;
 }
 
-int32_t Buffer_Fast::Read(int32_t type, RValue* out) {
+int32_t Buffer_Fast::ReadValue(int32_t type, RValue* out) {
     RValue_Release(out);
     *out = RValue_Real(0.0);
     if (type != eBuffer_U8) return -4;

@@ -5,7 +5,9 @@
 // saved games.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "core/Value.h"
 
@@ -60,10 +62,10 @@ public:
     // Writes the value at the (aligned) position and advances: 0; -1 for f16, an unknown code
     // or a string/text value without text; -2 when a fixed buffer is full or a grow buffer
     // would pass kMaxSize. Nothing is written on failure.
-    virtual int32_t Write(int32_t type, const RValue* value);
+    int32_t Write(int32_t type, const RValue* value);
     // Reads a value at the (aligned) position and advances: 0; -1 with out -3 at or past the
     // end; -1 with out 0 for f16 (position + 2) and unknown codes. u64 reads as an int64 value.
-    virtual int32_t Read(int32_t type, RValue* out);
+    int32_t Read(int32_t type, RValue* out);
     // base 0 from the start, 1 relative, 2 back from the end; returns the new position. Start
     // and relative seeks of non-wrap buffers may pass the end.
     virtual int32_t Seek(int32_t base, int32_t offset);
@@ -143,6 +145,11 @@ public:
         if (m_inUse > 0) --m_inUse;
     }
 
+protected:
+    // Write and Read of everything the inline path below leaves to them.
+    virtual int32_t WriteValue(int32_t type, const RValue* value);
+    virtual int32_t ReadValue(int32_t type, RValue* out);
+
 private:
     friend int32_t IBuffer_CopyFromMemory(IBuffer*, const uint8_t*, int32_t, int32_t, int32_t, int32_t, bool,
                                           bool, bool);
@@ -151,11 +158,13 @@ private:
     // Rounds the position up to the alignment (on position + phase) and, in a wrap buffer,
     // brings it back inside the size.
     void AlignPosition();
+    // The one place the size changes, keeping m_inlineEnd with it.
+    void SetSize(int32_t size);
     // Raises the used size to end, capped at the size.
     void MarkUsed(int64_t end);
-    // Write and Read once the value is known not to fit plainly before the end.
-    int32_t WriteAtEnd(int32_t type, const RValue* value);
-    int32_t ReadAtEnd(int32_t type, RValue* out);
+    // True, with the aligned offset in at, when a number of width bytes (> 0) fits before the
+    // end of a buffer that neither wraps nor is a Buffer_Fast.
+    bool PlainOffset(int32_t width, uint32_t* at) const;
     bool GrowFor(int64_t needed);
     void Hash(RValue* out, int32_t offset, int32_t size, bool sha1);
     void SetAlignment(int32_t alignment);
@@ -164,12 +173,16 @@ private:
     uint32_t m_allocatedSize = 0;   // size + alignment
     uint8_t* m_data = nullptr;      // m_rawBlock rounded up to the alignment
     int32_t m_size = 0;
+    // Where the inline path of typed numbers ends: the size, or 0 in a wrap buffer and in a
+    // Buffer_Fast, which never take that path. One comparison then rules out both kinds.
+    int32_t m_inlineEnd = 0;
     int32_t m_alignment = 1;
     int32_t m_type = eBufferType_Grow;
     int32_t m_position = 0;
     int32_t m_usedSize = 0;
     // How far (mod the alignment) a wrap buffer's byte stream has wrapped: alignment is taken
-    // on position + phase, so a wrapping stream stays aligned to what was written.
+    // on position + phase, so a wrapping stream stays aligned to what was written. Only a wrap
+    // buffer ever moves it from 0.
     int32_t m_alignPhase = 0;
     int32_t m_inUse = 0;
     RValue m_scratch;
@@ -190,10 +203,12 @@ public:
     Buffer_Fast(int32_t size, int32_t alignment) : IBuffer(size, eBufferType_Fast, alignment) {}
     ~Buffer_Fast() override;
 
-    int32_t Write(int32_t type, const RValue* value) override;
-    int32_t Read(int32_t type, RValue* out) override;
     void Peek(int32_t offset, int32_t type, RValue* out) override;
     void Poke(int32_t offset, int32_t type, const RValue* value) override;
+
+protected:
+    int32_t WriteValue(int32_t type, const RValue* value) override;
+    int32_t ReadValue(int32_t type, RValue* out) override;
 };
 
 // Copies count bytes (< 0: the whole source) from source[sourceOffset] into the buffer at
@@ -221,3 +236,157 @@ struct BufferSurfaceAccess {
 void Buffer_SetSurfaceAccess(const BufferSurfaceAccess* access);
 // True when the surface exists (and its size in width, height).
 bool Buffer_SurfaceSize(int32_t surface, int32_t* width, int32_t* height);
+
+// --- the inline path of typed reads and writes --------------------------------------------
+// Games move numbers through buffers one call at a time, millions of them a frame when they
+// build meshes, packets or saves. The usual case (a number held as a real, lying wholly
+// before the end of a buffer that neither wraps nor is a Buffer_Fast) is therefore done here,
+// inline, with no virtual call and no argument getter. Everything else goes out of line to
+// WriteValue and ReadValue, which apply the same rules to every case: other kinds of value,
+// texts, f16, alignment or a value running past the end, growth, wrapping, and the reals the
+// getters convert specially (NaN, infinities, values beyond the conversion's range).
+
+namespace BufferInline {
+
+// Width of the codes written and read as numbers; 0 for f16, texts and unknown codes.
+inline int32_t NumberWidth(int32_t type) {
+    static constexpr int8_t kWidths[] = {0, 1, 1, 2, 2, 4, 4, 0, 4, 8, 1, 0, 8, 0};
+    return static_cast<uint32_t>(type) < sizeof kWidths ? kWidths[type] : 0;
+}
+
+// Truncation of a real the argument getters take as it is: inside the target's range.
+inline bool TruncatesToInt32(double d) {
+    return d > -2147483649.0 && d < 2147483648.0;
+}
+inline bool TruncatesToInt64(double d) {
+    return d >= -9223372036854775808.0 && d < 9223372036854775808.0;
+}
+
+template <typename T>
+inline void Put(uint8_t* to, T v) {
+    std::memcpy(to, &v, sizeof v);
+}
+
+// Stores a real under a number code exactly as the argument getters convert it (an integer
+// code wraps the truncated value to its width). False, with nothing stored, for a real the
+// getters treat specially.
+inline bool StoreReal(int32_t type, double d, uint8_t* to) {
+    switch (type) {
+        case eBuffer_U8:
+        case eBuffer_S8:
+            if (!TruncatesToInt32(d)) return false;
+            Put(to, static_cast<uint8_t>(static_cast<int32_t>(d)));
+            return true;
+        case eBuffer_U16:
+        case eBuffer_S16:
+            if (!TruncatesToInt32(d)) return false;
+            Put(to, static_cast<uint16_t>(static_cast<int32_t>(d)));
+            return true;
+        case eBuffer_U32:
+            if (!TruncatesToInt64(d)) return false;
+            Put(to, static_cast<uint32_t>(static_cast<int64_t>(d)));
+            return true;
+        case eBuffer_S32:
+            if (!TruncatesToInt32(d)) return false;
+            Put(to, static_cast<int32_t>(d));
+            return true;
+        case eBuffer_F32:
+            if (!std::isfinite(d)) return false;
+            Put(to, static_cast<float>(d));
+            return true;
+        case eBuffer_F64:
+            Put(to, d);
+            return true;
+        case eBuffer_Bool:
+            Put(to, static_cast<uint8_t>(d > 0.5 ? 1 : 0));
+            return true;
+        case eBuffer_U64:
+            if (!TruncatesToInt64(d)) return false;
+            Put(to, static_cast<int64_t>(d));
+            return true;
+        default:
+            return false;
+    }
+}
+
+template <typename T>
+inline T Get(const uint8_t* from) {
+    T v;
+    std::memcpy(&v, from, sizeof v);
+    return v;
+}
+
+// The value of a number code's bytes: a real, or an int64 value for u64; the real 0 for
+// any other code.
+inline RValue LoadNumber(int32_t type, const uint8_t* from) {
+    switch (type) {
+        case eBuffer_U8:
+            return RValue_Real(from[0]);
+        case eBuffer_S8:
+            return RValue_Real(static_cast<int8_t>(from[0]));
+        case eBuffer_U16:
+            return RValue_Real(Get<uint16_t>(from));
+        case eBuffer_S16:
+            return RValue_Real(Get<int16_t>(from));
+        case eBuffer_U32:
+            return RValue_Real(Get<uint32_t>(from));
+        case eBuffer_S32:
+            return RValue_Real(Get<int32_t>(from));
+        case eBuffer_F32:
+            return RValue_Real(Get<float>(from));
+        case eBuffer_F64:
+            return RValue_Real(Get<double>(from));
+        case eBuffer_Bool:
+            return RValue_Real(from[0] != 0 ? 1.0 : 0.0);
+        case eBuffer_U64:
+            return RValue_Int64(Get<int64_t>(from));
+        default:
+            return RValue_Real(0.0);
+    }
+}
+
+}  // namespace BufferInline
+
+inline bool IBuffer::PlainOffset(int32_t width, uint32_t* at) const {
+    if (width == 0) return false;
+    // Aligned as AlignPosition aligns it (outside wrap buffers the phase is always 0). Each
+    // call's position comes from the previous call's store, so that chain is kept short: the
+    // rounding sits behind a branch, positions being nearly always aligned already, and the
+    // position is taken unsigned (it never goes below 0), which lets it load as a plain 32-bit
+    // move, the kind the processor forwards from a store fastest. Position, rounding and width
+    // together stay below 2^32.
+    uint32_t position = static_cast<uint32_t>(m_position);
+    const uint32_t mask = static_cast<uint32_t>(m_alignment) - 1;
+    if ((position & mask) != 0) [[unlikely]] {
+        position = (position + mask) & ~mask;
+    }
+    if (position + static_cast<uint32_t>(width) > static_cast<uint32_t>(m_inlineEnd)) return false;
+    *at = position;
+    return true;
+}
+
+inline int32_t IBuffer::Write(int32_t type, const RValue* value) {
+    const int32_t width = BufferInline::NumberWidth(type);
+    uint32_t at;
+    if (PlainOffset(width, &at) && value->kind == VALUE_REAL &&
+        BufferInline::StoreReal(type, value->val, m_data + at)) {
+        const int32_t end = static_cast<int32_t>(at) + width;
+        m_position = end;
+        if (end > m_usedSize) m_usedSize = end;
+        return 0;
+    }
+    return WriteValue(type, value);
+}
+
+inline int32_t IBuffer::Read(int32_t type, RValue* out) {
+    const int32_t width = BufferInline::NumberWidth(type);
+    uint32_t at;
+    if (PlainOffset(width, &at)) {
+        // Freed, not reset: out is overwritten whole at once.
+        RValue_Free(out);
+        *out = BufferInline::LoadNumber(type, m_data + at);
+        m_position = static_cast<int32_t>(at) + width;
+        return 0;
+    }
+    return ReadValue(type, out);
+}

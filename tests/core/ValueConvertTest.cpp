@@ -375,6 +375,11 @@ TEST_F(ArgumentGetters, EdgeValues) {
         {RValue_Real(-1.0), false, -1, 4294967295u, -1, -1.0f},
         {RValue_Real(3e9), true, INT32_MIN, 3000000000u, 3000000000, 3e9f},
         {RValue_Real(1e300), true, INT32_MIN, 0, INT64_MIN, float(kInf)},
+        // Either side of the int32 range, where the quick truncation hands over.
+        {RValue_Real(2147483647.9), true, INT32_MAX, 2147483647u, 2147483647, 2147483648.0f},
+        {RValue_Real(2147483648.0), true, INT32_MIN, 2147483648u, 2147483648, 2147483648.0f},
+        {RValue_Real(-2147483648.9), false, INT32_MIN, 2147483648u, -2147483648, -2147483648.0f},
+        {RValue_Real(-2147483649.0), false, INT32_MIN, 2147483647u, -2147483649, -2147483648.0f},
         {RValue_Bool(0.0), false, 0, 0, 0, 0.0f},
         {RValue_Bool(kNaN), true, 0, 0, 0, 0.0f},
     };
