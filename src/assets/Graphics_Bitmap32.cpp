@@ -7,6 +7,7 @@
 #include "assets/Graphics_Support.h"
 #include "assets/TBitmap.h"
 #include "core/MemoryManager.h"
+#include "graphics/Graphics_Texture.h"
 
 namespace {
 
@@ -324,4 +325,11 @@ void CBitmap32::FillEllipseGradient(uint32_t colour1, uint32_t colour2) {
             row[x] = Colour_ToARGBByte(Bitmap32_LerpColour(colour1, colour2, low / half), 255);
         }
     }
+}
+
+int32_t GR_Texture_Create_From_Bitmap(const CBitmap32* bitmap) {
+    if (!bitmap) return -1;
+    const int32_t width = bitmap->GetWidth(), height = bitmap->GetHeight();
+    return GR_Texture_Create_From_Pixels(width, height, bitmap->GetPixels(),
+                                         static_cast<uint32_t>(width) * static_cast<uint32_t>(height) * 4);
 }

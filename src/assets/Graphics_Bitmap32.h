@@ -78,3 +78,6 @@ private:
 
 // The 24-bit blend of two 0xBBGGRR colours, t the weight of the second, each byte rounded to nearest.
 uint32_t Bitmap32_LerpColour(uint32_t colour1, uint32_t colour2, double t);
+
+// A texture id for the picture's pixels (-1 for a null picture).
+int32_t GR_Texture_Create_From_Bitmap(const CBitmap32* bitmap);

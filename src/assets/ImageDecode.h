@@ -31,3 +31,7 @@ void Image_SetSavePathResolver(ImageSavePathResolver resolver);
 
 // The power of two by which images loaded from now on are scaled down (texture_global_scale).
 extern int32_t g_TextureGlobalScale;
+
+// Lets the device layer make textures from PNG, JPEG, GIF and "BM" files (its own DDS reader
+// aside). Called once at start-up.
+void Image_InstallTextureReader();

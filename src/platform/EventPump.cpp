@@ -6,6 +6,9 @@
 #include <mutex>
 
 namespace {
+// One text-input event holds at most 32 bytes, hence at most 32 UTF-16 units.
+constexpr int32_t kMessagesPerEvent = 40;
+
 std::atomic<PlatformEventDispatcher> g_dispatcher{nullptr};
 std::once_flag g_initOnce;
 bool g_sdlEvents = false;
@@ -34,9 +37,13 @@ bool PlatformEvents_Pump() {
     if (TakeFallbackQuit()) return true;
     if (!EnsureEventQueue()) return false;
     SDL_Event event;
+    WindowMessage messages[kMessagesPerEvent];
     while (SDL_PollEvent(&event) == 1) {
         if (event.type == SDL_QUIT) return true;
-        if (PlatformEventDispatcher dispatch = g_dispatcher.load()) dispatch(&event);
+        PlatformEventDispatcher dispatch = g_dispatcher.load();
+        if (!dispatch) continue;
+        const int32_t count = PlatformEvents_Translate(&event, messages, kMessagesPerEvent);
+        for (int32_t i = 0; i < count; ++i) dispatch(messages[i]);
     }
     return false;
 }

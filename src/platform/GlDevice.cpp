@@ -205,6 +205,9 @@ bool IsDepthFormat(uint32_t format) {
     return format == D3DFMT_D24S8 || format == D3DFMT_D16 || format == D3DFMT_D32;
 }
 
+// GL_POINTS is 0, the same value as GL_NONE, so unknown kinds answer a value no mode has.
+constexpr GLenum kNoPrimitive = 0xFFFFFFFFu;
+
 GLenum GlPrimitive(uint32_t kind) {
     switch (kind) {
         case D3DPT_POINTLIST:
@@ -220,7 +223,7 @@ GLenum GlPrimitive(uint32_t kind) {
         case D3DPT_TRIANGLEFAN:
             return GL_TRIANGLE_FAN;
         default:
-            return GL_NONE;
+            return kNoPrimitive;
     }
 }
 
@@ -1380,8 +1383,11 @@ HRESULT GlDevice::StretchRect(GpuSurface* source, const GpuRect* sourceRect, Gpu
     }
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_blitFbo);
     to->AttachTo(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0);
+    // A copy at its own size has nothing to filter: each pixel is its own nearest texel. (Mesa's
+    // linear blit path also leaves a little memory behind per context.)
+    const bool stretched = s.right - s.left != d.right - d.left || s.bottom - s.top != d.bottom - d.top;
     glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, d.top, d.right, d.bottom, GL_COLOR_BUFFER_BIT,
-                      filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+                      filter == D3DTEXF_LINEAR && stretched ? GL_LINEAR : GL_NEAREST);
     to->MarkGpuWritten();
     m_dirty |= kDirtyTargets | kDirtyColourMask;
     return D3D_OK;
@@ -1614,7 +1620,7 @@ bool GlDevice::SetupVertexLayout(GLuint buffer, uintptr_t base, uint32_t stride)
 
 HRESULT GlDevice::DrawPrimitive(uint32_t kind, uint32_t startVertex, uint32_t primitiveCount) {
     const GLenum mode = GlPrimitive(kind);
-    if (mode == GL_NONE || !m_stream || m_streamStride == 0) return D3DERR_INVALIDCALL;
+    if (mode == kNoPrimitive || !m_stream || m_streamStride == 0) return D3DERR_INVALIDCALL;
     if (primitiveCount == 0) return D3D_OK;
     const uint64_t count = Gpu_VertexCount(kind, primitiveCount);
     const uint64_t from = m_streamOffset + uint64_t(startVertex) * m_streamStride;
@@ -1632,7 +1638,7 @@ HRESULT GlDevice::DrawPrimitive(uint32_t kind, uint32_t startVertex, uint32_t pr
 HRESULT GlDevice::DrawPrimitiveUP(uint32_t kind, uint32_t primitiveCount, const void* vertices,
                                   uint32_t stride) {
     const GLenum mode = GlPrimitive(kind);
-    if (mode == GL_NONE || !vertices || stride == 0) return D3DERR_INVALIDCALL;
+    if (mode == kNoPrimitive || !vertices || stride == 0) return D3DERR_INVALIDCALL;
     if (primitiveCount == 0) return D3D_OK;
     const uint32_t count = Gpu_VertexCount(kind, primitiveCount);
     ApplyForDraw();

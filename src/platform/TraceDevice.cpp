@@ -369,8 +369,11 @@ HRESULT TraceDevice::DrawPrimitive(uint32_t kind, uint32_t startVertex, uint32_t
     return D3D_OK;
 }
 
-HRESULT TraceDevice::DrawPrimitiveUP(uint32_t kind, uint32_t primitiveCount, const void*, uint32_t stride) {
+HRESULT TraceDevice::DrawPrimitiveUP(uint32_t kind, uint32_t primitiveCount, const void* vertices,
+                                     uint32_t stride) {
     Record("DrawPrimitiveUP(%u,%u,%u)", kind, primitiveCount, stride);
+    const auto* bytes = static_cast<const uint8_t*>(vertices);
+    drawnVertices.push_back({kind, stride, {bytes, bytes + size_t{Gpu_VertexCount(kind, primitiveCount)} * stride}});
     return D3D_OK;
 }
 

@@ -28,6 +28,14 @@ public:
     std::vector<HRESULT> resetResults;  // answered in order by Reset, then D3D_OK
     const GpuPresentParameters& Parameters() const { return m_params; }
 
+    // The vertices of every user-pointer draw, in order, for tests that read what was drawn.
+    struct DrawnVertices {
+        uint32_t kind;
+        uint32_t stride;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<DrawnVertices> drawnVertices;
+
     HRESULT TestCooperativeLevel() override;
     HRESULT BeginScene() override;
     HRESULT EndScene() override;

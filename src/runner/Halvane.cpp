@@ -26,7 +26,11 @@
 #include "data/Function_Data_Structures.h"
 #include "data/Function_Math.h"
 #include "graphics/Function_3D.h"
+#include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Hooks.h"
+#include "graphics/Graphics_Primitive.h"
+#include "graphics/Graphics_Texture.h"
+#include "graphics/Graphics_Window.h"
 #include "io/Buffer_Manager.h"
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
@@ -170,6 +174,8 @@ void InstallHooks() {
     g_GRHooks.layerMode = LayerModel;
     g_GRHooks.runtimeError = ReportRuntimeError;
     g_GRHooks.errorReport = Error_Report;
+    g_WindowHooks.Run_RequestEnd = Run_RequestEnd;
+    g_TextureHooks.drawAlpha = GR_Draw_Get_Alpha;
 }
 
 // Start-up could not run the game: the turn ends with the running flag at 0.
@@ -276,6 +282,8 @@ bool Runner_EarlyInit() {
     Code_Constant_RegisterBuiltins();
     Run_InitGlobals();
     Run_ClearPendingLists();
+    Window_Init();
+    GR_Draw_Init();
     ProcessMessages();
     return true;
 }
@@ -301,6 +309,7 @@ void Runner_StartUp() {
     // The window, the device, input and the interpreter start in these steps as their layers
     // join the runner; the log keeps the order either way.
     DebugConsole.Output("Create Window\n");
+    if (!Window_Create(g_GameHeader.windowWidth, g_GameHeader.windowHeight)) return StartUpFailed();
     DebugConsole.Output("Init Graphics\n");
     if (!Runner_InitGraphics()) return StartUpFailed();
     DebugConsole.Output("IO Init\n");
@@ -321,6 +330,11 @@ void Runner_StartUp() {
 
 bool Runner_InitGraphics() {
     DebugConsole.Output("GR_D3D_Init()\n");
+    GR_Texture_Startup();
+    if (!GR_D3D_Init(Window_Get_Handle(), g_GameHeader.windowWidth, g_GameHeader.windowHeight,
+                     g_GameHeader.infoFlags)) {
+        return false;
+    }
     DebugConsole.Output("Background_InitTextures()\n");
     DebugConsole.Output("Sprite_InitTextures()\n");
     DebugConsole.Output("Font_InitTextures()\n");
@@ -388,6 +402,9 @@ void Runner_Finish() {
 }
 
 void Runner_Shutdown() {
+    GR_D3D_Print_Fps_Stats();
+    GR_D3D_Shutdown();
+    Window_Destroy();
     Code_Constant_Free();
     Code_Function_Free();
     Code_Variable_Free();

@@ -1,20 +1,13 @@
 // Whole frames through the device layer on the real GL device: off-screen, and in a window
 // on a private X server.
 #include <SDL.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "GraphicsFixture.h"
 #include "support/GpuTestSupport.h"
-
-extern char** environ;
+#include "support/PrivateXServer.h"
 
 namespace {
 
@@ -94,49 +87,10 @@ TEST_F(GlFrameTest, WorldTransformMovesBatchedDrawing) {
     EXPECT_EQ(pixels[0], 0xFF000000u);
 }
 
-// An X server of our own for the test, on the first free display it finds.
-class PrivateXServer {
-public:
-    bool Start() {
-        int fds[2];
-        if (pipe(fds) != 0) return false;
-        const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                              nullptr};
-        const int spawned = posix_spawnp(&m_pid, "Xvfb", nullptr, nullptr, const_cast<char**>(argv), environ);
-        close(fds[1]);
-        if (spawned != 0) {
-            m_pid = -1;
-            close(fds[0]);
-            return false;
-        }
-        std::string number;
-        pollfd reader = {fds[0], POLLIN, 0};
-        char c;
-        while (poll(&reader, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        if (number.empty()) return false;
-        m_display = ":" + number;
-        return true;
-    }
-    ~PrivateXServer() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    const std::string& Display() const { return m_display; }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_display;
-};
-
 TEST_F(GlFrameTest, WindowShowsFramesAndResizesThroughTheCountdown) {
     PrivateXServer server;
     if (!server.Start()) GTEST_SKIP() << "Xvfb is not available";
-    setenv("DISPLAY", server.Display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
+    server.Select();
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
     SDL_Window* window = SDL_CreateWindow("device test", 0, 0, 320, 240, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     ASSERT_NE(window, nullptr) << SDL_GetError();

@@ -74,6 +74,16 @@ TEST_F(GlDeviceTest, QuadAtWholeCoordinatesCoversExactlyItsPixelsInVertexColourO
     EXPECT_EQ(At(pixels, 10, 4), 0xFF112233u);
 }
 
+TEST_F(GlDeviceTest, PointListLightsThePixelUnderEachPoint) {
+    // With the half-pixel projection a point at (x + 0.5, y + 0.5) sits on pixel (x, y)'s centre.
+    const std::vector<Vertex> points = {{3.5f, 2.5f, 0, 0xFF00FF00u, 0, 0},
+                                        {20.5f, 10.5f, 0, 0xFF00FF00u, 0, 0}};
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 2, points.data(), sizeof(Vertex)), D3D_OK);
+    using P = std::pair<uint32_t, uint32_t>;
+    EXPECT_EQ(Lit(ReadBackBuffer(device)), (std::vector<P>{{3, 2}, {20, 10}}));
+    EXPECT_EQ(device->DrawPrimitiveUP(9, 1, points.data(), sizeof(Vertex)), D3DERR_INVALIDCALL);
+}
+
 TEST_F(GlDeviceTest, ClearFillsOnlyTheViewportWhateverTheWriteMasks) {
     const GpuViewport viewport = {4, 2, 6, 5, 0.0f, 1.0f};
     device->SetViewport(&viewport);

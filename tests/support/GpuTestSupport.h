@@ -2,15 +2,33 @@
 // off-screen device, and reading the back buffer back.
 #pragma once
 
+#include <dlfcn.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/Device.h"
 #include "platform/GlDevice.h"
 
+// Mesa's driver keeps caches in its own static data and is unloaded when the display is
+// terminated; the leak checker, no longer seeing those references, would then report the
+// caches as lost. The software driver is loaded once here and never unloaded.
+inline void PinSoftwareGlDriver() {
+    static const bool pinned = [] {
+        for (const char* folder : {"/usr/lib/x86_64-linux-gnu/dri", "/usr/lib64/dri", "/usr/lib/dri"}) {
+            const std::string path = std::string(folder) + "/swrast_dri.so";
+            if (dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE)) return true;
+        }
+        return false;
+    }();
+    (void)pinned;
+}
+
 inline void UseSoftwareGl() {
+    PinSoftwareGlDriver();
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
     setenv("GALLIUM_DRIVER", "llvmpipe", 0);
     setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);

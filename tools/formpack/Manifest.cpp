@@ -1,5 +1,7 @@
 #include "formpack/Manifest.h"
 
+#include "formpack/TexturePacker.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -41,8 +43,12 @@ const char* const kHelp =
     "  script NAME CODEINDEX\n"
     "  global CODEINDEX                          (a global initialiser)\n"
     "  code empty                                (empty CODE, VARI and FUNC chunks)\n"
-    "  texture FILE.png flags=N                  (a TXTR page)\n"
+    "  texture FILE.png flags=N raw=32|16        (a TXTR page; raw: stored as \"RAW \" pixels)\n"
     "  page SX SY SW SH TX TY TW TH BW BH TEXTURE (a TPAG entry)\n"
+    "  image FILE.png                            (an image placed on a packed page: its TPAG\n"
+    "                                             entry goes here, its page after all others)\n"
+    "  packer size=N padding=N trim=0|1 shrink=0|1 raw=0|32|16 flags=N\n"
+    "                                            (how images are packed; any place in the file)\n"
     "  sound NAME FILE flags=N volume=F pitch=F group=N type=TEXT\n"
     "                                            (a SOND entry; the WAV or Ogg FILE is its AUDO entry)\n"
     "  sound -                                   (an empty slot)\n"
@@ -151,6 +157,9 @@ struct State {
     Room* room = nullptr;
     Path* path = nullptr;
     TimeLine* timeLine = nullptr;
+    PackOptions packer = {};
+    std::vector<PackImage> images = {};       // packed after the last line
+    std::vector<size_t> imageEntries = {};  // the TPAG place of each
 };
 
 void ReadHeader(Reader& r, Header& h) {
@@ -196,6 +205,49 @@ bool ReadFileBytes(State& s, const std::string& name, std::vector<uint8_t>& out)
     }
     out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
+}
+
+bool RawFormatOf(State& s, int32_t bits, RawFormat* format) {
+    if (bits != 32 && bits != 16) {
+        s.error = "raw must be 32 or 16";
+        return false;
+    }
+    *format = bits == 16 ? RawFormat::Rgba16 : RawFormat::Rgba32;
+    return true;
+}
+
+void ToRaw(State& s, int32_t bits, std::vector<uint8_t>& blob) {
+    RawFormat format;
+    uint32_t width = 0, height = 0;
+    std::vector<uint8_t> rgba;
+    if (RawFormatOf(s, bits, &format) && DecodePng(blob, &width, &height, &rgba, &s.error))
+        blob = EncodeRawTexture(width, height, rgba, format);
+}
+
+void ReadPacker(State& s, Reader& r) {
+    PackOptions& o = s.packer;
+    r.Field("size", o.pageSize);
+    r.Field("padding", o.padding);
+    r.Field("trim", o.trim);
+    r.Field("shrink", o.shrink);
+    r.Field("flags", o.flags);
+    int32_t raw = o.raw ? (o.rawFormat == RawFormat::Rgba16 ? 16 : 32) : 0;
+    r.Field("raw", raw);
+    o.raw = raw != 0;
+    if (o.raw) RawFormatOf(s, raw, &o.rawFormat);
+}
+
+// Places the images of "image" lines and fills the entries their lines reserved.
+void PackImages(State& s) {
+    if (s.images.empty()) return;
+    FormFile& f = s.file;
+    const size_t firstPage = f.textures ? f.textures->size() : 0;
+    PackResult packed;
+    if (firstPage > 32767 || !PackTextures(s.images, s.packer, static_cast<int16_t>(firstPage), &packed, &s.error))
+        return;
+    if (!f.textures) f.textures.emplace();
+    f.textures->insert(f.textures->end(), packed.pages.begin(), packed.pages.end());
+    for (size_t i = 0; i < packed.entries.size(); ++i) (*f.pageEntries)[s.imageEntries[i]] = packed.entries[i];
 }
 
 template <typename T>
@@ -316,7 +368,19 @@ void ReadRecord(State& s, const Line& line) {
     } else if (key == "texture") {
         TexturePage& page = Append(f.textures);
         r.Field("flags", page.flags);
-        ReadFileBytes(s, r.Word(1), page.blob);
+        int32_t raw = 0;
+        r.Field("raw", raw);
+        if (ReadFileBytes(s, r.Word(1), page.blob) && raw) ToRaw(s, raw, page.blob);
+    } else if (key == "image") {
+        PackImage image;
+        std::vector<uint8_t> file;
+        if (ReadFileBytes(s, r.Word(1), file) && DecodePng(file, &image.width, &image.height, &image.rgba, &s.error)) {
+            Append(f.pageEntries);
+            s.imageEntries.push_back(f.pageEntries->size() - 1);
+            s.images.push_back(std::move(image));
+        }
+    } else if (key == "packer") {
+        ReadPacker(s, r);
     } else if (key == "page") {
         PageEntry& e = Append(f.pageEntries);
         int16_t* fields[] = {&e.sourceX, &e.sourceY, &e.sourceW, &e.sourceH, &e.targetX, &e.targetY,
@@ -348,7 +412,14 @@ bool ParseManifest(const std::string& text, const std::string& folder, FormFile&
         ReadRecord(s, line);
         if (!s.error.empty()) break;
     }
-    if (s.error.empty()) return true;
+    if (s.error.empty()) {
+        PackImages(s);
+        if (!s.error.empty()) {
+            error = "packing images: " + s.error;
+            return false;
+        }
+        return true;
+    }
     error = "line " + std::to_string(number) + ": " + s.error;
     return false;
 }
