@@ -157,10 +157,16 @@ void Baseline_MapDelete(benchmark::State& state) {
     }
 }
 
-#define MAP_BENCH(op)                                                                                        \
-    BENCHMARK_CAPTURE(Ours_Map##op, String, true)->Name("Ours_Map" #op "String")->Unit(benchmark::kMillisecond); \
-    BENCHMARK(Baseline_Map##op<std::string>)->Name("Baseline_Map" #op "String")->Unit(benchmark::kMillisecond); \
-    BENCHMARK_CAPTURE(Ours_Map##op, Real, false)->Name("Ours_Map" #op "Real")->Unit(benchmark::kMillisecond);    \
+#define MAP_BENCH(op)                             \
+    BENCHMARK_CAPTURE(Ours_Map##op, String, true) \
+        ->Name("Ours_Map" #op "String")           \
+        ->Unit(benchmark::kMillisecond);          \
+    BENCHMARK(Baseline_Map##op<std::string>)      \
+        ->Name("Baseline_Map" #op "String")       \
+        ->Unit(benchmark::kMillisecond);          \
+    BENCHMARK_CAPTURE(Ours_Map##op, Real, false)  \
+        ->Name("Ours_Map" #op "Real")             \
+        ->Unit(benchmark::kMillisecond);          \
     BENCHMARK(Baseline_Map##op<double>)->Name("Baseline_Map" #op "Real")->Unit(benchmark::kMillisecond);
 MAP_BENCH(Add)
 MAP_BENCH(Find)

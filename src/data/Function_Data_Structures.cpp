@@ -5,10 +5,10 @@
 
 #include <vector>
 
+#include "core/CRuntimeCompat.h"
 #include "core/Code_Function.h"
 #include "core/Console.h"
 #include "core/GarbageCollector.h"
-#include "core/CRuntimeCompat.h"
 #include "core/MemoryManager.h"
 #include "core/RuntimeError.h"
 #include "core/Value_Convert.h"
@@ -127,6 +127,14 @@ T* Lookup(const DsIndexTable<T>& table, const RValue* args, int32_t n) {
     return container;
 }
 
+// The destroy built-ins of the kinds that report a freed index like any missing one.
+template <typename T>
+void DestroyLookedUp(DsIndexTable<T>& table, DSKind kind, const RValue* args) {
+    const int32_t index = Arg_GetInt32(args, 0);
+    if (table.Get(index) == nullptr) return DS_ReportMissing();
+    DestroyAt(table, kind, index);
+}
+
 inline void SetReal(RValue& result, double value) {
     RValue_Release(&result);
     result = RValue_Real(value);
@@ -198,7 +206,7 @@ HV_BUILTIN(F_ds_stack_create) {
     SetReal(result, DS_CreateStack());
 }
 HV_BUILTIN(F_ds_stack_destroy) {
-    if (Lookup(g_stacks, args, 0)) DestroyAt(g_stacks, DSKIND_STACK, Arg_GetInt32(args, 0));
+    DestroyLookedUp(g_stacks, DSKIND_STACK, args);
 }
 HV_BUILTIN(F_ds_stack_clear) {
     if (CDS_Stack* s = Lookup(g_stacks, args, 0)) s->Clear();
@@ -235,7 +243,7 @@ HV_BUILTIN(F_ds_stack_read) {
 // --- Queues -----------------------------------------------------------------------------
 
 HV_BUILTIN(F_ds_queue_destroy) {
-    if (Lookup(g_queues, args, 0)) DestroyAt(g_queues, DSKIND_QUEUE, Arg_GetInt32(args, 0));
+    DestroyLookedUp(g_queues, DSKIND_QUEUE, args);
 }
 HV_BUILTIN(F_ds_queue_copy) {
     CDS_Queue* destination = Lookup(g_queues, args, 0);
@@ -423,7 +431,7 @@ HV_BUILTIN(F_ds_priority_create) {
     SetReal(result, StoreNew(g_priorities, new CDS_Priority()));
 }
 HV_BUILTIN(F_ds_priority_destroy) {
-    if (Lookup(g_priorities, args, 0)) DestroyAt(g_priorities, DSKIND_PRIORITY, Arg_GetInt32(args, 0));
+    DestroyLookedUp(g_priorities, DSKIND_PRIORITY, args);
 }
 HV_BUILTIN(F_ds_priority_clear) {
     if (CDS_Priority* p = Lookup(g_priorities, args, 0)) p->Clear();
@@ -488,7 +496,7 @@ HV_BUILTIN(F_ds_grid_create) {
     SetReal(result, index);
 }
 HV_BUILTIN(F_ds_grid_destroy) {
-    if (Lookup(g_grids, args, 0)) DestroyAt(g_grids, DSKIND_GRID, Arg_GetInt32(args, 0));
+    DestroyLookedUp(g_grids, DSKIND_GRID, args);
 }
 HV_BUILTIN(F_ds_grid_copy) {
     CDS_Grid* destination = Lookup(g_grids, args, 0);
@@ -594,8 +602,9 @@ HV_BUILTIN(F_ds_grid_operate_grid_region) {
     CDS_Grid* grid = Lookup(g_grids, args, 0);
     CDS_Grid* source = grid ? Lookup(g_grids, args, 1) : nullptr;
     if (source == nullptr) return;
-    grid->OperateGridRegion(Operation, source, Arg_GetInt32(args, 2), Arg_GetInt32(args, 3), Arg_GetInt32(args, 4),
-                            Arg_GetInt32(args, 5), Arg_GetInt32(args, 6), Arg_GetInt32(args, 7));
+    grid->OperateGridRegion(Operation, source, Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
+                            Arg_GetInt32(args, 4), Arg_GetInt32(args, 5), Arg_GetInt32(args, 6),
+                            Arg_GetInt32(args, 7));
 }
 
 HV_BUILTIN(F_ds_grid_get_sum) {
@@ -645,7 +654,8 @@ HV_BUILTIN(F_ds_grid_value_region) {
 template <CDS_Grid::SearchResult What>
 HV_BUILTIN(F_ds_grid_value_disk) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
-        g->ValueDisk(&result, What, Arg_GetReal(args, 1), Arg_GetReal(args, 2), Arg_GetReal(args, 3), &args[4]);
+        g->ValueDisk(&result, What, Arg_GetReal(args, 1), Arg_GetReal(args, 2), Arg_GetReal(args, 3),
+                     &args[4]);
 }
 HV_BUILTIN(F_ds_grid_shuffle) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0)) g->Shuffle();
@@ -966,7 +976,8 @@ void DS_MarkAll(DSMarkValueFn mark, void* context) {
 namespace {
 // The containers are a root of the collector: every value they hold is marked.
 void MarkContainerRoots(GCMarkContext& marker) {
-    DS_MarkAll([](const RValue* value, void* context) { GC_MarkValue(value, *static_cast<GCMarkContext*>(context)); },
+    DS_MarkAll([](const RValue* value,
+                  void* context) { GC_MarkValue(value, *static_cast<GCMarkContext*>(context)); },
                &marker);
 }
 }  // namespace

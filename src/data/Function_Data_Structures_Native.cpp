@@ -184,5 +184,6 @@ void DS_PostMapEvent(int32_t map, int32_t subtype) {
 }
 
 DsExtensionCallbacks DS_GetExtensionCallbacks() {
-    return DsExtensionCallbacks{DS_PostMapEvent, DsMap_CreateFromPairs, DsMap_AddRealDirect, DsMap_AddStringDirect};
+    return DsExtensionCallbacks{DS_PostMapEvent, DsMap_CreateFromPairs, DsMap_AddRealDirect,
+                                DsMap_AddStringDirect};
 }

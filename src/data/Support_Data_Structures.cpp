@@ -307,7 +307,8 @@ void CDS_List::Sort(bool ascending) {
         int32_t j = i;
         while (j >= 1 && (RValue_Compare(&slots[j - 1], moving, g_DSPrecision) > 0) == ascending) --j;
         if (j == i) continue;
-        const bool owns = moving->kind == VALUE_ARRAY && moving->arr != nullptr && moving->arr->owner == moving;
+        const bool owns =
+            moving->kind == VALUE_ARRAY && moving->arr != nullptr && moving->arr->owner == moving;
         const RValue held = *moving;
         RValue_MoveRange(&slots[j + 1], &slots[j], i - j);
         slots[j] = held;
@@ -460,7 +461,8 @@ void CDS_Priority::Copy(const CDS_Priority* source) {
     m_count = source->m_count;
     m_values.Reserve(source->m_valueCapacity);
     m_valueCapacity = source->m_valueCapacity;
-    for (int32_t i = 0; i < m_valueCapacity; ++i) RValue_Assign(&m_values.values[i], &source->m_values.values[i]);
+    for (int32_t i = 0; i < m_valueCapacity; ++i)
+        RValue_Assign(&m_values.values[i], &source->m_values.values[i]);
     m_priorities.Reserve(source->m_priorityCapacity);
     m_priorityCapacity = source->m_priorityCapacity;
     for (int32_t i = 0; i < m_priorityCapacity; ++i)
@@ -732,8 +734,10 @@ DSMapNode* CDS_Map::NewNode() {
         m_spareNodes = node->next;
     } else {
         if (m_blocks == nullptr || m_blocks->used == m_blocks->capacity) {
-            const int32_t capacity = m_nodeCapacity < 16 ? 16 : (m_nodeCapacity < 4096 ? m_nodeCapacity : 4096);
-            auto* block = static_cast<NodeBlock*>(MEM_ALLOC_RAW(sizeof(NodeBlock) + sizeof(DSMapNode) * capacity));
+            const int32_t capacity =
+                m_nodeCapacity < 16 ? 16 : (m_nodeCapacity < 4096 ? m_nodeCapacity : 4096);
+            auto* block =
+                static_cast<NodeBlock*>(MEM_ALLOC_RAW(sizeof(NodeBlock) + sizeof(DSMapNode) * capacity));
             *block = NodeBlock{m_blocks, capacity, 0};
             m_blocks = block;
             m_nodeCapacity += capacity;
@@ -785,7 +789,8 @@ void CDS_Map::IndexInsert(DSMapNode* node) {
         last->sameHashNext = node;
         return;
     }
-    if ((static_cast<uint64_t>(m_indexUsed) + 1) * 4 > (static_cast<uint64_t>(m_indexMask) + 1) * 3) IndexGrow();
+    if ((static_cast<uint64_t>(m_indexUsed) + 1) * 4 > (static_cast<uint64_t>(m_indexMask) + 1) * 3)
+        IndexGrow();
     *IndexFreeSlot(node->hash) = IndexSlot{node->hash, node};
     ++m_indexUsed;
 }
@@ -867,7 +872,8 @@ void CDS_Grid::SetSize(int32_t width, int32_t height) {
     if (!SizeAllowed(width, height)) width = height = 0;
     if (width != 0 && height != 0) {
         // Zero bytes are the real 0.
-        m_cells = static_cast<RValue*>(MEM_ALLOC(sizeof(RValue) * static_cast<size_t>(int64_t{width} * height)));
+        m_cells =
+            static_cast<RValue*>(MEM_ALLOC(sizeof(RValue) * static_cast<size_t>(int64_t{width} * height)));
     }
     m_width = width;
     m_height = height;
@@ -892,7 +898,7 @@ bool CDS_Grid::Resize(int32_t width, int32_t height) {
 }
 
 void CDS_Grid::Clear(const RValue* value) {
-    if (m_cells == nullptr) return;  // a grid with a side of 0 has no cells, however long the other
+    if (m_cells == nullptr) return;    // a grid with a side of 0 has no cells, however long the other
     RValue held = RValue_Undefined();  // the value may be one of the cells
     RValue_Assign(&held, value);
     for (int32_t x = 0; x < m_width; ++x)

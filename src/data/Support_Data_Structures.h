@@ -344,7 +344,8 @@ public:
 
     // Cell operations: 1 set, 2 add, 3 multiply.
     void OperateCell(int32_t gridIndex, int32_t operation, int32_t x, int32_t y, const RValue* value);
-    void OperateRegion(int32_t operation, int32_t x1, int32_t y1, int32_t x2, int32_t y2, const RValue* value);
+    void OperateRegion(int32_t operation, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                       const RValue* value);
     void OperateDisk(int32_t operation, double xm, double ym, double r, const RValue* value);
     void OperateGridRegion(int32_t operation, const CDS_Grid* source, int32_t x1, int32_t y1, int32_t x2,
                            int32_t y2, int32_t xpos, int32_t ypos);
@@ -363,7 +364,8 @@ public:
     enum SearchResult { SEARCH_EXISTS, SEARCH_X, SEARCH_Y };
     void ValueRegion(RValue* result, SearchResult what, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                      const RValue* value) const;
-    void ValueDisk(RValue* result, SearchResult what, double xm, double ym, double r, const RValue* value) const;
+    void ValueDisk(RValue* result, SearchResult what, double xm, double ym, double r,
+                   const RValue* value) const;
 
     void Sort(int32_t column, int32_t direction);
     void Shuffle();

@@ -133,7 +133,8 @@ struct Extreme {
     void Store(RValue* result, const char* caller) const {
         if (best == nullptr) return;
         if (mixed) {
-            ErrorConsole.Output("Warning:: %s called on grid with mix of strings and numerical values\n", caller);
+            ErrorConsole.Output("Warning:: %s called on grid with mix of strings and numerical values\n",
+                                caller);
         }
         RValue_Assign(result, best);
     }
@@ -208,8 +209,8 @@ void DS_CombineValue(int32_t operation, RValue* destination, const RValue* sourc
 
 void CDS_Grid::OperateCell(int32_t gridIndex, int32_t operation, int32_t x, int32_t y, const RValue* value) {
     if (!InBounds(x, y)) {
-        ErrorConsole.Output("Grid %d, index out of bounds writing [%d,%d] - size is [%d,%d]\n", gridIndex, x, y,
-                            m_width, m_height);
+        ErrorConsole.Output("Grid %d, index out of bounds writing [%d,%d] - size is [%d,%d]\n", gridIndex, x,
+                            y, m_width, m_height);
         return;
     }
     DS_CombineValue(operation, Cell(x, y), value);
@@ -232,8 +233,8 @@ void CDS_Grid::OperateDisk(int32_t operation, double xm, double ym, double r, co
 
 // The walk runs against the direction of the move, so a region moved within its own grid
 // never reads a cell it has already written.
-void CDS_Grid::OperateGridRegion(int32_t operation, const CDS_Grid* source, int32_t x1, int32_t y1, int32_t x2,
-                                 int32_t y2, int32_t xpos, int32_t ypos) {
+void CDS_Grid::OperateGridRegion(int32_t operation, const CDS_Grid* source, int32_t x1, int32_t y1,
+                                 int32_t x2, int32_t y2, int32_t xpos, int32_t ypos) {
     const Span cols = Clip(x1, x2, source->m_width);
     const Span rows = Clip(y1, y2, source->m_height);
     int64_t xs = cols.lo, xe = cols.hi, ys = rows.lo, ye = rows.hi;
@@ -304,7 +305,8 @@ void CDS_Grid::MeanDisk(RValue* result, double xm, double ym, double r) const {
     mean.Store(result);
 }
 
-void CDS_Grid::MaxRegion(RValue* result, int32_t x1, int32_t y1, int32_t x2, int32_t y2, const char* caller) const {
+void CDS_Grid::MaxRegion(RValue* result, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                         const char* caller) const {
     Extreme best{true};
     ForEachInRect(*this, x1, y1, x2, y2, [&](int32_t x, int32_t y) {
         best.Visit(Cell(x, y));
@@ -313,7 +315,8 @@ void CDS_Grid::MaxRegion(RValue* result, int32_t x1, int32_t y1, int32_t x2, int
     best.Store(result, caller);
 }
 
-void CDS_Grid::MinRegion(RValue* result, int32_t x1, int32_t y1, int32_t x2, int32_t y2, const char* caller) const {
+void CDS_Grid::MinRegion(RValue* result, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                         const char* caller) const {
     Extreme best{false};
     ForEachInRect(*this, x1, y1, x2, y2, [&](int32_t x, int32_t y) {
         best.Visit(Cell(x, y));
@@ -343,7 +346,8 @@ void CDS_Grid::MinDisk(RValue* result, double xm, double ym, double r, const cha
 void CDS_Grid::ValueRegion(RValue* result, SearchResult what, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                            const RValue* value) const {
     Search search(what, value);
-    ForEachInRect(*this, x1, y1, x2, y2, [&](int32_t x, int32_t y) { return search.Visit(Cell(x, y), x, y); });
+    ForEachInRect(*this, x1, y1, x2, y2,
+                  [&](int32_t x, int32_t y) { return search.Visit(Cell(x, y), x, y); });
     search.Store(result);
 }
 

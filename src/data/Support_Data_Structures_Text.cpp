@@ -115,7 +115,8 @@ void WriteValue(CStream* stream, const RValue* value, std::vector<const SharedAr
             stream->WriteInteger64(value->v64);
             break;
         default:
-            DebugConsole.Output("Attempting to WriteValue for unsupported type %d\n", static_cast<int32_t>(kind));
+            DebugConsole.Output("Attempting to WriteValue for unsupported type %d\n",
+                                static_cast<int32_t>(kind));
             break;
     }
 }
@@ -191,7 +192,8 @@ bool ReadCurrent(RValue* value, CStream* stream, uint32_t kind, int32_t depth) {
             value->kind = VALUE_INT64;
             return true;
         default:
-            DebugConsole.Output("Attempting to ReadValue for unsupported type %d\n", static_cast<int32_t>(kind));
+            DebugConsole.Output("Attempting to ReadValue for unsupported type %d\n",
+                                static_cast<int32_t>(kind));
             return true;
     }
 }
@@ -340,7 +342,8 @@ bool CDS_Stack::Read(const char* text, bool legacy) {
     if (!OpenText(stream, text, kStackVersion, legacy, &mode)) return false;
     const int32_t count = stream.ReadInteger();
     DSSlots block;
-    if (!SlotsFit(&stream, count, MinValueBytes(mode)) || !ReadBlock(stream, mode, count, &block)) return false;
+    if (!SlotsFit(&stream, count, MinValueBytes(mode)) || !ReadBlock(stream, mode, count, &block))
+        return false;
     Clear();
     m_slots = block;
     m_count = count;
@@ -395,7 +398,8 @@ bool CDS_List::Read(const char* text, bool legacy) {
     if (!OpenText(stream, text, kListVersion, legacy, &mode)) return false;
     const int32_t count = stream.ReadInteger();
     DSSlots block;
-    if (!SlotsFit(&stream, count, MinValueBytes(mode)) || !ReadBlock(stream, mode, count, &block)) return false;
+    if (!SlotsFit(&stream, count, MinValueBytes(mode)) || !ReadBlock(stream, mode, count, &block))
+        return false;
     Clear();
     // Slots from the count up to the old capacity were released by Clear: they hold nothing.
     MoveBlockInto(&m_slots, &block, count);
@@ -484,7 +488,8 @@ bool CDS_Map::Read(const char* text, bool /*legacy*/) {
     if (!CountFits(&stream, count, 2 * MinValueBytes(DS_READ_CURRENT))) return false;
     RValue key = RValue_Undefined(), value = RValue_Undefined();
     for (int32_t i = 0; i < count; ++i) {
-        if (!ReadValue(&key, &stream, DS_READ_CURRENT, 0) || !ReadValue(&value, &stream, DS_READ_CURRENT, 0)) {
+        if (!ReadValue(&key, &stream, DS_READ_CURRENT, 0) ||
+            !ReadValue(&value, &stream, DS_READ_CURRENT, 0)) {
             RValue_Release(&key);
             RValue_Release(&value);
             FreeAllNodes();

@@ -62,10 +62,15 @@ TEST_F(DsTest, EmptyContainersGiveUndefinedOrZero) {
     const struct {
         const char* name;
         int32_t index;
-    } undefinedCases[] = {{"ds_stack_pop", stack},      {"ds_stack_top", stack},         {"ds_queue_dequeue", queue},
-                          {"ds_queue_tail", queue},     {"ds_priority_find_min", priority}, {"ds_map_find_first", map},
+    } undefinedCases[] = {{"ds_stack_pop", stack},
+                          {"ds_stack_top", stack},
+                          {"ds_queue_dequeue", queue},
+                          {"ds_queue_tail", queue},
+                          {"ds_priority_find_min", priority},
+                          {"ds_map_find_first", map},
                           {"ds_map_find_last", map}};
-    for (const auto& c : undefinedCases) EXPECT_EQ(Run(c.name, {R(c.index)})->Kind(), VALUE_UNDEFINED) << c.name;
+    for (const auto& c : undefinedCases)
+        EXPECT_EQ(Run(c.name, {R(c.index)})->Kind(), VALUE_UNDEFINED) << c.name;
     EXPECT_EQ(Real("ds_priority_delete_min", {R(priority)}), 0);
     EXPECT_EQ(Real("ds_priority_delete_max", {R(priority)}), 0);
     EXPECT_EQ(Run("ds_list_find_value", {R(list), R(0)})->Kind(), VALUE_UNDEFINED);
@@ -209,7 +214,8 @@ TEST_F(DsTest, DeepNestingIsDestroyedWithoutRecursion) {
         Code_Function_Find(name, &id);
         return Code_Function_Row(id)->function;
     };
-    const BuiltinProc create = proc("ds_list_create"), add = proc("ds_list_add"), mark = proc("ds_list_mark_as_list");
+    const BuiltinProc create = proc("ds_list_create"), add = proc("ds_list_add"),
+                      mark = proc("ds_list_mark_as_list");
     auto call = [](BuiltinProc f, std::vector<RValue> args) {
         RValue result = RValue_Undefined();
         f(result, nullptr, nullptr, static_cast<int32_t>(args.size()), args.data());

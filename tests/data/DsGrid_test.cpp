@@ -57,7 +57,8 @@ TEST_F(GridTest, OutOfBoundsCellsPrintTheLineAndChangeNothing) {
     EXPECT_EQ(got->Kind(), VALUE_UNDEFINED);
     Run("ds_grid_set_post", {R(grid), R(0), R(2), R(1)});
     const std::string prefix = "Grid " + std::to_string(grid) + ", index out of bounds writing ";
-    EXPECT_EQ(Lines(), (std::vector<std::string>{prefix + "[3,1] - size is [3,2]\n", prefix + "[-1,0] - size is [3,2]\n",
+    EXPECT_EQ(Lines(), (std::vector<std::string>{prefix + "[3,1] - size is [3,2]\n",
+                                                 prefix + "[-1,0] - size is [3,2]\n",
                                                  prefix + "[0,2] - size is [3,2]\n"}));
     EXPECT_TRUE(Reported().empty());
 }
@@ -112,7 +113,8 @@ TEST_F(GridTest, GridRegionCopiesMoveAgainstTheirDirection) {
     EXPECT_EQ(At(target, 3, 0), 0);
     Run("ds_grid_add_grid_region", {R(target), R(source), R(0), R(0), R(0), R(0), R(4), R(0)});
     EXPECT_EQ(At(target, 4, 0), 0);
-    Run("ds_grid_set_grid_region", {R(target), R(source), R(INT32_MIN), R(0), R(INT32_MAX), R(0), R(INT32_MIN), R(0)});
+    Run("ds_grid_set_grid_region",
+        {R(target), R(source), R(INT32_MIN), R(0), R(INT32_MAX), R(0), R(INT32_MIN), R(0)});
 }
 
 TEST_F(GridTest, SumsMeansAndSearches) {
@@ -143,7 +145,8 @@ TEST_F(GridTest, MaximaWarnOnMixedKindsByMode) {
     const int32_t realFirst = Create("ds_grid_create", {R(1), R(2)});
     Run("ds_grid_set", {R(realFirst), R(0), R(0), R(4)});
     Run("ds_grid_set", {R(realFirst), R(0), R(1), S("s")});
-    const std::string warning = "Warning:: ds_grid_get_max called on grid with mix of strings and numerical values\n";
+    const std::string warning =
+        "Warning:: ds_grid_get_max called on grid with mix of strings and numerical values\n";
     for (bool checked : {true, false}) {
         DS_SetGridBoundsChecking(checked);
         Lines().clear();
@@ -156,9 +159,10 @@ TEST_F(GridTest, MaximaWarnOnMixedKindsByMode) {
     DS_SetGridBoundsChecking(true);
     Lines().clear();
     EXPECT_EQ(Real("ds_grid_get_disk_min", {R(realFirst), R(0), R(0), R(1)}), 4);
-    EXPECT_EQ(Lines(),
-              std::vector<std::string>{
-                  "Warning:: ds_grid_get_disk_min called on grid with mix of strings and numerical values\n"});
+    EXPECT_EQ(
+        Lines(),
+        std::vector<std::string>{
+            "Warning:: ds_grid_get_disk_min called on grid with mix of strings and numerical values\n"});
     EXPECT_EQ(Run("ds_grid_get_min", {R(realFirst), R(5), R(5), R(6), R(6)})->Kind(), VALUE_UNDEFINED);
 }
 

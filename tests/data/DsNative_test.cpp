@@ -9,8 +9,8 @@ namespace {
 constexpr const char* kMissing = "Data structure with index does not exist.";
 
 TEST_F(DsTest, MapsFromPairsTakeTextOrReal) {
-    const int32_t map = DsMap_CreateFromPairs(3, "a", 1.0, static_cast<const char*>(nullptr), "b", 0.0, "x", "a",
-                                              5.0, static_cast<const char*>(nullptr));
+    const int32_t map = DsMap_CreateFromPairs(3, "a", 1.0, static_cast<const char*>(nullptr), "b", 0.0, "x",
+                                              "a", 5.0, static_cast<const char*>(nullptr));
     EXPECT_EQ(Real("ds_map_find_value", {R(map), S("a")}), 1);
     EXPECT_EQ(Text("ds_map_find_value", {R(map), S("b")}), "x");
     EXPECT_EQ(Real("ds_map_size", {R(map)}), 2);
@@ -124,10 +124,12 @@ TEST_F(DsTest, EveryLiveContainerIsMarked) {
         const SharedArray* record;
         int hits = 0;
     } count{array.arr};
-    DS_MarkAll([](const RValue* v, void* c) {
-        auto* counter = static_cast<Count*>(c);
-        if (v->kind == VALUE_ARRAY && v->arr == counter->record) ++counter->hits;
-    }, &count);
+    DS_MarkAll(
+        [](const RValue* v, void* c) {
+            auto* counter = static_cast<Count*>(c);
+            if (v->kind == VALUE_ARRAY && v->arr == counter->record) ++counter->hits;
+        },
+        &count);
     EXPECT_EQ(count.hits, 2);
     RValue_Release(&array);
 }

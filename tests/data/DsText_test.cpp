@@ -60,9 +60,9 @@ class DsTextTest : public DsTest {
 protected:
     // Reads the text into a fresh container of the kind and writes it again.
     std::string RoundTrip(const char* kind, const std::string& text) {
-        const int32_t index = Create(("ds_" + std::string(kind) + "_create").c_str(),
-                                     std::strcmp(kind, "grid") == 0 ? std::vector<RValue>{R(1), R(1)}
-                                                                    : std::vector<RValue>{});
+        const int32_t index =
+            Create(("ds_" + std::string(kind) + "_create").c_str(),
+                   std::strcmp(kind, "grid") == 0 ? std::vector<RValue>{R(1), R(1)} : std::vector<RValue>{});
         Run(("ds_" + std::string(kind) + "_read").c_str(), {R(index), S(text.c_str())});
         return Text(("ds_" + std::string(kind) + "_write").c_str(), {R(index)});
     }
@@ -72,7 +72,12 @@ TEST_F(DsTextTest, TextsOfEveryKindReadBackAndWriteUnchanged) {
     Bytes stack, queue, list, map, priority, grid;
     AllKinds(stack.I32(102).I32(kAllKinds));
     // Sixteen slots; head and tail inside them; slots outside are written too.
-    AllKinds(queue.I32(202).I32(12).I32(3).I32(16).I32(5).I32(0).F64(0)).Real(1).Real(2).Real(3).Real(4).Real(5);
+    AllKinds(queue.I32(202).I32(12).I32(3).I32(16).I32(5).I32(0).F64(0))
+        .Real(1)
+        .Real(2)
+        .Real(3)
+        .Real(4)
+        .Real(5);
     AllKinds(list.I32(302).I32(kAllKinds));
     // Map entries in iteration order: by bucket of the key's hash in a map of 4096 buckets.
     struct Entry {
@@ -95,7 +100,7 @@ TEST_F(DsTextTest, TextsOfEveryKindReadBackAndWriteUnchanged) {
     const struct {
         const char* kind;
         std::string text;
-    } cases[] = {{"stack", stack.Out()}, {"queue", queue.Out()}, {"list", list.Out()},
+    } cases[] = {{"stack", stack.Out()}, {"queue", queue.Out()},       {"list", list.Out()},
                  {"map", map.Out()},     {"priority", priority.Out()}, {"grid", grid.Out()}};
     for (const auto& c : cases) EXPECT_EQ(RoundTrip(c.kind, c.text), c.text) << c.kind;
     EXPECT_TRUE(Reported().empty());
@@ -132,9 +137,9 @@ TEST_F(DsTextTest, WrittenBytesFollowTheLayout) {
 TEST_F(DsTextTest, MarkedValuesAreWrittenAsTheirKindWordAlone) {
     const int32_t map = Create("ds_map_create");
     Run("ds_map_add_map", {R(map), S("m"), R(Create("ds_map_create"))});
-    EXPECT_EQ(Text("ds_map_write", {R(map)}),
-              Bytes().I32(402).I32(1).Str("m").U32(0x80000000u).Out());
-    EXPECT_EQ(Lines(), std::vector<std::string>{"Attempting to WriteValue for unsupported type -2147483648\n"});
+    EXPECT_EQ(Text("ds_map_write", {R(map)}), Bytes().I32(402).I32(1).Str("m").U32(0x80000000u).Out());
+    EXPECT_EQ(Lines(),
+              std::vector<std::string>{"Attempting to WriteValue for unsupported type -2147483648\n"});
 
     const int32_t back = Create("ds_map_create");
     Run("ds_map_read", {R(back), S(Bytes().I32(402).I32(1).Str("m").U32(0x80000000u).Out().c_str())});
@@ -150,7 +155,8 @@ TEST_F(DsTextTest, OlderLayoutsRead) {
     EXPECT_EQ(Text("ds_list_find_value", {R(list), R(1)}), "s");
 
     // Legacy flag: every value is a kind word, a double and a text.
-    const std::string legacy = Bytes().I32(302).I32(2).I32(0).F64(6).Text("unused").I32(1).F64(0).Text("t").Out();
+    const std::string legacy =
+        Bytes().I32(302).I32(2).I32(0).F64(6).Text("unused").I32(1).F64(0).Text("t").Out();
     Run("ds_list_read", {R(list), S(legacy.c_str()), R(1)});
     EXPECT_EQ(Real("ds_list_find_value", {R(list), R(0)}), 6);
     EXPECT_EQ(Text("ds_list_find_value", {R(list), R(1)}), "t");
@@ -228,9 +234,9 @@ TEST_F(DsTextTest, HostileTextsAreRefused) {
     };
     for (const auto& c : others) {
         const std::string create = "ds_" + std::string(c.kind) + "_create";
-        const int32_t index = Create(create.c_str(), std::strcmp(c.kind, "grid") == 0
-                                                          ? std::vector<RValue>{R(1), R(1)}
-                                                          : std::vector<RValue>{});
+        const int32_t index =
+            Create(create.c_str(), std::strcmp(c.kind, "grid") == 0 ? std::vector<RValue>{R(1), R(1)}
+                                                                    : std::vector<RValue>{});
         const std::string before = Text(("ds_" + std::string(c.kind) + "_write").c_str(), {R(index)});
         Run(("ds_" + std::string(c.kind) + "_read").c_str(), {R(index), S(c.text.c_str())});
         EXPECT_EQ(Text(("ds_" + std::string(c.kind) + "_write").c_str(), {R(index)}), before) << c.kind;
@@ -261,8 +267,8 @@ TEST_F(DsTextTest, RandomAndTruncatedTextsAreHarmless) {
         }
         const std::string kind = kinds[k];
         const int32_t index =
-            Create(("ds_" + kind + "_create").c_str(), kind == "grid" ? std::vector<RValue>{R(1), R(1)}
-                                                                      : std::vector<RValue>{});
+            Create(("ds_" + kind + "_create").c_str(),
+                   kind == "grid" ? std::vector<RValue>{R(1), R(1)} : std::vector<RValue>{});
         Run(("ds_" + kind + "_read").c_str(), {R(index), S(text.c_str())});
         const std::string written = Text(("ds_" + kind + "_write").c_str(), {R(index)});
         // Array keys hash by their record's address, so a map's order may differ between
