@@ -2,9 +2,11 @@
 #include <string>
 
 #include "core/MemoryManager.h"
+#include "core/RuntimeError.h"
 #include "core/Value_Convert.h"
 #include "io/Function_File_Internal.h"
 #include "io/LoadSave.h"
+#include "io/Support_CSV.h"
 #include "io/Support_Json.h"
 #include "io/Support_Zip.h"
 
@@ -33,10 +35,20 @@ HV_FILE_BUILTIN(F_JsonDecode) {
     File_SetReal(result, JSON_Decode(&args[0]));
 }
 
+HV_FILE_BUILTIN(F_LoadCsv) {
+    if ((args[0].kind & VALUE_KIND_MASK) != VALUE_STRING) {
+        Runtime_ErrorNonFatal("load_csv - parameter should be a filename");
+        File_SetReal(result, -1);
+        return;
+    }
+    File_SetReal(result, CSV_Load(RValue_GetStringText(&args[0])));
+}
+
 }  // namespace
 
 void InitFileFormatFunctions() {
     Code_Function_Add("json_encode", F_JsonEncode, 1);
     Code_Function_Add("json_decode", F_JsonDecode, 1);
     Code_Function_Add("zip_unzip", F_ZipUnzip, 2);
+    Code_Function_Add("load_csv", F_LoadCsv, 1, 1);
 }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/MemoryManager.h"
+#include "data/Function_Data_Structures.h"
 #include "io/LoadSave.h"
 
 namespace {
@@ -95,4 +96,35 @@ bool CSV_Parse(const char* text, size_t length, CsvTable* table) {
     table->rows.reserve(lines.size());
     for (std::string_view line : lines) table->rows.push_back(SplitFields(line, table->width));
     return true;
+}
+
+int32_t CSV_Load(const char* name) {
+    int64_t size = 0;
+    void* bytes = nullptr;
+    if (LoadSave_SaveFileExists(name))
+        bytes = LoadSave_ReadSaveFile(name, &size);
+    else if (LoadSave_BundleFileExists(name))
+        bytes = LoadSave_ReadBundleFile(name, &size);
+    if (bytes == nullptr) return -1;
+    CsvTable table;
+    const bool parsed = CSV_Parse(static_cast<const char*>(bytes), static_cast<size_t>(size), &table);
+    MEM_FREE(bytes);
+    if (!parsed) return -1;
+
+    const int32_t height = static_cast<int32_t>(table.rows.size());
+    const int32_t index = DS_CreateGrid(table.width, height);
+    int32_t count = 0;
+    CDS_Grid** grids = DS_GetGridTable(&count);
+    CDS_Grid* grid = index >= 0 && index < count ? grids[index] : nullptr;
+    if (grid == nullptr) return -1;
+    RValue cell = RValue_Undefined();
+    for (int32_t y = 0; y < height; ++y) {
+        const std::vector<std::string>& fields = table.rows[static_cast<size_t>(y)];
+        for (size_t x = 0; x < fields.size(); ++x) {
+            RValue_SetString(&cell, fields[x].c_str());
+            grid->SetCell(static_cast<int32_t>(x), y, &cell);
+        }
+    }
+    RValue_Release(&cell);
+    return index;
 }

@@ -11,10 +11,36 @@ TEST_F(JsonBuiltins, DecodesObjectsIntoMapsAndLists) {
     EXPECT_EQ(Decoded(Call("json_decode", {R"({ "a": 1, "b": [1, null, "x"], "c": null })"})),
               R"({a:1,b:[1,0,"x"]})");
     EXPECT_EQ(Decoded(Call("json_decode", {R"( {"m": {"t": true, "f": false, "r": 2.5e-1}, "e": {}} )"})),
-              R"({m:{t:1,f:0,r:0.25},e:{}})");
+              R"({e:{},m:{f:0,r:0.25,t:1}})");
     EXPECT_EQ(Decoded(Call("json_decode", {R"({"id": 76561198012345678, "small": 9007199254740992})"})),
               R"({id:i64:76561198012345678,small:9007199254740992})")
         << "integers a double cannot hold exactly stay whole";
+}
+
+// What game code sees of a decoded text: maps and lists of the ds_* built-ins, nested ones
+// owned by their holder.
+TEST_F(JsonBuiltins, GameCodeReadsTheDecodedContainers) {
+    const double m = Real("json_decode", {R"({"a": 1, "b": [1, null, "x"], "c": null, "d": {"e": "f"}})"});
+    EXPECT_EQ(ShowCall("ds_map_find_value", {m, "a"}), "real:1");
+    EXPECT_EQ(ShowCall("ds_map_exists", {m, "c"}), "real:0");
+    const double b = Real("ds_map_find_value", {m, "b"});
+    EXPECT_EQ(ShowCall("ds_list_size", {b}), "real:3");
+    EXPECT_EQ(ShowCall("ds_list_find_value", {b, 1}), "real:0");
+    EXPECT_EQ(ShowCall("ds_list_find_value", {b, 2}), "string:x");
+    const double d = Real("ds_map_find_value", {m, "d"});
+    EXPECT_EQ(ShowCall("ds_map_find_value", {d, "e"}), "string:f");
+    Call("ds_map_destroy", {m});
+    EXPECT_EQ(g_DsListTable.Get(int32_t(b)), nullptr) << "nested containers go with their holder";
+    EXPECT_EQ(g_DsMapTable.Get(int32_t(d)), nullptr);
+
+    // A map built by game code with a list marked in it encodes the list as an array.
+    const double map = Real("ds_map_create");
+    const double list = Real("ds_list_create");
+    Call("ds_list_add", {list, 2, "y"});
+    Call("ds_map_add_list", {map, "items", list});
+    Call("ds_map_add", {map, 7, "seven"});
+    EXPECT_EQ(ShowCall("json_encode", {map}), R"(string:{ "items": [ 2.000000, "y" ], "7": "seven" })");
+    EXPECT_EQ(errors.TakeNonFatal(), "");
 }
 
 TEST_F(JsonBuiltins, WrapsWhatIsNotAnObject) {

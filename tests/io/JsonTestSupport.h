@@ -1,14 +1,15 @@
 // Maps and lists for the JSON and secure-map tests, built and read through the containers the
-// JSON conversions use, and a compact text form of decoded values.
+// JSON conversions use (the ds_* tables), and a compact text form of decoded values.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <deque>
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "FileBuiltinTestSupport.h"
+#include "data/Function_Data_Structures.h"
 #include "io/Support_Json.h"
 
 namespace jsontest {
@@ -28,72 +29,31 @@ inline RValue Text(const char* text) {
     return v;
 }
 
-// Maps and lists of the test's own, in insertion order.
-class FakeContainers final : public JsonContainers {
-public:
-    ~FakeContainers() override {
-        for (auto& map : m_maps)
-            for (auto& [key, value] : map) {
-                RValue_Free(&key);
-                RValue_Free(&value);
-            }
-        for (auto& list : m_lists)
-            for (RValue& item : list) RValue_Free(&item);
-    }
-    bool IsMap(int32_t index) override { return index >= 0 && index < int32_t(m_maps.size()); }
-    bool IsList(int32_t index) override { return index >= 0 && index < int32_t(m_lists.size()); }
-    void ForEachMapEntry(int32_t map, void (*visit)(const RValue*, const RValue*, void*),
-                         void* context) override {
-        for (size_t i = 0; i < m_maps[map].size(); ++i)
-            visit(&m_maps[map][i].first, &m_maps[map][i].second, context);
-    }
-    int32_t ListSize(int32_t list) override { return int32_t(m_lists[list].size()); }
-    const RValue* ListItem(int32_t list, int32_t position) override { return &m_lists[list][position]; }
-    int32_t NewMap() override {
-        m_maps.emplace_back();
-        return int32_t(m_maps.size() - 1);
-    }
-    int32_t NewList() override {
-        m_lists.emplace_back();
-        return int32_t(m_lists.size() - 1);
-    }
-    bool MapHas(int32_t map, const char* key) override {
-        for (auto& entry : m_maps[map])
-            if (buftest::Text(entry.first) == key) return true;
-        return false;
-    }
-    void MapAdd(int32_t map, const char* key, const RValue* value) override {
-        if (MapHas(map, key)) return;
-        std::pair<RValue, RValue> entry{RValue_Undefined(), RValue_Undefined()};
-        RValue_CreateString(&entry.first, key);
-        RValue_Assign(&entry.second, value);
-        m_maps[map].push_back(entry);
-    }
-    void ListAdd(int32_t list, const RValue* value) override {
-        RValue item = RValue_Undefined();
-        RValue_Assign(&item, value);
-        m_lists[list].push_back(item);
-    }
-
-private:
-    // Deques: the values never move, so arrays keep their owners.
-    std::deque<std::deque<std::pair<RValue, RValue>>> m_maps;
-    std::deque<std::deque<RValue>> m_lists;
-};
-
 class JsonFixture : public filetest::FileBuiltinTest {
 protected:
     void SetUp() override {
         FileBuiltinTest::SetUp();
-        m_fake = std::make_unique<FakeContainers>();
-        JSON_SetContainers(m_fake.get());
+        InitDataStructureFunctions();
+        m_mapsBefore = Occupied(g_DsMapTable);
+        m_listsBefore = Occupied(g_DsListTable);
     }
+    // Destroys what the test made, so the tables stay as the next test expects them.
     void TearDown() override {
-        JSON_SetContainers(nullptr);
-        m_fake.reset();
+        const std::vector<bool> maps = Occupied(g_DsMapTable);
+        for (size_t i = 0; i < maps.size(); ++i)
+            if (maps[i] && (i >= m_mapsBefore.size() || !m_mapsBefore[i])) DS_DestroyMap(int32_t(i));
+        const std::vector<bool> lists = Occupied(g_DsListTable);
+        for (size_t i = 0; i < lists.size(); ++i)
+            if (lists[i] && (i >= m_listsBefore.size() || !m_listsBefore[i])) DS_DestroyList(int32_t(i));
         FileBuiltinTest::TearDown();
     }
-    std::unique_ptr<FakeContainers> m_fake;
+    template <typename T>
+    static std::vector<bool> Occupied(const DsIndexTable<T>& table) {
+        std::vector<bool> used(size_t(table.count));
+        for (int32_t i = 0; i < table.count; ++i) used[size_t(i)] = table.Get(i) != nullptr;
+        return used;
+    }
+    std::vector<bool> m_mapsBefore, m_listsBefore;
 
     JsonContainers& C() { return *JSON_GetContainers(); }
 
@@ -125,14 +85,17 @@ protected:
     // A compact form of a decoded value: {k:v,...} in the map's order, [..] for lists.
     std::string Describe(const RValue& v) {
         if ((v.kind & VALUE_KIND_MASK) == VALUE_REAL && (v.kind & kMarkMap)) {
-            std::string out = "{";
+            // Entries sorted by key: a map's own order follows its hash buckets.
+            std::vector<std::string> entries;
             auto visit = [](const RValue* key, const RValue* value, void* context) {
-                auto* self = static_cast<std::pair<JsonFixture*, std::string*>*>(context);
-                if (self->second->size() > 1) *self->second += ",";
-                *self->second += buftest::Text(*key) + ":" + self->first->Describe(*value);
+                auto* self = static_cast<std::pair<JsonFixture*, std::vector<std::string>*>*>(context);
+                self->second->push_back(buftest::Text(*key) + ":" + self->first->Describe(*value));
             };
-            std::pair<JsonFixture*, std::string*> context{this, &out};
+            std::pair<JsonFixture*, std::vector<std::string>*> context{this, &entries};
             C().ForEachMapEntry(static_cast<int32_t>(v.val), visit, &context);
+            std::sort(entries.begin(), entries.end());
+            std::string out = "{";
+            for (const std::string& e : entries) out += (out.size() > 1 ? "," : "") + e;
             return out + "}";
         }
         if ((v.kind & VALUE_KIND_MASK) == VALUE_REAL && (v.kind & kMarkList)) {

@@ -17,7 +17,7 @@ std::string g_machineId;
 // The signature and the Base64 part as an independent reader computes them: the position
 // from the signed byte at index 2, the code mixed in, two SHA-1 digests interleaved.
 const char* const kPythonReader =
-    "import sys, hashlib, base64\n"
+    "import sys, hashlib, base64, json\n"
     "lines = sys.stdin.read().split()\n"
     "for ident, path in zip(lines[0::2], lines[1::2]):\n"
     "    ident = bytes.fromhex(ident)\n"
@@ -29,8 +29,9 @@ const char* const kPythonReader =
     "    d1 = hashlib.sha1(ident[:p] + code + ident[p:] + b'\\0').hexdigest()\n"
     "    d2 = hashlib.sha1(code + b'\\0').hexdigest()\n"
     "    sig = ''.join(d1[8 * i:8 * i + 8] + d2[8 * i:8 * i + 8] for i in range(5))\n"
-    "    print(data[:80].decode() == sig)\n"
-    "    print(base64.b64decode(data[80:]))\n";
+    "    raw = base64.b64decode(data[80:], validate=True)\n"
+    "    print(data[:80].decode() == sig, raw[-1:] == b'\\0', len(data) == 80 + len(base64.b64encode(raw)))\n"
+    "    print(json.dumps(json.loads(raw[:-1]), sort_keys=True))\n";
 
 std::string HexOf(const std::string& bytes) {
     return buftest::Hex(reinterpret_cast<const uint8_t*>(bytes.data()), int64_t(bytes.size()));
@@ -60,14 +61,14 @@ TEST_F(SecureMaps, SavedMapsLoadBackOnTheSameComputer) {
     EXPECT_EQ(ShowCall("ds_map_secure_save", {map, "saves/secure.dat"}), "real:0");
     const std::string bytes = SaveFile("saves/secure.dat");
 
-    const std::string json = R"({ "n": 42.000000, "s": "text", "l": [ 1.000000, "two" ] })";
-    const size_t base64 = (json.size() + 1 + 2) / 3 * 4;
-    EXPECT_EQ(bytes.size(), 80 + base64);
     EXPECT_EQ(buftest::RunPython(kPythonReader, HexOf(g_machineId) + "\n" + save + "saves/secure.dat\n"),
-              "True\nb'" + json + "\\x00'\n");
+              "True True True\n"
+              R"({"l": [1.0, "two"], "n": 42.0, "s": "text"})"
+              "\n");
+    EXPECT_NE(bytes.find("eyAi"), std::string::npos) << "Base64 of the JSON text after the signature";
 
     const RValue& loaded = Call("ds_map_secure_load", {"saves/secure.dat"});
-    EXPECT_EQ(Describe(Marked(int32_t(loaded.val), kMarkMap)), R"({n:42,s:"text",l:[1,"two"]})");
+    EXPECT_EQ(Describe(Marked(int32_t(loaded.val), kMarkMap)), R"({l:[1,"two"],n:42,s:"text"})");
 
     // An index that names no map saves an empty one.
     Call("ds_map_secure_save", {9999, "empty.dat"});
@@ -114,7 +115,7 @@ TEST_F(SecureMaps, SignaturePositionFromAnyByte) {
         const std::string name = "id" + std::to_string(i) + ".dat";
         Call("ds_map_secure_save", {Map({}), name});
         pairs += HexOf(ids[i]) + " " + save + name + "\n";
-        expected += "True\nb'{ }\\x00'\n";
+        expected += "True True True\n{}\n";
     }
     EXPECT_EQ(buftest::RunPython(kPythonReader, pairs), expected);
     // No identifier, no signature: nothing is written and nothing loads.
