@@ -6,6 +6,8 @@
 
 #include "core/Console.h"
 #include "core/MemoryManager.h"
+#include "core/Value.h"
+#include "io/LoadSave.h"
 
 namespace {
 char* CopyText(const char* text, size_t length) {
@@ -37,6 +39,21 @@ char* ReadWholeFile(const char* name, int32_t& length) {
     return text;
 }
 
+void FreeKey(IniKey* key) {
+    MEM_FREE(key->key);
+    MEM_FREE(key->value);
+    MEM_FREE(key);
+}
+
+void FreeSection(IniSection* section) {
+    while (IniKey* key = section->keys) {
+        section->keys = key->next;
+        FreeKey(key);
+    }
+    MEM_FREE(section->name);
+    MEM_FREE(section);
+}
+
 // Leading decimal integer after optional blanks and sign, clamped to 32 bits.
 int32_t LeadingInt(const char* text) {
     while (*text == ' ' || *text == '\t') ++text;
@@ -53,25 +70,48 @@ int32_t LeadingInt(const char* text) {
 }
 }  // namespace
 
-IniFile::IniFile(const char* name, bool log) {
-    if (name != nullptr) m_name = CopyText(name, std::strlen(name));
-    if (m_name == nullptr) return;
+IniFile::IniFile(const char* path, bool log) {
+    if (path == nullptr) return;
+    m_name = String_Duplicate(path);
     m_text = ReadWholeFile(m_name, m_textLength);
     if (log && m_text != nullptr) DebugConsole.Output("%s file contents: %s\n", m_name, m_text);
     Parse();
 }
 
+IniFile* IniFile::Open(const char* name, bool log) {
+    auto* ini = new IniFile();
+    if (name == nullptr) return ini;
+    ini->m_name = String_Duplicate(name);
+    int64_t size = 0;
+    void* block = LoadSave_SaveFileExists(name) ? LoadSave_ReadSaveFile(name, &size) : nullptr;
+    if (block == nullptr && LoadSave_BundleFileExists(name)) block = LoadSave_ReadBundleFile(name, &size);
+    if (block != nullptr) {
+        // One more byte for the terminator the log line and the parser's lookups rely on.
+        ini->m_textLength = static_cast<int32_t>(size);
+        ini->m_text = static_cast<char*>(MEM_REALLOC(block, static_cast<size_t>(size) + 1));
+        ini->m_text[size] = '\0';
+        if (log) DebugConsole.Output("%s file contents: %s\n", ini->m_name, ini->m_text);
+    }
+    ini->Parse();
+    return ini;
+}
+
+IniFile* IniFile::OpenFromString(const char* text) {
+    auto* ini = new IniFile();
+    if (text == nullptr) text = "";
+    const size_t length = std::strlen(text);
+    if (length < static_cast<size_t>(INT32_MAX)) {
+        ini->m_textLength = static_cast<int32_t>(length);
+        ini->m_text = CopyText(text, length);
+    }
+    ini->Parse();
+    return ini;
+}
+
 IniFile::~IniFile() {
     while (IniSection* section = m_sections) {
         m_sections = section->next;
-        while (IniKey* key = section->keys) {
-            section->keys = key->next;
-            MEM_FREE(key->key);
-            MEM_FREE(key->value);
-            MEM_FREE(key);
-        }
-        MEM_FREE(section->name);
-        MEM_FREE(section);
+        FreeSection(section);
     }
     MEM_FREE(m_text);
     MEM_FREE(m_name);
@@ -183,19 +223,28 @@ IniKey* IniFile::ReadKey() {
     return entry;
 }
 
-const IniSection* IniFile::FindSection(const char* section) const {
+IniSection* IniFile::FindSectionEntry(const char* section) const {
     if (section == nullptr) return nullptr;
-    for (const IniSection* s = m_sections; s != nullptr; s = s->next)
+    for (IniSection* s = m_sections; s != nullptr; s = s->next)
         if (std::strcmp(s->name, section) == 0) return s;
     return nullptr;
 }
 
-const char* IniFile::FindKey(const char* section, const char* key) const {
-    const IniSection* s = FindSection(section);
+IniKey* IniFile::FindKeyEntry(const char* section, const char* key) const {
+    const IniSection* s = FindSectionEntry(section);
     if (s == nullptr || key == nullptr) return nullptr;
-    for (const IniKey* k = s->keys; k != nullptr; k = k->next)
-        if (std::strcmp(k->key, key) == 0) return k->value;
+    for (IniKey* k = s->keys; k != nullptr; k = k->next)
+        if (std::strcmp(k->key, key) == 0) return k;
     return nullptr;
+}
+
+const IniSection* IniFile::FindSection(const char* section) const {
+    return FindSectionEntry(section);
+}
+
+const char* IniFile::FindKey(const char* section, const char* key) const {
+    const IniKey* entry = FindKeyEntry(section, key);
+    return entry != nullptr ? entry->value : nullptr;
 }
 
 const char* IniFile::ReadString(const char* section, const char* key, const char* defaultValue) const {
@@ -206,4 +255,105 @@ const char* IniFile::ReadString(const char* section, const char* key, const char
 int32_t IniFile::ReadInt(const char* section, const char* key, int32_t defaultValue) const {
     const char* value = FindKey(section, key);
     return value != nullptr ? LeadingInt(value) : defaultValue;
+}
+
+bool IniFile::WriteString(const char* section, const char* key, const char* value) {
+    m_dirty = true;
+    if (section != nullptr && std::strcmp(section, "SYSTEM_COMMAND") == 0) {
+        if (key != nullptr && value != nullptr && std::strcmp(key, "INI_FILE_FLUSH") == 0 &&
+            std::strcmp(value, "NOW") == 0)
+            MEM_FREE(Write());
+        return true;
+    }
+    if (section == nullptr || key == nullptr) return false;
+
+    IniKey* entry = FindKeyEntry(section, key);
+    if (entry == nullptr) {
+        IniSection* s = FindSectionEntry(section);
+        if (s == nullptr) {
+            s = static_cast<IniSection*>(MEM_ALLOC(sizeof(IniSection)));
+            s->name = String_Duplicate(section);
+            s->next = m_sections;
+            m_sections = s;
+        }
+        entry = static_cast<IniKey*>(MEM_ALLOC(sizeof(IniKey)));
+        entry->key = String_Duplicate(key);
+        entry->next = s->keys;
+        s->keys = entry;
+    }
+    MEM_FREE(entry->value);
+    entry->value = String_Duplicate(value != nullptr ? value : "");
+    return true;
+}
+
+bool IniFile::DeleteKey(const char* section, const char* key) {
+    IniSection* s = FindSectionEntry(section);
+    if (s == nullptr || key == nullptr) return false;
+    for (IniKey** link = &s->keys; *link != nullptr; link = &(*link)->next) {
+        IniKey* entry = *link;
+        if (std::strcmp(entry->key, key) != 0) continue;
+        *link = entry->next;
+        FreeKey(entry);
+        m_dirty = true;
+        return true;
+    }
+    return false;
+}
+
+bool IniFile::DeleteSection(const char* section) {
+    if (section == nullptr) return false;
+    for (IniSection** link = &m_sections; *link != nullptr; link = &(*link)->next) {
+        IniSection* entry = *link;
+        if (std::strcmp(entry->name, section) != 0) continue;
+        *link = entry->next;
+        FreeSection(entry);
+        m_dirty = true;
+        return true;
+    }
+    return false;
+}
+
+char* IniFile::Write(int32_t* outLength) {
+    int64_t length = 0;
+    for (const IniSection* s = m_sections; s != nullptr; s = s->next) {
+        length += static_cast<int64_t>(std::strlen(s->name)) + 4;
+        for (const IniKey* k = s->keys; k != nullptr; k = k->next)
+            length += static_cast<int64_t>(std::strlen(k->key) + std::strlen(k->value)) + 5;
+    }
+    // A text past 2 GB cannot be handed back or written whole; give the empty text and keep
+    // the file as it was rather than write part of it.
+    const bool fits = length < INT32_MAX;
+    if (!fits) length = 0;
+
+    char* text = static_cast<char*>(MEM_ALLOC(static_cast<size_t>(length) + 1));
+    char* out = text;
+    auto put = [&out](const char* part) {
+        const size_t n = std::strlen(part);
+        std::memcpy(out, part, n);
+        out += n;
+    };
+    for (const IniSection* s = fits ? m_sections : nullptr; s != nullptr; s = s->next) {
+        put("[");
+        put(s->name);
+        put("]\r\n");
+        for (const IniKey* k = s->keys; k != nullptr; k = k->next) {
+            // A value holding a double quote is written between single quotes when it can be,
+            // so it reads back whole; everything else keeps the double quotes.
+            const char* quote = std::strchr(k->value, '"') && !std::strchr(k->value, '\'') ? "'" : "\"";
+            put(k->key);
+            put("=");
+            put(quote);
+            put(k->value);
+            put(quote);
+            put("\r\n");
+        }
+    }
+    *out = '\0';
+    if (outLength != nullptr) *outLength = static_cast<int32_t>(length);
+
+    if (m_dirty && m_name != nullptr && fits) {
+        LoadSave_WriteFile(m_name, text, length);
+        m_dirty = false;
+    }
+    return text;
 }

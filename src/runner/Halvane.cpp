@@ -23,6 +23,7 @@
 #include "core/Variable.h"
 #include "data/CRC32.h"
 #include "data/Common.h"
+#include "data/Function_Data_Structures.h"
 #include "data/Function_Math.h"
 #include "graphics/Function_3D.h"
 #include "graphics/Graphics_DisplayM.h"
@@ -220,7 +221,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"3D..", {Init3DFunctions}},
     {"Particle..", {}},                    // the particle built-ins
     {"Misc..", {}},                        // InitMiscFunctions
-    {"DS..", {}},                          // InitDataStructureFunctions
+    {"DS..", {InitDataStructureFunctions}},
     {"Sound..", {}},                       // the sound built-ins
     {"Physics..", {}},                     // the physics built-ins
     {"Gamepad..", {}},                     // the gamepad built-ins
@@ -447,6 +448,7 @@ void Runner_PrepareRestart() {
 
 void SetReleaseMode(bool checked) {
     g_releaseMode = checked;
+    DS_SetGridBoundsChecking(checked);
 }
 
 bool Runner_ReleaseMode() {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
+#include "core/MemoryManager.h"
 #include "io/IniFile.h"
 
 namespace {
@@ -79,6 +82,52 @@ TEST_F(IniFileTest, MissingFileIsEmpty) {
     IniFile ini((m_folder / "absent.ini").string().c_str(), false);
     EXPECT_EQ(ini.FindSection("s"), nullptr);
     EXPECT_EQ(ini.FindKey("s", "k"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+std::string Written(IniFile& ini) {
+    int32_t length = -1;
+    char* text = ini.Write(&length);
+    std::string written(text, static_cast<size_t>(length));
+    EXPECT_EQ(std::strlen(text), static_cast<size_t>(length));
+    MEM_FREE(text);
+    return written;
+}
+
+TEST(IniFileText, WritesNewestFirstWithQuotedValues) {
+    std::unique_ptr<IniFile> ini(IniFile::OpenFromString("[a]\nx=1\ny = two words ; c\n[b]\nz='q'\n"));
+    EXPECT_EQ(Written(*ini), "[b]\r\nz=\"q\"\r\n[a]\r\ny=\"two words\"\r\nx=\"1\"\r\n")
+        << "reading back reverses sections and keys";
+    EXPECT_FALSE(ini->IsDirty());
+
+    EXPECT_TRUE(ini->WriteString("a", "x", "changed"));
+    EXPECT_TRUE(ini->WriteString("new", "k", nullptr));
+    EXPECT_TRUE(ini->WriteString("a", "w", "he said \"hi\""));
+    EXPECT_FALSE(ini->WriteString(nullptr, "k", "v"));
+    EXPECT_FALSE(ini->WriteString("a", nullptr, "v"));
+    EXPECT_TRUE(ini->IsDirty());
+    EXPECT_TRUE(ini->DeleteKey("a", "y"));
+    EXPECT_FALSE(ini->DeleteKey("a", "y"));
+    EXPECT_TRUE(ini->DeleteSection("b"));
+    EXPECT_FALSE(ini->DeleteSection("b"));
+    const std::string text = Written(*ini);
+    EXPECT_EQ(text, "[new]\r\nk=\"\"\r\n[a]\r\nw='he said \"hi\"'\r\nx=\"changed\"\r\n");
+
+    std::unique_ptr<IniFile> again(IniFile::OpenFromString(text.c_str()));
+    EXPECT_STREQ(again->FindKey("a", "w"), "he said \"hi\"") << "a value with double quotes reads back whole";
+    EXPECT_STREQ(again->FindKey("new", "k"), "") << "an empty quoted value stays";
+}
+
+TEST(IniFileText, FromStringNeverReachesAFile) {
+    std::unique_ptr<IniFile> ini(IniFile::OpenFromString(nullptr));
+    EXPECT_EQ(ini->FindSection("s"), nullptr);
+    EXPECT_TRUE(ini->WriteString("SYSTEM_COMMAND", "INI_FILE_FLUSH", "NOW"));
+    EXPECT_EQ(ini->FindSection("SYSTEM_COMMAND"), nullptr);
+    EXPECT_EQ(ini->Name(), nullptr);
+    EXPECT_EQ(Written(*ini), "");
 }
 
 }  // namespace
