@@ -276,6 +276,9 @@ bool Window_Create(int32_t width, int32_t height) {
     g_Window.virtualX = left;
     g_Window.virtualY = top;
     g_Window.ignoreNextSize = true;
+    g_Window.userResizing = false;
+    g_Window.captureCount = 0;
+    g_Window.rightShiftScan = -1;
     PlatformEvents_SetDispatcher(Dispatch);
 
     Window_Set_Caption(g_GRHooks.displayName());

@@ -175,6 +175,7 @@ void InstallHooks() {
     g_GRHooks.runtimeError = ReportRuntimeError;
     g_GRHooks.errorReport = Error_Report;
     g_WindowHooks.Run_RequestEnd = Run_RequestEnd;
+    g_LoaderHooks.setWindowColour = Window_Set_Colour;
     g_TextureHooks.drawAlpha = GR_Draw_Get_Alpha;
 }
 
