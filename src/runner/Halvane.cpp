@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "assets/ImageDecode.h"
 #include "audio/Audio_Chunks.h"
 #include "audio/Audio_Sound.h"
 #include "audio/Sound_Main.h"
@@ -32,6 +33,8 @@
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Window.h"
 #include "io/Buffer_Manager.h"
+#include "io/Function_File.h"
+#include "io/Support_SecureMap.h"
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
@@ -177,6 +180,7 @@ void InstallHooks() {
     g_WindowHooks.Run_RequestEnd = Run_RequestEnd;
     g_LoaderHooks.setWindowColour = Window_Set_Colour;
     g_TextureHooks.drawAlpha = GR_Draw_Get_Alpha;
+    Image_InstallTextureReader();
 }
 
 // Start-up could not run the game: the turn ends with the running flag at 0.
@@ -216,13 +220,13 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Math..", {InitMathFunctions}},
     {"Graphic..", {}},      // InitGraphicsFunctions
     {"Action..", {}},       // InitActionFunctions
-    {"File..", {}},         // InitFileFunctions
+    {"File..", {InitFileFunctions}},
     {"Resource..", {}},     // the resource built-ins
     {"Interaction..", {}},  // Function_Interaction_Init
     {"3D..", {Init3DFunctions}},
     {"Particle..", {}},                    // the particle built-ins
     {"Misc..", {}},                        // InitMiscFunctions
-    {"DS..", {InitDataStructureFunctions}},
+    {"DS..", {InitDataStructureFunctions, InitSecureMapFunctions}},
     {"Sound..", {}},                       // the sound built-ins
     {"Physics..", {}},                     // the physics built-ins
     {"Gamepad..", {}},                     // the gamepad built-ins
@@ -419,6 +423,8 @@ void Runner_Shutdown() {
     TimeLine_FreeAll();
     Sound_Free();
     Buffer_FreeAll();
+    File_FreeTables();
+    GR_Texture_Free_All();
     // Code objects point into the data file; rooms and instances only borrowed them.
     Code_Shutdown();
     Form_Free();
