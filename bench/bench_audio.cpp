@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "audio/Audio_Main.h"
 #include "audio/Sound_Main.h"
 #include "core/RunSwitches.h"
@@ -23,7 +24,6 @@ constexpr int32_t kRate = 44100;
 LoopbackAudioDevice g_device(kRate, 2);
 std::vector<uint8_t> g_file;
 ALuint g_rawSource = 0;
-double g_engineTime = 0, g_rawTime = 0;
 
 std::vector<uint8_t> ToneWav() {
     formpack::Section w;
@@ -99,18 +99,6 @@ void Raw_PlayStop(benchmark::State& state) {
 }
 BENCHMARK(Raw_PlayStop);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.iterations == 0) continue;
-            if (run.benchmark_name() == "Engine_PlayStop") g_engineTime = run.GetAdjustedRealTime();
-            if (run.benchmark_name() == "Raw_PlayStop") g_rawTime = run.GetAdjustedRealTime();
-        }
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,8 +109,8 @@ int main(int argc, char** argv) {
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (g_rawTime > 0)
-        std::printf("\nratio engine / raw OpenAL (lower is better): %.2f\n", g_engineTime / g_rawTime);
+    if (const double raw = reporter.Time("Raw_PlayStop"))
+        std::printf("\nratio engine / raw OpenAL (lower is better): %.2f\n", reporter.Time("Engine_PlayStop") / raw);
     alDeleteSources(1, &g_rawSource);
     SND_Quit();
     AudioDevice_Set(nullptr);

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "core/Value.h"
 #include "data/Support_Data_Structures.h"
 #include "data/ValueCompare.h"
@@ -227,36 +228,14 @@ void Baseline_ListFind(benchmark::State& state) {
 }
 BENCHMARK(Baseline_ListFind)->Unit(benchmark::kMillisecond);
 
-// Keeps the console output and remembers each run's time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.iterations > 0) m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-    }
-    void PrintRatios() const {
-        std::printf("\nspeed of ours as a fraction of the baseline's (1.00 = as fast, higher is better):\n");
-        for (const auto& [name, time] : m_times) {
-            if (name.rfind("Ours_", 0) != 0) continue;
-            auto baseline = m_times.find("Baseline_" + name.substr(5));
-            if (baseline == m_times.end() || time <= 0) continue;
-            std::printf("  %-20s %6.2f\n", name.substr(5).c_str(), baseline->second / time);
-        }
-    }
-
-private:
-    std::map<std::string, double> m_times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
+    reporter.PrintPairs("speed of ours as a fraction of the baseline's (1.00 = as fast, higher is better):", "Ours_",
+                       "Baseline_", RatioReporter::Show::SpeedRatio);
     benchmark::Shutdown();
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "core/MemoryManager.h"
 
 namespace {
@@ -88,19 +89,6 @@ BENCHMARK(BM_MixedSmallBlocks<ManagerHeap>)->Name("manager/mixed");
 BENCHMARK(BM_MixedSmallBlocksThreaded<MallocHeap>)->Name("malloc/mixed_threaded");
 BENCHMARK(BM_MixedSmallBlocksThreaded<ManagerHeap>)->Name("manager/mixed_threaded");
 
-// Collects items/second per benchmark so the ratio can be printed after the run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            auto it = run.counters.find("items_per_second");
-            if (it != run.counters.end()) rates[run.benchmark_name()] = it->second.value;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> rates;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,8 +96,8 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const char* variant : {"mixed", "mixed_threaded"}) {
-        const double ours = reporter.rates[std::string("manager/") + variant];
-        const double base = reporter.rates[std::string("malloc/") + variant];
+        const double ours = reporter.Counter(std::string("manager/") + variant, "items_per_second");
+        const double base = reporter.Counter(std::string("malloc/") + variant, "items_per_second");
         if (ours > 0 && base > 0) std::printf("manager / malloc (%s): %.2fx\n", variant, ours / base);
     }
     benchmark::Shutdown();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "assets/ImageDecode.h"
 
 namespace {
@@ -81,15 +82,6 @@ void BM_PngDecode_LibpngSimplified(benchmark::State& state) {
 BENCHMARK(BM_PngDecode_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngDecode_LibpngSimplified)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,8 +89,8 @@ int main(int argc, char** argv) {
     std::printf("page: %dx%d RGBA, %zu bytes of PNG\n", kSide, kSide, PageFile().size());
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    double ours = reporter.times["BM_PngDecode_Ours"];
-    double theirs = reporter.times["BM_PngDecode_LibpngSimplified"];
+    double ours = reporter.Time("BM_PngDecode_Ours");
+    double theirs = reporter.Time("BM_PngDecode_LibpngSimplified");
     if (ours > 0 && theirs > 0) std::printf("ratio ours / libpng simplified read: %.2f\n", ours / theirs);
     benchmark::Shutdown();
     return 0;

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "core/Instance.h"
 #include "core/MemoryManager.h"
 #include "core/RunSwitches.h"
@@ -104,27 +105,15 @@ void Ours_DoAStep(benchmark::State& state) {
 }
 BENCHMARK(Ours_DoAStep)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.iterations > 0) m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    void PrintSummary() const {
-        const auto ours = m_times.find("Ours_StepStage"), baseline = m_times.find("Baseline_StepStage");
-        if (ours != m_times.end() && baseline != m_times.end() && ours->second > 0)
-            std::printf("\nstep stage speed, ours / plain loop (higher is better, target >= 0.2): %.2f\n",
-                        baseline->second / ours->second);
-        const auto step = m_times.find("Ours_DoAStep");
-        if (step != m_times.end())
-            std::printf("whole DoAStep over %d instances: %.3f ms\n", kInstances, step->second);
-        std::printf("cores: %u\n", std::thread::hardware_concurrency());
-    }
-
-private:
-    std::map<std::string, double> m_times;
-};
+void PrintSummary(const RatioReporter& reporter) {
+    const double ours = reporter.Time("Ours_StepStage"), baseline = reporter.Time("Baseline_StepStage");
+    if (ours > 0 && baseline > 0)
+        std::printf("\nstep stage speed, ours / plain loop (higher is better, target >= 0.2): %.2f\n",
+                    baseline / ours);
+    if (const double step = reporter.Time("Ours_DoAStep"))
+        std::printf("whole DoAStep over %d instances: %.3f ms\n", kInstances, step);
+    std::printf("cores: %u\n", std::thread::hardware_concurrency());
+}
 
 }  // namespace
 
@@ -132,7 +121,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintSummary();
+    PrintSummary(reporter);
     benchmark::Shutdown();
     return 0;
 }

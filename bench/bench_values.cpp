@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "core/Value.h"
 
 namespace {
@@ -129,36 +130,14 @@ void Baseline_ArrayWriteCopyOnWrite(benchmark::State& state) {
 }
 BENCHMARK(Baseline_ArrayWriteCopyOnWrite);
 
-// Keeps the console output and remembers each run's time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.iterations > 0) m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-    }
-    void PrintRatios() const {
-        std::printf("\nratio ours / baseline (lower is better):\n");
-        for (const auto& [name, time] : m_times) {
-            if (name.rfind("Values_", 0) != 0) continue;
-            auto baseline = m_times.find("Baseline_" + name.substr(7));
-            if (baseline == m_times.end() || baseline->second <= 0) continue;
-            std::printf("  %-28s %6.2f\n", name.substr(7).c_str(), time / baseline->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> m_times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
+    reporter.PrintPairs("ratio ours / baseline (lower is better):", "Values_", "Baseline_",
+                       RatioReporter::Show::TimeRatio);
     benchmark::Shutdown();
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "core/GarbageCollector.h"
 #include "core/Instance.h"
 #include "core/ObjectBase.h"
@@ -160,36 +161,14 @@ void Baseline_Collect(benchmark::State& state) {
 }
 BENCHMARK(Baseline_Collect)->Unit(benchmark::kMillisecond);
 
-// Keeps the console output and remembers each run's time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.iterations > 0) m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-    }
-    void PrintRatios() const {
-        std::printf("\nratio ours / std::unordered_map<int, RValue> (lower is better):\n");
-        for (const auto& [name, time] : m_times) {
-            if (name.rfind("Vars_", 0) != 0) continue;
-            auto baseline = m_times.find("Baseline_" + name.substr(5));
-            if (baseline == m_times.end() || baseline->second <= 0) continue;
-            std::printf("  %-14s %6.2f\n", name.substr(5).c_str(), time / baseline->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> m_times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
+    reporter.PrintPairs("ratio ours / std::unordered_map<int, RValue> (lower is better):", "Vars_", "Baseline_",
+                       RatioReporter::Show::TimeRatio);
     benchmark::Shutdown();
     return 0;
 }
