@@ -560,6 +560,14 @@ void* ReAllocRef(void*& p, uint32_t size, const char* file, int line) {
     return p;
 }
 
+char* CopyText(const char* text, const char* file, int line) {
+    if (text == nullptr) return nullptr;
+    const size_t length = std::strlen(text);
+    auto* copy = static_cast<char*>(Alloc(static_cast<uint32_t>(length + 1), file, line, false));
+    if (copy) std::memcpy(copy, text, length + 1);
+    return copy;
+}
+
 bool IsBlock(const void* p) {
     if (p == nullptr) return false;
     ManagerLock lock(g_memoryManagerMutex);

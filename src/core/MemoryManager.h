@@ -13,6 +13,8 @@ void Free(void* p);
 // Never shrinks; growth moves the block and zero-fills the new bytes; size 0 frees.
 void* ReAlloc(void* p, uint32_t size, const char* file, int line);
 void* ReAllocRef(void*& p, uint32_t size, const char* file, int line);
+// A managed copy of a NUL-terminated text; null stays null.
+char* CopyText(const char* text, const char* file, int line);
 // True only for a guarded block of this manager (not for pool cells or foreign pointers).
 bool IsBlock(const void* p);
 
@@ -61,6 +63,7 @@ void MemLog_Event(const char* format, ...) __attribute__((format(printf, 1, 2)))
 #define MEM_ALLOC_RAW(size) MemoryManager::Alloc((uint32_t)(size), __FILE__, __LINE__, false)
 #define MEM_REALLOC(p, size) MemoryManager::ReAlloc((p), (uint32_t)(size), __FILE__, __LINE__)
 #define MEM_FREE(p) MemoryManager::Free(p)
+#define MEM_COPY_TEXT(text) MemoryManager::CopyText((text), __FILE__, __LINE__)
 
 // Base of runtime records made with new and delete: their storage comes from the manager.
 struct MemoryManaged {

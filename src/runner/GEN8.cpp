@@ -28,16 +28,10 @@ uint32_t RoomOrderAt(int format) {
     return 128;
 }
 
-char* CopyText(const char* text) {
-    const size_t n = std::strlen(text);
-    auto* copy = static_cast<char*>(MEM_ALLOC(n + 1));
-    if (copy) std::memcpy(copy, text, n + 1);
-    return copy;
-}
 
 void ReplaceText(char*& field, const char* text) {
     MEM_FREE(field);
-    field = text ? CopyText(text) : nullptr;
+    field = text ? MEM_COPY_TEXT(text) : nullptr;
 }
 
 uint32_t Word(ChunkView& chunk, uint32_t k) { return chunk.U32(4 * k); }

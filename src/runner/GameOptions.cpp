@@ -18,12 +18,6 @@ constexpr uint32_t kOldCountAt = 140;
 
 bool Bit(uint32_t flags, int bit) { return (flags >> bit) & 1; }
 
-char* CopyText(const char* text) {
-    const size_t n = std::strlen(text);
-    auto* copy = static_cast<char*>(MEM_ALLOC(n + 1));
-    if (copy) std::memcpy(copy, text, n + 1);
-    return copy;
-}
 
 // A decimal integer at the start of the text, as the C runtime's atol reads it on a 32-bit
 // build: leading blanks and a sign, digits up to the first other byte, clamped to int32.
@@ -107,8 +101,8 @@ void ReadConstants(ChunkView& chunk, uint32_t countAt) {
         const char* name = chunk.RequiredString(chunk.U32(countAt + 4 + 8 * i));
         const char* value = chunk.RequiredString(chunk.U32(countAt + 8 + 8 * i));
         if (!chunk.Ok()) return;
-        o.constantNames[i] = CopyText(name);
-        o.constantValues[i] = CopyText(value);
+        o.constantNames[i] = MEM_COPY_TEXT(name);
+        o.constantValues[i] = MEM_COPY_TEXT(value);
         o.constantCount = static_cast<int32_t>(i + 1);
         if (std::strcmp(name, "VersionMajor") == 0) o.versionMajor = LeadingInt(value);
         if (std::strcmp(name, "VersionMinor") == 0) o.versionMinor = LeadingInt(value);

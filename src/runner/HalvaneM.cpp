@@ -33,16 +33,9 @@ char* g_savePrePend = nullptr;
 char* g_gameName = nullptr;
 bool g_saveRoaming = false;
 
-char* CopyText(const char* text) {
-    if (text == nullptr) return nullptr;
-    const size_t length = std::strlen(text);
-    char* copy = static_cast<char*>(MEM_ALLOC(length + 1));
-    std::memcpy(copy, text, length + 1);
-    return copy;
-}
 
 void ReplaceText(char*& slot, const char* text) {
-    char* copy = CopyText(text);
+    char* copy = MEM_COPY_TEXT(text);
     MEM_FREE(slot);
     slot = copy;
 }
@@ -131,7 +124,7 @@ char* Runner_CommandLineFromArgs(int argc, char** argv) {
             if (*p != '"') text += *p;
         if (quoted) text += '"';
     }
-    return CopyText(text.c_str());
+    return MEM_COPY_TEXT(text.c_str());
 }
 
 const char* Runner_CommandLine() {
@@ -149,7 +142,7 @@ void Runner_SetDataFilePath(const char* path) {
 }
 
 const char* GetExePath() {
-    if (g_exePath == nullptr) g_exePath = CopyText(HostOS_ExecutablePath().c_str());
+    if (g_exePath == nullptr) g_exePath = MEM_COPY_TEXT(HostOS_ExecutablePath().c_str());
     return g_exePath;
 }
 
@@ -161,7 +154,7 @@ const char* GetBundleFolder() {
     // A bare file name lies in the working folder: its folder is "", never the root.
     if (cut == nullptr) return "";
     const std::string folder = std::string(g_dataFilePath, static_cast<size_t>(cut - g_dataFilePath)) + "/";
-    g_bundleFolder = CopyText(folder.c_str());
+    g_bundleFolder = MEM_COPY_TEXT(folder.c_str());
     return g_bundleFolder;
 }
 
@@ -196,7 +189,7 @@ void Runner_SetSaveFolderRoaming(bool roaming) {
 char* Env_GetVariable(const char* name) {
     std::string value;
     if (!HostOS_GetEnv(name, value)) return nullptr;
-    return CopyText(value.c_str());
+    return MEM_COPY_TEXT(value.c_str());
 }
 
 void Runner_MoveAtNamedFiles() {

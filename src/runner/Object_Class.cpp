@@ -20,13 +20,6 @@ const char kEventName[] = "";
 constexpr int32_t kEventTypesInFile = EVENT_TYPE_COUNT;
 constexpr uint32_t kActionCodeIndexAt = 32;
 
-char* CopyText(const char* text) {
-    if (text == nullptr) return nullptr;
-    const size_t n = std::strlen(text);
-    auto* copy = static_cast<char*>(MEM_ALLOC(n + 1));
-    std::memcpy(copy, text, n + 1);
-    return copy;
-}
 
 // The sprite word: with bits 28-30 clear the index is the low 31 bits, else the whole word.
 int32_t SpriteFromWord(uint32_t word) {
@@ -141,7 +134,7 @@ CObjectHV::~CObjectHV() {
 }
 
 void CObjectHV::SetName(const char* name) {
-    SetNameNoCopy(CopyText(name));
+    SetNameNoCopy(MEM_COPY_TEXT(name));
 }
 
 void CObjectHV::SetNameNoCopy(char* name) {

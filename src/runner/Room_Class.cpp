@@ -21,16 +21,9 @@ namespace {
 constexpr int32_t kTileGrowth = 10;
 constexpr int32_t kMassRemoval = 250;
 
-char* CopyText(const char* text) {
-    if (text == nullptr) return nullptr;
-    const size_t n = std::strlen(text);
-    auto* copy = static_cast<char*>(MEM_ALLOC(n + 1));
-    std::memcpy(copy, text, n + 1);
-    return copy;
-}
 
 void ReplaceText(char*& field, const char* text) {
-    char* copy = CopyText(text);
+    char* copy = MEM_COPY_TEXT(text);
     MEM_FREE(field);
     field = copy;
 }

@@ -20,13 +20,6 @@ int32_t g_orderCount = 0;
 int32_t g_lastInstanceId = 0;
 int32_t g_lastTileId = 0;
 
-char* CopyText(const char* text) {
-    if (text == nullptr) return nullptr;
-    const size_t n = std::strlen(text);
-    auto* copy = static_cast<char*>(MEM_ALLOC(n + 1));
-    std::memcpy(copy, text, n + 1);
-    return copy;
-}
 
 void ResizeTable(int32_t count) {
     for (int32_t i = count; i < g_count; ++i) {
@@ -51,7 +44,7 @@ int32_t AppendRoom() {
     ResizeTable(g_count + 1);
     char name[128];
     std::snprintf(name, sizeof name, "__newroom%d", index);
-    g_names[index] = CopyText(name);
+    g_names[index] = MEM_COPY_TEXT(name);
     g_rooms[index] = new CRoom();
     g_rooms[index]->SetName(name);
     g_rooms[index]->SetOwnsRecords();
@@ -86,7 +79,7 @@ void Room_Load(ChunkView& chunk) {
         auto* room = new CRoom();
         g_rooms[i] = room;
         room->LoadFromChunk(chunk, entry);
-        g_names[i] = CopyText(room->Name());
+        g_names[i] = MEM_COPY_TEXT(room->Name());
     }
     Room_SetOrder();
     Room_SetLastInstanceID(g_GameHeader.lastInstanceId);

@@ -22,13 +22,6 @@ uintptr_t ScriptEntry(int32_t script) {
     return static_cast<uintptr_t>(script) * 2 + 1;
 }
 
-char* CopyText(const char* text) {
-    if (text == nullptr) return nullptr;
-    const size_t n = std::strlen(text);
-    auto* copy = static_cast<char*>(MEM_ALLOC(n + 1));
-    std::memcpy(copy, text, n + 1);
-    return copy;
-}
 
 void ResizeTable(int32_t count) {
     for (int32_t i = count; i < g_count; ++i) {
@@ -199,7 +192,7 @@ void TimeLine_Load(ChunkView& chunk) {
         auto* line = new CTimeLine();
         line->LoadFromChunk(chunk, entry);
         g_timeLines[i] = line;
-        g_names[i] = CopyText(chunk.RequiredString(chunk.FileU32(entry)));
+        g_names[i] = MEM_COPY_TEXT(chunk.RequiredString(chunk.FileU32(entry)));
     }
 }
 
@@ -244,7 +237,7 @@ int32_t TimeLine_Add() {
     ResizeTable(g_count + 1);
     char name[64];
     std::snprintf(name, sizeof name, "__newtimeline%d", index);
-    g_names[index] = CopyText(name);
+    g_names[index] = MEM_COPY_TEXT(name);
     g_timeLines[index] = new CTimeLine();
     return index;
 }

@@ -2,6 +2,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <string>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -96,6 +98,18 @@ TEST(MemoryManager, ZeroSizesAndNullPointers) {
     ASSERT_NE(p, nullptr);
     EXPECT_TRUE(AllBytesAre(p, 0, 40, 0));
     MEM_FREE(p);
+}
+
+TEST(MemoryManager, CopyTextKeepsNullAndCopiesTheTerminator) {
+    EXPECT_EQ(MEM_COPY_TEXT(nullptr), nullptr);
+    const std::string longText(300, 'x');  // a guarded block, not a pool cell
+    for (const char* text : {"", "name", longText.c_str()}) {
+        char* copy = MEM_COPY_TEXT(text);
+        ASSERT_NE(copy, nullptr);
+        EXPECT_NE(copy, text);
+        EXPECT_STREQ(copy, text);
+        MEM_FREE(copy);
+    }
 }
 
 TEST(MemoryManager, SizesThatWouldOverflowTheHeaderGiveNull) {
