@@ -329,7 +329,8 @@ void CInstance::ComputeBoundingBox(bool updateIndex) {
         const double y0 = (std::min(m.top, m.bottom) - m.yorigin) * ys;
         const double y1 = (std::max(m.top, m.bottom) - m.yorigin + 1) * ys;
         const double r = Radians(image_angle);
-        const double c = std::cos(r), s = std::sin(r);
+        // The rotation's cosine and sine are single precision, like the fields.
+        const double c = static_cast<float>(std::cos(r)), s = static_cast<float>(std::sin(r));
         bbox_left = BoxInt(x + std::min(c * x0, c * x1) + std::min(s * y0, s * y1));
         bbox_right = BoxInt(x + std::max(c * x0, c * x1) + std::max(s * y0, s * y1)) - 1;
         bbox_top = BoxInt(y + std::min(c * y0, c * y1) - std::max(s * x0, s * x1));
