@@ -41,6 +41,7 @@ protected:
         GameLoopTest::SetUp();
         Sprites().clear();
         g_GameOptions.collisionTreeMode = false;
+        Room_SetLastInstanceID(100000);  // instance ids start where a game's would
         WorldServices services;
         services.spriteMask = SpriteMaskOf;
         World_InstallServices(nullptr);
