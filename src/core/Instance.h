@@ -55,6 +55,43 @@ public:
     bool LoadState(IBuffer* buffer, bool addToObjectList);
     void CopyFrom(const CInstance* source, bool addToObjectList);
 
+    // --- Motion, paths, alarms and the bounding box (runner/Instance_Motion.cpp) ---------
+    // Every change of position, speed or transform goes through these, never through the
+    // fields, so the box and the collision index follow.
+    void SetPosition(float newX, float newY);
+    void SetHSpeed(float value);
+    void SetVSpeed(float value);
+    void SetSpeed(float value);
+    void SetDirection(float value);
+    void AddMotion(float dir, float amount);
+    void ApplyFriction();
+    void ComputeDirectionSpeed();
+    void ComputeHVSpeed();
+    void SetImageXScale(float value);
+    void SetImageYScale(float value);
+    void SetImageAngle(float value);
+    void SetMaskIndex(int32_t value);
+    void SetPathPosition(float value);
+    void SetPathPositionPrevious(float value);
+    void SetPathSpeed(float value);
+    int32_t GetAlarm(int32_t n) const;
+    void SetAlarm(int32_t n, int32_t value);
+    void StartPath(int32_t path, float pathSpeed, float scale, float orientation, bool relative,
+                   int32_t endAction);
+    // One step along the path; true when an end was passed with a non-zero path speed.
+    bool AdvancePath();
+    void ComputeBoundingBox(bool updateIndex);
+    // The mask sprite: mask_index when set, else sprite_index.
+    int32_t MaskSprite() const { return mask_index >= 0 ? mask_index : sprite_index; }
+
+    // --- Collision tests (runner/Collision_Main.cpp) -------------------------------------
+    bool CollisionPoint(float px, float py, bool preciseTest);
+    bool CollisionRectangle(float x1, float y1, float x2, float y2, bool preciseTest);
+    bool CollisionEllipse(float x1, float y1, float x2, float y2, bool preciseTest);
+    bool CollisionLine(float x1, float y1, float x2, float y2, bool preciseTest);
+    bool CollisionInstance(CInstance* other, bool preciseTest);
+    bool CollisionSkeleton(CInstance* other, bool preciseTest);
+
     uint8_t boxDirty = 0;
     uint8_t visible = 0;
     uint8_t solid = 0;

@@ -3,6 +3,7 @@
 #include "core/GarbageCollector.h"
 #include "core/InstanceWorld.h"
 #include "core/Timing.h"
+#include "runner/Collision_Main.h"
 #include "runner/GEN8.h"
 #include "runner/GameFile.h"
 #include "runner/GameLoopHooks.h"
@@ -87,5 +88,7 @@ void GameWorld_Init() {
     hooks.queueDepthChange = Pending_AddDepthChange;
     hooks.frameRate = FrameRate;
     InstanceWorld_Install(&hooks);
+    Collision_Reset();
+    Collision_Install();
     GC_RegisterRoots(Run_MarkRoots, GC_ROOTS_ALWAYS);
 }

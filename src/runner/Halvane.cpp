@@ -41,6 +41,7 @@
 #include "runner/CodeLink.h"
 #include "runner/CommandLine.h"
 #include "runner/Error_Report.h"
+#include "runner/Function_Game.h"
 #include "runner/GEN8.h"
 #include "runner/GameCode.h"
 #include "runner/GameFile.h"
@@ -216,7 +217,7 @@ struct RegistrarGroup {
 
 const RegistrarGroup kRegistrarGroups[] = {
     {"HighScore..", {}},  // the high-score table is loaded
-    {"Game..", {}},       // the game-world built-ins
+    {"Game..", {InitGameFunctions}},
     {"Math..", {InitMathFunctions}},
     {"Graphic..", {}},      // InitGraphicsFunctions
     {"Action..", {}},       // InitActionFunctions
