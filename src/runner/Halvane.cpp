@@ -27,6 +27,7 @@
 #include "data/Function_Data_Structures.h"
 #include "data/Function_Math.h"
 #include "graphics/Function_3D.h"
+#include "graphics/Graphics_Clear.h"
 #include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Hooks.h"
 #include "graphics/Graphics_Primitive.h"
@@ -51,6 +52,7 @@
 #include "runner/HalvaneM.h"
 #include "runner/LoadGame.h"
 #include "runner/Options.h"
+#include "runner/World_Services.h"
 
 // The compiled game linked into the program fills the link record.
 GameLinkRecord* Game_FillLinkRecord(GameLinkRecord* record);
@@ -146,6 +148,26 @@ bool LayerModel() {
     return g_GameHeader.layerModel;
 }
 
+// screen_save reads the window's client area of the current target.
+void* ReadScreenPixels(int32_t* width, int32_t* height) {
+    return GR_D3D_Read_Target_Pixels(g_D3D.clientWidth, g_D3D.clientHeight, 0, 0, width, height);
+}
+
+bool WriteScreenPng(const char* name, const void* pixels, int32_t width, int32_t height) {
+    return write_png_file(name, static_cast<const uint8_t*>(pixels), width, height);
+}
+
+bool ImageSavePath(char* buffer, int32_t bufferSize, const char* name) {
+    return LoadSave_GetSavePath(buffer, static_cast<size_t>(bufferSize), name);
+}
+
+void InstallWorldServices() {
+    WorldServices services;
+    services.readTargetPixels = ReadScreenPixels;
+    services.writePng = WriteScreenPng;
+    World_InstallServices(&services);
+}
+
 void InstallHooks() {
     g_LoaderHooks.fillLinkRecord = Game_FillLinkRecord;
     g_LoaderHooks.chooseGameFile = ChooseGameFile;
@@ -182,6 +204,8 @@ void InstallHooks() {
     g_LoaderHooks.setWindowColour = Window_Set_Colour;
     g_TextureHooks.drawAlpha = GR_Draw_Get_Alpha;
     Image_InstallTextureReader();
+    Image_SetSavePathResolver(ImageSavePath);
+    InstallWorldServices();
 }
 
 // Start-up could not run the game: the turn ends with the running flag at 0.
