@@ -32,8 +32,10 @@
 #include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Window.h"
+#include "io/Buffer_Async.h"
 #include "io/Buffer_Manager.h"
 #include "io/Function_File.h"
+#include "io/HTTP_Main.h"
 #include "io/Support_SecureMap.h"
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
@@ -44,6 +46,7 @@
 #include "runner/GEN8.h"
 #include "runner/GameCode.h"
 #include "runner/GameFile.h"
+#include "runner/GameLoopHooks.h"
 #include "runner/GameLoopServices.h"
 #include "runner/GameOptions.h"
 #include "runner/GameWorld.h"
@@ -181,6 +184,10 @@ void InstallHooks() {
     g_LoaderHooks.setWindowColour = Window_Set_Colour;
     g_TextureHooks.drawAlpha = GR_Draw_Get_Alpha;
     Image_InstallTextureReader();
+
+    g_GameLoopHooks.httpPoll = HTTP_Poll;
+    g_GameLoopHooks.asyncProcessRequests = Async_ProcessRequests;
+    DS_SetAsyncPostMapEvent([](int32_t map, int32_t subtype) { Async_PostMapEvent(map, subtype); });
 }
 
 // Start-up could not run the game: the turn ends with the running flag at 0.
@@ -230,8 +237,8 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Sound..", {}},                       // the sound built-ins
     {"Physics..", {}},                     // the physics built-ins
     {"Gamepad..", {}},                     // the gamepad built-ins
-    {"Buffers..", {InitBufferFunctions}},  // InitVertexBufferFunctions joins with vertex buffers
-    {"Networking..", {}},                  // InitNetworkingFunctions
+    {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions}},  // and InitVertexBufferFunctions
+    {"Networking..", {InitHttpFunctions}},                           // and InitNetworkingFunctions
     {"Shaders..", {}},  // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles
     {"Pell..", {}},     // Pell_Functions_Init, live tiles, InitLayerFunctions
 };
@@ -422,6 +429,9 @@ void Runner_Shutdown() {
     Variable_BuiltIn_Free();
     TimeLine_FreeAll();
     Sound_Free();
+    // Requests still running stop before the buffers and maps they would report into go.
+    Async_FreeAll();
+    BufferAsync_Reset();
     Buffer_FreeAll();
     File_FreeTables();
     GR_Texture_Free_All();
