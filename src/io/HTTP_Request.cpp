@@ -88,7 +88,7 @@ public:
         request.body = m_body;
         request.bodyLength = m_bodyLength;
         request.userAgent = kUserAgent;
-        char message[kErrorTextSize];
+        char message[kErrorTextSize - 32];  // room for the operation name
         const HttpTransferResult outcome = HttpTransfer_Perform(request, *this, message, sizeof message);
         if (outcome == HTTP_TRANSFER_OK) return 0;
         failed = true;
@@ -99,7 +99,8 @@ public:
     // On the main thread, once the thread has ended.
     void Finish() {
         if (thread.handle.joinable()) thread.Join();
-        if (m_errorText != nullptr) DebugConsole.Output("HttpError:%s\n", m_errorText);
+        // A request stopped by the runner itself (shutdown) is not an error of the request.
+        if (m_errorText != nullptr && !m_cancel.load()) DebugConsole.Output("HttpError:%s\n", m_errorText);
         ParseHeaders();
         state.store(HTTP_STATE_FINISHED);
     }

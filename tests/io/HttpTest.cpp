@@ -101,6 +101,17 @@ TEST_F(HttpTest, GetDeliversOneResultWithBodyStatusAndHeaders) {
     EXPECT_EQ(Async_GetLoadMap(), -1);
 }
 
+// The headers are those of the response the body came with, not of the redirect before it.
+TEST_F(HttpTest, RedirectIsFollowed) {
+    Real("http_get", {Srv().Url("/moved")});
+    ASSERT_TRUE(WaitForResults(1));
+    const httptest::Event e = Results()[0];
+    EXPECT_EQ(e.values.at("result"), "hello world");
+    EXPECT_EQ(e.values.at("http_status"), "200");
+    EXPECT_EQ(e.headers.count("X-Moved"), 0u);
+    EXPECT_EQ(e.headers.at("X-Custom"), "yes");
+}
+
 TEST_F(HttpTest, PostStringSendsAFormBodyAndGetsTheResponse) {
     Real("http_post_string", {Srv().Url("/echo"), "a=1&b=two"});
     ASSERT_TRUE(WaitForResults(1));
@@ -140,6 +151,39 @@ TEST_F(HttpTest, SlowBodyGivesProgressEventsThenTheResult) {
     EXPECT_NE(progress.front().values.at("sizeDownloaded"), progress.back().values.at("sizeDownloaded"));
     EXPECT_TRUE(Events().back().values.count("result"));
     EXPECT_EQ(Results()[0].values.at("result"), std::string(10, 'a') + std::string(10, 'b') + std::string(10, 'c'));
+}
+
+// A header map being filled stays out of sight until its request has finished.
+TEST_F(HttpTest, HeaderMapIsFilledOnlyOnceTheRequestHasFinished) {
+    Real("http_get", {Srv().Url("/slow")});
+    static std::vector<size_t> s_sizes;
+    s_sizes.clear();
+    httptest::DuringEvent() = [](const httptest::Event& e) {
+        if (e.values.count("result")) return;
+        const CDS_Map* headers = DS_GetMap(Async_FirstRecord()->headerMap);
+        s_sizes.push_back(headers ? static_cast<size_t>(headers->Size()) : 99);
+    };
+    ASSERT_TRUE(WaitForResults(1));
+    ASSERT_FALSE(s_sizes.empty());
+    for (size_t size : s_sizes) EXPECT_EQ(size, 0u);
+    EXPECT_EQ(Results()[0].headers.at("Content-Length"), "30");
+}
+
+// The result block grows with what arrives, not to what the server announces; a body that
+// breaks off is a failure, with what had arrived as the result.
+TEST_F(HttpTest, AnnouncedLengthIsNotTrusted) {
+    Real("http_get", {Srv().Url("/liar")});
+    // Only the poll runs, so the finished record stays on the list to be looked at.
+    for (int i = 0; i < 1000 && HTTP_RunningCount() > 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        HTTP_Poll();
+    }
+    ASSERT_EQ(Async_FirstRecord()->state.load(), HTTP_STATE_FINISHED);
+    EXPECT_EQ(Async_FirstRecord()->resultCapacity, 0x20000);
+    EXPECT_EQ(Async_FirstRecord()->contentLength.load(), 1500000000);
+    ASSERT_TRUE(WaitForResults(1));
+    EXPECT_EQ(Results()[0].values.at("result"), "short");
+    EXPECT_EQ(Results()[0].values.at("status"), "-1");
 }
 
 TEST_F(HttpTest, NinthRequestWaitsAndStillCompletes) {

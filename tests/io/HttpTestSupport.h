@@ -25,6 +25,8 @@ namespace httptest {
 //   /slow    Content-Length 30, three pieces of 10 bytes 250 ms apart
 //   /wait    300 ms, then "done"
 //   /empty   204, no body
+//   /moved   302 to /hello
+//   /liar    announces 1500000000 bytes, sends "short" and closes
 // The server ends by itself after 60 s; the test kills it first.
 constexpr const char* kServer = R"PY(
 import http.server, socketserver, sys, time, threading, os
@@ -62,6 +64,16 @@ class H(http.server.BaseHTTPRequestHandler):
         elif self.path == "/wait":
             time.sleep(0.3)
             self.reply(200, b"done")
+        elif self.path == "/liar":
+            self.send_response(200)
+            self.send_header("Content-Length", "1500000000")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(b"short")
+            self.wfile.flush()
+            self.close_connection = True
+        elif self.path == "/moved":
+            self.reply(302, b"", [("Location", "/hello"), ("X-Moved", "1")])
         elif self.path == "/empty":
             self.reply(204, b"")
         else:
