@@ -33,8 +33,10 @@
 #include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Window.h"
+#include "io/Buffer_Async.h"
 #include "io/Buffer_Manager.h"
 #include "io/Function_File.h"
+#include "io/HTTP_Main.h"
 #include "io/Support_SecureMap.h"
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
@@ -46,6 +48,7 @@
 #include "runner/GEN8.h"
 #include "runner/GameCode.h"
 #include "runner/GameFile.h"
+#include "runner/GameLoopHooks.h"
 #include "runner/GameLoopServices.h"
 #include "runner/GameOptions.h"
 #include "runner/GameWorld.h"
@@ -206,6 +209,10 @@ void InstallHooks() {
     Image_InstallTextureReader();
     Image_SetSavePathResolver(ImageSavePath);
     InstallWorldServices();
+
+    g_GameLoopHooks.httpPoll = HTTP_Poll;
+    g_GameLoopHooks.asyncProcessRequests = Async_ProcessRequests;
+    DS_SetAsyncPostMapEvent([](int32_t map, int32_t subtype) { Async_PostMapEvent(map, subtype); });
 }
 
 // Start-up could not run the game: the turn ends with the running flag at 0.
@@ -255,8 +262,8 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Sound..", {}},                       // the sound built-ins
     {"Physics..", {}},                     // the physics built-ins
     {"Gamepad..", {}},                     // the gamepad built-ins
-    {"Buffers..", {InitBufferFunctions}},  // InitVertexBufferFunctions joins with vertex buffers
-    {"Networking..", {}},                  // InitNetworkingFunctions
+    {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions}},  // and InitVertexBufferFunctions
+    {"Networking..", {InitHttpFunctions}},                           // and InitNetworkingFunctions
     {"Shaders..", {}},  // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles
     {"Pell..", {}},     // Pell_Functions_Init, live tiles, InitLayerFunctions
 };
@@ -447,6 +454,9 @@ void Runner_Shutdown() {
     Variable_BuiltIn_Free();
     TimeLine_FreeAll();
     Sound_Free();
+    // Requests still running stop before the buffers and maps they would report into go.
+    Async_FreeAll();
+    BufferAsync_Reset();
     Buffer_FreeAll();
     File_FreeTables();
     GR_Texture_Free_All();

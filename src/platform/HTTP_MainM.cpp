@@ -1,0 +1,220 @@
+#include "platform/HTTP_MainM.h"
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+namespace {
+
+std::mutex g_openMutex;  // guards g_opened
+bool g_opened = false;
+
+constexpr long kConnectTimeoutSeconds = 60;
+constexpr long kMaxRedirects = 30;
+
+void CopyText(char* out, size_t size, const char* text) {
+    if (out == nullptr || size == 0) return;
+    std::snprintf(out, size, "%s", text ? text : "");
+}
+
+bool StartsWithNoCase(const char* text, size_t length, const char* prefix) {
+    const size_t n = std::strlen(prefix);
+    if (length < n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        char p = prefix[i];
+        if (p >= 'A' && p <= 'Z') p = static_cast<char>(p - 'A' + 'a');
+        if (c != p) return false;
+    }
+    return true;
+}
+
+// A redirect that libcurl follows by itself: its header block is not the response the game gets.
+bool IsFollowedRedirect(int32_t status, bool hasLocation) {
+    return hasLocation && (status == 301 || status == 302 || status == 303 || status == 307 || status == 308);
+}
+
+// What one transfer keeps while it runs. Header lines are held until their block ends, because
+// only then is it known whether the block is the final response's.
+struct Transfer {
+    HttpTransferSink* sink;
+    std::string blockLines;  // lines of the block being received, each ending in '\n'
+    int32_t blockStatus = 0;
+    bool blockHasLocation = false;
+    bool inBlock = false;
+    bool headersDone = false;
+    int32_t finalStatus = 0;
+
+    void BeginBlock(const char* line, size_t length) {
+        blockLines.clear();
+        blockHasLocation = false;
+        inBlock = true;
+        // "HTTP/1.1 200 OK", "HTTP/2 200": the number after the first space.
+        const char* space = static_cast<const char*>(std::memchr(line, ' ', length));
+        blockStatus = space ? std::atoi(std::string(space + 1, line + length).c_str()) : 0;
+    }
+
+    void DeliverBlock() {
+        const char* at = blockLines.data();
+        const char* end = at + blockLines.size();
+        while (at < end) {
+            const char* eol = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)));
+            sink->OnHeaderLine(at, static_cast<size_t>(eol - at));
+            at = eol + 1;
+        }
+        headersDone = true;
+        finalStatus = blockStatus;
+        sink->OnHeadersDone(blockStatus);
+        inBlock = false;
+    }
+
+    void EndBlock() {
+        const bool interim = blockStatus < 200 || IsFollowedRedirect(blockStatus, blockHasLocation);
+        if (interim) {
+            inBlock = false;
+            blockLines.clear();
+            return;
+        }
+        DeliverBlock();
+    }
+
+    void OnLine(const char* line, size_t length) {
+        while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r')) --length;
+        if (headersDone) return;  // trailers
+        if (length == 0) {
+            if (inBlock) EndBlock();
+            return;
+        }
+        if (StartsWithNoCase(line, length, "HTTP/")) BeginBlock(line, length);
+        if (!inBlock) return;
+        if (StartsWithNoCase(line, length, "Location:")) blockHasLocation = true;
+        blockLines.append(line, length);
+        blockLines += '\n';
+    }
+};
+
+size_t HeaderCallback(char* data, size_t size, size_t count, void* user) {
+    static_cast<Transfer*>(user)->OnLine(data, size * count);
+    return size * count;
+}
+
+size_t BodyCallback(char* data, size_t size, size_t count, void* user) {
+    auto* transfer = static_cast<Transfer*>(user);
+    if (!transfer->headersDone && transfer->inBlock) transfer->DeliverBlock();
+    const size_t length = size * count;
+    return transfer->sink->OnBody(reinterpret_cast<const uint8_t*>(data), length) ? length : 0;
+}
+
+int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<Transfer*>(user)->sink->Cancelled() ? 1 : 0;
+}
+
+// The caller's header text as list entries. The body length is ours to state, and a body is
+// sent without waiting for a "100 Continue" first.
+curl_slist* HeaderList(const char* headers, bool hasBody) {
+    curl_slist* list = nullptr;
+    for (const char* at = headers; at != nullptr && *at != '\0';) {
+        const size_t length = std::strcspn(at, "\r\n");
+        if (length > 0 && !StartsWithNoCase(at, length, "Content-Length:"))
+            list = curl_slist_append(list, std::string(at, length).c_str());
+        at += length;
+        at += std::strspn(at, "\r\n");
+    }
+    if (hasBody) list = curl_slist_append(list, "Expect:");
+    return list;
+}
+
+HttpTransferResult Classify(CURLcode code, bool headersDone) {
+    if (code == CURLE_OK) return HTTP_TRANSFER_OK;
+    if (headersDone) return HTTP_TRANSFER_READ_FAILED;
+    switch (code) {
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_URL_MALFORMAT:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_CONNECT:
+            return HTTP_TRANSFER_CONNECT_FAILED;
+        default:
+            return HTTP_TRANSFER_SEND_FAILED;
+    }
+}
+
+void SetMethod(CURL* curl, const HttpTransferRequest& request) {
+    const char* method = request.method ? request.method : "GET";
+    const bool hasBody = request.body != nullptr;
+    if (hasBody) {
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.bodyLength));
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, reinterpret_cast<const char*>(request.body));
+    }
+    if (std::strcmp(method, "GET") == 0 && !hasBody) {
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    } else if (std::strcmp(method, "POST") == 0) {
+        if (!hasBody) curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0));
+        if (!hasBody) curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "");
+    } else if (std::strcmp(method, "HEAD") == 0) {
+        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    } else {
+        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method);
+    }
+}
+
+}  // namespace
+
+bool HttpTransfer_Open(char* error, size_t errorSize) {
+    std::lock_guard<std::mutex> lock(g_openMutex);
+    if (g_opened) return true;
+    const CURLcode code = curl_global_init(CURL_GLOBAL_DEFAULT);
+    if (code != CURLE_OK) {
+        CopyText(error, errorSize, curl_easy_strerror(code));
+        return false;
+    }
+    g_opened = true;
+    return true;
+}
+
+HttpTransferResult HttpTransfer_Perform(const HttpTransferRequest& request, HttpTransferSink& sink,
+                                        char* message, size_t messageSize) {
+    CopyText(message, messageSize, "");
+    CURL* curl = curl_easy_init();
+    if (curl == nullptr) {
+        CopyText(message, messageSize, "cannot make a transfer handle");
+        return HTTP_TRANSFER_CONNECT_FAILED;
+    }
+    Transfer transfer;
+    transfer.sink = &sink;
+    char errorText[CURL_ERROR_SIZE] = "";
+    curl_slist* headers = HeaderList(request.headers, request.body != nullptr);
+
+    curl_easy_setopt(curl, CURLOPT_URL, request.url ? request.url : "");
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    if (request.userAgent) curl_easy_setopt(curl, CURLOPT_USERAGENT, request.userAgent);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, HeaderCallback);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, BodyCallback);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, ProgressCallback);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    SetMethod(curl, request);
+
+    const CURLcode code = curl_easy_perform(curl);
+    // A response that ended in a redirect libcurl would not follow is still the response.
+    if (code == CURLE_OK && !transfer.headersDone && transfer.inBlock) transfer.DeliverBlock();
+    const HttpTransferResult result = Classify(code, transfer.headersDone);
+    if (result != HTTP_TRANSFER_OK) CopyText(message, messageSize, errorText[0] ? errorText : curl_easy_strerror(code));
+
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(curl);
+    return result;
+}
