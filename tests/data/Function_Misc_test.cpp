@@ -1,5 +1,7 @@
 // The misc built-ins that need no running game: debug text, the overlay flag, memory events,
 // the game speed and variables by name on the global object.
+#include <SDL.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +14,7 @@
 #include "core/Timing.h"
 #include "core/Variable.h"
 #include "graphics/Graphics_Window.h"
+#include "support/PrivateXServer.h"
 
 namespace {
 
@@ -203,6 +206,27 @@ TEST_F(MiscTest, WindowRowsAnswerPointersAndTheTitleReachesTheWindow) {
     EXPECT_EQ(Run("window_device")->Kind(), uint32_t(VALUE_PTR));
     Run("set_application_title", {S("Misc title")});
     EXPECT_STREQ(Window_Get_Caption(), "Misc title");
+}
+
+TEST_F(MiscTest, ClipboardTextRoundTripsAndEmptyTextEmptiesIt) {
+    PrivateXServer server;
+    if (!server.Start()) GTEST_SKIP() << "Xvfb is not available";
+    server.Select();
+    Run("clipboard_set_text", {S("Grüße, 世界")});
+    EXPECT_EQ(Real("clipboard_has_text"), 1.0);
+    EXPECT_EQ(Text("clipboard_get_text"), "Grüße, 世界");
+    Run("clipboard_set_text", {S("")});
+    EXPECT_EQ(Real("clipboard_has_text"), 0.0);
+    EXPECT_EQ(Text("clipboard_get_text"), "");
+    // Not a text: nothing is touched and the answer is 0.
+    Run("clipboard_set_text", {S("kept")});
+    RValue nothing = RValue_Undefined();
+    nothing.kind = VALUE_OBJECT;  // an object reads as no text, without an error
+    nothing.obj = nullptr;
+    EXPECT_EQ(Real("clipboard_set_text", {nothing}), 0.0);
+    EXPECT_EQ(Text("clipboard_get_text"), "kept");
+    EXPECT_TRUE(Fatal().empty());
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 }  // namespace

@@ -17,12 +17,17 @@
 #include "core/RunSwitches.h"
 #include "data/Function_Misc.h"
 
+// The family's rows, added once for the whole test program.
+inline void RegisterMiscFunctionsOnce() {
+    static const bool registered = (InitMiscFunctions(), true);
+    (void)registered;
+}
+
 class MiscTest : public BuiltinTest {
 public:
     void SetUp() override {
         BuiltinTest::SetUp();
-        static const bool registered = (InitMiscFunctions(), true);
-        (void)registered;
+        RegisterMiscFunctionsOnce();
         const char* root = std::getenv("HV_TEST_TMP");
         std::string pattern = std::string(root != nullptr ? root : "/tmp") + "/misc-XXXXXX";
         std::filesystem::create_directories(std::filesystem::path(pattern).parent_path());
