@@ -58,9 +58,11 @@ void F_event_perform_object(RValue&, CInstance* self, CInstance* other, int32_t,
 }
 
 // The parent's version of the event now running, performed on self; the dispatcher's own
-// lookup then walks further up when the parent has no handler of its own.
+// lookup then walks further up when the parent has no handler of its own. A time-line moment
+// is no object's event: its "object" is the time line's index.
 void F_event_inherited(RValue&, CInstance* self, CInstance* other, int32_t, RValue*) {
     const CurrentEvent running = g_CurrentEvent;
+    if (running.type < 0 || running.type >= EVENT_TYPE_COUNT) return;
     if (!Object_Exists(running.object)) return;
     const int32_t parent = Object_Find(running.object)->parentIndex;
     if (!Object_Exists(parent)) return;

@@ -60,7 +60,12 @@ TEST_F(MiscInGame, EventInheritedWithoutParentDoesNothing) {
     g_CurrentEvent = CurrentEvent();
     g_CurrentEvent.object = -1;
     RunOn("event_inherited", child, child);
+    // Nor inside a time-line moment, whose index may well name an object too.
+    g_CurrentEvent.type = EVENT_TIMELINE_MOMENT;
+    g_CurrentEvent.object = kChild;
+    RunOn("event_inherited", child, child);
     EXPECT_EQ(Log().size(), 1u);
+    EXPECT_FALSE(Error_FatalShown());
 }
 
 TEST_F(MiscInGame, EventUserPerformsOtherEventNPlusTen) {
