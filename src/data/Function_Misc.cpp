@@ -193,7 +193,7 @@ bool ElementIndex(const RValue* args, int32_t first, int32_t count, int32_t* ind
         Runtime_ErrorNonFatal("Array index >= 32000");
         return false;
     }
-    *index = count == 2 ? CombineIndex(row, column) : row;
+    *index = count == 2 ? CombineIndex(row, column) : CombineIndex(0, row);
     return true;
 }
 

@@ -194,6 +194,7 @@ TEST_F(GlobalsByName, IndicesOf32000AndAboveAreReportedAndNothingChanges) {
     // Negative indices are passed on and name no element: nothing is written.
     Run("variable_global_array2_set", {S("misc_row"), R(-2147483648.0), R(0), R(5)});
     Run("variable_global_array_set", {S("misc_row"), R(-1), R(5)});
+    Run("variable_global_array_set", {S("misc_row"), R(-2147483648.0), R(5)});
     const RValue* row = g_GlobalObject->GetSlot(Code_Variable_GetId("misc_row") - VARIABLE_ID_BASE);
     ASSERT_EQ(row->kind, uint32_t(VALUE_ARRAY));
     EXPECT_EQ(row->arr->rowCount, 1);
