@@ -26,6 +26,7 @@
 #include "data/Common.h"
 #include "data/Function_Data_Structures.h"
 #include "data/Function_Math.h"
+#include "data/Function_Misc.h"
 #include "graphics/Function_3D.h"
 #include "graphics/Graphics_Clear.h"
 #include "graphics/Graphics_DisplayM.h"
@@ -257,7 +258,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Interaction..", {}},  // Function_Interaction_Init
     {"3D..", {Init3DFunctions}},
     {"Particle..", {}},                    // the particle built-ins
-    {"Misc..", {}},                        // InitMiscFunctions
+    {"Misc..", {InitMiscFunctions}},
     {"DS..", {InitDataStructureFunctions, InitSecureMapFunctions}},
     {"Sound..", {}},                       // the sound built-ins
     {"Physics..", {}},                     // the physics built-ins

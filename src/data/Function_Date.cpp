@@ -1,0 +1,416 @@
+#include "data/Function_Date.h"
+
+#include <locale.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstring>
+
+#include "core/CRuntimeCompat.h"
+#include "core/Code_Function.h"
+#include "core/RuntimeError.h"
+#include "core/Value.h"
+#include "core/Value_Convert.h"
+
+namespace {
+
+constexpr double kUnixEpochDays = 25569.0;  // 1 January 1970 in days since 30 December 1899
+constexpr double kSecondsPerDay = 86400.0;
+constexpr double kDaysPerYear = 365.25;
+// The system's calendar breakdown works from 12 hours before 1970 to the end of the year 3000
+// (UTC); times outside give no fields, and compositions outside are failures.
+constexpr int64_t kEarliestFieldsTime = -43200;
+constexpr int64_t kLatestTime = 32535215999;  // 3000-12-31 23:59:59 UTC
+constexpr int32_t kStringBytes = 1024;
+
+bool g_utc = false;  // the time-zone setting: local at start
+DateClock g_clock = nullptr;
+
+int64_t SystemClock() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+int64_t Now() {
+    return g_clock != nullptr ? g_clock() : SystemClock();
+}
+
+inline void SetReal(RValue& result, double value) {
+    result = RValue_Real(value);
+}
+
+bool IsLeapYear(int64_t year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// month 1-12.
+int32_t DaysInMonth(int64_t year, int32_t month) {
+    static constexpr int32_t kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : kLengths[month - 1];
+}
+
+// Days of the months of the year before month (1-12).
+int32_t DaysBeforeMonth(int64_t year, int32_t month) {
+    int32_t days = 0;
+    for (int32_t m = 1; m < month; ++m) days += DaysInMonth(year, m);
+    return days;
+}
+
+// Seconds to calendar fields: local or UTC.
+bool Breakdown(int64_t seconds, bool utc, struct tm* fields) {
+    if (seconds < kEarliestFieldsTime || seconds > kLatestTime) return false;
+    const time_t t = static_cast<time_t>(seconds);
+    return (utc ? gmtime_r(&t, fields) : localtime_r(&t, fields)) != nullptr;
+}
+
+// A date value's fields by the time-zone setting.
+bool DateFields(double date, struct tm* fields) {
+    int64_t seconds = 0;
+    return Date_ToSeconds(date, &seconds) && Breakdown(seconds, g_utc, fields);
+}
+
+// Fields to seconds, out-of-range fields carried over; false before 1970 or after the year 3000.
+bool Compose(struct tm* fields, bool utc, int64_t* seconds) {
+    const time_t t = utc ? timegm(fields) : mktime(fields);
+    if (t < 0 || t > kLatestTime) return false;
+    *seconds = static_cast<int64_t>(t);
+    return true;
+}
+
+// A calendar number held in a field of the system's record; false when it does not fit.
+bool StoreField(int* field, int64_t value) {
+    if (value < INT32_MIN || value > INT32_MAX) return false;
+    *field = static_cast<int>(value);
+    return true;
+}
+
+// Fields from year, month 1-12, day, hour, minute, second; daylight saving left to the system.
+bool FillFields(struct tm* fields, int64_t year, int64_t month, int32_t day, int32_t hour, int32_t minute,
+                int32_t second) {
+    std::memset(fields, 0, sizeof *fields);
+    fields->tm_mday = day;
+    fields->tm_hour = hour;
+    fields->tm_min = minute;
+    fields->tm_sec = second;
+    fields->tm_isdst = -1;
+    return StoreField(&fields->tm_year, year - 1900) && StoreField(&fields->tm_mon, month - 1);
+}
+
+// --- Current moment -------------------------------------------------------------------------
+
+void F_date_current_datetime(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+    SetReal(result, Date_FromSeconds(Now()));
+}
+
+// --- Creating and checking ------------------------------------------------------------------
+
+void CreateDate(RValue& result, int64_t year, int64_t month, int32_t day, int32_t hour, int32_t minute,
+                int32_t second) {
+    struct tm fields;
+    int64_t seconds = 0;
+    if (!FillFields(&fields, year, month, day, hour, minute, second) || !Compose(&fields, g_utc, &seconds)) {
+        Runtime_Error("invalid date conversion - dates earlier than 1 Jan 1970 will be incorrect");
+        return;
+    }
+    SetReal(result, Date_FromSeconds(seconds));
+}
+
+void F_date_create_datetime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    CreateDate(result, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+               Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5));
+}
+
+void F_date_create_date(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    CreateDate(result, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), 0, 0, 0);
+}
+
+// A time alone is the fraction of a day it stands for, as date_time_of gives it, so that a
+// date plus a time is that moment.
+void F_date_create_time(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    const int64_t seconds = static_cast<int64_t>(Arg_GetInt32(args, 0)) * 3600 +
+                            static_cast<int64_t>(Arg_GetInt32(args, 1)) * 60 + Arg_GetInt32(args, 2);
+    SetReal(result, static_cast<double>(seconds) / kSecondsPerDay);
+}
+
+bool ValidDate(int32_t year, int32_t month, int32_t day) {
+    if (year < 1970 || month < 1 || month > 12) return false;
+    return day >= 1 && day <= DaysInMonth(year, month);
+}
+
+// Negative numbers fail too: they compare as large unsigned ones.
+bool ValidTime(int32_t hour, int32_t minute, int32_t second) {
+    return static_cast<uint32_t>(hour) < 24 && static_cast<uint32_t>(minute) < 60 &&
+           static_cast<uint32_t>(second) < 60;
+}
+
+void F_date_valid_datetime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    const bool valid = ValidDate(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) &&
+                       ValidTime(Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5));
+    SetReal(result, valid ? 1.0 : 0.0);
+}
+
+void F_date_valid_date(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    SetReal(result,
+            ValidDate(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) ? 1.0 : 0.0);
+}
+
+void F_date_valid_time(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    SetReal(result,
+            ValidTime(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) ? 1.0 : 0.0);
+}
+
+// --- Incrementing ---------------------------------------------------------------------------
+// Always in UTC fields, whatever the setting. A result the calendar cannot hold (before 1970,
+// after the year 3000) is a failure like a date without fields: -1, never a wrong date.
+
+double IncrementDate(double date, int tm::*field, int64_t amount) {
+    int64_t seconds = 0;
+    struct tm fields;
+    if (!Date_ToSeconds(date, &seconds) || !Breakdown(seconds, true, &fields)) return -1.0;
+    if (!StoreField(&(fields.*field), static_cast<int64_t>(fields.*field) + amount)) return -1.0;
+    if (!Compose(&fields, true, &seconds)) return -1.0;
+    return Date_FromSeconds(seconds);
+}
+
+#define INC_ROW(name, field, scale)                                                         \
+    void F_date_inc_##name(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) { \
+        const int64_t amount = static_cast<int64_t>(Arg_GetInt32(args, 1)) * (scale);       \
+        SetReal(result, IncrementDate(Arg_GetReal(args, 0), &tm::field, amount));           \
+    }
+INC_ROW(year, tm_year, 1)
+INC_ROW(month, tm_mon, 1)
+INC_ROW(week, tm_mday, 7)
+INC_ROW(day, tm_mday, 1)
+INC_ROW(hour, tm_hour, 1)
+INC_ROW(minute, tm_min, 1)
+INC_ROW(second, tm_sec, 1)
+#undef INC_ROW
+
+// --- Taking apart ---------------------------------------------------------------------------
+
+// The fields of argument 0 read through one function; failure gives the row's own value.
+template <int64_t (*Read)(const struct tm&), int Failure>
+void FieldRow(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    struct tm fields;
+    SetReal(result, DateFields(Arg_GetReal(args, 0), &fields) ? static_cast<double>(Read(fields)) : Failure);
+}
+
+int64_t Year(const struct tm& f) {
+    return static_cast<int64_t>(f.tm_year) + 1900;
+}
+int64_t Month(const struct tm& f) {
+    return f.tm_mon + 1;
+}
+int64_t Week(const struct tm& f) {
+    return f.tm_yday / 7;
+}
+int64_t Day(const struct tm& f) {
+    return f.tm_mday;
+}
+int64_t Hour(const struct tm& f) {
+    return f.tm_hour;
+}
+int64_t Minute(const struct tm& f) {
+    return f.tm_min;
+}
+int64_t Second(const struct tm& f) {
+    return f.tm_sec;
+}
+int64_t Weekday(const struct tm& f) {
+    return f.tm_wday;
+}
+
+// Seconds from the start of the fields' year.
+int64_t SecondOfYear(const struct tm& f) {
+    const int64_t days = DaysBeforeMonth(Year(f), f.tm_mon + 1) + f.tm_mday - 1;
+    return (days * 24 + f.tm_hour) * 3600 + f.tm_min * 60 + f.tm_sec;
+}
+int64_t DayOfYear(const struct tm& f) {
+    return SecondOfYear(f) / 86400 + 1;
+}
+int64_t HourOfYear(const struct tm& f) {
+    return SecondOfYear(f) / 3600;
+}
+int64_t MinuteOfYear(const struct tm& f) {
+    return SecondOfYear(f) / 60;
+}
+int64_t DaysInFieldsMonth(const struct tm& f) {
+    return DaysInMonth(Year(f), f.tm_mon + 1);
+}
+int64_t DaysInFieldsYear(const struct tm& f) {
+    return IsLeapYear(Year(f)) ? 366 : 365;
+}
+int64_t LeapYear(const struct tm& f) {
+    return IsLeapYear(Year(f)) ? 1 : 0;
+}
+// Same year and day as the current moment, taken apart the same way.
+int64_t IsToday(const struct tm& f) {
+    struct tm now;
+    if (!Breakdown(Now(), g_utc, &now)) return 0;
+    return f.tm_year == now.tm_year && f.tm_mon == now.tm_mon && f.tm_yday == now.tm_yday ? 1 : 0;
+}
+
+// --- Spans and comparisons ------------------------------------------------------------------
+
+// The distance in days times Numerator / Denominator (multiplied first, so 365.25 days are
+// exactly one year).
+template <double Numerator, double Denominator>
+void SpanRow(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    const double days = std::fabs(Arg_GetReal(args, 0) - Arg_GetReal(args, 1));
+    SetReal(result, days * Numerator / Denominator);
+}
+
+double CompareReals(double a, double b) {
+    if (a == b) return 0.0;
+    return a > b ? 1.0 : -1.0;
+}
+
+double Fraction(double date) {
+    double whole = 0.0;
+    return std::modf(date, &whole);
+}
+
+void F_date_compare_datetime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    SetReal(result, CompareReals(Arg_GetReal(args, 0), Arg_GetReal(args, 1)));
+}
+
+void F_date_compare_date(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    SetReal(result,
+            CompareReals(CRT_TruncToInt32(Arg_GetReal(args, 0)), CRT_TruncToInt32(Arg_GetReal(args, 1))));
+}
+
+void F_date_compare_time(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    SetReal(result, CompareReals(Fraction(Arg_GetReal(args, 0)), Fraction(Arg_GetReal(args, 1))));
+}
+
+void F_date_date_of(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    SetReal(result, CRT_TruncToInt32(Arg_GetReal(args, 0)));
+}
+
+void F_date_time_of(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    SetReal(result, Fraction(Arg_GetReal(args, 0)));
+}
+
+// --- Texts ----------------------------------------------------------------------------------
+
+// The player's own locale, made once; the process locale stays "C" for number formatting.
+locale_t UserLocale() {
+    static locale_t locale = [] {
+        locale_t made = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
+        return made != static_cast<locale_t>(0) ? made
+                                                : newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    }();
+    return locale;
+}
+
+template <char Conversion>
+void StringRow(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    struct tm fields;
+    if (!DateFields(Arg_GetReal(args, 0), &fields)) {
+        RValue_SetString(&result, "invalid time");
+        return;
+    }
+    static constexpr char kFormat[3] = {'%', Conversion, '\0'};
+    char text[kStringBytes];
+    if (strftime_l(text, sizeof text, kFormat, &fields, UserLocale()) == 0) text[0] = '\0';
+    RValue_SetString(&result, text);
+}
+
+// --- Time-zone setting ----------------------------------------------------------------------
+
+void F_date_set_timezone(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    g_utc = Arg_GetInt32(args, 0) != 0;
+    SetReal(result, 0.0);
+}
+
+void F_date_get_timezone(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+    SetReal(result, g_utc ? 1.0 : 0.0);
+}
+
+struct Row {
+    const char* name;
+    BuiltinProc function;
+    int32_t argc;
+};
+
+const Row kDateRows[] = {
+    {"date_current_datetime", F_date_current_datetime, 0},
+    {"date_current_date", F_date_current_datetime, 0},
+    {"date_current_time", F_date_current_datetime, 0},
+    {"date_create_datetime", F_date_create_datetime, 6},
+    {"date_create_date", F_date_create_date, 3},
+    {"date_create_time", F_date_create_time, 3},
+    {"date_valid_datetime", F_date_valid_datetime, 6},
+    {"date_valid_date", F_date_valid_date, 3},
+    {"date_valid_time", F_date_valid_time, 3},
+    {"date_inc_year", F_date_inc_year, 2},
+    {"date_inc_month", F_date_inc_month, 2},
+    {"date_inc_week", F_date_inc_week, 2},
+    {"date_inc_day", F_date_inc_day, 2},
+    {"date_inc_hour", F_date_inc_hour, 2},
+    {"date_inc_minute", F_date_inc_minute, 2},
+    {"date_inc_second", F_date_inc_second, 2},
+    {"date_get_year", FieldRow<Year, -1>, 1},
+    {"date_get_month", FieldRow<Month, -1>, 1},
+    {"date_get_week", FieldRow<Week, -1>, 1},
+    {"date_get_day", FieldRow<Day, -1>, 1},
+    {"date_get_hour", FieldRow<Hour, -1>, 1},
+    {"date_get_minute", FieldRow<Minute, -1>, 1},
+    {"date_get_second", FieldRow<Second, -1>, 1},
+    {"date_get_weekday", FieldRow<Weekday, -1>, 1},
+    {"date_get_day_of_year", FieldRow<DayOfYear, 0>, 1},
+    {"date_get_hour_of_year", FieldRow<HourOfYear, 0>, 1},
+    {"date_get_minute_of_year", FieldRow<MinuteOfYear, 0>, 1},
+    {"date_get_second_of_year", FieldRow<SecondOfYear, 0>, 1},
+    {"date_year_span", SpanRow<1.0, kDaysPerYear>, 2},
+    {"date_month_span", SpanRow<12.0, kDaysPerYear>, 2},
+    {"date_week_span", SpanRow<1.0, 7.0>, 2},
+    {"date_day_span", SpanRow<1.0, 1.0>, 2},
+    {"date_hour_span", SpanRow<24.0, 1.0>, 2},
+    {"date_minute_span", SpanRow<1440.0, 1.0>, 2},
+    {"date_second_span", SpanRow<kSecondsPerDay, 1.0>, 2},
+    {"date_compare_datetime", F_date_compare_datetime, 2},
+    {"date_compare_date", F_date_compare_date, 2},
+    {"date_compare_time", F_date_compare_time, 2},
+    {"date_date_of", F_date_date_of, 1},
+    {"date_time_of", F_date_time_of, 1},
+    {"date_datetime_string", StringRow<'c'>, 1},
+    {"date_date_string", StringRow<'x'>, 1},
+    {"date_time_string", StringRow<'X'>, 1},
+    {"date_days_in_month", FieldRow<DaysInFieldsMonth, 0>, 1},
+    {"date_days_in_year", FieldRow<DaysInFieldsYear, 365>, 1},
+    {"date_leap_year", FieldRow<LeapYear, 0>, 1},
+    {"date_is_today", FieldRow<IsToday, 0>, 1},
+    {"date_set_timezone", F_date_set_timezone, 1},
+    {"date_get_timezone", F_date_get_timezone, 0},
+};
+static_assert(sizeof kDateRows / sizeof kDateRows[0] == 49);
+
+}  // namespace
+
+void InitDateFunctions() {
+    for (const Row& row : kDateRows) Code_Function_Add(row.name, row.function, row.argc, 0);
+}
+
+double Date_FromSeconds(int64_t seconds) {
+    return (static_cast<double>(seconds) + 0.5) / kSecondsPerDay + kUnixEpochDays;
+}
+
+// Rounded down rather than toward zero, so the half second also holds before 1970.
+bool Date_ToSeconds(double date, int64_t* seconds) {
+    const double value = std::floor((date - kUnixEpochDays) * kSecondsPerDay);
+    if (!(value >= -9.2e18 && value <= 9.2e18)) return false;
+    *seconds = static_cast<int64_t>(value);
+    return true;
+}
+
+struct tm Date_Now() {
+    struct tm fields;
+    if (!Breakdown(Now(), g_utc, &fields)) std::memset(&fields, 0, sizeof fields);
+    return fields;
+}
+
+DateClock Date_SetClock(DateClock clock) {
+    const DateClock previous = g_clock;
+    g_clock = clock;
+    return previous;
+}

@@ -1,0 +1,351 @@
+#include "data/Function_Misc.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "core/Code_Function.h"
+#include "core/Code_Variable.h"
+#include "core/Console.h"
+#include "core/Instance.h"
+#include "core/MemoryManager.h"
+#include "core/RunSwitches.h"
+#include "core/RuntimeError.h"
+#include "core/Timing.h"
+#include "core/Value.h"
+#include "core/Value_Convert.h"
+#include "core/Variable.h"
+#include "data/Function_Date.h"
+#include "graphics/Graphics_DisplayM.h"
+#include "graphics/Graphics_Window.h"
+#include "platform/Function_MiscM.h"
+#include "runner/Event_Main.h"
+#include "runner/Object_Main.h"
+
+namespace {
+
+constexpr int32_t kAlarmCount = 12;
+constexpr int32_t kEventOther = 7;
+constexpr int32_t kUserEventBase = 10;
+constexpr int32_t kDebugOverlayShown = 2;
+constexpr int32_t kDebugTextStartBytes = 256;
+constexpr double kMicrosecondsPerSecond = 1000000.0;
+
+inline void SetReal(RValue& result, double value) {
+    result = RValue_Real(value);
+}
+
+RValue PointerValue(void* pointer) {
+    RValue v = RValue_Undefined();
+    v.ptr = pointer;
+    v.kind = VALUE_PTR;
+    return v;
+}
+
+// --- Events -------------------------------------------------------------------------------
+
+void F_event_perform(RValue&, CInstance* self, CInstance* other, int32_t, RValue* args) {
+    PerformEvent_Instance(self, other, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
+}
+
+void F_event_user(RValue&, CInstance* self, CInstance* other, int32_t, RValue* args) {
+    PerformEvent_Instance(self, other, kEventOther, Arg_GetInt32(args, 0) + kUserEventBase);
+}
+
+void F_event_perform_object(RValue&, CInstance* self, CInstance* other, int32_t, RValue* args) {
+    PerformEvent_Object(self, other, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2));
+}
+
+// The parent's version of the event now running, performed on self; the dispatcher's own
+// lookup then walks further up when the parent has no handler of its own. A time-line moment
+// is no object's event: its "object" is the time line's index.
+void F_event_inherited(RValue&, CInstance* self, CInstance* other, int32_t, RValue*) {
+    const CurrentEvent running = g_CurrentEvent;
+    if (running.type < 0 || running.type >= EVENT_TYPE_COUNT) return;
+    if (!Object_Exists(running.object)) return;
+    const int32_t parent = Object_Find(running.object)->parentIndex;
+    if (!Object_Exists(parent)) return;
+    PerformEvent_Object(self, other, parent, running.type, running.number);
+}
+
+// --- Debugging ------------------------------------------------------------------------------
+
+void F_show_debug_message(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    if (args[0].kind == VALUE_STRING) {
+        const char* text = RValue_GetStringText(&args[0]);
+        ErrorConsole.Output("%s\n", text != nullptr ? text : "");
+        return;
+    }
+    int32_t capacity = kDebugTextStartBytes;
+    char* base = static_cast<char*>(MEM_ALLOC(capacity));
+    char* cursor = base;
+    RValue_AppendText(cursor, base, capacity, &args[0]);
+    ErrorConsole.Output("%s\n", base);
+    MEM_FREE(base);
+}
+
+void F_show_debug_overlay(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    if (Arg_GetBool(args, 0)) {
+        g_Switches.debugOverlayFlags |= kDebugOverlayShown;
+    } else {
+        g_Switches.debugOverlayFlags &= ~kDebugOverlayShown;
+    }
+}
+
+void F_debug_event(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    const char* text = Arg_GetString(args, 0);
+    if (text == nullptr) text = "";
+    MemLog_Event("%s", text);
+    if (std::strncmp(text, "DumpMemory", 6) == 0) MemoryManager::DumpTotal();
+}
+
+// --- Window, process and clipboard ----------------------------------------------------------
+
+void F_window_handle(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+    result = PointerValue(Window_Get_Handle());
+}
+
+void F_window_device(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+    result = PointerValue(g_D3D.device);
+}
+
+void F_set_program_priority(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    Process_SetPriority(Arg_GetInt32(args, 0));
+}
+
+void F_set_application_title(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    const char* title = Arg_GetString(args, 0);
+    Window_Set_Caption(title != nullptr ? title : "");
+}
+
+void F_clipboard_has_text(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+    SetReal(result, Clipboard_HasText() ? 1.0 : 0.0);
+}
+
+void F_clipboard_set_text(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    const char* text = Arg_GetString(args, 0);
+    if (text == nullptr) {
+        SetReal(result, 0.0);
+        return;
+    }
+    Clipboard_SetText(text);
+}
+
+void F_clipboard_get_text(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+    const std::string text = Clipboard_GetText();
+    RValue_SetString(&result, text.c_str());
+}
+
+// --- Alarms ---------------------------------------------------------------------------------
+
+int32_t GetAlarm(const CInstance* self, int32_t number) {
+    if (self == nullptr || number < 0 || number >= kAlarmCount) return -1;
+    return self->alarm[number];
+}
+
+void SetAlarm(CInstance* self, int32_t number, int32_t steps) {
+    if (self == nullptr || number < 0 || number >= kAlarmCount) return;
+    self->alarm[number] = steps;
+}
+
+void F_alarm_set(RValue&, CInstance* self, CInstance*, int32_t, RValue* args) {
+    SetAlarm(self, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
+}
+
+void F_alarm_get(RValue& result, CInstance* self, CInstance*, int32_t, RValue* args) {
+    SetReal(result, GetAlarm(self, Arg_GetInt32(args, 0)));
+}
+
+// --- Variables by name ----------------------------------------------------------------------
+// The plain forms read and write the whole variable, as game code naming it would: a value
+// set by name reads back as itself, and a plain variable can be read by name.
+
+constexpr int32_t kArrayIndexLimit = 32000;
+
+enum class Store { Global, Local };
+
+// The variable id of argument 0; false (nothing to do) when it is not a name.
+bool NameId(const RValue* args, int32_t* id) {
+    const char* name = Arg_GetString(args, 0);
+    if (name == nullptr) return false;
+    *id = Code_Variable_GetId(name);
+    return true;
+}
+
+// A negative index stays negative (and so names no element) without overflowing, and never
+// becomes the whole-value marker.
+int32_t CombineIndex(int64_t row, int64_t column) {
+    const int64_t index = row * kArrayIndexLimit + column;
+    return index <= static_cast<int64_t>(ARRAY_INDEX_WHOLE) ? -1 : static_cast<int32_t>(index);
+}
+
+// The element index of the arguments from `first` on: false (after the report) when an index
+// is 32000 or more.
+bool ElementIndex(const RValue* args, int32_t first, int32_t count, int32_t* index) {
+    if (count == 0) {
+        *index = ARRAY_INDEX_WHOLE;
+        return true;
+    }
+    const int32_t row = Arg_GetInt32(args, first);
+    const int32_t column = count == 2 ? Arg_GetInt32(args, first + 1) : 0;
+    if (row >= kArrayIndexLimit || column >= kArrayIndexLimit) {
+        Runtime_ErrorNonFatal("Array index >= 32000");
+        return false;
+    }
+    *index = count == 2 ? CombineIndex(row, column) : CombineIndex(0, row);
+    return true;
+}
+
+// Built-in variables answer through their own getter and setter, whichever store is named.
+bool ReadVariable(Store store, CInstance* self, int32_t id, int32_t index, RValue* out) {
+    if (store == Store::Global && id >= VARIABLE_BUILTIN_LIMIT) return Variable_GetGlobal(id, index, out);
+    return Variable_GetValue(self, id, index, out);
+}
+
+bool WriteVariable(Store store, CInstance* self, int32_t id, int32_t index, RValue* value) {
+    if (store == Store::Global && id >= VARIABLE_BUILTIN_LIMIT) return Variable_SetGlobal(id, index, value);
+    return Variable_SetValue(self, id, index, value);
+}
+
+bool IsUnset(const RValue& value) {
+    return (value.kind & VALUE_KIND_MASK) == VALUE_UNSET;
+}
+
+// indices: 0 plain, 1 or 2 element forms; the indices follow the name.
+void GetByName(Store store, RValue& result, CInstance* self, RValue* args, int32_t indices) {
+    int32_t id = 0, index = 0;
+    if (!NameId(args, &id) || !ElementIndex(args, 1, indices, &index)) return;
+    ReadVariable(store, self, id, index, &result);
+    // A variable never assigned reads as undefined rather than leaking the unset marker.
+    if (IsUnset(result)) RValue_Release(&result);
+}
+
+// The value is the argument after the indices.
+void SetByName(Store store, CInstance* self, RValue* args, int32_t indices) {
+    int32_t id = 0, index = 0;
+    if (!NameId(args, &id) || !ElementIndex(args, 1, indices, &index)) return;
+    WriteVariable(store, self, id, index, &args[1 + indices]);
+}
+
+// A variable exists once something was assigned to it.
+void ExistsByName(Store store, RValue& result, CInstance* self, RValue* args) {
+    int32_t id = 0;
+    if (!NameId(args, &id)) return;
+    RValue value = RValue_Undefined();
+    const bool found = ReadVariable(store, self, id, ARRAY_INDEX_WHOLE, &value) && !IsUnset(value);
+    RValue_Release(&value);
+    SetReal(result, found ? 1.0 : 0.0);
+}
+
+#define BY_NAME_ROWS(scope, store)                                                                  \
+    void F_variable_##scope##_exists(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {     \
+        ExistsByName(store, r, s, a);                                                               \
+    }                                                                                               \
+    void F_variable_##scope##_get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {        \
+        GetByName(store, r, s, a, 0);                                                               \
+    }                                                                                               \
+    void F_variable_##scope##_array_get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {  \
+        GetByName(store, r, s, a, 1);                                                               \
+    }                                                                                               \
+    void F_variable_##scope##_array2_get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) { \
+        GetByName(store, r, s, a, 2);                                                               \
+    }                                                                                               \
+    void F_variable_##scope##_set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {          \
+        SetByName(store, s, a, 0);                                                                  \
+    }                                                                                               \
+    void F_variable_##scope##_array_set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {    \
+        SetByName(store, s, a, 1);                                                                  \
+    }                                                                                               \
+    void F_variable_##scope##_array2_set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {   \
+        SetByName(store, s, a, 2);                                                                  \
+    }
+
+BY_NAME_ROWS(global, Store::Global)
+BY_NAME_ROWS(local, Store::Local)
+#undef BY_NAME_ROWS
+
+// --- Game speed -----------------------------------------------------------------------------
+
+void F_game_set_speed(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    const double speed = Arg_GetReal(args, 0);
+    const int32_t type = Arg_GetInt32(args, 1);
+    // Not a number is no speed either: refused like a negative one.
+    if (!(speed >= 0.0)) {
+        Runtime_ShowError("game_set_speed() - game time can't run backwards", false);
+        return;
+    }
+    if (speed == 0.0) {
+        g_GameClock.SetFrameRate(0.0);
+    } else if (type == 0) {
+        g_GameClock.SetFrameRate(speed);
+    } else if (type == 1) {
+        g_GameClock.SetFrameRate(kMicrosecondsPerSecond / speed);
+    }
+}
+
+void F_game_get_speed(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    const int32_t type = Arg_GetInt32(args, 0);
+    if (!(g_GameClock.targetRate > 0.0)) {
+        SetReal(result, 0.0);
+        return;
+    }
+    const double fps = g_GameClock.GetFps();
+    SetReal(result, type == 0 ? fps : kMicrosecondsPerSecond / fps);
+}
+
+// --- Registration ---------------------------------------------------------------------------
+
+struct Row {
+    const char* name;
+    BuiltinProc function;
+    int32_t argc;
+    int32_t flag;
+};
+
+const Row kRowsBeforeDates[] = {
+    {"event_inherited", F_event_inherited, 0, 0},
+    {"event_perform", F_event_perform, 2, 0},
+    {"event_user", F_event_user, 1, 0},
+    {"event_perform_object", F_event_perform_object, 3, 0},
+    {"window_handle", F_window_handle, 0, 0},
+    {"window_device", F_window_device, 0, 0},
+    {"show_debug_message", F_show_debug_message, 1, 0},
+    {"show_debug_overlay", F_show_debug_overlay, 1, 0},
+    {"debug_event", F_debug_event, 1, 0},
+    {"set_program_priority", F_set_program_priority, 1, 0},
+    {"set_application_title", F_set_application_title, 1, 0},
+    {"alarm_set", F_alarm_set, 2, 0},
+    {"alarm_get", F_alarm_get, 1, 0},
+    {"variable_global_exists", F_variable_global_exists, 1, 0},
+    {"variable_global_get", F_variable_global_get, 1, 0},
+    {"variable_global_array_get", F_variable_global_array_get, 2, 0},
+    {"variable_global_array2_get", F_variable_global_array2_get, 3, 0},
+    {"variable_global_set", F_variable_global_set, 2, 0},
+    {"variable_global_array_set", F_variable_global_array_set, 3, 0},
+    {"variable_global_array2_set", F_variable_global_array2_set, 4, 0},
+    {"variable_local_exists", F_variable_local_exists, 1, 0},
+    {"variable_local_get", F_variable_local_get, 1, 0},
+    {"variable_local_array_get", F_variable_local_array_get, 2, 0},
+    {"variable_local_array2_get", F_variable_local_array2_get, 3, 0},
+    {"variable_local_set", F_variable_local_set, 2, 0},
+    {"variable_local_array_set", F_variable_local_array_set, 3, 0},
+    {"variable_local_array2_set", F_variable_local_array2_set, 4, 0},
+    {"clipboard_has_text", F_clipboard_has_text, 0, 0},
+    {"clipboard_set_text", F_clipboard_set_text, 1, 0},
+    {"clipboard_get_text", F_clipboard_get_text, 0, 0},
+};
+
+const Row kRowsAfterDates[] = {
+    {"game_set_speed", F_game_set_speed, 2, 1},
+    {"game_get_speed", F_game_get_speed, 2, 1},
+};
+
+}  // namespace
+
+void InitMiscFunctions() {
+    // The external (DLL) rows join the event rows once shared-object calls are in.
+    for (const Row& row : kRowsBeforeDates) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+    InitDateFunctions();
+    for (const Row& row : kRowsAfterDates) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+}
