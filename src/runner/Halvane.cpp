@@ -4,6 +4,7 @@
 #include <string>
 
 #include "assets/ImageDecode.h"
+#include "assets/Sprite_Main.h"
 #include "audio/Audio_Chunks.h"
 #include "audio/Audio_Sound.h"
 #include "audio/Sound_Main.h"
@@ -170,6 +171,7 @@ void InstallHooks() {
     GameCode_Install();
     GameWorld_Init();
     Audio_RegisterChunkReaders();
+    Sprite_InstallHooks();
 
     g_GRHooks.processMessages = ProcessMessages;
     g_GRHooks.showMessage = ShowMessage;
@@ -342,6 +344,7 @@ bool Runner_InitGraphics() {
     }
     DebugConsole.Output("Background_InitTextures()\n");
     DebugConsole.Output("Sprite_InitTextures()\n");
+    Sprite_InitTextures();
     DebugConsole.Output("Font_InitTextures()\n");
     return true;
 }
@@ -424,6 +427,8 @@ void Runner_Shutdown() {
     Sound_Free();
     Buffer_FreeAll();
     File_FreeTables();
+    Sprite_FreeAll();
+    Sprite_Shutdown();
     GR_Texture_Free_All();
     // Code objects point into the data file; rooms and instances only borrowed them.
     Code_Shutdown();
