@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "assets/Function_Sprite_Draw.h"
 #include "assets/ImageDecode.h"
 #include "assets/Sprite_Main.h"
 #include "audio/Audio_Chunks.h"
@@ -220,7 +221,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"HighScore..", {}},  // the high-score table is loaded
     {"Game..", {}},       // the game-world built-ins
     {"Math..", {InitMathFunctions}},
-    {"Graphic..", {}},      // InitGraphicsFunctions
+    {"Graphic..", {InitSpriteDrawFunctions}},  // InitGraphicsFunctions
     {"Action..", {}},       // InitActionFunctions
     {"File..", {InitFileFunctions}},
     {"Resource..", {}},     // the resource built-ins
