@@ -45,8 +45,12 @@ std::vector<float> g_positions;  // x, y per draw
 double g_ratio = 0;
 BuiltinProc g_drawSprite = nullptr;
 
-float PositionX(int i) { return static_cast<float>(i * 7 % (kSide - kSprite)); }
-float PositionY(int i) { return static_cast<float>(i * 13 % (kSide - kSprite)); }
+float PositionX(int i) {
+    return static_cast<float>(i * 7 % (kSide - kSprite));
+}
+float PositionY(int i) {
+    return static_cast<float>(i * 13 % (kSide - kSprite));
+}
 
 void PrepareQuads() {
     for (int i = 0; i < kDraws; ++i) {
@@ -67,8 +71,8 @@ bool LoadSprite() {
     sprite.width = sprite.height = kSprite;
     sprite.frames = {0};
     file.sprites = std::vector<std::optional<formpack::Sprite>>{sprite};
-    file.pageEntries = std::vector<formpack::PageEntry>{{0, 0, kSprite, kSprite, 0, 0, kSprite, kSprite, kSprite,
-                                                         kSprite, 0}};
+    file.pageEntries = std::vector<formpack::PageEntry>{
+        {0, 0, kSprite, kSprite, 0, 0, kSprite, kSprite, kSprite, kSprite, 0}};
     std::vector<uint8_t> blob(16 + kSprite * kSprite * 4, 0xFF);
     const uint32_t header[4] = {0x20574152u, kSprite, kSprite, 0};
     std::memcpy(blob.data(), header, 16);
@@ -76,7 +80,8 @@ bool LoadSprite() {
     const std::vector<uint8_t> bytes = formpack::Build(file);
     Sprite_InstallHooks();
     return Form_SetData(bytes.data(), static_cast<uint32_t>(bytes.size())) &&
-           Form_FirstPass(Form_Base(), Form_Size()) && LoadGameData(Form_Base(), Form_Size()) && Sprite_Exists(0);
+           Form_FirstPass(Form_Base(), Form_Size()) && LoadGameData(Form_Base(), Form_Size()) &&
+           Sprite_Exists(0);
 }
 
 void SpriteFrame() {

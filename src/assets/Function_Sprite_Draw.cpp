@@ -93,7 +93,8 @@ void F_DrawSpriteExt(RValue&, CInstance* self, CInstance*, int32_t, RValue* args
     int32_t frame;
     if (CSprite* sprite = DrawSprite_ReadArgs(self, args, &frame)) {
         sprite->DrawExt(frame, Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), Arg_GetFloat(args, 4),
-                        Arg_GetFloat(args, 5), Arg_GetFloat(args, 6), Arg_GetInt32(args, 7), Arg_GetFloat(args, 8));
+                        Arg_GetFloat(args, 5), Arg_GetFloat(args, 6), Arg_GetInt32(args, 7),
+                        Arg_GetFloat(args, 8));
     }
 }
 
@@ -103,8 +104,8 @@ void F_DrawSpritePos(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     if (RefuseKind(sprite, "draw_sprite_pos")) return;
     float corners[8];
     for (int32_t i = 0; i < 8; ++i) corners[i] = Arg_GetFloat(args, 2 + i);
-    sprite->DrawPos(Arg_GetInt32(args, 1), corners[0], corners[1], corners[2], corners[3], corners[4], corners[5],
-                    corners[6], corners[7], kWhite, Arg_GetFloat(args, 10));
+    sprite->DrawPos(Arg_GetInt32(args, 1), corners[0], corners[1], corners[2], corners[3], corners[4],
+                    corners[5], corners[6], corners[7], kWhite, Arg_GetFloat(args, 10));
 }
 
 void F_DrawSpriteStretched(RValue&, CInstance* self, CInstance*, int32_t, RValue* args) {
@@ -137,8 +138,9 @@ void F_DrawSpritePartExt(RValue&, CInstance* self, CInstance*, int32_t, RValue* 
     CSprite* sprite = DrawSprite_ReadArgs(self, args, &frame);
     if (!sprite || RefuseKind(sprite, "draw_sprite_part_ext")) return;
     sprite->DrawPart(frame, Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), Arg_GetFloat(args, 4),
-                     Arg_GetFloat(args, 5), Arg_GetFloat(args, 6), Arg_GetFloat(args, 7), Arg_GetFloat(args, 8),
-                     Arg_GetFloat(args, 9), Arg_GetInt32(args, 10), Arg_GetFloat(args, 11));
+                     Arg_GetFloat(args, 5), Arg_GetFloat(args, 6), Arg_GetFloat(args, 7),
+                     Arg_GetFloat(args, 8), Arg_GetFloat(args, 9), Arg_GetInt32(args, 10),
+                     Arg_GetFloat(args, 11));
 }
 
 void F_DrawSpriteGeneral(RValue&, CInstance* self, CInstance*, int32_t, RValue* args) {
@@ -158,8 +160,8 @@ void F_DrawSpriteTiled(RValue&, CInstance* self, CInstance*, int32_t, RValue* ar
     if (!sprite) return;
     float width, height;
     RoomSize(&width, &height);
-    sprite->DrawTiled(frame, Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), 1, 1, true, true, 0, 0, width, height,
-                      kWhite, GR_Draw_Get_Alpha());
+    sprite->DrawTiled(frame, Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), 1, 1, true, true, 0, 0, width,
+                      height, kWhite, GR_Draw_Get_Alpha());
 }
 
 void F_DrawSpriteTiledExt(RValue&, CInstance* self, CInstance*, int32_t, RValue* args) {
@@ -252,8 +254,9 @@ void F_DrawSurface(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
 
 void F_DrawSurfaceExt(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     if (!SurfaceArgument(args)) return;
-    GR_Surface_Draw_Ext(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3),
-                        Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Arg_GetInt32(args, 6), Arg_GetFloat(args, 7));
+    GR_Surface_Draw_Ext(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                        Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                        Arg_GetInt32(args, 6), Arg_GetFloat(args, 7));
 }
 
 void F_DrawSurfaceStretched(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -271,15 +274,16 @@ void F_DrawSurfaceStretchedExt(RValue&, CInstance*, CInstance*, int32_t, RValue*
 
 // The part rows read every argument first; the surface layer reports a missing surface.
 void F_DrawSurfacePart(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Surface_Draw_Part(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3),
-                         Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Arg_GetFloat(args, 6), 1, 1, kWhite,
-                         GR_Draw_Get_Alpha());
+    GR_Surface_Draw_Part(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                         Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                         Arg_GetFloat(args, 6), 1, 1, kWhite, GR_Draw_Get_Alpha());
 }
 
 void F_DrawSurfacePartExt(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Surface_Draw_Part(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3),
-                         Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Arg_GetFloat(args, 6), Arg_GetFloat(args, 7),
-                         Arg_GetFloat(args, 8), Arg_GetInt32(args, 9), Arg_GetFloat(args, 10));
+    GR_Surface_Draw_Part(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                         Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                         Arg_GetFloat(args, 6), Arg_GetFloat(args, 7), Arg_GetFloat(args, 8),
+                         Arg_GetInt32(args, 9), Arg_GetFloat(args, 10));
 }
 
 void F_DrawSurfaceGeneral(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -295,8 +299,8 @@ void F_DrawSurfaceTiled(RValue&, CInstance*, CInstance*, int32_t, RValue* args) 
     if (!SurfaceArgument(args)) return;
     float width, height;
     RoomSize(&width, &height);
-    GR_Surface_Draw_Tiled(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), 1, 1, true, true, 0,
-                          0, width, height, kWhite, GR_Draw_Get_Alpha());
+    GR_Surface_Draw_Tiled(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), 1, 1, true,
+                          true, 0, 0, width, height, kWhite, GR_Draw_Get_Alpha());
 }
 
 void F_DrawSurfaceTiledExt(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -347,8 +351,8 @@ bool ReadPixel(RValue* args, double* value) {
         return false;
     }
     *value = 0;
-    uint32_t* pixel = GR_D3D_Read_Texture_Pixels(SurfaceTexture(id), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
-                                                 1, 1);
+    uint32_t* pixel =
+        GR_D3D_Read_Texture_Pixels(SurfaceTexture(id), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), 1, 1);
     if (pixel) {
         const uint32_t p = *pixel;
         *value = (p & 0xFF00FF00u) | (p & 0xFF) << 16 | (p >> 16 & 0xFF);
@@ -368,8 +372,8 @@ void F_SurfaceGetPixel(RValue& result, CInstance*, CInstance*, int32_t, RValue* 
     result = RValue_Real(static_cast<uint32_t>(value) & 0xFFFFFF);
 }
 
-void CopyRegion(int32_t destination, int32_t x, int32_t y, int32_t source, int32_t sx, int32_t sy, int32_t width,
-                int32_t height) {
+void CopyRegion(int32_t destination, int32_t x, int32_t y, int32_t source, int32_t sx, int32_t sy,
+                int32_t width, int32_t height) {
     if (!GR_Surface_Exists(destination) || !GR_Surface_Exists(source)) return Report(kMissingSurface);
     TextureRecord* to = SurfaceTexture(destination);
     TextureRecord* from = SurfaceTexture(source);

@@ -85,15 +85,16 @@ void CSprite::Draw(int32_t frame, float x, float y) {
         if (!Visible(x, y, radius, radius)) return;
     }
     if (m_kind != SPRITE_BITMAP) return;
-    const auto left = static_cast<float>(double(x) - m_originX), top = static_cast<float>(double(y) - m_originY);
+    const auto left = static_cast<float>(double(x) - m_originX),
+               top = static_cast<float>(double(y) - m_originY);
     const FrameSource source = SourceOf(*this, i);
     const bool drawn = source.kind == FrameSource::kPage ? GR_TPE_Draw(source.entry, left, top)
                                                          : GR_Texture_Draw(source.texture, left, top);
     if (!drawn) ReportFailure(*this);
 }
 
-void CSprite::DrawExt(int32_t frame, float x, float y, float xScale, float yScale, float angle, uint32_t colour,
-                      float alpha) {
+void CSprite::DrawExt(int32_t frame, float x, float y, float xScale, float yScale, float angle,
+                      uint32_t colour, float alpha) {
     ProfileScope profile(kProfilerDrawExt);
     const int32_t i = WrapFrame(frame);
     if (i < 0) return;
@@ -119,11 +120,11 @@ void CSprite::DrawPart(int32_t frame, float left, float top, float width, float 
     if (i < 0 || m_kind != SPRITE_BITMAP) return;
     const FrameSource source = SourceOf(*this, i);
     if (source.kind == FrameSource::kNone) return;
-    const bool drawn = source.kind == FrameSource::kPage
-                           ? GR_TPE_Draw_Part(source.entry, left, top, width, height, x, y, xScale, yScale, 0,
-                                              colour, alpha)
-                           : GR_Texture_Draw_Part(source.texture, left, top, width, height, x, y, xScale,
-                                                  yScale, 0, colour, alpha);
+    const bool drawn =
+        source.kind == FrameSource::kPage
+            ? GR_TPE_Draw_Part(source.entry, left, top, width, height, x, y, xScale, yScale, 0, colour, alpha)
+            : GR_Texture_Draw_Part(source.texture, left, top, width, height, x, y, xScale, yScale, 0, colour,
+                                   alpha);
     if (!drawn) ReportFailure(*this);
 }
 
@@ -139,11 +140,12 @@ void CSprite::DrawGeneral(int32_t frame, float left, float top, float width, flo
     const FrameSource source = SourceOf(*this, i);
     if (source.kind == FrameSource::kNone) return;
     const float radians = Radians(angle);
-    const bool drawn = source.kind == FrameSource::kPage
-                           ? GR_TPE_Draw_General(source.entry, left, top, width, height, x, y, xScale, yScale,
-                                                 radians, colour1, colour2, colour3, colour4, alpha)
-                           : GR_Texture_Draw_General(source.texture, left, top, width, height, x, y, xScale,
-                                                     yScale, radians, colour1, colour2, colour3, colour4, alpha);
+    const bool drawn =
+        source.kind == FrameSource::kPage
+            ? GR_TPE_Draw_General(source.entry, left, top, width, height, x, y, xScale, yScale, radians,
+                                  colour1, colour2, colour3, colour4, alpha)
+            : GR_Texture_Draw_General(source.texture, left, top, width, height, x, y, xScale, yScale, radians,
+                                      colour1, colour2, colour3, colour4, alpha);
     if (!drawn) ReportFailure(*this);
 }
 
@@ -157,15 +159,16 @@ void CSprite::DrawStretched(int32_t frame, float x, float y, float width, float 
     const auto yScale = static_cast<float>(double(height) / m_height);
     const FrameSource source = SourceOf(*this, i);
     if (source.kind == FrameSource::kNone) return;
-    const bool drawn = source.kind == FrameSource::kPage
-                           ? GR_TPE_Draw_Ext(source.entry, 0, 0, x, y, xScale, yScale, 0, colour, alpha)
-                           : GR_Texture_Draw_Ext(source.texture, 0, 0, x, y, xScale, yScale, 0, colour, alpha);
+    const bool drawn =
+        source.kind == FrameSource::kPage
+            ? GR_TPE_Draw_Ext(source.entry, 0, 0, x, y, xScale, yScale, 0, colour, alpha)
+            : GR_Texture_Draw_Ext(source.texture, 0, 0, x, y, xScale, yScale, 0, colour, alpha);
     if (!drawn) ReportFailure(*this);
 }
 
 void CSprite::DrawTiled(int32_t frame, float x, float y, float xScale, float yScale, bool horizontal,
-                        bool vertical, float regionLeft, float regionTop, float regionWidth, float regionHeight,
-                        uint32_t colour, float alpha) {
+                        bool vertical, float regionLeft, float regionTop, float regionWidth,
+                        float regionHeight, uint32_t colour, float alpha) {
     const int32_t i = WrapFrame(frame);
     if (i < 0 || m_kind != SPRITE_BITMAP) return;
     const FrameSource source = SourceOf(*this, i);
@@ -184,5 +187,6 @@ void CSprite::DrawPos(int32_t frame, float x1, float y1, float x2, float y2, flo
                       float y4, uint32_t colour, float alpha) {
     const int32_t i = WrapFrame(frame);
     if (i < 0 || m_kind != SPRITE_BITMAP || !m_pageEntries) return;
-    if (!GR_TPE_Draw_Pos(GetPageEntry(i), x1, y1, x2, y2, x3, y3, x4, y4, colour, alpha)) ReportFailure(*this);
+    if (!GR_TPE_Draw_Pos(GetPageEntry(i), x1, y1, x2, y2, x3, y3, x4, y4, colour, alpha))
+        ReportFailure(*this);
 }

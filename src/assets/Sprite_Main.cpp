@@ -199,7 +199,9 @@ bool CSprite::LoadFromChunk(ChunkView& chunk, uint32_t entry, bool layerMode) {
     }
     if (m_kind != SPRITE_BITMAP) {
         DebugConsole.Output("Sprite %s: %s sprites are not supported, loaded empty\n", name,
-                            m_kind == SPRITE_VECTOR ? "vector" : m_kind == SPRITE_SKELETON ? "skeleton" : "unknown");
+                            m_kind == SPRITE_VECTOR     ? "vector"
+                            : m_kind == SPRITE_SKELETON ? "skeleton"
+                                                        : "unknown");
         m_vectorFromDataFile = m_kind == SPRITE_VECTOR;
         if (m_kind == SPRITE_SKELETON) m_frameCount = SPRITE_SKELETON_FRAMES;
         return chunk.Ok();
@@ -229,7 +231,8 @@ bool CSprite::LoadFromChunk(ChunkView& chunk, uint32_t entry, bool layerMode) {
     at += kWord;
     if (maskCount >= 1) {
         const uint64_t bytes = uint64_t(maskCount) * Sprite_PackedMaskBytes(m_width, m_height);
-        if (!Fits(at, bytes)) return chunk.Fail("sprite %s: its %d masks lie outside the file", name, maskCount);
+        if (!Fits(at, bytes))
+            return chunk.Fail("sprite %s: its %d masks lie outside the file", name, maskCount);
         m_packedMaskCount = maskCount;
         m_packedMasks = bytes ? Form_Base() + at : nullptr;
         m_masksPerFrame = maskCount == m_frameCount;

@@ -78,11 +78,11 @@ public:
                      uint32_t colour3, uint32_t colour4, float alpha);
     void DrawStretched(int32_t frame, float x, float y, float width, float height, uint32_t colour,
                        float alpha);
-    void DrawTiled(int32_t frame, float x, float y, float xScale, float yScale, bool horizontal, bool vertical,
-                   float regionLeft, float regionTop, float regionWidth, float regionHeight, uint32_t colour,
-                   float alpha);
-    void DrawPos(int32_t frame, float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
-                 uint32_t colour, float alpha);
+    void DrawTiled(int32_t frame, float x, float y, float xScale, float yScale, bool horizontal,
+                   bool vertical, float regionLeft, float regionTop, float regionWidth, float regionHeight,
+                   uint32_t colour, float alpha);
+    void DrawPos(int32_t frame, float x1, float y1, float x2, float y2, float x3, float y3, float x4,
+                 float y4, uint32_t colour, float alpha);
 
     // The frame index reduced into 0 .. count - 1 (negative values from the end); -1 when the
     // sprite has no frames.

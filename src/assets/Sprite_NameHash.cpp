@@ -1,8 +1,8 @@
 // The sprite name index: open addressing with robin-hood probing. A bucket whose hash is 0 is
 // empty, so keys are the 31-bit MurmurHash3 of the name with bit 0 of a zero hash set.
 #include <bit>
-#include <utility>
 #include <cstring>
+#include <utility>
 
 #include "assets/Sprite_Main.h"
 #include "core/MemoryManager.h"

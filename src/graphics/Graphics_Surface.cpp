@@ -183,7 +183,8 @@ bool GR_Surface_Resize(int32_t id, int32_t width, int32_t height) {
     SurfaceRecord* record = GR_Surface_Release(id);
     if (!record) return false;
     record->width = record->height = 0;
-    if (IsApplicationSurface(id)) g_RunState.applicationSurfaceWidth = g_RunState.applicationSurfaceHeight = 1;
+    if (IsApplicationSurface(id))
+        g_RunState.applicationSurfaceWidth = g_RunState.applicationSurfaceHeight = 1;
     return GR_Surface_Create(width, height, id) >= 0;
 }
 
@@ -280,8 +281,8 @@ void GR_Surface_Draw(int32_t id, float x, float y) {
     if (const SurfaceRecord* s = Map().Find(id)) GR_Texture_Draw(s->textureId, x, y);
 }
 
-void GR_Surface_Draw_Ext(int32_t id, float x, float y, float xScale, float yScale, float angle, uint32_t colour,
-                         float alpha) {
+void GR_Surface_Draw_Ext(int32_t id, float x, float y, float xScale, float yScale, float angle,
+                         uint32_t colour, float alpha) {
     if (const SurfaceRecord* s = Map().Find(id))
         GR_Texture_Draw_Ext(s->textureId, 0, 0, x, y, xScale, yScale, Radians(angle), colour, alpha);
 }

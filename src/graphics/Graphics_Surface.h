@@ -68,8 +68,8 @@ int32_t GR_Surface_Stack_Depth();
 // Drawing like an image; angles in degrees, colours 0xBBGGRR. Only Draw_Part reports a missing
 // surface ("Trying to use non-existing surface.") and answers false.
 void GR_Surface_Draw(int32_t id, float x, float y);
-void GR_Surface_Draw_Ext(int32_t id, float x, float y, float xScale, float yScale, float angle, uint32_t colour,
-                         float alpha);
+void GR_Surface_Draw_Ext(int32_t id, float x, float y, float xScale, float yScale, float angle,
+                         uint32_t colour, float alpha);
 void GR_Surface_Draw_Stretched(int32_t id, float x, float y, float width, float height, uint32_t colour,
                                float alpha);
 bool GR_Surface_Draw_Part(int32_t id, float left, float top, float width, float height, float x, float y,

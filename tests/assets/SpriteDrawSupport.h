@@ -24,7 +24,8 @@ inline std::vector<uint8_t> RawBlob(uint32_t width, uint32_t height, const std::
     std::vector<uint8_t> blob(16);
     std::memcpy(blob.data(), header, 16);
     for (uint32_t pixel : rgba) {
-        blob.insert(blob.end(), {uint8_t(pixel >> 24), uint8_t(pixel >> 16), uint8_t(pixel >> 8), uint8_t(pixel)});
+        blob.insert(blob.end(),
+                    {uint8_t(pixel >> 24), uint8_t(pixel >> 16), uint8_t(pixel >> 8), uint8_t(pixel)});
     }
     return blob;
 }
@@ -46,8 +47,8 @@ inline formpack::FormFile StripFile(int32_t w, int32_t h, const std::vector<uint
     std::vector<formpack::PageEntry> entries;
     for (int32_t i = 0; i < frames; ++i) {
         sprite.frames.push_back(i);
-        entries.push_back({int16_t(i * w), 0, int16_t(w), int16_t(h), 0, 0, int16_t(w), int16_t(h), int16_t(w),
-                           int16_t(h), 0});
+        entries.push_back({int16_t(i * w), 0, int16_t(w), int16_t(h), 0, 0, int16_t(w), int16_t(h),
+                           int16_t(w), int16_t(h), 0});
     }
     formpack::FormFile file = SpriteFile({sprite}, entries);
     file.textures = std::vector<formpack::TexturePage>{{0, RawBlob(uint32_t(w * frames), uint32_t(h), page)}};

@@ -64,8 +64,8 @@ TEST_F(SpriteDrawTest, RadiusCullingKeepsAnythingThatCanReachTheBounds) {
     struct Case {
         float x, y;
         bool drawn;
-    } cases[] = {{80, 200, true},  {79, 200, false}, {520, 200, true}, {521, 200, false},
-                 {200, 80, true},  {200, 79, false}, {200, 420, true}, {200, 421, false}};
+    } cases[] = {{80, 200, true}, {79, 200, false}, {520, 200, true}, {521, 200, false},
+                 {200, 80, true}, {200, 79, false}, {200, 420, true}, {200, 421, false}};
     for (const Case& c : cases) {
         Reset();
         sprite->Draw(0, c.x, c.y);
@@ -80,7 +80,8 @@ TEST_F(SpriteDrawTest, RadiusCullingKeepsAnythingThatCanReachTheBounds) {
     EXPECT_EQ(VerticesDrawn(), 0u);
     // The general draw scales each axis on its own.
     Reset();
-    sprite->DrawGeneral(0, 0, 0, 16, 12, 200, 100 - 11, 3, 0.5f, 0, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 1);
+    sprite->DrawGeneral(0, 0, 0, 16, 12, 200, 100 - 11, 3, 0.5f, 0, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
+                        1);
     EXPECT_EQ(VerticesDrawn(), 0u);
 }
 
@@ -97,6 +98,17 @@ TEST_F(SpriteDrawTest, ThreeDModeAndTheOrthographicBypassTurnCullingOff) {
     Reset();
     sprite->Draw(0, -1000, -1000);
     EXPECT_EQ(VerticesDrawn(), 6u);
+    // In layer mode a perspective camera sees past the bounds: nothing is culled.
+    g_SpriteCullBypass = false;
+    g_GRHooks.layerMode = [] { return true; };
+    g_TextureHooks.cameraIs2D = [] { return false; };
+    Reset();
+    sprite->Draw(0, -1000, -1000);
+    EXPECT_EQ(VerticesDrawn(), 6u);
+    g_TextureHooks.cameraIs2D = [] { return true; };
+    Reset();
+    sprite->Draw(0, -1000, -1000);
+    EXPECT_EQ(VerticesDrawn(), 0u);
 }
 
 TEST_F(SpriteDrawTest, StretchedDrawsScaleToTheSizeAndIgnoreTheOrigin) {
@@ -127,7 +139,8 @@ TEST_F(SpriteDrawTest, AFrameWithoutPageEntryLogsTheSpriteName) {
     sprite->Draw(2, 200, 200);
     sprite->DrawPart(2, 0, 0, 4, 4, 200, 200, 1, 1, 0xFFFFFF, 1);
     EXPECT_EQ(VerticesDrawn(), 0u);
-    EXPECT_EQ(s_log, "Error attempting to draw sprite spr_strip\nError attempting to draw sprite spr_strip\n");
+    EXPECT_EQ(s_log,
+              "Error attempting to draw sprite spr_strip\nError attempting to draw sprite spr_strip\n");
 }
 
 TEST(SpriteColour, GameColourAndAlphaBecomeADeviceColour) {
@@ -135,8 +148,9 @@ TEST(SpriteColour, GameColourAndAlphaBecomeADeviceColour) {
         uint32_t colour;
         float alpha;
         uint32_t argb;
-    } cases[] = {{0x0000FF, 1.0f, 0xFFFF0000u}, {0x0000FF, 1.5f, 0xFFFF0000u}, {0x0000FF, -0.2f, 0x00FF0000u},
-                 {0x123456, 0.5f, 0x7F563412u}, {0xAB123456, 1.0f, 0xFF563412u}, {0xFFFFFF, 0.999f, 0xFEFFFFFFu}};
+    } cases[] = {{0x0000FF, 1.0f, 0xFFFF0000u},   {0x0000FF, 1.5f, 0xFFFF0000u},
+                 {0x0000FF, -0.2f, 0x00FF0000u},  {0x123456, 0.5f, 0x7F563412u},
+                 {0xAB123456, 1.0f, 0xFF563412u}, {0xFFFFFF, 0.999f, 0xFEFFFFFFu}};
     for (const Case& c : cases) EXPECT_EQ(Colour_ToARGB(c.colour, c.alpha), c.argb) << std::hex << c.colour;
 }
 
@@ -181,8 +195,9 @@ TEST_F(SpriteDrawTest, MissingSpritesAndUnsupportedKindsAreReported) {
     Call("draw_sprite_general", {R(0), R(0), R(0), R(0), R(4), R(4), R(200), R(200), R(1), R(1), R(0), R(0),
                                  R(0), R(0), R(0), R(1)});
     Sprite_Get(0)->m_kind = SPRITE_BITMAP;
-    EXPECT_EQ(Reports(), (std::vector<std::string>{"draw_sprite_part: not supported for vector sprites",
-                                                   "draw_sprite_general: not supported for skeleton based sprites"}));
+    EXPECT_EQ(Reports(),
+              (std::vector<std::string>{"draw_sprite_part: not supported for vector sprites",
+                                        "draw_sprite_general: not supported for skeleton based sprites"}));
     EXPECT_EQ(VerticesDrawn(), 0u);
 }
 
@@ -207,7 +222,8 @@ TEST_F(SpriteDrawTest, PartStretchedAndPosRowsFillInWhiteAndTheDrawAlpha) {
     GR_Draw_Set_Alpha(0.5f);
     Call("draw_sprite_part", {R(0), R(1), R(2), R(2), R(4), R(4), R(200), R(200)});
     Call("draw_sprite_stretched", {R(0), R(1), R(200), R(200), R(8), R(8)});
-    Call("draw_sprite_pos", {R(0), R(-1), R(200), R(200), R(210), R(200), R(210), R(210), R(200), R(210), R(1)});
+    Call("draw_sprite_pos",
+         {R(0), R(-1), R(200), R(200), R(210), R(200), R(210), R(210), R(200), R(210), R(1)});
     const std::vector<TestVertex> v = Flushed();
     ASSERT_EQ(v.size(), 18u);
     EXPECT_EQ(v[0].colour, 0x7FFFFFFFu);
@@ -233,8 +249,10 @@ TEST_F(GlSpriteDrawTest, ARedSpriteWithOriginTwoTwoLightsExactlyItsSixteenPixels
     for (int y = 0; y < 32; ++y) {
         for (int x = 0; x < 32; ++x) {
             const uint32_t p = pixels[y * 32 + x];
-            if (p == 0xFFFF0000u) red.emplace(x, y);
-            else EXPECT_EQ(p, 0xFF000000u) << x << "," << y;
+            if (p == 0xFFFF0000u)
+                red.emplace(x, y);
+            else
+                EXPECT_EQ(p, 0xFF000000u) << x << "," << y;
         }
     }
     for (int y = 8; y <= 11; ++y)

@@ -72,7 +72,8 @@ TEST_F(SpriteLoadTest, LegacyEntryGivesItsFramesMaskBoxAndRadius) {
 TEST_F(SpriteLoadTest, BoundingRadiusTakesTheFarthestCorner) {
     struct Case {
         int32_t w, h, ox, oy, radius;
-    } cases[] = {{32, 32, 16, 24, 29}, {32, 32, 0, 0, 46}, {10, 10, -10, -10, 29}, {1, 1, 0, 0, 2}, {4, 4, 2, 2, 3}};
+    } cases[] = {
+        {32, 32, 16, 24, 29}, {32, 32, 0, 0, 46}, {10, 10, -10, -10, 29}, {1, 1, 0, 0, 2}, {4, 4, 2, 2, 3}};
     for (const Case& c : cases) {
         CSprite sprite;
         sprite.m_width = c.w;

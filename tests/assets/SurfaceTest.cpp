@@ -54,8 +54,9 @@ TEST_F(SurfaceTest, EightNestedTargetsSucceedAndTheNinthIsRefused) {
     for (int i = 0; i < 9; ++i) ids.push_back(Create(8, 8));
     for (int i = 0; i < 8; ++i) ASSERT_TRUE(GR_Surface_Set_Target(0, ids[i])) << i;
     EXPECT_FALSE(GR_Surface_Set_Target(0, ids[8]));
-    EXPECT_EQ(Reports(), std::vector<std::string>{"surface stack is full - ensure surface_reset_target() is called "
-                                                  "for each surface_set_target()."});
+    EXPECT_EQ(Reports(),
+              std::vector<std::string>{"surface stack is full - ensure surface_reset_target() is called "
+                                       "for each surface_set_target()."});
     EXPECT_EQ(GR_Surface_Stack_Depth(), 8);
     EXPECT_EQ(GR_Target_Depth(), 8);
     EXPECT_EQ(GR_Surface_Current(0), ids[7]);
@@ -169,9 +170,10 @@ TEST_F(SurfaceTest, MissingSurfacesAndBadSizesAreReportedInTheirOwnWords) {
     EXPECT_EQ(CallReal("surface_get_width", {R(5)}), -1);
     EXPECT_EQ(CallReal("surface_set_target", {R(5)}), 0);
     const std::string missing = "Trying to use non-existing surface.";
-    EXPECT_EQ(Reports(), (std::vector<std::string>{"surface_create_ext() not supported", "Invalid surface dimensions",
-                                                   "Invalid surface dimensions", "Surface does not exist", missing,
-                                                   missing, missing, missing, missing}));
+    EXPECT_EQ(Reports(),
+              (std::vector<std::string>{"surface_create_ext() not supported", "Invalid surface dimensions",
+                                        "Invalid surface dimensions", "Surface does not exist", missing,
+                                        missing, missing, missing, missing}));
 }
 
 TEST_F(SurfaceTest, StretchingToNothingDrawsNothing) {
