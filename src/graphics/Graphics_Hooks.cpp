@@ -6,6 +6,7 @@
 #include "core/Console.h"
 #include "core/Process.h"
 #include "graphics/Graphics_DisplayM.h"
+#include "graphics/Graphics_Surface.h"
 #include "platform/GlDevice.h"
 
 namespace {
@@ -104,7 +105,7 @@ constexpr GR_Hooks kDefaultHooks = {
     .freeTexture = FreeNothing,
     .targetPopAll = NoOp,
     .targetUnwindForEndScene = NoOp,
-    .surfaceReleaseAll = NoOp,
+    .surfaceReleaseAll = GR_Surface_Release_All,
     .vertexBufferReleaseAllDevice = NoOp,
     .overlayInit = NoOp,
     .overlayFrameBegin = NoOp,

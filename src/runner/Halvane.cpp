@@ -3,7 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "assets/Function_Sprite_Draw.h"
 #include "assets/ImageDecode.h"
+#include "assets/Sprite_Main.h"
 #include "audio/Audio_Chunks.h"
 #include "audio/Audio_Sound.h"
 #include "audio/Sound_Main.h"
@@ -197,6 +199,7 @@ void InstallHooks() {
     GameCode_Install();
     GameWorld_Init();
     Audio_RegisterChunkReaders();
+    Sprite_InstallHooks();
 
     g_GRHooks.processMessages = ProcessMessages;
     g_GRHooks.showMessage = ShowMessage;
@@ -251,7 +254,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"HighScore..", {}},  // the high-score table is loaded
     {"Game..", {InitGameFunctions}},
     {"Math..", {InitMathFunctions}},
-    {"Graphic..", {}},      // InitGraphicsFunctions
+    {"Graphic..", {InitSpriteDrawFunctions}},  // InitGraphicsFunctions
     {"Action..", {}},       // InitActionFunctions
     {"File..", {InitFileFunctions}},
     {"Resource..", {}},     // the resource built-ins
@@ -375,6 +378,7 @@ bool Runner_InitGraphics() {
     }
     DebugConsole.Output("Background_InitTextures()\n");
     DebugConsole.Output("Sprite_InitTextures()\n");
+    Sprite_InitTextures();
     DebugConsole.Output("Font_InitTextures()\n");
     return true;
 }
@@ -460,6 +464,8 @@ void Runner_Shutdown() {
     BufferAsync_Reset();
     Buffer_FreeAll();
     File_FreeTables();
+    Sprite_FreeAll();
+    Sprite_Shutdown();
     GR_Texture_Free_All();
     // Code objects point into the data file; rooms and instances only borrowed them.
     Code_Shutdown();

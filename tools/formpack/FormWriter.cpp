@@ -339,6 +339,57 @@ Section WritePageEntries(const std::vector<PageEntry>& entries) {
     return s;
 }
 
+// Frame offsets point at entries of the "TPAG" section `pages` (count, offsets, 22-byte entries).
+void WriteSpriteEntry(Section& s, const Sprite& sp, bool layerMode, int pages, size_t pageCount) {
+    s.String(sp.name);
+    for (int32_t v : {sp.width, sp.height, sp.boxLeft, sp.boxRight, sp.boxBottom, sp.boxTop}) s.I32(v);
+    for (bool b : {sp.transparent, sp.smooth, sp.preload}) s.U32(b);
+    s.I32(sp.boxMode);
+    s.U32(sp.precise);
+    s.I32(sp.originX);
+    s.I32(sp.originY);
+    auto frames = [&] {
+        s.U32(static_cast<uint32_t>(sp.frames.size()));
+        for (int32_t f : sp.frames) {
+            if (f < 0 || static_cast<size_t>(f) >= pageCount)
+                s.U32(0);
+            else
+                s.ForeignOffset(pages, 4 + 4 * static_cast<uint32_t>(pageCount) + 22 * static_cast<uint32_t>(f));
+        }
+    };
+    auto masks = [&] {
+        s.U32(static_cast<uint32_t>(sp.masks.size()));
+        for (const auto& m : sp.masks) s.Raw(m.data(), m.size());
+        s.Align(4);
+    };
+    if (!sp.extended) {
+        frames();
+        masks();
+        return;
+    }
+    s.I32(-1);
+    s.U32(0);
+    s.I32(sp.kind);
+    if (layerMode) s.F32(sp.playbackSpeed);
+    if (sp.kind == 0) {
+        if (layerMode) frames();
+        masks();
+        return;
+    }
+    s.U32(0);
+    s.Raw(sp.kindData.data(), sp.kindData.size());
+    s.Align(4);
+}
+
+Section WriteSprites(const std::vector<std::optional<Sprite>>& sprites, bool layerMode, int pages,
+                     size_t pageCount) {
+    Section s;
+    WriteTable(
+        s, sprites, [](const std::optional<Sprite>& sp) { return sp.has_value(); },
+        [&](const std::optional<Sprite>& sp) { WriteSpriteEntry(s, *sp, layerMode, pages, pageCount); });
+    return s;
+}
+
 Section WriteTextures(const std::vector<TexturePage>& pages) {
     Section s;
     s.U32(static_cast<uint32_t>(pages.size()));
@@ -582,13 +633,19 @@ std::vector<uint8_t> Build(const FormFile& file, std::string* errorOut) {
     if (file.languages) add("LANG", WriteLanguages(*file.languages));
     if (file.sounds) add("SOND", WriteSounds(*file.sounds));
     if (file.audioGroups) add("AGRP", WriteAudioGroups(*file.audioGroups));
+    // Frames point into "TPAG", which comes later: the entries are written once its place is known.
+    const int spriteChunk = file.sprites ? add("SPRT", Section()) : -1;
     if (file.paths) add("PATH", WritePaths(*file.paths));
     if (file.scripts) add("SCPT", WriteScripts(*file.scripts));
     if (file.globalInits) add("GLOB", WriteGlobals(*file.globalInits));
     if (file.timeLines) add("TMLN", WriteTimeLines(*file.timeLines));
     if (file.objects) add("OBJT", WriteObjects(*file.objects, format));
     if (file.rooms) add("ROOM", WriteRooms(*file.rooms, format));
-    if (file.pageEntries) add("TPAG", WritePageEntries(*file.pageEntries));
+    const int pageChunk = file.pageEntries ? add("TPAG", WritePageEntries(*file.pageEntries)) : -1;
+    if (spriteChunk >= 0) {
+        chunks[spriteChunk].data = WriteSprites(*file.sprites, file.header.major >= 2, pageChunk,
+                                                file.pageEntries ? file.pageEntries->size() : 0);
+    }
 
     std::string error;
     int codeChunk = -1, funcChunk = -1;

@@ -215,6 +215,27 @@ struct PageEntry {
     int16_t texture = 0;
 };
 
+// "SPRT" entry. Frames name TPAG entries by number (-1: no entry for that frame); masks are
+// packed, height rows of (width + 7) / 8 bytes, bit 7 leftmost. The extended form carries a
+// kind and, in files whose header major version is 2 or more, the playback speed and (kind 0)
+// the frame count; in older files its kind-0 data is the mask block alone. Kinds 1 and 2
+// carry `kindData` after one unused word.
+struct Sprite {
+    std::string name;
+    int32_t width = 1, height = 1;
+    int32_t boxLeft = 0, boxRight = 0, boxBottom = 0, boxTop = 0;
+    bool transparent = true, smooth = false, preload = true;
+    int32_t boxMode = 0;
+    bool precise = false;
+    int32_t originX = 0, originY = 0;
+    bool extended = false;
+    int32_t kind = 0;
+    float playbackSpeed = 30.0f;
+    std::vector<int32_t> frames;
+    std::vector<std::vector<uint8_t>> masks;
+    std::vector<uint8_t> kindData;
+};
+
 struct TexturePage {
     uint32_t flags = 0;
     std::vector<uint8_t> blob;  // PNG (or any image) bytes
@@ -242,6 +263,7 @@ struct FormFile {
     std::optional<LanguageTable> languages;
     std::optional<std::vector<std::optional<Sound>>> sounds;  // "SOND"; nullopt: empty slot
     std::optional<std::vector<std::string>> audioGroups;     // "AGRP": group names
+    std::optional<std::vector<std::optional<Sprite>>> sprites;  // "SPRT"; nullopt: empty slot
     std::optional<std::vector<Path>> paths;          // "PATH"; empty name: empty slot
     std::optional<std::vector<Script>> scripts;      // "SCPT"; empty name: empty slot
     std::optional<std::vector<int32_t>> globalInits;  // "GLOB"
