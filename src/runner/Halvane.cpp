@@ -3,6 +3,10 @@
 #include <cstring>
 #include <string>
 
+#include "assets/Font_Main.h"
+#include "assets/Function_Graphics_Colour.h"
+#include "assets/Function_Graphics_Text.h"
+#include "assets/Graphics_Text.h"
 #include "assets/ImageDecode.h"
 #include "audio/Audio_Chunks.h"
 #include "audio/Audio_Sound.h"
@@ -44,6 +48,7 @@
 #include "runner/GEN8.h"
 #include "runner/GameCode.h"
 #include "runner/GameFile.h"
+#include "runner/GameLoopHooks.h"
 #include "runner/GameLoopServices.h"
 #include "runner/GameOptions.h"
 #include "runner/GameWorld.h"
@@ -170,6 +175,8 @@ void InstallHooks() {
     GameCode_Install();
     GameWorld_Init();
     Audio_RegisterChunkReaders();
+    Font_RegisterChunkReader();
+    g_GameLoopHooks.textReset = Text_Reset;
 
     g_GRHooks.processMessages = ProcessMessages;
     g_GRHooks.showMessage = ShowMessage;
@@ -218,7 +225,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"HighScore..", {}},  // the high-score table is loaded
     {"Game..", {}},       // the game-world built-ins
     {"Math..", {InitMathFunctions}},
-    {"Graphic..", {}},      // InitGraphicsFunctions
+    {"Graphic..", {InitColourFunctions, InitTextFunctions}},  // InitGraphicsFunctions
     {"Action..", {}},       // InitActionFunctions
     {"File..", {InitFileFunctions}},
     {"Resource..", {}},     // the resource built-ins
@@ -343,6 +350,7 @@ bool Runner_InitGraphics() {
     DebugConsole.Output("Background_InitTextures()\n");
     DebugConsole.Output("Sprite_InitTextures()\n");
     DebugConsole.Output("Font_InitTextures()\n");
+    Font_InitTextures();
     return true;
 }
 
@@ -424,6 +432,8 @@ void Runner_Shutdown() {
     Sound_Free();
     Buffer_FreeAll();
     File_FreeTables();
+    Text_Shutdown();
+    Font_Shutdown();
     GR_Texture_Free_All();
     // Code objects point into the data file; rooms and instances only borrowed them.
     Code_Shutdown();
