@@ -186,5 +186,8 @@ private:
 
 // 16-bit units before the terminating 0 (0 for null).
 int32_t UTF16_Length(const uint16_t* text);
+// The alpha of pixel i of a FreeType bitmap row of that pixel mode (1 mono, 2 grey, 3 and 4
+// 2- and 4-bit grey, 5 and 6 LCD); full coverage is 255 in every depth.
+uint8_t Font_BitmapCoverage(int32_t pixelMode, const uint8_t* row, uint32_t i);
 // The frame counter glyph cells are stamped with; the frame's end advances it.
 uint32_t Font_CurrentFrame();

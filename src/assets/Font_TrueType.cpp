@@ -28,16 +28,6 @@ int32_t Pixels(FT_Pos value) {
     return static_cast<int32_t>((value + 63) >> 6);
 }
 
-// The alpha of pixel i of a bitmap row; full coverage is 255 in every grey depth.
-uint8_t Coverage(const FT_Bitmap& bitmap, const uint8_t* row, uint32_t i) {
-    switch (bitmap.pixel_mode) {
-        case FT_PIXEL_MODE_MONO: return (row[i >> 3] >> (7 - (i & 7)) & 1) ? 255 : 0;
-        case FT_PIXEL_MODE_GRAY2: return static_cast<uint8_t>((row[i >> 2] >> (6 - 2 * (i & 3)) & 3) * 85);
-        case FT_PIXEL_MODE_GRAY4: return static_cast<uint8_t>((row[i >> 1] >> (4 - 4 * (i & 1)) & 15) * 17);
-        default: return row[i];
-    }
-}
-
 bool WritesPixels(const FT_Bitmap& bitmap) {
     switch (bitmap.pixel_mode) {
         case FT_PIXEL_MODE_MONO:
@@ -51,6 +41,15 @@ bool WritesPixels(const FT_Bitmap& bitmap) {
 }
 
 }  // namespace
+
+uint8_t Font_BitmapCoverage(int32_t pixelMode, const uint8_t* row, uint32_t i) {
+    switch (pixelMode) {
+        case FT_PIXEL_MODE_MONO: return (row[i >> 3] >> (7 - (i & 7)) & 1) ? 255 : 0;
+        case FT_PIXEL_MODE_GRAY2: return static_cast<uint8_t>((row[i >> 2] >> (6 - 2 * (i & 3)) & 3) * 85);
+        case FT_PIXEL_MODE_GRAY4: return static_cast<uint8_t>((row[i >> 1] >> (4 - 4 * (i & 1)) & 15) * 17);
+        default: return row[i];
+    }
+}
 
 // ---- the cache ----------------------------------------------------------------------------
 
@@ -165,7 +164,7 @@ void GlyphCache::CopyBitmap(const GlyphCell& cell) {
         uint8_t* target = pixels + (int64_t(cell.y + cellRow) * pitch + cell.x) * 4;
         for (int32_t i = 0; i < columns; ++i) {
             target[4 * i + 0] = target[4 * i + 1] = target[4 * i + 2] = 255;
-            target[4 * i + 3] = Coverage(bitmap, source, static_cast<uint32_t>(i));
+            target[4 * i + 3] = Font_BitmapCoverage(bitmap.pixel_mode, source, static_cast<uint32_t>(i));
         }
     }
 }

@@ -230,3 +230,22 @@ TEST_F(TrueTypeTest, GlyphsNeverReachPastTheirCells) {
     for (uint32_t c : {0x00C5u, 0x01FAu, 0x0250u, 0x2211u, 0x222Bu, uint32_t('g'), uint32_t('j'), uint32_t('|')}) font->GetGlyph(c);
     SUCCEED();
 }
+
+TEST(GlyphBitmap, EveryGreyDepthReachesFullCoverage) {
+    const uint8_t mono[] = {0x81};
+    const uint8_t grey2[] = {0x1B};  // levels 0, 1, 2, 3
+    const uint8_t grey4[] = {0x0F};  // levels 0, 15
+    const uint8_t grey8[] = {0, 128, 255};
+    struct Case {
+        int32_t mode;
+        const uint8_t* row;
+        uint32_t pixel;
+        uint8_t alpha;
+    } cases[] = {{FT_PIXEL_MODE_MONO, mono, 0, 255}, {FT_PIXEL_MODE_MONO, mono, 1, 0},
+                 {FT_PIXEL_MODE_MONO, mono, 7, 255}, {FT_PIXEL_MODE_GRAY2, grey2, 0, 0},
+                 {FT_PIXEL_MODE_GRAY2, grey2, 1, 85},  {FT_PIXEL_MODE_GRAY2, grey2, 3, 255},
+                 {FT_PIXEL_MODE_GRAY4, grey4, 0, 0},   {FT_PIXEL_MODE_GRAY4, grey4, 1, 255},
+                 {FT_PIXEL_MODE_GRAY, grey8, 1, 128},  {FT_PIXEL_MODE_GRAY, grey8, 2, 255}};
+    for (const Case& c : cases)
+        EXPECT_EQ(Font_BitmapCoverage(c.mode, c.row, c.pixel), c.alpha) << c.mode << "/" << c.pixel;
+}
