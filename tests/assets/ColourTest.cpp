@@ -174,3 +174,23 @@ TEST(ColourBuiltins, DrawingAMissingPathIsReportedAndDrawsNothing) {
     EXPECT_EQ(drawn[1].x, 0.0f);  // an absolute path is drawn where it lies
     EXPECT_TRUE(drawn[1].absolute);
 }
+
+namespace {
+class PixelBuiltinTest : public GraphicsTest {};
+}  // namespace
+
+TEST_F(PixelBuiltinTest, ClearsAreOpaqueOrCarryTheirAlphaAndReadBackInGameOrder) {
+    ResetState();
+    UseSoftwareGl();
+    Open(0, 64, 48);
+    ASSERT_NE(g_D3D.device, nullptr);
+    ASSERT_TRUE(Start_Frame());
+    GR_Draw_Set_Alpha(0.3f);
+    Call("draw_clear", {R(0xFF0000)});  // blue, opaque whatever the draw alpha
+    EXPECT_EQ(Call("draw_getpixel", {R(5), R(5)}), 16711680);
+    EXPECT_EQ(Call("draw_getpixel_ext", {R(5.4), R(5)}), double(0xFFFF0000u));
+    Call("draw_clear_alpha", {R(255), R(0)});  // transparent red
+    EXPECT_EQ(Call("draw_getpixel_ext", {R(5), R(5)}), 255);
+    End_Frame(false);
+    GR_Draw_Set_Alpha(1.0f);
+}
