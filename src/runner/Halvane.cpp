@@ -3,7 +3,11 @@
 #include <cstring>
 #include <string>
 
+#include "assets/Font_Main.h"
+#include "assets/Function_Graphics_Colour.h"
+#include "assets/Function_Graphics_Text.h"
 #include "assets/Function_Sprite_Draw.h"
+#include "assets/Graphics_Text.h"
 #include "assets/ImageDecode.h"
 #include "assets/Sprite_Main.h"
 #include "audio/Audio_Chunks.h"
@@ -200,6 +204,8 @@ void InstallHooks() {
     GameWorld_Init();
     Audio_RegisterChunkReaders();
     Sprite_InstallHooks();
+    Font_RegisterChunkReader();
+    g_GameLoopHooks.textReset = Text_Reset;
 
     g_GRHooks.processMessages = ProcessMessages;
     g_GRHooks.showMessage = ShowMessage;
@@ -254,7 +260,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"HighScore..", {}},  // the high-score table is loaded
     {"Game..", {InitGameFunctions}},
     {"Math..", {InitMathFunctions}},
-    {"Graphic..", {InitSpriteDrawFunctions}},  // InitGraphicsFunctions
+    {"Graphic..", {InitColourFunctions, InitTextFunctions, InitSpriteDrawFunctions}},  // InitGraphicsFunctions
     {"Action..", {}},       // InitActionFunctions
     {"File..", {InitFileFunctions}},
     {"Resource..", {}},     // the resource built-ins
@@ -380,6 +386,7 @@ bool Runner_InitGraphics() {
     DebugConsole.Output("Sprite_InitTextures()\n");
     Sprite_InitTextures();
     DebugConsole.Output("Font_InitTextures()\n");
+    Font_InitTextures();
     return true;
 }
 
@@ -464,6 +471,8 @@ void Runner_Shutdown() {
     BufferAsync_Reset();
     Buffer_FreeAll();
     File_FreeTables();
+    Text_Shutdown();
+    Font_Shutdown();
     Sprite_FreeAll();
     Sprite_Shutdown();
     GR_Texture_Free_All();

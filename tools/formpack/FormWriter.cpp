@@ -324,6 +324,44 @@ Section WriteRooms(const std::vector<std::optional<Room>>& rooms, int format) {
     return s;
 }
 
+constexpr uint32_t kPageEntryBytes = 22;
+
+// Page entries are referred to by file offset, so fonts point into the "TPAG" section.
+Section WriteFonts(const FormFile& file, int pageSection) {
+    Section s;
+    const std::vector<std::optional<Font>>& fonts = *file.fonts;
+    WriteTable(
+        s, fonts, [](const std::optional<Font>& f) { return f.has_value(); },
+        [&](const std::optional<Font>& f) {
+            s.String(f->name);
+            s.String(f->displayName);
+            s.U32(f->size);
+            s.U32(f->bold);
+            s.U32(f->italic);
+            const uint32_t aa = f->antialiasGiven ? uint32_t(f->antialias) + 1 : 0;
+            s.U32(f->first | uint32_t(f->charset) << 16 | aa << 24);
+            s.U32(f->last);
+            const size_t pages = file.pageEntries ? file.pageEntries->size() : 0;
+            if (f->pageEntry >= 0 && size_t(f->pageEntry) < pages && pageSection >= 0)
+                s.ForeignOffset(pageSection, uint32_t(4 + 4 * pages + kPageEntryBytes * f->pageEntry));
+            else
+                s.U32(0);
+            s.F32(f->scaleX);
+            s.F32(f->scaleY);
+            s.U32(static_cast<uint32_t>(f->glyphs.size()));
+            std::vector<size_t> at;
+            for (size_t i = 0; i < f->glyphs.size(); ++i) at.push_back(s.LocalOffsetLater());
+            for (size_t i = 0; i < f->glyphs.size(); ++i) {
+                const FontGlyph& g = f->glyphs[i];
+                s.SetLocalOffsetHere(at[i]);
+                s.U16(g.character);
+                for (int16_t v : {g.x, g.y, g.width, g.height, g.advance, g.offset, int16_t(0)}) s.I16(v);
+            }
+        });
+    for (int c = 0; c < 256; ++c) s.U16(file.fontCharTable ? (*file.fontCharTable)[c] : uint16_t(c));
+    return s;
+}
+
 Section WritePageEntries(const std::vector<PageEntry>& entries) {
     Section s;
     s.U32(static_cast<uint32_t>(entries.size()));
@@ -638,6 +676,13 @@ std::vector<uint8_t> Build(const FormFile& file, std::string* errorOut) {
     if (file.paths) add("PATH", WritePaths(*file.paths));
     if (file.scripts) add("SCPT", WriteScripts(*file.scripts));
     if (file.globalInits) add("GLOB", WriteGlobals(*file.globalInits));
+    if (file.fonts) {
+        // "TPAG" follows the chunks written between the two.
+        const int pageSection = file.pageEntries ? static_cast<int>(chunks.size()) + 1 + bool(file.timeLines) +
+                                                       bool(file.objects) + bool(file.rooms)
+                                                 : -1;
+        add("FONT", WriteFonts(file, pageSection));
+    }
     if (file.timeLines) add("TMLN", WriteTimeLines(*file.timeLines));
     if (file.objects) add("OBJT", WriteObjects(*file.objects, format));
     if (file.rooms) add("ROOM", WriteRooms(*file.rooms, format));

@@ -236,6 +236,28 @@ struct Sprite {
     std::vector<uint8_t> kindData;
 };
 
+// "FONT" glyph record (written with no kerning pairs).
+struct FontGlyph {
+    uint16_t character = 0;
+    int16_t x = 0, y = 0, width = 0, height = 0;
+    int16_t advance = 0, offset = 0;
+};
+
+// "FONT" entry. Glyphs must be listed in ascending character order.
+struct Font {
+    std::string name, displayName;
+    uint32_t size = 12;
+    bool bold = false, italic = false;
+    uint16_t first = 32;
+    uint8_t charset = 0;
+    uint8_t antialias = 0;  // written as level + 1 when `antialiasGiven`
+    bool antialiasGiven = false;
+    uint32_t last = 127;
+    int32_t pageEntry = -1;  // index into the "TPAG" entries; -1: none
+    float scaleX = 1.0f, scaleY = 1.0f;
+    std::vector<FontGlyph> glyphs;
+};
+
 struct TexturePage {
     uint32_t flags = 0;
     std::vector<uint8_t> blob;  // PNG (or any image) bytes
@@ -267,6 +289,9 @@ struct FormFile {
     std::optional<std::vector<Path>> paths;          // "PATH"; empty name: empty slot
     std::optional<std::vector<Script>> scripts;      // "SCPT"; empty name: empty slot
     std::optional<std::vector<int32_t>> globalInits;  // "GLOB"
+    std::optional<std::vector<std::optional<Font>>> fonts;  // "FONT"; nullopt: empty slot
+    // The last 512 bytes of "FONT": 8-bit codes to characters (unset: the identity).
+    std::optional<std::array<uint16_t, 256>> fontCharTable;
     std::optional<std::vector<TimeLine>> timeLines;  // "TMLN"; empty name: empty slot
     std::optional<std::vector<std::optional<Object>>> objects;  // "OBJT"
     std::optional<std::vector<std::optional<Room>>> rooms;      // "ROOM"
