@@ -22,9 +22,9 @@ namespace {
 constexpr int kInstances = 10000;
 constexpr int kQueries = 2000;
 
-bool Square(int32_t sprite, SpriteMask* out) {
+bool Square(int32_t sprite, SpriteCollisionShape* out) {
     if (sprite != 0) return false;
-    *out = SpriteMask{0, 0, 15, 15, 0, 0, 16, 16, 1, false};
+    *out = SpriteCollisionShape{0, 0, 15, 15, 0, 0, 16, 16, 1, false};
     return true;
 }
 

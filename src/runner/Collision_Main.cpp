@@ -99,7 +99,7 @@ int32_t Nearest(double v) {
     return CRT_TruncToInt32(std::nearbyint(v));
 }
 
-bool MaskOf(const CInstance* instance, SpriteMask* out) {
+bool MaskOf(const CInstance* instance, SpriteCollisionShape* out) {
     return World().spriteMask != nullptr && World().spriteMask(instance->MaskSprite(), out) && out->frames > 0;
 }
 
@@ -172,7 +172,7 @@ void HandleCollisionTree() {
             g_tree->Search(min, max, GatherPair, instance);
             // A precise mask that changes with the frame may meet new neighbours while its box
             // stays: such instances search every stage.
-            SpriteMask mask;
+            SpriteCollisionShape mask;
             if (instance->precise && MaskOf(instance, &mask) && mask.frames > 1) g_setAside.PushFront(instance);
             instance->collisionPass = g_passCount;
         }
@@ -367,7 +367,7 @@ bool CInstance::CollisionPoint(float px, float py, bool preciseTest) {
     PrepareBox(this);
     if (px >= bbox_right + 1.0 || px < bbox_left || py >= bbox_bottom + 1.0 || py < bbox_top || destroyed)
         return false;
-    SpriteMask mask;
+    SpriteCollisionShape mask;
     if (!MaskOf(this, &mask)) return false;
     if (!preciseTest || !mask.precise) return true;
     if (skeleton != nullptr || World().spritePointTest == nullptr) return true;
@@ -378,7 +378,7 @@ bool CInstance::CollisionRectangle(float x1, float y1, float x2, float y2, bool 
     PrepareBox(this);
     if (RejectRectangle(this, x1, y1, x2, y2)) return false;
     if (!preciseTest || !precise) return true;
-    SpriteMask mask;
+    SpriteCollisionShape mask;
     if (!MaskOf(this, &mask)) return false;
     if (skeleton != nullptr || World().spriteRectangleTest == nullptr) return true;
     const int32_t rect[4] = {Nearest(std::min(x1, x2)), Nearest(std::min(y1, y2)), Nearest(std::max(x1, x2)),
@@ -402,7 +402,7 @@ bool CInstance::CollisionEllipse(float x1, float y1, float x2, float y2, bool pr
     if (!meets) return false;
     if (!preciseTest || !precise) return true;
     if (skeleton != nullptr) return true;
-    SpriteMask mask;
+    SpriteCollisionShape mask;
     if (!MaskOf(this, &mask)) return false;
     if (World().spriteEllipseTest == nullptr) return true;
     return World().spriteEllipseTest(RoundedPose(this), e);
@@ -426,7 +426,7 @@ bool CInstance::CollisionLine(float fx1, float fy1, float fx2, float fy2, bool p
     }
     if (!((bbox_top <= y1 || bbox_top <= y2) && (y1 < bbox_bottom + 1.0 || y2 < bbox_bottom + 1.0))) return false;
     if (!preciseTest || !precise) return true;
-    SpriteMask mask;
+    SpriteCollisionShape mask;
     if (!MaskOf(this, &mask)) return false;
     if (skeleton != nullptr || World().spriteLineTest == nullptr) return true;
     return World().spriteLineTest(RoundedPose(this), Nearest(x1), Nearest(y1), Nearest(x2), Nearest(y2));
@@ -439,7 +439,7 @@ bool CInstance::CollisionInstance(CInstance* other, bool preciseTest) {
     if (other->boxDirty) other->ComputeBoundingBox(true);
     if (boxDirty) ComputeBoundingBox(true);
     if (!BoxesOverlap(this, other)) return false;
-    SpriteMask mine, theirs;
+    SpriteCollisionShape mine, theirs;
     if (!MaskOf(this, &mine) || !MaskOf(other, &theirs)) return false;
     if (!preciseTest || (!mine.precise && !theirs.precise)) return true;
     if (World().spritePairTest == nullptr) return true;
@@ -465,7 +465,7 @@ bool CInstance::CollisionSkeleton(CInstance* other, bool /*preciseTest*/) {
     if (boxDirty) ComputeBoundingBox(true);
     if (other->boxDirty) other->ComputeBoundingBox(true);
     if (!BoxesOverlap(this, other)) return false;
-    SpriteMask theirs;
+    SpriteCollisionShape theirs;
     if (!MaskOf(other, &theirs)) return false;
     // The skeleton-against-mask tests come with the skeleton module; until then the boxes answer.
     return true;

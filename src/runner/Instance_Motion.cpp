@@ -306,7 +306,7 @@ bool CInstance::AdvancePath() {
 
 void CInstance::ComputeBoundingBox(bool updateIndex) {
     const InstanceBox old{bbox_left, bbox_top, bbox_right, bbox_bottom};
-    SpriteMask m{};
+    SpriteCollisionShape m{};
     const bool hasSprite = World().spriteMask != nullptr && World().spriteMask(MaskSprite(), &m);
     if (!hasSprite) {
         bbox_left = bbox_right = CRT_TruncToInt32(x);

@@ -527,7 +527,7 @@ void Command_MoveSnap(CInstance* self, float hgrid, float vgrid) {
 void Command_MoveWrap(CInstance* self, bool horizontal, bool vertical) {
     CRoom* room = Run_Room();
     if (self == nullptr || room == nullptr) return;
-    SpriteMask sprite{};
+    SpriteCollisionShape sprite{};
     double w = 0.0, h = 0.0;
     if (World().spriteMask != nullptr && World().spriteMask(self->sprite_index, &sprite)) {
         w = sprite.width * static_cast<double>(self->image_xscale);

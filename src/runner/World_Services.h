@@ -13,7 +13,7 @@ class CLayer;
 class CRoom;
 
 // A sprite as a collision mask.
-struct SpriteMask {
+struct SpriteCollisionShape {
     int32_t left, top, right, bottom;  // the mask's box in the sprite, inclusive
     int32_t xorigin, yorigin;
     int32_t width, height;
@@ -32,7 +32,7 @@ struct MaskPose {
 
 struct WorldServices {
     // --- sprites ---
-    bool (*spriteMask)(int32_t sprite, SpriteMask* out) = nullptr;  // false: no such sprite
+    bool (*spriteMask)(int32_t sprite, SpriteCollisionShape* out) = nullptr;  // false: no such sprite
     bool (*spritePointTest)(const MaskPose& pose, int32_t px, int32_t py) = nullptr;
     // rect: left, top, right, bottom (rounded)
     bool (*spriteRectangleTest)(const MaskPose& pose, const int32_t rect[4]) = nullptr;

@@ -11,12 +11,12 @@
 
 namespace motion_test {
 
-inline std::map<int32_t, SpriteMask>& Sprites() {
-    static std::map<int32_t, SpriteMask> sprites;
+inline std::map<int32_t, SpriteCollisionShape>& Sprites() {
+    static std::map<int32_t, SpriteCollisionShape> sprites;
     return sprites;
 }
 
-inline bool SpriteMaskOf(int32_t sprite, SpriteMask* out) {
+inline bool SpriteMaskOf(int32_t sprite, SpriteCollisionShape* out) {
     auto it = Sprites().find(sprite);
     if (it == Sprites().end()) return false;
     *out = it->second;
@@ -24,15 +24,15 @@ inline bool SpriteMaskOf(int32_t sprite, SpriteMask* out) {
 }
 
 inline bool SpriteInfoOf(int32_t sprite, SpriteInfo* out) {
-    SpriteMask m;
+    SpriteCollisionShape m;
     if (!SpriteMaskOf(sprite, &m)) return false;
     *out = SpriteInfo{m.frames, false, 0.0};
     return true;
 }
 
 // A w x h sprite whose mask fills it, with its origin.
-inline SpriteMask Rect(int32_t w, int32_t h, int32_t xo = 0, int32_t yo = 0) {
-    return SpriteMask{0, 0, w - 1, h - 1, xo, yo, w, h, 1, false};
+inline SpriteCollisionShape Rect(int32_t w, int32_t h, int32_t xo = 0, int32_t yo = 0) {
+    return SpriteCollisionShape{0, 0, w - 1, h - 1, xo, yo, w, h, 1, false};
 }
 
 class WorldTest : public gameloop_test::GameLoopTest {
