@@ -547,8 +547,15 @@ bool VM::Exec(CCode* code, CInstance* self, CInstance* other, RValue* result, PW
 
 namespace {
 
+int32_t g_nextArgCount = 0;
+RValue* g_nextArgs = nullptr;
+
 bool RunBytecode(CCode* code, CInstance* self, CInstance* other, RValue* result) {
-    VM::Exec(code, self, other, result);
+    const int32_t argc = g_nextArgCount;
+    RValue* const args = g_nextArgs;
+    g_nextArgCount = 0;
+    g_nextArgs = nullptr;
+    VM::Exec(code, self, other, result, nullptr, argc, args);
     // Errors have been reported (or, suppressed, left in the error flag) by VM_Error.
     return true;
 }
@@ -556,5 +563,10 @@ bool RunBytecode(CCode* code, CInstance* self, CInstance* other, RValue* result)
 }  // namespace
 
 void VM_Init() { Code_SetBytecodeRunner(RunBytecode); }
+
+void VM_SetNextRunArguments(int32_t argc, RValue* args) {
+    g_nextArgCount = args ? argc : 0;
+    g_nextArgs = args;
+}
 
 void VM_Shutdown() {}

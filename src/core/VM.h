@@ -92,6 +92,9 @@ const VMHooks& VM_Hooks();
 // Start-up ("VM Init"): installs the interpreter as the runner of bytecode code objects.
 void VM_Init();
 void VM_Shutdown();
+// The arguments the next bytecode run started through Code_Execute receives (a script run by
+// index); the run consumes them, and a run that does not happen leaves them to be cleared.
+void VM_SetNextRunArguments(int32_t argc, RValue* args);
 
 // --- Handlers -------------------------------------------------------------------------
 

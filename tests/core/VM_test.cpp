@@ -484,3 +484,16 @@ TEST_F(VMCallTest, BuiltinCallByIndexCopiesArgumentsAndStartsFromUndefined) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(VMCallTest, ScriptRunHandsItsArgumentsToTheBytecode) {
+    VM_Init();
+    RValue args[2] = {RValue_Real(8), RValue_Real(9)};
+    RValue result = RValue_Undefined();
+    EXPECT_TRUE(Script_Run(0, self, self, 2, &result, args));
+    EXPECT_EQ(result.val, 17);
+    Code_SetBytecodeRunner(nullptr);
+}
+
+}  // namespace
