@@ -52,7 +52,7 @@ std::vector<uint8_t> FileWith(const uint8_t* data, size_t size, bool asEntry) {
         formpack::CodeEntry entry;
         entry.name = "fuzz";
         entry.words.resize(size / 4);
-        std::memcpy(entry.words.data(), data, entry.words.size() * 4);
+        if (!entry.words.empty()) std::memcpy(entry.words.data(), data, entry.words.size() * 4);
         code.entries.push_back(entry);
     }
     file.code = code;
