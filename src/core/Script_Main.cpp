@@ -6,6 +6,7 @@
 #include "core/Code_Main.h"
 #include "core/MemoryManager.h"
 #include "core/RuntimeError.h"
+#include "core/VM.h"
 #include "core/VMBuffer.h"
 #include "core/Value.h"
 
@@ -194,7 +195,9 @@ bool Script_Run(int32_t index, CInstance* self, CInstance* other, int32_t argc, 
 
     bool ok = true;
     if (code) {
+        VM_SetNextRunArguments(argc, argc > 0 ? args : nullptr);
         ok = Code_ExecuteValue(self, other, code, result, self != nullptr);
+        VM_SetNextRunArguments(0, nullptr);
         if (!ok) {
             char text[1024];
             std::snprintf(text, sizeof text, "In script %s:\n%s", script->Name(), Runtime_ErrorText());

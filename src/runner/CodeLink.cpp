@@ -6,6 +6,8 @@
 
 #include "core/Console.h"
 #include "core/MemoryManager.h"
+#include "core/VMBuffer.h"
+#include "core/Variable.h"
 #include "runner/GEN8.h"
 #include "runner/GameFile.h"
 #include "runner/LoadGame.h"
@@ -328,6 +330,11 @@ void Code_LoadChunk(ChunkView& chunk) {
         CodeEntryView e;
         if (!ReadEntry(chunk, i, &e)) continue;
         if (!g_GameHeader.newReferenceFormat) Code_RemapOpcodes(e.code, e.length);
+        // Nothing runs bytecode that could step outside itself or its tables.
+        const VMCodeLimits limits{Form_StringCount(), Variable_BuiltIn_Count()};
+        char reason[256];
+        if (!VMBuffer_Check(e.code, e.length, e.start, limits, reason, sizeof reason))
+            chunk.Fail("code entry %u (%s) is not valid bytecode: %s", i, e.name ? e.name : "", reason);
     }
     if (!chunk.Ok()) g_entryCount = 0;
 }

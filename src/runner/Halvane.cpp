@@ -26,6 +26,7 @@
 #include "core/Script_Main.h"
 #include "core/StackTrace.h"
 #include "core/Timing.h"
+#include "core/VM.h"
 #include "core/Value.h"
 #include "core/Variable.h"
 #include "data/CRC32.h"
@@ -146,8 +147,36 @@ CInstance* GlobalObjectAsSelf() {
     return reinterpret_cast<CInstance*>(g_GlobalObject);
 }
 
-void InitVariableTables(int32_t globals, int32_t instances, int32_t) {
+int32_t g_maxLocals = 0;
+
+void InitVariableTables(int32_t globals, int32_t instances, int32_t locals) {
     Code_Variable_InitTables(globals, instances);
+    g_maxLocals = locals;
+}
+
+// A fatal interpreter error ends the process with -1, or gives control back to the game that
+// launched this one.
+void EndAfterInterpreterError() {
+    if (g_LoadState.launchedByGame) {
+        Run_RequestEnd();
+        return;
+    }
+    Process_Exit(-1);
+}
+
+const char* StringTableText(int32_t index) {
+    return index >= 0 && static_cast<uint32_t>(index) < Form_StringCount() ? Form_String(static_cast<uint32_t>(index))
+                                                                          : nullptr;
+}
+
+void InstallInterpreterHooks() {
+    VMHooks hooks;
+    hooks.fatal = EndAfterInterpreterError;
+    hooks.processMessages = ProcessMessages;
+    hooks.stringText = StringTableText;
+    hooks.maxLocals = [] { return g_maxLocals; };
+    hooks.objectMode = [] { return g_GameHeader.objectMode; };
+    VM_Install(&hooks);
 }
 
 const char* DisplayName() {
@@ -194,6 +223,7 @@ void InstallHooks() {
     g_CodeLink.variableGetId = Code_Variable_GetId;
 
     Runtime_SetErrorReporter(ReportRuntimeError);
+    InstallInterpreterHooks();
     Runtime_SetReportHooks(Error_Report, Error_Show);
     Code_Function_SetScriptFinder(Script_Find);
     Code_Constant_SetGameConstantSource(GameConstants);
@@ -367,6 +397,7 @@ void Runner_StartUp() {
     DebugConsole.Output("Part Create Textures\n");
     DebugConsole.Output("Debug Init Remote Interface\n");
     DebugConsole.Output("VM Init\n");
+    VM_Init();
     DebugConsole.Output("Create Score Form\n");
     DebugConsole.Output("Create Load Form\n");
     DebugConsole.Output("Create Error Form\n");

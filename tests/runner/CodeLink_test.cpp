@@ -249,3 +249,29 @@ TEST_F(CodeLink, StringTableIsCheckedAgainOnEveryUse) {
 }
 
 }  // namespace
+
+namespace {
+
+// Bytecode that could step outside itself or its tables is refused at load, naming the entry.
+TEST_F(CodeLink, BadBytecodeIsRefusedAtLoad) {
+    struct Case {
+        const char* name;
+        std::vector<uint32_t> words;
+    };
+    const Case cases[] = {
+        {"a branch past the end", {0xB6000005u}},
+        {"an operand cut off", {0xC0000000u, 0}},
+        {"a string outside the table", {0xC0060000u, 9999}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        formpack::FormFile f = CodeGame(15);
+        f.code->entries.push_back({"bad", c.words});
+        EXPECT_FALSE(LoadBoth(Build(f)));
+        ASSERT_NE(Form_LoadError(), nullptr);
+        EXPECT_NE(std::string(Form_LoadError()).find("code entry 3 (bad) is not valid bytecode"), std::string::npos)
+            << Form_LoadError();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+// Helpers the interpreter's handlers share: reading and writing stack items (which may lie at
+// any 4-byte boundary, so every access goes through memcpy), the string items' handles, and
+// the bounds of the current frame.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "core/VM.h"
+#include "core/Value.h"
+
+template <typename T>
+inline T VM_Load(const uint8_t* at) {
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+template <typename T>
+inline void VM_Store(uint8_t* at, const T& value) {
+    std::memcpy(static_cast<void*>(at), &value, sizeof value);
+}
+
+// A value leaving a local for the stack: an array that took the local as its owner must not
+// keep that address, or a later holder there could write into a shared array in place.
+inline void VM_StoreValue(uint8_t* at, RValue value, const RValue* local) {
+    if (value.kind == VALUE_ARRAY && value.arr != nullptr && value.arr->owner == local) value.arr->owner = nullptr;
+    VM_Store(at, value);
+}
+inline void VM_StoreValue(uint8_t* at, RValue& value) { VM_StoreValue(at, value, &value); }
+
+// A string item is a 32-bit handle to a record of stable address; the item owns one
+// reference of the record. Handle 0 is the null record.
+uint32_t VMString_NewHandle(SharedString* record);
+SharedString* VMString_Get(uint32_t handle);
+// Frees the handle and answers the record with the item's reference.
+SharedString* VMString_Take(uint32_t handle);
+// Live handles (tests).
+int32_t VMString_LiveCount();
+
+// Bytes of items between the stack pointer and the current frame record.
+inline int64_t VM_ItemBytes(const uint8_t* sp, const VMExecContext* ctx) { return ctx->frame - sp; }
+
+// True when n bytes of items lie in the current frame; otherwise raises the underflow error
+// of the named handler.
+bool VM_HaveItems(const uint8_t* sp, VMExecContext* ctx, int64_t n, const char* handler);
+
+// Makes room for n more bytes below sp (null: the run has ended as a stack overflow).
+inline uint8_t* VM_Reserve(uint8_t* sp, VMExecContext* ctx, int32_t n) {
+    if (sp - ctx->stack >= n + 1024) return sp;
+    return VM_GrowStack(sp, ctx, n);
+}
+
+// Reads a stack item of a type as a value: d, f, i and l as reals; b as a bool; v the 16
+// bytes; s a string value taking over the item's reference. Answers the pointer past it.
+uint8_t* VM_LoadTypedValue(RValue* out, uint32_t type, uint8_t* sp);
+// Releases what a stack item of a type holds (a v payload, an s reference).
+void VM_ReleaseItem(uint32_t type, uint8_t* at);
+
+// The frame record of a script call, directly below the callee's arguments. Positions are
+// measured back from the end of the stack block, so they survive the block's growth. A run
+// starts with a zero record (caller frame -1, no buffer) that marks the bottom.
+struct VMFrame {
+    int32_t callerPc;
+    int32_t callerArgCount;
+    int64_t callerFrame;  // -1: none
+    CInstance* callerSelf;
+    CInstance* callerOther;
+    PWObjectBase* function;
+    VMBuffer* callerBuffer;
+    VMBuffer* callerDebugTable;
+    const char* callerSource;
+    const char* callerName;
+    PWObjectBase* callerLocals;
+    int64_t callerArgs;  // the caller's VM_Args; -1: outside the block
+    int64_t argsEnd;     // where the callee's argument block ended: the result goes below it
+    int32_t callerLocalsBorrowed;
+    int32_t padding;
+};
+static_assert(sizeof(VMFrame) % 8 == 0);
+
+inline int64_t VM_FromEnd(const VMExecContext* ctx, const void* at) {
+    return ctx->stack + ctx->stackSize - static_cast<const uint8_t*>(at);
+}
+inline uint8_t* VM_AtFromEnd(const VMExecContext* ctx, int64_t distance) {
+    return ctx->stack + ctx->stackSize - distance;
+}
