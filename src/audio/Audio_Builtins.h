@@ -1,7 +1,9 @@
-// The audio_* built-ins over the engine's own operations: playing and stopping, gains, pitch,
-// pause, positions, queries, the channel count and buffer sounds. Each converts its arguments,
-// calls its back end and stores the result; with "-noaudio" each returns at once and writes no
-// result. The sound registrar adds them to the built-in table in its fixed order.
+// The audio_* built-ins: playing and stopping, gains, pitch, pause, positions, queries, the
+// channel count, the listener and emitters, audio groups, buffer sounds, play queues,
+// recording, streams and sync groups. Each converts its arguments, calls its back end and
+// stores the result; with "-noaudio" each (but audio_stop_recording) returns at once and writes
+// no result. The sound registrar adds them, with the legacy sound and CD built-ins, to the
+// built-in table in its fixed order.
 #pragma once
 
 #include "core/Code_Function.h"
@@ -35,3 +37,9 @@ void F_AudioSoundSetListenerMask(RValue& result, CInstance* self, CInstance* oth
                                  RValue* args);
 void F_AudioCreateBufferSound(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
 void F_AudioFreeBufferSound(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
+
+// The sound registrar: every audio_*, sound_*, cd_* and MCI_command row.
+void Audio_RegisterBuiltins();
+// The registrar's rows, for checking their order.
+int32_t Audio_RegisteredRowCount();
+const char* Audio_RegisteredRowName(int32_t i);

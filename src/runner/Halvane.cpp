@@ -4,6 +4,7 @@
 #include <string>
 
 #include "assets/ImageDecode.h"
+#include "audio/Audio_Builtins.h"
 #include "audio/Audio_Chunks.h"
 #include "audio/Audio_Sound.h"
 #include "audio/Sound_Main.h"
@@ -38,6 +39,7 @@
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
+#include "runner/AudioHostWiring.h"
 #include "runner/CodeLink.h"
 #include "runner/CommandLine.h"
 #include "runner/Error_Report.h"
@@ -170,6 +172,7 @@ void InstallHooks() {
     GameCode_Install();
     GameWorld_Init();
     Audio_RegisterChunkReaders();
+    AudioHost_Install();
 
     g_GRHooks.processMessages = ProcessMessages;
     g_GRHooks.showMessage = ShowMessage;
@@ -227,7 +230,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Particle..", {}},                    // the particle built-ins
     {"Misc..", {}},                        // InitMiscFunctions
     {"DS..", {InitDataStructureFunctions, InitSecureMapFunctions}},
-    {"Sound..", {}},                       // the sound built-ins
+    {"Sound..", {Audio_RegisterBuiltins}},
     {"Physics..", {}},                     // the physics built-ins
     {"Gamepad..", {}},                     // the gamepad built-ins
     {"Buffers..", {InitBufferFunctions}},  // InitVertexBufferFunctions joins with vertex buffers
