@@ -42,7 +42,8 @@ struct AudioHostHooks {
     // Hands a result to the asynchronous stage: an Other event of the subtype whose "async_load"
     // map holds the pairs. ownedBuffer is a binary buffer the event owns and frees once it has
     // been delivered, or -1. Null hook: nothing is posted (an owned buffer is freed at once).
-    void (*postAsync)(int32_t subtype, const AudioMapPair* pairs, int32_t count, int32_t ownedBuffer) = nullptr;
+    void (*postAsync)(int32_t subtype, const AudioMapPair* pairs, int32_t count,
+                      int32_t ownedBuffer) = nullptr;
     // A new fast binary buffer holding a copy of the bytes, its used size their count; its
     // index, or -1 (null hook: -1).
     int32_t (*bufferFromBytes)(const uint8_t* bytes, int32_t size) = nullptr;

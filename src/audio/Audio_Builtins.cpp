@@ -200,8 +200,8 @@ AUDIO_BUILTIN(F_AudioListenerVelocity) {
 
 AUDIO_BUILTIN(F_AudioListenerOrientation) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerOrientation(0, ArgFloat(args, 0), ArgFloat(args, 1), ArgFloat(args, 2), ArgFloat(args, 3),
-                                 ArgFloat(args, 4), ArgFloat(args, 5));
+    Audio_SetListenerOrientation(0, ArgFloat(args, 0), ArgFloat(args, 1), ArgFloat(args, 2),
+                                 ArgFloat(args, 3), ArgFloat(args, 4), ArgFloat(args, 5));
 }
 
 AUDIO_BUILTIN(F_AudioListenerSetPosition) {
@@ -216,8 +216,8 @@ AUDIO_BUILTIN(F_AudioListenerSetVelocity) {
 
 AUDIO_BUILTIN(F_AudioListenerSetOrientation) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerOrientation(Arg_GetInt32(args, 0), ArgFloat(args, 1), ArgFloat(args, 2), ArgFloat(args, 3),
-                                 ArgFloat(args, 4), ArgFloat(args, 5), ArgFloat(args, 6));
+    Audio_SetListenerOrientation(Arg_GetInt32(args, 0), ArgFloat(args, 1), ArgFloat(args, 2),
+                                 ArgFloat(args, 3), ArgFloat(args, 4), ArgFloat(args, 5), ArgFloat(args, 6));
 }
 
 AUDIO_BUILTIN(F_AudioListenerGetData) {
@@ -323,12 +323,12 @@ AUDIO_BUILTIN(F_AudioEmitterGetPitch) {
     SetReal(result, Audio_GetEmitterPitch(EmitterArg(args)));
 }
 
-#define EMITTER_COMPONENT(name, getter, component)  \
-    AUDIO_BUILTIN(name) {                            \
-        if (Audio_NoAudio()) return;                 \
-        float vector[3];                             \
-        getter(EmitterArg(args), vector);            \
-        SetReal(result, vector[component]);          \
+#define EMITTER_COMPONENT(name, getter, component) \
+    AUDIO_BUILTIN(name) {                          \
+        if (Audio_NoAudio()) return;               \
+        float vector[3];                           \
+        getter(EmitterArg(args), vector);          \
+        SetReal(result, vector[component]);        \
     }
 
 EMITTER_COMPONENT(F_AudioEmitterGetX, Audio_GetEmitterPosition, 0)
@@ -362,8 +362,8 @@ AUDIO_BUILTIN(F_AudioPlaySoundAt) {
     float values[6];
     for (int32_t i = 0; i < 6; ++i) values[i] = ArgFloat(args, i + 1);
     const int32_t loop = Arg_GetInt32(args, 7);
-    SetReal(result, Audio_PlaySoundAt(sound, values[0], values[1], values[2], values[3], values[4], values[5], loop,
-                                      Arg_GetReal(args, 8)));
+    SetReal(result, Audio_PlaySoundAt(sound, values[0], values[1], values[2], values[3], values[4], values[5],
+                                      loop, Arg_GetReal(args, 8)));
 }
 
 // --- audio groups --------------------------------------------------------------------------------
@@ -476,11 +476,11 @@ AUDIO_BUILTIN(F_AudioPlayInSyncGroup) {
     SetReal(result, Audio_PlayInSyncGroup(group, Arg_GetInt32(args, 1)));
 }
 
-#define SYNC_COMMAND(name, operation)          \
-    AUDIO_BUILTIN(name) {                      \
-        if (Audio_NoAudio()) return;           \
-        operation(Arg_GetInt32(args, 0));      \
-        MarkReal(result);                      \
+#define SYNC_COMMAND(name, operation)     \
+    AUDIO_BUILTIN(name) {                 \
+        if (Audio_NoAudio()) return;      \
+        operation(Arg_GetInt32(args, 0)); \
+        MarkReal(result);                 \
     }
 
 SYNC_COMMAND(F_AudioStartSyncGroup, Audio_StartSyncGroup)
@@ -501,9 +501,9 @@ AUDIO_BUILTIN(F_AudioSyncGroupIsPlaying) {
 
 // --- music built-ins kept for old games ---------------------------------------------------------
 
-#define DEPRECATED_MUSIC(name, text)                      \
-    AUDIO_BUILTIN(name) {                                 \
-        if (Audio_NoAudio()) return;                      \
+#define DEPRECATED_MUSIC(name, text)                           \
+    AUDIO_BUILTIN(name) {                                      \
+        if (Audio_NoAudio()) return;                           \
         DebugConsole.Output(text " :: deprecated function\n"); \
     }
 

@@ -40,10 +40,14 @@ void F_AudioFreeBufferSound(RValue& result, CInstance* self, CInstance* other, i
 
 void F_AudioListenerPosition(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
 void F_AudioListenerVelocity(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
-void F_AudioListenerOrientation(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
-void F_AudioListenerSetPosition(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
-void F_AudioListenerSetVelocity(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
-void F_AudioListenerSetOrientation(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
+void F_AudioListenerOrientation(RValue& result, CInstance* self, CInstance* other, int32_t argc,
+                                RValue* args);
+void F_AudioListenerSetPosition(RValue& result, CInstance* self, CInstance* other, int32_t argc,
+                                RValue* args);
+void F_AudioListenerSetVelocity(RValue& result, CInstance* self, CInstance* other, int32_t argc,
+                                RValue* args);
+void F_AudioListenerSetOrientation(RValue& result, CInstance* self, CInstance* other, int32_t argc,
+                                   RValue* args);
 void F_AudioListenerGetData(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
 void F_AudioMasterGain(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
 void F_AudioSetMasterGain(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
@@ -69,8 +73,10 @@ void F_AudioEmitterGetZ(RValue& result, CInstance* self, CInstance* other, int32
 void F_AudioEmitterGetVX(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
 void F_AudioEmitterGetVY(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
 void F_AudioEmitterGetVZ(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
-void F_AudioEmitterGetListenerMask(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
-void F_AudioEmitterSetListenerMask(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
+void F_AudioEmitterGetListenerMask(RValue& result, CInstance* self, CInstance* other, int32_t argc,
+                                   RValue* args);
+void F_AudioEmitterSetListenerMask(RValue& result, CInstance* self, CInstance* other, int32_t argc,
+                                   RValue* args);
 void F_AudioPlaySoundOn(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
 void F_AudioPlaySoundAt(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
 void F_AudioGroupLoad(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
@@ -96,7 +102,8 @@ void F_AudioStopSyncGroup(RValue& result, CInstance* self, CInstance* other, int
 void F_AudioPauseSyncGroup(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
 void F_AudioResumeSyncGroup(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
 void F_AudioSyncGroupDebug(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
-void F_AudioSyncGroupGetTrackPos(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
+void F_AudioSyncGroupGetTrackPos(RValue& result, CInstance* self, CInstance* other, int32_t argc,
+                                 RValue* args);
 void F_AudioSyncGroupIsPlaying(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
 void F_AudioPlayMusic(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
 void F_AudioStopMusic(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);

@@ -5,9 +5,9 @@
 
 #include "audio/AudioHost.h"
 #include "audio/AudioMemory.h"
+#include "audio/Audio_Control.h"
 #include "audio/Audio_Group.h"
 #include "audio/Audio_Main.h"
-#include "audio/Audio_Control.h"
 #include "core/Console.h"
 
 namespace {
@@ -35,7 +35,8 @@ void SetVector(float* out, float x, float y, float z) {
 
 void GrowEmitters() {
     const int32_t count = g_emitterCount + kEmitterGrowth;
-    g_emitters = static_cast<CAudioEmitter**>(MEM_REALLOC(g_emitters, size_t(count) * sizeof(CAudioEmitter*)));
+    g_emitters =
+        static_cast<CAudioEmitter**>(MEM_REALLOC(g_emitters, size_t(count) * sizeof(CAudioEmitter*)));
     for (int32_t i = g_emitterCount; i < count; ++i) g_emitters[i] = nullptr;
     g_emitterCount = count;
 }
@@ -128,12 +129,12 @@ int32_t Audio_GetListenerData(int32_t index) {
     if (index != 0 || g_listener == nullptr) return -1;
     const CAudioListener& l = *g_listener;
     const AudioMapPair pairs[] = {
-        {"x", l.position[0], nullptr},          {"y", l.position[1], nullptr},
-        {"z", l.position[2], nullptr},          {"vx", l.velocity[0], nullptr},
-        {"vy", l.velocity[1], nullptr},         {"vz", l.velocity[2], nullptr},
+        {"x", l.position[0], nullptr},           {"y", l.position[1], nullptr},
+        {"z", l.position[2], nullptr},           {"vx", l.velocity[0], nullptr},
+        {"vy", l.velocity[1], nullptr},          {"vz", l.velocity[2], nullptr},
         {"lookat_x", l.orientation[0], nullptr}, {"lookat_y", l.orientation[1], nullptr},
         {"lookat_z", l.orientation[2], nullptr}, {"up_x", l.orientation[3], nullptr},
-        {"up_y", l.orientation[4], nullptr},    {"up_z", l.orientation[5], nullptr},
+        {"up_y", l.orientation[4], nullptr},     {"up_z", l.orientation[5], nullptr},
     };
     return AudioHost_CreateMap(pairs, 12);
 }

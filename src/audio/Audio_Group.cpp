@@ -198,7 +198,8 @@ bool Load(int32_t g) {
     group->preparedCount = 0;
     group->progress = 0;
     if (!StartLoadThread(group)) {
-        DebugConsole.Output("Error %d creating audio group thread\n", static_cast<int>(group->worker->lastError));
+        DebugConsole.Output("Error %d creating audio group thread\n",
+                            static_cast<int>(group->worker->lastError));
         ReleaseGroupData(group);
         group->SetState(kAudioGroupUnloaded);
         return false;

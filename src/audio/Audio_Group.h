@@ -25,8 +25,8 @@ struct CAudioGroup {
     int32_t soundCount = 0;
     int32_t listedCount = 0;
     int32_t preparedCount = 0;
-    int32_t progress = 0;            // percent; written by the worker under its lock
-    uint8_t* fileData = nullptr;     // the group file while loaded (owned)
+    int32_t progress = 0;         // percent; written by the worker under its lock
+    uint8_t* fileData = nullptr;  // the group file while loaded (owned)
     int64_t fileSize = 0;
     char* name = nullptr;            // owned
     Thread* worker = nullptr;        // made at the first load and reused

@@ -137,8 +137,9 @@ void CaptureInto(int32_t index, AudioRecorder* recorder) {
     const int32_t bytes = frames * 2;
     auto* samples = static_cast<int16_t*>(MEM_ALLOC(size_t(bytes)));
     capture.Read(recorder->device, samples, frames);
-    const int32_t buffer =
-        g_AudioHost.bufferFromBytes ? g_AudioHost.bufferFromBytes(reinterpret_cast<uint8_t*>(samples), bytes) : -1;
+    const int32_t buffer = g_AudioHost.bufferFromBytes
+                               ? g_AudioHost.bufferFromBytes(reinterpret_cast<uint8_t*>(samples), bytes)
+                               : -1;
     MEM_FREE(samples);
     // Without a buffer to hand over, the samples are dropped so the ring does not overflow.
     if (buffer < 0) return;
@@ -158,7 +159,8 @@ bool FindFile(const char* name, char* path) {
 
 int32_t Audio_CreatePlayQueue(int32_t format, int32_t rate, int32_t channelLayout) {
     if (channelLayout != kAudioMono && channelLayout != kAudioStereo && channelLayout != kAudio3D) {
-        AudioHost_ShowError("audio_create_play_queue: channels should be audio_mono, audio_stereo, or audio_3d");
+        AudioHost_ShowError(
+            "audio_create_play_queue: channels should be audio_mono, audio_stereo, or audio_3d");
         return -1;
     }
     if (rate < 1000) rate = 1000;
@@ -189,8 +191,8 @@ int32_t Audio_QueueBufferSound(int32_t queueId, int32_t bufferId, int32_t offset
         DebugConsole.Output("audio_queue_buffer_sound : Invalid queue id: %d\n", queueId);
         return -1;
     }
-    const int32_t sound = Audio_CreateBufferSound(bufferId, queue->queueFormat, queue->sampleRate, offset, length,
-                                                  queue->queueChannelLayout);
+    const int32_t sound = Audio_CreateBufferSound(bufferId, queue->queueFormat, queue->sampleRate, offset,
+                                                  length, queue->queueChannelLayout);
     const CAudioSound* record = Audio_GetSound(sound);
     if (record == nullptr) {
         DebugConsole.Output("audio_queue_buffer_sound : Invalid buffer sound id: %d\n", sound);

@@ -87,7 +87,8 @@ int32_t AddSyncGroup(OggSyncThread* group) {
     }
     if (g_groupsUsed == g_groupCapacity) {
         const int32_t capacity = g_groupCapacity + kGroupGrowth;
-        g_groups = static_cast<OggSyncThread**>(MEM_REALLOC(g_groups, size_t(capacity) * sizeof(OggSyncThread*)));
+        g_groups =
+            static_cast<OggSyncThread**>(MEM_REALLOC(g_groups, size_t(capacity) * sizeof(OggSyncThread*)));
         for (int32_t i = g_groupCapacity; i < capacity; ++i) g_groups[i] = nullptr;
         g_groupCapacity = capacity;
     }
@@ -121,8 +122,9 @@ int32_t DecodeAndMix(OggSyncThread* group, SOggChannel* channel, bool looping) {
     const int32_t bytes = Ogg_FillHalf(channel, looping, group->Log());
     if (bytes > 0) {
         const float target = channel->currentSound->gain;
-        OggSync_Mix(group->mix[group->currentMix], reinterpret_cast<const int16_t*>(channel->half[channel->currentHalf]),
-                    bytes, channel->lastMixGain, target);
+        OggSync_Mix(group->mix[group->currentMix],
+                    reinterpret_cast<const int16_t*>(channel->half[channel->currentHalf]), bytes,
+                    channel->lastMixGain, target);
         channel->lastMixGain = target;
     }
     channel->currentHalf ^= 1;
@@ -159,9 +161,9 @@ bool OpenChannels(OggSyncThread* group) {
         // Members are added sample for sample into one buffer: a member of another layout or
         // rate than the first, or of no length, cannot be mixed and is closed.
         const vorbis_info* info = channel->info;
-        const bool mixable = info && info->rate > 0 && (info->channels == 1 || info->channels == 2) &&
-                             channel->pcmTotal > 0 &&
-                             (first == nullptr || (info->channels == first->channels && info->rate == first->rate));
+        const bool mixable =
+            info && info->rate > 0 && (info->channels == 1 || info->channels == 2) && channel->pcmTotal > 0 &&
+            (first == nullptr || (info->channels == first->channels && info->rate == first->rate));
         if (!mixable) {
             group->Log().Append("sync group member %d cannot be mixed with the first, not playing it\n", i);
             CloseChannel(group, channel);
@@ -334,7 +336,8 @@ bool StartGroup(OggSyncThread* group, int32_t id, int32_t capacity) {
     group->snapshot = static_cast<uint8_t*>(MEM_ALLOC(size_t(capacity) + 1));
     group->lock = Audio_New<Mutex>("OggMutex");
     group->mixMemory = static_cast<uint8_t*>(MEM_ALLOC(kMixMemoryBytes));
-    const uintptr_t aligned = (reinterpret_cast<uintptr_t>(group->mixMemory) + kMixAlignment - 1) & ~(kMixAlignment - 1);
+    const uintptr_t aligned =
+        (reinterpret_cast<uintptr_t>(group->mixMemory) + kMixAlignment - 1) & ~(kMixAlignment - 1);
     group->mix[0] = reinterpret_cast<int16_t*>(aligned);
     group->mix[1] = reinterpret_cast<int16_t*>(aligned + kMixBytes);
     alGenSources(1, &group->source);
@@ -461,7 +464,8 @@ int32_t Audio_PlayInSyncGroup(int32_t id, int32_t soundId) {
     }
     if (sound->streamed && sound->streamPath == nullptr && sound->fileName) {
         char path[4096];
-        if (AudioHost_BundlePath(sound->fileName, path, sizeof path)) sound->streamPath = Audio_CopyText(path);
+        if (AudioHost_BundlePath(sound->fileName, path, sizeof path))
+            sound->streamPath = Audio_CopyText(path);
     }
     if (sound->streamed && sound->streamPath == nullptr) {
         DebugConsole.Output("COggAudio::PlaySound- could not find audio file for sound %s\n",

@@ -288,8 +288,8 @@ SOUND_BUILTIN(F_CdSetPosition) {
     if (!CdPresent()) return;
     CdSend("set cdaudio time format milliseconds wait");
     char command[64];
-    std::snprintf(command, sizeof command, CdModeIs("playing") ? "play cdaudio from %d" : "seek cdaudio to %d",
-                  milliseconds);
+    std::snprintf(command, sizeof command,
+                  CdModeIs("playing") ? "play cdaudio from %d" : "seek cdaudio to %d", milliseconds);
     CdSend(command);
     CdSend("set cdaudio time format tmsf");
 }
@@ -300,11 +300,12 @@ SOUND_BUILTIN(F_CdSetTrackPosition) {
     const int32_t track = CdTrack();
     if (track <= 0) return;
     char position[48];
-    std::snprintf(position, sizeof position, "%d:%d:%d", track, milliseconds / 60000, (milliseconds % 60000) / 1000);
+    std::snprintf(position, sizeof position, "%d:%d:%d", track, milliseconds / 60000,
+                  (milliseconds % 60000) / 1000);
     CdSend("set cdaudio time format tmsf wait");
     char command[96];
-    std::snprintf(command, sizeof command, "%s%s", CdModeIs("playing") ? "play cdaudio from " : "seek cdaudio to ",
-                  position);
+    std::snprintf(command, sizeof command, "%s%s",
+                  CdModeIs("playing") ? "play cdaudio from " : "seek cdaudio to ", position);
     CdSend(command);
     CdSend("set cdaudio time format tmsf");
 }

@@ -18,9 +18,7 @@ public:
         return reinterpret_cast<AudioCaptureDevice*>(device);
     }
 
-    void Start(AudioCaptureDevice* device) override {
-        alcCaptureStart(AsAlc(device));
-    }
+    void Start(AudioCaptureDevice* device) override { alcCaptureStart(AsAlc(device)); }
 
     void Stop(AudioCaptureDevice* device) override { alcCaptureStop(AsAlc(device)); }
 

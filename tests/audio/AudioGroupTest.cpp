@@ -34,9 +34,9 @@ protected:
     void SetUp() override {
         LoopbackTest::SetUp();
         // Asset 0 lives in the data file; assets 1 to 3 in audiogroup1.dat.
-        m_file = BuildSoundFile({Asset("snd_main", 0, 0), Asset("snd_a", 1, 0), Asset("snd_b", 1, 1),
-                                 Asset("snd_c", 1, 2)},
-                                {Tone()}, {"audiogroup_default", "music"});
+        m_file = BuildSoundFile(
+            {Asset("snd_main", 0, 0), Asset("snd_a", 1, 0), Asset("snd_b", 1, 1), Asset("snd_c", 1, 2)},
+            {Tone()}, {"audiogroup_default", "music"});
         std::filesystem::remove(TempFolder() + "audiogroup1.dat");
     }
 
@@ -127,7 +127,8 @@ TEST_F(AudioGroups, FilesThatAreNotGroupFilesAreRefused) {
     };
     const Case cases[] = {
         {"missing", std::nullopt, "Failed to load audiogroup1.dat\n"},
-        {"short", std::vector<uint8_t>(good.begin(), good.begin() + 12), "Format error loading audiogroup1.dat\n"},
+        {"short", std::vector<uint8_t>(good.begin(), good.begin() + 12),
+         "Format error loading audiogroup1.dat\n"},
         {"not AUDO", renamed, "Format error loading audiogroup1.dat\n"},
         {"empty chunk", withLength(0), "Format error loading audiogroup1.dat\n"},
         {"chunk past the end", withLength(uint32_t(good.size())), "Format error loading audiogroup1.dat\n"},

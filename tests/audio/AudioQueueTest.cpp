@@ -77,10 +77,9 @@ TEST_F(AudioQueues, EveryPlayedBufferIsReportedOnce) {
     ASSERT_EQ(AsyncPosts().size(), 3u);
     for (int32_t i = 0; i < 3; ++i) {
         EXPECT_EQ(AsyncPosts()[i].subtype, 74);
-        EXPECT_EQ(AsyncPosts()[i].reals, (std::map<std::string, double>{
-                                             {"queue_id", double(queue)},
-                                             {"buffer_id", double(i + 1)},
-                                             {"queue_shutdown", 0.0}}));
+        EXPECT_EQ(AsyncPosts()[i].reals,
+                  (std::map<std::string, double>{
+                      {"queue_id", double(queue)}, {"buffer_id", double(i + 1)}, {"queue_shutdown", 0.0}}));
     }
     EXPECT_EQ(g_inUse[1] + g_inUse[2] + g_inUse[3], 0);
     EXPECT_EQ(Audio_FreePlayQueue(queue), 1);
@@ -108,7 +107,8 @@ TEST_F(AudioQueues, CreationClampsTheRateAndRefusesBadLayouts) {
     const Case cases[] = {
         {4, 500, 0, kAudioQueueBase, 1000, ""},
         {1, 60000, 1, kAudioQueueBase + 1, 48000, ""},
-        {4, 44100, 3, -1, 0, "audio_create_play_queue: channels should be audio_mono, audio_stereo, or audio_3d"},
+        {4, 44100, 3, -1, 0,
+         "audio_create_play_queue: channels should be audio_mono, audio_stereo, or audio_3d"},
         {2, 44100, 0, -1, 0, "audio_create_play_queue: unsupported format (use buffer_u8,buffer_s16)"},
     };
     for (const Case& c : cases) {
@@ -218,8 +218,9 @@ TEST_F(AudioRecording, OnlyTheRecorderCountBuildsTheDeviceList) {
     EXPECT_EQ(Audio_GetRecorderInfo(0), 9);
     ASSERT_EQ(AsyncPosts().size(), 1u);
     EXPECT_EQ(AsyncPosts()[0].texts["name"], "Synthetic microphone");
-    EXPECT_EQ(AsyncPosts()[0].reals, (std::map<std::string, double>{
-                                         {"index", 0}, {"data_format", 4}, {"sample_rate", 16000}, {"channels", 0}}));
+    EXPECT_EQ(AsyncPosts()[0].reals,
+              (std::map<std::string, double>{
+                  {"index", 0}, {"data_format", 4}, {"sample_rate", 16000}, {"channels", 0}}));
 }
 
 TEST_F(AudioRecording, MoreThanATenthOfASecondBecomesABuffer) {
@@ -236,7 +237,8 @@ TEST_F(AudioRecording, MoreThanATenthOfASecondBecomesABuffer) {
     const AsyncPost& post = AsyncPosts()[0];
     EXPECT_EQ(post.subtype, 73);
     EXPECT_EQ(post.ownedBuffer, 41);
-    EXPECT_EQ(post.reals, (std::map<std::string, double>{{"buffer_id", 41}, {"channel_index", 0}, {"data_len", 3400}}));
+    EXPECT_EQ(post.reals,
+              (std::map<std::string, double>{{"buffer_id", 41}, {"channel_index", 0}, {"data_len", 3400}}));
     ASSERT_EQ(g_madeBuffers.size(), 1u);
     ASSERT_EQ(g_madeBuffers[0].size(), 3400u);
     EXPECT_EQ(g_madeBuffers[0][2], 1);  // the second sample, little-endian

@@ -17,35 +17,45 @@ namespace {
 
 // The rows in the order the built-in table must hold them, with their registered counts.
 const char* const kExpectedRows =
-    "sound_play (1), sound_loop (1), sound_stop (1), sound_stop_all (0), sound_isplaying (1), sound_volume (2), "
+    "sound_play (1), sound_loop (1), sound_stop (1), sound_stop_all (0), sound_isplaying (1), sound_volume "
+    "(2), "
     "sound_fade (3), sound_pan (2), sound_background_tempo (1), sound_global_volume (1), "
-    "sound_set_search_directory (1), sound_effect_set (2), sound_effect_chorus (8), sound_effect_compressor (7), "
+    "sound_set_search_directory (1), sound_effect_set (2), sound_effect_chorus (8), sound_effect_compressor "
+    "(7), "
     "sound_effect_echo (6), sound_effect_flanger (8), sound_effect_gargle (3), sound_effect_equalizer (4), "
     "sound_effect_reverb (5), sound_3d_set_sound_position (4), sound_3d_set_sound_velocity (4), "
-    "sound_3d_set_sound_distance (3), sound_3d_set_sound_cone (7), cd_init (0), cd_present (0), cd_number (0), "
+    "sound_3d_set_sound_distance (3), sound_3d_set_sound_cone (7), cd_init (0), cd_present (0), cd_number "
+    "(0), "
     "cd_playing (0), cd_paused (0), cd_track (0), cd_length (0), cd_track_length (1), cd_position (0), "
     "cd_track_position (0), cd_play (2), cd_stop (0), cd_pause (0), cd_resume (0), cd_set_position (1), "
-    "cd_set_track_position (1), cd_open_door (0), cd_close_door (0), MCI_command (1), audio_listener_position (3), "
+    "cd_set_track_position (1), cd_open_door (0), cd_close_door (0), MCI_command (1), "
+    "audio_listener_position (3), "
     "audio_listener_velocity (3), audio_listener_orientation (6), audio_emitter_position (4), "
     "audio_emitter_velocity (4), audio_system (0), audio_emitter_create (0), audio_emitter_free (1), "
     "audio_play_sound (3), audio_play_sound_on (4), audio_play_sound_at (9), audio_falloff_set_model (1), "
     "audio_stop_sound (1), audio_pause_sound (1), audio_resume_sound (1), audio_pause_all (0), "
-    "audio_resume_all (0), audio_is_playing (1), audio_is_paused (1), audio_exists (1), audio_master_gain (1), "
+    "audio_resume_all (0), audio_is_playing (1), audio_is_paused (1), audio_exists (1), audio_master_gain "
+    "(1), "
     "audio_emitter_exists (1), audio_get_type (1), audio_emitter_gain (2), audio_emitter_pitch (2), "
     "audio_emitter_falloff (4), audio_channel_num (1), audio_play_music (2), audio_stop_music (0), "
     "audio_pause_music (0), audio_resume_music (0), audio_music_is_playing (0), audio_music_gain (2), "
     "audio_sound_gain (3), audio_sound_pitch (2), audio_stop_all (0), audio_sound_length (1), "
-    "audio_emitter_get_gain (1), audio_emitter_get_pitch (1), audio_emitter_get_x (1), audio_emitter_get_y (1), "
+    "audio_emitter_get_gain (1), audio_emitter_get_pitch (1), audio_emitter_get_x (1), audio_emitter_get_y "
+    "(1), "
     "audio_emitter_get_z (1), audio_emitter_get_vx (1), audio_emitter_get_vy (1), audio_emitter_get_vz (1), "
     "audio_listener_set_position (4), audio_listener_set_velocity (4), audio_listener_set_orientation (7), "
-    "audio_listener_get_data (1), audio_set_master_gain (2), audio_get_master_gain (1), audio_sound_get_gain (1), "
+    "audio_listener_get_data (1), audio_set_master_gain (2), audio_get_master_gain (1), audio_sound_get_gain "
+    "(1), "
     "audio_sound_get_pitch (1), audio_get_name (1), audio_sound_set_track_position (2), "
-    "audio_sound_get_track_position (1), audio_group_load (1), audio_group_unload (1), audio_group_is_loaded (1), "
-    "audio_group_load_progress (1), audio_group_name (1), audio_group_stop_all (1), audio_group_set_gain (3), "
+    "audio_sound_get_track_position (1), audio_group_load (1), audio_group_unload (1), audio_group_is_loaded "
+    "(1), "
+    "audio_group_load_progress (1), audio_group_name (1), audio_group_stop_all (1), audio_group_set_gain "
+    "(3), "
     "audio_create_buffer_sound (6), audio_free_buffer_sound (1), audio_create_play_queue (3), "
     "audio_free_play_queue (0), audio_queue_sound (4), audio_start_recording (1), audio_stop_recording (1), "
     "audio_get_recorder_count (0), audio_get_recorder_info (1), audio_sound_get_listener_mask (1), "
-    "audio_sound_set_listener_mask (2), audio_emitter_get_listener_mask (1), audio_emitter_set_listener_mask (2), "
+    "audio_sound_set_listener_mask (2), audio_emitter_get_listener_mask (1), audio_emitter_set_listener_mask "
+    "(2), "
     "audio_get_listener_mask (0), audio_set_listener_mask (1), audio_get_listener_info (0), "
     "audio_get_listener_count (0), audio_create_sync_group (1), audio_destroy_sync_group (1), "
     "audio_play_in_sync_group (4), audio_start_sync_group (1), audio_pause_sync_group (1), "
@@ -209,7 +219,10 @@ TEST_F(CdBuiltins, PlaySendsTheTrackRange) {
     Call(F_CdPlay, {3.0, 2.0});
     EXPECT_EQ(m_mci.Take(), Join({kPresent, {"set cdaudio time format tmsf wait"}}));
     Call(F_CdPlay, {0.0, 99.0});
-    EXPECT_EQ(m_mci.Take(), Join({kPresent, {"set cdaudio time format tmsf wait"}, {"open cdaudio"}, kPresent,
+    EXPECT_EQ(m_mci.Take(), Join({kPresent,
+                                  {"set cdaudio time format tmsf wait"},
+                                  {"open cdaudio"},
+                                  kPresent,
                                   {"status cdaudio number of tracks", "play cdaudio from 1"}}));
     Call(F_CdPlay, {2.0, 5.0});
     EXPECT_EQ(m_mci.Take().back(), "play cdaudio from 2 to 6");
@@ -217,8 +230,9 @@ TEST_F(CdBuiltins, PlaySendsTheTrackRange) {
 
 TEST_F(CdBuiltins, PositionsAreReadFromTmsfAnswers) {
     EXPECT_EQ(Call(F_CdTrackPosition, std::initializer_list<double>{}).val, (3 * 60 + 15) * 1000);
-    EXPECT_EQ(m_mci.Take(), Join({{"open cdaudio", "set cdaudio time format tmsf wait"}, kPresent,
-                                  {"status cdaudio position"}}));
+    EXPECT_EQ(
+        m_mci.Take(),
+        Join({{"open cdaudio", "set cdaudio time format tmsf wait"}, kPresent, {"status cdaudio position"}}));
     EXPECT_EQ(Call(F_CdTrack, std::initializer_list<double>{}).val, 4.0);
     EXPECT_EQ(Call(F_CdPaused, std::initializer_list<double>{}).val, 1.0);  // "stopped" counts as paused
     EXPECT_EQ(Call(F_CdPlaying, std::initializer_list<double>{}).val, 0.0);
@@ -226,7 +240,8 @@ TEST_F(CdBuiltins, PositionsAreReadFromTmsfAnswers) {
     EXPECT_EQ(Call(F_CdLength, std::initializer_list<double>{}).val, 2400000.0);
     EXPECT_EQ(m_mci.commands.back(), "set cdaudio time format tmsf wait");
     m_mci.answers["status cdaudio position"] = "02:0";
-    EXPECT_EQ(Call(F_CdTrackPosition, std::initializer_list<double>{}).val, 0.0);  // fields the answer lacks count 0
+    EXPECT_EQ(Call(F_CdTrackPosition, std::initializer_list<double>{}).val,
+              0.0);  // fields the answer lacks count 0
 }
 
 TEST_F(CdBuiltins, SettingTheTrackPositionSeeksWhileStopped) {
@@ -238,9 +253,11 @@ TEST_F(CdBuiltins, SettingTheTrackPositionSeeksWhileStopped) {
     EXPECT_EQ(sent.back(), "set cdaudio time format tmsf");
     m_mci.answers["status cdaudio mode"] = "playing";
     Call(F_CdSetPosition, {1500.0});
-    EXPECT_EQ(m_mci.Take(), Join({kPresent, {"set cdaudio time format milliseconds wait", "open cdaudio"},
-                                  kPresent,
-                                  {"status cdaudio mode", "play cdaudio from 1500", "set cdaudio time format tmsf"}}));
+    EXPECT_EQ(m_mci.Take(),
+              Join({kPresent,
+                    {"set cdaudio time format milliseconds wait", "open cdaudio"},
+                    kPresent,
+                    {"status cdaudio mode", "play cdaudio from 1500", "set cdaudio time format tmsf"}}));
 }
 
 TEST_F(CdBuiltins, WithoutADiscNothingIsPlayedAndQueriesAnswerZero) {
