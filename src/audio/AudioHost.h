@@ -6,6 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 
+// One key of a result map: a string when text is not null, else the real.
+struct AudioMapPair {
+    const char* key;
+    double value;
+    const char* text;
+};
+
+// Subtypes of the Other events that carry audio results to the asynchronous stage.
+constexpr int32_t kAsyncAudioGroupLoad = 72;
+constexpr int32_t kAsyncAudioRecording = 73;
+constexpr int32_t kAsyncAudioPlayback = 74;
+
 struct AudioHostHooks {
     // The full path of a file of the bundle into out; false when it is not there (null hook:
     // no file is found).
@@ -22,6 +34,23 @@ struct AudioHostHooks {
     // Frames per second that fades count in: the game clock's rate, else the current room's
     // speed, 30 without a room (null hook: 30).
     int32_t (*framesPerSecond)() = nullptr;
+    // The full path of a file of the save area into out; false when it is not there (null
+    // hook: the save area holds nothing).
+    bool (*savePath)(const char* name, char* out, size_t size) = nullptr;
+    // A new ds_map holding the pairs; its index (null hook: -1, no map).
+    int32_t (*createMap)(const AudioMapPair* pairs, int32_t count) = nullptr;
+    // Hands a result to the asynchronous stage: an Other event of the subtype whose "async_load"
+    // map holds the pairs. ownedBuffer is a binary buffer the event owns and frees once it has
+    // been delivered, or -1. Null hook: nothing is posted (an owned buffer is freed at once).
+    void (*postAsync)(int32_t subtype, const AudioMapPair* pairs, int32_t count,
+                      int32_t ownedBuffer) = nullptr;
+    // A new fast binary buffer holding a copy of the bytes, its used size their count; its
+    // index, or -1 (null hook: -1).
+    int32_t (*bufferFromBytes)(const uint8_t* bytes, int32_t size) = nullptr;
+    // Deletes a binary buffer.
+    void (*bufferFree)(int32_t id) = nullptr;
+    // The debug overlay's view-flags word (null hook: kept here only).
+    void (*setDebugViewFlags)(int32_t flags) = nullptr;
 };
 
 extern AudioHostHooks g_AudioHost;
@@ -30,3 +59,10 @@ extern AudioHostHooks g_AudioHost;
 bool AudioHost_BundlePath(const char* name, char* out, size_t size);
 void AudioHost_ShowError(const char* text);
 int32_t AudioHost_FramesPerSecond();
+bool AudioHost_SavePath(const char* name, char* out, size_t size);
+// A whole file of the bundle as a new memory-manager block (null when it cannot be read).
+void* AudioHost_ReadBundleFile(const char* name, int64_t* size);
+int32_t AudioHost_CreateMap(const AudioMapPair* pairs, int32_t count);
+void AudioHost_PostAsync(int32_t subtype, const AudioMapPair* pairs, int32_t count, int32_t ownedBuffer = -1);
+void AudioHost_SetDebugViewFlags(int32_t flags);
+int32_t AudioHost_DebugViewFlags();

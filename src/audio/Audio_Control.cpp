@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "audio/AudioHost.h"
+#include "audio/Audio_Emitter.h"
 #include "audio/Audio_Main.h"
 #include "audio/Audio_Ogg.h"
 #include "core/Console.h"
@@ -103,7 +104,9 @@ int32_t Audio_FadeTicks(int32_t milliseconds) {
 float Audio_VoiceOutputGain(const CAudioVoice* voice) {
     const CAudioSound* sound = Audio_GetSound(voice->soundId);
     const double soundGain = sound ? sound->gain : 1.0;
-    return static_cast<float>(double(voice->gain) * soundGain);
+    double gain = double(voice->gain) * soundGain;
+    if (voice->emitter) gain = double(voice->emitter->gain) * gain;
+    return static_cast<float>(gain);
 }
 
 void Audio_SoundGain(int32_t id, float gain, int32_t milliseconds) {
@@ -174,7 +177,8 @@ void Audio_SetPitch(int32_t id, float pitch) {
     for (int32_t i = 0; i < Audio_VoiceCount(); ++i) {
         CAudioVoice* voice = Audio_GetVoice(i);
         if (voice->soundId == id && voice->active && voice->stopCountdown == 0)
-            alSourcef(SourceOf(voice), AL_PITCH, pitch);
+            alSourcef(SourceOf(voice), AL_PITCH,
+                      voice->emitter ? static_cast<float>(double(pitch) * voice->emitter->pitch) : pitch);
     }
 }
 

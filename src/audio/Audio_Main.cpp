@@ -5,8 +5,10 @@
 #include "audio/AudioHost.h"
 #include "audio/AudioMemory.h"
 #include "audio/Audio_Control.h"
+#include "audio/Audio_Emitter.h"
 #include "audio/Audio_Group.h"
 #include "audio/Audio_Ogg.h"
+#include "audio/Audio_Queue.h"
 #include "core/Console.h"
 #include "core/RunSwitches.h"
 
@@ -65,6 +67,7 @@ void DeleteVoices() {
     g_engine.voiceCapacity = 0;
     for (int32_t i = 0; i < Audio_Queues().count; ++i)
         if (CAudioSound* queue = Audio_Queues().slots[i]) queue->queueVoice = nullptr;
+    Audio_ClearEmitterVoices();
 }
 
 void DeleteSources() {
@@ -157,11 +160,12 @@ void Audio_Init(void* hardware) {
         return;
     }
     if (g_engine.enabled) {
+        Audio_CreateListener();
         Audio_CreateSources(g_engine.voiceLimit + 1);
         alDistanceModel(AL_INVERSE_DISTANCE);
-        const ALfloat orientation[6] = {0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f};
-        alListener3f(AL_POSITION, 0.0f, 0.0f, 0.0f);
-        alListenerfv(AL_ORIENTATION, orientation);
+        Audio_SetListenerPosition(0, 0.0f, 0.0f, 0.0f);
+        Audio_SetListenerOrientation(0, 0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f);
+        Audio_ApplyListener();
     }
     Audio_CheckError("Audio_Init");
 }
@@ -221,8 +225,10 @@ void Audio_Quit() {
     if (g_engine.enabled && !Audio_NoAudio()) {
         Audio_StopAll(true);
         OggAudio().Shutdown();
+        Audio_FreeRecorders();
         DeleteSources();
     }
+    Audio_ClearEmitterVoices();
     CAudioGroupManager::Free();
     Audio_FreeSounds();
     DeleteVoices();
@@ -244,8 +250,16 @@ int32_t Audio_GetDefaultListenerMask() {
     return g_engine.defaultListenerMask;
 }
 
+void Audio_SetDefaultListenerMask(int32_t mask) {
+    g_engine.defaultListenerMask = mask;
+}
+
 int32_t Audio_PeekNextPlayId() {
     return g_nextPlayId;
+}
+
+int32_t Audio_TakePlayId() {
+    return g_nextPlayId++;
 }
 
 CAudioVoice* Audio_FindVoice(int32_t playId) {
@@ -299,7 +313,7 @@ CAudioVoice* Audio_AllocVoice(int32_t soundId, float priority) {
                 return voice;
             }
         } else if (voice->stopping && wantOgg && voice->stopCountdown == 0) {
-            voice->emitter = nullptr;
+            if (voice->emitter) voice->emitter->RemoveVoice(voice);
             return voice;
         }
     }
@@ -379,30 +393,9 @@ void Audio_ReleaseVoice(CAudioVoice* voice) {
     voice->active = 0;
     voice->stopCountdown = 0;
     voice->stopping = 0;
-    voice->emitter = nullptr;
+    if (voice->emitter) voice->emitter->RemoveVoice(voice);
     Audio_UnqueueProcessed(voice, voice->soundId, true);
     alSourcei(VoiceSource(voice), AL_BUFFER, 0);
-}
-
-void Audio_UnqueueProcessed(CAudioVoice* voice, int32_t /*id*/, bool /*shutdown*/) {
-    if (voice == nullptr) return;
-    const ALuint source = VoiceSource(voice);
-    // A source playing one buffer through AL_BUFFER has nothing to unqueue (OpenAL refuses).
-    ALint type = AL_UNDETERMINED, processed = 0;
-    alGetSourcei(source, AL_SOURCE_TYPE, &type);
-    if (type != AL_STREAMING) return;
-    alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
-    for (ALint i = 0; i < processed; ++i) {
-        ALuint buffer = 0;
-        alSourceUnqueueBuffers(source, 1, &buffer);
-        AudioSoundTable& table = Audio_BufferSounds();
-        for (int32_t s = 0; s < table.count; ++s) {
-            if (table.slots[s] && table.slots[s]->alBuffer == static_cast<int32_t>(buffer)) {
-                Audio_FreeBufferSound(kAudioBufferSoundBase + s);
-                break;
-            }
-        }
-    }
 }
 
 // --- playing and stopping ----------------------------------------------------------------
@@ -425,7 +418,7 @@ int32_t Audio_PlaySimpleSound(int32_t soundId, double priority, int32_t loop) {
     const ALenum before = alGetError();
     if (before != AL_NO_ERROR) DebugConsole.Output("Error before playing sample %d\n", before);
 
-    voice->playId = g_nextPlayId++;
+    voice->playId = Audio_TakePlayId();
     voice->soundId = soundId;
     voice->gain = 1.0f;
     voice->fadeTicks = 0;
@@ -462,6 +455,8 @@ void Audio_StopSound(int32_t id) {
 
 void Audio_Tick() {
     if (!g_engine.enabled || Audio_NoAudio()) return;
+    CAudioGroupManager::Tick();
+    Audio_ApplyListener();
     Audio_CheckError("Audio_Tick Start");
     OggAudio().Update();
     FadeSounds(Audio_Assets());
@@ -470,6 +465,8 @@ void Audio_Tick() {
     const int32_t count = g_engine.voiceCount;
     for (int32_t i = 0; i < count; ++i)
         if (g_engine.voices[i]->active) TickVoice(g_engine.voices[i]);
+    Audio_TickEmitters();
+    Audio_TickRecorders();
     TickQueues();
     Audio_CheckError("Audio_Tick End");
 }

@@ -82,5 +82,8 @@ bool Audio_VoiceIsPaused(const CAudioVoice* voice);
 
 // The listener mask new voices get.
 int32_t Audio_GetDefaultListenerMask();
+void Audio_SetDefaultListenerMask(int32_t mask);
+// The next play id, taken (play ids are never reused in a run).
+int32_t Audio_TakePlayId();
 // The play id the next started voice gets.
 int32_t Audio_PeekNextPlayId();

@@ -13,6 +13,7 @@
 #include "audio/AudioHost.h"
 #include "audio/AudioMemory.h"
 #include "audio/Audio_Main.h"
+#include "audio/Audio_Sync.h"
 #include "core/Console.h"
 #include "core/Thread.h"
 #include "core/Timing.h"
@@ -26,7 +27,32 @@ constexpr int32_t kLogLineBytes = 256;
 COggAudio g_oggAudio;
 bool g_manualPasses = false;
 
+}  // namespace
+
 // --- logs ---------------------------------------------------------------------------------
+
+void OggLogTarget::Append(const char* format, ...) {
+    char line[kLogLineBytes];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    if (text == nullptr) {
+        DebugConsole.Output("%s", line);
+        return;
+    }
+    std::lock_guard guard(*lock);
+    const size_t used = std::strlen(text);
+    const size_t room = kLogBytes - 1 - used;
+    std::strncat(text, line, room);
+    *pending = 1;
+}
+
+namespace {
+
+OggLogTarget LogOf(COggThread* thread) {
+    return thread ? OggLogTarget{thread->log, &thread->logPending, thread->lock} : OggLogTarget{};
+}
 
 // Appends to the thread's log for the main thread to print; without a thread, to the console.
 void OggLog(COggThread* thread, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -36,15 +62,7 @@ void OggLog(COggThread* thread, const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    if (thread == nullptr) {
-        DebugConsole.Output("%s", line);
-        return;
-    }
-    std::lock_guard guard(*thread->lock);
-    const size_t used = std::strlen(thread->log);
-    const size_t room = kLogBytes - 1 - used;
-    std::strncat(thread->log, line, room);
-    thread->logPending = 1;
+    LogOf(thread).Append("%s", line);
 }
 
 // A channel goes inactive so that its voice is released. A play command that arrived since
@@ -104,31 +122,6 @@ long MemoryTell(void* source) {
 
 const ov_callbacks kMemoryCallbacks = {MemoryRead, MemorySeek, MemoryClose, MemoryTell};
 
-bool Ogg_OpenFile(const char* path, SOggChannel* channel, COggThread* log) {
-    FILE* file = path ? std::fopen(path, "rb") : nullptr;
-    if (file == nullptr) {
-        OggLog(log, "Could not open Ogg file %s\n", path ? path : "");
-        return false;
-    }
-    const int result = ov_open(file, &channel->decoder, nullptr, 0);
-    if (result != 0) {
-        std::fclose(file);
-        OggLog(log, "ov_open error %d\n", result);
-        return false;
-    }
-    return true;
-}
-
-bool Ogg_OpenMemory(SOggChannel* channel, COggThread* log) {
-    channel->readPosition = 0;
-    const int result = ov_open_callbacks(channel, &channel->decoder, nullptr, 0, kMemoryCallbacks);
-    if (result != 0) {
-        OggLog(log, "ov_open_callbacks error %d\n", result);
-        return false;
-    }
-    return true;
-}
-
 // OpenAL takes one or two channels of 16-bit samples; other layouts are refused at open.
 bool Ogg_CheckLayout(SOggChannel* channel, COggThread* log) {
     const vorbis_info* info = ov_info(&channel->decoder, -1);
@@ -146,33 +139,10 @@ ALenum FormatOf(const vorbis_info* info) {
 
 // Fills the current half of the PCM area and uploads it to the buffer; the bytes read.
 int32_t Ogg_ReadBuffer(COggThread* thread, SOggChannel* channel, ALuint buffer, bool loop) {
-    uint8_t* half = channel->half[channel->currentHalf];
-    int32_t filled = 0;
-    bool rewound = false;
-    while (filled < kOggHalfBytes) {
-        int bitstream = 0;
-        const long result = ov_read(&channel->decoder, reinterpret_cast<char*>(half) + filled,
-                                    kOggHalfBytes - filled, &bitstream);
-        if (result > 0) {
-            filled += static_cast<int32_t>(result);
-            rewound = false;
-            continue;
-        }
-        if (result < 0) {
-            OggLog(thread, "ov_read error: %d\n", static_cast<int>(result));
-            channel->currentHalf ^= 1;
-            return 0;
-        }
-        // A stream that gives nothing even from its start would rewind for ever.
-        if (!loop || rewound) break;
-        const int seek = ov_raw_seek(&channel->decoder, 0);
-        if (seek != 0) {
-            OggLog(thread, "ov_raw_seek error %d\n", seek);
-            break;
-        }
-        rewound = true;
-    }
-    if (filled > 0) alBufferData(buffer, FormatOf(channel->info), half, filled, channel->info->rate);
+    const int32_t filled = Ogg_FillHalf(channel, loop, LogOf(thread));
+    if (filled > 0)
+        alBufferData(buffer, FormatOf(channel->info), channel->half[channel->currentHalf], filled,
+                     channel->info->rate);
     channel->currentHalf ^= 1;
     return filled;
 }
@@ -380,6 +350,64 @@ bool ChannelActive(COggThread* thread, const SOggChannel* channel) {
 
 }  // namespace
 
+const ov_callbacks& Ogg_MemoryCallbacks() {
+    return kMemoryCallbacks;
+}
+
+bool Ogg_OpenFile(const char* path, SOggChannel* channel, COggThread* log) {
+    FILE* file = path ? std::fopen(path, "rb") : nullptr;
+    if (file == nullptr) {
+        LogOf(log).Append("Could not open Ogg file %s\n", path ? path : "");
+        return false;
+    }
+    const int result = ov_open(file, &channel->decoder, nullptr, 0);
+    if (result != 0) {
+        std::fclose(file);
+        LogOf(log).Append("ov_open error %d\n", result);
+        return false;
+    }
+    return true;
+}
+
+bool Ogg_OpenMemory(SOggChannel* channel, COggThread* log) {
+    channel->readPosition = 0;
+    const int result = ov_open_callbacks(channel, &channel->decoder, nullptr, 0, kMemoryCallbacks);
+    if (result != 0) {
+        LogOf(log).Append("ov_open_callbacks error %d\n", result);
+        return false;
+    }
+    return true;
+}
+
+int32_t Ogg_FillHalf(SOggChannel* channel, bool loop, OggLogTarget log) {
+    uint8_t* half = channel->half[channel->currentHalf];
+    int32_t filled = 0;
+    bool rewound = false;
+    while (filled < kOggHalfBytes) {
+        int bitstream = 0;
+        const long result = ov_read(&channel->decoder, reinterpret_cast<char*>(half) + filled,
+                                    kOggHalfBytes - filled, &bitstream);
+        if (result > 0) {
+            filled += static_cast<int32_t>(result);
+            rewound = false;
+            continue;
+        }
+        if (result < 0) {
+            log.Append("ov_read error: %d\n", static_cast<int>(result));
+            return 0;
+        }
+        // A stream that gives nothing even from its start would rewind for ever.
+        if (!loop || rewound) break;
+        const int seek = ov_raw_seek(&channel->decoder, 0);
+        if (seek != 0) {
+            log.Append("ov_raw_seek error %d\n", seek);
+            break;
+        }
+        rewound = true;
+    }
+    return filled;
+}
+
 bool OggThread_Pass(COggThread* thread) {
     bool quit;
     {
@@ -561,10 +589,12 @@ void COggAudio::Update() {
             streams.slots[i] = nullptr;
         }
     }
+    AudioSync_Update();
 }
 
 void COggAudio::Shutdown() {
     for (int32_t t = 0; t < m_threadCount; ++t) OggThread_Stop(&m_threads[t]);
+    AudioSync_Shutdown();
     MEM_FREE(m_threads);
     m_threads = nullptr;
     m_threadCount = 0;
@@ -574,6 +604,11 @@ void COggAudio::Shutdown() {
 void COggAudio::RunPasses() {
     for (int32_t t = 0; t < m_threadCount; ++t)
         if (m_threads[t].running) OggThread_Pass(&m_threads[t]);
+    AudioSync_RunPasses();
+}
+
+bool COggAudio::ManualPasses() {
+    return g_manualPasses;
 }
 
 // --- whole streams ----------------------------------------------------------------------------

@@ -94,9 +94,11 @@ public:
     // Tests step the decoding by hand: threads are then set up without a system thread, and
     // RunPasses runs one pass of each.
     static void SetManualPasses(bool manual);
+    static bool ManualPasses();
     void RunPasses();
 
     int32_t ThreadCount() const { return m_threadCount; }
+    int32_t TotalChannels() const { return m_totalChannels; }
 
 private:
     COggThread* m_threads = nullptr;
@@ -105,6 +107,25 @@ private:
 };
 
 COggAudio& OggAudio();
+
+// Where a decoding thread's messages go: a log of 2048 bytes that the main thread prints,
+// appended under its lock; with no text, straight to the console.
+struct OggLogTarget {
+    char* text = nullptr;
+    uint8_t* pending = nullptr;
+    Mutex* lock = nullptr;
+
+    void Append(const char* format, ...) __attribute__((format(printf, 2, 3)));
+};
+
+// Opens a channel's decoder on a file, or on its current sound's Ogg data in memory.
+bool Ogg_OpenFile(const char* path, SOggChannel* channel, COggThread* log);
+bool Ogg_OpenMemory(SOggChannel* channel, COggThread* log);
+const ov_callbacks& Ogg_MemoryCallbacks();
+// Decodes into the channel's current PCM half until it is full or the stream ends (rewinding
+// to the start when looping); the bytes decoded, 0 after a decoding error. The half is not
+// flipped.
+int32_t Ogg_FillHalf(SOggChannel* channel, bool loop, OggLogTarget log);
 
 // One pass of a decoding thread: takes its commands and refills its channels. False once the
 // thread has been asked to quit (its channels are then closed).

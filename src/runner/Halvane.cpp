@@ -10,6 +10,7 @@
 #include "assets/Graphics_Text.h"
 #include "assets/ImageDecode.h"
 #include "assets/Sprite_Main.h"
+#include "audio/Audio_Builtins.h"
 #include "audio/Audio_Chunks.h"
 #include "audio/Audio_Sound.h"
 #include "audio/Sound_Main.h"
@@ -49,6 +50,7 @@
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
+#include "runner/AudioHostWiring.h"
 #include "runner/CodeLink.h"
 #include "runner/CommandLine.h"
 #include "runner/Error_Report.h"
@@ -236,6 +238,7 @@ void InstallHooks() {
     Sprite_InstallHooks();
     Font_RegisterChunkReader();
     g_GameLoopHooks.textReset = Text_Reset;
+    AudioHost_Install();
 
     g_GRHooks.processMessages = ProcessMessages;
     g_GRHooks.showMessage = ShowMessage;
@@ -299,7 +302,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Particle..", {}},                    // the particle built-ins
     {"Misc..", {InitMiscFunctions}},
     {"DS..", {InitDataStructureFunctions, InitSecureMapFunctions}},
-    {"Sound..", {}},                       // the sound built-ins
+    {"Sound..", {Audio_RegisterBuiltins}},
     {"Physics..", {}},                     // the physics built-ins
     {"Gamepad..", {}},                     // the gamepad built-ins
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions}},  // and InitVertexBufferFunctions

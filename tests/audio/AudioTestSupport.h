@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@
 
 #include "audio/AudioChunk.h"
 #include "audio/AudioHost.h"
+#include "audio/Audio_Emitter.h"
 #include "audio/Audio_Main.h"
 #include "audio/Audio_Ogg.h"
 #include "audio/Sound_Main.h"
@@ -198,6 +200,32 @@ inline std::string TakeConsole() {
     return text;
 }
 
+// --- asynchronous results ------------------------------------------------------------------------
+
+// One result handed to the asynchronous stage: its subtype, its map's keys, the buffer it owns.
+struct AsyncPost {
+    int32_t subtype;
+    std::map<std::string, double> reals;
+    std::map<std::string, std::string> texts;
+    int32_t ownedBuffer;
+};
+
+inline std::vector<AsyncPost>& AsyncPosts() {
+    static std::vector<AsyncPost> posts;
+    return posts;
+}
+
+inline void CapturePost(int32_t subtype, const AudioMapPair* pairs, int32_t count, int32_t ownedBuffer) {
+    AsyncPost post{subtype, {}, {}, ownedBuffer};
+    for (int32_t i = 0; i < count; ++i) {
+        if (pairs[i].text)
+            post.texts[pairs[i].key] = pairs[i].text;
+        else
+            post.reals[pairs[i].key] = pairs[i].value;
+    }
+    AsyncPosts().push_back(post);
+}
+
 // --- the fixture ---------------------------------------------------------------------------------
 
 inline int32_t& TestFramesPerSecond() {
@@ -224,6 +252,8 @@ protected:
         g_AudioHost.bundlePath = TestBundlePath;
         g_AudioHost.framesPerSecond = [] { return TestFramesPerSecond(); };
         TestFramesPerSecond() = 30;
+        g_AudioHost.postAsync = CapturePost;
+        AsyncPosts().clear();
         Console_SetDebuggerSink(CaptureConsole);
         TakeConsole();
     }
@@ -231,6 +261,8 @@ protected:
     void TearDown() override {
         SND_Quit();
         Sound_Free();
+        Audio_FreeEmitters();
+        Audio_SetDefaultListenerMask(1);
         Audio_SetEngineEnabled(false);
         COggAudio::SetManualPasses(false);
         AudioDevice_Set(m_previousDevice);
