@@ -455,4 +455,5 @@ void Sprite_InstallHooks() {
     hooks.spriteInfo = SpriteInfoOf;
     InstanceWorld_Install(&hooks);
     g_GameLoopHooks.spritePlaybackSpeed = PlaybackSpeedOf;
+    Sprite_InstallServices();
 }

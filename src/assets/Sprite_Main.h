@@ -185,3 +185,5 @@ uint32_t Colour_ToARGB(uint32_t colour, float alpha);
 // Start-up: the "SPRT" reader joins the chunk table, and the name lookup, the instances'
 // sprite information and the layer model's playback speed answer from the sprite table.
 void Sprite_InstallHooks();
+// Lends the table to sprite fonts and to collisions.
+void Sprite_InstallServices();

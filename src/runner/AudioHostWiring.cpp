@@ -3,10 +3,15 @@
 #include <cstdio>
 
 #include "audio/AudioHost.h"
+#include "core/Timing.h"
 #include "data/Function_Data_Structures.h"
 #include "io/Buffer_Manager.h"
+#include "io/HTTP_Main.h"
 #include "io/LoadSave.h"
 #include "runner/Error_Report.h"
+#include "runner/GEN8.h"
+#include "runner/Room_Class.h"
+#include "runner/Run.h"
 
 namespace {
 
@@ -60,10 +65,23 @@ int32_t CreateMap(const AudioMapPair* pairs, int32_t count) {
     return map;
 }
 
-// A recording's buffer is left to the game for now: the event that would free it once
-// delivered is posted like any other map.
-void PostAsync(int32_t subtype, const AudioMapPair* pairs, int32_t count, int32_t /*ownedBuffer*/) {
-    DS_PostMapEvent(CreateMap(pairs, count), subtype);
+// A recording's buffer belongs to its event: the request list frees it once the event ran.
+void PostAsync(int32_t subtype, const AudioMapPair* pairs, int32_t count, int32_t ownedBuffer) {
+    const int32_t map = CreateMap(pairs, count);
+    if (ownedBuffer >= 0)
+        Async_PostMapBufferEvent(map, ownedBuffer, subtype);
+    else
+        Async_PostMapEvent(map, subtype);
+}
+
+// Fades count their ticks in frames of the game clock, or of the room without it.
+int32_t FramesPerSecond() {
+    int32_t fps = 30;
+    if (g_GameHeader.layerModel)
+        fps = static_cast<int32_t>(g_GameClock.GetFps());
+    else if (const CRoom* room = Run_Room())
+        fps = room->speed;
+    return fps > 0 ? fps : 1;
 }
 
 int32_t BufferFromBytes(const uint8_t* bytes, int32_t size) {
@@ -85,6 +103,7 @@ void AudioHost_Install() {
     g_AudioHost.showError = ShowError;
     g_AudioHost.createMap = CreateMap;
     g_AudioHost.postAsync = PostAsync;
+    g_AudioHost.framesPerSecond = FramesPerSecond;
     g_AudioHost.bufferFromBytes = BufferFromBytes;
     g_AudioHost.bufferFree = Buffer_Free;
 }
