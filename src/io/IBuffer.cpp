@@ -244,6 +244,7 @@ void IBuffer::SetAlignment(int32_t alignment) {
     int32_t power = 1;
     while (power < wanted) power *= 2;
     m_alignment = power;
+    m_alignMask = static_cast<uint32_t>(power) - 1;
 }
 
 // --- positions ---------------------------------------------------------------------------

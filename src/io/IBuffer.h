@@ -177,6 +177,7 @@ private:
     // Buffer_Fast, which never take that path. One comparison then rules out both kinds.
     int32_t m_inlineEnd = 0;
     int32_t m_alignment = 1;
+    uint32_t m_alignMask = 0;  // m_alignment - 1, kept for the inline path
     int32_t m_type = eBufferType_Grow;
     int32_t m_position = 0;
     int32_t m_usedSize = 0;
@@ -356,7 +357,7 @@ inline bool IBuffer::PlainOffset(int32_t width, uint32_t* at) const {
     // move, the kind the processor forwards from a store fastest. Position, rounding and width
     // together stay below 2^32.
     uint32_t position = static_cast<uint32_t>(m_position);
-    const uint32_t mask = static_cast<uint32_t>(m_alignment) - 1;
+    const uint32_t mask = m_alignMask;
     if ((position & mask) != 0) [[unlikely]] {
         position = (position + mask) & ~mask;
     }

@@ -74,108 +74,281 @@ void Unresolved(const char* format, const char* name) {
 }
 
 // How the distance to the next occurrence is kept in the operand, and what of it survives.
+template <uint32_t DistanceBits, uint32_t KeepMask>
 struct ChainFormat {
-    uint32_t distanceBits;  // 28, 29 or 32
-    uint32_t keepMask;      // bits left as they were when the id is written
+    static constexpr uint32_t kKeep = KeepMask;  // bits left as they were when the id is written
+    static int64_t Distance(uint32_t operand) {
+        constexpr uint32_t shift = 32 - DistanceBits;
+        return static_cast<int32_t>(operand << shift) >> shift;
+    }
 };
+using NewVariableFormat = ChainFormat<28, 0xF0000000u>;
+using OldVariableFormat = ChainFormat<29, 0xE0000000u>;
+using FunctionFormat = ChainFormat<32, 0>;
 
-constexpr ChainFormat kNewVariable{28, 0xF0000000u};
-constexpr ChainFormat kOldVariable{29, 0xE0000000u};
-constexpr ChainFormat kFunction{32, 0};
+enum class ChainKind : uint8_t { NewVariable, OldVariable, Function };
 
-int32_t SignedDistance(uint32_t operand, uint32_t bits) {
-    if (bits == 32) return static_cast<int32_t>(operand);
-    const uint32_t shift = 32 - bits;
-    return static_cast<int32_t>(operand << shift) >> shift;
+uint32_t KeepMask(ChainKind kind) {
+    switch (kind) {
+        case ChainKind::NewVariable:
+            return NewVariableFormat::kKeep;
+        case ChainKind::OldVariable:
+            return OldVariableFormat::kKeep;
+        default:
+            return FunctionFormat::kKeep;
+    }
 }
 
 // One occurrence chain waiting to be patched.
 struct Chain {
-    const char* name;
-    uint32_t remaining;
     int64_t at;  // file offset of the next occurrence's instruction
-    int32_t id;
+    uint32_t remaining;
+    uint32_t bits;  // the id as it goes into the operand, the kept bits clear
 };
 
-// The chains of one chunk, resolved in entry order and then patched together.
+// The chains of one chunk, resolved in entry order and patched later by a ChainSweep. The
+// names are kept only for the message about a bad chain.
 class ChainSet {
 public:
-    explicit ChainSet(uint32_t capacity)
-        : m_chains(static_cast<Chain*>(MEM_ALLOC_RAW(capacity ? capacity * sizeof(Chain) : sizeof(Chain)))) {}
-    ~ChainSet() { MEM_FREE(m_chains); }
-    ChainSet(const ChainSet&) = delete;
-    ChainSet& operator=(const ChainSet&) = delete;
-
-    void Add(const char* name, uint32_t count, uint32_t first, int32_t id) {
-        if (count) m_chains[m_count++] = Chain{name, count, first, id};
+    // Forgets any earlier chains; false when the memory cannot be had.
+    bool Start(ChunkView& chunk, ChainKind kind, uint32_t capacity) {
+        Release();
+        m_kind = kind;
+        std::memcpy(m_tag, chunk.Tag(), sizeof m_tag);
+        m_offset = chunk.Offset();
+        m_length = chunk.Length();
+        if (capacity == 0) capacity = 1;
+        m_chains = static_cast<Chain*>(MEM_ALLOC_RAW(capacity * (sizeof(Chain) + sizeof(char*))));
+        m_names = reinterpret_cast<const char**>(m_chains + capacity);
+        return m_chains != nullptr;
     }
-    bool Patch(ChunkView& chunk, const ChainFormat& format);
+    void Release() {
+        MEM_FREE(m_chains);
+        m_chains = nullptr;
+        m_names = nullptr;
+        m_count = 0;
+        m_failed = false;
+    }
+    void Add(const char* name, uint32_t count, uint32_t first, int32_t id) {
+        if (!count) return;
+        m_names[m_count] = name;
+        m_chains[m_count++] = Chain{first, count, static_cast<uint32_t>(id) & ~KeepMask(m_kind)};
+    }
+    // Counts that could never fit the code fail at once, before anything is patched.
+    bool CheckCounts(ChunkView& chunk, uint32_t codeBytes) const {
+        const uint32_t places = codeBytes / 8;
+        if (m_count && places == 0) return chunk.Fail("%s has occurrences but the file has no bytecode", m_names[0]);
+        for (uint32_t i = 0; i < m_count; ++i)
+            if (m_chains[i].remaining > places)
+                return chunk.Fail("%s has %u occurrences, more than the code holds", m_names[i],
+                                  m_chains[i].remaining);
+        return true;
+    }
+    bool Empty() const { return m_count == 0; }
 
 private:
-    bool Step(ChunkView& chunk, Chain& c, const ChainFormat& format);
-    bool PatchUntil(ChunkView& chunk, Chain* group, uint32_t count, int64_t limit, const ChainFormat& format);
-
-    Chain* m_chains;
+    friend class ChainSweep;
+    ChainKind m_kind = ChainKind::Function;
+    char m_tag[5] = {};
+    uint32_t m_offset = 0, m_length = 0;  // the chunk a bad chain is reported against
+    Chain* m_chains = nullptr;
+    const char** m_names = nullptr;
     uint32_t m_count = 0;
-    uint32_t m_begin = 0, m_end = 0;
-    uint8_t* m_base = nullptr;
+    // The first bad chain found: it is reported when the sweep ends.
+    bool m_failed = false;
+    uint32_t m_failedChain = 0;
+    int64_t m_failedAt = 0;
 };
 
-// Every occurrence must hold an instruction and its operand inside the bytecode. The distance
-// to the next occurrence is read before the id overwrites it. Answers false at a bad occurrence.
-bool ChainSet::Step(ChunkView& chunk, Chain& c, const ChainFormat& format) {
-    if (c.at < m_begin || c.at + 8 > m_end)
-        return chunk.Fail("an occurrence of %s at %lld lies outside the code", c.name, static_cast<long long>(c.at));
-    uint8_t* operand = m_base + c.at + 4;
-    const uint32_t word = ReadLE32(operand);
-    WriteLE32(operand, (word & format.keepMask) | (static_cast<uint32_t>(c.id) & ~format.keepMask));
-    c.at += SignedDistance(word, format.distanceBits);
-    --c.remaining;
-    return true;
+// The variable chains read by the header pass wait here for the function chains, so that one
+// sweep over the bytecode patches both.
+ChainSet g_pendingVariables;
+
+// Patches the chains of one or more sets in a single sweep over the bytecode.
+//
+// Chains jump all over the code, so following them one after another misses the cache at
+// nearly every step. The sweep goes through the code in windows that fit the cache and
+// advances every chain through the current window before moving on, so each part of the code
+// is read and written back once. A chain's next occurrence depends on the operand just read,
+// so inside a window several chains are advanced in turn (the lanes): their loads do not wait
+// on one another and overlap. Each chain still visits its occurrences in its own order; one
+// that jumps backwards is followed at once.
+//
+// Every occurrence must hold an instruction and its operand inside the code chunk. A bad
+// chain stops being followed; when the sweep ends the first set with a bad chain is reported
+// against its own chunk (so the variables' chunk is named before the functions').
+class ChainSweep {
+public:
+    ChainSweep(ChainSet* const* sets, uint32_t count) : m_sets(sets), m_setCount(count) {}
+    bool Run();
+
+private:
+    static constexpr int64_t kWindow = 256 * 1024;
+    static constexpr uint32_t kLanes = 16;
+    static constexpr int64_t kPrefetchPerPass = 256;
+
+    struct Lane {
+        int64_t rel;    // the next occurrence, from the window's start
+        uint64_t stop;  // the pass after whose step the chain has no occurrence left
+        uint32_t bits;
+        uint32_t chain;
+    };
+
+    bool SweepWindow(ChainSet& set, int64_t lo, int64_t hi);
+    template <class Format>
+    bool Window(ChainSet& set, int64_t lo, int64_t hi);
+    bool Leave(ChainSet& set, int64_t lo, int64_t hi, uint64_t pass, Lane* lane, uint32_t* scan);
+    bool Inside(const Chain& c) const;
+    static bool Enter(ChainSet& set, int64_t lo, int64_t hi, uint64_t pass, uint32_t* scan, Lane* lane);
+    void MarkBad(ChainSet& set, uint32_t chain);
+    bool Report();
+
+    ChainSet* const* m_sets;
+    uint32_t m_setCount;
+    uint8_t* m_base = nullptr;
+    int64_t m_begin = 0, m_end = 0;
+    bool m_stop = false;
+    int64_t m_prefetch = 0, m_prefetchEnd = 0;  // what of the next window is still to be fetched
+};
+
+bool ChainSweep::Enter(ChainSet& set, int64_t lo, int64_t hi, uint64_t pass, uint32_t* scan, Lane* lane) {
+    while (*scan < set.m_count) {
+        const uint32_t i = (*scan)++;
+        const Chain& c = set.m_chains[i];
+        if (c.remaining == 0 || c.at < lo || c.at >= hi) continue;
+        *lane = Lane{c.at - lo, pass + c.remaining, c.bits, i};
+        return true;
+    }
+    return false;
 }
 
-// Advances a group of chains in turn up to `limit`: their steps do not wait on one another, so
-// the loads overlap instead of queuing behind one chain's.
-bool ChainSet::PatchUntil(ChunkView& chunk, Chain* group, uint32_t count, int64_t limit, const ChainFormat& format) {
-    for (bool moved = true; moved;) {
-        moved = false;
-        for (uint32_t i = 0; i < count; ++i) {
-            Chain& c = group[i];
-            if (!c.remaining || c.at >= limit) continue;
-            if (!Step(chunk, c, format)) return false;
-            moved = true;
+// Every occurrence a chain still has must hold an instruction and its operand inside the code.
+bool ChainSweep::Inside(const Chain& c) const {
+    return c.remaining == 0 || (c.at >= m_begin && c.at <= m_end - 8);
+}
+
+// A lane's chain ran out or left the window: its state goes back to the set, and the lane
+// takes the chain up again or the set's next chain in the window. A chain that jumped back
+// before the window stays in its lane and comes through here at each step until it is back.
+// False when the lane is left empty.
+bool ChainSweep::Leave(ChainSet& set, int64_t lo, int64_t hi, uint64_t pass, Lane* lane, uint32_t* scan) {
+    Chain& c = set.m_chains[lane->chain];
+    c.remaining = static_cast<uint32_t>(lane->stop - pass);
+    c.at = lo + lane->rel;
+    if (!Inside(c)) {
+        MarkBad(set, lane->chain);
+        if (m_stop) return false;
+    } else if (c.remaining && c.at < hi) {
+        lane->rel = c.at - lo;
+        lane->stop = pass + c.remaining;
+        return true;
+    }
+    return Enter(set, lo, hi, pass, scan, lane);
+}
+
+template <class Format>
+bool ChainSweep::Window(ChainSet& set, int64_t lo, int64_t hi) {
+    uint8_t* const window = m_base + lo;
+    const auto span = static_cast<uint64_t>(hi - lo);
+    Lane lanes[kLanes];
+    uint32_t live = 0, scan = 0;
+    uint64_t pass = 0;
+    while (live < kLanes && Enter(set, lo, hi, pass, &scan, &lanes[live])) ++live;
+    while (live) {
+        ++pass;
+        // A few lines of the next window each pass, so they arrive while this one is patched.
+        if (m_prefetch < m_prefetchEnd) {
+            for (int64_t line = 0; line < kPrefetchPerPass; line += 64) __builtin_prefetch(m_base + m_prefetch + line, 1);
+            m_prefetch += kPrefetchPerPass;
+        }
+        for (uint32_t k = 0; k < live; ++k) {
+            Lane& lane = lanes[k];
+            uint8_t* operand = window + lane.rel + 4;
+            const uint32_t word = ReadLE32(operand);
+            WriteLE32(operand, (word & Format::kKeep) | lane.bits);
+            lane.rel += Format::Distance(word);
+            if (pass == lane.stop || static_cast<uint64_t>(lane.rel) >= span) [[unlikely]] {
+                if (Leave(set, lo, hi, pass, &lane, &scan)) continue;
+                if (m_stop) return false;
+                // The last lane moves into the empty one and takes its step of this pass there.
+                lanes[k] = lanes[--live];
+                --k;
+            }
         }
     }
     return true;
 }
 
-// Chains jump all over the code, and following them one after another misses the cache at
-// nearly every step. Sweeping the code in windows and advancing every chain through the current
-// window touches each part of the code while it is still cached. Each chain still visits its
-// occurrences in its own order; a chain that jumps backwards is simply followed at once.
-bool ChainSet::Patch(ChunkView& chunk, const ChainFormat& format) {
-    if (m_count == 0) return chunk.Ok();
-    CodeBounds(&m_begin, &m_end);
-    m_base = Form_Base();
-    const uint32_t places = (m_end - m_begin) / 8;
-    if (places == 0) return chunk.Fail("%s has occurrences but the file has no bytecode", m_chains[0].name);
-    for (uint32_t i = 0; i < m_count; ++i)
-        if (m_chains[i].remaining > places)
-            return chunk.Fail("%s has %u occurrences, more than the code holds", m_chains[i].name,
-                              m_chains[i].remaining);
-    constexpr uint32_t kWindow = 64 * 1024;
-    constexpr uint32_t kGroup = 8;
-    for (int64_t window = m_begin; window < m_end; window += kWindow) {
-        const int64_t limit = window + kWindow < m_end ? window + kWindow : m_end;
-        // The next window streams in while this one is patched.
-        for (int64_t line = limit; line < limit + kWindow && line < m_end; line += 64)
-            __builtin_prefetch(m_base + line, 1);
-        for (uint32_t i = 0; i < m_count; i += kGroup)
-            if (!PatchUntil(chunk, m_chains + i, m_count - i < kGroup ? m_count - i : kGroup, limit, format))
-                return false;
+bool ChainSweep::SweepWindow(ChainSet& set, int64_t lo, int64_t hi) {
+    switch (set.m_kind) {
+        case ChainKind::NewVariable:
+            return Window<NewVariableFormat>(set, lo, hi);
+        case ChainKind::OldVariable:
+            return Window<OldVariableFormat>(set, lo, hi);
+        default:
+            return Window<FunctionFormat>(set, lo, hi);
     }
-    if (!PatchUntil(chunk, m_chains, m_count, INT64_MAX, format)) return false;
+}
+
+void ChainSweep::MarkBad(ChainSet& set, uint32_t chain) {
+    if (!set.m_failed) {
+        set.m_failed = true;
+        set.m_failedChain = chain;
+        set.m_failedAt = set.m_chains[chain].at;
+    }
+    set.m_chains[chain].remaining = 0;
+    if (&set == m_sets[0]) m_stop = true;
+}
+
+bool ChainSweep::Report() {
+    for (uint32_t s = 0; s < m_setCount; ++s) {
+        ChainSet& set = *m_sets[s];
+        if (!set.m_failed) continue;
+        ChunkView chunk(set.m_tag, set.m_offset, set.m_length);
+        return chunk.Fail("an occurrence of %s at %lld lies outside the code", set.m_names[set.m_failedChain],
+                          static_cast<long long>(set.m_failedAt));
+    }
     return true;
+}
+
+bool ChainSweep::Run() {
+    uint32_t begin = 0, end = 0;
+    CodeBounds(&begin, &end);
+    m_base = Form_Base();
+    m_begin = begin;
+    m_end = end;
+    // An occurrence needs 8 bytes of code: the last one starts 8 bytes before the end.
+    const int64_t last = m_end - 8;
+    for (int64_t lo = m_begin; lo <= last && !m_stop; lo += kWindow) {
+        const int64_t hi = lo + kWindow <= last ? lo + kWindow : last + 1;
+        m_prefetch = hi;
+        m_prefetchEnd = hi + kWindow < m_end ? hi + kWindow : m_end;
+        for (uint32_t s = 0; s < m_setCount && !m_stop; ++s) SweepWindow(*m_sets[s], lo, hi);
+    }
+    // What is left lies outside the code.
+    for (uint32_t s = 0; s < m_setCount && !m_stop; ++s) {
+        ChainSet& set = *m_sets[s];
+        for (uint32_t i = 0; i < set.m_count && !set.m_failed; ++i)
+            if (set.m_chains[i].remaining) MarkBad(set, i);
+    }
+    return Report();
+}
+
+uint32_t CodeBytes() {
+    uint32_t begin, end;
+    CodeBounds(&begin, &end);
+    return end - begin;
+}
+
+// Patches the waiting variable chains together with `functions` (when given).
+bool PatchChains(ChainSet* functions) {
+    ChainSet* sets[2];
+    uint32_t count = 0;
+    if (!g_pendingVariables.Empty()) sets[count++] = &g_pendingVariables;
+    if (functions && !functions->Empty()) sets[count++] = functions;
+    const bool ok = count == 0 || ChainSweep(sets, count).Run();
+    g_pendingVariables.Release();
+    return ok;
 }
 
 void ReadVariableCounts(ChunkView& chunk) {
@@ -192,10 +365,15 @@ void ReadVariableCounts(ChunkView& chunk) {
     DebugConsole.Output("got %d local variables\n", locals);
 }
 
+// The variables' ids are resolved now; their chains wait in g_pendingVariables.
 void LinkNewVariables(ChunkView& chunk) {
     ReadVariableCounts(chunk);
     if (!chunk.Ok()) return;
-    ChainSet chains(chunk.Length() / kNewVariEntryBytes);
+    ChainSet& chains = g_pendingVariables;
+    if (!chains.Start(chunk, ChainKind::NewVariable, chunk.Length() / kNewVariEntryBytes)) {
+        chunk.Fail("out of memory for %u variables", chunk.Length() / kNewVariEntryBytes);
+        return;
+    }
     for (uint32_t at = 12; chunk.Ok() && chunk.Length() - at >= kNewVariEntryBytes; at += kNewVariEntryBytes) {
         const char* name = chunk.RequiredString(chunk.U32(at));
         const int32_t scope = chunk.I32(at + 4);
@@ -209,11 +387,16 @@ void LinkNewVariables(ChunkView& chunk) {
         if (id < 0) Unresolved("Error on load\nUnable to find variable %s\n", name);
         chains.Add(name, count, first, id);
     }
-    chains.Patch(chunk, kNewVariable);
+    chains.CheckCounts(chunk, CodeBytes());
 }
 
-void LinkOld(ChunkView& chunk, const ChainFormat& format, bool variables, uint32_t firstEntry, uint32_t end) {
-    ChainSet chains((end - firstEntry) / kOldEntryBytes);
+// Old-layout entries {name, count, first} of "VARI" or "FUNC", resolved by name into `chains`.
+void LinkOld(ChunkView& chunk, ChainSet& chains, ChainKind kind, uint32_t firstEntry, uint32_t end) {
+    const bool variables = kind != ChainKind::Function;
+    if (!chains.Start(chunk, kind, (end - firstEntry) / kOldEntryBytes)) {
+        chunk.Fail("out of memory for %u entries", (end - firstEntry) / kOldEntryBytes);
+        return;
+    }
     for (uint32_t at = firstEntry; chunk.Ok() && end - at >= kOldEntryBytes; at += kOldEntryBytes) {
         const char* name = chunk.RequiredString(chunk.U32(at));
         const uint32_t count = chunk.U32(at + 4);
@@ -228,7 +411,15 @@ void LinkOld(ChunkView& chunk, const ChainFormat& format, bool variables, uint32
                        name);
         chains.Add(name, count, first, id);
     }
-    chains.Patch(chunk, format);
+    chains.CheckCounts(chunk, CodeBytes());
+}
+
+// The function chains, patched in one sweep with the waiting variable chains.
+void LinkFunctions(ChunkView& chunk, uint32_t firstEntry, uint32_t end) {
+    ChainSet functions;
+    LinkOld(chunk, functions, ChainKind::Function, firstEntry, end);
+    if (chunk.Ok()) PatchChains(&functions);
+    functions.Release();
 }
 
 // The scripts' local-variable names that follow the function entries.
@@ -307,7 +498,9 @@ void VARI_Load(ChunkView& chunk) {
         VARI_LinkOld(chunk);
 }
 
-void VARI_LinkOld(ChunkView& chunk) { LinkOld(chunk, kOldVariable, true, 0, chunk.Length()); }
+void VARI_LinkOld(ChunkView& chunk) {
+    LinkOld(chunk, g_pendingVariables, ChainKind::OldVariable, 0, chunk.Length());
+}
 
 void FUNC_Load(ChunkView& chunk) {
     if (!g_GameHeader.newReferenceFormat) {
@@ -317,11 +510,13 @@ void FUNC_Load(ChunkView& chunk) {
     const uint32_t count = chunk.Count(0, kFuncEntryBytes);
     if (!chunk.Ok()) return;
     const uint32_t end = 4 + count * kFuncEntryBytes;
-    LinkOld(chunk, kFunction, false, 4, end);
-    if (chunk.Ok()) LoadLocals(chunk, end);
+    LinkFunctions(chunk, 4, end);
+    if (chunk.Ok() && !Form_LoadError()) LoadLocals(chunk, end);
 }
 
-void FUNC_LinkOld(ChunkView& chunk) { LinkOld(chunk, kFunction, false, 0, chunk.Length()); }
+void FUNC_LinkOld(ChunkView& chunk) { LinkFunctions(chunk, 0, chunk.Length()); }
+
+bool CodeLink_Finish() { return PatchChains(nullptr); }
 
 void Code_LoadChunk(ChunkView& chunk) {
     g_entryCount = chunk.Count(0, 4);
@@ -366,6 +561,7 @@ int32_t Code_VariGlobalCount() { return g_variGlobals; }
 int32_t Code_VariInstanceCount() { return g_variInstances; }
 
 void CodeLink_Reset() {
+    g_pendingVariables.Release();
     g_entryCount = g_entryTable = 0;
     g_variGlobals = g_variInstances = 0;
 }

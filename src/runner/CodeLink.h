@@ -33,14 +33,18 @@ struct CodeEntryView {
     int32_t arguments;
 };
 
-// Header pass: "CODE" (entry count and table) and "VARI".
+// Header pass: "CODE" (entry count and table) and "VARI". The variables' names are resolved
+// here; their chains are patched with the functions' in the chunk pass.
 void Code_ReadTable(ChunkView& chunk);
 void VARI_Load(ChunkView& chunk);
 void VARI_LinkOld(ChunkView& chunk);
-// Chunk pass.
+// Chunk pass. "FUNC" patches its chains and the variables' in one sweep over the bytecode.
 void Code_LoadChunk(ChunkView& chunk);
 void FUNC_Load(ChunkView& chunk);
 void FUNC_LinkOld(ChunkView& chunk);
+// End of the chunk pass: patches variable chains no "FUNC" took along. False for a bad chain
+// (the load error names "VARI").
+bool CodeLink_Finish();
 
 uint32_t Code_EntryCount();
 // False for an index outside the table or an empty slot.

@@ -483,7 +483,7 @@ bool Form_ProcessChunks(uint8_t* data, uint32_t size) {
             allKnown = allKnown && known;
             return ok;
         });
-        if (!sound) return false;
+        if (!sound || !CodeLink_Finish()) return false;
     }
     if (g_GameHeader.objectMode && g_LoaderHooks.createResourceObject) g_LoaderHooks.createResourceObject();
     LinkCompiledGame();

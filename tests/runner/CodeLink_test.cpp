@@ -1,6 +1,8 @@
 // Reference linking: occurrence chains patched with ids from a fake lookup, the code entries of
 // both layouts and the remapping of old opcodes.
+#include <cstdlib>
 #include <map>
+#include <random>
 
 #include "LoaderTestSupport.h"
 
@@ -231,6 +233,170 @@ TEST_F(CodeLink, CodeEntryOutsideTheCodeChunkFailsNamingCode) {
         EXPECT_FALSE(LoadBoth(bytes));
         ASSERT_NE(Form_LoadError(), nullptr);
         EXPECT_NE(std::string(Form_LoadError()).find("\"CODE\""), std::string::npos) << Form_LoadError();
+    }
+}
+
+// A megabyte of bytecode, far more than one cache-sized window, with variable and function
+// occurrences scattered at random: every operand of the model ends up holding its id (with the
+// variables' flag bits kept), and no other word of the code changes.
+struct ScatteredSite {
+    int32_t entry;
+    uint32_t word;  // of the instruction
+    bool function;
+    int32_t chain;
+};
+
+int32_t ScatteredVariableId(const char*, int32_t, int32_t index) { return 5000 + index; }
+int32_t ScatteredOldVariableId(const char* name) { return 7000 + std::atoi(name + 1); }
+int32_t ScatteredFunctionId(const char* name) { return 300 + std::atoi(name + 1); }
+
+formpack::FormFile ScatteredGame(int format, std::vector<ScatteredSite>* sites) {
+    constexpr int kEntries = 64, kWords = 4096, kVariables = 30, kFunctions = 7;
+    formpack::FormFile f;
+    f.header.format = static_cast<uint8_t>(format);
+    formpack::Code& c = f.code.emplace();
+    for (int v = 0; v < kVariables; ++v) c.variables.push_back({"v" + std::to_string(v), -1, v, {}});
+    for (int fn = 0; fn < kFunctions; ++fn) c.functions.push_back({"f" + std::to_string(fn), {}});
+    c.instanceCount = kVariables;
+    std::mt19937 random(20240611);
+    for (int e = 0; e < kEntries; ++e) {
+        formpack::CodeEntry entry;
+        entry.name = "code" + std::to_string(e);
+        entry.words.assign(kWords, kExit);
+        for (uint32_t w = 0; w + 1 < kWords; w += 2) {
+            if (random() % 3 == 0) continue;
+            const bool function = random() % 4 == 0;
+            const int32_t chain = static_cast<int32_t>(random() % (function ? kFunctions : kVariables));
+            entry.words[w] = function ? kCallI : (kPushV | 0xFFFF);
+            entry.words[w + 1] = function ? 0 : kVarFlags;
+            const formpack::CodeSite site{e, w * 4};
+            (function ? c.functions[chain].sites : c.variables[chain].sites).push_back(site);
+            sites->push_back({e, w, function, chain});
+        }
+        c.entries.push_back(std::move(entry));
+    }
+    return f;
+}
+
+TEST_F(CodeLink, OneSweepPatchesEveryChainAcrossTheWholeCode) {
+    g_CodeLink.variableSetName = ScatteredVariableId;
+    g_CodeLink.variableGetId = ScatteredOldVariableId;
+    g_CodeLink.functionFind = ScatteredFunctionId;
+    for (int format : {14, 15}) {
+        SCOPED_TRACE(format);
+        std::vector<ScatteredSite> sites;
+        const formpack::FormFile f = ScatteredGame(format, &sites);
+        ASSERT_TRUE(LoadBoth(Build(f))) << (Form_LoadError() ? Form_LoadError() : "");
+        std::vector<bool> isOperand;
+        for (const ScatteredSite& site : sites) {
+            CodeEntryView e;
+            ASSERT_TRUE(Code_GetEntry(static_cast<uint32_t>(site.entry), &e));
+            const uint32_t id = site.function ? 300u + site.chain
+                                              : (format >= 15 ? 5000u : 7000u) + static_cast<uint32_t>(site.chain);
+            const uint32_t expected = site.function ? id : (kVarFlags | id);
+            ASSERT_EQ(Word(e, site.word + 1), expected) << "entry " << site.entry << " word " << site.word;
+        }
+        if (format < 15) continue;  // old code has its opcodes remapped too
+        // Nothing but the operands moved: every other word is as the model wrote it.
+        for (size_t e = 0; e < f.code->entries.size(); ++e) {
+            CodeEntryView view;
+            ASSERT_TRUE(Code_GetEntry(static_cast<uint32_t>(e), &view));
+            const std::vector<uint32_t>& words = f.code->entries[e].words;
+            for (uint32_t w = 0; w < words.size(); ++w) {
+                const bool operand = w > 0 && (words[w - 1] == kCallI || words[w - 1] == (kPushV | 0xFFFF));
+                if (operand) continue;
+                ASSERT_EQ(Word(view, w), words[w]) << "entry " << e << " word " << w;
+            }
+        }
+    }
+}
+
+// A chain may visit its occurrences in any order: one that jumps back over most of a megabyte
+// of code still has each of its occurrences patched once.
+TEST_F(CodeLink, ChainJumpingBackwardsIsFollowed) {
+    formpack::FormFile f;
+    f.header.format = 15;
+    formpack::Code& c = f.code.emplace();
+    formpack::CodeEntry entry{"code0", std::vector<uint32_t>(300000, kExit)};
+    const uint32_t near = 0, next = 8, far = 290000 * 4;  // byte offsets of the three sites
+    for (uint32_t at : {near, next, far}) {
+        entry.words[at / 4] = kPushV | 0xFFFF;
+        entry.words[at / 4 + 1] = kVarFlags;
+    }
+    c.entries.push_back(std::move(entry));
+    c.variables.push_back({"x", -1, 0, {{0, near}, {0, next}, {0, far}}});
+    c.variables.push_back({"y", -1, 1, {}});
+    std::vector<uint8_t> bytes = Build(f);
+
+    // Relink x as far -> near -> next.
+    const uint32_t code = ReadU32(&bytes[ChunkData(bytes, "CODE") + 4]);
+    const uint32_t block = code + 12 + ReadU32(&bytes[code + 12]);
+    const uint32_t vari = ChunkData(bytes, "VARI");
+    WriteU32(bytes, vari + 12 + 16, block + far);
+    WriteU32(bytes, block + far + 4, kVarFlags | ((near - far) & 0x0FFFFFFFu));
+    WriteU32(bytes, block + near + 4, kVarFlags | (next - near));
+    WriteU32(bytes, block + next + 4, kVarFlags);
+
+    ASSERT_TRUE(LoadBoth(bytes)) << (Form_LoadError() ? Form_LoadError() : "");
+    CodeEntryView e;
+    ASSERT_TRUE(Code_GetEntry(0, &e));
+    for (uint32_t at : {near, next, far}) EXPECT_EQ(Word(e, at / 4 + 1), kVarFlags | 100000u) << at;
+}
+
+// The variables' chains are patched in the chunk pass with the functions'; a bad variable chain
+// is still the one reported when both are bad, and without function chains (or without a "FUNC"
+// chunk at all) the variables are patched at the end of the pass.
+TEST_F(CodeLink, BadChainsNameTheirOwnChunk) {
+    struct Case {
+        const char* name;
+        int format;
+        bool badVariable, badFunction, noFunctions;
+        const char* chunk;  // null: loads
+    };
+    const Case cases[] = {
+        {"bad function chain", 15, false, true, false, "FUNC"},
+        {"bad variable and function chains", 15, true, true, false, "VARI"},
+        {"bad variable chain, no functions", 15, true, false, true, "VARI"},
+        {"bad variable chain, no FUNC chunk", 14, true, false, true, "VARI"},
+        {"no FUNC chunk", 14, false, false, true, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        formpack::FormFile f = CodeGame(c.format);
+        if (c.noFunctions) {
+            f.code->functions.clear();
+            f.code->entries[0].words[2] = kExit;  // the calls become plain words
+            f.code->entries[0].words[3] = kExit;
+            f.code->entries[1].words[2] = kExit;
+            f.code->entries[1].words[3] = kExit;
+        }
+        std::vector<uint8_t> bytes = Build(f);
+        // Each first occurrence moved into the middle of the code chunk's entry table.
+        const uint32_t outside = 0x7FFFFFF0u;
+        if (c.badVariable) FirstVariableEntry(bytes, c.format >= 15 ? 16 : 8, outside);
+        if (c.badFunction) WriteU32(bytes, ChunkData(bytes, "FUNC") + 4 + 8, outside);
+        if (c.format < 15 && c.noFunctions) {
+            uint32_t func = 0, length = 1;
+            ASSERT_TRUE(Form_SetData(bytes.data(), static_cast<uint32_t>(bytes.size())));
+            ASSERT_TRUE(Form_FirstPass(Form_Base(), Form_Size()));
+            ASSERT_TRUE(Form_FindChunk("FUNC", &func, &length));
+            ASSERT_EQ(length, 0u);
+        }
+        const bool loaded = LoadBoth(bytes);
+        if (!c.chunk) {
+            ASSERT_TRUE(loaded) << (Form_LoadError() ? Form_LoadError() : "");
+            CodeEntryView e0, e1;
+            ASSERT_TRUE(Code_GetEntry(0, &e0));
+            ASSERT_TRUE(Code_GetEntry(1, &e1));
+            EXPECT_EQ(Word(e0, 1), kVarFlags | 100007u);
+            EXPECT_EQ(Word(e0, 5), kVarFlags | 100007u);
+            EXPECT_EQ(Word(e1, 1), kVarFlags | 100009u);
+            continue;
+        }
+        EXPECT_FALSE(loaded);
+        ASSERT_NE(Form_LoadError(), nullptr);
+        EXPECT_NE(std::string(Form_LoadError()).find(std::string("\"") + c.chunk + "\""), std::string::npos)
+            << Form_LoadError();
     }
 }
 
