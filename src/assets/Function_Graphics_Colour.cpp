@@ -242,14 +242,7 @@ void F_DrawGetPixel(RValue& result, CInstance*, CInstance*, int32_t, RValue* arg
     Real(result, PixelUnder(args) & 0xFFFFFF);
 }
 
-struct Row {
-    const char* name;
-    BuiltinProc function;
-    int32_t argc;
-    int32_t flag;
-};
-
-const Row kRows[] = {
+const BuiltinRow kRows[] = {
     {"draw_set_colour", F_DrawSetColour, 1, 0},
     {"draw_set_color", F_DrawSetColour, 1, 0},
     {"draw_set_alpha", F_DrawSetAlpha, 1, 0},
@@ -345,7 +338,7 @@ void DrawBuiltinHooks_Reset() {
 }
 
 void InitColourFunctions() {
-    for (const Row& row : kRows) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+    Code_Function_AddRows(kRows);
 }
 
 void Direct_draw_set_blend_mode(int32_t mode) {

@@ -106,14 +106,7 @@ void F_DrawTextExtTransformedColour(RValue&, CInstance*, CInstance*, int32_t, RV
                                C(args, 8), C(args, 9), C(args, 10), C(args, 11), F(args, 12));
 }
 
-struct Row {
-    const char* name;
-    BuiltinProc function;
-    int32_t argc;
-    int32_t flag;
-};
-
-const Row kRows[] = {
+const BuiltinRow kRows[] = {
     {"draw_set_font", F_DrawSetFont, 1, 0},
     {"draw_set_halign", F_DrawSetHAlign, 1, 0},
     {"draw_set_valign", F_DrawSetVAlign, 1, 0},
@@ -157,7 +150,7 @@ void Text_ValueToText(const RValue* value, int32_t capacity, char** out) {
 }
 
 void InitTextFunctions() {
-    for (const Row& row : kRows) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+    Code_Function_AddRows(kRows);
 }
 
 void Direct_draw_set_font(int32_t font) {

@@ -413,13 +413,7 @@ void Direct_draw_sprite_ext(CInstance* self, int32_t sprite, int32_t frame, floa
     if (CSprite* s = Sprite_Get(sprite)) s->DrawExt(frame, x, y, xScale, yScale, angle, colour, alpha);
 }
 
-void InitSpriteDrawFunctions() {
-    struct Row {
-        const char* name;
-        BuiltinProc function;
-        int32_t argc, flag;
-    };
-    static const Row kRows[] = {
+void InitSpriteDrawFunctions() {    static const BuiltinRow kRows[] = {
         {"draw_self", F_DrawSelf, 0, 0},
         {"draw_sprite", F_DrawSprite, 4, 0},
         {"draw_sprite_ext", F_DrawSpriteExt, 9, 1},
@@ -459,5 +453,5 @@ void InitSpriteDrawFunctions() {
         {"surface_copy", F_SurfaceCopy, 4, 1},
         {"surface_copy_part", F_SurfaceCopyPart, 8, 1},
     };
-    for (const Row& row : kRows) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+    Code_Function_AddRows(kRows);
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "core/MemoryManager.h"
+#include "core/MurmurHash.h"
 
 class CBitmap32;
 class CSkeletonAsset;
@@ -174,9 +175,6 @@ void Clear();
 int32_t Count();
 int32_t Capacity();
 }  // namespace SpriteNameHash
-
-uint32_t MurmurHash3_x86_32(const void* bytes, uint32_t length, uint32_t seed);
-uint32_t Hash_String(const char* text);
 
 // Game colour 0xBBGGRR and alpha as a device colour 0xAARRGGBB; alpha x 255 truncated toward
 // zero and clamped to 0..255. Bits 24..31 of the colour are ignored.

@@ -523,15 +523,8 @@ AUDIO_BUILTIN(F_AudioMusicIsPlaying) {
 
 namespace {
 
-struct AudioRow {
-    const char* name;
-    BuiltinProc function;
-    int32_t argc;
-    int32_t flag;
-};
-
 // Every sound built-in of the runner, in the order the built-in table gives them.
-const AudioRow kAudioRows[] = {
+const BuiltinRow kAudioRows[] = {
     {"sound_play", F_SoundPlay, 1, 0},
     {"sound_loop", F_SoundLoop, 1, 0},
     {"sound_stop", F_SoundStop, 1, 0},
@@ -680,5 +673,5 @@ const char* Audio_RegisteredRowName(int32_t i) {
 }
 
 void Audio_RegisterBuiltins() {
-    for (const AudioRow& row : kAudioRows) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+    Code_Function_AddRows(kAudioRows);
 }

@@ -1,6 +1,7 @@
 // The built-in function table: every function game code can call without defining it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct RValue;
@@ -33,6 +34,17 @@ const char* Builtin_CurrentName();
 // Appends a row and returns the new row count. A name longer than 63 bytes is cut to fit
 // and logged. The registrars of some families pass a flag byte; nothing reads it.
 int32_t Code_Function_Add(const char* name, BuiltinProc function, int32_t argc, int32_t flag = 1);
+// One row of a registrar's table, added in table order.
+struct BuiltinRow {
+    const char* name;
+    BuiltinProc function;
+    int32_t argc;
+    int32_t flag = 0;
+};
+template <size_t N>
+void Code_Function_AddRows(const BuiltinRow (&rows)[N]) {
+    for (const BuiltinRow& row : rows) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+}
 // Puts function into the first row of that name (byte for byte); no such row: nothing.
 void Code_Function_Replace(const char* name, BuiltinProc function);
 // Scripts (100000 + index), then extension functions (500000 + id), then the rows (first

@@ -153,13 +153,7 @@ HV_BUILTIN(F_array_set_2D_post) {
     }
 }
 
-struct Row {
-    const char* name;
-    BuiltinProc function;
-    int32_t argc;
-};
-
-constexpr Row kArrayRows[] = {
+constexpr BuiltinRow kArrayRows[] = {
     {"is_real", F_is_kind<VALUE_REAL>, 1},
     {"is_string", F_is_kind<VALUE_STRING>, 1},
     {"is_array", F_is_kind<VALUE_ARRAY>, 1},
@@ -190,5 +184,5 @@ constexpr Row kArrayRows[] = {
 }  // namespace
 
 void InitArrayFunctions() {
-    for (const Row& row : kArrayRows) Code_Function_Add(row.name, row.function, row.argc, 0);
+    Code_Function_AddRows(kArrayRows);
 }

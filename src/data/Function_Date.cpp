@@ -326,13 +326,7 @@ void F_date_get_timezone(RValue& result, CInstance*, CInstance*, int32_t, RValue
     SetReal(result, g_utc ? 1.0 : 0.0);
 }
 
-struct Row {
-    const char* name;
-    BuiltinProc function;
-    int32_t argc;
-};
-
-const Row kDateRows[] = {
+const BuiltinRow kDateRows[] = {
     {"date_current_datetime", F_date_current_datetime, 0},
     {"date_current_date", F_date_current_datetime, 0},
     {"date_current_time", F_date_current_datetime, 0},
@@ -388,7 +382,7 @@ static_assert(sizeof kDateRows / sizeof kDateRows[0] == 49);
 }  // namespace
 
 void InitDateFunctions() {
-    for (const Row& row : kDateRows) Code_Function_Add(row.name, row.function, row.argc, 0);
+    Code_Function_AddRows(kDateRows);
 }
 
 double Date_FromSeconds(int64_t seconds) {

@@ -469,14 +469,7 @@ HV_BUILTIN(F_math_get_epsilon) {
     SetReal(result, MathEpsilon);
 }
 
-struct Row {
-    const char* name;
-    BuiltinProc function;
-    int32_t argc;
-    int32_t flag;
-};
-
-constexpr Row kMathRows[] = {
+constexpr BuiltinRow kMathRows[] = {
     {"random", F_random, 1, 0},
     {"random_range", F_random_range, 2, 0},
     {"irandom", F_irandom, 1, 0},
@@ -545,7 +538,7 @@ void Function_ReportError(const char* message) {
 }
 
 void InitMathFunctions() {
-    for (const Row& row : kMathRows) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+    Code_Function_AddRows(kMathRows);
     InitStringFunctions();
     InitArrayFunctions();
 }

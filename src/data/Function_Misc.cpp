@@ -296,14 +296,7 @@ void F_game_get_speed(RValue& result, CInstance*, CInstance*, int32_t, RValue* a
 
 // --- Registration ---------------------------------------------------------------------------
 
-struct Row {
-    const char* name;
-    BuiltinProc function;
-    int32_t argc;
-    int32_t flag;
-};
-
-const Row kRowsBeforeDates[] = {
+const BuiltinRow kRowsBeforeDates[] = {
     {"event_inherited", F_event_inherited, 0, 0},
     {"event_perform", F_event_perform, 2, 0},
     {"event_user", F_event_user, 1, 0},
@@ -336,7 +329,7 @@ const Row kRowsBeforeDates[] = {
     {"clipboard_get_text", F_clipboard_get_text, 0, 0},
 };
 
-const Row kRowsAfterDates[] = {
+const BuiltinRow kRowsAfterDates[] = {
     {"game_set_speed", F_game_set_speed, 2, 1},
     {"game_get_speed", F_game_get_speed, 2, 1},
 };
@@ -345,7 +338,7 @@ const Row kRowsAfterDates[] = {
 
 void InitMiscFunctions() {
     // The external (DLL) rows join the event rows once shared-object calls are in.
-    for (const Row& row : kRowsBeforeDates) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+    Code_Function_AddRows(kRowsBeforeDates);
     InitDateFunctions();
-    for (const Row& row : kRowsAfterDates) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+    Code_Function_AddRows(kRowsAfterDates);
 }

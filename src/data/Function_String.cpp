@@ -407,13 +407,7 @@ HV_BUILTIN(F_string_lettersdigits) {
     Filter(result, TextArg(args, 0), KeepLetters | KeepDigits);
 }
 
-struct Row {
-    const char* name;
-    BuiltinProc function;
-    int32_t argc;
-};
-
-constexpr Row kStringRows[] = {
+constexpr BuiltinRow kStringRows[] = {
     {"string", F_string, 1},
     {"string_format", F_string_format, 3},
     {"chr", F_chr, 1},
@@ -472,5 +466,5 @@ void Function_SetStringBytes(RValue& result, const char* bytes, int64_t n) {
 }
 
 void InitStringFunctions() {
-    for (const Row& row : kStringRows) Code_Function_Add(row.name, row.function, row.argc, 0);
+    Code_Function_AddRows(kStringRows);
 }

@@ -18,6 +18,7 @@ namespace {
 
 uint32_t g_entryCount = 0;
 uint32_t g_entryTable = 0;  // file offset of the table of entry offsets
+uint32_t g_codeChunkOffset = 0, g_codeChunkLength = 0;
 int32_t g_variGlobals = 0;
 int32_t g_variInstances = 0;
 
@@ -516,23 +517,41 @@ void FUNC_Load(ChunkView& chunk) {
 
 void FUNC_LinkOld(ChunkView& chunk) { LinkFunctions(chunk, 0, chunk.Length()); }
 
-bool CodeLink_Finish() { return PatchChains(nullptr); }
-
 void Code_LoadChunk(ChunkView& chunk) {
     g_entryCount = chunk.Count(0, 4);
     g_entryTable = chunk.Offset() + 4;
+    g_codeChunkOffset = chunk.Offset();
+    g_codeChunkLength = chunk.Length();
+    if (g_GameHeader.newReferenceFormat) return;
+    for (uint32_t i = 0; i < g_entryCount && chunk.Ok(); ++i) {
+        CodeEntryView e;
+        if (ReadEntry(chunk, i, &e)) Code_RemapOpcodes(e.code, e.length);
+    }
+    if (!chunk.Ok()) g_entryCount = 0;
+}
+
+namespace {
+
+// Nothing runs bytecode that could step outside itself or its tables. The check reads the
+// variable ids the chains wrote, so it runs once every chain is patched.
+bool CheckCodeEntries() {
+    if (g_entryCount == 0) return true;
+    ChunkView chunk("CODE", g_codeChunkOffset, g_codeChunkLength);
+    const VMCodeLimits limits{Form_StringCount(), Variable_BuiltIn_Count()};
     for (uint32_t i = 0; i < g_entryCount && chunk.Ok(); ++i) {
         CodeEntryView e;
         if (!ReadEntry(chunk, i, &e)) continue;
-        if (!g_GameHeader.newReferenceFormat) Code_RemapOpcodes(e.code, e.length);
-        // Nothing runs bytecode that could step outside itself or its tables.
-        const VMCodeLimits limits{Form_StringCount(), Variable_BuiltIn_Count()};
         char reason[256];
         if (!VMBuffer_Check(e.code, e.length, e.start, limits, reason, sizeof reason))
             chunk.Fail("code entry %u (%s) is not valid bytecode: %s", i, e.name ? e.name : "", reason);
     }
     if (!chunk.Ok()) g_entryCount = 0;
+    return chunk.Ok();
 }
+
+}  // namespace
+
+bool CodeLink_Finish() { return PatchChains(nullptr) && CheckCodeEntries(); }
 
 uint32_t Code_EntryCount() { return g_entryCount; }
 
@@ -563,5 +582,6 @@ int32_t Code_VariInstanceCount() { return g_variInstances; }
 void CodeLink_Reset() {
     g_pendingVariables.Release();
     g_entryCount = g_entryTable = 0;
+    g_codeChunkOffset = g_codeChunkLength = 0;
     g_variGlobals = g_variInstances = 0;
 }

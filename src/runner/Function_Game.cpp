@@ -818,15 +818,9 @@ BUILTIN(rectangle_in_circle) {
     SetReal(result, all ? 1.0 : 2.0);
 }
 
-struct Row {
-    const char* name;
-    BuiltinProc function;
-    int32_t argc;
-};
+#define ROW(name, argc) {#name, F_##name, argc, 1}
 
-#define ROW(name, argc) {#name, F_##name, argc}
-
-const Row kRows[] = {
+const BuiltinRow kRows[] = {
     ROW(move_random, 2), ROW(place_free, 2), ROW(place_empty, 2), ROW(place_meeting, 3), ROW(place_snapped, 2),
     ROW(move_snap, 2), ROW(move_towards_point, 3), ROW(move_contact, 1), ROW(move_contact_solid, 2),
     ROW(move_contact_all, 2), ROW(move_outside_solid, 2), ROW(move_outside_all, 2), ROW(move_bounce, 1),
@@ -873,7 +867,7 @@ bool PendingActivationOf(int32_t object) {
 }  // namespace
 
 void InitGameFunctions() {
-    for (const Row& row : kRows) Code_Function_Add(row.name, row.function, row.argc);
+    Code_Function_AddRows(kRows);
 }
 
 bool Game_PlaceFreeDirect(CInstance* self, float x, float y) {

@@ -246,8 +246,9 @@ struct ScatteredSite {
     int32_t chain;
 };
 
-int32_t ScatteredVariableId(const char*, int32_t, int32_t index) { return 5000 + index; }
-int32_t ScatteredOldVariableId(const char* name) { return 7000 + std::atoi(name + 1); }
+// Script variables have ids from 100000.
+int32_t ScatteredVariableId(const char*, int32_t, int32_t index) { return 105000 + index; }
+int32_t ScatteredOldVariableId(const char* name) { return 107000 + std::atoi(name + 1); }
 int32_t ScatteredFunctionId(const char* name) { return 300 + std::atoi(name + 1); }
 
 formpack::FormFile ScatteredGame(int format, std::vector<ScatteredSite>* sites) {
@@ -292,7 +293,7 @@ TEST_F(CodeLink, OneSweepPatchesEveryChainAcrossTheWholeCode) {
             CodeEntryView e;
             ASSERT_TRUE(Code_GetEntry(static_cast<uint32_t>(site.entry), &e));
             const uint32_t id = site.function ? 300u + site.chain
-                                              : (format >= 15 ? 5000u : 7000u) + static_cast<uint32_t>(site.chain);
+                                              : (format >= 15 ? 105000u : 107000u) + static_cast<uint32_t>(site.chain);
             const uint32_t expected = site.function ? id : (kVarFlags | id);
             ASSERT_EQ(Word(e, site.word + 1), expected) << "entry " << site.entry << " word " << site.word;
         }
