@@ -9,6 +9,7 @@
 
 #include "core/Code_Function.h"
 #include "core/Code_Main.h"
+#include "core/Console.h"
 #include "core/Code_Variable.h"
 #include "core/RuntimeError.h"
 #include "core/StackTrace.h"
@@ -140,7 +141,14 @@ TEST_F(CompiledGameTest, EmbeddedGameLoadsWithEveryChunkKnownAndTheIndicesOfTheG
     for (const std::string& name : missing) list += name + " ";
     std::printf("built-ins not registered yet (%zu): %s\n", missing.size(), list.c_str());
 
-    ASSERT_TRUE(LoadEmbedded()) << (Form_LoadError() ? Form_LoadError() : "");
+    static std::string log;
+    log.clear();
+    Console_SetDebuggerSink([](const char* text) { log += text; });
+    const bool loaded = LoadEmbedded();
+    Console_SetDebuggerSink(nullptr);
+    ASSERT_TRUE(loaded) << (Form_LoadError() ? Form_LoadError() : "");
+    EXPECT_NE(log.find("Process Chunk: ROOM"), std::string::npos);
+    EXPECT_EQ(log.find("unknown Chunk"), std::string::npos) << log;
     for (const FunctionRef& ref : g_FunctionRefs) EXPECT_GE(ref.builtinIndex, 0) << ref.name;
     EXPECT_EQ(Object_FindByName("obj_bullet_1"), 30);
     EXPECT_EQ(Object_FindByName("obj_particles"), 14);
