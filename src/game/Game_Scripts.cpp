@@ -9,10 +9,15 @@ using namespace hvs;
 
 namespace {
 
+// Each script's unit scratch, made undefined before the runner starts.
+UnitScratch g_particleScratch[5];
+UnitScratch g_speechScratch;
+UnitScratch g_npowScratch;
+
 // One burst of particle type `type` (pt1 .. pt5) in every particle object's system.
 RValue* ParticleBurst(const char* name, int32_t typeSlot, CInstance* self, CInstance* other, RValue* result,
                       RValue** args) {
-    static UnitScratch scratch;
+    UnitScratch& scratch = g_particleScratch[typeSlot - S_pt1];
     Frame frame(name);
     Locals<2> t;
     frame.Line(1);
@@ -47,7 +52,7 @@ RValue* hvs_Script_scr_particle_5(CInstance* self, CInstance* other, RValue* res
 }
 
 RValue* hvs_Script_scr_create_speech(CInstance* self, CInstance* other, RValue* result, int32_t, RValue** args) {
-    static UnitScratch scratch;
+    UnitScratch& scratch = g_speechScratch;
     static RValue keyDefault = [] {
         RValue v = RValue_Undefined();
         RValue_CreateString(&v, "default");
@@ -87,7 +92,7 @@ RValue* hvs_Script_scr_create_speech(CInstance* self, CInstance* other, RValue* 
 }
 
 RValue* hvs_Script_npow(CInstance* self, CInstance* other, RValue* result, int32_t, RValue** args) {
-    static UnitScratch scratch;
+    UnitScratch& scratch = g_npowScratch;
     Frame frame("hvs_Script_npow");
     Locals<1> t;
     frame.Line(1);

@@ -205,6 +205,32 @@ TEST_F(CompiledGameTest, EveryFunctionLeavesTheStackTraceAsItFoundIt) {
     EXPECT_EQ(StackTraceHead, nullptr);
 }
 
+TEST_F(CompiledGameTest, CreateSpeechFillsTheNewBubble) {
+    RegisterMissingAsInert();
+    ASSERT_TRUE(LoadEmbedded());
+    g_Switches.headless = false;
+    Start();
+    const int before = CountInstances(OBJ_obj_speech);
+    RValue a[5] = {RValue_Real(300), RValue_Real(200), RValue_Undefined(), RValue_Real(0), RValue_Real(5)};
+    RValue_CreateString(&a[2], "[\"Thank\", \"you.\", \"I\", \"really\", \"needed\", "
+                               "{\"word\": \"that!\", \"delay\": 60}, \"(purr)\"]");
+    RValue* args[5] = {&a[0], &a[1], &a[2], &a[3], &a[4]};
+    RValue result = RValue_Undefined();
+    hvs_Script_scr_create_speech(nullptr, nullptr, &result, 5, args);
+    RValue_Release(&a[2]);
+    EXPECT_EQ(StackTraceHead, nullptr);
+    EXPECT_EQ(CountInstances(OBJ_obj_speech), before + 1);
+    CInstance* speech = FirstOf(OBJ_obj_speech);
+    ASSERT_NE(speech, nullptr);
+    EXPECT_EQ(RValue_ToReal(&result), speech->id);
+    EXPECT_EQ(RValue_ToReal(speech->SlotRef(S_length)), 7);
+    EXPECT_EQ(RValue_ToReal(speech->SlotRef(S_current)), 0);
+    EXPECT_EQ(RValue_ToReal(speech->SlotRef(S_word_delay)), 7);
+    EXPECT_EQ(RValue_ToReal(speech->SlotRef(S_voice)), 5);
+    EXPECT_STREQ(RValue_GetStringText(speech->SlotRef(S_text)), "");
+    EXPECT_TRUE(Errors().empty()) << Errors()[0];
+}
+
 TEST_F(CompiledGameTest, NpowKeepsTheSignOfTheBase) {
     ASSERT_GE(FindFunction("power"), 0);
     g_FunctionRefs[F_power].builtinIndex = FindFunction("power");
