@@ -123,6 +123,10 @@ public:
     // Textures, page entries, box and masks of freshly made frames.
     void FinishRunTimeFrames();
 
+private:
+    bool LoadFromFileBytes(const char* name, const SpriteLoadOptions& options);
+
+public:
     // Collision masks. Masks from the data file are unpacked on the first precise test; run-time
     // frames make theirs from alpha, or in a chosen shape.
     void UnpackMasks();

@@ -125,6 +125,13 @@ bool CSprite::LoadFromPNG(const uint8_t* bytes, int64_t size, const SpriteLoadOp
 }
 
 bool CSprite::LoadFromFile(const char* name, const SpriteLoadOptions& options) {
+    if (!LoadFromFileBytes(name, options)) return false;
+    // The caller's preload flag is the one the sprite reports, not the loader's default.
+    m_preload = options.preload;
+    return true;
+}
+
+bool CSprite::LoadFromFileBytes(const char* name, const SpriteLoadOptions& options) {
     // Skeleton data (".json") is not read by this runner: such a name is tried as an image, as
     // invalid skeleton data would be.
     int64_t size = 0;
@@ -230,6 +237,7 @@ int32_t Sprite_AsyncLoadCallback(HTTP_REQ_CONTEXT* record, void* userData, int32
     if (!loaded) {
         DebugConsole.Output("Failed to decode data in Sprite_Add %s\n", record->url ? record->url : "");
     } else {
+        sprite->m_preload = options.preload;
         sprite->m_index = request->index;
         sprite->m_name = Sprite_GetName(request->index);
     }
