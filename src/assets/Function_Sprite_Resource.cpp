@@ -29,20 +29,48 @@ void F_Query(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     result = RValue_Real(sprite ? Read(*sprite) : -1);
 }
 
-int32_t Number(const CSprite& s) { return s.m_frameCount; }
-int32_t Width(const CSprite& s) { return s.m_width; }
-int32_t Height(const CSprite& s) { return s.m_height; }
-int32_t Transparent(const CSprite& s) { return s.m_transparent; }
-int32_t Smooth(const CSprite& s) { return s.m_smooth; }
-int32_t Preload(const CSprite& s) { return s.m_preload; }
-int32_t Precise(const CSprite& s) { return s.m_precise; }
-int32_t XOffset(const CSprite& s) { return s.m_originX; }
-int32_t YOffset(const CSprite& s) { return s.m_originY; }
-int32_t BoxMode(const CSprite& s) { return s.m_boxMode; }
-int32_t BoxLeft(const CSprite& s) { return s.m_box.left; }
-int32_t BoxRight(const CSprite& s) { return s.m_box.right; }
-int32_t BoxTop(const CSprite& s) { return s.m_box.top; }
-int32_t BoxBottom(const CSprite& s) { return s.m_box.bottom; }
+int32_t Number(const CSprite& s) {
+    return s.m_frameCount;
+}
+int32_t Width(const CSprite& s) {
+    return s.m_width;
+}
+int32_t Height(const CSprite& s) {
+    return s.m_height;
+}
+int32_t Transparent(const CSprite& s) {
+    return s.m_transparent;
+}
+int32_t Smooth(const CSprite& s) {
+    return s.m_smooth;
+}
+int32_t Preload(const CSprite& s) {
+    return s.m_preload;
+}
+int32_t Precise(const CSprite& s) {
+    return s.m_precise;
+}
+int32_t XOffset(const CSprite& s) {
+    return s.m_originX;
+}
+int32_t YOffset(const CSprite& s) {
+    return s.m_originY;
+}
+int32_t BoxMode(const CSprite& s) {
+    return s.m_boxMode;
+}
+int32_t BoxLeft(const CSprite& s) {
+    return s.m_box.left;
+}
+int32_t BoxRight(const CSprite& s) {
+    return s.m_box.right;
+}
+int32_t BoxTop(const CSprite& s) {
+    return s.m_box.top;
+}
+int32_t BoxBottom(const CSprite& s) {
+    return s.m_box.bottom;
+}
 
 void F_SpriteExists(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     result = RValue_Real(Sprite_Exists(Arg_GetInt32(args, 0)) ? 1 : 0);
@@ -110,7 +138,8 @@ void F_SpriteDelete(RValue& result, CInstance*, CInstance*, int32_t, RValue* arg
 // Vector and skeleton sprites cannot give their frames as pictures.
 bool Refused(const CSprite* sprite, const char* name, const char* role) {
     if (sprite->m_kind == SPRITE_VECTOR) {
-        Runtime_ErrorNonFatal("%s: not supported for vector sprites - %s sprite is a vector sprite", name, role);
+        Runtime_ErrorNonFatal("%s: not supported for vector sprites - %s sprite is a vector sprite", name,
+                              role);
         return true;
     }
     if (sprite->m_kind == SPRITE_SKELETON) {
@@ -134,7 +163,8 @@ void F_SpriteDuplicate(RValue& result, CInstance*, CInstance*, int32_t, RValue* 
         result = RValue_Real(-1);
         return;
     }
-    if (sprite->m_kind == SPRITE_VECTOR) return Runtime_ErrorNonFatal("sprite_duplicate: not supported for vector sprites");
+    if (sprite->m_kind == SPRITE_VECTOR)
+        return Runtime_ErrorNonFatal("sprite_duplicate: not supported for vector sprites");
     if (sprite->m_kind == SPRITE_SKELETON)
         return Runtime_ErrorNonFatal("sprite_duplicate: not supported for skeleton based sprites");
     result = RValue_Real(Sprite_Duplicate(index));
@@ -187,7 +217,8 @@ void AppendRgba(std::vector<uint8_t>& out, uint32_t pixel) {
 }
 
 const CBitmap32* FrameBitmap(const CSprite& sprite, int32_t frame) {
-    if (sprite.m_kind != SPRITE_BITMAP || frame < 0 || frame >= sprite.m_frameCount || frame >= sprite.m_bitmapCount)
+    if (sprite.m_kind != SPRITE_BITMAP || frame < 0 || frame >= sprite.m_frameCount ||
+        frame >= sprite.m_bitmapCount)
         return nullptr;
     const CBitmap32* bitmap = sprite.m_bitmaps[frame];
     return bitmap && bitmap->IsValid() && bitmap->GetWidth() == sprite.m_width &&
@@ -201,7 +232,8 @@ void F_SpriteSave(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     const int32_t frame = Arg_GetInt32(args, 1);
     const char* name = Arg_GetString(args, 2);
     if (!sprite) return;
-    if (sprite->m_kind == SPRITE_VECTOR) return Runtime_ErrorNonFatal("sprite_save: not supported for vector sprites");
+    if (sprite->m_kind == SPRITE_VECTOR)
+        return Runtime_ErrorNonFatal("sprite_save: not supported for vector sprites");
     const CBitmap32* bitmap = FrameBitmap(*sprite, frame);
     if (!bitmap || !name) {
         DebugConsole.Output("sprite_save() failed - no bitmap data available\n");
@@ -209,7 +241,8 @@ void F_SpriteSave(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     }
     std::vector<uint8_t> rgba;
     rgba.reserve(size_t(sprite->m_width) * size_t(sprite->m_height) * 4);
-    for (int64_t i = 0; i < int64_t(sprite->m_width) * sprite->m_height; ++i) AppendRgba(rgba, bitmap->GetPixels()[i]);
+    for (int64_t i = 0; i < int64_t(sprite->m_width) * sprite->m_height; ++i)
+        AppendRgba(rgba, bitmap->GetPixels()[i]);
     write_png_file(name, rgba.data(), sprite->m_width, sprite->m_height);
 }
 

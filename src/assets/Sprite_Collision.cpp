@@ -58,7 +58,12 @@ struct FrameMapper {
     float s = 0.0f, c = 1.0f;
 
     FrameMapper(int32_t ix, int32_t iy, float xs, float ys, float angle, int32_t ox, int32_t oy)
-        : x(ix), y(iy), xScale(xs), yScale(ys), originX(float(ox)), originY(float(oy)),
+        : x(ix),
+          y(iy),
+          xScale(xs),
+          yScale(ys),
+          originX(float(ox)),
+          originY(float(oy)),
           rotated(!(std::fabs(angle) < kAngleEpsilon)) {
         if (rotated) {
             const float a = -angle * kPi / 180.0f;
@@ -128,7 +133,8 @@ void CSprite::GenerateMasks() {
             const uint32_t* pixels = bitmap->GetPixels();
             for (int32_t py = 0; py < h; ++py)
                 for (int32_t px = 0; px < w; ++px)
-                    mask[size_t(py) * m_width + px] = pixels[size_t(py) * bitmap->GetWidth() + px] > 0x00FFFFFFu;
+                    mask[size_t(py) * m_width + px] =
+                        pixels[size_t(py) * bitmap->GetWidth() + px] > 0x00FFFFFFu;
         }
         m_masks[i] = SpriteMask{m_width * m_height, mask};
     }
@@ -138,7 +144,8 @@ void CSprite::GenerateMasks() {
 namespace {
 
 // Whether a frame pixel is solid under a shape kind; the box is already clamped to the frame.
-bool ShapeSolid(int32_t kind, const SpriteBox& box, int32_t px, int32_t py, uint32_t pixel, int32_t tolerance) {
+bool ShapeSolid(int32_t kind, const SpriteBox& box, int32_t px, int32_t py, uint32_t pixel,
+                int32_t tolerance) {
     if (kind == 0) return static_cast<int64_t>(pixel >> 24) > tolerance;
     if (px < box.left || px > box.right || py < box.top || py > box.bottom) return false;
     if (kind == 1) return true;
@@ -170,7 +177,8 @@ void CSprite::BuildCollisionMasks(bool separate, int32_t boxMode, const SpriteBo
     const int32_t count = separate ? m_frameCount : 1;
     m_masks = static_cast<SpriteMask*>(MEM_ALLOC(size_t(count) * sizeof(SpriteMask)));
     m_maskCount = count;
-    for (int32_t i = 0; i < count; ++i) m_masks[i] = SpriteMask{m_width * m_height, NewMask(m_width, m_height)};
+    for (int32_t i = 0; i < count; ++i)
+        m_masks[i] = SpriteMask{m_width * m_height, NewMask(m_width, m_height)};
 
     for (int32_t frame = 0; frame < m_frameCount; ++frame) {
         uint8_t* mask = m_masks[separate ? frame : 0].data;
@@ -304,12 +312,14 @@ bool CSprite::CollisionSprite(int32_t frame, const int32_t box[4], int32_t x, in
     UnpackMasks();
     other->UnpackMasks();
     PairSide mine{this, MaskFor(frame), x, y, 1.0f / xScale, 1.0f / yScale, angle};
-    PairSide theirs{other, other->MaskFor(otherFrame), otherX, otherY, 1.0f / otherXScale, 1.0f / otherYScale,
+    PairSide theirs{other,     other->MaskFor(otherFrame), otherX,
+                    otherY,    1.0f / otherXScale,         1.0f / otherYScale,
                     otherAngle};
     mine.Prepare();
     theirs.Prepare();
     const bool anyAngle = angle != 0.0f || otherAngle != 0.0f;
-    const bool plain = !anyAngle && xScale == 1.0f && yScale == 1.0f && otherXScale == 1.0f && otherYScale == 1.0f;
+    const bool plain =
+        !anyAngle && xScale == 1.0f && yScale == 1.0f && otherXScale == 1.0f && otherYScale == 1.0f;
 
     const int32_t left = box[0] > otherBox[0] ? box[0] : otherBox[0];
     const int32_t right = box[2] < otherBox[2] ? box[2] : otherBox[2];
@@ -374,7 +384,8 @@ bool CSprite::CollisionRectangle(int32_t frame, const int32_t box[4], int32_t x,
     if (m_frameCount <= 0 || !UsablePose(xScale, yScale, angle)) return false;
     const FrameMapper mapper(x, y, xScale, yScale, angle, m_originX, m_originY);
     const bool plain = xScale == 1.0f && yScale == 1.0f && !mapper.rotated;
-    return ScanOverlap(*this, MaskFor(frame), box, rect, mapper, plain, [](int32_t, int32_t) { return true; });
+    return ScanOverlap(*this, MaskFor(frame), box, rect, mapper, plain,
+                       [](int32_t, int32_t) { return true; });
 }
 
 bool CSprite::CollisionEllipse(int32_t frame, const int32_t box[4], int32_t x, int32_t y, float xScale,
@@ -384,7 +395,8 @@ bool CSprite::CollisionEllipse(int32_t frame, const int32_t box[4], int32_t x, i
     if (m_frameCount <= 0 || !UsablePose(xScale, yScale, angle)) return false;
     const FrameMapper mapper(x, y, xScale, yScale, angle, m_originX, m_originY);
     const bool plain = xScale == 1.0f && yScale == 1.0f && !mapper.rotated;
-    const int32_t cx = int32_t((int64_t(rect[0]) + rect[2]) / 2), cy = int32_t((int64_t(rect[1]) + rect[3]) / 2);
+    const int32_t cx = int32_t((int64_t(rect[0]) + rect[2]) / 2),
+                  cy = int32_t((int64_t(rect[1]) + rect[3]) / 2);
     const float rx = float((int64_t(rect[2]) - rect[0]) / 2), ry = float((int64_t(rect[3]) - rect[1]) / 2);
     auto inside = [&](int32_t px, int32_t py) {
         const float ny = float(int64_t(py) - cy) / ry, nx = float(int64_t(px) - cx) / rx;
@@ -393,8 +405,8 @@ bool CSprite::CollisionEllipse(int32_t frame, const int32_t box[4], int32_t x, i
     return ScanOverlap(*this, MaskFor(frame), box, rect, mapper, plain, inside);
 }
 
-bool CSprite::CollisionLine(int32_t frame, const int32_t box[4], int32_t x, int32_t y, float xScale, float yScale,
-                            float angle, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+bool CSprite::CollisionLine(int32_t frame, const int32_t box[4], int32_t x, int32_t y, float xScale,
+                            float yScale, float angle, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
     UnpackMasks();
     if (m_maskCount <= 0) return true;
     if (m_frameCount <= 0 || !UsablePose(xScale, yScale, angle)) return false;

@@ -109,10 +109,12 @@ public:
     // JPEG or GIF by their signatures, anything else (and a failed JPEG or GIF) as PNG.
     bool LoadFromImage(const uint8_t* bytes, int64_t size, const SpriteLoadOptions& options);
     bool LoadFromPNG(const uint8_t* bytes, int64_t size, const SpriteLoadOptions& options);
-    bool LoadFromPixels(const uint32_t* pixels, int32_t width, int32_t height, int32_t frameCount, bool precise,
-                        bool removeBackground, bool smooth, int32_t originX, int32_t originY, bool keepAlpha);
+    bool LoadFromPixels(const uint32_t* pixels, int32_t width, int32_t height, int32_t frameCount,
+                        bool precise, bool removeBackground, bool smooth, int32_t originX, int32_t originY,
+                        bool keepAlpha);
     // The loader's picture cut into frameCount frames side by side.
-    void LoadStrip(IBitmapLoader* loader, bool removeBackground, bool smooth, int32_t frameCount, bool keepAlpha);
+    void LoadStrip(IBitmapLoader* loader, bool removeBackground, bool smooth, int32_t frameCount,
+                   bool keepAlpha);
     // Nothing unless the source is a bitmap sprite; frames on the data file's pages are shared.
     void CopyFrom(const CSprite& source);
     // Appends the source's frames resized to this sprite's size; false (reported) when either
@@ -144,10 +146,10 @@ public:
     // Precise tests. box: the instance's box in room pixels {left, top, right, bottom}; x, y: the
     // instance position rounded; scales and angle (degrees) the instance's. A zero or non-finite
     // scale or angle maps every point outside the frame, so the tests answer false.
-    bool CollisionSprite(int32_t frame, const int32_t box[4], int32_t x, int32_t y, float xScale, float yScale,
-                         float angle, CSprite* other, int32_t otherFrame, const int32_t otherBox[4],
-                         int32_t otherX, int32_t otherY, float otherXScale, float otherYScale,
-                         float otherAngle);
+    bool CollisionSprite(int32_t frame, const int32_t box[4], int32_t x, int32_t y, float xScale,
+                         float yScale, float angle, CSprite* other, int32_t otherFrame,
+                         const int32_t otherBox[4], int32_t otherX, int32_t otherY, float otherXScale,
+                         float otherYScale, float otherAngle);
     bool CollisionPoint(int32_t frame, const int32_t box[4], int32_t x, int32_t y, float xScale, float yScale,
                         float angle, int32_t px, int32_t py);
     bool CollisionRectangle(int32_t frame, const int32_t box[4], int32_t x, int32_t y, float xScale,

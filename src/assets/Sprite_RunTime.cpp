@@ -11,10 +11,10 @@
 #include "assets/TBitmap.h"
 #include "core/Console.h"
 #include "core/MemoryManager.h"
+#include "core/RuntimeError.h"
 #include "data/Function_Data_Structures.h"
 #include "io/HTTP_Main.h"
 #include "io/LoadSave.h"
-#include "core/RuntimeError.h"
 
 namespace {
 
@@ -70,7 +70,8 @@ void CSprite::LoadStrip(IBitmapLoader* loader, bool removeBackground, bool smoot
     m_frameCount = count;
     m_width = whole.GetWidth() / count;
     m_height = whole.GetHeight();
-    for (int32_t i = 0; i < count; ++i) AppendBitmap(*this, new CBitmap32(whole, i * m_width, 0, m_width, m_height));
+    for (int32_t i = 0; i < count; ++i)
+        AppendBitmap(*this, new CBitmap32(whole, i * m_width, 0, m_width, m_height));
 }
 
 void CSprite::FinishRunTimeFrames() {
@@ -81,8 +82,8 @@ void CSprite::FinishRunTimeFrames() {
 }
 
 bool CSprite::LoadFromPixels(const uint32_t* pixels, int32_t width, int32_t height, int32_t frameCount,
-                             bool precise, bool removeBackground, bool smooth, int32_t originX, int32_t originY,
-                             bool keepAlpha) {
+                             bool precise, bool removeBackground, bool smooth, int32_t originX,
+                             int32_t originY, bool keepAlpha) {
     BitmapLoader* loader = BitmapLoader_Create(pixels, width, height);
     LoadStrip(loader, removeBackground, smooth, frameCount, keepAlpha);
     delete loader;
@@ -100,8 +101,8 @@ bool CSprite::LoadFromImage(const uint8_t* bytes, int64_t size, const SpriteLoad
     int32_t width = -1, height = -1;
     const int32_t n = int32_t(size);
     if (StartsWith(bytes, size, kJpegMagic, 3) || StartsWith(bytes, size, kGifMagic, 4)) {
-        uint8_t* pixels = bytes[0] == 0xFF ? JPEG_Decode(bytes, n, &width, &height)
-                                           : GIF_Decode(bytes, n, &width, &height);
+        uint8_t* pixels =
+            bytes[0] == 0xFF ? JPEG_Decode(bytes, n, &width, &height) : GIF_Decode(bytes, n, &width, &height);
         if (pixels) {
             LoadFromPixels(reinterpret_cast<const uint32_t*>(pixels), width, height, o.frames, o.precise,
                            o.removeBackground, o.smooth, o.originX, o.originY, o.keepAlpha);
@@ -165,7 +166,8 @@ void CSprite::CopyFrom(const CSprite& source) {
         m_packedMaskCount = source.m_packedMaskCount;
         m_packedMasks = source.m_packedMasks;
     }
-    for (int32_t i = 0; i < source.m_bitmapCount; ++i) AppendBitmap(*this, new CBitmap32(*source.m_bitmaps[i]));
+    for (int32_t i = 0; i < source.m_bitmapCount; ++i)
+        AppendBitmap(*this, new CBitmap32(*source.m_bitmaps[i]));
     CreateTextures();
     if (!shared) BuildPageEntries();
     GenerateMasks();
@@ -196,7 +198,8 @@ bool CSprite::Merge(const CSprite& source) {
 }
 
 TBitmap* CSprite::GetFrameBitmap(int32_t frame) const {
-    if (m_kind != SPRITE_BITMAP || frame < 0 || frame >= m_frameCount || frame >= m_bitmapCount) return nullptr;
+    if (m_kind != SPRITE_BITMAP || frame < 0 || frame >= m_frameCount || frame >= m_bitmapCount)
+        return nullptr;
     return m_bitmaps[frame] ? m_bitmaps[frame]->ToTBitmap() : nullptr;
 }
 
@@ -213,18 +216,18 @@ struct SpriteRequest {
 
 SpriteLoadOptions OptionsOf(const SpriteRequest& r) {
     const bool removeBackground = (r.flags & 2) != 0;
-    return SpriteLoadOptions{r.frames, (r.flags & 1) != 0, removeBackground, (r.flags & 4) != 0, (r.flags & 8) != 0,
-                             r.originX, r.originY, !removeBackground};
+    return SpriteLoadOptions{r.frames,           (r.flags & 1) != 0, removeBackground, (r.flags & 4) != 0,
+                             (r.flags & 8) != 0, r.originX,          r.originY,        !removeBackground};
 }
 
 int32_t Sprite_AsyncLoadCallback(HTTP_REQ_CONTEXT* record, void* userData, int32_t* map) {
     const auto* request = static_cast<const SpriteRequest*>(userData);
     const int64_t size = record->received.load();
     const bool arrived = size > 0 && record->result != nullptr;
-    *map = DsMap_CreateFromPairs(4, "filename", 0.0, record->url ? record->url : "", "id", double(request->index),
-                                 static_cast<const char*>(nullptr), "http_status", double(record->httpStatus),
-                                 static_cast<const char*>(nullptr), "status", arrived ? 0.0 : -1.0,
-                                 static_cast<const char*>(nullptr));
+    *map = DsMap_CreateFromPairs(4, "filename", 0.0, record->url ? record->url : "", "id",
+                                 double(request->index), static_cast<const char*>(nullptr), "http_status",
+                                 double(record->httpStatus), static_cast<const char*>(nullptr), "status",
+                                 arrived ? 0.0 : -1.0, static_cast<const char*>(nullptr));
     CSprite* sprite = Sprite_Get(request->index);
     if (record->httpStatus != 200 || !arrived || !sprite) return kAsyncEventImageLoaded;
     const SpriteLoadOptions options = OptionsOf(*request);
@@ -251,9 +254,9 @@ void Sprite_AsyncLoadCleanup(HTTP_REQ_CONTEXT* record) {
 
 void StartUrlLoad(const char* url, int32_t index, const SpriteLoadOptions& o) {
     auto* request = static_cast<SpriteRequest*>(MEM_ALLOC(sizeof(SpriteRequest)));
-    *request = SpriteRequest{index, o.frames, o.originX, o.originY,
-                             (o.precise ? 1 : 0) | (o.removeBackground ? 2 : 0) | (o.smooth ? 4 : 0) |
-                                 (o.preload ? 8 : 0)};
+    *request = SpriteRequest{
+        index, o.frames, o.originX, o.originY,
+        (o.precise ? 1 : 0) | (o.removeBackground ? 2 : 0) | (o.smooth ? 4 : 0) | (o.preload ? 8 : 0)};
     HTTP_Get(url, Sprite_AsyncLoadCallback, Sprite_AsyncLoadCleanup, request);
 }
 

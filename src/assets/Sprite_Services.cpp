@@ -56,10 +56,12 @@ void DrawGeneral(int32_t index, int32_t frame, float left, float top, float widt
 bool CollisionShape(int32_t index, SpriteCollisionShape* out) {
     const CSprite* sprite = Sprite_Get(index);
     if (!sprite) return false;
+    // Masks from the data file count before their first test unpacks them.
+    const bool masks = sprite->m_maskCount > 0 || sprite->m_packedMaskCount > 0;
     *out = SpriteCollisionShape{sprite->m_box.left,    sprite->m_box.top,     sprite->m_box.right,
                                 sprite->m_box.bottom,  sprite->m_originX,     sprite->m_originY,
                                 sprite->m_width,       sprite->m_height,      sprite->m_frameCount,
-                                sprite->m_precise && (sprite->m_maskCount > 0 || sprite->m_packedMaskCount > 0)};
+                                sprite->m_precise && masks};
     return true;
 }
 

@@ -48,7 +48,8 @@ struct MaskedSprite {
 };
 
 // A run-time sprite whose frames are the given 32-bit pictures.
-void GiveFrames(CSprite& sprite, int32_t width, int32_t height, const std::vector<std::vector<uint32_t>>& frames) {
+void GiveFrames(CSprite& sprite, int32_t width, int32_t height,
+                const std::vector<std::vector<uint32_t>>& frames) {
     sprite.m_width = width;
     sprite.m_height = height;
     sprite.m_frameCount = int32_t(frames.size());
@@ -118,15 +119,16 @@ TEST(SpriteCollision, MaskPairsAgreeWithTheReferenceAtScalesAndAngles) {
                         const int32_t boxA[4] = {pa.x - 20, pa.y - 20, pa.x + 20, pa.y + 20};
                         const int32_t boxB[4] = {pb.x - 20, pb.y - 20, pb.x + 20, pb.y + 20};
                         const bool anyAngle = pa.angle != 0.0f || pb.angle != 0.0f;
-                        const bool plain = !anyAngle && pa.xs == 1.0f && pa.ys == 1.0f && pb.xs == 1.0f && pb.ys == 1.0f;
+                        const bool plain =
+                            !anyAngle && pa.xs == 1.0f && pa.ys == 1.0f && pb.xs == 1.0f && pb.ys == 1.0f;
                         bool expected = false;
                         for (int32_t rx = boxB[0]; rx <= boxA[2] && !expected; ++rx)
                             for (int32_t ry = boxB[1]; ry <= boxA[3] && !expected; ++ry)
                                 expected = ReferenceSolid(*a, 4, 4, pa, anyAngle, plain, rx, ry) &&
                                            ReferenceSolid(*b, 2, 3, pb, anyAngle, plain, rx, ry);
-                        const bool got = sa.sprite.CollisionSprite(0, boxA, pa.x, pa.y, pa.xs, pa.ys, pa.angle,
-                                                                   &sb.sprite, 0, boxB, pb.x, pb.y, pb.xs, pb.ys,
-                                                                   pb.angle);
+                        const bool got =
+                            sa.sprite.CollisionSprite(0, boxA, pa.x, pa.y, pa.xs, pa.ys, pa.angle, &sb.sprite,
+                                                      0, boxB, pb.x, pb.y, pb.xs, pb.ys, pb.angle);
                         EXPECT_EQ(got, expected) << "scale " << scale << " angle " << angle << " offset "
                                                  << offset[0] << "," << offset[1];
                         hits += expected;
@@ -160,7 +162,7 @@ TEST(SpriteCollision, OneColumnOverlapCollidesOnlyWhereBothMasksAreSolid) {
 TEST(SpriteCollision, MasksAreUnpackedOnceAndPickedByFrameModuloTheirCount) {
     MaskedSprite one({kCorner}, 10, 0, 0);
     const int32_t box[4] = {0, 0, 7, 7};
-    EXPECT_TRUE(one.sprite.CollisionPoint(7, box, 0, 0, 1, 1, 0, 7, 7));   // frame 7 uses mask 0
+    EXPECT_TRUE(one.sprite.CollisionPoint(7, box, 0, 0, 1, 1, 0, 7, 7));  // frame 7 uses mask 0
     EXPECT_FALSE(one.sprite.CollisionPoint(7, box, 0, 0, 1, 1, 0, 0, 0));
     EXPECT_TRUE(one.sprite.m_masksUnpacked);
     EXPECT_EQ(one.sprite.m_maskCount, 1);
@@ -200,7 +202,8 @@ TEST(SpriteCollision, ZeroAndNonFiniteScalesAnswerFalse) {
     const float inf = std::numeric_limits<float>::infinity();
     for (float bad : {0.0f, -0.0f, nan, inf}) {
         EXPECT_FALSE(a.sprite.CollisionSprite(0, box, 10, 10, bad, 1, 0, &b.sprite, 0, box, 10, 10, 1, 1, 0));
-        EXPECT_FALSE(a.sprite.CollisionSprite(0, box, 10, 10, 1, 1, 0, &b.sprite, 0, box, 10, 10, 1, bad, 30));
+        EXPECT_FALSE(
+            a.sprite.CollisionSprite(0, box, 10, 10, 1, 1, 0, &b.sprite, 0, box, 10, 10, 1, bad, 30));
         EXPECT_FALSE(a.sprite.CollisionPoint(0, box, 10, 10, bad, bad, 0, 11, 11));
         EXPECT_FALSE(a.sprite.CollisionPoint(0, box, 10, 10, bad, bad, 45, 11, 11));
         const int32_t rect[4] = {8, 8, 12, 12};
@@ -229,7 +232,7 @@ TEST(SpriteCollision, RectangleEllipseAndLineTests) {
     EXPECT_TRUE(s.sprite.CollisionLine(0, box, 0, 0, 1, 1, 0, 0, 7, 20, 7));
     EXPECT_FALSE(s.sprite.CollisionLine(0, box, 0, 0, 1, 1, 0, 0, 6, 20, 6));
     EXPECT_TRUE(s.sprite.CollisionLine(0, box, 0, 0, 1, 1, 0, 0, 0, 14, 14));
-    EXPECT_TRUE(s.sprite.CollisionLine(0, box, 0, 0, 1, 1, 0, 6, 5, 8, 9));   // steep
+    EXPECT_TRUE(s.sprite.CollisionLine(0, box, 0, 0, 1, 1, 0, 6, 5, 8, 9));  // steep
     EXPECT_FALSE(s.sprite.CollisionLine(0, box, 0, 0, 1, 1, 0, 0, 1, 14, 15));
 }
 
@@ -267,10 +270,12 @@ TEST(SpriteMasks, ShapesFillTheClampedBoxAndAlphaComparesWithTheTolerance) {
     const struct {
         int32_t tolerance;
         uint8_t solid[5];
-    } cases[] = {{0, {0, 1, 1, 1, 1}}, {128, {0, 0, 0, 1, 1}}, {254, {0, 0, 0, 0, 1}}, {255, {0, 0, 0, 0, 0}}};
+    } cases[] = {
+        {0, {0, 1, 1, 1, 1}}, {128, {0, 0, 0, 1, 1}}, {254, {0, 0, 0, 0, 1}}, {255, {0, 0, 0, 0, 0}}};
     for (const auto& c : cases) {
         alpha.BuildCollisionMasks(true, SPRITE_BOX_FULL, SpriteBox{}, 0, c.tolerance);
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(alpha.m_masks[0].data[i], c.solid[i]) << c.tolerance << " " << i;
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(alpha.m_masks[0].data[i], c.solid[i]) << c.tolerance << " " << i;
     }
 }
 

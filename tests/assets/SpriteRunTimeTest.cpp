@@ -182,10 +182,11 @@ double Real(const char* name, std::vector<RValue> args) {
 
 TEST_F(SpriteRunTimeTest, ResourceBuiltinsReadTheirArgumentsAndAnswerForMissingSprites) {
     Reports().clear();
-    RuntimeErrorReporter previous = Runtime_SetNonFatalReporter([](const char* m) { Reports().push_back(m); });
+    RuntimeErrorReporter previous =
+        Runtime_SetNonFatalReporter([](const char* m) { Reports().push_back(m); });
     // sprite_add with 6 arguments: neither precise nor preloaded.
-    const double index = Real("sprite_add", {Text("strip.png"), RValue_Real(4), RValue_Real(0), RValue_Real(0),
-                                             RValue_Real(3), RValue_Real(5)});
+    const double index = Real("sprite_add", {Text("strip.png"), RValue_Real(4), RValue_Real(0),
+                                             RValue_Real(0), RValue_Real(3), RValue_Real(5)});
     ASSERT_GE(index, 0);
     EXPECT_EQ(Real("sprite_get_number", {RValue_Real(index)}), 4);
     EXPECT_EQ(Real("sprite_get_width", {RValue_Real(index)}), 32);
@@ -211,8 +212,9 @@ TEST_F(SpriteRunTimeTest, ResourceBuiltinsReadTheirArgumentsAndAnswerForMissingS
               -1);
 
     // A rectangle mask over a manual box.
-    Call("sprite_collision_mask", {RValue_Real(index), RValue_Real(1), RValue_Real(2), RValue_Real(4),
-                                   RValue_Real(6), RValue_Real(10), RValue_Real(12), RValue_Real(1), RValue_Real(0)});
+    Call("sprite_collision_mask",
+         {RValue_Real(index), RValue_Real(1), RValue_Real(2), RValue_Real(4), RValue_Real(6), RValue_Real(10),
+          RValue_Real(12), RValue_Real(1), RValue_Real(0)});
     EXPECT_EQ(Real("sprite_get_bbox_left", {RValue_Real(index)}), 4);
     EXPECT_EQ(Real("sprite_get_bbox_bottom", {RValue_Real(index)}), 12);
     EXPECT_EQ(Sprite_Get(int32_t(index))->m_maskCount, 2);
@@ -251,14 +253,15 @@ TEST_F(SpriteRunTimeTest, ResourceBuiltinsReadTheirArgumentsAndAnswerForMissingS
 class FileServer {
 public:
     explicit FileServer(const std::string& dir) {
-        m_pipe = ::popen(("exec python3 -u -c \"import http.server,functools,socketserver,os,threading;"
-                          "H=functools.partial(http.server.SimpleHTTPRequestHandler,directory='" +
-                          dir +
-                          "');H.log_message=lambda *a:None;s=http.server.ThreadingHTTPServer(('127.0.0.1',0),H);"
-                          "print(s.server_address[1],os.getpid(),flush=True);"
-                          "threading.Timer(60,lambda:os._exit(0)).start();s.serve_forever()\"")
-                             .c_str(),
-                         "r");
+        m_pipe =
+            ::popen(("exec python3 -u -c \"import http.server,functools,socketserver,os,threading;"
+                     "H=functools.partial(http.server.SimpleHTTPRequestHandler,directory='" +
+                     dir +
+                     "');H.log_message=lambda *a:None;s=http.server.ThreadingHTTPServer(('127.0.0.1',0),H);"
+                     "print(s.server_address[1],os.getpid(),flush=True);"
+                     "threading.Timer(60,lambda:os._exit(0)).start();s.serve_forever()\"")
+                        .c_str(),
+                    "r");
         if (!m_pipe || std::fscanf(m_pipe, "%d %d", &port, &m_pid) != 2) port = 0;
     }
     ~FileServer() {
@@ -267,7 +270,9 @@ public:
     }
     FileServer(const FileServer&) = delete;
     FileServer& operator=(const FileServer&) = delete;
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port) + path; }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port) + path;
+    }
     int port = 0;
 
 private:
@@ -299,8 +304,9 @@ TEST_F(SpriteRunTimeTest, AUrlGivesAnEmptySpriteFilledWhenTheImageLoadedEventArr
     EXPECT_EQ(Sprite_Get(index)->m_width, 128);
     EXPECT_STREQ(Sprite_Get(index)->GetName(), Sprite_GetName(index));
     EXPECT_EQ(Sprite_Get(missing)->m_frameCount, 0);
-    const auto& first = httptest::Events()[0].values.at("id") == std::to_string(index) ? httptest::Events()[0]
-                                                                                       : httptest::Events()[1];
+    const auto& first = httptest::Events()[0].values.at("id") == std::to_string(index)
+                            ? httptest::Events()[0]
+                            : httptest::Events()[1];
     EXPECT_EQ(first.values.at("status"), "0");
 }
 
