@@ -73,17 +73,20 @@ bool PointTest(const MaskPose& p, int32_t px, int32_t py) {
 
 bool RectangleTest(const MaskPose& p, const int32_t rect[4]) {
     CSprite* sprite = Sprite_Get(p.sprite);
-    return !sprite || sprite->CollisionRectangle(p.frame, p.box, p.x, p.y, p.xscale, p.yscale, p.angle, rect);
+    return !sprite ||
+           sprite->CollisionRectangle(p.frame, p.box, p.x, p.y, p.xscale, p.yscale, p.angle, rect);
 }
 
 bool EllipseTest(const MaskPose& p, const int32_t rect[4]) {
     CSprite* sprite = Sprite_Get(p.sprite);
-    return !sprite || sprite->CollisionEllipse(p.frame, p.box, p.x, p.y, p.xscale, p.yscale, p.angle, rect);
+    return !sprite ||
+           sprite->CollisionEllipse(p.frame, p.box, p.x, p.y, p.xscale, p.yscale, p.angle, rect);
 }
 
 bool LineTest(const MaskPose& p, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
     CSprite* sprite = Sprite_Get(p.sprite);
-    return !sprite || sprite->CollisionLine(p.frame, p.box, p.x, p.y, p.xscale, p.yscale, p.angle, x1, y1, x2, y2);
+    return !sprite ||
+           sprite->CollisionLine(p.frame, p.box, p.x, p.y, p.xscale, p.yscale, p.angle, x1, y1, x2, y2);
 }
 
 bool PairTest(const MaskPose& a, const MaskPose& b) {
