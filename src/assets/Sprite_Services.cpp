@@ -92,8 +92,9 @@ bool LineTest(const MaskPose& p, int32_t x1, int32_t y1, int32_t x2, int32_t y2)
 bool PairTest(const MaskPose& a, const MaskPose& b) {
     CSprite* sprite = Sprite_Get(a.sprite);
     if (!sprite) return false;
-    return sprite->CollisionSprite(a.frame, a.box, a.x, a.y, a.xscale, a.yscale, a.angle, Sprite_Get(b.sprite),
-                                   b.frame, b.box, b.x, b.y, b.xscale, b.yscale, b.angle);
+    CSprite* other = Sprite_Get(b.sprite);
+    return sprite->CollisionSprite(a.frame, a.box, a.x, a.y, a.xscale, a.yscale, a.angle, other, b.frame, b.box,
+                                   b.x, b.y, b.xscale, b.yscale, b.angle);
 }
 
 }  // namespace
