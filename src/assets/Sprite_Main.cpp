@@ -91,14 +91,6 @@ uint32_t Sprite_PackedMaskBytes(int32_t width, int32_t height) {
     return bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
 }
 
-void CSprite::FreeMasks() {
-    for (int32_t i = 0; i < m_maskCount; ++i) MEM_FREE(m_masks[i].data);
-    MEM_FREE(m_masks);
-    m_masks = nullptr;
-    m_maskCount = 0;
-    m_masksUnpacked = false;
-}
-
 void CSprite::FreeOwnedPageEntries() {
     if (!m_ownsPageEntries) return;
     for (int32_t i = 0; i < m_ownedPageEntryCount; ++i) {
@@ -428,6 +420,24 @@ bool Sprite_Delete(int32_t index) {
     if (!Sprite_Exists(index)) return false;
     DeleteSlot(index);
     return true;
+}
+
+void Sprite_GiveUpLast() {
+    const int32_t last = g_table.count - 1;
+    if (last < 0) return;
+    DeleteSlot(last);
+    ResizeTable(last);
+}
+
+CSprite* Sprite_FillSlot(int32_t index) {
+    if (index < 0 || index >= g_table.count) return nullptr;
+    if (!g_table.sprites[index]) {
+        auto* sprite = new CSprite();
+        sprite->m_index = index;
+        sprite->m_name = g_table.names[index];
+        g_table.sprites[index] = sprite;
+    }
+    return g_table.sprites[index];
 }
 
 // ---- start-up ------------------------------------------------------------------------------

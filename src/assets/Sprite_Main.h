@@ -13,6 +13,8 @@
 #include "core/MurmurHash.h"
 
 class CBitmap32;
+class IBitmapLoader;
+class TBitmap;
 class CSkeletonAsset;
 class ChunkView;
 struct TexturePageEntry;
@@ -35,6 +37,17 @@ constexpr int32_t SPRITE_SKELETON_FRAMES = 2147483647;
 struct SpriteMask {
     int32_t size;   // bytes
     uint8_t* data;  // one byte per pixel, 0 or 1, rows top to bottom
+};
+
+// How a run-time sprite is made from a picture.
+struct SpriteLoadOptions {
+    int32_t frames = 1;
+    bool precise = false;
+    bool removeBackground = false;
+    bool smooth = false;
+    bool preload = false;
+    int32_t originX = 0, originY = 0;
+    bool keepAlpha = true;
 };
 
 // A bounding box in frame pixels, inclusive.
@@ -92,6 +105,62 @@ public:
     void ComputeBoundingRadius();
     const char* GetName() const { return m_name ? m_name : "<undefined>"; }
 
+    // Run-time frames. The loaders replace every frame; a picture that does not decode fails.
+    bool LoadFromFile(const char* name, const SpriteLoadOptions& options);
+    // JPEG or GIF by their signatures, anything else (and a failed JPEG or GIF) as PNG.
+    bool LoadFromImage(const uint8_t* bytes, int64_t size, const SpriteLoadOptions& options);
+    bool LoadFromPNG(const uint8_t* bytes, int64_t size, const SpriteLoadOptions& options);
+    bool LoadFromPixels(const uint32_t* pixels, int32_t width, int32_t height, int32_t frameCount,
+                        bool precise, bool removeBackground, bool smooth, int32_t originX, int32_t originY,
+                        bool keepAlpha);
+    // The loader's picture cut into frameCount frames side by side.
+    void LoadStrip(IBitmapLoader* loader, bool removeBackground, bool smooth, int32_t frameCount,
+                   bool keepAlpha);
+    // Nothing unless the source is a bitmap sprite; frames on the data file's pages are shared.
+    void CopyFrom(const CSprite& source);
+    // Appends the source's frames resized to this sprite's size; false (reported) when either
+    // side has no frame pictures.
+    bool Merge(const CSprite& source);
+    // A new picture of the frame (bytes red, green, blue, alpha), or null.
+    TBitmap* GetFrameBitmap(int32_t frame) const;
+    // Textures, page entries, box and masks of freshly made frames.
+    void FinishRunTimeFrames();
+
+private:
+    bool LoadFromFileBytes(const char* name, const SpriteLoadOptions& options);
+
+public:
+    // Collision masks. Masks from the data file are unpacked on the first precise test; run-time
+    // frames make theirs from alpha, or in a chosen shape.
+    void UnpackMasks();
+    void FreeMasks();
+    void GenerateMasks();
+    // kind: 0 from alpha above the tolerance, 1 rectangle, 2 ellipse, 3 diamond; box mode 0 and 1
+    // take the whole frame, 2 the given box (clamped), other modes keep the current box.
+    void BuildCollisionMasks(bool separate, int32_t boxMode, const SpriteBox& box, int32_t kind,
+                             int32_t tolerance);
+    void SetPrecise(bool precise);
+    void SetBoundingBoxMode(int32_t mode);
+    void SetBoundingBox(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    void ComputeBoundingBox();
+
+    // Precise tests. box: the instance's box in room pixels {left, top, right, bottom}; x, y: the
+    // instance position rounded; scales and angle (degrees) the instance's. A zero or non-finite
+    // scale or angle maps every point outside the frame, so the tests answer false.
+    bool CollisionSprite(int32_t frame, const int32_t box[4], int32_t x, int32_t y, float xScale,
+                         float yScale, float angle, CSprite* other, int32_t otherFrame,
+                         const int32_t otherBox[4], int32_t otherX, int32_t otherY, float otherXScale,
+                         float otherYScale, float otherAngle);
+    bool CollisionPoint(int32_t frame, const int32_t box[4], int32_t x, int32_t y, float xScale, float yScale,
+                        float angle, int32_t px, int32_t py);
+    bool CollisionRectangle(int32_t frame, const int32_t box[4], int32_t x, int32_t y, float xScale,
+                            float yScale, float angle, const int32_t rect[4]);
+    bool CollisionEllipse(int32_t frame, const int32_t box[4], int32_t x, int32_t y, float xScale,
+                          float yScale, float angle, const int32_t rect[4]);
+    // The caller orders the ends so that x1 <= x2.
+    bool CollisionLine(int32_t frame, const int32_t box[4], int32_t x, int32_t y, float xScale, float yScale,
+                       float angle, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+
     int32_t m_boxMode = SPRITE_BOX_AUTOMATIC;
     SpriteBox m_box = {0, 0, 0, 0};
     int32_t m_frameCount = 0;
@@ -126,7 +195,10 @@ private:
     bool HasPageEntries() const { return m_pageEntries != nullptr; }
     bool HasTextureIds() const { return m_textureIds != nullptr; }
     bool Visible(float x, float y, float extentX, float extentY) const;
-    void FreeMasks();
+    bool HasRunTimeFrames() const { return m_bitmapCount > 0 && (!m_pageEntries || m_ownsPageEntries); }
+    // The unpacked mask of a frame (wrapped by the mask count), or null when there are none.
+    const uint8_t* MaskFor(int32_t frame) const;
+    bool SampleMask(const uint8_t* mask, int32_t u, int32_t v) const;
     void FreeOwnedPageEntries();
 };
 
@@ -161,6 +233,19 @@ bool Sprite_GetBoundingBox(int32_t index, SpriteBox* box, int32_t* originX, int3
 int32_t Sprite_CreateEmpty();
 // Destroys the sprite and empties its slot for good; false outside the table or when empty.
 bool Sprite_Delete(int32_t index);
+// Gives up the last slot again (a run-time creation that failed).
+void Sprite_GiveUpLast();
+// The slot's sprite, a new empty one put in first when the slot is empty; null outside the table.
+CSprite* Sprite_FillSlot(int32_t index);
+
+// Run-time creation. A file name is looked up in the save area, then the bundle; a URL
+// ("http://", "https://") gives an empty sprite at once, filled when the image-loaded
+// asynchronous event (60) delivers its map. -1 / false when the file is missing or undecodable.
+int32_t Sprite_Add(const char* name, const SpriteLoadOptions& options);
+// A URL starts the load and answers false at once; the old frames stay until it arrives.
+bool Sprite_Replace(int32_t index, const char* name, const SpriteLoadOptions& options);
+int32_t Sprite_Duplicate(int32_t index);
+bool Sprite_Assign(int32_t destination, int32_t source);
 
 // The name index: open addressing with robin-hood probing over MurmurHash3 keys; names are
 // compared byte for byte, so two names with the same hash are told apart.

@@ -7,6 +7,7 @@
 #include "assets/Function_Graphics_Colour.h"
 #include "assets/Function_Graphics_Text.h"
 #include "assets/Function_Sprite_Draw.h"
+#include "assets/Function_Sprite_Resource.h"
 #include "assets/Graphics_Text.h"
 #include "assets/ImageDecode.h"
 #include "assets/Sprite_Main.h"
@@ -296,7 +297,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Graphic..", {InitColourFunctions, InitTextFunctions, InitSpriteDrawFunctions}},  // InitGraphicsFunctions
     {"Action..", {}},       // InitActionFunctions
     {"File..", {InitFileFunctions}},
-    {"Resource..", {}},     // the resource built-ins
+    {"Resource..", {InitSpriteResourceFunctions}},  // the resource built-ins
     {"Interaction..", {}},  // Function_Interaction_Init
     {"3D..", {Init3DFunctions}},
     {"Particle..", {}},                    // the particle built-ins
