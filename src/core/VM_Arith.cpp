@@ -426,7 +426,25 @@ uint8_t* ScriptObjectMode(const char* handler, uint8_t* sp, VMExecContext* ctx) 
     return sp;
 }
 
+// Two real values: the common case of game arithmetic, computed without the general resolve.
+bool RealPair(Op op, uint32_t word, uint8_t* sp, VMExecContext* ctx, uint8_t*& out) {
+    if (((word >> 16) & 0xFF) != 0x55 || VM_ItemBytes(sp, ctx) < 32) return false;
+    const RValue right = VM_Load<RValue>(sp), left = VM_Load<RValue>(sp + 16);
+    if (right.kind != VALUE_REAL || left.kind != VALUE_REAL) return false;
+    double r;
+    switch (op) {
+        case Op::Add: r = left.val + right.val; break;
+        case Op::Sub: r = left.val - right.val; break;
+        case Op::Mul: r = left.val * right.val; break;
+        default: return false;
+    }
+    out = sp + 16;
+    VM_Store(out, RValue_Real(r));
+    return true;
+}
+
 uint8_t* Binary(Op op, uint32_t word, uint8_t* sp, VMExecContext* ctx) {
+    if (uint8_t* out = nullptr; RealPair(op, word, sp, ctx, out)) return out;
     const Messages& m = MessagesOf(op);
     const uint32_t t1 = VM_Type1(word), t2 = VM_Type2(word);
     const int32_t s1 = VM_TypeStackSize(t1), s2 = VM_TypeStackSize(t2);
