@@ -14,6 +14,8 @@
 #include "core/RunSwitches.h"
 #include "core/RuntimeError.h"
 #include "core/VMStack.h"
+#include "core/VM_Arith.h"
+#include "core/VM_Debug.h"
 
 VMExecContext* VM_Current = nullptr;
 uint32_t VM_BranchCount = 0;
@@ -50,6 +52,8 @@ VMHooks DefaultHooks() {
     VMHooks hooks;
     hooks.fatal = FatalExit;
     hooks.messageBox = MessageBoxToConsole;
+    hooks.debuggerConnected = Debug_Connected;
+    hooks.debugInstruction = Debug_Instruction;
     return hooks;
 }
 
@@ -92,12 +96,6 @@ bool NativeStackHasRoom() {
 }
 
 // --- Handlers of this module ------------------------------------------------------------
-
-uint8_t* DoUnavailable(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
-    VM_Error(ctx, "%s :: Execution Engine - instruction 0x%08x is not handled", Code_OpcodeName(VM_Opcode(word)),
-             word);
-    return sp;
-}
 
 void CountBranch() {
     if ((++VM_BranchCount & 0xFFF) == 0 && g_hooks.processMessages) g_hooks.processMessages();
@@ -173,6 +171,7 @@ uint8_t* DoExit(uint32_t, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
 }
 
 uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
+    if ((word & 0xFFFF) == 0) return Debug_Break(word, sp, ctx);
     if ((word & 0xFFFF) != 0xFFFF) return sp;
     if (!VM_HaveItems(sp, ctx, 4, "break")) return sp;
     const int32_t index = VM_Load<int32_t>(sp);
@@ -184,14 +183,14 @@ uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx)
 }
 
 VMHandler g_handlers[32] = {
-    VM_HandlerPush,          VM_HandlerPushLocal, VM_HandlerPushGlobal, VM_HandlerPushBuiltin,
-    VM_HandlerPushImmediate, VM_HandlerPop,       VM_HandlerDup,        DoUnavailable /* conv */,
-    DoUnavailable /* mul */, DoUnavailable /* div */, VM_HandlerRem,    DoUnavailable /* mod */,
-    DoUnavailable /* add */, DoUnavailable /* sub */, DoUnavailable /* and */, DoUnavailable /* or */,
-    DoUnavailable /* xor */, DoUnavailable /* neg */, VM_HandlerNot,    DoUnavailable /* shl */,
-    DoUnavailable /* shr */, DoUnavailable /* set */, DoBranch,         DoBranchTrue,
-    DoBranchFalse,           VM_HandlerCall,      VM_HandlerPushEnv,    VM_HandlerPopEnv,
-    DoRet,                   DoExit,              DoUnavailable /* popz */, DoBreak,
+    VM_HandlerPush,    VM_HandlerPushLocal, VM_HandlerPushGlobal, VM_HandlerPushBuiltin,
+    VM_HandlerPushImmediate, VM_HandlerPop, VM_HandlerDup,        VM_HandlerConv,
+    VM_HandlerMul,     VM_HandlerDiv,       VM_HandlerRem,        VM_HandlerMod,
+    VM_HandlerAdd,     VM_HandlerSub,       VM_HandlerAnd,        VM_HandlerOr,
+    VM_HandlerXor,     VM_HandlerNeg,       VM_HandlerNot,        VM_HandlerShl,
+    VM_HandlerShr,     VM_HandlerSet,       DoBranch,             DoBranchTrue,
+    DoBranchFalse,     VM_HandlerCall,      VM_HandlerPushEnv,    VM_HandlerPopEnv,
+    DoRet,             DoExit,              VM_HandlerPopNull,    DoBreak,
 };
 
 // --- String handles ---------------------------------------------------------------------
@@ -295,6 +294,8 @@ void VM_Install(const VMHooks* hooks) {
     g_hooks = *hooks;
     if (!g_hooks.fatal) g_hooks.fatal = defaults.fatal;
     if (!g_hooks.messageBox) g_hooks.messageBox = defaults.messageBox;
+    if (!g_hooks.debuggerConnected) g_hooks.debuggerConnected = defaults.debuggerConnected;
+    if (!g_hooks.debugInstruction) g_hooks.debugInstruction = defaults.debugInstruction;
 }
 
 const VMHooks& VM_Hooks() { return g_hooks; }
@@ -562,7 +563,10 @@ bool RunBytecode(CCode* code, CInstance* self, CInstance* other, RValue* result)
 
 }  // namespace
 
-void VM_Init() { Code_SetBytecodeRunner(RunBytecode); }
+void VM_Init() {
+    Code_SetBytecodeRunner(RunBytecode);
+    Debug_Init();
+}
 
 void VM_SetNextRunArguments(int32_t argc, RValue* args) {
     g_nextArgCount = args ? argc : 0;

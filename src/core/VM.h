@@ -78,7 +78,8 @@ struct VMHooks {
     bool (*extensionCall)(int32_t id, int32_t argc, RValue* args, RValue* result) = nullptr;
     // The stack-overflow box: caption and text.
     void (*messageBox)(const char* caption, const char* text) = nullptr;
-    // The debugger: connected, and its look at each instruction word (may replace it).
+    // The debugger: connected, and its look at each instruction word (may replace it). The
+    // defaults are those of core/VM_Debug.h.
     bool (*debuggerConnected)() = nullptr;
     void (*debugInstruction)(VMExecContext* ctx, uint32_t* word) = nullptr;
     // The largest local count of the game: the locals of a run.

@@ -8,6 +8,7 @@
 #include "core/Console.h"
 #include "core/MemoryManager.h"
 #include "core/VM.h"
+#include "core/VM_Debug.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ uint32_t VM_OperandSize(uint32_t word) {
 }
 
 VMBuffer::~VMBuffer() {
+    Debug_ForgetBuffer(this);
     MEM_FREE(handlers);
     MEM_FREE(wordMap);
 }

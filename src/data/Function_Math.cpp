@@ -16,7 +16,6 @@
 #include "data/Function_Math_Internal.h"
 #include "platform/Clock.h"
 
-double MathEpsilon = 1e-10;
 
 namespace {
 

@@ -4,13 +4,14 @@
 
 #include <cstdint>
 
+#include "core/VM_Arith.h"
+
 struct RValue;
 
 // Adds the module's 108 rows to the built-in function table.
 void InitMathFunctions();
 
-// Two reals within this of each other compare equal in game code (math_set_epsilon).
-extern double MathEpsilon;
+// Two reals within MathEpsilon (core/VM_Arith.h) of each other compare equal in game code.
 
 // --- Typed entries for compiled game code -----------------------------------------------
 
