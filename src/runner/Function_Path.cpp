@@ -10,9 +10,10 @@
 
 namespace {
 
-#define BUILTIN(name)                                                                                    \
-    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self,                    \
-                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] RValue* args)
+#define BUILTIN(name)                                                                \
+    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self, \
+                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
+                  [[maybe_unused]] RValue* args)
 
 float F(RValue* args, int32_t n) {
     return Arg_GetFloat(args, n);
@@ -222,17 +223,43 @@ struct Row {
     int32_t argc;
 };
 
-#define ROW(name, argc) {#name, F_##name, argc}
+#define ROW(name, argc) \
+    { #name, F_##name, argc }
 
 const Row kRows[] = {
-    {"path_name", F_path_get_name, 1}, ROW(path_exists, 1), ROW(path_get_name, 1), ROW(path_get_length, 1),
-    ROW(path_get_time, 2), ROW(path_get_kind, 1), ROW(path_get_closed, 1), ROW(path_get_precision, 1),
-    ROW(path_get_number, 1), ROW(path_get_point_x, 2), ROW(path_get_point_y, 2), ROW(path_get_point_speed, 2),
-    ROW(path_get_x, 2), ROW(path_get_y, 2), ROW(path_get_speed, 2), ROW(path_set_kind, 2),
-    ROW(path_set_closed, 2), ROW(path_set_precision, 2), ROW(path_add, 0), ROW(path_duplicate, 1),
-    ROW(path_assign, 2), ROW(path_append, 2), ROW(path_delete, 1), ROW(path_add_point, 4),
-    ROW(path_insert_point, 5), ROW(path_change_point, 5), ROW(path_delete_point, 2), ROW(path_clear_points, 1),
-    ROW(path_reverse, 1), ROW(path_mirror, 1), ROW(path_flip, 1), ROW(path_rotate, 2), ROW(path_rescale, 3),
+    {"path_name", F_path_get_name, 1},
+    ROW(path_exists, 1),
+    ROW(path_get_name, 1),
+    ROW(path_get_length, 1),
+    ROW(path_get_time, 2),
+    ROW(path_get_kind, 1),
+    ROW(path_get_closed, 1),
+    ROW(path_get_precision, 1),
+    ROW(path_get_number, 1),
+    ROW(path_get_point_x, 2),
+    ROW(path_get_point_y, 2),
+    ROW(path_get_point_speed, 2),
+    ROW(path_get_x, 2),
+    ROW(path_get_y, 2),
+    ROW(path_get_speed, 2),
+    ROW(path_set_kind, 2),
+    ROW(path_set_closed, 2),
+    ROW(path_set_precision, 2),
+    ROW(path_add, 0),
+    ROW(path_duplicate, 1),
+    ROW(path_assign, 2),
+    ROW(path_append, 2),
+    ROW(path_delete, 1),
+    ROW(path_add_point, 4),
+    ROW(path_insert_point, 5),
+    ROW(path_change_point, 5),
+    ROW(path_delete_point, 2),
+    ROW(path_clear_points, 1),
+    ROW(path_reverse, 1),
+    ROW(path_mirror, 1),
+    ROW(path_flip, 1),
+    ROW(path_rotate, 2),
+    ROW(path_rescale, 3),
     ROW(path_shift, 3),
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == 34);

@@ -17,8 +17,8 @@ namespace {
 
 constexpr int32_t kFree = 0;
 constexpr int32_t kForbidden = -1;
-constexpr uint32_t kForbiddenColour = 255;    // red
-constexpr uint32_t kFreeColour = 32768;       // green
+constexpr uint32_t kForbiddenColour = 255;  // red
+constexpr uint32_t kFreeColour = 32768;     // green
 constexpr uint32_t kFirstQueueCapacity = 4096;
 
 // The search queue that every grid shares: a ring of cell indexes whose capacity is a power of
@@ -135,7 +135,8 @@ void CGrid::AddRectangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
 
 void CGrid::AddInstance(CInstance* instance, bool precise) {
     if (instance->boxDirty) instance->ComputeBoundingBox(true);
-    const Range range = CellRange(instance->bbox_left, instance->bbox_top, instance->bbox_right, instance->bbox_bottom);
+    const Range range =
+        CellRange(instance->bbox_left, instance->bbox_top, instance->bbox_right, instance->bbox_bottom);
     for (int32_t x = range.x1; x <= range.x2; ++x) {
         for (int32_t y = range.y1; y <= range.y2; ++y) {
             if (!precise) {
@@ -211,7 +212,8 @@ void CGrid::WriteRoute(CPath* path, int32_t sx, int32_t sy, int32_t gx, int32_t 
     path->SetKind(0);
     path->SetClosed(false);
     path->AddPoint(static_cast<float>(xg), static_cast<float>(yg), 100.0f);
-    static constexpr int32_t kSteps[8][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}, {-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
+    static constexpr int32_t kSteps[8][2] = {{-1, 0}, {1, 0}, {0, -1},  {0, 1},
+                                             {-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
     const int32_t stepCount = diagonal ? 8 : 4;
     int32_t x = gx, y = gy;
     while (x != sx || y != sy) {
@@ -228,7 +230,8 @@ void CGrid::WriteRoute(CPath* path, int32_t sx, int32_t sy, int32_t gx, int32_t 
         }
         if (x == sx && y == sy) break;
         const float cx = static_cast<float>(m_left + static_cast<int64_t>(x) * m_cellWidth + m_cellWidth / 2);
-        const float cy = static_cast<float>(m_top + static_cast<int64_t>(y) * m_cellHeight + m_cellHeight / 2);
+        const float cy =
+            static_cast<float>(m_top + static_cast<int64_t>(y) * m_cellHeight + m_cellHeight / 2);
         path->AddPoint(cx, cy, 100.0f);
     }
     path->AddPoint(static_cast<float>(xs), static_cast<float>(ys), 100.0f);
@@ -246,8 +249,8 @@ void CGrid::Draw() const {
             const float x1 = static_cast<float>(m_left + static_cast<int64_t>(x) * m_cellWidth);
             const float y1 = static_cast<float>(m_top + static_cast<int64_t>(y) * m_cellHeight);
             const uint32_t colour = Cell(x, y) == kForbidden ? kForbiddenColour : kFreeColour;
-            GR_Draw_Rectangle_Colour(x1, y1, x1 + m_cellWidth, y1 + m_cellHeight, colour, colour, colour, colour,
-                                     false);
+            GR_Draw_Rectangle_Colour(x1, y1, x1 + m_cellWidth, y1 + m_cellHeight, colour, colour, colour,
+                                     colour, false);
         }
     }
 }
@@ -269,7 +272,8 @@ int32_t MpGrid_Create(int32_t left, int32_t top, int32_t hcells, int32_t vcells,
             return i;
         }
     }
-    g_grids = static_cast<CGrid**>(MEM_REALLOC(g_grids, sizeof(CGrid*) * static_cast<size_t>(g_gridCount + 1)));
+    g_grids =
+        static_cast<CGrid**>(MEM_REALLOC(g_grids, sizeof(CGrid*) * static_cast<size_t>(g_gridCount + 1)));
     g_grids[g_gridCount] = grid;
     return g_gridCount++;
 }
@@ -328,8 +332,12 @@ void MpGrid_FillServices(WorldServices* s) {
     s->gridCreate = MpGrid_Create;
     s->gridDestroy = MpGrid_Destroy;
     s->gridClearAll = [](int32_t g) { WithGrid(g, [](CGrid* grid) { grid->ClearAll(); }); };
-    s->gridClearCell = [](int32_t g, int32_t h, int32_t v) { WithGrid(g, [=](CGrid* grid) { grid->ClearCell(h, v); }); };
-    s->gridAddCell = [](int32_t g, int32_t h, int32_t v) { WithGrid(g, [=](CGrid* grid) { grid->AddCell(h, v); }); };
+    s->gridClearCell = [](int32_t g, int32_t h, int32_t v) {
+        WithGrid(g, [=](CGrid* grid) { grid->ClearCell(h, v); });
+    };
+    s->gridAddCell = [](int32_t g, int32_t h, int32_t v) {
+        WithGrid(g, [=](CGrid* grid) { grid->AddCell(h, v); });
+    };
     s->gridGetCell = [](int32_t g, int32_t h, int32_t v) {
         const CGrid* grid = MpGrid_Get(g);
         return grid != nullptr ? grid->GetCell(h, v) : -1;
@@ -343,7 +351,8 @@ void MpGrid_FillServices(WorldServices* s) {
     s->gridAddInstance = [](int32_t g, CInstance* instance, bool precise) {
         WithGrid(g, [=](CGrid* grid) { grid->AddInstance(instance, precise); });
     };
-    s->gridFindPath = [](int32_t g, int32_t path, int32_t xs, int32_t ys, int32_t xg, int32_t yg, bool diagonal) {
+    s->gridFindPath = [](int32_t g, int32_t path, int32_t xs, int32_t ys, int32_t xg, int32_t yg,
+                         bool diagonal) {
         CGrid* grid = MpGrid_Get(g);
         CPath* target = Path_Get(path);
         return grid != nullptr && target != nullptr && grid->FindPath(target, xs, ys, xg, yg, diagonal);

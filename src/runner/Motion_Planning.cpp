@@ -122,7 +122,8 @@ bool Command_MpPotentialStep(CInstance* self, float gx, float gy, float step, in
     }
     const double goal = Point_Direction(self->x, self->y, gx, gy);
     for (double m = 0.0; m < 180.0; m += g_settings.rotationStep) {
-        if (TryDirection(goal - m, self, step, filter, all) || TryDirection(goal + m, self, step, filter, all))
+        if (TryDirection(goal - m, self, step, filter, all) ||
+            TryDirection(goal + m, self, step, filter, all))
             return false;
     }
     if (g_settings.onSpot) self->SetDirection(self->direction + g_settings.maxRotation);

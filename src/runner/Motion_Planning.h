@@ -13,7 +13,8 @@ class CInstance;
 bool MP_IsFree(CInstance* self, float x, float y, int32_t filter, bool all);
 bool Command_MpLinearStep(CInstance* self, float gx, float gy, float step, int32_t filter, bool all);
 bool Command_MpPotentialStep(CInstance* self, float gx, float gy, float step, int32_t filter, bool all);
-bool Command_MpLinearPath(CInstance* self, int32_t path, float gx, float gy, float step, int32_t filter, bool all);
+bool Command_MpLinearPath(CInstance* self, int32_t path, float gx, float gy, float step, int32_t filter,
+                          bool all);
 bool Command_MpPotentialPath(CInstance* self, int32_t path, float gx, float gy, float step, float factor,
                              int32_t filter, bool all);
 // Each number below 1 is stored as 1.

@@ -57,7 +57,8 @@ void CPath::Assign(const CPath* other) {
     m_closed = other->m_closed;
     m_precision = other->m_precision;
     if (other->m_count > 0) {
-        m_points = static_cast<PathPoint*>(MEM_ALLOC(sizeof(PathPoint) * static_cast<size_t>(other->m_count)));
+        m_points =
+            static_cast<PathPoint*>(MEM_ALLOC(sizeof(PathPoint) * static_cast<size_t>(other->m_count)));
         std::memcpy(m_points, other->m_points, sizeof(PathPoint) * static_cast<size_t>(other->m_count));
         m_capacity = m_count = other->m_count;
     }
@@ -83,9 +84,11 @@ void CPath::InsertPoint(int32_t index, float x, float y, float speed) {
     if (index < 0 || index > m_count) return;
     if (m_count >= m_capacity) {
         m_capacity = m_count + kPointGrowth;
-        m_points = static_cast<PathPoint*>(MEM_REALLOC(m_points, sizeof(PathPoint) * static_cast<size_t>(m_capacity)));
+        m_points = static_cast<PathPoint*>(
+            MEM_REALLOC(m_points, sizeof(PathPoint) * static_cast<size_t>(m_capacity)));
     }
-    std::memmove(&m_points[index + 1], &m_points[index], sizeof(PathPoint) * static_cast<size_t>(m_count - index));
+    std::memmove(&m_points[index + 1], &m_points[index],
+                 sizeof(PathPoint) * static_cast<size_t>(m_count - index));
     m_points[index] = PathPoint{x, y, speed};
     ++m_count;
     Recompute();
@@ -99,7 +102,8 @@ void CPath::ChangePoint(int32_t index, float x, float y, float speed) {
 
 void CPath::DeletePoint(int32_t index) {
     if (index < 0 || index >= m_count) return;
-    std::memmove(&m_points[index], &m_points[index + 1], sizeof(PathPoint) * static_cast<size_t>(m_count - index - 1));
+    std::memmove(&m_points[index], &m_points[index + 1],
+                 sizeof(PathPoint) * static_cast<size_t>(m_count - index - 1));
     --m_count;
     Recompute();
 }
@@ -215,7 +219,8 @@ PathComputedPoint CPath::GetPosition(double t) const {
     const PathComputedPoint& b = m_computed[i + 1];
     if (a.l == b.l) return a;
     const float f = (d - a.l) / (b.l - a.l);
-    return PathComputedPoint{a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f, a.speed + (b.speed - a.speed) * f, d};
+    return PathComputedPoint{a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f, a.speed + (b.speed - a.speed) * f,
+                             d};
 }
 
 // --- Transforms -----------------------------------------------------------------------------------
@@ -237,7 +242,8 @@ void CPath::Append(const CPath* other) {
     }
     auto* copy = static_cast<PathPoint*>(MEM_ALLOC(sizeof(PathPoint) * static_cast<size_t>(n)));
     std::memcpy(copy, other->m_points, sizeof(PathPoint) * static_cast<size_t>(n));
-    m_points = static_cast<PathPoint*>(MEM_REALLOC(m_points, sizeof(PathPoint) * static_cast<size_t>(m_count + n)));
+    m_points =
+        static_cast<PathPoint*>(MEM_REALLOC(m_points, sizeof(PathPoint) * static_cast<size_t>(m_count + n)));
     std::memcpy(&m_points[m_count], copy, sizeof(PathPoint) * static_cast<size_t>(n));
     MEM_FREE(copy);
     m_count += n;

@@ -73,7 +73,8 @@ private:
     void Recompute();
     void ComputeStraight();
     void ComputeSmooth();
-    void Subdivide(const PathComputedPoint& p, const PathComputedPoint& q, const PathComputedPoint& r, int32_t depth);
+    void Subdivide(const PathComputedPoint& p, const PathComputedPoint& q, const PathComputedPoint& r,
+                   int32_t depth);
     void AddComputed(const PathComputedPoint& point);
     void ComputeLengths();
     void Centre(float* cx, float* cy) const;

@@ -15,7 +15,8 @@ double PathLength(int32_t index) {
 
 void PathPointAt(int32_t index, double position, float* x, float* y, float* speed) {
     const CPath* path = Path_Get(index);
-    const PathComputedPoint p = path != nullptr ? path->GetPosition(position) : PathComputedPoint{0, 0, 100, 0};
+    const PathComputedPoint p =
+        path != nullptr ? path->GetPosition(position) : PathComputedPoint{0, 0, 100, 0};
     *x = p.x;
     *y = p.y;
     *speed = p.speed;

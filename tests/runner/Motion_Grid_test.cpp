@@ -1,6 +1,8 @@
 // Motion grids: cell ranges, the table, the breadth-first route search with and without
 // diagonal steps (checked against models of our own on random grids), instances and ds_grid
 // copies.
+#include "runner/Motion_Grid.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -13,7 +15,6 @@
 #include "data/Function_Data_Structures.h"
 #include "data/Support_Data_Structures.h"
 #include "runner/Error_Report.h"
-#include "runner/Motion_Grid.h"
 #include "runner/Path_Main.h"
 
 namespace {
@@ -108,9 +109,10 @@ TEST_F(MotionGrids, CellsAndRectangles) {
 }
 
 TEST_F(MotionGrids, TableRefusesBadSizesAndReusesSlots) {
-    const int32_t cases[][4] = {{0, 5, 1, 1}, {5, 0, 1, 1}, {5, 5, 0, 1}, {5, 5, 1, -1},
+    const int32_t cases[][4] = {{0, 5, 1, 1},  {5, 0, 1, 1},           {5, 5, 0, 1},         {5, 5, 1, -1},
                                 {-5, 5, 1, 1}, {100000, 100000, 1, 1}, {2147483647, 2, 1, 1}};
-    for (const auto& c : cases) EXPECT_EQ(MpGrid_Create(0, 0, c[0], c[1], c[2], c[3]), -1) << c[0] << "x" << c[1];
+    for (const auto& c : cases)
+        EXPECT_EQ(MpGrid_Create(0, 0, c[0], c[1], c[2], c[3]), -1) << c[0] << "x" << c[1];
     EXPECT_EQ(MpGrid_Create(0, 0, 2, 2, 8, 8), 0);
     EXPECT_EQ(MpGrid_Create(0, 0, 2, 2, 8, 8), 1);
     MpGrid_Destroy(0);
@@ -133,7 +135,9 @@ TEST_F(MotionGrids, SearchesFarBeyondTheFirstQueue) {
 struct Model {
     int32_t w, h;
     std::vector<int8_t> blocked;  // row-major here, unlike the grid
-    bool Blocked(int32_t x, int32_t y) const { return x < 0 || y < 0 || x >= w || y >= h || blocked[y * w + x]; }
+    bool Blocked(int32_t x, int32_t y) const {
+        return x < 0 || y < 0 || x >= w || y >= h || blocked[y * w + x];
+    }
 };
 
 // Steps from start to goal: a plain 4-way search, or the labelling rule with diagonals (a
@@ -148,7 +152,8 @@ int32_t ModelSteps(const Model& m, int32_t sx, int32_t sy, int32_t gx, int32_t g
         auto [x, y] = queue.front();
         queue.pop_front();
         if (x == gx && y == gy) return at(x, y);
-        bool side[4] = {unlabelled(x - 1, y), unlabelled(x + 1, y), unlabelled(x, y - 1), unlabelled(x, y + 1)};
+        bool side[4] = {unlabelled(x - 1, y), unlabelled(x + 1, y), unlabelled(x, y - 1),
+                        unlabelled(x, y + 1)};
         const int32_t ox[4] = {-1, 1, 0, 0}, oy[4] = {0, 0, -1, 1};
         std::vector<std::pair<int32_t, int32_t>> next;
         for (int k = 0; k < 4; ++k)
@@ -187,9 +192,10 @@ TEST_F(MotionGrids, RandomGridsMatchTheModels) {
         const int32_t sx = random() % m.w, sy = random() % m.h, gx = random() % m.w, gy = random() % m.h;
         for (bool diagonal : {false, true}) {
             CPath path;
-            const bool found = grid->FindPath(&path, sx * kCell + 1, sy * kCell + 2, gx * kCell + 3, gy * kCell + 4,
-                                              diagonal);
-            const int32_t steps = m.Blocked(sx, sy) || m.Blocked(gx, gy) ? -1 : ModelSteps(m, sx, sy, gx, gy, diagonal);
+            const bool found = grid->FindPath(&path, sx * kCell + 1, sy * kCell + 2, gx * kCell + 3,
+                                              gy * kCell + 4, diagonal);
+            const int32_t steps =
+                m.Blocked(sx, sy) || m.Blocked(gx, gy) ? -1 : ModelSteps(m, sx, sy, gx, gy, diagonal);
             ASSERT_EQ(found, steps >= 0) << "round " << round;
             for (int32_t x = 0; x < m.w; ++x)
                 for (int32_t y = 0; y < m.h; ++y) ASSERT_LE(grid->GetCell(x, y), 0);
@@ -203,7 +209,8 @@ TEST_F(MotionGrids, RandomGridsMatchTheModels) {
             EXPECT_EQ(r.back().y, gy * kCell + 4);
             int32_t px = sx, py = sy;
             for (size_t i = 1; i < r.size(); ++i) {
-                const int32_t cx = static_cast<int32_t>(r[i].x) / kCell, cy = static_cast<int32_t>(r[i].y) / kCell;
+                const int32_t cx = static_cast<int32_t>(r[i].x) / kCell,
+                              cy = static_cast<int32_t>(r[i].y) / kCell;
                 if (i + 1 < r.size()) {
                     EXPECT_EQ(r[i].x, cx * kCell + kCell / 2);
                     EXPECT_EQ(r[i].y, cy * kCell + kCell / 2);
@@ -234,7 +241,8 @@ TEST_F(MotionGrids, RandomGridsMatchTheModels) {
                                 const int32_t nx = x + ddx, ny = y + ddy;
                                 if (m.Blocked(nx, ny) || d[static_cast<size_t>(ny * m.w + nx)] >= 0) continue;
                                 if (ddx != 0 && ddy != 0 && (m.Blocked(nx, y) || m.Blocked(x, ny))) continue;
-                                d[static_cast<size_t>(ny * m.w + nx)] = d[static_cast<size_t>(y * m.w + x)] + 1;
+                                d[static_cast<size_t>(ny * m.w + nx)] =
+                                    d[static_cast<size_t>(y * m.w + x)] + 1;
                                 q.push_back({nx, ny});
                             }
                     }

@@ -1,11 +1,12 @@
 // The step-wise planners: linear and potential steps, their path forms, the settings and the
 // direction helpers.
+#include "runner/Motion_Planning.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "MotionTestSupport.h"
-#include "runner/Motion_Planning.h"
 #include "runner/Path_Main.h"
 #include "runner/Run_Command.h"
 

@@ -237,7 +237,8 @@ TEST_F(PathTable, AddDuplicateAssignDelete) {
     EXPECT_FALSE(Path_Assign(9, 0));
     EXPECT_FALSE(Path_Assign(0, 9));
     EXPECT_FALSE(Path_Assign(0, 0));
-    EXPECT_NE(std::string(Error_LastText()).find("ERROR: Can not assign a path to itself!"), std::string::npos);
+    EXPECT_NE(std::string(Error_LastText()).find("ERROR: Can not assign a path to itself!"),
+              std::string::npos);
     EXPECT_STREQ(Path_GetName(-1), "<undefined>");
     EXPECT_EQ(Path_Get(-1), nullptr);
 }
@@ -314,7 +315,8 @@ TEST_F(PathTable, BuiltinsAnswerForMissingPathsAndPoints) {
     RValue_Free(&name);
 
     EXPECT_EQ(Real("path_duplicate", {99}), 0.0);
-    EXPECT_NE(std::string(Error_LastText()).find("Trying to duplicate non-existing path."), std::string::npos);
+    EXPECT_NE(std::string(Error_LastText()).find("Trying to duplicate non-existing path."),
+              std::string::npos);
     CallPath("path_append", {double(p), 98});
     EXPECT_NE(std::string(Error_LastText()).find("Appending a non-existing path."), std::string::npos);
     EXPECT_EQ(Real("path_delete", {99}), 0.0);
