@@ -56,6 +56,7 @@
 #include "runner/CommandLine.h"
 #include "runner/Error_Report.h"
 #include "runner/Function_Game.h"
+#include "runner/Function_Path.h"
 #include "runner/GEN8.h"
 #include "runner/GameCode.h"
 #include "runner/GameFile.h"
@@ -65,7 +66,9 @@
 #include "runner/GameWorld.h"
 #include "runner/HalvaneM.h"
 #include "runner/LoadGame.h"
+#include "runner/Motion_Grid.h"
 #include "runner/Options.h"
+#include "runner/Path_Main.h"
 #include "runner/World_Services.h"
 
 // The compiled game linked into the program fills the link record.
@@ -208,6 +211,9 @@ void InstallWorldServices() {
     services.readTargetPixels = ReadScreenPixels;
     services.writePng = WriteScreenPng;
     World_InstallServices(&services);
+    Path_InstallServices();
+    g_DrawBuiltinHooks.pathExists = Path_Exists;
+    g_DrawBuiltinHooks.pathDraw = Path_Draw;
 }
 
 void InstallHooks() {
@@ -297,7 +303,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Graphic..", {InitColourFunctions, InitTextFunctions, InitSpriteDrawFunctions}},  // InitGraphicsFunctions
     {"Action..", {}},       // InitActionFunctions
     {"File..", {InitFileFunctions}},
-    {"Resource..", {InitSpriteResourceFunctions}},  // the resource built-ins
+    {"Resource..", {InitSpriteResourceFunctions, InitPathFunctions}},  // the resource built-ins
     {"Interaction..", {}},  // Function_Interaction_Init
     {"3D..", {Init3DFunctions}},
     {"Particle..", {}},                    // the particle built-ins
@@ -500,6 +506,8 @@ void Runner_Shutdown() {
     Script_Shutdown();
     Variable_BuiltIn_Free();
     TimeLine_FreeAll();
+    Path_FreeAll();
+    MpGrid_FreeAll();
     Sound_Free();
     // Requests still running stop before the buffers and maps they would report into go.
     Async_FreeAll();
