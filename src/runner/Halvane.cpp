@@ -3,11 +3,15 @@
 #include <cstring>
 #include <string>
 
+#include "assets/Background_Main.h"
 #include "assets/Font_Main.h"
+#include "assets/Function_Background_Draw.h"
+#include "assets/Function_Display.h"
 #include "assets/Function_Graphics_Colour.h"
 #include "assets/Function_Graphics_Text.h"
 #include "assets/Function_Sprite_Draw.h"
 #include "assets/Function_Sprite_Resource.h"
+#include "assets/Function_Texture.h"
 #include "assets/Graphics_Text.h"
 #include "assets/ImageDecode.h"
 #include "assets/Sprite_Main.h"
@@ -243,6 +247,7 @@ void InstallHooks() {
     GameWorld_Init();
     Audio_RegisterChunkReaders();
     Sprite_InstallHooks();
+    Background_InstallHooks();
     Font_RegisterChunkReader();
     g_GameLoopHooks.textReset = Text_Reset;
     AudioHost_Install();
@@ -293,14 +298,16 @@ void AdoptHeader() {
 // take their place in its row as its module joins the runner.
 struct RegistrarGroup {
     const char* tag;
-    void (*registrars[4])();
+    void (*registrars[8])();
 };
 
 const RegistrarGroup kRegistrarGroups[] = {
     {"HighScore..", {}},  // the high-score table is loaded
     {"Game..", {InitGameFunctions}},
     {"Math..", {InitMathFunctions}},
-    {"Graphic..", {InitColourFunctions, InitTextFunctions, InitSpriteDrawFunctions}},  // InitGraphicsFunctions
+    {"Graphic..",
+     {InitColourFunctions, InitTextFunctions, InitSpriteDrawFunctions, InitBackgroundDrawFunctions,
+      InitTextureFunctions, InitDisplayFunctions}},  // InitGraphicsFunctions
     {"Action..", {}},       // InitActionFunctions
     {"File..", {InitFileFunctions}},
     {"Resource..", {InitSpriteResourceFunctions, InitPathFunctions}},  // the resource built-ins
@@ -424,6 +431,7 @@ bool Runner_InitGraphics() {
         return false;
     }
     DebugConsole.Output("Background_InitTextures()\n");
+    Background_InitTextures();
     DebugConsole.Output("Sprite_InitTextures()\n");
     Sprite_InitTextures();
     DebugConsole.Output("Font_InitTextures()\n");

@@ -428,6 +428,35 @@ Section WriteSprites(const std::vector<std::optional<Sprite>>& sprites, bool lay
     return s;
 }
 
+void WriteBackgroundEntry(Section& s, const Background& b, bool layerMode, int pages, size_t pageCount) {
+    s.String(b.name);
+    for (bool flag : {b.transparent, b.smooth, b.preload}) s.U32(flag);
+    if (b.pageEntry < 0 || static_cast<size_t>(b.pageEntry) >= pageCount)
+        s.U32(0);
+    else
+        s.ForeignOffset(pages, 4 + 4 * static_cast<uint32_t>(pageCount) + 22 * static_cast<uint32_t>(b.pageEntry));
+    if (!b.tileSet) {
+        if (layerMode) s.U32(0);
+        return;
+    }
+    const BackgroundTileSet& t = *b.tileSet;
+    s.U32(t.version);
+    for (int32_t v : {t.tileWidth, t.tileHeight, t.borderX, t.borderY, t.columns, t.framesPerTile, t.tileCount})
+        s.I32(v);
+    s.U32(0);
+    s.U64(t.frameTime);
+    for (uint32_t id : t.tileIds) s.U32(id);
+}
+
+Section WriteBackgrounds(const std::vector<std::optional<Background>>& backgrounds, bool layerMode, int pages,
+                         size_t pageCount) {
+    Section s;
+    WriteTable(
+        s, backgrounds, [](const std::optional<Background>& b) { return b.has_value(); },
+        [&](const std::optional<Background>& b) { WriteBackgroundEntry(s, *b, layerMode, pages, pageCount); });
+    return s;
+}
+
 Section WriteTextures(const std::vector<TexturePage>& pages) {
     Section s;
     s.U32(static_cast<uint32_t>(pages.size()));
@@ -673,6 +702,7 @@ std::vector<uint8_t> Build(const FormFile& file, std::string* errorOut) {
     if (file.audioGroups) add("AGRP", WriteAudioGroups(*file.audioGroups));
     // Frames point into "TPAG", which comes later: the entries are written once its place is known.
     const int spriteChunk = file.sprites ? add("SPRT", Section()) : -1;
+    const int backgroundChunk = file.backgrounds ? add("BGND", Section()) : -1;
     if (file.paths) add("PATH", WritePaths(*file.paths));
     if (file.scripts) add("SCPT", WriteScripts(*file.scripts));
     if (file.globalInits) add("GLOB", WriteGlobals(*file.globalInits));
@@ -690,6 +720,10 @@ std::vector<uint8_t> Build(const FormFile& file, std::string* errorOut) {
     if (spriteChunk >= 0) {
         chunks[spriteChunk].data = WriteSprites(*file.sprites, file.header.major >= 2, pageChunk,
                                                 file.pageEntries ? file.pageEntries->size() : 0);
+    }
+    if (backgroundChunk >= 0) {
+        chunks[backgroundChunk].data = WriteBackgrounds(*file.backgrounds, file.header.major >= 2, pageChunk,
+                                                        file.pageEntries ? file.pageEntries->size() : 0);
     }
 
     std::string error;

@@ -236,6 +236,25 @@ struct Sprite {
     std::vector<uint8_t> kindData;
 };
 
+// The tile-set block of a "BGND" entry; the runner reads it in layer mode when the version is 2
+// or more. `tileIds` holds tileCount x framesPerTile words.
+struct BackgroundTileSet {
+    uint32_t version = 2;
+    int32_t tileWidth = 16, tileHeight = 16, borderX = 0, borderY = 0, columns = 1;
+    int32_t framesPerTile = 1, tileCount = 0;
+    uint64_t frameTime = 0;
+    std::vector<uint32_t> tileIds;
+};
+
+// "BGND" entry. `pageEntry` names a TPAG entry by number (-1: none). Without a tile set, files
+// whose header major version is 2 or more get a version word of 0.
+struct Background {
+    std::string name;
+    bool transparent = false, smooth = false, preload = false;
+    int32_t pageEntry = -1;
+    std::optional<BackgroundTileSet> tileSet;
+};
+
 // "FONT" glyph record (written with no kerning pairs).
 struct FontGlyph {
     uint16_t character = 0;
@@ -286,6 +305,7 @@ struct FormFile {
     std::optional<std::vector<std::optional<Sound>>> sounds;  // "SOND"; nullopt: empty slot
     std::optional<std::vector<std::string>> audioGroups;     // "AGRP": group names
     std::optional<std::vector<std::optional<Sprite>>> sprites;  // "SPRT"; nullopt: empty slot
+    std::optional<std::vector<std::optional<Background>>> backgrounds;  // "BGND"; nullopt: empty slot
     std::optional<std::vector<Path>> paths;          // "PATH"; empty name: empty slot
     std::optional<std::vector<Script>> scripts;      // "SCPT"; empty name: empty slot
     std::optional<std::vector<int32_t>> globalInits;  // "GLOB"
