@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "core/Code_Function.h"
 #include "core/RunSwitches.h"
+#include "core/Value.h"
 #include "graphics/Graphics_Window.h"
 #include "platform/EventPump.h"
 #include "runner/Function_IO.h"
@@ -188,7 +190,7 @@ TEST_F(InputTest, RecordingWritesOneRecordPerStepThatReadsBackTheSame) {
     IO_Init();  // playback is off again: a fresh start
 }
 
-TEST_F(InputTest, VirtualKeysSaveAndLoadAndPressTheirKey) {
+TEST_F(InputTest, VirtualKeysPressTheirKeyFromAPointer) {
     const int32_t slot = IO_AddVirtualKeySlot();
     ASSERT_EQ(slot, 0);
     VirtualKey* key = IO_VirtualKey(slot);
@@ -206,13 +208,54 @@ TEST_F(InputTest, VirtualKeysSaveAndLoadAndPressTheirKey) {
     EXPECT_EQ(IO_VirtualKey(-1), nullptr);
 }
 
-TEST_F(InputTest, MouseCheckButtonNoneAndAnyAndJoysticksAbsent) {
+TEST_F(InputTest, JoystickDirectionCellsAndTheSaveDialogExtension) {
     EXPECT_EQ(IO_JoystickDirection(32767, 32767), 101);
     EXPECT_EQ(IO_JoystickDirection(0, 0), 103);
     EXPECT_EQ(IO_JoystickDirection(65535, 65535), 99);
     char extension[16];
     EXPECT_STREQ(IO_DefaultExtension("Text|*.txt", extension, sizeof extension), "txt");
     EXPECT_STREQ(IO_DefaultExtension("Text", extension, sizeof extension), "");
+}
+
+double CallBuiltin(const char* name, double arg) {
+    int32_t id = -1;
+    if (!Code_Function_Find(name, &id)) InitIOFunctions();
+    EXPECT_TRUE(Code_Function_Find(name, &id)) << name;
+    const char* found = nullptr;
+    BuiltinProc function = nullptr;
+    int32_t argc = 0;
+    Code_Function_GetInfo(id, &found, &function, &argc);
+    if (function == nullptr) return -1000;
+    RValue args[1] = {RValue_Real(arg)};
+    RValue result = RValue_Real(-99);
+    function(result, nullptr, nullptr, 1, args);
+    return result.val;
+}
+
+TEST_F(InputTest, MouseCheckButtonNoneAnyAndWaitsThatReturnAtOnceWhenNoPlayerCanAnswer) {
+    IO_StartStep();
+    EXPECT_EQ(CallBuiltin("mouse_check_button", 0), 1);
+    EXPECT_EQ(CallBuiltin("mouse_check_button", -1), 0);
+    IO_OnMouseDown(3, 0, 0);
+    IO_StartStep();
+    EXPECT_EQ(CallBuiltin("mouse_check_button", 0), 0);
+    EXPECT_EQ(CallBuiltin("mouse_check_button", -1), 1);
+    EXPECT_EQ(CallBuiltin("mouse_check_button", 3), 1);
+    EXPECT_EQ(CallBuiltin("mouse_check_button_pressed", 3), 1);
+    EXPECT_EQ(CallBuiltin("mouse_check_button", 4), 0);
+    g_Switches.headless = true;
+    IO_SetLastKey(5);
+    CallBuiltin("keyboard_wait", 0);
+    EXPECT_EQ(IO_GetLastKey(), 0);
+    CallBuiltin("mouse_wait", 0);
+    EXPECT_EQ(IO_GetLastButton(0), 0);
+    g_Switches.headless = false;
+    g_Switches.playback = true;
+    CallBuiltin("keyboard_wait", 0);
+    g_Switches.playback = false;
+    EXPECT_EQ(CallBuiltin("joystick_direction", 1), 101);  // no joystick here
+    EXPECT_EQ(CallBuiltin("joystick_pov", 2), -1);
+    EXPECT_EQ(CallBuiltin("joystick_check_button", 1), 0);
 }
 
 // A key pushed into SDL's queue goes through the window's translation and the window
