@@ -16,6 +16,7 @@
 #include "core/RunSwitches.h"
 #include "core/Value.h"
 #include "graphics/Graphics_Window.h"
+#include "io/IBuffer.h"
 #include "platform/EventPump.h"
 #include "runner/Function_IO.h"
 #include "runner/GameLoopHooks.h"
@@ -206,6 +207,24 @@ TEST_F(InputTest, VirtualKeysPressTheirKeyFromAPointer) {
     EXPECT_TRUE(IO_KeyReleased('K'));
     EXPECT_EQ(IO_VirtualKey(IO_VIRTUAL_KEYS), nullptr);
     EXPECT_EQ(IO_VirtualKey(-1), nullptr);
+}
+
+TEST_F(InputTest, VirtualKeysSaveAndLoadBackAndRefuseAForeignBlock) {
+    VirtualKey* key = IO_VirtualKey(IO_AddVirtualKeySlot());
+    *key = VirtualKey{VIRTUAL_KEY_IN_USE | VIRTUAL_KEY_VISIBLE, 0, 1, 2, 3, 4, 2, 2, 5, 6, 'Z', 0};
+    IBuffer buffer(64, eBufferType_Grow, 1);
+    IO_SaveVirtualKeys(&buffer);
+    IO_ClearVirtualKeys();
+    buffer.Seek(0, 0);
+    ASSERT_TRUE(IO_LoadVirtualKeys(&buffer));
+    EXPECT_EQ(IO_VirtualKey(0)->flags, VIRTUAL_KEY_IN_USE | VIRTUAL_KEY_VISIBLE);
+    EXPECT_EQ(IO_VirtualKey(0)->key, 'Z');
+    EXPECT_EQ(IO_VirtualKey(0)->v, 6);
+    IBuffer foreign(64, eBufferType_Grow, 1);
+    RValue mark = RValue_Real(850);
+    foreign.Write(eBuffer_S32, &mark);
+    foreign.Seek(0, 0);
+    EXPECT_FALSE(IO_LoadVirtualKeys(&foreign));
 }
 
 TEST_F(InputTest, JoystickDirectionCellsAndTheSaveDialogExtension) {
