@@ -245,9 +245,9 @@ double CallBuiltin(const char* name, double arg) {
     int32_t argc = 0;
     Code_Function_GetInfo(id, &found, &function, &argc);
     if (function == nullptr) return -1000;
-    RValue args[1] = {RValue_Real(arg)};
+    RValue args[2] = {RValue_Real(arg), RValue_Real(1)};  // joystick_check_button reads two
     RValue result = RValue_Real(-99);
-    function(result, nullptr, nullptr, 1, args);
+    function(result, nullptr, nullptr, 2, args);
     return result.val;
 }
 
