@@ -94,6 +94,31 @@ bool PlatformDialog_ChooseOpenFile(const char* title, std::string& path) {
     return true;
 }
 
+bool PlatformDialog_ChooseFile(const PlatformFileDialog& dialog, std::string& path) {
+    path.clear();
+    if (!PlatformDialog_HaveDisplay()) return false;
+    const std::string zenity = FindInPath("zenity");
+    if (zenity.empty()) return false;
+    std::vector<std::string> args = {"--file-selection", std::string("--title=") + dialog.title};
+    if (dialog.save) args.push_back("--save");
+    if (!dialog.folder.empty() || !dialog.fileName.empty()) {
+        std::string start = dialog.folder;
+        if (!start.empty() && start.back() != '/') start += '/';
+        args.push_back("--filename=" + start + dialog.fileName);
+    }
+    for (const auto& [name, patterns] : dialog.filters) {
+        std::string filter = "--file-filter=" + name + " |";
+        for (char c : patterns) filter += c == ';' ? ' ' : c;
+        args.push_back(filter);
+    }
+    std::string chosen;
+    if (!RunAndCapture(zenity, args, chosen)) return false;
+    while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
+    if (chosen.empty()) return false;
+    path = std::move(chosen);
+    return true;
+}
+
 bool PlatformDialog_ShowMessage(const char* title, const char* text) {
     if (!PlatformDialog_HaveDisplay()) return false;
     return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title ? title : "", text ? text : "",

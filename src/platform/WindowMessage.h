@@ -159,3 +159,7 @@ constexpr int32_t SignedLowWord(int64_t value) {
 constexpr int32_t SignedHighWord(int64_t value) {
     return static_cast<int16_t>((value >> 16) & 0xFFFF);
 }
+
+// Codes of the user events that carry a synthesised key (the key in data1).
+constexpr int32_t PLATFORM_POSTED_KEY_DOWN = 0x4B44;
+constexpr int32_t PLATFORM_POSTED_KEY_UP = 0x4B55;

@@ -215,6 +215,12 @@ bool Error_FormatDialog(const char* text, bool continueAllowed) {
     return ErrorDialog_Show() == 1;
 }
 
+void Error_SetLastText(SharedString* record) {
+    if (record != nullptr) ++record->refCount;
+    SharedString_ReleaseSafe(g_lastError);
+    g_lastError = record;
+}
+
 const char* Error_LastText() {
     return g_lastError && g_lastError->text ? g_lastError->text : "";
 }

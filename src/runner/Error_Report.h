@@ -59,6 +59,9 @@ std::string Error_DialogText(const char* text);
 // The error state the built-in variables read.
 const char* Error_LastText();  // "" before the first error
 bool Error_Occurred();
+// The last error text becomes the record (one more reference); error_last assigns it.
+struct SharedString;
+void Error_SetLastText(SharedString* record);
 void Error_SetOccurred(bool occurred);
 bool Error_FatalShown();
 // A return to the game that launched this one clears the fatal mark.

@@ -65,6 +65,9 @@
 #include "runner/GameCode.h"
 #include "runner/GameFile.h"
 #include "runner/GameLoopHooks.h"
+#include "runner/Function_IO.h"
+#include "runner/IO_Main.h"
+#include "runner/Variable_BuiltIn.h"
 #include "runner/GameLoopServices.h"
 #include "runner/GameOptions.h"
 #include "runner/GameWorld.h"
@@ -264,6 +267,7 @@ void InstallHooks() {
     Image_InstallTextureReader();
     Image_SetSavePathResolver(ImageSavePath);
     InstallWorldServices();
+    IO_InstallHooks();
 
     g_GameLoopHooks.httpPoll = HTTP_Poll;
     g_GameLoopHooks.asyncProcessRequests = Async_ProcessRequests;
@@ -278,6 +282,7 @@ void StartUpFailed() {
 // The loaded file's folder is where the game's own files are read from.
 void AdoptLoadedGame() {
     Runner_SetDataFilePath(g_LoadState.dataFilePath);
+    WorkingDirectory_Init(g_LoadState.dataFilePath);
     Runner_ClearBundleFolder();
     LoadSave_SetBundleFolder(GetBundleFolder());
     LoadSave_SetWorkingFolder(GetBundleFolder());
@@ -311,7 +316,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Action..", {}},       // InitActionFunctions
     {"File..", {InitFileFunctions}},
     {"Resource..", {InitSpriteResourceFunctions, InitPathFunctions}},  // the resource built-ins
-    {"Interaction..", {}},  // Function_Interaction_Init
+    {"Interaction..", {InitIOFunctions}},  // and Function_Interaction_Init
     {"3D..", {Init3DFunctions}},
     {"Particle..", {}},                    // the particle built-ins
     {"Misc..", {InitMiscFunctions}},
@@ -374,6 +379,7 @@ bool Runner_EarlyInit() {
     File_InitTempDirectory();
     ExternalsDisabled = g_Switches.steam || g_LoadState.launchedByGame;
     Code_Constant_RegisterBuiltins();
+    Variable_BuiltIn_Init();
     Run_InitGlobals();
     Run_ClearPendingLists();
     Window_Init();
@@ -407,6 +413,7 @@ void Runner_StartUp() {
     DebugConsole.Output("Init Graphics\n");
     if (!Runner_InitGraphics()) return StartUpFailed();
     DebugConsole.Output("IO Init\n");
+    IO_Init();
     DebugConsole.Output("Process Messages\n");
     ProcessMessages();
     DebugConsole.Output("Splash!\n");
@@ -496,6 +503,7 @@ void Run_Start() {
 
 // The input layer, the sound layer and the profiler end their turn here.
 void Runner_Finish() {
+    IO_End();
     SND_Quit();
 }
 
@@ -513,6 +521,7 @@ void Runner_Shutdown() {
     File_CleanTempDirectory();
     Script_Shutdown();
     Variable_BuiltIn_Free();
+    WorkingDirectory_Free();
     TimeLine_FreeAll();
     Path_FreeAll();
     MpGrid_FreeAll();
