@@ -311,7 +311,9 @@ TEST_F(SpriteRunTimeTest, AUrlGivesAnEmptySpriteFilledWhenTheImageLoadedEventArr
         const bool mine = event.values.at("id") == std::to_string(index);
         EXPECT_EQ(event.values.at("filename"), mine ? url : server.Url("/nothing.png"));
         EXPECT_EQ(event.values.at("http_status"), mine ? "200" : "404");
-        if (mine) EXPECT_EQ(event.values.at("status"), "0");
+        if (mine) {
+            EXPECT_EQ(event.values.at("status"), "0");
+        }
     }
     EXPECT_EQ(Sprite_Get(index)->m_frameCount, 1);
     EXPECT_EQ(Sprite_Get(index)->m_width, 128);
