@@ -87,7 +87,7 @@ bool SetLayer(CInstance* self, int32_t, RValue* v) {
 }
 
 // No physics world is built into this runner: every instance's physics object is null, and
-// the physics rows answer as the spec says for an instance without one.
+// the physics rows answer as they do for an instance without a body.
 bool NoPhysicsGet(CInstance*, int32_t, RValue*) {
     return false;
 }
