@@ -2,11 +2,9 @@
 // creation code prints a line with show_debug_message and calls a script that prints another.
 // Usage: e2e_bytecode_game OUTPUT
 #include <cstdio>
-#include <fstream>
 #include <string>
 
-#include "asm/Assembler.h"
-#include "formpack/FormWriter.h"
+#include "GameMaker.h"
 
 namespace {
 
@@ -28,17 +26,6 @@ const char* const kGreet = R"(
     ret.v
 )";
 
-bool Add(formpack::FormFile& file, const char* name, const char* text) {
-    hvasm::Assembly assembly;
-    std::string error;
-    if (!hvasm::Assemble(text, hvasm::FormNames(file), &assembly, &error)) {
-        std::fprintf(stderr, "%s: %s\n", name, error.c_str());
-        return false;
-    }
-    hvasm::AddCodeEntry(file, name, assembly);
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,19 +37,13 @@ int main(int argc, char** argv) {
     file.header.format = 15;
     file.header.gameName = "bytecode_test";
     file.header.roomOrder = {0};
-    if (!Add(file, "gml_RoomCC_room0_Create", kRoomCreation) || !Add(file, "gml_Script_scr_greet", kGreet)) return 1;
+    if (!e2e::AddCode(file, "gml_RoomCC_room0_Create", kRoomCreation) ||
+        !e2e::AddCode(file, "gml_Script_scr_greet", kGreet))
+        return 1;
     file.scripts = std::vector<formpack::Script>{{"scr_greet", 1}};
     formpack::Room room;
     room.name = "room0";
     room.creationCode = 0;
     file.rooms = std::vector<std::optional<formpack::Room>>{room};
-    std::string error;
-    const std::vector<uint8_t> bytes = formpack::Build(file, &error);
-    if (bytes.empty()) {
-        std::fprintf(stderr, "formpack: %s\n", error.c_str());
-        return 1;
-    }
-    std::ofstream out(argv[1], std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return out ? 0 : 1;
+    return e2e::WriteGame(file, argv[1]);
 }

@@ -4,11 +4,9 @@
 // Usage: e2e_sound_game OUTPUT
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <string>
 
-#include "asm/Assembler.h"
-#include "formpack/FormWriter.h"
+#include "GameMaker.h"
 
 namespace {
 
@@ -63,17 +61,6 @@ std::vector<uint8_t> ToneWav() {
     return bytes;
 }
 
-bool Add(formpack::FormFile& file, const char* name, const char* text) {
-    hvasm::Assembly assembly;
-    std::string error;
-    if (!hvasm::Assemble(text, hvasm::FormNames(file), &assembly, &error)) {
-        std::fprintf(stderr, "%s: %s\n", name, error.c_str());
-        return false;
-    }
-    hvasm::AddCodeEntry(file, name, assembly);
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,8 +79,8 @@ int main(int argc, char** argv) {
     file.sounds = std::vector<std::optional<formpack::Sound>>{sound};
     file.audioGroups = std::vector<std::string>{"audiogroup_default"};
     file.audio = std::vector<std::optional<std::vector<uint8_t>>>{ToneWav()};
-    if (!Add(file, "gml_Object_obj_player_Create_0", kCreate) ||
-        !Add(file, "gml_Object_obj_player_Alarm_0", kAlarm))
+    if (!e2e::AddCode(file, "gml_Object_obj_player_Create_0", kCreate) ||
+        !e2e::AddCode(file, "gml_Object_obj_player_Alarm_0", kAlarm))
         return 1;
     formpack::Object player;
     player.name = "obj_player";
@@ -104,13 +91,5 @@ int main(int argc, char** argv) {
     room.name = "room0";
     room.instances.push_back(formpack::RoomInstance{});
     file.rooms = std::vector<std::optional<formpack::Room>>{room};
-    std::string error;
-    const std::vector<uint8_t> bytes = formpack::Build(file, &error);
-    if (bytes.empty()) {
-        std::fprintf(stderr, "formpack: %s\n", error.c_str());
-        return 1;
-    }
-    std::ofstream out(argv[1], std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return out ? 0 : 1;
+    return e2e::WriteGame(file, argv[1]);
 }
