@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "RawGlQuads.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_Clear.h"
 #include "graphics/Graphics_DisplayM.h"
@@ -24,20 +25,14 @@ namespace {
 constexpr int kSide = 256;
 constexpr int kQuads = 10000;
 
-struct Vertex {
-    float x, y, z;
-    uint32_t colour;
-    float u, v;
-};
-
-std::vector<Vertex> g_quads;  // six vertices a quad
+std::vector<RawVertex> g_quads;  // six vertices a quad
 double g_ratio = 0;
 
 void PrepareQuads() {
     for (int i = 0; i < kQuads; ++i) {
         const float x = static_cast<float>(i * 7 % (kSide - 4)), y = static_cast<float>(i * 13 % (kSide - 4));
         const uint32_t colour = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
-        const Vertex quad[6] = {{x, y, 0, colour, 0, 0},         {x + 2, y, 0, colour, 1, 0},
+        const RawVertex quad[6] = {{x, y, 0, colour, 0, 0},         {x + 2, y, 0, colour, 1, 0},
                                 {x, y + 2, 0, colour, 0, 1},     {x + 2, y, 0, colour, 1, 0},
                                 {x + 2, y + 2, 0, colour, 1, 1}, {x, y + 2, 0, colour, 0, 1}};
         g_quads.insert(g_quads.end(), quad, quad + 6);
@@ -49,103 +44,23 @@ void BatchFrame() {
     GR_D3D_Clear(0xFF000000u, 1.0f, 0, 1);
     for (int q = 0; q < kQuads; ++q) {
         void* vertices = GR_Batch_Alloc(D3DPT_TRIANGLELIST, nullptr, GR_FORMAT_XYZCUV, 6);
-        std::memcpy(vertices, &g_quads[static_cast<size_t>(q) * 6], 6 * sizeof(Vertex));
+        std::memcpy(vertices, &g_quads[static_cast<size_t>(q) * 6], 6 * sizeof(RawVertex));
     }
     End_Frame(true);
     glFinish();
 }
 
-const char* const kRawVertex = R"(#version 330 core
-layout(location = 0) in vec3 aPosition;
-layout(location = 2) in vec4 aColour;
-out vec4 vColour;
-void main() {
-    vColour = aColour;
-    gl_Position = vec4(aPosition.x / 128.0 - 1.0, aPosition.y / 128.0 - 1.0, 0.0, 1.0);
-}
-)";
-
-const char* const kRawFragment = R"(#version 330 core
-in vec4 vColour;
-out vec4 oColour;
-void main() { oColour = vColour; }
-)";
-
-// The baseline: its own program, vertex array and buffer; the device's bindings are put
-// back after each frame.
-class RawGl {
-public:
-    RawGl() {
-        program = glCreateProgram();
-        vertex = Compile(GL_VERTEX_SHADER, kRawVertex);
-        fragment = Compile(GL_FRAGMENT_SHADER, kRawFragment);
-        glAttachShader(program, vertex);
-        glAttachShader(program, fragment);
-        glLinkProgram(program);
-        GLint previousVao = 0;
-        glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &previousVao);
-        glGenVertexArrays(1, &vao);
-        glGenBuffers(1, &buffer);
-        glBindVertexArray(vao);
-        glBindBuffer(GL_ARRAY_BUFFER, buffer);
-        glEnableVertexAttribArray(0);
-        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
-        glEnableVertexAttribArray(2);
-        glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex),
-                              reinterpret_cast<void*>(12));
-        glBindVertexArray(static_cast<GLuint>(previousVao));
-    }
-    ~RawGl() {
-        glDeleteBuffers(1, &buffer);
-        glDeleteVertexArrays(1, &vao);
-        glDeleteProgram(program);
-        glDeleteShader(vertex);
-        glDeleteShader(fragment);
-    }
-
-    void Frame() {
-        GLint deviceProgram = 0, deviceVao = 0;
-        glGetIntegerv(GL_CURRENT_PROGRAM, &deviceProgram);
-        glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &deviceVao);
-        glUseProgram(program);
-        glBindVertexArray(vao);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glBindBuffer(GL_ARRAY_BUFFER, buffer);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(g_quads.size() * sizeof(Vertex)),
-                     g_quads.data(), GL_STREAM_DRAW);
-        glDrawArrays(GL_TRIANGLES, 0, kQuads * 6);
-        glFinish();
-        glUseProgram(static_cast<GLuint>(deviceProgram));
-        glBindVertexArray(static_cast<GLuint>(deviceVao));
-    }
-
-private:
-    static GLuint Compile(GLenum kind, const char* source) {
-        GLuint shader = glCreateShader(kind);
-        glShaderSource(shader, 1, &source, nullptr);
-        glCompileShader(shader);
-        return shader;
-    }
-
-    GLuint program = 0, vertex = 0, fragment = 0, vao = 0, buffer = 0;
-};
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void BM_BatchAgainstRawGl(benchmark::State& state) {
     using Clock = std::chrono::steady_clock;
     BatchFrame();  // the first frame binds the device's back buffer; both draw into it
-    RawGl raw;
-    raw.Frame();
+    RawGl raw(false);
+    raw.Frame(g_quads);
     std::vector<double> batchTimes, rawTimes;
     for (auto _ : state) {
         const auto start = Clock::now();
         BatchFrame();
         const auto middle = Clock::now();
-        raw.Frame();
+        raw.Frame(g_quads);
         const auto end = Clock::now();
         batchTimes.push_back(std::chrono::duration<double>(middle - start).count());
         rawTimes.push_back(std::chrono::duration<double>(end - middle).count());

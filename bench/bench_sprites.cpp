@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "RawGlQuads.h"
 #include "assets/Function_Sprite_Draw.h"
 #include "assets/Sprite_Main.h"
 #include "core/Code_Function.h"
@@ -33,12 +34,6 @@ namespace {
 constexpr int kSide = 256;
 constexpr int kSprite = 16;
 constexpr int kDraws = 100000;
-
-struct RawVertex {
-    float x, y, z;
-    uint32_t colour;
-    float u, v;
-};
 
 std::vector<RawVertex> g_quads;  // six vertices a quad
 std::vector<float> g_positions;  // x, y per draw
@@ -98,97 +93,17 @@ void SpriteFrame() {
     glFinish();
 }
 
-const char* const kRawVertex = R"(#version 330 core
-layout(location = 0) in vec3 aPosition;
-layout(location = 2) in vec4 aColour;
-out vec4 vColour;
-void main() {
-    vColour = aColour;
-    gl_Position = vec4(aPosition.x / 128.0 - 1.0, 1.0 - aPosition.y / 128.0, 0.0, 1.0);
-}
-)";
-
-const char* const kRawFragment = R"(#version 330 core
-in vec4 vColour;
-out vec4 oColour;
-void main() { oColour = vColour; }
-)";
-
-// The baseline: its own program, vertex array and buffer; the device's bindings are put
-// back after each frame.
-class RawGl {
-public:
-    RawGl() {
-        program = glCreateProgram();
-        vertex = Compile(GL_VERTEX_SHADER, kRawVertex);
-        fragment = Compile(GL_FRAGMENT_SHADER, kRawFragment);
-        glAttachShader(program, vertex);
-        glAttachShader(program, fragment);
-        glLinkProgram(program);
-        GLint previousVao = 0;
-        glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &previousVao);
-        glGenVertexArrays(1, &vao);
-        glGenBuffers(1, &buffer);
-        glBindVertexArray(vao);
-        glBindBuffer(GL_ARRAY_BUFFER, buffer);
-        glEnableVertexAttribArray(0);
-        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(RawVertex), nullptr);
-        glEnableVertexAttribArray(2);
-        glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(RawVertex),
-                              reinterpret_cast<void*>(12));
-        glBindVertexArray(static_cast<GLuint>(previousVao));
-    }
-    ~RawGl() {
-        glDeleteBuffers(1, &buffer);
-        glDeleteVertexArrays(1, &vao);
-        glDeleteProgram(program);
-        glDeleteShader(vertex);
-        glDeleteShader(fragment);
-    }
-
-    void Frame() {
-        GLint deviceProgram = 0, deviceVao = 0;
-        glGetIntegerv(GL_CURRENT_PROGRAM, &deviceProgram);
-        glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &deviceVao);
-        glUseProgram(program);
-        glBindVertexArray(vao);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glBindBuffer(GL_ARRAY_BUFFER, buffer);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(g_quads.size() * sizeof(RawVertex)),
-                     g_quads.data(), GL_STREAM_DRAW);
-        glDrawArrays(GL_TRIANGLES, 0, kDraws * 6);
-        glFinish();
-        glUseProgram(static_cast<GLuint>(deviceProgram));
-        glBindVertexArray(static_cast<GLuint>(deviceVao));
-    }
-
-private:
-    static GLuint Compile(GLenum kind, const char* source) {
-        GLuint shader = glCreateShader(kind);
-        glShaderSource(shader, 1, &source, nullptr);
-        glCompileShader(shader);
-        return shader;
-    }
-
-    GLuint program = 0, vertex = 0, fragment = 0, vao = 0, buffer = 0;
-};
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void BM_DrawSpriteAgainstRawGl(benchmark::State& state) {
     using Clock = std::chrono::steady_clock;
     SpriteFrame();  // the first frame binds the device's back buffer; both draw into it
-    RawGl raw;
-    raw.Frame();
+    RawGl raw(true);
+    raw.Frame(g_quads);
     std::vector<double> spriteTimes, rawTimes;
     for (auto _ : state) {
         const auto start = Clock::now();
         SpriteFrame();
         const auto middle = Clock::now();
-        raw.Frame();
+        raw.Frame(g_quads);
         const auto end = Clock::now();
         spriteTimes.push_back(std::chrono::duration<double>(middle - start).count());
         rawTimes.push_back(std::chrono::duration<double>(end - middle).count());
