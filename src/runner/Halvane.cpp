@@ -55,16 +55,19 @@
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
+#include "platform/GamepadM.h"
 #include "runner/AudioHostWiring.h"
 #include "runner/CodeLink.h"
 #include "runner/CommandLine.h"
 #include "runner/Error_Report.h"
 #include "runner/Function_Game.h"
+#include "runner/Function_Gamepad.h"
 #include "runner/Function_Path.h"
 #include "runner/GEN8.h"
 #include "runner/GameCode.h"
 #include "runner/GameFile.h"
 #include "runner/GameLoopHooks.h"
+#include "runner/Gamepad_Class.h"
 #include "runner/Function_IO.h"
 #include "runner/IO_Main.h"
 #include "runner/Variable_BuiltIn.h"
@@ -268,6 +271,7 @@ void InstallHooks() {
     Image_SetSavePathResolver(ImageSavePath);
     InstallWorldServices();
     IO_InstallHooks();
+    Gamepad_InstallHooks(PlatformGamepad_Sdl());
 
     g_GameLoopHooks.httpPoll = HTTP_Poll;
     g_GameLoopHooks.asyncProcessRequests = Async_ProcessRequests;
@@ -323,7 +327,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"DS..", {InitDataStructureFunctions, InitSecureMapFunctions}},
     {"Sound..", {Audio_RegisterBuiltins}},
     {"Physics..", {}},                     // the physics built-ins
-    {"Gamepad..", {}},                     // the gamepad built-ins
+    {"Gamepad..", {InitGamepadFunctions}},
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions}},  // and InitVertexBufferFunctions
     {"Networking..", {InitHttpFunctions}},                           // and InitNetworkingFunctions
     {"Shaders..", {}},  // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles

@@ -12,6 +12,7 @@
 #include "io/IBuffer.h"
 #include "io/IniFile.h"
 #include "runner/GameLoopHooks.h"
+#include "runner/Gamepad_Class.h"
 
 namespace {
 
@@ -256,9 +257,12 @@ void IO_Init() {
     delete[] g_virtualKeys;
     g_virtualKeys = new VirtualKey[IO_VIRTUAL_KEYS];
     for (int32_t i = 0; i < IO_VIRTUAL_KEYS; ++i) g_virtualKeys[i].index = static_cast<uint16_t>(i);
+    // The window exists by now: the pads can be looked for.
+    Gamepad_InitDirectInput();
 }
 
 void IO_StartStep() {
+    Gamepad_Poll();
     ClearPerStep(g_step);
     if (g_playing) {
         uint8_t record[IO_RECORD_SIZE];
@@ -287,6 +291,7 @@ void IO_Clear() {
 }
 
 void IO_End() {
+    Gamepad_Shutdown();
     CloseRecordFile();
     delete[] g_virtualKeys;
     g_virtualKeys = nullptr;
