@@ -67,6 +67,7 @@
 #include "runner/GameCode.h"
 #include "runner/GameFile.h"
 #include "runner/GameLoopHooks.h"
+#include "runner/GameSave.h"
 #include "runner/Gamepad_Class.h"
 #include "runner/Function_IO.h"
 #include "runner/IO_Main.h"
@@ -222,6 +223,7 @@ void InstallWorldServices() {
     services.writePng = WriteScreenPng;
     World_InstallServices(&services);
     Path_InstallServices();
+    GameSave_Install();
     g_DrawBuiltinHooks.pathExists = Path_Exists;
     g_DrawBuiltinHooks.pathDraw = Path_Draw;
 }

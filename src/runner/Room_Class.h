@@ -10,6 +10,7 @@
 class CCode;
 class CLayer;
 class CPhysicsWorld;
+class IBuffer;
 class ChunkView;
 struct RoomLayers;  // the layer subsystem's part of a room
 
@@ -134,6 +135,11 @@ public:
     void SortTiles();
 
     void ScrollBackgrounds();
+
+    // Saved games (runner/GameSave.cpp): the working room's record, and its reading; a room
+    // read as current enters its instances in the id table, their objects and layers.
+    void Save(IBuffer* buffer);
+    bool Load(IBuffer* buffer, bool isCurrent);
 
     const char* Name() const { return m_name ? m_name : ""; }
 

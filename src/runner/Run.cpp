@@ -168,6 +168,28 @@ CRoom* Run_WorkingRoom(int32_t index) {
     return index >= 0 && index < g_workingCount ? g_workingRooms[index] : nullptr;
 }
 
+void Run_ReplaceWorkingRooms(int32_t count) {
+    FreeWorkingRooms();
+    g_roomIndex = -1;
+    GrowWorkingRooms(count);
+}
+
+void Run_PlaceWorkingRoom(int32_t index, CRoom* room) {
+    if (index < 0) return;
+    GrowWorkingRooms(index + 1);
+    delete g_workingRooms[index];
+    g_workingRooms[index] = room;
+}
+
+void Run_SelectWorkingRoom(int32_t index) {
+    g_roomIndex = index;
+    g_room = Run_WorkingRoom(index);
+}
+
+int32_t Run_WorkingRoomCount() {
+    return g_workingCount;
+}
+
 void Run_ResetWorkingRooms() {
     FreeWorkingRooms();
     GrowWorkingRooms(Room_Count());

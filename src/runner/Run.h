@@ -36,6 +36,13 @@ int32_t Run_RoomIndex();
 void Run_SetCurrentRoom(CRoom* room);
 // The working room kept in a slot (the current one, or a persistent room left behind).
 CRoom* Run_WorkingRoom(int32_t index);
+// Game load: destroys every working room and sizes the table to count empty slots; a room
+// placed in a slot is owned by the table; the slot's room becomes the current one (null when
+// the slot is empty).
+void Run_ReplaceWorkingRooms(int32_t count);
+void Run_PlaceWorkingRoom(int32_t index, CRoom* room);
+void Run_SelectWorkingRoom(int32_t index);
+int32_t Run_WorkingRoomCount();
 // Sizes the working-room table to the number of rooms with every slot empty, and empties the
 // carried list (game start).
 void Run_ResetWorkingRooms();
