@@ -280,6 +280,31 @@ TEST_F(GameSaveTest, LoadWaitsForTheNextStepAndRestoresTheWorld) {
     EXPECT_EQ(Object_Find(0)->instances.Count(), 2) << "the loaded instances are their object's again";
 }
 
+TEST_F(GameSaveTest, KeptRoomComesBackInItsSlotOutOfTheIdTable) {
+    Run_Room()->persistent = true;
+    Instance_Find(100002)->x = 55;
+    SwitchRoom(1);
+    ASSERT_EQ(Run_RoomIndex(), 1);
+    ASSERT_TRUE(GameSave_Buffer(m_buffer));
+    SwitchRoom(0);
+    Instance_Find(100002)->x = 1;
+    SwitchRoom(1);
+
+    Buffer_GetByIndex(m_buffer)->Seek(0, 0);
+    ASSERT_TRUE(GameLoad_QueueBuffer(m_buffer));
+    ASSERT_TRUE(GameLoad_PerformQueued());
+    EXPECT_EQ(Run_RoomIndex(), 1);
+    ASSERT_NE(Run_WorkingRoom(0), nullptr);
+    EXPECT_EQ(Run_WorkingRoom(0)->active.count, 3);
+    EXPECT_EQ(Instance_Find(100002), nullptr) << "a kept room's instances wait outside the table";
+    EXPECT_EQ(Object_Find(0)->instances.Count(), 0);
+
+    SwitchRoom(0);
+    ASSERT_NE(Instance_Find(100002), nullptr);
+    EXPECT_EQ(Instance_Find(100002)->x, 55.0f);
+    EXPECT_EQ(Object_Find(0)->instances.Count(), 2);
+}
+
 TEST_F(GameSaveTest, DamagedOrForeignSavesLeaveTheGameRunning) {
     ASSERT_TRUE(GameSave_Buffer(m_buffer));
     const std::vector<uint8_t> bytes = SavedBytes();
