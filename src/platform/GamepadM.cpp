@@ -37,14 +37,16 @@ bool ControllerHeld(SDL_JoystickID id) {
     return false;
 }
 
-// A controller that went away frees its number; a free number takes the first attached
-// controller that has none yet.
+// A controller that went away answers nothing and frees its number; a free number takes the
+// first attached controller that has none yet on the next call, so the pad on that number is
+// lost before another device can be found there.
 SDL_GameController* Controller(int32_t number) {
     SDL_GameController*& slot = g_controllers[number];
     if (slot != nullptr && !SDL_GameControllerGetAttached(slot)) {
         SDL_GameControllerClose(slot);
         slot = nullptr;
         g_rumble[number] = 0;
+        return nullptr;
     }
     if (slot != nullptr) return slot;
     const int32_t count = SDL_NumJoysticks();
