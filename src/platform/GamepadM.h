@@ -39,7 +39,8 @@ struct PadControllerState {
 // Axes 0..7: x, y, z, rx, ry, rz and two sliders; 8..31 the rest of the extended state.
 struct PadJoystickState {
     int32_t axes[PAD_JOYSTICK_AXES] = {};
-    uint32_t hats[PAD_JOYSTICK_HATS] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};  // low word 0xFFFF: centred
+    uint32_t hats[PAD_JOYSTICK_HATS] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu,
+                                        0xFFFFFFFFu};  // low word 0xFFFF: centred
     uint8_t buttons[PAD_JOYSTICK_BUTTONS] = {};
 };
 

@@ -11,9 +11,10 @@
 
 namespace {
 
-#define BUILTIN(name)                                                                                    \
-    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self,                    \
-                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] RValue* args)
+#define BUILTIN(name)                                                                \
+    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self, \
+                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
+                  [[maybe_unused]] RValue* args)
 
 void SetReal(RValue& result, double value) {
     result = RValue_Real(value);

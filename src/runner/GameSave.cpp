@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/Console.h"
 #include "core/CRuntimeCompat.h"
+#include "core/Console.h"
 #include "core/Hash.h"
 #include "core/Instance.h"
 #include "core/MemoryManager.h"
@@ -574,8 +574,8 @@ void GameLoad_File(const char* name) {
         DebugConsole.Output("WARNING: Game load failed, %s not found\n", path.c_str());
         return;
     }
-    const int32_t index =
-        Buffer_Add(new IBuffer(static_cast<uint8_t*>(data), static_cast<int32_t>(size), eBufferType_Grow, 1, true));
+    const int32_t index = Buffer_Add(
+        new IBuffer(static_cast<uint8_t*>(data), static_cast<int32_t>(size), eBufferType_Grow, 1, true));
     if (g_queued >= 0) {
         DebugConsole.Output("WARNING: Load game being ignored due to load game already queued\n");
         Buffer_Free(index);
@@ -598,7 +598,8 @@ bool GameLoad_PerformQueued() {
         SavedHeader header;
         ok = ReadHeader(buffer, header);
         if (ok) ApplyHeader(header);
-        ok = ok && Variable_LoadGlobals(buffer) && ReadRooms(buffer, header.room) && IO_LoadVirtualKeys(buffer);
+        ok = ok && Variable_LoadGlobals(buffer) && ReadRooms(buffer, header.room) &&
+             IO_LoadVirtualKeys(buffer);
     }
     FreeFileLoadBuffer();
     return ok;

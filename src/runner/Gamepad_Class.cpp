@@ -25,7 +25,8 @@ constexpr uint64_t kPollXInputOption = 4;
 
 // gp_face1 .. gp_padr, then gp_axislh .. gp_axisrv.
 constexpr int32_t kXInputButtons[16] = {12, 13, 14, 15, 8, 9, 10, 11, 5, 4, 6, 7, 0, 1, 2, 3};
-constexpr int32_t kDirectInputButtons[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0x1021, 0x3021, 0x3020, 0x1020};
+constexpr int32_t kDirectInputButtons[16] = {0, 1, 2,  3,  4,      5,      6,      7,
+                                             8, 9, 10, 11, 0x1021, 0x3021, 0x3020, 0x1020};
 constexpr int32_t kXInputAxes[4] = {0, 0x8001, 2, 0x8003};
 constexpr int32_t kDirectInputAxes[4] = {0, 1, 2, 5};
 constexpr int32_t kFirstAxisCode = kFirstCode + 17;
@@ -74,14 +75,22 @@ bool XInputPolling() {
 
 const char* XInputDescription(int32_t subType) {
     switch (subType) {
-        case 1: return "Xbox 360 Controller (XInput STANDARD GAMEPAD)";
-        case 2: return "Xbox 360 Controller (XInput WHEEL)";
-        case 3: return "Xbox 360 Controller (XInput ARCADE STICK)";
-        case 4: return "Xbox 360 Controller (XInput FLIGHT STICK)";
-        case 5: return "Xbox 360 Controller (XInput DANCE PAD)";
-        case 6: return "Xbox 360 Controller (XInput GUITAR)";
-        case 8: return "Xbox 360 Controller (XInput DRUM KIT)";
-        default: return nullptr;
+        case 1:
+            return "Xbox 360 Controller (XInput STANDARD GAMEPAD)";
+        case 2:
+            return "Xbox 360 Controller (XInput WHEEL)";
+        case 3:
+            return "Xbox 360 Controller (XInput ARCADE STICK)";
+        case 4:
+            return "Xbox 360 Controller (XInput FLIGHT STICK)";
+        case 5:
+            return "Xbox 360 Controller (XInput DANCE PAD)";
+        case 6:
+            return "Xbox 360 Controller (XInput GUITAR)";
+        case 8:
+            return "Xbox 360 Controller (XInput DRUM KIT)";
+        default:
+            return nullptr;
     }
 }
 

@@ -74,7 +74,7 @@ void Gamepad_AnnounceAll();
 void Gamepad_Shutdown();
 
 int32_t Gamepad_Count();
-Gamepad* Gamepad_Get(int32_t index);  // null outside the table
+Gamepad* Gamepad_Get(int32_t index);          // null outside the table
 int32_t Gamepad_IndexOf(const Gamepad* pad);  // -1 when absent
 // The one-time "not found" line of the value built-ins.
 void Gamepad_WarnIfUnsupported();

@@ -535,6 +535,7 @@ void Runner_Shutdown() {
     // Requests still running stop before the buffers and maps they would report into go.
     Async_FreeAll();
     BufferAsync_Reset();
+    GameLoad_ClearQueue();  // a load queued as the game ended names a buffer about to go
     Buffer_FreeAll();
     File_FreeTables();
     Text_Shutdown();

@@ -1,6 +1,8 @@
 // Saved games: the bytes a save holds, read back by a decoder of the test's own; a save loaded
 // in a later step restoring instances, rooms, views, tiles and globals; and damaged, foreign
 // and doubled loads leaving the running game as it was.
+#include "runner/GameSave.h"
+
 #include <unistd.h>
 
 #include <cstring>
@@ -12,7 +14,6 @@
 #include "io/Buffer_Manager.h"
 #include "io/IBuffer.h"
 #include "io/LoadSave.h"
-#include "runner/GameSave.h"
 #include "runner/IO_Main.h"
 #include "runner/Object_Class.h"
 #include "runner/World_Services.h"
@@ -110,10 +111,11 @@ protected:
         GameSave_Install();
         IO_Init();
         Variable_InitFlags();
-        ASSERT_TRUE(Load(MakeGame({MakeObject("ball"), MakeObject("wall")},
-                                  {MakeRoom("first", {At(0, 100001, 10, 20), At(0, 100002, 30, 40), At(1, 100003)}),
-                                   MakeRoom("second")},
-                                  {0, 1})));
+        ASSERT_TRUE(
+            Load(MakeGame({MakeObject("ball"), MakeObject("wall")},
+                          {MakeRoom("first", {At(0, 100001, 10, 20), At(0, 100002, 30, 40), At(1, 100003)}),
+                           MakeRoom("second")},
+                          {0, 1})));
         g_GlobalObject = PWObjectBase_Alloc(3, VALUE_UNSET, true);
         Start();
         g_GlobalObject->slots[0] = RValue_Real(7.5);
@@ -144,9 +146,11 @@ protected:
 
     // What a test changes between save and load, and checks afterwards.
     static std::string World() {
-        std::string s = "room " + std::to_string(Run_RoomIndex()) + " score " + std::to_string(g_RunState.score);
+        std::string s =
+            "room " + std::to_string(Run_RoomIndex()) + " score " + std::to_string(g_RunState.score);
         for (CInstance* i = Run_Room()->active.head; i != nullptr; i = i->depthNext)
-            s += " " + std::to_string(i->id) + "@" + std::to_string(int(i->x)) + "," + std::to_string(int(i->y));
+            s += " " + std::to_string(i->id) + "@" + std::to_string(int(i->x)) + "," +
+                 std::to_string(int(i->y));
         s += " globals " + std::to_string(g_GlobalObject->slots[0].val);
         return s;
     }
@@ -211,17 +215,21 @@ TEST_F(GameSaveTest, SaveHoldsTheFourBlocksFieldByField) {
     for (int b = 0; b < 8; ++b) {
         d.Skip(3);
         const float x = d.F32();
-        if (b == 1) EXPECT_EQ(x, 10.75f);
+        if (b == 1) {
+            EXPECT_EQ(x, 10.75f) << "backgrounds keep their fractions";
+        }
         d.Skip(9);
     }
     d.I32();
     for (int v = 0; v < 8; ++v) {
         d.I32();
         const int32_t x = d.I32();
-        if (v == 0) EXPECT_EQ(x, 10) << "view positions are cut to whole numbers";
         d.Skip(5);
         const int32_t portW = d.I32();
-        if (v == 0) EXPECT_EQ(portW, 320);
+        if (v == 0) {
+            EXPECT_EQ(x, 10) << "view positions are cut to whole numbers";
+            EXPECT_EQ(portW, 320);
+        }
         d.Skip(8);
     }
     ASSERT_EQ(d.I32(), 1) << "tiles";

@@ -53,7 +53,7 @@ TEST_F(SdlGamepads, VirtualControllerIsFoundReadAndLost) {
     EXPECT_EQ(events[0].type, "gamepad discovered");
     EXPECT_EQ(events[0].index, 0);
 
-    SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTX, 19661);  // 0.6
+    SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTX, 19661);   // 0.6
     SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTY, -32768);  // pushed up
     SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 32767);
     SDL_JoystickSetVirtualButton(stick, SDL_CONTROLLER_BUTTON_A, 1);

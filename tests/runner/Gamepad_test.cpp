@@ -6,15 +6,14 @@ using namespace gamepad_test;
 
 namespace {
 
-constexpr double kFace1 = 32769, kShoulderLB = 32775, kPadU = 32781, kPadD = 32782, kPadL = 32783, kPadR = 32784;
+constexpr double kFace1 = 32769, kShoulderLB = 32775, kPadU = 32781, kPadD = 32782, kPadL = 32783,
+                 kPadR = 32784;
 constexpr double kAxisLH = 32785, kAxisLV = 32786, kAxisRV = 32788;
 
 class Gamepads : public GamepadTest {
 protected:
     // Plugged controllers and attached joysticks are found as the window is made.
-    void Start() {
-        ASSERT_GE(Gamepad_InitDirectInput(), 0);
-    }
+    void Start() { ASSERT_GE(Gamepad_InitDirectInput(), 0); }
 };
 
 TEST_F(Gamepads, ControllerIsDiscoveredReadAndLostOnce) {
