@@ -24,6 +24,8 @@ void ParticleRandom_Reset() {
 namespace {
 
 constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
+// The list grows by 100 slots, or by a quarter when it is already large, so that a pass that
+// spawns many thousands of particles does not copy the list at every hundredth.
 constexpr int32_t kListGrowth = 100;
 // One ageing pass visits what it spawns, so two types that spawn each other (or a type that
 // dies into itself at once) would never end it. Past this many visits beyond the particles the
@@ -115,7 +117,8 @@ void GrowList(ParticleSystem* s, int32_t capacity) {
 // The slot past the count, with a cleared record in it (a slot past the count may hold the
 // record of a particle that died; it is cleared and used again).
 Particle* AppendParticle(ParticleSystem* s) {
-    if (s->particleCount >= s->particleCapacity) GrowList(s, s->particleCapacity + kListGrowth);
+    if (s->particleCount >= s->particleCapacity)
+        GrowList(s, s->particleCapacity + std::max(kListGrowth, s->particleCapacity / 4));
     Particle*& slot = s->particles[s->particleCount++];
     if (slot == nullptr)
         slot = static_cast<Particle*>(MEM_ALLOC(sizeof(Particle)));
