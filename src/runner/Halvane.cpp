@@ -58,6 +58,7 @@
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
+#include "room/Layer_Particles.h"
 #include "runner/AudioHostWiring.h"
 #include "runner/CodeLink.h"
 #include "runner/CommandLine.h"
@@ -258,6 +259,7 @@ void InstallHooks() {
     g_GameLoopHooks.textReset = Text_Reset;
     Particle_InstallHooks();
     Effect_InstallHooks();
+    Layer_InstallParticleHooks();
     AudioHost_Install();
 
     g_GRHooks.processMessages = ProcessMessages;
