@@ -54,10 +54,16 @@ void DrawShape(const ParticleSystem& s, const Particle& p, TextureRecord* textur
     }
 }
 
+// The sums run in 64 bits (a long life plus an offset may pass the largest 32-bit number); the
+// sprite drawing wraps the frame into its count, so only the low 32 bits matter.
 int32_t SpriteFrame(const ParticleType& t, const Particle& p, int32_t frameCount) {
     if (!t.animate) return p.frameOffset;
-    if (t.stretch) return static_cast<int32_t>(int64_t{frameCount} * p.age / p.life) + p.frameOffset;
-    return p.frameOffset + p.age;
+    if (t.stretch) return static_cast<int32_t>(int64_t{frameCount} * p.age / p.life + p.frameOffset);
+    return static_cast<int32_t>(int64_t{p.frameOffset} + p.age);
+}
+
+double Phase(int32_t age, int32_t offset) {
+    return static_cast<double>((int64_t{age} + offset) % 16) / 4.0;
 }
 
 // Draws one particle; false ends the pass (a life below 1, a sprite without frames or a shape
@@ -71,8 +77,8 @@ bool DrawParticle(const ParticleSystem& s, const Particle& p, bool* additive) {
     if (sprite == nullptr && (t->shape < 0 || t->shape >= PARTICLE_SHAPE_COUNT)) return false;
 
     const double angle = p.angle + (t->orientationRelative ? p.direction : 0.0f) +
-                         t->orientationWiggle * Particle_Wiggle(((p.age + 2 * p.seed) % 16) / 4.0);
-    const double size = p.size + t->sizeWiggle * Particle_Wiggle(((p.age + p.seed) % 16) / 4.0);
+                         t->orientationWiggle * Particle_Wiggle(Phase(p.age, 2 * p.seed));
+    const double size = p.size + t->sizeWiggle * Particle_Wiggle(Phase(p.age, p.seed));
     if (t->additive != *additive) {
         GR_Set_Blend_Mode(t->additive ? 1 : 0);
         *additive = t->additive;

@@ -30,6 +30,12 @@ void TypesLost() {
     g_typesMade = false;
 }
 
+// A new run starts with no systems: the effects make theirs again rather than borrow whatever
+// system the game makes first in the same slot.
+void SystemsLost() {
+    g_systemBelow = g_systemAbove = -1;
+}
+
 void InitTypes() {
     auto* slot = reinterpret_cast<int32_t*>(&g_types);
     for (int32_t i = 0; i < kTypeCount; ++i) slot[i] = ParticleType_Create();
@@ -250,4 +256,5 @@ int32_t Effect_SystemAbove() {
 void Effect_InstallHooks() {
     g_GameLoopHooks.effectClear = Effect_Clear;
     ParticleType_SetDestroyAllListener(TypesLost);
+    ParticleSystem_SetDestroyAllListener(SystemsLost);
 }

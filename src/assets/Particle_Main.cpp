@@ -40,6 +40,7 @@ ParticleSystem** g_systems = nullptr;
 int32_t g_systemCount = 0;
 TextureRecord* g_shapeTextures[PARTICLE_SHAPE_COUNT] = {};
 void (*g_destroyAllListener)() = nullptr;
+void (*g_systemsGoneListener)() = nullptr;
 
 // The first empty slot of a table of pointers, growing it by one when every slot is taken.
 template <typename T>
@@ -108,17 +109,23 @@ void FreeEmitters(ParticleSystem* s) {
     s->emitterSlotCount = s->emitterCount = 0;
 }
 
-void GrowList(ParticleSystem* s, int32_t capacity) {
+// The most slots a list may have: its size in bytes must stay within what the memory manager
+// addresses, so a huge count asked for by the game can never wrap the size of the list.
+constexpr int64_t kMaxListSlots = INT32_MAX / static_cast<int64_t>(sizeof(Particle*));
+
+void GrowList(ParticleSystem* s, int64_t capacity) {
+    capacity = std::min(capacity, kMaxListSlots);
     if (capacity <= s->particleCapacity) return;
     s->particles = static_cast<Particle**>(MEM_REALLOC(s->particles, sizeof(Particle*) * capacity));
-    s->particleCapacity = capacity;
+    s->particleCapacity = static_cast<int32_t>(capacity);
 }
 
 // The slot past the count, with a cleared record in it (a slot past the count may hold the
-// record of a particle that died; it is cleared and used again).
+// record of a particle that died; it is cleared and used again). Null when the list is full.
 Particle* AppendParticle(ParticleSystem* s) {
     if (s->particleCount >= s->particleCapacity)
-        GrowList(s, s->particleCapacity + std::max(kListGrowth, s->particleCapacity / 4));
+        GrowList(s, int64_t{s->particleCapacity} + std::max(kListGrowth, s->particleCapacity / 4));
+    if (s->particleCount >= s->particleCapacity) return nullptr;
     Particle*& slot = s->particles[s->particleCount++];
     if (slot == nullptr)
         slot = static_cast<Particle*>(MEM_ALLOC(sizeof(Particle)));
@@ -131,6 +138,7 @@ Particle* AppendParticle(ParticleSystem* s) {
 void CreateParticles(ParticleSystem* s, float x, float y, int32_t type, int32_t count, const int32_t* colour) {
     for (int32_t i = 0; i < count; ++i) {
         Particle* p = AppendParticle(s);
+        if (p == nullptr) return;
         Particle_Setup(p, type, x, y);
         if (colour) p->colour = *colour;
     }
@@ -200,6 +208,12 @@ void AgeParticles(int32_t system) {
     s->particleCount = kept;
 }
 
+// (age + offset) mod period, in 64 bits: the age of a long-lived particle plus its seed may
+// pass the largest 32-bit number.
+double Phase(int32_t age, int32_t offset, int32_t period) {
+    return static_cast<double>((int64_t{age} + offset) % period);
+}
+
 void MoveParticle(Particle* p, const ParticleType& t) {
     p->speed += t.speedIncrement;
     if (p->speed < 0.0f) p->speed = 0.0f;
@@ -213,8 +227,8 @@ void MoveParticle(Particle* p, const ParticleType& t) {
         Particle_VectorToMotion(vx, vy, &p->direction, &p->speed);
     }
     const double direction =
-        p->direction + t.directionWiggle * Particle_Wiggle(((p->age + 3 * p->seed) % 24) / 6.0);
-    const double speed = p->speed + t.speedWiggle * Particle_Wiggle(((p->age + 4 * p->seed) % 20) / 5.0);
+        p->direction + t.directionWiggle * Particle_Wiggle(Phase(p->age, 3 * p->seed, 24) / 6.0);
+    const double speed = p->speed + t.speedWiggle * Particle_Wiggle(Phase(p->age, 4 * p->seed, 20) / 5.0);
     p->x = static_cast<float>(p->x + std::cos(direction * kDegToRad) * speed);
     p->y = static_cast<float>(p->y - std::sin(direction * kDegToRad) * speed);
 }
@@ -495,6 +509,11 @@ void ParticleSystem_Clear(int32_t index) {
 
 void ParticleSystem_DestroyAll() {
     for (int32_t i = 0; i < g_systemCount; ++i) ParticleSystem_Destroy(i);
+    if (g_systemsGoneListener) g_systemsGoneListener();
+}
+
+void ParticleSystem_SetDestroyAllListener(void (*listener)()) {
+    g_systemsGoneListener = listener;
 }
 
 void ParticleSystem_DrawOrder(int32_t index, bool oldToNew) {
@@ -742,10 +761,10 @@ void ParticleEmitter_Burst(int32_t system, int32_t emitter, int32_t type, int32_
     }
     ParticleSystem* s = g_systems[system];
     const int64_t wanted = int64_t{s->particleCount} + number;
-    if (wanted >= s->particleCapacity) GrowList(s, static_cast<int32_t>(std::min<int64_t>(wanted, INT32_MAX)));
+    if (wanted >= s->particleCapacity) GrowList(s, wanted);
     // Copied: the record stays put, but a copy keeps the region the same for the whole burst.
     const ParticleEmitter region = *e;
-    for (int32_t i = 0; i < number; ++i) {
+    for (int32_t i = 0; i < number && s->particleCount < kMaxListSlots; ++i) {
         double u, v;
         RegionPoint(region.shape, region.distribution, &u, &v);
         const float x = static_cast<float>(region.xMin + u * (region.xMax - region.xMin));

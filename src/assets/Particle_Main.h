@@ -145,6 +145,8 @@ ParticleSystem* ParticleSystem_Get(int32_t index);  // null for an invalid index
 int32_t ParticleSystem_TableSize();
 void ParticleSystem_Clear(int32_t index);
 void ParticleSystem_DestroyAll();
+// Called by ParticleSystem_DestroyAll (every new run), so the effects forget their systems.
+void ParticleSystem_SetDestroyAllListener(void (*listener)());
 
 void ParticleSystem_DrawOrder(int32_t index, bool oldToNew);
 void ParticleSystem_SetDepth(int32_t index, float depth);

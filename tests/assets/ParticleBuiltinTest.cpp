@@ -185,6 +185,13 @@ TEST_F(ParticleBuiltinTest, EffectsRemakeWhatTheGameDestroyed) {
     EXPECT_EQ(ParticleSystem_Get(Effect_SystemAbove())->depth, -100000.0f);
     EXPECT_EQ(Particles_Count(Effect_SystemAbove()), 1);
     EXPECT_TRUE(ParticleType_Exists(34));
+    // A new run forgets the effect systems: the game's first system stays the game's.
+    Particle_Reset();
+    const int32_t mine = ParticleSystem_Create();
+    Effect_Create(true, 1, 0, 0, 1, 0);
+    EXPECT_NE(Effect_SystemBelow(), mine);
+    EXPECT_EQ(Particles_Count(mine), 0);
+    EXPECT_EQ(ParticleSystem_Get(Effect_SystemBelow())->depth, 100000.0f);
     // Room start empties both systems.
     Call("effect_clear", {});
     EXPECT_EQ(Particles_Count(Effect_SystemAbove()), 0);

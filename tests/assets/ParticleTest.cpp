@@ -262,6 +262,23 @@ TEST_F(ParticleTest, AZeroMotionVectorKeepsItsDirection) {
     }
 }
 
+TEST_F(ParticleTest, TheLongestLivesKeepTheirWigglesInRange) {
+    const int32_t s = ParticleSystem_Create();
+    const int32_t t = ParticleType_Create();
+    ParticleType_Life(t, INT32_MAX, INT32_MAX);
+    ParticleType_Speed(t, 1, 1, 0, 1);
+    ParticleType_Direction(t, 0, 0, 0, 6);
+    Particles_Create(s, 0, 0, t, 1);
+    Particle& p = *ParticleSystem_Get(s)->particles[0];
+    p.age = INT32_MAX - 2;
+    p.seed = 99999;
+    ParticleSystem_Update(s);
+    ASSERT_EQ(Particles_Count(s), 1);
+    EXPECT_TRUE(std::isfinite(p.x) && std::fabs(p.x) <= 2.0f);
+    ParticleSystem_Update(s);
+    EXPECT_EQ(Particles_Count(s), 0);
+}
+
 TEST_F(ParticleTest, ParticlesOfADestroyedTypeAgeButNeitherMoveNorSpawn) {
     const int32_t s = ParticleSystem_Create();
     const int32_t t = ParticleType_Create();
