@@ -52,7 +52,8 @@ void MakeParticles() {
     ParticleType_Alpha2(type, 1, 0.5f);
     g_system = ParticleSystem_Create();
     for (int i = 0; i < kParticles; ++i)
-        Particles_Create(g_system, static_cast<float>(i * 7 % kSide), static_cast<float>(i * 13 % kSide), type, 1);
+        Particles_Create(g_system, static_cast<float>(i * 7 % kSide), static_cast<float>(i * 13 % kSide),
+                         type, 1);
     for (int i = 0; i < kParticles; ++i) {
         g_plain.push_back({static_cast<float>(i * 7 % kSide), static_cast<float>(i * 13 % kSide), 0.3f,
                            static_cast<float>(i % 360), 1, 0.25f, 0, 1000000});
@@ -137,9 +138,10 @@ int main(int argc, char** argv) {
     GR_Draw_Set_Alpha(1.0f);
     MakeParticles();
     benchmark::RunSpecifiedBenchmarks();
-    std::printf("particles updated and drawn: %.1f ns each, of which the update %.1f ns (plain loop + raw GL: "
-                "%.1f ns); ratio %.2f\n",
-                g_oursPerParticle, g_updatePerParticle, g_basePerParticle, g_ratio);
+    std::printf(
+        "particles updated and drawn: %.1f ns each, of which the update %.1f ns (plain loop + raw GL: "
+        "%.1f ns); ratio %.2f\n",
+        g_oursPerParticle, g_updatePerParticle, g_basePerParticle, g_ratio);
     Particle_Shutdown();
     GR_D3D_Shutdown();
     return 0;

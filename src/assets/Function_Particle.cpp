@@ -32,11 +32,13 @@ void F_PartTypeShape(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
 }
 
 void F_PartTypeSprite(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    ParticleType_Sprite(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetBool(args, 2), Arg_GetBool(args, 3), Arg_GetBool(args, 4));
+    ParticleType_Sprite(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetBool(args, 2),
+                        Arg_GetBool(args, 3), Arg_GetBool(args, 4));
 }
 
 void F_PartTypeSize(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    ParticleType_Size(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), Arg_GetFloat(args, 4));
+    ParticleType_Size(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                      Arg_GetFloat(args, 3), Arg_GetFloat(args, 4));
 }
 
 void F_PartTypeScale(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -56,15 +58,18 @@ void F_PartTypeDeath(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
 }
 
 void F_PartTypeSpeed(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    ParticleType_Speed(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), Arg_GetFloat(args, 4));
+    ParticleType_Speed(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                       Arg_GetFloat(args, 3), Arg_GetFloat(args, 4));
 }
 
 void F_PartTypeDirection(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    ParticleType_Direction(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), Arg_GetFloat(args, 4));
+    ParticleType_Direction(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                           Arg_GetFloat(args, 3), Arg_GetFloat(args, 4));
 }
 
 void F_PartTypeOrientation(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    ParticleType_Orientation(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetBool(args, 5));
+    ParticleType_Orientation(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                             Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetBool(args, 5));
 }
 
 void F_PartTypeGravity(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -76,11 +81,15 @@ void F_PartTypeColourMix(RValue&, CInstance*, CInstance*, int32_t, RValue* args)
 }
 
 void F_PartTypeColourRGB(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    ParticleType_ColourRGB(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5), Arg_GetInt32(args, 6));
+    ParticleType_ColourRGB(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                           Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5),
+                           Arg_GetInt32(args, 6));
 }
 
 void F_PartTypeColourHSV(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    ParticleType_ColourHSV(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5), Arg_GetInt32(args, 6));
+    ParticleType_ColourHSV(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                           Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5),
+                           Arg_GetInt32(args, 6));
 }
 
 void F_PartTypeColour1(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -92,7 +101,8 @@ void F_PartTypeColour2(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
 }
 
 void F_PartTypeColour3(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    ParticleType_Colour3(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3));
+    ParticleType_Colour3(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                         Arg_GetInt32(args, 3));
 }
 
 void F_PartTypeAlpha1(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -104,7 +114,8 @@ void F_PartTypeAlpha2(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
 }
 
 void F_PartTypeAlpha3(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    ParticleType_Alpha3(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3));
+    ParticleType_Alpha3(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                        Arg_GetFloat(args, 3));
 }
 
 void F_PartTypeBlend(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -156,11 +167,13 @@ void F_PartSystemDrawIt(RValue&, CInstance*, CInstance*, int32_t, RValue* args) 
 }
 
 void F_PartParticlesCreate(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    Particles_Create(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
+    Particles_Create(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                     Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
 }
 
 void F_PartParticlesCreateColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    Particles_CreateColour(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5));
+    Particles_CreateColour(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                           Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5));
 }
 
 void F_PartParticlesClear(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -192,15 +205,19 @@ void F_PartEmitterClear(RValue&, CInstance*, CInstance*, int32_t, RValue* args) 
 }
 
 void F_PartEmitterRegion(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    ParticleEmitter_Region(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Arg_GetInt32(args, 6), Arg_GetInt32(args, 7));
+    ParticleEmitter_Region(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetFloat(args, 2),
+                           Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                           Arg_GetInt32(args, 6), Arg_GetInt32(args, 7));
 }
 
 void F_PartEmitterBurst(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    ParticleEmitter_Burst(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3));
+    ParticleEmitter_Burst(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                          Arg_GetInt32(args, 3));
 }
 
 void F_PartEmitterStream(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    ParticleEmitter_Stream(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3));
+    ParticleEmitter_Stream(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                           Arg_GetInt32(args, 3));
 }
 
 void F_EffectCreateBelow(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {

@@ -96,7 +96,8 @@ void Explosion(int32_t system, float x, float y, int32_t size, int32_t colour, S
 }
 
 void RingOrEllipse(int32_t system, float x, float y, int32_t size, int32_t colour, Scale k, bool ellipse) {
-    static constexpr float kRingIncrement[3] = {0.15f, 0.25f, 0.4f}, kEllipseIncrement[3] = {0.2f, 0.35f, 0.6f};
+    static constexpr float kRingIncrement[3] = {0.15f, 0.25f, 0.4f},
+                           kEllipseIncrement[3] = {0.2f, 0.35f, 0.6f};
     static constexpr int32_t kLife[3][2] = {{10, 12}, {13, 15}, {18, 20}};
     const int32_t t = ellipse ? g_types.ellipse[size] : g_types.ring[size];
     ParticleType_Shape(t, 6);
@@ -204,8 +205,8 @@ void Weather(int32_t system, int32_t size, int32_t colour, Scale k, bool snow) {
 
 float Effect_SpeedScale() {
     const CRoom* room = Room();
-    const int32_t target = Particle_LayerMode() ? static_cast<int32_t>(g_GameClock.GetFps())
-                                                : (room ? room->speed : 30);
+    const int32_t target =
+        Particle_LayerMode() ? static_cast<int32_t>(g_GameClock.GetFps()) : (room ? room->speed : 30);
     const int32_t measured = g_FrameTiming.fps;
     if (target <= 30 || measured <= 30) return 1.0f;
     if (static_cast<double>(target) / measured < 1.2) return 30.0f / static_cast<float>(target);
@@ -224,19 +225,40 @@ void Effect_Create(bool below, int32_t kind, float x, float y, int32_t size, int
     const int32_t s = size == 0 ? 0 : size == 2 ? 2 : 1;
     const Scale k{Effect_SpeedScale()};
     switch (kind) {
-    case EF_EXPLOSION: Explosion(system, x, y, s, colour, k); break;
-    case EF_RING: RingOrEllipse(system, x, y, s, colour, k, false); break;
-    case EF_ELLIPSE: RingOrEllipse(system, x, y, s, colour, k, true); break;
-    case EF_FIREWORK: Firework(system, x, y, s, colour, k); break;
-    case EF_SMOKE: Smoke(system, x, y, s, colour, k, false); break;
-    case EF_SMOKEUP: Smoke(system, x, y, s, colour, k, true); break;
-    case EF_STAR:
-    case EF_SPARK:
-    case EF_FLARE: Glint(system, x, y, s, colour, k, kind); break;
-    case EF_CLOUD: Cloud(system, x, y, s, colour, k); break;
-    case EF_RAIN: Weather(system, s, colour, k, false); break;
-    case EF_SNOW: Weather(system, s, colour, k, true); break;
-    default: break;
+        case EF_EXPLOSION:
+            Explosion(system, x, y, s, colour, k);
+            break;
+        case EF_RING:
+            RingOrEllipse(system, x, y, s, colour, k, false);
+            break;
+        case EF_ELLIPSE:
+            RingOrEllipse(system, x, y, s, colour, k, true);
+            break;
+        case EF_FIREWORK:
+            Firework(system, x, y, s, colour, k);
+            break;
+        case EF_SMOKE:
+            Smoke(system, x, y, s, colour, k, false);
+            break;
+        case EF_SMOKEUP:
+            Smoke(system, x, y, s, colour, k, true);
+            break;
+        case EF_STAR:
+        case EF_SPARK:
+        case EF_FLARE:
+            Glint(system, x, y, s, colour, k, kind);
+            break;
+        case EF_CLOUD:
+            Cloud(system, x, y, s, colour, k);
+            break;
+        case EF_RAIN:
+            Weather(system, s, colour, k, false);
+            break;
+        case EF_SNOW:
+            Weather(system, s, colour, k, true);
+            break;
+        default:
+            break;
     }
 }
 

@@ -135,7 +135,8 @@ Particle* AppendParticle(ParticleSystem* s) {
 }
 
 // Creates count particles of a type that exists in a system that exists.
-void CreateParticles(ParticleSystem* s, float x, float y, int32_t type, int32_t count, const int32_t* colour) {
+void CreateParticles(ParticleSystem* s, float x, float y, int32_t type, int32_t count,
+                     const int32_t* colour) {
     for (int32_t i = 0; i < count; ++i) {
         Particle* p = AppendParticle(s);
         if (p == nullptr) return;
@@ -249,8 +250,8 @@ void UpdateAppearance(ParticleSystem* s) {
         if (p->size < 0.0f) p->size = 0.0f;
         Particle_UpdateColour(p, t);
         const double f = p->life > 0 ? 2.0 * p->age / p->life : 1.0;
-        const double alpha = f < 1.0 ? (1.0 - f) * t->alpha1 + f * t->alpha2
-                                     : (2.0 - f) * t->alpha2 + (f - 1.0) * t->alpha3;
+        const double alpha =
+            f < 1.0 ? (1.0 - f) * t->alpha1 + f * t->alpha2 : (2.0 - f) * t->alpha2 + (f - 1.0) * t->alpha3;
         p->alpha = static_cast<float>(alpha);
     }
 }
@@ -435,12 +436,12 @@ void ParticleType_Colour2(int32_t index, int32_t c1, int32_t c2) {
 void ParticleType_Colour3(int32_t index, int32_t c1, int32_t c2, int32_t c3) {
     SetColours(index, 2, {c1, c2, c3});
 }
-void ParticleType_ColourRGB(int32_t index, int32_t rmin, int32_t rmax, int32_t gmin, int32_t gmax, int32_t bmin,
-                            int32_t bmax) {
+void ParticleType_ColourRGB(int32_t index, int32_t rmin, int32_t rmax, int32_t gmin, int32_t gmax,
+                            int32_t bmin, int32_t bmax) {
     SetColours(index, 3, {rmin, rmax, gmin, gmax, bmin, bmax});
 }
-void ParticleType_ColourHSV(int32_t index, int32_t hmin, int32_t hmax, int32_t smin, int32_t smax, int32_t vmin,
-                            int32_t vmax) {
+void ParticleType_ColourHSV(int32_t index, int32_t hmin, int32_t hmax, int32_t smin, int32_t smax,
+                            int32_t vmin, int32_t vmax) {
     SetColours(index, 4, {hmin, hmax, smin, smax, vmin, vmax});
 }
 void ParticleType_ColourMix(int32_t index, int32_t c1, int32_t c2) {
@@ -642,29 +643,33 @@ void Particle_UpdateColour(Particle* p, const ParticleType* t) {
             p->colour = static_cast<int32_t>(Colour_Merge(c[0], c[1], f));
         } else if (t->colourMode == 2) {
             const float f = std::min(2.0f * p->age / p->life, 2.0f);
-            p->colour = static_cast<int32_t>(f < 1.0f ? Colour_Merge(c[0], c[1], f) : Colour_Merge(c[1], c[2], f - 1));
+            p->colour = static_cast<int32_t>(f < 1.0f ? Colour_Merge(c[0], c[1], f)
+                                                      : Colour_Merge(c[1], c[2], f - 1));
         }
         return;
     }
     switch (t->colourMode) {
-    case 0:
-    case 1:
-    case 2: p->colour = c[0]; break;
-    case 3: {
-        const int32_t r = RangeByte(c[0], c[1]), g = RangeByte(c[2], c[3]), b = RangeByte(c[4], c[5]);
-        p->colour = r + g * 256 + b * 65536;
-        break;
-    }
-    case 4: {
-        const int32_t h = RangeByte(c[0], c[1]), s = RangeByte(c[2], c[3]), v = RangeByte(c[4], c[5]);
-        p->colour = static_cast<int32_t>(Colour_FromHSV(Colour_MakeHSVTriple(h, s, v)));
-        break;
-    }
-    case 5:
-        p->colour = static_cast<int32_t>(
-            Colour_Merge(c[0], c[1], static_cast<float>(g_ParticleRandom.real(1.0))));
-        break;
-    default: break;
+        case 0:
+        case 1:
+        case 2:
+            p->colour = c[0];
+            break;
+        case 3: {
+            const int32_t r = RangeByte(c[0], c[1]), g = RangeByte(c[2], c[3]), b = RangeByte(c[4], c[5]);
+            p->colour = r + g * 256 + b * 65536;
+            break;
+        }
+        case 4: {
+            const int32_t h = RangeByte(c[0], c[1]), s = RangeByte(c[2], c[3]), v = RangeByte(c[4], c[5]);
+            p->colour = static_cast<int32_t>(Colour_FromHSV(Colour_MakeHSVTriple(h, s, v)));
+            break;
+        }
+        case 5:
+            p->colour = static_cast<int32_t>(
+                Colour_Merge(c[0], c[1], static_cast<float>(g_ParticleRandom.real(1.0))));
+            break;
+        default:
+            break;
     }
 }
 

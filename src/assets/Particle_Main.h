@@ -82,7 +82,7 @@ struct ParticleSystem {
 
 // The random numbers the particles draw: the game's generator, replaceable by tests.
 struct ParticleRandom {
-    double (*real)(double x);      // [0, x)
+    double (*real)(double x);       // [0, x)
     uint32_t (*intMod)(int32_t n);  // 0 .. |n| - 1
 };
 extern ParticleRandom g_ParticleRandom;
@@ -126,10 +126,10 @@ void ParticleType_Gravity(int32_t index, float amount, float direction);
 void ParticleType_Colour1(int32_t index, int32_t c);
 void ParticleType_Colour2(int32_t index, int32_t c1, int32_t c2);
 void ParticleType_Colour3(int32_t index, int32_t c1, int32_t c2, int32_t c3);
-void ParticleType_ColourRGB(int32_t index, int32_t rmin, int32_t rmax, int32_t gmin, int32_t gmax, int32_t bmin,
-                            int32_t bmax);
-void ParticleType_ColourHSV(int32_t index, int32_t hmin, int32_t hmax, int32_t smin, int32_t smax, int32_t vmin,
-                            int32_t vmax);
+void ParticleType_ColourRGB(int32_t index, int32_t rmin, int32_t rmax, int32_t gmin, int32_t gmax,
+                            int32_t bmin, int32_t bmax);
+void ParticleType_ColourHSV(int32_t index, int32_t hmin, int32_t hmax, int32_t smin, int32_t smax,
+                            int32_t vmin, int32_t vmax);
 void ParticleType_ColourMix(int32_t index, int32_t c1, int32_t c2);
 void ParticleType_Alpha1(int32_t index, float a);
 void ParticleType_Alpha2(int32_t index, float a1, float a2);
@@ -197,8 +197,8 @@ double Particle_Wiggle(double m);
 
 // --- Life cycle -------------------------------------------------------------------------------
 
-void Particle_Reset();     // every run and restart: all types and systems go
-void Particle_Init();      // the shape textures, once the device exists
+void Particle_Reset();      // every run and restart: all types and systems go
+void Particle_Init();       // the shape textures, once the device exists
 void Particle_RoomStart();  // layer mode: elements for systems that have none
 void Particle_RoomEnd();    // layer mode: every system loses its element
 void Particle_Shutdown();

@@ -5,8 +5,8 @@
 #include "ParticleTestSupport.h"
 #include "assets/Function_Particle.h"
 #include "core/Code_Function.h"
-#include "core/Value.h"
 #include "core/Timing.h"
+#include "core/Value.h"
 #include "runner/MainLoop.h"
 #include "runner/Room_Class.h"
 #include "runner/Run.h"
@@ -56,9 +56,10 @@ protected:
 };
 
 TEST_F(ParticleBuiltinTest, RowsAreRegisteredInOrderWithTheirArgumentCounts) {
-    const char* names[] = {"part_type_create", "part_type_destroy", "part_type_color_mix", "part_type_color",
-                           "part_type_colour_mix", "part_type_alpha", "part_system_drawit",
-                           "part_particles_create_colour", "part_emitter_stream", "effect_clear"};
+    const char* names[] = {
+        "part_type_create",     "part_type_destroy", "part_type_color_mix", "part_type_color",
+        "part_type_colour_mix", "part_type_alpha",   "part_system_drawit",  "part_particles_create_colour",
+        "part_emitter_stream",  "effect_clear"};
     const int32_t argc[] = {0, 1, 3, 4, 3, 4, 1, 6, 4, 0};
     int32_t previous = -1;
     for (size_t i = 0; i < std::size(names); ++i) {
@@ -154,8 +155,8 @@ TEST_F(ParticleBuiltinTest, AnExplosionScalesItsSpeedAndLifeAndPutsItsBlackCoreL
 TEST_F(ParticleBuiltinTest, EachKindMakesItsParticles) {
     struct Case {
         int32_t kind, size, count;
-    } cases[] = {{1, 7, 1},  {2, 0, 1},  {3, 0, 75}, {3, 2, 250}, {4, 1, 11}, {5, 2, 16}, {6, 0, 1},
-                 {7, 1, 1},  {8, 2, 1},  {9, 1, 1},  {10, 0, 2},  {10, 2, 9}, {11, 1, 3}, {12, 1, 0}};
+    } cases[] = {{1, 7, 1}, {2, 0, 1}, {3, 0, 75}, {3, 2, 250}, {4, 1, 11}, {5, 2, 16}, {6, 0, 1},
+                 {7, 1, 1}, {8, 2, 1}, {9, 1, 1},  {10, 0, 2},  {10, 2, 9}, {11, 1, 3}, {12, 1, 0}};
     for (const Case& c : cases) {
         Effect_Clear();
         Call("effect_create_below", {R(c.kind), R(50), R(60), R(c.size), R(0xFFFFFF)});

@@ -59,7 +59,7 @@ TEST_F(ParticleDrawTest, AShapeParticleIsSixVerticesAroundItsTruncatedCentre) {
     ASSERT_EQ(v.size(), 6u);
     EXPECT_EQ(s_batches.back().texture, Particle_ShapeTexture(2));
     EXPECT_EQ(s_batches.back().kind, D3DPT_TRIANGLELIST);
-    const float want[6][4] = {{78, 54, 0, 0},   {142, 54, 1, 0}, {142, 86, 1, 1},
+    const float want[6][4] = {{78, 54, 0, 0},  {142, 54, 1, 0}, {142, 86, 1, 1},
                               {142, 86, 1, 1}, {78, 86, 0, 1},  {78, 54, 0, 0}};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(v[i].x, want[i][0]) << i;
@@ -150,14 +150,18 @@ TEST_F(ParticleDrawTest, AdditiveParticlesSwitchBlendingAndThePassEndsNormal) {
 }
 
 TEST_F(ParticleDrawTest, SpriteParticlesDrawTheFrameTheirAgeGives) {
-    ASSERT_TRUE(Load(spritetest::StripFile(4, 4, {0xFF0000FFu, 0x00FF00FFu, 0x0000FFFFu, 0xFFFF00FFu}, 2, 2)));
+    ASSERT_TRUE(
+        Load(spritetest::StripFile(4, 4, {0xFF0000FFu, 0x00FF00FFu, 0x0000FFFFu, 0xFFFF00FFu}, 2, 2)));
     const int32_t s = ParticleSystem_Create();
     const int32_t t = ParticleType_Create();
     ParticleType_Life(t, 8, 8);
     struct Case {
         bool animate, stretch;
         int32_t age, frame;
-    } cases[] = {{false, false, 3, 0}, {true, false, 3, 3}, {true, false, 5, 1}, {true, true, 6, 3},
+    } cases[] = {{false, false, 3, 0},
+                 {true, false, 3, 3},
+                 {true, false, 5, 1},
+                 {true, true, 6, 3},
                  {true, true, 2, 1}};
     for (const Case& c : cases) {
         ParticleType_Sprite(t, 0, c.animate, c.stretch, false);

@@ -87,10 +87,10 @@ TEST_F(ParticleTest, RangesFollowTheirDistributions) {
         double want;
     } cases[] = {
         {PS_DISTR_LINEAR, {0.25}, 12.5},
-        {PS_DISTR_GAUSSIAN, {0.9, 0.5, 0.5, 0.3}, 15},      // x = 2.4 rejected, then x = 0
-        {PS_DISTR_INVGAUSSIAN, {0.25, 0.1}, 17.5},          // x = -1.5 becomes 4.5
-        {PS_DISTR_INVGAUSSIAN, {0.75, 0.1}, 12.5},          // x = 1.5
-        {7, {0.5}, 15},                                     // unknown: linear
+        {PS_DISTR_GAUSSIAN, {0.9, 0.5, 0.5, 0.3}, 15},  // x = 2.4 rejected, then x = 0
+        {PS_DISTR_INVGAUSSIAN, {0.25, 0.1}, 17.5},      // x = -1.5 becomes 4.5
+        {PS_DISTR_INVGAUSSIAN, {0.75, 0.1}, 12.5},      // x = 1.5
+        {7, {0.5}, 15},                                 // unknown: linear
     };
     for (const Case& c : cases) {
         FixedRandom::Use(c.fractions, {});
@@ -250,8 +250,8 @@ TEST_F(ParticleTest, AZeroMotionVectorKeepsItsDirection) {
     struct Case {
         double vx, vy;
         float direction, speed;
-    } cases[] = {{1, 0, 0, 1},    {0, -2, 90, 2},  {-1, 0, 180, 1}, {0, 3, 270, 3},
-                 {1, 1, 315, 0},  {1, -1, 45, 0},  {0, 0, 123, 0}};
+    } cases[] = {{1, 0, 0, 1},   {0, -2, 90, 2}, {-1, 0, 180, 1}, {0, 3, 270, 3},
+                 {1, 1, 315, 0}, {1, -1, 45, 0}, {0, 0, 123, 0}};
     for (const Case& c : cases) {
         float direction = 123, speed = 9;
         Particle_VectorToMotion(c.vx, c.vy, &direction, &speed);
@@ -318,8 +318,10 @@ TEST_F(ParticleTest, EmitterRegionsPlaceParticlesInTheirShapes) {
     const int32_t e = ParticleEmitter_Create(s);
     struct Case {
         int32_t shape, distribution;
-    } cases[] = {{PS_SHAPE_LINE, PS_DISTR_LINEAR},       {PS_SHAPE_ELLIPSE, PS_DISTR_LINEAR},
-                 {PS_SHAPE_DIAMOND, PS_DISTR_GAUSSIAN},  {PS_SHAPE_ELLIPSE, PS_DISTR_INVGAUSSIAN},
+    } cases[] = {{PS_SHAPE_LINE, PS_DISTR_LINEAR},
+                 {PS_SHAPE_ELLIPSE, PS_DISTR_LINEAR},
+                 {PS_SHAPE_DIAMOND, PS_DISTR_GAUSSIAN},
+                 {PS_SHAPE_ELLIPSE, PS_DISTR_INVGAUSSIAN},
                  {PS_SHAPE_RECTANGLE, PS_DISTR_INVGAUSSIAN}};
     for (const Case& c : cases) {
         Particles_Clear(s);
@@ -425,8 +427,8 @@ TEST_F(ParticleTest, InLayerModeSystemsKeepAnElementAtTheirDepth) {
     Particle_RoomStart();
     Particle_RoomEnd();
     ParticleSystem_Destroy(s);
-    const std::vector<std::string> want = {"add 0 at 0", "remove 100", "add 0 at -7", "remove 101",
-                                           "add 0 at 0", "remove 102"};
+    const std::vector<std::string> want = {"add 0 at 0", "remove 100", "add 0 at -7",
+                                           "remove 101", "add 0 at 0", "remove 102"};
     EXPECT_EQ(LayerLog::calls, want);
 }
 
