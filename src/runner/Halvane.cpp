@@ -9,11 +9,14 @@
 #include "assets/Function_Display.h"
 #include "assets/Function_Graphics_Colour.h"
 #include "assets/Function_Graphics_Text.h"
+#include "assets/Function_Particle.h"
 #include "assets/Function_Sprite_Draw.h"
 #include "assets/Function_Sprite_Resource.h"
 #include "assets/Function_Texture.h"
 #include "assets/Graphics_Text.h"
 #include "assets/ImageDecode.h"
+#include "assets/Particle_Effects.h"
+#include "assets/Particle_Main.h"
 #include "assets/Sprite_Main.h"
 #include "audio/Audio_Builtins.h"
 #include "audio/Audio_Chunks.h"
@@ -56,6 +59,7 @@
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
 #include "platform/GamepadM.h"
+#include "room/Layer_Particles.h"
 #include "runner/AudioHostWiring.h"
 #include "runner/CodeLink.h"
 #include "runner/CommandLine.h"
@@ -258,6 +262,9 @@ void InstallHooks() {
     Background_InstallHooks();
     Font_RegisterChunkReader();
     g_GameLoopHooks.textReset = Text_Reset;
+    Particle_InstallHooks();
+    Effect_InstallHooks();
+    Layer_InstallParticleHooks();
     AudioHost_Install();
 
     g_GRHooks.processMessages = ProcessMessages;
@@ -324,7 +331,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Resource..", {InitSpriteResourceFunctions, InitPathFunctions}},  // the resource built-ins
     {"Interaction..", {InitIOFunctions}},  // and Function_Interaction_Init
     {"3D..", {Init3DFunctions}},
-    {"Particle..", {}},                    // the particle built-ins
+    {"Particle..", {InitParticleFunctions}},
     {"Misc..", {InitMiscFunctions}},
     {"DS..", {InitDataStructureFunctions, InitSecureMapFunctions}},
     {"Sound..", {Audio_RegisterBuiltins}},
@@ -387,6 +394,7 @@ bool Runner_EarlyInit() {
     Code_Constant_RegisterBuiltins();
     Variable_BuiltIn_Init();
     Run_InitGlobals();
+    Particle_Reset();
     Run_ClearPendingLists();
     Window_Init();
     GR_Draw_Init();
@@ -425,6 +433,7 @@ void Runner_StartUp() {
     DebugConsole.Output("Splash!\n");
     DebugConsole.Output("Start Frame\n");
     DebugConsole.Output("Part Create Textures\n");
+    Particle_Init();
     DebugConsole.Output("Debug Init Remote Interface\n");
     DebugConsole.Output("VM Init\n");
     VM_Init();
@@ -540,6 +549,7 @@ void Runner_Shutdown() {
     File_FreeTables();
     Text_Shutdown();
     Font_Shutdown();
+    Particle_Shutdown();
     Sprite_FreeAll();
     Sprite_Shutdown();
     GR_Texture_Free_All();
