@@ -59,6 +59,7 @@
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
 #include "platform/GamepadM.h"
+#include "room/Layer_Manager.h"
 #include "room/Layer_Particles.h"
 #include "runner/AudioHostWiring.h"
 #include "runner/CodeLink.h"
@@ -279,6 +280,7 @@ void InstallHooks() {
     Image_InstallTextureReader();
     Image_SetSavePathResolver(ImageSavePath);
     InstallWorldServices();
+    Layer_InstallHooks();
     IO_InstallHooks();
     Gamepad_InstallHooks(PlatformGamepad_Sdl());
 
