@@ -55,6 +55,7 @@
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
+#include "room/Function_Layer.h"
 #include "runner/AudioHostWiring.h"
 #include "runner/CodeLink.h"
 #include "runner/CommandLine.h"
@@ -327,7 +328,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions}},  // and InitVertexBufferFunctions
     {"Networking..", {InitHttpFunctions}},                           // and InitNetworkingFunctions
     {"Shaders..", {}},  // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles
-    {"Pell..", {}},     // Pell_Functions_Init, live tiles, InitLayerFunctions
+    {"Pell..", {InitLayerFunctions}},  // and Pell_Functions_Init, live tiles
 };
 
 // Modules that prepare nothing yet (extension packages, sounds) succeed.
