@@ -74,6 +74,8 @@ LAYER_BUILTIN(layer_tilemap_create) {
         DebugConsole.Output("layer_tilemap_create() - invalid tilemap size %d x %d\n", width, height);
         return;
     }
+    tilemap->width = width;
+    tilemap->height = height;
     const int32_t id = Layer_AddNewElement(room, layer, tilemap, IsRunningRoom(room));
     if (id < 0) {
         LayerElement_Discard(tilemap);
