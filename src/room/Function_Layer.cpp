@@ -40,13 +40,14 @@ bool IsRunningRoom(const CRoom* room) {
 }
 
 CLayer* LayerArg(CRoom* room, RValue* args, int32_t n) {
-    if ((args[n].kind & VALUE_KIND_MASK) == VALUE_STRING) return Layer_FindByName(room, Arg_GetString(args, n));
+    if ((args[n].kind & VALUE_KIND_MASK) == VALUE_STRING)
+        return Layer_FindByName(room, Arg_GetString(args, n));
     return Layer_Find(room, Arg_GetInt32(args, n));
 }
 
-int32_t ElementNamedLikeLayer(const CLayer* layer, LayerElementKind kind) {
+int32_t ElementNamedLikeLayer(CLayer* layer, LayerElementKind kind) {
     if (layer == nullptr || layer->name == nullptr) return -1;
-    const CLayerElement* element = Layer_FindElementByName(const_cast<CLayer*>(layer), layer->name);
+    const CLayerElement* element = Layer_FindElementByName(layer, layer->name);
     return element != nullptr && element->kind == kind ? element->id : -1;
 }
 
@@ -65,9 +66,6 @@ using namespace layer_fn;
 
 namespace {
 
-TilemapDrawProc g_drawTilemap = nullptr;
-TileDrawProc g_drawTile = nullptr;
-
 // The layer of argument 0 in the target room; its complaint when missing (null: silent).
 CLayer* FindLayerOrSay(RValue* args, const char* missing) {
     CLayer* layer = LayerArg(TargetRoom(), args, 0);
@@ -78,13 +76,15 @@ CLayer* FindLayerOrSay(RValue* args, const char* missing) {
 // A layer field's setter (layer, value) and getter (layer), silent about missing layers.
 template <typename Store>
 void SetLayerField(RValue& result, int32_t argc, RValue* args, const char* countMessage, Store store) {
-    SetField(result, argc, args, countMessage, [](RValue* a) { return LayerArg(TargetRoom(), a, 0); }, store);
+    SetField(
+        result, argc, args, countMessage, [](RValue* a) { return LayerArg(TargetRoom(), a, 0); }, store);
 }
 template <typename Read>
 void GetLayerField(RValue& result, int32_t argc, RValue* args, const char* countMessage, double missing,
                    Read read) {
-    GetField(result, argc, args, countMessage, [](RValue* a) { return LayerArg(TargetRoom(), a, 0); }, missing,
-             read);
+    GetField(
+        result, argc, args, countMessage, [](RValue* a) { return LayerArg(TargetRoom(), a, 0); }, missing,
+        read);
 }
 
 void ReturnIds(RValue& result, const std::vector<double>& ids) {
@@ -505,17 +505,3 @@ void InitLayerFunctions() {
     InitLayerElementRows();
     InitLayerTileRows();
 }
-
-void LayerFunctions_SetTileDrawing(TilemapDrawProc drawTilemap, TileDrawProc drawTile) {
-    g_drawTilemap = drawTilemap;
-    g_drawTile = drawTile;
-}
-
-namespace layer_fn {
-TilemapDrawProc TilemapDrawing() {
-    return g_drawTilemap;
-}
-TileDrawProc TileDrawing() {
-    return g_drawTile;
-}
-}  // namespace layer_fn

@@ -27,7 +27,8 @@ auto StoreInt(int32_t R::*field) {
 }
 template <typename R>
 auto StoreColour(uint32_t R::*field) {
-    return [field](R* record, RValue* args) { record->*field = static_cast<uint32_t>(Arg_GetInt32(args, 1)); };
+    return
+        [field](R* record, RValue* args) { record->*field = static_cast<uint32_t>(Arg_GetInt32(args, 1)); };
 }
 template <typename R>
 auto StoreReal(float R::*field) {
@@ -55,23 +56,23 @@ auto ReadReal(float R::*field) {
     return [field](const R* record) { return static_cast<double>(record->*field); };
 }
 
-#define BACKGROUND_FIELD(setter, getter, Store, Read, field, missing)                                      \
-    LAYER_BUILTIN(setter) {                                                                                \
-        SetField(result, argc, args, #setter LAYER_WRONG_COUNT, BackgroundData,                             \
-                 Store(&LayerBackgroundData::field));                                                      \
-    }                                                                                                      \
-    LAYER_BUILTIN(getter) {                                                                                \
-        GetField(result, argc, args, #getter LAYER_WRONG_COUNT, BackgroundData, missing,                    \
-                 Read(&LayerBackgroundData::field));                                                       \
+#define BACKGROUND_FIELD(setter, getter, Store, Read, field, missing)                    \
+    LAYER_BUILTIN(setter) {                                                              \
+        SetField(result, argc, args, #setter LAYER_WRONG_COUNT, BackgroundData,          \
+                 Store(&LayerBackgroundData::field));                                    \
+    }                                                                                    \
+    LAYER_BUILTIN(getter) {                                                              \
+        GetField(result, argc, args, #getter LAYER_WRONG_COUNT, BackgroundData, missing, \
+                 Read(&LayerBackgroundData::field));                                     \
     }
-#define SPRITE_FIELD(setter, getter, Store, Read, field, missing)                                          \
-    LAYER_BUILTIN(setter) {                                                                                \
-        SetField(result, argc, args, #setter LAYER_WRONG_COUNT, SpriteElement,                              \
-                 Store(&LayerSpriteElement::field));                                                       \
-    }                                                                                                      \
-    LAYER_BUILTIN(getter) {                                                                                \
-        GetField(result, argc, args, #getter LAYER_WRONG_COUNT, SpriteElement, missing,                     \
-                 Read(&LayerSpriteElement::field));                                                        \
+#define SPRITE_FIELD(setter, getter, Store, Read, field, missing)                       \
+    LAYER_BUILTIN(setter) {                                                             \
+        SetField(result, argc, args, #setter LAYER_WRONG_COUNT, SpriteElement,          \
+                 Store(&LayerSpriteElement::field));                                    \
+    }                                                                                   \
+    LAYER_BUILTIN(getter) {                                                             \
+        GetField(result, argc, args, #getter LAYER_WRONG_COUNT, SpriteElement, missing, \
+                 Read(&LayerSpriteElement::field));                                     \
     }
 
 BACKGROUND_FIELD(layer_background_visible, layer_background_get_visible, StoreBool, ReadBool, visible, 1.0)
@@ -80,7 +81,8 @@ BACKGROUND_FIELD(layer_background_htiled, layer_background_get_htiled, StoreBool
 BACKGROUND_FIELD(layer_background_vtiled, layer_background_get_vtiled, StoreBool, ReadBool, vtiled, 0.0)
 BACKGROUND_FIELD(layer_background_xscale, layer_background_get_xscale, StoreReal, ReadReal, xscale, 1.0)
 BACKGROUND_FIELD(layer_background_yscale, layer_background_get_yscale, StoreReal, ReadReal, yscale, 1.0)
-BACKGROUND_FIELD(layer_background_blend, layer_background_get_blend, StoreColour, ReadSignedColour, blend, 0.0)
+BACKGROUND_FIELD(layer_background_blend, layer_background_get_blend, StoreColour, ReadSignedColour, blend,
+                 0.0)
 BACKGROUND_FIELD(layer_background_alpha, layer_background_get_alpha, StoreReal, ReadReal, alpha, 0.0)
 BACKGROUND_FIELD(layer_background_index, layer_background_get_index, StoreReal, ReadReal, index, -1.0)
 BACKGROUND_FIELD(layer_background_speed, layer_background_get_speed, StoreReal, ReadReal, speed, 0.0)

@@ -7,14 +7,16 @@
 #include "core/Code_Function.h"
 #include "core/Value.h"
 #include "core/Value_Convert.h"
-#include "room/Function_Layer.h"
 #include "room/Layer_Manager.h"
 
-#define LAYER_BUILTIN(name)                                                                 \
-    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self,        \
-                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,         \
+#define LAYER_BUILTIN(name)                                                          \
+    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self, \
+                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
                   [[maybe_unused]] RValue* args)
-#define LAYER_ROW(name, count) BuiltinRow{#name, F_##name, count, 1}
+#define LAYER_ROW(name, count)    \
+    BuiltinRow {                  \
+#name, F_##name, count, 1 \
+    }
 
 // The usual tail of a wrong-count message.
 #define LAYER_WRONG_COUNT "() - wrong number of arguments"
@@ -75,16 +77,12 @@ void GetField(RValue& result, int32_t argc, RValue* args, const char* countMessa
 }
 
 // The id of the layer's first element named like the layer, when it is of that kind; else -1.
-int32_t ElementNamedLikeLayer(const CLayer* layer, LayerElementKind kind);
+int32_t ElementNamedLikeLayer(CLayer* layer, LayerElementKind kind);
 // 1 when the layer's first element with that id is of that kind, else 0.
 bool LayerHoldsElementOfKind(CLayer* layer, int32_t id, LayerElementKind kind);
 // The element destroy built-ins: the element of any kind goes, and an emptied dynamic layer
 // with it. An unknown id does nothing.
 void DestroyElement(RValue* args);
-
-// The tile drawing as installed (null: none).
-TilemapDrawProc TilemapDrawing();
-TileDrawProc TileDrawing();
 
 }  // namespace layer_fn
 

@@ -15,14 +15,14 @@ LayerTileElement* TileElement(RValue* args) {
 // The setters and getters name themselves in double quotes in their count message.
 #define TILE_COUNT_MESSAGE(name) "\"" #name "\"" LAYER_WRONG_COUNT
 
-#define TILE_FIELD(setter, getter, store, read, missing)                                                   \
-    LAYER_BUILTIN(setter) {                                                                                \
-        SetField(result, argc, args, TILE_COUNT_MESSAGE(setter), TileElement,                              \
-                 [](LayerTileElement* tile, RValue* a) { store; });                                        \
-    }                                                                                                      \
-    LAYER_BUILTIN(getter) {                                                                                \
-        GetField(result, argc, args, TILE_COUNT_MESSAGE(getter), TileElement, missing,                     \
-                 [](const LayerTileElement* tile) { return static_cast<double>(read); });                  \
+#define TILE_FIELD(setter, getter, store, read, missing)                                  \
+    LAYER_BUILTIN(setter) {                                                               \
+        SetField(result, argc, args, TILE_COUNT_MESSAGE(setter), TileElement,             \
+                 [](LayerTileElement* tile, RValue* a) { store; });                       \
+    }                                                                                     \
+    LAYER_BUILTIN(getter) {                                                               \
+        GetField(result, argc, args, TILE_COUNT_MESSAGE(getter), TileElement, missing,    \
+                 [](const LayerTileElement* tile) { return static_cast<double>(read); }); \
     }
 
 // A colour given as a real keeps the low 32 bits of its value truncated toward zero.
@@ -37,7 +37,8 @@ uint32_t ColourBits(float value) {
 TILE_FIELD(layer_tile_change, layer_tile_get_sprite, tile->sprite = Arg_GetInt32(a, 1), tile->sprite, -1.0)
 TILE_FIELD(layer_tile_xscale, layer_tile_get_xscale, tile->xscale = Arg_GetFloat(a, 1), tile->xscale, 1.0)
 TILE_FIELD(layer_tile_yscale, layer_tile_get_yscale, tile->yscale = Arg_GetFloat(a, 1), tile->yscale, 1.0)
-TILE_FIELD(layer_tile_blend, layer_tile_get_blend, tile->blend = ColourBits(Arg_GetFloat(a, 1)), tile->blend, 0.0)
+TILE_FIELD(layer_tile_blend, layer_tile_get_blend, tile->blend = ColourBits(Arg_GetFloat(a, 1)), tile->blend,
+           0.0)
 TILE_FIELD(layer_tile_alpha, layer_tile_get_alpha, tile->alpha = Arg_GetFloat(a, 1), tile->alpha, 0.0)
 TILE_FIELD(layer_tile_x, layer_tile_get_x, tile->x = Arg_GetFloat(a, 1), tile->x, 0.0)
 TILE_FIELD(layer_tile_y, layer_tile_get_y, tile->y = Arg_GetFloat(a, 1), tile->y, 0.0)

@@ -5,12 +5,16 @@
 
 #include "core/Console.h"
 #include "core/Instance.h"
+#include "room/Function_Layer.h"
 #include "room/Function_Layer_Internal.h"
 #include "room/Layer_Tilemap.h"
 
 using namespace layer_fn;
 
 namespace {
+
+TilemapDrawProc g_drawTilemap = nullptr;
+TileDrawProc g_drawTile = nullptr;
 
 LayerTilemapElement* TilemapArg(RValue* args, CLayer** layer = nullptr) {
     return ElementArg<LayerTilemapElement>(args, 0, eLayerElement_Tilemap, layer);
@@ -33,7 +37,7 @@ float CallerDepth(const CInstance* self) {
 LAYER_BUILTIN(layer_tilemap_get_id) {
     SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_tilemap_get_id" LAYER_WRONG_COUNT)) return;
-    const CLayer* layer = LayerArg(TargetRoom(), args, 0);
+    CLayer* layer = LayerArg(TargetRoom(), args, 0);
     if (layer == nullptr) {
         Say("layer_tilemap_get_id() - specified tilemap not found\n");
         return;
@@ -92,15 +96,17 @@ LAYER_BUILTIN(layer_tilemap_destroy) {
 
 // --- settings --------------------------------------------------------------------------------
 
-#define TILEMAP_SETTER(name, store)                                                                       \
-    LAYER_BUILTIN(name) {                                                                                 \
-        SetField(result, argc, args, #name LAYER_WRONG_COUNT, [](RValue* a) { return TilemapArg(a); },     \
-                 [](LayerTilemapElement* tilemap, RValue* a) { store; });                                 \
+#define TILEMAP_SETTER(name, store)                                                               \
+    LAYER_BUILTIN(name) {                                                                         \
+        SetField(                                                                                 \
+            result, argc, args, #name LAYER_WRONG_COUNT, [](RValue* a) { return TilemapArg(a); }, \
+            [](LayerTilemapElement* tilemap, RValue* a) { store; });                              \
     }
-#define TILEMAP_GETTER(name, read)                                                                        \
-    LAYER_BUILTIN(name) {                                                                                 \
-        GetField(result, argc, args, #name LAYER_WRONG_COUNT, [](RValue* a) { return TilemapArg(a); },     \
-                 -1.0, [](const LayerTilemapElement* tilemap) { return static_cast<double>(read); });     \
+#define TILEMAP_GETTER(name, read)                                                                      \
+    LAYER_BUILTIN(name) {                                                                               \
+        GetField(                                                                                       \
+            result, argc, args, #name LAYER_WRONG_COUNT, [](RValue* a) { return TilemapArg(a); }, -1.0, \
+            [](const LayerTilemapElement* tilemap) { return static_cast<double>(read); });              \
     }
 
 TILEMAP_SETTER(tilemap_tileset, tilemap->tileSet = Arg_GetInt32(a, 1))
@@ -218,8 +224,10 @@ LAYER_BUILTIN(tilemap_get) {
     const LayerTilemapElement* tilemap = TilemapOrSay(args, "tilemap_get");
     if (tilemap == nullptr) return;
     TileCell cell = 0;
-    const TilemapCellStatus status = Tilemap_GetCell(tilemap, Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), &cell);
-    if (!SayCellStatus("tilemap_get", status, "tilemap_get() - tilemap element corrupted")) SetUnsigned(result, cell);
+    const TilemapCellStatus status =
+        Tilemap_GetCell(tilemap, Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), &cell);
+    if (!SayCellStatus("tilemap_get", status, "tilemap_get() - tilemap element corrupted"))
+        SetUnsigned(result, cell);
 }
 
 // The texts of one pixel built-in.
@@ -262,7 +270,8 @@ bool CellUnderPixel(RValue* args, int32_t xArg, const PixelRow& texts, PixelCell
         return false;
     }
     return Tilemap_PixelToCell(out->tilemap, layer, out->tileSet.tileWidth, out->tileSet.tileHeight,
-                               Arg_GetFloat(args, xArg), Arg_GetFloat(args, xArg + 1), &out->column, &out->row);
+                               Arg_GetFloat(args, xArg), Arg_GetFloat(args, xArg + 1), &out->column,
+                               &out->row);
 }
 
 LAYER_BUILTIN(tilemap_set_at_pixel) {
@@ -286,7 +295,8 @@ LAYER_BUILTIN(tilemap_get_at_pixel) {
     if (!CellUnderPixel(args, 1, kGetAtPixel, &cell)) return;
     Tilemap_ClampCell(cell.tilemap, &cell.column, &cell.row);
     TileCell data = 0;
-    if (Tilemap_GetCell(cell.tilemap, cell.column, cell.row, &data) == TILEMAP_CELL_OK) SetUnsigned(result, data);
+    if (Tilemap_GetCell(cell.tilemap, cell.column, cell.row, &data) == TILEMAP_CELL_OK)
+        SetUnsigned(result, data);
 }
 
 LAYER_BUILTIN(tilemap_get_cell_x_at_pixel) {
@@ -322,8 +332,8 @@ LAYER_BUILTIN(tilemap_draw) {
         Show("tilemap_draw() - tilemap element corrupted");
         return;
     }
-    if (TilemapDrawProc draw = TilemapDrawing())
-        draw(tilemap, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), CallerDepth(self));
+    if (g_drawTilemap != nullptr)
+        g_drawTilemap(tilemap, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), CallerDepth(self));
 }
 
 LAYER_BUILTIN(draw_tile) {
@@ -340,9 +350,9 @@ LAYER_BUILTIN(draw_tile) {
         Say("draw_tile() - tile index outside tile set count\n");
         return;
     }
-    if (TileDrawProc draw = TileDrawing())
-        draw(tileSet, data & TileGlobalMask & kTileDefaultMask, Arg_GetInt32(args, 2), Arg_GetFloat(args, 3),
-             Arg_GetFloat(args, 4), CallerDepth(self));
+    if (g_drawTile != nullptr)
+        g_drawTile(tileSet, data & TileGlobalMask & kTileDefaultMask, Arg_GetInt32(args, 2),
+                   Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), CallerDepth(self));
 }
 
 // --- tile data -------------------------------------------------------------------------------
@@ -355,12 +365,12 @@ void TileData(RValue& result, int32_t argc, int32_t expected, const char* countM
     SetReal(result, static_cast<int32_t>(make()));
 }
 
-#define TILE_DATA(name, count, countName, expression)                                                     \
-    LAYER_BUILTIN(name) {                                                                                 \
-        TileData(result, argc, count, #countName LAYER_WRONG_COUNT, [args]() -> uint32_t {                 \
-            const TileCell data = static_cast<TileCell>(Arg_GetInt32(args, 0));                            \
-            return expression;                                                                            \
-        });                                                                                               \
+#define TILE_DATA(name, count, countName, expression)                                      \
+    LAYER_BUILTIN(name) {                                                                  \
+        TileData(result, argc, count, #countName LAYER_WRONG_COUNT, [args]() -> uint32_t { \
+            const TileCell data = static_cast<TileCell>(Arg_GetInt32(args, 0));            \
+            return expression;                                                             \
+        });                                                                                \
     }
 
 TILE_DATA(tile_set_empty, 1, tile_set_empty, TileCell_SetEmpty(data))
@@ -418,6 +428,11 @@ const BuiltinRow kRows[] = {
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == 38);
 
 }  // namespace
+
+void LayerFunctions_SetTileDrawing(TilemapDrawProc drawTilemap, TileDrawProc drawTile) {
+    g_drawTilemap = drawTilemap;
+    g_drawTile = drawTile;
+}
 
 void InitTilemapRows() {
     Code_Function_AddRows(kRows);
