@@ -56,6 +56,7 @@
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
 #include "room/Function_Layer.h"
+#include "room/Layer_Manager.h"
 #include "runner/AudioHostWiring.h"
 #include "runner/CodeLink.h"
 #include "runner/CommandLine.h"
@@ -268,6 +269,7 @@ void InstallHooks() {
     Image_InstallTextureReader();
     Image_SetSavePathResolver(ImageSavePath);
     InstallWorldServices();
+    Layer_InstallHooks();
     IO_InstallHooks();
 
     g_GameLoopHooks.httpPoll = HTTP_Poll;
