@@ -56,6 +56,10 @@ bool LayerHoldsElementOfKind(CLayer* layer, int32_t id, LayerElementKind kind) {
     return element != nullptr && element->kind == kind;
 }
 
+int32_t AddCreated(CRoom* room, CLayer* layer, CLayerElement* element) {
+    return element != nullptr ? Layer_AddNewElement(room, layer, element, IsRunningRoom(room)) : -1;
+}
+
 void DestroyElement(RValue* args) {
     Layer_RemoveElement(TargetRoom(), Arg_GetInt32(args, 0), true);
 }
@@ -158,8 +162,7 @@ void AddInstanceById(CRoom* room, CLayer* layer, int32_t instanceId) {
     LayerInstanceElement* element = LayerElement_NewInstance();
     if (element == nullptr) return;
     element->instanceId = instanceId;
-    element->id = NextElementId++;
-    Layer_LinkElement(room, layer, element);
+    Layer_AddNewElement(room, layer, element, false);
 }
 
 LAYER_BUILTIN(layer_add_instance) {

@@ -105,14 +105,6 @@ CLayer* CreateLayerOrSay(CRoom* room, RValue* args, const char* name) {
     return layer;
 }
 
-// Adds a new element to the layer; its id, or -1 (and the element back to its pool).
-int32_t AddCreated(CRoom* room, CLayer* layer, CLayerElement* element) {
-    if (element == nullptr) return -1;
-    const int32_t id = Layer_AddNewElement(room, layer, element, IsRunningRoom(room));
-    if (id < 0) LayerElement_Discard(element);
-    return id;
-}
-
 LAYER_BUILTIN(layer_background_get_id) {
     SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_background_get_id" LAYER_WRONG_COUNT)) return;

@@ -80,6 +80,9 @@ void GetField(RValue& result, int32_t argc, RValue* args, const char* countMessa
 int32_t ElementNamedLikeLayer(CLayer* layer, LayerElementKind kind);
 // 1 when the layer's first element with that id is of that kind, else 0.
 bool LayerHoldsElementOfKind(CLayer* layer, int32_t id, LayerElementKind kind);
+// Adds a made element to a layer of the room, prepared at once in the room being played; its
+// id, or -1 when element ids have run out (the element is then back in its pool).
+int32_t AddCreated(CRoom* room, CLayer* layer, CLayerElement* element);
 // The element destroy built-ins: the element of any kind goes, and an emptied dynamic layer
 // with it. An unknown id does nothing.
 void DestroyElement(RValue* args);

@@ -81,12 +81,7 @@ LAYER_BUILTIN(layer_tile_create) {
     tile->blend = 0xFFFFFFFFu;
     tile->alpha = 1.0f;
     tile->name = nullptr;
-    const int32_t id = Layer_AddNewElement(room, layer, tile, IsRunningRoom(room));
-    if (id < 0) {
-        LayerElement_Discard(tile);
-        return;
-    }
-    SetReal(result, id);
+    SetReal(result, AddCreated(room, layer, tile));
 }
 
 LAYER_BUILTIN(layer_tile_destroy) {

@@ -80,12 +80,7 @@ LAYER_BUILTIN(layer_tilemap_create) {
     }
     tilemap->width = width;
     tilemap->height = height;
-    const int32_t id = Layer_AddNewElement(room, layer, tilemap, IsRunningRoom(room));
-    if (id < 0) {
-        LayerElement_Discard(tilemap);
-        return;
-    }
-    SetReal(result, id);
+    SetReal(result, AddCreated(room, layer, tilemap));
 }
 
 LAYER_BUILTIN(layer_tilemap_destroy) {
