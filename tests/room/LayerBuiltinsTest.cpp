@@ -421,6 +421,38 @@ TEST_F(LayerScene, ATilemapWithoutItsTileSet) {
         "no tile set");
 }
 
+// A tilemap element that lost its cells says so through the error dialog.
+TEST_F(LayerScene, ATilemapWithoutCells) {
+    LayerTilemapElement* bare = LayerElement_NewTilemap();
+    bare->tileSet = kTileSet;
+    bare->width = 2;
+    bare->height = 2;
+    const double id =
+        Layer_AddNewElement(m_room, Layer_Find(m_room, static_cast<int32_t>(ground)), bare, true);
+    ASSERT_GE(id, 0);
+    RunCases(
+        {
+            {"tilemap_get", {id, 0.0, 0.0}, -1.0, Shown("tilemap_get() - tilemap element corrupted")},
+            {"tilemap_set", {id, 1.0, 0.0, 0.0}, -1.0, Shown("tilemap_set() - tilemap element corrupted\n")},
+            {"tilemap_get_at_pixel",
+             {id, 132.0, 0.0},
+             -1.0,
+             Shown("tilemap_get_at_pixel() - tilemap element corrupted")},
+            {"tilemap_set_at_pixel",
+             {id, 1.0, 132.0, 0.0},
+             -1.0,
+             Shown("tilemap_set_at_pixel() - tilemap element corrupted\n")},
+            {"tilemap_get_cell_y_at_pixel",
+             {id, 132.0, 0.0},
+             -1.0,
+             Shown("tilemap_get_cell_y_at_pixel() - tilemap element corrupted")},
+            {"tilemap_clear", {id, 0.0}, -1.0, Shown("tilemap_clear() - tilemap element corrupted")},
+            {"tilemap_draw", {id, 0.0, 0.0}, -1.0, Shown("tilemap_draw() - tilemap element corrupted")},
+            {"tilemap_get_width", {id}, 2.0, ""},
+        },
+        "no cells");
+}
+
 TEST_F(LayerBuiltinsTest, TileDataRows) {
     const double mirrored5 = double(kMirror | 5);
     RunCases(
