@@ -460,7 +460,11 @@ void LayerElement_BindInstance(CRoom* room, CLayer* layer, LayerInstanceElement*
 
 void LayerElement_UnbindInstance(LayerInstanceElement* element) {
     if (element == nullptr) return;
-    if (CInstance* instance = Instance_Find(element->instanceId)) {
+    // Only the instance this element holds leaves its layer: freeing a room that never bound
+    // the id (a definition, a room already left) must not knock the live instance of that id off
+    // the layer it sits on now.
+    CInstance* instance = Instance_Find(element->instanceId);
+    if (instance != nullptr && instance == element->instance) {
         instance->onLayer = 0;
         instance->layer = -1;
     }

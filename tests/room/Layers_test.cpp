@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Instance.h"
+#include "core/MemoryManager.h"
 #include "room/Layer_Manager.h"
 #include "runner/GEN8.h"
 #include "runner/Room_Class.h"
@@ -295,6 +296,38 @@ TEST_F(LayerTest, BindingAnInstanceAlreadyOnALayerMovesIt) {
     missing->instanceId = 123456;
     Layer_AddNewElement(room, placed, missing, true);
     EXPECT_FALSE(missing->ready);
+}
+
+TEST_F(LayerTest, OldTileListBuildsBatchesAndCopiesWhole) {
+    CLayer* layer = Layer_New(room, 0, nullptr);
+    LayerOldTilesElement* tiles = LayerElement_NewOldTiles();
+    tiles->tileBlockCount = 33;
+    tiles->tiles = static_cast<RoomTileRecord*>(MEM_ALLOC(33 * sizeof(RoomTileRecord)));
+    for (int32_t i = 0; i < 33; ++i) tiles->tiles[i] = RoomTileRecord{i, 2, 1, 0, 0, 16, 16, 7, i, 1, 1, 0x80FF0000u};
+    const int32_t id = Layer_AddNewElement(room, layer, tiles, true);
+    EXPECT_TRUE(tiles->ready);
+    EXPECT_EQ(tiles->tileCount, 33);
+    ASSERT_EQ(tiles->batches.count, 2);
+    EXPECT_EQ(tiles->batches.head->count, 32);
+    ASSERT_EQ(tiles->batches.tail->count, 1);
+    const TileBatchEntry& last = tiles->batches.tail->entries[0];
+    EXPECT_FLOAT_EQ(last.x, 32.0f);
+    EXPECT_FLOAT_EQ(last.depth, 7.0f);
+    EXPECT_EQ(last.blend, 0xFF0000u);
+    EXPECT_FLOAT_EQ(last.alpha, 128.0f / 255.0f);
+
+    CRoom copy;
+    Room_CopyLayers(&copy, room);
+    auto* copied = static_cast<LayerOldTilesElement*>(Room_FindElement(&copy, id));
+    ASSERT_NE(copied, nullptr);
+    EXPECT_NE(copied->tiles, tiles->tiles);
+    EXPECT_EQ(copied->tiles[32].x, 32);
+    EXPECT_TRUE(copied->ready);
+    EXPECT_EQ(copied->batches.count, 2);
+    Room_UnlinkLayerElements(&copy);
+    EXPECT_FALSE(copied->ready);
+    EXPECT_EQ(copied->batches.count, 0);
+    Room_FreeLayers(&copy);
 }
 
 }  // namespace

@@ -182,12 +182,24 @@ TEST_F(RoomLayers, WorkingCopyKeepsIdsBindsInstancesAndUnbindsAtRoomEnd) {
     const int32_t before = NextElementId;
     EXPECT_EQ(Layer_AddNewElement(working, Layer_Find(working, 7), LayerElement_NewSprite(), true), before);
 
-    Room_End(false);
+    // Room end unlinks first (the room and its instances go after that).
+    Room_UnlinkLayerElements(working);
     EXPECT_EQ(instance->onLayer, 0);
     EXPECT_EQ(instance->layer, -1);
     EXPECT_EQ(element->instance, nullptr);
     EXPECT_FALSE(element->ready);
     EXPECT_EQ(LayerScriptInstance, nullptr);
+
+    // A kept room started again binds its instance elements anew, by instance id.
+    Room_StartLayers(working);
+    EXPECT_EQ(element->instance, instance);
+    EXPECT_EQ(instance->layer, 6);
+
+    // Freeing the definition, whose element of that id never held the instance, leaves it be.
+    Room_FreeLayers(definition);
+    EXPECT_EQ(instance->onLayer, 1);
+    EXPECT_EQ(instance->layer, 6);
+    Room_End(false);
 }
 
 TEST_F(RoomLayers, RoomStartPlacesEveryInstancePastEmptyHashEntries) {
