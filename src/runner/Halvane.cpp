@@ -59,6 +59,7 @@
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
 #include "platform/GamepadM.h"
+#include "room/Function_Layer.h"
 #include "room/Layer_Manager.h"
 #include "room/Layer_Particles.h"
 #include "runner/AudioHostWiring.h"
@@ -342,7 +343,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions}},  // and InitVertexBufferFunctions
     {"Networking..", {InitHttpFunctions}},                           // and InitNetworkingFunctions
     {"Shaders..", {}},  // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles
-    {"Pell..", {}},     // Pell_Functions_Init, live tiles, InitLayerFunctions
+    {"Pell..", {InitLayerFunctions}},  // and Pell_Functions_Init, live tiles
 };
 
 // Modules that prepare nothing yet (extension packages, sounds) succeed.
