@@ -77,6 +77,8 @@
 #include "runner/Options.h"
 #include "runner/Path_Main.h"
 #include "runner/World_Services.h"
+#include "services/Function_Interaction.h"
+#include "services/Run_Score.h"
 
 // The compiled game linked into the program fills the link record.
 GameLinkRecord* Game_FillLinkRecord(GameLinkRecord* record);
@@ -307,7 +309,7 @@ struct RegistrarGroup {
 };
 
 const RegistrarGroup kRegistrarGroups[] = {
-    {"HighScore..", {}},  // the high-score table is loaded
+    {"HighScore..", {Highscore_LoadAtStart}},
     {"Game..", {InitGameFunctions}},
     {"Math..", {InitMathFunctions}},
     {"Graphic..",
@@ -316,7 +318,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Action..", {}},       // InitActionFunctions
     {"File..", {InitFileFunctions}},
     {"Resource..", {InitSpriteResourceFunctions, InitPathFunctions}},  // the resource built-ins
-    {"Interaction..", {InitIOFunctions}},  // and Function_Interaction_Init
+    {"Interaction..", {Function_Interaction_Init}},
     {"3D..", {Init3DFunctions}},
     {"Particle..", {}},                    // the particle built-ins
     {"Misc..", {InitMiscFunctions}},
@@ -381,6 +383,7 @@ bool Runner_EarlyInit() {
     Code_Constant_RegisterBuiltins();
     Variable_BuiltIn_Init();
     Run_InitGlobals();
+    Highscore_Init();
     Run_ClearPendingLists();
     Window_Init();
     GR_Draw_Init();
@@ -508,6 +511,8 @@ void Runner_Finish() {
 }
 
 void Runner_Shutdown() {
+    Highscore_SaveAtEnd();
+    Highscore_Free();
     GR_D3D_Print_Fps_Stats();
     GR_D3D_Shutdown();
     Window_Destroy();
