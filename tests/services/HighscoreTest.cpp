@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runner/Run.h"
 #include "services/Run_Score.h"
 #include "ServicesTestSupport.h"
 
@@ -205,4 +206,19 @@ TEST_F(HighscoreTest, SettingsTakeTheirDefaultsAndTheBuiltinsRecordThem) {
     EXPECT_EQ(TakeText(Call("highscore_name", {RValue_Real(10)})), "---");
     Call("highscore_add", {Text("me"), RValue_Real(42)});
     EXPECT_EQ(Call("highscore_value", {RValue_Real(1)}).val, 42);
+}
+
+TEST_F(HighscoreTest, AddCurrentEntersTheScoreAsDefaultAndOnlyAnAddIsSavedAtTheEnd) {
+    const int32_t score = g_RunState.score;
+    g_RunState.score = 25;
+    Call("highscore_add_current");
+    g_RunState.score = score;
+    EXPECT_EQ(Table()[0], std::make_pair(std::string("DEFAULT"), 25));
+    EXPECT_TRUE(Highscore_Changed());
+    Highscore_Clear();
+    EXPECT_TRUE(Highscore_Changed());  // a clear is no change of its own, nor does it undo one
+    Highscore_Save(Path("h.dat").c_str());
+    EXPECT_FALSE(Highscore_Changed());
+    Highscore_SetEntry(1, "x", 9);
+    EXPECT_FALSE(Highscore_Changed());
 }
