@@ -297,6 +297,9 @@ void AdoptHeader() {
     Runner_SetGameName(g_GameHeader.gameName);
     Runner_SetSaveFolderRoaming((g_GameHeader.infoFlags & kRoamingSaveFlag) != 0);
     LoadSave_SetSaveArea(GetSavePrePend());
+    // The table loads here rather than under its tag: the save area it lives in is known only
+    // once the header is adopted, and still before any game code runs.
+    Highscore_LoadAtStart();
     g_VariableSettings.objectMode = g_GameHeader.objectMode;
     g_VariableSettings.newFormat = g_GameHeader.newReferenceFormat;
 }
@@ -309,7 +312,7 @@ struct RegistrarGroup {
 };
 
 const RegistrarGroup kRegistrarGroups[] = {
-    {"HighScore..", {Highscore_LoadAtStart}},
+    {"HighScore..", {}},  // the table loads with the header (AdoptHeader)
     {"Game..", {InitGameFunctions}},
     {"Math..", {InitMathFunctions}},
     {"Graphic..",

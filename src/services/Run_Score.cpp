@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/MemoryManager.h"
 #include "core/Value.h"
@@ -89,7 +90,9 @@ void ReadEntries(const uint8_t* data, uint64_t size) {
     }
 }
 
+// Empty for a game without a save area (no name): it keeps no table file.
 std::string SavePath() {
+    if (LoadSave_GetSaveArea().empty()) return {};
     char path[kSavePathBytes];
     if (!LoadSave_GetSavePath(path, sizeof path, kFileName)) return {};
     return path;

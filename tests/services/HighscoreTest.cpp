@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "io/LoadSave.h"
 #include "runner/Run.h"
 #include "services/Run_Score.h"
 #include "ServicesTestSupport.h"
@@ -221,4 +222,24 @@ TEST_F(HighscoreTest, AddCurrentEntersTheScoreAsDefaultAndOnlyAnAddIsSavedAtTheE
     EXPECT_FALSE(Highscore_Changed());
     Highscore_SetEntry(1, "x", 9);
     EXPECT_FALSE(Highscore_Changed());
+}
+
+TEST_F(HighscoreTest, TheTableLivesInHiscoreDatInTheSaveAreaAndOnlyAnAddWritesIt) {
+    const std::string previous = LoadSave_GetSaveArea();
+    LoadSave_SetSaveArea(folder.c_str());
+    Highscore_SaveAtEnd();
+    EXPECT_FALSE(std::filesystem::exists(Path("hiscore.dat")));
+    Highscore_Add("kim", 12);
+    Highscore_SaveAtEnd();
+    EXPECT_TRUE(std::filesystem::exists(Path("hiscore.dat")));
+    Highscore_Init();
+    Highscore_LoadAtStart();
+    EXPECT_EQ(Table()[0], std::make_pair(std::string("kim"), 12));
+
+    // A game without a name has no save area, and so no table file.
+    LoadSave_SetSaveArea("");
+    Highscore_Init();
+    Highscore_LoadAtStart();
+    EXPECT_EQ(Table()[0].first, "<nobody>");
+    LoadSave_SetSaveArea(previous.c_str());
 }
