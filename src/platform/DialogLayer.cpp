@@ -109,9 +109,10 @@ std::vector<std::string> ZenityArgs(const PlatformDialogRequest& request) {
     const std::string title = "--title=" + request.caption;
     switch (request.kind) {
         case PlatformDialogKind::Input:
-            return {"--entry", title, "--no-markup", "--text=" + request.text, "--entry-text=" + request.answer};
+            return {"--entry", title, "--no-markup", "--text=" + request.text,
+                    "--entry-text=" + request.answer};
         case PlatformDialogKind::Question:
-            return {"--question", title, "--no-markup", "--text=" + request.text, "--ok-label=Yes",
+            return {"--question",       title, "--no-markup", "--text=" + request.text, "--ok-label=Yes",
                     "--cancel-label=No"};
         case PlatformDialogKind::Message:
             return {"--info", title, "--no-markup", "--text=" + request.text};
@@ -149,8 +150,13 @@ PlatformDialogAnswer SdlBox(const PlatformDialogRequest& request) {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
         {0, 0, "No"},
     };
-    const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION, nullptr, request.caption.c_str(),
-                                    request.text.c_str(), 2, buttons, nullptr};
+    const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION,
+                                    nullptr,
+                                    request.caption.c_str(),
+                                    request.text.c_str(),
+                                    2,
+                                    buttons,
+                                    nullptr};
     int pressed = 0;
     answer.accepted = SDL_ShowMessageBox(&box, &pressed) == 0 && pressed == 1;
     return answer;
@@ -162,8 +168,8 @@ public:
 
     PlatformDialogAnswer Ask(const PlatformDialogRequest& request) override {
         if (!PlatformDialog_HaveDisplay()) return {};
-        const bool boxFits = request.kind == PlatformDialogKind::Message ||
-                             request.kind == PlatformDialogKind::Question;
+        const bool boxFits =
+            request.kind == PlatformDialogKind::Message || request.kind == PlatformDialogKind::Question;
         if (boxFits) return SdlBox(request);
         const std::string zenity = FindInPath("zenity");
         if (zenity.empty()) return {};
@@ -181,8 +187,8 @@ public:
         const std::string zenity = FindInPath("zenity");
         if (zenity.empty()) {
             // Without the helper a message or question still shows, though it holds the game.
-            const bool boxFits = request.kind != PlatformDialogKind::Input &&
-                                 request.kind != PlatformDialogKind::Login;
+            const bool boxFits =
+                request.kind != PlatformDialogKind::Input && request.kind != PlatformDialogKind::Login;
             if (boxFits) m_answer = SdlBox(request);
             return;
         }

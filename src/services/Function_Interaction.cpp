@@ -25,9 +25,10 @@
 
 namespace {
 
-#define BUILTIN(name)                                                                                    \
-    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self,                    \
-                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] RValue* args)
+#define BUILTIN(name)                                                                \
+    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self, \
+                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
+                  [[maybe_unused]] RValue* args)
 
 void SetReal(RValue& result, double value) {
     result = RValue_Real(value);
@@ -202,16 +203,16 @@ BUILTIN(get_save_filename) {
                      LOADSAVE_WRITE_LIST);
 }
 BUILTIN(get_open_filename_ext) {
-    FileDialogResult(result,
-                     IO_GetOpenFileName(StringArg(args, 0), StringArg(args, 1), StringArg(args, 2),
-                                        StringArg(args, 3)),
-                     LOADSAVE_READ_LIST);
+    FileDialogResult(
+        result,
+        IO_GetOpenFileName(StringArg(args, 0), StringArg(args, 1), StringArg(args, 2), StringArg(args, 3)),
+        LOADSAVE_READ_LIST);
 }
 BUILTIN(get_save_filename_ext) {
-    FileDialogResult(result,
-                     IO_GetSaveFileName(StringArg(args, 0), StringArg(args, 1), StringArg(args, 2),
-                                        StringArg(args, 3)),
-                     LOADSAVE_WRITE_LIST);
+    FileDialogResult(
+        result,
+        IO_GetSaveFileName(StringArg(args, 0), StringArg(args, 1), StringArg(args, 2), StringArg(args, 3)),
+        LOADSAVE_WRITE_LIST);
 }
 
 // --- the high-score table -------------------------------------------------------------------

@@ -1,10 +1,11 @@
 #include "services/InputQuery.h"
 
+#include <locale.h>
+
 #include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <string>
 
 #include "core/Console.h"
@@ -46,8 +47,9 @@ std::string FitBuffer(const char* text, int32_t maxUnits = -1) {
 }
 
 std::string FitBuffer(const std::string& text, int32_t maxUnits = -1) {
-    return std::string(text.data(), static_cast<size_t>(Dialog_CutUtf8(
-                                        text.data(), static_cast<int32_t>(text.size()), kDialogTextLimit, maxUnits)));
+    return std::string(text.data(),
+                       static_cast<size_t>(Dialog_CutUtf8(text.data(), static_cast<int32_t>(text.size()),
+                                                          kDialogTextLimit, maxUnits)));
 }
 
 // The edit control hands over at most this many UTF-16 units.
@@ -88,8 +90,10 @@ void AnswerShown(DIALOG_REQ_CONTEXT* request, const PlatformDialogAnswer& answer
                 Dialog_Complete(id, 0, CopyText("", 0));
             break;
         case DIALOG_QUESTION:
-            DebugConsole.Output(answer.accepted ? "Finished dialog - IDOK\n" : "Finished dialog - IDCANCEL\n");
-            Dialog_Complete(id, answer.accepted ? 1 : 0, CopyText(answer.accepted ? "1" : "", answer.accepted));
+            DebugConsole.Output(answer.accepted ? "Finished dialog - IDOK\n"
+                                                : "Finished dialog - IDCANCEL\n");
+            Dialog_Complete(id, answer.accepted ? 1 : 0,
+                            CopyText(answer.accepted ? "1" : "", answer.accepted));
             break;
         case DIALOG_MESSAGE:
             // OK is the message's only button: however it closed, it was read.
@@ -141,9 +145,9 @@ int32_t FinishDelivery(HTTP_REQ_CONTEXT* record, int32_t map, int32_t* mapOut) {
 
 int32_t CompleteAnswer(HTTP_REQ_CONTEXT* record, void*, int32_t* map) {
     const char* text = ResultText(record);
-    const int32_t made = DsMap_CreateFromPairs(4, "id", static_cast<double>(record->id), kNoText, "result", 0.0,
-                                               text, "value", Dialog_AnswerValue(text), kNoText, "status",
-                                               static_cast<double>(record->httpStatus), kNoText);
+    const int32_t made = DsMap_CreateFromPairs(4, "id", static_cast<double>(record->id), kNoText, "result",
+                                               0.0, text, "value", Dialog_AnswerValue(text), kNoText,
+                                               "status", static_cast<double>(record->httpStatus), kNoText);
     return FinishDelivery(record, made, map);
 }
 
@@ -238,7 +242,8 @@ size_t SkipDigits(const char* text, size_t at) {
 
 }  // namespace
 
-DIALOG_REQ_CONTEXT::DIALOG_REQ_CONTEXT(DialogKind kind_, const char* first, const char* second, const char* third)
+DIALOG_REQ_CONTEXT::DIALOG_REQ_CONTEXT(DialogKind kind_, const char* first, const char* second,
+                                       const char* third)
     : HTTP_REQ_CONTEXT(nullptr, 0, CompletionFor(kind_), nullptr, nullptr, false),
       firstText(CopyTextOrNull(first)),
       secondText(CopyTextOrNull(second)),
@@ -313,7 +318,8 @@ void Dialog_CompleteLogin(int32_t id, int32_t userLength, char* text) {
 
 int32_t Dialog_PendingCount() {
     int32_t count = 0;
-    for (const DIALOG_REQ_CONTEXT* request = g_pendingHead; request != nullptr; request = request->nextPending)
+    for (const DIALOG_REQ_CONTEXT* request = g_pendingHead; request != nullptr;
+         request = request->nextPending)
         ++count;
     return count;
 }

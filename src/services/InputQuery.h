@@ -27,9 +27,9 @@ struct DIALOG_REQ_CONTEXT : HTTP_REQ_CONTEXT {
     ~DIALOG_REQ_CONTEXT() override;
 
     DIALOG_REQ_CONTEXT* nextPending = nullptr;  // the pending-dialog list, newest first
-    char* firstText;   // caption; for a login, the default user name
-    char* secondText;  // prompt or message; for a login, the default password
-    char* thirdText;   // the default answer (input only)
+    char* firstText;                            // caption; for a login, the default user name
+    char* secondText;                           // prompt or message; for a login, the default password
+    char* thirdText;                            // the default answer (input only)
     DialogKind kind;
 };
 

@@ -18,9 +18,9 @@ struct HighscoreSettings {
     int32_t otherColour = 0;
     SharedString* fontName = nullptr;  // "Times New Roman"
     int32_t fontSize = 12;
-    SharedString* caption = nullptr;   // "Top Ten Players"
-    SharedString* nobody = nullptr;    // "<nobody>"
-    SharedString* closeHint = nullptr; // "press <Escape> to close"
+    SharedString* caption = nullptr;    // "Top Ten Players"
+    SharedString* nobody = nullptr;     // "<nobody>"
+    SharedString* closeHint = nullptr;  // "press <Escape> to close"
 };
 HighscoreSettings& Highscore_Settings();
 // Replaces a text setting with a new shared string (the old one released).

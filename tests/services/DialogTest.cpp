@@ -1,10 +1,10 @@
 #include <cmath>
 #include <string>
 
+#include "ServicesTestSupport.h"
 #include "core/Console.h"
 #include "graphics/Graphics_Window.h"
 #include "services/InputQuery.h"
-#include "ServicesTestSupport.h"
 
 using namespace servicestest;
 
@@ -40,8 +40,13 @@ TEST_F(DialogTest, ThreeInputRequestsInOneStepAnswerOnePerFrameInOrder) {
     EXPECT_EQ(dialogs.shown[0].caption, Window_Get_Caption());
 
     const std::map<std::string, std::string> expected[] = {
-        {{"id", std::to_string(static_cast<int>(first))}, {"result", "12abc"}, {"value", "12"}, {"status", "1"}},
-        {{"id", std::to_string(static_cast<int>(second))}, {"result", " -3.5e2x"}, {"value", "-350"},
+        {{"id", std::to_string(static_cast<int>(first))},
+         {"result", "12abc"},
+         {"value", "12"},
+         {"status", "1"}},
+        {{"id", std::to_string(static_cast<int>(second))},
+         {"result", " -3.5e2x"},
+         {"value", "-350"},
          {"status", "1"}},
         {{"id", std::to_string(static_cast<int>(third))}, {"result", ""}, {"value", "0"}, {"status", "0"}},
     };
@@ -179,10 +184,16 @@ TEST_F(DialogTest, LongAnswersAndDefaultsAreCutOnACharacterBoundary) {
 
 TEST(DialogAnswerValue, ReadsTheLeadingDecimalNumberOnly) {
     const std::pair<const char*, double> cases[] = {
-        {"12abc", 12},  {"  -3.5e2x", -350}, {"+7", 7},    {".5", 0.5},       {"5.", 5},
-        {"1e", 1},      {"1e+", 1},          {"2E3", 2000}, {"0x1A", 0},       {"inf", 0},
-        {"nan", 0},     {"-inf", 0},         {"abc", 0},   {"", 0},           {"-.e5", 0},
-        {"\t\n42", 42}, {"1,5", 1},          {"-0", 0},    {"1e400", HUGE_VAL},
+        {"12abc", 12},       {"  -3.5e2x", -350},
+        {"+7", 7},           {".5", 0.5},
+        {"5.", 5},           {"1e", 1},
+        {"1e+", 1},          {"2E3", 2000},
+        {"0x1A", 0},         {"inf", 0},
+        {"nan", 0},          {"-inf", 0},
+        {"abc", 0},          {"", 0},
+        {"-.e5", 0},         {"\t\n42", 42},
+        {"1,5", 1},          {"-0", 0},
+        {"1e400", HUGE_VAL},
     };
     for (const auto& [text, value] : cases) EXPECT_EQ(Dialog_AnswerValue(text), value) << text;
     EXPECT_EQ(Dialog_AnswerValue(nullptr), 0);
@@ -191,8 +202,10 @@ TEST(DialogAnswerValue, ReadsTheLeadingDecimalNumberOnly) {
 TEST(DialogCutUtf8, KeepsWholeCharacters) {
     const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";  // 1 + 2 + 3 + 4 bytes
     const int32_t length = static_cast<int32_t>(text.size());
-    const std::pair<int32_t, int32_t> byBytes[] = {{0, 0}, {1, 1}, {2, 1}, {3, 3}, {5, 3}, {6, 6}, {9, 6}, {10, 10}};
-    for (const auto& [limit, cut] : byBytes) EXPECT_EQ(Dialog_CutUtf8(text.data(), length, limit), cut) << limit;
+    const std::pair<int32_t, int32_t> byBytes[] = {{0, 0}, {1, 1}, {2, 1}, {3, 3},
+                                                   {5, 3}, {6, 6}, {9, 6}, {10, 10}};
+    for (const auto& [limit, cut] : byBytes)
+        EXPECT_EQ(Dialog_CutUtf8(text.data(), length, limit), cut) << limit;
     // The four-byte character counts two UTF-16 units.
     EXPECT_EQ(Dialog_CutUtf8(text.data(), length, 100, 3), 6);
     EXPECT_EQ(Dialog_CutUtf8(text.data(), length, 100, 4), 6);

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "ServicesTestSupport.h"
 #include "io/LoadSave.h"
 #include "runner/Run.h"
 #include "services/Run_Score.h"
-#include "ServicesTestSupport.h"
 
 using namespace servicestest;
 
@@ -159,14 +159,14 @@ TEST_F(HighscoreTest, BrokenFilesLeaveThePlacesTheyCannotFill) {
         int32_t placesRead;
     };
     const Case cases[] = {
-        {"a first name of 300 bytes", "open(path, 'wb').write(table([struct.pack('<I', 300)] + [entry('a', 1)] * 9))",
-         0},
+        {"a first name of 300 bytes",
+         "open(path, 'wb').write(table([struct.pack('<I', 300)] + [entry('a', 1)] * 9))", 0},
         {"a stored size one past the end", "open(path, 'wb').write(table([entry('a', 1)] * 10, extra=1))", 0},
         {"a foreign header", "open(path, 'wb').write(b'HISX' + table([entry('a', 1)] * 10)[4:])", 0},
         {"a file shorter than its header", "open(path, 'wb').write(b'HIS')", 0},
         {"three entries only", "open(path, 'wb').write(table([entry('a', 1)] * 3))", 3},
-        {"a name that runs past the data", "open(path, 'wb').write(table([entry('a', 1), struct.pack('<I', 200)]))",
-         1},
+        {"a name that runs past the data",
+         "open(path, 'wb').write(table([entry('a', 1), struct.pack('<I', 200)]))", 1},
         {"a value cut short", "open(path, 'wb').write(table([entry('a', 1)])[:-2])", 0},
     };
     // One Python run writes every case's file (bad0.dat, bad1.dat, ...).

@@ -37,7 +37,8 @@ inline RValue Call(const char* name, std::vector<RValue> args = {}) {
     BuiltinProc function = Builtin(name);
     RValue result = RValue_Real(-99);
     EXPECT_NE(function, nullptr) << name;
-    if (function != nullptr) function(result, nullptr, nullptr, static_cast<int32_t>(args.size()), args.data());
+    if (function != nullptr)
+        function(result, nullptr, nullptr, static_cast<int32_t>(args.size()), args.data());
     for (RValue& arg : args) RValue_Free(&arg);
     return result;
 }
