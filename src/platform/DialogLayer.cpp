@@ -1,6 +1,8 @@
 #include "platform/DialogLayer.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,7 +17,7 @@ bool EnvSet(const char* name) {
     return value != nullptr && value[0] != '\0';
 }
 
-// The file dialog comes from zenity; a missing program means no dialog.
+// Input, login and the file dialogs come from zenity; a missing program means no dialog.
 std::string FindInPath(const char* program) {
     const char* path = std::getenv("PATH");
     if (path == nullptr) return {};
@@ -35,10 +37,15 @@ std::string FindInPath(const char* program) {
     return {};
 }
 
-// Runs the program with the arguments (no shell) and collects its standard output.
-bool RunAndCapture(const std::string& program, const std::vector<std::string>& args, std::string& out) {
+// A helper program started with the arguments (no shell), its standard output on a pipe.
+struct Child {
+    pid_t pid = -1;
+    int output = -1;
+};
+
+Child Spawn(const std::string& program, const std::vector<std::string>& args) {
     int pipeFds[2];
-    if (pipe(pipeFds) != 0) return false;
+    if (pipe(pipeFds) != 0) return {};
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -48,7 +55,7 @@ bool RunAndCapture(const std::string& program, const std::vector<std::string>& a
     if (child < 0) {
         close(pipeFds[0]);
         close(pipeFds[1]);
-        return false;
+        return {};
     }
     if (child == 0) {
         dup2(pipeFds[1], STDOUT_FILENO);
@@ -58,69 +65,284 @@ bool RunAndCapture(const std::string& program, const std::vector<std::string>& a
         _exit(127);
     }
     close(pipeFds[1]);
+    return {child, pipeFds[0]};
+}
+
+// Reads what the pipe holds now; false once it is at its end (or broken).
+bool Drain(int fd, std::string& out) {
     char chunk[4096];
-    ssize_t got;
-    while ((got = read(pipeFds[0], chunk, sizeof chunk)) != 0) {
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            break;
+    for (;;) {
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got > 0) {
+            out.append(chunk, static_cast<size_t>(got));
+            continue;
         }
-        out.append(chunk, static_cast<size_t>(got));
+        if (got < 0 && errno == EINTR) continue;
+        return got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
     }
-    close(pipeFds[0]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+}
+
+bool ExitedWell(int status) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+// Runs the program to its end and collects its output; true when it answered OK.
+bool RunAndCapture(const std::string& program, const std::vector<std::string>& args, std::string& out) {
+    Child child = Spawn(program, args);
+    if (child.pid < 0) return false;
+    Drain(child.output, out);
+    close(child.output);
+    int status = 0;
+    while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return ExitedWell(status);
+}
+
+void TrimLineEnd(std::string& text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+}
+
+// The login form's fields are kept apart by a control character no one types.
+constexpr char kFieldSeparator = '\x1f';
+
+std::vector<std::string> ZenityArgs(const PlatformDialogRequest& request) {
+    const std::string title = "--title=" + request.caption;
+    switch (request.kind) {
+        case PlatformDialogKind::Input:
+            return {"--entry", title, "--no-markup", "--text=" + request.text,
+                    "--entry-text=" + request.answer};
+        case PlatformDialogKind::Question:
+            return {"--question",       title, "--no-markup", "--text=" + request.text, "--ok-label=Yes",
+                    "--cancel-label=No"};
+        case PlatformDialogKind::Message:
+            return {"--info", title, "--no-markup", "--text=" + request.text};
+        case PlatformDialogKind::Login:
+            return {"--forms", "--title=Login", "--add-entry=Username", "--add-password=Password",
+                    std::string("--separator=") + kFieldSeparator};
+    }
+    return {};
+}
+
+PlatformDialogAnswer ZenityAnswer(const PlatformDialogRequest& request, bool ok, std::string output) {
+    PlatformDialogAnswer answer;
+    answer.accepted = ok;
+    if (!ok) return answer;
+    TrimLineEnd(output);
+    if (request.kind == PlatformDialogKind::Login) {
+        const size_t separator = output.find(kFieldSeparator);
+        answer.text = output.substr(0, separator);
+        if (separator != std::string::npos) answer.password = output.substr(separator + 1);
+    } else if (request.kind == PlatformDialogKind::Input) {
+        answer.text = std::move(output);
+    }
+    return answer;
+}
+
+// Messages and questions fit SDL's own message box, which needs no helper program.
+PlatformDialogAnswer SdlBox(const PlatformDialogRequest& request) {
+    PlatformDialogAnswer answer;
+    if (request.kind == PlatformDialogKind::Message) {
+        answer.accepted = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, request.caption.c_str(),
+                                                   request.text.c_str(), nullptr) == 0;
+        return answer;
+    }
+    const SDL_MessageBoxButtonData buttons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+        {0, 0, "No"},
+    };
+    const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION,
+                                    nullptr,
+                                    request.caption.c_str(),
+                                    request.text.c_str(),
+                                    2,
+                                    buttons,
+                                    nullptr};
+    int pressed = 0;
+    answer.accepted = SDL_ShowMessageBox(&box, &pressed) == 0 && pressed == 1;
+    return answer;
+}
+
+class DesktopDialogs : public PlatformDialogBackend {
+public:
+    ~DesktopDialogs() override { Abandon(); }
+
+    PlatformDialogAnswer Ask(const PlatformDialogRequest& request) override {
+        if (!PlatformDialog_HaveDisplay()) return {};
+        const bool boxFits =
+            request.kind == PlatformDialogKind::Message || request.kind == PlatformDialogKind::Question;
+        if (boxFits) return SdlBox(request);
+        const std::string zenity = FindInPath("zenity");
+        if (zenity.empty()) return {};
+        std::string output;
+        const bool ok = RunAndCapture(zenity, ZenityArgs(request), output);
+        return ZenityAnswer(request, ok, std::move(output));
+    }
+
+    void Open(const PlatformDialogRequest& request) override {
+        Abandon();
+        m_request = request;
+        m_ready = true;
+        m_answer = {};
+        if (!PlatformDialog_HaveDisplay()) return;
+        const std::string zenity = FindInPath("zenity");
+        if (zenity.empty()) {
+            // Without the helper a message or question still shows, though it holds the game.
+            const bool boxFits =
+                request.kind != PlatformDialogKind::Input && request.kind != PlatformDialogKind::Login;
+            if (boxFits) m_answer = SdlBox(request);
+            return;
+        }
+        m_child = Spawn(zenity, ZenityArgs(request));
+        if (m_child.pid < 0) return;
+        fcntl(m_child.output, F_SETFL, fcntl(m_child.output, F_GETFL) | O_NONBLOCK);
+        m_ready = false;
+        m_output.clear();
+    }
+
+    bool Poll(PlatformDialogAnswer& answer) override {
+        if (!m_ready && m_child.pid >= 0) {
+            Drain(m_child.output, m_output);
+            int status = 0;
+            if (waitpid(m_child.pid, &status, WNOHANG) == m_child.pid) {
+                Drain(m_child.output, m_output);
+                close(m_child.output);
+                m_child = {};
+                m_answer = ZenityAnswer(m_request, ExitedWell(status), std::move(m_output));
+                m_ready = true;
+            }
+        }
+        if (!m_ready) return false;
+        answer = std::move(m_answer);
+        m_ready = false;
+        return true;
+    }
+
+    bool ChooseFile(const PlatformFileDialog& dialog, std::string& path) override {
+        path.clear();
+        if (!PlatformDialog_HaveDisplay()) return false;
+        const std::string zenity = FindInPath("zenity");
+        if (zenity.empty()) return false;
+        std::vector<std::string> args = {"--file-selection", std::string("--title=") + dialog.title};
+        if (dialog.save) args.push_back("--save");
+        if (!dialog.folder.empty() || !dialog.fileName.empty()) {
+            std::string start = dialog.folder;
+            if (!start.empty() && start.back() != '/') start += '/';
+            args.push_back("--filename=" + start + dialog.fileName);
+        }
+        for (const auto& [name, patterns] : dialog.filters) {
+            std::string filter = "--file-filter=" + name + " |";
+            for (char c : patterns) filter += c == ';' ? ' ' : c;
+            args.push_back(filter);
+        }
+        std::string chosen;
+        if (!RunAndCapture(zenity, args, chosen)) return false;
+        TrimLineEnd(chosen);
+        if (chosen.empty()) return false;
+        path = std::move(chosen);
+        return true;
+    }
+
+private:
+    // A dialog still up when another opens (or at exit) is closed unanswered.
+    void Abandon() {
+        if (m_child.pid < 0) return;
+        kill(m_child.pid, SIGTERM);
+        close(m_child.output);
+        int status = 0;
+        while (waitpid(m_child.pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_child = {};
+    }
+
+    PlatformDialogRequest m_request;
+    PlatformDialogAnswer m_answer;
+    Child m_child;
+    std::string m_output;
+    bool m_ready = false;
+};
+
+DesktopDialogs g_desktop;
+PlatformDialogBackend* g_backend = nullptr;
 }  // namespace
 
 bool PlatformDialog_HaveDisplay() {
     return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY");
 }
 
+PlatformDialogBackend& PlatformDialog_Backend() {
+    return g_backend != nullptr ? *g_backend : g_desktop;
+}
+
+void PlatformDialog_SetBackend(PlatformDialogBackend* backend) {
+    g_backend = backend;
+}
+
 bool PlatformDialog_ChooseOpenFile(const char* title, std::string& path) {
-    path.clear();
-    if (!PlatformDialog_HaveDisplay()) return false;
-    const std::string zenity = FindInPath("zenity");
-    if (zenity.empty()) return false;
-    std::string chosen;
-    const std::vector<std::string> args = {"--file-selection", std::string("--title=") + (title ? title : ""),
-                                           "--file-filter=All Files (*.*) | *"};
-    if (!RunAndCapture(zenity, args, chosen)) return false;
-    while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
-    if (chosen.empty()) return false;
-    path = std::move(chosen);
-    return true;
+    PlatformFileDialog dialog;
+    dialog.title = title ? title : "";
+    dialog.filters.emplace_back("All Files (*.*)", "*");
+    return PlatformDialog_ChooseFile(dialog, path);
 }
 
 bool PlatformDialog_ChooseFile(const PlatformFileDialog& dialog, std::string& path) {
-    path.clear();
-    if (!PlatformDialog_HaveDisplay()) return false;
-    const std::string zenity = FindInPath("zenity");
-    if (zenity.empty()) return false;
-    std::vector<std::string> args = {"--file-selection", std::string("--title=") + dialog.title};
-    if (dialog.save) args.push_back("--save");
-    if (!dialog.folder.empty() || !dialog.fileName.empty()) {
-        std::string start = dialog.folder;
-        if (!start.empty() && start.back() != '/') start += '/';
-        args.push_back("--filename=" + start + dialog.fileName);
-    }
-    for (const auto& [name, patterns] : dialog.filters) {
-        std::string filter = "--file-filter=" + name + " |";
-        for (char c : patterns) filter += c == ';' ? ' ' : c;
-        args.push_back(filter);
-    }
-    std::string chosen;
-    if (!RunAndCapture(zenity, args, chosen)) return false;
-    while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
-    if (chosen.empty()) return false;
-    path = std::move(chosen);
-    return true;
+    return PlatformDialog_Backend().ChooseFile(dialog, path);
 }
 
 bool PlatformDialog_ShowMessage(const char* title, const char* text) {
-    if (!PlatformDialog_HaveDisplay()) return false;
-    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title ? title : "", text ? text : "",
-                                    nullptr) == 0;
+    PlatformDialogRequest request;
+    request.kind = PlatformDialogKind::Message;
+    request.caption = title ? title : "";
+    request.text = text ? text : "";
+    return PlatformDialog_Backend().Ask(request).accepted;
+}
+
+// --- the scripted form ------------------------------------------------------------------------
+
+void ScriptedDialogs::AnswerOk(std::string text, std::string password) {
+    PlatformDialogAnswer answer;
+    answer.accepted = true;
+    answer.text = std::move(text);
+    answer.password = std::move(password);
+    m_answers.push_back(std::move(answer));
+}
+
+void ScriptedDialogs::AnswerCancel() {
+    m_answers.emplace_back();
+}
+
+void ScriptedDialogs::ChoosePath(std::string path) {
+    m_paths.push_back(std::move(path));
+}
+
+PlatformDialogAnswer ScriptedDialogs::Next() {
+    if (m_answers.empty()) return {};
+    PlatformDialogAnswer answer = std::move(m_answers.front());
+    m_answers.pop_front();
+    return answer;
+}
+
+PlatformDialogAnswer ScriptedDialogs::Ask(const PlatformDialogRequest& request) {
+    shown.push_back(request);
+    return Next();
+}
+
+void ScriptedDialogs::Open(const PlatformDialogRequest& request) {
+    shown.push_back(request);
+    open = true;
+}
+
+bool ScriptedDialogs::Poll(PlatformDialogAnswer& answer) {
+    if (!open) return false;
+    open = false;
+    answer = Next();
+    return true;
+}
+
+bool ScriptedDialogs::ChooseFile(const PlatformFileDialog& dialog, std::string& path) {
+    fileDialogs.push_back(dialog);
+    path.clear();
+    if (m_paths.empty()) return false;
+    path = std::move(m_paths.front());
+    m_paths.pop_front();
+    return !path.empty();
 }

@@ -5,10 +5,16 @@
 
 #include <cstdint>
 
+#include "core/Code_Function.h"
+
 class CInstance;
 struct RValue;
 
+// Registers the input rows on their own (tests); the interaction registrar registers them at
+// start-up, each in its place among its own rows.
 void InitIOFunctions();
+// The input layer's built-in of that name; null when it has none.
+BuiltinProc IO_InputBuiltin(const char* name);
 
 void IO_ShowMessage(const char* text);
 bool IO_ShowVideo();

@@ -87,6 +87,8 @@
 #include "runner/Options.h"
 #include "runner/Path_Main.h"
 #include "runner/World_Services.h"
+#include "services/Function_Interaction.h"
+#include "services/Run_Score.h"
 
 // The compiled game linked into the program fills the link record.
 GameLinkRecord* Game_FillLinkRecord(GameLinkRecord* record);
@@ -311,6 +313,9 @@ void AdoptHeader() {
     Runner_SetGameName(g_GameHeader.gameName);
     Runner_SetSaveFolderRoaming((g_GameHeader.infoFlags & kRoamingSaveFlag) != 0);
     LoadSave_SetSaveArea(GetSavePrePend());
+    // The table loads here rather than under its tag: the save area it lives in is known only
+    // once the header is adopted, and still before any game code runs.
+    Highscore_LoadAtStart();
     g_VariableSettings.objectMode = g_GameHeader.objectMode;
     g_VariableSettings.newFormat = g_GameHeader.newReferenceFormat;
 }
@@ -323,7 +328,7 @@ struct RegistrarGroup {
 };
 
 const RegistrarGroup kRegistrarGroups[] = {
-    {"HighScore..", {}},  // the high-score table is loaded
+    {"HighScore..", {}},  // the table loads with the header (AdoptHeader)
     {"Game..", {InitGameFunctions}},
     {"Math..", {InitMathFunctions}},
     {"Graphic..",
@@ -332,7 +337,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Action..", {}},       // InitActionFunctions
     {"File..", {InitFileFunctions}},
     {"Resource..", {InitSpriteResourceFunctions, InitPathFunctions}},  // the resource built-ins
-    {"Interaction..", {InitIOFunctions}},  // and Function_Interaction_Init
+    {"Interaction..", {Function_Interaction_Init}},
     {"3D..", {Init3DFunctions}},
     {"Particle..", {InitParticleFunctions}},
     {"Misc..", {InitMiscFunctions}},
@@ -398,6 +403,7 @@ bool Runner_EarlyInit() {
     Variable_BuiltIn_Init();
     Run_InitGlobals();
     Particle_Reset();
+    Highscore_Init();
     Run_ClearPendingLists();
     Window_Init();
     GR_Draw_Init();
@@ -526,6 +532,8 @@ void Runner_Finish() {
 }
 
 void Runner_Shutdown() {
+    Highscore_SaveAtEnd();
+    Highscore_Free();
     GR_D3D_Print_Fps_Stats();
     GR_D3D_Shutdown();
     Window_Destroy();
