@@ -1,5 +1,6 @@
 #include "core/VMBuffer.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -251,53 +252,92 @@ bool Fail(char* error, uint32_t bytes, const char* format, uint32_t offset) {
     return false;
 }
 
+// Operand bytes by type nibble for an instruction that carries one (the listing's sizes, kept
+// in a table so the check's walk does not branch on the type).
+constexpr uint8_t kOperandBytes[16] = {8, 4, 4, 8, 4, 4, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0};
+
+inline uint32_t CheckOperandBytes(uint32_t word) {
+    return (VM_Opcode(word) & VM_OPCODE_OPERAND) ? kOperandBytes[VM_Type1(word)] : 0;
+}
+
+bool Jumps(uint32_t word) {
+    const uint32_t index = VM_HandlerIndex(word);
+    return index == VM_OP_B || index == VM_OP_BT || index == VM_OP_BF || index == VM_OP_PUSHENV ||
+           (index == VM_OP_POPENV && ((word >> 16) & 0xFF) != 0xF0);
+}
+
+// The fault of an operand, or null.
+const char* OperandFault(uint32_t word, uint32_t operand, const VMCodeLimits& limits) {
+    const uint32_t index = VM_HandlerIndex(word);
+    if (index == VM_OP_PUSH && VM_Type1(word) == VM_TYPE_STRING && operand >= limits.stringCount)
+        return "the string of the instruction at %u is not in the string table";
+    const bool variable = VM_Type1(word) == VM_TYPE_VALUE &&
+                          (index == VM_OP_PUSH || index == VM_OP_POP || index == VM_OP_PUSH_LOCAL ||
+                           index == VM_OP_PUSH_GLOBAL || index == VM_OP_PUSH_BUILTIN);
+    const int32_t id = static_cast<int32_t>(operand & 0x0FFFFFFFu);
+    if (variable && id < VARIABLE_ID_BASE && id >= limits.builtinVariableCount)
+        return "the variable of the instruction at %u is not a known variable";
+    return nullptr;
+}
+
 }  // namespace
 
+// One walk marks the instruction starts, checks every operand and notes the branches; the
+// branches are checked against the starts afterwards. Of several faults the one reported is
+// the one a walk in order meets first: a cut-off instruction, then the start offset, then the
+// earliest bad branch or operand.
 bool VMBuffer_Check(const uint8_t* code, uint32_t length, uint32_t start, const VMCodeLimits& limits,
                     char* error, uint32_t errorBytes) {
-    if (length % 4 != 0) return Fail(error, errorBytes, "the code length %u is not a whole number of words", length);
-    // Pass 1: instruction starts.
+    if (length % 4 != 0)
+        return Fail(error, errorBytes, "the code length %u is not a whole number of words", length);
     const uint32_t words = length / 4;
-    auto* starts = static_cast<uint8_t*>(MEM_ALLOC(words + 1));
+    // Instruction starts per word (one past the end counts), then room for every word to be a
+    // branch. Entries of ordinary size are checked on the stack: loads check thousands of them,
+    // several threads at once.
+    uint8_t local[12288];
+    const uint64_t scratchBytes = words + 4 + uint64_t(sizeof(uint32_t)) * words;
+    if (scratchBytes >= UINT32_MAX)
+        return Fail(error, errorBytes, "the code of %u bytes is too long to check", length);
+    const bool onStack = scratchBytes <= sizeof local;
+    auto* starts = onStack ? local : static_cast<uint8_t*>(MEM_ALLOC(scratchBytes));
+    if (onStack) std::memset(starts, 0, words + 1);
+    auto* branches = reinterpret_cast<uint32_t*>(starts + ((words + 1 + 3) & ~3u));
+    uint32_t branchCount = 0;
+    const char* operandFault = nullptr;
+    uint32_t operandFaultAt = 0;
     uint32_t at = 0;
     bool ok = true;
     while (at < length) {
-        const uint32_t size = InstructionBytes(code, length, at);
-        if (size == 0) {
-            ok = Fail(error, errorBytes, "the operand of the instruction at %u runs past the end of the code", at);
+        const uint32_t word = ReadWord(code + at);
+        const uint32_t operandBytes = CheckOperandBytes(word);
+        if (operandBytes > length - at - 4) {
+            ok = Fail(error, errorBytes, "the operand of the instruction at %u runs past the end of the code",
+                      at);
             break;
         }
         starts[at / 4] = 1;
-        at += size;
+        if ((VM_Opcode(word) & VM_OPCODE_BRANCH) && Jumps(word)) {
+            branches[branchCount++] = at;
+        } else if ((VM_Opcode(word) & VM_OPCODE_OPERAND) && operandFault == nullptr) {
+            const uint32_t operand = operandBytes >= 4 ? ReadWord(code + at + 4) : 0;
+            operandFault = OperandFault(word, operand, limits);
+            operandFaultAt = at;
+        }
+        at += 4 + operandBytes;
     }
     starts[words] = 1;
     if (ok && (start % 4 != 0 || start > length || !starts[start / 4]))
         ok = Fail(error, errorBytes, "the code starts at %u, inside an instruction", start);
-    // Pass 2: targets and operands.
-    for (at = 0; ok && at < length; at += 4 + VM_OperandSize(ReadWord(code + at))) {
-        const uint32_t word = ReadWord(code + at);
-        const uint32_t opcode = VM_Opcode(word);
-        const uint32_t index = VM_HandlerIndex(word);
-        const bool jumps = (opcode & VM_OPCODE_BRANCH) &&
-                           (index == VM_OP_B || index == VM_OP_BT || index == VM_OP_BF || index == VM_OP_PUSHENV ||
-                            (index == VM_OP_POPENV && ((word >> 16) & 0xFF) != 0xF0));
-        if (jumps) {
-            const int64_t target = static_cast<int64_t>(at) + 4 * static_cast<int64_t>(VM_BranchWords(word));
-            if (target < 0 || target > length || !starts[target / 4])
-                ok = Fail(error, errorBytes, "the branch at %u leads outside the code or into an instruction", at);
-            continue;
-        }
-        if (!(opcode & VM_OPCODE_OPERAND)) continue;
-        const uint32_t operand = VM_OperandSize(word) >= 4 ? ReadWord(code + at + 4) : 0;
-        if (index == VM_OP_PUSH && VM_Type1(word) == VM_TYPE_STRING && operand >= limits.stringCount)
-            ok = Fail(error, errorBytes, "the string of the instruction at %u is not in the string table", at);
-        const bool variable = VM_Type1(word) == VM_TYPE_VALUE &&
-                              (index == VM_OP_PUSH || index == VM_OP_POP || index == VM_OP_PUSH_LOCAL ||
-                               index == VM_OP_PUSH_GLOBAL || index == VM_OP_PUSH_BUILTIN);
-        const int32_t id = static_cast<int32_t>(operand & 0x0FFFFFFFu);
-        if (ok && variable && id < VARIABLE_ID_BASE && id >= limits.builtinVariableCount)
-            ok = Fail(error, errorBytes, "the variable of the instruction at %u is not a known variable", at);
+    for (uint32_t b = 0; ok && b < branchCount; ++b) {
+        const uint32_t from = branches[b];
+        if (operandFault && operandFaultAt < from) break;
+        const int64_t target =
+            static_cast<int64_t>(from) + 4 * static_cast<int64_t>(VM_BranchWords(ReadWord(code + from)));
+        if (target < 0 || target > length || !starts[target / 4])
+            ok = Fail(error, errorBytes, "the branch at %u leads outside the code or into an instruction",
+                      from);
     }
-    MEM_FREE(starts);
+    if (ok && operandFault) ok = Fail(error, errorBytes, operandFault, operandFaultAt);
+    if (!onStack) MEM_FREE(starts);
     return ok;
 }

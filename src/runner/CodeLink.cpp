@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "core/Console.h"
 #include "core/MemoryManager.h"
@@ -26,6 +28,9 @@ constexpr uint32_t kOldEntryBytes = 12;
 constexpr uint32_t kNewVariEntryBytes = 20;
 constexpr uint32_t kFuncEntryBytes = 12;
 constexpr uint32_t kNewEntryBytes = 20;
+// The bytecode check shares out code of a few megabytes or more among threads.
+constexpr uint32_t kMaxCheckThreads = 8;
+constexpr uint64_t kBytesPerCheckThread = 2u << 20;
 
 uint32_t ReadLE32(const uint8_t* p) {
     uint32_t v;
@@ -532,19 +537,100 @@ void Code_LoadChunk(ChunkView& chunk) {
 
 namespace {
 
+// Checks entries [first, last) of the table and keeps the earliest that fails (with its
+// reason) in `failed`, which starts at the entry count.
+struct EntryCheck {
+    const CodeEntryView* entries;
+    const uint8_t* present;
+    VMCodeLimits limits;
+    uint32_t failed;
+    char reason[256];
+
+    void Run(uint32_t first, uint32_t last) {
+        for (uint32_t i = first; i < last && i < failed; ++i) {
+            if (present[i] && !VMBuffer_Check(entries[i].code, entries[i].length, entries[i].start, limits,
+                                              reason, sizeof reason))
+                failed = i;
+        }
+    }
+};
+
+// Entries are independent, so large code is checked by several threads at once, each over
+// its own run of the table. A thread that cannot be started leaves its run to this one.
+void CheckInParallel(EntryCheck* parts, uint32_t partCount, uint32_t entryCount) {
+    std::thread workers[kMaxCheckThreads];
+    bool started[kMaxCheckThreads] = {};
+    const auto first = [&](uint32_t p) {
+        return static_cast<uint32_t>(uint64_t(entryCount) * p / partCount);
+    };
+    for (uint32_t p = 1; p < partCount; ++p) {
+        try {
+            workers[p] = std::thread([&parts, p, first] { parts[p].Run(first(p), first(p + 1)); });
+            started[p] = true;
+        } catch (const std::system_error&) {
+        }
+    }
+    parts[0].Run(0, first(1));
+    for (uint32_t p = 1; p < partCount; ++p) {
+        if (started[p])
+            workers[p].join();
+        else
+            parts[p].Run(first(p), first(p + 1));
+    }
+}
+
+uint32_t CheckThreads(uint64_t codeBytes) {
+    const uint64_t byWork = codeBytes / kBytesPerCheckThread;
+    uint64_t threads = std::thread::hardware_concurrency();
+    if (threads > byWork) threads = byWork;
+    if (threads > kMaxCheckThreads) threads = kMaxCheckThreads;
+    return threads ? static_cast<uint32_t>(threads) : 1;
+}
+
 // Nothing runs bytecode that could step outside itself or its tables. The check reads the
-// variable ids the chains wrote, so it runs once every chain is patched.
+// variable ids the chains wrote, so it runs once every chain is patched. The table is read
+// here, in order; the bytecode is then checked, and of several bad entries the first is
+// reported.
 bool CheckCodeEntries() {
     if (g_entryCount == 0) return true;
     ChunkView chunk("CODE", g_codeChunkOffset, g_codeChunkLength);
-    const VMCodeLimits limits{Form_StringCount(), Variable_BuiltIn_Count()};
-    for (uint32_t i = 0; i < g_entryCount && chunk.Ok(); ++i) {
-        CodeEntryView e;
-        if (!ReadEntry(chunk, i, &e)) continue;
-        char reason[256];
-        if (!VMBuffer_Check(e.code, e.length, e.start, limits, reason, sizeof reason))
-            chunk.Fail("code entry %u (%s) is not valid bytecode: %s", i, e.name ? e.name : "", reason);
+    const uint64_t tableBytes = g_entryCount * uint64_t(sizeof(CodeEntryView) + 1);
+    auto* entries =
+        tableBytes < UINT32_MAX ? static_cast<CodeEntryView*>(MEM_ALLOC_RAW(tableBytes)) : nullptr;
+    if (!entries) {
+        chunk.Fail("out of memory for %u code entries", g_entryCount);
+        g_entryCount = 0;
+        return false;
     }
+    auto* present = reinterpret_cast<uint8_t*>(entries + g_entryCount);
+    uint64_t codeBytes = 0;
+    for (uint32_t i = 0; i < g_entryCount && chunk.Ok(); ++i) {
+        present[i] = ReadEntry(chunk, i, &entries[i]);
+        if (present[i]) codeBytes += entries[i].length;
+    }
+    if (chunk.Ok()) {
+        const VMCodeLimits limits{Form_StringCount(), Variable_BuiltIn_Count()};
+        const uint32_t partCount = CheckThreads(codeBytes);
+        EntryCheck parts[kMaxCheckThreads];
+        for (uint32_t p = 0; p < partCount; ++p) {
+            parts[p].entries = entries;
+            parts[p].present = present;
+            parts[p].limits = limits;
+            parts[p].failed = g_entryCount;
+        }
+        if (partCount == 1)
+            parts[0].Run(0, g_entryCount);
+        else
+            CheckInParallel(parts, partCount, g_entryCount);
+        for (uint32_t p = 0; p < partCount; ++p) {
+            const uint32_t i = parts[p].failed;
+            if (i == g_entryCount) continue;
+            chunk.Fail("code entry %u (%s) is not valid bytecode: %s", i,
+                       entries[i].name ? entries[i].name : "", parts[p].reason);
+            break;
+        }
+    }
+    MEM_FREE(entries);
     if (!chunk.Ok()) g_entryCount = 0;
     return chunk.Ok();
 }

@@ -163,6 +163,28 @@ TEST_F(VMTest, CodeIsCheckedBeforeItCanRun) {
     EXPECT_FALSE(VMBuffer_Check(ragged, 6, 0, limits, reason, sizeof reason));
 }
 
+// Of several faults the reason given is the one met first in order.
+TEST_F(VMTest, TheFirstFaultInOrderIsReported) {
+    const VMCodeLimits limits{2, 0};
+    struct Case {
+        std::vector<uint32_t> words;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {{0xB6000005u, 0xC0060000u, 9}, "the branch at 0 leads"},
+        {{0xC0060000u, 9, 0xB6000005u}, "the string of the instruction at 0"},
+        {{0xC0060000u, 9, 0xB6000005u, 0xC0000000u}, "the operand of the instruction at 12 runs past"},
+        {{0xC0550000u, 0xA0000003u, 0xC0060000u, 9}, "the variable of the instruction at 0"},
+    };
+    for (const Case& c : cases) {
+        char reason[256] = "";
+        const auto* code = reinterpret_cast<const uint8_t*>(c.words.data());
+        EXPECT_FALSE(VMBuffer_Check(code, static_cast<uint32_t>(4 * c.words.size()), 0, limits, reason,
+                                    sizeof reason));
+        EXPECT_EQ(std::string(reason).rfind(c.reason, 0), 0u) << reason;
+    }
+}
+
 // --- Running code ------------------------------------------------------------------------
 
 TEST_F(VMTest, PushPopAndArrayWrites) {

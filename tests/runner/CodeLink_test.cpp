@@ -441,4 +441,23 @@ TEST_F(CodeLink, BadBytecodeIsRefusedAtLoad) {
     }
 }
 
+// Code of several megabytes is checked in parts side by side; the first bad entry is still the
+// one named.
+TEST_F(CodeLink, LargeCodeNamesItsFirstBadEntry) {
+    const std::vector<std::vector<uint32_t>> badSets = {{25, 33}, {15, 25}};
+    for (const std::vector<uint32_t>& bad : badSets) {
+        formpack::FormFile f = CodeGame(15);
+        for (uint32_t e = 0; e < 40; ++e) {
+            std::vector<uint32_t> words(32768, 0x9D000000u);
+            for (uint32_t b : bad)
+                if (e == b) words.back() = 0xB6000005u;  // a branch past the end
+            f.code->entries.push_back({"entry" + std::to_string(e), words});
+        }
+        EXPECT_FALSE(LoadBoth(Build(f)));
+        ASSERT_NE(Form_LoadError(), nullptr);
+        const std::string expected = "(entry" + std::to_string(bad[0]) + ") is not valid bytecode";
+        EXPECT_NE(std::string(Form_LoadError()).find(expected), std::string::npos) << Form_LoadError();
+    }
+}
+
 }  // namespace
