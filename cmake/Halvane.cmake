@@ -59,6 +59,10 @@ function(hv_test_suite name)
     add_executable(${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/TestEnvironment.cpp)
     target_link_libraries(${name} PRIVATE ${HV_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    # Test files are mostly GoogleTest macro expansions: parse its headers once a suite and
+    # optimise lightly, which halves their build time; the code under test keeps its own flags.
+    target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <string> <vector> <memory> <cstdint> <cstring>)
+    target_compile_options(${name} PRIVATE -O1)
     hv_target_defaults(${name})
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
         PROPERTIES ENVIRONMENT "HV_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")

@@ -251,12 +251,18 @@ int64_t IsToday(const struct tm& f) {
 
 // --- Spans and comparisons ------------------------------------------------------------------
 
-// The distance in days times Numerator / Denominator (multiplied first, so 365.25 days are
-// exactly one year).
-template <double Numerator, double Denominator>
+// A span unit as days times numerator / denominator (multiplied first, so 365.25 days are
+// exactly one year). Held by reference: not every compiler takes doubles as template arguments.
+struct SpanUnit {
+    double numerator, denominator;
+};
+constexpr SpanUnit kYears{1.0, kDaysPerYear}, kMonths{12.0, kDaysPerYear}, kWeeks{1.0, 7.0},
+    kDays{1.0, 1.0}, kHours{24.0, 1.0}, kMinutes{1440.0, 1.0}, kSeconds{kSecondsPerDay, 1.0};
+
+template <const SpanUnit& Unit>
 void SpanRow(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const double days = std::fabs(Arg_GetReal(args, 0) - Arg_GetReal(args, 1));
-    SetReal(result, days * Numerator / Denominator);
+    SetReal(result, days * Unit.numerator / Unit.denominator);
 }
 
 double CompareReals(double a, double b) {
@@ -355,13 +361,13 @@ const BuiltinRow kDateRows[] = {
     {"date_get_hour_of_year", FieldRow<HourOfYear, 0>, 1},
     {"date_get_minute_of_year", FieldRow<MinuteOfYear, 0>, 1},
     {"date_get_second_of_year", FieldRow<SecondOfYear, 0>, 1},
-    {"date_year_span", SpanRow<1.0, kDaysPerYear>, 2},
-    {"date_month_span", SpanRow<12.0, kDaysPerYear>, 2},
-    {"date_week_span", SpanRow<1.0, 7.0>, 2},
-    {"date_day_span", SpanRow<1.0, 1.0>, 2},
-    {"date_hour_span", SpanRow<24.0, 1.0>, 2},
-    {"date_minute_span", SpanRow<1440.0, 1.0>, 2},
-    {"date_second_span", SpanRow<kSecondsPerDay, 1.0>, 2},
+    {"date_year_span", SpanRow<kYears>, 2},
+    {"date_month_span", SpanRow<kMonths>, 2},
+    {"date_week_span", SpanRow<kWeeks>, 2},
+    {"date_day_span", SpanRow<kDays>, 2},
+    {"date_hour_span", SpanRow<kHours>, 2},
+    {"date_minute_span", SpanRow<kMinutes>, 2},
+    {"date_second_span", SpanRow<kSeconds>, 2},
     {"date_compare_datetime", F_date_compare_datetime, 2},
     {"date_compare_date", F_date_compare_date, 2},
     {"date_compare_time", F_date_compare_time, 2},
