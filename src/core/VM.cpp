@@ -16,6 +16,7 @@
 #include "core/VMStack.h"
 #include "core/VM_Arith.h"
 #include "core/VM_Debug.h"
+#include "core/VM_Threaded.h"
 
 VMExecContext* VM_Current = nullptr;
 uint32_t VM_BranchCount = 0;
@@ -222,31 +223,26 @@ void EnterBuffer(VMExecContext* ctx, VMBuffer* buffer) {
     ctx->wordMap = buffer->wordMap;
 }
 
-// One step of the debugger loop: the word is decoded again and the hooks may replace it.
-template <bool kDebug>
-inline uint8_t* Step(uint8_t* sp, VMExecContext* ctx) {
+// One step of the debugger loop: the word is read from the code again (breakpoints patch it)
+// and the hooks may replace it.
+inline uint8_t* DebugStep(uint8_t* sp, VMExecContext* ctx) {
     ctx->currentInstruction = ctx->pc;
     uint32_t word = VM_Load<uint32_t>(ctx->code + ctx->pc);
     const uint8_t* operand = ctx->code + ctx->pc + 4;
-    if constexpr (kDebug) {
-        if (g_hooks.debugInstruction) g_hooks.debugInstruction(ctx, &word);
-        ctx->pc += 4 + static_cast<int32_t>(VM_OperandSize(word));
-        ++ctx->nextInstruction;
-        return g_handlers[VM_HandlerIndex(word)](word, sp, operand, ctx);
-    } else {
-        ctx->pc += 4 + static_cast<int32_t>(VM_OperandSize(word));
-        return ctx->handlers[ctx->nextInstruction++](word, sp, operand, ctx);
-    }
+    if (g_hooks.debugInstruction) g_hooks.debugInstruction(ctx, &word);
+    ctx->pc += 4 + static_cast<int32_t>(VM_OperandSize(word));
+    ++ctx->nextInstruction;
+    return g_handlers[VM_HandlerIndex(word)](word, sp, operand, ctx);
 }
 
-template <bool kDebug>
-uint8_t* Loop(uint8_t* sp, VMExecContext* ctx) {
+// The loop while a debugger is connected; without one, VM_RunThreaded runs the code.
+uint8_t* DebugLoop(uint8_t* sp, VMExecContext* ctx) {
     const int32_t savedArgCount = VM_ArgCount;
     VM_Current = ctx;
     ctx->nextInstruction = ctx->wordMap[ctx->pc / 4];
     for (;;) {
         while (ctx->pc < ctx->codeSize && !ctx->aborted) {
-            sp = Step<kDebug>(sp, ctx);
+            sp = DebugStep(sp, ctx);
             if (VM_PendingException.pending && VM_PendingException.catcher == ctx) {
                 sp = VM_AtFromEnd(ctx, VM_PendingException.position) - 16;
                 VM_Store(sp, VM_PendingException.value);
@@ -314,23 +310,6 @@ void VM_Error(VMExecContext* ctx, const char* format, ...) {
         g_hooks.fatal();
     }
     if (ctx) EndRun(ctx);
-}
-
-int32_t VM_TypeStackSize(uint32_t type) {
-    switch (type) {
-        case VM_TYPE_DOUBLE:
-        case VM_TYPE_LONG:
-            return 8;
-        case VM_TYPE_VALUE:
-            return 16;
-        case VM_TYPE_FLOAT:
-        case VM_TYPE_INT:
-        case VM_TYPE_BOOL:
-        case VM_TYPE_STRING:
-            return 4;
-        default:
-            return 0;
-    }
 }
 
 VMHandler VM_Handler(uint32_t index) { return g_handlers[index & 31]; }
@@ -529,7 +508,7 @@ bool VM::Exec(CCode* code, CInstance* self, CInstance* other, RValue* result, PW
     if (!code->buffer->IsInstructionStart(code->start))
         VM_Error(&ctx, "VM::Exec :: code %s starts inside an instruction", code->name ? code->name : "");
     const bool debugging = g_hooks.debuggerConnected && g_hooks.debuggerConnected();
-    sp = debugging ? Loop<true>(sp, &ctx) : Loop<false>(sp, &ctx);
+    sp = debugging ? DebugLoop(sp, &ctx) : VM_RunThreaded(sp, &ctx);
 
     if (result && !ctx.aborted && sp + 16 <= ctx.frame) {
         RValue value = VM_Load<RValue>(sp);

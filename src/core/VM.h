@@ -124,7 +124,10 @@ RValue* Builtin_CallByIndex(CInstance* self, CInstance* other, RValue* result, i
                             RValue** args);
 
 // Item size on the stack of a type: d and l 8, v 16, f, i, b and s 4, other types 0.
-int32_t VM_TypeStackSize(uint32_t type);
+inline int32_t VM_TypeStackSize(uint32_t type) {
+    constexpr int8_t kSizes[7] = {8, 4, 4, 8, 4, 16, 4};
+    return type < 7 ? kSizes[type] : 0;
+}
 
 // The exception of the script object runtime waiting to be caught: the catching run, the
 // stack position (from the block's end) where the thrown value goes, and the value.

@@ -27,15 +27,11 @@ uint32_t InstructionBytes(const uint8_t* code, uint32_t length, uint32_t offset)
 
 }  // namespace
 
-uint32_t VM_OperandSize(uint32_t word) {
-    if (!(VM_Opcode(word) & VM_OPCODE_OPERAND)) return 0;
-    return static_cast<uint32_t>(Code_InstructionSize(VM_Type1(word)));
-}
-
 VMBuffer::~VMBuffer() {
     Debug_ForgetBuffer(this);
     MEM_FREE(handlers);
     MEM_FREE(wordMap);
+    MEM_FREE(decoded);
 }
 
 void VMBuffer::Prepare() {
@@ -45,6 +41,7 @@ void VMBuffer::Prepare() {
     uint32_t at = 0;
     for (uint32_t step; at < size && (step = InstructionBytes(code, size, at)) != 0; at += step) ++count;
     runLength = static_cast<int32_t>(at);
+    instructionCount = count;
     MEM_FREE(handlers);
     MEM_FREE(wordMap);
     handlers = static_cast<VMHandler*>(
