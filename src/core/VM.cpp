@@ -154,6 +154,12 @@ uint8_t* DoRet(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
     }
     const int32_t bytes = ReturnedBytes(type);
     if (!VM_HaveItems(sp, ctx, bytes, "ret")) return sp;
+    if (bytes == 16) {
+        const RValue value = VM_Load<RValue>(sp);
+        sp = VM_Unwind(sp, ctx) - 16;
+        VM_Store(sp, value);
+        return sp;
+    }
     uint8_t item[16] = {};
     std::memcpy(item, sp, static_cast<size_t>(bytes));
     sp = VM_Unwind(sp, ctx) - 16;
@@ -183,7 +189,7 @@ uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx)
     return sp;
 }
 
-VMHandler g_handlers[32] = {
+constexpr VMHandler kPlainHandlers[32] = {
     VM_HandlerPush,    VM_HandlerPushLocal, VM_HandlerPushGlobal, VM_HandlerPushBuiltin,
     VM_HandlerPushImmediate, VM_HandlerPop, VM_HandlerDup,        VM_HandlerConv,
     VM_HandlerMul,     VM_HandlerDiv,       VM_HandlerRem,        VM_HandlerMod,
@@ -192,6 +198,16 @@ VMHandler g_handlers[32] = {
     VM_HandlerShr,     VM_HandlerSet,       DoBranch,             DoBranchTrue,
     DoBranchFalse,     VM_HandlerCall,      VM_HandlerPushEnv,    VM_HandlerPopEnv,
     DoRet,             DoExit,              VM_HandlerPopNull,    DoBreak,
+};
+// The table in use: modules and tests may put their own handlers into it.
+VMHandler g_handlers[32] = {
+    kPlainHandlers[0],  kPlainHandlers[1],  kPlainHandlers[2],  kPlainHandlers[3],  kPlainHandlers[4],
+    kPlainHandlers[5],  kPlainHandlers[6],  kPlainHandlers[7],  kPlainHandlers[8],  kPlainHandlers[9],
+    kPlainHandlers[10], kPlainHandlers[11], kPlainHandlers[12], kPlainHandlers[13], kPlainHandlers[14],
+    kPlainHandlers[15], kPlainHandlers[16], kPlainHandlers[17], kPlainHandlers[18], kPlainHandlers[19],
+    kPlainHandlers[20], kPlainHandlers[21], kPlainHandlers[22], kPlainHandlers[23], kPlainHandlers[24],
+    kPlainHandlers[25], kPlainHandlers[26], kPlainHandlers[27], kPlainHandlers[28], kPlainHandlers[29],
+    kPlainHandlers[30], kPlainHandlers[31],
 };
 
 // --- String handles ---------------------------------------------------------------------
@@ -314,6 +330,8 @@ void VM_Error(VMExecContext* ctx, const char* format, ...) {
 
 VMHandler VM_Handler(uint32_t index) { return g_handlers[index & 31]; }
 
+bool VM_IsPlainHandler(uint32_t index, VMHandler handler) { return handler == kPlainHandlers[index & 31]; }
+
 void VM_SetHandler(uint32_t index, VMHandler handler) {
     if (handler) g_handlers[index & 31] = handler;
 }
@@ -363,25 +381,31 @@ uint8_t* VM_GrowStack(uint8_t* sp, VMExecContext* ctx, int32_t bytes) {
 
 uint8_t* VM_Unwind(uint8_t*, VMExecContext* ctx) {
     --ctx->depth;
-    const VMFrame frame = VM_Load<VMFrame>(ctx->frame);
-    if (frame.callerBuffer == nullptr) return ctx->frame + sizeof(VMFrame);
-    uint8_t* argsEnd = VM_AtFromEnd(ctx, frame.argsEnd);
-    ctx->self = frame.callerSelf;
-    ctx->other = frame.callerOther;
-    ctx->pc = frame.callerPc;
-    ctx->debugTable = frame.callerDebugTable;
-    ctx->source = frame.callerSource;
-    ctx->name = frame.callerName;
-    ctx->frame = VM_AtFromEnd(ctx, frame.callerFrame);
+    // Records lie at 8-byte boundaries; read field by field, as they were written.
+    const auto* frame = reinterpret_cast<const VMFrame*>(ctx->frame);
+    if (frame->callerBuffer == nullptr) return ctx->frame + sizeof(VMFrame);
+    uint8_t* argsEnd = VM_AtFromEnd(ctx, frame->argsEnd);
+    const int64_t callerArgs = frame->callerArgs;
+    const int32_t callerArgCount = frame->callerArgCount;
+    ctx->self = frame->callerSelf;
+    ctx->other = frame->callerOther;
+    ctx->pc = frame->callerPc;
+    ctx->debugTable = frame->callerDebugTable;
+    ctx->source = frame->callerSource;
+    ctx->name = frame->callerName;
+    PWObjectBase* callerLocals = frame->callerLocals;
+    const int32_t callerLocalsBorrowed = frame->callerLocalsBorrowed;
+    VMBuffer* callerBuffer = frame->callerBuffer;
+    ctx->frame = VM_AtFromEnd(ctx, frame->callerFrame);
     FreeLocals(ctx);
-    ctx->locals = frame.callerLocals;
-    ctx->localsBorrowed = frame.callerLocalsBorrowed;
-    EnterBuffer(ctx, frame.callerBuffer);
+    ctx->locals = callerLocals;
+    ctx->localsBorrowed = callerLocalsBorrowed;
+    EnterBuffer(ctx, callerBuffer);
     ctx->nextInstruction = ctx->wordMap[ctx->pc / 4];
     auto* args = reinterpret_cast<uint8_t*>(VM_Args);
     for (int32_t i = 0; args && i < VM_ArgCount; ++i) ReleaseValueAt(args + 16 * i);
-    VM_Args = frame.callerArgs < 0 ? nullptr : reinterpret_cast<RValue*>(VM_AtFromEnd(ctx, frame.callerArgs));
-    VM_ArgCount = frame.callerArgCount;
+    VM_Args = callerArgs < 0 ? nullptr : reinterpret_cast<RValue*>(VM_AtFromEnd(ctx, callerArgs));
+    VM_ArgCount = callerArgCount;
     return argsEnd;
 }
 

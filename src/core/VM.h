@@ -103,6 +103,8 @@ void VM_SetNextRunArguments(int32_t argc, RValue* args);
 VMHandler VM_SelectHandler(uint32_t word, const uint8_t* operand, uint32_t operandBytes);
 // The plain handler of a handler index (the debugger loop's table).
 VMHandler VM_Handler(uint32_t index);
+// True when handler is the interpreter's own handler of the index (not one a module put in).
+bool VM_IsPlainHandler(uint32_t index, VMHandler handler);
 // Puts the handler of an index into the table (opcode families that live elsewhere).
 void VM_SetHandler(uint32_t index, VMHandler handler);
 

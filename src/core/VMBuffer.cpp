@@ -34,8 +34,7 @@ VMBuffer::~VMBuffer() {
     MEM_FREE(decoded);
 }
 
-void VMBuffer::Prepare() {
-    if (handlers != nullptr && wordMap != nullptr) return;
+void VMBuffer::Build() {
     const uint32_t size = length > 0 ? static_cast<uint32_t>(length) : 0;
     int32_t count = 0;
     uint32_t at = 0;

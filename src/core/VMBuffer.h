@@ -94,7 +94,9 @@ struct VMBuffer {
     VMBuffer& operator=(const VMBuffer&) = delete;
 
     // Builds the handlers and the word map unless they exist.
-    void Prepare();
+    void Prepare() {
+        if (handlers == nullptr || wordMap == nullptr) Build();
+    }
     // True when offset is the start of an instruction inside the code, or the end of the last
     // whole one (prepares the buffer).
     bool IsInstructionStart(int32_t offset);
@@ -110,6 +112,9 @@ struct VMBuffer {
     // Bytes covered by whole instructions: a word or operand cut off by the end of the code
     // never runs.
     int32_t runLength = 0;
+
+private:
+    void Build();
 };
 
 // --- Listing ----------------------------------------------------------------------------

@@ -16,6 +16,14 @@ inline T VM_Load(const uint8_t* at) {
     return value;
 }
 
+// Values are read a half at a time (see RValue_CopyBits).
+template <>
+inline RValue VM_Load<RValue>(const uint8_t* at) {
+    RValue value;
+    RValue_CopyBits(&value, at);
+    return value;
+}
+
 template <typename T>
 inline void VM_Store(uint8_t* at, const T& value) {
     std::memcpy(static_cast<void*>(at), &value, sizeof value);

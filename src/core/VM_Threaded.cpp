@@ -2,10 +2,12 @@
 
 #include <cstring>
 
+#include "core/Code_Function.h"
 #include "core/Code_Main.h"
 #include "core/Code_Variable.h"
 #include "core/MemoryManager.h"
 #include "core/ObjectBase.h"
+#include "core/Script_Main.h"
 #include "core/VMStack.h"
 #include "core/VM_Arith.h"
 #include "core/VM_Debug.h"
@@ -18,6 +20,8 @@ uint8_t* VM_HandlerPushGlobal(uint32_t, uint8_t*, const uint8_t*, VMExecContext*
 uint8_t* VM_HandlerPushImmediate(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
 uint8_t* VM_HandlerPopLocalFast(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
 uint8_t* VM_HandlerConvIntToValue(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
+uint8_t* VM_HandlerPushBuiltin(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
+uint8_t* VM_HandlerCallScriptById(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
 
 namespace {
 
@@ -38,6 +42,9 @@ enum Step : uint16_t {
     S_B,
     S_BT,
     S_BF,
+    S_PUSH_BUILTIN,
+    S_CALL_SCRIPT,
+    S_RET_VALUE,
     // Fused: push.l.v a; push.i k; conv.i.v; set.v.v; bt/bf
     S_LOCAL_COMPARE_BRANCH,
     // Fused: push.l.v a; push.l.v b; add/sub/mul.v.v; pop.v.v local c
@@ -86,7 +93,7 @@ uint16_t Classify(VMBuffer* buffer, int32_t count, VMDecoded& d, uint32_t operan
     const uint32_t mode = (word >> 8) & 0xF;
     switch (index) {
         case VM_OP_PUSH:
-            if (d.handler != VM_HandlerPush) return S_GENERIC;
+            if (!VM_IsPlainHandler(index, d.handler)) return S_GENERIC;
             if (t1 == VM_TYPE_SPECIAL) {
                 d.constant = static_cast<uint32_t>(VM_Immediate(word));
                 d.spare = kIntPush;
@@ -104,14 +111,14 @@ uint16_t Classify(VMBuffer* buffer, int32_t count, VMDecoded& d, uint32_t operan
             }
             return S_GENERIC;
         case VM_OP_PUSH_IMMEDIATE:
-            if (d.handler != VM_HandlerPushImmediate) return S_GENERIC;
+            if (!VM_IsPlainHandler(index, d.handler)) return S_GENERIC;
             d.constant = static_cast<uint32_t>(VM_Immediate(word));
             d.spare = kIntPush;
             return S_PUSH4;
         case VM_OP_PUSH_LOCAL:
         case VM_OP_PUSH_GLOBAL: {
             const bool local = index == VM_OP_PUSH_LOCAL;
-            if (d.handler != (local ? VM_HandlerPushLocal : VM_HandlerPushGlobal)) return S_GENERIC;
+            if (!VM_IsPlainHandler(index, d.handler)) return S_GENERIC;
             if (!hasOperand || operandBytes < 4 || SlotOf(d) < 0) return S_GENERIC;
             d.slot = SlotOf(d);
             return local ? S_PUSH_LOCAL : S_PUSH_GLOBAL;
@@ -123,27 +130,36 @@ uint16_t Classify(VMBuffer* buffer, int32_t count, VMDecoded& d, uint32_t operan
             return S_POP_LOCAL;
         case VM_OP_CONV:
             return d.handler == VM_HandlerConvIntToValue ? S_CONV_IV : S_GENERIC;
+        case VM_OP_PUSH_BUILTIN:
+            if (!VM_IsPlainHandler(index, d.handler)) return S_GENERIC;
+            d.slot = hasOperand && operandBytes >= 4 ? static_cast<int32_t>(ReadWord(d.operand) & 0x0FFFFFFFu) : 0;
+            return S_PUSH_BUILTIN;
+        case VM_OP_CALL:
+            if (d.handler != VM_HandlerCallScriptById || ReadWord(d.operand) == FUNCTION_ID_SCRIPT_EXECUTE)
+                return S_GENERIC;
+            d.slot = static_cast<int32_t>(ReadWord(d.operand)) - FUNCTION_ID_SCRIPT_BASE;
+            return S_CALL_SCRIPT;
+        case VM_OP_RET:
+            return VM_IsPlainHandler(index, d.handler) && t1 == VM_TYPE_VALUE ? S_RET_VALUE : S_GENERIC;
         case VM_OP_ADD:
         case VM_OP_SUB:
         case VM_OP_MUL: {
-            const VMHandler plain = index == VM_OP_ADD ? VM_HandlerAdd : index == VM_OP_SUB ? VM_HandlerSub : VM_HandlerMul;
             const int32_t pair = PairIndex(typeByte);
-            if (d.handler != plain || mode != 0 || pair < 0) return S_GENERIC;
+            if (!VM_IsPlainHandler(index, d.handler) || mode != 0 || pair < 0) return S_GENERIC;
             const uint16_t first = index == VM_OP_ADD ? S_ADD_VV : index == VM_OP_SUB ? S_SUB_VV : S_MUL_VV;
             d.kind = index == VM_OP_ADD ? 0 : index == VM_OP_SUB ? 1 : 2;
             return static_cast<uint16_t>(first + pair);
         }
         case VM_OP_SET: {
             const int32_t pair = PairIndex(typeByte);
-            if (d.handler != VM_HandlerSet || mode < 1 || mode > 6 || pair < 0) return S_GENERIC;
+            if (!VM_IsPlainHandler(index, d.handler) || mode < 1 || mode > 6 || pair < 0) return S_GENERIC;
             d.kind = mode;
             return static_cast<uint16_t>(S_SET_VV + pair);
         }
         case VM_OP_B:
         case VM_OP_BT:
         case VM_OP_BF:
-            // The handlers of these three are the loop's own and never replaced by a module.
-            if (d.handler != VM_Handler(index) || !BranchTarget(buffer, count, d, &d.target)) return S_GENERIC;
+            if (!VM_IsPlainHandler(index, d.handler) || !BranchTarget(buffer, count, d, &d.target)) return S_GENERIC;
             return index == VM_OP_B ? S_B : index == VM_OP_BT ? S_BT : S_BF;
         default:
             return S_GENERIC;
@@ -339,7 +355,7 @@ uint8_t* VM_RunThreaded(uint8_t* sp, VMExecContext* ctx) {
         &&subVV, &&subIV, &&subVI, &&subII, &&subDD,
         &&mulVV, &&mulIV, &&mulVI, &&mulII, &&mulDD,
         &&setVV, &&setIV, &&setVI, &&setII, &&setDD,
-        &&branch, &&branchTrue, &&branchFalse,
+        &&branch, &&branchTrue, &&branchFalse, &&pushBuiltin, &&callScript, &&retValue,
         &&localCompareBranch, &&localOpLocal, &&localOpConstant,
     };
     const int32_t savedArgCount = VM_ArgCount;
@@ -381,11 +397,18 @@ reload:
     ip = base + ctx->nextInstruction;
     HV_NEXT;
 
+// Where the plain loop would stand while the instruction runs.
+#define HV_SYNC()                                                       \
+    do {                                                                \
+        ctx->currentInstruction = ip->pc;                               \
+        ctx->pc = ip->nextPc;                                           \
+        ctx->nextInstruction = static_cast<int32_t>(ip - base) + 1;     \
+    } while (0)
+
 generic:
-    ctx->currentInstruction = ip->pc;
-    ctx->pc = ip->nextPc;
-    ctx->nextInstruction = static_cast<int32_t>(ip - base) + 1;
+    HV_SYNC();
     sp = ip->handler(ip->word, sp, ip->operand, ctx);
+afterHandler:
     if (VM_PendingException.pending) {
         if (VM_PendingException.catcher == ctx) {
             sp = VM_AtFromEnd(ctx, VM_PendingException.position) - 16;
@@ -424,7 +447,7 @@ pushLocal : {
     const RValue* slot = FixedSlot(ctx->locals, ip->slot);
     if (slot == nullptr || !Plain(slot->kind) || !HasRoom(sp, ctx, 16)) goto generic;
     sp -= 16;
-    std::memcpy(sp, slot, 16);
+    RValue_CopyBits(sp, slot);
     ++ip;
     HV_NEXT;
 }
@@ -433,7 +456,7 @@ pushGlobal : {
     const RValue* slot = FixedSlot(g_GlobalObject, ip->slot);
     if (slot == nullptr || !Plain(slot->kind) || !HasRoom(sp, ctx, 16)) goto generic;
     sp -= 16;
-    std::memcpy(sp, slot, 16);
+    RValue_CopyBits(sp, slot);
     ++ip;
     HV_NEXT;
 }
@@ -443,7 +466,7 @@ popLocal : {
     if (slot == nullptr || !Plain(slot->kind) || !HasItems(sp, ctx, 16) ||
         !Plain(VM_Load<uint32_t>(sp + 12)) || ObjectMode(hooks))
         goto generic;
-    std::memcpy(static_cast<void*>(slot), sp, 16);
+    RValue_CopyBits(slot, sp);
     sp += 16;
     ++ip;
     HV_NEXT;
@@ -494,6 +517,32 @@ branchFalse:
     ip = VM_Load<int32_t>(sp - 4) == 0 ? base + ip->target : ip + 1;
     HV_NEXT;
 
+pushBuiltin : {
+    // The getter may run code or raise errors: the run is where the handler would have it.
+    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
+    if (row == nullptr || !HasRoom(sp, ctx, 16)) goto generic;
+    HV_SYNC();
+    RValue value = RValue_Real(0.0);
+    if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
+    sp -= 16;
+    VM_StoreValue(sp, value);
+    goto afterHandler;
+}
+
+callScript:
+    HV_SYNC();
+    sp = VM_CallScript(Script_Get(ip->slot), VM_Immediate(ip->word), sp, ctx, nullptr, nullptr);
+    goto afterHandler;
+
+retValue : {
+    if (ctx->depth == 0 || !HasItems(sp, ctx, 16)) goto generic;
+    HV_SYNC();
+    const RValue value = VM_Load<RValue>(sp);
+    sp = VM_Unwind(sp, ctx) - 16;
+    VM_Store(sp, value);
+    goto afterHandler;
+}
+
 localCompareBranch : {
     const RValue* slot = FixedSlot(ctx->locals, ip->slot);
     if (slot == nullptr || slot->kind != VALUE_REAL || !HasRoom(sp, ctx, 32) || !BranchCounted(hooks)) HV_SINGLE;
@@ -527,6 +576,7 @@ localOpConstant : {
     HV_NEXT;
 }
 
+#undef HV_SYNC
 #undef HV_SET
 #undef HV_ARITH
 #undef HV_SINGLE

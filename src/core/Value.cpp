@@ -37,7 +37,8 @@ inline void ClaimIfUnowned(RValue* slot) {
 }
 
 inline RValue HeldCopy(const RValue* source) {
-    RValue copy = *source;
+    RValue copy;
+    RValue_CopyBits(&copy, source);
     TakeReference(&copy);
     return copy;
 }
