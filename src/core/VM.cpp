@@ -49,7 +49,7 @@ void MessageBoxToConsole(const char* caption, const char* text) {
     ErrorConsole.Output("%s\n%s\n", caption, text);
 }
 
-VMHooks DefaultHooks() {
+constexpr VMHooks DefaultHooks() {
     VMHooks hooks;
     hooks.fatal = FatalExit;
     hooks.messageBox = MessageBoxToConsole;
@@ -58,7 +58,7 @@ VMHooks DefaultHooks() {
     return hooks;
 }
 
-VMHooks g_hooks = DefaultHooks();
+
 
 // --- Errors and aborts ------------------------------------------------------------------
 
@@ -68,7 +68,7 @@ void EndRun(VMExecContext* ctx) {
 }
 
 void StackOverflow(VMExecContext* ctx) {
-    g_hooks.messageBox("Stack overflow...", ctx->name ? ctx->name : "");
+    VM_HookTable.messageBox("Stack overflow...", ctx->name ? ctx->name : "");
     EndRun(ctx);
 }
 
@@ -99,7 +99,7 @@ bool NativeStackHasRoom() {
 // --- Handlers of this module ------------------------------------------------------------
 
 void CountBranch() {
-    if ((++VM_BranchCount & 0xFFF) == 0 && g_hooks.processMessages) g_hooks.processMessages();
+    if ((++VM_BranchCount & 0xFFF) == 0 && VM_HookTable.processMessages) VM_HookTable.processMessages();
 }
 
 void Jump(uint32_t word, VMExecContext* ctx) {
@@ -245,7 +245,7 @@ inline uint8_t* DebugStep(uint8_t* sp, VMExecContext* ctx) {
     ctx->currentInstruction = ctx->pc;
     uint32_t word = VM_Load<uint32_t>(ctx->code + ctx->pc);
     const uint8_t* operand = ctx->code + ctx->pc + 4;
-    if (g_hooks.debugInstruction) g_hooks.debugInstruction(ctx, &word);
+    if (VM_HookTable.debugInstruction) VM_HookTable.debugInstruction(ctx, &word);
     ctx->pc += 4 + static_cast<int32_t>(VM_OperandSize(word));
     ++ctx->nextInstruction;
     return g_handlers[VM_HandlerIndex(word)](word, sp, operand, ctx);
@@ -294,23 +294,23 @@ void ReleaseValueAt(uint8_t* at) {
 }  // namespace
 
 VMPendingException VM_PendingException;
+constinit VMHooks VM_HookTable = DefaultHooks();
 
 // --- Public -----------------------------------------------------------------------------
 
 void VM_Install(const VMHooks* hooks) {
     VMHooks defaults = DefaultHooks();
     if (!hooks) {
-        g_hooks = defaults;
+        VM_HookTable = defaults;
         return;
     }
-    g_hooks = *hooks;
-    if (!g_hooks.fatal) g_hooks.fatal = defaults.fatal;
-    if (!g_hooks.messageBox) g_hooks.messageBox = defaults.messageBox;
-    if (!g_hooks.debuggerConnected) g_hooks.debuggerConnected = defaults.debuggerConnected;
-    if (!g_hooks.debugInstruction) g_hooks.debugInstruction = defaults.debugInstruction;
+    VM_HookTable = *hooks;
+    if (!VM_HookTable.fatal) VM_HookTable.fatal = defaults.fatal;
+    if (!VM_HookTable.messageBox) VM_HookTable.messageBox = defaults.messageBox;
+    if (!VM_HookTable.debuggerConnected) VM_HookTable.debuggerConnected = defaults.debuggerConnected;
+    if (!VM_HookTable.debugInstruction) VM_HookTable.debugInstruction = defaults.debugInstruction;
 }
 
-const VMHooks& VM_Hooks() { return g_hooks; }
 
 void VM_Error(VMExecContext* ctx, const char* format, ...) {
     char message[1024];
@@ -323,7 +323,7 @@ void VM_Error(VMExecContext* ctx, const char* format, ...) {
         g_RuntimeErrorFlag = true;
     } else {
         Runtime_ReportError(message, true);
-        g_hooks.fatal();
+        VM_HookTable.fatal();
     }
     if (ctx) EndRun(ctx);
 }
@@ -350,8 +350,7 @@ VMHandler VM_SelectHandler(uint32_t word, const uint8_t* operand, uint32_t opera
     return g_handlers[index];
 }
 
-bool VM_HaveItems(const uint8_t* sp, VMExecContext* ctx, int64_t n, const char* handler) {
-    if (VM_ItemBytes(sp, ctx) >= n) return true;
+bool VM_StackUnderflow(VMExecContext* ctx, const char* handler) {
     VM_Error(ctx, "%s :: Execution Error - stack underflow", handler);
     return false;
 }
@@ -520,9 +519,9 @@ bool VM::Exec(CCode* code, CInstance* self, CInstance* other, RValue* result, PW
         ctx.locals = locals;
         ctx.localsBorrowed = 1;
     } else {
-        ctx.locals = VM_NewLocals(g_hooks.maxLocals ? g_hooks.maxLocals() : code->locals);
+        ctx.locals = VM_NewLocals(VM_HookTable.maxLocals ? VM_HookTable.maxLocals() : code->locals);
     }
-    if (g_hooks.objectMode && g_hooks.objectMode() && ctx.locals->slotCount > 0) {
+    if (VM_HookTable.objectMode && VM_HookTable.objectMode() && ctx.locals->slotCount > 0) {
         RValue* slot = ctx.locals->GetSlot(0);
         RValue_Free(slot);
         slot->obj = function;
@@ -531,7 +530,7 @@ bool VM::Exec(CCode* code, CInstance* self, CInstance* other, RValue* result, PW
     }
     if (!code->buffer->IsInstructionStart(code->start))
         VM_Error(&ctx, "VM::Exec :: code %s starts inside an instruction", code->name ? code->name : "");
-    const bool debugging = g_hooks.debuggerConnected && g_hooks.debuggerConnected();
+    const bool debugging = VM_HookTable.debuggerConnected && VM_HookTable.debuggerConnected();
     sp = debugging ? DebugLoop(sp, &ctx) : VM_RunThreaded(sp, &ctx);
 
     if (result && !ctx.aborted && sp + 16 <= ctx.frame) {

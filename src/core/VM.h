@@ -88,7 +88,9 @@ struct VMHooks {
 };
 // Copied; null members keep the defaults.
 void VM_Install(const VMHooks* hooks);
-const VMHooks& VM_Hooks();
+// The hooks in use (set through VM_Install).
+extern VMHooks VM_HookTable;
+inline const VMHooks& VM_Hooks() { return VM_HookTable; }
 
 // Start-up ("VM Init"): installs the interpreter as the runner of bytecode code objects.
 void VM_Init();

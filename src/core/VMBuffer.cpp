@@ -57,12 +57,6 @@ void VMBuffer::Build() {
     }
 }
 
-bool VMBuffer::IsInstructionStart(int32_t offset) {
-    Prepare();
-    if (offset < 0 || offset > runLength || (offset & 3) != 0) return false;
-    return offset == 0 || offset == runLength || wordMap[offset / 4] != 0;
-}
-
 // --- Listing ----------------------------------------------------------------------------
 
 int32_t Code_InstructionSize(uint32_t type) {

@@ -99,7 +99,11 @@ struct VMBuffer {
     }
     // True when offset is the start of an instruction inside the code, or the end of the last
     // whole one (prepares the buffer).
-    bool IsInstructionStart(int32_t offset);
+    bool IsInstructionStart(int32_t offset) {
+        Prepare();
+        if (offset < 0 || offset > runLength || (offset & 3) != 0) return false;
+        return offset == 0 || offset == runLength || wordMap[offset / 4] != 0;
+    }
 
     int32_t length;     // bytes of code
     int32_t locals;     // local slots of the code entry

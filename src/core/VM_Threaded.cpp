@@ -168,6 +168,14 @@ uint16_t Classify(VMBuffer* buffer, int32_t count, VMDecoded& d, uint32_t operan
 
 bool IsArithVV(uint16_t s) { return s == S_ADD_VV || s == S_SUB_VV || s == S_MUL_VV; }
 
+// A fused sequence followed by a plain branch (the end of a loop body) takes the branch
+// itself: spare 1 and the branch's target.
+void FollowBranch(VMDecoded* d, int32_t n, int32_t length) {
+    if (d[n + length].single != S_B) return;
+    d[n].spare = 1;
+    d[n].target = d[n + length].target;
+}
+
 // Frequent sequences become one step at their first instruction; the instructions after it
 // keep their own steps, so a branch into the middle still runs them one by one.
 void Fuse(VMDecoded* d, int32_t n, int32_t count) {
@@ -187,6 +195,7 @@ void Fuse(VMDecoded* d, int32_t n, int32_t count) {
             d[n].constant = d[n + 1].constant;
             d[n].kind = d[n + 3].kind;
             d[n].slot3 = d[n + 4].slot;
+            FollowBranch(d, n, 5);
             return;
         }
     }
@@ -195,6 +204,7 @@ void Fuse(VMDecoded* d, int32_t n, int32_t count) {
         d[n].slot2 = d[n + 1].slot;
         d[n].kind = d[n + 2].kind;
         d[n].slot3 = d[n + 3].slot;
+        FollowBranch(d, n, 4);
     }
 }
 
@@ -560,7 +570,7 @@ localOpLocal : {
         !Plain(c->kind) || !HasRoom(sp, ctx, 32) || ObjectMode(hooks))
         HV_SINGLE;
     *c = RValue_Real(RealOp(ip->kind, a->val, b->val));
-    ip += 4;
+    ip = ip->spare && BranchCounted(hooks) ? base + ip->target : ip + 4;
     HV_NEXT;
 }
 
@@ -572,7 +582,7 @@ localOpConstant : {
         ObjectMode(hooks))
         HV_SINGLE;
     *c = RValue_Real(RealOp(ip->kind, a->val, static_cast<int32_t>(ip->constant)));
-    ip += 5;
+    ip = ip->spare && BranchCounted(hooks) ? base + ip->target : ip + 5;
     HV_NEXT;
 }
 
