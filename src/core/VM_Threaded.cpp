@@ -51,6 +51,10 @@ enum Step : uint16_t {
     S_LOCAL_OP_LOCAL,
     // Fused: push.l.v a; push.i k; conv.i.v; add/sub/mul.v.v; pop.v.v local c
     S_LOCAL_OP_CONSTANT,
+    // Fused: push.b.v a; push.i k; set.i.v; bt/bf
+    S_BUILTIN_COMPARE_BRANCH,
+    // Fused: push.b.v a; push.i k; add/sub/mul.i.v
+    S_BUILTIN_OP_CONSTANT,
     S_COUNT
 };
 
@@ -180,6 +184,21 @@ void FollowBranch(VMDecoded* d, int32_t n, int32_t length) {
 // keep their own steps, so a branch into the middle still runs them one by one.
 void Fuse(VMDecoded* d, int32_t n, int32_t count) {
     const int32_t left = count - n;
+    if (d[n].single == S_PUSH_BUILTIN && left >= 3 && d[n + 1].single == S_PUSH4 && d[n + 1].spare == kIntPush) {
+        const uint16_t third = d[n + 2].single;
+        if (third == S_SET_IV && left >= 4 && (d[n + 3].single == S_BT || d[n + 3].single == S_BF)) {
+            d[n].op = S_BUILTIN_COMPARE_BRANCH;
+            d[n].constant = d[n + 1].constant;
+            d[n].kind = d[n + 2].kind;
+            d[n].target = d[n + 3].target;
+            d[n].spare = d[n + 3].single == S_BT ? 1 : 0;
+        } else if (third == S_ADD_IV || third == S_SUB_IV || third == S_MUL_IV) {
+            d[n].op = S_BUILTIN_OP_CONSTANT;
+            d[n].constant = d[n + 1].constant;
+            d[n].kind = d[n + 2].kind;
+        }
+        return;
+    }
     if (d[n].single != S_PUSH_LOCAL || left < 4) return;
     if (left >= 5 && d[n + 1].single == S_PUSH4 && d[n + 1].spare == kIntPush && d[n + 2].single == S_CONV_IV) {
         if (d[n + 3].single == S_SET_VV && (d[n + 4].single == S_BT || d[n + 4].single == S_BF)) {
@@ -359,15 +378,16 @@ VMDecoded* VM_Decode(VMBuffer* buffer) {
 }
 
 uint8_t* VM_RunThreaded(uint8_t* sp, VMExecContext* ctx) {
-    static void* const kLabels[S_COUNT] = {
+    static void* const kLabels[] = {
         &&generic, &&end, &&push4, &&push8, &&pushLocal, &&pushGlobal, &&popLocal, &&convIntToValue,
         &&addVV, &&addIV, &&addVI, &&addII, &&addDD,
         &&subVV, &&subIV, &&subVI, &&subII, &&subDD,
         &&mulVV, &&mulIV, &&mulVI, &&mulII, &&mulDD,
         &&setVV, &&setIV, &&setVI, &&setII, &&setDD,
         &&branch, &&branchTrue, &&branchFalse, &&pushBuiltin, &&callScript, &&retValue,
-        &&localCompareBranch, &&localOpLocal, &&localOpConstant,
+        &&localCompareBranch, &&localOpLocal, &&localOpConstant, &&builtinCompareBranch, &&builtinOpConstant,
     };
+    static_assert(sizeof kLabels / sizeof kLabels[0] == S_COUNT, "a label for every step");
     const int32_t savedArgCount = VM_ArgCount;
     const VMHooks& hooks = VM_Hooks();
     VM_Current = ctx;
@@ -551,6 +571,49 @@ retValue : {
     sp = VM_Unwind(sp, ctx) - 16;
     VM_Store(sp, value);
     goto afterHandler;
+}
+
+builtinCompareBranch : {
+    // The read runs as push.b.v does; the rest only when it gave a plain number and left the
+    // run where it was, else the value goes on the stack and the run goes on from there.
+    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
+    if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic;
+    HV_SYNC();
+    RValue value = RValue_Real(0.0);
+    if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
+    if (VM_PendingException.pending || ctx->aborted || ctx->pc != ip->nextPc || ctx->buffer != buffer ||
+        (value.kind != VALUE_REAL && value.kind != VALUE_INT32) || !BranchCounted(hooks)) {
+        sp -= 16;
+        VM_StoreValue(sp, value);
+        goto afterHandler;
+    }
+    const auto right = static_cast<int32_t>(ip->constant);
+    const double h = value.kind == VALUE_REAL
+                         ? value.val - right
+                         : static_cast<int32_t>(static_cast<uint32_t>(value.v32) - static_cast<uint32_t>(right));
+    ip = VM_CompareDecide(ip->kind, h) == (ip->spare != 0) ? base + ip->target : ip + 4;
+    HV_NEXT;
+}
+
+builtinOpConstant : {
+    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
+    if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic;
+    HV_SYNC();
+    RValue value = RValue_Real(0.0);
+    if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
+    sp -= 16;
+    if (VM_PendingException.pending || ctx->aborted || ctx->pc != ip->nextPc || ctx->buffer != buffer ||
+        (value.kind != VALUE_REAL && value.kind != VALUE_INT32)) {
+        VM_StoreValue(sp, value);
+        goto afterHandler;
+    }
+    const auto right = static_cast<int32_t>(ip->constant);
+    if (value.kind == VALUE_REAL)
+        VM_Store(sp, RValue_Real(RealOp(ip->kind, value.val, right)));
+    else
+        VM_Store(sp, RValue_Int32(IntOp(ip->kind, value.v32, right)));
+    ip += 3;
+    HV_NEXT;
 }
 
 localCompareBranch : {
