@@ -16,6 +16,7 @@
 #include "core/VMStack.h"
 #include "core/VM_Arith.h"
 #include "core/VM_Debug.h"
+#include "core/VM_Threaded.h"
 
 VMExecContext* VM_Current = nullptr;
 uint32_t VM_BranchCount = 0;
@@ -48,7 +49,7 @@ void MessageBoxToConsole(const char* caption, const char* text) {
     ErrorConsole.Output("%s\n%s\n", caption, text);
 }
 
-VMHooks DefaultHooks() {
+constexpr VMHooks DefaultHooks() {
     VMHooks hooks;
     hooks.fatal = FatalExit;
     hooks.messageBox = MessageBoxToConsole;
@@ -57,7 +58,7 @@ VMHooks DefaultHooks() {
     return hooks;
 }
 
-VMHooks g_hooks = DefaultHooks();
+
 
 // --- Errors and aborts ------------------------------------------------------------------
 
@@ -67,7 +68,7 @@ void EndRun(VMExecContext* ctx) {
 }
 
 void StackOverflow(VMExecContext* ctx) {
-    g_hooks.messageBox("Stack overflow...", ctx->name ? ctx->name : "");
+    VM_HookTable.messageBox("Stack overflow...", ctx->name ? ctx->name : "");
     EndRun(ctx);
 }
 
@@ -98,7 +99,7 @@ bool NativeStackHasRoom() {
 // --- Handlers of this module ------------------------------------------------------------
 
 void CountBranch() {
-    if ((++VM_BranchCount & 0xFFF) == 0 && g_hooks.processMessages) g_hooks.processMessages();
+    if ((++VM_BranchCount & 0xFFF) == 0 && VM_HookTable.processMessages) VM_HookTable.processMessages();
 }
 
 void Jump(uint32_t word, VMExecContext* ctx) {
@@ -153,6 +154,12 @@ uint8_t* DoRet(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
     }
     const int32_t bytes = ReturnedBytes(type);
     if (!VM_HaveItems(sp, ctx, bytes, "ret")) return sp;
+    if (bytes == 16) {
+        const RValue value = VM_Load<RValue>(sp);
+        sp = VM_Unwind(sp, ctx) - 16;
+        VM_Store(sp, value);
+        return sp;
+    }
     uint8_t item[16] = {};
     std::memcpy(item, sp, static_cast<size_t>(bytes));
     sp = VM_Unwind(sp, ctx) - 16;
@@ -182,7 +189,7 @@ uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx)
     return sp;
 }
 
-VMHandler g_handlers[32] = {
+constexpr VMHandler kPlainHandlers[32] = {
     VM_HandlerPush,    VM_HandlerPushLocal, VM_HandlerPushGlobal, VM_HandlerPushBuiltin,
     VM_HandlerPushImmediate, VM_HandlerPop, VM_HandlerDup,        VM_HandlerConv,
     VM_HandlerMul,     VM_HandlerDiv,       VM_HandlerRem,        VM_HandlerMod,
@@ -191,6 +198,16 @@ VMHandler g_handlers[32] = {
     VM_HandlerShr,     VM_HandlerSet,       DoBranch,             DoBranchTrue,
     DoBranchFalse,     VM_HandlerCall,      VM_HandlerPushEnv,    VM_HandlerPopEnv,
     DoRet,             DoExit,              VM_HandlerPopNull,    DoBreak,
+};
+// The table in use: modules and tests may put their own handlers into it.
+VMHandler g_handlers[32] = {
+    kPlainHandlers[0],  kPlainHandlers[1],  kPlainHandlers[2],  kPlainHandlers[3],  kPlainHandlers[4],
+    kPlainHandlers[5],  kPlainHandlers[6],  kPlainHandlers[7],  kPlainHandlers[8],  kPlainHandlers[9],
+    kPlainHandlers[10], kPlainHandlers[11], kPlainHandlers[12], kPlainHandlers[13], kPlainHandlers[14],
+    kPlainHandlers[15], kPlainHandlers[16], kPlainHandlers[17], kPlainHandlers[18], kPlainHandlers[19],
+    kPlainHandlers[20], kPlainHandlers[21], kPlainHandlers[22], kPlainHandlers[23], kPlainHandlers[24],
+    kPlainHandlers[25], kPlainHandlers[26], kPlainHandlers[27], kPlainHandlers[28], kPlainHandlers[29],
+    kPlainHandlers[30], kPlainHandlers[31],
 };
 
 // --- String handles ---------------------------------------------------------------------
@@ -222,31 +239,26 @@ void EnterBuffer(VMExecContext* ctx, VMBuffer* buffer) {
     ctx->wordMap = buffer->wordMap;
 }
 
-// One step of the debugger loop: the word is decoded again and the hooks may replace it.
-template <bool kDebug>
-inline uint8_t* Step(uint8_t* sp, VMExecContext* ctx) {
+// One step of the debugger loop: the word is read from the code again (breakpoints patch it)
+// and the hooks may replace it.
+inline uint8_t* DebugStep(uint8_t* sp, VMExecContext* ctx) {
     ctx->currentInstruction = ctx->pc;
     uint32_t word = VM_Load<uint32_t>(ctx->code + ctx->pc);
     const uint8_t* operand = ctx->code + ctx->pc + 4;
-    if constexpr (kDebug) {
-        if (g_hooks.debugInstruction) g_hooks.debugInstruction(ctx, &word);
-        ctx->pc += 4 + static_cast<int32_t>(VM_OperandSize(word));
-        ++ctx->nextInstruction;
-        return g_handlers[VM_HandlerIndex(word)](word, sp, operand, ctx);
-    } else {
-        ctx->pc += 4 + static_cast<int32_t>(VM_OperandSize(word));
-        return ctx->handlers[ctx->nextInstruction++](word, sp, operand, ctx);
-    }
+    if (VM_HookTable.debugInstruction) VM_HookTable.debugInstruction(ctx, &word);
+    ctx->pc += 4 + static_cast<int32_t>(VM_OperandSize(word));
+    ++ctx->nextInstruction;
+    return g_handlers[VM_HandlerIndex(word)](word, sp, operand, ctx);
 }
 
-template <bool kDebug>
-uint8_t* Loop(uint8_t* sp, VMExecContext* ctx) {
+// The loop while a debugger is connected; without one, VM_RunThreaded runs the code.
+uint8_t* DebugLoop(uint8_t* sp, VMExecContext* ctx) {
     const int32_t savedArgCount = VM_ArgCount;
     VM_Current = ctx;
     ctx->nextInstruction = ctx->wordMap[ctx->pc / 4];
     for (;;) {
         while (ctx->pc < ctx->codeSize && !ctx->aborted) {
-            sp = Step<kDebug>(sp, ctx);
+            sp = DebugStep(sp, ctx);
             if (VM_PendingException.pending && VM_PendingException.catcher == ctx) {
                 sp = VM_AtFromEnd(ctx, VM_PendingException.position) - 16;
                 VM_Store(sp, VM_PendingException.value);
@@ -282,23 +294,23 @@ void ReleaseValueAt(uint8_t* at) {
 }  // namespace
 
 VMPendingException VM_PendingException;
+constinit VMHooks VM_HookTable = DefaultHooks();
 
 // --- Public -----------------------------------------------------------------------------
 
 void VM_Install(const VMHooks* hooks) {
     VMHooks defaults = DefaultHooks();
     if (!hooks) {
-        g_hooks = defaults;
+        VM_HookTable = defaults;
         return;
     }
-    g_hooks = *hooks;
-    if (!g_hooks.fatal) g_hooks.fatal = defaults.fatal;
-    if (!g_hooks.messageBox) g_hooks.messageBox = defaults.messageBox;
-    if (!g_hooks.debuggerConnected) g_hooks.debuggerConnected = defaults.debuggerConnected;
-    if (!g_hooks.debugInstruction) g_hooks.debugInstruction = defaults.debugInstruction;
+    VM_HookTable = *hooks;
+    if (!VM_HookTable.fatal) VM_HookTable.fatal = defaults.fatal;
+    if (!VM_HookTable.messageBox) VM_HookTable.messageBox = defaults.messageBox;
+    if (!VM_HookTable.debuggerConnected) VM_HookTable.debuggerConnected = defaults.debuggerConnected;
+    if (!VM_HookTable.debugInstruction) VM_HookTable.debugInstruction = defaults.debugInstruction;
 }
 
-const VMHooks& VM_Hooks() { return g_hooks; }
 
 void VM_Error(VMExecContext* ctx, const char* format, ...) {
     char message[1024];
@@ -311,29 +323,14 @@ void VM_Error(VMExecContext* ctx, const char* format, ...) {
         g_RuntimeErrorFlag = true;
     } else {
         Runtime_ReportError(message, true);
-        g_hooks.fatal();
+        VM_HookTable.fatal();
     }
     if (ctx) EndRun(ctx);
 }
 
-int32_t VM_TypeStackSize(uint32_t type) {
-    switch (type) {
-        case VM_TYPE_DOUBLE:
-        case VM_TYPE_LONG:
-            return 8;
-        case VM_TYPE_VALUE:
-            return 16;
-        case VM_TYPE_FLOAT:
-        case VM_TYPE_INT:
-        case VM_TYPE_BOOL:
-        case VM_TYPE_STRING:
-            return 4;
-        default:
-            return 0;
-    }
-}
-
 VMHandler VM_Handler(uint32_t index) { return g_handlers[index & 31]; }
+
+bool VM_IsPlainHandler(uint32_t index, VMHandler handler) { return handler == kPlainHandlers[index & 31]; }
 
 void VM_SetHandler(uint32_t index, VMHandler handler) {
     if (handler) g_handlers[index & 31] = handler;
@@ -353,8 +350,7 @@ VMHandler VM_SelectHandler(uint32_t word, const uint8_t* operand, uint32_t opera
     return g_handlers[index];
 }
 
-bool VM_HaveItems(const uint8_t* sp, VMExecContext* ctx, int64_t n, const char* handler) {
-    if (VM_ItemBytes(sp, ctx) >= n) return true;
+bool VM_StackUnderflow(VMExecContext* ctx, const char* handler) {
     VM_Error(ctx, "%s :: Execution Error - stack underflow", handler);
     return false;
 }
@@ -384,25 +380,31 @@ uint8_t* VM_GrowStack(uint8_t* sp, VMExecContext* ctx, int32_t bytes) {
 
 uint8_t* VM_Unwind(uint8_t*, VMExecContext* ctx) {
     --ctx->depth;
-    const VMFrame frame = VM_Load<VMFrame>(ctx->frame);
-    if (frame.callerBuffer == nullptr) return ctx->frame + sizeof(VMFrame);
-    uint8_t* argsEnd = VM_AtFromEnd(ctx, frame.argsEnd);
-    ctx->self = frame.callerSelf;
-    ctx->other = frame.callerOther;
-    ctx->pc = frame.callerPc;
-    ctx->debugTable = frame.callerDebugTable;
-    ctx->source = frame.callerSource;
-    ctx->name = frame.callerName;
-    ctx->frame = VM_AtFromEnd(ctx, frame.callerFrame);
+    // Records lie at 8-byte boundaries; read field by field, as they were written.
+    const auto* frame = reinterpret_cast<const VMFrame*>(ctx->frame);
+    if (frame->callerBuffer == nullptr) return ctx->frame + sizeof(VMFrame);
+    uint8_t* argsEnd = VM_AtFromEnd(ctx, frame->argsEnd);
+    const int64_t callerArgs = frame->callerArgs;
+    const int32_t callerArgCount = frame->callerArgCount;
+    ctx->self = frame->callerSelf;
+    ctx->other = frame->callerOther;
+    ctx->pc = frame->callerPc;
+    ctx->debugTable = frame->callerDebugTable;
+    ctx->source = frame->callerSource;
+    ctx->name = frame->callerName;
+    PWObjectBase* callerLocals = frame->callerLocals;
+    const int32_t callerLocalsBorrowed = frame->callerLocalsBorrowed;
+    VMBuffer* callerBuffer = frame->callerBuffer;
+    ctx->frame = VM_AtFromEnd(ctx, frame->callerFrame);
     FreeLocals(ctx);
-    ctx->locals = frame.callerLocals;
-    ctx->localsBorrowed = frame.callerLocalsBorrowed;
-    EnterBuffer(ctx, frame.callerBuffer);
+    ctx->locals = callerLocals;
+    ctx->localsBorrowed = callerLocalsBorrowed;
+    EnterBuffer(ctx, callerBuffer);
     ctx->nextInstruction = ctx->wordMap[ctx->pc / 4];
     auto* args = reinterpret_cast<uint8_t*>(VM_Args);
     for (int32_t i = 0; args && i < VM_ArgCount; ++i) ReleaseValueAt(args + 16 * i);
-    VM_Args = frame.callerArgs < 0 ? nullptr : reinterpret_cast<RValue*>(VM_AtFromEnd(ctx, frame.callerArgs));
-    VM_ArgCount = frame.callerArgCount;
+    VM_Args = callerArgs < 0 ? nullptr : reinterpret_cast<RValue*>(VM_AtFromEnd(ctx, callerArgs));
+    VM_ArgCount = callerArgCount;
     return argsEnd;
 }
 
@@ -517,9 +519,9 @@ bool VM::Exec(CCode* code, CInstance* self, CInstance* other, RValue* result, PW
         ctx.locals = locals;
         ctx.localsBorrowed = 1;
     } else {
-        ctx.locals = VM_NewLocals(g_hooks.maxLocals ? g_hooks.maxLocals() : code->locals);
+        ctx.locals = VM_NewLocals(VM_HookTable.maxLocals ? VM_HookTable.maxLocals() : code->locals);
     }
-    if (g_hooks.objectMode && g_hooks.objectMode() && ctx.locals->slotCount > 0) {
+    if (VM_HookTable.objectMode && VM_HookTable.objectMode() && ctx.locals->slotCount > 0) {
         RValue* slot = ctx.locals->GetSlot(0);
         RValue_Free(slot);
         slot->obj = function;
@@ -528,8 +530,8 @@ bool VM::Exec(CCode* code, CInstance* self, CInstance* other, RValue* result, PW
     }
     if (!code->buffer->IsInstructionStart(code->start))
         VM_Error(&ctx, "VM::Exec :: code %s starts inside an instruction", code->name ? code->name : "");
-    const bool debugging = g_hooks.debuggerConnected && g_hooks.debuggerConnected();
-    sp = debugging ? Loop<true>(sp, &ctx) : Loop<false>(sp, &ctx);
+    const bool debugging = VM_HookTable.debuggerConnected && VM_HookTable.debuggerConnected();
+    sp = debugging ? DebugLoop(sp, &ctx) : VM_RunThreaded(sp, &ctx);
 
     if (result && !ctx.aborted && sp + 16 <= ctx.frame) {
         RValue value = VM_Load<RValue>(sp);

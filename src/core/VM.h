@@ -88,7 +88,9 @@ struct VMHooks {
 };
 // Copied; null members keep the defaults.
 void VM_Install(const VMHooks* hooks);
-const VMHooks& VM_Hooks();
+// The hooks in use (set through VM_Install).
+extern VMHooks VM_HookTable;
+inline const VMHooks& VM_Hooks() { return VM_HookTable; }
 
 // Start-up ("VM Init"): installs the interpreter as the runner of bytecode code objects.
 void VM_Init();
@@ -103,6 +105,8 @@ void VM_SetNextRunArguments(int32_t argc, RValue* args);
 VMHandler VM_SelectHandler(uint32_t word, const uint8_t* operand, uint32_t operandBytes);
 // The plain handler of a handler index (the debugger loop's table).
 VMHandler VM_Handler(uint32_t index);
+// True when handler is the interpreter's own handler of the index (not one a module put in).
+bool VM_IsPlainHandler(uint32_t index, VMHandler handler);
 // Puts the handler of an index into the table (opcode families that live elsewhere).
 void VM_SetHandler(uint32_t index, VMHandler handler);
 
@@ -124,7 +128,10 @@ RValue* Builtin_CallByIndex(CInstance* self, CInstance* other, RValue* result, i
                             RValue** args);
 
 // Item size on the stack of a type: d and l 8, v 16, f, i, b and s 4, other types 0.
-int32_t VM_TypeStackSize(uint32_t type);
+inline int32_t VM_TypeStackSize(uint32_t type) {
+    constexpr int8_t kSizes[7] = {8, 4, 4, 8, 4, 16, 4};
+    return type < 7 ? kSizes[type] : 0;
+}
 
 // The exception of the script object runtime waiting to be caught: the catching run, the
 // stack position (from the block's end) where the thrown value goes, and the value.

@@ -28,24 +28,20 @@ uint32_t InstructionBytes(const uint8_t* code, uint32_t length, uint32_t offset)
 
 }  // namespace
 
-uint32_t VM_OperandSize(uint32_t word) {
-    if (!(VM_Opcode(word) & VM_OPCODE_OPERAND)) return 0;
-    return static_cast<uint32_t>(Code_InstructionSize(VM_Type1(word)));
-}
-
 VMBuffer::~VMBuffer() {
     Debug_ForgetBuffer(this);
     MEM_FREE(handlers);
     MEM_FREE(wordMap);
+    MEM_FREE(decoded);
 }
 
-void VMBuffer::Prepare() {
-    if (handlers != nullptr && wordMap != nullptr) return;
+void VMBuffer::Build() {
     const uint32_t size = length > 0 ? static_cast<uint32_t>(length) : 0;
     int32_t count = 0;
     uint32_t at = 0;
     for (uint32_t step; at < size && (step = InstructionBytes(code, size, at)) != 0; at += step) ++count;
     runLength = static_cast<int32_t>(at);
+    instructionCount = count;
     MEM_FREE(handlers);
     MEM_FREE(wordMap);
     handlers = static_cast<VMHandler*>(
@@ -60,12 +56,6 @@ void VMBuffer::Prepare() {
         handlers[n] = VM_SelectHandler(word, code + at + 4, operandBytes);
         at += 4 + operandBytes;
     }
-}
-
-bool VMBuffer::IsInstructionStart(int32_t offset) {
-    Prepare();
-    if (offset < 0 || offset > runLength || (offset & 3) != 0) return false;
-    return offset == 0 || offset == runLength || wordMap[offset / 4] != 0;
 }
 
 // --- Listing ----------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+struct VMDecoded;
 struct VMExecContext;
 struct tagIConsole;
 
@@ -75,8 +76,13 @@ inline uint32_t VM_Type2(uint32_t word) { return (word >> 20) & 0xF; }
 inline int32_t VM_Immediate(uint32_t word) { return static_cast<int16_t>(word & 0xFFFF); }
 // The signed word count of a branch.
 inline int32_t VM_BranchWords(uint32_t word) { return static_cast<int32_t>(word << 9) >> 9; }
-// Bytes of operand that follow the word (none unless opcode bit 6 is set).
-uint32_t VM_OperandSize(uint32_t word);
+// Bytes of operand that follow the word (none unless opcode bit 6 is set): 8 for d and l,
+// 4 for f, i, b, v, s and ds, else 0.
+inline uint32_t VM_OperandSize(uint32_t word) {
+    if (!(VM_Opcode(word) & VM_OPCODE_OPERAND)) return 0;
+    constexpr uint8_t kBytes[16] = {8, 4, 4, 8, 4, 4, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0};
+    return kBytes[VM_Type1(word)];
+}
 
 struct VMBuffer {
     VMBuffer(uint8_t* code, int32_t length, int32_t locals, int32_t arguments)
@@ -88,10 +94,16 @@ struct VMBuffer {
     VMBuffer& operator=(const VMBuffer&) = delete;
 
     // Builds the handlers and the word map unless they exist.
-    void Prepare();
+    void Prepare() {
+        if (handlers == nullptr || wordMap == nullptr) Build();
+    }
     // True when offset is the start of an instruction inside the code, or the end of the last
     // whole one (prepares the buffer).
-    bool IsInstructionStart(int32_t offset);
+    bool IsInstructionStart(int32_t offset) {
+        Prepare();
+        if (offset < 0 || offset > runLength || (offset & 3) != 0) return false;
+        return offset == 0 || offset == runLength || wordMap[offset / 4] != 0;
+    }
 
     int32_t length;     // bytes of code
     int32_t locals;     // local slots of the code entry
@@ -99,9 +111,14 @@ struct VMBuffer {
     uint8_t* code;
     VMHandler* handlers = nullptr;  // one per instruction plus a spare, built on first use
     int32_t* wordMap = nullptr;     // instruction number per word offset (0 for operands)
+    VMDecoded* decoded = nullptr;   // the fast loop's form, built on its first run
+    int32_t instructionCount = 0;
     // Bytes covered by whole instructions: a word or operand cut off by the end of the code
     // never runs.
     int32_t runLength = 0;
+
+private:
+    void Build();
 };
 
 // --- Listing ----------------------------------------------------------------------------

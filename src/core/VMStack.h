@@ -16,6 +16,14 @@ inline T VM_Load(const uint8_t* at) {
     return value;
 }
 
+// Values are read a half at a time (see RValue_CopyBits).
+template <>
+inline RValue VM_Load<RValue>(const uint8_t* at) {
+    RValue value;
+    RValue_CopyBits(&value, at);
+    return value;
+}
+
 template <typename T>
 inline void VM_Store(uint8_t* at, const T& value) {
     std::memcpy(static_cast<void*>(at), &value, sizeof value);
@@ -43,7 +51,11 @@ inline int64_t VM_ItemBytes(const uint8_t* sp, const VMExecContext* ctx) { retur
 
 // True when n bytes of items lie in the current frame; otherwise raises the underflow error
 // of the named handler.
-bool VM_HaveItems(const uint8_t* sp, VMExecContext* ctx, int64_t n, const char* handler);
+// Raises the underflow error of the named handler and answers false.
+bool VM_StackUnderflow(VMExecContext* ctx, const char* handler);
+inline bool VM_HaveItems(const uint8_t* sp, VMExecContext* ctx, int64_t n, const char* handler) {
+    return VM_ItemBytes(sp, ctx) >= n || VM_StackUnderflow(ctx, handler);
+}
 
 // Makes room for n more bytes below sp (null: the run has ended as a stack overflow).
 inline uint8_t* VM_Reserve(uint8_t* sp, VMExecContext* ctx, int32_t n) {

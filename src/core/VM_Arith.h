@@ -9,6 +9,21 @@
 // The comparison epsilon of the set instruction (math_set_epsilon changes it; 1e-10 at start).
 extern double MathEpsilon;
 
+// The decision of a comparison kind (1 <, 2 <=, 3 ==, 4 !=, 5 >=, 6 >) on the difference
+// left - right, within the epsilon. A NaN difference decides false.
+inline bool VM_CompareDecide(uint32_t kind, double h) {
+    if (h != h) return false;
+    const double e = MathEpsilon;
+    switch (kind) {
+        case 1: return h < -e;
+        case 2: return h <= e;
+        case 3: return h >= -e && h <= e;
+        case 4: return h < -e || h > e;
+        case 5: return h >= -e;
+        default: return h > e;
+    }
+}
+
 // Largest text a string repetition (mul of a number and a string) may make, in bytes.
 constexpr int64_t VM_MAX_REPEAT_BYTES = 0x7FFFFFFE;
 

@@ -1,6 +1,7 @@
 // Calls from bytecode and compiled code: built-ins by row, scripts by index (a frame on the
 // caller's stack), extension functions, and function values of the script object runtime.
 #include <cstring>
+#include <new>
 
 #include "core/Code_Function.h"
 #include "core/Code_Main.h"
@@ -196,25 +197,26 @@ uint8_t* VM_CallScript(CScript* script, int32_t argc, uint8_t* sp, VMExecContext
     uint8_t* argsEnd = sp + 16 * argc;
     uint8_t* args = AlignArguments(sp, argc);
 
-    VMFrame frame{};
-    frame.callerPc = ctx->pc;
-    frame.callerArgCount = VM_ArgCount;
-    frame.callerFrame = VM_FromEnd(ctx, ctx->frame);
-    frame.callerSelf = ctx->self;
-    frame.callerOther = ctx->other;
-    frame.function = function;
-    frame.callerBuffer = ctx->buffer;
-    frame.callerDebugTable = ctx->debugTable;
-    frame.callerSource = ctx->source;
-    frame.callerName = ctx->name;
-    frame.callerLocals = ctx->locals;
-    frame.callerLocalsBorrowed = ctx->localsBorrowed;
+    // The record is written where it lies (arguments and records sit at 8-byte boundaries).
+    uint8_t* record = args - sizeof(VMFrame);
+    auto* frame = new (record) VMFrame;
+    frame->callerPc = ctx->pc;
+    frame->callerArgCount = VM_ArgCount;
+    frame->callerFrame = VM_FromEnd(ctx, ctx->frame);
+    frame->callerSelf = ctx->self;
+    frame->callerOther = ctx->other;
+    frame->function = function;
+    frame->callerBuffer = ctx->buffer;
+    frame->callerDebugTable = ctx->debugTable;
+    frame->callerSource = ctx->source;
+    frame->callerName = ctx->name;
+    frame->callerLocals = ctx->locals;
+    frame->callerLocalsBorrowed = ctx->localsBorrowed;
+    frame->padding = 0;
     auto* callerArgs = reinterpret_cast<uint8_t*>(VM_Args);
     const bool inBlock = callerArgs >= ctx->stack && callerArgs < ctx->stack + ctx->stackSize;
-    frame.callerArgs = inBlock ? VM_FromEnd(ctx, callerArgs) : -1;
-    frame.argsEnd = VM_FromEnd(ctx, argsEnd);
-    uint8_t* record = args - sizeof(VMFrame);
-    VM_Store(record, frame);
+    frame->callerArgs = inBlock ? VM_FromEnd(ctx, callerArgs) : -1;
+    frame->argsEnd = VM_FromEnd(ctx, argsEnd);
 
     VM_Args = argc > 0 ? reinterpret_cast<RValue*>(args) : nullptr;
     VM_ArgCount = argc;

@@ -58,19 +58,6 @@ bool ReadCompare(uint32_t type, const uint8_t* at, int side, VMExecContext* ctx,
 
 const char* TextOrEmpty(const SharedString* s) { return s && s->text ? s->text : ""; }
 
-bool Decide(uint32_t kind, double h) {
-    if (std::isnan(h)) return false;
-    const double e = MathEpsilon;
-    switch (kind) {
-        case 1: return h < -e;
-        case 2: return h <= e;
-        case 3: return h >= -e && h <= e;
-        case 4: return h < -e || h > e;
-        case 5: return h >= -e;
-        default: return h > e;
-    }
-}
-
 bool DecideOrder(uint32_t kind, int order) {
     switch (kind) {
         case 1: return order < 0;
@@ -110,7 +97,7 @@ bool Compare(uint32_t kind, const CmpOperand& a, const CmpOperand& b) {
     } else {
         return kind == 4;
     }
-    return Decide(kind, h);
+    return VM_CompareDecide(kind, h);
 }
 
 }  // namespace

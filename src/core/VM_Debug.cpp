@@ -104,6 +104,12 @@ void Debug_Disconnected() {
     Debug_Step.stopPending = false;
 }
 
+uint32_t Debug_SavedWord(VMBuffer* buffer, int32_t offset, uint32_t word) {
+    if (word != VM_BREAK_WORD) return word;
+    const Breakpoint* b = Find(buffer, offset);
+    return b ? b->saved : word;
+}
+
 void Debug_ForgetBuffer(VMBuffer* buffer) {
     for (Breakpoint& b : g_slots)
         if (b.buffer == buffer) Free(b);

@@ -39,6 +39,9 @@ void Debug_ArmBreakpoints();
 void Debug_DisarmBreakpoints();
 // The debugger went away: its breakpoints are disarmed and dropped, stepping stops.
 void Debug_Disconnected();
+// The word the code holds at offset with any armed breakpoint there taken out: the saved
+// word under a break word, else word (the word read there).
+uint32_t Debug_SavedWord(VMBuffer* buffer, int32_t offset, uint32_t word);
 // A code buffer is going away: breakpoints into it are dropped without touching its code.
 void Debug_ForgetBuffer(VMBuffer* buffer);
 

@@ -37,7 +37,8 @@ inline void ClaimIfUnowned(RValue* slot) {
 }
 
 inline RValue HeldCopy(const RValue* source) {
-    RValue copy = *source;
+    RValue copy;
+    RValue_CopyBits(&copy, source);
     TakeReference(&copy);
     return copy;
 }
@@ -168,6 +169,12 @@ void RValue_FreePayload(RValue* value) {
 }
 
 RValue* RValue_Assign(RValue* dest, const RValue* source) {
+    // Numbers, bools, undefined and objects over a destination that holds nothing to release
+    // are their 16 bytes: nothing to share, release or claim.
+    if (source->kind - 1u >= 3u && dest->kind - 1u >= 4u) {
+        RValue_CopyBits(dest, source);
+        return dest;
+    }
     if (dest == source) return dest;
     // Hold the source first: it may live inside the array that releasing dest frees.
     RValue held = HeldCopy(source);

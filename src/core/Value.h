@@ -98,6 +98,18 @@ extern ArrayIndexErrorRecord ArrayIndexError;
 
 // --- Release and assignment -------------------------------------------------------------
 
+// Copies a value's 16 bytes as two 8-byte halves. Values are mostly written a half at a time
+// (payload, then flags and kind); one 16-byte read of a value just written that way stalls
+// until the writes retire, which the interpreter's pushes and pops would pay on every item.
+inline void RValue_CopyBits(void* dest, const void* source) {
+    uint64_t low, high;
+    __builtin_memcpy(&low, source, 8);
+    __builtin_memcpy(&high, static_cast<const char*>(source) + 8, 8);
+    asm("" : "+r"(low), "+r"(high));  // keeps the halves apart: a merged vector read would stall
+    __builtin_memcpy(dest, &low, 8);
+    __builtin_memcpy(static_cast<char*>(dest) + 8, &high, 8);
+}
+
 void RValue_FreePayload(RValue* value);
 
 // Releases what the value holds (string or array reference, owned object). The payload

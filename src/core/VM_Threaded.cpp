@@ -1,0 +1,661 @@
+#include "core/VM_Threaded.h"
+
+#include <cstring>
+
+#include "core/Code_Function.h"
+#include "core/Code_Main.h"
+#include "core/Code_Variable.h"
+#include "core/MemoryManager.h"
+#include "core/ObjectBase.h"
+#include "core/Script_Main.h"
+#include "core/VMStack.h"
+#include "core/VM_Arith.h"
+#include "core/VM_Debug.h"
+#include "core/Variable.h"
+
+// Handlers whose work the fast loop does inline for plain numbers.
+uint8_t* VM_HandlerPush(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
+uint8_t* VM_HandlerPushLocal(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
+uint8_t* VM_HandlerPushGlobal(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
+uint8_t* VM_HandlerPushImmediate(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
+uint8_t* VM_HandlerPopLocalFast(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
+uint8_t* VM_HandlerConvIntToValue(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
+uint8_t* VM_HandlerPushBuiltin(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
+uint8_t* VM_HandlerCallScriptById(uint32_t, uint8_t*, const uint8_t*, VMExecContext*);
+
+namespace {
+
+// The steps of the fast loop. The order is that of the label table in VM_RunThreaded.
+enum Step : uint16_t {
+    S_GENERIC,
+    S_END,
+    S_PUSH4,
+    S_PUSH8,
+    S_PUSH_LOCAL,
+    S_PUSH_GLOBAL,
+    S_POP_LOCAL,
+    S_CONV_IV,
+    S_ADD_VV, S_ADD_IV, S_ADD_VI, S_ADD_II, S_ADD_DD,
+    S_SUB_VV, S_SUB_IV, S_SUB_VI, S_SUB_II, S_SUB_DD,
+    S_MUL_VV, S_MUL_IV, S_MUL_VI, S_MUL_II, S_MUL_DD,
+    S_SET_VV, S_SET_IV, S_SET_VI, S_SET_II, S_SET_DD,
+    S_B,
+    S_BT,
+    S_BF,
+    S_PUSH_BUILTIN,
+    S_CALL_SCRIPT,
+    S_RET_VALUE,
+    // Fused: push.l.v a; push.i k; conv.i.v; set.v.v; bt/bf
+    S_LOCAL_COMPARE_BRANCH,
+    // Fused: push.l.v a; push.l.v b; add/sub/mul.v.v; pop.v.v local c
+    S_LOCAL_OP_LOCAL,
+    // Fused: push.l.v a; push.i k; conv.i.v; add/sub/mul.v.v; pop.v.v local c
+    S_LOCAL_OP_CONSTANT,
+    // Fused: push.b.v a; push.i k; set.i.v; bt/bf
+    S_BUILTIN_COMPARE_BRANCH,
+    // Fused: push.b.v a; push.i k; add/sub/mul.i.v
+    S_BUILTIN_OP_CONSTANT,
+    S_COUNT
+};
+
+// The operand pairs the inline arithmetic and comparison take, as (type 1, type 2).
+int32_t PairIndex(uint32_t typeByte) {
+    switch (typeByte) {
+        case 0x55: return 0;  // v, v
+        case 0x52: return 1;  // i (right), v (left)
+        case 0x25: return 2;  // v (right), i (left)
+        case 0x22: return 3;  // i, i
+        case 0x00: return 4;  // d, d
+        default: return -1;
+    }
+}
+
+// Marks a push of a 32-bit integer (what conv.i.v reads back as one).
+constexpr uint32_t kIntPush = 1;
+
+uint32_t ReadWord(const uint8_t* at) { return VM_Load<uint32_t>(at); }
+
+bool BranchTarget(VMBuffer* buffer, int32_t count, const VMDecoded& d, int32_t* out) {
+    const int64_t target = int64_t{d.pc} + 4 * int64_t{VM_BranchWords(d.word)};
+    if (target < 0 || target > buffer->runLength || !buffer->IsInstructionStart(static_cast<int32_t>(target)))
+        return false;
+    *out = target == buffer->runLength ? count : buffer->wordMap[target / 4];
+    return true;
+}
+
+int32_t SlotOf(const VMDecoded& d) {
+    return static_cast<int32_t>(ReadWord(d.operand) & 0x0FFFFFFFu) - VARIABLE_ID_BASE;
+}
+
+// The single step of one instruction; S_GENERIC when it has no inline form.
+uint16_t Classify(VMBuffer* buffer, int32_t count, VMDecoded& d, uint32_t operandBytes) {
+    const uint32_t word = d.word;
+    const uint32_t index = VM_HandlerIndex(word);
+    const uint32_t t1 = VM_Type1(word);
+    const bool hasOperand = (VM_Opcode(word) & VM_OPCODE_OPERAND) != 0;
+    const uint32_t typeByte = (word >> 16) & 0xFF;
+    const uint32_t mode = (word >> 8) & 0xF;
+    switch (index) {
+        case VM_OP_PUSH:
+            if (!VM_IsPlainHandler(index, d.handler)) return S_GENERIC;
+            if (t1 == VM_TYPE_SPECIAL) {
+                d.constant = static_cast<uint32_t>(VM_Immediate(word));
+                d.spare = kIntPush;
+                return S_PUSH4;
+            }
+            if (!hasOperand) return S_GENERIC;
+            if (t1 == VM_TYPE_INT || t1 == VM_TYPE_BOOL || t1 == VM_TYPE_FLOAT) {
+                d.constant = ReadWord(d.operand);
+                d.spare = t1 == VM_TYPE_INT ? kIntPush : 0;
+                return S_PUSH4;
+            }
+            if (t1 == VM_TYPE_DOUBLE || t1 == VM_TYPE_LONG) {
+                d.constant = VM_Load<int64_t>(d.operand);
+                return S_PUSH8;
+            }
+            return S_GENERIC;
+        case VM_OP_PUSH_IMMEDIATE:
+            if (!VM_IsPlainHandler(index, d.handler)) return S_GENERIC;
+            d.constant = static_cast<uint32_t>(VM_Immediate(word));
+            d.spare = kIntPush;
+            return S_PUSH4;
+        case VM_OP_PUSH_LOCAL:
+        case VM_OP_PUSH_GLOBAL: {
+            const bool local = index == VM_OP_PUSH_LOCAL;
+            if (!VM_IsPlainHandler(index, d.handler)) return S_GENERIC;
+            if (!hasOperand || operandBytes < 4 || SlotOf(d) < 0) return S_GENERIC;
+            d.slot = SlotOf(d);
+            return local ? S_PUSH_LOCAL : S_PUSH_GLOBAL;
+        }
+        case VM_OP_POP:
+            if (d.handler != VM_HandlerPopLocalFast) return S_GENERIC;
+            if ((ReadWord(d.operand) & 0xB0000000u) != 0xA0000000u || SlotOf(d) < 0) return S_GENERIC;
+            d.slot = SlotOf(d);
+            return S_POP_LOCAL;
+        case VM_OP_CONV:
+            return d.handler == VM_HandlerConvIntToValue ? S_CONV_IV : S_GENERIC;
+        case VM_OP_PUSH_BUILTIN:
+            if (!VM_IsPlainHandler(index, d.handler)) return S_GENERIC;
+            d.slot = hasOperand && operandBytes >= 4 ? static_cast<int32_t>(ReadWord(d.operand) & 0x0FFFFFFFu) : 0;
+            return S_PUSH_BUILTIN;
+        case VM_OP_CALL:
+            if (d.handler != VM_HandlerCallScriptById || ReadWord(d.operand) == FUNCTION_ID_SCRIPT_EXECUTE)
+                return S_GENERIC;
+            d.slot = static_cast<int32_t>(ReadWord(d.operand)) - FUNCTION_ID_SCRIPT_BASE;
+            return S_CALL_SCRIPT;
+        case VM_OP_RET:
+            return VM_IsPlainHandler(index, d.handler) && t1 == VM_TYPE_VALUE ? S_RET_VALUE : S_GENERIC;
+        case VM_OP_ADD:
+        case VM_OP_SUB:
+        case VM_OP_MUL: {
+            const int32_t pair = PairIndex(typeByte);
+            if (!VM_IsPlainHandler(index, d.handler) || mode != 0 || pair < 0) return S_GENERIC;
+            const uint16_t first = index == VM_OP_ADD ? S_ADD_VV : index == VM_OP_SUB ? S_SUB_VV : S_MUL_VV;
+            d.kind = index == VM_OP_ADD ? 0 : index == VM_OP_SUB ? 1 : 2;
+            return static_cast<uint16_t>(first + pair);
+        }
+        case VM_OP_SET: {
+            const int32_t pair = PairIndex(typeByte);
+            if (!VM_IsPlainHandler(index, d.handler) || mode < 1 || mode > 6 || pair < 0) return S_GENERIC;
+            d.kind = mode;
+            return static_cast<uint16_t>(S_SET_VV + pair);
+        }
+        case VM_OP_B:
+        case VM_OP_BT:
+        case VM_OP_BF:
+            if (!VM_IsPlainHandler(index, d.handler) || !BranchTarget(buffer, count, d, &d.target)) return S_GENERIC;
+            return index == VM_OP_B ? S_B : index == VM_OP_BT ? S_BT : S_BF;
+        default:
+            return S_GENERIC;
+    }
+}
+
+bool IsArithVV(uint16_t s) { return s == S_ADD_VV || s == S_SUB_VV || s == S_MUL_VV; }
+
+// A fused sequence followed by a plain branch (the end of a loop body) takes the branch
+// itself: spare 1 and the branch's target.
+void FollowBranch(VMDecoded* d, int32_t n, int32_t length) {
+    if (d[n + length].single != S_B) return;
+    d[n].spare = 1;
+    d[n].target = d[n + length].target;
+}
+
+// Frequent sequences become one step at their first instruction; the instructions after it
+// keep their own steps, so a branch into the middle still runs them one by one.
+void Fuse(VMDecoded* d, int32_t n, int32_t count) {
+    const int32_t left = count - n;
+    if (d[n].single == S_PUSH_BUILTIN && left >= 3 && d[n + 1].single == S_PUSH4 && d[n + 1].spare == kIntPush) {
+        const uint16_t third = d[n + 2].single;
+        if (third == S_SET_IV && left >= 4 && (d[n + 3].single == S_BT || d[n + 3].single == S_BF)) {
+            d[n].op = S_BUILTIN_COMPARE_BRANCH;
+            d[n].constant = d[n + 1].constant;
+            d[n].kind = d[n + 2].kind;
+            d[n].target = d[n + 3].target;
+            d[n].spare = d[n + 3].single == S_BT ? 1 : 0;
+        } else if (third == S_ADD_IV || third == S_SUB_IV || third == S_MUL_IV) {
+            d[n].op = S_BUILTIN_OP_CONSTANT;
+            d[n].constant = d[n + 1].constant;
+            d[n].kind = d[n + 2].kind;
+        }
+        return;
+    }
+    if (d[n].single != S_PUSH_LOCAL || left < 4) return;
+    if (left >= 5 && d[n + 1].single == S_PUSH4 && d[n + 1].spare == kIntPush && d[n + 2].single == S_CONV_IV) {
+        if (d[n + 3].single == S_SET_VV && (d[n + 4].single == S_BT || d[n + 4].single == S_BF)) {
+            d[n].op = S_LOCAL_COMPARE_BRANCH;
+            d[n].constant = d[n + 1].constant;
+            d[n].kind = d[n + 3].kind;
+            d[n].target = d[n + 4].target;
+            d[n].spare = d[n + 4].single == S_BT ? 1 : 0;
+            return;
+        }
+        if (IsArithVV(d[n + 3].single) && d[n + 4].single == S_POP_LOCAL) {
+            d[n].op = S_LOCAL_OP_CONSTANT;
+            d[n].constant = d[n + 1].constant;
+            d[n].kind = d[n + 3].kind;
+            d[n].slot3 = d[n + 4].slot;
+            FollowBranch(d, n, 5);
+            return;
+        }
+    }
+    if (d[n + 1].single == S_PUSH_LOCAL && IsArithVV(d[n + 2].single) && d[n + 3].single == S_POP_LOCAL) {
+        d[n].op = S_LOCAL_OP_LOCAL;
+        d[n].slot2 = d[n + 1].slot;
+        d[n].kind = d[n + 2].kind;
+        d[n].slot3 = d[n + 3].slot;
+        FollowBranch(d, n, 4);
+    }
+}
+
+// --- Inline work on plain numbers ---------------------------------------------------------
+
+// Kinds whose 16 bytes are the whole value: copying them takes and gives up nothing.
+constexpr uint32_t kPlainKinds = (1u << VALUE_REAL) | (1u << VALUE_UNDEFINED) | (1u << VALUE_OBJECT) |
+                                 (1u << VALUE_INT32) | (1u << VALUE_INT64) | (1u << VALUE_NULL) |
+                                 (1u << VALUE_BOOL);
+inline bool Plain(uint32_t kind) { return kind < 32 && ((kPlainKinds >> kind) & 1) != 0; }
+
+// The slot of a locals or global object that has its slot array, or null.
+inline RValue* FixedSlot(PWObjectBase* holder, int32_t slot) {
+    if (holder == nullptr || holder->slots == nullptr) return nullptr;
+    if (slot >= holder->slotCount || slot >= holder->slotCapacity) return nullptr;
+    return &holder->slots[slot];
+}
+
+inline bool HasRoom(const uint8_t* sp, const VMExecContext* ctx, int32_t n) { return sp - ctx->stack >= n + 1024; }
+inline bool HasItems(const uint8_t* sp, const VMExecContext* ctx, int32_t n) { return ctx->frame - sp >= n; }
+
+inline bool ObjectMode(const VMHooks& hooks) {
+    return hooks.objectMode ? hooks.objectMode() : g_VariableSettings.objectMode;
+}
+
+struct Num {
+    double d;
+    int32_t i;
+    bool real;
+};
+
+template <uint32_t T>
+constexpr int32_t kSize = T == VM_TYPE_INT ? 4 : T == VM_TYPE_DOUBLE ? 8 : 16;
+
+// A declared i or d, or a v holding a real or a 32-bit integer.
+template <uint32_t T>
+inline bool LoadNum(const uint8_t* at, Num& n) {
+    if constexpr (T == VM_TYPE_INT) {
+        n.i = VM_Load<int32_t>(at);
+        n.real = false;
+        return true;
+    } else if constexpr (T == VM_TYPE_DOUBLE) {
+        n.d = VM_Load<double>(at);
+        n.real = true;
+        return true;
+    } else {
+        const uint32_t kind = VM_Load<uint32_t>(at + 12);
+        if (kind == VALUE_REAL) {
+            n.d = VM_Load<double>(at);
+            n.real = true;
+            return true;
+        }
+        if (kind != VALUE_INT32) return false;
+        n.i = VM_Load<int32_t>(at);
+        n.real = false;
+        return true;
+    }
+}
+
+inline double AsReal(const Num& n) { return n.real ? n.d : n.i; }
+
+inline double RealOp(uint32_t op, double x, double y) { return op == 0 ? x + y : op == 1 ? x - y : x * y; }
+
+// Integers wrap through unsigned arithmetic, as the handlers do.
+inline int32_t IntOp(uint32_t op, int32_t a, int32_t b) {
+    const auto x = static_cast<uint32_t>(a), y = static_cast<uint32_t>(b);
+    return static_cast<int32_t>(op == 0 ? x + y : op == 1 ? x - y : x * y);
+}
+
+// add, sub or mul of two plain numbers, with the result slot of the declared pair; false
+// leaves everything to the handler.
+template <uint32_t kOp, uint32_t T1, uint32_t T2>
+inline bool Arith(uint8_t*& sp, const VMExecContext* ctx) {
+    constexpr int32_t s1 = kSize<T1>, s2 = kSize<T2>;
+    constexpr bool value = T1 == VM_TYPE_VALUE || T2 == VM_TYPE_VALUE;
+    if (!HasItems(sp, ctx, s1 + s2)) return false;
+    Num right, left;
+    if (!LoadNum<T1>(sp, right) || !LoadNum<T2>(sp + s1, left)) return false;
+    uint8_t* end = sp + s1 + s2;
+    if (left.real || right.real) {
+        const double r = RealOp(kOp, AsReal(left), AsReal(right));
+        if constexpr (value) {
+            sp = end - 16;
+            VM_Store(sp, RValue_Real(r));
+        } else {
+            sp = end - 8;
+            VM_Store(sp, r);
+        }
+        return true;
+    }
+    const int32_t r = IntOp(kOp, left.i, right.i);
+    if constexpr (value) {
+        sp = end - 16;
+        VM_Store(sp, RValue_Int32(r));
+    } else {
+        sp = end - 4;
+        VM_Store(sp, r);
+    }
+    return true;
+}
+
+template <uint32_t T1, uint32_t T2>
+inline bool Compare(uint32_t kind, uint8_t*& sp, const VMExecContext* ctx) {
+    constexpr int32_t s1 = kSize<T1>, s2 = kSize<T2>;
+    if (!HasItems(sp, ctx, s1 + s2)) return false;
+    Num right, left;
+    if (!LoadNum<T1>(sp, right) || !LoadNum<T2>(sp + s1, left)) return false;
+    double h;
+    if (left.real || right.real)
+        h = AsReal(left) - AsReal(right);
+    else
+        h = static_cast<int32_t>(static_cast<uint32_t>(left.i) - static_cast<uint32_t>(right.i));
+    sp += s1 + s2 - 4;
+    VM_Store(sp, int32_t{VM_CompareDecide(kind, h) ? 1 : 0});
+    return true;
+}
+
+// A branch counts towards the message pump; the branch that would call the pump goes
+// through its handler instead.
+inline bool BranchCounted(const VMHooks& hooks) {
+    if (((VM_BranchCount + 1) & 0xFFF) == 0 && hooks.processMessages) return false;
+    ++VM_BranchCount;
+    return true;
+}
+
+}  // namespace
+
+VMDecoded* VM_Decode(VMBuffer* buffer) {
+    if (buffer->decoded != nullptr) return buffer->decoded;
+    buffer->Prepare();
+    const int32_t count = buffer->instructionCount;
+    auto* d = static_cast<VMDecoded*>(MemoryManager::Alloc(sizeof(VMDecoded) * static_cast<size_t>(count + 1),
+                                                           "Files/Code/VMBuffer", 109, true));
+    int32_t at = 0;
+    for (int32_t n = 0; n < count; ++n) {
+        VMDecoded& r = d[n];
+        r.word = Debug_SavedWord(buffer, at, ReadWord(buffer->code + at));
+        const uint32_t operandBytes = VM_OperandSize(r.word);
+        r.pc = at;
+        r.nextPc = at + 4 + static_cast<int32_t>(operandBytes);
+        r.operand = buffer->code + at + 4;
+        r.handler = VM_SelectHandler(r.word, r.operand, operandBytes);
+        r.single = Classify(buffer, count, r, operandBytes);
+        r.op = r.single;
+        at = r.nextPc;
+    }
+    d[count].op = d[count].single = S_END;
+    d[count].pc = d[count].nextPc = buffer->runLength;
+    for (int32_t n = 0; n < count; ++n) Fuse(d, n, count);
+    buffer->decoded = d;
+    return d;
+}
+
+uint8_t* VM_RunThreaded(uint8_t* sp, VMExecContext* ctx) {
+    static void* const kLabels[] = {
+        &&generic, &&end, &&push4, &&push8, &&pushLocal, &&pushGlobal, &&popLocal, &&convIntToValue,
+        &&addVV, &&addIV, &&addVI, &&addII, &&addDD,
+        &&subVV, &&subIV, &&subVI, &&subII, &&subDD,
+        &&mulVV, &&mulIV, &&mulVI, &&mulII, &&mulDD,
+        &&setVV, &&setIV, &&setVI, &&setII, &&setDD,
+        &&branch, &&branchTrue, &&branchFalse, &&pushBuiltin, &&callScript, &&retValue,
+        &&localCompareBranch, &&localOpLocal, &&localOpConstant, &&builtinCompareBranch, &&builtinOpConstant,
+    };
+    static_assert(sizeof kLabels / sizeof kLabels[0] == S_COUNT, "a label for every step");
+    const int32_t savedArgCount = VM_ArgCount;
+    const VMHooks& hooks = VM_Hooks();
+    VM_Current = ctx;
+    ctx->nextInstruction = ctx->wordMap[ctx->pc / 4];
+    VMBuffer* buffer = nullptr;
+    const VMDecoded* base = nullptr;
+    const VMDecoded* ip = nullptr;
+
+#define HV_NEXT goto* kLabels[ip->op]
+#define HV_SINGLE goto* kLabels[ip->single]
+#define HV_ARITH(label, op, t1, t2)                                \
+    label:                                                         \
+    if (!Arith<op, t1, t2>(sp, ctx)) goto generic;                 \
+    ++ip;                                                          \
+    HV_NEXT;
+#define HV_SET(label, t1, t2)                                      \
+    label:                                                         \
+    if (!Compare<t1, t2>(ip->kind, sp, ctx)) goto generic;         \
+    ++ip;                                                          \
+    HV_NEXT;
+
+reload:
+    // Where the handler left the run: another buffer, a jump, the end of a frame, an error.
+    if (ctx->aborted) {
+        while (ctx->depth > 0) sp = VM_Unwind(sp, ctx);
+        goto done;
+    }
+    if (ctx->pc >= ctx->codeSize) {
+        if (ctx->depth == 0) goto done;
+        // A called script that runs off its end gives its caller a real 0.
+        sp = VM_Unwind(sp, ctx) - 16;
+        VM_Store(sp, RValue_Real(0.0));
+        goto reload;
+    }
+    buffer = ctx->buffer;
+    base = buffer->decoded ? buffer->decoded : VM_Decode(buffer);
+    ip = base + ctx->nextInstruction;
+    HV_NEXT;
+
+// Where the plain loop would stand while the instruction runs.
+#define HV_SYNC()                                                       \
+    do {                                                                \
+        ctx->currentInstruction = ip->pc;                               \
+        ctx->pc = ip->nextPc;                                           \
+        ctx->nextInstruction = static_cast<int32_t>(ip - base) + 1;     \
+    } while (0)
+
+generic:
+    HV_SYNC();
+    sp = ip->handler(ip->word, sp, ip->operand, ctx);
+afterHandler:
+    if (VM_PendingException.pending) {
+        if (VM_PendingException.catcher == ctx) {
+            sp = VM_AtFromEnd(ctx, VM_PendingException.position) - 16;
+            VM_Store(sp, VM_PendingException.value);
+            VM_PendingException.pending = false;
+        } else {
+            ctx->aborted = true;
+            ctx->pc = ctx->codeSize;
+        }
+        goto reload;
+    }
+    if (ctx->pc != ip->nextPc || ctx->buffer != buffer || ctx->aborted) goto reload;
+    ++ip;
+    HV_NEXT;
+
+end:
+    ctx->pc = ip->pc;
+    ctx->nextInstruction = static_cast<int32_t>(ip - base);
+    goto reload;
+
+push4:
+    if (!HasRoom(sp, ctx, 4)) goto generic;
+    sp -= 4;
+    VM_Store(sp, static_cast<uint32_t>(ip->constant));
+    ++ip;
+    HV_NEXT;
+
+push8:
+    if (!HasRoom(sp, ctx, 8)) goto generic;
+    sp -= 8;
+    VM_Store(sp, ip->constant);
+    ++ip;
+    HV_NEXT;
+
+pushLocal : {
+    const RValue* slot = FixedSlot(ctx->locals, ip->slot);
+    if (slot == nullptr || !Plain(slot->kind) || !HasRoom(sp, ctx, 16)) goto generic;
+    sp -= 16;
+    RValue_CopyBits(sp, slot);
+    ++ip;
+    HV_NEXT;
+}
+
+pushGlobal : {
+    const RValue* slot = FixedSlot(g_GlobalObject, ip->slot);
+    if (slot == nullptr || !Plain(slot->kind) || !HasRoom(sp, ctx, 16)) goto generic;
+    sp -= 16;
+    RValue_CopyBits(sp, slot);
+    ++ip;
+    HV_NEXT;
+}
+
+popLocal : {
+    RValue* slot = FixedSlot(ctx->locals, ip->slot);
+    if (slot == nullptr || !Plain(slot->kind) || !HasItems(sp, ctx, 16) ||
+        !Plain(VM_Load<uint32_t>(sp + 12)) || ObjectMode(hooks))
+        goto generic;
+    RValue_CopyBits(slot, sp);
+    sp += 16;
+    ++ip;
+    HV_NEXT;
+}
+
+convIntToValue:
+    if (!HasItems(sp, ctx, 4) || !HasRoom(sp, ctx, 12)) goto generic;
+    sp -= 12;
+    VM_Store(sp, RValue_Real(VM_Load<int32_t>(sp + 12)));
+    ++ip;
+    HV_NEXT;
+
+    HV_ARITH(addVV, 0, VM_TYPE_VALUE, VM_TYPE_VALUE)
+    HV_ARITH(addIV, 0, VM_TYPE_INT, VM_TYPE_VALUE)
+    HV_ARITH(addVI, 0, VM_TYPE_VALUE, VM_TYPE_INT)
+    HV_ARITH(addII, 0, VM_TYPE_INT, VM_TYPE_INT)
+    HV_ARITH(addDD, 0, VM_TYPE_DOUBLE, VM_TYPE_DOUBLE)
+    HV_ARITH(subVV, 1, VM_TYPE_VALUE, VM_TYPE_VALUE)
+    HV_ARITH(subIV, 1, VM_TYPE_INT, VM_TYPE_VALUE)
+    HV_ARITH(subVI, 1, VM_TYPE_VALUE, VM_TYPE_INT)
+    HV_ARITH(subII, 1, VM_TYPE_INT, VM_TYPE_INT)
+    HV_ARITH(subDD, 1, VM_TYPE_DOUBLE, VM_TYPE_DOUBLE)
+    HV_ARITH(mulVV, 2, VM_TYPE_VALUE, VM_TYPE_VALUE)
+    HV_ARITH(mulIV, 2, VM_TYPE_INT, VM_TYPE_VALUE)
+    HV_ARITH(mulVI, 2, VM_TYPE_VALUE, VM_TYPE_INT)
+    HV_ARITH(mulII, 2, VM_TYPE_INT, VM_TYPE_INT)
+    HV_ARITH(mulDD, 2, VM_TYPE_DOUBLE, VM_TYPE_DOUBLE)
+    HV_SET(setVV, VM_TYPE_VALUE, VM_TYPE_VALUE)
+    HV_SET(setIV, VM_TYPE_INT, VM_TYPE_VALUE)
+    HV_SET(setVI, VM_TYPE_VALUE, VM_TYPE_INT)
+    HV_SET(setII, VM_TYPE_INT, VM_TYPE_INT)
+    HV_SET(setDD, VM_TYPE_DOUBLE, VM_TYPE_DOUBLE)
+
+branch:
+    if (!BranchCounted(hooks)) goto generic;
+    ip = base + ip->target;
+    HV_NEXT;
+
+branchTrue:
+    if (!HasItems(sp, ctx, 4) || !BranchCounted(hooks)) goto generic;
+    sp += 4;
+    ip = VM_Load<int32_t>(sp - 4) != 0 ? base + ip->target : ip + 1;
+    HV_NEXT;
+
+branchFalse:
+    if (!HasItems(sp, ctx, 4) || !BranchCounted(hooks)) goto generic;
+    sp += 4;
+    ip = VM_Load<int32_t>(sp - 4) == 0 ? base + ip->target : ip + 1;
+    HV_NEXT;
+
+pushBuiltin : {
+    // The getter may run code or raise errors: the run is where the handler would have it.
+    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
+    if (row == nullptr || !HasRoom(sp, ctx, 16)) goto generic;
+    HV_SYNC();
+    RValue value = RValue_Real(0.0);
+    if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
+    sp -= 16;
+    VM_StoreValue(sp, value);
+    goto afterHandler;
+}
+
+callScript:
+    HV_SYNC();
+    sp = VM_CallScript(Script_Get(ip->slot), VM_Immediate(ip->word), sp, ctx, nullptr, nullptr);
+    goto afterHandler;
+
+retValue : {
+    if (ctx->depth == 0 || !HasItems(sp, ctx, 16)) goto generic;
+    HV_SYNC();
+    const RValue value = VM_Load<RValue>(sp);
+    sp = VM_Unwind(sp, ctx) - 16;
+    VM_Store(sp, value);
+    goto afterHandler;
+}
+
+builtinCompareBranch : {
+    // The read runs as push.b.v does; the rest only when it gave a plain number and left the
+    // run where it was, else the value goes on the stack and the run goes on from there.
+    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
+    if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic;
+    HV_SYNC();
+    RValue value = RValue_Real(0.0);
+    if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
+    if (VM_PendingException.pending || ctx->aborted || ctx->pc != ip->nextPc || ctx->buffer != buffer ||
+        (value.kind != VALUE_REAL && value.kind != VALUE_INT32) || !BranchCounted(hooks)) {
+        sp -= 16;
+        VM_StoreValue(sp, value);
+        goto afterHandler;
+    }
+    const auto right = static_cast<int32_t>(ip->constant);
+    const double h = value.kind == VALUE_REAL
+                         ? value.val - right
+                         : static_cast<int32_t>(static_cast<uint32_t>(value.v32) - static_cast<uint32_t>(right));
+    ip = VM_CompareDecide(ip->kind, h) == (ip->spare != 0) ? base + ip->target : ip + 4;
+    HV_NEXT;
+}
+
+builtinOpConstant : {
+    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
+    if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic;
+    HV_SYNC();
+    RValue value = RValue_Real(0.0);
+    if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
+    sp -= 16;
+    if (VM_PendingException.pending || ctx->aborted || ctx->pc != ip->nextPc || ctx->buffer != buffer ||
+        (value.kind != VALUE_REAL && value.kind != VALUE_INT32)) {
+        VM_StoreValue(sp, value);
+        goto afterHandler;
+    }
+    const auto right = static_cast<int32_t>(ip->constant);
+    if (value.kind == VALUE_REAL)
+        VM_Store(sp, RValue_Real(RealOp(ip->kind, value.val, right)));
+    else
+        VM_Store(sp, RValue_Int32(IntOp(ip->kind, value.v32, right)));
+    ip += 3;
+    HV_NEXT;
+}
+
+localCompareBranch : {
+    const RValue* slot = FixedSlot(ctx->locals, ip->slot);
+    if (slot == nullptr || slot->kind != VALUE_REAL || !HasRoom(sp, ctx, 32) || !BranchCounted(hooks)) HV_SINGLE;
+    const bool result = VM_CompareDecide(ip->kind, slot->val - static_cast<int32_t>(ip->constant));
+    ip = result == (ip->spare != 0) ? base + ip->target : ip + 5;
+    HV_NEXT;
+}
+
+localOpLocal : {
+    PWObjectBase* locals = ctx->locals;
+    const RValue* a = FixedSlot(locals, ip->slot);
+    const RValue* b = FixedSlot(locals, ip->slot2);
+    RValue* c = FixedSlot(locals, ip->slot3);
+    if (a == nullptr || b == nullptr || c == nullptr || a->kind != VALUE_REAL || b->kind != VALUE_REAL ||
+        !Plain(c->kind) || !HasRoom(sp, ctx, 32) || ObjectMode(hooks))
+        HV_SINGLE;
+    *c = RValue_Real(RealOp(ip->kind, a->val, b->val));
+    ip = ip->spare && BranchCounted(hooks) ? base + ip->target : ip + 4;
+    HV_NEXT;
+}
+
+localOpConstant : {
+    PWObjectBase* locals = ctx->locals;
+    const RValue* a = FixedSlot(locals, ip->slot);
+    RValue* c = FixedSlot(locals, ip->slot3);
+    if (a == nullptr || c == nullptr || a->kind != VALUE_REAL || !Plain(c->kind) || !HasRoom(sp, ctx, 32) ||
+        ObjectMode(hooks))
+        HV_SINGLE;
+    *c = RValue_Real(RealOp(ip->kind, a->val, static_cast<int32_t>(ip->constant)));
+    ip = ip->spare && BranchCounted(hooks) ? base + ip->target : ip + 5;
+    HV_NEXT;
+}
+
+#undef HV_SYNC
+#undef HV_SET
+#undef HV_ARITH
+#undef HV_SINGLE
+#undef HV_NEXT
+
+done:
+    VM_ArgCount = savedArgCount;
+    return sp;
+}
