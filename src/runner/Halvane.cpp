@@ -55,6 +55,8 @@
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
+#include "room/Function_Camera.h"
+#include "room/Room_Draw.h"
 #include "runner/AudioHostWiring.h"
 #include "runner/CodeLink.h"
 #include "runner/CommandLine.h"
@@ -268,6 +270,7 @@ void InstallHooks() {
     Image_SetSavePathResolver(ImageSavePath);
     InstallWorldServices();
     IO_InstallHooks();
+    Room_InstallDrawHooks();
 
     g_GameLoopHooks.httpPoll = HTTP_Poll;
     g_GameLoopHooks.asyncProcessRequests = Async_ProcessRequests;
@@ -312,7 +315,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Math..", {InitMathFunctions}},
     {"Graphic..",
      {InitColourFunctions, InitTextFunctions, InitSpriteDrawFunctions, InitBackgroundDrawFunctions,
-      InitTextureFunctions, InitDisplayFunctions}},  // InitGraphicsFunctions
+      InitTextureFunctions, InitDisplayFunctions, InitCameraFunctions}},  // InitGraphicsFunctions
     {"Action..", {}},       // InitActionFunctions
     {"File..", {InitFileFunctions}},
     {"Resource..", {InitSpriteResourceFunctions, InitPathFunctions}},  // the resource built-ins
