@@ -298,6 +298,9 @@ void Room_StartLayers(CRoom* room);
 void Room_UnlinkLayerElements(CRoom* room);
 // Gives back every layer and element, and the room's layer set itself.
 void Room_FreeLayers(CRoom* room);
+// Once per step in layer mode: clocks advance, layers move by their speeds, background and sprite
+// frames advance by their speeds and tilemaps take their tile sets' animation frame.
+void Room_StepLayers(CRoom* room);
 
 // --- instances on layers -------------------------------------------------------------------
 void Layer_AddInstance(CRoom* room, CInstance* instance);

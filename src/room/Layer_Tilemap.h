@@ -36,6 +36,7 @@ struct TileSetInfo {
     int32_t tileWidth = 0, tileHeight = 0;
     int32_t tileCount = 0;
     int32_t framesPerTile = 1;
+    int64_t frameTime = 0;  // microseconds per animation frame
 };
 // False when no background with a tile set has that index.
 bool TileSet_Get(int32_t tileSet, TileSetInfo* out);

@@ -92,6 +92,7 @@ struct GameLoopHooks {
     void (*layerAddInstance)(CRoom* room, CInstance* instance) = nullptr;
     void (*layerRemoveInstance)(CRoom* room, CInstance* instance) = nullptr;
     void (*layerAttachInstance)(CRoom* room, CLayer* layer, CInstance* instance) = nullptr;
+    void (*layerInstanceDepthChanged)(CRoom* room, CInstance* instance) = nullptr;  // after a depth change
     float (*layerDepth)(const CLayer* layer) = nullptr;
     int32_t (*layerForInstanceId)(CRoom* room, int32_t id) = nullptr;  // -1 when none
     void (*fitWindowSize)() = nullptr;                                 // Room_FitWindowSize

@@ -56,6 +56,7 @@
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
 #include "room/Function_Camera.h"
+#include "room/Layer_Manager.h"
 #include "room/Room_Draw.h"
 #include "runner/AudioHostWiring.h"
 #include "runner/CodeLink.h"
@@ -269,6 +270,7 @@ void InstallHooks() {
     Image_InstallTextureReader();
     Image_SetSavePathResolver(ImageSavePath);
     InstallWorldServices();
+    Layer_InstallHooks();
     IO_InstallHooks();
     Room_InstallDrawHooks();
 

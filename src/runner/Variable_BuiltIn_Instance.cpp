@@ -69,6 +69,7 @@ bool SetDepth(CInstance* self, int32_t, RValue* v) {
     if (static_cast<double>(depth) == static_cast<double>(self->depth)) return true;
     self->depth = depth;
     Pending_AddDepthChange(self);
+    if (Run_Room() != nullptr) GAMELOOP_HOOK(layerInstanceDepthChanged, Run_Room(), self);
     return true;
 }
 

@@ -283,6 +283,76 @@ void WriteRoomLists(Section& s, const Room& r, size_t bgAt, size_t viewAt, size_
     });
 }
 
+void WriteTileRecord(Section& s, const RoomTile& t) {
+    for (int32_t w : {t.x, t.y, t.background, t.left, t.top, t.width, t.height, t.depth, t.id}) s.I32(w);
+    s.F32(t.scaleX);
+    s.F32(t.scaleY);
+    s.U32(t.colour);
+}
+
+void WriteSpriteAsset(Section& s, const RoomSpriteAsset& a) {
+    s.OptionalString(a.name);
+    s.I32(a.sprite);
+    s.I32(a.x);
+    s.I32(a.y);
+    s.F32(a.scaleX);
+    s.F32(a.scaleY);
+    s.U32(a.colour);
+    s.F32(a.speed);
+    s.F32(a.index);
+    s.F32(a.angle);
+}
+
+// An assets list: 0 when empty, else the offset of a count and record offsets.
+template <typename T, typename Write>
+void WriteAssetList(Section& s, size_t at, const std::vector<T>& items, Write write) {
+    if (items.empty()) return;
+    s.SetLocalOffsetHere(at);
+    WriteList(s, items, [&](const T& item) { write(s, item); });
+}
+
+void WriteLayerRecord(Section& s, const RoomLayer& l) {
+    s.OptionalString(l.name);
+    s.I32(l.id);
+    s.I32(l.type);
+    s.I32(l.depth);
+    s.F32(l.x);
+    s.F32(l.y);
+    s.F32(l.hspeed);
+    s.F32(l.vspeed);
+    s.U32(l.visible);
+    switch (l.type) {
+        case 1:
+            for (uint32_t w : {uint32_t(l.bgVisible), uint32_t(l.bgForeground), uint32_t(l.bgSprite),
+                               uint32_t(l.bgHTiled), uint32_t(l.bgVTiled), uint32_t(l.bgStretch), l.bgColour})
+                s.U32(w);
+            s.F32(l.bgIndex);
+            s.F32(l.bgSpeed);
+            break;
+        case 2:
+            s.U32(static_cast<uint32_t>(l.instances.size()));
+            for (int32_t id : l.instances) s.I32(id);
+            break;
+        case 3: {
+            const size_t tilesAt = l.tiles.empty() ? 0 : s.LocalOffsetLater();
+            if (l.tiles.empty()) s.U32(0);
+            const size_t spritesAt = l.sprites.empty() ? 0 : s.LocalOffsetLater();
+            if (l.sprites.empty()) s.U32(0);
+            WriteAssetList(s, tilesAt, l.tiles, WriteTileRecord);
+            WriteAssetList(s, spritesAt, l.sprites, WriteSpriteAsset);
+            break;
+        }
+        case 4:
+            s.I32(l.tileSet);
+            s.I32(l.tilemapWidth);
+            s.I32(l.tilemapHeight);
+            for (uint32_t cell : l.cells) s.U32(cell);
+            break;
+        default:
+            break;
+    }
+}
+
 void WriteRoomEntry(Section& s, const Room& r, int format) {
     s.String(r.name);
     s.OptionalString(r.caption);
@@ -312,7 +382,7 @@ void WriteRoomEntry(Section& s, const Room& r, int format) {
     WriteRoomLists(s, r, bgAt, viewAt, instAt, tileAt);
     if (layerAt) {
         s.SetLocalOffsetHere(*layerAt);
-        s.U32(0);
+        WriteList(s, r.layers, [&](const RoomLayer& l) { WriteLayerRecord(s, l); });
     }
 }
 

@@ -120,6 +120,38 @@ struct RoomTile {
     uint32_t colour = 0xFFFFFFFFu;
 };
 
+// A sprite placed on an assets layer (40 bytes in the file).
+struct RoomSpriteAsset {
+    std::string name;  // empty: none
+    int32_t sprite = 0, x = 0, y = 0;
+    float scaleX = 1.0f, scaleY = 1.0f;
+    uint32_t colour = 0xFFFFFFFFu;  // alpha in the top byte, 0xBBGGRR below
+    float speed = 1.0f, index = 0.0f, angle = 0.0f;
+};
+
+// One layer record of a room entry of version 2 or later. The body written follows the type:
+// 1 background, 2 instances, 3 assets (tiles and sprites), 4 tilemap; other types have none.
+struct RoomLayer {
+    std::string name;  // empty: none
+    int32_t id = 0, type = 0, depth = 0;
+    float x = 0.0f, y = 0.0f, hspeed = 0.0f, vspeed = 0.0f;
+    bool visible = true;
+    // type 1
+    bool bgVisible = true, bgForeground = false;
+    int32_t bgSprite = -1;
+    bool bgHTiled = false, bgVTiled = false, bgStretch = false;
+    uint32_t bgColour = 0xFFFFFFFFu;
+    float bgIndex = 0.0f, bgSpeed = 0.0f;
+    // type 2: instance ids of the room's instance records
+    std::vector<int32_t> instances;
+    // type 3: an empty list is written as offset 0
+    std::vector<RoomTile> tiles;
+    std::vector<RoomSpriteAsset> sprites;
+    // type 4: width x height cells, row by row
+    int32_t tileSet = -1, tilemapWidth = 0, tilemapHeight = 0;
+    std::vector<uint32_t> cells;
+};
+
 struct Room {
     std::string name, caption;
     int32_t width = 640, height = 480, speed = 30;
@@ -128,7 +160,8 @@ struct Room {
     bool showColour = true;
     int32_t creationCode = -1;
     bool viewsEnabled = false, clearWindow = false, keepDisplay = false;
-    int16_t version = 0;  // 2 or more adds the layer-list offset (written as an empty list)
+    int16_t version = 0;  // 2 or more adds the layer-list offset (format 6 and later)
+    std::vector<RoomLayer> layers;  // written for version 2 and later
     std::vector<RoomBackground> backgrounds;
     std::vector<RoomView> views;
     std::vector<RoomInstance> instances;
