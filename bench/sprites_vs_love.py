@@ -23,7 +23,7 @@ def run_on_display(command, env, cwd):
 
 
 def main():
-    maker, runner = sys.argv[1], sys.argv[2]
+    maker, runner = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     if not shutil.which("love") or not shutil.which("xvfb-run"):
         print("skipped: needs love (Debian package \"love\") and xvfb-run")
         return 0
@@ -46,7 +46,10 @@ def main():
         game = os.path.join(folder, "sprites.win")
         subprocess.run([maker, game], check=True, timeout=60)
         output = os.path.join(folder, "out.txt")
-        run_on_display([runner, "-game", game, "-output", output], env, folder)
+        done = run_on_display([runner, "-game", game, "-output", output], env, folder)
+        if not os.path.exists(output):
+            print("the runner wrote no output:", done.stdout[-800:].decode("utf-8", "replace"))
+            return 1
         with open(output, "rb") as f:
             stamps = [int(float(x)) for x in re.findall(rb"^(\d+(?:\.\d+)?)\s*$", f.read(), re.M)]
         if len(stamps) < 2 or stamps[-1] <= stamps[0]:
