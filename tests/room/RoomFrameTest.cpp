@@ -1,6 +1,12 @@
 // The frame's passes in order: pre-draw, each visible view's begin, content and end, post-draw,
 // then the three GUI events; the unbalanced surface stack; the clear of the display buffer.
+#include "core/RuntimeError.h"
 #include "core/Script_Main.h"
+#include "graphics/Graphics_DisplayM.h"
+#include "graphics/Graphics_Hooks.h"
+#include "graphics/Graphics_Surface.h"
+#include "graphics/Graphics_Texture.h"
+#include "platform/TraceDevice.h"
 #include "room/Layer_Manager.h"
 #include "room/Room_Draw.h"
 #include "runner/GameLoopTestSupport.h"
@@ -86,6 +92,41 @@ TEST_F(RoomFrameTest, TheCurrentViewIsTheOneBeingDrawn) {
     Handlers().actions[8] = [&](CInstance*, CInstance*) { seen.push_back(g_RunState.viewCurrent); };
     Draw_Frame();
     EXPECT_EQ(seen, (std::vector<int32_t>{1, 3}));
+}
+
+TEST_F(RoomFrameTest, AnUnbalancedSurfaceStackEndsTheFrameAndIsEmptiedForTheNext) {
+    LoadTwoObjects({});
+    g_GRHooks.createDevice = [](void*, GpuPresentParameters* params, uint32_t, Device** device) -> HRESULT {
+        *device = new TraceDevice(*params);
+        return D3D_OK;
+    };
+    GR_Texture_Startup();
+    ASSERT_TRUE(GR_D3D_Init(nullptr, 64, 48, 0));
+    ASSERT_TRUE(Start_Frame());
+    const int32_t surface = GR_Surface_Create(8, 8, -1);
+    Handlers().actions[4] = [surface](CInstance*, CInstance*) { GR_Surface_Set_Target(0, surface); };
+    static std::vector<std::string> shown;
+    shown.clear();
+    Runtime_SetReportHooks(nullptr, [](const char* text, bool) { shown.push_back(text); });
+    Draw_Frame();
+    EXPECT_EQ(shown, std::vector<std::string>{
+                         "Unbalanced surface stack. You MUST use surface_reset_target() for each set."});
+    EXPECT_EQ(GR_Surface_Stack_Depth(), 0) << "the next frame starts from the back buffer";
+    EXPECT_EQ(Log().back(), "front 77") << "no GUI pass after the error";
+    Handlers().actions[4] = nullptr;
+    Log().clear();
+    shown.clear();
+    Draw_Frame();
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(Log().back(), "front 75");
+    Runtime_SetReportHooks(nullptr, nullptr);
+    End_Frame(false);
+    GR_Surface_Reset_State();
+    g_RunState.applicationSurface = GR_NO_APPLICATION_SURFACE;
+    GR_Texture_Free_All();
+    GR_D3D_Shutdown();
+    GR_Hooks_Reset();
+    g_D3D = GRDeviceState{};
 }
 
 // The layers' script: logs the layer and the pass it runs for.
