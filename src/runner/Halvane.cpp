@@ -59,9 +59,11 @@
 #include "io/Support_File.h"
 #include "platform/DialogLayer.h"
 #include "platform/GamepadM.h"
+#include "room/Function_Camera.h"
 #include "room/Function_Layer.h"
 #include "room/Layer_Manager.h"
 #include "room/Layer_Particles.h"
+#include "room/Room_Draw.h"
 #include "runner/AudioHostWiring.h"
 #include "runner/CodeLink.h"
 #include "runner/CommandLine.h"
@@ -286,6 +288,7 @@ void InstallHooks() {
     Layer_InstallHooks();
     IO_InstallHooks();
     Gamepad_InstallHooks(PlatformGamepad_Sdl());
+    Room_InstallDrawHooks();
 
     g_GameLoopHooks.httpPoll = HTTP_Poll;
     g_GameLoopHooks.asyncProcessRequests = Async_ProcessRequests;
@@ -333,7 +336,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Math..", {InitMathFunctions}},
     {"Graphic..",
      {InitColourFunctions, InitTextFunctions, InitSpriteDrawFunctions, InitBackgroundDrawFunctions,
-      InitTextureFunctions, InitDisplayFunctions}},  // InitGraphicsFunctions
+      InitTextureFunctions, InitDisplayFunctions, InitCameraFunctions}},  // InitGraphicsFunctions
     {"Action..", {}},       // InitActionFunctions
     {"File..", {InitFileFunctions}},
     {"Resource..", {InitSpriteResourceFunctions, InitPathFunctions}},  // the resource built-ins
