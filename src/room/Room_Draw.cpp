@@ -16,6 +16,7 @@
 #include "graphics/Graphics_Window.h"
 #include "assets/Function_Graphics_Colour.h"
 #include "room/Camera_Main.h"
+#include "room/Function_Layer.h"
 #include "room/Layer_Manager.h"
 #include "room/Room_LayerDraw.h"
 #include "runner/Event_Main.h"
@@ -505,4 +506,12 @@ void Room_InstallDrawHooks() {
     g_SurfaceHooks.guiBeginDraw = GUI_BeginDraw;
     g_TextureHooks.cameraIs2D = HookCameraIs2D;
     g_DrawBuiltinHooks.currentView = [] { return g_RunState.viewCurrent; };
+    // tilemap_draw and draw_tile draw within the view being drawn.
+    LayerFunctions_SetTileDrawing(
+        [](LayerTilemapElement* map, float x, float y, float depth) {
+            Draw_Tilemap(g_ViewBounds, nullptr, map, x, y, depth);
+        },
+        [](int32_t tileSet, uint32_t data, int32_t frame, float x, float y, float depth) {
+            Draw_TileFromSet(g_ViewBounds, tileSet, data, frame, x, y, depth);
+        });
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "assets/Background_Main.h"
+#include "assets/Particle_Main.h"
 #include "assets/Sprite_Main.h"
 #include "core/Instance.h"
 #include "core/Script_Main.h"
@@ -30,7 +31,7 @@ uint32_t Colour_ToARGB(uint32_t colour, float alpha);
 
 namespace {
 
-constexpr double kNoParticles = -1e9;
+constexpr double kNoParticles = PARTICLE_NO_DEPTH;
 constexpr double kParticlesDone = -1e8;
 
 struct TileVertex {
@@ -55,17 +56,15 @@ void ShaderReset() {
 }
 
 double ParticleMax() {
-    return g_RoomDrawServices.particleMaxAutoDrawDepth ? g_RoomDrawServices.particleMaxAutoDrawDepth()
-                                                       : kNoParticles;
+    return ParticleSystem_MaxAutoDrawDepth();
 }
 
 double ParticleNextBelow(double depth) {
-    return g_RoomDrawServices.particleNextDepthBelow ? g_RoomDrawServices.particleNextDepthBelow(depth)
-                                                     : kNoParticles;
+    return ParticleSystem_NextDepthBelow(static_cast<float>(depth));
 }
 
 void ParticleDrawAt(double depth) {
-    if (g_RoomDrawServices.particleDrawAtDepth) g_RoomDrawServices.particleDrawAtDepth(depth);
+    ParticleSystem_DrawAtDepth(static_cast<float>(depth));
 }
 
 float DepthCap(double depth) {
@@ -169,9 +168,7 @@ void DrawElement(const GRBounds& rect, const CLayer* layer, const CLayerElement*
         case eLayerElement_Tilemap:
             return Draw_Tilemap(rect, layer, static_cast<const LayerTilemapElement*>(element), 0, 0, 0);
         case eLayerElement_ParticleSystem:
-            if (g_RoomDrawServices.particleDrawElement)
-                g_RoomDrawServices.particleDrawElement(static_cast<const LayerParticleElement*>(element)->systemIndex);
-            return;
+            return ParticleSystem_DrawElement(static_cast<const LayerParticleElement*>(element)->systemIndex);
         case eLayerElement_Tile: return DrawTileElement(rect, layer, element);
         default: return;
     }

@@ -15,13 +15,9 @@ struct CLayerElement;
 struct LayerTilemapElement;
 struct TextureRecord;
 
-// Services that join from modules built beside this one (particles, shaders). Unset members
-// mean "none": no particle system draws, no shader is set.
+// Services that join from modules built beside this one (shaders). Unset members mean "none":
+// no shader is set.
 struct RoomDrawServices {
-    double (*particleMaxAutoDrawDepth)() = nullptr;        // -1e9 when none
-    double (*particleNextDepthBelow)(double depth) = nullptr;
-    void (*particleDrawAtDepth)(double depth) = nullptr;
-    void (*particleDrawElement)(int32_t system) = nullptr;
     void (*shaderSet)(int32_t shader) = nullptr;
     void (*shaderReset)() = nullptr;
 };
