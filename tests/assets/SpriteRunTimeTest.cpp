@@ -119,6 +119,38 @@ TEST_F(SpriteRunTimeTest, PreciseSpritesGetMasksFromAlphaAndCollideThroughThem) 
     EXPECT_EQ(sprite->m_maskCount, 0);
 }
 
+TEST_F(SpriteRunTimeTest, AlphaVariantsKeepThePicturesAlphaAndTakeFilesOnly) {
+    const int32_t index = Sprite_AddAlpha("strip.png", 4, true, false, 2, 3);
+    ASSERT_GE(index, 0);
+    const CSprite* sprite = Sprite_Get(index);
+    EXPECT_EQ(sprite->m_frameCount, 4);
+    EXPECT_TRUE(sprite->m_transparent);
+    EXPECT_FALSE(sprite->m_smooth);
+    EXPECT_FALSE(sprite->m_preload);
+    EXPECT_EQ(sprite->m_originX, 2);
+    EXPECT_EQ(sprite->m_originY, 3);
+    EXPECT_EQ(sprite->m_box.left, 1);  // column 0 of each frame is clear in the file
+    EXPECT_EQ(sprite->m_bitmaps[0]->GetPixels()[0] >> 24, 0u);
+    EXPECT_EQ(sprite->m_bitmaps[0]->GetPixels()[1], 0xFFFF0000u);
+    EXPECT_STREQ(Sprite_GetName(index), ("__newsprite" + std::to_string(index)).c_str());
+
+    const int32_t count = Sprite_Count();
+    for (const char* name : {"missing.png", "broken.png", "http://127.0.0.1:1/a.png"})
+        EXPECT_EQ(Sprite_AddAlpha(name, 1, false, false, 0, 0), -1) << name;
+    EXPECT_EQ(Sprite_AddAlpha(nullptr, 1, false, false, 0, 0), -1);
+    EXPECT_EQ(Sprite_Count(), count);
+
+    ASSERT_TRUE(Sprite_ReplaceAlpha(index, "strip.png", 1, false, true, 0, 0));
+    EXPECT_EQ(Sprite_Get(index)->m_frameCount, 1);
+    EXPECT_EQ(Sprite_Get(index)->m_width, 128);
+    EXPECT_TRUE(Sprite_Get(index)->m_preload);
+    EXPECT_STREQ(Sprite_Get(index)->GetName(), Sprite_GetName(index));
+    EXPECT_FALSE(Sprite_ReplaceAlpha(index, "missing.png", 1, false, true, 0, 0));
+    EXPECT_FALSE(Sprite_ReplaceAlpha(index, "http://127.0.0.1:1/a.png", 1, false, true, 0, 0));
+    EXPECT_FALSE(Sprite_ReplaceAlpha(count, "strip.png", 1, false, true, 0, 0));
+    EXPECT_EQ(Sprite_Get(index)->m_width, 128);
+}
+
 TEST_F(SpriteRunTimeTest, DuplicateAssignMergeAndDelete) {
     const int32_t source = Sprite_Add("strip.png", Frames(4));
     const int32_t copy = Sprite_Duplicate(source);
