@@ -17,6 +17,8 @@ class IBitmapLoader;
 class TBitmap;
 class CSkeletonAsset;
 class ChunkView;
+struct VectorShape;
+struct VectorFrameList;
 struct TexturePageEntry;
 
 enum SpriteKind : int32_t {
@@ -140,6 +142,14 @@ private:
     bool LoadFromFileBytes(const char* name, const SpriteLoadOptions& options);
 
 public:
+    // Vector data. LoadVectorShapes reads `size` bytes of the vector data format and fails for
+    // null or truncated data (nothing is kept then); LoadVectorFile reads the file from the save
+    // area, else the bundle, and makes the sprite a vector sprite.
+    bool LoadVectorShapes(const uint8_t* data, int64_t size, int32_t originX, int32_t originY);
+    bool LoadVectorFile(const char* name, int32_t originX, int32_t originY);
+    void LoadVectorMasks(const uint8_t* const* masks, const int32_t* sizes, int32_t count);
+    void FreeVectorData();
+
     // Collision masks. Masks from the data file are unpacked on the first precise test; run-time
     // frames make theirs from alpha, or in a chosen shape.
     void UnpackMasks();
@@ -200,6 +210,9 @@ public:
     float m_playbackSpeed = 30.0f;
     int32_t m_kind = SPRITE_BITMAP;
     bool m_vectorFromDataFile = false;
+    int32_t m_vectorShapeCount = 0;
+    VectorShape** m_vectorShapes = nullptr;
+    VectorFrameList* m_vectorFrames = nullptr;
 
 private:
     bool HasPageEntries() const { return m_pageEntries != nullptr; }

@@ -345,13 +345,12 @@ int32_t Sprite_Add(const char* name, const SpriteLoadOptions& options) {
         return index;
     }
     if (!FileFound(name)) return -1;
-    if (HasSuffix(name, ".pws")) {
-        DebugConsole.Output("Sprite_Add: vector sprite files are not supported (%s)\n", name);
-        return -1;
-    }
     const int32_t index = Sprite_CreateEmpty();
     if (index < 0) return -1;
-    if (!Sprite_Get(index)->LoadFromFile(name, options)) {
+    CSprite* sprite = Sprite_Get(index);
+    const bool loaded = HasSuffix(name, ".pws") ? sprite->LoadVectorFile(name, options.originX, options.originY)
+                                                : sprite->LoadFromFile(name, options);
+    if (!loaded) {
         Sprite_GiveUpLast();
         return -1;
     }
