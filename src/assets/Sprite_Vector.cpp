@@ -309,6 +309,14 @@ VectorShape* ReadShape(WordReader& in, int32_t version, const uint8_t* tables, i
     return shape;
 }
 
+// Unpacked masks take a byte per pixel each; a file cannot ask for more than this in all.
+constexpr int64_t kMaskBytesLimit = int64_t(256) << 20;
+
+bool MasksFit(int32_t count, int32_t width, int32_t height) {
+    if (width < 1 || height < 1 || width > kImageMaxSide || height > kImageMaxSide) return false;
+    return int64_t(count) * width * height <= kMaskBytesLimit;
+}
+
 void ReadItem(WordReader& in, VectorItem& item) {
     item.kind = in.Int();
     item.shape = in.Int();
@@ -414,8 +422,7 @@ bool CSprite::LoadVectorShapes(const uint8_t* data, int64_t size, int32_t origin
         maskSizes[m] = in.Count(0);
         masks[m] = in.Bytes(maskSizes[m]);
     }
-    if (!in.Ok() || (maskCount > 0 && (maskWidth < 1 || maskHeight < 1 || maskWidth > kImageMaxSide ||
-                                       maskHeight > kImageMaxSide))) {
+    if (!in.Ok() || (maskCount > 0 && !MasksFit(maskCount, maskWidth, maskHeight))) {
         MEM_FREE(masks);
         MEM_FREE(maskSizes);
         FreeVectorData();
