@@ -1,5 +1,6 @@
-// The sprite rows of the resource built-ins: queries, run-time creation and changes, collision
-// masks and saving frames as PNG files.
+// The sprite rows of the resource built-ins: queries, run-time creation and changes (from files,
+// the screen and surfaces), collision masks, saving frames as PNG files, and texture prefetch
+// and flush.
 #include "assets/Function_Sprite_Resource.h"
 
 #include <vector>
@@ -13,6 +14,10 @@
 #include "core/RuntimeError.h"
 #include "core/Value.h"
 #include "core/Value_Convert.h"
+#include "graphics/Graphics_Clear.h"
+#include "graphics/Graphics_Surface.h"
+#include "graphics/Graphics_Texture.h"
+#include "graphics/TexturesM.h"
 
 namespace {
 
@@ -206,6 +211,193 @@ void F_SpriteCollisionMask(RValue&, CInstance*, CInstance*, int32_t, RValue* arg
                                 Arg_GetInt32(args, 8));
 }
 
+void F_SpriteSetAlphaFromSprite(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    CSprite* sprite = Sprite_Get(Arg_GetInt32(args, 0));
+    const CSprite* source = Sprite_Get(Arg_GetInt32(args, 1));
+    if (!sprite || !source) return;
+    if (sprite->m_kind == SPRITE_VECTOR)
+        return Runtime_ErrorNonFatal("sprite_set_alpha_from_sprite: not supported with vector sprites - sprite "
+                                     "to change is a vector sprite");
+    if (source->m_kind == SPRITE_VECTOR)
+        return Runtime_ErrorNonFatal("sprite_set_alpha_from_sprite: not supported with vector sprites - sprite "
+                                     "to derive transparency from is a vector sprite");
+    // A sprite that derives its alpha from itself reads the pictures it is changing.
+    if (sprite == source) {
+        CSprite copy;
+        copy.CopyFrom(*source);
+        sprite->SetAlphaFromSprite(copy);
+        return;
+    }
+    sprite->SetAlphaFromSprite(*source);
+}
+
+// ---- sprites from the screen and from surfaces ---------------------------------------------
+
+// The flags of the screen and surface rows from argument `first` on. The long form names every
+// flag; the short one reads remove background and smooth and makes the sprite precise.
+SpriteLoadOptions PictureOptions(RValue* args, int32_t first, bool longForm, bool shortPreload,
+                                 bool longKeepAlpha) {
+    SpriteLoadOptions o;
+    if (longForm) {
+        o.precise = Flag(args, first);
+        o.removeBackground = Flag(args, first + 1);
+        o.smooth = Flag(args, first + 2);
+        o.preload = Flag(args, first + 3);
+        o.originX = Arg_GetInt32(args, first + 4);
+        o.originY = Arg_GetInt32(args, first + 5);
+        o.keepAlpha = longKeepAlpha;
+    } else {
+        o.precise = true;
+        o.removeBackground = Flag(args, first);
+        o.smooth = Flag(args, first + 1);
+        o.preload = shortPreload;
+        o.originX = Arg_GetInt32(args, first + 2);
+        o.originY = Arg_GetInt32(args, first + 3);
+        o.keepAlpha = !o.removeBackground;
+    }
+    return o;
+}
+
+// A new sprite slot, filled from the picture when there is one; the picture is consumed.
+int32_t CreateFromPicture(TBitmap* picture, const SpriteLoadOptions& o) {
+    const int32_t index = Sprite_CreateEmpty();
+    if (index >= 0 && picture)
+        Sprite_Get(index)->CreateFromBitmap(picture, o.precise, o.removeBackground, o.smooth, o.preload,
+                                            o.originX, o.originY, o.keepAlpha);
+    delete picture;
+    return index;
+}
+
+void F_SpriteCreateFromScreen(RValue& result, CInstance*, CInstance*, int32_t argc, RValue* args) {
+    const SpriteLoadOptions o = PictureOptions(args, 4, argc == 10, true, false);
+    TBitmap* picture =
+        GR_Screen_To_Bitmap(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                            Arg_GetInt32(args, 3));
+    result = RValue_Real(CreateFromPicture(picture, o));
+}
+
+void F_SpriteCreateFromSurface(RValue& result, CInstance*, CInstance*, int32_t argc, RValue* args) {
+    const SpriteLoadOptions o = PictureOptions(args, 5, argc == 11, false, true);
+    TBitmap* picture = GR_Surface_To_Bitmap(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                                            Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
+    result = RValue_Real(CreateFromPicture(picture, o));
+}
+
+// One more frame from the picture (consumed); frames on the data file's pages have no pictures
+// to join the new one, so such a sprite is refused as merging refuses it.
+void AddPicture(CSprite& sprite, TBitmap* picture, bool removeBackground, bool smooth, const char* name) {
+    if (!picture) return;
+    if (!sprite.AddFrameFromBitmap(picture, removeBackground, smooth, !removeBackground))
+        Runtime_ErrorNonFatal("%s() requires the sprite to have been duplicated", name);
+    delete picture;
+}
+
+void F_SpriteAddFromScreen(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    CSprite* sprite = Sprite_Get(Arg_GetInt32(args, 0));
+    if (!sprite) return;
+    if (sprite->m_kind == SPRITE_VECTOR)
+        return Runtime_ErrorNonFatal("sprite_add_from_screen: not supported with vector sprites");
+    const bool removeBackground = Flag(args, 5), smooth = Flag(args, 6);
+    AddPicture(*sprite,
+               GR_Screen_To_Bitmap(Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
+                                   Arg_GetInt32(args, 4)),
+               removeBackground, smooth, "sprite_add_from_screen");
+}
+
+void F_SpriteAddFromSurface(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    CSprite* sprite = Sprite_Get(Arg_GetInt32(args, 0));
+    if (!sprite) return;
+    if (sprite->m_kind == SPRITE_VECTOR)
+        return Runtime_ErrorNonFatal("sprite_add_from_surface: not supported with vector sprites");
+    const bool removeBackground = Flag(args, 6), smooth = Flag(args, 7);
+    AddPicture(*sprite,
+               GR_Surface_To_Bitmap(Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
+                                    Arg_GetInt32(args, 4), Arg_GetInt32(args, 5)),
+               removeBackground, smooth, "sprite_add_from_surface");
+}
+
+// ---- texture prefetch and flush ------------------------------------------------------------
+
+using TextureAction = void (*)(TextureRecord*);
+
+// Each frame's texture record: a run-time frame's own texture, else the one its page entry names.
+void ForEachFrameTexture(const CSprite& sprite, TextureAction action) {
+    if (sprite.m_kind != SPRITE_BITMAP) return;
+    for (int32_t f = 0; f < sprite.m_frameCount; ++f) {
+        int32_t id = sprite.GetTextureId(f);
+        if (id < 0) {
+            const TexturePageEntry* entry = sprite.GetPageEntry(f);
+            id = entry ? entry->texture : -1;
+        }
+        if (TextureRecord* record = GR_Texture_Exists(id) ? GR_Texture_Get(id) : nullptr) action(record);
+    }
+}
+
+void TextureOfOne(RValue& result, RValue* args, const char* name, TextureAction action) {
+    result = RValue_Real(-1);
+    const int32_t index = Arg_GetInt32(args, 0);
+    const CSprite* sprite = Sprite_Get(index);
+    if (!sprite) {
+        DebugConsole.Output("%s: Sprite id %d not found\n", name, index);
+        result = RValue_Real(0);
+        return;
+    }
+    if (sprite->m_kind == SPRITE_VECTOR) {
+        DebugConsole.Output("%s: not supported for vector sprites (sprite id %d)\n", name, index);
+        return;
+    }
+    ForEachFrameTexture(*sprite, action);
+    result = RValue_Real(0);
+}
+
+void TextureOfMany(RValue& result, RValue* args, const char* name, TextureAction action) {
+    result = RValue_Real(-1);
+    if (args[0].kind != VALUE_ARRAY) {
+        DebugConsole.Output("%s: parameter should be array of sprite indices\n", name);
+        return;
+    }
+    const SharedArray* array = args[0].arr;
+    if (!array || array->rowCount != 1) {
+        DebugConsole.Output("%s: array parameter invalid\n", name);
+        return;
+    }
+    const ArrayRow& row = array->rows[0];
+    for (int32_t i = 0; i < row.length; ++i) {
+        if (row.items[i].kind != VALUE_REAL) {
+            DebugConsole.Output("%s: array entry %d has wrong type\n", name, i);
+            continue;
+        }
+        const int32_t index = Arg_GetInt32(row.items, i);
+        const CSprite* sprite = Sprite_Get(index);
+        if (!sprite) {
+            DebugConsole.Output("%s: Sprite id %d not found\n", name, index);
+            continue;
+        }
+        if (sprite->m_kind == SPRITE_VECTOR) {
+            DebugConsole.Output("%s: not supported for vector sprites (sprite id %d)\n", name, index);
+            return;
+        }
+        ForEachFrameTexture(*sprite, action);
+    }
+    result = RValue_Real(0);
+}
+
+void F_SpritePrefetch(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    TextureOfOne(result, args, "sprite_prefetch", GR_Texture_Prefetch);
+}
+
+void F_SpriteFlush(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    TextureOfOne(result, args, "sprite_flush", GR_Texture_Release_Device);
+}
+
+void F_SpritePrefetchMulti(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    TextureOfMany(result, args, "sprite_prefetch_multi", GR_Texture_Prefetch);
+}
+
+void F_SpriteFlushMulti(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    TextureOfMany(result, args, "sprite_flush_multi", GR_Texture_Release_Device);
+}
+
 // ---- saving --------------------------------------------------------------------------------
 
 // Pixels 0xAARRGGBB as the bytes red, green, blue, alpha the PNG writer takes.
@@ -317,7 +509,12 @@ void InitSpriteResourceFunctions() {
         {"sprite_set_cache_size", F_Zero, 2, 0},
         {"sprite_set_cache_size_ext", F_Zero, 3, 0},
         {"sprite_get_tpe", F_Zero, 2, 0},
+        {"sprite_set_alpha_from_sprite", F_SpriteSetAlphaFromSprite, 2, 0},
         {"sprite_add", F_SpriteAdd, 6, 0},
+        {"sprite_create_from_screen", F_SpriteCreateFromScreen, 8, 0},
+        {"sprite_add_from_screen", F_SpriteAddFromScreen, 7, 0},
+        {"sprite_create_from_surface", F_SpriteCreateFromSurface, 9, 0},
+        {"sprite_add_from_surface", F_SpriteAddFromSurface, 8, 0},
         {"sprite_replace", F_SpriteReplace, 7, 0},
         {"sprite_add_sprite", F_Unsupported, 1, 0},
         {"sprite_replace_sprite", F_Unsupported, 2, 0},
@@ -327,6 +524,10 @@ void InitSpriteResourceFunctions() {
         {"sprite_assign", F_SpriteAssign, 2, 0},
         {"sprite_merge", F_SpriteMerge, 2, 0},
         {"sprite_save", F_SpriteSave, 3, 0},
+        {"sprite_prefetch", F_SpritePrefetch, 1, 0},
+        {"sprite_prefetch_multi", F_SpritePrefetchMulti, 1, 0},
+        {"sprite_flush", F_SpriteFlush, 1, 0},
+        {"sprite_flush_multi", F_SpriteFlushMulti, 1, 0},
     };
     for (const Row& row : kRows) Code_Function_Add(row.name, row.function, row.argc, row.flag);
 }

@@ -104,8 +104,9 @@ void CSprite::FreeOwnedPageEntries() {
 }
 
 void CSprite::Free() {
-    // Vector shapes and skeletons are never made yet: their loaders are still to come.
+    // Skeletons are never made yet: their loader is still to come.
     assert(m_skeleton == nullptr);
+    FreeVectorData();
     FreeOwnedPageEntries();
     if (m_pageEntries) {
         // Data-file entries: the array is ours, the entries belong to the file.

@@ -17,6 +17,8 @@ class IBitmapLoader;
 class TBitmap;
 class CSkeletonAsset;
 class ChunkView;
+struct VectorShape;
+struct VectorFrameList;
 struct TexturePageEntry;
 
 enum SpriteKind : int32_t {
@@ -123,6 +125,16 @@ public:
     bool Merge(const CSprite& source);
     // A new picture of the frame (bytes red, green, blue, alpha), or null.
     TBitmap* GetFrameBitmap(int32_t frame) const;
+    // Every frame replaced by one frame of the picture (sprites made from the screen or a surface).
+    void CreateFromBitmap(TBitmap* bitmap, bool precise, bool removeBackground, bool smooth, bool preload,
+                          int32_t originX, int32_t originY, bool keepAlpha);
+    // One more frame of the picture, resized to the sprite's size (a sprite without frames takes
+    // the picture's). False, nothing changed, when the present frames have no pictures of their
+    // own (frames on the data file's pages, skeleton frames).
+    bool AddFrameFromBitmap(TBitmap* bitmap, bool removeBackground, bool smooth, bool keepAlpha);
+    // Each frame's alpha limited by the brightness of the source's frame of the same number
+    // (wrapped into the source's count); the masks stay as they were.
+    void SetAlphaFromSprite(const CSprite& source);
     // Textures, page entries, box and masks of freshly made frames.
     void FinishRunTimeFrames();
 
@@ -130,6 +142,14 @@ private:
     bool LoadFromFileBytes(const char* name, const SpriteLoadOptions& options);
 
 public:
+    // Vector data. LoadVectorShapes reads `size` bytes of the vector data format and fails for
+    // null or truncated data (nothing is kept then); LoadVectorFile reads the file from the save
+    // area, else the bundle, and makes the sprite a vector sprite.
+    bool LoadVectorShapes(const uint8_t* data, int64_t size, int32_t originX, int32_t originY);
+    bool LoadVectorFile(const char* name, int32_t originX, int32_t originY);
+    void LoadVectorMasks(const uint8_t* const* masks, const int32_t* sizes, int32_t count);
+    void FreeVectorData();
+
     // Collision masks. Masks from the data file are unpacked on the first precise test; run-time
     // frames make theirs from alpha, or in a chosen shape.
     void UnpackMasks();
@@ -190,6 +210,9 @@ public:
     float m_playbackSpeed = 30.0f;
     int32_t m_kind = SPRITE_BITMAP;
     bool m_vectorFromDataFile = false;
+    int32_t m_vectorShapeCount = 0;
+    VectorShape** m_vectorShapes = nullptr;
+    VectorFrameList* m_vectorFrames = nullptr;
 
 private:
     bool HasPageEntries() const { return m_pageEntries != nullptr; }
@@ -244,6 +267,11 @@ CSprite* Sprite_FillSlot(int32_t index);
 int32_t Sprite_Add(const char* name, const SpriteLoadOptions& options);
 // A URL starts the load and answers false at once; the old frames stay until it arrives.
 bool Sprite_Replace(int32_t index, const char* name, const SpriteLoadOptions& options);
+// Files only (no URLs, no vector files): the picture's own alpha is kept, nothing is smoothed.
+int32_t Sprite_AddAlpha(const char* name, int32_t frames, bool precise, bool preload, int32_t originX,
+                        int32_t originY);
+bool Sprite_ReplaceAlpha(int32_t index, const char* name, int32_t frames, bool precise, bool preload,
+                         int32_t originX, int32_t originY);
 int32_t Sprite_Duplicate(int32_t index);
 bool Sprite_Assign(int32_t destination, int32_t source);
 

@@ -197,6 +197,73 @@ bool CSprite::Merge(const CSprite& source) {
     return true;
 }
 
+void CSprite::CreateFromBitmap(TBitmap* bitmap, bool precise, bool removeBackground, bool smooth,
+                               bool preload, int32_t originX, int32_t originY, bool keepAlpha) {
+    // The slot's name and index survive the reset: the sprite is remade in place.
+    const char* name = m_name;
+    const int32_t index = m_index;
+    Free();
+    m_name = name;
+    m_index = index;
+    m_transparent = removeBackground;
+    m_smooth = smooth;
+    m_preload = preload;
+    m_precise = precise;
+    m_originX = originX;
+    m_originY = originY;
+    m_boxMode = SPRITE_BOX_AUTOMATIC;
+    auto* frame = new CBitmap32(bitmap, removeBackground, smooth, keepAlpha);
+    if (!frame->IsValid()) {
+        delete frame;
+        return;
+    }
+    m_width = frame->GetWidth();
+    m_height = frame->GetHeight();
+    m_frameCount = 1;
+    AppendBitmap(*this, frame);
+    FinishRunTimeFrames();
+}
+
+bool CSprite::AddFrameFromBitmap(TBitmap* bitmap, bool removeBackground, bool smooth, bool keepAlpha) {
+    // New textures are made from every frame's picture, so frames without one cannot join them.
+    if (m_kind != SPRITE_BITMAP || m_bitmapCount < m_frameCount || (m_pageEntries && !m_ownsPageEntries))
+        return false;
+    auto* frame = new CBitmap32(bitmap, removeBackground, smooth, keepAlpha);
+    if (!frame->IsValid()) {
+        delete frame;
+        return true;  // nothing was read, so nothing is added
+    }
+    if (m_frameCount == 0) {
+        m_width = frame->GetWidth();
+        m_height = frame->GetHeight();
+    }
+    frame->Resize(m_width, m_height);
+    AppendBitmap(*this, frame);
+    m_frameCount += 1;
+    FinishRunTimeFrames();
+    return true;
+}
+
+void CSprite::SetAlphaFromSprite(const CSprite& source) {
+    if (source.m_frameCount <= 0) return;
+    if (m_pageEntries && !m_ownsPageEntries) {
+        Runtime_ErrorNonFatal(
+            "sprite_set_alpha_from_sprite() requires the destination sprite to have been duplicated");
+        return;
+    }
+    if (source.m_pageEntries && !source.m_ownsPageEntries) {
+        Runtime_ErrorNonFatal("sprite_set_alpha_from_sprite() requires the source sprite to have been duplicated");
+        return;
+    }
+    const int32_t sourceCount =
+        source.m_frameCount < source.m_bitmapCount ? source.m_frameCount : source.m_bitmapCount;
+    if (sourceCount <= 0) return;
+    for (int32_t i = 0; i < m_bitmapCount; ++i)
+        m_bitmaps[i]->AlphaFromIntensity(source.m_bitmaps[i % sourceCount]);
+    CreateTextures();
+    BuildPageEntries();
+}
+
 TBitmap* CSprite::GetFrameBitmap(int32_t frame) const {
     if (m_kind != SPRITE_BITMAP || frame < 0 || frame >= m_frameCount || frame >= m_bitmapCount)
         return nullptr;
@@ -278,13 +345,12 @@ int32_t Sprite_Add(const char* name, const SpriteLoadOptions& options) {
         return index;
     }
     if (!FileFound(name)) return -1;
-    if (HasSuffix(name, ".pws")) {
-        DebugConsole.Output("Sprite_Add: vector sprite files are not supported (%s)\n", name);
-        return -1;
-    }
     const int32_t index = Sprite_CreateEmpty();
     if (index < 0) return -1;
-    if (!Sprite_Get(index)->LoadFromFile(name, options)) {
+    CSprite* sprite = Sprite_Get(index);
+    const bool loaded = HasSuffix(name, ".pws") ? sprite->LoadVectorFile(name, options.originX, options.originY)
+                                                : sprite->LoadFromFile(name, options);
+    if (!loaded) {
         Sprite_GiveUpLast();
         return -1;
     }
@@ -302,6 +368,45 @@ bool Sprite_Replace(int32_t index, const char* name, const SpriteLoadOptions& op
     if (!FileFound(name)) return false;
     CSprite* sprite = Sprite_FillSlot(index);
     const bool ok = sprite->LoadFromFile(name, options);
+    Rename(index);
+    return ok;
+}
+
+namespace {
+
+SpriteLoadOptions AlphaOptions(int32_t frames, bool precise, bool preload, int32_t originX, int32_t originY) {
+    SpriteLoadOptions o;
+    o.frames = frames;
+    o.precise = precise;
+    o.removeBackground = true;
+    o.smooth = false;
+    o.preload = preload;
+    o.originX = originX;
+    o.originY = originY;
+    o.keepAlpha = true;
+    return o;
+}
+
+}  // namespace
+
+int32_t Sprite_AddAlpha(const char* name, int32_t frames, bool precise, bool preload, int32_t originX,
+                        int32_t originY) {
+    if (!name || IsUrl(name) || !FileFound(name)) return -1;
+    const int32_t index = Sprite_CreateEmpty();
+    if (index < 0) return -1;
+    if (!Sprite_Get(index)->LoadFromFile(name, AlphaOptions(frames, precise, preload, originX, originY))) {
+        Sprite_GiveUpLast();
+        return -1;
+    }
+    Rename(index);
+    return index;
+}
+
+bool Sprite_ReplaceAlpha(int32_t index, const char* name, int32_t frames, bool precise, bool preload,
+                         int32_t originX, int32_t originY) {
+    if (index < 0 || index >= Sprite_Count() || !name || IsUrl(name) || !FileFound(name)) return false;
+    CSprite* sprite = Sprite_FillSlot(index);
+    const bool ok = sprite->LoadFromFile(name, AlphaOptions(frames, precise, preload, originX, originY));
     Rename(index);
     return ok;
 }

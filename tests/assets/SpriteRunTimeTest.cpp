@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "assets/Graphics_Bitmap32.h"
 #include "assets/ImageDecode.h"
 #include "assets/Sprite_Main.h"
+#include "assets/Sprite_Vector.h"
 #include "assets/TBitmap.h"
 #include "core/Code_Function.h"
 #include "core/Console.h"
@@ -117,6 +119,153 @@ TEST_F(SpriteRunTimeTest, PreciseSpritesGetMasksFromAlphaAndCollideThroughThem) 
     EXPECT_TRUE(sprite->CollisionPoint(2, box, 0, 0, 1, 1, 0, 1, 5));
     sprite->SetPrecise(false);
     EXPECT_EQ(sprite->m_maskCount, 0);
+}
+
+TEST_F(SpriteRunTimeTest, AlphaVariantsKeepThePicturesAlphaAndTakeFilesOnly) {
+    const int32_t index = Sprite_AddAlpha("strip.png", 4, true, false, 2, 3);
+    ASSERT_GE(index, 0);
+    const CSprite* sprite = Sprite_Get(index);
+    EXPECT_EQ(sprite->m_frameCount, 4);
+    EXPECT_TRUE(sprite->m_transparent);
+    EXPECT_FALSE(sprite->m_smooth);
+    EXPECT_FALSE(sprite->m_preload);
+    EXPECT_EQ(sprite->m_originX, 2);
+    EXPECT_EQ(sprite->m_originY, 3);
+    EXPECT_EQ(sprite->m_box.left, 1);  // column 0 of each frame is clear in the file
+    EXPECT_EQ(sprite->m_bitmaps[0]->GetPixels()[0] >> 24, 0u);
+    EXPECT_EQ(sprite->m_bitmaps[0]->GetPixels()[1], 0xFFFF0000u);
+    EXPECT_STREQ(Sprite_GetName(index), ("__newsprite" + std::to_string(index)).c_str());
+
+    const int32_t count = Sprite_Count();
+    for (const char* name : {"missing.png", "broken.png", "http://127.0.0.1:1/a.png"})
+        EXPECT_EQ(Sprite_AddAlpha(name, 1, false, false, 0, 0), -1) << name;
+    EXPECT_EQ(Sprite_AddAlpha(nullptr, 1, false, false, 0, 0), -1);
+    EXPECT_EQ(Sprite_Count(), count);
+
+    ASSERT_TRUE(Sprite_ReplaceAlpha(index, "strip.png", 1, false, true, 0, 0));
+    EXPECT_EQ(Sprite_Get(index)->m_frameCount, 1);
+    EXPECT_EQ(Sprite_Get(index)->m_width, 128);
+    EXPECT_TRUE(Sprite_Get(index)->m_preload);
+    EXPECT_STREQ(Sprite_Get(index)->GetName(), Sprite_GetName(index));
+    EXPECT_FALSE(Sprite_ReplaceAlpha(index, "missing.png", 1, false, true, 0, 0));
+    EXPECT_FALSE(Sprite_ReplaceAlpha(index, "http://127.0.0.1:1/a.png", 1, false, true, 0, 0));
+    EXPECT_FALSE(Sprite_ReplaceAlpha(count, "strip.png", 1, false, true, 0, 0));
+    EXPECT_EQ(Sprite_Get(index)->m_width, 128);
+}
+
+// Vector data as the little-endian words of the format.
+struct VectorWords {
+    std::vector<int32_t> words;
+    VectorWords& operator<<(int32_t w) {
+        words.push_back(w);
+        return *this;
+    }
+    VectorWords& F(float f) {
+        int32_t w;
+        std::memcpy(&w, &f, 4);
+        return *this << w;
+    }
+    void Write(const std::string& path, size_t cut = 0) const {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(words.data(), 4, words.size() - cut, f);
+        std::fclose(f);
+    }
+};
+
+// Version 6: one shape (a solid and a two-stop gradient fill, one line colour, one part with
+// every array), one 2 x 1 raw bitmap, two frames of one item and one 4 x 2 mask. Bounds
+// (20, 60)..(100, 200) data units are (1, 3)..(5, 10) pixels.
+VectorWords VectorFile(int32_t maskCount) {
+    VectorWords v;
+    v << int32_t(0x80000000u) << 6;            // no JPEG tables, version 6
+    v << 2;                                    // shapes
+    v << 1 << 7 << 0 << 0 << 0 << 0 << 1;      // shape 7, four kept words, one sub-shape
+    v << 2 << 1 << 1;                          // fill styles, line styles, parts
+    v << 1 << int32_t(0x80FF2010u);            // solid: bytes 10 20 FF 80
+    v << 2 << 0;                               // linear gradient
+    v.F(1).F(0).F(0).F(0).F(1).F(0) << 0 << 0 << 0 << 2;
+    v << 0 << int32_t(0xFF000000u) << 255 << int32_t(0xFFFFFFFFu);
+    v << int32_t(0xFF0000FFu);                 // line colour: red
+    v << 0 << 0 << 0 << 3 << 0 << 1 << 0 << 0 << 2 << 3 << 0 << 0;
+    v.F(0).F(0).F(20).F(0).F(0).F(20);         // fill vertices
+    v << 0 << 1 << 2;                          // one triangle
+    v << 0 << 1 << 1 << 2;                     // two fringe edges
+    v.F(0).F(-1).F(1).F(0).F(0).F(1);          // three normals
+    v << 2 << 9 << 6 << 2 << 1 << 8 << 0 << 0; // bitmap 9: raw, 2 x 1
+    v << int32_t(0xFF0000FFu) << int32_t(0x8000FF00u);
+    v << 0 << 2;                               // frame header: kept, two frames
+    v.F(20).F(100).F(60).F(200) << maskCount << 4 << 2;
+    for (int frame = 0; frame < 2; ++frame) {
+        v << 1;
+        v.F(20).F(100).F(60).F(200);
+        v << 1 << 0 << frame + 1 << 0 << 256 << 256 << 256 << 256 << 0 << 0 << 0 << 0;
+        v.F(20).F(100).F(60).F(200).F(1).F(0).F(0).F(0).F(1).F(0) << 0 << 0 << 0;
+    }
+    for (int m = 0; m < maskCount; ++m) v << 3 << int32_t(0x00008280u);  // 1, then 1 x 3, then 0
+    return v;
+}
+
+TEST_F(SpriteRunTimeTest, VectorFilesLoadTheirShapesFramesAndMasks) {
+    VectorFile(1).Write(m_dir + "/shape.pws");
+    const int32_t index = Sprite_Add("shape.pws", Frames(1));
+    ASSERT_GE(index, 0);
+    const CSprite* sprite = Sprite_Get(index);
+    EXPECT_EQ(sprite->m_kind, SPRITE_VECTOR);
+    EXPECT_EQ(sprite->m_frameCount, 2);
+    EXPECT_EQ(sprite->m_width, 4);  // the mask's size
+    EXPECT_EQ(sprite->m_height, 2);
+    EXPECT_TRUE(sprite->m_precise);
+    EXPECT_EQ(sprite->m_box.left, 1);
+    EXPECT_EQ(sprite->m_box.top, 3);
+    EXPECT_EQ(sprite->m_box.right, 5);
+    EXPECT_EQ(sprite->m_box.bottom, 10);
+    EXPECT_EQ(sprite->m_boundingRadius, 11);  // corner (5, 10) from origin (0, 0)
+    EXPECT_STREQ(sprite->GetName(), Sprite_GetName(index));
+    ASSERT_EQ(sprite->m_maskCount, 1);
+    const std::vector<uint8_t> mask(sprite->m_masks[0].data, sprite->m_masks[0].data + 8);
+    EXPECT_EQ(mask, (std::vector<uint8_t>{1, 1, 1, 1, 0, 0, 0, 0}));
+
+    ASSERT_EQ(sprite->m_vectorShapeCount, 2);
+    const VectorShape* shape = sprite->m_vectorShapes[0];
+    ASSERT_EQ(shape->subShapeCount, 1);
+    const VectorSubShape& sub = shape->subShapes[0];
+    EXPECT_EQ(sub.fillStyles[0]->colour, 0x801020FFu);
+    EXPECT_EQ(sub.lineColours[0], 0xFFFF0000u);
+    const VectorPart& part = sub.parts[0];
+    EXPECT_EQ(part.fillVertexCount, 3);
+    EXPECT_EQ(part.fillEdgeCount, 2);
+    EXPECT_EQ(part.fillNormalCount, 3);
+    EXPECT_EQ(part.fillTriangles[2], 2);
+    EXPECT_FLOAT_EQ(part.fillNormals[1], -1);
+    // Stops at 0 and 255 looked up at 128: d = 128, so each byte is (b0 x 128) >> 8 + (b1 x 128) >> 8.
+    EXPECT_EQ(VectorGradient_Lookup(sub.fillStyles[1], 128), 0xFE7F7F7Fu);
+    EXPECT_NE(sub.fillStyles[1]->textureId, -1);
+    EXPECT_EQ(sprite->m_vectorShapes[1]->width, 2);
+    EXPECT_NE(sprite->m_vectorShapes[1]->textureId, -1);
+    ASSERT_EQ(sprite->m_vectorFrames->frameCount, 2);
+    const VectorItem& item = sprite->m_vectorFrames->frames[1].items[0];
+    EXPECT_EQ(item.depth, 2);
+    EXPECT_FLOAT_EQ(item.maxY, 10);
+    EXPECT_FLOAT_EQ(item.matrix[0], 1);
+
+    // Without masks the size is the bounds' far corner and the sprite is not precise.
+    VectorFile(0).Write(m_dir + "/plain.PWS");
+    const CSprite* plain = Sprite_Get(Sprite_Add("plain.PWS", Frames(1)));
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->m_width, 5);
+    EXPECT_EQ(plain->m_height, 10);
+    EXPECT_FALSE(plain->m_precise);
+    EXPECT_EQ(plain->m_maskCount, 0);
+
+    // Cut short anywhere, the file fails and its slot is given up.
+    const int32_t count = Sprite_Count();
+    const VectorWords whole = VectorFile(1);
+    for (size_t cut : {size_t(1), size_t(5), size_t(30), whole.words.size() - 3}) {
+        whole.Write(m_dir + "/short.pws", cut);
+        EXPECT_EQ(Sprite_Add("short.pws", Frames(1)), -1) << cut;
+    }
+    EXPECT_EQ(Sprite_Count(), count);
 }
 
 TEST_F(SpriteRunTimeTest, DuplicateAssignMergeAndDelete) {
