@@ -22,6 +22,8 @@
 #include "runner/Halvane.h"
 #include "runner/Variable_BuiltIn.h"
 #include "runner/GameLoopTestSupport.h"
+#include "EmbeddedGame.h"
+#include "assets/Particle_Main.h"
 #include "assets/Sprite_Main.h"
 
 namespace {
@@ -33,11 +35,7 @@ std::vector<std::string>& Errors() {
     return errors;
 }
 
-// Answers the built-in's index, or -1 when no row bears the name yet.
-int32_t FindFunction(const char* name) {
-    int32_t id = -1;
-    return Code_Function_Find(name, &id) ? id : -1;
-}
+using gametest::FindFunction;
 
 // The built-ins and built-in variables the game names that no subsystem registers.
 std::vector<std::string> MissingBuiltins() {
@@ -57,28 +55,17 @@ protected:
         GameLoopTest::SetUp();
         Errors().clear();
         m_previous = Runtime_SetErrorReporter([](const char* m) { Errors().push_back(m); });
-        if (Code_Function_Count() == 0) InitHVSFunctions();
-        if (Variable_BuiltIn_Find("x") < 0) Variable_BuiltIn_Init();  // as the runner's start-up does
+        gametest::RegisterBuiltins();
     }
     void TearDown() override {
         Runtime_SetErrorReporter(m_previous);
         GameLoopTest::TearDown();
+        // The game's particle systems outlive the room in the tests: no room end runs.
+        ParticleSystem_DestroyAll();
+        ParticleType_DestroyAll();
     }
 
-    // Loads the embedded data through the game's own link record.
-    static bool LoadEmbedded() {
-        auto* record = static_cast<GameLinkRecord*>(MEM_ALLOC(sizeof(GameLinkRecord)));
-        Game_FillLinkRecord(record);
-        g_LoadState.linkRecord = record;
-        g_LoadState.codeCount = record->codeCount;
-        g_CodeLink.functionFind = FindFunction;
-        g_CodeLink.variableGetId = Code_Variable_GetId;
-        Sprite_InstallHooks();
-        if (!Form_SetData(record->data, record->dataSize)) return false;
-        if (!Form_FirstPass(Form_Base(), Form_Size())) return false;
-        if (!LoadGameData(Form_Base(), Form_Size())) return false;
-        return TimeLine_Prepare() && Object_Prepare() && Room_Prepare();
-    }
+    static bool LoadEmbedded() { return gametest::LoadEmbedded(); }
 
     RuntimeErrorReporter m_previous = nullptr;
 };
