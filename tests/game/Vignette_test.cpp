@@ -43,7 +43,9 @@ protected:
         ASSERT_TRUE(gametest::LoadEmbedded()) << (Form_LoadError() ? Form_LoadError() : "");
         g_Switches.headless = false;  // a headless run would end after the room's creation code
         World::Start();
-        // Nothing of the room is drawn but its grey and one vignette.
+        // Nothing of the room is drawn but its grey and one vignette: no particles the room's
+        // creation made, no other instance.
+        ClearParticles();
         CRoom* room = Run_Room();
         ASSERT_NE(room, nullptr);
         room->colour = kGrey;
