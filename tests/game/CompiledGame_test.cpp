@@ -18,8 +18,12 @@
 #include "game/Game_Functions.h"
 #include "game/Game_Kit.h"
 #include "game/Game_Link.h"
+#include "runner/Error_Report.h"
 #include "runner/Halvane.h"
+#include "runner/Variable_BuiltIn.h"
 #include "runner/GameLoopTestSupport.h"
+#include "EmbeddedGame.h"
+#include "assets/Particle_Main.h"
 #include "assets/Sprite_Main.h"
 
 namespace {
@@ -31,33 +35,17 @@ std::vector<std::string>& Errors() {
     return errors;
 }
 
-// Answers the built-in's index, or -1 when no row bears the name yet.
-int32_t FindFunction(const char* name) {
-    int32_t id = -1;
-    return Code_Function_Find(name, &id) ? id : -1;
-}
+using gametest::FindFunction;
 
-bool InertGet(CInstance*, int32_t, RValue* out) {
-    *out = RValue_Real(0);
-    return true;
-}
-bool InertSet(CInstance*, int32_t, RValue*) { return true; }
-
-void Inert(RValue& result, CInstance*, CInstance*, int32_t, RValue*) { result = RValue_Undefined(); }
-
-// The built-ins the game calls that no subsystem registers yet; each gets an inert row so the
-// rest of the game can be linked and run.
-std::vector<std::string> RegisterMissingAsInert() {
+// The built-ins and built-in variables the game names that no subsystem registers.
+std::vector<std::string> MissingBuiltins() {
     std::vector<std::string> missing;
     for (const FunctionRef& ref : g_FunctionRefs)
         if (FindFunction(ref.name) < 0) missing.push_back(ref.name);
-    for (const std::string& name : missing) Code_Function_Add(name.c_str(), Inert, -1);
-    // Built-in variables the game names and no subsystem registers yet: inert rows too, so
-    // they take no instance slot.
-#define HVS_INERT_VARIABLE(name, slot) \
-    if ((slot) < 0 && Variable_BuiltIn_Find(#name) < 0) Variable_BuiltIn_Add(#name, InertGet, InertSet);
-    HVS_VARIABLES(HVS_INERT_VARIABLE)
-#undef HVS_INERT_VARIABLE
+#define HVS_MISSING_VARIABLE(name, slot) \
+    if ((slot) < 0 && Variable_BuiltIn_Find(#name) < 0) missing.push_back(#name);
+    HVS_VARIABLES(HVS_MISSING_VARIABLE)
+#undef HVS_MISSING_VARIABLE
     return missing;
 }
 
@@ -67,27 +55,17 @@ protected:
         GameLoopTest::SetUp();
         Errors().clear();
         m_previous = Runtime_SetErrorReporter([](const char* m) { Errors().push_back(m); });
-        if (Code_Function_Count() == 0) InitHVSFunctions();
+        gametest::RegisterBuiltins();
     }
     void TearDown() override {
         Runtime_SetErrorReporter(m_previous);
         GameLoopTest::TearDown();
+        // The game's particle systems outlive the room in the tests: no room end runs.
+        ParticleSystem_DestroyAll();
+        ParticleType_DestroyAll();
     }
 
-    // Loads the embedded data through the game's own link record.
-    static bool LoadEmbedded() {
-        auto* record = static_cast<GameLinkRecord*>(MEM_ALLOC(sizeof(GameLinkRecord)));
-        Game_FillLinkRecord(record);
-        g_LoadState.linkRecord = record;
-        g_LoadState.codeCount = record->codeCount;
-        g_CodeLink.functionFind = FindFunction;
-        g_CodeLink.variableGetId = Code_Variable_GetId;
-        Sprite_InstallHooks();
-        if (!Form_SetData(record->data, record->dataSize)) return false;
-        if (!Form_FirstPass(Form_Base(), Form_Size())) return false;
-        if (!LoadGameData(Form_Base(), Form_Size())) return false;
-        return TimeLine_Prepare() && Object_Prepare() && Room_Prepare();
-    }
+    static bool LoadEmbedded() { return gametest::LoadEmbedded(); }
 
     RuntimeErrorReporter m_previous = nullptr;
 };
@@ -136,10 +114,10 @@ TEST(CompiledGameLink, SlotNumbersCoverTheInstanceSlotsOnce) {
 }
 
 TEST_F(CompiledGameTest, EmbeddedGameLoadsWithEveryChunkKnownAndTheIndicesOfTheGame) {
-    const std::vector<std::string> missing = RegisterMissingAsInert();
-    std::string list;
-    for (const std::string& name : missing) list += name + " ";
-    std::printf("built-ins not registered yet (%zu): %s\n", missing.size(), list.c_str());
+    // Every name resolves to a row of its own: a missing one would end the runner's load.
+    std::string missing;
+    for (const std::string& name : MissingBuiltins()) missing += name + " ";
+    EXPECT_EQ(missing, "");
 
     static std::string log;
     log.clear();
@@ -156,11 +134,14 @@ TEST_F(CompiledGameTest, EmbeddedGameLoadsWithEveryChunkKnownAndTheIndicesOfTheG
     ASSERT_NE(Sprite_Get(50), nullptr);
     EXPECT_EQ(Sprite_Get(50)->m_frameCount, 13);
 
-    // A second resolution finds the names already there and gives the same ids.
+    // A second load links the references to the same ids.
     std::vector<int32_t> first;
     for (const VariableRef& ref : g_VariableRefs) first.push_back(ref.variableId);
+    ResetWorld();
+    for (VariableRef& ref : g_VariableRefs) ref.variableId = -1;
+    ASSERT_TRUE(LoadEmbedded()) << (Form_LoadError() ? Form_LoadError() : "");
     for (size_t i = 0; i < first.size(); ++i)
-        EXPECT_EQ(Code_Variable_GetId(g_VariableRefs[i].name), first[i]) << g_VariableRefs[i].name;
+        EXPECT_EQ(g_VariableRefs[i].variableId, first[i]) << g_VariableRefs[i].name;
     // Built-in names take no slot; the others take 100000 + their slot number.
 #define HVS_CHECK_ID(name, slot)                                            \
     if ((slot) < 0)                                                          \
@@ -172,7 +153,6 @@ TEST_F(CompiledGameTest, EmbeddedGameLoadsWithEveryChunkKnownAndTheIndicesOfTheG
 }
 
 TEST_F(CompiledGameTest, EveryFunctionLeavesTheStackTraceAsItFoundIt) {
-    RegisterMissingAsInert();
     ASSERT_TRUE(LoadEmbedded());
     g_Switches.headless = false;  // a headless run would end after the room's creation code
     Start();
@@ -206,7 +186,6 @@ TEST_F(CompiledGameTest, EveryFunctionLeavesTheStackTraceAsItFoundIt) {
 }
 
 TEST_F(CompiledGameTest, CreateSpeechFillsTheNewBubble) {
-    RegisterMissingAsInert();
     ASSERT_TRUE(LoadEmbedded());
     g_Switches.headless = false;
     Start();
@@ -327,6 +306,35 @@ TEST(CompiledGameKit, FramesLinkAndUnlinkOnEveryPath) {
     }
     EXPECT_EQ(trace, (std::vector<std::string>{"third:7", "second:5", "first:3"}));
     EXPECT_EQ(StackTraceHead, nullptr);
+}
+
+// An error raised in the third of three nested compiled functions: the runner's report ends with
+// one "called from" line a frame, newest first, each with the line the frame had reached.
+TEST_F(CompiledGameTest, AnErrorThreeCallsDeepReportsThreeCalledFromLines) {
+    Runtime_SetErrorReporter([](const char* message) { Error_Report(message, false); });
+    {
+        Frame a("hvs_Object_obj_dude_Step_0");
+        a.Line(12);
+        Frame b("hvs_Script_scr_create_speech");
+        b.Line(7);
+        Frame c("hvs_Script_npow");
+        c.Line(4);
+        Runtime_Error("three calls deep");
+    }
+    EXPECT_EQ(StackTraceHead, nullptr);
+    const std::string report = Error_LastText();
+    EXPECT_NE(report.find("\n\n\nthree calls deep\n"), std::string::npos) << report;
+    const std::string calledFrom = "\ncalled from - hvs_Script_npow (line 4)\n"
+                                   "called from - hvs_Script_scr_create_speech (line 7)\n"
+                                   "called from - hvs_Object_obj_dude_Step_0 (line 12)\n";
+    ASSERT_GE(report.size(), calledFrom.size());
+    EXPECT_EQ(report.substr(report.size() - calledFrom.size()), calledFrom) << report;
+    size_t lines = 0;
+    for (size_t at = report.find("called from"); at != std::string::npos; at = report.find("called from", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 3u);
+    Error_SetLastText(nullptr);
+    Error_SetOccurred(false);
 }
 
 }  // namespace
