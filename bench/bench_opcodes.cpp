@@ -56,6 +56,8 @@ void Setup() {
     };
     Code_SetSource(&source);
     g_arg0 = Variable_BuiltIn_Add("argument0", ReadArgument0, nullptr);
+    // As the runner's own argument rows are marked.
+    Variable_BuiltIn_SetArgument(g_arg0, 0);
     g_GlobalObject = PWObjectBase_Alloc(4, VALUE_UNSET, true);
     Script_Init(4);
     const std::string a = "push.b.v @" + std::to_string(g_arg0) + "\n";

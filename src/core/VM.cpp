@@ -394,11 +394,13 @@ uint8_t* VM_Unwind(uint8_t*, VMExecContext* ctx) {
     ctx->name = frame->callerName;
     PWObjectBase* callerLocals = frame->callerLocals;
     const int32_t callerLocalsBorrowed = frame->callerLocalsBorrowed;
+    const int32_t callerDeferredLocals = frame->callerDeferredLocals;
     VMBuffer* callerBuffer = frame->callerBuffer;
     ctx->frame = VM_AtFromEnd(ctx, frame->callerFrame);
     FreeLocals(ctx);
     ctx->locals = callerLocals;
     ctx->localsBorrowed = callerLocalsBorrowed;
+    ctx->deferredLocals = callerDeferredLocals;
     EnterBuffer(ctx, callerBuffer);
     ctx->nextInstruction = ctx->wordMap[ctx->pc / 4];
     auto* args = reinterpret_cast<uint8_t*>(VM_Args);
@@ -409,6 +411,11 @@ uint8_t* VM_Unwind(uint8_t*, VMExecContext* ctx) {
 }
 
 PWObjectBase* VM_NewLocals(int32_t count) { return PWObjectBase_Alloc(count, VALUE_UNSET, true); }
+
+PWObjectBase* VM_MakeLocals(VMExecContext* ctx) {
+    ctx->locals = VM_NewLocals(ctx->deferredLocals);
+    return ctx->locals;
+}
 
 uint32_t VMString_NewHandle(SharedString* record) {
     if (record == nullptr) return 0;

@@ -38,7 +38,16 @@ struct VMExecContext {
     VMHandler* handlers;
     int32_t* wordMap;
     bool aborted;  // an error ended the run: every frame unwinds and nothing more runs
+    // A called script's locals object is made when the code first touches a local: a call
+    // that never does costs no object. Meaningful while locals is null and not borrowed.
+    int32_t deferredLocals;
 };
+
+// The current frame's locals object, made now if the frame deferred it.
+PWObjectBase* VM_MakeLocals(VMExecContext* ctx);
+inline PWObjectBase* VM_Locals(VMExecContext* ctx) {
+    return ctx->locals != nullptr || ctx->localsBorrowed ? ctx->locals : VM_MakeLocals(ctx);
+}
 
 extern VMExecContext* VM_Current;
 extern uint32_t VM_BranchCount;

@@ -87,7 +87,7 @@ struct VMFrame {
     int64_t callerArgs;  // the caller's VM_Args; -1: outside the block
     int64_t argsEnd;     // where the callee's argument block ended: the result goes below it
     int32_t callerLocalsBorrowed;
-    int32_t padding;
+    int32_t callerDeferredLocals;
 };
 static_assert(sizeof(VMFrame) % 8 == 0);
 

@@ -212,7 +212,7 @@ uint8_t* VM_CallScript(CScript* script, int32_t argc, uint8_t* sp, VMExecContext
     frame->callerName = ctx->name;
     frame->callerLocals = ctx->locals;
     frame->callerLocalsBorrowed = ctx->localsBorrowed;
-    frame->padding = 0;
+    frame->callerDeferredLocals = ctx->deferredLocals;
     auto* callerArgs = reinterpret_cast<uint8_t*>(VM_Args);
     const bool inBlock = callerArgs >= ctx->stack && callerArgs < ctx->stack + ctx->stackSize;
     frame->callerArgs = inBlock ? VM_FromEnd(ctx, callerArgs) : -1;
@@ -232,15 +232,14 @@ uint8_t* VM_CallScript(CScript* script, int32_t argc, uint8_t* sp, VMExecContext
     ctx->handlers = code->buffer->handlers;
     ctx->wordMap = code->buffer->wordMap;
     ctx->nextInstruction = ctx->wordMap[ctx->pc / 4];
-    if (scope) {
-        ctx->locals = scope;
-        ctx->localsBorrowed = 1;
-    } else {
-        ctx->locals = VM_NewLocals(code->locals);
-        ctx->localsBorrowed = 0;
-    }
     const VMHooks& hooks = VM_Hooks();
-    if (hooks.objectMode && hooks.objectMode() && ctx->locals->slotCount > 0) {
+    const bool objectMode = hooks.objectMode && hooks.objectMode();
+    ctx->locals = scope;
+    ctx->localsBorrowed = scope ? 1 : 0;
+    ctx->deferredLocals = code->locals;
+    // In object mode slot 0 holds the function at once, so the object is made now.
+    if (objectMode && !scope) VM_MakeLocals(ctx);
+    if (objectMode && ctx->locals->slotCount > 0) {
         RValue* slot = ctx->locals->GetSlot(0);
         RValue_Free(slot);
         slot->obj = function;

@@ -107,9 +107,9 @@ ReadOutcome ReadVariable(VMExecContext* ctx, const VarRef& ref, RValue* out) {
             ok = GlobalForBuiltinScope(ref.id) ? Variable_GetGlobal(ref.id, ref.index, out)
                                                : Variable_GetValue(ctx->self, ref.id, ref.index, out);
             break;
-        case SCOPE_LOCAL: ok = ReadLocal(ctx->locals, ref.id, ref.index, out); break;
+        case SCOPE_LOCAL: ok = ReadLocal(VM_Locals(ctx), ref.id, ref.index, out); break;
         case SCOPE_LOCAL_OR_SELF:
-            ok = ReadLocal(ctx->locals, ref.id, ref.index, out) && !IsUnset(*out);
+            ok = ReadLocal(VM_Locals(ctx), ref.id, ref.index, out) && !IsUnset(*out);
             if (!ok) ok = Variable_GetValue(ctx->self, ref.id, ref.index, out);
             break;
         case -12: ok = Variable_GetScoped(ref.id, ref.index, out); break;
@@ -246,7 +246,7 @@ bool StoreVariable(VMExecContext* ctx, const VarRef& ref, RValue* value) {
         case SCOPE_LOCAL_OR_SELF:
             return GlobalForBuiltinScope(ref.id) ? Variable_SetGlobal(ref.id, ref.index, value)
                                                  : Variable_SetValue(ctx->self, ref.id, ref.index, value);
-        case SCOPE_LOCAL: return WriteLocal(ctx->locals, ref.id, ref.index, value);
+        case SCOPE_LOCAL: return WriteLocal(VM_Locals(ctx), ref.id, ref.index, value);
         case -12: return Variable_SetScoped(ref.id, ref.index, value);
         default: break;
     }
@@ -445,7 +445,7 @@ uint8_t* VM_HandlerPush(uint32_t word, uint8_t* sp, const uint8_t* operand, VMEx
 
 uint8_t* VM_HandlerPushLocal(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* ctx) {
     if (!(VM_Opcode(word) & VM_OPCODE_OPERAND) || VM_OperandSize(word) < 4) return sp;
-    return PushSlot(word, sp, operand, ctx, ctx->locals, "local");
+    return PushSlot(word, sp, operand, ctx, VM_Locals(ctx), "local");
 }
 
 uint8_t* VM_HandlerPushGlobal(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* ctx) {
@@ -491,7 +491,7 @@ uint8_t* VM_HandlerPop(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExe
 // pop.v.v into a local slot of a locals object that has its slots.
 uint8_t* VM_HandlerPopLocalFast(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* ctx) {
     const uint32_t w = VM_Load<uint32_t>(operand);
-    PWObjectBase* locals = ctx->locals;
+    PWObjectBase* locals = VM_Locals(ctx);
     const int32_t id = static_cast<int32_t>(w & 0x0FFFFFFFu);
     if ((w & 0xB0000000u) != 0xA0000000u || locals == nullptr || locals->slots == nullptr || id < VARIABLE_ID_BASE ||
         id - VARIABLE_ID_BASE >= locals->slotCount || ObjectMode())

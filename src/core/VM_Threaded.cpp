@@ -245,6 +245,16 @@ inline RValue* FixedSlot(PWObjectBase* holder, int32_t slot) {
 inline bool HasRoom(const uint8_t* sp, const VMExecContext* ctx, int32_t n) { return sp - ctx->stack >= n + 1024; }
 inline bool HasItems(const uint8_t* sp, const VMExecContext* ctx, int32_t n) { return ctx->frame - sp >= n; }
 
+// A plain number in the call's argument that the row reads, as its getter would read it.
+inline bool ReadArgument(const BuiltinVariable* row, RValue* out) {
+    const int32_t n = row->argument;
+    if (n < 0 || n >= VM_ArgCount || VM_Args == nullptr) return false;
+    const RValue* at = &VM_Args[n];
+    if (at->kind != VALUE_REAL && at->kind != VALUE_INT32) return false;
+    *out = *at;
+    return true;
+}
+
 inline bool ObjectMode(const VMHooks& hooks) {
     return hooks.objectMode ? hooks.objectMode() : g_VariableSettings.objectMode;
 }
@@ -551,8 +561,15 @@ pushBuiltin : {
     // The getter may run code or raise errors: the run is where the handler would have it.
     const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
     if (row == nullptr || !HasRoom(sp, ctx, 16)) goto generic;
+    RValue value;
+    if (ReadArgument(row, &value)) {
+        sp -= 16;
+        VM_Store(sp, value);
+        ++ip;
+        HV_NEXT;
+    }
     HV_SYNC();
-    RValue value = RValue_Real(0.0);
+    value = RValue_Real(0.0);
     if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
     sp -= 16;
     VM_StoreValue(sp, value);
@@ -580,7 +597,7 @@ builtinCompareBranch : {
     if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic;
     HV_SYNC();
     RValue value = RValue_Real(0.0);
-    if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
+    if (!ReadArgument(row, &value) && row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
     if (VM_PendingException.pending || ctx->aborted || ctx->pc != ip->nextPc || ctx->buffer != buffer ||
         (value.kind != VALUE_REAL && value.kind != VALUE_INT32) || !BranchCounted(hooks)) {
         sp -= 16;
@@ -600,7 +617,7 @@ builtinOpConstant : {
     if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic;
     HV_SYNC();
     RValue value = RValue_Real(0.0);
-    if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
+    if (!ReadArgument(row, &value) && row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
     sp -= 16;
     if (VM_PendingException.pending || ctx->aborted || ctx->pc != ip->nextPc || ctx->buffer != buffer ||
         (value.kind != VALUE_REAL && value.kind != VALUE_INT32)) {

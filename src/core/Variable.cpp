@@ -236,6 +236,7 @@ int32_t Variable_BuiltIn_Add(const char* name, BuiltinVarGetter getter, BuiltinV
     row.getter = getter;
     row.setter = setter;
     row.settable = setter != nullptr ? 1 : 0;
+    row.argument = -1;
     return g_rowCount++;
 }
 
@@ -255,6 +256,10 @@ const char* Variable_BuiltIn_GetName(int32_t index) {
 
 const BuiltinVariable* Variable_BuiltIn_Row(int32_t index) {
     return index >= 0 && index < g_rowCount ? &g_rows[index] : nullptr;
+}
+
+void Variable_BuiltIn_SetArgument(int32_t index, int32_t n) {
+    if (index >= 0 && index < g_rowCount && n >= 0 && n < 64) g_rows[index].argument = static_cast<int8_t>(n);
 }
 
 int32_t Variable_BuiltIn_Count() {

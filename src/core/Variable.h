@@ -41,6 +41,9 @@ struct BuiltinVariable {
     BuiltinVarGetter getter;
     BuiltinVarSetter setter;  // null: read only
     uint8_t settable;
+    // The row reads argument n of the current call (-1: it does not); the interpreter reads
+    // a plain number there itself and leaves every other case to the getter.
+    int8_t argument = -1;
 };
 
 constexpr int32_t BUILTIN_VARIABLE_ROWS = 500;
@@ -53,6 +56,8 @@ int32_t Variable_BuiltIn_Find(const char* name);
 // "<unknown built-in variable>" outside the rows.
 const char* Variable_BuiltIn_GetName(int32_t index);
 const BuiltinVariable* Variable_BuiltIn_Row(int32_t index);
+// Marks a row as the reader of argument n of the current call (0..63).
+void Variable_BuiltIn_SetArgument(int32_t index, int32_t n);
 int32_t Variable_BuiltIn_Count();
 // Frees every row and the flag table.
 void Variable_BuiltIn_Free();

@@ -376,7 +376,9 @@ bool SetArgumentN(CInstance*, int32_t index, RValue* v) {
 
 template <int... N>
 void AddArgumentRows(std::integer_sequence<int, N...>) {
-    (Add(("argument" + std::to_string(N)).c_str(), GetArgumentN<N>, SetArgumentN<N>), ...);
+    (Variable_BuiltIn_SetArgument(
+         Variable_BuiltIn_Add(("argument" + std::to_string(N)).c_str(), GetArgumentN<N>, SetArgumentN<N>), N),
+     ...);
 }
 
 bool GetArgument(CInstance*, int32_t index, RValue* out) {
