@@ -1,8 +1,6 @@
 #include "platform/DialogLayer.h"
 
 #include <SDL.h>
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,13 +9,15 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/DialogWindow.h"
+
 namespace {
 bool EnvSet(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && value[0] != '\0';
 }
 
-// Input, login and the file dialogs come from zenity; a missing program means no dialog.
+// The file dialogs come from zenity; a missing program means no dialog.
 std::string FindInPath(const char* program) {
     const char* path = std::getenv("PATH");
     if (path == nullptr) return {};
@@ -102,42 +102,6 @@ void TrimLineEnd(std::string& text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
 }
 
-// The login form's fields are kept apart by a control character no one types.
-constexpr char kFieldSeparator = '\x1f';
-
-std::vector<std::string> ZenityArgs(const PlatformDialogRequest& request) {
-    const std::string title = "--title=" + request.caption;
-    switch (request.kind) {
-        case PlatformDialogKind::Input:
-            return {"--entry", title, "--no-markup", "--text=" + request.text,
-                    "--entry-text=" + request.answer};
-        case PlatformDialogKind::Question:
-            return {"--question",       title, "--no-markup", "--text=" + request.text, "--ok-label=Yes",
-                    "--cancel-label=No"};
-        case PlatformDialogKind::Message:
-            return {"--info", title, "--no-markup", "--text=" + request.text};
-        case PlatformDialogKind::Login:
-            return {"--forms", "--title=Login", "--add-entry=Username", "--add-password=Password",
-                    std::string("--separator=") + kFieldSeparator};
-    }
-    return {};
-}
-
-PlatformDialogAnswer ZenityAnswer(const PlatformDialogRequest& request, bool ok, std::string output) {
-    PlatformDialogAnswer answer;
-    answer.accepted = ok;
-    if (!ok) return answer;
-    TrimLineEnd(output);
-    if (request.kind == PlatformDialogKind::Login) {
-        const size_t separator = output.find(kFieldSeparator);
-        answer.text = output.substr(0, separator);
-        if (separator != std::string::npos) answer.password = output.substr(separator + 1);
-    } else if (request.kind == PlatformDialogKind::Input) {
-        answer.text = std::move(output);
-    }
-    return answer;
-}
-
 // Messages and questions fit SDL's own message box, which needs no helper program.
 PlatformDialogAnswer SdlBox(const PlatformDialogRequest& request) {
     PlatformDialogAnswer answer;
@@ -162,55 +126,33 @@ PlatformDialogAnswer SdlBox(const PlatformDialogRequest& request) {
     return answer;
 }
 
+bool OwnWindowFits(const PlatformDialogRequest& request) {
+    return request.kind == PlatformDialogKind::Input || request.kind == PlatformDialogKind::Login;
+}
+
 class DesktopDialogs : public PlatformDialogBackend {
 public:
-    ~DesktopDialogs() override { Abandon(); }
-
     PlatformDialogAnswer Ask(const PlatformDialogRequest& request) override {
         if (!PlatformDialog_HaveDisplay()) return {};
-        const bool boxFits =
-            request.kind == PlatformDialogKind::Message || request.kind == PlatformDialogKind::Question;
-        if (boxFits) return SdlBox(request);
-        const std::string zenity = FindInPath("zenity");
-        if (zenity.empty()) return {};
-        std::string output;
-        const bool ok = RunAndCapture(zenity, ZenityArgs(request), output);
-        return ZenityAnswer(request, ok, std::move(output));
+        return OwnWindowFits(request) ? DialogWindow_Run(request) : SdlBox(request);
     }
 
     void Open(const PlatformDialogRequest& request) override {
-        Abandon();
-        m_request = request;
+        DialogWindow_Close();
         m_ready = true;
         m_answer = {};
         if (!PlatformDialog_HaveDisplay()) return;
-        const std::string zenity = FindInPath("zenity");
-        if (zenity.empty()) {
-            // Without the helper a message or question still shows, though it holds the game.
-            const bool boxFits =
-                request.kind != PlatformDialogKind::Input && request.kind != PlatformDialogKind::Login;
-            if (boxFits) m_answer = SdlBox(request);
+        if (OwnWindowFits(request)) {
+            // Answered through Poll while the game runs on; Cancel when it cannot be shown.
+            m_ready = !DialogWindow_Open(request);
             return;
         }
-        m_child = Spawn(zenity, ZenityArgs(request));
-        if (m_child.pid < 0) return;
-        fcntl(m_child.output, F_SETFL, fcntl(m_child.output, F_GETFL) | O_NONBLOCK);
-        m_ready = false;
-        m_output.clear();
+        // SDL's message box has no modeless form: it holds the game until it is answered.
+        m_answer = SdlBox(request);
     }
 
     bool Poll(PlatformDialogAnswer& answer) override {
-        if (!m_ready && m_child.pid >= 0) {
-            Drain(m_child.output, m_output);
-            int status = 0;
-            if (waitpid(m_child.pid, &status, WNOHANG) == m_child.pid) {
-                Drain(m_child.output, m_output);
-                close(m_child.output);
-                m_child = {};
-                m_answer = ZenityAnswer(m_request, ExitedWell(status), std::move(m_output));
-                m_ready = true;
-            }
-        }
+        if (DialogWindow_IsOpen()) return DialogWindow_Poll(answer);
         if (!m_ready) return false;
         answer = std::move(m_answer);
         m_ready = false;
@@ -243,21 +185,7 @@ public:
     }
 
 private:
-    // A dialog still up when another opens (or at exit) is closed unanswered.
-    void Abandon() {
-        if (m_child.pid < 0) return;
-        kill(m_child.pid, SIGTERM);
-        close(m_child.output);
-        int status = 0;
-        while (waitpid(m_child.pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        m_child = {};
-    }
-
-    PlatformDialogRequest m_request;
     PlatformDialogAnswer m_answer;
-    Child m_child;
-    std::string m_output;
     bool m_ready = false;
 };
 

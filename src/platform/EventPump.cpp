@@ -5,6 +5,8 @@
 #include <atomic>
 #include <mutex>
 
+#include "platform/DialogWindow.h"
+
 namespace {
 // One text-input event holds at most 32 bytes, hence at most 32 UTF-16 units.
 constexpr int32_t kMessagesPerEvent = 40;
@@ -40,6 +42,8 @@ bool PlatformEvents_Pump() {
     WindowMessage messages[kMessagesPerEvent];
     while (SDL_PollEvent(&event) == 1) {
         if (event.type == SDL_QUIT) return true;
+        // The dialog window's keys and clicks are its own, as the game's window has lost focus.
+        if (DialogWindow_TakeEvent(&event)) continue;
         PlatformEventDispatcher dispatch = g_dispatcher.load();
         if (!dispatch) continue;
         const int32_t count = PlatformEvents_Translate(&event, messages, kMessagesPerEvent);
