@@ -58,15 +58,15 @@
     X(spr_cat_idle_1_up, 32, 32, 16, 24, 10) \
     X(spr_cat_poof, 64, 64, 32, 56, 11) \
     X(spr_cat_spawn, 64, 64, 32, 56, 13) \
-    X(spr_gunman_idle_1_down, 32, 32, 16, 28, 1) \
-    X(spr_gunman_idle_1_up, 32, 32, 16, 28, 1) \
-    X(spr_gunman_running_body_down, 32, 32, 16, 28, 6) \
-    X(spr_gunman_running_body_up, 32, 32, 16, 28, 6) \
-    X(spr_gunman_running_body_left, 32, 32, 16, 28, 6) \
-    X(spr_gunman_running_body_right, 32, 32, 16, 28, 6) \
-    X(spr_gunman_aiming_body, 32, 32, 16, 28, 1) \
-    X(spr_gunman_aiming_head, 32, 32, 16, 28, 1) \
-    X(spr_gunman_aiming_weapon, 32, 32, 16, 28, 1) \
+    X(spr_gunman_idle_1_down, 32, 42, 14, 35, 1) \
+    X(spr_gunman_idle_1_up, 32, 42, 17, 35, 1) \
+    X(spr_gunman_running_body_down, 32, 42, 14, 35, 6) \
+    X(spr_gunman_running_body_up, 32, 42, 14, 35, 6) \
+    X(spr_gunman_running_body_left, 32, 42, 14, 35, 6) \
+    X(spr_gunman_running_body_right, 32, 42, 14, 35, 6) \
+    X(spr_gunman_aiming_body, 32, 42, 14, 35, 1) \
+    X(spr_gunman_aiming_head, 32, 42, 14, 35, 1) \
+    X(spr_gunman_aiming_weapon, 42, 42, 17, 19, 2) \
     X(spr_bullet_1, 32, 32, 16, 16, 4) \
     X(spr_bullet_poof_1, 64, 64, 32, 32, 13) \
     X(spr_dead_poof, 96, 96, 46, 80, 12)
@@ -79,6 +79,20 @@ enum GameSprite : int32_t {
 };
 static_assert(SPR_spr_shadow == 45 && SPR_spr_cat_idle_1_down == 47 && SPR_spr_cat_spawn == 50);
 
+// X(index, name): the sounds by the index the compiled code plays them with. Indices not
+// listed are empty slots of the sound table.
+#define HVS_SOUNDS(X) \
+    X(0, snd_grass_1) X(1, snd_grass_2) X(2, snd_grass_3) X(5, snd_speech_pop) X(6, snd_jump_1) \
+    X(7, snd_foot_1) X(8, snd_foot_2) X(13, snd_land_2) X(14, snd_hyper_1) X(15, snd_hyper_2) \
+    X(16, snd_charge_1) X(17, snd_purr) X(18, snd_cat_poof) X(19, snd_artefact_poof) X(20, snd_cat_spawn)
+
+enum GameSound : int32_t {
+#define HVS_SOUND_ENUM(index, name) SND_##name = index,
+    HVS_SOUNDS(HVS_SOUND_ENUM)
+#undef HVS_SOUND_ENUM
+    kSoundCount = 21
+};
+
 // X(name, parent): parent -100 for none. 16 is par_always_active, 18 par_solid_tall.
 #define HVS_OBJECTS(X) \
     X(obj_dude, 12) X(obj_plant_basic, -100) X(objj_grass_spawner, -100) X(obj_tree_spawner, -100) \
@@ -86,8 +100,8 @@ static_assert(SPR_spr_shadow == 45 && SPR_spr_cat_idle_1_down == 47 && SPR_spr_c
     X(obj_stepping_stones, -100) X(obj_blocked, 18) X(obj_artefact, -100) X(obj_artefact_poof, -100) \
     X(par_entity, -100) X(obj_vignette, 16) X(obj_particles, 16) X(obj_effect, 16) \
     X(par_always_active, -100) X(par_solid, -100) X(par_solid_tall, 17) X(obj_camera, 16) \
-    X(obj_state_manager, 16) X(obj_speech, 16) X(obj_speech_poof, 16) X(obj_help, 16) \
-    X(obj_help_poof, 16) X(obj_cat_1, 12) X(obj_cat_2, 12) X(obj_cat_3, 12) X(obj_cat_poof, -100) \
+    X(obj_state_manager, 16) X(obj_speech, -100) X(obj_speech_poof, -100) X(obj_help, -100) \
+    X(obj_help_poof, -100) X(obj_cat_1, -100) X(obj_cat_2, -100) X(obj_cat_3, -100) X(obj_cat_poof, -100) \
     X(obj_gunman, 12) X(obj_bullet_1, 16) X(obj_bullet_poof_1, -100) X(obj_dead_poof, -100)
 
 enum GameObject : int32_t {

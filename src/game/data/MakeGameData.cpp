@@ -143,22 +143,26 @@ std::vector<uint8_t> Tone(double hertz, double seconds) {
 }
 
 void AddSounds(formpack::FormFile& file) {
-    // snd_speech_pop is sound 5.
-    const char* names[] = {"snd_foot_1", "snd_foot_2", "snd_grass_1", "snd_grass_2", "snd_grass_3",
-                           "snd_speech_pop", "snd_jump_1", "snd_land_2", "snd_purr", "snd_hyper_1",
-                           "snd_hyper_2", "snd_charge_1", "snd_cat_spawn", "snd_cat_poof", "snd_artefact_poof"};
-    file.sounds.emplace();
+    struct SoundInfo {
+        int32_t index;
+        const char* name;
+    };
+    const SoundInfo kSounds[] = {
+#define HVS_SOUND_ROW(index, name) {index, #name},
+        HVS_SOUNDS(HVS_SOUND_ROW)
+#undef HVS_SOUND_ROW
+    };
+    // The code plays sounds by index, so the table keeps every index, the unused ones empty.
+    file.sounds.emplace(kSoundCount);
     file.audio.emplace();
     file.audioGroups = std::vector<std::string>{"audiogroup_default"};
-    int32_t i = 0;
-    for (const char* name : names) {
+    for (const SoundInfo& s : kSounds) {
         formpack::Sound sound;
-        sound.name = name;
-        sound.fileName = std::string(name) + ".wav";
-        sound.audio = i;
-        file.sounds->push_back(sound);
-        file.audio->push_back(Tone(220.0 + 55.0 * i, 0.12));
-        ++i;
+        sound.name = s.name;
+        sound.fileName = std::string(s.name) + ".wav";
+        sound.audio = static_cast<int32_t>(file.audio->size());
+        (*file.sounds)[static_cast<size_t>(s.index)] = sound;
+        file.audio->push_back(Tone(220.0 + 55.0 * s.index, 0.12));
     }
 }
 
@@ -205,11 +209,14 @@ void AddObjects(formpack::FormFile& file) {
     set(OBJ_obj_speech_poof, SPR_spr_speech_poof, true, false);
     set(OBJ_obj_help, SPR_spr_help, true, false);
     set(OBJ_obj_help_poof, SPR_spr_help_poof, true, false);
+    for (int32_t bubble : {OBJ_obj_speech, OBJ_obj_speech_poof, OBJ_obj_help, OBJ_obj_help_poof})
+        (*file.objects)[bubble]->depth = -10000;
     set(OBJ_obj_cat_1, SPR_spr_cat_idle_1_down, true, false);
     set(OBJ_obj_cat_2, SPR_spr_cat_idle_1_down, false, false);
     set(OBJ_obj_cat_3, SPR_spr_cat_idle_1_down, false, false);
     set(OBJ_obj_cat_poof, SPR_spr_cat_poof, true, false);
     set(OBJ_obj_gunman, SPR_spr_gunman_idle_1_down, true, false);
+    (*file.objects)[OBJ_obj_gunman]->mask = SPR_spr_mask_dude;
     set(OBJ_obj_bullet_1, SPR_spr_bullet_1, true, false);
     set(OBJ_obj_bullet_poof_1, SPR_spr_bullet_poof_1, true, false);
     set(OBJ_obj_dead_poof, SPR_spr_dead_poof, true, false);
