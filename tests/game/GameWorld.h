@@ -1,0 +1,140 @@
+// The embedded game running through the real game loop for the characters' tests: loaded from
+// its own link record, seeded, with the input layer in place (keys reach the game through the
+// back end, as from a window) and a spy on audio_play_sound that lists the sounds played.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "EmbeddedGame.h"
+#include "assets/Particle_Main.h"
+#include "core/Code_Function.h"
+#include "core/RuntimeError.h"
+#include "core/StackTrace.h"
+#include "core/Value_Convert.h"
+#include "game/Game_Assets.h"
+#include "game/Game_Link.h"
+#include "runner/Function_Game.h"
+#include "runner/GameLoopHarness.h"
+#include "runner/GameLoopTestSupport.h"
+#include "runner/IO_Main.h"
+
+namespace gametest {
+
+struct PlayLog {
+    std::vector<std::string> errors;
+    std::vector<int32_t> sounds;  // every audio_play_sound, by sound index
+    BuiltinProc playSound = nullptr;
+};
+
+inline PlayLog& Played() {
+    static PlayLog log;
+    return log;
+}
+
+inline void SpyPlaySound(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args) {
+    Played().sounds.push_back(static_cast<int32_t>(RValue_ToReal(&args[0])));
+    Played().playSound(result, self, other, argc, args);
+}
+
+class GameWorldTest : public gameloop_test::GameLoopTest {
+protected:
+    void SetUp() override {
+        GameLoopTest::SetUp();
+        Played().errors.clear();
+        Played().sounds.clear();
+        // Each error with the compiled function and line that raised it.
+        m_previous = Runtime_SetErrorReporter([](const char* m) {
+            std::string where = StackTraceHead ? std::string(" in ") + StackTraceHead->name + ":" +
+                                                     std::to_string(StackTraceHead->line)
+                                               : "";
+            Played().errors.push_back(m + where);
+        });
+        RegisterBuiltins();
+        ClearParticles();
+        int32_t id = -1;
+        ASSERT_TRUE(Code_Function_Find("audio_play_sound", &id));
+        const char* name = nullptr;
+        int32_t argc = 0;
+        Code_Function_GetInfo(id, &name, &Played().playSound, &argc);
+        Code_Function_Replace("audio_play_sound", SpyPlaySound);
+    }
+    void TearDown() override {
+        if (Played().playSound) Code_Function_Replace("audio_play_sound", Played().playSound);
+        Runtime_SetErrorReporter(m_previous);
+        IO_End();
+        GameLoopTest::TearDown();
+        ClearParticles();  // no room end runs in the tests
+    }
+
+    // The game from its first room, seeded as a game start seeds it, ready for frames.
+    void StartGame() {
+        IO_InstallHooks();
+        IO_Init();
+        ASSERT_TRUE(LoadEmbedded()) << (Form_LoadError() ? Form_LoadError() : "");
+        g_Switches.headless = false;  // a headless run would end after the room's creation code
+        Harness_SeedRandom();
+        Start();
+        StandInForThePlayer();
+    }
+
+    // Until the player and the state manager set their own variables: the ones the
+    // characters read, where nothing has set them.
+    static void StandInForThePlayer() {
+        auto fill = [](CInstance* i, int32_t slot, double value) {
+            if (i->SlotRef(slot)->kind == VALUE_UNSET) SetSlot(i, slot, value);
+        };
+        for (CInstance* dude : All(OBJ_obj_dude))
+            for (int32_t slot : {hvs::S_in_air, hvs::S_dead, hvs::S_carrying_artefact, hvs::S_z})
+                fill(dude, slot, 0);
+        for (CInstance* manager : All(OBJ_obj_state_manager)) fill(manager, hvs::S_state, 0);
+    }
+
+    static void ClearParticles() {
+        ParticleSystem_DestroyAll();
+        ParticleType_DestroyAll();
+    }
+
+    static void Frames(int64_t n) { ASSERT_EQ(Harness_RunFrames(n), n); }
+    // A key pressed and released within one step.
+    static void Press(int32_t key) {
+        IO_OnKeyDown(key, false);
+        Frames(1);
+        IO_OnKeyUp(key);
+    }
+
+    static double Slot(CInstance* i, int32_t slot) { return RValue_ToReal(i->SlotRef(slot)); }
+    static void SetSlot(CInstance* i, int32_t slot, double value) {
+        RValue* v = i->SlotRef(slot);
+        RValue_Release(v);
+        *v = RValue_Real(value);
+    }
+    static int Count(int32_t object) { return CountInstances(object); }
+    static std::vector<CInstance*> All(int32_t object) {
+        std::vector<CInstance*> out;
+        if (CRoom* room = Run_Room())
+            for (CInstance* i = room->active.head; i != nullptr; i = i->depthNext)
+                if (i->object_index == object && !i->destroyed) out.push_back(i);
+        return out;
+    }
+    static CInstance* First(int32_t object) {
+        std::vector<CInstance*> all = All(object);
+        return all.empty() ? nullptr : all.front();
+    }
+    static int Plays(int32_t sound) {
+        int n = 0;
+        for (int32_t s : Played().sounds) n += s == sound;
+        return n;
+    }
+    static std::string Errors() {
+        std::string text;
+        for (const std::string& e : Played().errors) text += e + "\n";
+        return text;
+    }
+
+    RuntimeErrorReporter m_previous = nullptr;
+};
+
+}  // namespace gametest
