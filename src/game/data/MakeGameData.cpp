@@ -143,10 +143,11 @@ std::vector<uint8_t> Tone(double hertz, double seconds) {
 }
 
 void AddSounds(formpack::FormFile& file) {
-    // snd_speech_pop is sound 5.
-    const char* names[] = {"snd_foot_1", "snd_foot_2", "snd_grass_1", "snd_grass_2", "snd_grass_3",
-                           "snd_speech_pop", "snd_jump_1", "snd_land_2", "snd_purr", "snd_hyper_1",
-                           "snd_hyper_2", "snd_charge_1", "snd_cat_spawn", "snd_cat_poof", "snd_artefact_poof"};
+    const char* const names[] = {
+#define HVS_SOUND_NAME(name) #name,
+        HVS_SOUNDS(HVS_SOUND_NAME)
+#undef HVS_SOUND_NAME
+    };
     file.sounds.emplace();
     file.audio.emplace();
     file.audioGroups = std::vector<std::string>{"audiogroup_default"};
@@ -234,8 +235,6 @@ formpack::Room MakeRoom(const char* name, int32_t code, const std::vector<Placem
     // Walls along the four edges (32 x 32 blocks stretched), then the game's own instances.
     std::vector<Placement> all = {{OBJ_obj_blocked, 0, 0, 50, 1}, {OBJ_obj_blocked, 0, 1568, 50, 1},
                                   {OBJ_obj_blocked, 0, 32, 1, 48}, {OBJ_obj_blocked, 1568, 32, 1, 48}};
-    for (int32_t o : {OBJ_obj_camera, OBJ_obj_state_manager, OBJ_obj_vignette, OBJ_obj_particles})
-        all.push_back({o, 0, 0});
     all.insert(all.end(), cast.begin(), cast.end());
     for (const Placement& p : all) {
         formpack::RoomInstance i;
