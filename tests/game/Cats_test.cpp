@@ -38,13 +38,13 @@ TEST_F(CatsTest, TheFirstCatTalksWithinAHundredPixelsAndVanishesSixtyStepsAfterI
     EXPECT_EQ(cat->depth, -cat->y);
 
     // Exactly 100 pixels away is not close enough.
-    m_dude->SetPosition(cat->x + 100, cat->y);
+    MovePlayer(cat->x + 100, cat->y);
     Frames(2);
     EXPECT_EQ(Slot(cat, S_progress), 0);
     EXPECT_EQ(Count(OBJ_obj_speech), 0);
     EXPECT_EQ(cat->image_xscale, -1.0f) << "the cat faces the player to its right";
 
-    m_dude->SetPosition(cat->x + 99, cat->y);
+    MovePlayer(cat->x + 99, cat->y);
     Frames(1);
     EXPECT_EQ(Slot(cat, S_progress), 1);
     EXPECT_EQ(State(), 1);
@@ -81,7 +81,7 @@ TEST_F(CatsTest, TheFirstCatTalksWithinAHundredPixelsAndVanishesSixtyStepsAfterI
 
 TEST_F(CatsTest, TheBubbleOpensUpwardsOnlyWhenTheCatStandsHigher) {
     CInstance* cat = First(OBJ_obj_cat_1);
-    m_dude->SetPosition(cat->x, cat->y + 50);
+    MovePlayer(cat->x, cat->y + 50);
     Frames(1);
     CInstance* bubble = First(OBJ_obj_speech);
     ASSERT_NE(bubble, nullptr);
@@ -100,7 +100,7 @@ TEST_F(CatsTest, AHiddenCatTakesTheCrystalAndTheNextOneIgnoresThePlayer) {
     EXPECT_EQ(cat2->visible, 0);
     EXPECT_EQ(cat2->sprite_index, SPR_spr_cat_spawn);
 
-    m_dude->SetPosition(cat2->x + 40, cat2->y + 30);
+    MovePlayer(cat2->x + 40, cat2->y + 30);
     Frames(5);
     EXPECT_EQ(Slot(cat2, S_progress), 0) << "no crystal, no cat";
 
@@ -138,7 +138,7 @@ TEST_F(CatsTest, AHiddenCatTakesTheCrystalAndTheNextOneIgnoresThePlayer) {
     EXPECT_EQ(Count(OBJ_obj_cat_poof), 1);
     EXPECT_EQ(State(), 2);
 
-    m_dude->SetPosition(cat3->x - 40, cat3->y + 30);
+    MovePlayer(cat3->x - 40, cat3->y + 30);
     Frames(90);
     EXPECT_EQ(Slot(cat3, S_progress), 0);
     EXPECT_EQ(cat3->visible, 0);
@@ -152,6 +152,7 @@ TEST_F(CatsTest, ARemovedPlayerReadsAsNobody) {
     CInstance* cat1 = First(OBJ_obj_cat_1);
     CInstance* cat2 = First(OBJ_obj_cat_2);
     const float sprite = static_cast<float>(cat1->sprite_index);
+    MovePlayer(cat2->x + 150, cat2->y);  // the camera stays here once he is gone
     Game_InstanceDestroyDirect(m_dude);
     Frames(2);
     ASSERT_EQ(Count(OBJ_obj_dude), 0);

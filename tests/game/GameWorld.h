@@ -15,11 +15,13 @@
 #include "core/StackTrace.h"
 #include "core/Value_Convert.h"
 #include "game/Game_Assets.h"
+#include "game/Game_Kit.h"
 #include "game/Game_Link.h"
 #include "runner/Function_Game.h"
 #include "runner/GameLoopHarness.h"
 #include "runner/GameLoopTestSupport.h"
 #include "runner/IO_Main.h"
+#include "runner/Room_Class.h"
 
 namespace gametest {
 
@@ -77,24 +79,31 @@ protected:
         g_Switches.headless = false;  // a headless run would end after the room's creation code
         Harness_SeedRandom();
         Start();
-        StandInForThePlayer();
-    }
-
-    // Until the player and the state manager set their own variables: the ones the
-    // characters read, where nothing has set them.
-    static void StandInForThePlayer() {
-        auto fill = [](CInstance* i, int32_t slot, double value) {
-            if (i->SlotRef(slot)->kind == VALUE_UNSET) SetSlot(i, slot, value);
-        };
-        for (CInstance* dude : All(OBJ_obj_dude))
-            for (int32_t slot : {hvs::S_in_air, hvs::S_dead, hvs::S_carrying_artefact, hvs::S_z})
-                fill(dude, slot, 0);
-        for (CInstance* manager : All(OBJ_obj_state_manager)) fill(manager, hvs::S_state, 0);
+        // The first step's end centres the view on the player: the camera keeps only what is
+        // near the view active.
+        Frames(1);
     }
 
     static void ClearParticles() {
         ParticleSystem_DestroyAll();
         ParticleType_DestroyAll();
+    }
+
+    // Puts the player at (x, y) with the camera and its view already on him, so that the
+    // camera keeps what is around him active from the next step on.
+    static void MovePlayer(float x, float y) {
+        CInstance* dude = First(OBJ_obj_dude);
+        ASSERT_NE(dude, nullptr);
+        dude->SetPosition(x, y);
+        CInstance* camera = First(OBJ_obj_camera);
+        if (camera == nullptr) return;
+        camera->SetPosition(x, y);
+        SetSlot(camera, hvs::S_target_x, x);
+        SetSlot(camera, hvs::S_target_y, y);
+        const double w = hvs::GetBuiltinReal(camera, hvs::V_view_wview, 0);
+        const double h = hvs::GetBuiltinReal(camera, hvs::V_view_hview, 0);
+        hvs::SetBuiltinReal(camera, hvs::V_view_xview, 0, x - w * 0.5);
+        hvs::SetBuiltinReal(camera, hvs::V_view_yview, 0, y - h * 0.5);
     }
 
     static void Frames(int64_t n) { ASSERT_EQ(Harness_RunFrames(n), n); }
@@ -111,12 +120,14 @@ protected:
         RValue_Release(v);
         *v = RValue_Real(value);
     }
-    static int Count(int32_t object) { return CountInstances(object); }
+    static int Count(int32_t object) { return static_cast<int>(All(object).size()); }
+    // The instances of the object, active ones first, then those the camera deactivated.
     static std::vector<CInstance*> All(int32_t object) {
         std::vector<CInstance*> out;
         if (CRoom* room = Run_Room())
-            for (CInstance* i = room->active.head; i != nullptr; i = i->depthNext)
-                if (i->object_index == object && !i->destroyed) out.push_back(i);
+            for (const InstanceList* list : {&room->active, &room->deactivated})
+                for (CInstance* i = list->head; i != nullptr; i = i->depthNext)
+                    if (i->object_index == object && !i->destroyed) out.push_back(i);
         return out;
     }
     static CInstance* First(int32_t object) {

@@ -34,6 +34,7 @@ protected:
 };
 
 TEST_F(GunmanTest, CreateSetsItsWalkAndItsSenses) {
+    MovePlayer(m_gunman->x, m_gunman->y + 200);  // the camera keeps it active
     Frames(1);
     EXPECT_EQ(Slot(m_gunman, S_in_air), 0) << "the parent's Create runs first";
     EXPECT_EQ(Slot(m_gunman, S_target_object), kNoone);
@@ -50,7 +51,7 @@ TEST_F(GunmanTest, CreateSetsItsWalkAndItsSenses) {
 }
 
 TEST_F(GunmanTest, SeesThePlayerWhilePausingChargesForASecondAndFiresAlongItsAim) {
-    m_dude->SetPosition(m_gunman->x + 200, m_gunman->y);
+    MovePlayer(m_gunman->x + 200, m_gunman->y);
     Pause();
     Frames(1);
     EXPECT_EQ(Slot(m_gunman, S_state), 2);
@@ -59,7 +60,7 @@ TEST_F(GunmanTest, SeesThePlayerWhilePausingChargesForASecondAndFiresAlongItsAim
     EXPECT_EQ(Slot(m_gunman, S_state), 2);
     EXPECT_EQ(Slot(m_gunman, S_move_target_x), m_dude->x) << "chasing: the player is 200 pixels away";
 
-    m_dude->SetPosition(m_gunman->x + 120, m_gunman->y);
+    MovePlayer(m_gunman->x + 120, m_gunman->y);
     Frames(1);
     EXPECT_EQ(Slot(m_gunman, S_state), 4);
     EXPECT_EQ(Plays(SND_snd_charge_1), 1);
@@ -82,6 +83,7 @@ TEST_F(GunmanTest, SeesThePlayerWhilePausingChargesForASecondAndFiresAlongItsAim
 }
 
 TEST_F(GunmanTest, StandsStillThroughAConversationWhileItsAlarmsCount) {
+    MovePlayer(m_gunman->x, m_gunman->y + 200);
     Frames(20);
     SetSlot(First(OBJ_obj_state_manager), S_state, 1);
     const float x = m_gunman->x, y = m_gunman->y, depth = m_gunman->depth;
@@ -97,7 +99,7 @@ TEST_F(GunmanTest, StandsStillThroughAConversationWhileItsAlarmsCount) {
 }
 
 TEST_F(GunmanTest, AChaseAfterThePlayersRemovalMovesTheHomePointAndWandersAgain) {
-    m_dude->SetPosition(m_gunman->x + 200, m_gunman->y);
+    MovePlayer(m_gunman->x + 200, m_gunman->y);
     Pause();
     Frames(1);
     ASSERT_EQ(Slot(m_gunman, S_state), 2);
@@ -119,6 +121,7 @@ TEST_F(GunmanTest, AChaseAfterThePlayersRemovalMovesTheHomePointAndWandersAgain)
 
 // Walking diagonally into the room's west wall: x stops at the wall, y slides on.
 TEST_F(GunmanTest, SlidesAlongAWallItWalksIntoDiagonally) {
+    MovePlayer(200, 800);
     m_gunman->SetPosition(48, 800);
     SetSlot(m_gunman, S_state, 3);  // after a shot: it walks to its target and waits
     SetSlot(m_gunman, S_done, 0);

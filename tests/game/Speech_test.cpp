@@ -16,9 +16,12 @@ constexpr const char* kThankYou =
 
 class SpeechTest : public gametest::GameWorldTest {
 protected:
-    // A bubble made by the script, as the cats make theirs.
+    // A bubble made by the script over the player in a conversation, as the cats make theirs:
+    // Space then reaches the bubble and not the player's jump.
     CInstance* Bubble(const char* words) {
-        RValue a[5] = {RValue_Real(300), RValue_Real(300), RValue_Undefined(), RValue_Real(1),
+        SetSlot(First(OBJ_obj_state_manager), S_state, 1);
+        CInstance* dude = First(OBJ_obj_dude);
+        RValue a[5] = {RValue_Real(dude->x), RValue_Real(dude->y - 40), RValue_Undefined(), RValue_Real(1),
                        RValue_Real(SND_snd_purr)};
         RValue_CreateString(&a[2], words);
         RValue* args[5] = {&a[0], &a[1], &a[2], &a[3], &a[4]};
@@ -88,14 +91,15 @@ TEST_F(SpeechTest, APressInTheStepOfTheLastWordClosesTheBubble) {
 
 TEST_F(SpeechTest, TheHelpBubblePopsIntoADoubleSizePoofWithASound) {
     StartGame();
-    for (CInstance* help : All(OBJ_obj_help)) Game_InstanceDestroyDirect(help);
-    gametest::Played().sounds.clear();
-    const int32_t id = Game_InstanceCreateDirect(200, 150, OBJ_obj_help);
+    CInstance* help = First(OBJ_obj_help);
+    ASSERT_NE(help, nullptr) << "the state manager puts it over the player";
+    const float x = help->x;
     Frames(3);
-    Game_InstanceDestroyDirect(Instance_Find(id));
+    gametest::Played().sounds.clear();
+    Game_InstanceDestroyDirect(help);
     CInstance* poof = First(OBJ_obj_help_poof);
     ASSERT_NE(poof, nullptr);
-    EXPECT_EQ(poof->x, 200.0f);
+    EXPECT_EQ(poof->x, x);
     EXPECT_EQ(poof->image_xscale, 2.0f);
     EXPECT_EQ(poof->image_yscale, 2.0f);
     EXPECT_EQ(Plays(SND_snd_speech_pop), 1);

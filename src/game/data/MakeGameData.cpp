@@ -143,26 +143,23 @@ std::vector<uint8_t> Tone(double hertz, double seconds) {
 }
 
 void AddSounds(formpack::FormFile& file) {
-    struct SoundInfo {
-        int32_t index;
-        const char* name;
+    const char* const names[] = {
+#define HVS_SOUND_NAME(name) #name,
+        HVS_SOUNDS(HVS_SOUND_NAME)
+#undef HVS_SOUND_NAME
     };
-    const SoundInfo kSounds[] = {
-#define HVS_SOUND_ROW(index, name) {index, #name},
-        HVS_SOUNDS(HVS_SOUND_ROW)
-#undef HVS_SOUND_ROW
-    };
-    // The code plays sounds by index, so the table keeps every index, the unused ones empty.
-    file.sounds.emplace(kSoundCount);
+    file.sounds.emplace();
     file.audio.emplace();
     file.audioGroups = std::vector<std::string>{"audiogroup_default"};
-    for (const SoundInfo& s : kSounds) {
+    int32_t i = 0;
+    for (const char* name : names) {
         formpack::Sound sound;
-        sound.name = s.name;
-        sound.fileName = std::string(s.name) + ".wav";
-        sound.audio = static_cast<int32_t>(file.audio->size());
-        (*file.sounds)[static_cast<size_t>(s.index)] = sound;
-        file.audio->push_back(Tone(220.0 + 55.0 * s.index, 0.12));
+        sound.name = name;
+        sound.fileName = std::string(name) + ".wav";
+        sound.audio = i;
+        file.sounds->push_back(sound);
+        file.audio->push_back(Tone(220.0 + 55.0 * i, 0.12));
+        ++i;
     }
 }
 
@@ -241,8 +238,6 @@ formpack::Room MakeRoom(const char* name, int32_t code, const std::vector<Placem
     // Walls along the four edges (32 x 32 blocks stretched), then the game's own instances.
     std::vector<Placement> all = {{OBJ_obj_blocked, 0, 0, 50, 1}, {OBJ_obj_blocked, 0, 1568, 50, 1},
                                   {OBJ_obj_blocked, 0, 32, 1, 48}, {OBJ_obj_blocked, 1568, 32, 1, 48}};
-    for (int32_t o : {OBJ_obj_camera, OBJ_obj_state_manager, OBJ_obj_vignette, OBJ_obj_particles})
-        all.push_back({o, 0, 0});
     all.insert(all.end(), cast.begin(), cast.end());
     for (const Placement& p : all) {
         formpack::RoomInstance i;
