@@ -37,6 +37,7 @@ protected:
                                (StackTraceHead ? std::string(" in ") + StackTraceHead->name : ""));
         });
         RegisterBuiltins();
+        g_Switches.audioOff = true;  // no output device is opened in the tests
         Collision_Install();
         IO_InstallHooks();
         IO_Init();
@@ -62,6 +63,7 @@ protected:
     void TearDown() override {
         for (int32_t key : m_held) IO_OnKeyUp(key);
         IO_End();
+        g_Switches.audioOff = false;
         Runtime_SetErrorReporter(m_previous);
         GameLoopTest::TearDown();
         // No room end runs in the tests: the game's particle systems would outlive it.
