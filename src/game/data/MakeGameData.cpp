@@ -276,6 +276,9 @@ int main(int argc, char** argv) {
     file.header.windowWidth = 1280, file.header.windowHeight = 720;
     file.header.lastInstanceId = 110000;
     file.header.roomOrder = {0, 1, 2};
+    // The game plays its sounds through the audio engine (audio_play_sound); the cursor shows.
+    constexpr uint32_t kNewAudioEngine = 1u << 2, kShowCursor = 1u << 4;
+    file.options.emplace().flags = kNewAudioEngine | kShowCursor;
     file.scripts = std::vector<formpack::Script>{
         {"scr_particle_1", 0}, {"scr_particle_2", 1}, {"scr_particle_3", 2}, {"scr_particle_4", 3},
         {"scr_particle_5", 4}, {"scr_create_speech", 5}, {"npow", 6}};
