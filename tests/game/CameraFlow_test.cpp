@@ -72,7 +72,15 @@ TEST_F(CameraFlowTest, EachStateSetsInputBulletsZoomAndTarget) {
                  {7, 0.5, 0.5, 99, true, false}};
     CInstance* manager = StateManager();
     CInstance* camera = Camera();
-    CInstance* speech = Create(300, 200, OBJ_obj_speech);
+    // A bubble as the cats make them: the script gives it the word map its Destroy frees.
+    RValue args[5] = {RValue_Real(300), RValue_Real(200), RValue_Undefined(), RValue_Real(1), RValue_Real(17)};
+    RValue_CreateString(&args[2], "[\"Hi\"]");
+    RValue* argv[5] = {&args[0], &args[1], &args[2], &args[3], &args[4]};
+    RValue id = RValue_Undefined();
+    hvs_Script_scr_create_speech(manager, manager, &id, 5, argv);
+    RValue_Release(&args[2]);
+    CInstance* speech = Instance_Find(static_cast<int32_t>(RValue_ToReal(&id)));
+    ASSERT_NE(speech, nullptr);
     SetBuiltin(speech, V_image_yscale, 0.5);
     for (const auto& c : cases) {
         SetVar(manager, S_state, c.state);

@@ -10,6 +10,7 @@
 
 #include "EmbeddedGame.h"
 #include "assets/Particle_Main.h"
+#include "audio/Audio_Chunks.h"
 #include "core/Code_Function.h"
 #include "core/RuntimeError.h"
 #include "core/StackTrace.h"
@@ -17,6 +18,7 @@
 #include "game/Game_Assets.h"
 #include "game/Game_Kit.h"
 #include "game/Game_Link.h"
+#include "runner/Collision_Main.h"
 #include "runner/Function_Game.h"
 #include "runner/GameLoopHarness.h"
 #include "runner/GameLoopTestSupport.h"
@@ -67,12 +69,16 @@ protected:
         if (Played().playSound) Code_Function_Replace("audio_play_sound", Played().playSound);
         Runtime_SetErrorReporter(m_previous);
         IO_End();
+        g_Switches.audioOff = false;
         GameLoopTest::TearDown();
         ClearParticles();  // no room end runs in the tests
     }
 
     // The game from its first room, seeded as a game start seeds it, ready for frames.
     void StartGame() {
+        g_Switches.audioOff = true;  // no output device is opened in the tests
+        Collision_Install();
+        Audio_RegisterChunkReaders();
         IO_InstallHooks();
         IO_Init();
         ASSERT_TRUE(LoadEmbedded()) << (Form_LoadError() ? Form_LoadError() : "");
