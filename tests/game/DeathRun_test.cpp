@@ -1,0 +1,116 @@
+// The whole game from its start, seeded, played by recorded input: the player walks north past
+// the first cat, then east towards the first gunman's ground and stands. The gunman sees him,
+// charges and fires; the player dies. The record played back twice more ends in the same state.
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "GameWorld.h"
+#include "game/Game_Actions.h"
+
+namespace {
+
+using namespace hvs;
+
+constexpr int32_t kKeyW = 87, kKeyD = 68;
+constexpr int64_t kFrames = 900;
+
+// Held keys by step: W for the first stretch, then D, then nothing.
+struct Segment {
+    int64_t until;
+    int32_t key;
+};
+constexpr Segment kWalk[] = {{80, kKeyW}, {140, kKeyD}};
+
+class DeathRunTest : public gametest::GameWorldTest {
+protected:
+    void TearDown() override {
+        GameWorldTest::TearDown();
+        g_Switches.recording = g_Switches.playback = false;
+        g_Switches.recordFile.clear();
+    }
+
+    // What the run left: every instance's object and place, the player's flags, the state.
+    static std::string FinalState() {
+        std::ostringstream out;
+        out.precision(10);
+        if (CRoom* room = Run_Room())
+            for (const InstanceList* list : {&room->active, &room->deactivated})
+                for (CInstance* i = list->head; i != nullptr; i = i->depthNext)
+                    out << i->id << ":" << i->object_index << "@" << i->x << "," << i->y << " ";
+        if (CInstance* manager = First(OBJ_obj_state_manager)) out << "state " << Slot(manager, S_state);
+        return out.str();
+    }
+
+    struct Run {
+        int64_t hitStep = -1, removedStep = -1;
+        bool deadPoofAtRemoval = false;
+        std::string final;
+    };
+
+    // One run of kFrames steps; live keys (and recording) when `live`, else the record plays.
+    Run Play(bool live) {
+        StartGame();
+        Run run;
+        int32_t held = 0;
+        for (int64_t step = 1; step <= kFrames; ++step) {
+            if (live) {
+                int32_t want = 0;
+                for (const Segment& s : kWalk)
+                    if (step <= s.until) {
+                        want = s.key;
+                        break;
+                    }
+                if (want != held) {
+                    if (held) IO_OnKeyUp(held);
+                    if (want) IO_OnKeyDown(want, false);
+                    held = want;
+                }
+            }
+            Frames(1);
+            CInstance* dude = First(OBJ_obj_dude);
+            if (run.hitStep < 0 && dude && Slot(dude, S_dead) == 1) run.hitStep = step;
+            if (run.removedStep < 0 && run.hitStep >= 0 && !dude) {
+                run.removedStep = step;
+                run.deadPoofAtRemoval = Count(OBJ_obj_dead_poof) == 1;
+            }
+        }
+        if (held) IO_OnKeyUp(held);
+        run.final = FinalState();
+        return run;
+    }
+
+    void Restart() {
+        GameWorldTest::TearDown();
+        GameWorldTest::SetUp();
+    }
+};
+
+TEST_F(DeathRunTest, RecordedInputReachesTheDeathStateAndPlaysBackToTheSameEnd) {
+    const std::filesystem::path record =
+        std::filesystem::temp_directory_path() / ("hv_death_run_" + std::to_string(::getpid()) + ".rec");
+    g_Switches.recording = true;
+    g_Switches.recordFile = record.string();
+    const Run recorded = Play(true);
+    EXPECT_EQ(Errors(), "");
+    ASSERT_GT(recorded.hitStep, 0) << recorded.final;
+    EXPECT_EQ(recorded.removedStep, recorded.hitStep + 120);
+    EXPECT_TRUE(recorded.deadPoofAtRemoval);
+    EXPECT_NE(recorded.final.find("state 3"), std::string::npos) << recorded.final;
+    // One record a step, the settling first step included.
+    EXPECT_EQ(std::filesystem::file_size(record), static_cast<uintmax_t>((kFrames + 1) * IO_RECORD_SIZE));
+
+    g_Switches.recording = false;
+    g_Switches.playback = true;
+    for (int pass = 0; pass < 2; ++pass) {
+        Restart();
+        const Run played = Play(false);
+        EXPECT_EQ(played.hitStep, recorded.hitStep) << pass;
+        EXPECT_EQ(played.removedStep, recorded.removedStep) << pass;
+        EXPECT_EQ(played.final, recorded.final) << pass;
+        EXPECT_EQ(Errors(), "");
+    }
+    std::filesystem::remove(record);
+}
+
+}  // namespace
