@@ -1,6 +1,7 @@
-// The whole game from its start, seeded, played by recorded input: the player walks north past
-// the first cat, then east towards the first gunman's ground and stands. The gunman sees him,
-// charges and fires; the player dies. The record played back twice more ends in the same state.
+// The whole game from its start, seeded, played by recorded input: the player talks with the
+// first cat, then walks north and east towards the first gunman's ground and stands. The gunman
+// sees him, charges and fires; the player dies. The record played back twice more, as a headless
+// run plays it, ends in the same state.
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -13,14 +14,17 @@ namespace {
 using namespace hvs;
 
 constexpr int32_t kKeyW = 87, kKeyD = 68;
-constexpr int64_t kFrames = 900;
+constexpr int64_t kFrames = 1100;
 
-// Held keys by step: W for the first stretch, then D, then nothing.
-struct Segment {
-    int64_t until;
+// The keys, by step: a key goes down at `from` and up at `to`.
+struct KeyHold {
+    int64_t from, to;
     int32_t key;
 };
-constexpr Segment kWalk[] = {{80, kKeyW}, {140, kKeyD}};
+// East to the first cat; Space completes its words and closes its bubble; once it has gone, north
+// and east towards the first gunman, then stand.
+constexpr KeyHold kInput[] = {
+    {1, 45, kKeyD}, {130, 131, kVkSpace}, {170, 171, kVkSpace}, {260, 340, kKeyW}, {340, 400, kKeyD}};
 
 class DeathRunTest : public gametest::GameWorldTest {
 protected:
@@ -43,6 +47,7 @@ protected:
     }
 
     struct Run {
+        int64_t talkStep = -1, closedStep = -1, catGoneStep = -1;
         int64_t hitStep = -1, removedStep = -1;
         bool deadPoofAtRemoval = false;
         std::string final;
@@ -52,22 +57,17 @@ protected:
     Run Play(bool live) {
         StartGame();
         Run run;
-        int32_t held = 0;
         for (int64_t step = 1; step <= kFrames; ++step) {
-            if (live) {
-                int32_t want = 0;
-                for (const Segment& s : kWalk)
-                    if (step <= s.until) {
-                        want = s.key;
-                        break;
-                    }
-                if (want != held) {
-                    if (held) IO_OnKeyUp(held);
-                    if (want) IO_OnKeyDown(want, false);
-                    held = want;
-                }
+            for (const KeyHold& k : kInput) {
+                if (!live) break;
+                if (step == k.from) IO_OnKeyDown(k.key, false);
+                if (step == k.to) IO_OnKeyUp(k.key);
             }
+            const bool talking = Count(OBJ_obj_speech) == 1;
             Frames(1);
+            if (run.talkStep < 0 && Count(OBJ_obj_speech) == 1) run.talkStep = step;
+            if (run.closedStep < 0 && talking && Count(OBJ_obj_speech) == 0) run.closedStep = step;
+            if (run.catGoneStep < 0 && Count(OBJ_obj_cat_poof) == 1) run.catGoneStep = step;
             CInstance* dude = First(OBJ_obj_dude);
             if (run.hitStep < 0 && dude && Slot(dude, S_dead) == 1) run.hitStep = step;
             if (run.removedStep < 0 && run.hitStep >= 0 && !dude) {
@@ -75,7 +75,6 @@ protected:
                 run.deadPoofAtRemoval = Count(OBJ_obj_dead_poof) == 1;
             }
         }
-        if (held) IO_OnKeyUp(held);
         run.final = FinalState();
         return run;
     }
@@ -93,7 +92,10 @@ TEST_F(DeathRunTest, RecordedInputReachesTheDeathStateAndPlaysBackToTheSameEnd) 
     g_Switches.recordFile = record.string();
     const Run recorded = Play(true);
     EXPECT_EQ(Errors(), "");
-    ASSERT_GT(recorded.hitStep, 0) << recorded.final;
+    ASSERT_GT(recorded.talkStep, 0);
+    EXPECT_GT(recorded.closedStep, recorded.talkStep);
+    EXPECT_EQ(recorded.catGoneStep, recorded.closedStep + 60) << "the cat's poof, 60 steps after its bubble";
+    ASSERT_GT(recorded.hitStep, recorded.catGoneStep) << recorded.final;
     EXPECT_EQ(recorded.removedStep, recorded.hitStep + 120);
     EXPECT_TRUE(recorded.deadPoofAtRemoval);
     EXPECT_NE(recorded.final.find("state 3"), std::string::npos) << recorded.final;
@@ -105,6 +107,7 @@ TEST_F(DeathRunTest, RecordedInputReachesTheDeathStateAndPlaysBackToTheSameEnd) 
     for (int pass = 0; pass < 2; ++pass) {
         Restart();
         const Run played = Play(false);
+        EXPECT_EQ(played.closedStep, recorded.closedStep) << pass;
         EXPECT_EQ(played.hitStep, recorded.hitStep) << pass;
         EXPECT_EQ(played.removedStep, recorded.removedStep) << pass;
         EXPECT_EQ(played.final, recorded.final) << pass;
