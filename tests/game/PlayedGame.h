@@ -44,6 +44,7 @@ protected:
         Audio_RegisterChunkReaders();
         ASSERT_TRUE(LoadEmbedded()) << (Form_LoadError() ? Form_LoadError() : "");
         g_Switches.headless = false;  // a headless run would end after the room's creation code
+        BeforeStart();
         Start();
         m_dude = FirstOf(OBJ_obj_dude);
         ASSERT_NE(m_dude, nullptr);
@@ -70,6 +71,9 @@ protected:
         ParticleSystem_DestroyAll();
         ParticleType_DestroyAll();
     }
+
+    // Devices a test plugs in before the room's instances are made.
+    virtual void BeforeStart() {}
 
     static std::vector<std::string>& Errors() {
         static std::vector<std::string> errors;

@@ -3,6 +3,7 @@
 #include "PlayedGame.h"
 #include "audio/Audio_Control.h"
 #include "runner/Function_Game.h"
+#include "runner/GamepadTestSupport.h"
 
 namespace {
 
@@ -174,6 +175,49 @@ TEST_F(PlayerTest, TheBulletsAlarmEndsThePlayerInADeadPoof) {
     EXPECT_EQ(CountInstances(OBJ_obj_dude), 0);
     EXPECT_EQ(CountInstances(OBJ_obj_dead_poof), 1);
     Frames(3);  // the with-statements on the player find nobody
+    EXPECT_EQ(FirstError(), "");
+}
+
+// The left stick of pad 0 through the pad layer's per-axis dead zone of 0.3 (set by the player's
+// Create) and then the game's own: a combined length below 0.3 moves nothing, one above 1 is
+// scaled back to 1; face button 1 jumps.
+class GamepadPlayerTest : public PlayerTest {
+protected:
+    void BeforeStart() override {
+        gamepad_test::Fake() = gamepad_test::FakeDevices{};
+        gamepad_test::Fake().plugged[0] = true;
+        Gamepad_SetDeviceLayer(gamepad_test::FakeLayer());
+        Gamepad_InitXInput();
+        ASSERT_GE(Gamepad_InitDirectInput(), 0);  // the pads are found as the window is made
+    }
+    void TearDown() override {
+        PlayerTest::TearDown();
+        Gamepad_SetDeviceLayer(nullptr);
+    }
+    static void Stick(double x, double y) {
+        gamepad_test::Fake().state[0].thumbLX = static_cast<int16_t>(x * 32767);
+        gamepad_test::Fake().state[0].thumbLY = static_cast<int16_t>(-y * 32767);  // the pad's y points up
+    }
+};
+
+TEST_F(GamepadPlayerTest, TheStickSteersThroughBothDeadZones) {
+    const struct {
+        double x, y;  // raw deflection
+        double inputX, inputY;
+    } cases[] = {{0.5, 0, 0, 0},  // 0.2857 after the pad's dead zone: below the game's
+                 {0.6, 0, 0.3 / 0.7, 0},
+                 {0.2, 0.9, 0, 0.6 / 0.7},
+                 {1, 1, std::sqrt(0.5), std::sqrt(0.5)}};
+    for (const auto& c : cases) {
+        Stick(c.x, c.y);
+        Frames(1);
+        EXPECT_NEAR(Var(m_dude, S_input_x), c.inputX, 1e-3) << c.x << ", " << c.y;
+        EXPECT_NEAR(Var(m_dude, S_input_y), c.inputY, 1e-3) << c.x << ", " << c.y;
+    }
+    Stick(0, 0);
+    gamepad_test::Fake().state[0].buttons = 1u << 12;  // face button 1
+    Frames(1);
+    EXPECT_EQ(Var(m_dude, S_in_air), 1);
     EXPECT_EQ(FirstError(), "");
 }
 

@@ -291,7 +291,14 @@ int main(int argc, char** argv) {
                                    {OBJ_obj_artefact, 880, 620}, {OBJ_obj_artefact, 1200, 620},
                                    {OBJ_obj_gunman, 620, 500},  {OBJ_obj_gunman, 860, 480},
                                    {OBJ_obj_gunman, 1080, 440}, {OBJ_obj_gunman, 1300, 420}};
-    std::vector<Placement> scenery = Scenery(37);  // with the four walls, 41 scenery instances
+    // A little scenery about the player's start, off his line to the first cat, then the rest;
+    // with the four walls, 41 scenery instances.
+    std::vector<Placement> scenery = {{OBJ_obj_tree_1, 180, 760},
+                                      {OBJ_obj_stone_small, 330, 870},
+                                      {OBJ_objj_grass_spawner, 300, 920},
+                                      {OBJ_obj_stepping_stones, 220, 884}};
+    const std::vector<Placement> spread = Scenery(33);
+    scenery.insert(scenery.end(), spread.begin(), spread.end());
     game.insert(game.end(), scenery.begin(), scenery.end());
     std::vector<Placement> one = {{OBJ_obj_dude, 780, 700}, {OBJ_obj_gunman, 820, 320}};
     std::vector<Placement> zero = {{OBJ_obj_dude, 800, 800}, {OBJ_obj_cat_1, 960, 920}};
