@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "GameWorld.h"
 #include "game/Game_Actions.h"
 
