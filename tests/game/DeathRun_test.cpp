@@ -2,11 +2,11 @@
 // first cat, then walks north and east towards the first gunman's ground and stands. The gunman
 // sees him, charges and fires; the player dies. The record played back twice more, as a headless
 // run plays it, ends in the same state.
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
-
-#include <unistd.h>
 
 #include "GameWorld.h"
 #include "game/Game_Actions.h"

@@ -136,4 +136,25 @@ TEST_F(GunmanTest, SlidesAlongAWallItWalksIntoDiagonally) {
     EXPECT_EQ(Errors(), "");
 }
 
+// The footstep clock runs every 20 steps; a step sounds only while the gunman moves, on the
+// ground's sound.
+TEST_F(GunmanTest, FootstepsSoundEveryTwentyStepsOnlyWhileItMoves) {
+    MovePlayer(m_gunman->x, m_gunman->y + 200);
+    SetSlot(m_gunman, S_state, 3);  // waits where it stands
+    SetSlot(m_gunman, S_done, 0);
+    m_gunman->alarm[0] = 1000;
+    SetSlot(m_gunman, S_move_target_x, m_gunman->x);
+    SetSlot(m_gunman, S_move_target_y, m_gunman->y);
+    Frames(30);  // whatever speed it had has worn off
+    gametest::Played().sounds.clear();
+    Frames(40);
+    EXPECT_EQ(Plays(SND_snd_foot_1) + Plays(SND_snd_foot_2), 0);
+
+    SetSlot(m_gunman, S_move_target_x, m_gunman->x + 150);
+    Frames(60);
+    EXPECT_EQ(Plays(SND_snd_foot_1), 3);
+    EXPECT_EQ(Plays(SND_snd_foot_2), 0);
+    EXPECT_EQ(Errors(), "");
+}
+
 }  // namespace
