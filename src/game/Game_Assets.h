@@ -7,22 +7,22 @@
 
 // X(name, width, height, originX, originY, frames)
 #define HVS_SPRITES(X) \
-    X(spr_dude_idle_down, 32, 32, 16, 28, 1) \
-    X(spr_dude_idle_up, 32, 32, 16, 28, 1) \
-    X(spr_dude_idle_left, 32, 32, 16, 28, 1) \
     X(spr_dude_idle_right, 32, 32, 16, 28, 1) \
-    X(spr_dude_idle_left_up, 32, 32, 16, 28, 1) \
+    X(spr_dude_idle_right_down, 32, 32, 16, 28, 1) \
     X(spr_dude_idle_left_down, 32, 32, 16, 28, 1) \
     X(spr_dude_idle_right_up, 32, 32, 16, 28, 1) \
-    X(spr_dude_idle_right_down, 32, 32, 16, 28, 1) \
-    X(spr_dude_run_down, 32, 32, 16, 28, 6) \
-    X(spr_dude_run_up, 32, 32, 16, 28, 6) \
+    X(spr_dude_idle_left_up, 32, 32, 16, 28, 1) \
+    X(spr_dude_idle_left, 32, 32, 16, 28, 1) \
+    X(spr_dude_idle_down, 32, 32, 16, 28, 1) \
+    X(spr_dude_idle_up, 32, 32, 16, 28, 1) \
     X(spr_dude_run_left, 32, 32, 16, 28, 6) \
     X(spr_dude_run_right, 32, 32, 16, 28, 6) \
-    X(spr_dude_run_left_up, 32, 32, 16, 28, 6) \
+    X(spr_dude_run_right_down, 32, 32, 16, 28, 6) \
     X(spr_dude_run_left_down, 32, 32, 16, 28, 6) \
     X(spr_dude_run_right_up, 32, 32, 16, 28, 6) \
-    X(spr_dude_run_right_down, 32, 32, 16, 28, 6) \
+    X(spr_dude_run_left_up, 32, 32, 16, 28, 6) \
+    X(spr_dude_run_up, 32, 32, 16, 28, 6) \
+    X(spr_dude_run_down, 32, 32, 16, 28, 6) \
     X(spr_dude_jump, 32, 32, 16, 28, 4) \
     X(spr_dude_dead, 32, 32, 16, 28, 1) \
     X(spr_dude_shadow, 16, 8, 8, 4, 1) \
@@ -58,15 +58,15 @@
     X(spr_cat_idle_1_up, 32, 32, 16, 24, 10) \
     X(spr_cat_poof, 64, 64, 32, 56, 11) \
     X(spr_cat_spawn, 64, 64, 32, 56, 13) \
-    X(spr_gunman_idle_1_down, 32, 32, 16, 28, 1) \
-    X(spr_gunman_idle_1_up, 32, 32, 16, 28, 1) \
-    X(spr_gunman_running_body_down, 32, 32, 16, 28, 6) \
-    X(spr_gunman_running_body_up, 32, 32, 16, 28, 6) \
-    X(spr_gunman_running_body_left, 32, 32, 16, 28, 6) \
-    X(spr_gunman_running_body_right, 32, 32, 16, 28, 6) \
-    X(spr_gunman_aiming_body, 32, 32, 16, 28, 1) \
-    X(spr_gunman_aiming_head, 32, 32, 16, 28, 1) \
-    X(spr_gunman_aiming_weapon, 32, 32, 16, 28, 1) \
+    X(spr_gunman_idle_1_down, 32, 42, 14, 35, 1) \
+    X(spr_gunman_idle_1_up, 32, 42, 17, 35, 1) \
+    X(spr_gunman_running_body_down, 32, 42, 14, 35, 6) \
+    X(spr_gunman_running_body_up, 32, 42, 14, 35, 6) \
+    X(spr_gunman_running_body_left, 32, 42, 14, 35, 6) \
+    X(spr_gunman_running_body_right, 32, 42, 14, 35, 6) \
+    X(spr_gunman_aiming_body, 32, 42, 14, 35, 1) \
+    X(spr_gunman_aiming_head, 32, 42, 14, 35, 1) \
+    X(spr_gunman_aiming_weapon, 42, 42, 17, 19, 2) \
     X(spr_bullet_1, 32, 32, 16, 16, 4) \
     X(spr_bullet_poof_1, 64, 64, 32, 32, 13) \
     X(spr_dead_poof, 96, 96, 46, 80, 12)
@@ -77,7 +77,25 @@ enum GameSprite : int32_t {
 #undef HVS_SPRITE_ENUM
     kSpriteCount
 };
+static_assert(SPR_spr_dude_idle_up == 7 && SPR_spr_dude_idle_right_down == 1 && SPR_spr_dude_run_down == 15 && SPR_spr_dude_jump == 16);
 static_assert(SPR_spr_shadow == 45 && SPR_spr_cat_idle_1_down == 47 && SPR_spr_cat_spawn == 50);
+
+// The sounds in the order of the data file: the compiled code plays them by these indices.
+// The spares only hold the places of sounds the game never plays.
+#define HVS_SOUNDS(X) \
+    X(snd_spare_0) X(snd_spare_1) X(snd_spare_2) X(snd_spare_3) X(snd_spare_4) X(snd_speech_pop) \
+    X(snd_jump_1) X(snd_foot_1) X(snd_foot_2) X(snd_grass_1) X(snd_grass_2) X(snd_grass_3) \
+    X(snd_spare_12) X(snd_land_2) X(snd_hyper_1) X(snd_hyper_2) X(snd_charge_1) X(snd_purr) \
+    X(snd_cat_poof) X(snd_artefact_poof) X(snd_cat_spawn)
+
+enum GameSound : int32_t {
+#define HVS_SOUND_ENUM(name) SND_##name,
+    HVS_SOUNDS(HVS_SOUND_ENUM)
+#undef HVS_SOUND_ENUM
+    kSoundCount
+};
+static_assert(SND_snd_speech_pop == 5 && SND_snd_foot_1 == 7 && SND_snd_land_2 == 13 && SND_snd_purr == 17 &&
+              SND_snd_artefact_poof == 19 && SND_snd_cat_spawn == 20);
 
 // X(name, parent): parent -100 for none. 16 is par_always_active, 18 par_solid_tall.
 #define HVS_OBJECTS(X) \
@@ -86,8 +104,8 @@ static_assert(SPR_spr_shadow == 45 && SPR_spr_cat_idle_1_down == 47 && SPR_spr_c
     X(obj_stepping_stones, -100) X(obj_blocked, 18) X(obj_artefact, -100) X(obj_artefact_poof, -100) \
     X(par_entity, -100) X(obj_vignette, 16) X(obj_particles, 16) X(obj_effect, 16) \
     X(par_always_active, -100) X(par_solid, -100) X(par_solid_tall, 17) X(obj_camera, 16) \
-    X(obj_state_manager, 16) X(obj_speech, 16) X(obj_speech_poof, 16) X(obj_help, 16) \
-    X(obj_help_poof, 16) X(obj_cat_1, 12) X(obj_cat_2, 12) X(obj_cat_3, 12) X(obj_cat_poof, -100) \
+    X(obj_state_manager, 16) X(obj_speech, -100) X(obj_speech_poof, -100) X(obj_help, -100) \
+    X(obj_help_poof, -100) X(obj_cat_1, -100) X(obj_cat_2, -100) X(obj_cat_3, -100) X(obj_cat_poof, -100) \
     X(obj_gunman, 12) X(obj_bullet_1, 16) X(obj_bullet_poof_1, -100) X(obj_dead_poof, -100)
 
 enum GameObject : int32_t {

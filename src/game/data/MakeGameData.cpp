@@ -143,10 +143,11 @@ std::vector<uint8_t> Tone(double hertz, double seconds) {
 }
 
 void AddSounds(formpack::FormFile& file) {
-    // snd_speech_pop is sound 5.
-    const char* names[] = {"snd_foot_1", "snd_foot_2", "snd_grass_1", "snd_grass_2", "snd_grass_3",
-                           "snd_speech_pop", "snd_jump_1", "snd_land_2", "snd_purr", "snd_hyper_1",
-                           "snd_hyper_2", "snd_charge_1", "snd_cat_spawn", "snd_cat_poof", "snd_artefact_poof"};
+    const char* const names[] = {
+#define HVS_SOUND_NAME(name) #name,
+        HVS_SOUNDS(HVS_SOUND_NAME)
+#undef HVS_SOUND_NAME
+    };
     file.sounds.emplace();
     file.audio.emplace();
     file.audioGroups = std::vector<std::string>{"audiogroup_default"};
@@ -205,11 +206,14 @@ void AddObjects(formpack::FormFile& file) {
     set(OBJ_obj_speech_poof, SPR_spr_speech_poof, true, false);
     set(OBJ_obj_help, SPR_spr_help, true, false);
     set(OBJ_obj_help_poof, SPR_spr_help_poof, true, false);
+    for (int32_t bubble : {OBJ_obj_speech, OBJ_obj_speech_poof, OBJ_obj_help, OBJ_obj_help_poof})
+        (*file.objects)[bubble]->depth = -10000;
     set(OBJ_obj_cat_1, SPR_spr_cat_idle_1_down, true, false);
     set(OBJ_obj_cat_2, SPR_spr_cat_idle_1_down, false, false);
     set(OBJ_obj_cat_3, SPR_spr_cat_idle_1_down, false, false);
     set(OBJ_obj_cat_poof, SPR_spr_cat_poof, true, false);
     set(OBJ_obj_gunman, SPR_spr_gunman_idle_1_down, true, false);
+    (*file.objects)[OBJ_obj_gunman]->mask = SPR_spr_mask_dude;
     set(OBJ_obj_bullet_1, SPR_spr_bullet_1, true, false);
     set(OBJ_obj_bullet_poof_1, SPR_spr_bullet_poof_1, true, false);
     set(OBJ_obj_dead_poof, SPR_spr_dead_poof, true, false);
@@ -234,8 +238,6 @@ formpack::Room MakeRoom(const char* name, int32_t code, const std::vector<Placem
     // Walls along the four edges (32 x 32 blocks stretched), then the game's own instances.
     std::vector<Placement> all = {{OBJ_obj_blocked, 0, 0, 50, 1}, {OBJ_obj_blocked, 0, 1568, 50, 1},
                                   {OBJ_obj_blocked, 0, 32, 1, 48}, {OBJ_obj_blocked, 1568, 32, 1, 48}};
-    for (int32_t o : {OBJ_obj_camera, OBJ_obj_state_manager, OBJ_obj_vignette, OBJ_obj_particles})
-        all.push_back({o, 0, 0});
     all.insert(all.end(), cast.begin(), cast.end());
     for (const Placement& p : all) {
         formpack::RoomInstance i;
@@ -274,6 +276,9 @@ int main(int argc, char** argv) {
     file.header.windowWidth = 1280, file.header.windowHeight = 720;
     file.header.lastInstanceId = 110000;
     file.header.roomOrder = {0, 1, 2};
+    // The game plays its sounds through the audio engine (audio_play_sound); the cursor shows.
+    constexpr uint32_t kNewAudioEngine = 1u << 2, kShowCursor = 1u << 4;
+    file.options.emplace().flags = kNewAudioEngine | kShowCursor;
     file.scripts = std::vector<formpack::Script>{
         {"scr_particle_1", 0}, {"scr_particle_2", 1}, {"scr_particle_3", 2}, {"scr_particle_4", 3},
         {"scr_particle_5", 4}, {"scr_create_speech", 5}, {"npow", 6}};
@@ -286,7 +291,14 @@ int main(int argc, char** argv) {
                                    {OBJ_obj_artefact, 880, 620}, {OBJ_obj_artefact, 1200, 620},
                                    {OBJ_obj_gunman, 620, 500},  {OBJ_obj_gunman, 860, 480},
                                    {OBJ_obj_gunman, 1080, 440}, {OBJ_obj_gunman, 1300, 420}};
-    std::vector<Placement> scenery = Scenery(37);  // with the four walls, 41 scenery instances
+    // A little scenery about the player's start, off his line to the first cat, then the rest;
+    // with the four walls, 41 scenery instances.
+    std::vector<Placement> scenery = {{OBJ_obj_tree_1, 180, 760},
+                                      {OBJ_obj_stone_small, 330, 870},
+                                      {OBJ_objj_grass_spawner, 300, 920},
+                                      {OBJ_obj_stepping_stones, 220, 884}};
+    const std::vector<Placement> spread = Scenery(33);
+    scenery.insert(scenery.end(), spread.begin(), spread.end());
     game.insert(game.end(), scenery.begin(), scenery.end());
     std::vector<Placement> one = {{OBJ_obj_dude, 780, 700}, {OBJ_obj_gunman, 820, 320}};
     std::vector<Placement> zero = {{OBJ_obj_dude, 800, 800}, {OBJ_obj_cat_1, 960, 920}};
