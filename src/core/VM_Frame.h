@@ -77,7 +77,8 @@ inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc
     ctx->deferredLocals = code->locals;
     ctx->locals = scope;
     ctx->localsBorrowed = scope ? 1 : 0;
-    VM_EnterBuffer(ctx, buffer);
+    // A script calling into its own buffer (recursion) keeps the buffer's fields as they are.
+    if (buffer != caller.callerBuffer) VM_EnterBuffer(ctx, buffer);
     ctx->nextInstruction = buffer->wordMap[start / 4];
     ++ctx->depth;
     return reinterpret_cast<uint8_t*>(record);
@@ -120,8 +121,10 @@ inline uint8_t* VM_PopFrame(VMExecContext* ctx) {
     ctx->locals = caller.callerLocals;
     ctx->localsBorrowed = caller.callerLocalsBorrowed;
     ctx->deferredLocals = caller.callerDeferredLocals;
-    caller.callerBuffer->Prepare();
-    VM_EnterBuffer(ctx, caller.callerBuffer);
+    if (caller.callerBuffer != ctx->buffer) {
+        caller.callerBuffer->Prepare();
+        VM_EnterBuffer(ctx, caller.callerBuffer);
+    }
     ctx->nextInstruction = caller.callerInstruction;
     auto* args = reinterpret_cast<uint8_t*>(VM_Args);
     const int32_t argc = args ? VM_ArgCount : 0;

@@ -253,7 +253,8 @@ inline bool ReadArgument(const BuiltinVariable* row, RValue* out) {
     if (n < 0 || n >= VM_ArgCount || VM_Args == nullptr) return false;
     const RValue* at = &VM_Args[n];
     if (at->kind != VALUE_REAL && at->kind != VALUE_INT32) return false;
-    *out = *at;
+    // Half by half: the caller has just stored the argument, perhaps as two halves.
+    RValue_CopyBits(out, at);
     return true;
 }
 
@@ -268,7 +269,10 @@ inline const CCode* LeanCallee(CScript* script, int32_t argc, const uint8_t* sp,
     if (!HasItems(sp, ctx, 16 * argc) || !HasRoom(sp, ctx, static_cast<int32_t>(sizeof(VMFrame)) + 24)) return nullptr;
     if ((reinterpret_cast<uintptr_t>(sp) & 7) != 0 || g_Switches.trace) return nullptr;
     if (hooks.objectMode && hooks.objectMode()) return nullptr;
-    return callee->IsInstructionStart(code->start) ? code : nullptr;
+    // A decoded buffer is prepared. A start at the very end (no instructions) is the handler's.
+    const int32_t start = code->start;
+    if (start < 0 || start >= callee->runLength || (start & 3) != 0) return nullptr;
+    return start == 0 || callee->wordMap[start / 4] != 0 ? code : nullptr;
 }
 
 inline bool ObjectMode(const VMHooks& hooks) {
