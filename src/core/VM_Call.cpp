@@ -199,7 +199,8 @@ uint8_t* VM_CallScript(CScript* script, int32_t argc, uint8_t* sp, VMExecContext
     uint8_t* args = AlignArguments(sp, argc);
 
     // The record is written where it lies (arguments and records sit at 8-byte boundaries).
-    uint8_t* record = VM_PushFrame(ctx, code, argc, args, argsEnd, scope, function, ctx->wordMap[ctx->pc / 4]);
+    uint8_t* record = VM_PushFrame(ctx, code, argc, args, argsEnd, scope, function, ctx->wordMap[ctx->pc / 4],
+                                    code->buffer->wordMap[code->start / 4]);
     const VMHooks& hooks = VM_Hooks();
     const bool objectMode = hooks.objectMode && hooks.objectMode();
     // In object mode slot 0 holds the function at once, so the object is made now.

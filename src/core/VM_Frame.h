@@ -21,10 +21,10 @@ inline void VM_EnterBuffer(VMExecContext* ctx, VMBuffer* buffer) {
 // Writes the frame record directly below the callee's arguments (args, 8-byte aligned, argc of
 // them, ending at argsEnd) and switches the context to the code object, whose buffer is
 // prepared, with the given locals (null: made when the code first touches one). nextInstruction
-// is the number of the caller's instruction at ctx->pc. Answers the record, the callee's stack
-// pointer.
+// is the number of the caller's instruction at ctx->pc, first that of the callee's at its start.
+// Answers the record, the callee's stack pointer.
 inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc, uint8_t* args, uint8_t* argsEnd,
-                             PWObjectBase* scope, PWObjectBase* function, int32_t nextInstruction) {
+                             PWObjectBase* scope, PWObjectBase* function, int32_t nextInstruction, int32_t first) {
     uint8_t* const end = ctx->stack + ctx->stackSize;
     auto* callerArgs = reinterpret_cast<uint8_t*>(VM_Args);
     const VMFrame caller{ctx->pc,
@@ -46,8 +46,6 @@ inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc
                          0};
     VMBuffer* buffer = code->buffer;
     const int32_t start = code->start;
-    // Field by field, as the record is read back: a wider read of narrower stores still on
-    // their way to memory would stall.
     auto* record = reinterpret_cast<VMFrame*>(args - sizeof(VMFrame));
     record->callerPc = caller.callerPc;
     record->callerArgCount = caller.callerArgCount;
@@ -79,19 +77,19 @@ inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc
     ctx->localsBorrowed = scope ? 1 : 0;
     // A script calling into its own buffer (recursion) keeps the buffer's fields as they are.
     if (buffer != caller.callerBuffer) VM_EnterBuffer(ctx, buffer);
-    ctx->nextInstruction = buffer->wordMap[start / 4];
+    ctx->nextInstruction = first;
     ++ctx->depth;
     return reinterpret_cast<uint8_t*>(record);
 }
 
 // Pops the current frame: frees the callee's own locals, releases its arguments (each left
 // undefined) and puts the caller back. Answers where the callee's argument block ended.
-inline uint8_t* VM_PopFrame(VMExecContext* ctx) {
+[[gnu::always_inline]] inline uint8_t* VM_PopFrame(VMExecContext* ctx) {
     --ctx->depth;
     const auto* record = reinterpret_cast<const VMFrame*>(ctx->frame);
     if (record->callerBuffer == nullptr) return ctx->frame + sizeof(VMFrame);
     // Every field is read before the context changes (the record could alias it as far as the
-    // compiler knows), each as it was written.
+    // compiler knows).
     const VMFrame caller{record->callerPc,
                          record->callerArgCount,
                          record->callerFrame,

@@ -262,7 +262,7 @@ inline bool ReadArgument(const BuiltinVariable* row, RValue* out) {
 // arguments 8-byte aligned with room for the frame below them, no call trace and no object
 // mode. Null leaves the call to VM_CallScript, which handles (and reports) every other case.
 inline const CCode* LeanCallee(CScript* script, int32_t argc, const uint8_t* sp, const VMExecContext* ctx,
-                               const VMHooks& hooks) {
+                               const VMHooks& hooks, int32_t* first) {
     const CCode* code = script ? script->GetCode() : nullptr;
     VMBuffer* callee = code ? code->buffer : nullptr;
     if (callee == nullptr || callee->decoded == nullptr || argc < 0 || argc > 0xFFFF) return nullptr;
@@ -272,7 +272,8 @@ inline const CCode* LeanCallee(CScript* script, int32_t argc, const uint8_t* sp,
     // A decoded buffer is prepared. A start at the very end (no instructions) is the handler's.
     const int32_t start = code->start;
     if (start < 0 || start >= callee->runLength || (start & 3) != 0) return nullptr;
-    return start == 0 || callee->wordMap[start / 4] != 0 ? code : nullptr;
+    *first = callee->wordMap[start / 4];
+    return start == 0 || *first != 0 ? code : nullptr;
 }
 
 inline bool ObjectMode(const VMHooks& hooks) {
@@ -599,7 +600,8 @@ pushBuiltin : {
 callScript : {
     const int32_t argc = VM_Immediate(ip->word);
     CScript* script = Script_Get(ip->slot);
-    const CCode* code = LeanCallee(script, argc, sp, ctx, hooks);
+    int32_t first = 0;
+    const CCode* code = LeanCallee(script, argc, sp, ctx, hooks, &first);
     if (code == nullptr) {
         HV_SYNC();
         sp = VM_CallScript(script, argc, sp, ctx, nullptr, nullptr);
@@ -609,10 +611,10 @@ callScript : {
     ctx->currentInstruction = ip->pc;
     ctx->pc = ip->nextPc;
     const auto callerNext = static_cast<int32_t>(ip - base) + 1;
-    sp = VM_PushFrame(ctx, code, argc, sp, sp + 16 * argc, nullptr, nullptr, callerNext);
+    sp = VM_PushFrame(ctx, code, argc, sp, sp + 16 * argc, nullptr, nullptr, callerNext, first);
     buffer = code->buffer;
     base = buffer->decoded;
-    ip = base + ctx->nextInstruction;
+    ip = base + first;
     HV_NEXT;
 }
 
