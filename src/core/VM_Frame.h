@@ -23,8 +23,9 @@ inline void VM_EnterBuffer(VMExecContext* ctx, VMBuffer* buffer) {
 // prepared, with the given locals (null: made when the code first touches one). nextInstruction
 // is the number of the caller's instruction at ctx->pc, first that of the callee's at its start.
 // Answers the record, the callee's stack pointer.
-inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc, uint8_t* args, uint8_t* argsEnd,
-                             PWObjectBase* scope, PWObjectBase* function, int32_t nextInstruction, int32_t first) {
+inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc, uint8_t* args,
+                             uint8_t* argsEnd, PWObjectBase* scope, PWObjectBase* function,
+                             int32_t nextInstruction, int32_t first) {
     uint8_t* const end = ctx->stack + ctx->stackSize;
     auto* callerArgs = reinterpret_cast<uint8_t*>(VM_Args);
     const VMFrame caller{ctx->pc,
