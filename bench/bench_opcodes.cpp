@@ -132,21 +132,40 @@ BENCHMARK(Lua_LoopSum)->Unit(benchmark::kMillisecond);
 BENCHMARK(VM_Fib)->Unit(benchmark::kMillisecond);
 BENCHMARK(Lua_Fib)->Unit(benchmark::kMillisecond);
 
+// Keeps the console output and each run's CPU time per iteration. With repetitions
+// (--benchmark_repetitions=N) the ratio compares the medians of the repetitions, not the last
+// repetition of each.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.iterations > 0) m_times[run.benchmark_name()] = run.GetAdjustedCPUTime();
+        for (const Run& run : runs) {
+            const std::string name = run.run_name.str();
+            if (run.run_type == Run::RT_Aggregate) {
+                if (run.aggregate_name == "median") m_medians[name] = run.GetAdjustedCPUTime();
+            } else if (run.iterations > 0) {
+                m_times[name] = run.GetAdjustedCPUTime();
+            }
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     void PrintRatio(const char* ours, const char* lua, const char* what) const {
-        auto o = m_times.find(ours), l = m_times.find(lua);
-        if (o != m_times.end() && l != m_times.end() && o->second > 0)
-            std::printf("speed of %s relative to Lua 5.4 (higher is better): %.3fx\n", what, l->second / o->second);
+        const double o = Time(ours), l = Time(lua);
+        if (o > 0 && l > 0)
+            std::printf("speed of %s relative to Lua 5.4 (higher is better): %.3fx\n", what, l / o);
     }
 
 private:
+    // The median when the run was repeated, else its one time; 0 when it did not run.
+    double Time(const std::string& name) const {
+        for (const auto* map : {&m_medians, &m_times}) {
+            auto it = map->find(name);
+            if (it != map->end()) return it->second;
+        }
+        return 0.0;
+    }
+
     std::map<std::string, double> m_times;
+    std::map<std::string, double> m_medians;
 };
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "core/VMStack.h"
 #include "core/VM_Arith.h"
 #include "core/VM_Debug.h"
+#include "core/VM_Frame.h"
 #include "core/VM_Threaded.h"
 
 VMExecContext* VM_Current = nullptr;
@@ -378,37 +379,7 @@ uint8_t* VM_GrowStack(uint8_t* sp, VMExecContext* ctx, int32_t bytes) {
     return sp + delta;
 }
 
-uint8_t* VM_Unwind(uint8_t*, VMExecContext* ctx) {
-    --ctx->depth;
-    // Records lie at 8-byte boundaries; read field by field, as they were written.
-    const auto* frame = reinterpret_cast<const VMFrame*>(ctx->frame);
-    if (frame->callerBuffer == nullptr) return ctx->frame + sizeof(VMFrame);
-    uint8_t* argsEnd = VM_AtFromEnd(ctx, frame->argsEnd);
-    const int64_t callerArgs = frame->callerArgs;
-    const int32_t callerArgCount = frame->callerArgCount;
-    ctx->self = frame->callerSelf;
-    ctx->other = frame->callerOther;
-    ctx->pc = frame->callerPc;
-    ctx->debugTable = frame->callerDebugTable;
-    ctx->source = frame->callerSource;
-    ctx->name = frame->callerName;
-    PWObjectBase* callerLocals = frame->callerLocals;
-    const int32_t callerLocalsBorrowed = frame->callerLocalsBorrowed;
-    const int32_t callerDeferredLocals = frame->callerDeferredLocals;
-    VMBuffer* callerBuffer = frame->callerBuffer;
-    ctx->frame = VM_AtFromEnd(ctx, frame->callerFrame);
-    FreeLocals(ctx);
-    ctx->locals = callerLocals;
-    ctx->localsBorrowed = callerLocalsBorrowed;
-    ctx->deferredLocals = callerDeferredLocals;
-    EnterBuffer(ctx, callerBuffer);
-    ctx->nextInstruction = ctx->wordMap[ctx->pc / 4];
-    auto* args = reinterpret_cast<uint8_t*>(VM_Args);
-    for (int32_t i = 0; args && i < VM_ArgCount; ++i) ReleaseValueAt(args + 16 * i);
-    VM_Args = callerArgs < 0 ? nullptr : reinterpret_cast<RValue*>(VM_AtFromEnd(ctx, callerArgs));
-    VM_ArgCount = callerArgCount;
-    return argsEnd;
-}
+uint8_t* VM_Unwind(uint8_t*, VMExecContext* ctx) { return VM_PopFrame(ctx); }
 
 PWObjectBase* VM_NewLocals(int32_t count) { return PWObjectBase_Alloc(count, VALUE_UNSET, true); }
 

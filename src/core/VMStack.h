@@ -88,6 +88,8 @@ struct VMFrame {
     int64_t argsEnd;     // where the callee's argument block ended: the result goes below it
     int32_t callerLocalsBorrowed;
     int32_t callerDeferredLocals;
+    int32_t callerInstruction;  // the caller's next instruction number (that of callerPc)
+    int32_t spare;
 };
 static_assert(sizeof(VMFrame) % 8 == 0);
 

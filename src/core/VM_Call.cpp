@@ -11,6 +11,7 @@
 #include "core/Script_Main.h"
 #include "core/StackTrace.h"
 #include "core/VMStack.h"
+#include "core/VM_Frame.h"
 #include "core/Value_Convert.h"
 #include "core/VariableList.h"
 
@@ -198,45 +199,10 @@ uint8_t* VM_CallScript(CScript* script, int32_t argc, uint8_t* sp, VMExecContext
     uint8_t* args = AlignArguments(sp, argc);
 
     // The record is written where it lies (arguments and records sit at 8-byte boundaries).
-    uint8_t* record = args - sizeof(VMFrame);
-    auto* frame = new (record) VMFrame;
-    frame->callerPc = ctx->pc;
-    frame->callerArgCount = VM_ArgCount;
-    frame->callerFrame = VM_FromEnd(ctx, ctx->frame);
-    frame->callerSelf = ctx->self;
-    frame->callerOther = ctx->other;
-    frame->function = function;
-    frame->callerBuffer = ctx->buffer;
-    frame->callerDebugTable = ctx->debugTable;
-    frame->callerSource = ctx->source;
-    frame->callerName = ctx->name;
-    frame->callerLocals = ctx->locals;
-    frame->callerLocalsBorrowed = ctx->localsBorrowed;
-    frame->callerDeferredLocals = ctx->deferredLocals;
-    auto* callerArgs = reinterpret_cast<uint8_t*>(VM_Args);
-    const bool inBlock = callerArgs >= ctx->stack && callerArgs < ctx->stack + ctx->stackSize;
-    frame->callerArgs = inBlock ? VM_FromEnd(ctx, callerArgs) : -1;
-    frame->argsEnd = VM_FromEnd(ctx, argsEnd);
-
-    VM_Args = argc > 0 ? reinterpret_cast<RValue*>(args) : nullptr;
-    VM_ArgCount = argc;
-    ctx->frame = record;
-    ctx->pc = code->start;
-    ctx->debugTable = code->debugTable;
-    ctx->source = code->source;
-    ctx->name = code->name;
-    code->buffer->Prepare();
-    ctx->buffer = code->buffer;
-    ctx->code = code->buffer->code;
-    ctx->codeSize = code->buffer->runLength;
-    ctx->handlers = code->buffer->handlers;
-    ctx->wordMap = code->buffer->wordMap;
-    ctx->nextInstruction = ctx->wordMap[ctx->pc / 4];
+    uint8_t* record = VM_PushFrame(ctx, code, argc, args, argsEnd, scope, function, ctx->wordMap[ctx->pc / 4],
+                                    code->buffer->wordMap[code->start / 4]);
     const VMHooks& hooks = VM_Hooks();
     const bool objectMode = hooks.objectMode && hooks.objectMode();
-    ctx->locals = scope;
-    ctx->localsBorrowed = scope ? 1 : 0;
-    ctx->deferredLocals = code->locals;
     // In object mode slot 0 holds the function at once, so the object is made now.
     if (objectMode && !scope) VM_MakeLocals(ctx);
     if (objectMode && ctx->locals->slotCount > 0) {
@@ -246,7 +212,6 @@ uint8_t* VM_CallScript(CScript* script, int32_t argc, uint8_t* sp, VMExecContext
         slot->flags = 5;
         slot->kind = VALUE_OBJECT;
     }
-    ++ctx->depth;
     return record;
 }
 

@@ -8,7 +8,9 @@
 #include "core/MemoryManager.h"
 #include "core/ObjectBase.h"
 #include "core/Script_Main.h"
+#include "core/RunSwitches.h"
 #include "core/VMStack.h"
+#include "core/VM_Frame.h"
 #include "core/VM_Arith.h"
 #include "core/VM_Debug.h"
 #include "core/Variable.h"
@@ -251,8 +253,27 @@ inline bool ReadArgument(const BuiltinVariable* row, RValue* out) {
     if (n < 0 || n >= VM_ArgCount || VM_Args == nullptr) return false;
     const RValue* at = &VM_Args[n];
     if (at->kind != VALUE_REAL && at->kind != VALUE_INT32) return false;
-    *out = *at;
+    // Half by half: the caller has just stored the argument, perhaps as two halves.
+    RValue_CopyBits(out, at);
     return true;
+}
+
+// The code object of a script call the loop can enter itself: bytecode already decoded,
+// arguments 8-byte aligned with room for the frame below them, no call trace and no object
+// mode. Null leaves the call to VM_CallScript, which handles (and reports) every other case.
+inline const CCode* LeanCallee(CScript* script, int32_t argc, const uint8_t* sp, const VMExecContext* ctx,
+                               const VMHooks& hooks, int32_t* first) {
+    const CCode* code = script ? script->GetCode() : nullptr;
+    VMBuffer* callee = code ? code->buffer : nullptr;
+    if (callee == nullptr || callee->decoded == nullptr || argc < 0 || argc > 0xFFFF) return nullptr;
+    if (!HasItems(sp, ctx, 16 * argc) || !HasRoom(sp, ctx, static_cast<int32_t>(sizeof(VMFrame)) + 24)) return nullptr;
+    if ((reinterpret_cast<uintptr_t>(sp) & 7) != 0 || g_Switches.trace) return nullptr;
+    if (hooks.objectMode && hooks.objectMode()) return nullptr;
+    // A decoded buffer is prepared. A start at the very end (no instructions) is the handler's.
+    const int32_t start = code->start;
+    if (start < 0 || start >= callee->runLength || (start & 3) != 0) return nullptr;
+    *first = callee->wordMap[start / 4];
+    return start == 0 || *first != 0 ? code : nullptr;
 }
 
 inline bool ObjectMode(const VMHooks& hooks) {
@@ -576,32 +597,60 @@ pushBuiltin : {
     goto afterHandler;
 }
 
-callScript:
-    HV_SYNC();
-    sp = VM_CallScript(Script_Get(ip->slot), VM_Immediate(ip->word), sp, ctx, nullptr, nullptr);
-    goto afterHandler;
+callScript : {
+    const int32_t argc = VM_Immediate(ip->word);
+    CScript* script = Script_Get(ip->slot);
+    int32_t first = 0;
+    const CCode* code = LeanCallee(script, argc, sp, ctx, hooks, &first);
+    if (code == nullptr) {
+        HV_SYNC();
+        sp = VM_CallScript(script, argc, sp, ctx, nullptr, nullptr);
+        goto afterHandler;
+    }
+    // The frame keeps pc; the callee's own instruction number comes from its word map.
+    ctx->currentInstruction = ip->pc;
+    ctx->pc = ip->nextPc;
+    const auto callerNext = static_cast<int32_t>(ip - base) + 1;
+    sp = VM_PushFrame(ctx, code, argc, sp, sp + 16 * argc, nullptr, nullptr, callerNext, first);
+    buffer = code->buffer;
+    base = buffer->decoded;
+    ip = base + first;
+    HV_NEXT;
+}
 
 retValue : {
     if (ctx->depth == 0 || !HasItems(sp, ctx, 16)) goto generic;
-    HV_SYNC();
+    // The caller's pc and instruction number come back from the frame.
+    ctx->currentInstruction = ip->pc;
     const RValue value = VM_Load<RValue>(sp);
-    sp = VM_Unwind(sp, ctx) - 16;
+    sp = VM_PopFrame(ctx) - 16;
     VM_Store(sp, value);
-    goto afterHandler;
+    if (VM_PendingException.pending) goto afterHandler;
+    goto reload;
 }
 
 builtinCompareBranch : {
-    // The read runs as push.b.v does; the rest only when it gave a plain number and left the
-    // run where it was, else the value goes on the stack and the run goes on from there.
+    // An argument row holding a plain number is read here; any other read runs as push.b.v
+    // does, and the rest only when it gave a plain number and left the run where it was, else
+    // the value goes on the stack and the run goes on from there.
     const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
     if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic;
-    HV_SYNC();
-    RValue value = RValue_Real(0.0);
-    if (!ReadArgument(row, &value) && row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
-    if (VM_PendingException.pending || ctx->aborted || ctx->pc != ip->nextPc || ctx->buffer != buffer ||
-        (value.kind != VALUE_REAL && value.kind != VALUE_INT32) || !BranchCounted(hooks)) {
+    RValue value;
+    if (!ReadArgument(row, &value)) {
+        HV_SYNC();
+        value = RValue_Real(0.0);
+        if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
+        if (VM_PendingException.pending || ctx->aborted || ctx->pc != ip->nextPc || ctx->buffer != buffer ||
+            (value.kind != VALUE_REAL && value.kind != VALUE_INT32)) {
+            sp -= 16;
+            VM_StoreValue(sp, value);
+            goto afterHandler;
+        }
+    }
+    if (!BranchCounted(hooks)) {
+        HV_SYNC();
         sp -= 16;
-        VM_StoreValue(sp, value);
+        VM_Store(sp, value);
         goto afterHandler;
     }
     const auto right = static_cast<int32_t>(ip->constant);
@@ -615,15 +664,19 @@ builtinCompareBranch : {
 builtinOpConstant : {
     const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
     if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic;
-    HV_SYNC();
-    RValue value = RValue_Real(0.0);
-    if (!ReadArgument(row, &value) && row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
-    sp -= 16;
-    if (VM_PendingException.pending || ctx->aborted || ctx->pc != ip->nextPc || ctx->buffer != buffer ||
-        (value.kind != VALUE_REAL && value.kind != VALUE_INT32)) {
-        VM_StoreValue(sp, value);
-        goto afterHandler;
+    RValue value;
+    if (!ReadArgument(row, &value)) {
+        HV_SYNC();
+        value = RValue_Real(0.0);
+        if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
+        if (VM_PendingException.pending || ctx->aborted || ctx->pc != ip->nextPc || ctx->buffer != buffer ||
+            (value.kind != VALUE_REAL && value.kind != VALUE_INT32)) {
+            sp -= 16;
+            VM_StoreValue(sp, value);
+            goto afterHandler;
+        }
     }
+    sp -= 16;
     const auto right = static_cast<int32_t>(ip->constant);
     if (value.kind == VALUE_REAL)
         VM_Store(sp, RValue_Real(RealOp(ip->kind, value.val, right)));

@@ -17,10 +17,10 @@ VariableSettings g_VariableSettings;
 PWObjectBase* g_GlobalObject = nullptr;
 bool Variable_NotFound = false;
 
-namespace {
+BuiltinVariable g_BuiltinRows[BUILTIN_VARIABLE_ROWS];
+int32_t g_BuiltinRowCount = 0;
 
-BuiltinVariable g_rows[BUILTIN_VARIABLE_ROWS];
-int32_t g_rowCount = 0;
+namespace {
 
 uint8_t* g_flags = nullptr;
 int32_t g_flagCount = 0;
@@ -227,51 +227,47 @@ ScopedFind FindScoped(int32_t id, const char* name) {
 // --- Registry ---------------------------------------------------------------------------
 
 int32_t Variable_BuiltIn_Add(const char* name, BuiltinVarGetter getter, BuiltinVarSetter setter) {
-    if (g_rowCount >= BUILTIN_VARIABLE_ROWS) {
+    if (g_BuiltinRowCount >= BUILTIN_VARIABLE_ROWS) {
         g_messageHook("INTERNAL ERROR: Adding too many variables");
         return -1;
     }
-    BuiltinVariable& row = g_rows[g_rowCount];
+    BuiltinVariable& row = g_BuiltinRows[g_BuiltinRowCount];
     row.name = String_Duplicate(name);
     row.getter = getter;
     row.setter = setter;
     row.settable = setter != nullptr ? 1 : 0;
     row.argument = -1;
-    return g_rowCount++;
+    return g_BuiltinRowCount++;
 }
 
 int32_t Variable_BuiltIn_Find(const char* name) {
     if (name == nullptr) return -1;
-    for (int32_t i = 0; i < g_rowCount; ++i) {
-        if (g_rows[i].name != nullptr && std::strcmp(g_rows[i].name, name) == 0) return i;
+    for (int32_t i = 0; i < g_BuiltinRowCount; ++i) {
+        if (g_BuiltinRows[i].name != nullptr && std::strcmp(g_BuiltinRows[i].name, name) == 0) return i;
     }
     return -1;
 }
 
 const char* Variable_BuiltIn_GetName(int32_t index) {
-    if (index < 0 || index >= g_rowCount || g_rows[index].name == nullptr)
+    if (index < 0 || index >= g_BuiltinRowCount || g_BuiltinRows[index].name == nullptr)
         return "<unknown built-in variable>";
-    return g_rows[index].name;
-}
-
-const BuiltinVariable* Variable_BuiltIn_Row(int32_t index) {
-    return index >= 0 && index < g_rowCount ? &g_rows[index] : nullptr;
+    return g_BuiltinRows[index].name;
 }
 
 void Variable_BuiltIn_SetArgument(int32_t index, int32_t n) {
-    if (index >= 0 && index < g_rowCount && n >= 0 && n < 64) g_rows[index].argument = static_cast<int8_t>(n);
+    if (index >= 0 && index < g_BuiltinRowCount && n >= 0 && n < 64) g_BuiltinRows[index].argument = static_cast<int8_t>(n);
 }
 
 int32_t Variable_BuiltIn_Count() {
-    return g_rowCount;
+    return g_BuiltinRowCount;
 }
 
 void Variable_BuiltIn_Free() {
-    for (BuiltinVariable& row : g_rows) {
+    for (BuiltinVariable& row : g_BuiltinRows) {
         MEM_FREE(row.name);
         row = BuiltinVariable{};
     }
-    g_rowCount = 0;
+    g_BuiltinRowCount = 0;
     MEM_FREE(g_flags);
     g_flags = nullptr;
     g_flagCount = 0;

@@ -55,7 +55,12 @@ int32_t Variable_BuiltIn_Add(const char* name, BuiltinVarGetter getter, BuiltinV
 int32_t Variable_BuiltIn_Find(const char* name);
 // "<unknown built-in variable>" outside the rows.
 const char* Variable_BuiltIn_GetName(int32_t index);
-const BuiltinVariable* Variable_BuiltIn_Row(int32_t index);
+// The rows (inline: the interpreter reads them on every push of a built-in variable).
+extern BuiltinVariable g_BuiltinRows[BUILTIN_VARIABLE_ROWS];
+extern int32_t g_BuiltinRowCount;
+inline const BuiltinVariable* Variable_BuiltIn_Row(int32_t index) {
+    return index >= 0 && index < g_BuiltinRowCount ? &g_BuiltinRows[index] : nullptr;
+}
 // Marks a row as the reader of argument n of the current call (0..63).
 void Variable_BuiltIn_SetArgument(int32_t index, int32_t n);
 int32_t Variable_BuiltIn_Count();

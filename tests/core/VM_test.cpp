@@ -455,6 +455,20 @@ TEST_F(VMCallTest, ArgumentsOfTheCallerAreVisibleAgainAfterAReturn) {
     EXPECT_EQ(Global("score"), 77);
 }
 
+TEST_F(VMCallTest, RepeatedCallsTakeTheLoopsOwnPathWithTheSameResults) {
+    // The first call of a script decodes it; the later ones enter its frame in the loop itself.
+    Script(3, "scr_outer", "push.b.v @" + std::to_string(m_arg0) + "\npush.i 20\nconv.i.v\ncall.i 100000 2\n"
+                           "pop.v.v global.total\npush.b.v @" + std::to_string(m_arg0) + "\nret.v");
+    Run("push.i 1\nconv.i.v\ncall.i 100003 1\npop.v.v global.arr\n"
+        "push.i 2\nconv.i.v\ncall.i 100003 1\npush.i 3\nconv.i.v\ncall.i 100003 1\nadd.v.v\n"
+        "pop.v.v global.score");
+    EXPECT_TRUE(reports.empty()) << reports[0];
+    EXPECT_EQ(Global("arr"), 1);
+    EXPECT_EQ(Global("score"), 5) << "each caller reads its own argument after the inner call";
+    EXPECT_EQ(Global("total"), 23);
+    EXPECT_EQ(VM_Args, nullptr) << "the run's arguments are back";
+}
+
 TEST_F(VMCallTest, AnOddStackPositionStillHandsAlignedArguments) {
     // One 4-byte item below the arguments puts them at a 4-byte boundary.
     Run("push.i 1\npush.i 4\nconv.i.v\npush.i 3\nconv.i.v\ncall.i 100000 2\npop.v.v global.score\n"
