@@ -242,12 +242,19 @@ bool Fail(char* error, uint32_t bytes, const char* format, uint32_t offset) {
     return false;
 }
 
-// Operand bytes by type nibble for an instruction that carries one (the listing's sizes, kept
-// in a table so the check's walk does not branch on the type).
-constexpr uint8_t kOperandBytes[16] = {8, 4, 4, 8, 4, 4, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0};
-
+// Operand bytes of an instruction, without a branch: a nibble per type (8 for d and l, 4 for
+// f, i, b, v, s and ds, 0 above), kept only when the opcode says an operand follows.
 inline uint32_t CheckOperandBytes(uint32_t word) {
-    return (VM_Opcode(word) & VM_OPCODE_OPERAND) ? kOperandBytes[VM_Type1(word)] : 0;
+    constexpr uint64_t kBytesByType = 0x44448448u;
+    const uint32_t bytes = static_cast<uint32_t>(kBytesByType >> ((word >> 14) & 0x3C)) & 0xF;
+    return bytes & (0u - ((word >> 30) & 1));
+}
+
+// The same in words, for the walk.
+inline uint32_t CheckOperandWords(uint32_t word) {
+    constexpr uint64_t kWordsByType = 0x11112112u;
+    const uint32_t words = static_cast<uint32_t>(kWordsByType >> ((word >> 14) & 0x3C)) & 0xF;
+    return words & (0u - ((word >> 30) & 1));
 }
 
 bool Jumps(uint32_t word) {
@@ -270,64 +277,223 @@ const char* OperandFault(uint32_t word, uint32_t operand, const VMCodeLimits& li
     return nullptr;
 }
 
+// Opcodes the walk must look at more closely: those that may jump and those whose operand may
+// name a string or a variable. The rest only need their length.
+constexpr bool NeedsLook(uint32_t opcode) {
+    const uint32_t index = opcode & 0x1F;
+    if ((opcode & VM_OPCODE_BRANCH) && (index == VM_OP_B || index == VM_OP_BT || index == VM_OP_BF ||
+                                        index == VM_OP_PUSHENV || index == VM_OP_POPENV))
+        return true;
+    return (opcode & VM_OPCODE_OPERAND) &&
+           (index == VM_OP_PUSH || index == VM_OP_POP || index == VM_OP_PUSH_LOCAL ||
+            index == VM_OP_PUSH_GLOBAL || index == VM_OP_PUSH_BUILTIN);
+}
+
+struct LookTable {
+    uint8_t needs[256];
+    constexpr LookTable() : needs() {
+        for (uint32_t op = 0; op < 256; ++op) needs[op] = NeedsLook(op) ? 1 : 0;
+    }
+};
+constexpr LookTable kLook;
+
+// The check of one code entry. The walk goes through the instructions once; it only marks
+// their starts and lists the ones that need a closer look (branches, strings, variables), as
+// each step waits for the word before it to know where the next instruction starts. The
+// listed instructions are looked at when the walk ends, where nothing waits on anything. Of
+// several faults the one reported is the one a walk in order meets first: a cut-off
+// instruction, then the start offset, then the earliest bad branch or operand.
+class CodeWalk {
+public:
+    static constexpr uint32_t kLocalBytes = 12288;
+
+    ~CodeWalk() { FreeScratch(); }
+
+    // False when the entry fails before its walk (its reason is written).
+    bool Begin(const VMCodeSpan& span, uint32_t entry, char* error, uint32_t errorBytes) {
+        m_code = span.code;
+        m_length = span.length;
+        m_start = span.start;
+        m_entry = entry;
+        m_word = 0;
+        m_cut = false;
+        if (m_length % 4 != 0)
+            return Fail(error, errorBytes, "the code length %u is not a whole number of words", m_length);
+        const uint32_t words = m_length / 4;
+        // A mark per word (one past the end counts), then room for every word to be listed.
+        // Entries of ordinary size are checked in the walk's own buffer.
+        const uint64_t marksBytes = (uint64_t(words) + 1 + 3) & ~uint64_t(3);
+        const uint64_t scratchBytes = marksBytes + uint64_t(sizeof(uint32_t)) * words;
+        if (scratchBytes >= UINT32_MAX)
+            return Fail(error, errorBytes, "the code of %u bytes is too long to check", m_length);
+        FreeScratch();
+        if (scratchBytes <= kLocalBytes) {
+            m_marks = m_local;
+        } else {
+            m_marks = static_cast<uint8_t*>(MEM_ALLOC_RAW(scratchBytes));
+            m_owned = m_marks;
+            if (!m_marks) return Fail(error, errorBytes, "no memory to check %u bytes of code", m_length);
+        }
+        std::memset(m_marks, 0, marksBytes);
+        m_looks = m_looksEnd = reinterpret_cast<uint32_t*>(m_marks + marksBytes);
+        return true;
+    }
+
+    bool Done() const { return m_word >= m_length / 4 || m_cut; }
+    uint32_t Entry() const { return m_entry; }
+
+    // Walks `a` and `b` a step of each in turn until one of them is done, so the waits of the two
+    // overlap. The state lives in locals meanwhile, where the compiler keeps it in registers.
+    static void WalkPair(CodeWalk& a, CodeWalk& b) {
+        Cursor x = a.Take(), y = b.Take();
+        while (x.word < x.words && y.word < y.words && x.Step() && y.Step()) {
+        }
+        a.Put(x);
+        b.Put(y);
+    }
+    void Walk() {
+        Cursor x = Take();
+        while (x.word < x.words && x.Step()) {
+        }
+        Put(x);
+    }
+
+    // The checks that wait for the whole walk; false with the reason written when the entry is bad.
+    bool Finish(const VMCodeLimits& limits, char* error, uint32_t errorBytes) {
+        if (m_cut)
+            return Fail(error, errorBytes,
+                        "the operand of the instruction at %u runs past the end of the code", 4 * m_word);
+        // The branches are kept at the front of the same list.
+        const char* operandFault = nullptr;
+        uint32_t operandFaultAt = 0, branchCount = 0;
+        for (const uint32_t* look = m_looks; look < m_looksEnd; ++look) {
+            const uint32_t at = 4 * *look;
+            const uint32_t word = ReadWord(m_code + at);
+            if ((VM_Opcode(word) & VM_OPCODE_BRANCH) && Jumps(word)) {
+                m_looks[branchCount++] = at;
+            } else if ((VM_Opcode(word) & VM_OPCODE_OPERAND) && operandFault == nullptr) {
+                const uint32_t operand = CheckOperandBytes(word) >= 4 ? ReadWord(m_code + at + 4) : 0;
+                operandFault = OperandFault(word, operand, limits);
+                operandFaultAt = at;
+            }
+        }
+        m_marks[m_length / 4] = 1;
+        if (m_start % 4 != 0 || m_start > m_length || !m_marks[m_start / 4])
+            return Fail(error, errorBytes, "the code starts at %u, inside an instruction", m_start);
+        for (uint32_t b = 0; b < branchCount; ++b) {
+            const uint32_t from = m_looks[b];
+            if (operandFault && operandFaultAt < from) break;
+            const int64_t target = static_cast<int64_t>(from) +
+                                   4 * static_cast<int64_t>(VM_BranchWords(ReadWord(m_code + from)));
+            if (target < 0 || target > m_length || !m_marks[target / 4])
+                return Fail(error, errorBytes,
+                            "the branch at %u leads outside the code or into an instruction", from);
+        }
+        if (operandFault) return Fail(error, errorBytes, operandFault, operandFaultAt);
+        return true;
+    }
+
+private:
+    struct Cursor {
+        const uint8_t* code;
+        uint8_t* marks;
+        uint32_t* looks;  // the end of the list
+        uint32_t word, words;
+
+        // One instruction; false when it is cut off by the end of the code (`word` stays on it).
+        bool Step() {
+            const uint32_t instruction = ReadWord(code + 4 * size_t{word});
+            const uint32_t operandWords = CheckOperandWords(instruction);
+            if (operandWords > words - word - 1) [[unlikely]]
+                return false;
+            marks[word] = 1;
+            *looks = word;
+            looks += kLook.needs[VM_Opcode(instruction)];
+            word += 1 + operandWords;
+            return true;
+        }
+        // A walk that stopped inside the code stopped at an instruction cut off by its end.
+        bool Cut() const {
+            return word < words && CheckOperandWords(ReadWord(code + 4 * size_t{word})) > words - word - 1;
+        }
+    };
+
+    Cursor Take() const { return Cursor{m_code, m_marks, m_looksEnd, m_word, m_length / 4}; }
+    void Put(const Cursor& c) {
+        m_word = c.word;
+        m_looksEnd = c.looks;
+        m_cut = c.Cut();
+    }
+    void FreeScratch() {
+        MEM_FREE(m_owned);
+        m_owned = nullptr;
+    }
+
+    const uint8_t* m_code = nullptr;
+    uint32_t m_length = 0, m_start = 0, m_entry = 0, m_word = 0;
+    uint8_t* m_marks = nullptr;
+    uint8_t* m_owned = nullptr;
+    uint32_t* m_looks = nullptr;  // word offsets of the instructions to look at
+    uint32_t* m_looksEnd = nullptr;
+    bool m_cut = false;
+    alignas(8) uint8_t m_local[kLocalBytes];
+};
+
 }  // namespace
 
-// One walk marks the instruction starts, checks every operand and notes the branches; the
-// branches are checked against the starts afterwards. Of several faults the one reported is
-// the one a walk in order meets first: a cut-off instruction, then the start offset, then the
-// earliest bad branch or operand.
 bool VMBuffer_Check(const uint8_t* code, uint32_t length, uint32_t start, const VMCodeLimits& limits,
                     char* error, uint32_t errorBytes) {
-    if (length % 4 != 0)
-        return Fail(error, errorBytes, "the code length %u is not a whole number of words", length);
-    const uint32_t words = length / 4;
-    // Instruction starts per word (one past the end counts), then room for every word to be a
-    // branch. Entries of ordinary size are checked on the stack: loads check thousands of them,
-    // several threads at once.
-    uint8_t local[12288];
-    const uint64_t scratchBytes = words + 4 + uint64_t(sizeof(uint32_t)) * words;
-    if (scratchBytes >= UINT32_MAX)
-        return Fail(error, errorBytes, "the code of %u bytes is too long to check", length);
-    const bool onStack = scratchBytes <= sizeof local;
-    auto* starts = onStack ? local : static_cast<uint8_t*>(MEM_ALLOC(scratchBytes));
-    if (onStack) std::memset(starts, 0, words + 1);
-    auto* branches = reinterpret_cast<uint32_t*>(starts + ((words + 1 + 3) & ~3u));
-    uint32_t branchCount = 0;
-    const char* operandFault = nullptr;
-    uint32_t operandFaultAt = 0;
-    uint32_t at = 0;
-    bool ok = true;
-    while (at < length) {
-        const uint32_t word = ReadWord(code + at);
-        const uint32_t operandBytes = CheckOperandBytes(word);
-        if (operandBytes > length - at - 4) {
-            ok = Fail(error, errorBytes, "the operand of the instruction at %u runs past the end of the code",
-                      at);
-            break;
+    const VMCodeSpan span{code, length, start};
+    return VMBuffer_CheckAll(&span, 1, limits, error, errorBytes) == 1;
+}
+
+// Entries are walked two at a time, so the waits of one walk overlap the other's.
+uint32_t VMBuffer_CheckAll(const VMCodeSpan* spans, uint32_t count, const VMCodeLimits& limits, char* error,
+                           uint32_t errorBytes) {
+    CodeWalk walks[2];
+    bool live[2] = {};
+    uint32_t next = 0, failed = count;
+    char reason[256];
+    const auto fail = [&](uint32_t entry) {
+        if (entry >= failed) return;
+        failed = entry;
+        if (error && errorBytes) std::snprintf(error, errorBytes, "%s", reason);
+    };
+    const auto end = [&](CodeWalk& walk) {
+        if (!walk.Finish(limits, reason, sizeof reason)) fail(walk.Entry());
+    };
+    // Puts the next entry with instructions to walk on `walk`; false when none is left. Entries
+    // after one known to be bad need no check.
+    const auto start = [&](CodeWalk& walk) {
+        while (next < count && next < failed) {
+            const uint32_t entry = next++;
+            if (!spans[entry].code) continue;
+            if (!walk.Begin(spans[entry], entry, reason, sizeof reason)) {
+                fail(entry);
+            } else if (walk.Done()) {
+                end(walk);
+            } else {
+                return true;
+            }
         }
-        starts[at / 4] = 1;
-        if ((VM_Opcode(word) & VM_OPCODE_BRANCH) && Jumps(word)) {
-            branches[branchCount++] = at;
-        } else if ((VM_Opcode(word) & VM_OPCODE_OPERAND) && operandFault == nullptr) {
-            const uint32_t operand = operandBytes >= 4 ? ReadWord(code + at + 4) : 0;
-            operandFault = OperandFault(word, operand, limits);
-            operandFaultAt = at;
+        return false;
+    };
+    live[0] = start(walks[0]);
+    live[1] = start(walks[1]);
+    while (live[0] && live[1]) {
+        CodeWalk::WalkPair(walks[0], walks[1]);
+        for (int k = 0; k < 2; ++k) {
+            if (!walks[k].Done()) continue;
+            end(walks[k]);
+            live[k] = start(walks[k]);
         }
-        at += 4 + operandBytes;
     }
-    starts[words] = 1;
-    if (ok && (start % 4 != 0 || start > length || !starts[start / 4]))
-        ok = Fail(error, errorBytes, "the code starts at %u, inside an instruction", start);
-    for (uint32_t b = 0; ok && b < branchCount; ++b) {
-        const uint32_t from = branches[b];
-        if (operandFault && operandFaultAt < from) break;
-        const int64_t target =
-            static_cast<int64_t>(from) + 4 * static_cast<int64_t>(VM_BranchWords(ReadWord(code + from)));
-        if (target < 0 || target > length || !starts[target / 4])
-            ok = Fail(error, errorBytes, "the branch at %u leads outside the code or into an instruction",
-                      from);
+    for (int k = 0; k < 2; ++k) {
+        while (live[k]) {
+            walks[k].Walk();
+            end(walks[k]);
+            live[k] = start(walks[k]);
+        }
     }
-    if (ok && operandFault) ok = Fail(error, errorBytes, operandFault, operandFaultAt);
-    if (!onStack) MEM_FREE(starts);
-    return ok;
+    return failed;
 }

@@ -146,3 +146,13 @@ struct VMCodeLimits {
 // instruction. On failure writes the reason to error and answers false.
 bool VMBuffer_Check(const uint8_t* code, uint32_t length, uint32_t start, const VMCodeLimits& limits,
                     char* error, uint32_t errorBytes);
+// The code of one entry; null code marks an empty slot, which is skipped.
+struct VMCodeSpan {
+    const uint8_t* code;
+    uint32_t length;
+    uint32_t start;
+};
+// Checks spans [0, count) as VMBuffer_Check checks each one. Answers the index of the first
+// span that fails, with its reason in error, or count when all pass.
+uint32_t VMBuffer_CheckAll(const VMCodeSpan* spans, uint32_t count, const VMCodeLimits& limits, char* error,
+                           uint32_t errorBytes);

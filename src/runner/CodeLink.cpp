@@ -537,21 +537,17 @@ void Code_LoadChunk(ChunkView& chunk) {
 
 namespace {
 
-// Checks entries [first, last) of the table and keeps the earliest that fails (with its
-// reason) in `failed`, which starts at the entry count.
+// Checks spans [first, last) of the table and keeps the earliest that fails (with its reason)
+// in `failed`, which starts at the entry count.
 struct EntryCheck {
-    const CodeEntryView* entries;
-    const uint8_t* present;
+    const VMCodeSpan* spans;
     VMCodeLimits limits;
     uint32_t failed;
     char reason[256];
 
     void Run(uint32_t first, uint32_t last) {
-        for (uint32_t i = first; i < last && i < failed; ++i) {
-            if (present[i] && !VMBuffer_Check(entries[i].code, entries[i].length, entries[i].start, limits,
-                                              reason, sizeof reason))
-                failed = i;
-        }
+        const uint32_t bad = VMBuffer_CheckAll(spans + first, last - first, limits, reason, sizeof reason);
+        if (bad < last - first) failed = first + bad;
     }
 };
 
@@ -594,7 +590,7 @@ uint32_t CheckThreads(uint64_t codeBytes) {
 bool CheckCodeEntries() {
     if (g_entryCount == 0) return true;
     ChunkView chunk("CODE", g_codeChunkOffset, g_codeChunkLength);
-    const uint64_t tableBytes = g_entryCount * uint64_t(sizeof(CodeEntryView) + 1);
+    const uint64_t tableBytes = g_entryCount * uint64_t(sizeof(CodeEntryView) + sizeof(VMCodeSpan));
     auto* entries =
         tableBytes < UINT32_MAX ? static_cast<CodeEntryView*>(MEM_ALLOC_RAW(tableBytes)) : nullptr;
     if (!entries) {
@@ -602,19 +598,22 @@ bool CheckCodeEntries() {
         g_entryCount = 0;
         return false;
     }
-    auto* present = reinterpret_cast<uint8_t*>(entries + g_entryCount);
+    auto* spans = reinterpret_cast<VMCodeSpan*>(entries + g_entryCount);
     uint64_t codeBytes = 0;
     for (uint32_t i = 0; i < g_entryCount && chunk.Ok(); ++i) {
-        present[i] = ReadEntry(chunk, i, &entries[i]);
-        if (present[i]) codeBytes += entries[i].length;
+        if (ReadEntry(chunk, i, &entries[i])) {
+            spans[i] = VMCodeSpan{entries[i].code, entries[i].length, entries[i].start};
+            codeBytes += entries[i].length;
+        } else {
+            spans[i] = VMCodeSpan{nullptr, 0, 0};
+        }
     }
     if (chunk.Ok()) {
         const VMCodeLimits limits{Form_StringCount(), Variable_BuiltIn_Count()};
         const uint32_t partCount = CheckThreads(codeBytes);
         EntryCheck parts[kMaxCheckThreads];
         for (uint32_t p = 0; p < partCount; ++p) {
-            parts[p].entries = entries;
-            parts[p].present = present;
+            parts[p].spans = spans;
             parts[p].limits = limits;
             parts[p].failed = g_entryCount;
         }

@@ -185,6 +185,44 @@ TEST_F(VMTest, TheFirstFaultInOrderIsReported) {
     }
 }
 
+// Entries are checked two at a time; the first bad one in table order is the one reported,
+// whichever walk meets its fault first, and empty slots are skipped.
+TEST_F(VMTest, TheFirstBadEntryOfATableIsReported) {
+    const VMCodeLimits limits{2, 0};
+    const std::vector<uint32_t> good = {0xC0020000u, 5, 0xB6FFFFFEu, 0x9D000000u};
+    const std::vector<uint32_t> longGood(2000, 0x9D000000u);  // walked past several short entries
+    const std::vector<uint32_t> cut = {0x9D000000u, 0xC0000000u, 0};
+    const std::vector<uint32_t> badString = {0x9D000000u, 0xC0060000u, 7};
+    const auto span = [](const std::vector<uint32_t>& words) {
+        const auto* code = reinterpret_cast<const uint8_t*>(words.data());
+        return VMCodeSpan{code, static_cast<uint32_t>(4 * words.size()), 0};
+    };
+    const VMCodeSpan none{nullptr, 0, 0};
+    struct Case {
+        std::vector<VMCodeSpan> spans;
+        uint32_t failed;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {{span(longGood), span(good), none, span(good), span(good)}, 5, ""},
+        {{span(longGood), span(good), span(good), span(badString), span(cut)},
+         3,
+         "the string of the instruction at 4"},
+        {{span(good), span(longGood), span(cut), span(badString)},
+         2,
+         "the operand of the instruction at 4 runs past"},
+        {{span(badString), span(cut)}, 0, "the string of the instruction at 4"},
+        {{none, none}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        char reason[256] = "";
+        EXPECT_EQ(VMBuffer_CheckAll(c.spans.data(), static_cast<uint32_t>(c.spans.size()), limits, reason,
+                                    sizeof reason),
+                  c.failed);
+        EXPECT_EQ(std::string(reason).rfind(c.reason, 0), 0u) << reason;
+    }
+}
+
 // --- Running code ------------------------------------------------------------------------
 
 TEST_F(VMTest, PushPopAndArrayWrites) {
