@@ -55,7 +55,9 @@ TEST_F(SpeechFontTest, FontOneIsTheCatsSpeechFontWithAGlyphForEveryCharacterThey
         EXPECT_EQ(glyph->character, static_cast<unsigned char>(c)) << "its own glyph, no stand-in: " << c;
         EXPECT_GT(glyph->advance, 0) << c;
         EXPECT_EQ(glyph->height, font->TextHeight()) << "every cell is a whole line high: " << c;
-        if (c != ' ') EXPECT_GT(glyph->width, 0) << c;
+        if (c != ' ') {
+            EXPECT_GT(glyph->width, 0) << c;
+        }
         EXPECT_GE(glyph->x, 0) << c;
         EXPECT_GE(glyph->y, 0) << c;
         EXPECT_LE(glyph->x + glyph->width, page->sourceWidth) << c;
