@@ -97,6 +97,9 @@ enum GameSound : int32_t {
 static_assert(SND_snd_speech_pop == 5 && SND_snd_foot_1 == 7 && SND_snd_land_2 == 13 && SND_snd_purr == 17 &&
               SND_snd_artefact_poof == 19 && SND_snd_cat_spawn == 20);
 
+// The fonts by index: the cats' speech font is the second; the first place stays empty.
+enum GameFont : int32_t { FNT_fnt_speech_cat = 1, kFontCount };
+
 // X(name, parent): parent -100 for none. 16 is par_always_active, 18 par_solid_tall.
 #define HVS_OBJECTS(X) \
     X(obj_dude, 12) X(obj_plant_basic, -100) X(objj_grass_spawner, -100) X(obj_tree_spawner, -100) \

@@ -22,7 +22,7 @@ rc=$?
 [ ! -s "$dir/stdout" ] || fail "headless run wrote to standard output"
 grep -qxF "Reading File $dir/halvane-runner" "$dir/log.txt" || fail "the runner did not read the game from itself"
 grep -qxF "IFF wad found" "$dir/log.txt" || fail "no game found in the runner"
-for chunk in GEN8 SOND AGRP SPRT SCPT OBJT ROOM TPAG TXTR AUDO STRG; do
+for chunk in GEN8 SOND AGRP SPRT SCPT FONT OBJT ROOM TPAG TXTR AUDO STRG; do
     grep -q "^Process Chunk: $chunk " "$dir/log.txt" || fail "chunk $chunk not processed"
 done
 grep -q "unknown Chunk" "$dir/log.txt" && fail "a chunk is unknown: $(grep 'unknown Chunk' "$dir/log.txt")"

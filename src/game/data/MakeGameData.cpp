@@ -1,6 +1,6 @@
 // Makes the embedded game's data file: the sprites' art (drawn here from simple shapes), the
-// sounds (short generated tones), the objects with their events and the three rooms. The same
-// program always writes the same bytes.
+// sounds (short generated tones), the speech font (rendered from a TrueType file), the objects
+// with their events and the three rooms. The same program always writes the same bytes.
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -11,6 +11,7 @@
 #include "formpack/TexturePacker.h"
 #include "game/Game_Assets.h"
 #include "game/Game_Link.h"
+#include "game/data/GlyphPage.h"
 
 namespace {
 
@@ -163,6 +164,38 @@ void AddSounds(formpack::FormFile& file) {
     }
 }
 
+// The cats' speech font: printable ASCII, which covers every word the game says, on a page of
+// its own. The page is not trimmed, as the glyph rectangles lie inside its whole source rectangle.
+bool AddFonts(formpack::FormFile& file, const char* fontFile) {
+    constexpr uint32_t kPoints = 10;
+    constexpr uint16_t kFirst = 32, kLast = 126;
+    // 252 pixels and the packer's padding on both sides fill a page 256 wide.
+    constexpr uint32_t kGlyphsWidth = 252;
+    gamedata::GlyphPage page;
+    std::string error;
+    if (!gamedata::RenderGlyphPage(fontFile, kPoints, kFirst, kLast, kGlyphsWidth, &page, &error)) {
+        std::fprintf(stderr, "rendering the speech font: %s\n", error.c_str());
+        return false;
+    }
+    formpack::PackOptions options;
+    options.trim = false;
+    const int32_t entry = formpack::AddPackedTextures(file, {page.image}, options, &error);
+    if (entry < 0) {
+        std::fprintf(stderr, "packing the speech font: %s\n", error.c_str());
+        return false;
+    }
+    formpack::Font font;
+    font.name = "fnt_speech_cat";
+    font.displayName = "DejaVu Sans";
+    font.size = kPoints;
+    font.first = kFirst, font.last = kLast;
+    font.pageEntry = entry;
+    font.glyphs = std::move(page.glyphs);
+    file.fonts.emplace(kFontCount);
+    (*file.fonts)[FNT_fnt_speech_cat] = std::move(font);
+    return true;
+}
+
 // Object events by code index: the code table names say which object and event each is.
 void AddObjects(formpack::FormFile& file) {
     static const char* const kEventNames[] = {"Create", "Destroy", "Alarm", "Step", "Collision", "Keyboard",
@@ -284,6 +317,7 @@ int main(int argc, char** argv) {
         {"scr_particle_5", 4}, {"scr_create_speech", 5}, {"npow", 6}};
     AddSprites(file);
     AddSounds(file);
+    if (!AddFonts(file, HV_GAME_FONT_FILE)) return 1;
     AddObjects(file);
     int32_t nextId = 100001;
     std::vector<Placement> game = {{OBJ_obj_dude, 260, 820},    {OBJ_obj_cat_1, 460, 740},
