@@ -153,6 +153,79 @@ TEST_F(CollisionEvents, TreeAndListRegimesAgree) {
     EXPECT_EQ(halved, tree);
 }
 
+// P, with children A and B; instances A1, A2 and B1 overlap and stand still. One step without
+// the tree: every instance gets one event per other instance of another object; two instances
+// of the same object are met in both orders and get theirs twice. Each count names the object
+// that supplied the handler.
+TEST_F(CollisionEvents, ParentHandlersRunOncePerOtherObjectsInstance) {
+    enum { P, A, B };
+    struct Case {
+        const char* name;
+        std::vector<std::array<int32_t, 3>> parentEvents, childAEvents;
+        std::map<std::string, int> expected;
+    };
+    const Case cases[] = {
+        {"P with P",
+         {{EVENT_COLLISION, P, 1}},
+         {},
+         {{"A1 A2 by P", 2},
+          {"A2 A1 by P", 2},
+          {"A1 B1 by P", 1},
+          {"B1 A1 by P", 1},
+          {"A2 B1 by P", 1},
+          {"B1 A2 by P", 1}}},
+        {"A with P beside P with P",
+         {{EVENT_COLLISION, P, 1}},
+         {{EVENT_COLLISION, P, 2}},
+         {{"A1 A2 by A", 2},
+          {"A2 A1 by A", 2},
+          {"A1 B1 by A", 1},
+          {"B1 A1 by P", 1},
+          {"A2 B1 by A", 1},
+          {"B1 A2 by P", 1}}},
+        {"A with A beside P with P",
+         {{EVENT_COLLISION, P, 1}},
+         {{EVENT_COLLISION, A, 2}},
+         {{"A1 A2 by A", 2},
+          {"A2 A1 by A", 2},
+          {"A1 B1 by P", 1},
+          {"B1 A1 by P", 1},
+          {"A2 B1 by P", 1},
+          {"B1 A2 by P", 1}}},
+        {"A with A alone", {}, {{EVENT_COLLISION, A, 2}}, {{"A1 A2 by A", 2}, {"A2 A1 by A", 2}}},
+    };
+    const char* const objectNames[] = {"P", "A", "B"};
+    const std::map<int32_t, std::string> instanceNames = {{100001, "A1"}, {100002, "A2"}, {100003, "B1"}};
+    for (const Case& c : cases) {
+        ResetWorld();
+        Sprites().clear();
+        Sprites()[0] = Rect(16, 16);
+        WorldServices services;
+        services.spriteMask = SpriteMaskOf;
+        World_InstallServices(&services);
+        std::map<std::string, int> events;
+        Action record = [&](CInstance* self, CInstance* other) {
+            EXPECT_EQ(g_CurrentEvent.number, other->object_index) << c.name;
+            ++events[instanceNames.at(self->id) + " " + instanceNames.at(other->id) + " by " +
+                     objectNames[g_CurrentEvent.object]];
+        };
+        Label(1, "", record);
+        Label(2, "", record);
+        auto parent = gameloop_test::MakeObject("P", c.parentEvents);
+        auto childA = gameloop_test::MakeObject("A", c.childAEvents, P);
+        auto childB = gameloop_test::MakeObject("B", {}, P);
+        parent.sprite = childA.sprite = childB.sprite = 0;
+        const std::vector<formpack::RoomInstance> placed = {gameloop_test::At(A, 100001, 10, 10),
+                                                            gameloop_test::At(A, 100002, 14, 10),
+                                                            gameloop_test::At(B, 100003, 18, 10)};
+        ASSERT_TRUE(Load(
+            gameloop_test::MakeGame({parent, childA, childB}, {gameloop_test::MakeRoom("r", placed)}, {0})));
+        Start();
+        DoAStep();
+        EXPECT_EQ(events, c.expected) << c.name;
+    }
+}
+
 TEST_F(Collisions, SolidPairsGoBackAndNonSolidOnesOnlyGetTheEvents) {
     MakeRoom(false);
     Sprites()[0] = Rect(10, 10);
