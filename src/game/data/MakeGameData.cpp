@@ -1,6 +1,7 @@
 // Makes the embedded game's data file: the sprites' art (drawn here from simple shapes), the
 // sounds (short generated tones), the speech font (rendered from a TrueType file), the objects
 // with their events and the three rooms. The same program always writes the same bytes.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -53,7 +54,8 @@ uint32_t Hash(const std::string& text) {
 
 void Put(PackImage& image, int32_t x, int32_t y, uint32_t rgb, uint8_t alpha) {
     uint8_t* p = &image.rgba[(static_cast<size_t>(y) * image.width + static_cast<size_t>(x)) * 4];
-    p[0] = static_cast<uint8_t>(rgb >> 16), p[1] = static_cast<uint8_t>(rgb >> 8), p[2] = static_cast<uint8_t>(rgb);
+    p[0] = static_cast<uint8_t>(rgb >> 16), p[1] = static_cast<uint8_t>(rgb >> 8),
+    p[2] = static_cast<uint8_t>(rgb);
     p[3] = alpha;
 }
 
@@ -93,15 +95,96 @@ std::vector<uint8_t> MaskOf(const PackImage& image) {
     std::vector<uint8_t> mask(row * image.height, 0);
     for (uint32_t y = 0; y < image.height; ++y)
         for (uint32_t x = 0; x < image.width; ++x)
-            if (image.rgba[(y * image.width + x) * 4 + 3] != 0) mask[y * row + x / 8] |= uint8_t(0x80 >> (x % 8));
+            if (image.rgba[(y * image.width + x) * 4 + 3] != 0)
+                mask[y * row + x / 8] |= uint8_t(0x80 >> (x % 8));
     return mask;
 }
 
-void AddSprites(formpack::FormFile& file) {
+// A bubble that hangs below its origin: a tail from just under the origin down to a rounded,
+// dark, outlined body, so whoever stands at the origin stays in sight above it.
+PackImage Bubble(const SpriteInfo& s) {
+    PackImage image{static_cast<uint32_t>(s.width), static_cast<uint32_t>(s.height), {}};
+    image.rgba.assign(image.width * image.height * 4, 0);
+    constexpr uint32_t kFill = 0x1C2333u, kEdge = 0xEDEDEDu;
+    constexpr double kRadius = 12, kEdgeWidth = 2;
+    const double left = 2, right = s.width - 2, top = s.originY + 14, bottom = s.height - 2;
+    const double tipY = s.originY + 4, tailHalf = 10;
+    for (int32_t y = 0; y < s.height; ++y)
+        for (int32_t x = 0; x < s.width; ++x) {
+            const double px = x + 0.5, py = y + 0.5;
+            // Distance inside the rounded body (negative outside).
+            const double cx = std::clamp(px, left + kRadius, right - kRadius);
+            const double cy = std::clamp(py, top + kRadius, bottom - kRadius);
+            const double inside = kRadius - std::hypot(px - cx, py - cy);
+            // The tail narrows from the body's top to its tip.
+            const double along = (py - tipY) / (top - tipY);
+            const bool tail = along >= 0 && along <= 1.2 && std::fabs(px - s.originX) <= tailHalf * along;
+            if (inside >= 0)
+                Put(image, x, y, inside < kEdgeWidth ? kEdge : kFill, inside < kEdgeWidth ? 255 : 215);
+            else if (tail)
+                Put(image, x, y, kFill, 215);
+        }
+    return image;
+}
+
+// Writes `line` in white onto `image` from the glyph page, centred on `centreX`, its cells' top at `top`.
+void Print(PackImage& image, const gamedata::GlyphPage& font, const std::string& line, int32_t centreX,
+           int32_t top) {
+    auto glyphOf = [&](char c) -> const formpack::FontGlyph* {
+        for (const formpack::FontGlyph& g : font.glyphs)
+            if (g.character == static_cast<unsigned char>(c)) return &g;
+        return nullptr;
+    };
+    int32_t width = 0;
+    for (char c : line)
+        if (const formpack::FontGlyph* g = glyphOf(c)) width += g->advance;
+    int32_t pen = centreX - width / 2;
+    for (char c : line) {
+        const formpack::FontGlyph* g = glyphOf(c);
+        if (!g) continue;
+        for (int32_t y = 0; y < g->height; ++y)
+            for (int32_t x = 0; x < g->width; ++x) {
+                const int32_t tx = pen + g->offset + x, ty = top + y;
+                if (tx < 0 || ty < 0 || tx >= int32_t(image.width) || ty >= int32_t(image.height)) continue;
+                const uint8_t coverage =
+                    font.image.rgba[(size_t(g->y + y) * font.image.width + size_t(g->x + x)) * 4 + 3];
+                if (coverage == 0) continue;
+                uint8_t* p = &image.rgba[(size_t(ty) * image.width + size_t(tx)) * 4];
+                for (int i = 0; i < 3; ++i) p[i] = uint8_t(p[i] + (255 - p[i]) * coverage / 255);
+                p[3] = std::max(p[3], coverage);
+            }
+        pen += g->advance;
+    }
+}
+
+// The help bubble: how to walk and jump, under the player.
+PackImage HelpBubble(const SpriteInfo& s, const char* fontFile) {
+    PackImage image = Bubble(s);
+    gamedata::GlyphPage font;
+    std::string error;
+    if (!gamedata::RenderGlyphPage(fontFile, 13, 32, 126, 512, &font, &error)) {
+        std::fprintf(stderr, "rendering the help text: %s\n", error.c_str());
+        return image;
+    }
+    const int32_t body = s.originY + 14, lineHeight = font.glyphs.empty() ? 20 : font.glyphs[0].height;
+    const int32_t first = body + (s.height - 2 - body - 2 * lineHeight) / 2;
+    Print(image, font, "Arrow keys or WASD to walk", s.width / 2, first);
+    Print(image, font, "Space to jump", s.width / 2, first + lineHeight);
+    return image;
+}
+
+PackImage SpriteArt(const SpriteInfo& s, int32_t frame, const char* fontFile) {
+    const std::string name = s.name;
+    if (name == "spr_vignette") return Vignette(s);
+    if (name == "spr_speech") return Bubble(s);
+    if (name == "spr_help") return HelpBubble(s, fontFile);
+    return Shape(s, frame);
+}
+
+void AddSprites(formpack::FormFile& file, const char* fontFile) {
     std::vector<PackImage> images;
     for (const SpriteInfo& s : kSprites)
-        for (int32_t f = 0; f < s.frames; ++f)
-            images.push_back(std::string(s.name) == "spr_vignette" ? Vignette(s) : Shape(s, f));
+        for (int32_t f = 0; f < s.frames; ++f) images.push_back(SpriteArt(s, f, fontFile));
     formpack::PackOptions options;
     options.pageSize = 2048;
     std::string error;
@@ -129,10 +212,13 @@ void AddSprites(formpack::FormFile& file) {
 std::vector<uint8_t> Tone(double hertz, double seconds) {
     const uint32_t rate = 22050, count = static_cast<uint32_t>(rate * seconds);
     std::vector<uint8_t> out;
-    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i))); };
+    auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
+    };
     auto u16 = [&](uint16_t v) { out.push_back(uint8_t(v)), out.push_back(uint8_t(v >> 8)); };
     auto tag = [&](const char* t) { out.insert(out.end(), t, t + 4); };
-    tag("RIFF"), u32(36 + count * 2), tag("WAVE"), tag("fmt "), u32(16), u16(1), u16(1), u32(rate), u32(rate * 2);
+    tag("RIFF"), u32(36 + count * 2), tag("WAVE"), tag("fmt "), u32(16), u16(1), u16(1), u32(rate),
+        u32(rate * 2);
     u16(2), u16(16), tag("data"), u32(count * 2);
     double phase = 0;
     for (uint32_t i = 0; i < count; ++i) {
@@ -198,8 +284,9 @@ bool AddFonts(formpack::FormFile& file, const char* fontFile) {
 
 // Object events by code index: the code table names say which object and event each is.
 void AddObjects(formpack::FormFile& file) {
-    static const char* const kEventNames[] = {"Create", "Destroy", "Alarm", "Step", "Collision", "Keyboard",
-                                              "Mouse", "Other", "Draw", "KeyPress", "KeyRelease"};
+    static const char* const kEventNames[] = {"Create",    "Destroy",  "Alarm",     "Step",
+                                              "Collision", "Keyboard", "Mouse",     "Other",
+                                              "Draw",      "KeyPress", "KeyRelease"};
     static const int32_t kEventTypes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     file.objects.emplace();
     for (const ObjectInfo& o : kObjects) {
@@ -269,8 +356,10 @@ formpack::Room MakeRoom(const char* name, int32_t code, const std::vector<Placem
     view.viewW = 640, view.viewH = 360, view.portW = 1280, view.portH = 720;
     room.views.push_back(view);
     // Walls along the four edges (32 x 32 blocks stretched), then the game's own instances.
-    std::vector<Placement> all = {{OBJ_obj_blocked, 0, 0, 50, 1}, {OBJ_obj_blocked, 0, 1568, 50, 1},
-                                  {OBJ_obj_blocked, 0, 32, 1, 48}, {OBJ_obj_blocked, 1568, 32, 1, 48}};
+    std::vector<Placement> all = {{OBJ_obj_blocked, 0, 0, 50, 1},
+                                  {OBJ_obj_blocked, 0, 1568, 50, 1},
+                                  {OBJ_obj_blocked, 0, 32, 1, 48},
+                                  {OBJ_obj_blocked, 1568, 32, 1, 48}};
     all.insert(all.end(), cast.begin(), cast.end());
     for (const Placement& p : all) {
         formpack::RoomInstance i;
@@ -284,8 +373,9 @@ formpack::Room MakeRoom(const char* name, int32_t code, const std::vector<Placem
 // Scenery away from the walking lines between the dude, the cats and the artefacts: trees and
 // rocks in the north and south bands, stones and plants along the paths' edges.
 std::vector<Placement> Scenery(int32_t count) {
-    const int32_t kinds[] = {OBJ_obj_tree_1, OBJ_obj_rock_large, OBJ_obj_stone_small, OBJ_objj_grass_spawner,
-                             OBJ_obj_trunk, OBJ_obj_tree_spawner, OBJ_obj_stepping_stones};
+    const int32_t kinds[] = {OBJ_obj_tree_1,         OBJ_obj_rock_large, OBJ_obj_stone_small,
+                             OBJ_objj_grass_spawner, OBJ_obj_trunk,      OBJ_obj_tree_spawner,
+                             OBJ_obj_stepping_stones};
     std::vector<Placement> out;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t band = i % 2;
@@ -312,19 +402,23 @@ int main(int argc, char** argv) {
     // The game plays its sounds through the audio engine (audio_play_sound); the cursor shows.
     constexpr uint32_t kNewAudioEngine = 1u << 2, kShowCursor = 1u << 4;
     file.options.emplace().flags = kNewAudioEngine | kShowCursor;
-    file.scripts = std::vector<formpack::Script>{
-        {"scr_particle_1", 0}, {"scr_particle_2", 1}, {"scr_particle_3", 2}, {"scr_particle_4", 3},
-        {"scr_particle_5", 4}, {"scr_create_speech", 5}, {"npow", 6}};
-    AddSprites(file);
+    file.scripts = std::vector<formpack::Script>{{"scr_particle_1", 0},
+                                                 {"scr_particle_2", 1},
+                                                 {"scr_particle_3", 2},
+                                                 {"scr_particle_4", 3},
+                                                 {"scr_particle_5", 4},
+                                                 {"scr_create_speech", 5},
+                                                 {"npow", 6}};
+    AddSprites(file, HV_GAME_FONT_FILE);
     AddSounds(file);
     if (!AddFonts(file, HV_GAME_FONT_FILE)) return 1;
     AddObjects(file);
     int32_t nextId = 100001;
-    std::vector<Placement> game = {{OBJ_obj_dude, 260, 820},    {OBJ_obj_cat_1, 460, 740},
-                                   {OBJ_obj_cat_2, 940, 560},   {OBJ_obj_cat_3, 1260, 560},
+    std::vector<Placement> game = {{OBJ_obj_dude, 260, 820},     {OBJ_obj_cat_1, 460, 740},
+                                   {OBJ_obj_cat_2, 940, 560},    {OBJ_obj_cat_3, 1260, 560},
                                    {OBJ_obj_artefact, 880, 620}, {OBJ_obj_artefact, 1200, 620},
-                                   {OBJ_obj_gunman, 620, 500},  {OBJ_obj_gunman, 860, 480},
-                                   {OBJ_obj_gunman, 1080, 440}, {OBJ_obj_gunman, 1300, 420}};
+                                   {OBJ_obj_gunman, 620, 500},   {OBJ_obj_gunman, 860, 480},
+                                   {OBJ_obj_gunman, 1080, 440},  {OBJ_obj_gunman, 1300, 420}};
     // A little scenery about the player's start, off his line to the first cat, then the rest;
     // with the four walls, 41 scenery instances.
     std::vector<Placement> scenery = {{OBJ_obj_tree_1, 180, 760},
@@ -340,8 +434,8 @@ int main(int argc, char** argv) {
     one.insert(one.end(), few.begin(), few.end());
     zero.insert(zero.end(), few.begin(), few.end());
     file.rooms = std::vector<std::optional<formpack::Room>>{MakeRoom("rm_game", 93, game, nextId),
-                                                           MakeRoom("room1", 94, one, nextId),
-                                                           MakeRoom("room0", 95, zero, nextId)};
+                                                            MakeRoom("room1", 94, one, nextId),
+                                                            MakeRoom("room0", 95, zero, nextId)};
     std::string error;
     const std::vector<uint8_t> bytes = formpack::Build(file, &error);
     if (bytes.empty()) {
