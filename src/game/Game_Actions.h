@@ -1,4 +1,4 @@
-// Small actions the characters' units share: reading the first instance of an object, setting
+// Small actions the game's units share: reading the first instance of an object, setting
 // the game's state, playing a sound at a pitch, and drawing a sprite frame.
 #pragma once
 

@@ -1,6 +1,7 @@
 // The camera: keeps only what is near the view active, eases the view's size toward the normal or
 // the zoomed size, eases itself toward its target and centres view 0 on itself.
 #include "core/Variable.h"
+#include "game/Game_Actions.h"
 #include "game/Game_Assets.h"
 #include "game/Game_Functions.h"
 #include "game/Game_Kit.h"
@@ -13,16 +14,6 @@ namespace {
 UnitScratch g_activateScratch;
 UnitScratch g_zoomScratch;
 UnitScratch g_followScratch;
-
-constexpr double kNoone = -4;
-
-RValue Number(double value) {
-    return RValue_Real(value);
-}
-
-double Get(CInstance* self, int32_t ref, int32_t index = ARRAY_INDEX_WHOLE) {
-    return GetBuiltinReal(self, ref, index);
-}
 
 // lerp(from, to, amount) through the built-in.
 double Lerp(CInstance* self, CInstance* other, UnitScratch& scratch, double from, RValue* to,
@@ -54,8 +45,8 @@ void hvs_Object_obj_camera_Create_0(CInstance* self, CInstance*) {
     SetReal(Slot(self, S_zoom_damp), 0.05);
     SetReal(Slot(self, S_zoomed_in), 0);
     frame.Line(11);
-    SetReal(Slot(self, S_target_x), Get(self, V_x));
-    SetReal(Slot(self, S_target_y), Get(self, V_y));
+    SetReal(Slot(self, S_target_x), GetBuiltinReal(self, V_x));
+    SetReal(Slot(self, S_target_y), GetBuiltinReal(self, V_y));
     frame.Line(13);
     SetReal(Slot(self, S_target_object), kNoone);
 }
@@ -68,10 +59,10 @@ void hvs_Object_obj_camera_Step_1(CInstance* self, CInstance* other) {
     Drop(Call(self, other, &g_activateScratch, F_instance_deactivate_all, {&kOne}));
     frame.Line(2);
     const double margin = Real(Slot(self, S_margin));
-    RValue left = Number(Get(self, V_view_xview, 0) - margin);
-    RValue top = Number(Get(self, V_view_yview, 0) - margin);
-    RValue width = Number(Get(self, V_view_wview, 0) + margin * 2);
-    RValue height = Number(Get(self, V_view_hview, 0) + margin * 2);
+    RValue left = Number(GetBuiltinReal(self, V_view_xview, 0) - margin);
+    RValue top = Number(GetBuiltinReal(self, V_view_yview, 0) - margin);
+    RValue width = Number(GetBuiltinReal(self, V_view_wview, 0) + margin * 2);
+    RValue height = Number(GetBuiltinReal(self, V_view_hview, 0) + margin * 2);
     Drop(Call(self, other, &g_activateScratch, F_instance_activate_region,
               {&left, &top, &width, &height, &kOne}));
     frame.Line(3);
@@ -89,10 +80,10 @@ void hvs_Object_obj_camera_Step_0(CInstance* self, CInstance* other) {
     frame.Line(3);
     RValue* damp = Slot(self, S_zoom_damp);
     SetBuiltinReal(self, V_view_wview, 0,
-                   Lerp(self, other, g_zoomScratch, Get(self, V_view_wview, 0), size[0], damp));
+                   Lerp(self, other, g_zoomScratch, GetBuiltinReal(self, V_view_wview, 0), size[0], damp));
     frame.Line(4);
     SetBuiltinReal(self, V_view_hview, 0,
-                   Lerp(self, other, g_zoomScratch, Get(self, V_view_hview, 0), size[1], damp));
+                   Lerp(self, other, g_zoomScratch, GetBuiltinReal(self, V_view_hview, 0), size[1], damp));
 }
 
 // Toward last frame's target, then the target taken from the followed instance, then the view
@@ -101,11 +92,13 @@ void hvs_Object_obj_camera_Step_2(CInstance* self, CInstance* other) {
     Frame frame("hvs_Object_obj_camera_Step_2");
     frame.Line(1);
     RValue* damp = Slot(self, S_damp);
-    SetBuiltinReal(self, V_x, ARRAY_INDEX_WHOLE,
-                   Lerp(self, other, g_followScratch, Get(self, V_x), Slot(self, S_target_x), damp));
+    SetBuiltinReal(
+        self, V_x, ARRAY_INDEX_WHOLE,
+        Lerp(self, other, g_followScratch, GetBuiltinReal(self, V_x), Slot(self, S_target_x), damp));
     frame.Line(2);
-    SetBuiltinReal(self, V_y, ARRAY_INDEX_WHOLE,
-                   Lerp(self, other, g_followScratch, Get(self, V_y), Slot(self, S_target_y), damp));
+    SetBuiltinReal(
+        self, V_y, ARRAY_INDEX_WHOLE,
+        Lerp(self, other, g_followScratch, GetBuiltinReal(self, V_y), Slot(self, S_target_y), damp));
     frame.Line(4);
     const double target = Real(Slot(self, S_target_object));
     if (Game_InstanceExistsDirect(self, other, CRT_TruncToInt32(target))) {
@@ -115,9 +108,11 @@ void hvs_Object_obj_camera_Step_2(CInstance* self, CInstance* other) {
         SetReal(Slot(self, S_target_y), OnTarget(target, V_y));
     }
     frame.Line(9);
-    SetBuiltinReal(self, V_view_xview, 0, Get(self, V_x) - Get(self, V_view_wview, 0) * 0.5);
+    SetBuiltinReal(self, V_view_xview, 0,
+                   GetBuiltinReal(self, V_x) - GetBuiltinReal(self, V_view_wview, 0) * 0.5);
     frame.Line(10);
-    SetBuiltinReal(self, V_view_yview, 0, Get(self, V_y) - Get(self, V_view_hview, 0) * 0.5);
+    SetBuiltinReal(self, V_view_yview, 0,
+                   GetBuiltinReal(self, V_y) - GetBuiltinReal(self, V_view_hview, 0) * 0.5);
 }
 
 // The R key: an empty event.

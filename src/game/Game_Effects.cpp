@@ -15,8 +15,6 @@ UnitScratch g_vignetteScratch;
 UnitScratch g_particlesScratch;
 UnitScratch g_particlesEndScratch;
 
-RValue Number(double value) { return RValue_Real(value); }
-
 struct ParticleType {
     int32_t slot;
     double colour;
@@ -127,7 +125,8 @@ void hvs_Object_obj_effect_Create_0(CInstance* self, CInstance*) {
     frame.Line(4);
     RValue* choices[] = {&kMinusOne, &kOne};
     Direct_choose(t[0], 2, choices);
-    SetBuiltinReal(self, V_image_xscale, ARRAY_INDEX_WHOLE, GetBuiltinReal(self, V_image_yscale) * Real(t[0]));
+    SetBuiltinReal(self, V_image_xscale, ARRAY_INDEX_WHOLE,
+                   GetBuiltinReal(self, V_image_yscale) * Real(t[0]));
 }
 
 void hvs_Object_obj_effect_Other_7(CInstance* self, CInstance*) {

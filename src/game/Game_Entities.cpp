@@ -3,6 +3,7 @@
 #include "assets/Function_Sprite_Draw.h"
 #include "core/Variable.h"
 #include "data/Function_Math.h"
+#include "game/Game_Actions.h"
 #include "game/Game_Assets.h"
 #include "game/Game_Functions.h"
 #include "game/Game_Kit.h"
@@ -21,19 +22,8 @@ UnitScratch g_artefactDrawScratch;
 // will (a direction too small to move a float position).
 constexpr int32_t kMaxPushPasses = 4096;
 
-RValue Number(double value) {
-    return RValue_Real(value);
-}
-
-double Get(CInstance* self, int32_t ref) {
-    return GetBuiltinReal(self, ref);
-}
-void Set(CInstance* self, int32_t ref, double value) {
-    SetBuiltinReal(self, ref, ARRAY_INDEX_WHOLE, value);
-}
-
 bool PlaceMeeting(CInstance* self, CInstance* other, UnitScratch& scratch, double target) {
-    RValue x = Number(Get(self, V_x)), y = Number(Get(self, V_y)), t = Number(target);
+    RValue x = Number(GetBuiltinReal(self, V_x)), y = Number(GetBuiltinReal(self, V_y)), t = Number(target);
     return Condition(TakeReal(Call(self, other, &scratch, F_place_meeting, {&x, &y, &t})));
 }
 
@@ -59,8 +49,8 @@ double OnTarget(double target, int32_t ref) {
 // One of the particle scripts at the crystal, `spread` pixels about it.
 void Sparkle(CInstance* self, CInstance* other,
              RValue* (*script)(CInstance*, CInstance*, RValue*, int32_t, RValue**), double spread) {
-    RValue x = Number(Get(self, V_x));
-    RValue y = Number(Get(self, V_y) - Real(Slot(self, S_hover_dist)));
+    RValue x = Number(GetBuiltinReal(self, V_x));
+    RValue y = Number(GetBuiltinReal(self, V_y) - Real(Slot(self, S_hover_dist)));
     RValue s = Number(spread);
     RValue* args[] = {&x, &y, &s};
     Drop(script(self, other, &g_artefactScratch.value, 3, args));
@@ -82,19 +72,20 @@ void hvs_Object_par_entity_Step_1(CInstance* self, CInstance* other) {
     Locals<1> t;
     frame.Line(1);
     const bool grounded = !Condition(Slot(self, S_in_air));
-    const bool stuck = (grounded && !Game_PlaceFreeDirect(self, static_cast<float>(Get(self, V_x)),
-                                                          static_cast<float>(Get(self, V_y)))) ||
+    const bool stuck = (grounded && !Game_PlaceFreeDirect(self, static_cast<float>(GetBuiltinReal(self, V_x)),
+                                                          static_cast<float>(GetBuiltinReal(self, V_y)))) ||
                        PlaceMeeting(self, other, g_entityScratch, OBJ_par_solid_tall);
     if (!stuck) return;
     frame.Line(2);
-    RValue x = Number(Get(self, V_x)), y = Number(Get(self, V_y)), solid = Number(OBJ_par_solid);
+    RValue x = Number(GetBuiltinReal(self, V_x)), y = Number(GetBuiltinReal(self, V_y)),
+           solid = Number(OBJ_par_solid);
     const double nearest =
         TakeReal(Call(self, other, &g_entityScratch, F_instance_nearest, {&x, &y, &solid}));
     frame.Line(3);
     if (!Game_InstanceExistsDirect(self, other, CRT_TruncToInt32(nearest))) return;
     frame.Line(4);
-    double dx = Get(self, V_x) - OnTarget(nearest, V_x);
-    double dy = Get(self, V_y) - OnTarget(nearest, V_y);
+    double dx = GetBuiltinReal(self, V_x) - OnTarget(nearest, V_x);
+    double dy = GetBuiltinReal(self, V_y) - OnTarget(nearest, V_y);
     frame.Line(5);
     const double d = AtLeastOne(t[0], PointDistance(self, other, g_entityScratch, dx, dy));
     dx /= d;
@@ -104,8 +95,8 @@ void hvs_Object_par_entity_Step_1(CInstance* self, CInstance* other) {
     for (int32_t pass = 0; pass < kMaxPushPasses && PlaceMeeting(self, other, g_entityScratch, nearest);
          ++pass) {
         frame.Line(8);
-        Set(self, V_x, Get(self, V_x) + dx);
-        Set(self, V_y, Get(self, V_y) + dy);
+        SetVar(self, V_x, GetBuiltinReal(self, V_x) + dx);
+        SetVar(self, V_y, GetBuiltinReal(self, V_y) + dy);
         frame.Line(7);
     }
 }
@@ -120,31 +111,31 @@ void hvs_Object_par_entity_Collision_12(CInstance* self, CInstance* other) {
     frame.Line(2);
     const double steps = 5, push = 3;
     frame.Line(4);
-    double dx = Get(other, V_x) - Get(self, V_x);
-    double dy = Get(other, V_y) - Get(self, V_y);
+    double dx = GetBuiltinReal(other, V_x) - GetBuiltinReal(self, V_x);
+    double dy = GetBuiltinReal(other, V_y) - GetBuiltinReal(self, V_y);
     frame.Line(5);
     const double d = AtLeastOne(t[0], PointDistance(self, other, g_apartScratch, dx, dy));
     frame.Line(6);
     dx = dx * push / (steps * 2 * d);
     dy = dy * push / (steps * 2 * d);
-    const double otherId = Get(other, V_id);
+    const double otherId = GetBuiltinReal(other, V_id);
     for (int32_t pass = RepeatCount(steps); pass > 0; --pass) {
         frame.Line(9);
         if (!PlaceMeeting(self, other, g_apartScratch, otherId)) break;
         frame.Line(10);
-        Set(self, V_x, Get(self, V_x) - dx);
-        Set(self, V_y, Get(self, V_y) - dy);
-        Set(other, V_x, Get(other, V_x) + dx);
-        Set(other, V_y, Get(other, V_y) + dy);
+        SetVar(self, V_x, GetBuiltinReal(self, V_x) - dx);
+        SetVar(self, V_y, GetBuiltinReal(self, V_y) - dy);
+        SetVar(other, V_x, GetBuiltinReal(other, V_x) + dx);
+        SetVar(other, V_y, GetBuiltinReal(other, V_y) + dy);
     }
 }
 
 void hvs_Object_obj_artefact_Create_0(CInstance* self, CInstance*) {
     Frame frame("hvs_Object_obj_artefact_Create_0");
     frame.Line(1);
-    Set(self, V_depth, -Get(self, V_y));
+    SetVar(self, V_depth, -GetBuiltinReal(self, V_y));
     frame.Line(2);
-    Set(self, V_image_speed, 0.25);
+    SetVar(self, V_image_speed, 0.25);
     frame.Line(3);
     SetReal(Slot(self, S_hover_freq), 0.003);
     SetReal(Slot(self, S_hover_dist), 23);
@@ -165,11 +156,11 @@ void hvs_Object_obj_artefact_Collision_0(CInstance* self, CInstance* other) {
     frame.Line(1);
     Game_InstanceDestroyDirect(self);
     frame.Line(2);
-    Game_InstanceCreateDirect(static_cast<float>(Get(self, V_x)),
-                              static_cast<float>(Get(self, V_y) - Real(Slot(self, S_hover_dist))),
+    Game_InstanceCreateDirect(static_cast<float>(GetBuiltinReal(self, V_x)),
+                              static_cast<float>(GetBuiltinReal(self, V_y) - Real(Slot(self, S_hover_dist))),
                               OBJ_obj_artefact_poof);
     frame.Line(3);
-    With(self, other, Get(other, V_id), [&] {
+    With(self, other, GetBuiltinReal(other, V_id), [&] {
         frame.Line(4);
         SetReal(Slot(self, S_carrying_artefact), 1);
     });
@@ -181,22 +172,23 @@ void hvs_Object_obj_artefact_Collision_0(CInstance* self, CInstance* other) {
 // The shadow stays on the ground; the crystal bobs above it.
 void hvs_Object_obj_artefact_Draw_0(CInstance* self, CInstance* other) {
     Frame frame("hvs_Object_obj_artefact_Draw_0");
-    const float x = static_cast<float>(Get(self, V_x)), y = static_cast<float>(Get(self, V_y));
+    const float x = static_cast<float>(GetBuiltinReal(self, V_x)),
+                y = static_cast<float>(GetBuiltinReal(self, V_y));
     frame.Line(1);
     Direct_draw_sprite(self, SPR_spr_shadow, 0, x, y);
     frame.Line(2);
-    RValue phase = Number(Get(self, V_current_time) * Real(Slot(self, S_hover_freq)));
+    RValue phase = Number(GetBuiltinReal(self, V_current_time) * Real(Slot(self, S_hover_freq)));
     const double bob =
         TakeReal(Call(self, other, &g_artefactDrawScratch, F_sin, {&phase})) * Real(Slot(self, S_hover_move));
-    Direct_draw_sprite(self, CRT_TruncToInt32(Get(self, V_sprite_index)),
-                       CRT_TruncToInt32(Get(self, V_image_index)), x,
+    Direct_draw_sprite(self, CRT_TruncToInt32(GetBuiltinReal(self, V_sprite_index)),
+                       CRT_TruncToInt32(GetBuiltinReal(self, V_image_index)), x,
                        static_cast<float>(y - Real(Slot(self, S_hover_dist)) + bob));
 }
 
 void hvs_Object_obj_artefact_poof_Create_0(CInstance* self, CInstance*) {
     Frame frame("hvs_Object_obj_artefact_poof_Create_0");
     frame.Line(1);
-    Set(self, V_image_speed, 0.25);
+    SetVar(self, V_image_speed, 0.25);
 }
 
 void hvs_Object_obj_artefact_poof_Other_7(CInstance* self, CInstance*) {

@@ -2,6 +2,7 @@
 // that turns the game state (0 introduction, 1 conversation, 2 free play, 3 death) into the
 // player's input switch, the camera's zoom and target, and the removal of bullets.
 #include "core/Variable.h"
+#include "game/Game_Actions.h"
 #include "game/Game_Assets.h"
 #include "game/Game_Functions.h"
 #include "game/Game_Kit.h"
@@ -11,13 +12,7 @@ using namespace hvs;
 
 namespace {
 
-constexpr double kNoone = -4;
-
 enum GameState : int32_t { kIntroduction = 0, kConversation = 1, kFreePlay = 2, kDeath = 3 };
-
-double Get(CInstance* self, int32_t ref) {
-    return GetBuiltinReal(self, ref);
-}
 
 void SetInputEnabled(CInstance*& self, CInstance*& other, double enabled) {
     With(self, other, OBJ_obj_dude, [&] { SetReal(Slot(self, S_input_enabled), enabled); });
@@ -29,8 +24,9 @@ void AimAtSpeech(CInstance*& self, CInstance*& other) {
         SetReal(Slot(self, S_zoomed_in), 1);
         SetReal(Slot(self, S_target_object), kNoone);
         With(self, other, OBJ_obj_speech, [&] {
-            SetReal(Slot(other, S_target_x), Get(self, V_x));
-            SetReal(Slot(other, S_target_y), Get(self, V_y) + 72 * Get(self, V_image_yscale));
+            SetReal(Slot(other, S_target_x), GetBuiltinReal(self, V_x));
+            SetReal(Slot(other, S_target_y),
+                    GetBuiltinReal(self, V_y) + 72 * GetBuiltinReal(self, V_image_yscale));
         });
     });
 }
@@ -80,8 +76,8 @@ void hvs_Object_obj_state_manager_Create_0(CInstance* self, CInstance* other) {
     frame.Line(3);
     With(self, other, OBJ_obj_dude, [&] {
         frame.Line(4);
-        Game_InstanceCreateDirect(static_cast<float>(Get(self, V_x)), static_cast<float>(Get(self, V_y)),
-                                  OBJ_obj_help);
+        Game_InstanceCreateDirect(static_cast<float>(GetBuiltinReal(self, V_x)),
+                                  static_cast<float>(GetBuiltinReal(self, V_y)), OBJ_obj_help);
     });
 }
 

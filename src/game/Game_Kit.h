@@ -111,6 +111,9 @@ void DivAssign(RValue* target, RValue* right);
 // Raises "invalid type for %s lhs=%s (type=%d), rhs=%s (type=%d)".
 void OperatorTypeError(const char* op, const RValue* left, const RValue* right);
 
+// A number as a value, for arguments.
+inline RValue Number(double value) { return RValue_Real(value); }
+
 // Constants shared by every unit.
 extern RValue kZero, kOne, kMinusOne;
 

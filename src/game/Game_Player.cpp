@@ -5,6 +5,7 @@
 #include "assets/Function_Sprite_Draw.h"
 #include "core/Value_Operators.h"
 #include "data/Function_Math.h"
+#include "game/Game_Actions.h"
 #include "game/Game_Assets.h"
 #include "game/Game_Functions.h"
 #include "game/Game_Kit.h"
@@ -20,37 +21,11 @@ UnitScratch g_footstepScratch;
 UnitScratch g_stepScratch;
 UnitScratch g_drawScratch;
 
-constexpr double kWhite = 16777215;
-constexpr int32_t kGamepadFace1 = 32769, kGamepadAxisLH = 32785, kGamepadAxisLV = 32786;
-
-RValue Number(double value) {
-    return RValue_Real(value);
-}
-
-double X(CInstance* self) {
-    return GetBuiltinReal(self, V_x);
-}
-double Y(CInstance* self) {
-    return GetBuiltinReal(self, V_y);
-}
-void SetBuiltinWhole(CInstance* self, int32_t ref, double value) {
-    SetBuiltinReal(self, ref, ARRAY_INDEX_WHOLE, value);
-}
+constexpr int32_t kGamepadAxisLH = 32785, kGamepadAxisLV = 32786;
 
 // A flag of the player inside an and/or chain: set when at least 1.
 bool Flag(CInstance* self, int32_t slot) {
     return CRT_TruncToInt32(Real(Slot(self, slot))) != 0;
-}
-
-// Plays a sound at priority 1 without looping; the result holds the playing voice.
-RValue* PlaySound(CInstance* self, CInstance* other, UnitScratch& scratch, double sound) {
-    RValue index = Number(sound);
-    return Call(self, other, &scratch, F_audio_play_sound, {&index, &kOne, &kZero});
-}
-
-bool PlaceMeeting(CInstance* self, CInstance* other, double x, double y, int32_t object) {
-    RValue ax = Number(x), ay = Number(y), target = Number(object);
-    return Condition(TakeReal(Call(self, other, &g_stepScratch, F_place_meeting, {&ax, &ay, &target})));
 }
 
 double PointDistance(CInstance* self, CInstance* other, RValue* x, RValue* y) {
@@ -89,7 +64,7 @@ Input ReadInput(CInstance* self, CInstance* other) {
     in.up = KeyPair(38, 'W');
     in.left = KeyPair(37, 'A');
     in.down = KeyPair(40, 'S');
-    RValue space = Number(32), pad = Number(0), face = Number(kGamepadFace1);
+    RValue space = Number(kVkSpace), pad = Number(0), face = Number(kGpFace1);
     const bool key =
         Condition(TakeReal(Call(self, other, &g_stepScratch, F_keyboard_check_pressed, {&space})));
     in.jump = key || Condition(TakeReal(
@@ -127,21 +102,21 @@ void SetInputVector(CInstance* self, CInstance* other, const Input& in) {
 void Move(CInstance* self, CInstance* other) {
     RValue* vx = Slot(self, S_vel_x);
     RValue* vy = Slot(self, S_vel_y);
-    if (Flag(self, S_in_air) &&
-        !PlaceMeeting(self, other, X(self) + Real(vx), Y(self) + Real(vy), OBJ_par_solid_tall)) {
-        SetBuiltinWhole(self, V_x, X(self) + Real(vx));
-        SetBuiltinWhole(self, V_y, Y(self) + Real(vy));
+    if (Flag(self, S_in_air) && !PlaceMeeting(self, other, g_stepScratch, X(self) + Real(vx),
+                                              Y(self) + Real(vy), OBJ_par_solid_tall)) {
+        SetVar(self, V_x, X(self) + Real(vx));
+        SetVar(self, V_y, Y(self) + Real(vy));
         return;
     }
     for (int32_t pass = RepeatCount(10); pass > 0; --pass) {
         const double nextX = X(self) + Real(vx) * 0.1;
         if (Game_PlaceFreeDirect(self, static_cast<float>(nextX), static_cast<float>(Y(self))))
-            SetBuiltinWhole(self, V_x, nextX);
+            SetVar(self, V_x, nextX);
         else
             SetReal(vx, 0);
         const double nextY = Y(self) + Real(vy) * 0.1;
         if (Game_PlaceFreeDirect(self, static_cast<float>(X(self)), static_cast<float>(nextY)))
-            SetBuiltinWhole(self, V_y, nextY);
+            SetVar(self, V_y, nextY);
         else
             SetReal(vy, 0);
     }
@@ -191,28 +166,28 @@ void Height(CInstance*& self, CInstance*& other, bool jump) {
             SetReal(z, 0);
             SetReal(vz, 0);
             Puff(self, other, {SPR_spr_puff_medium_1});
-            Drop(PlaySound(self, other, g_stepScratch, SND_snd_land_2));
+            PlaySound(self, other, g_stepScratch, SND_snd_land_2);
         }
     } else if (jump) {
         RValue_Assign(vz, Slot(self, S_jump_power));
         SetReal(Slot(self, S_in_air), 1);
-        SetBuiltinWhole(self, V_sprite_index, SPR_spr_dude_jump);
-        SetBuiltinWhole(self, V_image_index, 0);
-        Drop(PlaySound(self, other, g_stepScratch, SND_snd_jump_1));
+        SetVar(self, V_sprite_index, SPR_spr_dude_jump);
+        SetVar(self, V_image_index, 0);
+        PlaySound(self, other, g_stepScratch, SND_snd_jump_1);
     }
 }
 
 void Animate(CInstance* self, CInstance* other) {
     if (Condition(Slot(self, S_dead))) {
-        SetBuiltinWhole(self, V_sprite_index, SPR_spr_dude_dead);
-        SetBuiltinWhole(self, V_image_speed, 0.25);
+        SetVar(self, V_sprite_index, SPR_spr_dude_dead);
+        SetVar(self, V_image_speed, 0.25);
     } else if (Condition(Slot(self, S_in_air))) {
         const double last = GetBuiltinReal(self, V_image_number) - 1;
         if (Less(GetBuiltinReal(self, V_image_index), last)) {
             SetBuiltin(self, V_image_speed, ARRAY_INDEX_WHOLE, Slot(self, S_jump_image_speed));
         } else {
-            SetBuiltinWhole(self, V_image_index, last);
-            SetBuiltinWhole(self, V_image_speed, 0);
+            SetVar(self, V_image_index, last);
+            SetVar(self, V_image_speed, 0);
         }
     } else {
         SetBuiltin(self, V_image_speed, ARRAY_INDEX_WHOLE, Slot(self, S_grounded_image_speed));
@@ -297,11 +272,10 @@ void hvs_Object_obj_dude_Alarm_0(CInstance* self, CInstance* other) {
     frame.Line(4);
     Puff(self, other, {SPR_spr_puff_small_1, SPR_spr_puff_small_2, SPR_spr_puff_small_3});
     frame.Line(8);
-    Locals<1> voice;
-    Take(voice[0], PlaySound(self, other, g_footstepScratch, Real(Slot(self, S_ground_sound))));
+    RValue voice = Number(PlaySound(self, other, g_footstepScratch, Real(Slot(self, S_ground_sound))));
     frame.Line(9);
     RValue pitch = Number(Direct_random_range(0.8, 1.2));
-    Drop(Call(self, other, &g_footstepScratch, F_audio_sound_pitch, {voice[0], &pitch}));
+    Drop(Call(self, other, &g_footstepScratch, F_audio_sound_pitch, {&voice, &pitch}));
 }
 
 void hvs_Object_obj_dude_Alarm_1(CInstance* self, CInstance*) {
@@ -325,13 +299,13 @@ void hvs_Object_obj_dude_Step_0(CInstance* self, CInstance* other) {
     frame.Line(60);
     Height(self, other, in.jump > 0.5);
     frame.Line(80);
-    SetBuiltinWhole(self, V_depth, -Y(self));
+    SetVar(self, V_depth, -Y(self));
     frame.Line(82);
     Animate(self, other);
     frame.Line(100);
     RValue_Assign(Slot(self, S_ground_sound), Slot(self, S_gs_default));
     frame.Line(101);
-    if (PlaceMeeting(self, other, X(self), Y(self), OBJ_obj_stepping_stones))
+    if (PlaceMeeting(self, other, g_stepScratch, X(self), Y(self), OBJ_obj_stepping_stones))
         RValue_Assign(Slot(self, S_ground_sound), Slot(self, S_gs_stone));
 }
 

@@ -6,6 +6,7 @@
 #include "assets/Function_Sprite_Draw.h"
 #include "core/Value_Operators.h"
 #include "data/Function_Math.h"
+#include "game/Game_Actions.h"
 #include "game/Game_Assets.h"
 #include "game/Game_Functions.h"
 #include "game/Game_Kit.h"
@@ -21,18 +22,7 @@ UnitScratch g_treeScratch;
 UnitScratch g_treeDrawScratch;
 UnitScratch g_stonesScratch;
 
-constexpr double kBlack = 0, kWhite = 16777215;
-
-RValue Number(double value) {
-    return RValue_Real(value);
-}
-
-double Get(CInstance* self, int32_t ref) {
-    return GetBuiltinReal(self, ref);
-}
-void Set(CInstance* self, int32_t ref, double value) {
-    SetBuiltinReal(self, ref, ARRAY_INDEX_WHOLE, value);
-}
+constexpr double kBlack = 0;
 
 // One of the given numbers, drawn by choose.
 double Choose(std::initializer_list<double> values) {
@@ -53,11 +43,11 @@ double MergeColour(CInstance* self, CInstance* other, UnitScratch& scratch, int3
 
 // depth by height on the screen, a random size and mirror, a still random frame.
 void StillPiece(CInstance* self, double scaleLow, double scaleHigh) {
-    Set(self, V_depth, -Get(self, V_y));
-    Set(self, V_image_yscale, Direct_random_range(scaleLow, scaleHigh));
-    Set(self, V_image_xscale, Get(self, V_image_yscale) * Choose({-1, 1}));
-    Set(self, V_image_speed, 0);
-    Set(self, V_image_index, std::floor(Direct_random(Get(self, V_image_number))));
+    SetVar(self, V_depth, -GetBuiltinReal(self, V_y));
+    SetVar(self, V_image_yscale, Direct_random_range(scaleLow, scaleHigh));
+    SetVar(self, V_image_xscale, GetBuiltinReal(self, V_image_yscale) * Choose({-1, 1}));
+    SetVar(self, V_image_speed, 0);
+    SetVar(self, V_image_index, std::floor(Direct_random(GetBuiltinReal(self, V_image_number))));
 }
 
 // `passes` instances of `object` uniformly in angle within 64 pixels, then the spawner goes. The
@@ -69,10 +59,12 @@ void Scatter(CInstance* self, Frame& frame, int32_t passes, int32_t object) {
         frame.Line(3);
         const double dist = Direct_random(64);
         frame.Line(4);
-        const float x = static_cast<float>(
-            Get(self, V_x) + Direct_lengthdir_x(static_cast<float>(dist), static_cast<float>(dir)));
-        const float y = static_cast<float>(
-            Get(self, V_y) + Direct_lengthdir_y(static_cast<float>(dist), static_cast<float>(dir)));
+        const float x =
+            static_cast<float>(GetBuiltinReal(self, V_x) +
+                               Direct_lengthdir_x(static_cast<float>(dist), static_cast<float>(dir)));
+        const float y =
+            static_cast<float>(GetBuiltinReal(self, V_y) +
+                               Direct_lengthdir_y(static_cast<float>(dist), static_cast<float>(dir)));
         Game_InstanceCreateDirect(x, y, object);
         frame.Line(5);
         Game_InstanceDestroyDirect(self);
@@ -88,25 +80,26 @@ double Element(CInstance* self, int32_t slot, int32_t index) {
 void hvs_Object_obj_plant_basic_Create_0(CInstance* self, CInstance* other) {
     Frame frame("hvs_Object_obj_plant_basic_Create_0");
     frame.Line(1);
-    Set(self, V_depth, -Get(self, V_y));
+    SetVar(self, V_depth, -GetBuiltinReal(self, V_y));
     frame.Line(2);
-    Set(self, V_sprite_index, Choose({SPR_spr_plant_1, SPR_spr_plant_2, SPR_spr_plant_3}));
+    SetVar(self, V_sprite_index, Choose({SPR_spr_plant_1, SPR_spr_plant_2, SPR_spr_plant_3}));
     frame.Line(3);
     SetReal(Slot(self, S_can_animate), 1);
     SetReal(Slot(self, S_anim_speed), 0.125);
     frame.Line(5);
-    Set(self, V_image_blend,
-        MergeColour(self, other, g_plantScratch, F_merge_colour, kBlack, Get(self, V_background_colour),
-                    Direct_random_range(0.8, 1)));
+    SetVar(self, V_image_blend,
+           MergeColour(self, other, g_plantScratch, F_merge_colour, kBlack,
+                       GetBuiltinReal(self, V_background_colour), Direct_random_range(0.8, 1)));
     frame.Line(6);
-    Set(self, V_image_yscale, Direct_random_range(0.8, 1));
+    SetVar(self, V_image_yscale, Direct_random_range(0.8, 1));
     frame.Line(7);
-    Set(self, V_image_xscale, Get(self, V_image_yscale) * Choose({-1, 1}));
+    SetVar(self, V_image_xscale, GetBuiltinReal(self, V_image_yscale) * Choose({-1, 1}));
 }
 
 void hvs_Object_obj_plant_basic_Step_0(CInstance* self, CInstance* other) {
     Frame frame("hvs_Object_obj_plant_basic_Step_0");
-    RValue x = Number(Get(self, V_x)), y = Number(Get(self, V_y)), entity = Number(OBJ_par_entity);
+    RValue x = Number(GetBuiltinReal(self, V_x)), y = Number(GetBuiltinReal(self, V_y)),
+           entity = Number(OBJ_par_entity);
     frame.Line(1);
     if (Condition(TakeReal(Call(self, other, &g_plantStepScratch, F_place_meeting, {&x, &y, &entity})))) {
         frame.Line(2);
@@ -125,7 +118,7 @@ void hvs_Object_obj_plant_basic_Step_0(CInstance* self, CInstance* other) {
         frame.Line(7);
         RValue gain = Number(Direct_random_range(0.05, 0.4));
         Drop(Call(self, other, &g_plantStepScratch, F_audio_sound_gain, {voice[0], &gain, &kZero}));
-    } else if (Equal(Get(self, V_image_index), 0)) {
+    } else if (Equal(GetBuiltinReal(self, V_image_index), 0)) {
         frame.Line(10);
         SetReal(Slot(self, S_can_animate), 1);
     }
@@ -134,9 +127,9 @@ void hvs_Object_obj_plant_basic_Step_0(CInstance* self, CInstance* other) {
 void hvs_Object_obj_plant_basic_Other_7(CInstance* self, CInstance*) {
     Frame frame("hvs_Object_obj_plant_basic_Other_7");
     frame.Line(1);
-    Set(self, V_image_speed, 0);
+    SetVar(self, V_image_speed, 0);
     frame.Line(2);
-    Set(self, V_image_index, 0);
+    SetVar(self, V_image_index, 0);
 }
 
 void hvs_Object_objj_grass_spawner_Create_0(CInstance* self, CInstance*) {
@@ -161,17 +154,17 @@ void hvs_Object_obj_stone_small_Create_0(CInstance* self, CInstance*) {
 void hvs_Object_obj_rock_large_Create_0(CInstance* self, CInstance*) {
     Frame frame("hvs_Object_obj_rock_large_Create_0");
     frame.Line(1);
-    Set(self, V_depth, -Get(self, V_y));
+    SetVar(self, V_depth, -GetBuiltinReal(self, V_y));
     frame.Line(2);
     const double s = Direct_random_range(0.8, 1);
     frame.Line(3);
-    Set(self, V_image_yscale, Get(self, V_image_yscale) * s);
+    SetVar(self, V_image_yscale, GetBuiltinReal(self, V_image_yscale) * s);
     frame.Line(4);
-    Set(self, V_image_xscale, Get(self, V_image_xscale) * (s * Choose({-1, 1})));
+    SetVar(self, V_image_xscale, GetBuiltinReal(self, V_image_xscale) * (s * Choose({-1, 1})));
     frame.Line(5);
-    Set(self, V_image_speed, 0);
+    SetVar(self, V_image_speed, 0);
     frame.Line(6);
-    Set(self, V_image_index, std::floor(Direct_random(Get(self, V_image_number))));
+    SetVar(self, V_image_index, std::floor(Direct_random(GetBuiltinReal(self, V_image_number))));
 }
 
 void hvs_Object_obj_trunk_Create_0(CInstance* self, CInstance*) {
@@ -179,7 +172,7 @@ void hvs_Object_obj_trunk_Create_0(CInstance* self, CInstance*) {
     frame.Line(1);
     StillPiece(self, 0.9, 1);
     frame.Line(6);
-    Set(self, V_image_blend, Get(self, V_background_colour));
+    SetVar(self, V_image_blend, GetBuiltinReal(self, V_background_colour));
 }
 
 void hvs_Object_obj_tree_1_Create_0(CInstance* self, CInstance* other) {
@@ -187,9 +180,9 @@ void hvs_Object_obj_tree_1_Create_0(CInstance* self, CInstance* other) {
     frame.Line(1);
     StillPiece(self, 1.15, 1.4);
     frame.Line(6);
-    Set(self, V_image_blend,
-        MergeColour(self, other, g_treeScratch, F_merge_colour, kWhite, Get(self, V_background_colour),
-                    0.75));
+    SetVar(self, V_image_blend,
+           MergeColour(self, other, g_treeScratch, F_merge_colour, kWhite,
+                       GetBuiltinReal(self, V_background_colour), 0.75));
     frame.Line(7);
     SetReal(Slot(self, S_n_leaves), Direct_irandom_range(10, 17));
     frame.Line(8);
@@ -201,7 +194,7 @@ void hvs_Object_obj_tree_1_Create_0(CInstance* self, CInstance* other) {
             TakeReal(Call(self, other, &g_treeScratch, F_sprite_get_number, {&leavesSprite}));
         SetReal(RValue_ElementRef(Slot(self, S_leaves_image), i), std::floor(Direct_random(frames)));
         frame.Line(11);
-        const double scale = Get(self, V_image_yscale);
+        const double scale = GetBuiltinReal(self, V_image_yscale);
         SetReal(RValue_ElementRef(Slot(self, S_leaves_x), i), Direct_random_range(-22, 22) * scale);
         frame.Line(12);
         SetReal(RValue_ElementRef(Slot(self, S_leaves_y), i), Direct_random_range(-60, -28) * scale);
@@ -230,11 +223,12 @@ void hvs_Object_obj_tree_1_Draw_0(CInstance* self, CInstance*) {
         frame.Line(3);
         const double leafX = Element(self, S_leaves_x, i), leafY = Element(self, S_leaves_y, i);
         const double sway = Direct_cos(Real(Slot(self, S_counter)) * 0.001 * leafY + leafX);
-        const float scale = static_cast<float>(Get(self, V_image_yscale));
-        Direct_draw_sprite_ext(
-            self, SPR_spr_tree_1_leaves, CRT_TruncToInt32(Element(self, S_leaves_image, i)),
-            static_cast<float>(Get(self, V_x) + leafX + sway), static_cast<float>(Get(self, V_y) + leafY),
-            scale, scale, 0, CRT_TruncToInt32(Element(self, S_leaves_blend, i)), 1);
+        const float scale = static_cast<float>(GetBuiltinReal(self, V_image_yscale));
+        Direct_draw_sprite_ext(self, SPR_spr_tree_1_leaves,
+                               CRT_TruncToInt32(Element(self, S_leaves_image, i)),
+                               static_cast<float>(GetBuiltinReal(self, V_x) + leafX + sway),
+                               static_cast<float>(GetBuiltinReal(self, V_y) + leafY), scale, scale, 0,
+                               CRT_TruncToInt32(Element(self, S_leaves_blend, i)), 1);
         frame.Line(2);
     }
 }
@@ -242,15 +236,15 @@ void hvs_Object_obj_tree_1_Draw_0(CInstance* self, CInstance*) {
 void hvs_Object_obj_stepping_stones_Create_0(CInstance* self, CInstance* other) {
     Frame frame("hvs_Object_obj_stepping_stones_Create_0");
     frame.Line(1);
-    Set(self, V_image_speed, 0);
+    SetVar(self, V_image_speed, 0);
     frame.Line(2);
-    Set(self, V_image_index, std::floor(Direct_random(Get(self, V_image_number))));
+    SetVar(self, V_image_index, std::floor(Direct_random(GetBuiltinReal(self, V_image_number))));
     frame.Line(3);
-    Set(self, V_depth, 1);
+    SetVar(self, V_depth, 1);
     frame.Line(4);
-    Set(self, V_image_blend,
-        MergeColour(self, other, g_stonesScratch, F_merge_color, Get(self, V_background_colour), kWhite,
-                    0.3));
+    SetVar(self, V_image_blend,
+           MergeColour(self, other, g_stonesScratch, F_merge_color, GetBuiltinReal(self, V_background_colour),
+                       kWhite, 0.3));
 }
 
 // An empty event: the cell only blocks the way.
