@@ -166,7 +166,8 @@ uint16_t Classify(VMBuffer* buffer, int32_t count, VMDecoded& d, uint32_t operan
                 hasOperand && operandBytes >= 4 ? static_cast<int32_t>(ReadWord(d.operand) & 0x0FFFFFFFu) : 0;
             return S_PUSH_BUILTIN;
         case VM_OP_CALL:
-            if (d.handler != VM_HandlerCallScriptById || ReadWord(d.operand) == FUNCTION_ID_SCRIPT_EXECUTE)
+            if (d.handler != VM_HandlerCallScriptById || ReadWord(d.operand) == FUNCTION_ID_SCRIPT_EXECUTE ||
+                VM_Immediate(word) < 0)
                 return S_GENERIC;
             d.slot = static_cast<int32_t>(ReadWord(d.operand)) - FUNCTION_ID_SCRIPT_BASE;
             return S_CALL_SCRIPT;
@@ -294,21 +295,23 @@ inline bool ReadArgument(const BuiltinVariable* row, RValue* out) {
     return true;
 }
 
-// The code object of a script call the loop can enter itself: bytecode already decoded,
-// arguments 8-byte aligned with room for the frame below them, no call trace and no object
-// mode. Null leaves the call to VM_CallScript, which handles (and reports) every other case.
+// The code object of a script call the loop can enter itself (Classify has seen a count of 0
+// or more arguments): bytecode already decoded, arguments 8-byte aligned with room for the
+// frame below them, no call trace and no object mode. Null leaves the call to VM_CallScript,
+// which handles (and reports) every other case.
 inline const CCode* LeanCallee(CScript* script, int32_t argc, const uint8_t* sp, const VMExecContext* ctx,
                                const VMHooks& hooks, int32_t* first) {
     const CCode* code = script ? script->GetCode() : nullptr;
     VMBuffer* callee = code ? code->buffer : nullptr;
-    if (callee == nullptr || callee->decoded == nullptr || argc < 0 || argc > 0xFFFF) return nullptr;
+    if (callee == nullptr || callee->decoded == nullptr) return nullptr;
     if (!HasItems(sp, ctx, 16 * argc) || !HasRoom(sp, ctx, static_cast<int32_t>(sizeof(VMFrame)) + 24))
         return nullptr;
     if ((reinterpret_cast<uintptr_t>(sp) & 7) != 0 || g_Switches.trace) return nullptr;
     if (hooks.objectMode && hooks.objectMode()) return nullptr;
     // A decoded buffer is prepared. A start at the very end (no instructions) is the handler's.
     const int32_t start = code->start;
-    if (start < 0 || start >= callee->runLength || (start & 3) != 0) return nullptr;
+    if (static_cast<uint32_t>(start) >= static_cast<uint32_t>(callee->runLength) || (start & 3) != 0)
+        return nullptr;
     *first = callee->wordMap[start / 4];
     return start == 0 || *first != 0 ? code : nullptr;
 }
