@@ -2,6 +2,7 @@
 // script calls and returns go through these, so a frame looks the same whoever made it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -30,9 +31,9 @@ inline void VM_EnterCode(VMExecContext* ctx, const CCode* code) {
     if (code->buffer != ctx->buffer) VM_EnterBuffer(ctx, code->buffer);
 }
 
-// Byte distance up from a frame record to a position above it in the same block; 0 for null.
+// Byte distance up from a frame record to a position above it in the same block.
 inline int32_t VM_FrameDistance(const uint8_t* record, const void* at) {
-    return at ? static_cast<int32_t>(static_cast<const uint8_t*>(at) - record) : 0;
+    return static_cast<int32_t>(static_cast<const uint8_t*>(at) - record);
 }
 
 // Writes the frame record directly below the callee's arguments (args, 8-byte aligned, argc of
@@ -44,8 +45,9 @@ inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc
                              uint8_t* argsEnd, PWObjectBase* scope, PWObjectBase* function,
                              int32_t nextInstruction, int32_t first) {
     uint8_t* const record = args - sizeof(VMFrame);
-    auto* callerArgs = reinterpret_cast<uint8_t*>(VM_Args);
-    const bool argsInBlock = callerArgs >= ctx->stack && callerArgs < ctx->stack + ctx->stackSize;
+    // The caller's arguments lie above the record when they lie in the block at all.
+    const uintptr_t callerArgs = reinterpret_cast<uintptr_t>(VM_Args) - reinterpret_cast<uintptr_t>(record);
+    const bool argsInBlock = callerArgs < static_cast<uintptr_t>(ctx->stack + ctx->stackSize - record);
     auto* frame = reinterpret_cast<VMFrame*>(record);
     frame->callerCode = ctx->codeObject;
     frame->callerSelf = ctx->self;
@@ -57,7 +59,7 @@ inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc
     frame->callerArgCount = VM_ArgCount;
     frame->callerLocalsBorrowed = ctx->localsBorrowed;
     frame->callerFrame = VM_FrameDistance(record, ctx->frame);
-    frame->callerArgs = argsInBlock ? VM_FrameDistance(record, callerArgs) : 0;
+    frame->callerArgs = argsInBlock ? static_cast<int32_t>(callerArgs) : 0;
     frame->argsEnd = VM_FrameDistance(record, argsEnd);
     frame->spare = 0;
 
@@ -98,10 +100,13 @@ inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc
     }
     auto* args = reinterpret_cast<uint8_t*>(VM_Args);
     const int32_t argc = args ? VM_ArgCount : 0;
-    for (int32_t i = 0; i < argc; ++i) {
-        RValue value = VM_Load<RValue>(args + 16 * i);
-        RValue_Free(&value);
-        VM_Store(args + 16 * i, RValue_Undefined());
+    for (uint8_t* at = args; at < args + 16 * argc; at += 16) {
+        // Only a kind with a payload to release needs the whole value read.
+        if (VM_Load<uint32_t>(at + offsetof(RValue, kind)) - 1u < 4u) {
+            RValue value = VM_Load<RValue>(at);
+            RValue_Free(&value);
+        }
+        VM_Store(at, RValue_Undefined());
     }
     VM_Args = callerArgs ? reinterpret_cast<RValue*>(record + callerArgs) : nullptr;
     VM_ArgCount = callerArgCount;
