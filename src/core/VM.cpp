@@ -521,6 +521,7 @@ bool VM::Exec(CCode* code, CInstance* self, CInstance* other, RValue* result, PW
     ctx.source = code->source;
     ctx.debugTable = code->debugTable;
     ctx.codeObject = code;
+    ctx.deferredLocals = code->locals;  // what a call back into this code object makes
     EnterBuffer(&ctx, code->buffer);
     ctx.pc = code->start;
     ctx.outer = VM_Current;
