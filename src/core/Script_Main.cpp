@@ -10,11 +10,12 @@
 #include "core/VMBuffer.h"
 #include "core/Value.h"
 
+CScript** g_ScriptTable = nullptr;
+int32_t g_ScriptCount = 0;
+
 namespace {
 
-CScript** g_scripts = nullptr;
 char** g_names = nullptr;
-int32_t g_count = 0;
 
 ScriptEnvironment g_environment;
 CInstance* (*g_globalObject)() = nullptr;
@@ -46,8 +47,8 @@ RValue* CallCompiled(CompiledScriptFn function, CInstance* self, CInstance* othe
 }
 
 bool CompileAll() {
-    for (int32_t i = 0; i < g_count; ++i) {
-        CScript* script = g_scripts[i];
+    for (int32_t i = 0; i < g_ScriptCount; ++i) {
+        CScript* script = g_ScriptTable[i];
         if (!script || script->Compile()) continue;
         char text[2048];
         std::snprintf(text, sizeof text, "COMPILATION ERROR in Script: %s\n%s", script->Name(),
@@ -71,8 +72,8 @@ void RunGlobalInitialisers() {
 
 void RunStartingScripts() {
     CInstance* global = GlobalObject();
-    for (int32_t i = 0; i < g_count; ++i) {
-        const CCode* code = g_scripts[i] ? g_scripts[i]->GetCode() : nullptr;
+    for (int32_t i = 0; i < g_ScriptCount; ++i) {
+        const CCode* code = g_ScriptTable[i] ? g_ScriptTable[i]->GetCode() : nullptr;
         if (!code || code->start != 0) continue;
         RValue result = RValue_Undefined();
         Script_Run(i, global, global, 0, &result, nullptr);
@@ -123,24 +124,24 @@ const char* CScript::GetText() const {
 void Script_Init(int32_t count) {
     Script_Free();
     if (count <= 0) return;
-    g_scripts = static_cast<CScript**>(MEM_ALLOC(sizeof(CScript*) * static_cast<size_t>(count)));
+    g_ScriptTable = static_cast<CScript**>(MEM_ALLOC(sizeof(CScript*) * static_cast<size_t>(count)));
     g_names = static_cast<char**>(MEM_ALLOC(sizeof(char*) * static_cast<size_t>(count)));
-    g_count = count;
+    g_ScriptCount = count;
 }
 
 void Script_Set(int32_t index, const char* name, int32_t codeIndex, const char* sourceText) {
-    if (index < 0 || index >= g_count) return;
-    delete g_scripts[index];
-    g_scripts[index] = new CScript(name);
-    g_scripts[index]->Load(codeIndex, sourceText);
+    if (index < 0 || index >= g_ScriptCount) return;
+    delete g_ScriptTable[index];
+    g_ScriptTable[index] = new CScript(name);
+    g_ScriptTable[index]->Load(codeIndex, sourceText);
     MEM_FREE(g_names[index]);
     g_names[index] = String_Duplicate(name ? name : "");
 }
 
 void Script_FreeAll() {
-    for (int32_t i = 0; i < g_count; ++i) {
-        delete g_scripts[i];
-        g_scripts[i] = nullptr;
+    for (int32_t i = 0; i < g_ScriptCount; ++i) {
+        delete g_ScriptTable[i];
+        g_ScriptTable[i] = nullptr;
         MEM_FREE(g_names[i]);
         g_names[i] = nullptr;
     }
@@ -148,19 +149,19 @@ void Script_FreeAll() {
 
 void Script_Free() {
     Script_FreeAll();
-    MEM_FREE(g_scripts);
+    MEM_FREE(g_ScriptTable);
     MEM_FREE(g_names);
-    g_scripts = nullptr;
+    g_ScriptTable = nullptr;
     g_names = nullptr;
-    g_count = 0;
+    g_ScriptCount = 0;
 }
 
 int32_t Script_Count() {
-    return g_count;
+    return g_ScriptCount;
 }
 
 bool Script_Exists(int32_t index) {
-    return index >= 0 && index < g_count && g_scripts[index] != nullptr;
+    return index >= 0 && index < g_ScriptCount && g_ScriptTable[index] != nullptr;
 }
 
 const char* Script_GetName(int32_t index) {
@@ -169,13 +170,9 @@ const char* Script_GetName(int32_t index) {
 
 int32_t Script_Find(const char* name) {
     if (!name) return -1;
-    for (int32_t i = g_count - 1; i >= 0; --i)
-        if (g_scripts[i] && g_names[i] && std::strcmp(g_names[i], name) == 0) return i;
+    for (int32_t i = g_ScriptCount - 1; i >= 0; --i)
+        if (g_ScriptTable[i] && g_names[i] && std::strcmp(g_names[i], name) == 0) return i;
     return -1;
-}
-
-CScript* Script_Get(int32_t index) {
-    return Script_Exists(index) ? g_scripts[index] : nullptr;
 }
 
 bool Script_Run(int32_t index, CInstance* self, CInstance* other, int32_t argc, RValue* result,

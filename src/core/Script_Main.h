@@ -55,7 +55,12 @@ bool Script_Exists(int32_t index);
 const char* Script_GetName(int32_t index);
 // The highest index whose script bears exactly that name, or -1.
 int32_t Script_Find(const char* name);
-CScript* Script_Get(int32_t index);
+// The table itself: script calls look their script up on every call.
+extern CScript** g_ScriptTable;
+extern int32_t g_ScriptCount;
+inline CScript* Script_Get(int32_t index) {
+    return index >= 0 && index < g_ScriptCount ? g_ScriptTable[index] : nullptr;
+}
 
 // Runs script `index` with argc arguments (args may be null when argc is 0); the arguments are
 // released afterwards. False for an index without a script or a failed run.

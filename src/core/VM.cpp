@@ -44,7 +44,9 @@ namespace {
 
 // --- Hooks ------------------------------------------------------------------------------
 
-void FatalExit() { Process_Exit(-1); }
+void FatalExit() {
+    Process_Exit(-1);
+}
 
 void MessageBoxToConsole(const char* caption, const char* text) {
     ErrorConsole.Output("%s\n%s\n", caption, text);
@@ -58,8 +60,6 @@ constexpr VMHooks DefaultHooks() {
     hooks.debugInstruction = Debug_Instruction;
     return hooks;
 }
-
-
 
 // --- Errors and aborts ------------------------------------------------------------------
 
@@ -105,7 +105,8 @@ void CountBranch() {
 
 void Jump(uint32_t word, VMExecContext* ctx) {
     const int64_t target = static_cast<int64_t>(ctx->currentInstruction) + 4 * int64_t{VM_BranchWords(word)};
-    if (target < 0 || target > ctx->codeSize || !ctx->buffer->IsInstructionStart(static_cast<int32_t>(target))) {
+    if (target < 0 || target > ctx->codeSize ||
+        !ctx->buffer->IsInstructionStart(static_cast<int32_t>(target))) {
         VM_Error(ctx, "%s :: branch to 0x%llx leaves the code", Code_OpcodeName(VM_Opcode(word)),
                  static_cast<long long>(target));
         return;
@@ -191,14 +192,38 @@ uint8_t* DoBreak(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx)
 }
 
 constexpr VMHandler kPlainHandlers[32] = {
-    VM_HandlerPush,    VM_HandlerPushLocal, VM_HandlerPushGlobal, VM_HandlerPushBuiltin,
-    VM_HandlerPushImmediate, VM_HandlerPop, VM_HandlerDup,        VM_HandlerConv,
-    VM_HandlerMul,     VM_HandlerDiv,       VM_HandlerRem,        VM_HandlerMod,
-    VM_HandlerAdd,     VM_HandlerSub,       VM_HandlerAnd,        VM_HandlerOr,
-    VM_HandlerXor,     VM_HandlerNeg,       VM_HandlerNot,        VM_HandlerShl,
-    VM_HandlerShr,     VM_HandlerSet,       DoBranch,             DoBranchTrue,
-    DoBranchFalse,     VM_HandlerCall,      VM_HandlerPushEnv,    VM_HandlerPopEnv,
-    DoRet,             DoExit,              VM_HandlerPopNull,    DoBreak,
+    VM_HandlerPush,
+    VM_HandlerPushLocal,
+    VM_HandlerPushGlobal,
+    VM_HandlerPushBuiltin,
+    VM_HandlerPushImmediate,
+    VM_HandlerPop,
+    VM_HandlerDup,
+    VM_HandlerConv,
+    VM_HandlerMul,
+    VM_HandlerDiv,
+    VM_HandlerRem,
+    VM_HandlerMod,
+    VM_HandlerAdd,
+    VM_HandlerSub,
+    VM_HandlerAnd,
+    VM_HandlerOr,
+    VM_HandlerXor,
+    VM_HandlerNeg,
+    VM_HandlerNot,
+    VM_HandlerShl,
+    VM_HandlerShr,
+    VM_HandlerSet,
+    DoBranch,
+    DoBranchTrue,
+    DoBranchFalse,
+    VM_HandlerCall,
+    VM_HandlerPushEnv,
+    VM_HandlerPopEnv,
+    DoRet,
+    DoExit,
+    VM_HandlerPopNull,
+    DoBreak,
 };
 // The table in use: modules and tests may put their own handlers into it.
 VMHandler g_handlers[32] = {
@@ -312,7 +337,6 @@ void VM_Install(const VMHooks* hooks) {
     if (!VM_HookTable.debugInstruction) VM_HookTable.debugInstruction = defaults.debugInstruction;
 }
 
-
 void VM_Error(VMExecContext* ctx, const char* format, ...) {
     char message[1024];
     va_list args;
@@ -329,9 +353,13 @@ void VM_Error(VMExecContext* ctx, const char* format, ...) {
     if (ctx) EndRun(ctx);
 }
 
-VMHandler VM_Handler(uint32_t index) { return g_handlers[index & 31]; }
+VMHandler VM_Handler(uint32_t index) {
+    return g_handlers[index & 31];
+}
 
-bool VM_IsPlainHandler(uint32_t index, VMHandler handler) { return handler == kPlainHandlers[index & 31]; }
+bool VM_IsPlainHandler(uint32_t index, VMHandler handler) {
+    return handler == kPlainHandlers[index & 31];
+}
 
 void VM_SetHandler(uint32_t index, VMHandler handler) {
     if (handler) g_handlers[index & 31] = handler;
@@ -342,7 +370,8 @@ VMHandler VM_SelectHandler(uint32_t word, const uint8_t* operand, uint32_t opera
     if (index == VM_OP_POP && VM_Type1(word) == VM_TYPE_VALUE && VM_Type2(word) == VM_TYPE_VALUE &&
         VM_Immediate(word) == -7 && operandBytes > 0)
         return VM_HandlerPopLocalFast;
-    if (index == VM_OP_CONV && (word & 0x0F00) == 0 && ((word >> 16) & 0xFF) == 0x52) return VM_HandlerConvIntToValue;
+    if (index == VM_OP_CONV && (word & 0x0F00) == 0 && ((word >> 16) & 0xFF) == 0x52)
+        return VM_HandlerConvIntToValue;
     if (index == VM_OP_CALL && VM_Type1(word) == VM_TYPE_INT && operandBytes == 4) {
         const int32_t id = VM_Load<int32_t>(operand);
         if (id >= 0 && id < 100000) return VM_HandlerCallBuiltin;
@@ -379,9 +408,13 @@ uint8_t* VM_GrowStack(uint8_t* sp, VMExecContext* ctx, int32_t bytes) {
     return sp + delta;
 }
 
-uint8_t* VM_Unwind(uint8_t*, VMExecContext* ctx) { return VM_PopFrame(ctx); }
+uint8_t* VM_Unwind(uint8_t*, VMExecContext* ctx) {
+    return VM_PopFrame(ctx);
+}
 
-PWObjectBase* VM_NewLocals(int32_t count) { return PWObjectBase_Alloc(count, VALUE_UNSET, true); }
+PWObjectBase* VM_NewLocals(int32_t count) {
+    return PWObjectBase_Alloc(count, VALUE_UNSET, true);
+}
 
 PWObjectBase* VM_MakeLocals(VMExecContext* ctx) {
     ctx->locals = VM_NewLocals(ctx->deferredLocals);
@@ -418,7 +451,9 @@ SharedString* VMString_Take(uint32_t handle) {
     return record;
 }
 
-int32_t VMString_LiveCount() { return g_liveStrings; }
+int32_t VMString_LiveCount() {
+    return g_liveStrings;
+}
 
 uint8_t* VM_LoadTypedValue(RValue* out, uint32_t type, uint8_t* sp) {
     switch (type) {
@@ -456,8 +491,8 @@ void VM_ReleaseItem(uint32_t type, uint8_t* at) {
     if (type == VM_TYPE_STRING) SharedString_ReleaseSafe(VMString_Take(VM_Load<uint32_t>(at)));
 }
 
-bool VM::Exec(CCode* code, CInstance* self, CInstance* other, RValue* result, PWObjectBase* locals, int32_t argc,
-              RValue* args, PWObjectBase* function) {
+bool VM::Exec(CCode* code, CInstance* self, CInstance* other, RValue* result, PWObjectBase* locals,
+              int32_t argc, RValue* args, PWObjectBase* function) {
     if (code == nullptr || code->buffer == nullptr) return true;
     if (g_Switches.trace) DebugConsole.Output("script = %s\n", code->name ? code->name : "");
     VMExecContext ctx{};
@@ -478,15 +513,15 @@ bool VM::Exec(CCode* code, CInstance* self, CInstance* other, RValue* result, PW
     VM_ArgCount = argc;
     VM_Args = argc > 0 ? reinterpret_cast<RValue*>(argsAt) : nullptr;
     ctx.frame = argsAt - sizeof(VMFrame);
-    VMFrame bottom{};
-    bottom.callerFrame = -1;
-    VM_Store(ctx.frame, bottom);
+    VM_Store(ctx.frame, VMFrame{});
     uint8_t* sp = ctx.frame;
 
     ctx.self = self;
     ctx.other = other;
     ctx.source = code->source;
     ctx.debugTable = code->debugTable;
+    ctx.codeObject = code;
+    ctx.deferredLocals = code->locals;  // what a call back into this code object makes
     EnterBuffer(&ctx, code->buffer);
     ctx.pc = code->start;
     ctx.outer = VM_Current;

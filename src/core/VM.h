@@ -41,6 +41,8 @@ struct VMExecContext {
     // A called script's locals object is made when the code first touches a local: a call
     // that never does costs no object. Meaningful while locals is null and not borrowed.
     int32_t deferredLocals;
+    // The code object running now; buffer, name, source, debug table and deferred locals are its.
+    const CCode* codeObject;
 };
 
 // The current frame's locals object, made now if the frame deferred it.
@@ -99,7 +101,9 @@ struct VMHooks {
 void VM_Install(const VMHooks* hooks);
 // The hooks in use (set through VM_Install).
 extern VMHooks VM_HookTable;
-inline const VMHooks& VM_Hooks() { return VM_HookTable; }
+inline const VMHooks& VM_Hooks() {
+    return VM_HookTable;
+}
 
 // Start-up ("VM Init"): installs the interpreter as the runner of bytecode code objects.
 void VM_Init();

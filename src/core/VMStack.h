@@ -32,10 +32,13 @@ inline void VM_Store(uint8_t* at, const T& value) {
 // A value leaving a local for the stack: an array that took the local as its owner must not
 // keep that address, or a later holder there could write into a shared array in place.
 inline void VM_StoreValue(uint8_t* at, RValue value, const RValue* local) {
-    if (value.kind == VALUE_ARRAY && value.arr != nullptr && value.arr->owner == local) value.arr->owner = nullptr;
+    if (value.kind == VALUE_ARRAY && value.arr != nullptr && value.arr->owner == local)
+        value.arr->owner = nullptr;
     VM_Store(at, value);
 }
-inline void VM_StoreValue(uint8_t* at, RValue& value) { VM_StoreValue(at, value, &value); }
+inline void VM_StoreValue(uint8_t* at, RValue& value) {
+    VM_StoreValue(at, value, &value);
+}
 
 // A string item is a 32-bit handle to a record of stable address; the item owns one
 // reference of the record. Handle 0 is the null record.
@@ -47,7 +50,9 @@ SharedString* VMString_Take(uint32_t handle);
 int32_t VMString_LiveCount();
 
 // Bytes of items between the stack pointer and the current frame record.
-inline int64_t VM_ItemBytes(const uint8_t* sp, const VMExecContext* ctx) { return ctx->frame - sp; }
+inline int64_t VM_ItemBytes(const uint8_t* sp, const VMExecContext* ctx) {
+    return ctx->frame - sp;
+}
 
 // True when n bytes of items lie in the current frame; otherwise raises the underflow error
 // of the named handler.
@@ -70,25 +75,23 @@ uint8_t* VM_LoadTypedValue(RValue* out, uint32_t type, uint8_t* sp);
 void VM_ReleaseItem(uint32_t type, uint8_t* at);
 
 // The frame record of a script call, directly below the callee's arguments. Positions are
-// measured back from the end of the stack block, so they survive the block's growth. A run
-// starts with a zero record (caller frame -1, no buffer) that marks the bottom.
+// byte distances up from the record itself: record, arguments and the caller's frame move
+// together when the block grows. A run starts with a zero record (no caller code) that marks
+// the bottom. The caller's code object stands for its buffer, debug table, source, name and
+// deferred locals count, which the context always takes from the code object it runs.
 struct VMFrame {
-    int32_t callerPc;
-    int32_t callerArgCount;
-    int64_t callerFrame;  // -1: none
+    const CCode* callerCode;  // null: the bottom record
     CInstance* callerSelf;
     CInstance* callerOther;
     PWObjectBase* function;
-    VMBuffer* callerBuffer;
-    VMBuffer* callerDebugTable;
-    const char* callerSource;
-    const char* callerName;
     PWObjectBase* callerLocals;
-    int64_t callerArgs;  // the caller's VM_Args; -1: outside the block
-    int64_t argsEnd;     // where the callee's argument block ended: the result goes below it
-    int32_t callerLocalsBorrowed;
-    int32_t callerDeferredLocals;
+    int32_t callerPc;
     int32_t callerInstruction;  // the caller's next instruction number (that of callerPc)
+    int32_t callerArgCount;
+    int32_t callerLocalsBorrowed;
+    int32_t callerFrame;  // up to the caller's record; 0: none
+    int32_t callerArgs;   // up to the caller's first argument (VM_Args); 0: none or outside the block
+    int32_t argsEnd;      // up to where the callee's argument block ended: the result goes below it
     int32_t spare;
 };
 static_assert(sizeof(VMFrame) % 8 == 0);

@@ -2,6 +2,7 @@
 // script calls and returns go through these, so a frame looks the same whoever made it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -18,6 +19,23 @@ inline void VM_EnterBuffer(VMExecContext* ctx, VMBuffer* buffer) {
     ctx->wordMap = buffer->wordMap;
 }
 
+// Makes code (its buffer prepared) the context's code object. A call into the code already
+// running (recursion) changes nothing.
+inline void VM_EnterCode(VMExecContext* ctx, const CCode* code) {
+    if (code == ctx->codeObject) return;
+    ctx->codeObject = code;
+    ctx->debugTable = code->debugTable;
+    ctx->source = code->source;
+    ctx->name = code->name;
+    ctx->deferredLocals = code->locals;
+    if (code->buffer != ctx->buffer) VM_EnterBuffer(ctx, code->buffer);
+}
+
+// Byte distance up from a frame record to a position above it in the same block.
+inline int32_t VM_FrameDistance(const uint8_t* record, const void* at) {
+    return static_cast<int32_t>(static_cast<const uint8_t*>(at) - record);
+}
+
 // Writes the frame record directly below the callee's arguments (args, 8-byte aligned, argc of
 // them, ending at argsEnd) and switches the context to the code object, whose buffer is
 // prepared, with the given locals (null: made when the code first touches one). nextInstruction
@@ -26,113 +44,71 @@ inline void VM_EnterBuffer(VMExecContext* ctx, VMBuffer* buffer) {
 inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc, uint8_t* args,
                              uint8_t* argsEnd, PWObjectBase* scope, PWObjectBase* function,
                              int32_t nextInstruction, int32_t first) {
-    uint8_t* const end = ctx->stack + ctx->stackSize;
-    auto* callerArgs = reinterpret_cast<uint8_t*>(VM_Args);
-    const VMFrame caller{ctx->pc,
-                         VM_ArgCount,
-                         end - ctx->frame,
-                         ctx->self,
-                         ctx->other,
-                         function,
-                         ctx->buffer,
-                         ctx->debugTable,
-                         ctx->source,
-                         ctx->name,
-                         ctx->locals,
-                         callerArgs >= ctx->stack && callerArgs < end ? end - callerArgs : -1,
-                         end - argsEnd,
-                         ctx->localsBorrowed,
-                         ctx->deferredLocals,
-                         nextInstruction,
-                         0};
-    VMBuffer* buffer = code->buffer;
-    const int32_t start = code->start;
-    auto* record = reinterpret_cast<VMFrame*>(args - sizeof(VMFrame));
-    record->callerPc = caller.callerPc;
-    record->callerArgCount = caller.callerArgCount;
-    record->callerFrame = caller.callerFrame;
-    record->callerSelf = caller.callerSelf;
-    record->callerOther = caller.callerOther;
-    record->function = caller.function;
-    record->callerBuffer = caller.callerBuffer;
-    record->callerDebugTable = caller.callerDebugTable;
-    record->callerSource = caller.callerSource;
-    record->callerName = caller.callerName;
-    record->callerLocals = caller.callerLocals;
-    record->callerArgs = caller.callerArgs;
-    record->argsEnd = caller.argsEnd;
-    record->callerLocalsBorrowed = caller.callerLocalsBorrowed;
-    record->callerDeferredLocals = caller.callerDeferredLocals;
-    record->callerInstruction = caller.callerInstruction;
-    record->spare = 0;
+    uint8_t* const record = args - sizeof(VMFrame);
+    // The caller's arguments lie above the record when they lie in the block at all.
+    const uintptr_t callerArgs = reinterpret_cast<uintptr_t>(VM_Args) - reinterpret_cast<uintptr_t>(record);
+    const bool argsInBlock = callerArgs < static_cast<uintptr_t>(ctx->stack + ctx->stackSize - record);
+    auto* frame = reinterpret_cast<VMFrame*>(record);
+    frame->callerCode = ctx->codeObject;
+    frame->callerSelf = ctx->self;
+    frame->callerOther = ctx->other;
+    frame->function = function;
+    frame->callerLocals = ctx->locals;
+    frame->callerPc = ctx->pc;
+    frame->callerInstruction = nextInstruction;
+    frame->callerArgCount = VM_ArgCount;
+    frame->callerLocalsBorrowed = ctx->localsBorrowed;
+    frame->callerFrame = VM_FrameDistance(record, ctx->frame);
+    frame->callerArgs = argsInBlock ? static_cast<int32_t>(callerArgs) : 0;
+    frame->argsEnd = VM_FrameDistance(record, argsEnd);
+    frame->spare = 0;
 
     VM_Args = argc > 0 ? reinterpret_cast<RValue*>(args) : nullptr;
     VM_ArgCount = argc;
-    ctx->frame = reinterpret_cast<uint8_t*>(record);
-    ctx->pc = start;
-    ctx->debugTable = code->debugTable;
-    ctx->source = code->source;
-    ctx->name = code->name;
-    ctx->deferredLocals = code->locals;
+    ctx->frame = record;
+    ctx->pc = code->start;
     ctx->locals = scope;
     ctx->localsBorrowed = scope ? 1 : 0;
-    // A script calling into its own buffer (recursion) keeps the buffer's fields as they are.
-    if (buffer != caller.callerBuffer) VM_EnterBuffer(ctx, buffer);
+    VM_EnterCode(ctx, code);
     ctx->nextInstruction = first;
     ++ctx->depth;
-    return reinterpret_cast<uint8_t*>(record);
+    return record;
 }
 
 // Pops the current frame: frees the callee's own locals, releases its arguments (each left
 // undefined) and puts the caller back. Answers where the callee's argument block ended.
 [[gnu::always_inline]] inline uint8_t* VM_PopFrame(VMExecContext* ctx) {
     --ctx->depth;
-    const auto* record = reinterpret_cast<const VMFrame*>(ctx->frame);
-    if (record->callerBuffer == nullptr) return ctx->frame + sizeof(VMFrame);
-    // Every field is read before the context changes (the record could alias it as far as the
-    // compiler knows).
-    const VMFrame caller{record->callerPc,
-                         record->callerArgCount,
-                         record->callerFrame,
-                         record->callerSelf,
-                         record->callerOther,
-                         nullptr,
-                         record->callerBuffer,
-                         record->callerDebugTable,
-                         record->callerSource,
-                         record->callerName,
-                         record->callerLocals,
-                         record->callerArgs,
-                         record->argsEnd,
-                         record->callerLocalsBorrowed,
-                         record->callerDeferredLocals,
-                         record->callerInstruction,
-                         0};
-    uint8_t* const end = ctx->stack + ctx->stackSize;
+    uint8_t* const record = ctx->frame;
+    const auto* frame = reinterpret_cast<const VMFrame*>(record);
+    const CCode* callerCode = frame->callerCode;
+    if (callerCode == nullptr) return record + sizeof(VMFrame);
     if (!ctx->localsBorrowed && ctx->locals) PWObjectBase_Free(ctx->locals);
-    ctx->self = caller.callerSelf;
-    ctx->other = caller.callerOther;
-    ctx->pc = caller.callerPc;
-    ctx->debugTable = caller.callerDebugTable;
-    ctx->source = caller.callerSource;
-    ctx->name = caller.callerName;
-    ctx->frame = end - caller.callerFrame;
-    ctx->locals = caller.callerLocals;
-    ctx->localsBorrowed = caller.callerLocalsBorrowed;
-    ctx->deferredLocals = caller.callerDeferredLocals;
-    if (caller.callerBuffer != ctx->buffer) {
-        caller.callerBuffer->Prepare();
-        VM_EnterBuffer(ctx, caller.callerBuffer);
+    ctx->self = frame->callerSelf;
+    ctx->other = frame->callerOther;
+    ctx->locals = frame->callerLocals;
+    ctx->pc = frame->callerPc;
+    ctx->nextInstruction = frame->callerInstruction;
+    ctx->localsBorrowed = frame->callerLocalsBorrowed;
+    ctx->frame = record + frame->callerFrame;
+    const int32_t callerArgCount = frame->callerArgCount;
+    const int32_t callerArgs = frame->callerArgs;
+    uint8_t* const argsEnd = record + frame->argsEnd;
+    if (callerCode != ctx->codeObject) {
+        callerCode->buffer->Prepare();
+        VM_EnterCode(ctx, callerCode);
     }
-    ctx->nextInstruction = caller.callerInstruction;
     auto* args = reinterpret_cast<uint8_t*>(VM_Args);
     const int32_t argc = args ? VM_ArgCount : 0;
-    for (int32_t i = 0; i < argc; ++i) {
-        RValue value = VM_Load<RValue>(args + 16 * i);
-        RValue_Free(&value);
-        VM_Store(args + 16 * i, RValue_Undefined());
+    for (uint8_t* at = args; at < args + 16 * argc; at += 16) {
+        // Only a kind with a payload to release needs the whole value read.
+        if (VM_Load<uint32_t>(at + offsetof(RValue, kind)) - 1u < 4u) {
+            RValue value = VM_Load<RValue>(at);
+            RValue_Free(&value);
+        }
+        VM_Store(at, RValue_Undefined());
     }
-    VM_Args = caller.callerArgs < 0 ? nullptr : reinterpret_cast<RValue*>(end - caller.callerArgs);
-    VM_ArgCount = caller.callerArgCount;
-    return end - caller.argsEnd;
+    VM_Args = callerArgs ? reinterpret_cast<RValue*>(record + callerArgs) : nullptr;
+    VM_ArgCount = callerArgCount;
+    return argsEnd;
 }

@@ -7,12 +7,12 @@
 #include "core/Code_Variable.h"
 #include "core/MemoryManager.h"
 #include "core/ObjectBase.h"
-#include "core/Script_Main.h"
 #include "core/RunSwitches.h"
+#include "core/Script_Main.h"
 #include "core/VMStack.h"
-#include "core/VM_Frame.h"
 #include "core/VM_Arith.h"
 #include "core/VM_Debug.h"
+#include "core/VM_Frame.h"
 #include "core/Variable.h"
 
 // Handlers whose work the fast loop does inline for plain numbers.
@@ -37,10 +37,26 @@ enum Step : uint16_t {
     S_PUSH_GLOBAL,
     S_POP_LOCAL,
     S_CONV_IV,
-    S_ADD_VV, S_ADD_IV, S_ADD_VI, S_ADD_II, S_ADD_DD,
-    S_SUB_VV, S_SUB_IV, S_SUB_VI, S_SUB_II, S_SUB_DD,
-    S_MUL_VV, S_MUL_IV, S_MUL_VI, S_MUL_II, S_MUL_DD,
-    S_SET_VV, S_SET_IV, S_SET_VI, S_SET_II, S_SET_DD,
+    S_ADD_VV,
+    S_ADD_IV,
+    S_ADD_VI,
+    S_ADD_II,
+    S_ADD_DD,
+    S_SUB_VV,
+    S_SUB_IV,
+    S_SUB_VI,
+    S_SUB_II,
+    S_SUB_DD,
+    S_MUL_VV,
+    S_MUL_IV,
+    S_MUL_VI,
+    S_MUL_II,
+    S_MUL_DD,
+    S_SET_VV,
+    S_SET_IV,
+    S_SET_VI,
+    S_SET_II,
+    S_SET_DD,
     S_B,
     S_BT,
     S_BF,
@@ -63,19 +79,27 @@ enum Step : uint16_t {
 // The operand pairs the inline arithmetic and comparison take, as (type 1, type 2).
 int32_t PairIndex(uint32_t typeByte) {
     switch (typeByte) {
-        case 0x55: return 0;  // v, v
-        case 0x52: return 1;  // i (right), v (left)
-        case 0x25: return 2;  // v (right), i (left)
-        case 0x22: return 3;  // i, i
-        case 0x00: return 4;  // d, d
-        default: return -1;
+        case 0x55:
+            return 0;  // v, v
+        case 0x52:
+            return 1;  // i (right), v (left)
+        case 0x25:
+            return 2;  // v (right), i (left)
+        case 0x22:
+            return 3;  // i, i
+        case 0x00:
+            return 4;  // d, d
+        default:
+            return -1;
     }
 }
 
 // Marks a push of a 32-bit integer (what conv.i.v reads back as one).
 constexpr uint32_t kIntPush = 1;
 
-uint32_t ReadWord(const uint8_t* at) { return VM_Load<uint32_t>(at); }
+uint32_t ReadWord(const uint8_t* at) {
+    return VM_Load<uint32_t>(at);
+}
 
 bool BranchTarget(VMBuffer* buffer, int32_t count, const VMDecoded& d, int32_t* out) {
     const int64_t target = int64_t{d.pc} + 4 * int64_t{VM_BranchWords(d.word)};
@@ -138,10 +162,12 @@ uint16_t Classify(VMBuffer* buffer, int32_t count, VMDecoded& d, uint32_t operan
             return d.handler == VM_HandlerConvIntToValue ? S_CONV_IV : S_GENERIC;
         case VM_OP_PUSH_BUILTIN:
             if (!VM_IsPlainHandler(index, d.handler)) return S_GENERIC;
-            d.slot = hasOperand && operandBytes >= 4 ? static_cast<int32_t>(ReadWord(d.operand) & 0x0FFFFFFFu) : 0;
+            d.slot =
+                hasOperand && operandBytes >= 4 ? static_cast<int32_t>(ReadWord(d.operand) & 0x0FFFFFFFu) : 0;
             return S_PUSH_BUILTIN;
         case VM_OP_CALL:
-            if (d.handler != VM_HandlerCallScriptById || ReadWord(d.operand) == FUNCTION_ID_SCRIPT_EXECUTE)
+            if (d.handler != VM_HandlerCallScriptById || ReadWord(d.operand) == FUNCTION_ID_SCRIPT_EXECUTE ||
+                VM_Immediate(word) < 0)
                 return S_GENERIC;
             d.slot = static_cast<int32_t>(ReadWord(d.operand)) - FUNCTION_ID_SCRIPT_BASE;
             return S_CALL_SCRIPT;
@@ -165,14 +191,17 @@ uint16_t Classify(VMBuffer* buffer, int32_t count, VMDecoded& d, uint32_t operan
         case VM_OP_B:
         case VM_OP_BT:
         case VM_OP_BF:
-            if (!VM_IsPlainHandler(index, d.handler) || !BranchTarget(buffer, count, d, &d.target)) return S_GENERIC;
+            if (!VM_IsPlainHandler(index, d.handler) || !BranchTarget(buffer, count, d, &d.target))
+                return S_GENERIC;
             return index == VM_OP_B ? S_B : index == VM_OP_BT ? S_BT : S_BF;
         default:
             return S_GENERIC;
     }
 }
 
-bool IsArithVV(uint16_t s) { return s == S_ADD_VV || s == S_SUB_VV || s == S_MUL_VV; }
+bool IsArithVV(uint16_t s) {
+    return s == S_ADD_VV || s == S_SUB_VV || s == S_MUL_VV;
+}
 
 // A fused sequence followed by a plain branch (the end of a loop body) takes the branch
 // itself: spare 1 and the branch's target.
@@ -186,7 +215,8 @@ void FollowBranch(VMDecoded* d, int32_t n, int32_t length) {
 // keep their own steps, so a branch into the middle still runs them one by one.
 void Fuse(VMDecoded* d, int32_t n, int32_t count) {
     const int32_t left = count - n;
-    if (d[n].single == S_PUSH_BUILTIN && left >= 3 && d[n + 1].single == S_PUSH4 && d[n + 1].spare == kIntPush) {
+    if (d[n].single == S_PUSH_BUILTIN && left >= 3 && d[n + 1].single == S_PUSH4 &&
+        d[n + 1].spare == kIntPush) {
         const uint16_t third = d[n + 2].single;
         if (third == S_SET_IV && left >= 4 && (d[n + 3].single == S_BT || d[n + 3].single == S_BF)) {
             d[n].op = S_BUILTIN_COMPARE_BRANCH;
@@ -202,7 +232,8 @@ void Fuse(VMDecoded* d, int32_t n, int32_t count) {
         return;
     }
     if (d[n].single != S_PUSH_LOCAL || left < 4) return;
-    if (left >= 5 && d[n + 1].single == S_PUSH4 && d[n + 1].spare == kIntPush && d[n + 2].single == S_CONV_IV) {
+    if (left >= 5 && d[n + 1].single == S_PUSH4 && d[n + 1].spare == kIntPush &&
+        d[n + 2].single == S_CONV_IV) {
         if (d[n + 3].single == S_SET_VV && (d[n + 4].single == S_BT || d[n + 4].single == S_BF)) {
             d[n].op = S_LOCAL_COMPARE_BRANCH;
             d[n].constant = d[n + 1].constant;
@@ -235,7 +266,9 @@ void Fuse(VMDecoded* d, int32_t n, int32_t count) {
 constexpr uint32_t kPlainKinds = (1u << VALUE_REAL) | (1u << VALUE_UNDEFINED) | (1u << VALUE_OBJECT) |
                                  (1u << VALUE_INT32) | (1u << VALUE_INT64) | (1u << VALUE_NULL) |
                                  (1u << VALUE_BOOL);
-inline bool Plain(uint32_t kind) { return kind < 32 && ((kPlainKinds >> kind) & 1) != 0; }
+inline bool Plain(uint32_t kind) {
+    return kind < 32 && ((kPlainKinds >> kind) & 1) != 0;
+}
 
 // The slot of a locals or global object that has its slot array, or null.
 inline RValue* FixedSlot(PWObjectBase* holder, int32_t slot) {
@@ -244,8 +277,12 @@ inline RValue* FixedSlot(PWObjectBase* holder, int32_t slot) {
     return &holder->slots[slot];
 }
 
-inline bool HasRoom(const uint8_t* sp, const VMExecContext* ctx, int32_t n) { return sp - ctx->stack >= n + 1024; }
-inline bool HasItems(const uint8_t* sp, const VMExecContext* ctx, int32_t n) { return ctx->frame - sp >= n; }
+inline bool HasRoom(const uint8_t* sp, const VMExecContext* ctx, int32_t n) {
+    return sp - ctx->stack >= n + 1024;
+}
+inline bool HasItems(const uint8_t* sp, const VMExecContext* ctx, int32_t n) {
+    return ctx->frame - sp >= n;
+}
 
 // A plain number in the call's argument that the row reads, as its getter would read it.
 inline bool ReadArgument(const BuiltinVariable* row, RValue* out) {
@@ -258,20 +295,23 @@ inline bool ReadArgument(const BuiltinVariable* row, RValue* out) {
     return true;
 }
 
-// The code object of a script call the loop can enter itself: bytecode already decoded,
-// arguments 8-byte aligned with room for the frame below them, no call trace and no object
-// mode. Null leaves the call to VM_CallScript, which handles (and reports) every other case.
+// The code object of a script call the loop can enter itself (Classify has seen a count of 0
+// or more arguments): bytecode already decoded, arguments 8-byte aligned with room for the
+// frame below them, no call trace and no object mode. Null leaves the call to VM_CallScript,
+// which handles (and reports) every other case.
 inline const CCode* LeanCallee(CScript* script, int32_t argc, const uint8_t* sp, const VMExecContext* ctx,
                                const VMHooks& hooks, int32_t* first) {
     const CCode* code = script ? script->GetCode() : nullptr;
     VMBuffer* callee = code ? code->buffer : nullptr;
-    if (callee == nullptr || callee->decoded == nullptr || argc < 0 || argc > 0xFFFF) return nullptr;
-    if (!HasItems(sp, ctx, 16 * argc) || !HasRoom(sp, ctx, static_cast<int32_t>(sizeof(VMFrame)) + 24)) return nullptr;
+    if (callee == nullptr || callee->decoded == nullptr) return nullptr;
+    if (!HasItems(sp, ctx, 16 * argc) || !HasRoom(sp, ctx, static_cast<int32_t>(sizeof(VMFrame)) + 24))
+        return nullptr;
     if ((reinterpret_cast<uintptr_t>(sp) & 7) != 0 || g_Switches.trace) return nullptr;
     if (hooks.objectMode && hooks.objectMode()) return nullptr;
     // A decoded buffer is prepared. A start at the very end (no instructions) is the handler's.
     const int32_t start = code->start;
-    if (start < 0 || start >= callee->runLength || (start & 3) != 0) return nullptr;
+    if (static_cast<uint32_t>(start) >= static_cast<uint32_t>(callee->runLength) || (start & 3) != 0)
+        return nullptr;
     *first = callee->wordMap[start / 4];
     return start == 0 || *first != 0 ? code : nullptr;
 }
@@ -287,7 +327,9 @@ struct Num {
 };
 
 template <uint32_t T>
-constexpr int32_t kSize = T == VM_TYPE_INT ? 4 : T == VM_TYPE_DOUBLE ? 8 : 16;
+constexpr int32_t kSize = T == VM_TYPE_INT      ? 4
+                          : T == VM_TYPE_DOUBLE ? 8
+                                                : 16;
 
 // A declared i or d, or a v holding a real or a 32-bit integer.
 template <uint32_t T>
@@ -314,9 +356,13 @@ inline bool LoadNum(const uint8_t* at, Num& n) {
     }
 }
 
-inline double AsReal(const Num& n) { return n.real ? n.d : n.i; }
+inline double AsReal(const Num& n) {
+    return n.real ? n.d : n.i;
+}
 
-inline double RealOp(uint32_t op, double x, double y) { return op == 0 ? x + y : op == 1 ? x - y : x * y; }
+inline double RealOp(uint32_t op, double x, double y) {
+    return op == 0 ? x + y : op == 1 ? x - y : x * y;
+}
 
 // Integers wrap through unsigned arithmetic, as the handlers do.
 inline int32_t IntOp(uint32_t op, int32_t a, int32_t b) {
@@ -410,13 +456,45 @@ VMDecoded* VM_Decode(VMBuffer* buffer) {
 
 uint8_t* VM_RunThreaded(uint8_t* sp, VMExecContext* ctx) {
     static void* const kLabels[] = {
-        &&generic, &&end, &&push4, &&push8, &&pushLocal, &&pushGlobal, &&popLocal, &&convIntToValue,
-        &&addVV, &&addIV, &&addVI, &&addII, &&addDD,
-        &&subVV, &&subIV, &&subVI, &&subII, &&subDD,
-        &&mulVV, &&mulIV, &&mulVI, &&mulII, &&mulDD,
-        &&setVV, &&setIV, &&setVI, &&setII, &&setDD,
-        &&branch, &&branchTrue, &&branchFalse, &&pushBuiltin, &&callScript, &&retValue,
-        &&localCompareBranch, &&localOpLocal, &&localOpConstant, &&builtinCompareBranch, &&builtinOpConstant,
+        &&generic,
+        &&end,
+        &&push4,
+        &&push8,
+        &&pushLocal,
+        &&pushGlobal,
+        &&popLocal,
+        &&convIntToValue,
+        &&addVV,
+        &&addIV,
+        &&addVI,
+        &&addII,
+        &&addDD,
+        &&subVV,
+        &&subIV,
+        &&subVI,
+        &&subII,
+        &&subDD,
+        &&mulVV,
+        &&mulIV,
+        &&mulVI,
+        &&mulII,
+        &&mulDD,
+        &&setVV,
+        &&setIV,
+        &&setVI,
+        &&setII,
+        &&setDD,
+        &&branch,
+        &&branchTrue,
+        &&branchFalse,
+        &&pushBuiltin,
+        &&callScript,
+        &&retValue,
+        &&localCompareBranch,
+        &&localOpLocal,
+        &&localOpConstant,
+        &&builtinCompareBranch,
+        &&builtinOpConstant,
     };
     static_assert(sizeof kLabels / sizeof kLabels[0] == S_COUNT, "a label for every step");
     const int32_t savedArgCount = VM_ArgCount;
@@ -429,15 +507,15 @@ uint8_t* VM_RunThreaded(uint8_t* sp, VMExecContext* ctx) {
 
 #define HV_NEXT goto* kLabels[ip->op]
 #define HV_SINGLE goto* kLabels[ip->single]
-#define HV_ARITH(label, op, t1, t2)                                \
-    label:                                                         \
-    if (!Arith<op, t1, t2>(sp, ctx)) goto generic;                 \
-    ++ip;                                                          \
+#define HV_ARITH(label, op, t1, t2)                \
+    label:                                         \
+    if (!Arith<op, t1, t2>(sp, ctx)) goto generic; \
+    ++ip;                                          \
     HV_NEXT;
-#define HV_SET(label, t1, t2)                                      \
-    label:                                                         \
-    if (!Compare<t1, t2>(ip->kind, sp, ctx)) goto generic;         \
-    ++ip;                                                          \
+#define HV_SET(label, t1, t2)                              \
+    label:                                                 \
+    if (!Compare<t1, t2>(ip->kind, sp, ctx)) goto generic; \
+    ++ip;                                                  \
     HV_NEXT;
 
 reload:
@@ -459,11 +537,11 @@ reload:
     HV_NEXT;
 
 // Where the plain loop would stand while the instruction runs.
-#define HV_SYNC()                                                       \
-    do {                                                                \
-        ctx->currentInstruction = ip->pc;                               \
-        ctx->pc = ip->nextPc;                                           \
-        ctx->nextInstruction = static_cast<int32_t>(ip - base) + 1;     \
+#define HV_SYNC()                                                   \
+    do {                                                            \
+        ctx->currentInstruction = ip->pc;                           \
+        ctx->pc = ip->nextPc;                                       \
+        ctx->nextInstruction = static_cast<int32_t>(ip - base) + 1; \
     } while (0)
 
 generic:
@@ -626,7 +704,10 @@ retValue : {
     sp = VM_PopFrame(ctx) - 16;
     VM_Store(sp, value);
     if (VM_PendingException.pending) goto afterHandler;
-    goto reload;
+    if (ctx->buffer != buffer || ctx->aborted) goto reload;
+    // Back in the same buffer (recursion): its decoded form is the one in hand.
+    ip = base + ctx->nextInstruction;
+    HV_NEXT;
 }
 
 builtinCompareBranch : {
@@ -654,9 +735,10 @@ builtinCompareBranch : {
         goto afterHandler;
     }
     const auto right = static_cast<int32_t>(ip->constant);
-    const double h = value.kind == VALUE_REAL
-                         ? value.val - right
-                         : static_cast<int32_t>(static_cast<uint32_t>(value.v32) - static_cast<uint32_t>(right));
+    const double h =
+        value.kind == VALUE_REAL
+            ? value.val - right
+            : static_cast<int32_t>(static_cast<uint32_t>(value.v32) - static_cast<uint32_t>(right));
     ip = VM_CompareDecide(ip->kind, h) == (ip->spare != 0) ? base + ip->target : ip + 4;
     HV_NEXT;
 }
@@ -688,7 +770,8 @@ builtinOpConstant : {
 
 localCompareBranch : {
     const RValue* slot = FixedSlot(ctx->locals, ip->slot);
-    if (slot == nullptr || slot->kind != VALUE_REAL || !HasRoom(sp, ctx, 32) || !BranchCounted(hooks)) HV_SINGLE;
+    if (slot == nullptr || slot->kind != VALUE_REAL || !HasRoom(sp, ctx, 32) || !BranchCounted(hooks))
+        HV_SINGLE;
     const bool result = VM_CompareDecide(ip->kind, slot->val - static_cast<int32_t>(ip->constant));
     ip = result == (ip->spare != 0) ? base + ip->target : ip + 5;
     HV_NEXT;

@@ -507,6 +507,26 @@ TEST_F(VMCallTest, RepeatedCallsTakeTheLoopsOwnPathWithTheSameResults) {
     EXPECT_EQ(VM_Args, nullptr) << "the run's arguments are back";
 }
 
+TEST_F(VMCallTest, AScriptRunByIndexCanRecurseIntoItsOwnCodeWithItsOwnLocals) {
+    // scr_sum(n): local n = argument0; n + scr_sum(argument0 - 1), and 100 below 1. The run
+    // starts in the very code object every call enters.
+    VM_Init();
+    const std::string arg0 = "push.b.v @" + std::to_string(m_arg0) + "\n";
+    Script(5, "scr_sum",
+           arg0 + "push.i 1\nset.i.v 0x0100\nbf more\npush.i 100\nconv.i.v\nret.v\nmore:\n" + arg0 +
+               "pop.v.v local.n\n" + arg0 +
+               "push.i 1\nsub.i.v\ncall.i 100005 1\n"
+               "push.l.v local.n\nadd.v.v\nret.v");
+    for (int pass = 0; pass < 2; ++pass) {  // the second pass takes the loop's own call path
+        RValue args[1] = {RValue_Real(4)};
+        RValue result = RValue_Undefined();
+        EXPECT_TRUE(Script_Run(5, self, self, 1, &result, args));
+        EXPECT_EQ(result.val, 110) << "pass " << pass;
+    }
+    EXPECT_TRUE(reports.empty()) << reports[0];
+    Code_SetBytecodeRunner(nullptr);
+}
+
 TEST_F(VMCallTest, AnOddStackPositionStillHandsAlignedArguments) {
     // One 4-byte item below the arguments puts them at a 4-byte boundary.
     Run("push.i 1\npush.i 4\nconv.i.v\npush.i 3\nconv.i.v\ncall.i 100000 2\npop.v.v global.score\n"
