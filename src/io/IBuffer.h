@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -346,6 +347,24 @@ inline RValue LoadNumber(int32_t type, const uint8_t* from) {
     }
 }
 
+// The flags and kind of a value, as one 8-byte word.
+inline uint64_t Header(const RValue* value) {
+    uint64_t header;
+    std::memcpy(&header, reinterpret_cast<const char*>(value) + offsetof(RValue, flags), sizeof header);
+    return header;
+}
+
+// *out = number. Reads usually land in a value that already holds a number of the same
+// kind, so one comparison of the header spares the release and the header's store.
+inline void Assign(RValue* out, const RValue& number) {
+    if (Header(out) != Header(&number)) [[unlikely]] {
+        RValue_Free(out);
+        out->flags = number.flags;
+        out->kind = number.kind;
+    }
+    out->v64 = number.v64;
+}
+
 }  // namespace BufferInline
 
 inline bool IBuffer::PlainOffset(int32_t width, uint32_t* at) const {
@@ -383,9 +402,7 @@ inline int32_t IBuffer::Read(int32_t type, RValue* out) {
     const int32_t width = BufferInline::NumberWidth(type);
     uint32_t at;
     if (PlainOffset(width, &at)) {
-        // Freed, not reset: out is overwritten whole at once.
-        RValue_Free(out);
-        *out = BufferInline::LoadNumber(type, m_data + at);
+        BufferInline::Assign(out, BufferInline::LoadNumber(type, m_data + at));
         m_position = static_cast<int32_t>(at) + width;
         return 0;
     }

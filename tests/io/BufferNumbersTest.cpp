@@ -172,6 +172,29 @@ TEST(BufferNumbers, ReadsAtTheEdgesOfThePlainCase) {
     }
 }
 
+// A read replaces whatever the out value held: its string is released and its kind and flags
+// become those of the number read.
+TEST(BufferNumbers, ReadsReplaceEveryKindOfOutValue) {
+    Buffer_Standard buffer(16, eBufferType_Fixed, 1);
+    for (int32_t i = 0; i < 16; ++i) buffer.GetData()[i] = static_cast<uint8_t>(i + 1);
+    Held text("held"), wholeNumber, flagged(2), real(3);
+    wholeNumber.v = RValue_Int64(5);
+    flagged.v.flags = 1;
+    for (Held* out : {&text, &wholeNumber, &flagged, &real}) {
+        buffer.Seek(0, 0);
+        EXPECT_EQ(buffer.Read(eBuffer_U8, &out->v), 0);
+        EXPECT_EQ(out->v.kind, uint32_t(VALUE_REAL));
+        EXPECT_EQ(out->v.flags, 0u);
+        EXPECT_EQ(out->v.val, 1.0);
+        EXPECT_EQ(buffer.Read(eBuffer_U64, &out->v), 0);
+        EXPECT_EQ(out->v.kind, uint32_t(VALUE_INT64));
+        EXPECT_EQ(out->v.v64, 0x0908070605040302);
+        EXPECT_EQ(buffer.Read(eBuffer_U16, &out->v), 0);
+        EXPECT_EQ(out->v.kind, uint32_t(VALUE_REAL));
+        EXPECT_EQ(out->v.val, 0x0b0a);
+    }
+}
+
 // --- kinds and sizes that change the rules ------------------------------------------------
 
 TEST(BufferNumbers, FastBuffersKeepTheirOwnRulesThroughTheBase) {
