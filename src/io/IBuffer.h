@@ -133,8 +133,12 @@ public:
 
     uint8_t* GetData() const { return m_data; }
     int32_t GetSize() const { return m_size; }
-    int32_t GetUsedSize() const { return m_usedSize; }
-    int32_t GetPosition() const { return m_position; }
+    int32_t GetUsedSize() const {
+        return static_cast<int32_t>(m_usedEnd - reinterpret_cast<uintptr_t>(m_data));
+    }
+    int32_t GetPosition() const {
+        return static_cast<int32_t>(m_cursor - reinterpret_cast<uintptr_t>(m_data));
+    }
     int32_t GetAlignment() const { return m_alignment; }
     int32_t GetType() const { return m_type; }
 
@@ -159,13 +163,15 @@ private:
     // Rounds the position up to the alignment (on position + phase) and, in a wrap buffer,
     // brings it back inside the size.
     void AlignPosition();
-    // The one place the size changes, keeping m_inlineEnd with it.
+    void SetPosition(int32_t position) { m_cursor = reinterpret_cast<uintptr_t>(m_data) + position; }
+    void SetUsedSize(int32_t used) { m_usedEnd = reinterpret_cast<uintptr_t>(m_data) + used; }
+    // The one place the size changes, keeping m_inlineLimit with it.
     void SetSize(int32_t size);
     // Raises the used size to end, capped at the size.
     void MarkUsed(int64_t end);
     // True, with the aligned offset in at, when a number of width bytes (> 0) fits before the
     // end of a buffer that neither wraps nor is a Buffer_Fast.
-    bool PlainOffset(int32_t width, uint32_t* at) const;
+    bool PlainCursor(int32_t width, uintptr_t* at) const;
     bool GrowFor(int64_t needed);
     void Hash(RValue* out, int32_t offset, int32_t size, bool sha1);
     void SetAlignment(int32_t alignment);
@@ -174,14 +180,18 @@ private:
     uint32_t m_allocatedSize = 0;   // size + alignment
     uint8_t* m_data = nullptr;      // m_rawBlock rounded up to the alignment
     int32_t m_size = 0;
-    // Where the inline path of typed numbers ends: the size, or 0 in a wrap buffer and in a
-    // Buffer_Fast, which never take that path. One comparison then rules out both kinds.
-    int32_t m_inlineEnd = 0;
+    // Where the inline path of typed numbers ends: the data's end, or 0 in a wrap buffer, a
+    // Buffer_Fast and over memory not aligned as the buffer is, which never take that path.
+    // One comparison then rules out all three.
+    uintptr_t m_inlineLimit = 0;
     int32_t m_alignment = 1;
     uint32_t m_alignMask = 0;  // m_alignment - 1, kept for the inline path
     int32_t m_type = eBufferType_Grow;
-    int32_t m_position = 0;
-    int32_t m_usedSize = 0;
+    // The position and the used size are kept as addresses (m_data + each, as integers: a
+    // position may lie past the end): the inline path then moves through the data without
+    // adding an offset to m_data on every value. Resize moves both with the data.
+    uintptr_t m_cursor = 0;
+    uintptr_t m_usedEnd = 0;
     // How far (mod the alignment) a wrap buffer's byte stream has wrapped: alignment is taken
     // on position + phase, so a wrapping stream stays aligned to what was written. Only a wrap
     // buffer ever moves it from 0.
@@ -223,8 +233,8 @@ int32_t IBuffer_CopyFromMemory(IBuffer* buffer, const uint8_t* source, int32_t s
                                bool destinationWraps, bool sourceWraps);
 // The same rules between two plain memory areas, without growing.
 int32_t IBuffer_CopyToMemory(uint8_t* destination, int32_t destinationLength, const uint8_t* source,
-                             int32_t sourceLength, int32_t sourceOffset, int32_t count, int32_t destinationOffset,
-                             bool destinationWraps, bool sourceWraps);
+                             int32_t sourceLength, int32_t sourceOffset, int32_t count,
+                             int32_t destinationOffset, bool destinationWraps, bool sourceWraps);
 
 // What buffers use of surfaces; the graphics layer installs it. Unset, no surface exists.
 struct BufferSurfaceAccess {
@@ -367,32 +377,29 @@ inline void Assign(RValue* out, const RValue& number) {
 
 }  // namespace BufferInline
 
-inline bool IBuffer::PlainOffset(int32_t width, uint32_t* at) const {
+inline bool IBuffer::PlainCursor(int32_t width, uintptr_t* at) const {
     if (width == 0) return false;
-    // Aligned as AlignPosition aligns it (outside wrap buffers the phase is always 0). Each
-    // call's position comes from the previous call's store, so that chain is kept short: the
-    // rounding sits behind a branch, positions being nearly always aligned already, and the
-    // position is taken unsigned (it never goes below 0), which lets it load as a plain 32-bit
-    // move, the kind the processor forwards from a store fastest. Position, rounding and width
-    // together stay below 2^32.
-    uint32_t position = static_cast<uint32_t>(m_position);
-    const uint32_t mask = m_alignMask;
-    if ((position & mask) != 0) [[unlikely]] {
-        position = (position + mask) & ~mask;
+    // Aligned as AlignPosition aligns it (outside wrap buffers the phase is always 0, and the
+    // data lies at an aligned address wherever the limit is not 0). Positions are nearly
+    // always aligned already, so the rounding sits behind a branch.
+    uintptr_t cursor = m_cursor;
+    const uintptr_t mask = m_alignMask;
+    if ((cursor & mask) != 0) [[unlikely]] {
+        cursor = (cursor + mask) & ~mask;
     }
-    if (position + static_cast<uint32_t>(width) > static_cast<uint32_t>(m_inlineEnd)) return false;
-    *at = position;
+    if (cursor + static_cast<uintptr_t>(width) > m_inlineLimit) return false;
+    *at = cursor;
     return true;
 }
 
 inline int32_t IBuffer::Write(int32_t type, const RValue* value) {
     const int32_t width = BufferInline::NumberWidth(type);
-    uint32_t at;
-    if (PlainOffset(width, &at) && value->kind == VALUE_REAL &&
-        BufferInline::StoreReal(type, value->val, m_data + at)) {
-        const int32_t end = static_cast<int32_t>(at) + width;
-        m_position = end;
-        if (end > m_usedSize) m_usedSize = end;
+    uintptr_t at;
+    if (PlainCursor(width, &at) && value->kind == VALUE_REAL &&
+        BufferInline::StoreReal(type, value->val, reinterpret_cast<uint8_t*>(at))) {
+        const uintptr_t end = at + static_cast<uintptr_t>(width);
+        m_cursor = end;
+        if (end > m_usedEnd) m_usedEnd = end;
         return 0;
     }
     return WriteValue(type, value);
@@ -400,10 +407,10 @@ inline int32_t IBuffer::Write(int32_t type, const RValue* value) {
 
 inline int32_t IBuffer::Read(int32_t type, RValue* out) {
     const int32_t width = BufferInline::NumberWidth(type);
-    uint32_t at;
-    if (PlainOffset(width, &at)) {
-        BufferInline::Assign(out, BufferInline::LoadNumber(type, m_data + at));
-        m_position = static_cast<int32_t>(at) + width;
+    uintptr_t at;
+    if (PlainCursor(width, &at)) {
+        BufferInline::Assign(out, BufferInline::LoadNumber(type, reinterpret_cast<const uint8_t*>(at)));
+        m_cursor = at + static_cast<uintptr_t>(width);
         return 0;
     }
     return ReadValue(type, out);

@@ -195,6 +195,29 @@ TEST(BufferNumbers, ReadsReplaceEveryKindOfOutValue) {
     }
 }
 
+// Over memory the buffer does not own, the data may lie at any address: alignment still counts
+// from the data's first byte, whatever the address.
+TEST(BufferNumbers, AlignmentOverMemoryCountsFromTheDataNotTheAddress) {
+    alignas(8) uint8_t storage[24];
+    for (int32_t shift = 0; shift < 4; ++shift) {
+        SCOPED_TRACE(shift);
+        std::memset(storage, 0xee, sizeof storage);
+        Buffer_Standard buffer(storage + shift, 12, eBufferType_Fixed, 4, false);
+        Held small(0xaa), word(0x04030201);
+        EXPECT_EQ(buffer.Write(eBuffer_U8, &small.v), 0);
+        EXPECT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+        EXPECT_EQ(buffer.GetPosition(), 8);
+        EXPECT_EQ(Hex(storage + shift, 8), "aaeeeeee01020304");
+        buffer.Seek(0, 1);
+        Held out;
+        EXPECT_EQ(buffer.Read(eBuffer_U32, &out.v), 0);
+        EXPECT_EQ(out.v.val, double(0x04030201));
+        EXPECT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+        EXPECT_EQ(buffer.Write(eBuffer_U8, &small.v), -2);
+        EXPECT_EQ(buffer.GetPosition(), 12);
+    }
+}
+
 // --- kinds and sizes that change the rules ------------------------------------------------
 
 TEST(BufferNumbers, FastBuffersKeepTheirOwnRulesThroughTheBase) {
