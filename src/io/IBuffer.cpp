@@ -243,6 +243,7 @@ void IBuffer::SetSize(int32_t size) {
     const bool inlineKind = !IsWrap() && m_type != eBufferType_Fast;
     m_inlineLimit =
         inlineKind && alignedData ? reinterpret_cast<uintptr_t>(m_data) + static_cast<uint32_t>(size) : 0;
+    RefreshAlignedLimits();
 }
 
 void IBuffer::SetAlignment(int32_t alignment) {

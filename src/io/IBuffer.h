@@ -163,7 +163,12 @@ private:
     // Rounds the position up to the alignment (on position + phase) and, in a wrap buffer,
     // brings it back inside the size.
     void AlignPosition();
-    void SetPosition(int32_t position) { m_cursor = reinterpret_cast<uintptr_t>(m_data) + position; }
+    void SetPosition(int32_t position) {
+        m_cursor = reinterpret_cast<uintptr_t>(m_data) + position;
+        RefreshAlignedLimits();
+    }
+    // Sets m_alignedLimit after the cursor, the size or the data changed.
+    void RefreshAlignedLimits();
     void SetUsedSize(int32_t used) { m_usedEnd = reinterpret_cast<uintptr_t>(m_data) + used; }
     // The one place the size changes, keeping m_inlineLimit with it.
     void SetSize(int32_t size);
@@ -172,6 +177,9 @@ private:
     // True, with the aligned offset in at, when a number of width bytes (> 0) fits before the
     // end of a buffer that neither wraps nor is a Buffer_Fast.
     bool PlainCursor(int32_t width, uintptr_t* at) const;
+    // The inline path for a cursor to round up first or a width below the alignment.
+    int32_t WriteRounded(int32_t type, const RValue* value);
+    int32_t ReadRounded(int32_t type, RValue* out);
     bool GrowFor(int64_t needed);
     void Hash(RValue* out, int32_t offset, int32_t size, bool sha1);
     void SetAlignment(int32_t alignment);
@@ -184,6 +192,10 @@ private:
     // Buffer_Fast and over memory not aligned as the buffer is, which never take that path.
     // One comparison then rules out all three.
     uintptr_t m_inlineLimit = 0;
+    // For values of 1, 2, 4 and 8 bytes: m_inlineLimit while the cursor is aligned and the
+    // width is a multiple of the alignment, else 0. Such a value leaves the cursor aligned, so
+    // one comparison tells that no rounding is needed and that the value fits.
+    uintptr_t m_alignedLimit[4] = {0, 0, 0, 0};
     int32_t m_alignment = 1;
     uint32_t m_alignMask = 0;  // m_alignment - 1, kept for the inline path
     int32_t m_type = eBufferType_Grow;
@@ -264,6 +276,11 @@ namespace BufferInline {
 inline int32_t NumberWidth(int32_t type) {
     static constexpr int8_t kWidths[] = {0, 1, 1, 2, 2, 4, 4, 0, 4, 8, 1, 0, 8, 0};
     return static_cast<uint32_t>(type) < sizeof kWidths ? kWidths[type] : 0;
+}
+
+// Index of a width of 1, 2, 4 or 8 bytes into IBuffer::m_alignedLimit.
+inline int32_t WidthIndex(int32_t width) {
+    return __builtin_ctz(static_cast<uint32_t>(width));
 }
 
 // Truncation of a real the argument getters take as it is: inside the target's range.
@@ -392,7 +409,27 @@ inline bool IBuffer::PlainCursor(int32_t width, uintptr_t* at) const {
     return true;
 }
 
+inline void IBuffer::RefreshAlignedLimits() {
+    const uintptr_t limit = (m_cursor & m_alignMask) == 0 ? m_inlineLimit : 0;
+    for (int32_t index = 0; index < 4; ++index) {
+        m_alignedLimit[index] = (1 << index) >= m_alignment ? limit : 0;
+    }
+}
+
 inline int32_t IBuffer::Write(int32_t type, const RValue* value) {
+    const int32_t width = BufferInline::NumberWidth(type);
+    const uintptr_t at = m_cursor;
+    const uintptr_t end = at + static_cast<uintptr_t>(width);
+    if (width != 0 && end <= m_alignedLimit[BufferInline::WidthIndex(width)] && value->kind == VALUE_REAL &&
+        BufferInline::StoreReal(type, value->val, reinterpret_cast<uint8_t*>(at))) [[likely]] {
+        m_cursor = end;
+        if (end > m_usedEnd) m_usedEnd = end;
+        return 0;
+    }
+    return WriteRounded(type, value);
+}
+
+inline int32_t IBuffer::WriteRounded(int32_t type, const RValue* value) {
     const int32_t width = BufferInline::NumberWidth(type);
     uintptr_t at;
     if (PlainCursor(width, &at) && value->kind == VALUE_REAL &&
@@ -400,6 +437,7 @@ inline int32_t IBuffer::Write(int32_t type, const RValue* value) {
         const uintptr_t end = at + static_cast<uintptr_t>(width);
         m_cursor = end;
         if (end > m_usedEnd) m_usedEnd = end;
+        RefreshAlignedLimits();
         return 0;
     }
     return WriteValue(type, value);
@@ -407,10 +445,23 @@ inline int32_t IBuffer::Write(int32_t type, const RValue* value) {
 
 inline int32_t IBuffer::Read(int32_t type, RValue* out) {
     const int32_t width = BufferInline::NumberWidth(type);
+    const uintptr_t at = m_cursor;
+    const uintptr_t end = at + static_cast<uintptr_t>(width);
+    if (width != 0 && end <= m_alignedLimit[BufferInline::WidthIndex(width)]) [[likely]] {
+        BufferInline::Assign(out, BufferInline::LoadNumber(type, reinterpret_cast<const uint8_t*>(at)));
+        m_cursor = end;
+        return 0;
+    }
+    return ReadRounded(type, out);
+}
+
+inline int32_t IBuffer::ReadRounded(int32_t type, RValue* out) {
+    const int32_t width = BufferInline::NumberWidth(type);
     uintptr_t at;
     if (PlainCursor(width, &at)) {
         BufferInline::Assign(out, BufferInline::LoadNumber(type, reinterpret_cast<const uint8_t*>(at)));
         m_cursor = at + static_cast<uintptr_t>(width);
+        RefreshAlignedLimits();
         return 0;
     }
     return ReadValue(type, out);

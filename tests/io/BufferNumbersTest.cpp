@@ -172,6 +172,73 @@ TEST(BufferNumbers, ReadsAtTheEdgesOfThePlainCase) {
     }
 }
 
+// Every position around the end of fixed buffers of several alignments, against the rule
+// itself: the position rounds up to the alignment (and stays there on failure), then the value
+// must lie wholly inside.
+TEST(BufferNumbers, EveryPositionNearTheEndAlignsThenFitsOrFails) {
+    const int32_t alignments[] = {1, 2, 4, 8, 256};
+    const int32_t sizes[] = {0, 3, 8, 13, 1030};
+    const int32_t codes[] = {eBuffer_U8, eBuffer_U16, eBuffer_U32, eBuffer_F64};
+    for (int32_t alignment : alignments) {
+        for (int32_t size : sizes) {
+            for (int32_t code : codes) {
+                const int32_t width = Buffer_SizeOfType(code);
+                for (int32_t start = size > 20 ? size - 20 : 0; start < size + 10; ++start) {
+                    SCOPED_TRACE(std::to_string(alignment) + "/" + std::to_string(size) + "/" +
+                                 std::to_string(code) + "/" + std::to_string(start));
+                    const int32_t aligned = (start + alignment - 1) / alignment * alignment;
+                    const bool fits = aligned + width <= size;
+                    Buffer_Standard buffer(size, eBufferType_Fixed, alignment);
+                    buffer.Seek(0, start);
+                    Held value(1);
+                    EXPECT_EQ(buffer.Write(code, &value.v), fits ? 0 : -2);
+                    EXPECT_EQ(buffer.GetPosition(), fits ? aligned + width : aligned);
+                    buffer.Seek(0, start);
+                    Held out;
+                    EXPECT_EQ(buffer.Read(code, &out.v), fits ? 0 : -1);
+                    EXPECT_EQ(out.v.val, fits ? 1.0 : -3.0);
+                    EXPECT_EQ(buffer.GetPosition(), fits ? aligned + width : aligned);
+                }
+            }
+        }
+    }
+}
+
+// Whatever leaves the position between multiples of the alignment (a narrower value, raw
+// bytes, a seek, a resize) makes the next wider value round up again.
+TEST(BufferNumbers, EveryWayOfMisaligningThePositionIsRoundedAfter) {
+    Buffer_Standard buffer(64, eBufferType_Grow, 4);
+    Held small(7), word(0x01020304);
+    ASSERT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+    ASSERT_EQ(buffer.Write(eBuffer_U8, &small.v), 0);
+    ASSERT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+    EXPECT_EQ(buffer.GetPosition(), 12);
+    ASSERT_EQ(buffer.WriteBytes("x", 1, 1), 1);
+    ASSERT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+    EXPECT_EQ(buffer.GetPosition(), 20);
+    buffer.Seek(1, 2);
+    ASSERT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+    EXPECT_EQ(buffer.GetPosition(), 28);
+    EXPECT_EQ(Hex(buffer.GetData(), 28), "04030201070000000403020178000000040302010000000004030201");
+    buffer.Seek(0, 5);
+    Held out;
+    ASSERT_EQ(buffer.Read(eBuffer_U32, &out.v), 0);
+    EXPECT_EQ(out.v.val, double(0x01020304));
+    buffer.Seek(0, 1);
+    ASSERT_EQ(buffer.ReadBytes(&out.v, 1, 2), 2);
+    ASSERT_EQ(buffer.Read(eBuffer_U32, &out.v), 0);
+    EXPECT_EQ(buffer.GetPosition(), 8);
+    // A new block, grown or resized, keeps a position that still lies inside it.
+    buffer.Seek(0, 61);
+    ASSERT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+    EXPECT_EQ(buffer.GetSize(), 128);
+    buffer.Seek(0, 65);
+    ASSERT_TRUE(buffer.Resize(66));
+    ASSERT_EQ(buffer.Write(eBuffer_U16, &small.v), 0);
+    EXPECT_EQ(buffer.GetPosition(), 70);
+    EXPECT_EQ(buffer.GetSize(), 132);
+}
+
 // A read replaces whatever the out value held: its string is released and its kind and flags
 // become those of the number read.
 TEST(BufferNumbers, ReadsReplaceEveryKindOfOutValue) {
