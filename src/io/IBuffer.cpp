@@ -168,12 +168,13 @@ void ClampSource(int32_t length, bool wraps, int32_t* offset, int64_t* count) {
 
 // A wrapping destination written more than once round keeps only the last lap: skip to it so
 // the work stays bounded by the destination's size.
-void SkipToLastLap(int32_t destinationLength, int32_t sourceLength, bool sourceWraps, int32_t* destinationOffset,
-                   int32_t* sourceOffset, int64_t* count) {
+void SkipToLastLap(int32_t destinationLength, int32_t sourceLength, bool sourceWraps,
+                   int32_t* destinationOffset, int32_t* sourceOffset, int64_t* count) {
     if (*count <= destinationLength) return;
     const int64_t skip = *count - destinationLength;
     *destinationOffset = Mod(*destinationOffset + skip, destinationLength);
-    *sourceOffset = sourceWraps ? Mod(*sourceOffset + skip, sourceLength) : static_cast<int32_t>(*sourceOffset + skip);
+    *sourceOffset =
+        sourceWraps ? Mod(*sourceOffset + skip, sourceLength) : static_cast<int32_t>(*sourceOffset + skip);
     *count = destinationLength;
 }
 
@@ -214,7 +215,8 @@ IBuffer::IBuffer(int32_t size, int32_t type, int32_t alignment) : m_type(type), 
     const uintptr_t mask = static_cast<uintptr_t>(m_alignment) - 1;
     m_data = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(m_rawBlock) + mask) & ~mask);
     SetSize(size);
-    m_usedSize = size;
+    SetPosition(0);
+    SetUsedSize(size);
 }
 
 IBuffer::IBuffer(uint8_t* data, int32_t size, int32_t type, int32_t alignment, bool ownsData)
@@ -223,7 +225,8 @@ IBuffer::IBuffer(uint8_t* data, int32_t size, int32_t type, int32_t alignment, b
     if (size < 0 || data == nullptr) size = 0;
     m_allocatedSize = static_cast<uint32_t>(size);
     SetSize(size);
-    m_usedSize = size;
+    SetPosition(0);
+    SetUsedSize(size);
 }
 
 IBuffer::~IBuffer() {
@@ -236,7 +239,11 @@ Buffer_Fast::~Buffer_Fast() = default;
 
 void IBuffer::SetSize(int32_t size) {
     m_size = size;
-    m_inlineEnd = IsWrap() || m_type == eBufferType_Fast ? 0 : size;
+    const bool alignedData = (reinterpret_cast<uintptr_t>(m_data) & m_alignMask) == 0;
+    const bool inlineKind = !IsWrap() && m_type != eBufferType_Fast;
+    m_inlineLimit =
+        inlineKind && alignedData ? reinterpret_cast<uintptr_t>(m_data) + static_cast<uint32_t>(size) : 0;
+    RefreshAlignedLimits();
 }
 
 void IBuffer::SetAlignment(int32_t alignment) {
@@ -251,31 +258,32 @@ void IBuffer::SetAlignment(int32_t alignment) {
 
 inline void IBuffer::AlignPosition() {
     const uint32_t misalignment =
-        (static_cast<uint32_t>(m_position) + static_cast<uint32_t>(m_alignPhase)) & (m_alignment - 1);
+        (static_cast<uint32_t>(GetPosition()) + static_cast<uint32_t>(m_alignPhase)) & (m_alignment - 1);
     if (misalignment != 0) {
         const int64_t mask = m_alignment - 1;
-        const int64_t aligned = ((static_cast<int64_t>(m_position) + m_alignPhase + mask) & ~mask) - m_alignPhase;
-        m_position = ClampToInt32(aligned);
+        const int64_t aligned =
+            ((static_cast<int64_t>(GetPosition()) + m_alignPhase + mask) & ~mask) - m_alignPhase;
+        SetPosition(ClampToInt32(aligned));
     }
-    if (IsWrap() && m_size > 0 && m_position >= m_size) {
-        const int64_t laps = m_position / m_size;
-        m_position -= static_cast<int32_t>(laps * m_size);
+    if (IsWrap() && m_size > 0 && GetPosition() >= m_size) {
+        const int64_t laps = GetPosition() / m_size;
+        SetPosition(GetPosition() - (static_cast<int32_t>(laps * m_size)));
         m_alignPhase = Mod(m_alignPhase + laps * m_size, m_alignment);
     }
 }
 
 inline void IBuffer::MarkUsed(int64_t end) {
-    if (end > m_usedSize) m_usedSize = static_cast<int32_t>(end < m_size ? end : m_size);
+    if (end > GetUsedSize()) SetUsedSize(static_cast<int32_t>(end < m_size ? end : m_size));
 }
 
 int32_t IBuffer::Seek(int32_t base, int32_t offset) {
     switch (base) {
         case 0:
             m_alignPhase = 0;
-            m_position = offset > 0 ? offset : 0;
+            SetPosition(offset > 0 ? offset : 0);
             break;
         case 1: {
-            int64_t position = static_cast<int64_t>(m_position) + offset;
+            int64_t position = static_cast<int64_t>(GetPosition()) + offset;
             if (IsWrap() && m_size > 0) {
                 // Whole laps move the phase by the size each, backwards or forwards.
                 const int64_t laps = position < 0 ? -((-position + m_size - 1) / m_size) : position / m_size;
@@ -284,19 +292,19 @@ int32_t IBuffer::Seek(int32_t base, int32_t offset) {
             } else if (position < 0) {
                 position = 0;
             }
-            m_position = ClampToInt32(position);
+            SetPosition(ClampToInt32(position));
             break;
         }
         case 2: {
             m_alignPhase = 0;
             const int32_t back = offset > 0 ? offset : 0;
-            m_position = m_size - (back < m_size ? back : m_size);
+            SetPosition(m_size - (back < m_size ? back : m_size));
             break;
         }
         default:
             break;
     }
-    return m_position;
+    return GetPosition();
 }
 
 bool IBuffer::GrowFor(int64_t needed) {
@@ -310,6 +318,8 @@ bool IBuffer::GrowFor(int64_t needed) {
 
 bool IBuffer::Resize(int32_t newSize) {
     if (newSize < 0 || newSize > kMaxSize) return false;
+    int32_t position = GetPosition();
+    const int32_t oldUsed = GetUsedSize();
     const uint32_t allocated = static_cast<uint32_t>(newSize) + static_cast<uint32_t>(m_alignment);
     auto* block = static_cast<uint8_t*>(MEM_ALLOC(allocated));
     const uintptr_t mask = static_cast<uintptr_t>(m_alignment) - 1;
@@ -322,12 +332,13 @@ bool IBuffer::Resize(int32_t newSize) {
     m_data = data;
     SetSize(newSize);
     m_ownsData = true;
-    if (m_position >= newSize) {
-        m_position = 0;
+    if (position >= newSize) {
+        position = 0;
         m_alignPhase = 0;
     }
-    const int32_t used = m_usedSize > m_position ? m_usedSize : m_position;
-    m_usedSize = used < newSize ? used : newSize;
+    SetPosition(position);
+    const int32_t used = oldUsed > position ? oldUsed : position;
+    SetUsedSize(used < newSize ? used : newSize);
     return true;
 }
 
@@ -336,27 +347,28 @@ bool IBuffer::Resize(int32_t newSize) {
 int32_t IBuffer::WriteValue(int32_t type, const RValue* value) {
     AlignPosition();
     const bool wrap = IsWrap();
-    if (m_position >= m_size && !IsGrow() && !wrap) return -2;
+    if (GetPosition() >= m_size && !IsGrow() && !wrap) return -2;
     if (wrap && m_size <= 0) return -2;  // nowhere to wrap round to
     EncodedValue encoded;
     if (!EncodeValue(type, value, &encoded)) return -1;
-    const int64_t end = static_cast<int64_t>(m_position) + encoded.width;
+    const int64_t end = static_cast<int64_t>(GetPosition()) + encoded.width;
     if (end > m_size && !wrap) {
         if (!IsGrow() || !GrowFor(end)) return -2;
     }
     if (wrap) {
         for (int64_t i = 0; i < encoded.width; ++i) {
-            m_data[m_position++] = encoded.data[i];
-            if (m_position == m_size) {
-                m_position = 0;
+            m_data[GetPosition()] = encoded.data[i];
+            SetPosition(GetPosition() + 1);
+            if (GetPosition() == m_size) {
+                SetPosition(0);
                 m_alignPhase = Mod(static_cast<int64_t>(m_alignPhase) + m_size, m_alignment);
             }
         }
     } else {
-        std::memcpy(m_data + m_position, encoded.data, static_cast<size_t>(encoded.width));
-        m_position = static_cast<int32_t>(end);
+        std::memcpy(m_data + GetPosition(), encoded.data, static_cast<size_t>(encoded.width));
+        SetPosition(static_cast<int32_t>(end));
     }
-    MarkUsed(m_position);
+    MarkUsed(GetPosition());
     return 0;
 }
 
@@ -364,36 +376,37 @@ int32_t IBuffer::ReadValue(int32_t type, RValue* out) {
     RValue_Release(out);
     AlignPosition();
     *out = RValue_Real(0.0);
-    if (m_position >= m_size) {
+    if (GetPosition() >= m_size) {
         *out = RValue_Real(-3.0);
         return -1;
     }
     if (IsTextType(type)) {
         // Up to the first zero byte before the used size; the position steps past the zero.
-        const int32_t count = TextLengthAt(m_data, m_position, m_usedSize);
-        SetStringBytes(out, m_data + m_position, count);
-        m_position = ClampToInt32(static_cast<int64_t>(m_position) + count + 1);
+        const int32_t count = TextLengthAt(m_data, GetPosition(), GetUsedSize());
+        SetStringBytes(out, m_data + GetPosition(), count);
+        SetPosition(ClampToInt32(static_cast<int64_t>(GetPosition()) + count + 1));
         return 0;
     }
     const int32_t width = Buffer_SizeOfType(type);
     if (width == 0) return -1;
     const bool wrap = IsWrap();
-    if (static_cast<int64_t>(m_position) + width > m_size && !wrap) {
+    if (static_cast<int64_t>(GetPosition()) + width > m_size && !wrap) {
         *out = RValue_Real(-3.0);
         return -1;
     }
     if (!wrap) {
-        const uint8_t* at = m_data + m_position;
-        m_position += width;
+        const uint8_t* at = m_data + GetPosition();
+        SetPosition(GetPosition() + width);
         if (type == eBuffer_F16) return -1;
         *out = BufferInline::LoadNumber(type, at);
         return 0;
     }
     uint8_t bytes[8];
     for (int32_t i = 0; i < width; ++i) {
-        bytes[i] = m_data[m_position++];
-        if (m_position == m_size) {
-            m_position = 0;
+        bytes[i] = m_data[GetPosition()];
+        SetPosition(GetPosition() + 1);
+        if (GetPosition() == m_size) {
+            SetPosition(0);
             m_alignPhase = Mod(static_cast<int64_t>(m_alignPhase) + m_size, m_alignment);
         }
     }
@@ -410,7 +423,7 @@ void IBuffer::Peek(int32_t offset, int32_t type, RValue* out) {
     if (wrap) offset %= m_size;
     if (IsTextType(type)) {
         if (offset >= m_size) return;
-        SetStringBytes(out, m_data + offset, TextLengthAt(m_data, offset, m_usedSize));
+        SetStringBytes(out, m_data + offset, TextLengthAt(m_data, offset, GetUsedSize()));
         return;
     }
     const int32_t width = Buffer_SizeOfType(type);
@@ -475,28 +488,28 @@ int32_t IBuffer::WriteBytes(const void* bytes, int32_t elementSize, int32_t coun
     const auto* source = static_cast<const uint8_t*>(bytes);
     if (IsWrap()) {
         if (m_size <= 0) return 0;
-        const int32_t start = Mod(m_position, m_size);
+        const int32_t start = Mod(GetPosition(), m_size);
         int32_t at = start;
         int64_t todo = n;
         int32_t skipped = 0;
         SkipToLastLap(m_size, 0, false, &at, &skipped, &todo);
         CyclicWrite(m_data, m_size, at, source + skipped, todo);
         MarkUsed(static_cast<int64_t>(at) + todo);
-        m_position = Mod(static_cast<int64_t>(start) + n, m_size);
+        SetPosition(Mod(static_cast<int64_t>(start) + n, m_size));
         return static_cast<int32_t>(n);
     }
-    if (m_position < 0) m_position = 0;
+    if (GetPosition() < 0) SetPosition(0);
     int64_t moved = n;
     if (IsGrow()) {
-        const int64_t end = static_cast<int64_t>(m_position) + n;
+        const int64_t end = static_cast<int64_t>(GetPosition()) + n;
         if (end > m_size && (end > kMaxSize || !Resize(static_cast<int32_t>(end)))) return 0;
     } else {
-        if (m_position >= m_size) return 0;
-        if (moved > m_size - m_position) moved = m_size - m_position;
+        if (GetPosition() >= m_size) return 0;
+        if (moved > m_size - GetPosition()) moved = m_size - GetPosition();
     }
-    std::memcpy(m_data + m_position, source, static_cast<size_t>(moved));
-    m_position += static_cast<int32_t>(moved);
-    MarkUsed(m_position);
+    std::memcpy(m_data + GetPosition(), source, static_cast<size_t>(moved));
+    SetPosition(GetPosition() + static_cast<int32_t>(moved));
+    MarkUsed(GetPosition());
     return static_cast<int32_t>(moved);
 }
 
@@ -506,16 +519,16 @@ int32_t IBuffer::ReadBytes(void* destination, int32_t elementSize, int32_t count
     auto* out = static_cast<uint8_t*>(destination);
     if (IsWrap()) {
         if (m_size <= 0) return 0;
-        const int32_t start = Mod(m_position, m_size);
+        const int32_t start = Mod(GetPosition(), m_size);
         CyclicRead(m_data, m_size, start, out, n);
-        m_position = Mod(static_cast<int64_t>(start) + n, m_size);
+        SetPosition(Mod(static_cast<int64_t>(start) + n, m_size));
         return static_cast<int32_t>(n);
     }
-    if (m_position < 0) m_position = 0;
-    if (m_position >= m_size) return 0;
-    const int64_t moved = n < m_size - m_position ? n : m_size - m_position;
-    std::memcpy(out, m_data + m_position, static_cast<size_t>(moved));
-    m_position += static_cast<int32_t>(moved);
+    if (GetPosition() < 0) SetPosition(0);
+    if (GetPosition() >= m_size) return 0;
+    const int64_t moved = n < m_size - GetPosition() ? n : m_size - GetPosition();
+    std::memcpy(out, m_data + GetPosition(), static_cast<size_t>(moved));
+    SetPosition(GetPosition() + static_cast<int32_t>(moved));
     return static_cast<int32_t>(moved);
 }
 
@@ -746,9 +759,9 @@ void Buffer_Fast::Poke(int32_t offset, int32_t type, const RValue* value) {
 
 // --- copies between memory areas --------------------------------------------------------
 
-int32_t IBuffer_CopyFromMemory(IBuffer* buffer, const uint8_t* source, int32_t sourceLength, int32_t sourceOffset,
-                               int32_t count, int32_t destinationOffset, bool mayGrow, bool destinationWraps,
-                               bool sourceWraps) {
+int32_t IBuffer_CopyFromMemory(IBuffer* buffer, const uint8_t* source, int32_t sourceLength,
+                               int32_t sourceOffset, int32_t count, int32_t destinationOffset, bool mayGrow,
+                               bool destinationWraps, bool sourceWraps) {
     if (buffer == nullptr || source == nullptr || sourceLength <= 0) return -1;
     int64_t todo = count < 0 ? sourceLength : count;
     ClampSource(sourceLength, sourceWraps, &sourceOffset, &todo);
@@ -770,15 +783,15 @@ int32_t IBuffer_CopyFromMemory(IBuffer* buffer, const uint8_t* source, int32_t s
             if (todo > size - destinationOffset) todo = size - destinationOffset;
         }
     }
-    const int32_t end = CopyPieces(buffer->m_data, buffer->m_size, destinationOffset, destinationWraps, source,
-                                   sourceLength, sourceOffset, sourceWraps, todo,
+    const int32_t end = CopyPieces(buffer->m_data, buffer->m_size, destinationOffset, destinationWraps,
+                                   source, sourceLength, sourceOffset, sourceWraps, todo,
                                    [buffer](int32_t start, int64_t n) { buffer->MarkUsed(start + n); });
     return destinationWraps ? Mod(end, buffer->m_size) : end;
 }
 
 int32_t IBuffer_CopyToMemory(uint8_t* destination, int32_t destinationLength, const uint8_t* source,
-                             int32_t sourceLength, int32_t sourceOffset, int32_t count, int32_t destinationOffset,
-                             bool destinationWraps, bool sourceWraps) {
+                             int32_t sourceLength, int32_t sourceOffset, int32_t count,
+                             int32_t destinationOffset, bool destinationWraps, bool sourceWraps) {
     if (destination == nullptr || source == nullptr || sourceLength <= 0 || destinationLength <= 0) return -1;
     int64_t todo = count < 0 ? sourceLength : count;
     ClampSource(sourceLength, sourceWraps, &sourceOffset, &todo);
@@ -790,7 +803,8 @@ int32_t IBuffer_CopyToMemory(uint8_t* destination, int32_t destinationLength, co
         if (destinationOffset >= destinationLength) return -1;
         if (todo > destinationLength - destinationOffset) todo = destinationLength - destinationOffset;
     }
-    const int32_t end = CopyPieces(destination, destinationLength, destinationOffset, destinationWraps, source,
-                                   sourceLength, sourceOffset, sourceWraps, todo, [](int32_t, int64_t) {});
+    const int32_t end =
+        CopyPieces(destination, destinationLength, destinationOffset, destinationWraps, source, sourceLength,
+                   sourceOffset, sourceWraps, todo, [](int32_t, int64_t) {});
     return destinationWraps ? Mod(end, destinationLength) : end;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -132,8 +133,12 @@ public:
 
     uint8_t* GetData() const { return m_data; }
     int32_t GetSize() const { return m_size; }
-    int32_t GetUsedSize() const { return m_usedSize; }
-    int32_t GetPosition() const { return m_position; }
+    int32_t GetUsedSize() const {
+        return static_cast<int32_t>(m_usedEnd - reinterpret_cast<uintptr_t>(m_data));
+    }
+    int32_t GetPosition() const {
+        return static_cast<int32_t>(m_cursor - reinterpret_cast<uintptr_t>(m_data));
+    }
     int32_t GetAlignment() const { return m_alignment; }
     int32_t GetType() const { return m_type; }
 
@@ -158,13 +163,23 @@ private:
     // Rounds the position up to the alignment (on position + phase) and, in a wrap buffer,
     // brings it back inside the size.
     void AlignPosition();
-    // The one place the size changes, keeping m_inlineEnd with it.
+    void SetPosition(int32_t position) {
+        m_cursor = reinterpret_cast<uintptr_t>(m_data) + position;
+        RefreshAlignedLimits();
+    }
+    // Sets m_alignedLimit after the cursor, the size or the data changed.
+    void RefreshAlignedLimits();
+    void SetUsedSize(int32_t used) { m_usedEnd = reinterpret_cast<uintptr_t>(m_data) + used; }
+    // The one place the size changes, keeping m_inlineLimit with it.
     void SetSize(int32_t size);
     // Raises the used size to end, capped at the size.
     void MarkUsed(int64_t end);
     // True, with the aligned offset in at, when a number of width bytes (> 0) fits before the
     // end of a buffer that neither wraps nor is a Buffer_Fast.
-    bool PlainOffset(int32_t width, uint32_t* at) const;
+    bool PlainCursor(int32_t width, uintptr_t* at) const;
+    // The inline path for a cursor to round up first or a width below the alignment.
+    int32_t WriteRounded(int32_t type, const RValue* value);
+    int32_t ReadRounded(int32_t type, RValue* out);
     bool GrowFor(int64_t needed);
     void Hash(RValue* out, int32_t offset, int32_t size, bool sha1);
     void SetAlignment(int32_t alignment);
@@ -173,14 +188,22 @@ private:
     uint32_t m_allocatedSize = 0;   // size + alignment
     uint8_t* m_data = nullptr;      // m_rawBlock rounded up to the alignment
     int32_t m_size = 0;
-    // Where the inline path of typed numbers ends: the size, or 0 in a wrap buffer and in a
-    // Buffer_Fast, which never take that path. One comparison then rules out both kinds.
-    int32_t m_inlineEnd = 0;
+    // Where the inline path of typed numbers ends: the data's end, or 0 in a wrap buffer, a
+    // Buffer_Fast and over memory not aligned as the buffer is, which never take that path.
+    // One comparison then rules out all three.
+    uintptr_t m_inlineLimit = 0;
+    // For values of 1, 2, 4 and 8 bytes: m_inlineLimit while the cursor is aligned and the
+    // width is a multiple of the alignment, else 0. Such a value leaves the cursor aligned, so
+    // one comparison tells that no rounding is needed and that the value fits.
+    uintptr_t m_alignedLimit[4] = {0, 0, 0, 0};
     int32_t m_alignment = 1;
     uint32_t m_alignMask = 0;  // m_alignment - 1, kept for the inline path
     int32_t m_type = eBufferType_Grow;
-    int32_t m_position = 0;
-    int32_t m_usedSize = 0;
+    // The position and the used size are kept as addresses (m_data + each, as integers: a
+    // position may lie past the end): the inline path then moves through the data without
+    // adding an offset to m_data on every value. Resize moves both with the data.
+    uintptr_t m_cursor = 0;
+    uintptr_t m_usedEnd = 0;
     // How far (mod the alignment) a wrap buffer's byte stream has wrapped: alignment is taken
     // on position + phase, so a wrapping stream stays aligned to what was written. Only a wrap
     // buffer ever moves it from 0.
@@ -222,8 +245,8 @@ int32_t IBuffer_CopyFromMemory(IBuffer* buffer, const uint8_t* source, int32_t s
                                bool destinationWraps, bool sourceWraps);
 // The same rules between two plain memory areas, without growing.
 int32_t IBuffer_CopyToMemory(uint8_t* destination, int32_t destinationLength, const uint8_t* source,
-                             int32_t sourceLength, int32_t sourceOffset, int32_t count, int32_t destinationOffset,
-                             bool destinationWraps, bool sourceWraps);
+                             int32_t sourceLength, int32_t sourceOffset, int32_t count,
+                             int32_t destinationOffset, bool destinationWraps, bool sourceWraps);
 
 // What buffers use of surfaces; the graphics layer installs it. Unset, no surface exists.
 struct BufferSurfaceAccess {
@@ -253,6 +276,11 @@ namespace BufferInline {
 inline int32_t NumberWidth(int32_t type) {
     static constexpr int8_t kWidths[] = {0, 1, 1, 2, 2, 4, 4, 0, 4, 8, 1, 0, 8, 0};
     return static_cast<uint32_t>(type) < sizeof kWidths ? kWidths[type] : 0;
+}
+
+// Index of a width of 1, 2, 4 or 8 bytes into IBuffer::m_alignedLimit.
+inline int32_t WidthIndex(int32_t width) {
+    return __builtin_ctz(static_cast<uint32_t>(width));
 }
 
 // Truncation of a real the argument getters take as it is: inside the target's range.
@@ -346,34 +374,70 @@ inline RValue LoadNumber(int32_t type, const uint8_t* from) {
     }
 }
 
+// The flags and kind of a value, as one 8-byte word.
+inline uint64_t Header(const RValue* value) {
+    uint64_t header;
+    std::memcpy(&header, reinterpret_cast<const char*>(value) + offsetof(RValue, flags), sizeof header);
+    return header;
+}
+
+// *out = number. Reads usually land in a value that already holds a number of the same
+// kind, so one comparison of the header spares the release and the header's store.
+inline void Assign(RValue* out, const RValue& number) {
+    if (Header(out) != Header(&number)) [[unlikely]] {
+        RValue_Free(out);
+        out->flags = number.flags;
+        out->kind = number.kind;
+    }
+    out->v64 = number.v64;
+}
+
 }  // namespace BufferInline
 
-inline bool IBuffer::PlainOffset(int32_t width, uint32_t* at) const {
+inline bool IBuffer::PlainCursor(int32_t width, uintptr_t* at) const {
     if (width == 0) return false;
-    // Aligned as AlignPosition aligns it (outside wrap buffers the phase is always 0). Each
-    // call's position comes from the previous call's store, so that chain is kept short: the
-    // rounding sits behind a branch, positions being nearly always aligned already, and the
-    // position is taken unsigned (it never goes below 0), which lets it load as a plain 32-bit
-    // move, the kind the processor forwards from a store fastest. Position, rounding and width
-    // together stay below 2^32.
-    uint32_t position = static_cast<uint32_t>(m_position);
-    const uint32_t mask = m_alignMask;
-    if ((position & mask) != 0) [[unlikely]] {
-        position = (position + mask) & ~mask;
+    // Aligned as AlignPosition aligns it (outside wrap buffers the phase is always 0, and the
+    // data lies at an aligned address wherever the limit is not 0). Positions are nearly
+    // always aligned already, so the rounding sits behind a branch.
+    uintptr_t cursor = m_cursor;
+    const uintptr_t mask = m_alignMask;
+    if ((cursor & mask) != 0) [[unlikely]] {
+        cursor = (cursor + mask) & ~mask;
     }
-    if (position + static_cast<uint32_t>(width) > static_cast<uint32_t>(m_inlineEnd)) return false;
-    *at = position;
+    if (cursor + static_cast<uintptr_t>(width) > m_inlineLimit) return false;
+    *at = cursor;
     return true;
+}
+
+inline void IBuffer::RefreshAlignedLimits() {
+    const uintptr_t limit = (m_cursor & m_alignMask) == 0 ? m_inlineLimit : 0;
+    for (int32_t index = 0; index < 4; ++index) {
+        m_alignedLimit[index] = (1 << index) >= m_alignment ? limit : 0;
+    }
 }
 
 inline int32_t IBuffer::Write(int32_t type, const RValue* value) {
     const int32_t width = BufferInline::NumberWidth(type);
-    uint32_t at;
-    if (PlainOffset(width, &at) && value->kind == VALUE_REAL &&
-        BufferInline::StoreReal(type, value->val, m_data + at)) {
-        const int32_t end = static_cast<int32_t>(at) + width;
-        m_position = end;
-        if (end > m_usedSize) m_usedSize = end;
+    const uintptr_t at = m_cursor;
+    const uintptr_t end = at + static_cast<uintptr_t>(width);
+    if (width != 0 && end <= m_alignedLimit[BufferInline::WidthIndex(width)] && value->kind == VALUE_REAL &&
+        BufferInline::StoreReal(type, value->val, reinterpret_cast<uint8_t*>(at))) [[likely]] {
+        m_cursor = end;
+        if (end > m_usedEnd) m_usedEnd = end;
+        return 0;
+    }
+    return WriteRounded(type, value);
+}
+
+inline int32_t IBuffer::WriteRounded(int32_t type, const RValue* value) {
+    const int32_t width = BufferInline::NumberWidth(type);
+    uintptr_t at;
+    if (PlainCursor(width, &at) && value->kind == VALUE_REAL &&
+        BufferInline::StoreReal(type, value->val, reinterpret_cast<uint8_t*>(at))) {
+        const uintptr_t end = at + static_cast<uintptr_t>(width);
+        m_cursor = end;
+        if (end > m_usedEnd) m_usedEnd = end;
+        RefreshAlignedLimits();
         return 0;
     }
     return WriteValue(type, value);
@@ -381,12 +445,23 @@ inline int32_t IBuffer::Write(int32_t type, const RValue* value) {
 
 inline int32_t IBuffer::Read(int32_t type, RValue* out) {
     const int32_t width = BufferInline::NumberWidth(type);
-    uint32_t at;
-    if (PlainOffset(width, &at)) {
-        // Freed, not reset: out is overwritten whole at once.
-        RValue_Free(out);
-        *out = BufferInline::LoadNumber(type, m_data + at);
-        m_position = static_cast<int32_t>(at) + width;
+    const uintptr_t at = m_cursor;
+    const uintptr_t end = at + static_cast<uintptr_t>(width);
+    if (width != 0 && end <= m_alignedLimit[BufferInline::WidthIndex(width)]) [[likely]] {
+        BufferInline::Assign(out, BufferInline::LoadNumber(type, reinterpret_cast<const uint8_t*>(at)));
+        m_cursor = end;
+        return 0;
+    }
+    return ReadRounded(type, out);
+}
+
+inline int32_t IBuffer::ReadRounded(int32_t type, RValue* out) {
+    const int32_t width = BufferInline::NumberWidth(type);
+    uintptr_t at;
+    if (PlainCursor(width, &at)) {
+        BufferInline::Assign(out, BufferInline::LoadNumber(type, reinterpret_cast<const uint8_t*>(at)));
+        m_cursor = at + static_cast<uintptr_t>(width);
+        RefreshAlignedLimits();
         return 0;
     }
     return ReadValue(type, out);

@@ -172,6 +172,119 @@ TEST(BufferNumbers, ReadsAtTheEdgesOfThePlainCase) {
     }
 }
 
+// Every position around the end of fixed buffers of several alignments, against the rule
+// itself: the position rounds up to the alignment (and stays there on failure), then the value
+// must lie wholly inside.
+TEST(BufferNumbers, EveryPositionNearTheEndAlignsThenFitsOrFails) {
+    const int32_t alignments[] = {1, 2, 4, 8, 256};
+    const int32_t sizes[] = {0, 3, 8, 13, 1030};
+    const int32_t codes[] = {eBuffer_U8, eBuffer_U16, eBuffer_U32, eBuffer_F64};
+    for (int32_t alignment : alignments) {
+        for (int32_t size : sizes) {
+            for (int32_t code : codes) {
+                const int32_t width = Buffer_SizeOfType(code);
+                for (int32_t start = size > 20 ? size - 20 : 0; start < size + 10; ++start) {
+                    SCOPED_TRACE(std::to_string(alignment) + "/" + std::to_string(size) + "/" +
+                                 std::to_string(code) + "/" + std::to_string(start));
+                    const int32_t aligned = (start + alignment - 1) / alignment * alignment;
+                    const bool fits = aligned + width <= size;
+                    Buffer_Standard buffer(size, eBufferType_Fixed, alignment);
+                    buffer.Seek(0, start);
+                    Held value(1);
+                    EXPECT_EQ(buffer.Write(code, &value.v), fits ? 0 : -2);
+                    EXPECT_EQ(buffer.GetPosition(), fits ? aligned + width : aligned);
+                    buffer.Seek(0, start);
+                    Held out;
+                    EXPECT_EQ(buffer.Read(code, &out.v), fits ? 0 : -1);
+                    EXPECT_EQ(out.v.val, fits ? 1.0 : -3.0);
+                    EXPECT_EQ(buffer.GetPosition(), fits ? aligned + width : aligned);
+                }
+            }
+        }
+    }
+}
+
+// Whatever leaves the position between multiples of the alignment (a narrower value, raw
+// bytes, a seek, a resize) makes the next wider value round up again.
+TEST(BufferNumbers, EveryWayOfMisaligningThePositionIsRoundedAfter) {
+    Buffer_Standard buffer(64, eBufferType_Grow, 4);
+    Held small(7), word(0x01020304);
+    ASSERT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+    ASSERT_EQ(buffer.Write(eBuffer_U8, &small.v), 0);
+    ASSERT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+    EXPECT_EQ(buffer.GetPosition(), 12);
+    ASSERT_EQ(buffer.WriteBytes("x", 1, 1), 1);
+    ASSERT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+    EXPECT_EQ(buffer.GetPosition(), 20);
+    buffer.Seek(1, 2);
+    ASSERT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+    EXPECT_EQ(buffer.GetPosition(), 28);
+    EXPECT_EQ(Hex(buffer.GetData(), 28), "04030201070000000403020178000000040302010000000004030201");
+    buffer.Seek(0, 5);
+    Held out;
+    ASSERT_EQ(buffer.Read(eBuffer_U32, &out.v), 0);
+    EXPECT_EQ(out.v.val, double(0x01020304));
+    buffer.Seek(0, 1);
+    ASSERT_EQ(buffer.ReadBytes(&out.v, 1, 2), 2);
+    ASSERT_EQ(buffer.Read(eBuffer_U32, &out.v), 0);
+    EXPECT_EQ(buffer.GetPosition(), 8);
+    // A new block, grown or resized, keeps a position that still lies inside it.
+    buffer.Seek(0, 61);
+    ASSERT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+    EXPECT_EQ(buffer.GetSize(), 128);
+    buffer.Seek(0, 65);
+    ASSERT_TRUE(buffer.Resize(66));
+    ASSERT_EQ(buffer.Write(eBuffer_U16, &small.v), 0);
+    EXPECT_EQ(buffer.GetPosition(), 70);
+    EXPECT_EQ(buffer.GetSize(), 132);
+}
+
+// A read replaces whatever the out value held: its string is released and its kind and flags
+// become those of the number read.
+TEST(BufferNumbers, ReadsReplaceEveryKindOfOutValue) {
+    Buffer_Standard buffer(16, eBufferType_Fixed, 1);
+    for (int32_t i = 0; i < 16; ++i) buffer.GetData()[i] = static_cast<uint8_t>(i + 1);
+    Held text("held"), wholeNumber, flagged(2), real(3);
+    wholeNumber.v = RValue_Int64(5);
+    flagged.v.flags = 1;
+    for (Held* out : {&text, &wholeNumber, &flagged, &real}) {
+        buffer.Seek(0, 0);
+        EXPECT_EQ(buffer.Read(eBuffer_U8, &out->v), 0);
+        EXPECT_EQ(out->v.kind, uint32_t(VALUE_REAL));
+        EXPECT_EQ(out->v.flags, 0u);
+        EXPECT_EQ(out->v.val, 1.0);
+        EXPECT_EQ(buffer.Read(eBuffer_U64, &out->v), 0);
+        EXPECT_EQ(out->v.kind, uint32_t(VALUE_INT64));
+        EXPECT_EQ(out->v.v64, 0x0908070605040302);
+        EXPECT_EQ(buffer.Read(eBuffer_U16, &out->v), 0);
+        EXPECT_EQ(out->v.kind, uint32_t(VALUE_REAL));
+        EXPECT_EQ(out->v.val, 0x0b0a);
+    }
+}
+
+// Over memory the buffer does not own, the data may lie at any address: alignment still counts
+// from the data's first byte, whatever the address.
+TEST(BufferNumbers, AlignmentOverMemoryCountsFromTheDataNotTheAddress) {
+    alignas(8) uint8_t storage[24];
+    for (int32_t shift = 0; shift < 4; ++shift) {
+        SCOPED_TRACE(shift);
+        std::memset(storage, 0xee, sizeof storage);
+        Buffer_Standard buffer(storage + shift, 12, eBufferType_Fixed, 4, false);
+        Held small(0xaa), word(0x04030201);
+        EXPECT_EQ(buffer.Write(eBuffer_U8, &small.v), 0);
+        EXPECT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+        EXPECT_EQ(buffer.GetPosition(), 8);
+        EXPECT_EQ(Hex(storage + shift, 8), "aaeeeeee01020304");
+        buffer.Seek(0, 1);
+        Held out;
+        EXPECT_EQ(buffer.Read(eBuffer_U32, &out.v), 0);
+        EXPECT_EQ(out.v.val, double(0x04030201));
+        EXPECT_EQ(buffer.Write(eBuffer_U32, &word.v), 0);
+        EXPECT_EQ(buffer.Write(eBuffer_U8, &small.v), -2);
+        EXPECT_EQ(buffer.GetPosition(), 12);
+    }
+}
+
 // --- kinds and sizes that change the rules ------------------------------------------------
 
 TEST(BufferNumbers, FastBuffersKeepTheirOwnRulesThroughTheBase) {
