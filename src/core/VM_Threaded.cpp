@@ -295,6 +295,17 @@ inline bool ReadArgument(const BuiltinVariable* row, RValue* out) {
     return true;
 }
 
+// A row read through its getter, for the fused steps that go on only with a plain number: false
+// when the getter gave anything else, raised an error or moved the run, and the value must go on
+// the stack as push.b.v leaves it.
+inline bool GetterGaveNumber(const BuiltinVariable* row, RValue* value, const VMExecContext* ctx, int32_t nextPc,
+                             const VMBuffer* buffer) {
+    *value = RValue_Real(0.0);
+    if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, value);
+    return !VM_PendingException.pending && !ctx->aborted && ctx->pc == nextPc && ctx->buffer == buffer &&
+           (value->kind == VALUE_REAL || value->kind == VALUE_INT32);
+}
+
 // The code object of a script call the loop can enter itself (Classify has seen a count of 0
 // or more arguments): bytecode already decoded, arguments 8-byte aligned with room for the
 // frame below them, no call trace and no object mode. Null leaves the call to VM_CallScript,
@@ -719,10 +730,7 @@ builtinCompareBranch : {
     RValue value;
     if (!ReadArgument(row, &value)) {
         HV_SYNC();
-        value = RValue_Real(0.0);
-        if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
-        if (VM_PendingException.pending || ctx->aborted || ctx->pc != ip->nextPc || ctx->buffer != buffer ||
-            (value.kind != VALUE_REAL && value.kind != VALUE_INT32)) {
+        if (!GetterGaveNumber(row, &value, ctx, ip->nextPc, buffer)) {
             sp -= 16;
             VM_StoreValue(sp, value);
             goto afterHandler;
@@ -749,10 +757,7 @@ builtinOpConstant : {
     RValue value;
     if (!ReadArgument(row, &value)) {
         HV_SYNC();
-        value = RValue_Real(0.0);
-        if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
-        if (VM_PendingException.pending || ctx->aborted || ctx->pc != ip->nextPc || ctx->buffer != buffer ||
-            (value.kind != VALUE_REAL && value.kind != VALUE_INT32)) {
+        if (!GetterGaveNumber(row, &value, ctx, ip->nextPc, buffer)) {
             sp -= 16;
             VM_StoreValue(sp, value);
             goto afterHandler;
