@@ -420,16 +420,19 @@ inline int32_t IBuffer::Write(int32_t type, const RValue* value) {
     const int32_t width = BufferInline::NumberWidth(type);
     const uintptr_t at = m_cursor;
     const uintptr_t end = at + static_cast<uintptr_t>(width);
+    // Read ahead of the store into the data: a load the compiler has to place after a store
+    // through an unknown address is slow to issue.
+    const uintptr_t usedEnd = m_usedEnd;
     if (width != 0 && end <= m_alignedLimit[BufferInline::WidthIndex(width)] && value->kind == VALUE_REAL &&
         BufferInline::StoreReal(type, value->val, reinterpret_cast<uint8_t*>(at))) [[likely]] {
         m_cursor = end;
-        if (end > m_usedEnd) m_usedEnd = end;
+        if (end > usedEnd) m_usedEnd = end;
         return 0;
     }
     return WriteRounded(type, value);
 }
 
-inline int32_t IBuffer::WriteRounded(int32_t type, const RValue* value) {
+__attribute__((noinline)) inline int32_t IBuffer::WriteRounded(int32_t type, const RValue* value) {
     const int32_t width = BufferInline::NumberWidth(type);
     uintptr_t at;
     if (PlainCursor(width, &at) && value->kind == VALUE_REAL &&
@@ -455,7 +458,7 @@ inline int32_t IBuffer::Read(int32_t type, RValue* out) {
     return ReadRounded(type, out);
 }
 
-inline int32_t IBuffer::ReadRounded(int32_t type, RValue* out) {
+__attribute__((noinline)) inline int32_t IBuffer::ReadRounded(int32_t type, RValue* out) {
     const int32_t width = BufferInline::NumberWidth(type);
     uintptr_t at;
     if (PlainCursor(width, &at)) {
