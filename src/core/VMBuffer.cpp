@@ -412,8 +412,8 @@ uint64_t WalkBlock(const BlockScan& scan, uint32_t& first) {
 }
 
 // The check of one code entry. A scan of each block tells, for every word, how long an
-// instruction starting there would be; a walk over those lengths, a table read per group,
-// marks where instructions really start. Of several faults the one reported is the one a walk
+// instruction starting there would be; bit arithmetic over those lengths then marks where
+// instructions really start, with no chain of reads from one instruction to the next. Of several faults the one reported is the one a walk
 // in order meets first: a cut-off instruction, then the start offset, then the earliest bad
 // branch or operand.
 class CodeCheck {
@@ -448,7 +448,7 @@ private:
     static constexpr uint32_t kNone = UINT32_MAX;
     static constexpr uint32_t kLocalBlocks = 256;
 
-    // Code this long is refused: past it the check's own sizes would not fit in 32 bits.
+    // The longest code the check takes, just under 3.4 GB; longer code is refused.
     static bool TooLong(uint32_t words) {
         const uint64_t marksBytes = (uint64_t(words) + 1 + 3) & ~uint64_t(3);
         return marksBytes + uint64_t(sizeof(uint32_t)) * words >= UINT32_MAX;
