@@ -363,52 +363,36 @@ void ScanBlock(const uint8_t* words, const VMCodeLimits&, BlockScan& scan) {
 }
 #endif
 
-// The walk across a group of 4 words: indexed by the offset of the first instruction start in
-// the group (0 to 2, times 256) and the group's bits (j when word j would have an operand word,
-// j + 4 when two), it gives the starts in the group (bits 0..3) and the offset of the first
-// start in the next group (times 256).
-struct GroupWalk {
-    uint16_t steps[3 * 256];
-    constexpr GroupWalk() : steps() {
-        for (uint32_t first = 0; first < 3; ++first) {
-            for (uint32_t bits = 0; bits < 256; ++bits) {
-                uint32_t at = first, starts = 0;
-                for (; at < 4; at += 1 + ((bits >> at) & 1) + ((bits >> (at + 4)) & 1)) starts |= 1u << at;
-                steps[first << 8 | bits] = static_cast<uint16_t>(starts | (at - 4) << 8);
-            }
-        }
-    }
-};
-constexpr GroupWalk kGroupWalk;
-
 // The instruction starts of a block whose first start is at word `first` (0 to 2); `first`
 // becomes that of the next block.
 uint64_t WalkBlock(const BlockScan& scan, uint32_t& first) {
-    // Where no start has two operand words, the starts follow from the operand bits alone: in a
-    // run of words with operand bits, beginning at a start, every other word is a start with an
-    // operand word after it. A carry through each run that begins on an even word tells those
-    // runs from the others.
+    // Up to the first start with two operand words, the starts follow from the operand bits
+    // alone: in a run of words with operand bits that begins at a start, every other word is a
+    // start with an operand word after it. A carry through each run that begins on an even word
+    // tells those runs from the others. After a start with two operand words the same goes on
+    // from the word after them.
     constexpr uint64_t kEven = 0x5555555555555555u;
-    const uint64_t before = (uint64_t{1} << first) - 1;  // operands of the block before
-    const uint64_t operand = scan.operand & ~before;
-    const uint64_t runStarts = operand & ~(operand << 1);
-    const uint64_t evenRuns = operand & ~(operand + (runStarts & kEven));
-    const uint64_t leads = operand & ~(evenRuns ^ kEven);  // starts followed by an operand word
-    const uint64_t starts = ~(leads << 1) & ~before;
-    if ((starts & scan.twoOperands) == 0) {
-        first = static_cast<uint32_t>(leads >> 63);
-        return starts;
+    uint64_t starts = 0;
+    for (uint32_t from = first;;) {
+        const uint64_t before = (uint64_t{1} << from) - 1;
+        const uint64_t operand = scan.operand & ~before;
+        const uint64_t runStarts = operand & ~(operand << 1);
+        const uint64_t evenRuns = operand & ~(operand + (runStarts & kEven));
+        const uint64_t leads = operand & ~(evenRuns ^ kEven);  // starts followed by an operand word
+        const uint64_t found = ~(leads << 1) & ~before;
+        const uint64_t longest = found & scan.twoOperands;
+        if (longest == 0) {
+            first = static_cast<uint32_t>(leads >> 63);
+            return starts | found;
+        }
+        const uint32_t at = static_cast<uint32_t>(__builtin_ctzll(longest));
+        starts |= found & ((uint64_t{2} << at) - 1);
+        from = at + 3;
+        if (from >= kBlockWords) {
+            first = from - kBlockWords;
+            return starts;
+        }
     }
-    // Otherwise a table read per group of 4 words.
-    uint64_t walked = 0;
-    uint32_t step = first << 8;
-    for (uint32_t g = 0; g < kBlockWords / 4; ++g) {
-        const uint32_t bits = ((scan.operand >> (4 * g)) & 0xF) | ((scan.twoOperands >> (4 * g)) & 0xF) << 4;
-        step = kGroupWalk.steps[(step & 0x300) | bits];
-        walked |= uint64_t(step & 0xF) << (4 * g);
-    }
-    first = step >> 8;
-    return walked;
 }
 
 // The check of one code entry. A scan of each block tells, for every word, how long an
