@@ -302,22 +302,36 @@ void ScanBlock(const uint8_t* words, const VMCodeLimits& limits, BlockScan& scan
     // Unsigned comparisons as signed ones with the top bit flipped.
     const __m128i flip = _mm_set1_epi32(INT32_MIN);
     const __m128i stringCount = _mm_xor_si128(_mm_set1_epi32(static_cast<int32_t>(limits.stringCount)), flip);
-    // The opcode and type bytes of 8 words, and whether the word after each is a bad variable id
-    // or string index.
+    // The opcode and type bytes of 8 words, sign-extended into 16-bit lanes.
     const auto high = [](const uint8_t* at) {
         const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16));
         return _mm_packs_epi32(_mm_srai_epi32(low, 16), _mm_srai_epi32(high, 16));
     };
+    // Of 16-bit lanes: the operand bit with a type that has an operand, and a type of 8 bytes.
+    const auto longer = [&](__m128i h) { return _mm_cmpeq_epi16(_mm_and_si128(h, operandTest), hasOperand); };
+    const auto longest = [&](__m128i type) {
+        return _mm_or_si128(_mm_cmpeq_epi16(type, typeDouble), _mm_cmpeq_epi16(type, typeLong));
+    };
+    // Of the 4 words at `at`, read as operands.
     const auto badId = [&](const uint8_t* at) {
-        const __m128i operand = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        const __m128i id = _mm_and_si128(operand, idMask);
+        const __m128i id = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), idMask);
         return _mm_andnot_si128(_mm_cmpgt_epi32(builtinCount, id), _mm_cmpgt_epi32(idBase, id));
     };
     const auto goodString = [&](const uint8_t* at) {
         const __m128i operand = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         return _mm_cmpgt_epi32(stringCount, _mm_xor_si128(operand, flip));
     };
+    // Of 8 words, those typed as a value followed by a bad variable id, and the pushes of a
+    // string followed by a bad string index.
+    const auto fault = [&](__m128i h, __m128i type, const uint8_t* operands) {
+        const __m128i isValue = _mm_cmpeq_epi16(type, typeValue);
+        const __m128i isString = _mm_cmpeq_epi16(_mm_and_si128(h, pushStringTest), pushString);
+        const __m128i bad = _mm_packs_epi32(badId(operands), badId(operands + 16));
+        const __m128i good = _mm_packs_epi32(goodString(operands), goodString(operands + 16));
+        return _mm_or_si128(_mm_and_si128(isValue, bad), _mm_andnot_si128(good, isString));
+    };
+    // The sign bits of two vectors of 16-bit lanes, in order.
     const auto mask = [](__m128i a, __m128i b) {
         return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(a, b))));
     };
@@ -327,23 +341,9 @@ void ScanBlock(const uint8_t* words, const VMCodeLimits& limits, BlockScan& scan
         const uint8_t* at = words + 64 * q;
         const __m128i high0 = high(at), high1 = high(at + 32);
         const __m128i type0 = _mm_and_si128(high0, typeTest), type1 = _mm_and_si128(high1, typeTest);
-        const auto longer = [&](__m128i h) {
-            return _mm_cmpeq_epi16(_mm_and_si128(h, operandTest), hasOperand);
-        };
-        const auto longest = [&](__m128i t) {
-            return _mm_or_si128(_mm_cmpeq_epi16(t, typeDouble), _mm_cmpeq_epi16(t, typeLong));
-        };
         scan.operand |= mask(longer(high0), longer(high1)) << (16 * q);
         scan.twoOperands |= mask(longest(type0), longest(type1)) << (16 * q);
         scan.branches |= mask(_mm_slli_epi16(high0, 2), _mm_slli_epi16(high1, 2)) << (16 * q);
-
-        const auto fault = [&](__m128i h, __m128i t, const uint8_t* operands) {
-            const __m128i isValue = _mm_cmpeq_epi16(t, typeValue);
-            const __m128i isString = _mm_cmpeq_epi16(_mm_and_si128(h, pushStringTest), pushString);
-            const __m128i bad = _mm_packs_epi32(badId(operands), badId(operands + 16));
-            const __m128i good = _mm_packs_epi32(goodString(operands), goodString(operands + 16));
-            return _mm_or_si128(_mm_and_si128(isValue, bad), _mm_andnot_si128(good, isString));
-        };
         faults = _mm_or_si128(faults, fault(high0, type0, at + 4));
         faults = _mm_or_si128(faults, fault(high1, type1, at + 36));
     }
