@@ -1,5 +1,6 @@
 #include "core/VMBuffer.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -385,7 +386,7 @@ uint64_t WalkBlock(const BlockScan& scan, uint32_t& first) {
             first = static_cast<uint32_t>(leads >> 63);
             return starts | found;
         }
-        const uint32_t at = static_cast<uint32_t>(__builtin_ctzll(longest));
+        const uint32_t at = static_cast<uint32_t>(std::countr_zero(longest));
         starts |= found & ((uint64_t{2} << at) - 1);
         from = at + 3;
         if (from >= kBlockWords) {
@@ -397,9 +398,9 @@ uint64_t WalkBlock(const BlockScan& scan, uint32_t& first) {
 
 // The check of one code entry. A scan of each block tells, for every word, how long an
 // instruction starting there would be; bit arithmetic over those lengths then marks where
-// instructions really start, with no chain of reads from one instruction to the next. Of several faults the one reported is the one a walk
-// in order meets first: a cut-off instruction, then the start offset, then the earliest bad
-// branch or operand.
+// instructions really start, with no chain of reads from one instruction to the next. Of
+// several faults the one reported is the one a walk in order meets first: a cut-off
+// instruction, then the start offset, then the earliest bad branch or operand.
 class CodeCheck {
 public:
     ~CodeCheck() { MEM_FREE(m_owned); }
@@ -432,7 +433,7 @@ private:
     static constexpr uint32_t kNone = UINT32_MAX;
     static constexpr uint32_t kLocalBlocks = 256;
 
-    // The longest code the check takes, just under 3.4 GB; longer code is refused.
+    // The longest code the check takes, about 3.4 GB; longer code is refused.
     static bool TooLong(uint32_t words) {
         const uint64_t marksBytes = (uint64_t(words) + 1 + 3) & ~uint64_t(3);
         return marksBytes + uint64_t(sizeof(uint32_t)) * words >= UINT32_MAX;
@@ -479,9 +480,11 @@ private:
         }
     }
 
+    // Notes the first bad string or variable among the instructions starting at `starts` in the
+    // block at word `base`.
     void NoteOperandFault(const uint8_t* words, uint32_t base, uint64_t starts, const VMCodeLimits& limits) {
         for (; starts != 0; starts &= starts - 1) {
-            const uint32_t j = static_cast<uint32_t>(__builtin_ctzll(starts));
+            const uint32_t j = static_cast<uint32_t>(std::countr_zero(starts));
             const uint32_t word = ReadWord(words + 4 * j);
             if (!(VM_Opcode(word) & VM_OPCODE_OPERAND)) continue;
             const uint32_t operand = CheckOperandBytes(word) >= 4 ? ReadWord(words + 4 * j + 4) : 0;
@@ -499,14 +502,14 @@ private:
         uint32_t block = word / kBlockWords;
         uint64_t starts = m_starts[block] & ((uint64_t{1} << (word % kBlockWords)) - 1);
         while (starts == 0) starts = m_starts[--block];
-        return block * kBlockWords + 63 - static_cast<uint32_t>(__builtin_clzll(starts));
+        return block * kBlockWords + 63 - static_cast<uint32_t>(std::countl_zero(starts));
     }
 
     // The first branch before word `limit` whose target is not an instruction start in [0, end].
     uint32_t FirstBadBranchBefore(uint32_t limit) const {
         for (uint32_t block = 0; block <= m_words / kBlockWords; ++block) {
             for (uint64_t branches = m_branches[block]; branches != 0; branches &= branches - 1) {
-                const uint32_t from = block * kBlockWords + static_cast<uint32_t>(__builtin_ctzll(branches));
+                const uint32_t from = block * kBlockWords + static_cast<uint32_t>(std::countr_zero(branches));
                 if (from > limit) return kNone;
                 const uint32_t word = ReadWord(m_code + 4 * size_t{from});
                 if (!Jumps(word)) continue;
