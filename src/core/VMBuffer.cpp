@@ -1,8 +1,13 @@
 #include "core/VMBuffer.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/Code_Function.h"
 #include "core/Code_Variable.h"
@@ -250,13 +255,6 @@ inline uint32_t CheckOperandBytes(uint32_t word) {
     return bytes & (0u - ((word >> 30) & 1));
 }
 
-// The same in words, for the walk.
-inline uint32_t CheckOperandWords(uint32_t word) {
-    constexpr uint64_t kWordsByType = 0x11112112u;
-    const uint32_t words = static_cast<uint32_t>(kWordsByType >> ((word >> 14) & 0x3C)) & 0xF;
-    return words & (0u - ((word >> 30) & 1));
-}
-
 bool Jumps(uint32_t word) {
     const uint32_t index = VM_HandlerIndex(word);
     return index == VM_OP_B || index == VM_OP_BT || index == VM_OP_BF || index == VM_OP_PUSHENV ||
@@ -277,166 +275,259 @@ const char* OperandFault(uint32_t word, uint32_t operand, const VMCodeLimits& li
     return nullptr;
 }
 
-// Opcodes the walk must look at more closely: those that may jump and those whose operand may
-// name a string or a variable. The rest only need their length.
-constexpr bool NeedsLook(uint32_t opcode) {
-    const uint32_t index = opcode & 0x1F;
-    if ((opcode & VM_OPCODE_BRANCH) && (index == VM_OP_B || index == VM_OP_BT || index == VM_OP_BF ||
-                                        index == VM_OP_PUSHENV || index == VM_OP_POPENV))
-        return true;
-    return (opcode & VM_OPCODE_OPERAND) &&
-           (index == VM_OP_PUSH || index == VM_OP_POP || index == VM_OP_PUSH_LOCAL ||
-            index == VM_OP_PUSH_GLOBAL || index == VM_OP_PUSH_BUILTIN);
+// The check works on blocks of 64 words, a bit per word in each mask.
+constexpr uint32_t kBlockWords = 64;
+
+// What a block's words would be if an instruction started at each of them, worked out for all
+// words at once as nothing here depends on where instructions start.
+struct BlockScan {
+    uint64_t operand;      // words that would have an operand word after them
+    uint64_t twoOperands;  // words that would have two (a subset of `operand`)
+    uint64_t branches;     // words whose opcode has the branch bit
+    bool mayFault;         // some word may be a push or pop of a bad string or variable
+};
+
+#if defined(__SSE2__)
+// Sixteen words at a time, their opcode and type bytes packed into 16-bit lanes. The fault test
+// only needs to let every real fault through: the words it flags are looked at one by one once
+// the block's starts are known.
+void ScanBlock(const uint8_t* words, const VMCodeLimits& limits, BlockScan& scan) {
+    const __m128i operandTest = _mm_set1_epi16(0x4008), hasOperand = _mm_set1_epi16(0x4000);
+    const __m128i typeTest = _mm_set1_epi16(0x400F), typeDouble = _mm_set1_epi16(0x4000 | VM_TYPE_DOUBLE),
+                  typeLong = _mm_set1_epi16(0x4000 | VM_TYPE_LONG),
+                  typeValue = _mm_set1_epi16(0x4000 | VM_TYPE_VALUE);
+    const __m128i pushStringTest = _mm_set1_epi16(0x5F0F),
+                  pushString = _mm_set1_epi16(0x4000 | VM_OP_PUSH << 8 | VM_TYPE_STRING);
+    const __m128i idMask = _mm_set1_epi32(0x0FFFFFFF), idBase = _mm_set1_epi32(VARIABLE_ID_BASE),
+                  builtinCount = _mm_set1_epi32(limits.builtinVariableCount);
+    // Unsigned comparisons as signed ones with the top bit flipped.
+    const __m128i flip = _mm_set1_epi32(INT32_MIN);
+    const __m128i stringCount = _mm_xor_si128(_mm_set1_epi32(static_cast<int32_t>(limits.stringCount)), flip);
+    // The opcode and type bytes of 8 words, sign-extended into 16-bit lanes.
+    const auto high = [](const uint8_t* at) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16));
+        return _mm_packs_epi32(_mm_srai_epi32(low, 16), _mm_srai_epi32(high, 16));
+    };
+    // Of 16-bit lanes: the operand bit with a type that has an operand, and a type of 8 bytes.
+    const auto longer = [&](__m128i h) { return _mm_cmpeq_epi16(_mm_and_si128(h, operandTest), hasOperand); };
+    const auto longest = [&](__m128i type) {
+        return _mm_or_si128(_mm_cmpeq_epi16(type, typeDouble), _mm_cmpeq_epi16(type, typeLong));
+    };
+    // Of the 4 words at `at`, read as operands.
+    const auto badId = [&](const uint8_t* at) {
+        const __m128i id = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), idMask);
+        return _mm_andnot_si128(_mm_cmpgt_epi32(builtinCount, id), _mm_cmpgt_epi32(idBase, id));
+    };
+    const auto goodString = [&](const uint8_t* at) {
+        const __m128i operand = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        return _mm_cmpgt_epi32(stringCount, _mm_xor_si128(operand, flip));
+    };
+    // Of 8 words, those typed as a value followed by a bad variable id, and the pushes of a
+    // string followed by a bad string index.
+    const auto fault = [&](__m128i h, __m128i type, const uint8_t* operands) {
+        const __m128i isValue = _mm_cmpeq_epi16(type, typeValue);
+        const __m128i isString = _mm_cmpeq_epi16(_mm_and_si128(h, pushStringTest), pushString);
+        const __m128i bad = _mm_packs_epi32(badId(operands), badId(operands + 16));
+        const __m128i good = _mm_packs_epi32(goodString(operands), goodString(operands + 16));
+        return _mm_or_si128(_mm_and_si128(isValue, bad), _mm_andnot_si128(good, isString));
+    };
+    // The sign bits of two vectors of 16-bit lanes, in order.
+    const auto mask = [](__m128i a, __m128i b) {
+        return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(a, b))));
+    };
+    __m128i faults = _mm_setzero_si128();
+    scan.operand = scan.twoOperands = scan.branches = 0;
+    for (uint32_t q = 0; q < kBlockWords / 16; ++q) {
+        const uint8_t* at = words + 64 * q;
+        const __m128i high0 = high(at), high1 = high(at + 32);
+        const __m128i type0 = _mm_and_si128(high0, typeTest), type1 = _mm_and_si128(high1, typeTest);
+        scan.operand |= mask(longer(high0), longer(high1)) << (16 * q);
+        scan.twoOperands |= mask(longest(type0), longest(type1)) << (16 * q);
+        scan.branches |= mask(_mm_slli_epi16(high0, 2), _mm_slli_epi16(high1, 2)) << (16 * q);
+        faults = _mm_or_si128(faults, fault(high0, type0, at + 4));
+        faults = _mm_or_si128(faults, fault(high1, type1, at + 36));
+    }
+    scan.mayFault = _mm_movemask_epi8(faults) != 0;
+}
+#else
+void ScanBlock(const uint8_t* words, const VMCodeLimits&, BlockScan& scan) {
+    scan.operand = scan.twoOperands = scan.branches = 0;
+    for (uint32_t j = 0; j < kBlockWords; ++j) {
+        const uint32_t word = ReadWord(words + 4 * j);
+        const uint32_t operandBytes = CheckOperandBytes(word);
+        scan.operand |= uint64_t(operandBytes >= 4 ? 1 : 0) << j;
+        scan.twoOperands |= uint64_t(operandBytes == 8 ? 1 : 0) << j;
+        scan.branches |= uint64_t(VM_Opcode(word) & VM_OPCODE_BRANCH ? 1 : 0) << j;
+    }
+    scan.mayFault = true;
+}
+#endif
+
+// The instruction starts of a block whose first start is at word `first` (0 to 2); `first`
+// becomes that of the next block.
+uint64_t WalkBlock(const BlockScan& scan, uint32_t& first) {
+    // Up to the first start with two operand words, the starts follow from the operand bits
+    // alone: in a run of words with operand bits that begins at a start, every other word is a
+    // start with an operand word after it. A carry through each run that begins on an even word
+    // tells those runs from the others. After a start with two operand words the same goes on
+    // from the word after them.
+    constexpr uint64_t kEven = 0x5555555555555555u;
+    uint64_t starts = 0;
+    for (uint32_t from = first;;) {
+        const uint64_t before = (uint64_t{1} << from) - 1;
+        const uint64_t operand = scan.operand & ~before;
+        const uint64_t runStarts = operand & ~(operand << 1);
+        const uint64_t evenRuns = operand & ~(operand + (runStarts & kEven));
+        const uint64_t leads = operand & ~(evenRuns ^ kEven);  // starts followed by an operand word
+        const uint64_t found = ~(leads << 1) & ~before;
+        const uint64_t longest = found & scan.twoOperands;
+        if (longest == 0) {
+            first = static_cast<uint32_t>(leads >> 63);
+            return starts | found;
+        }
+        const uint32_t at = static_cast<uint32_t>(std::countr_zero(longest));
+        starts |= found & ((uint64_t{2} << at) - 1);
+        from = at + 3;
+        if (from >= kBlockWords) {
+            first = from - kBlockWords;
+            return starts;
+        }
+    }
 }
 
-struct LookTable {
-    uint8_t needs[256];
-    constexpr LookTable() : needs() {
-        for (uint32_t op = 0; op < 256; ++op) needs[op] = NeedsLook(op) ? 1 : 0;
-    }
-};
-constexpr LookTable kLook;
-
-// The check of one code entry. The walk goes through the instructions once; it only marks
-// their starts and lists the ones that need a closer look (branches, strings, variables), as
-// each step waits for the word before it to know where the next instruction starts. The
-// listed instructions are looked at when the walk ends, where nothing waits on anything. Of
+// The check of one code entry. A scan of each block tells, for every word, how long an
+// instruction starting there would be; bit arithmetic over those lengths then marks where
+// instructions really start, with no chain of reads from one instruction to the next. Of
 // several faults the one reported is the one a walk in order meets first: a cut-off
 // instruction, then the start offset, then the earliest bad branch or operand.
-class CodeWalk {
+class CodeCheck {
 public:
-    static constexpr uint32_t kLocalBytes = 12288;
+    ~CodeCheck() { MEM_FREE(m_owned); }
 
-    ~CodeWalk() { FreeScratch(); }
-
-    // False when the entry fails before its walk (its reason is written).
-    bool Begin(const VMCodeSpan& span, uint32_t entry, char* error, uint32_t errorBytes) {
+    bool Run(const VMCodeSpan& span, const VMCodeLimits& limits, char* error, uint32_t errorBytes) {
         m_code = span.code;
-        m_length = span.length;
-        m_start = span.start;
-        m_entry = entry;
-        m_word = 0;
-        m_cut = false;
-        if (m_length % 4 != 0)
-            return Fail(error, errorBytes, "the code length %u is not a whole number of words", m_length);
-        const uint32_t words = m_length / 4;
-        // A mark per word (one past the end counts), then room for every word to be listed.
-        // Entries of ordinary size are checked in the walk's own buffer.
-        const uint64_t marksBytes = (uint64_t(words) + 1 + 3) & ~uint64_t(3);
-        const uint64_t scratchBytes = marksBytes + uint64_t(sizeof(uint32_t)) * words;
-        if (scratchBytes >= UINT32_MAX)
-            return Fail(error, errorBytes, "the code of %u bytes is too long to check", m_length);
-        FreeScratch();
-        if (scratchBytes <= kLocalBytes) {
-            m_marks = m_local;
-        } else {
-            m_marks = static_cast<uint8_t*>(MEM_ALLOC_RAW(scratchBytes));
-            m_owned = m_marks;
-            if (!m_marks) return Fail(error, errorBytes, "no memory to check %u bytes of code", m_length);
-        }
-        std::memset(m_marks, 0, marksBytes);
-        m_looks = m_looksEnd = reinterpret_cast<uint32_t*>(m_marks + marksBytes);
-        return true;
-    }
-
-    bool Done() const { return m_word >= m_length / 4 || m_cut; }
-    uint32_t Entry() const { return m_entry; }
-
-    // Walks `a` and `b` a step of each in turn until one of them is done, so the waits of the two
-    // overlap. The state lives in locals meanwhile, where the compiler keeps it in registers.
-    static void WalkPair(CodeWalk& a, CodeWalk& b) {
-        Cursor x = a.Take(), y = b.Take();
-        while (x.word < x.words && y.word < y.words && x.Step() && y.Step()) {
-        }
-        a.Put(x);
-        b.Put(y);
-    }
-    void Walk() {
-        Cursor x = Take();
-        while (x.word < x.words && x.Step()) {
-        }
-        Put(x);
-    }
-
-    // The checks that wait for the whole walk; false with the reason written when the entry is bad.
-    bool Finish(const VMCodeLimits& limits, char* error, uint32_t errorBytes) {
-        if (m_cut)
+        m_words = span.length / 4;
+        if (span.length % 4 != 0)
+            return Fail(error, errorBytes, "the code length %u is not a whole number of words", span.length);
+        if (TooLong(m_words))
+            return Fail(error, errorBytes, "the code of %u bytes is too long to check", span.length);
+        if (!MakeRoom(m_words / kBlockWords + 1))
+            return Fail(error, errorBytes, "no memory to check %u bytes of code", span.length);
+        Walk(limits);
+        if (!IsStart(m_words))
             return Fail(error, errorBytes,
-                        "the operand of the instruction at %u runs past the end of the code", 4 * m_word);
-        // The branches are kept at the front of the same list.
-        const char* operandFault = nullptr;
-        uint32_t operandFaultAt = 0, branchCount = 0;
-        for (const uint32_t* look = m_looks; look < m_looksEnd; ++look) {
-            const uint32_t at = 4 * *look;
-            const uint32_t word = ReadWord(m_code + at);
-            if ((VM_Opcode(word) & VM_OPCODE_BRANCH) && Jumps(word)) {
-                m_looks[branchCount++] = at;
-            } else if ((VM_Opcode(word) & VM_OPCODE_OPERAND) && operandFault == nullptr) {
-                const uint32_t operand = CheckOperandBytes(word) >= 4 ? ReadWord(m_code + at + 4) : 0;
-                operandFault = OperandFault(word, operand, limits);
-                operandFaultAt = at;
-            }
-        }
-        m_marks[m_length / 4] = 1;
-        if (m_start % 4 != 0 || m_start > m_length || !m_marks[m_start / 4])
-            return Fail(error, errorBytes, "the code starts at %u, inside an instruction", m_start);
-        for (uint32_t b = 0; b < branchCount; ++b) {
-            const uint32_t from = m_looks[b];
-            if (operandFault && operandFaultAt < from) break;
-            const int64_t target = static_cast<int64_t>(from) +
-                                   4 * static_cast<int64_t>(VM_BranchWords(ReadWord(m_code + from)));
-            if (target < 0 || target > m_length || !m_marks[target / 4])
-                return Fail(error, errorBytes,
-                            "the branch at %u leads outside the code or into an instruction", from);
-        }
-        if (operandFault) return Fail(error, errorBytes, operandFault, operandFaultAt);
+                        "the operand of the instruction at %u runs past the end of the code",
+                        4 * LastStartBefore(m_words));
+        if (span.start % 4 != 0 || span.start > span.length || !IsStart(span.start / 4))
+            return Fail(error, errorBytes, "the code starts at %u, inside an instruction", span.start);
+        const uint32_t badBranch = FirstBadBranchBefore(m_faultAt);
+        if (badBranch != kNone)
+            return Fail(error, errorBytes, "the branch at %u leads outside the code or into an instruction",
+                        4 * badBranch);
+        if (m_fault) return Fail(error, errorBytes, m_fault, 4 * m_faultAt);
         return true;
     }
 
 private:
-    struct Cursor {
-        const uint8_t* code;
-        uint8_t* marks;
-        uint32_t* looks;  // the end of the list
-        uint32_t word, words;
+    static constexpr uint32_t kNone = UINT32_MAX;
+    static constexpr uint32_t kLocalBlocks = 256;
 
-        // One instruction; false when it is cut off by the end of the code (`word` stays on it).
-        bool Step() {
-            const uint32_t instruction = ReadWord(code + 4 * size_t{word});
-            const uint32_t operandWords = CheckOperandWords(instruction);
-            if (operandWords > words - word - 1) [[unlikely]]
-                return false;
-            marks[word] = 1;
-            *looks = word;
-            looks += kLook.needs[VM_Opcode(instruction)];
-            word += 1 + operandWords;
-            return true;
-        }
-        // A walk that stopped inside the code stopped at an instruction cut off by its end.
-        bool Cut() const {
-            return word < words && CheckOperandWords(ReadWord(code + 4 * size_t{word})) > words - word - 1;
-        }
-    };
-
-    Cursor Take() const { return Cursor{m_code, m_marks, m_looksEnd, m_word, m_length / 4}; }
-    void Put(const Cursor& c) {
-        m_word = c.word;
-        m_looksEnd = c.looks;
-        m_cut = c.Cut();
+    // The longest code the check takes, about 3.4 GB; longer code is refused.
+    static bool TooLong(uint32_t words) {
+        const uint64_t marksBytes = (uint64_t(words) + 1 + 3) & ~uint64_t(3);
+        return marksBytes + uint64_t(sizeof(uint32_t)) * words >= UINT32_MAX;
     }
-    void FreeScratch() {
+
+    // Room for a mask of starts and of branch starts per block; entries of ordinary size use the
+    // check's own buffer.
+    bool MakeRoom(uint32_t blocks) {
         MEM_FREE(m_owned);
         m_owned = nullptr;
+        if (blocks <= kLocalBlocks) {
+            m_starts = m_local;
+        } else {
+            m_owned = static_cast<uint64_t*>(MEM_ALLOC_RAW(2 * sizeof(uint64_t) * blocks));
+            if (!m_owned) return false;
+            m_starts = m_owned;
+        }
+        m_branches = m_starts + blocks;
+        return true;
+    }
+
+    // Marks the starts of words [0, m_words], the one past the end being a start unless the
+    // last instruction runs past the end; notes the branch starts and the first bad operand. The
+    // last block or two are read from a copy padded with one-word instructions, so every block
+    // has the word after it to read as an operand.
+    void Walk(const VMCodeLimits& limits) {
+        m_fault = nullptr;
+        m_faultAt = kNone;
+        uint32_t first = 0;  // offset of the first start in the next block
+        alignas(16) uint8_t padded[4 * (kBlockWords + 4)];
+        for (uint32_t block = 0, base = 0; base <= m_words; ++block, base += kBlockWords) {
+            const uint8_t* words = m_code + 4 * size_t{base};
+            if (m_words - base <= kBlockWords) {
+                std::memset(padded, 0, sizeof padded);
+                if (m_words > base) std::memcpy(padded, words, 4 * size_t{m_words - base});
+                words = padded;
+            }
+            BlockScan scan;
+            ScanBlock(words, limits, scan);
+            const uint64_t starts = WalkBlock(scan, first);
+            m_starts[block] = starts;
+            m_branches[block] = starts & scan.branches;
+            if (scan.mayFault && !m_fault) NoteOperandFault(words, base, starts, limits);
+        }
+    }
+
+    // Notes the first bad string or variable among the instructions starting at `starts` in the
+    // block at word `base`.
+    void NoteOperandFault(const uint8_t* words, uint32_t base, uint64_t starts, const VMCodeLimits& limits) {
+        for (; starts != 0; starts &= starts - 1) {
+            const uint32_t j = static_cast<uint32_t>(std::countr_zero(starts));
+            const uint32_t word = ReadWord(words + 4 * j);
+            if (!(VM_Opcode(word) & VM_OPCODE_OPERAND)) continue;
+            const uint32_t operand = CheckOperandBytes(word) >= 4 ? ReadWord(words + 4 * j + 4) : 0;
+            if ((m_fault = OperandFault(word, operand, limits)) != nullptr) {
+                m_faultAt = base + j;
+                return;
+            }
+        }
+    }
+
+    bool IsStart(uint32_t word) const { return (m_starts[word / kBlockWords] >> (word % kBlockWords)) & 1; }
+
+    // The start of the instruction that covers `word` (which is not a start itself).
+    uint32_t LastStartBefore(uint32_t word) const {
+        uint32_t block = word / kBlockWords;
+        uint64_t starts = m_starts[block] & ((uint64_t{1} << (word % kBlockWords)) - 1);
+        while (starts == 0) starts = m_starts[--block];
+        return block * kBlockWords + 63 - static_cast<uint32_t>(std::countl_zero(starts));
+    }
+
+    // The first branch before word `limit` whose target is not an instruction start in [0, end].
+    uint32_t FirstBadBranchBefore(uint32_t limit) const {
+        for (uint32_t block = 0; block <= m_words / kBlockWords; ++block) {
+            for (uint64_t branches = m_branches[block]; branches != 0; branches &= branches - 1) {
+                const uint32_t from = block * kBlockWords + static_cast<uint32_t>(std::countr_zero(branches));
+                if (from > limit) return kNone;
+                const uint32_t word = ReadWord(m_code + 4 * size_t{from});
+                if (!Jumps(word)) continue;
+                const int64_t target = int64_t{from} + VM_BranchWords(word);
+                if (target < 0 || target > m_words || !IsStart(static_cast<uint32_t>(target))) return from;
+            }
+        }
+        return kNone;
     }
 
     const uint8_t* m_code = nullptr;
-    uint32_t m_length = 0, m_start = 0, m_entry = 0, m_word = 0;
-    uint8_t* m_marks = nullptr;
-    uint8_t* m_owned = nullptr;
-    uint32_t* m_looks = nullptr;  // word offsets of the instructions to look at
-    uint32_t* m_looksEnd = nullptr;
-    bool m_cut = false;
-    alignas(8) uint8_t m_local[kLocalBytes];
+    uint32_t m_words = 0;
+    uint64_t* m_starts = nullptr;    // a bit per word: an instruction starts there
+    uint64_t* m_branches = nullptr;  // a bit per word: a branch starts there
+    uint64_t* m_owned = nullptr;
+    const char* m_fault = nullptr;  // the first bad operand, at word m_faultAt
+    uint32_t m_faultAt = kNone;
+    uint64_t m_local[2 * kLocalBlocks];
 };
 
 }  // namespace
@@ -447,53 +538,14 @@ bool VMBuffer_Check(const uint8_t* code, uint32_t length, uint32_t start, const 
     return VMBuffer_CheckAll(&span, 1, limits, error, errorBytes) == 1;
 }
 
-// Entries are walked two at a time, so the waits of one walk overlap the other's.
 uint32_t VMBuffer_CheckAll(const VMCodeSpan* spans, uint32_t count, const VMCodeLimits& limits, char* error,
                            uint32_t errorBytes) {
-    CodeWalk walks[2];
-    bool live[2] = {};
-    uint32_t next = 0, failed = count;
+    CodeCheck check;
     char reason[256];
-    const auto fail = [&](uint32_t entry) {
-        if (entry >= failed) return;
-        failed = entry;
+    for (uint32_t entry = 0; entry < count; ++entry) {
+        if (!spans[entry].code || check.Run(spans[entry], limits, reason, sizeof reason)) continue;
         if (error && errorBytes) std::snprintf(error, errorBytes, "%s", reason);
-    };
-    const auto end = [&](CodeWalk& walk) {
-        if (!walk.Finish(limits, reason, sizeof reason)) fail(walk.Entry());
-    };
-    // Puts the next entry with instructions to walk on `walk`; false when none is left. Entries
-    // after one known to be bad need no check.
-    const auto start = [&](CodeWalk& walk) {
-        while (next < count && next < failed) {
-            const uint32_t entry = next++;
-            if (!spans[entry].code) continue;
-            if (!walk.Begin(spans[entry], entry, reason, sizeof reason)) {
-                fail(entry);
-            } else if (walk.Done()) {
-                end(walk);
-            } else {
-                return true;
-            }
-        }
-        return false;
-    };
-    live[0] = start(walks[0]);
-    live[1] = start(walks[1]);
-    while (live[0] && live[1]) {
-        CodeWalk::WalkPair(walks[0], walks[1]);
-        for (int k = 0; k < 2; ++k) {
-            if (!walks[k].Done()) continue;
-            end(walks[k]);
-            live[k] = start(walks[k]);
-        }
+        return entry;
     }
-    for (int k = 0; k < 2; ++k) {
-        while (live[k]) {
-            walks[k].Walk();
-            end(walks[k]);
-            live[k] = start(walks[k]);
-        }
-    }
-    return failed;
+    return count;
 }

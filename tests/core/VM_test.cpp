@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "core/Console.h"
 #include "core/VMBuffer.h"
@@ -220,6 +223,226 @@ TEST_F(VMTest, TheFirstBadEntryOfATableIsReported) {
                                     sizeof reason),
                   c.failed);
         EXPECT_EQ(std::string(reason).rfind(c.reason, 0), 0u) << reason;
+    }
+}
+
+// The check as a plain walk in order, to compare the real one with on many shapes of code: the
+// reason it gives, or "" when the code passes.
+std::string ReferenceCheck(const std::vector<uint32_t>& words, uint32_t start, const VMCodeLimits& limits) {
+    char reason[256] = "";
+    const auto n = static_cast<uint32_t>(words.size());
+    std::vector<bool> starts(n + 1, false);
+    for (uint32_t at = 0, size; at < n; at += size) {
+        size = 1 + VM_OperandSize(words[at]) / 4;
+        if (at + size > n) {
+            std::snprintf(reason, sizeof reason,
+                          "the operand of the instruction at %u runs past the end of the code", 4 * at);
+            return reason;
+        }
+        starts[at] = true;
+    }
+    starts[n] = true;
+    if (start % 4 != 0 || start > 4 * n || !starts[start / 4]) {
+        std::snprintf(reason, sizeof reason, "the code starts at %u, inside an instruction", start);
+        return reason;
+    }
+    for (uint32_t at = 0; at < n; ++at) {
+        if (!starts[at]) continue;
+        const uint32_t word = words[at], opcode = word >> 24, index = opcode & 0x1F,
+                       type = (word >> 16) & 0xF;
+        const bool jumps =
+            (opcode & VM_OPCODE_BRANCH) &&
+            (index == VM_OP_B || index == VM_OP_BT || index == VM_OP_BF || index == VM_OP_PUSHENV ||
+             (index == VM_OP_POPENV && ((word >> 16) & 0xFF) != 0xF0));
+        if (jumps) {
+            const int64_t target = int64_t{at} + VM_BranchWords(word);
+            if (target < 0 || target > n || !starts[target]) {
+                std::snprintf(reason, sizeof reason,
+                              "the branch at %u leads outside the code or into an instruction", 4 * at);
+                return reason;
+            }
+            continue;
+        }
+        if (!(opcode & VM_OPCODE_OPERAND)) continue;
+        const uint32_t operand = VM_OperandSize(word) >= 4 ? words[at + 1] : 0;
+        const auto id = static_cast<int32_t>(operand & 0x0FFFFFFF);
+        const bool pushOrPop = index <= VM_OP_PUSH_BUILTIN || index == VM_OP_POP;
+        if (index == VM_OP_PUSH && type == VM_TYPE_STRING && operand >= limits.stringCount) {
+            std::snprintf(reason, sizeof reason,
+                          "the string of the instruction at %u is not in the string table", 4 * at);
+            return reason;
+        }
+        if (type == VM_TYPE_VALUE && pushOrPop && id < 100000 && id >= limits.builtinVariableCount) {
+            std::snprintf(reason, sizeof reason,
+                          "the variable of the instruction at %u is not a known variable", 4 * at);
+            return reason;
+        }
+    }
+    return "";
+}
+
+std::string Check(const std::vector<uint32_t>& words, uint32_t start, const VMCodeLimits& limits) {
+    char reason[256] = "";
+    static const uint32_t kNoWords = 0;  // null code would be an empty slot, skipped
+    const auto* code = reinterpret_cast<const uint8_t*>(words.empty() ? &kNoWords : words.data());
+    const bool ok =
+        VMBuffer_Check(code, static_cast<uint32_t>(4 * words.size()), start, limits, reason, sizeof reason);
+    return ok ? "" : reason;
+}
+
+// Code of mixed instructions of one, two and three words whose branches lead to instruction
+// starts, then a few words changed at random: operand words that look like instructions, bad
+// variables and strings, branches one word off.
+class CodeMaker {
+public:
+    explicit CodeMaker(uint32_t seed) : m_rng(seed) {}
+
+    std::vector<uint32_t> Make(uint32_t words, bool threeWordOnes) {
+        std::vector<uint32_t> code;
+        std::vector<uint32_t> starts, branches;
+        while (code.size() < words) {
+            starts.push_back(static_cast<uint32_t>(code.size()));
+            const uint32_t kind = Pick(threeWordOnes ? 12 : 10);
+            switch (kind) {
+                case 0:
+                    code.insert(code.end(), {0xC0550000u | Pick(0x10000), 0xA0000000u | (100000 + Pick(50))});
+                    break;
+                case 1:
+                    code.insert(code.end(), {0x45550000u | Pick(0x10000), 0xA0000000u | (100000 + Pick(50))});
+                    break;
+                case 2:
+                    code.insert(code.end(), {0xC0060000u, Pick(2)});
+                    break;
+                case 3:
+                    code.insert(code.end(), {0xD9020000u, Operand()});
+                    break;
+                case 4:
+                    code.push_back(0x9D000000u);
+                    break;
+                case 5:
+                    code.push_back(0xC0080000u | Pick(0x10000));
+                    break;  // operand bit, no operand type
+                case 6:
+                case 7:
+                    branches.push_back(static_cast<uint32_t>(code.size()));
+                    code.push_back(kBranches[Pick(5)]);
+                    break;
+                case 8:
+                    code.push_back(0xBBF00000u);
+                    break;  // the popenv that never jumps
+                case 9:
+                    code.insert(code.end(), {0xC0020000u, Operand()});
+                    break;
+                default:
+                    code.insert(code.end(), {Pick(2) ? 0xC0000000u : 0xC0030000u, Operand(), Operand()});
+                    break;
+            }
+        }
+        starts.push_back(static_cast<uint32_t>(code.size()));
+        for (const uint32_t from : branches) {
+            const auto delta =
+                static_cast<int32_t>(starts[Pick(static_cast<uint32_t>(starts.size()))] - from);
+            code[from] |= static_cast<uint32_t>(delta) & 0x7FFFFF;
+        }
+        code.resize(words);  // which may cut the last instruction off
+        for (uint32_t changes = Pick(3); changes > 0 && words > 0; --changes) code[Pick(words)] = Operand();
+        return code;
+    }
+
+    uint32_t Pick(uint32_t below) { return std::uniform_int_distribution<uint32_t>(0, below - 1)(m_rng); }
+
+private:
+    static constexpr uint32_t kBranches[5] = {0xB6000000u, 0xB7000000u, 0xB8000000u, 0xBA000000u,
+                                              0xBB000000u};
+
+    // Words around every limit the check tests, and words that read as instructions.
+    uint32_t Operand() {
+        static constexpr uint32_t kWords[] = {
+            0,           1,           2,           199,         209,         210,
+            99999,       100000,      0x80000004u, 0x80000005u, 0xFFFFFFFFu, 0x10000005u,
+            0xA0000003u, 0xC0000000u, 0xC0030000u, 0xC0550000u, 0xC0060000u, 0xB6000001u,
+            0xB6FFFFFFu, 0xBB000002u, 0x45550000u, 0x9D000000u, 0xC0020000u, 0x40070000u,
+        };
+        return Pick(4) == 0 ? static_cast<uint32_t>(m_rng()) : kWords[Pick(sizeof kWords / sizeof kWords[0])];
+    }
+
+    std::mt19937 m_rng;
+};
+
+// Many shapes of code against the plain walk: sizes around the check's blocks of 64 words, code
+// with and without three-word instructions, bad words anywhere, every kind of limit.
+TEST_F(VMTest, TheCheckAgreesWithAPlainWalk) {
+    const VMCodeLimits limitsCases[] = {{2, 0}, {60000, 210}, {0x80000005u, -5}, {7, 200000}};
+    std::vector<uint32_t> sizes;
+    for (uint32_t words = 0; words <= 200; ++words) sizes.push_back(words);
+    for (const uint32_t words : {255u, 256u, 257u, 1000u, 4095u, 4096u, 4097u}) sizes.push_back(words);
+    CodeMaker maker(12345);
+    for (const VMCodeLimits& limits : limitsCases) {
+        for (const uint32_t words : sizes) {
+            for (int round = 0; round < 6; ++round) {
+                const std::vector<uint32_t> code = maker.Make(words, round % 2 == 1);
+                const uint32_t start = maker.Pick(4) == 0 ? maker.Pick(4 * words + 9) : 0;
+                ASSERT_EQ(Check(code, start, limits), ReferenceCheck(code, start, limits))
+                    << words << " words, start " << start << ", round " << round;
+            }
+        }
+    }
+}
+
+// Longer entries than the check keeps room for on its own, and a table of entries where the
+// first bad one may come after many good ones.
+TEST_F(VMTest, TheCheckAgreesWithAPlainWalkOnLongCodeAndTables) {
+    const VMCodeLimits limits{60000, 210};
+    CodeMaker maker(777);
+    for (const uint32_t words : {16383u, 16384u, 16385u, 40001u}) {
+        for (int round = 0; round < 4; ++round) {
+            const std::vector<uint32_t> code = maker.Make(words, round % 2 == 1);
+            ASSERT_EQ(Check(code, 0, limits), ReferenceCheck(code, 0, limits)) << words << " words";
+        }
+    }
+    std::vector<std::vector<uint32_t>> entries;
+    std::vector<VMCodeSpan> spans;
+    uint32_t firstBad = UINT32_MAX;
+    std::string firstReason;
+    for (uint32_t entry = 0; entry < 300; ++entry) {
+        entries.push_back(maker.Make(maker.Pick(300), true));
+        const std::string reason = ReferenceCheck(entries.back(), 0, limits);
+        if (!reason.empty() && firstBad == UINT32_MAX) {
+            firstBad = entry;
+            firstReason = reason;
+        }
+    }
+    for (const auto& code : entries)
+        spans.push_back(
+            {reinterpret_cast<const uint8_t*>(code.data()), static_cast<uint32_t>(4 * code.size()), 0});
+    char reason[256] = "";
+    ASSERT_NE(firstBad, UINT32_MAX);
+    EXPECT_EQ(
+        VMBuffer_CheckAll(spans.data(), static_cast<uint32_t>(spans.size()), limits, reason, sizeof reason),
+        firstBad);
+    EXPECT_EQ(reason, firstReason);
+}
+
+// Good code cut off at every word, and a branch, a pushenv and a popenv led to every word
+// around the code.
+TEST_F(VMTest, TheCheckAgreesWithAPlainWalkAtEveryCutAndTarget) {
+    const VMCodeLimits limits{2, 0};
+    CodeMaker maker(99);
+    std::vector<uint32_t> code;
+    while (ReferenceCheck(code = maker.Make(150, true), 0, limits) != "") {
+    }
+    for (uint32_t words = 0; words <= code.size(); ++words) {
+        const std::vector<uint32_t> cut(code.begin(), code.begin() + words);
+        ASSERT_EQ(Check(cut, 0, limits), ReferenceCheck(cut, 0, limits)) << words << " words";
+    }
+    uint32_t from = 0;  // an instruction start after the first block
+    for (uint32_t size; from < 70; from += size) size = 1 + VM_OperandSize(code[from]) / 4;
+    for (const uint32_t branch : {0xB6000000u, 0xBA000000u, 0xBB000000u}) {
+        std::vector<uint32_t> jumping = code;
+        for (int32_t target = -3; target <= static_cast<int32_t>(code.size()) + 3; ++target) {
+            jumping[from] = branch | (static_cast<uint32_t>(target - static_cast<int32_t>(from)) & 0x7FFFFF);
+            ASSERT_EQ(Check(jumping, 0, limits), ReferenceCheck(jumping, 0, limits)) << "target " << target;
+        }
     }
 }
 
