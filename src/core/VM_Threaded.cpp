@@ -298,8 +298,8 @@ inline bool ReadArgument(const BuiltinVariable* row, RValue* out) {
 // A row read through its getter, for the fused steps that go on only with a plain number: false
 // when the getter gave anything else, raised an error or moved the run, and the value must go on
 // the stack as push.b.v leaves it.
-inline bool GetterGaveNumber(const BuiltinVariable* row, RValue* value, const VMExecContext* ctx, int32_t nextPc,
-                             const VMBuffer* buffer) {
+inline bool GetterGaveNumber(const BuiltinVariable* row, RValue* value, const VMExecContext* ctx,
+                             int32_t nextPc, const VMBuffer* buffer) {
     *value = RValue_Real(0.0);
     if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, value);
     return !VM_PendingException.pending && !ctx->aborted && ctx->pc == nextPc && ctx->buffer == buffer &&
@@ -555,6 +555,22 @@ reload:
         ctx->nextInstruction = static_cast<int32_t>(ip - base) + 1; \
     } while (0)
 
+// The built-in argument row of the step read into `value` when it holds a plain number; any
+// other read runs as push.b.v does, and the rest of the step only when it gave a plain number
+// and left the run where it was, else the value goes on the stack and the run goes on from there.
+#define HV_BUILTIN_NUMBER(value)                                       \
+    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);       \
+    if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic;         \
+    RValue value;                                                      \
+    if (!ReadArgument(row, &value)) {                                  \
+        HV_SYNC();                                                     \
+        if (!GetterGaveNumber(row, &value, ctx, ip->nextPc, buffer)) { \
+            sp -= 16;                                                  \
+            VM_StoreValue(sp, value);                                  \
+            goto afterHandler;                                         \
+        }                                                              \
+    }
+
 generic:
     HV_SYNC();
     sp = ip->handler(ip->word, sp, ip->operand, ctx);
@@ -722,20 +738,7 @@ retValue : {
 }
 
 builtinCompareBranch : {
-    // An argument row holding a plain number is read here; any other read runs as push.b.v
-    // does, and the rest only when it gave a plain number and left the run where it was, else
-    // the value goes on the stack and the run goes on from there.
-    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
-    if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic;
-    RValue value;
-    if (!ReadArgument(row, &value)) {
-        HV_SYNC();
-        if (!GetterGaveNumber(row, &value, ctx, ip->nextPc, buffer)) {
-            sp -= 16;
-            VM_StoreValue(sp, value);
-            goto afterHandler;
-        }
-    }
+    HV_BUILTIN_NUMBER(value);
     if (!BranchCounted(hooks)) {
         HV_SYNC();
         sp -= 16;
@@ -752,17 +755,7 @@ builtinCompareBranch : {
 }
 
 builtinOpConstant : {
-    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
-    if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic;
-    RValue value;
-    if (!ReadArgument(row, &value)) {
-        HV_SYNC();
-        if (!GetterGaveNumber(row, &value, ctx, ip->nextPc, buffer)) {
-            sp -= 16;
-            VM_StoreValue(sp, value);
-            goto afterHandler;
-        }
-    }
+    HV_BUILTIN_NUMBER(value);
     sp -= 16;
     const auto right = static_cast<int32_t>(ip->constant);
     if (value.kind == VALUE_REAL)
@@ -807,6 +800,7 @@ localOpConstant : {
     HV_NEXT;
 }
 
+#undef HV_BUILTIN_NUMBER
 #undef HV_SYNC
 #undef HV_SET
 #undef HV_ARITH

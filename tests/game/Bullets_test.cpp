@@ -11,8 +11,7 @@ class BulletsTest : public gametest::GameWorldTest {
 protected:
     void SetUp() override {
         GameWorldTest::SetUp();
-        StartGame();
-        for (CInstance* gunman : All(OBJ_obj_gunman)) Game_InstanceDestroyDirect(gunman);
+        StartGameWithoutGunmen();
         m_dude = First(OBJ_obj_dude);
         ASSERT_NE(m_dude, nullptr);
     }

@@ -12,9 +12,7 @@ class CatsTest : public gametest::GameWorldTest {
 protected:
     void SetUp() override {
         GameWorldTest::SetUp();
-        StartGame();
-        // No gunman to see the player while he stands by the cats.
-        for (CInstance* gunman : All(OBJ_obj_gunman)) Game_InstanceDestroyDirect(gunman);
+        StartGameWithoutGunmen();
         m_dude = First(OBJ_obj_dude);
         ASSERT_NE(m_dude, nullptr);
     }

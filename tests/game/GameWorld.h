@@ -90,6 +90,12 @@ protected:
         Frames(1);
     }
 
+    // The game from its first room without its gunmen, who would chase and shoot the player.
+    void StartGameWithoutGunmen() {
+        StartGame();
+        for (CInstance* gunman : All(OBJ_obj_gunman)) Game_InstanceDestroyDirect(gunman);
+    }
+
     static void ClearParticles() {
         ParticleSystem_DestroyAll();
         ParticleType_DestroyAll();
