@@ -8,14 +8,14 @@
 
 #include "core/Instance.h"
 #include "core/InstanceWorld.h"
-#include "runner/Collision_Main.h"
-#include "runner/GameOptions.h"
-#include "runner/GameWorld.h"
-#include "runner/Object_Main.h"
-#include "runner/Room_Class.h"
-#include "runner/Run.h"
-#include "runner/Run_Command.h"
-#include "runner/World_Services.h"
+#include "world/Collision_Main.h"
+#include "base/GameOptions.h"
+#include "world/GameWorld.h"
+#include "world/Object_Main.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
+#include "world/Run_Command.h"
+#include "world/World_Services.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "core/MemoryManager.h"
 #include "core/RunSwitches.h"
 #include "formpack/FormWriter.h"
-#include "runner/CodeLink.h"
-#include "runner/GameFile.h"
+#include "base/CodeLink.h"
+#include "base/GameFile.h"
 
 namespace {
 

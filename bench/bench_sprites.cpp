@@ -27,7 +27,7 @@
 #include "graphics/Graphics_Matrix.h"
 #include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_Texture.h"
-#include "runner/GameFile.h"
+#include "base/GameFile.h"
 
 namespace {
 

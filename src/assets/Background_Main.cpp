@@ -6,7 +6,7 @@
 
 #include "assets/Graphics_Bitmap32.h"
 #include "assets/ImageDecode.h"
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 #include "core/Code_Constant.h"
 #include "core/Console.h"
 #include "core/MemoryManager.h"
@@ -16,8 +16,8 @@
 #include "graphics/TexturesM.h"
 #include "io/HTTP_Main.h"
 #include "io/LoadSave.h"
-#include "runner/GEN8.h"
-#include "runner/GameFile.h"
+#include "base/GEN8.h"
+#include "base/GameFile.h"
 
 namespace {
 

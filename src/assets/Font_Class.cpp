@@ -16,7 +16,7 @@
 #include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/TexturesM.h"
-#include "runner/GameFile.h"
+#include "base/GameFile.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "core/MemoryManager.h"
 #include "core/UTF8.h"
 #include "core/Value.h"
-#include "runner/GameFile.h"
+#include "base/GameFile.h"
 
 namespace {
 

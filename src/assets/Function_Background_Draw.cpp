@@ -7,9 +7,9 @@
 #include "core/Value.h"
 #include "core/Value_Convert.h"
 #include "graphics/Graphics_Primitive.h"
-#include "runner/GEN8.h"
-#include "runner/Room_Class.h"
-#include "runner/Run.h"
+#include "base/GEN8.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
 
 namespace {
 

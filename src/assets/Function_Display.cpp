@@ -16,7 +16,7 @@
 #include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Window.h"
 #include "platform/WindowOps.h"
-#include "runner/MainLoop.h"
+#include "world/World_Step.h"
 
 bool g_VectorSpriteAntiAlias = false;
 float g_VectorSpriteAntiAliasLevel = 1.0f;

@@ -16,8 +16,8 @@
 #include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_Surface.h"
 #include "graphics/Graphics_Texture.h"
-#include "runner/Room_Class.h"
-#include "runner/Run.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
 
 CInstance* Draw_CurrentInstance = nullptr;
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "assets/ImageDecode.h"
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 #include "core/MemoryManager.h"
 
 namespace {

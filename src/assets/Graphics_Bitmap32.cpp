@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "assets/Graphics_Support.h"
-#include "assets/TBitmap.h"
+#include "graphics/Graphics_Support.h"
+#include "graphics/TBitmap.h"
 #include "core/MemoryManager.h"
 #include "graphics/Graphics_Texture.h"
 

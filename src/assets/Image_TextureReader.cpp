@@ -3,7 +3,7 @@
 
 #include "assets/Graphics_Bitmap32.h"
 #include "assets/ImageDecode.h"
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 #include "core/MemoryManager.h"
 #include "graphics/TexturesM.h"
 

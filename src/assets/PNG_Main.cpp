@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "assets/ImageDecode.h"
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 #include "core/Console.h"
 #include "core/MemoryManager.h"
 

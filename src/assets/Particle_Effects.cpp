@@ -4,10 +4,10 @@
 
 #include "assets/Particle_Main.h"
 #include "core/Timing.h"
-#include "runner/GameLoopHooks.h"
-#include "runner/MainLoop.h"
-#include "runner/Room_Class.h"
-#include "runner/Run.h"
+#include "world/GameLoopHooks.h"
+#include "world/World_Step.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "core/RuntimeError.h"
 #include "data/Common.h"
 #include "graphics/TexturesM.h"
-#include "runner/GEN8.h"
-#include "runner/GameLoopHooks.h"
+#include "base/GEN8.h"
+#include "world/GameLoopHooks.h"
 
 ParticleRandom g_ParticleRandom = {Random_Real, Random_IntMod};
 ParticleLayerHooks g_ParticleLayerHooks;

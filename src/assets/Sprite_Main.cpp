@@ -11,9 +11,9 @@
 #include "core/InstanceWorld.h"
 #include "core/MemoryManager.h"
 #include "graphics/Graphics_Texture.h"
-#include "runner/GEN8.h"
-#include "runner/GameFile.h"
-#include "runner/GameLoopHooks.h"
+#include "base/GEN8.h"
+#include "base/GameFile.h"
+#include "world/GameLoopHooks.h"
 
 namespace {
 

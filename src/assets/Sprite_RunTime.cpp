@@ -8,7 +8,7 @@
 #include "assets/Graphics_Bitmap32.h"
 #include "assets/ImageDecode.h"
 #include "assets/Sprite_Main.h"
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 #include "core/Console.h"
 #include "core/MemoryManager.h"
 #include "core/RuntimeError.h"

@@ -5,7 +5,7 @@
 #include "assets/Font_Class.h"
 #include "core/MemoryManager.h"
 #include "graphics/Graphics_Texture.h"
-#include "runner/World_Services.h"
+#include "world/World_Services.h"
 
 namespace {
 

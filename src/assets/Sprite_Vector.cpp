@@ -11,7 +11,7 @@
 
 #include "assets/ImageDecode.h"
 #include "assets/Sprite_Main.h"
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 #include "core/MemoryManager.h"
 #include "graphics/Graphics_Texture.h"
 #include "io/LoadSave.h"

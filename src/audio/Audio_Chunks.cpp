@@ -6,8 +6,8 @@
 #include "audio/Audio_Main.h"
 #include "audio/Sound_Main.h"
 #include "core/Code_Constant.h"
-#include "runner/GameFile.h"
-#include "runner/GameOptions.h"
+#include "base/GameFile.h"
+#include "base/GameOptions.h"
 
 namespace {
 

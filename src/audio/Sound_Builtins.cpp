@@ -9,7 +9,7 @@
 #include "core/Value.h"
 #include "core/Value_Convert.h"
 #include "platform/MciLayer.h"
-#include "runner/Error_Report.h"
+#include "base/Error_Report.h"
 
 namespace {
 

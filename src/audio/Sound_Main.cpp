@@ -15,7 +15,7 @@
 #include "core/RunSwitches.h"
 #include "platform/AudioDevice.h"
 #include "platform/MciLayer.h"
-#include "runner/HalvaneM.h"
+#include "base/Runner.h"
 
 namespace {
 

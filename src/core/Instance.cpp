@@ -11,7 +11,7 @@
 #include "core/Value_Convert.h"
 #include "core/Variable.h"
 #include "core/VariableList.h"
-#include "io/IBuffer.h"
+#include "core/SerialBuffer.h"
 
 uint64_t EventPassCounter = 0;
 
@@ -19,33 +19,29 @@ namespace {
 
 // --- Save-record helpers ----------------------------------------------------------------
 
-void PutInt(IBuffer* buffer, int32_t number) {
+void PutInt(SerialBuffer* buffer, int32_t number) {
     RValue value = RValue_Real(number);
-    buffer->Write(eBuffer_S32, &value);
+    buffer->PutNumber(eBuffer_S32, &value);
 }
-void PutUInt(IBuffer* buffer, uint32_t number) {
+void PutUInt(SerialBuffer* buffer, uint32_t number) {
     RValue value = RValue_Real(number);
-    buffer->Write(eBuffer_U32, &value);
+    buffer->PutNumber(eBuffer_U32, &value);
 }
-void PutFloat(IBuffer* buffer, float number) {
+void PutFloat(SerialBuffer* buffer, float number) {
     RValue value = RValue_Real(number);
-    buffer->Write(eBuffer_F32, &value);
-}
-
-int64_t BytesLeft(IBuffer* buffer) {
-    return static_cast<int64_t>(buffer->GetUsedSize()) - buffer->Seek(1, 0);
+    buffer->PutNumber(eBuffer_F32, &value);
 }
 
 // Reads 4-byte fields in order; once the buffer runs short, the remaining fields keep what
 // they held and ok stays false.
 struct FieldReader {
-    IBuffer* buffer;
+    SerialBuffer* buffer;
     bool ok = true;
 
     bool Next(int32_t type, double* out) {
-        if (!ok || BytesLeft(buffer) < 4) return ok = false;
+        if (!ok || buffer->BytesLeft() < 4) return ok = false;
         RValue value = RValue_Undefined();
-        if (buffer->Read(type, &value) != 0) return ok = false;
+        if (buffer->GetNumber(type, &value) != 0) return ok = false;
         *out = value.val;
         return true;
     }
@@ -200,7 +196,7 @@ void CInstance::RoomStartPhysics(CRoom* room) {
 
 // --- Saved games ------------------------------------------------------------------------
 
-void CInstance::SaveState(IBuffer* buffer) {
+void CInstance::SaveState(SerialBuffer* buffer) {
     if (boxDirty) InstanceWorld().computeBoundingBox(this);
     PutInt(buffer, id);
     PutInt(buffer, deactivated);
@@ -244,7 +240,7 @@ void CInstance::SaveState(IBuffer* buffer) {
     }
 }
 
-bool CInstance::LoadState(IBuffer* buffer, bool addToObjectList) {
+bool CInstance::LoadState(SerialBuffer* buffer, bool addToObjectList) {
     FieldReader in{buffer};
     in.Int(id);
     in.Flag(deactivated);
@@ -285,7 +281,7 @@ bool CInstance::LoadState(IBuffer* buffer, bool addToObjectList) {
     int32_t count = 0;
     in.Int(count);
     // Each saved value takes at least its kind word: a larger count cannot be true.
-    if (!in.ok || count < 0 || count > BytesLeft(buffer) / 4) return false;
+    if (!in.ok || count < 0 || count > buffer->BytesLeft() / 4) return false;
     if (count != g_VariableSettings.instanceSlotCount)
         DebugConsole.Output("WARNING! game_load variable mismatch - unpredictable results!\n");
     for (int32_t i = 0; i < count; ++i) {

@@ -13,7 +13,7 @@ class CObjectHV;
 class CPhysicsObject;
 class CRoom;
 class CSkeletonInstance;
-class IBuffer;
+class SerialBuffer;
 
 // The pass counter of the event passes; each instance records it at creation so a pass can
 // skip instances created during it.
@@ -50,9 +50,9 @@ public:
     int32_t GetImageNumber() const;
     void RoomStartPhysics(CRoom* room);
 
-    void SaveState(IBuffer* buffer);
+    void SaveState(SerialBuffer* buffer);
     // False when the buffer ran short or held a count it cannot hold; what was read stays.
-    bool LoadState(IBuffer* buffer, bool addToObjectList);
+    bool LoadState(SerialBuffer* buffer, bool addToObjectList);
     void CopyFrom(const CInstance* source, bool addToObjectList);
 
     // --- Motion, paths, alarms and the bounding box (runner/Instance_Motion.cpp) ---------

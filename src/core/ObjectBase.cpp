@@ -5,7 +5,7 @@
 #include "core/SlotHash.h"
 #include "core/Variable.h"
 #include "core/VariableList.h"
-#include "data/CRC32.h"
+#include "core/CRC32.h"
 
 namespace {
 

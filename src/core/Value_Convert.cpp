@@ -9,7 +9,7 @@
 #include "core/MemoryManager.h"
 #include "core/RuntimeError.h"
 #include "core/ScriptObjectHooks.h"
-#include "data/CRC32.h"
+#include "core/CRC32.h"
 
 namespace {
 

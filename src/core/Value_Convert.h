@@ -6,7 +6,7 @@
 
 #include "core/Value.h"
 
-class IBuffer;
+class SerialBuffer;
 
 // Loose conversions. An array converts by its element 0 (taken through RValue_ElementRef,
 // so the value becomes an owned array with at least one element). Wrong kinds raise a
@@ -28,11 +28,11 @@ void RValue_AppendText(char*& cursor, char*& base, int32_t& capacity, const RVal
 // Writes the kind word then the body (real: f64; string: text and zero; array: row count,
 // then each row's length and items). Arrays met again inside themselves are written as
 // empty arrays so the output stays finite.
-void RValue_Serialise(const RValue* value, IBuffer* buffer);
+void RValue_Serialise(const RValue* value, SerialBuffer* buffer);
 // Reads a value written by RValue_Serialise. Every count and length is checked against
 // the bytes left; on a short or malformed input the value is left undefined and the
 // result is false.
-bool RValue_Deserialise(RValue* value, IBuffer* buffer);
+bool RValue_Deserialise(RValue* value, SerialBuffer* buffer);
 
 // Argument n (from 0) of the running built-in. Wrong kinds raise a run-time error naming
 // the built-in and the argument (from 1) and give the default (shown in brackets).

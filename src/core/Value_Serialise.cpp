@@ -2,7 +2,7 @@
 
 #include "core/MemoryManager.h"
 #include "core/Value_Convert.h"
-#include "io/IBuffer.h"
+#include "core/SerialBuffer.h"
 
 namespace {
 
@@ -25,21 +25,21 @@ bool OnPath(const WritePath* path, const SharedArray* record) {
     return false;
 }
 
-void WriteInt32(IBuffer* buffer, int32_t number) {
+void WriteInt32(SerialBuffer* buffer, int32_t number) {
     RValue value = RValue_Int32(number);
-    buffer->Write(eBuffer_S32, &value);
+    buffer->PutNumber(eBuffer_S32, &value);
 }
 
-void WriteValue(const RValue* value, IBuffer* buffer, const WritePath* path) {
+void WriteValue(const RValue* value, SerialBuffer* buffer, const WritePath* path) {
     WriteInt32(buffer, static_cast<int32_t>(value->kind));
     switch (value->kind) {
         case VALUE_REAL: {
             RValue number = RValue_Real(value->val);
-            buffer->Write(eBuffer_F64, &number);
+            buffer->PutNumber(eBuffer_F64, &number);
             break;
         }
         case VALUE_STRING:
-            buffer->WriteString(RValue_GetStringText(value));
+            buffer->PutText(RValue_GetStringText(value));
             break;
         case VALUE_ARRAY: {
             const SharedArray* record = value->arr;
@@ -61,16 +61,12 @@ void WriteValue(const RValue* value, IBuffer* buffer, const WritePath* path) {
     }
 }
 
-int64_t BytesLeft(IBuffer* buffer) {
-    return static_cast<int64_t>(buffer->GetUsedSize()) - buffer->Seek(1, 0);
+bool ReadNumber(SerialBuffer* buffer, int32_t type, int64_t width, RValue* out) {
+    if (buffer->BytesLeft() < width) return false;
+    return buffer->GetNumber(type, out) == 0;
 }
 
-bool ReadNumber(IBuffer* buffer, int32_t type, int64_t width, RValue* out) {
-    if (BytesLeft(buffer) < width) return false;
-    return buffer->Read(type, out) == 0;
-}
-
-bool ReadInt32(IBuffer* buffer, int32_t* number) {
+bool ReadInt32(SerialBuffer* buffer, int32_t* number) {
     RValue value = RValue_Undefined();
     if (!ReadNumber(buffer, eBuffer_S32, 4, &value)) return false;
     *number = static_cast<int32_t>(value.val);
@@ -78,13 +74,13 @@ bool ReadInt32(IBuffer* buffer, int32_t* number) {
 }
 
 // A count that the remaining bytes could really hold, each entry taking at least 4 bytes.
-bool ReadCount(IBuffer* buffer, int32_t* count) {
-    return ReadInt32(buffer, count) && *count >= 0 && *count * kMinEntryBytes <= BytesLeft(buffer);
+bool ReadCount(SerialBuffer* buffer, int32_t* count) {
+    return ReadInt32(buffer, count) && *count >= 0 && *count * kMinEntryBytes <= buffer->BytesLeft();
 }
 
-bool ReadValue(RValue* value, IBuffer* buffer, int depth);
+bool ReadValue(RValue* value, SerialBuffer* buffer, int depth);
 
-bool ReadArray(RValue* value, IBuffer* buffer, int depth) {
+bool ReadArray(RValue* value, SerialBuffer* buffer, int depth) {
     if (depth >= kMaxReadNesting) return false;
     SharedArray* record = SharedArray_Create(value);
     value->arr = record;
@@ -109,7 +105,7 @@ bool ReadArray(RValue* value, IBuffer* buffer, int depth) {
     return true;
 }
 
-bool ReadValue(RValue* value, IBuffer* buffer, int depth) {
+bool ReadValue(RValue* value, SerialBuffer* buffer, int depth) {
     RValue_Free(value);
     int32_t kind;
     if (!ReadInt32(buffer, &kind)) return false;
@@ -122,8 +118,8 @@ bool ReadValue(RValue* value, IBuffer* buffer, int depth) {
             return true;
         }
         case VALUE_STRING: {
-            if (BytesLeft(buffer) < 1) return false;
-            char* text = buffer->ReadString();
+            if (buffer->BytesLeft() < 1) return false;
+            char* text = buffer->GetText();
             if (text == nullptr) return false;
             RValue_SetString(value, text);
             MEM_FREE(text);
@@ -138,11 +134,11 @@ bool ReadValue(RValue* value, IBuffer* buffer, int depth) {
 
 }  // namespace
 
-void RValue_Serialise(const RValue* value, IBuffer* buffer) {
+void RValue_Serialise(const RValue* value, SerialBuffer* buffer) {
     WriteValue(value, buffer, nullptr);
 }
 
-bool RValue_Deserialise(RValue* value, IBuffer* buffer) {
+bool RValue_Deserialise(RValue* value, SerialBuffer* buffer) {
     if (ReadValue(value, buffer, 0)) return true;
     RValue_Release(value);
     return false;

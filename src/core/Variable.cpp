@@ -11,7 +11,7 @@
 #include "core/ScriptObjectHooks.h"
 #include "core/Value_Convert.h"
 #include "core/VariableList.h"
-#include "io/IBuffer.h"
+#include "core/SerialBuffer.h"
 
 VariableSettings g_VariableSettings;
 PWObjectBase* g_GlobalObject = nullptr;
@@ -483,27 +483,23 @@ const char* Variable_TargetObjectName(int32_t target) {
 
 namespace {
 
-void PutInt(IBuffer* buffer, int32_t number) {
+void PutInt(SerialBuffer* buffer, int32_t number) {
     RValue value = RValue_Real(number);
-    buffer->Write(eBuffer_S32, &value);
-}
-
-int64_t BytesLeft(IBuffer* buffer) {
-    return static_cast<int64_t>(buffer->GetUsedSize()) - buffer->Seek(1, 0);
+    buffer->PutNumber(eBuffer_S32, &value);
 }
 
 // A count the rest of the buffer could hold, each entry taking at least 4 bytes.
-bool ReadCount(IBuffer* buffer, int32_t* count) {
-    if (BytesLeft(buffer) < 4) return false;
+bool ReadCount(SerialBuffer* buffer, int32_t* count) {
+    if (buffer->BytesLeft() < 4) return false;
     RValue value = RValue_Undefined();
-    if (buffer->Read(eBuffer_S32, &value) != 0) return false;
+    if (buffer->GetNumber(eBuffer_S32, &value) != 0) return false;
     *count = static_cast<int32_t>(value.val);
-    return *count >= 0 && *count <= BytesLeft(buffer) / 4;
+    return *count >= 0 && *count <= buffer->BytesLeft() / 4;
 }
 
 }  // namespace
 
-void Variable_SaveGlobals(IBuffer* buffer) {
+void Variable_SaveGlobals(SerialBuffer* buffer) {
     PWObjectBase* global = g_GlobalObject;
     int32_t count = global != nullptr ? global->slotCount : 0;
     PutInt(buffer, count);
@@ -516,7 +512,7 @@ void Variable_SaveGlobals(IBuffer* buffer) {
     for (int32_t i = 0; i < g_flagCount; ++i) PutInt(buffer, g_flags[i]);
 }
 
-bool Variable_LoadGlobals(IBuffer* buffer) {
+bool Variable_LoadGlobals(SerialBuffer* buffer) {
     PWObjectBase* global = g_GlobalObject;
     int32_t current = global != nullptr ? global->slotCount : 0;
     int32_t count;
@@ -542,7 +538,7 @@ bool Variable_LoadGlobals(IBuffer* buffer) {
     g_flagCount = flagCount;
     for (int32_t i = 0; i < flagCount; ++i) {
         RValue value = RValue_Undefined();
-        if (buffer->Read(eBuffer_S32, &value) != 0) return false;
+        if (buffer->GetNumber(eBuffer_S32, &value) != 0) return false;
         g_flags[i] = value.val != 0.0 ? 1 : 0;
     }
     return true;

@@ -10,7 +10,7 @@
 
 class CInstance;
 class PWObjectBase;
-class IBuffer;
+class SerialBuffer;
 
 // --- Settings of the loaded game --------------------------------------------------------
 // The data-file loader fills these once per turn; tests set them directly.
@@ -108,11 +108,11 @@ const char* Variable_TargetObjectName(int32_t target);
 
 // --- Saved games ------------------------------------------------------------------------
 
-void Variable_SaveGlobals(IBuffer* buffer);
+void Variable_SaveGlobals(SerialBuffer* buffer);
 // A count that differs from the game's raises "Save game format has changed"; the values
 // both sides know are loaded and the rest of the save is skipped, so the reader stays in
 // step. False when the buffer ran short or held an impossible count.
-bool Variable_LoadGlobals(IBuffer* buffer);
+bool Variable_LoadGlobals(SerialBuffer* buffer);
 
 // --- Helpers shared with the interpreter ------------------------------------------------
 

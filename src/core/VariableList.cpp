@@ -6,8 +6,8 @@
 #include "core/Console.h"
 #include "core/Value_Convert.h"
 #include "core/Variable.h"
-#include "data/CRC32.h"
-#include "io/IBuffer.h"
+#include "core/CRC32.h"
+#include "core/SerialBuffer.h"
 
 namespace {
 
@@ -63,14 +63,10 @@ bool IsStringKey(const RValue& key) {
 // The smallest entry of a saved list: an empty name and a kind word.
 constexpr int64_t kMinSavedEntryBytes = 5;
 
-int64_t BytesLeft(IBuffer* buffer) {
-    return static_cast<int64_t>(buffer->GetUsedSize()) - buffer->Seek(1, 0);
-}
-
-bool ReadInt32(IBuffer* buffer, int32_t* out) {
-    if (BytesLeft(buffer) < 4) return false;
+bool ReadInt32(SerialBuffer* buffer, int32_t* out) {
+    if (buffer->BytesLeft() < 4) return false;
     RValue value = RValue_Undefined();
-    if (buffer->Read(eBuffer_S32, &value) != 0) return false;
+    if (buffer->GetNumber(eBuffer_S32, &value) != 0) return false;
     *out = static_cast<int32_t>(value.val);
     return true;
 }
@@ -286,30 +282,30 @@ CVariableNode* CVariableList::Iterator::Next() {
 
 // --- Saved games ------------------------------------------------------------------------
 
-void CVariableList::Save(IBuffer* buffer) const {
+void CVariableList::Save(SerialBuffer* buffer) const {
     RValue count = RValue_Int32(m_count);
-    buffer->Write(eBuffer_S32, &count);
+    buffer->PutNumber(eBuffer_S32, &count);
     for (CVariableNode* head : m_buckets) {
         for (CVariableNode* node = head; node; node = node->next) {
             // Name-keyed properties are saved under their own name.
             const char* name = IsStringKey(node->key)
                                    ? node->key.str->text
                                    : Code_Variable_GetName(nullptr, SCOPE_SELF, node->key.v32);
-            buffer->WriteString(name);
+            buffer->PutText(name);
             RValue_Serialise(&node->value, buffer);
         }
     }
 }
 
-bool CVariableList::Load(IBuffer* buffer) {
+bool CVariableList::Load(SerialBuffer* buffer) {
     Clear();
     int32_t count;
     if (!ReadInt32(buffer, &count)) return false;
     if (count <= 0) return true;
-    if (count > BytesLeft(buffer) / kMinSavedEntryBytes) return false;
+    if (count > buffer->BytesLeft() / kMinSavedEntryBytes) return false;
     for (int32_t i = 0; i < count; ++i) {
-        if (BytesLeft(buffer) < 1) return false;
-        char* name = buffer->ReadString();
+        if (buffer->BytesLeft() < 1) return false;
+        char* name = buffer->GetText();
         if (name == nullptr) return false;
         int32_t id = IdOfSavedName(name);
         bool read;

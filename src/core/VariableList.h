@@ -7,7 +7,7 @@
 #include "core/MemoryManager.h"
 #include "core/Value.h"
 
-class IBuffer;
+class SerialBuffer;
 
 struct CVariableNode {
     CVariableNode* next;  // next node of the same bucket
@@ -67,9 +67,9 @@ public:
     void CopyFrom(const CVariableList* other);
 
     // Count, then per node its variable name and value.
-    void Save(IBuffer* buffer) const;
+    void Save(SerialBuffer* buffer) const;
     // False when the buffer ran short or held a count it cannot hold; what was read stays.
-    bool Load(IBuffer* buffer);
+    bool Load(SerialBuffer* buffer);
 
     int32_t Count() const { return m_count; }
     CVariableNode* Bucket(int32_t i) const { return m_buckets[i]; }

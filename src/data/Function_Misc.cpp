@@ -17,56 +17,17 @@
 #include "core/Value_Convert.h"
 #include "core/Variable.h"
 #include "data/Function_Date.h"
-#include "graphics/Graphics_DisplayM.h"
-#include "graphics/Graphics_Window.h"
 #include "platform/Function_MiscM.h"
-#include "runner/Event_Main.h"
-#include "runner/Object_Main.h"
 
 namespace {
 
 constexpr int32_t kAlarmCount = 12;
-constexpr int32_t kEventOther = 7;
-constexpr int32_t kUserEventBase = 10;
 constexpr int32_t kDebugOverlayShown = 2;
 constexpr int32_t kDebugTextStartBytes = 256;
 constexpr double kMicrosecondsPerSecond = 1000000.0;
 
 inline void SetReal(RValue& result, double value) {
     result = RValue_Real(value);
-}
-
-RValue PointerValue(void* pointer) {
-    RValue v = RValue_Undefined();
-    v.ptr = pointer;
-    v.kind = VALUE_PTR;
-    return v;
-}
-
-// --- Events -------------------------------------------------------------------------------
-
-void F_event_perform(RValue&, CInstance* self, CInstance* other, int32_t, RValue* args) {
-    PerformEvent_Instance(self, other, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
-}
-
-void F_event_user(RValue&, CInstance* self, CInstance* other, int32_t, RValue* args) {
-    PerformEvent_Instance(self, other, kEventOther, Arg_GetInt32(args, 0) + kUserEventBase);
-}
-
-void F_event_perform_object(RValue&, CInstance* self, CInstance* other, int32_t, RValue* args) {
-    PerformEvent_Object(self, other, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2));
-}
-
-// The parent's version of the event now running, performed on self; the dispatcher's own
-// lookup then walks further up when the parent has no handler of its own. A time-line moment
-// is no object's event: its "object" is the time line's index.
-void F_event_inherited(RValue&, CInstance* self, CInstance* other, int32_t, RValue*) {
-    const CurrentEvent running = g_CurrentEvent;
-    if (running.type < 0 || running.type >= EVENT_TYPE_COUNT) return;
-    if (!Object_Exists(running.object)) return;
-    const int32_t parent = Object_Find(running.object)->parentIndex;
-    if (!Object_Exists(parent)) return;
-    PerformEvent_Object(self, other, parent, running.type, running.number);
 }
 
 // --- Debugging ------------------------------------------------------------------------------
@@ -102,21 +63,8 @@ void F_debug_event(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
 
 // --- Window, process and clipboard ----------------------------------------------------------
 
-void F_window_handle(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    result = PointerValue(Window_Get_Handle());
-}
-
-void F_window_device(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    result = PointerValue(g_D3D.device);
-}
-
 void F_set_program_priority(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     Process_SetPriority(Arg_GetInt32(args, 0));
-}
-
-void F_set_application_title(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    const char* title = Arg_GetString(args, 0);
-    Window_Set_Caption(title != nullptr ? title : "");
 }
 
 void F_clipboard_has_text(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
@@ -297,17 +245,10 @@ void F_game_get_speed(RValue& result, CInstance*, CInstance*, int32_t, RValue* a
 // --- Registration ---------------------------------------------------------------------------
 
 const BuiltinRow kRowsBeforeDates[] = {
-    {"event_inherited", F_event_inherited, 0, 0},
-    {"event_perform", F_event_perform, 2, 0},
-    {"event_user", F_event_user, 1, 0},
-    {"event_perform_object", F_event_perform_object, 3, 0},
-    {"window_handle", F_window_handle, 0, 0},
-    {"window_device", F_window_device, 0, 0},
     {"show_debug_message", F_show_debug_message, 1, 0},
     {"show_debug_overlay", F_show_debug_overlay, 1, 0},
     {"debug_event", F_debug_event, 1, 0},
     {"set_program_priority", F_set_program_priority, 1, 0},
-    {"set_application_title", F_set_application_title, 1, 0},
     {"alarm_set", F_alarm_set, 2, 0},
     {"alarm_get", F_alarm_get, 1, 0},
     {"variable_global_exists", F_variable_global_exists, 1, 0},

@@ -10,7 +10,7 @@
 #include "core/MemoryManager.h"
 #include "data/Support_Data_Structures.h"
 #include "data/ValueCompare.h"
-#include "io/Support_Stream.h"
+#include "data/Support_Stream.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "core/CRuntimeCompat.h"
 #include "core/Value.h"
 #include "core/Value_Convert.h"
-#include "data/CRC32.h"
+#include "core/CRC32.h"
 
 double g_DSPrecision = 1e-08;
 

@@ -2,7 +2,7 @@
 
 #include "core/Variable.h"
 #include "game/Game_Assets.h"
-#include "runner/Function_Game.h"
+#include "world/Function_Game.h"
 
 namespace hvs {
 

@@ -6,7 +6,7 @@
 #include "game/Game_Assets.h"
 #include "game/Game_Functions.h"
 #include "game/Game_Kit.h"
-#include "runner/Function_Game.h"
+#include "world/Function_Game.h"
 
 using namespace hvs;
 

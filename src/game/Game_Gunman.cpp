@@ -10,7 +10,7 @@
 #include "game/Game_Actions.h"
 #include "game/Game_Assets.h"
 #include "game/Game_Functions.h"
-#include "runner/Function_Game.h"
+#include "world/Function_Game.h"
 
 using namespace hvs;
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "runner/LoadGame.h"
+#include "base/LoadGame.h"
 
 namespace hvs {
 

@@ -9,7 +9,7 @@
 #include "game/Game_Assets.h"
 #include "game/Game_Functions.h"
 #include "game/Game_Kit.h"
-#include "runner/Function_Game.h"
+#include "world/Function_Game.h"
 #include "services/Function_Interaction.h"
 
 using namespace hvs;

@@ -4,7 +4,7 @@
 #include "core/Value.h"
 #include "core/Value_Convert.h"
 #include "graphics/Graphics_3D.h"
-#include "runner/GEN8.h"
+#include "base/GEN8.h"
 
 namespace {
 

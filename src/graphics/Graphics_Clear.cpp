@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 #include "core/MemoryManager.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_DisplayM.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "assets/Graphics_Support.h"
+#include "graphics/Graphics_Support.h"
 #include "graphics/Graphics_3D.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_Clear.h"

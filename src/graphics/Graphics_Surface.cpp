@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 #include "core/Hash.h"
 #include "core/RuntimeError.h"
 #include "graphics/Graphics_3D.h"
@@ -13,7 +13,7 @@
 #include "graphics/Graphics_Matrix.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/TexturesM.h"
-#include "runner/Run.h"
+#include "base/RunState.h"
 
 namespace {
 

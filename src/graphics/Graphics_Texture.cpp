@@ -15,7 +15,7 @@
 #include "graphics/Graphics_Matrix.h"
 #include "graphics/TexturesM.h"
 #include "platform/Device.h"
-#include "runner/TextureChunks.h"
+#include "base/TextureChunks.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "platform/Display.h"
 #include "platform/EventPump.h"
 #include "platform/WindowOps.h"
-#include "runner/GEN8.h"
-#include "runner/GameOptions.h"
-#include "runner/HalvaneM.h"
+#include "base/GEN8.h"
+#include "base/GameOptions.h"
+#include "base/Runner.h"
 
 WindowState g_Window;
 

@@ -11,7 +11,6 @@
 #include "io/Buffer_Manager.h"
 #include "io/HTTP_Internal.h"
 #include "platform/HTTP_MainM.h"
-#include "runner/Event_Main.h"
 
 namespace {
 
@@ -20,7 +19,8 @@ int32_t g_nextId = 0;
 int32_t g_asyncLoad = -1;
 uint64_t g_stageCount = 0;
 uint64_t g_currentStage = 0;  // 0 outside the asynchronous stage
-AsyncEventPerformer g_perform = nullptr;
+AsyncEventPerformer g_perform = nullptr;         // a test's recorder, when set
+AsyncEventPerformer g_worldPerform = nullptr;    // the game world's asynchronous event
 
 char* CopyText(const char* text) {
     if (text == nullptr) return nullptr;
@@ -54,8 +54,8 @@ void Unlink(HTTP_REQ_CONTEXT* record) {
 void Perform(int32_t subtype) {
     if (g_perform != nullptr)
         g_perform(subtype);
-    else
-        Async_PerformEvent(subtype);
+    else if (g_worldPerform != nullptr)
+        g_worldPerform(subtype);
 }
 
 // Destroys the map at the index only while the index still holds that map: an event handler
@@ -186,6 +186,10 @@ void Async_SetLoadMap(int32_t map) {
 
 void Async_SetEventPerformer(AsyncEventPerformer perform) {
     g_perform = perform;
+}
+
+void Async_SetWorldEventPerformer(AsyncEventPerformer perform) {
+    g_worldPerform = perform;
 }
 
 int32_t Async_RequestCount() {

@@ -93,9 +93,11 @@ void Async_ProcessRequests();
 int32_t Async_GetLoadMap();
 void Async_SetLoadMap(int32_t map);
 
-// Performs the Other event of a subtype on every instance that has it; the runner's dispatcher
-// unless a test installs another. Null restores the dispatcher.
+// Performs the Other event of a subtype on every instance that has it: the game world's
+// dispatcher, installed at start-up, unless a test installs another. Null restores the
+// dispatcher.
 using AsyncEventPerformer = void (*)(int32_t subtype);
+void Async_SetWorldEventPerformer(AsyncEventPerformer perform);
 void Async_SetEventPerformer(AsyncEventPerformer perform);
 
 // Records on the list (tests and diagnostics).

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/SerialBuffer.h"
 #include "core/Value.h"
 
 // The kind of a buffer, chosen at creation. Only grow and wrap change behaviour; every other
@@ -22,27 +23,11 @@ enum BufferType : int32_t {
     eBufferType_VBuffer = 4,  // kept as given; behaves as fixed
 };
 
-// Code of every typed read and write; multi-byte values are little-endian.
-enum BufferValueType : int32_t {
-    eBuffer_U8 = 1,
-    eBuffer_S8 = 2,
-    eBuffer_U16 = 3,
-    eBuffer_S16 = 4,
-    eBuffer_U32 = 5,
-    eBuffer_S32 = 6,
-    eBuffer_F16 = 7,  // known but neither written nor decoded
-    eBuffer_F32 = 8,
-    eBuffer_F64 = 9,
-    eBuffer_Bool = 10,
-    eBuffer_String = 11,  // the text's bytes and a zero byte
-    eBuffer_U64 = 12,
-    eBuffer_Text = 13,  // the text's bytes alone
-};
 
 // Width in bytes of a value code: 1, 2, 4 or 8; 0 for strings, text and unknown codes.
 int32_t Buffer_SizeOfType(int32_t type);
 
-class IBuffer {
+class IBuffer : public SerialBuffer {
 public:
     // The largest size a buffer takes: size + alignment still fits a 32-bit count, so no
     // growth, seek or copy can push a size past 2^31.
@@ -149,6 +134,13 @@ public:
     void RemoveUser() {
         if (m_inUse > 0) --m_inUse;
     }
+
+    // The byte store that saved games and serialised values write through.
+    int32_t PutNumber(int32_t type, const RValue* value) override { return Write(type, value); }
+    int32_t GetNumber(int32_t type, RValue* out) override { return Read(type, out); }
+    int32_t PutText(const char* text) override { return WriteString(text); }
+    char* GetText() override { return ReadString(); }
+    int64_t BytesLeft() override { return static_cast<int64_t>(GetUsedSize()) - Seek(1, 0); }
 
 protected:
     // Write and Read of everything the inline path below leaves to them.

@@ -15,6 +15,7 @@
 
 #include "core/Console.h"
 #include "core/MemoryManager.h"
+#include "data/Support_Stream.h"
 #include "io/Support_File.h"
 
 namespace {
@@ -406,3 +407,13 @@ bool File_CreateDirectoryForFile(const char* path) {
 }
 
 void LoadSave_Init() {}
+
+void LoadSave_ReadIntoStream(CStream* stream, const char* name, int64_t skip) {
+    int64_t size = 0;
+    void* block = nullptr;
+    if (LoadSave_SaveFileExists(name))
+        block = LoadSave_ReadSaveFile(name, &size);
+    else if (LoadSave_BundleFileExists(name))
+        block = LoadSave_ReadBundleFile(name, &size);
+    stream->AdoptFileBytes(static_cast<uint8_t*>(block), size, skip);
+}

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <string>
 
+class CStream;
+
 // --- roots -------------------------------------------------------------------------------
 // The runner hands these over as it learns them; an unset root admits nothing.
 
@@ -73,6 +75,9 @@ void* LoadSave_ReadSaveFile(const char* name, int64_t* outSize);
 void* LoadSave_ReadBundleFile(const char* name, int64_t* outSize);
 bool LoadSave_SaveFileExists(const char* name);
 bool LoadSave_BundleFileExists(const char* name);
+// Fills the stream with the file (save area, else bundle) without its first skip bytes; a
+// missing file leaves the stream empty. The position is kept.
+void LoadSave_ReadIntoStream(CStream* stream, const char* name, int64_t skip);
 // Resolves the name for writing, makes its missing folders and writes the bytes; true only
 // when every byte reached the file.
 bool LoadSave_WriteFile(const char* name, const void* bytes, int64_t size);

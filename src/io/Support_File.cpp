@@ -6,11 +6,11 @@
 #include <string_view>
 #include <thread>
 
+#include "core/CommandLine_Tokens.h"
 #include "core/Console.h"
 #include "core/MemoryManager.h"
 #include "io/LoadSave.h"
-#include "runner/CommandLine.h"
-#include "runner/HalvaneM.h"
+#include "platform/HostOS.h"
 
 namespace {
 
@@ -287,10 +287,7 @@ const char* Parameters_String(int index) {
 }
 
 std::string Environment_GetVariable(const char* name) {
-    if (name == nullptr || *name == '\0') return std::string();
-    char* value = Env_GetVariable(name);
-    if (value == nullptr) return std::string();
-    std::string text = value;
-    MEM_FREE(value);
-    return text;
+    std::string value;
+    if (name == nullptr || *name == '\0' || !HostOS_GetEnv(name, value)) return std::string();
+    return value;
 }

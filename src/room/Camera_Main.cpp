@@ -11,14 +11,14 @@
 #include "core/Variable.h"
 #include "graphics/Graphics_Surface.h"
 #include "graphics/Graphics_Window.h"
-#include "runner/Event_Main.h"
-#include "runner/GEN8.h"
-#include "runner/GameLoopHooks.h"
-#include "runner/LoadGame.h"
-#include "runner/Object_Class.h"
-#include "runner/Object_Main.h"
-#include "runner/Room_Class.h"
-#include "runner/Run.h"
+#include "world/Event_Main.h"
+#include "base/GEN8.h"
+#include "world/GameLoopHooks.h"
+#include "base/LoadGame.h"
+#include "world/Object_Class.h"
+#include "world/Object_Main.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
 
 CCameraManager g_CameraManager;
 int32_t g_DefaultCameraId = -1;

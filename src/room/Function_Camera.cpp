@@ -9,8 +9,8 @@
 #include "core/Value.h"
 #include "core/Value_Convert.h"
 #include "room/Camera_Main.h"
-#include "runner/Room_Class.h"
-#include "runner/Run.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
 
 namespace {
 

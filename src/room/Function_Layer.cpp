@@ -7,9 +7,9 @@
 #include "core/Console.h"
 #include "core/Instance.h"
 #include "room/Function_Layer_Internal.h"
-#include "runner/Error_Report.h"
-#include "runner/MainLoop.h"
-#include "runner/Run.h"
+#include "base/Error_Report.h"
+#include "world/World_Step.h"
+#include "world/Run.h"
 
 namespace layer_fn {
 

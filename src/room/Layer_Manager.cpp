@@ -8,9 +8,9 @@
 #include "core/Instance.h"
 #include "core/MemoryManager.h"
 #include "room/Layer_Internal.h"
-#include "runner/GEN8.h"
-#include "runner/Room_Main.h"
-#include "runner/Run.h"
+#include "base/GEN8.h"
+#include "world/Room_Main.h"
+#include "world/Run.h"
 
 int32_t LayerTargetRoom = -1;
 uint32_t TileGlobalMask = kTileDefaultMask;

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "core/Timing.h"
-#include "runner/Room_Class.h"
+#include "world/Room_Class.h"
 
 class CInstance;
 class CRoom;

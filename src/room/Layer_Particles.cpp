@@ -2,8 +2,8 @@
 
 #include "assets/Particle_Main.h"
 #include "room/Layer_Manager.h"
-#include "runner/GEN8.h"
-#include "runner/Run.h"
+#include "base/GEN8.h"
+#include "world/Run.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // the running room once per frame.
 #include "room/Layer_Manager.h"
 #include "room/Layer_Tilemap.h"
-#include "runner/GameLoopHooks.h"
-#include "runner/World_Services.h"
+#include "world/GameLoopHooks.h"
+#include "world/World_Services.h"
 
 namespace {
 

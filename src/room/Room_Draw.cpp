@@ -19,13 +19,13 @@
 #include "room/Function_Layer.h"
 #include "room/Layer_Manager.h"
 #include "room/Room_LayerDraw.h"
-#include "runner/Event_Main.h"
-#include "runner/GEN8.h"
-#include "runner/GameLoopHooks.h"
-#include "runner/MainLoop.h"
-#include "runner/Object_Class.h"
-#include "runner/Room_Class.h"
-#include "runner/Run.h"
+#include "world/Event_Main.h"
+#include "base/GEN8.h"
+#include "world/GameLoopHooks.h"
+#include "world/World_Step.h"
+#include "world/Object_Class.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
 
 FrameDrawState g_FrameDraw;
 DisplayMapping g_DisplayMapping;

@@ -19,11 +19,11 @@
 #include "graphics/TexturesM.h"
 #include "room/Layer_Manager.h"
 #include "room/Room_Draw.h"
-#include "runner/Event_Main.h"
-#include "runner/GEN8.h"
-#include "runner/Object_Class.h"
-#include "runner/Room_Class.h"
-#include "runner/Run.h"
+#include "world/Event_Main.h"
+#include "base/GEN8.h"
+#include "world/Object_Class.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
 
 RoomDrawServices g_RoomDrawServices;
 

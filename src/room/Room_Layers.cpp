@@ -11,7 +11,7 @@
 #include "room/Layer_Internal.h"
 #include "room/Layer_Manager.h"
 #include "room/Layer_Tilemap.h"
-#include "runner/GameFile.h"
+#include "base/GameFile.h"
 
 namespace {
 

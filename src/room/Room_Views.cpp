@@ -9,9 +9,9 @@
 #include "graphics/Graphics_Window.h"
 #include "room/Camera_Main.h"
 #include "room/Room_Draw.h"
-#include "runner/GEN8.h"
-#include "runner/Room_Class.h"
-#include "runner/Run.h"
+#include "base/GEN8.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "assets/Graphics_Bitmap32.h"
-#include "assets/Graphics_Support.h"
-#include "assets/TBitmap.h"
+#include "graphics/Graphics_Support.h"
+#include "graphics/TBitmap.h"
 #include "core/MemoryManager.h"
 
 namespace {

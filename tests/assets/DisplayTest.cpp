@@ -14,7 +14,7 @@
 #include "graphics/Graphics_Clear.h"
 #include "graphics/Graphics_DisplayM.h"
 #include "io/LoadSave.h"
-#include "runner/MainLoop.h"
+#include "app/MainLoop.h"
 
 using namespace spritetest;
 

@@ -2,7 +2,7 @@
 #include "TextTestSupport.h"
 #include "assets/Graphics_Colour.h"
 #include "graphics/BuiltinImages.h"
-#include "runner/TextureChunks.h"
+#include "base/TextureChunks.h"
 
 using namespace texttest;
 

@@ -10,7 +10,7 @@
 #include "assets/Graphics_Bitmap32.h"
 #include "assets/ImageDecode.h"
 #include "assets/ImageTestSupport.h"
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 #include "core/MemoryManager.h"
 
 using namespace imagetest;

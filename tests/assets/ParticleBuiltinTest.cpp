@@ -7,9 +7,9 @@
 #include "core/Code_Function.h"
 #include "core/Timing.h"
 #include "core/Value.h"
-#include "runner/MainLoop.h"
-#include "runner/Room_Class.h"
-#include "runner/Run.h"
+#include "app/MainLoop.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
 
 namespace particletest {
 namespace {

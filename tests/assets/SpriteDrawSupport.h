@@ -14,7 +14,7 @@
 #include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_Surface.h"
 #include "graphics/TextureTestSupport.h"
-#include "runner/Run.h"
+#include "world/Run.h"
 
 namespace spritetest {
 

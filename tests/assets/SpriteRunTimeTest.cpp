@@ -13,7 +13,7 @@
 #include "assets/ImageDecode.h"
 #include "assets/Sprite_Main.h"
 #include "assets/Sprite_Vector.h"
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 #include "core/Code_Function.h"
 #include "core/Console.h"
 #include "core/RuntimeError.h"

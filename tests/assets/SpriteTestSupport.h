@@ -12,10 +12,10 @@
 #include "core/Console.h"
 #include "core/RunSwitches.h"
 #include "formpack/FormWriter.h"
-#include "runner/GEN8.h"
-#include "runner/GameFile.h"
-#include "runner/LoadGame.h"
-#include "runner/TextureChunks.h"
+#include "base/GEN8.h"
+#include "base/GameFile.h"
+#include "base/LoadGame.h"
+#include "base/TextureChunks.h"
 
 namespace spritetest {
 

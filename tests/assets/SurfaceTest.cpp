@@ -2,7 +2,7 @@
 // back, drawing one like an image, reading it back, ids, the application surface, and the
 // messages of the surface built-ins.
 #include "SpriteDrawSupport.h"
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 
 namespace spritetest {
 namespace {

@@ -22,7 +22,7 @@
 #include "formpack/Png.h"
 #include "graphics/TextureTestSupport.h"
 #include "io/LoadSave.h"
-#include "runner/GameFile.h"
+#include "base/GameFile.h"
 
 namespace texttest {
 

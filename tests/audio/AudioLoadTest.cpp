@@ -8,9 +8,9 @@
 #include "core/Code_Constant.h"
 #include "core/Value.h"
 #include "formpack/Manifest.h"
-#include "runner/GameFile.h"
-#include "runner/GameOptions.h"
-#include "runner/LoadGame.h"
+#include "base/GameFile.h"
+#include "base/GameOptions.h"
+#include "base/LoadGame.h"
 
 using namespace audiotest;
 

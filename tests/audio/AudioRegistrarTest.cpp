@@ -9,7 +9,7 @@
 #include "audio/Sound_Builtins.h"
 #include "core/Value.h"
 #include "platform/MciLayer.h"
-#include "runner/Error_Report.h"
+#include "base/Error_Report.h"
 
 using namespace audiotest;
 

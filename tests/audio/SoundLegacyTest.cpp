@@ -7,7 +7,7 @@
 #include "AudioTestSupport.h"
 #include "core/MemoryManager.h"
 #include "platform/MciLayer.h"
-#include "runner/HalvaneM.h"
+#include "base/Runner.h"
 
 using namespace audiotest;
 

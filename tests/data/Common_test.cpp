@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/MemoryManager.h"
-#include "data/CRC32.h"
+#include "core/CRC32.h"
 
 namespace {
 

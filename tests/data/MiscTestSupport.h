@@ -16,10 +16,12 @@
 #include "BuiltinTestSupport.h"
 #include "core/RunSwitches.h"
 #include "data/Function_Misc.h"
+#include "graphics/Function_Window.h"
+#include "world/Function_Event.h"
 
 // The family's rows, added once for the whole test program.
 inline void RegisterMiscFunctionsOnce() {
-    static const bool registered = (InitMiscFunctions(), true);
+    static const bool registered = (InitEventFunctions(), InitWindowFunctions(), InitMiscFunctions(), true);
     (void)registered;
 }
 

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "BuiltinTestSupport.h"
-#include "data/CRC32.h"
+#include "core/CRC32.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "core/StackTrace.h"
 #include "core/Value.h"
 #include "formpack/FormWriter.h"
-#include "runner/HalvaneM.h"
-#include "runner/LoadGame.h"
+#include "app/HalvaneM.h"
+#include "base/LoadGame.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include "core/MemoryManager.h"
 #include "core/Variable.h"
 #include "game/Game_Link.h"
-#include "runner/CodeLink.h"
-#include "runner/GameFile.h"
-#include "runner/Halvane.h"
-#include "runner/LoadGame.h"
-#include "runner/Object_Main.h"
-#include "runner/Room_Main.h"
-#include "runner/TimeLine.h"
-#include "runner/Variable_BuiltIn.h"
+#include "base/CodeLink.h"
+#include "base/GameFile.h"
+#include "app/Halvane.h"
+#include "base/LoadGame.h"
+#include "world/Object_Main.h"
+#include "world/Room_Main.h"
+#include "world/TimeLine.h"
+#include "world/Variable_BuiltIn.h"
 
 namespace gametest {
 

@@ -5,7 +5,7 @@
 #include "PlayedGame.h"
 #include "core/Value_Operators.h"
 #include "game/Game_Functions.h"
-#include "runner/Function_Game.h"
+#include "world/Function_Game.h"
 
 namespace {
 

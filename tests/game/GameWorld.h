@@ -18,12 +18,12 @@
 #include "game/Game_Assets.h"
 #include "game/Game_Kit.h"
 #include "game/Game_Link.h"
-#include "runner/Collision_Main.h"
-#include "runner/Function_Game.h"
-#include "runner/GameLoopHarness.h"
+#include "world/Collision_Main.h"
+#include "world/Function_Game.h"
+#include "app/GameLoopHarness.h"
 #include "runner/GameLoopTestSupport.h"
-#include "runner/IO_Main.h"
-#include "runner/Room_Class.h"
+#include "world/IO_Main.h"
+#include "world/Room_Class.h"
 
 namespace gametest {
 

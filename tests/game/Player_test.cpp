@@ -2,7 +2,7 @@
 // the real frame loop; and the sounds the player plays are the data file's sounds of those names.
 #include "PlayedGame.h"
 #include "audio/Audio_Control.h"
-#include "runner/Function_Game.h"
+#include "world/Function_Game.h"
 #include "runner/GamepadTestSupport.h"
 
 namespace {

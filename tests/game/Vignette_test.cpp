@@ -14,8 +14,8 @@
 #include "graphics/TextureTestSupport.h"
 #include "room/Room_Draw.h"
 #include "runner/GameLoopTestSupport.h"
-#include "runner/Room_Class.h"
-#include "runner/Run.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
 
 namespace {
 

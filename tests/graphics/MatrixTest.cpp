@@ -7,7 +7,7 @@
 #include "core/Code_Function.h"
 #include "core/Value.h"
 #include "graphics/Function_3D.h"
-#include "runner/GEN8.h"
+#include "base/GEN8.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "GraphicsFixture.h"
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 #include "core/MemoryManager.h"
 #include "graphics/Graphics_Primitive.h"
 #include "support/GpuTestSupport.h"

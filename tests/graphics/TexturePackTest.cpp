@@ -12,7 +12,7 @@
 #include "formpack/Manifest.h"
 #include "formpack/Png.h"
 #include "formpack/TexturePacker.h"
-#include "runner/GameFile.h"
+#include "base/GameFile.h"
 
 namespace {
 

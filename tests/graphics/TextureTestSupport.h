@@ -11,7 +11,7 @@
 #include "core/RunSwitches.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/TexturesM.h"
-#include "runner/TextureChunks.h"
+#include "base/TextureChunks.h"
 #include "support/GpuTestSupport.h"
 
 struct TestVertex {

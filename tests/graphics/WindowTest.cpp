@@ -15,9 +15,9 @@
 #include "graphics/Graphics_Window.h"
 #include "platform/EventPump.h"
 #include "platform/WindowOps.h"
-#include "runner/GEN8.h"
-#include "runner/GameOptions.h"
-#include "runner/HalvaneM.h"
+#include "base/GEN8.h"
+#include "base/GameOptions.h"
+#include "base/Runner.h"
 
 namespace {
 

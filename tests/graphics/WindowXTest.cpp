@@ -8,8 +8,8 @@
 #include "GraphicsFixture.h"
 #include "core/MemoryManager.h"
 #include "graphics/Graphics_Window.h"
-#include "runner/GEN8.h"
-#include "runner/HalvaneM.h"
+#include "base/GEN8.h"
+#include "base/Runner.h"
 #include "support/GpuTestSupport.h"
 #include "support/PrivateXServer.h"
 

@@ -8,7 +8,7 @@
 #include "IoTestSupport.h"
 #include "core/MemoryManager.h"
 #include "io/LoadSave.h"
-#include "io/Support_Stream.h"
+#include "data/Support_Stream.h"
 
 namespace {
 
@@ -218,7 +218,7 @@ TEST_F(StreamFileTest, InflatesWhatPythonCompressed) {
     LoadSave_SetSaveArea(LoadSave_MakeSaveArea("StreamGame", false).c_str());
 
     CStream framed;
-    framed.LoadFromFile("framed.bin", 0);
+    LoadSave_ReadIntoStream(&framed, "framed.bin", 0);
     std::unique_ptr<CStream> inflated(ZDecompressStream(&framed));
     ASSERT_NE(inflated, nullptr);
     EXPECT_EQ(inflated->GetPosition(), 0);
@@ -230,21 +230,21 @@ TEST_F(StreamFileTest, InflatesWhatPythonCompressed) {
 
     for (const char* bad : {"cut.bin", "long.bin"}) {
         CStream s;
-        s.LoadFromFile(bad, 0);
+        LoadSave_ReadIntoStream(&s, bad, 0);
         EXPECT_EQ(ZDecompressStream(&s), nullptr) << bad;
     }
     CStream none;
     EXPECT_EQ(ZDecompressStream(&none), nullptr);
 
     CStream empty;
-    empty.LoadFromFile("empty.bin", 0);
+    LoadSave_ReadIntoStream(&empty, "empty.bin", 0);
     std::unique_ptr<CStream> nothing(ZDecompressStream(&empty));
     ASSERT_NE(nothing, nullptr);
     EXPECT_EQ(nothing->GetSize(), 0);
 
     // Inflate straight from a stream: skip the length word when loading.
     CStream raw;
-    raw.LoadFromFile("framed.bin", 4);
+    LoadSave_ReadIntoStream(&raw, "framed.bin", 4);
     CStream out;
     EXPECT_EQ(raw.Inflate(&out), 0);
     EXPECT_EQ(out.GetPosition(), static_cast<int64_t>(plain.size()));
@@ -262,15 +262,15 @@ TEST_F(StreamFileTest, LoadFromFileSkipsAndPrefersTheSaveArea) {
     iotest::WriteFile(root + "/game/f.bin", "bundle");
     CStream s;
     s.SetPosition(2);
-    s.LoadFromFile("f.bin", 2);
+    LoadSave_ReadIntoStream(&s, "f.bin", 2);
     EXPECT_EQ(Bytes(s), "ndle");
     EXPECT_EQ(s.GetPosition(), 2);
     iotest::WriteFile(save + "f.bin", "saved");
-    s.LoadFromFile("f.bin", 0);
+    LoadSave_ReadIntoStream(&s, "f.bin", 0);
     EXPECT_EQ(Bytes(s), "saved");
-    s.LoadFromFile("f.bin", 99);
+    LoadSave_ReadIntoStream(&s, "f.bin", 99);
     EXPECT_EQ(s.GetSize(), 0);
-    s.LoadFromFile("missing.bin", 0);
+    LoadSave_ReadIntoStream(&s, "missing.bin", 0);
     EXPECT_EQ(s.GetSize(), 0);
     EXPECT_EQ(s.GetMemory(), nullptr);
 }

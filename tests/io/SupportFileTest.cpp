@@ -7,7 +7,7 @@
 #include "core/MemoryManager.h"
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
-#include "runner/CommandLine.h"
+#include "base/CommandLine.h"
 
 namespace fs = std::filesystem;
 using iotest::ReadFile;

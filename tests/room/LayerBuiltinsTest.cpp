@@ -3,7 +3,7 @@
 // whose effects reach beyond their result.
 #include "LayerBuiltinsTestSupport.h"
 #include "room/Layer_Tilemap.h"
-#include "runner/MainLoop.h"
+#include "app/MainLoop.h"
 
 using namespace layer_test;
 

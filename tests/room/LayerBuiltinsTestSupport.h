@@ -19,12 +19,12 @@
 #include "formpack/FormWriter.h"
 #include "room/Function_Layer.h"
 #include "room/Layer_Manager.h"
-#include "runner/Error_Report.h"
-#include "runner/GEN8.h"
-#include "runner/GameFile.h"
-#include "runner/GameOptions.h"
-#include "runner/Room_Main.h"
-#include "runner/Run.h"
+#include "base/Error_Report.h"
+#include "base/GEN8.h"
+#include "base/GameFile.h"
+#include "base/GameOptions.h"
+#include "world/Room_Main.h"
+#include "world/Run.h"
 
 namespace layer_test {
 

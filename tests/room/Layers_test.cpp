@@ -8,8 +8,8 @@
 #include "core/Instance.h"
 #include "core/MemoryManager.h"
 #include "room/Layer_Manager.h"
-#include "runner/GEN8.h"
-#include "runner/Room_Class.h"
+#include "base/GEN8.h"
+#include "world/Room_Class.h"
 
 namespace {
 

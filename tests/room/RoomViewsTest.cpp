@@ -3,8 +3,8 @@
 #include "RoomTestSupport.h"
 #include "graphics/Graphics_Window.h"
 #include "room/Room_Draw.h"
-#include "runner/Room_Class.h"
-#include "runner/Run.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
 
 namespace {
 

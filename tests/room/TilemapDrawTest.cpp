@@ -5,7 +5,7 @@
 #include "graphics/GPUState.h"
 #include "room/Layer_Tilemap.h"
 #include "room/Room_LayerDraw.h"
-#include "runner/GEN8.h"
+#include "base/GEN8.h"
 
 using namespace spritetest;
 

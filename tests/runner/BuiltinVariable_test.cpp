@@ -9,10 +9,10 @@
 #include "core/Code_Main.h"
 #include "core/Value.h"
 #include "core/Variable.h"
-#include "runner/Error_Report.h"
-#include "runner/IO_Main.h"
-#include "runner/Run.h"
-#include "runner/Variable_BuiltIn.h"
+#include "base/Error_Report.h"
+#include "world/IO_Main.h"
+#include "world/Run.h"
+#include "world/Variable_BuiltIn.h"
 
 namespace {
 

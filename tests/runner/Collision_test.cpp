@@ -3,8 +3,8 @@
 #include <random>
 
 #include "MotionTestSupport.h"
-#include "runner/Function_Game.h"
-#include "runner/Run_Command.h"
+#include "world/Function_Game.h"
+#include "world/Run_Command.h"
 
 using namespace motion_test;
 using gameloop_test::Action;

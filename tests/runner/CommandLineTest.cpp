@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/MemoryManager.h"
-#include "runner/CommandLine.h"
-#include "runner/HalvaneM.h"
+#include "base/CommandLine.h"
+#include "app/HalvaneM.h"
 #include "runner/RunnerTestSupport.h"
 
 namespace {

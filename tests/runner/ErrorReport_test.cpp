@@ -11,10 +11,10 @@
 #include "core/StackTrace.h"
 #include "core/VMBuffer.h"
 #include "platform/ErrorBox.h"
-#include "runner/Error_Report.h"
-#include "runner/GameLoopServices.h"
-#include "runner/GameOptions.h"
-#include "runner/HalvaneM.h"
+#include "base/Error_Report.h"
+#include "world/GameLoopServices.h"
+#include "base/GameOptions.h"
+#include "app/HalvaneM.h"
 
 namespace {
 

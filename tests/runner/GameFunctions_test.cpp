@@ -3,7 +3,7 @@
 #include "MotionTestSupport.h"
 #include "core/Code_Function.h"
 #include "core/Value.h"
-#include "runner/Function_Game.h"
+#include "world/Function_Game.h"
 
 using namespace motion_test;
 

@@ -1,7 +1,7 @@
 // Saved games: the bytes a save holds, read back by a decoder of the test's own; a save loaded
 // in a later step restoring instances, rooms, views, tiles and globals; and damaged, foreign
 // and doubled loads leaving the running game as it was.
-#include "runner/GameSave.h"
+#include "world/GameSave.h"
 
 #include <unistd.h>
 
@@ -14,9 +14,9 @@
 #include "io/Buffer_Manager.h"
 #include "io/IBuffer.h"
 #include "io/LoadSave.h"
-#include "runner/IO_Main.h"
-#include "runner/Object_Class.h"
-#include "runner/World_Services.h"
+#include "world/IO_Main.h"
+#include "world/Object_Class.h"
+#include "world/World_Services.h"
 
 using namespace gameloop_test;
 

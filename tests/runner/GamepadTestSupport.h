@@ -16,9 +16,9 @@
 #include "data/Support_Data_Structures.h"
 #include "io/HTTP_Main.h"
 #include "platform/GamepadM.h"
-#include "runner/Function_Gamepad.h"
-#include "runner/GEN8.h"
-#include "runner/Gamepad_Class.h"
+#include "world/Function_Gamepad.h"
+#include "base/GEN8.h"
+#include "world/Gamepad_Class.h"
 
 namespace gamepad_test {
 

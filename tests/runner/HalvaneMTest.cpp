@@ -7,7 +7,7 @@
 
 #include "core/MemoryManager.h"
 #include "platform/HostOS.h"
-#include "runner/HalvaneM.h"
+#include "app/HalvaneM.h"
 #include "runner/RunnerTestSupport.h"
 
 namespace fs = std::filesystem;

@@ -18,9 +18,9 @@
 #include "graphics/Graphics_Window.h"
 #include "io/IBuffer.h"
 #include "platform/EventPump.h"
-#include "runner/Function_IO.h"
-#include "runner/GameLoopHooks.h"
-#include "runner/IO_Main.h"
+#include "world/Function_IO.h"
+#include "world/GameLoopHooks.h"
+#include "world/IO_Main.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "LoaderTestSupport.h"
 #include "formpack/Manifest.h"
 #include "formpack/Png.h"
-#include "runner/DebugInfo.h"
+#include "base/DebugInfo.h"
 
 using namespace loadertest;
 namespace fs = std::filesystem;

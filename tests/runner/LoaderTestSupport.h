@@ -10,13 +10,13 @@
 #include "core/Console.h"
 #include "core/RunSwitches.h"
 #include "formpack/FormWriter.h"
-#include "runner/CodeLink.h"
-#include "runner/GEN8.h"
-#include "runner/GameFile.h"
-#include "runner/GameOptions.h"
-#include "runner/Language.h"
-#include "runner/LoadGame.h"
-#include "runner/TextureChunks.h"
+#include "base/CodeLink.h"
+#include "base/GEN8.h"
+#include "base/GameFile.h"
+#include "base/GameOptions.h"
+#include "base/Language.h"
+#include "base/LoadGame.h"
+#include "base/TextureChunks.h"
 
 namespace loadertest {
 

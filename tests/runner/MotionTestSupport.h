@@ -5,9 +5,9 @@
 #include <map>
 
 #include "GameLoopTestSupport.h"
-#include "runner/Collision_Main.h"
-#include "runner/GameOptions.h"
-#include "runner/World_Services.h"
+#include "world/Collision_Main.h"
+#include "base/GameOptions.h"
+#include "world/World_Services.h"
 
 namespace motion_test {
 

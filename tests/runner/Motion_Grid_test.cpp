@@ -1,7 +1,7 @@
 // Motion grids: cell ranges, the table, the breadth-first route search with and without
 // diagonal steps (checked against models of our own on random grids), instances and ds_grid
 // copies.
-#include "runner/Motion_Grid.h"
+#include "world/Motion_Grid.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include "core/Value.h"
 #include "data/Function_Data_Structures.h"
 #include "data/Support_Data_Structures.h"
-#include "runner/Error_Report.h"
-#include "runner/Path_Main.h"
+#include "base/Error_Report.h"
+#include "world/Path_Main.h"
 
 namespace {
 

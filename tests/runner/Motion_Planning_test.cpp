@@ -1,14 +1,14 @@
 // The step-wise planners: linear and potential steps, their path forms, the settings and the
 // direction helpers.
-#include "runner/Motion_Planning.h"
+#include "world/Motion_Planning.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "MotionTestSupport.h"
-#include "runner/Path_Main.h"
-#include "runner/Run_Command.h"
+#include "world/Path_Main.h"
+#include "world/Run_Command.h"
 
 using namespace motion_test;
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "io/IniFile.h"
-#include "runner/CommandLine.h"
-#include "runner/HalvaneM.h"
-#include "runner/Options.h"
+#include "base/CommandLine.h"
+#include "app/HalvaneM.h"
+#include "base/Options.h"
 #include "runner/RunnerTestSupport.h"
 
 namespace {

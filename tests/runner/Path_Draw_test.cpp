@@ -4,8 +4,8 @@
 
 #include "../graphics/GraphicsFixture.h"
 #include "graphics/Graphics_Primitive.h"
-#include "runner/Motion_Grid.h"
-#include "runner/Path_Class.h"
+#include "world/Motion_Grid.h"
+#include "world/Path_Class.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "LoaderTestSupport.h"
 #include "core/Code_Function.h"
 #include "core/Value.h"
-#include "runner/Error_Report.h"
-#include "runner/Function_Path.h"
-#include "runner/Path_Main.h"
+#include "base/Error_Report.h"
+#include "world/Function_Path.h"
+#include "world/Path_Main.h"
 
 namespace {
 

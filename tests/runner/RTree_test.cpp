@@ -9,7 +9,7 @@
 #include <set>
 #include <vector>
 
-#include "runner/RTree.h"
+#include "world/RTree.h"
 
 namespace {
 

@@ -14,12 +14,12 @@
 #include "core/Script_Main.h"
 #include "core/Variable.h"
 #include "data/Common.h"
-#include "runner/CommandLine.h"
-#include "runner/Error_Report.h"
-#include "runner/GameCode.h"
-#include "runner/GameLoopServices.h"
-#include "runner/Halvane.h"
-#include "runner/HalvaneM.h"
+#include "base/CommandLine.h"
+#include "base/Error_Report.h"
+#include "base/GameCode.h"
+#include "world/GameLoopServices.h"
+#include "app/Halvane.h"
+#include "app/HalvaneM.h"
 
 using namespace loadertest;
 

@@ -10,7 +10,7 @@
 
 #include "ServicesTestSupport.h"
 #include "io/LoadSave.h"
-#include "runner/Run.h"
+#include "world/Run.h"
 #include "services/Run_Score.h"
 
 using namespace servicestest;

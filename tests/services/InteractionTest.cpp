@@ -4,8 +4,8 @@
 #include "ServicesTestSupport.h"
 #include "core/Console.h"
 #include "io/LoadSave.h"
-#include "runner/GEN8.h"
-#include "runner/IO_Main.h"
+#include "base/GEN8.h"
+#include "world/IO_Main.h"
 
 using namespace servicestest;
 

@@ -11,9 +11,9 @@
 #include "core/RunSwitches.h"
 #include "core/VMBuffer.h"
 #include "formpack/FormWriter.h"
-#include "runner/CodeLink.h"
-#include "runner/GameFile.h"
-#include "runner/LoadGame.h"
+#include "base/CodeLink.h"
+#include "base/GameFile.h"
+#include "base/LoadGame.h"
 
 namespace {
 

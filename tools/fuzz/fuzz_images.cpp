@@ -7,7 +7,7 @@
 
 #include "assets/Graphics_Bitmap32.h"
 #include "assets/ImageDecode.h"
-#include "assets/TBitmap.h"
+#include "graphics/TBitmap.h"
 #include "core/MemoryManager.h"
 #include "core/RunSwitches.h"
 #include "graphics/DDS_Main.h"

@@ -5,12 +5,12 @@
 #include <cstring>
 
 #include "core/RunSwitches.h"
-#include "runner/CodeLink.h"
-#include "runner/DebugInfo.h"
-#include "runner/GameFile.h"
-#include "runner/Language.h"
-#include "runner/LoadGame.h"
-#include "runner/TextureChunks.h"
+#include "base/CodeLink.h"
+#include "base/DebugInfo.h"
+#include "base/GameFile.h"
+#include "base/Language.h"
+#include "base/LoadGame.h"
+#include "base/TextureChunks.h"
 
 namespace {
 

@@ -1,0 +1,119 @@
+#include "app/HalvaneM.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/Console.h"
+#include "core/ErrorDialog.h"
+#include "core/MemoryManager.h"
+#include "core/Process.h"
+#include "core/RunSwitches.h"
+#include "platform/DialogLayer.h"
+#include "platform/EventPump.h"
+#include "platform/HostOS.h"
+#include "base/CommandLine.h"
+#include "base/Runner.h"
+#include "app/Halvane.h"
+
+namespace {
+constexpr size_t kAtNameBytes = 2048;
+
+bool IsUnsafePathPart(const std::string& part) {
+    return part.empty() || part == "." || part == "..";
+}
+
+void FindDataWinBesideProgram() {
+    const std::string program = GetExePath();
+    const size_t slash = program.rfind('/');
+    if (slash == std::string::npos) return;  // the program's folder is unknown
+    const std::string path = program.substr(0, slash + 1) + "data.win";
+    if (HostOS_FileReadable(path.c_str())) Runner_SetDataFilePath(path.c_str());
+}
+
+void RunOneTurn() {
+    g_RunnerRestart = 0;
+    FindDataWinBesideProgram();
+    CommandLine_Parse(Runner_CommandLine());
+    if (g_Switches.headless) HostOS_InstallCrashHandler(Headless_ExceptionFilter);
+    if (Runner_DataFilePath() != nullptr) {
+        const std::string full = HostOS_FullPath(Runner_DataFilePath());
+        if (!full.empty()) Runner_SetDataFilePath(full.c_str());
+    }
+    if (!Runner_EarlyInit()) return;  // the restart flag is clear: the loop ends
+    Runner_StartUp();
+    while (g_RunnerRunning == 1) {
+        MainLoop_Frame();
+        ProcessMessages();
+    }
+    if (g_RunnerRunning == 0) EndGame();
+    Runner_Finish();
+    Runner_PostQuit();
+    Runner_Shutdown();
+    Runner_PrepareRestart();
+    Run_FreeGlobals();
+}
+}  // namespace
+
+namespace {
+void ShowOutOfMemoryBox(const char* text, const char* title) { PlatformDialog_ShowMessage(title, text); }
+}  // namespace
+
+int Runner_Main(int argc, char** argv) {
+    MemoryManager_MarkThread(true);
+    OutOfMemory_SetBoxHook(ShowOutOfMemoryBox);
+    ErrorDialog_SetMessagePump(ProcessMessages);
+    char* commandLine = Runner_CommandLineFromArgs(argc, argv);
+    Runner_SetCommandLine(commandLine);
+    MEM_FREE(commandLine);
+    Runner_MoveAtNamedFiles();
+    return Runner_WinMain();
+}
+
+int Runner_WinMain() {
+    do {
+        RunOneTurn();
+        g_RunnerFirstRun = 0;
+    } while (g_RunnerRestart != 0);
+    return g_RunnerExitStatus;
+}
+
+void Runner_MoveAtNamedFiles() {
+    for (const std::string& name : HostOS_ListPlainFiles(".")) Runner_MoveAtNamedFile(name.c_str());
+}
+
+bool Runner_MoveAtNamedFile(const char* name) {
+    if (name == nullptr || std::strchr(name, '@') == nullptr) return false;
+    if (std::strlen(name) >= kAtNameBytes) return false;
+
+    // Check every part before touching the disk, so a refused name creates no folder.
+    std::vector<std::string> parts;
+    for (const char* start = name;;) {
+        const char* at = std::strchr(start, '@');
+        parts.emplace_back(start, at != nullptr ? at : start + std::strlen(start));
+        if (at == nullptr) break;
+        start = at + 1;
+    }
+    for (const std::string& part : parts)
+        if (IsUnsafePathPart(part)) return false;
+
+    std::string target;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        target += parts[i];
+        if (!HostOS_MakeFolder(target.c_str())) return false;
+        target += '/';
+    }
+    target += parts.back();
+    return HostOS_MoveFileNoReplace(name, target.c_str());
+}
+
+// Runs inside a signal handler: no allocation, no locks, no stdio.
+void Headless_ExceptionFilter(int) {
+    HostOS_WriteAndExit("Exception detected during the unit tests!\n", 1);
+}
+
+void Headless_CheckFailure(int errorType, const char* file, int line, const char* module) {
+    std::printf("Error type %d at %s line %d in %s", errorType, file ? file : "", line, module ? module : "");
+    Process_Exit(1);
+}

@@ -1,0 +1,914 @@
+#include "world/Function_Game.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+
+#include "core/CRuntimeCompat.h"
+#include "core/Code_Function.h"
+#include "core/Instance.h"
+#include "core/InstanceWorld.h"
+#include "core/Value.h"
+#include "core/Value_Convert.h"
+#include "data/Common.h"
+#include "world/Collision_Main.h"
+#include "base/Runner.h"
+#include "base/Error_Report.h"
+#include "world/Event_Main.h"
+#include "base/GEN8.h"
+#include "world/World_Step.h"
+#include "world/Object_Main.h"
+#include "world/Room_Main.h"
+#include "world/Run.h"
+#include "world/Run_Command.h"
+#include "world/World_Services.h"
+
+namespace {
+
+// Every built-in has the same signature; most read only some of it.
+#define BUILTIN(name)                                                                                    \
+    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self,                    \
+                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] RValue* args)
+
+float F(RValue* args, int32_t n) {
+    return Arg_GetFloat(args, n);
+}
+int32_t I(RValue* args, int32_t n) {
+    return Arg_GetInt32(args, n);
+}
+bool B(RValue* args, int32_t n) {
+    return Arg_GetBool(args, n);
+}
+
+void SetReal(RValue& result, double value) {
+    result = RValue_Real(value);
+}
+void SetFlag(RValue& result, bool value) {
+    result = RValue_Real(value ? 1.0 : 0.0);
+}
+void SetInstance(RValue& result, const CInstance* instance) {
+    result = RValue_Real(instance != nullptr ? instance->id : kFilterNoone);
+}
+// The create family and instance_find: the instance itself in object mode.
+void SetMadeInstance(RValue& result, CInstance* instance, double none) {
+    if (g_GameHeader.objectMode) {
+        result = RValue_Undefined();
+        result.kind = instance != nullptr ? VALUE_OBJECT : VALUE_NULL;
+        result.obj = instance;
+        return;
+    }
+    result = RValue_Real(instance != nullptr ? instance->id : none);
+}
+
+// -1 and -2 become the caller's and the other instance's ids when there are such instances.
+int32_t SelfOther(int32_t filter, const CInstance* self, const CInstance* other) {
+    if (filter == -1 && self != nullptr) return self->id;
+    if (filter == -2 && other != nullptr) return other->id;
+    return filter;
+}
+
+bool PathCheck(int32_t path) {
+    if (World().pathExists != nullptr && World().pathExists(path)) return true;
+    Error_Report("Trying to assign to a non-existing path.", false);
+    return false;
+}
+
+bool HasSprite(const CInstance* i) {
+    SpriteInfo info;
+    return InstanceWorld().spriteInfo(i->sprite_index, &info) || InstanceWorld().spriteInfo(i->mask_index, &info);
+}
+
+void FreshBox(CInstance* i) {
+    if (i->boxDirty) i->ComputeBoundingBox(true);
+}
+
+// --- Motion ---------------------------------------------------------------------------------------
+
+BUILTIN(move_random) {
+    CRoom* room = Run_Room();
+    if (self == nullptr || room == nullptr) return;
+    const int32_t h = I(args, 0), v = I(args, 1);
+    int32_t lowX = 0, highX = room->width, lowY = 0, highY = room->height;
+    if (HasSprite(self)) {
+        FreshBox(self);
+        lowX = CRT_TruncToInt32(std::nearbyint(static_cast<double>(self->x) - self->bbox_left));
+        highX = CRT_TruncToInt32(std::nearbyint(room->width + static_cast<double>(self->x) - self->bbox_right));
+        lowY = CRT_TruncToInt32(std::nearbyint(static_cast<double>(self->y) - self->bbox_top));
+        highY = CRT_TruncToInt32(std::nearbyint(room->height + static_cast<double>(self->y) - self->bbox_bottom));
+    }
+    // An instance as large as the room has nowhere else to go.
+    const int64_t spanX = std::llabs(static_cast<int64_t>(highX) - lowX);
+    const int64_t spanY = std::llabs(static_cast<int64_t>(highY) - lowY);
+    if (spanX == 0 || spanY == 0 || spanX > INT32_MAX || spanY > INT32_MAX) return;
+    for (int32_t attempt = 0; attempt < 100; ++attempt) {
+        double cx = static_cast<double>(lowX) + Random_IntMod(static_cast<int32_t>(spanX));
+        if (h > 0) cx = h * std::floor(cx / h);
+        double cy = static_cast<double>(lowY) + Random_IntMod(static_cast<int32_t>(spanY));
+        if (v > 0) cy = v * std::floor(cy / v);
+        if (Command_PlaceFree(self, static_cast<float>(cx), static_cast<float>(cy))) {
+            self->SetPosition(static_cast<float>(cx), static_cast<float>(cy));
+            return;
+        }
+    }
+}
+
+BUILTIN(place_free) {
+    if (self != nullptr) SetFlag(result, Command_PlaceFree(self, F(args, 0), F(args, 1)));
+}
+
+BUILTIN(place_empty) {
+    if (self != nullptr) SetFlag(result, Command_PlaceEmpty(self, F(args, 0), F(args, 1)));
+}
+
+BUILTIN(place_meeting) {
+    const int32_t filter = SelfOther(I(args, 2), self, other);
+    if (filter == kFilterNoone || self == nullptr) {
+        SetFlag(result, false);
+        return;
+    }
+    SetFlag(result, Command_PlaceMeeting(self, filter, F(args, 0), F(args, 1)));
+}
+
+BUILTIN(place_snapped) {
+    if (self == nullptr) return;
+    const double h = Arg_GetReal(args, 0), v = Arg_GetReal(args, 1);
+    auto off = [](double pos, double grid) { return std::fabs(pos - std::nearbyint(pos / grid) * grid) >= 0.001; };
+    SetFlag(result, !((h > 0 && off(self->x, h)) || (v > 0 && off(self->y, v))));
+}
+
+BUILTIN(move_snap) {
+    Command_MoveSnap(self, F(args, 0), F(args, 1));
+}
+
+BUILTIN(move_towards_point) {
+    Command_MoveTowardsPoint(self, F(args, 0), F(args, 1), F(args, 2));
+}
+
+BUILTIN(move_contact) {
+    if (self == nullptr) return;
+    if (Command_PlaceFree(self, self->x, self->y))
+        Command_MoveContact(self, F(args, 0), -1.0f, false);
+    else
+        Command_MoveOutside(self, F(args, 0), -1.0f, false);
+}
+
+BUILTIN(move_contact_solid) {
+    Command_MoveContact(self, F(args, 0), F(args, 1), false);
+}
+
+BUILTIN(move_contact_all) {
+    Command_MoveContact(self, F(args, 0), F(args, 1), true);
+}
+
+BUILTIN(move_outside_solid) {
+    Command_MoveOutside(self, F(args, 0), F(args, 1), false);
+}
+
+BUILTIN(move_outside_all) {
+    Command_MoveOutside(self, F(args, 0), F(args, 1), true);
+}
+
+BUILTIN(move_bounce) {
+    Command_MoveBounce(self, B(args, 0), false);
+}
+
+BUILTIN(move_bounce_all) {
+    Command_MoveBounce(self, B(args, 0), true);
+}
+
+BUILTIN(move_wrap) {
+    CRoom* room = Run_Room();
+    if (self == nullptr || room == nullptr) return;
+    const bool hor = B(args, 0), vert = B(args, 1);
+    const double margin = F(args, 2);
+    if (hor) {
+        if (self->x < -margin) self->SetPosition(static_cast<float>(room->width + self->x + 2 * margin), self->y);
+        if (self->x > room->width + margin)
+            self->SetPosition(static_cast<float>(self->x - room->width - 2 * margin), self->y);
+    }
+    if (vert) {
+        if (self->y < -margin) self->SetPosition(self->x, static_cast<float>(room->height + self->y + 2 * margin));
+        if (self->y > room->height + margin)
+            self->SetPosition(self->x, static_cast<float>(self->y - room->height - 2 * margin));
+    }
+}
+
+BUILTIN(motion_set) {
+    if (self == nullptr) return;
+    self->SetDirection(F(args, 0));
+    self->SetSpeed(F(args, 1));
+}
+
+BUILTIN(motion_add) {
+    if (self != nullptr) self->AddMotion(F(args, 0), F(args, 1));
+}
+
+BUILTIN(distance_to_point) {
+    if (self == nullptr) return;
+    FreshBox(self);
+    const double x = Arg_GetReal(args, 0), y = Arg_GetReal(args, 1);
+    const double dx = x < self->bbox_left ? x - self->bbox_left : (x > self->bbox_right ? x - self->bbox_right : 0.0);
+    const double dy = y < self->bbox_top ? y - self->bbox_top : (y > self->bbox_bottom ? y - self->bbox_bottom : 0.0);
+    SetReal(result, std::sqrt(dx * dx + dy * dy));
+}
+
+double Instance_BoxDistance(CInstance* a, CInstance* b) {
+    if (a == nullptr || a == b || a->destroyed || a->deactivated) return 1000000.0;
+    FreshBox(a);
+    FreshBox(b);
+    auto gap = [](int32_t aLow, int32_t aHigh, int32_t bLow, int32_t bHigh) -> int64_t {
+        if (aHigh < bLow) return static_cast<int64_t>(aHigh) - bLow;
+        if (bHigh < aLow) return static_cast<int64_t>(aLow) - bHigh;
+        return 0;
+    };
+    const int64_t gx = gap(a->bbox_left, a->bbox_right, b->bbox_left, b->bbox_right);
+    const int64_t gy = gap(a->bbox_top, a->bbox_bottom, b->bbox_top, b->bbox_bottom);
+    // Summed in 64 bits: boxes far apart would overflow a 32-bit sum of squares.
+    return std::sqrt(static_cast<float>(gx * gx + gy * gy));
+}
+
+BUILTIN(distance_to_object) {
+    if (self == nullptr) return;
+    const int32_t filter = I(args, 0);
+    double best = 1000000.0;
+    auto consider = [&](CInstance* candidate) {
+        best = std::min(best, Instance_BoxDistance(candidate, self));
+        return true;
+    };
+    if (filter == -2) {
+        consider(other);
+    } else if (filter >= kFirstInstanceId) {
+        CInstance* i = Instance_Find(filter);
+        if (Instance_Qualifies(i)) consider(i);
+    } else if (filter == kFilterAll || filter >= 0) {
+        Command_ForEachCandidate(filter, consider);
+    }
+    SetReal(result, best);
+}
+
+BUILTIN(path_start) {
+    if (self != nullptr) self->StartPath(I(args, 0), F(args, 1), 1.0f, 0.0f, !B(args, 3), I(args, 2));
+}
+
+BUILTIN(path_end) {
+    if (self != nullptr) self->StartPath(-1, 0.0f, 1.0f, 0.0f, false, 0);
+}
+
+// --- Motion planning and grids --------------------------------------------------------------------
+
+BUILTIN(mp_linear_step) {
+    const auto step = World().mpLinearStep;
+    if (self != nullptr) SetFlag(result, step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), -3, B(args, 3)));
+}
+
+BUILTIN(mp_linear_path) {
+    const int32_t path = I(args, 0);
+    if (self == nullptr || !PathCheck(path)) return;
+    const auto plan = World().mpLinearPath;
+    SetFlag(result, plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), -3, B(args, 4)));
+}
+
+BUILTIN(mp_linear_step_object) {
+    const auto step = World().mpLinearStep;
+    if (self != nullptr) SetFlag(result, step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), I(args, 3), true));
+}
+
+BUILTIN(mp_linear_path_object) {
+    const int32_t path = I(args, 0);
+    if (self == nullptr || !PathCheck(path)) return;
+    const auto plan = World().mpLinearPath;
+    SetFlag(result, plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), I(args, 4), true));
+}
+
+BUILTIN(mp_potential_settings) {
+    if (World().mpPotentialSettings != nullptr)
+        World().mpPotentialSettings(F(args, 0), F(args, 1), F(args, 2), B(args, 3));
+}
+
+BUILTIN(mp_potential_step) {
+    const auto step = World().mpPotentialStep;
+    if (self != nullptr)
+        SetFlag(result, step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), -3, B(args, 3)));
+}
+
+BUILTIN(mp_potential_path) {
+    const int32_t path = I(args, 0);
+    if (self == nullptr || !PathCheck(path)) return;
+    const auto plan = World().mpPotentialPath;
+    SetFlag(result, plan != nullptr &&
+                        plan(self, path, F(args, 1), F(args, 2), F(args, 3), F(args, 4), -3, B(args, 5)));
+}
+
+BUILTIN(mp_potential_step_object) {
+    const auto step = World().mpPotentialStep;
+    if (self != nullptr)
+        SetFlag(result, step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), I(args, 3), true));
+}
+
+BUILTIN(mp_potential_path_object) {
+    const int32_t path = I(args, 0);
+    if (self == nullptr || !PathCheck(path)) return;
+    const auto plan = World().mpPotentialPath;
+    SetFlag(result, plan != nullptr &&
+                        plan(self, path, F(args, 1), F(args, 2), F(args, 3), F(args, 4), I(args, 5), true));
+}
+
+BUILTIN(mp_grid_create) {
+    const auto create = World().gridCreate;
+    SetReal(result, create != nullptr
+                        ? create(I(args, 0), I(args, 1), I(args, 2), I(args, 3), I(args, 4), I(args, 5))
+                        : -1.0);
+}
+
+BUILTIN(mp_grid_destroy) {
+    if (World().gridDestroy != nullptr) World().gridDestroy(I(args, 0));
+}
+
+BUILTIN(mp_grid_clear_all) {
+    if (World().gridClearAll != nullptr) World().gridClearAll(I(args, 0));
+}
+
+BUILTIN(mp_grid_clear_cell) {
+    if (World().gridClearCell != nullptr) World().gridClearCell(I(args, 0), I(args, 1), I(args, 2));
+}
+
+BUILTIN(mp_grid_clear_rectangle) {
+    if (World().gridClearRectangle != nullptr)
+        World().gridClearRectangle(I(args, 0), I(args, 1), I(args, 2), I(args, 3), I(args, 4));
+}
+
+BUILTIN(mp_grid_add_cell) {
+    if (World().gridAddCell != nullptr) World().gridAddCell(I(args, 0), I(args, 1), I(args, 2));
+}
+
+BUILTIN(mp_grid_get_cell) {
+    const auto get = World().gridGetCell;
+    SetReal(result, get != nullptr ? get(I(args, 0), I(args, 1), I(args, 2)) : -1.0);
+}
+
+BUILTIN(mp_grid_add_rectangle) {
+    if (World().gridAddRectangle != nullptr)
+        World().gridAddRectangle(I(args, 0), I(args, 1), I(args, 2), I(args, 3), I(args, 4));
+}
+
+BUILTIN(mp_grid_add_instances) {
+    const auto add = World().gridAddInstance;
+    if (add == nullptr) return;
+    const int32_t grid = I(args, 0), filter = I(args, 1);
+    const bool precise = B(args, 2);
+    if (filter == -1 || filter == -2) {
+        // No instance to add when the caller or the other one is missing.
+        CInstance* which = filter == -1 ? self : other;
+        if (which != nullptr) add(grid, which, precise);
+    } else if (filter >= kFirstInstanceId) {
+        CInstance* i = Instance_Find(filter);
+        if (Instance_Qualifies(i)) add(grid, i, precise);
+    } else {
+        Command_ForEachCandidate(filter, [&](CInstance* i) {
+            add(grid, i, precise);
+            return true;
+        });
+    }
+}
+
+BUILTIN(mp_grid_path) {
+    const int32_t path = I(args, 1);
+    if (!PathCheck(path)) return;
+    const auto find = World().gridFindPath;
+    SetFlag(result, find != nullptr &&
+                        find(I(args, 0), path, I(args, 2), I(args, 3), I(args, 4), I(args, 5), B(args, 6)));
+}
+
+BUILTIN(mp_grid_draw) {
+    if (World().gridDraw != nullptr) World().gridDraw(I(args, 0));
+}
+
+BUILTIN(mp_grid_to_ds_grid) {
+    if (World().gridToDsGrid != nullptr) World().gridToDsGrid(I(args, 0), I(args, 1));
+}
+
+// --- Shape queries --------------------------------------------------------------------------------
+
+BUILTIN(collision_point) {
+    SetInstance(result, Command_CollisionPoint(self, F(args, 0), F(args, 1), I(args, 2), B(args, 3), B(args, 4)));
+}
+
+BUILTIN(collision_rectangle) {
+    SetInstance(result, Command_CollisionRectangle(self, F(args, 0), F(args, 1), F(args, 2), F(args, 3),
+                                                   I(args, 4), B(args, 5), B(args, 6)));
+}
+
+BUILTIN(collision_circle) {
+    const float x = F(args, 0), y = F(args, 1), r = F(args, 2);
+    SetInstance(result,
+                Command_CollisionEllipse(self, x - r, y - r, x + r, y + r, I(args, 3), B(args, 4), B(args, 5)));
+}
+
+BUILTIN(collision_ellipse) {
+    SetInstance(result, Command_CollisionEllipse(self, F(args, 0), F(args, 1), F(args, 2), F(args, 3), I(args, 4),
+                                                 B(args, 5), B(args, 6)));
+}
+
+BUILTIN(collision_line) {
+    SetInstance(result, Command_CollisionLine(self, F(args, 0), F(args, 1), F(args, 2), F(args, 3), I(args, 4),
+                                              B(args, 5), B(args, 6)));
+}
+
+// --- Instances ------------------------------------------------------------------------------------
+
+CInstance* FindNth(int32_t filter, int32_t n) {
+    if (filter >= kFirstInstanceId) {
+        CInstance* i = Instance_Find(filter);
+        return n == 0 && Instance_Qualifies(i) ? i : nullptr;
+    }
+    if (filter != kFilterAll && (filter < 0 || !Object_Exists(filter))) return nullptr;
+    CInstance* last = nullptr;
+    CInstance* answer = nullptr;
+    int32_t count = -1;
+    Command_ForEachCandidate(filter, [&](CInstance* i) {
+        last = i;
+        if (Instance_Qualifies(i)) ++count;
+        if (count != n) return true;
+        answer = i;
+        return false;
+    });
+    return answer != nullptr ? answer : last;
+}
+
+BUILTIN(instance_find) {
+    SetMadeInstance(result, FindNth(I(args, 0), I(args, 1)), kFilterNoone);
+}
+
+BUILTIN(instance_exists) {
+    SetFlag(result, Game_InstanceExistsDirect(self, other, I(args, 0)));
+}
+
+BUILTIN(instance_number) {
+    const int32_t filter = I(args, 0);
+    if (filter == -1 || filter == -2) {
+        SetReal(result, Instance_Qualifies(filter == -1 ? self : other) ? 1.0 : 0.0);
+        return;
+    }
+    SetReal(result, Command_InstanceNumber(filter));
+}
+
+BUILTIN(instance_position) {
+    SetInstance(result, Command_InstancePosition(F(args, 0), F(args, 1), I(args, 2)));
+}
+
+BUILTIN(instance_nearest) {
+    SetInstance(result, Command_InstanceNearest(F(args, 0), F(args, 1), I(args, 2)));
+}
+
+BUILTIN(instance_furthest) {
+    SetInstance(result, Command_InstanceFurthest(F(args, 0), F(args, 1), I(args, 2)));
+}
+
+BUILTIN(instance_place) {
+    SetInstance(result, Command_InstancePlace(self, F(args, 0), F(args, 1), I(args, 2)));
+}
+
+BUILTIN(instance_create) {
+    SetMadeInstance(result, Command_InstanceCreate(I(args, 2), F(args, 0), F(args, 1)), -1.0);
+}
+
+BUILTIN(instance_create_depth) {
+    SetMadeInstance(result, Command_InstanceCreateDepth(I(args, 3), F(args, 0), F(args, 1), F(args, 2)), -1.0);
+}
+
+BUILTIN(instance_create_layer) {
+    const float x = F(args, 0), y = F(args, 1);
+    const int32_t object = I(args, 3);
+    CInstance* made = args[2].kind == VALUE_STRING
+                          ? Command_InstanceCreateLayerByName(object, x, y, Arg_GetString(args, 2))
+                          : Command_InstanceCreateLayer(object, x, y, I(args, 2));
+    SetMadeInstance(result, made, -1.0);
+}
+
+BUILTIN(instance_copy) {
+    CRoom* room = Run_Room();
+    if (self == nullptr || room == nullptr) return;
+    const bool perform = B(args, 0);
+    CInstance* copy = room->CreateInstance(self->x, self->y, self->object_index);
+    const int32_t id = copy->id;
+    copy->CopyFrom(self, true);
+    copy->id = id;
+    copy->boxDirty = 1;
+    Collision_MarkDirty(copy);
+    Pending_AddDepthChange(copy);
+    if (perform) {
+        PerformEvent_Instance(copy, copy, EVENT_CREATE, 0);
+        copy->created = 1;
+    }
+    SetReal(result, id);
+}
+
+BUILTIN(instance_change) {
+    Command_InstanceChange(self, I(args, 0), B(args, 1));
+}
+
+BUILTIN(instance_destroy) {
+    Command_InstanceDestroy(self);
+}
+
+BUILTIN(instance_sprite) {
+    Command_SetSprite(self, I(args, 0));
+}
+
+BUILTIN(position_empty) {
+    SetFlag(result, !Command_PositionOccupied(F(args, 0), F(args, 1), kFilterAll));
+}
+
+struct PointQuery {
+    int32_t filter;
+    float x, y;
+    bool hit;
+};
+
+bool Query_PointHit(CInstance* candidate, void* context) {
+    auto* q = static_cast<PointQuery*>(context);
+    if (candidate->destroyed || candidate->deactivated) return true;
+    const bool wanted = q->filter >= kFirstInstanceId
+                            ? candidate->id == q->filter
+                            : candidate->object_index == q->filter ||
+                                  (candidate->object != nullptr && candidate->object->IsDescendantOf(q->filter));
+    if (!wanted || !candidate->CollisionPoint(q->x, q->y, true)) return true;
+    q->hit = true;
+    return false;
+}
+
+BUILTIN(position_meeting) {
+    result = RValue_Bool(0.0);
+    const float x = F(args, 0), y = F(args, 1);
+    const int32_t filter = SelfOther(I(args, 2), self, other);
+    if (!Collision_TreeMode() || filter == kFilterAll || filter >= kFirstInstanceId) {
+        result = RValue_Bool(Command_PositionOccupied(x, y, filter) ? 1.0 : 0.0);
+        return;
+    }
+    const CObjectHV* object = filter >= 0 ? Object_Find(filter) : nullptr;
+    if (object == nullptr) return;
+    if (object->instancesRecursive.Count() < Collision_RootLevel()) {
+        result = RValue_Bool(Command_PositionOccupied(x, y, filter) ? 1.0 : 0.0);
+        return;
+    }
+    Collision_UpdateDirtyBoxes();
+    PointQuery q{filter, x, y, false};
+    const int at[2] = {CRT_TruncToInt32(x), CRT_TruncToInt32(y)};
+    Collision_Tree().Search(at, at, Query_PointHit, &q);
+    result = RValue_Bool(q.hit ? 1.0 : 0.0);
+}
+
+BUILTIN(position_destroy) {
+    Command_PositionDestroy(F(args, 0), F(args, 1));
+}
+
+BUILTIN(position_change) {
+    Command_PositionChange(F(args, 0), F(args, 1), I(args, 2), B(args, 3));
+}
+
+BUILTIN(instance_id_get) {
+    SetReal(result, Instance_IdAt(I(args, 0)));
+}
+
+// --- Activation -----------------------------------------------------------------------------------
+
+void SetDeactivated(CInstance* i, bool deactivated) {
+    i->deactivated = deactivated ? 1 : 0;
+    Pending_AddActivation(i);
+}
+
+// Candidates from both room lists: for deactivation the active ones, for activation the
+// unmarked deactivated ones.
+template <typename Visit>
+void ForEachRoomInstance(bool wantDeactivated, Visit visit) {
+    CRoom* room = Run_Room();
+    if (room == nullptr) return;
+    for (InstanceList* list : {&room->active, &room->deactivated}) {
+        for (CInstance* i = list->head; i != nullptr;) {
+            CInstance* next = i->depthNext;
+            if (!i->destroyed && (i->deactivated != 0) == wantDeactivated) visit(i);
+            i = next;
+        }
+    }
+}
+
+bool OutsideRegion(CInstance* i, double x1, double y1, double x2, double y2) {
+    if (HasSprite(i)) {
+        FreshBox(i);
+        return x1 > i->bbox_right || i->bbox_left > x2 || y1 > i->bbox_bottom || i->bbox_top > y2;
+    }
+    return x1 > i->x || i->x > x2 || y1 > i->y || i->y > y2;
+}
+
+void Activation_Region(RValue* args, bool deactivate) {
+    const double x1 = F(args, 0), y1 = F(args, 1);
+    const double x2 = x1 + F(args, 2), y2 = y1 + F(args, 3);
+    const bool inside = B(args, 4);
+    ForEachRoomInstance(!deactivate, [&](CInstance* i) {
+        if (OutsideRegion(i, x1, y1, x2, y2) != inside) SetDeactivated(i, deactivate);
+    });
+}
+
+void ReactivateCaller(CInstance* self) {
+    if (self != nullptr && !self->destroyed) SetDeactivated(self, false);
+}
+
+BUILTIN(instance_deactivate_all) {
+    ForEachRoomInstance(false, [](CInstance* i) { SetDeactivated(i, true); });
+    if (B(args, 0)) ReactivateCaller(self);
+}
+
+bool Inherits(const CInstance* i, int32_t object) {
+    return i->object_index == object || (i->object != nullptr && i->object->IsDescendantOf(object));
+}
+
+BUILTIN(instance_deactivate_object) {
+    const int32_t filter = I(args, 0);
+    if (filter == -1 || filter == -2) {
+        CInstance* which = filter == -1 ? self : other;
+        if (which != nullptr) SetDeactivated(which, true);
+    } else if (filter == kFilterAll) {
+        ForEachRoomInstance(false, [](CInstance* i) { SetDeactivated(i, true); });
+    } else if (filter >= kFirstInstanceId) {
+        CInstance* i = Instance_Find(filter);
+        if (Instance_Qualifies(i)) SetDeactivated(i, true);
+    } else if (filter >= 0 && Object_Exists(filter)) {
+        ForEachRoomInstance(false, [&](CInstance* i) {
+            if (Inherits(i, filter)) SetDeactivated(i, true);
+        });
+    }
+}
+
+BUILTIN(instance_deactivate_region) {
+    Activation_Region(args, true);
+    if (B(args, 5)) ReactivateCaller(self);
+}
+
+BUILTIN(instance_activate_all) {
+    ForEachRoomInstance(true, [](CInstance* i) { SetDeactivated(i, false); });
+}
+
+BUILTIN(instance_activate_object) {
+    const int32_t filter = I(args, 0);
+    if (filter == -1 || filter == -2) {
+        ReactivateCaller(filter == -1 ? self : other);
+    } else if (filter == kFilterAll) {
+        ForEachRoomInstance(true, [](CInstance* i) { SetDeactivated(i, false); });
+    } else if (filter >= kFirstInstanceId) {
+        CInstance* i = Instance_Find(filter);
+        if (i != nullptr && !i->destroyed && i->deactivated) SetDeactivated(i, false);
+    } else if (filter >= 0) {
+        ForEachRoomInstance(true, [&](CInstance* i) {
+            if (Inherits(i, filter)) SetDeactivated(i, false);
+        });
+    }
+}
+
+BUILTIN(instance_activate_region) {
+    Activation_Region(args, false);
+}
+
+// --- Rooms and game -------------------------------------------------------------------------------
+
+BUILTIN(room_goto) {
+    Command_RoomGoto(I(args, 0));
+}
+
+BUILTIN(room_goto_previous) {
+    Command_RoomGotoPrevious();
+}
+
+BUILTIN(room_goto_next) {
+    Command_RoomGotoNext();
+}
+
+BUILTIN(room_previous) {
+    const int32_t room = I(args, 0);
+    SetReal(result, Room_Exists(room) ? Room_Previous(room) : -1);
+}
+
+BUILTIN(room_next) {
+    const int32_t room = I(args, 0);
+    SetReal(result, Room_Exists(room) ? Room_Next(room) : -1);
+}
+
+BUILTIN(room_restart) {
+    Command_RoomRestart();
+}
+
+BUILTIN(game_end) {
+    NewRoomCode = ROOM_END_GAME;
+}
+
+BUILTIN(game_restart) {
+    NewRoomCode = ROOM_RESTART_GAME;
+}
+
+BUILTIN(game_load) {
+    if (World().gameLoadFile != nullptr) World().gameLoadFile(Arg_GetString(args, 0));
+}
+
+BUILTIN(game_save) {
+    if (World().gameSaveFile != nullptr) World().gameSaveFile(Arg_GetString(args, 0));
+}
+
+BUILTIN(game_save_buffer) {
+    if (World().gameSaveBuffer != nullptr) World().gameSaveBuffer(I(args, 0));
+}
+
+BUILTIN(game_load_buffer) {
+    if (World().gameLoadQueueBuffer != nullptr) World().gameLoadQueueBuffer(I(args, 0));
+}
+
+BUILTIN(transition_define) {
+    SetReal(result, -1.0);
+}
+
+BUILTIN(transition_exists) {
+    SetReal(result, -1.0);
+}
+
+BUILTIN(sleep) {
+    // The product is formed in 32 bits, as the milliseconds always were.
+    const auto micro = static_cast<int32_t>(static_cast<uint32_t>(I(args, 0)) * 1000u);
+    Timing_Wait(micro);
+}
+
+// --- Geometry -------------------------------------------------------------------------------------
+
+bool InTriangle(double px, double py, double x1, double y1, double x2, double y2, double x3, double y3) {
+    const double ex = x3 - x1, ey = y3 - y1, fx = x2 - x1, fy = y2 - y1, gx = px - x1, gy = py - y1;
+    const double ee = ex * ex + ey * ey, ef = ex * fx + ey * fy, eg = ex * gx + ey * gy;
+    const double ff = fx * fx + fy * fy, fg = fx * gx + fy * gy;
+    const double denominator = ff * ee - ef * ef;
+    if (denominator == 0.0) return false;  // a degenerate triangle contains nothing
+    const double k = 1.0 / denominator;
+    const double u = (ff * eg - ef * fg) * k, w = (ee * fg - ef * eg) * k;
+    return u >= 0.0 && w >= 0.0 && u + w < 1.0;
+}
+
+BUILTIN(point_in_rectangle) {
+    const float px = F(args, 0), py = F(args, 1);
+    SetFlag(result, F(args, 2) <= px && px <= F(args, 4) && F(args, 3) <= py && py <= F(args, 5));
+}
+
+BUILTIN(point_in_triangle) {
+    SetFlag(result, InTriangle(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6),
+                               F(args, 7)));
+}
+
+BUILTIN(point_in_circle) {
+    const double dx = static_cast<double>(F(args, 0)) - F(args, 2), dy = static_cast<double>(F(args, 1)) - F(args, 3);
+    SetFlag(result, F(args, 4) >= std::sqrt(dx * dx + dy * dy));
+}
+
+struct Box {
+    double l, t, r, b;
+    bool Contains(double x, double y) const { return l <= x && x <= r && t <= y && y <= b; }
+};
+
+Box Ordered(double x1, double y1, double x2, double y2) {
+    return Box{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
+}
+
+int32_t CornersIn(const Box& of, const Box& in) {
+    return in.Contains(of.l, of.t) + in.Contains(of.r, of.t) + in.Contains(of.r, of.b) + in.Contains(of.l, of.b);
+}
+
+// A vertical edge of v crosses a horizontal edge of h.
+bool EdgesCross(const Box& v, const Box& h) {
+    for (double x : {v.l, v.r})
+        for (double y : {h.t, h.b})
+            if (h.l <= x && x <= h.r && v.t <= y && y <= v.b) return true;
+    return false;
+}
+
+BUILTIN(rectangle_in_rectangle) {
+    const Box s = Ordered(F(args, 0), F(args, 1), F(args, 2), F(args, 3));
+    const Box d = Ordered(F(args, 4), F(args, 5), F(args, 6), F(args, 7));
+    const int32_t inside = CornersIn(s, d);
+    if (inside == 4) {
+        SetReal(result, 1.0);
+        return;
+    }
+    const bool touches = inside > 0 || CornersIn(d, s) > 0 || EdgesCross(s, d) || EdgesCross(d, s);
+    SetReal(result, touches ? 2.0 : 0.0);
+}
+
+BUILTIN(rectangle_in_triangle) {
+    const double sx1 = F(args, 0), sy1 = F(args, 1), sx2 = F(args, 2), sy2 = F(args, 3);
+    const double t[6] = {F(args, 4), F(args, 5), F(args, 6), F(args, 7), F(args, 8), F(args, 9)};
+    int32_t inside = 0;
+    for (const auto& [px, py] : {std::pair{sx1, sy1}, std::pair{sx2, sy1}, std::pair{sx2, sy2}, std::pair{sx1, sy2}})
+        inside += InTriangle(px, py, t[0], t[1], t[2], t[3], t[4], t[5]) ? 1 : 0;
+    SetReal(result, inside == 4 ? 1.0 : (inside == 0 ? 0.0 : 2.0));
+}
+
+BUILTIN(rectangle_in_circle) {
+    const double sx1 = F(args, 0), sy1 = F(args, 1), sx2 = F(args, 2), sy2 = F(args, 3);
+    const double cx = F(args, 4), cy = F(args, 5), r = F(args, 6);
+    auto distance2 = [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy); };
+    const double nx = std::min(sx2, std::max(sx1, cx)), ny = std::min(sy2, std::max(sy1, cy));
+    if (distance2(nx, ny) > r * r) {
+        SetReal(result, 0.0);
+        return;
+    }
+    const bool all = distance2(sx1, sy1) <= r * r && distance2(sx2, sy1) <= r * r && distance2(sx2, sy2) <= r * r &&
+                     distance2(sx1, sy2) <= r * r;
+    SetReal(result, all ? 1.0 : 2.0);
+}
+
+#define ROW(name, argc) {#name, F_##name, argc, 1}
+
+const BuiltinRow kRows[] = {
+    ROW(move_random, 2), ROW(place_free, 2), ROW(place_empty, 2), ROW(place_meeting, 3), ROW(place_snapped, 2),
+    ROW(move_snap, 2), ROW(move_towards_point, 3), ROW(move_contact, 1), ROW(move_contact_solid, 2),
+    ROW(move_contact_all, 2), ROW(move_outside_solid, 2), ROW(move_outside_all, 2), ROW(move_bounce, 1),
+    {"move_bounce_solid", F_move_bounce, 1}, ROW(move_bounce_all, 1), ROW(move_wrap, 3), ROW(motion_set, 2),
+    ROW(motion_add, 2), ROW(distance_to_point, 2), ROW(distance_to_object, 1), ROW(path_start, 4), ROW(path_end, 0),
+    ROW(mp_linear_step, 4), ROW(mp_linear_path, 5), ROW(mp_linear_step_object, 4), ROW(mp_linear_path_object, 5),
+    ROW(mp_potential_settings, 4), ROW(mp_potential_step, 4), ROW(mp_potential_path, 6),
+    ROW(mp_potential_step_object, 4), ROW(mp_potential_path_object, 6), ROW(mp_grid_create, 6),
+    ROW(mp_grid_destroy, 1), ROW(mp_grid_clear_all, 1), ROW(mp_grid_clear_cell, 3), ROW(mp_grid_clear_rectangle, 5),
+    ROW(mp_grid_add_cell, 3), ROW(mp_grid_get_cell, 3), ROW(mp_grid_add_rectangle, 5), ROW(mp_grid_add_instances, 3),
+    ROW(mp_grid_path, 7), ROW(mp_grid_draw, 1), ROW(mp_grid_to_ds_grid, 2), ROW(collision_point, 5),
+    ROW(collision_rectangle, 7), ROW(collision_circle, 6), ROW(collision_ellipse, 7), ROW(collision_line, 7),
+    ROW(instance_find, 2), ROW(instance_exists, 1), ROW(instance_number, 1), ROW(instance_position, 3),
+    ROW(instance_nearest, 3), ROW(instance_furthest, 3), ROW(instance_place, 3), ROW(instance_create, 3),
+    ROW(instance_create_depth, 4), ROW(instance_create_layer, 4), ROW(instance_copy, 1), ROW(instance_change, 2),
+    ROW(instance_destroy, 0), ROW(instance_sprite, 1), ROW(position_empty, 2), ROW(position_meeting, 3),
+    ROW(position_destroy, 2), ROW(position_change, 4), ROW(instance_id_get, 1), ROW(instance_deactivate_all, 1),
+    ROW(instance_deactivate_object, 1), ROW(instance_deactivate_region, 6), ROW(instance_activate_all, 0),
+    ROW(instance_activate_object, 1), ROW(instance_activate_region, 5), ROW(room_goto, 1),
+    ROW(room_goto_previous, 0), ROW(room_goto_next, 0), ROW(room_previous, 1), ROW(room_next, 1),
+    ROW(room_restart, 0), ROW(game_end, 0), ROW(game_restart, 0), ROW(game_load, 1), ROW(game_save, 1),
+    ROW(game_save_buffer, 1), ROW(game_load_buffer, 1), ROW(transition_define, 2), ROW(transition_exists, 1),
+    ROW(sleep, 1), ROW(point_in_rectangle, 6), ROW(point_in_triangle, 8), ROW(point_in_circle, 5),
+    ROW(rectangle_in_rectangle, 8), ROW(rectangle_in_triangle, 10), ROW(rectangle_in_circle, 7),
+};
+static_assert(sizeof(kRows) / sizeof(kRows[0]) == 94);
+
+bool PendingActivationOf(int32_t object) {
+    struct Search {
+        int32_t object;
+        bool found;
+    } search{object, false};
+    Pending_ForEach(
+        1,
+        [](CInstance* i, void* context) {
+            auto* s = static_cast<Search*>(context);
+            if (Instance_Qualifies(i) && Inherits(i, s->object)) s->found = true;
+            return !s->found;
+        },
+        &search);
+    return search.found;
+}
+
+}  // namespace
+
+void InitGameFunctions() {
+    Code_Function_AddRows(kRows);
+}
+
+bool Game_PlaceFreeDirect(CInstance* self, float x, float y) {
+    return self != nullptr && Command_PlaceFree(self, x, y);
+}
+
+int32_t Game_InstanceCreateDirect(float x, float y, int32_t object) {
+    CInstance* made = Command_InstanceCreate(object, x, y);
+    return made != nullptr ? made->id : -1;
+}
+
+void Game_InstanceDestroyDirect(CInstance* instance) {
+    Command_InstanceDestroy(instance);
+}
+
+bool Game_InstanceExistsDirect(CInstance* self, CInstance* other, int32_t filter) {
+    if (filter == kFilterAll) {
+        bool any = false;
+        Command_ForEachCandidate(kFilterAll, [&](CInstance* i) {
+            any = Instance_Qualifies(i);
+            return !any;
+        });
+        return any;
+    }
+    if (filter == -2) return Instance_Qualifies(other);
+    if (filter == -1) return Instance_Qualifies(self);
+    if (filter >= kFirstInstanceId) return Instance_Qualifies(Instance_Find(filter));
+    if (filter < 0 || !Object_Exists(filter)) return false;
+    bool any = false;
+    Command_ForEachCandidate(filter, [&](CInstance* i) {
+        any = Instance_Qualifies(i);
+        return !any;
+    });
+    return any || PendingActivationOf(filter);
+}
+
+int32_t Instance_IdAt(int32_t n) {
+    CRoom* room = Run_Room();
+    if (room == nullptr || n < 0 || n >= room->active.count) return kFilterNoone;
+    CInstance* i = room->active.head;
+    for (int32_t step = 0; step < n && i != nullptr; ++step) i = i->depthNext;
+    return i != nullptr ? i->id : kFilterNoone;
+}

@@ -1,0 +1,279 @@
+#include "world/Function_IO.h"
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "core/Code_Function.h"
+#include "core/RunSwitches.h"
+#include "core/Value.h"
+#include "core/Value_Convert.h"
+#include "graphics/Graphics_Window.h"
+#include "platform/DialogLayer.h"
+#include "platform/InputM.h"
+#include "base/Runner.h"
+#include "world/IO_Main.h"
+
+namespace {
+
+#define BUILTIN(name)                                                                                    \
+    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self,                    \
+                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] RValue* args)
+
+constexpr int32_t kNumLockKey = 144;
+constexpr auto kWaitRound = std::chrono::milliseconds(50);
+
+void SetReal(RValue& result, double value) {
+    result = RValue_Real(value);
+}
+
+// The legacy joystick calls: 2 chooses joystick 2, anything else joystick 1.
+int32_t JoystickOf(RValue* args) {
+    return Arg_GetInt32(args, 0) == 2 ? 2 : 1;
+}
+
+bool AnyButton(bool (*test)(int32_t, int32_t)) {
+    return test(1, 0) || test(2, 0) || test(3, 0);
+}
+
+void MouseCheck(RValue& result, RValue* args, bool (*test)(int32_t, int32_t)) {
+    const int32_t button = Arg_GetInt32(args, 0);
+    bool answer = false;
+    if (button == 0) {
+        answer = !AnyButton(test);
+    } else if (button == -1) {
+        answer = AnyButton(test);
+    } else {
+        answer = test(button, 0);
+    }
+    SetReal(result, answer ? 1.0 : 0.0);
+}
+
+// Under "-headless" or playback no player can answer, so the wait returns at once.
+bool WaitingPossible() {
+    return !g_Switches.headless && !g_Switches.playback;
+}
+
+BUILTIN(keyboard_check_direct) {
+    SetReal(result, IO_SystemKeyDown(Arg_GetInt32(args, 0)) ? 1.0 : 0.0);
+}
+BUILTIN(keyboard_get_numlock) {
+    SetReal(result, PlatformInput_NumLockOn() ? 1.0 : 0.0);
+}
+BUILTIN(keyboard_set_numlock) {
+    if (Arg_GetBool(args, 0) == PlatformInput_NumLockOn()) return;
+    PlatformInput_PostKey(kNumLockKey, true);
+    PlatformInput_PostKey(kNumLockKey, false);
+}
+BUILTIN(keyboard_key_press) {
+    const int32_t key = Arg_GetInt32(args, 0);
+    if (key >= 0 && key < IO_KEYS) PlatformInput_PostKey(key, true);
+}
+BUILTIN(keyboard_key_release) {
+    const int32_t key = Arg_GetInt32(args, 0);
+    if (key >= 0 && key < IO_KEYS) PlatformInput_PostKey(key, false);
+}
+BUILTIN(mouse_check_button) {
+    MouseCheck(result, args, IO_MouseButtonDown);
+}
+BUILTIN(mouse_check_button_pressed) {
+    MouseCheck(result, args, IO_MouseButtonPressed);
+}
+BUILTIN(mouse_check_button_released) {
+    MouseCheck(result, args, IO_MouseButtonReleased);
+}
+BUILTIN(keyboard_wait) {
+    IO_ResetLastKeyBoth();
+    if (!WaitingPossible()) return;
+    for (;;) {
+        ProcessMessages();
+        if (IO_BackEndKeyPressed()) break;
+        std::this_thread::sleep_for(kWaitRound);
+    }
+    SetReal(result, 0.0);
+}
+BUILTIN(mouse_wait) {
+    IO_ResetLastButtonBoth();
+    if (!WaitingPossible()) return;
+    for (;;) {
+        ProcessMessages();
+        if (IO_BackEndButtonPressed()) break;
+        std::this_thread::sleep_for(kWaitRound);
+    }
+}
+BUILTIN(joystick_exists) {
+    PlatformJoystickCaps caps;
+    SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? 1.0 : 0.0);
+}
+BUILTIN(joystick_name) {
+    PlatformJoystickCaps caps;
+    RValue_CreateString(&result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? caps.name : "");
+}
+BUILTIN(joystick_axes) {
+    PlatformJoystickCaps caps;
+    SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? caps.axes : 0);
+}
+BUILTIN(joystick_buttons) {
+    PlatformJoystickCaps caps;
+    SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? caps.buttons : 0);
+}
+BUILTIN(joystick_has_pov) {
+    PlatformJoystickCaps caps;
+    SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) && caps.hats > 0 ? 1.0 : 0.0);
+}
+BUILTIN(joystick_direction) {
+    PlatformJoystickState state;
+    if (!PlatformInput_JoystickState(JoystickOf(args), &state)) return SetReal(result, 101);
+    SetReal(result, IO_JoystickDirection(state.axes[0], state.axes[1]));
+}
+BUILTIN(joystick_check_button) {
+    const int32_t button = Arg_GetInt32(args, 1);
+    PlatformJoystickState state;
+    const bool held = button >= 1 && button <= 32 && PlatformInput_JoystickState(JoystickOf(args), &state) &&
+                      ((state.buttons >> (button - 1)) & 1u) != 0;
+    SetReal(result, held ? 1.0 : 0.0);
+}
+
+void AxisPosition(RValue& result, RValue* args, int axis) {
+    PlatformJoystickState state;
+    if (!PlatformInput_JoystickState(JoystickOf(args), &state)) return SetReal(result, 0.0);
+    SetReal(result, static_cast<double>(state.axes[axis]) / 32767.0 - 1.0);
+}
+BUILTIN(joystick_xpos) {
+    AxisPosition(result, args, 0);
+}
+BUILTIN(joystick_ypos) {
+    AxisPosition(result, args, 1);
+}
+BUILTIN(joystick_zpos) {
+    AxisPosition(result, args, 2);
+}
+BUILTIN(joystick_rpos) {
+    AxisPosition(result, args, 3);
+}
+BUILTIN(joystick_upos) {
+    AxisPosition(result, args, 4);
+}
+BUILTIN(joystick_vpos) {
+    AxisPosition(result, args, 5);
+}
+BUILTIN(joystick_pov) {
+    PlatformJoystickState state;
+    if (!PlatformInput_JoystickState(JoystickOf(args), &state) || state.pov > 36000) return SetReal(result, -1);
+    SetReal(result, state.pov / 100.0);
+}
+
+char g_chosenPath[4096];
+
+const char* RunFileDialog(bool save, const char* filter, const char* fileName, const char* folder,
+                          const char* title) {
+    PlatformFileDialog dialog;
+    dialog.save = save;
+    dialog.title = title ? title : "";
+    dialog.fileName = fileName ? std::string(fileName).substr(0, 260) : "";
+    dialog.folder = folder ? folder : "";
+    const std::string text = filter ? filter : "";
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t bar = text.find('|', start);
+        const std::string name = text.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+        if (bar == std::string::npos) break;
+        const size_t next = text.find('|', bar + 1);
+        dialog.filters.emplace_back(name, text.substr(bar + 1, next == std::string::npos ? next : next - bar - 1));
+        start = next == std::string::npos ? text.size() : next + 1;
+    }
+    std::string path;
+    if (!PlatformDialog_ChooseFile(dialog, path)) return nullptr;
+    if (save && path.find('.', path.find_last_of('/') + 1) == std::string::npos) {
+        char extension[64];
+        if (IO_DefaultExtension(filter, extension, sizeof extension)[0] != '\0') path += std::string(".") + extension;
+    }
+    std::strncpy(g_chosenPath, path.c_str(), sizeof g_chosenPath - 1);
+    g_chosenPath[sizeof g_chosenPath - 1] = '\0';
+    return g_chosenPath;
+}
+
+}  // namespace
+
+int32_t IO_JoystickDirection(uint32_t x, uint32_t y) {
+    const int32_t column = x < 20000 ? 0 : x < 44001 ? 1 : 2;
+    const int32_t row = y < 20000 ? 0 : y < 44001 ? 1 : 2;
+    return 103 - 3 * row + column;
+}
+
+const char* IO_DefaultExtension(const char* filter, char* out, int32_t size) {
+    out[0] = '\0';
+    if (filter == nullptr || size <= 0) return out;
+    const char* bar = std::strchr(filter, '|');
+    const char* dot = bar ? std::strchr(bar, '.') : nullptr;
+    if (dot == nullptr) return out;
+    ++dot;
+    int32_t n = 0;
+    while (dot[n] != '\0' && dot[n] != '|' && dot[n] != ';' && n < size - 1) ++n;
+    std::memcpy(out, dot, static_cast<size_t>(n));
+    out[n] = '\0';
+    return out;
+}
+
+void IO_ShowMessage(const char* text) {
+    if (Window_Get_Fullscreen()) Window_Set_Fullscreen(false);
+    if (!PlatformDialog_ShowMessage(Window_Get_Caption(), text)) return;
+    IO_Clear();
+}
+bool IO_ShowVideo() {
+    return true;
+}
+bool IO_ShowImage() {
+    return true;
+}
+bool IO_ShowText() {
+    return true;
+}
+const char* IO_GetOpenFileName(const char* filter, const char* fileName, const char* folder, const char* title) {
+    return RunFileDialog(false, filter, fileName, folder, title);
+}
+const char* IO_GetSaveFileName(const char* filter, const char* fileName, const char* folder, const char* title) {
+    return RunFileDialog(true, filter, fileName, folder, title);
+}
+uint32_t FposToSize(int64_t position) {
+    return static_cast<uint32_t>(position);
+}
+
+// The interaction registrar puts these rows among its own; this table is their one home.
+const BuiltinRow kInputRows[] = {
+    {"keyboard_check_direct", F_keyboard_check_direct, 1},
+    {"keyboard_get_numlock", F_keyboard_get_numlock, 0},
+    {"keyboard_set_numlock", F_keyboard_set_numlock, 1},
+    {"keyboard_key_press", F_keyboard_key_press, 1},
+    {"keyboard_key_release", F_keyboard_key_release, 1},
+    {"mouse_check_button", F_mouse_check_button, 1},
+    {"mouse_check_button_pressed", F_mouse_check_button_pressed, 1},
+    {"mouse_check_button_released", F_mouse_check_button_released, 1},
+    {"keyboard_wait", F_keyboard_wait, 0},
+    {"mouse_wait", F_mouse_wait, 0},
+    {"joystick_exists", F_joystick_exists, 1},
+    {"joystick_name", F_joystick_name, 1},
+    {"joystick_axes", F_joystick_axes, 1},
+    {"joystick_buttons", F_joystick_buttons, 1},
+    {"joystick_has_pov", F_joystick_has_pov, 1},
+    {"joystick_direction", F_joystick_direction, 1},
+    {"joystick_check_button", F_joystick_check_button, 2},
+    {"joystick_xpos", F_joystick_xpos, 1},
+    {"joystick_ypos", F_joystick_ypos, 1},
+    {"joystick_zpos", F_joystick_zpos, 1},
+    {"joystick_rpos", F_joystick_rpos, 1},
+    {"joystick_upos", F_joystick_upos, 1},
+    {"joystick_vpos", F_joystick_vpos, 1},
+    {"joystick_pov", F_joystick_pov, 1},
+};
+
+void InitIOFunctions() {
+    Code_Function_AddRows(kInputRows);
+}
+
+BuiltinProc IO_InputBuiltin(const char* name) {
+    for (const BuiltinRow& row : kInputRows)
+        if (std::strcmp(row.name, name) == 0) return row.function;
+    return nullptr;
+}
