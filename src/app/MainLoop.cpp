@@ -102,7 +102,6 @@ void MainLoop_Begin() {
 }
 
 int32_t MainLoop_Frame() {
-    GAMELOOP_HOOK(profilerFrameBegin);
     MemoryManager::CountFrame();
     FrameTiming& t = g_FrameTiming;
     const int64_t now = Timing_Time();
@@ -112,31 +111,20 @@ int32_t MainLoop_Frame() {
     if (g_FrameSwitches.frameLimiting) {
         if (g_Switches.manualVsync) wait = 0;
         t.lastWait = wait;
-        GAMELOOP_HOOK(overlayTimingBegin, 0xff804040u, "TimingWait");
-        GAMELOOP_HOOK(profilerBegin, 6, 20);
         Timing_Wait(wait);
-        GAMELOOP_HOOK(profilerEnd);
-        GAMELOOP_HOOK(overlayTimingEnd);
     }
-    if (g_RunnerRunning == 0) {
-        GAMELOOP_HOOK(profilerFrameEnd);
-        return kNoRoomRate;
-    }
+    if (g_RunnerRunning == 0) return kNoRoomRate;
     CountFrame();
     SND_Tick();
 
     if (!g_FrameSwitches.debuggerPaused) {
         GR_D3D_Apply_Reset_Countdown();
         Start_Frame();
-        GAMELOOP_HOOK(profilerBeginStep);
         DoAStep();
-        GAMELOOP_HOOK(profilerEndStep);
         GAMELOOP_HOOK(drawVirtualKeys);
         End_Frame(NewRoomCode < 0 && g_FrameSwitches.drawingEnabled);
         if (!ActOnRoomChange()) return kNoRoomRate;
     }
-    GAMELOOP_HOOK(profilerFrameEnd);
-    GAMELOOP_HOOK(debugTick);
     Harness_FrameDone();
     return FrameRateTarget(false);
 }

@@ -12,23 +12,10 @@
 
 namespace {
 
-// Closes an overlay marker however the stage code leaves.
-class OverlayMarker {
-public:
-    OverlayMarker(uint32_t argb, const char* name) { GAMELOOP_HOOK(overlayTimingBegin, argb, name); }
-    ~OverlayMarker() { GAMELOOP_HOOK(overlayTimingEnd); }
-    OverlayMarker(const OverlayMarker&) = delete;
-    OverlayMarker& operator=(const OverlayMarker&) = delete;
-};
-
 // After a stage: the lists brought up to date; true when a room change cuts the step here.
 bool StageEnds() {
     UpdateActiveLists();
     return NewRoomCode != ROOM_NO_CHANGE;
-}
-
-bool WindowInactive() {
-    return g_GameLoopHooks.windowActive != nullptr && !g_GameLoopHooks.windowActive();
 }
 
 }  // namespace
@@ -38,24 +25,15 @@ void DoAStep() {
     const int64_t now = Timing_Time();
     t.deltaTime = now - t.stepClock;
     t.stepClock = now;
-    {
-        OverlayMarker marker(0xff808080u, "Garbage Collector");
-        VM_CollectGarbage(nullptr);
-    }
+    VM_CollectGarbage(nullptr);
     GAMELOOP_HOOK(gameLoadPerformQueued);
-    {
-        OverlayMarker marker(0xff00ff00u, "IO&Pell");
-        GAMELOOP_HOOK(ioStartStep);
-        GAMELOOP_HOOK(pellTick);
-    }
-    if (g_GameOptions.freezeWhenInactive && WindowInactive()) return;
+    GAMELOOP_HOOK(ioStartStep);
 
     // A turn whose game never started has no room: there is nothing to step.
     CRoom* room = Run_Room();
     if (room == nullptr) return;
     {
-        OverlayMarker marker(0xff0000ffu, "Update");
-        bool anyTimeLine = false, anyOnPath = false;
+        bool anyTimeLine = false;
         for (CInstance* instance = room->active.head; instance != nullptr;) {
             CInstance* next = instance->depthNext;
             instance->xprevious = instance->x;
@@ -63,15 +41,11 @@ void DoAStep() {
             instance->path_positionprevious = instance->path_position;
             Instance_AnimateImage(instance);
             anyTimeLine = anyTimeLine || (instance->timeline_running && instance->timeline_index >= 0);
-            anyOnPath = anyOnPath || instance->path_index >= 0;
             instance = next;
         }
         if (g_GameHeader.layerModel) GAMELOOP_HOOK(animateLayers, room);
 
         HandleStep(STEP_BEGIN);
-        if (StageEnds()) return;
-        GAMELOOP_HOOK(networkTick);
-        GAMELOOP_HOOK(steamUpdate);
         if (StageEnds()) return;
         if (anyTimeLine) HandleTimeLines();
         if (StageEnds()) return;
@@ -85,7 +59,7 @@ void DoAStep() {
         if (StageEnds()) return;
         HandleStep(STEP_NORMAL);
         if (StageEnds()) return;
-        const bool physicsMoved = HandleInstanceMovement(anyOnPath);
+        const bool physicsMoved = HandleInstanceMovement();
         if (StageEnds()) return;
         HandleOther();
         if (StageEnds()) return;
@@ -97,18 +71,12 @@ void DoAStep() {
         if (StageEnds()) return;
         GAMELOOP_HOOK(particlesUpdate);
     }
-    {
-        OverlayMarker marker(0xff00ffffu, "Draw");
-        room->RemoveMarkedInstances();
-        if (g_FrameSwitches.drawingEnabled) {
-            GAMELOOP_HOOK(drawFrame);
-            UpdateActiveLists();
-        }
-    }
-    {
-        OverlayMarker marker(0xff008080u, "Scroll");
-        room->ScrollBackgrounds();
+    room->RemoveMarkedInstances();
+    if (g_FrameSwitches.drawingEnabled) {
+        GAMELOOP_HOOK(drawFrame);
         UpdateActiveLists();
-        ++t.stepCount;
     }
+    room->ScrollBackgrounds();
+    UpdateActiveLists();
+    ++t.stepCount;
 }

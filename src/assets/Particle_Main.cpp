@@ -554,11 +554,9 @@ void ParticleSystem_Update(int32_t index) {
 }
 
 void ParticleSystem_UpdateAll() {
-    GAMELOOP_HOOK(profilerBegin, 6, 11);
     for (int32_t i = 0; i < g_systemCount; ++i) {
         if (g_systems[i] != nullptr && g_systems[i]->automaticUpdate) ParticleSystem_Update(i);
     }
-    GAMELOOP_HOOK(profilerEnd);
 }
 
 float ParticleSystem_MaxAutoDrawDepth() {

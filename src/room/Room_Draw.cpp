@@ -55,14 +55,6 @@ bool HasHandler(const CInstance* instance, int32_t type, int32_t subtype) {
     return instance->object && instance->object->HasEvent(type, subtype);
 }
 
-void ProfileBegin(int32_t kind, int32_t id) {
-    GAMELOOP_HOOK(profilerBegin, kind, id);
-}
-
-void ProfileEnd() {
-    GAMELOOP_HOOK(profilerEnd);
-}
-
 // One draw-event pass; `clear` (when not null and set) clears the target before the first
 // handler that runs and is then dropped.
 void RunPass(const GRBounds& rect, int32_t type, int32_t subtype, bool* clear) {
@@ -184,9 +176,7 @@ void DrawOneView(CRoom& room, int32_t index) {
     } else {
         GR_D3D_Set_View_Projection(view.viewX, view.viewY, view.viewW, view.viewH, view.angle);
     }
-    ProfileBegin(6, 13);
     Draw_View(g_ViewBounds);
-    ProfileEnd();
     if (g_FrameDraw.viewSurfaceTexture) {
         g_FrameDraw.viewSurfaceTexture = false;
         GR_Surface_Reset_Target();
@@ -214,9 +204,7 @@ void DrawViews(CRoom& room) {
     GraphicsFlush();
     SetViewport(0, 0, g_RunState.applicationSurfaceWidth, g_RunState.applicationSurfaceHeight);
     SetDefaultView(0, 0, static_cast<float>(room.width), static_cast<float>(room.height));
-    ProfileBegin(6, 13);
     Draw_View(g_ViewBounds);
-    ProfileEnd();
 }
 
 void DrawCursor() {
@@ -334,9 +322,7 @@ void Draw_View(const GRBounds& rect) {
 }
 
 void Draw_Frame() {
-    ProfileBegin(6, 12);
     DrawFrameBody();
-    ProfileEnd();
 }
 
 void Draw_LetterboxRect(float sw, float sh, float x, float y, float w, float h, bool keepAspect, float out[4]) {

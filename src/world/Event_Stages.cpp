@@ -211,13 +211,10 @@ void PerformEvent_All(int32_t type, int32_t subtype) {
 // The stages
 
 void HandleStep(int32_t kind) {
-    GAMELOOP_HOOK(profilerBegin, 6, 4);
     RunPass(EVENT_STEP, kind);
-    GAMELOOP_HOOK(profilerEnd);
 }
 
 void HandleAlarm() {
-    GAMELOOP_HOOK(profilerBegin, 6, 8);
     const uint64_t pass = EventPassCounter++;
     for (int32_t alarm = 0; alarm < INSTANCE_ALARM_COUNT; ++alarm) {
         ForEachListed(EVENT_ALARM, alarm, pass, [&](CInstance* instance) {
@@ -225,7 +222,6 @@ void HandleAlarm() {
             if (instance->alarm[alarm] == 0) PerformEvent_Instance(instance, instance, EVENT_ALARM, alarm);
         });
     }
-    GAMELOOP_HOOK(profilerEnd);
 }
 
 void HandleKeyboard() {
@@ -272,7 +268,6 @@ void HandleJoystick() {
 
 void HandleMouse() {
     if (g_GameLoopHooks.windowVisible != nullptr && !g_GameLoopHooks.windowVisible()) return;
-    GAMELOOP_HOOK(profilerBegin, 6, 9);
     int32_t mx = 0, my = 0;
     GAMELOOP_HOOK(mouseRoomPosition, &mx, &my);
     auto underMouse = [&](CInstance* instance) {
@@ -304,13 +299,11 @@ void HandleMouse() {
     const int32_t wheel = g_GameLoopHooks.mouseWheel != nullptr ? g_GameLoopHooks.mouseWheel() : 0;
     if (wheel > 0) RunPass(EVENT_MOUSE, 60);
     if (wheel < 0) RunPass(EVENT_MOUSE, 61);
-    GAMELOOP_HOOK(profilerEnd);
 }
 
 void HandleOther() {
     CRoom* room = Run_Room();
     if (room == nullptr) return;
-    GAMELOOP_HOOK(profilerBegin, 6, 10);
     const Rect roomRect{0, 0, room->width, room->height};
 
     // Outside Room fires once per exit: the instance's flag remembers that it is out.
@@ -335,12 +328,9 @@ void HandleOther() {
             RunPass(EVENT_OTHER, OTHER_BOUNDARY_VIEW0 + v, [&](CInstance* i) { return CrossesRect(i, r); });
         }
     }
-    GAMELOOP_HOOK(profilerEnd);
 }
 
 void HandleAsync() {
-    GAMELOOP_HOOK(iapProcessEvents);
-    GAMELOOP_HOOK(pellProcessCallbacks);
     GAMELOOP_HOOK(httpPoll);
     GAMELOOP_HOOK(asyncProcessRequests);
 }

@@ -26,31 +26,8 @@ struct JoystickReading {
 };
 
 struct GameLoopHooks {
-    // --- frame (overlay, window, cursor) ---
-    void (*overlayTimingBegin)(uint32_t argb, const char* name) = nullptr;
-    void (*overlayTimingEnd)() = nullptr;
-    bool (*windowActive)() = nullptr;              // the main window has the focus
-    void (*setCursorArrow)() = nullptr;            // game end
-    void (*setCursorShown)(bool shown) = nullptr;  // game start: the arrow, or none
-    void (*applyInterpolation)() = nullptr;        // game start: texture filtering
-    void (*textReset)() = nullptr;                 // game end
-
-    // --- profiler and remote debugger ---
-    void (*profilerFrameBegin)() = nullptr;
-    void (*profilerFrameEnd)() = nullptr;
-    void (*profilerBeginStep)() = nullptr;
-    void (*profilerEndStep)() = nullptr;
-    void (*profilerBegin)(int32_t kind, int32_t id) = nullptr;
-    void (*profilerEnd)() = nullptr;
-    void (*debugTick)() = nullptr;  // Debug_Tick
-
-    // --- saved games, end of a turn ---
+    void (*textReset)() = nullptr;              // game end
     void (*gameLoadPerformQueued)() = nullptr;  // GameLoad_PerformQueued
-    void (*gameLoadNow)() = nullptr;            // loads the pending save file
-    // End of a turn: the pending-load file list and the working-directory text.
-    void (*freeTurnGlobals)() = nullptr;
-    // Object mode: runs a room's creation code with the global object as self and other.
-    void (*runOnGlobalObject)(CCode* code) = nullptr;
 
     // --- input ---
     void (*ioStartStep)() = nullptr;      // IO_StartStep
@@ -76,11 +53,6 @@ struct GameLoopHooks {
     void (*collisionRebuild)() = nullptr;      // after it
 
     // --- physics ---
-    CPhysicsWorld* (*physicsCreateWorld)(float pixelsToMetres, int32_t updateSpeed) = nullptr;
-    void (*physicsSetGravity)(CPhysicsWorld* world, float x, float y) = nullptr;
-    CPhysicsWorld* (*physicsCopyWorld)(const CPhysicsWorld* world) = nullptr;
-    void (*physicsDestroyWorld)(CPhysicsWorld* world) = nullptr;
-    void (*physicsStep)(CPhysicsWorld* world, int32_t frameRate, bool anyOnPath) = nullptr;
 
     // --- layers, cameras and the room's drawing ---
     void (*buildLayers)(CRoom* room, uint32_t layerListOffset) = nullptr;  // Room_BuildLayers
@@ -115,16 +87,9 @@ struct GameLoopHooks {
     void (*particlesDetachLayers)() = nullptr;  // room end
 
     // --- networking, platform, extensions ---
-    void (*pellTick)() = nullptr;
-    void (*networkTick)() = nullptr;
-    void (*steamUpdate)() = nullptr;
-    void (*iapProcessEvents)() = nullptr;
-    void (*pellProcessCallbacks)() = nullptr;
     void (*httpPoll)() = nullptr;
     // Walks the asynchronous request records and performs their events (Async_PerformEvent).
     void (*asyncProcessRequests)() = nullptr;
-    bool (*extensionRunInitFunctions)() = nullptr;   // false: the game does not start
-    bool (*extensionRunFinalFunctions)() = nullptr;  // false stops the game end there
 };
 
 extern GameLoopHooks g_GameLoopHooks;

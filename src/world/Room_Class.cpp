@@ -201,7 +201,6 @@ void CRoom::MakeRecordsOwned() {
 }
 
 void CRoom::Clear() {
-    if (physicsWorld != nullptr) GAMELOOP_HOOK(physicsDestroyWorld, physicsWorld);
     physicsWorld = nullptr;
     FreeRecords();
     recordStorage = ROOM_RECORDS_SHARED;
@@ -268,13 +267,6 @@ void CRoom::LoadFromChunk(ChunkView& chunk, uint32_t at) {
         gravityX = static_cast<int32_t>(chunk.FileF32(at + 76));
         gravityY = static_cast<int32_t>(chunk.FileF32(at + 80));
         pixelsToMetres = chunk.FileF32(at + 84);
-        if (usesPhysics && chunk.Ok() && g_GameLoopHooks.physicsCreateWorld != nullptr) {
-            const int32_t rate =
-                g_GameHeader.layerModel ? static_cast<int32_t>(g_GameHeader.frameRate) : speed;
-            physicsWorld = g_GameLoopHooks.physicsCreateWorld(pixelsToMetres, rate);
-            GAMELOOP_HOOK(physicsSetGravity, physicsWorld, static_cast<float>(gravityX),
-                          static_cast<float>(gravityY));
-        }
     }
 
     // Both lists hold at most eight records; the rest of a longer list is not read.
@@ -342,8 +334,6 @@ void CRoom::CopyFrom(const CRoom* source, bool createInstances) {
         views[i].cameraId =
             camera >= 0 && g_GameLoopHooks.cameraClone != nullptr ? g_GameLoopHooks.cameraClone(camera) : -1;
     }
-    if (source->physicsWorld != nullptr && g_GameLoopHooks.physicsCopyWorld != nullptr)
-        physicsWorld = g_GameLoopHooks.physicsCopyWorld(source->physicsWorld);
     entry = source->entry;
     layerListOffset = source->layerListOffset;
 

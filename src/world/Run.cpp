@@ -131,13 +131,9 @@ void RunCreationOrder(CRoom* room) {
 void RunRoomCreationCode(CRoom* room) {
     if (room->creationCode == nullptr) return;
     RValue result{};
-    if (g_GameHeader.objectMode && g_GameLoopHooks.runOnGlobalObject != nullptr) {
-        g_GameLoopHooks.runOnGlobalObject(room->creationCode);
-    } else {
-        auto* scratch = new CInstance(0.0f, 0.0f, 0, 0, false);
-        Code_ExecuteReport(scratch, scratch, room->creationCode, &result, 1);
-        delete scratch;
-    }
+    auto* scratch = new CInstance(0.0f, 0.0f, 0, 0, false);
+    Code_ExecuteReport(scratch, scratch, room->creationCode, &result, 1);
+    delete scratch;
     RValue_Free(&result);
     if (g_Switches.headless) Process_Exit(0);
 }
@@ -304,10 +300,6 @@ void StartGame() {
     g_RunState.cursorSprite = -1;
     g_RunState.transitionKind = 0;
     g_FrameTiming.stepCount = 0;
-    if (g_GameLoopHooks.extensionRunInitFunctions != nullptr && !g_GameLoopHooks.extensionRunInitFunctions())
-        return;
-    GAMELOOP_HOOK(setCursorShown, g_GameOptions.showCursor);
-    GAMELOOP_HOOK(applyInterpolation);
     Run_ResetWorkingRooms();
     if (!g_FrameSwitches.debuggerWait) {
         NewRoomCode = Room_First();
@@ -336,10 +328,6 @@ void EndGame() {
     Room_End(true);
     FreeWorkingRooms();
     g_roomIndex = -1;
-    if (g_GameLoopHooks.extensionRunFinalFunctions != nullptr &&
-        !g_GameLoopHooks.extensionRunFinalFunctions())
-        return;
-    GAMELOOP_HOOK(setCursorArrow);
     Audio_StopAll(true);
     GAMELOOP_HOOK(textReset);
     GPUState_Init(&g_GPUState);
@@ -349,7 +337,6 @@ void EndGame() {
 void Run_LoadGameNow() {
     NewRoomCode = ROOM_NO_CHANGE;
     IO_Clear();
-    GAMELOOP_HOOK(gameLoadNow);
 }
 
 void Run_InitGlobals() {
@@ -377,7 +364,6 @@ void Run_FreeGlobals() {
     g_RunState.applicationSurfaceEnabled = true;
     g_GameHeader.gameId = 0;
     for (uint32_t& word : g_GameHeader.words6to9) word = 0;
-    GAMELOOP_HOOK(freeTurnGlobals);
     if (g_GlobalObject != nullptr) PWObjectBase_Free(g_GlobalObject);
     g_GlobalObject = nullptr;
     PWObjectBase_ReleasePool();

@@ -162,7 +162,6 @@ void Run_ApplyDepthChanges() {
 }
 
 void UpdateActiveLists() {
-    GAMELOOP_HOOK(profilerBegin, 6, 7);
     if (!g_objectChanges.Empty()) {
         g_objectChanges.ForEach([](CInstance* instance) { instance->RelinkObject(); });
         g_objectChanges.Clear();
@@ -172,7 +171,6 @@ void UpdateActiveLists() {
         if (CRoom* room = Run_Room()) room->UpdateActivation();
         g_activations.Clear();
     }
-    GAMELOOP_HOOK(profilerEnd);
 }
 
 void Instance_AnimateImage(CInstance* instance) {
@@ -202,17 +200,10 @@ void Instance_AnimateImage(CInstance* instance) {
     PerformEvent_Instance(instance, instance, EVENT_OTHER, OTHER_ANIMATION_END);
 }
 
-bool HandleInstanceMovement(bool anyOnPath) {
+bool HandleInstanceMovement() {
     CRoom* room = Run_Room();
     if (room == nullptr) return false;
-    GAMELOOP_HOOK(profilerBegin, 6, 5);
-    if (room->physicsWorld != nullptr) {
-        const int32_t rate =
-            g_GameHeader.layerModel ? static_cast<int32_t>(g_GameClock.GetFps()) : room->speed;
-        GAMELOOP_HOOK(physicsStep, room->physicsWorld, rate, anyOnPath);
-        GAMELOOP_HOOK(profilerEnd);
-        return true;
-    }
+    if (room->physicsWorld != nullptr) return true;  // its bodies move the instances
     const uint64_t pass = EventPassCounter++;
     for (CInstance* instance = room->active.head; instance != nullptr;) {
         CInstance* next = instance->depthNext;
@@ -231,7 +222,6 @@ bool HandleInstanceMovement(bool anyOnPath) {
         }
         instance = next;
     }
-    GAMELOOP_HOOK(profilerEnd);
     return false;
 }
 

@@ -39,7 +39,7 @@ void UpdateActiveLists();
 // Re-sorts the instances whose depth changed.
 void Run_ApplyDepthChanges();
 // Motion and paths, or the room's physics world; true when the world did the motion.
-bool HandleInstanceMovement(bool anyOnPath);
+bool HandleInstanceMovement();
 // Advances one instance's image and raises Animation End when it wraps.
 void Instance_AnimateImage(CInstance* instance);
 
