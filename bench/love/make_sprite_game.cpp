@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../../tests/e2e/GameMaker.h"
+#include "../../tests/e2e/TestGameFileWriter.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "GameMaker.h"
+#include "TestGameFileWriter.h"
 
 namespace {
 

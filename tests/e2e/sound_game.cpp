@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "GameMaker.h"
+#include "TestGameFileWriter.h"
 
 namespace {
 

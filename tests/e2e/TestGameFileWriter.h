@@ -1,5 +1,5 @@
-// What the end-to-end game makers share: code entries assembled from text, and the finished
-// file written where the test asked.
+// What the programs that write the end-to-end test games share: code entries assembled from
+// text, and the finished game file written where the test asked.
 #pragma once
 
 #include <cstdio>
