@@ -217,16 +217,10 @@ BUILTIN(path_shift) {
     Change(args, [=](CPath* p) { p->Shift(dx, dy); });
 }
 
-struct Row {
-    const char* name;
-    BuiltinProc function;
-    int32_t argc;
-};
-
 #define ROW(name, argc) \
     { #name, F_##name, argc }
 
-const Row kRows[] = {
+const BuiltinRow kRows[] = {
     {"path_name", F_path_get_name, 1},
     ROW(path_exists, 1),
     ROW(path_get_name, 1),
@@ -267,5 +261,5 @@ static_assert(sizeof(kRows) / sizeof(kRows[0]) == 34);
 }  // namespace
 
 void InitPathFunctions() {
-    for (const Row& row : kRows) Code_Function_Add(row.name, row.function, row.argc);
+    Code_Function_AddRows(kRows);
 }
