@@ -38,31 +38,27 @@ bool Screen_ClipRectangle(int32_t bufferWidth, int32_t bufferHeight, int32_t* x,
 
 namespace {
 
-RValue Real(double value) {
-    return RValue_Real(value);
-}
-
 // ---- display ---------------------------------------------------------------------------------
 
 void F_DisplayGetWidth(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Display_Get_Width());
+    result = RValue_Real(Display_Get_Width());
 }
 void F_DisplayGetHeight(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Display_Get_Height());
+    result = RValue_Real(Display_Get_Height());
 }
 void F_DisplayGetColourDepth(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Display_Get_Colour_Depth());
+    result = RValue_Real(Display_Get_Colour_Depth());
 }
 void F_DisplayGetFrequency(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Display_Get_Frequency());
+    result = RValue_Real(Display_Get_Frequency());
 }
 void F_DisplayGetOrientation(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(0);
+    result = RValue_Real(0);
 }
 
 // The mode setters reset the device at once, whether the mode changed or not.
@@ -72,23 +68,23 @@ double ResetAfter(bool changed) {
 }
 
 void F_DisplaySetSize(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    result = Real(ResetAfter(Display_Set_Size(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1))));
+    result = RValue_Real(ResetAfter(Display_Set_Size(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1))));
 }
 void F_DisplaySetColourDepth(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    result = Real(ResetAfter(Display_Set_Colour_Depth(Arg_GetInt32(args, 0))));
+    result = RValue_Real(ResetAfter(Display_Set_Colour_Depth(Arg_GetInt32(args, 0))));
 }
 void F_DisplaySetFrequency(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    result = Real(ResetAfter(Display_Set_Frequency(Arg_GetInt32(args, 0))));
+    result = RValue_Real(ResetAfter(Display_Set_Frequency(Arg_GetInt32(args, 0))));
 }
 void F_DisplaySetAll(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    result = Real(ResetAfter(Display_Set_All(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
-                                             Arg_GetInt32(args, 3))));
+    result = RValue_Real(ResetAfter(Display_Set_All(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1),
+                                                    Arg_GetInt32(args, 2), Arg_GetInt32(args, 3))));
 }
 void F_DisplayTestAll(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    result = Real(Display_Test_All(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
-                                   Arg_GetInt32(args, 3))
-                      ? 1
-                      : 0);
+    result = RValue_Real(Display_Test_All(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                                          Arg_GetInt32(args, 3))
+                             ? 1
+                             : 0);
 }
 
 // Only scheduled: the reset happens before the next frame begins.
@@ -101,11 +97,11 @@ void F_DisplayReset(RValue& result, CInstance*, CInstance*, int32_t, RValue* arg
 
 void F_DisplayMouseGetX(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Display_Mouse_Get_X());
+    result = RValue_Real(Display_Mouse_Get_X());
 }
 void F_DisplayMouseGetY(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Display_Mouse_Get_Y());
+    result = RValue_Real(Display_Mouse_Get_Y());
 }
 void F_DisplayMouseSet(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
@@ -113,29 +109,29 @@ void F_DisplayMouseSet(RValue& result, CInstance*, CInstance*, int32_t, RValue* 
 }
 void F_DisplaySetUiVisibility(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(0);
+    result = RValue_Real(0);
 }
 
 // ---- runner-wide switches ----------------------------------------------------------------------
 
 void F_DisplayGetVertexBufferMethod(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(g_Switches.vertexBufferMethod);
+    result = RValue_Real(g_Switches.vertexBufferMethod);
 }
 void F_DisplaySetVertexBufferMethod(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const int32_t method = Arg_GetInt32(args, 0);
     GraphicsFlush();
     if (method >= 0 && method <= 2) g_Switches.vertexBufferMethod = method;
-    result = Real(0);
+    result = RValue_Real(0);
 }
 void F_DisplayGetAlternateSync(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(g_Switches.manualVsync ? 1 : 0);
+    result = RValue_Real(g_Switches.manualVsync ? 1 : 0);
 }
 void F_DisplaySetAlternateSync(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     g_Switches.manualVsync = Arg_GetBool(args, 0);
     Run_ResetCountdown = 1;
-    result = Real(0);
+    result = RValue_Real(0);
 }
 void F_DrawEnableDrawEvent(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
@@ -151,7 +147,7 @@ void F_DrawSetSwfAALevel(RValue& result, CInstance*, CInstance*, int32_t, RValue
 }
 void F_DrawGetSwfAALevel(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(g_VectorSpriteAntiAliasLevel);
+    result = RValue_Real(g_VectorSpriteAntiAliasLevel);
 }
 
 // ---- window ----------------------------------------------------------------------------------
@@ -162,7 +158,7 @@ void F_WindowSetFullscreen(RValue& result, CInstance*, CInstance*, int32_t, RVal
 }
 void F_WindowGetFullscreen(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_Fullscreen() ? 1 : 0);
+    result = RValue_Real(Window_Get_Fullscreen() ? 1 : 0);
 }
 void F_WindowSetCaption(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
@@ -179,7 +175,7 @@ void F_WindowSetCursor(RValue& result, CInstance*, CInstance*, int32_t, RValue* 
 }
 void F_WindowGetCursor(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_Cursor());
+    result = RValue_Real(Window_Get_Cursor());
 }
 void F_WindowSetColour(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
@@ -187,7 +183,7 @@ void F_WindowSetColour(RValue& result, CInstance*, CInstance*, int32_t, RValue* 
 }
 void F_WindowGetColour(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_Colour());
+    result = RValue_Real(Window_Get_Colour());
 }
 void F_WindowSetMinWidth(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
@@ -239,19 +235,19 @@ void F_WindowCenter(RValue& result, CInstance*, CInstance*, int32_t, RValue* arg
 
 void F_WindowGetX(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_X());
+    result = RValue_Real(Window_Get_X());
 }
 void F_WindowGetY(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_Y());
+    result = RValue_Real(Window_Get_Y());
 }
 void F_WindowGetWidth(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_Width());
+    result = RValue_Real(Window_Get_Width());
 }
 void F_WindowGetHeight(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_Height());
+    result = RValue_Real(Window_Get_Height());
 }
 
 void F_WindowGetVisibleRects(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -266,39 +262,39 @@ void F_WindowGetVisibleRects(RValue& result, CInstance*, CInstance*, int32_t, RV
 
 void F_WindowMouseGetX(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Mouse_Get_X());
+    result = RValue_Real(Window_Mouse_Get_X());
 }
 void F_WindowMouseGetY(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Mouse_Get_Y());
+    result = RValue_Real(Window_Mouse_Get_Y());
 }
 void F_WindowMouseSet(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Window_Mouse_Set(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
 }
 void F_WindowViewMouseGetX(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    result = Real(Window_View_Mouse_Get_X(Arg_GetInt32(args, 0)));
+    result = RValue_Real(Window_View_Mouse_Get_X(Arg_GetInt32(args, 0)));
 }
 void F_WindowViewMouseGetY(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    result = Real(Window_View_Mouse_Get_Y(Arg_GetInt32(args, 0)));
+    result = RValue_Real(Window_View_Mouse_Get_Y(Arg_GetInt32(args, 0)));
 }
 void F_WindowViewsMouseGetX(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Mouse_Room_X(0));
+    result = RValue_Real(Window_Mouse_Room_X(0));
 }
 void F_WindowViewsMouseGetY(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Mouse_Room_Y(0));
+    result = RValue_Real(Window_Mouse_Room_Y(0));
 }
 
 // Settings of other platforms: the getters answer fixed values and the setters do nothing.
 void F_WindowAlwaysOne(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(1);
+    result = RValue_Real(1);
 }
 void F_WindowAlwaysZero(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(0);
+    result = RValue_Real(0);
 }
 void F_WindowIgnored(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;

@@ -36,10 +36,6 @@ bool B(RValue* args, int32_t n) {
     return Arg_GetBool(args, n);
 }
 
-void Real(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 // ---- colour state and arithmetic ----------------------------------------------------------
 
 void F_DrawSetColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -49,38 +45,38 @@ void F_DrawSetAlpha(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     GR_Draw_Set_Alpha(F(args, 0));
 }
 void F_DrawGetColour(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    Real(result, GR_Draw_Get_Colour() & 0xFFFFFF);
+    Result_SetReal(result, GR_Draw_Get_Colour() & 0xFFFFFF);
 }
 void F_DrawGetAlpha(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    Real(result, GR_Draw_Get_Alpha());
+    Result_SetReal(result, GR_Draw_Get_Alpha());
 }
 void F_MakeColourRGB(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, I(args, 0) + I(args, 1) * 256.0 + I(args, 2) * 65536.0);
+    Result_SetReal(result, I(args, 0) + I(args, 1) * 256.0 + I(args, 2) * 65536.0);
 }
 void F_MakeColourHSV(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, Colour_FromHSV(Colour_MakeHSVTriple(I(args, 0), I(args, 1), I(args, 2))));
+    Result_SetReal(result, Colour_FromHSV(Colour_MakeHSVTriple(I(args, 0), I(args, 1), I(args, 2))));
 }
 // Signed 32-bit arithmetic truncating toward zero: a negative colour gives negative parts.
 void F_ColourGetRed(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, I(args, 0) % 256);
+    Result_SetReal(result, I(args, 0) % 256);
 }
 void F_ColourGetGreen(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, (I(args, 0) / 256) % 256);
+    Result_SetReal(result, (I(args, 0) / 256) % 256);
 }
 void F_ColourGetBlue(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, (I(args, 0) / 65536) % 256);
+    Result_SetReal(result, (I(args, 0) / 65536) % 256);
 }
 void F_ColourGetHue(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, Colour_GetHSV(C(args, 0)).h);
+    Result_SetReal(result, Colour_GetHSV(C(args, 0)).h);
 }
 void F_ColourGetSaturation(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, Colour_GetHSV(C(args, 0)).s);
+    Result_SetReal(result, Colour_GetHSV(C(args, 0)).s);
 }
 void F_ColourGetValue(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, Colour_GetHSV(C(args, 0)).v);
+    Result_SetReal(result, Colour_GetHSV(C(args, 0)).v);
 }
 void F_MergeColour(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, Colour_Merge(C(args, 0), C(args, 1), F(args, 2)));
+    Result_SetReal(result, Colour_Merge(C(args, 0), C(args, 1), F(args, 2)));
 }
 
 // ---- render state -------------------------------------------------------------------------
@@ -98,13 +94,13 @@ void F_DrawSetAlphaTest(RValue&, CInstance*, CInstance*, int32_t, RValue* args) 
     GR_Set_Alpha_Test(B(args, 0));
 }
 void F_DrawGetAlphaTest(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    Real(result, GR_Get_Alpha_Test() ? 1.0 : 0.0);
+    Result_SetFlag(result, GR_Get_Alpha_Test());
 }
 void F_DrawSetAlphaTestRef(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     GR_Set_Alpha_Test_Ref(C(args, 0));
 }
 void F_DrawGetAlphaTestRef(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    Real(result, GR_Get_Alpha_Test_Ref());
+    Result_SetReal(result, GR_Get_Alpha_Test_Ref());
 }
 void F_DrawClear(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     GR_Draw_Clear(C(args, 0) | 0xFF000000u);
@@ -236,10 +232,10 @@ uint32_t PixelUnder(RValue* args) {
     return GR_Get_Pixel(x, y);
 }
 void F_DrawGetPixelExt(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, PixelUnder(args));
+    Result_SetReal(result, PixelUnder(args));
 }
 void F_DrawGetPixel(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, PixelUnder(args) & 0xFFFFFF);
+    Result_SetReal(result, PixelUnder(args) & 0xFFFFFF);
 }
 
 const BuiltinRow kRows[] = {

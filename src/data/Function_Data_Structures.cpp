@@ -135,15 +135,6 @@ void DestroyLookedUp(DsIndexTable<T>& table, DSKind kind, const RValue* args) {
     DestroyAt(table, kind, index);
 }
 
-inline void SetReal(RValue& result, double value) {
-    RValue_Release(&result);
-    result = RValue_Real(value);
-}
-
-inline void SetBool(RValue& result, bool value) {
-    SetReal(result, value ? 1.0 : 0.0);
-}
-
 // A stored value handed back: kind word whole, marks included. Null leaves the result as it is.
 inline void ReturnSlot(RValue& result, const RValue* slot) {
     if (slot != nullptr) RValue_Assign(&result, slot);
@@ -197,13 +188,13 @@ HV_BUILTIN(F_ds_exists) {
         default:
             break;
     }
-    SetBool(result, exists);
+    RValue_SetFlag(&result, exists);
 }
 
 // --- Stacks -----------------------------------------------------------------------------
 
 HV_BUILTIN(F_ds_stack_create) {
-    SetReal(result, DS_CreateStack());
+    RValue_SetReal(&result, DS_CreateStack());
 }
 HV_BUILTIN(F_ds_stack_destroy) {
     DestroyLookedUp(g_stacks, DSKIND_STACK, args);
@@ -217,10 +208,10 @@ HV_BUILTIN(F_ds_stack_copy) {
     if (source) destination->Copy(source);
 }
 HV_BUILTIN(F_ds_stack_size) {
-    if (CDS_Stack* s = Lookup(g_stacks, args, 0)) SetReal(result, s->Size());
+    if (CDS_Stack* s = Lookup(g_stacks, args, 0)) RValue_SetReal(&result, s->Size());
 }
 HV_BUILTIN(F_ds_stack_empty) {
-    if (CDS_Stack* s = Lookup(g_stacks, args, 0)) SetBool(result, s->Empty());
+    if (CDS_Stack* s = Lookup(g_stacks, args, 0)) RValue_SetFlag(&result, s->Empty());
 }
 HV_BUILTIN(F_ds_stack_push) {
     if (argc < 2) return DS_ReportMissing();
@@ -251,7 +242,7 @@ HV_BUILTIN(F_ds_queue_copy) {
     if (source) destination->Copy(source);
 }
 HV_BUILTIN(F_ds_queue_empty) {
-    if (CDS_Queue* q = Lookup(g_queues, args, 0)) SetBool(result, q->Empty());
+    if (CDS_Queue* q = Lookup(g_queues, args, 0)) RValue_SetFlag(&result, q->Empty());
 }
 HV_BUILTIN(F_ds_queue_head) {
     if (CDS_Queue* q = Lookup(g_queues, args, 0)) ReturnSlot(result, q->Head());
@@ -279,7 +270,7 @@ HV_BUILTIN(F_ds_list_copy) {
     if (source) destination->Copy(source);
 }
 HV_BUILTIN(F_ds_list_empty) {
-    if (CDS_List* l = Lookup(g_DsListTable, args, 0)) SetBool(result, l->Empty());
+    if (CDS_List* l = Lookup(g_DsListTable, args, 0)) RValue_SetFlag(&result, l->Empty());
 }
 HV_BUILTIN(F_ds_list_insert) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) l->Insert(Arg_GetInt32(args, 1), &args[2]);
@@ -291,7 +282,7 @@ HV_BUILTIN(F_ds_list_delete) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) l->Delete(Arg_GetInt32(args, 1));
 }
 HV_BUILTIN(F_ds_list_find_index) {
-    if (CDS_List* l = Lookup(g_DsListTable, args, 0)) SetReal(result, l->FindIndex(&args[1]));
+    if (CDS_List* l = Lookup(g_DsListTable, args, 0)) RValue_SetReal(&result, l->FindIndex(&args[1]));
 }
 HV_BUILTIN(F_ds_list_find_value) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) ReturnSlot(result, l->GetItem(Arg_GetInt32(args, 1)));
@@ -344,10 +335,10 @@ HV_BUILTIN(F_ds_map_copy) {
     if (source) destination->Copy(source);
 }
 HV_BUILTIN(F_ds_map_size) {
-    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) SetReal(result, m->Size());
+    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) RValue_SetReal(&result, m->Size());
 }
 HV_BUILTIN(F_ds_map_empty) {
-    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) SetBool(result, m->Empty());
+    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) RValue_SetFlag(&result, m->Empty());
 }
 HV_BUILTIN(F_ds_map_set) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) m->Set(&args[1], &args[2], nullptr);
@@ -363,7 +354,7 @@ HV_BUILTIN(F_ds_map_set_post) {
 // A nested list or map enters a map only as a plain real naming a live container; it is
 // stored with its mark, so the map owns it from then on.
 void AddNested(RValue& result, const RValue* args, bool isMap, bool replace) {
-    SetReal(result, 0.0);
+    RValue_SetReal(&result, 0.0);
     CDS_Map* map = Lookup(g_DsMapTable, args, 0);
     if (map == nullptr) return;
     const RValue& value = args[2];
@@ -377,13 +368,13 @@ void AddNested(RValue& result, const RValue* args, bool isMap, bool replace) {
     RValue marked = value;
     marked.kind |= isMap ? DS_MARK_MAP : DS_MARK_LIST;
     const bool outcome = replace ? map->Replace(&args[1], &marked) : map->Add(&args[1], &marked);
-    SetBool(result, outcome);
+    RValue_SetFlag(&result, outcome);
 }
 HV_BUILTIN(F_ds_map_add_map) {
     AddNested(result, args, true, false);
 }
 HV_BUILTIN(F_ds_map_replace) {
-    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) SetBool(result, m->Replace(&args[1], &args[2]));
+    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) RValue_SetFlag(&result, m->Replace(&args[1], &args[2]));
 }
 HV_BUILTIN(F_ds_map_replace_list) {
     AddNested(result, args, false, true);
@@ -395,7 +386,7 @@ HV_BUILTIN(F_ds_map_delete) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) m->Delete(&args[1]);
 }
 HV_BUILTIN(F_ds_map_exists) {
-    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) SetBool(result, m->Exists(&args[1]));
+    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) RValue_SetFlag(&result, m->Exists(&args[1]));
 }
 HV_BUILTIN(F_ds_map_find_value) {
     CDS_Map* map = Lookup(g_DsMapTable, args, 0);
@@ -428,7 +419,7 @@ HV_BUILTIN(F_ds_map_secure_unavailable) {
 // --- Priority queues --------------------------------------------------------------------
 
 HV_BUILTIN(F_ds_priority_create) {
-    SetReal(result, StoreNew(g_priorities, new CDS_Priority()));
+    RValue_SetReal(&result, StoreNew(g_priorities, new CDS_Priority()));
 }
 HV_BUILTIN(F_ds_priority_destroy) {
     DestroyLookedUp(g_priorities, DSKIND_PRIORITY, args);
@@ -442,10 +433,10 @@ HV_BUILTIN(F_ds_priority_copy) {
     if (source) destination->Copy(source);
 }
 HV_BUILTIN(F_ds_priority_size) {
-    if (CDS_Priority* p = Lookup(g_priorities, args, 0)) SetReal(result, p->Size());
+    if (CDS_Priority* p = Lookup(g_priorities, args, 0)) RValue_SetReal(&result, p->Size());
 }
 HV_BUILTIN(F_ds_priority_empty) {
-    if (CDS_Priority* p = Lookup(g_priorities, args, 0)) SetBool(result, p->Empty());
+    if (CDS_Priority* p = Lookup(g_priorities, args, 0)) RValue_SetFlag(&result, p->Empty());
 }
 HV_BUILTIN(F_ds_priority_add) {
     if (CDS_Priority* p = Lookup(g_priorities, args, 0)) p->Add(&args[1], &args[2]);
@@ -493,7 +484,7 @@ HV_BUILTIN(F_ds_grid_create) {
     const int32_t height = Arg_GetInt32(args, 1);
     const int32_t index = DS_CreateGrid(width, height);
     if (index < 0) ReportGridSize("ds_grid_create", width, height);
-    SetReal(result, index);
+    RValue_SetReal(&result, index);
 }
 HV_BUILTIN(F_ds_grid_destroy) {
     DestroyLookedUp(g_grids, DSKIND_GRID, args);
@@ -515,12 +506,12 @@ HV_BUILTIN(F_ds_grid_resize) {
     if (!grid->Resize(width, height)) ReportGridSize("ds_grid_resize", width, height);
 }
 HV_BUILTIN(F_ds_grid_width) {
-    SetReal(result, 0.0);
-    if (CDS_Grid* g = Lookup(g_grids, args, 0)) SetReal(result, g->Width());
+    RValue_SetReal(&result, 0.0);
+    if (CDS_Grid* g = Lookup(g_grids, args, 0)) RValue_SetReal(&result, g->Width());
 }
 HV_BUILTIN(F_ds_grid_height) {
-    SetReal(result, 0.0);
-    if (CDS_Grid* g = Lookup(g_grids, args, 0)) SetReal(result, g->Height());
+    RValue_SetReal(&result, 0.0);
+    if (CDS_Grid* g = Lookup(g_grids, args, 0)) RValue_SetReal(&result, g->Height());
 }
 HV_BUILTIN(F_ds_grid_clear) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0)) g->Clear(&args[1]);
@@ -830,7 +821,7 @@ HV_BUILTIN(F_ds_map_create) {
     }
     const int32_t index = DS_AllocMapSlot();
     g_DsMapTable.Store(index, new CDS_Map(buckets));
-    SetReal(result, index);
+    RValue_SetReal(&result, index);
 }
 HV_BUILTIN(F_ds_map_destroy) {
     const int32_t index = Arg_GetInt32(args, 0);
@@ -841,8 +832,8 @@ HV_BUILTIN(F_ds_map_clear) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) m->Clear();
 }
 HV_BUILTIN(F_ds_map_add) {
-    SetReal(result, 0.0);
-    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) SetBool(result, m->Add(&args[1], &args[2]));
+    RValue_SetReal(&result, 0.0);
+    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) RValue_SetFlag(&result, m->Add(&args[1], &args[2]));
 }
 HV_BUILTIN(F_ds_map_add_list) {
     AddNested(result, args, false, false);
@@ -850,7 +841,7 @@ HV_BUILTIN(F_ds_map_add_list) {
 HV_BUILTIN(F_ds_list_create) {
     const int32_t index = DS_AllocListSlot();
     g_DsListTable.Store(index, new CDS_List());
-    SetReal(result, index);
+    RValue_SetReal(&result, index);
 }
 HV_BUILTIN(F_ds_list_clear) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) l->Clear();
@@ -861,13 +852,13 @@ HV_BUILTIN(F_ds_list_add) {
         for (int32_t i = 1; i < argc; ++i) l->Add(&args[i]);
 }
 HV_BUILTIN(F_ds_list_size) {
-    if (CDS_List* l = Lookup(g_DsListTable, args, 0)) SetReal(result, l->Size());
+    if (CDS_List* l = Lookup(g_DsListTable, args, 0)) RValue_SetReal(&result, l->Size());
 }
 HV_BUILTIN(F_ds_list_mark_as_map) {
     MarkListValue(result, args, DS_MARK_MAP);
 }
 HV_BUILTIN(F_ds_queue_create) {
-    SetReal(result, StoreNew(g_queues, new CDS_Queue()));
+    RValue_SetReal(&result, StoreNew(g_queues, new CDS_Queue()));
 }
 HV_BUILTIN(F_ds_queue_enqueue) {
     if (argc < 2) return DS_ReportMissing();
@@ -878,7 +869,7 @@ HV_BUILTIN(F_ds_queue_dequeue) {
     if (CDS_Queue* q = Lookup(g_queues, args, 0)) ReturnSlot(result, q->Dequeue());
 }
 HV_BUILTIN(F_ds_queue_size) {
-    if (CDS_Queue* q = Lookup(g_queues, args, 0)) SetReal(result, q->Size());
+    if (CDS_Queue* q = Lookup(g_queues, args, 0)) RValue_SetReal(&result, q->Size());
 }
 HV_BUILTIN(F_ds_queue_clear) {
     if (CDS_Queue* q = Lookup(g_queues, args, 0)) q->Clear();

@@ -34,10 +34,6 @@ int64_t Now() {
     return g_clock != nullptr ? g_clock() : SystemClock();
 }
 
-inline void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 bool IsLeapYear(int64_t year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
@@ -98,7 +94,7 @@ bool FillFields(struct tm* fields, int64_t year, int64_t month, int32_t day, int
 // --- Current moment -------------------------------------------------------------------------
 
 void F_date_current_datetime(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    SetReal(result, Date_FromSeconds(Now()));
+    Result_SetReal(result, Date_FromSeconds(Now()));
 }
 
 // --- Creating and checking ------------------------------------------------------------------
@@ -111,7 +107,7 @@ void CreateDate(RValue& result, int64_t year, int64_t month, int32_t day, int32_
         Runtime_Error("invalid date conversion - dates earlier than 1 Jan 1970 will be incorrect");
         return;
     }
-    SetReal(result, Date_FromSeconds(seconds));
+    Result_SetReal(result, Date_FromSeconds(seconds));
 }
 
 void F_date_create_datetime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -128,7 +124,7 @@ void F_date_create_date(RValue& result, CInstance*, CInstance*, int32_t, RValue*
 void F_date_create_time(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const int64_t seconds = static_cast<int64_t>(Arg_GetInt32(args, 0)) * 3600 +
                             static_cast<int64_t>(Arg_GetInt32(args, 1)) * 60 + Arg_GetInt32(args, 2);
-    SetReal(result, static_cast<double>(seconds) / kSecondsPerDay);
+    Result_SetReal(result, static_cast<double>(seconds) / kSecondsPerDay);
 }
 
 bool ValidDate(int32_t year, int32_t month, int32_t day) {
@@ -145,17 +141,17 @@ bool ValidTime(int32_t hour, int32_t minute, int32_t second) {
 void F_date_valid_datetime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const bool valid = ValidDate(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) &&
                        ValidTime(Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5));
-    SetReal(result, valid ? 1.0 : 0.0);
+    Result_SetFlag(result, valid);
 }
 
 void F_date_valid_date(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result,
-            ValidDate(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) ? 1.0 : 0.0);
+    Result_SetReal(
+        result, ValidDate(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) ? 1.0 : 0.0);
 }
 
 void F_date_valid_time(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result,
-            ValidTime(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) ? 1.0 : 0.0);
+    Result_SetReal(
+        result, ValidTime(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) ? 1.0 : 0.0);
 }
 
 // --- Incrementing ---------------------------------------------------------------------------
@@ -174,7 +170,7 @@ double IncrementDate(double date, int tm::*field, int64_t amount) {
 #define INC_ROW(name, field, scale)                                                         \
     void F_date_inc_##name(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) { \
         const int64_t amount = static_cast<int64_t>(Arg_GetInt32(args, 1)) * (scale);       \
-        SetReal(result, IncrementDate(Arg_GetReal(args, 0), &tm::field, amount));           \
+        Result_SetReal(result, IncrementDate(Arg_GetReal(args, 0), &tm::field, amount));    \
     }
 INC_ROW(year, tm_year, 1)
 INC_ROW(month, tm_mon, 1)
@@ -191,7 +187,8 @@ INC_ROW(second, tm_sec, 1)
 template <int64_t (*Read)(const struct tm&), int Failure>
 void FieldRow(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     struct tm fields;
-    SetReal(result, DateFields(Arg_GetReal(args, 0), &fields) ? static_cast<double>(Read(fields)) : Failure);
+    Result_SetReal(result,
+                   DateFields(Arg_GetReal(args, 0), &fields) ? static_cast<double>(Read(fields)) : Failure);
 }
 
 int64_t Year(const struct tm& f) {
@@ -262,7 +259,7 @@ constexpr SpanUnit kYears{1.0, kDaysPerYear}, kMonths{12.0, kDaysPerYear}, kWeek
 template <const SpanUnit& Unit>
 void SpanRow(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const double days = std::fabs(Arg_GetReal(args, 0) - Arg_GetReal(args, 1));
-    SetReal(result, days * Unit.numerator / Unit.denominator);
+    Result_SetReal(result, days * Unit.numerator / Unit.denominator);
 }
 
 double CompareReals(double a, double b) {
@@ -276,24 +273,24 @@ double Fraction(double date) {
 }
 
 void F_date_compare_datetime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result, CompareReals(Arg_GetReal(args, 0), Arg_GetReal(args, 1)));
+    Result_SetReal(result, CompareReals(Arg_GetReal(args, 0), Arg_GetReal(args, 1)));
 }
 
 void F_date_compare_date(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result,
-            CompareReals(CRT_TruncToInt32(Arg_GetReal(args, 0)), CRT_TruncToInt32(Arg_GetReal(args, 1))));
+    Result_SetReal(
+        result, CompareReals(CRT_TruncToInt32(Arg_GetReal(args, 0)), CRT_TruncToInt32(Arg_GetReal(args, 1))));
 }
 
 void F_date_compare_time(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result, CompareReals(Fraction(Arg_GetReal(args, 0)), Fraction(Arg_GetReal(args, 1))));
+    Result_SetReal(result, CompareReals(Fraction(Arg_GetReal(args, 0)), Fraction(Arg_GetReal(args, 1))));
 }
 
 void F_date_date_of(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result, CRT_TruncToInt32(Arg_GetReal(args, 0)));
+    Result_SetReal(result, CRT_TruncToInt32(Arg_GetReal(args, 0)));
 }
 
 void F_date_time_of(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result, Fraction(Arg_GetReal(args, 0)));
+    Result_SetReal(result, Fraction(Arg_GetReal(args, 0)));
 }
 
 // --- Texts ----------------------------------------------------------------------------------
@@ -325,11 +322,11 @@ void StringRow(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
 
 void F_date_set_timezone(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     g_utc = Arg_GetInt32(args, 0) != 0;
-    SetReal(result, 0.0);
+    Result_SetReal(result, 0.0);
 }
 
 void F_date_get_timezone(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    SetReal(result, g_utc ? 1.0 : 0.0);
+    Result_SetFlag(result, g_utc);
 }
 
 const BuiltinRow kDateRows[] = {

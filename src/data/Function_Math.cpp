@@ -23,10 +23,6 @@ constexpr double kPi = static_cast<double>(3.14159265358979323846f);  // 3.14159
 constexpr float kTrigSnap = 1e-5f;                                    // 9.99999974737875e-06
 constexpr float kLengthSnap = 1e-4f;                                  // 9.99999974737875e-05
 
-inline void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 // The library functions run in double precision on the widened float; the callers round.
 inline double D(float f) {
     return static_cast<double>(f);
@@ -42,7 +38,7 @@ float RadiansToDegrees(float radians) {
 // A trigonometric result: rounded to single precision, then snapped to 0 when tiny.
 void SetTrig(RValue& result, double value) {
     const float f = static_cast<float>(value);
-    SetReal(result, std::fabs(f) < kTrigSnap ? 0.0 : static_cast<double>(f));
+    Result_SetReal(result, std::fabs(f) < kTrigSnap ? 0.0 : static_cast<double>(f));
 }
 
 // Values just past a whole number in magnitude become that number: 3.00001 gives 3 while
@@ -101,7 +97,7 @@ template <typename Args>
 void PickExtreme(RValue& result, int32_t count, const Args& source, bool wantMax) {
     if (count <= 0) {
         RValue_Release(&result);
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     RValue_Assign(&result, source.Value(0));
@@ -119,7 +115,7 @@ template <typename Args>
 void PickRandom(RValue& result, int32_t count, const Args& source) {
     if (count <= 0) {
         RValue_Release(&result);
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     const uint32_t r = Random_IntMod(count);
@@ -139,109 +135,109 @@ uint32_t SeedFromClock() {
 // --- Random -----------------------------------------------------------------------------
 
 HV_BUILTIN(F_random) {
-    SetReal(result, Direct_random(Arg_GetReal(args, 0)));
+    Result_SetReal(result, Direct_random(Arg_GetReal(args, 0)));
 }
 
 HV_BUILTIN(F_random_range) {
     const double a = Arg_GetReal(args, 0);
-    SetReal(result, Direct_random_range(a, Arg_GetReal(args, 1)));
+    Result_SetReal(result, Direct_random_range(a, Arg_GetReal(args, 1)));
 }
 
 HV_BUILTIN(F_irandom) {
-    SetReal(result, static_cast<double>(IRandom(Arg_GetInt64(args, 0))));
+    Result_SetReal(result, static_cast<double>(IRandom(Arg_GetInt64(args, 0))));
 }
 
 HV_BUILTIN(F_irandom_range) {
     const int64_t a = Arg_GetInt64(args, 0);
-    SetReal(result, static_cast<double>(IRandomRange(a, Arg_GetInt64(args, 1))));
+    Result_SetReal(result, static_cast<double>(IRandomRange(a, Arg_GetInt64(args, 1))));
 }
 
 HV_BUILTIN(F_random_use_old_version) {
     Random_UseOldVersion(Arg_GetInt32(args, 0) > 0);
-    SetReal(result, 0.0);
+    Result_SetReal(result, 0.0);
 }
 
 HV_BUILTIN(F_random_set_seed) {
     Random_SetSeed(static_cast<int32_t>(Arg_GetUInt32(args, 0)));
-    SetReal(result, 0.0);
+    Result_SetReal(result, 0.0);
 }
 
 HV_BUILTIN(F_random_get_seed) {
-    SetReal(result, static_cast<uint32_t>(Random_GetSeed()));
+    Result_SetReal(result, static_cast<uint32_t>(Random_GetSeed()));
 }
 
 HV_BUILTIN(F_randomize) {
     const uint32_t seed = SeedFromClock();
     Random_SetSeed(static_cast<int32_t>(seed));
-    SetReal(result, seed);
+    Result_SetReal(result, seed);
 }
 
 // --- Rounding and elementary functions --------------------------------------------------
 
 HV_BUILTIN(F_abs) {
-    SetReal(result, std::fabs(Arg_GetReal(args, 0)));
+    Result_SetReal(result, std::fabs(Arg_GetReal(args, 0)));
 }
 HV_BUILTIN(F_round) {
-    SetReal(result, RoundToInt32(Arg_GetReal(args, 0)));
+    Result_SetReal(result, RoundToInt32(Arg_GetReal(args, 0)));
 }
 HV_BUILTIN(F_floor) {
-    SetReal(result, std::floor(Arg_GetReal(args, 0)));
+    Result_SetReal(result, std::floor(Arg_GetReal(args, 0)));
 }
 HV_BUILTIN(F_ceil) {
-    SetReal(result, std::ceil(Arg_GetReal(args, 0)));
+    Result_SetReal(result, std::ceil(Arg_GetReal(args, 0)));
 }
 HV_BUILTIN(F_sign) {
-    SetReal(result, SignOf(Arg_GetReal(args, 0)));
+    Result_SetReal(result, SignOf(Arg_GetReal(args, 0)));
 }
 
 HV_BUILTIN(F_frac) {
     double whole;
-    SetReal(result, std::modf(Arg_GetReal(args, 0), &whole));
+    Result_SetReal(result, std::modf(Arg_GetReal(args, 0), &whole));
 }
 
 HV_BUILTIN(F_sqrt) {
     const double x = Arg_GetReal(args, 0);
     if (x < 0) {
         Function_ReportError("Cannot apply sqrt to negative number.");
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
-    SetReal(result, std::sqrt(x));
+    Result_SetReal(result, std::sqrt(x));
 }
 
 HV_BUILTIN(F_sqr) {
     const double x = Arg_GetReal(args, 0);
-    SetReal(result, x * x);
+    Result_SetReal(result, x * x);
 }
 
 HV_BUILTIN(F_exp) {
-    SetReal(result, std::exp(Arg_GetReal(args, 0)));
+    Result_SetReal(result, std::exp(Arg_GetReal(args, 0)));
 }
 HV_BUILTIN(F_ln) {
-    SetReal(result, std::log(Arg_GetReal(args, 0)));
+    Result_SetReal(result, std::log(Arg_GetReal(args, 0)));
 }
 HV_BUILTIN(F_log10) {
-    SetReal(result, std::log10(Arg_GetReal(args, 0)));
+    Result_SetReal(result, std::log10(Arg_GetReal(args, 0)));
 }
 HV_BUILTIN(F_log2) {
-    SetReal(result, std::log(Arg_GetReal(args, 0)) / std::log(2.0));
+    Result_SetReal(result, std::log(Arg_GetReal(args, 0)) / std::log(2.0));
 }
 
 HV_BUILTIN(F_power) {
     const double x = Arg_GetReal(args, 0);
-    SetReal(result, std::pow(x, Arg_GetReal(args, 1)));
+    Result_SetReal(result, std::pow(x, Arg_GetReal(args, 1)));
 }
 
 HV_BUILTIN(F_logn) {
     const double n = Arg_GetReal(args, 0);
-    SetReal(result, std::log(Arg_GetReal(args, 1)) / std::log(n));
+    Result_SetReal(result, std::log(Arg_GetReal(args, 1)) / std::log(n));
 }
 
 HV_BUILTIN(F_degtorad) {
-    SetReal(result, Arg_GetReal(args, 0) * kPi / 180.0);
+    Result_SetReal(result, Arg_GetReal(args, 0) * kPi / 180.0);
 }
 HV_BUILTIN(F_radtodeg) {
-    SetReal(result, Arg_GetReal(args, 0) * 180.0 / kPi);
+    Result_SetReal(result, Arg_GetReal(args, 0) * 180.0 / kPi);
 }
 
 // --- Trigonometry -----------------------------------------------------------------------
@@ -281,7 +277,7 @@ HV_BUILTIN(F_arcsin) {
     if (InUnitRange(x, kArcsinError))
         SetTrig(result, std::asin(D(x)));
     else
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
 }
 
 HV_BUILTIN(F_arccos) {
@@ -289,7 +285,7 @@ HV_BUILTIN(F_arccos) {
     if (InUnitRange(x, kArccosError))
         SetTrig(result, std::acos(D(x)));
     else
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
 }
 
 HV_BUILTIN(F_darcsin) {
@@ -297,7 +293,7 @@ HV_BUILTIN(F_darcsin) {
     if (InUnitRange(x, kArcsinError))
         SetTrig(result, RadiansToDegrees(static_cast<float>(std::asin(D(x)))));
     else
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
 }
 
 HV_BUILTIN(F_darccos) {
@@ -305,7 +301,7 @@ HV_BUILTIN(F_darccos) {
     if (InUnitRange(x, kArccosError))
         SetTrig(result, RadiansToDegrees(static_cast<float>(std::acos(D(x)))));
     else
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
 }
 
 HV_BUILTIN(F_arctan) {
@@ -338,7 +334,7 @@ HV_BUILTIN(F_max) {
 HV_BUILTIN(F_mean) {
     double sum = 0.0;
     for (int32_t i = 0; i < argc; ++i) sum += Arg_GetReal(args, i);
-    SetReal(result, argc > 0 ? sum / argc : 0.0);
+    Result_SetReal(result, argc > 0 ? sum / argc : 0.0);
 }
 
 // The middle of the sorted arguments (the upper middle for an even count). The scratch
@@ -346,14 +342,14 @@ HV_BUILTIN(F_mean) {
 // number so that the order is total.
 HV_BUILTIN(F_median) {
     if (argc <= 0) {
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     double* values = static_cast<double*>(MEM_ALLOC_RAW(sizeof(double) * static_cast<size_t>(argc)));
     for (int32_t i = 0; i < argc; ++i) values[i] = Arg_GetReal(args, i);
     std::sort(values, values + argc,
               [](double a, double b) { return std::isnan(b) ? !std::isnan(a) : a < b; });
-    SetReal(result, values[argc / 2]);
+    Result_SetReal(result, values[argc / 2]);
     MEM_FREE(values);
 }
 
@@ -366,13 +362,13 @@ HV_BUILTIN(F_clamp) {
     const double lo = Arg_GetReal(args, 1);
     const double hi = Arg_GetReal(args, 2);
     const double m = lo > v ? lo : v;
-    SetReal(result, m > hi ? hi : m);  // hi wins when lo > hi
+    Result_SetReal(result, m > hi ? hi : m);  // hi wins when lo > hi
 }
 
 HV_BUILTIN(F_lerp) {
     const double a = Arg_GetReal(args, 0);
     const double b = Arg_GetReal(args, 1);
-    SetReal(result, a + (b - a) * Arg_GetReal(args, 2));
+    Result_SetReal(result, a + (b - a) * Arg_GetReal(args, 2));
 }
 
 // --- Geometry ---------------------------------------------------------------------------
@@ -387,41 +383,41 @@ float LengthOf(float dx, float dy, float dz = 0.0f) {
 HV_BUILTIN(F_point_distance) {
     float v[4];
     for (int32_t i = 0; i < 4; ++i) v[i] = Arg_GetFloat(args, i);
-    SetReal(result, LengthOf(v[2] - v[0], v[3] - v[1]));
+    Result_SetReal(result, LengthOf(v[2] - v[0], v[3] - v[1]));
 }
 
 HV_BUILTIN(F_point_distance_3d) {
     float v[6];
     for (int32_t i = 0; i < 6; ++i) v[i] = Arg_GetFloat(args, i);
-    SetReal(result, LengthOf(v[3] - v[0], v[4] - v[1], v[5] - v[2]));
+    Result_SetReal(result, LengthOf(v[3] - v[0], v[4] - v[1], v[5] - v[2]));
 }
 
 HV_BUILTIN(F_point_direction) {
     float v[4];
     for (int32_t i = 0; i < 4; ++i) v[i] = Arg_GetFloat(args, i);
-    SetReal(result, Direct_point_direction(v[0], v[1], v[2], v[3]));
+    Result_SetReal(result, Direct_point_direction(v[0], v[1], v[2], v[3]));
 }
 
 HV_BUILTIN(F_lengthdir_x) {
     const float length = Arg_GetFloat(args, 0);
-    SetReal(result, Direct_lengthdir_x(length, Arg_GetFloat(args, 1)));
+    Result_SetReal(result, Direct_lengthdir_x(length, Arg_GetFloat(args, 1)));
 }
 
 HV_BUILTIN(F_lengthdir_y) {
     const float length = Arg_GetFloat(args, 0);
-    SetReal(result, Direct_lengthdir_y(length, Arg_GetFloat(args, 1)));
+    Result_SetReal(result, Direct_lengthdir_y(length, Arg_GetFloat(args, 1)));
 }
 
 HV_BUILTIN(F_dot_product) {
     double v[4];
     for (int32_t i = 0; i < 4; ++i) v[i] = Arg_GetReal(args, i);
-    SetReal(result, v[0] * v[2] + v[1] * v[3]);
+    Result_SetReal(result, v[0] * v[2] + v[1] * v[3]);
 }
 
 HV_BUILTIN(F_dot_product_3d) {
     double v[6];
     for (int32_t i = 0; i < 6; ++i) v[i] = Arg_GetReal(args, i);
-    SetReal(result, v[0] * v[3] + v[1] * v[4] + v[2] * v[5]);
+    Result_SetReal(result, v[0] * v[3] + v[1] * v[4] + v[2] * v[5]);
 }
 
 // Lengths are single-precision roots of single-precision sums; a zero-length vector gives
@@ -435,7 +431,7 @@ HV_BUILTIN(F_dot_product_normalised) {
     float v[4];
     for (int32_t i = 0; i < 4; ++i) v[i] = Arg_GetFloat(args, i);
     const double dot = static_cast<double>(v[0]) * v[2] + static_cast<double>(v[1]) * v[3];
-    SetReal(result, dot / (static_cast<double>(FloatLength(v[0], v[1])) * FloatLength(v[2], v[3])));
+    Result_SetReal(result, dot / (static_cast<double>(FloatLength(v[0], v[1])) * FloatLength(v[2], v[3])));
 }
 
 HV_BUILTIN(F_dot_product_3d_normalised) {
@@ -444,7 +440,7 @@ HV_BUILTIN(F_dot_product_3d_normalised) {
     const double dot = static_cast<double>(v[0]) * v[3] + static_cast<double>(v[1]) * v[4] +
                        static_cast<double>(v[2]) * v[5];
     const double lengths = static_cast<double>(FloatLength(v[0], v[1], v[2])) * FloatLength(v[3], v[4], v[5]);
-    SetReal(result, dot / lengths);
+    Result_SetReal(result, dot / lengths);
 }
 
 // a - b folded into [-180, 180), every step in single precision.
@@ -455,7 +451,7 @@ HV_BUILTIN(F_angle_difference) {
     d = std::fmod(d, 360.0f);
     d = d + 540.0f;
     d = std::fmod(d, 360.0f);
-    SetReal(result, d - 180.0f);
+    Result_SetReal(result, d - 180.0f);
 }
 
 // Accepts 0 <= e < 1; 0 is stored as 1e-11 so that equality keeps some tolerance.
@@ -465,7 +461,7 @@ HV_BUILTIN(F_math_set_epsilon) {
 }
 
 HV_BUILTIN(F_math_get_epsilon) {
-    SetReal(result, MathEpsilon);
+    Result_SetReal(result, MathEpsilon);
 }
 
 constexpr BuiltinRow kMathRows[] = {

@@ -32,10 +32,6 @@ constexpr int32_t kDebugOverlayShown = 2;
 constexpr int32_t kDebugTextStartBytes = 256;
 constexpr double kMicrosecondsPerSecond = 1000000.0;
 
-inline void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 RValue PointerValue(void* pointer) {
     RValue v = RValue_Undefined();
     v.ptr = pointer;
@@ -120,13 +116,13 @@ void F_set_application_title(RValue&, CInstance*, CInstance*, int32_t, RValue* a
 }
 
 void F_clipboard_has_text(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    SetReal(result, Clipboard_HasText() ? 1.0 : 0.0);
+    Result_SetFlag(result, Clipboard_HasText());
 }
 
 void F_clipboard_set_text(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const char* text = Arg_GetString(args, 0);
     if (text == nullptr) {
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     Clipboard_SetText(text);
@@ -154,7 +150,7 @@ void F_alarm_set(RValue&, CInstance* self, CInstance*, int32_t, RValue* args) {
 }
 
 void F_alarm_get(RValue& result, CInstance* self, CInstance*, int32_t, RValue* args) {
-    SetReal(result, GetAlarm(self, Arg_GetInt32(args, 0)));
+    Result_SetReal(result, GetAlarm(self, Arg_GetInt32(args, 0)));
 }
 
 // --- Variables by name ----------------------------------------------------------------------
@@ -235,7 +231,7 @@ void ExistsByName(Store store, RValue& result, CInstance* self, RValue* args) {
     RValue value = RValue_Undefined();
     const bool found = ReadVariable(store, self, id, ARRAY_INDEX_WHOLE, &value) && !IsUnset(value);
     RValue_Release(&value);
-    SetReal(result, found ? 1.0 : 0.0);
+    Result_SetFlag(result, found);
 }
 
 #define BY_NAME_ROWS(scope, store)                                                                  \
@@ -287,11 +283,11 @@ void F_game_set_speed(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
 void F_game_get_speed(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const int32_t type = Arg_GetInt32(args, 0);
     if (!(g_GameClock.targetRate > 0.0)) {
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     const double fps = g_GameClock.GetFps();
-    SetReal(result, type == 0 ? fps : kMicrosecondsPerSecond / fps);
+    Result_SetReal(result, type == 0 ? fps : kMicrosecondsPerSecond / fps);
 }
 
 // --- Registration ---------------------------------------------------------------------------

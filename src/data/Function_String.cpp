@@ -89,7 +89,7 @@ public:
             RefuseTooLong(result);
             return;
         }
-        Function_SetStringBytes(result, m_base ? m_base : "", m_length);
+        RValue_SetStringBytes(&result, m_base ? m_base : "", static_cast<int32_t>(m_length));
     }
 
 private:
@@ -137,7 +137,7 @@ HV_BUILTIN(F_string_format) {
     }
     char* text = static_cast<char*>(MEM_ALLOC_RAW(static_cast<size_t>(n) + 1));
     std::snprintf(text, static_cast<size_t>(n) + 1, "%*.*f", width, decimals, value);
-    Function_SetStringBytes(result, text, n);
+    RValue_SetStringBytes(&result, text, static_cast<int32_t>(n));
     MEM_FREE(text);
 }
 
@@ -190,7 +190,7 @@ HV_BUILTIN(F_string_copy) {
     const int64_t count = std::max<int32_t>(Arg_GetInt32(args, 2), 0);
     const char* start = SkipChars(OrEmpty(str), index - 1);
     const char* end = SkipChars(start, count);
-    Function_SetStringBytes(result, start, end - start);
+    RValue_SetStringBytes(&result, start, static_cast<int32_t>(end - start));
 }
 
 // Positions below 1 mean the first character.
@@ -370,7 +370,7 @@ void MapCase(RValue& result, const char* text, bool upper) {
         UTF8_PutChar(cursor, mapped >= 0 && mapped <= 0xFFFF ? static_cast<uint32_t>(mapped) : c);
         p = next;
     }
-    Function_SetStringBytes(result, out, cursor - out);
+    RValue_SetStringBytes(&result, out, static_cast<int32_t>(cursor - out));
     MEM_FREE(out);
 }
 
@@ -393,7 +393,7 @@ void Filter(RValue& result, const char* text, uint32_t keep) {
         if (((keep & KeepLetters) && letter) || ((keep & KeepDigits) && digit))
             *cursor++ = static_cast<char>(c);
     }
-    Function_SetStringBytes(result, out, cursor - out);
+    RValue_SetStringBytes(&result, out, static_cast<int32_t>(cursor - out));
     MEM_FREE(out);
 }
 
@@ -453,16 +453,6 @@ void String_DeleteChars(char* text, int32_t position, int32_t count) {
     char* from = const_cast<char*>(SkipChars(text, p));
     const char* to = SkipChars(from, std::min<int64_t>(count, n - p));
     std::memmove(from, to, std::strlen(to) + 1);
-}
-
-void Function_SetStringBytes(RValue& result, const char* bytes, int64_t n) {
-    SharedString* record = SharedString_Alloc(static_cast<int32_t>(n));
-    if (n > 0) std::memcpy(record->text, bytes, static_cast<size_t>(n));
-    record->text[n] = '\0';
-    RValue_Release(&result);
-    result.str = record;
-    result.flags = 0;
-    result.kind = VALUE_STRING;
 }
 
 void InitStringFunctions() {

@@ -40,12 +40,6 @@ bool B(RValue* args, int32_t n) {
     return Arg_GetBool(args, n);
 }
 
-void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-void SetFlag(RValue& result, bool value) {
-    result = RValue_Real(value ? 1.0 : 0.0);
-}
 void SetInstance(RValue& result, const CInstance* instance) {
     result = RValue_Real(instance != nullptr ? instance->id : kFilterNoone);
 }
@@ -113,27 +107,27 @@ BUILTIN(move_random) {
 }
 
 BUILTIN(place_free) {
-    if (self != nullptr) SetFlag(result, Command_PlaceFree(self, F(args, 0), F(args, 1)));
+    if (self != nullptr) Result_SetFlag(result, Command_PlaceFree(self, F(args, 0), F(args, 1)));
 }
 
 BUILTIN(place_empty) {
-    if (self != nullptr) SetFlag(result, Command_PlaceEmpty(self, F(args, 0), F(args, 1)));
+    if (self != nullptr) Result_SetFlag(result, Command_PlaceEmpty(self, F(args, 0), F(args, 1)));
 }
 
 BUILTIN(place_meeting) {
     const int32_t filter = SelfOther(I(args, 2), self, other);
     if (filter == kFilterNoone || self == nullptr) {
-        SetFlag(result, false);
+        Result_SetFlag(result, false);
         return;
     }
-    SetFlag(result, Command_PlaceMeeting(self, filter, F(args, 0), F(args, 1)));
+    Result_SetFlag(result, Command_PlaceMeeting(self, filter, F(args, 0), F(args, 1)));
 }
 
 BUILTIN(place_snapped) {
     if (self == nullptr) return;
     const double h = Arg_GetReal(args, 0), v = Arg_GetReal(args, 1);
     auto off = [](double pos, double grid) { return std::fabs(pos - std::nearbyint(pos / grid) * grid) >= 0.001; };
-    SetFlag(result, !((h > 0 && off(self->x, h)) || (v > 0 && off(self->y, v))));
+    Result_SetFlag(result, !((h > 0 && off(self->x, h)) || (v > 0 && off(self->y, v))));
 }
 
 BUILTIN(move_snap) {
@@ -209,7 +203,7 @@ BUILTIN(distance_to_point) {
     const double x = Arg_GetReal(args, 0), y = Arg_GetReal(args, 1);
     const double dx = x < self->bbox_left ? x - self->bbox_left : (x > self->bbox_right ? x - self->bbox_right : 0.0);
     const double dy = y < self->bbox_top ? y - self->bbox_top : (y > self->bbox_bottom ? y - self->bbox_bottom : 0.0);
-    SetReal(result, std::sqrt(dx * dx + dy * dy));
+    Result_SetReal(result, std::sqrt(dx * dx + dy * dy));
 }
 
 double Instance_BoxDistance(CInstance* a, CInstance* b) {
@@ -243,7 +237,7 @@ BUILTIN(distance_to_object) {
     } else if (filter == kFilterAll || filter >= 0) {
         Command_ForEachCandidate(filter, consider);
     }
-    SetReal(result, best);
+    Result_SetReal(result, best);
 }
 
 BUILTIN(path_start) {
@@ -258,26 +252,32 @@ BUILTIN(path_end) {
 
 BUILTIN(mp_linear_step) {
     const auto step = World().mpLinearStep;
-    if (self != nullptr) SetFlag(result, step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), -3, B(args, 3)));
+    if (self != nullptr)
+        Result_SetFlag(result,
+                       step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), -3, B(args, 3)));
 }
 
 BUILTIN(mp_linear_path) {
     const int32_t path = I(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
     const auto plan = World().mpLinearPath;
-    SetFlag(result, plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), -3, B(args, 4)));
+    Result_SetFlag(result,
+                   plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), -3, B(args, 4)));
 }
 
 BUILTIN(mp_linear_step_object) {
     const auto step = World().mpLinearStep;
-    if (self != nullptr) SetFlag(result, step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), I(args, 3), true));
+    if (self != nullptr)
+        Result_SetFlag(result,
+                       step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), I(args, 3), true));
 }
 
 BUILTIN(mp_linear_path_object) {
     const int32_t path = I(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
     const auto plan = World().mpLinearPath;
-    SetFlag(result, plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), I(args, 4), true));
+    Result_SetFlag(result,
+                   plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), I(args, 4), true));
 }
 
 BUILTIN(mp_potential_settings) {
@@ -288,36 +288,38 @@ BUILTIN(mp_potential_settings) {
 BUILTIN(mp_potential_step) {
     const auto step = World().mpPotentialStep;
     if (self != nullptr)
-        SetFlag(result, step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), -3, B(args, 3)));
+        Result_SetFlag(result,
+                       step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), -3, B(args, 3)));
 }
 
 BUILTIN(mp_potential_path) {
     const int32_t path = I(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
     const auto plan = World().mpPotentialPath;
-    SetFlag(result, plan != nullptr &&
-                        plan(self, path, F(args, 1), F(args, 2), F(args, 3), F(args, 4), -3, B(args, 5)));
+    Result_SetFlag(result, plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), F(args, 4),
+                                                   -3, B(args, 5)));
 }
 
 BUILTIN(mp_potential_step_object) {
     const auto step = World().mpPotentialStep;
     if (self != nullptr)
-        SetFlag(result, step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), I(args, 3), true));
+        Result_SetFlag(result,
+                       step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), I(args, 3), true));
 }
 
 BUILTIN(mp_potential_path_object) {
     const int32_t path = I(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
     const auto plan = World().mpPotentialPath;
-    SetFlag(result, plan != nullptr &&
-                        plan(self, path, F(args, 1), F(args, 2), F(args, 3), F(args, 4), I(args, 5), true));
+    Result_SetFlag(result, plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), F(args, 4),
+                                                   I(args, 5), true));
 }
 
 BUILTIN(mp_grid_create) {
     const auto create = World().gridCreate;
-    SetReal(result, create != nullptr
-                        ? create(I(args, 0), I(args, 1), I(args, 2), I(args, 3), I(args, 4), I(args, 5))
-                        : -1.0);
+    Result_SetReal(result, create != nullptr ? create(I(args, 0), I(args, 1), I(args, 2), I(args, 3),
+                                                      I(args, 4), I(args, 5))
+                                             : -1.0);
 }
 
 BUILTIN(mp_grid_destroy) {
@@ -343,7 +345,7 @@ BUILTIN(mp_grid_add_cell) {
 
 BUILTIN(mp_grid_get_cell) {
     const auto get = World().gridGetCell;
-    SetReal(result, get != nullptr ? get(I(args, 0), I(args, 1), I(args, 2)) : -1.0);
+    Result_SetReal(result, get != nullptr ? get(I(args, 0), I(args, 1), I(args, 2)) : -1.0);
 }
 
 BUILTIN(mp_grid_add_rectangle) {
@@ -375,8 +377,8 @@ BUILTIN(mp_grid_path) {
     const int32_t path = I(args, 1);
     if (!PathCheck(path)) return;
     const auto find = World().gridFindPath;
-    SetFlag(result, find != nullptr &&
-                        find(I(args, 0), path, I(args, 2), I(args, 3), I(args, 4), I(args, 5), B(args, 6)));
+    Result_SetFlag(result, find != nullptr && find(I(args, 0), path, I(args, 2), I(args, 3), I(args, 4),
+                                                   I(args, 5), B(args, 6)));
 }
 
 BUILTIN(mp_grid_draw) {
@@ -440,16 +442,16 @@ BUILTIN(instance_find) {
 }
 
 BUILTIN(instance_exists) {
-    SetFlag(result, Game_InstanceExistsDirect(self, other, I(args, 0)));
+    Result_SetFlag(result, Game_InstanceExistsDirect(self, other, I(args, 0)));
 }
 
 BUILTIN(instance_number) {
     const int32_t filter = I(args, 0);
     if (filter == -1 || filter == -2) {
-        SetReal(result, Instance_Qualifies(filter == -1 ? self : other) ? 1.0 : 0.0);
+        Result_SetFlag(result, Instance_Qualifies(filter == -1 ? self : other));
         return;
     }
-    SetReal(result, Command_InstanceNumber(filter));
+    Result_SetReal(result, Command_InstanceNumber(filter));
 }
 
 BUILTIN(instance_position) {
@@ -500,7 +502,7 @@ BUILTIN(instance_copy) {
         PerformEvent_Instance(copy, copy, EVENT_CREATE, 0);
         copy->created = 1;
     }
-    SetReal(result, id);
+    Result_SetReal(result, id);
 }
 
 BUILTIN(instance_change) {
@@ -516,7 +518,7 @@ BUILTIN(instance_sprite) {
 }
 
 BUILTIN(position_empty) {
-    SetFlag(result, !Command_PositionOccupied(F(args, 0), F(args, 1), kFilterAll));
+    Result_SetFlag(result, !Command_PositionOccupied(F(args, 0), F(args, 1), kFilterAll));
 }
 
 struct PointQuery {
@@ -567,7 +569,7 @@ BUILTIN(position_change) {
 }
 
 BUILTIN(instance_id_get) {
-    SetReal(result, Instance_IdAt(I(args, 0)));
+    Result_SetReal(result, Instance_IdAt(I(args, 0)));
 }
 
 // --- Activation -----------------------------------------------------------------------------------
@@ -684,12 +686,12 @@ BUILTIN(room_goto_next) {
 
 BUILTIN(room_previous) {
     const int32_t room = I(args, 0);
-    SetReal(result, Room_Exists(room) ? Room_Previous(room) : -1);
+    Result_SetReal(result, Room_Exists(room) ? Room_Previous(room) : -1);
 }
 
 BUILTIN(room_next) {
     const int32_t room = I(args, 0);
-    SetReal(result, Room_Exists(room) ? Room_Next(room) : -1);
+    Result_SetReal(result, Room_Exists(room) ? Room_Next(room) : -1);
 }
 
 BUILTIN(room_restart) {
@@ -721,11 +723,11 @@ BUILTIN(game_load_buffer) {
 }
 
 BUILTIN(transition_define) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
 }
 
 BUILTIN(transition_exists) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
 }
 
 BUILTIN(sleep) {
@@ -749,17 +751,17 @@ bool InTriangle(double px, double py, double x1, double y1, double x2, double y2
 
 BUILTIN(point_in_rectangle) {
     const float px = F(args, 0), py = F(args, 1);
-    SetFlag(result, F(args, 2) <= px && px <= F(args, 4) && F(args, 3) <= py && py <= F(args, 5));
+    Result_SetFlag(result, F(args, 2) <= px && px <= F(args, 4) && F(args, 3) <= py && py <= F(args, 5));
 }
 
 BUILTIN(point_in_triangle) {
-    SetFlag(result, InTriangle(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6),
-                               F(args, 7)));
+    Result_SetFlag(result, InTriangle(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5),
+                                      F(args, 6), F(args, 7)));
 }
 
 BUILTIN(point_in_circle) {
     const double dx = static_cast<double>(F(args, 0)) - F(args, 2), dy = static_cast<double>(F(args, 1)) - F(args, 3);
-    SetFlag(result, F(args, 4) >= std::sqrt(dx * dx + dy * dy));
+    Result_SetFlag(result, F(args, 4) >= std::sqrt(dx * dx + dy * dy));
 }
 
 struct Box {
@@ -788,11 +790,11 @@ BUILTIN(rectangle_in_rectangle) {
     const Box d = Ordered(F(args, 4), F(args, 5), F(args, 6), F(args, 7));
     const int32_t inside = CornersIn(s, d);
     if (inside == 4) {
-        SetReal(result, 1.0);
+        Result_SetReal(result, 1.0);
         return;
     }
     const bool touches = inside > 0 || CornersIn(d, s) > 0 || EdgesCross(s, d) || EdgesCross(d, s);
-    SetReal(result, touches ? 2.0 : 0.0);
+    Result_SetReal(result, touches ? 2.0 : 0.0);
 }
 
 BUILTIN(rectangle_in_triangle) {
@@ -801,7 +803,7 @@ BUILTIN(rectangle_in_triangle) {
     int32_t inside = 0;
     for (const auto& [px, py] : {std::pair{sx1, sy1}, std::pair{sx2, sy1}, std::pair{sx2, sy2}, std::pair{sx1, sy2}})
         inside += InTriangle(px, py, t[0], t[1], t[2], t[3], t[4], t[5]) ? 1 : 0;
-    SetReal(result, inside == 4 ? 1.0 : (inside == 0 ? 0.0 : 2.0));
+    Result_SetReal(result, inside == 4 ? 1.0 : (inside == 0 ? 0.0 : 2.0));
 }
 
 BUILTIN(rectangle_in_circle) {
@@ -810,12 +812,12 @@ BUILTIN(rectangle_in_circle) {
     auto distance2 = [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy); };
     const double nx = std::min(sx2, std::max(sx1, cx)), ny = std::min(sy2, std::max(sy1, cy));
     if (distance2(nx, ny) > r * r) {
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     const bool all = distance2(sx1, sy1) <= r * r && distance2(sx2, sy1) <= r * r && distance2(sx2, sy2) <= r * r &&
                      distance2(sx1, sy2) <= r * r;
-    SetReal(result, all ? 1.0 : 2.0);
+    Result_SetReal(result, all ? 1.0 : 2.0);
 }
 
 #define ROW(name, argc) {#name, F_##name, argc, 1}

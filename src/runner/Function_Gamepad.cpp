@@ -16,10 +16,6 @@ namespace {
                   [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
                   [[maybe_unused]] RValue* args)
 
-void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 Gamepad* PadArg(RValue* args) {
     return Gamepad_Get(Arg_GetInt32(args, 0));
 }
@@ -35,16 +31,16 @@ bool InUnitRange(double v) {
 }
 
 BUILTIN(gamepad_is_supported) {
-    SetReal(result, Gamepad_XInputLoaded() ? 1.0 : 0.0);
+    Result_SetFlag(result, Gamepad_XInputLoaded());
 }
 
 BUILTIN(gamepad_get_device_count) {
-    SetReal(result, Gamepad_Count());
+    Result_SetReal(result, Gamepad_Count());
 }
 
 BUILTIN(gamepad_is_connected) {
     const Gamepad* pad = PadArg(args);
-    SetReal(result, pad != nullptr && pad->connected ? 1.0 : 0.0);
+    Result_SetFlag(result, pad != nullptr && pad->connected);
 }
 
 BUILTIN(gamepad_get_description) {
@@ -54,7 +50,7 @@ BUILTIN(gamepad_get_description) {
 
 BUILTIN(gamepad_get_button_threshold) {
     const Gamepad* pad = PadArg(args);
-    SetReal(result, pad != nullptr ? pad->buttonThreshold : 0.0);
+    Result_SetReal(result, pad != nullptr ? pad->buttonThreshold : 0.0);
 }
 
 BUILTIN(gamepad_set_button_threshold) {
@@ -69,7 +65,7 @@ BUILTIN(gamepad_set_button_threshold) {
 
 BUILTIN(gamepad_get_axis_deadzone) {
     const Gamepad* pad = PadArg(args);
-    SetReal(result, pad != nullptr ? pad->axisDeadzone : 0.0);
+    Result_SetReal(result, pad != nullptr ? pad->axisDeadzone : 0.0);
 }
 
 BUILTIN(gamepad_set_axis_deadzone) {
@@ -84,37 +80,37 @@ BUILTIN(gamepad_set_axis_deadzone) {
 
 BUILTIN(gamepad_button_count) {
     const Gamepad* pad = PadArg(args);
-    SetReal(result, pad != nullptr && pad->connected ? pad->buttonCount : 0);
+    Result_SetReal(result, pad != nullptr && pad->connected ? pad->buttonCount : 0);
 }
 
 BUILTIN(gamepad_axis_count) {
     const Gamepad* pad = PadArg(args);
-    SetReal(result, pad != nullptr && pad->connected ? pad->axisCount : 0);
+    Result_SetReal(result, pad != nullptr && pad->connected ? pad->axisCount : 0);
 }
 
 BUILTIN(gamepad_button_check) {
     const Gamepad* pad = ValuePad(args);
-    SetReal(result, pad != nullptr && pad->ButtonHeld(Arg_GetInt32(args, 1)) ? 1.0 : 0.0);
+    Result_SetFlag(result, pad != nullptr && pad->ButtonHeld(Arg_GetInt32(args, 1)));
 }
 
 BUILTIN(gamepad_button_check_pressed) {
     const Gamepad* pad = ValuePad(args);
-    SetReal(result, pad != nullptr && pad->ButtonPressed(Arg_GetInt32(args, 1)) ? 1.0 : 0.0);
+    Result_SetFlag(result, pad != nullptr && pad->ButtonPressed(Arg_GetInt32(args, 1)));
 }
 
 BUILTIN(gamepad_button_check_released) {
     const Gamepad* pad = ValuePad(args);
-    SetReal(result, pad != nullptr && pad->ButtonReleased(Arg_GetInt32(args, 1)) ? 1.0 : 0.0);
+    Result_SetFlag(result, pad != nullptr && pad->ButtonReleased(Arg_GetInt32(args, 1)));
 }
 
 BUILTIN(gamepad_button_value) {
     const Gamepad* pad = ValuePad(args);
-    SetReal(result, pad != nullptr ? pad->ButtonValue(Arg_GetInt32(args, 1), false) : 0.0);
+    Result_SetReal(result, pad != nullptr ? pad->ButtonValue(Arg_GetInt32(args, 1), false) : 0.0);
 }
 
 BUILTIN(gamepad_axis_value) {
     const Gamepad* pad = ValuePad(args);
-    SetReal(result, pad != nullptr ? pad->AxisValue(Arg_GetInt32(args, 1)) : 0.0);
+    Result_SetReal(result, pad != nullptr ? pad->AxisValue(Arg_GetInt32(args, 1)) : 0.0);
 }
 
 float UnitClamped(double v) {

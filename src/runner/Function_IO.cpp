@@ -24,10 +24,6 @@ namespace {
 constexpr int32_t kNumLockKey = 144;
 constexpr auto kWaitRound = std::chrono::milliseconds(50);
 
-void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 // The legacy joystick calls: 2 chooses joystick 2, anything else joystick 1.
 int32_t JoystickOf(RValue* args) {
     return Arg_GetInt32(args, 0) == 2 ? 2 : 1;
@@ -47,7 +43,7 @@ void MouseCheck(RValue& result, RValue* args, bool (*test)(int32_t, int32_t)) {
     } else {
         answer = test(button, 0);
     }
-    SetReal(result, answer ? 1.0 : 0.0);
+    Result_SetFlag(result, answer);
 }
 
 // Under "-headless" or playback no player can answer, so the wait returns at once.
@@ -56,10 +52,10 @@ bool WaitingPossible() {
 }
 
 BUILTIN(keyboard_check_direct) {
-    SetReal(result, IO_SystemKeyDown(Arg_GetInt32(args, 0)) ? 1.0 : 0.0);
+    Result_SetFlag(result, IO_SystemKeyDown(Arg_GetInt32(args, 0)));
 }
 BUILTIN(keyboard_get_numlock) {
-    SetReal(result, PlatformInput_NumLockOn() ? 1.0 : 0.0);
+    Result_SetFlag(result, PlatformInput_NumLockOn());
 }
 BUILTIN(keyboard_set_numlock) {
     if (Arg_GetBool(args, 0) == PlatformInput_NumLockOn()) return;
@@ -91,7 +87,7 @@ BUILTIN(keyboard_wait) {
         if (IO_BackEndKeyPressed()) break;
         std::this_thread::sleep_for(kWaitRound);
     }
-    SetReal(result, 0.0);
+    Result_SetReal(result, 0.0);
 }
 BUILTIN(mouse_wait) {
     IO_ResetLastButtonBoth();
@@ -104,7 +100,7 @@ BUILTIN(mouse_wait) {
 }
 BUILTIN(joystick_exists) {
     PlatformJoystickCaps caps;
-    SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? 1.0 : 0.0);
+    Result_SetFlag(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps));
 }
 BUILTIN(joystick_name) {
     PlatformJoystickCaps caps;
@@ -112,33 +108,33 @@ BUILTIN(joystick_name) {
 }
 BUILTIN(joystick_axes) {
     PlatformJoystickCaps caps;
-    SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? caps.axes : 0);
+    Result_SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? caps.axes : 0);
 }
 BUILTIN(joystick_buttons) {
     PlatformJoystickCaps caps;
-    SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? caps.buttons : 0);
+    Result_SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? caps.buttons : 0);
 }
 BUILTIN(joystick_has_pov) {
     PlatformJoystickCaps caps;
-    SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) && caps.hats > 0 ? 1.0 : 0.0);
+    Result_SetFlag(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) && caps.hats > 0);
 }
 BUILTIN(joystick_direction) {
     PlatformJoystickState state;
-    if (!PlatformInput_JoystickState(JoystickOf(args), &state)) return SetReal(result, 101);
-    SetReal(result, IO_JoystickDirection(state.axes[0], state.axes[1]));
+    if (!PlatformInput_JoystickState(JoystickOf(args), &state)) return Result_SetReal(result, 101);
+    Result_SetReal(result, IO_JoystickDirection(state.axes[0], state.axes[1]));
 }
 BUILTIN(joystick_check_button) {
     const int32_t button = Arg_GetInt32(args, 1);
     PlatformJoystickState state;
     const bool held = button >= 1 && button <= 32 && PlatformInput_JoystickState(JoystickOf(args), &state) &&
                       ((state.buttons >> (button - 1)) & 1u) != 0;
-    SetReal(result, held ? 1.0 : 0.0);
+    Result_SetFlag(result, held);
 }
 
 void AxisPosition(RValue& result, RValue* args, int axis) {
     PlatformJoystickState state;
-    if (!PlatformInput_JoystickState(JoystickOf(args), &state)) return SetReal(result, 0.0);
-    SetReal(result, static_cast<double>(state.axes[axis]) / 32767.0 - 1.0);
+    if (!PlatformInput_JoystickState(JoystickOf(args), &state)) return Result_SetReal(result, 0.0);
+    Result_SetReal(result, static_cast<double>(state.axes[axis]) / 32767.0 - 1.0);
 }
 BUILTIN(joystick_xpos) {
     AxisPosition(result, args, 0);
@@ -160,8 +156,9 @@ BUILTIN(joystick_vpos) {
 }
 BUILTIN(joystick_pov) {
     PlatformJoystickState state;
-    if (!PlatformInput_JoystickState(JoystickOf(args), &state) || state.pov > 36000) return SetReal(result, -1);
-    SetReal(result, state.pov / 100.0);
+    if (!PlatformInput_JoystickState(JoystickOf(args), &state) || state.pov > 36000)
+        return Result_SetReal(result, -1);
+    Result_SetReal(result, state.pov / 100.0);
 }
 
 char g_chosenPath[4096];

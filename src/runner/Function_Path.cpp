@@ -22,10 +22,6 @@ int32_t I(RValue* args, int32_t n) {
     return Arg_GetInt32(args, n);
 }
 
-void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 CPath* PathArg(RValue* args) {
     return Path_Get(I(args, 0));
 }
@@ -34,7 +30,7 @@ CPath* PathArg(RValue* args) {
 template <typename Query>
 void Answer(RValue& result, RValue* args, double missing, Query query) {
     const CPath* path = PathArg(args);
-    SetReal(result, path != nullptr ? query(path) : missing);
+    Result_SetReal(result, path != nullptr ? query(path) : missing);
 }
 
 // The editing rows: nothing happens without a path.
@@ -44,7 +40,7 @@ void Change(RValue* args, Edit edit) {
 }
 
 BUILTIN(path_exists) {
-    SetReal(result, Path_Exists(I(args, 0)) ? 1.0 : 0.0);
+    Result_SetFlag(result, Path_Exists(I(args, 0)));
 }
 
 BUILTIN(path_get_name) {
@@ -128,17 +124,17 @@ BUILTIN(path_set_precision) {
 }
 
 BUILTIN(path_add) {
-    SetReal(result, Path_Add());
+    Result_SetReal(result, Path_Add());
 }
 
 BUILTIN(path_duplicate) {
     const int32_t index = I(args, 0);
     if (!Path_Exists(index)) {
         Error_Report("Trying to duplicate non-existing path.", false);
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
-    SetReal(result, Path_Duplicate(index));
+    Result_SetReal(result, Path_Duplicate(index));
 }
 
 BUILTIN(path_assign) {
@@ -158,10 +154,10 @@ BUILTIN(path_delete) {
     const int32_t index = I(args, 0);
     if (!Path_Exists(index)) {
         Error_Report("Trying to delete non-existing path.", false);
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
-    SetReal(result, Path_Delete(index) ? 1.0 : 0.0);
+    Result_SetFlag(result, Path_Delete(index));
 }
 
 BUILTIN(path_add_point) {

@@ -30,14 +30,6 @@ namespace {
                   [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
                   [[maybe_unused]] RValue* args)
 
-void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
-void SetBool(RValue& result, bool value) {
-    SetReal(result, value ? 1.0 : 0.0);
-}
-
 // A dialog's text: the argument in its text form with each "#" made a line break. The caller
 // frees it.
 char* DialogText(const RValue* args, int32_t n) {
@@ -72,12 +64,12 @@ BUILTIN(show_info) {
 }
 BUILTIN(load_info) {
     DebugConsole.Output("load_info(str) not supported\n");
-    SetReal(result, 0);
+    Result_SetReal(result, 0);
 }
 BUILTIN(show_message_ext) {
     DebugConsole.Output("show_message_ext(str,but1,but2,but3) not impleneted\n");
     IO_Clear();
-    SetReal(result, 1);
+    Result_SetReal(result, 1);
 }
 
 // Rows that only say they are not there.
@@ -100,17 +92,17 @@ constexpr char kMessageCaption[] = "message_caption(show,str) not impleneted\n";
 BUILTIN(show_menu) {
     DebugConsole.Output("show_menu(str,default) not implemented.\n");
     IO_Clear();
-    SetReal(result, 0);
+    Result_SetReal(result, 0);
 }
 BUILTIN(show_menu_pos) {
     DebugConsole.Output("show_menu_pos(X,Y,str,default) not implemented.\n");
     IO_Clear();
-    SetReal(result, 0);
+    Result_SetReal(result, 0);
 }
 BUILTIN(get_color) {
     DebugConsole.Output("get_color(def) is not implemented\n");
     IO_Clear();
-    SetReal(result, 0);
+    Result_SetReal(result, 0);
 }
 BUILTIN(get_directory) {
     DebugConsole.Output("get_directory(dname) not implemented.\n");
@@ -133,19 +125,19 @@ BUILTIN(show_message) {
 }
 BUILTIN(show_question) {
     char* text = DialogText(args, 0);
-    SetBool(result, Dialog_ShowQuestion(Window_Get_Caption(), text));
+    Result_SetFlag(result, Dialog_ShowQuestion(Window_Get_Caption(), text));
     MEM_FREE(text);
     IO_Clear();
 }
 BUILTIN(show_message_async) {
     char* text = DialogText(args, 0);
-    SetReal(result, Dialog_RequestMessage(Window_Get_Caption(), text));
+    Result_SetReal(result, Dialog_RequestMessage(Window_Get_Caption(), text));
     MEM_FREE(text);
     IO_Clear();
 }
 BUILTIN(show_question_async) {
     char* text = DialogText(args, 0);
-    SetReal(result, Dialog_RequestQuestion(Window_Get_Caption(), text));
+    Result_SetReal(result, Dialog_RequestQuestion(Window_Get_Caption(), text));
     MEM_FREE(text);
     IO_Clear();
 }
@@ -173,17 +165,17 @@ BUILTIN(get_string) {
 }
 BUILTIN(get_integer) {
     char* answer = nullptr;
-    if (AskString(args, &answer)) SetReal(result, Dialog_AnswerValue(answer));
+    if (AskString(args, &answer)) Result_SetReal(result, Dialog_AnswerValue(answer));
     MEM_FREE(answer);
     IO_Clear();
 }
 BUILTIN(get_string_async) {
     char* defaultText = DialogText(args, 1);
-    SetReal(result, Dialog_RequestInput(Window_Get_Caption(), StringArg(args, 0), defaultText));
+    Result_SetReal(result, Dialog_RequestInput(Window_Get_Caption(), StringArg(args, 0), defaultText));
     MEM_FREE(defaultText);
 }
 BUILTIN(get_login_async) {
-    SetReal(result, Dialog_RequestLogin(StringArg(args, 0), StringArg(args, 1)));
+    Result_SetReal(result, Dialog_RequestLogin(StringArg(args, 0), StringArg(args, 1)));
 }
 
 // --- file-name dialogs ----------------------------------------------------------------------
@@ -269,7 +261,7 @@ BUILTIN(highscore_add_current) {
     IO_Clear();
 }
 BUILTIN(highscore_value) {
-    SetReal(result, Highscore_Value(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Highscore_Value(Arg_GetInt32(args, 0)));
 }
 BUILTIN(highscore_name) {
     RValue_SetString(&result, Highscore_Name(Arg_GetInt32(args, 0)));
@@ -300,13 +292,13 @@ bool KeyCheck(int32_t key, bool (*held)(int32_t)) {
 }
 
 BUILTIN(keyboard_check) {
-    SetBool(result, Interaction_KeyboardCheck(Arg_GetInt32(args, 0)));
+    Result_SetFlag(result, Interaction_KeyboardCheck(Arg_GetInt32(args, 0)));
 }
 BUILTIN(keyboard_check_pressed) {
-    SetBool(result, KeyCheck(Arg_GetInt32(args, 0), IO_KeyPressed));
+    Result_SetFlag(result, KeyCheck(Arg_GetInt32(args, 0), IO_KeyPressed));
 }
 BUILTIN(keyboard_check_released) {
-    SetBool(result, KeyCheck(Arg_GetInt32(args, 0), IO_KeyReleased));
+    Result_SetFlag(result, KeyCheck(Arg_GetInt32(args, 0), IO_KeyReleased));
 }
 BUILTIN(keyboard_set_map) {
     const int32_t key = Arg_GetInt32(args, 0);
@@ -315,16 +307,16 @@ BUILTIN(keyboard_set_map) {
 }
 BUILTIN(keyboard_get_map) {
     const int32_t key = Arg_GetInt32(args, 0);
-    SetReal(result, key >= 0 && key < IO_KEYS ? IO_GetKeyMap(key) : key);
+    Result_SetReal(result, key >= 0 && key < IO_KEYS ? IO_GetKeyMap(key) : key);
 }
 BUILTIN(keyboard_unset_map) {
     for (int32_t key = 0; key < IO_KEYS; ++key) IO_SetKeyMap(key, key);
 }
 BUILTIN(mouse_wheel_up) {
-    SetBool(result, IO_WheelUp(0));
+    Result_SetFlag(result, IO_WheelUp(0));
 }
 BUILTIN(mouse_wheel_down) {
-    SetBool(result, IO_WheelDown(0));
+    Result_SetFlag(result, IO_WheelDown(0));
 }
 BUILTIN(keyboard_clear) {
     ProcessMessages();
