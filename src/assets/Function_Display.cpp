@@ -179,7 +179,7 @@ void F_WindowGetCursor(RValue& result, CInstance*, CInstance*, int32_t, RValue* 
 }
 void F_WindowSetColour(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
-    Window_Set_Colour(static_cast<uint32_t>(Arg_GetInt32(args, 0)));
+    Window_Set_Colour(Arg_GetColour(args, 0));
 }
 void F_WindowGetColour(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;

@@ -157,10 +157,6 @@ AUDIO_BUILTIN(F_AudioFreeBufferSound) {
 
 namespace {
 
-float ArgFloat(RValue* args, int32_t n) {
-    return static_cast<float>(Arg_GetReal(args, n));
-}
-
 // "Marked real, no value": the result is a real and keeps what the caller put there; any other
 // kind is released first, so that no string or array is read as a number.
 void MarkReal(RValue& result) {
@@ -177,34 +173,41 @@ int32_t EmitterArg(RValue* args) {
 
 AUDIO_BUILTIN(F_AudioListenerPosition) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerPosition(0, ArgFloat(args, 0), ArgFloat(args, 1), ArgFloat(args, 2));
+    Audio_SetListenerPosition(0, Arg_GetRealAsFloat(args, 0), Arg_GetRealAsFloat(args, 1),
+                              Arg_GetRealAsFloat(args, 2));
 }
 
 AUDIO_BUILTIN(F_AudioListenerVelocity) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerVelocity(0, ArgFloat(args, 0), ArgFloat(args, 1), ArgFloat(args, 2));
+    Audio_SetListenerVelocity(0, Arg_GetRealAsFloat(args, 0), Arg_GetRealAsFloat(args, 1),
+                              Arg_GetRealAsFloat(args, 2));
 }
 
 AUDIO_BUILTIN(F_AudioListenerOrientation) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerOrientation(0, ArgFloat(args, 0), ArgFloat(args, 1), ArgFloat(args, 2),
-                                 ArgFloat(args, 3), ArgFloat(args, 4), ArgFloat(args, 5));
+    Audio_SetListenerOrientation(0, Arg_GetRealAsFloat(args, 0), Arg_GetRealAsFloat(args, 1),
+                                 Arg_GetRealAsFloat(args, 2), Arg_GetRealAsFloat(args, 3),
+                                 Arg_GetRealAsFloat(args, 4), Arg_GetRealAsFloat(args, 5));
 }
 
 AUDIO_BUILTIN(F_AudioListenerSetPosition) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerPosition(Arg_GetInt32(args, 0), ArgFloat(args, 1), ArgFloat(args, 2), ArgFloat(args, 3));
+    Audio_SetListenerPosition(Arg_GetInt32(args, 0), Arg_GetRealAsFloat(args, 1), Arg_GetRealAsFloat(args, 2),
+                              Arg_GetRealAsFloat(args, 3));
 }
 
 AUDIO_BUILTIN(F_AudioListenerSetVelocity) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerVelocity(Arg_GetInt32(args, 0), ArgFloat(args, 1), ArgFloat(args, 2), ArgFloat(args, 3));
+    Audio_SetListenerVelocity(Arg_GetInt32(args, 0), Arg_GetRealAsFloat(args, 1), Arg_GetRealAsFloat(args, 2),
+                              Arg_GetRealAsFloat(args, 3));
 }
 
 AUDIO_BUILTIN(F_AudioListenerSetOrientation) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerOrientation(Arg_GetInt32(args, 0), ArgFloat(args, 1), ArgFloat(args, 2),
-                                 ArgFloat(args, 3), ArgFloat(args, 4), ArgFloat(args, 5), ArgFloat(args, 6));
+    Audio_SetListenerOrientation(Arg_GetInt32(args, 0), Arg_GetRealAsFloat(args, 1),
+                                 Arg_GetRealAsFloat(args, 2), Arg_GetRealAsFloat(args, 3),
+                                 Arg_GetRealAsFloat(args, 4), Arg_GetRealAsFloat(args, 5),
+                                 Arg_GetRealAsFloat(args, 6));
 }
 
 AUDIO_BUILTIN(F_AudioListenerGetData) {
@@ -277,27 +280,30 @@ AUDIO_BUILTIN(F_AudioEmitterExists) {
 
 AUDIO_BUILTIN(F_AudioEmitterPosition) {
     if (Audio_NoAudio()) return;
-    Audio_SetEmitterPosition(EmitterArg(args), ArgFloat(args, 1), ArgFloat(args, 2), ArgFloat(args, 3));
+    Audio_SetEmitterPosition(EmitterArg(args), Arg_GetRealAsFloat(args, 1), Arg_GetRealAsFloat(args, 2),
+                             Arg_GetRealAsFloat(args, 3));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterVelocity) {
     if (Audio_NoAudio()) return;
-    Audio_SetEmitterVelocity(EmitterArg(args), ArgFloat(args, 1), ArgFloat(args, 2), ArgFloat(args, 3));
+    Audio_SetEmitterVelocity(EmitterArg(args), Arg_GetRealAsFloat(args, 1), Arg_GetRealAsFloat(args, 2),
+                             Arg_GetRealAsFloat(args, 3));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterGain) {
     if (Audio_NoAudio()) return;
-    Audio_SetEmitterGain(EmitterArg(args), ArgFloat(args, 1));
+    Audio_SetEmitterGain(EmitterArg(args), Arg_GetRealAsFloat(args, 1));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterPitch) {
     if (Audio_NoAudio()) return;
-    Audio_SetEmitterPitch(EmitterArg(args), ArgFloat(args, 1));
+    Audio_SetEmitterPitch(EmitterArg(args), Arg_GetRealAsFloat(args, 1));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterFalloff) {
     if (Audio_NoAudio()) return;
-    Audio_SetEmitterFalloff(EmitterArg(args), ArgFloat(args, 1), ArgFloat(args, 2), ArgFloat(args, 3));
+    Audio_SetEmitterFalloff(EmitterArg(args), Arg_GetRealAsFloat(args, 1), Arg_GetRealAsFloat(args, 2),
+                            Arg_GetRealAsFloat(args, 3));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterGetGain) {
@@ -347,7 +353,7 @@ AUDIO_BUILTIN(F_AudioPlaySoundAt) {
     if (Audio_NoAudio()) return;
     const int32_t sound = Arg_GetInt32(args, 0);
     float values[6];
-    for (int32_t i = 0; i < 6; ++i) values[i] = ArgFloat(args, i + 1);
+    for (int32_t i = 0; i < 6; ++i) values[i] = Arg_GetRealAsFloat(args, i + 1);
     const int32_t loop = Arg_GetInt32(args, 7);
     Result_SetReal(result, Audio_PlaySoundAt(sound, values[0], values[1], values[2], values[3], values[4],
                                              values[5], loop, Arg_GetReal(args, 8)));

@@ -147,7 +147,7 @@ SOUND_BUILTIN(F_SoundBackgroundTempo) {}
 
 SOUND_BUILTIN(F_SoundGlobalVolume) {
     if (LegacyOff()) return;
-    SND_SetMasterVolume(static_cast<float>(Arg_GetReal(args, 0)));
+    SND_SetMasterVolume(Arg_GetRealAsFloat(args, 0));
 }
 
 SOUND_BUILTIN(F_SoundSetSearchDirectory) {}

@@ -24,9 +24,6 @@ inline const char* OrEmpty(const char* text) {
 }
 
 // The text of argument n, "" for a string without text.
-inline const char* TextArg(RValue* args, int32_t n) {
-    return OrEmpty(Arg_GetString(args, n));
-}
 
 // Steps over up to n characters, never past the terminator.
 const char* SkipChars(const char* p, int64_t n) {
@@ -165,15 +162,15 @@ HV_BUILTIN(F_ansi_char) {
 }
 
 HV_BUILTIN(F_ord) {
-    result = RValue_Real(UTF8_PeekChar(TextArg(args, 0)));
+    result = RValue_Real(UTF8_PeekChar(Arg_GetStringOrEmpty(args, 0)));
 }
 
 HV_BUILTIN(F_string_length) {
-    result = RValue_Real(UTF8_Length(TextArg(args, 0)));
+    result = RValue_Real(UTF8_Length(Arg_GetStringOrEmpty(args, 0)));
 }
 
 HV_BUILTIN(F_string_byte_length) {
-    result = RValue_Real(static_cast<double>(std::strlen(TextArg(args, 0))));
+    result = RValue_Real(static_cast<double>(std::strlen(Arg_GetStringOrEmpty(args, 0))));
 }
 
 // --- Search, copy and edit --------------------------------------------------------------
@@ -201,7 +198,7 @@ const char* CharAt(const char* text, int32_t index) {
 }
 
 HV_BUILTIN(F_string_char_at) {
-    const char* text = TextArg(args, 0);
+    const char* text = Arg_GetStringOrEmpty(args, 0);
     const char* at = CharAt(text, Arg_GetInt32(args, 1));
     if (at == nullptr) {
         RValue_SetString(&result, "");
@@ -214,7 +211,7 @@ HV_BUILTIN(F_string_char_at) {
 }
 
 HV_BUILTIN(F_string_ord_at) {
-    const char* text = TextArg(args, 0);
+    const char* text = Arg_GetStringOrEmpty(args, 0);
     const char* at = CharAt(text, Arg_GetInt32(args, 1));
     result = RValue_Real(at != nullptr ? UTF8_PeekChar(at) : -1.0);
 }
@@ -222,7 +219,7 @@ HV_BUILTIN(F_string_ord_at) {
 // The byte as a signed 8-bit number; positions are clamped into the text. An empty text
 // has no byte: 0.
 HV_BUILTIN(F_string_byte_at) {
-    const char* text = TextArg(args, 0);
+    const char* text = Arg_GetStringOrEmpty(args, 0);
     const int64_t length = static_cast<int64_t>(std::strlen(text));
     const int64_t i =
         std::clamp<int64_t>(int64_t{Arg_GetInt32(args, 1)} - 1, 0, std::max<int64_t>(length - 1, 0));
@@ -230,7 +227,7 @@ HV_BUILTIN(F_string_byte_at) {
 }
 
 HV_BUILTIN(F_string_set_byte_at) {
-    const char* text = TextArg(args, 0);
+    const char* text = Arg_GetStringOrEmpty(args, 0);
     const int64_t i = int64_t{Arg_GetInt32(args, 1)} - 1;
     const int32_t byte = Arg_GetInt32(args, 2);
     RValue_SetString(&result, text);
@@ -246,7 +243,7 @@ HV_BUILTIN(F_string_set_byte_at) {
 }
 
 HV_BUILTIN(F_string_delete) {
-    const char* str = TextArg(args, 0);
+    const char* str = Arg_GetStringOrEmpty(args, 0);
     const int32_t index = Arg_GetInt32(args, 1);
     const int32_t count = Arg_GetInt32(args, 2);
     char* copy = String_Duplicate(str);
@@ -256,8 +253,8 @@ HV_BUILTIN(F_string_delete) {
 }
 
 HV_BUILTIN(F_string_insert) {
-    const char* substr = TextArg(args, 0);
-    const char* str = TextArg(args, 1);
+    const char* substr = Arg_GetStringOrEmpty(args, 0);
+    const char* str = Arg_GetStringOrEmpty(args, 1);
     const int32_t length = UTF8_Length(str);
     const int64_t p = std::clamp<int64_t>(int64_t{Arg_GetInt32(args, 2)} - 1, 0, length);
     const char* split = SkipChars(str, p);
@@ -272,8 +269,8 @@ HV_BUILTIN(F_string_insert) {
 // searched again; an empty substr is never found.
 void Replace(RValue& result, RValue* args, bool all) {
     const char* str = Arg_GetString(args, 0);
-    const char* substr = TextArg(args, 1);
-    const char* newstr = TextArg(args, 2);
+    const char* substr = Arg_GetStringOrEmpty(args, 1);
+    const char* newstr = Arg_GetStringOrEmpty(args, 2);
     if (str == nullptr) {
         RValue_SetString(&result, "");
         return;
@@ -301,8 +298,8 @@ HV_BUILTIN(F_string_replace_all) {
 // Occurrences of substr, overlapping ones included: after each match the search goes on
 // from the character after its start. An empty substr counts every byte.
 HV_BUILTIN(F_string_count) {
-    const char* substr = TextArg(args, 0);
-    const char* str = TextArg(args, 1);
+    const char* substr = Arg_GetStringOrEmpty(args, 0);
+    const char* str = Arg_GetStringOrEmpty(args, 1);
     if (*substr == '\0') {
         result = RValue_Real(static_cast<double>(std::strlen(str)));
         return;
@@ -314,7 +311,7 @@ HV_BUILTIN(F_string_count) {
 }
 
 HV_BUILTIN(F_string_repeat) {
-    const char* str = TextArg(args, 0);
+    const char* str = Arg_GetStringOrEmpty(args, 0);
     const int32_t count = Arg_GetInt32(args, 1);
     const int64_t length = static_cast<int64_t>(std::strlen(str));
     if (count <= 0 || length == 0) {
@@ -375,10 +372,10 @@ void MapCase(RValue& result, const char* text, bool upper) {
 }
 
 HV_BUILTIN(F_string_lower) {
-    MapCase(result, TextArg(args, 0), false);
+    MapCase(result, Arg_GetStringOrEmpty(args, 0), false);
 }
 HV_BUILTIN(F_string_upper) {
-    MapCase(result, TextArg(args, 0), true);
+    MapCase(result, Arg_GetStringOrEmpty(args, 0), true);
 }
 
 enum Keep : uint32_t { KeepLetters = 1, KeepDigits = 2 };
@@ -398,13 +395,13 @@ void Filter(RValue& result, const char* text, uint32_t keep) {
 }
 
 HV_BUILTIN(F_string_letters) {
-    Filter(result, TextArg(args, 0), KeepLetters);
+    Filter(result, Arg_GetStringOrEmpty(args, 0), KeepLetters);
 }
 HV_BUILTIN(F_string_digits) {
-    Filter(result, TextArg(args, 0), KeepDigits);
+    Filter(result, Arg_GetStringOrEmpty(args, 0), KeepDigits);
 }
 HV_BUILTIN(F_string_lettersdigits) {
-    Filter(result, TextArg(args, 0), KeepLetters | KeepDigits);
+    Filter(result, Arg_GetStringOrEmpty(args, 0), KeepLetters | KeepDigits);
 }
 
 constexpr BuiltinRow kStringRows[] = {

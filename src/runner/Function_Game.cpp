@@ -30,16 +30,6 @@ namespace {
     void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self,                    \
                   [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] RValue* args)
 
-float F(RValue* args, int32_t n) {
-    return Arg_GetFloat(args, n);
-}
-int32_t I(RValue* args, int32_t n) {
-    return Arg_GetInt32(args, n);
-}
-bool B(RValue* args, int32_t n) {
-    return Arg_GetBool(args, n);
-}
-
 void SetInstance(RValue& result, const CInstance* instance) {
     result = RValue_Real(instance != nullptr ? instance->id : kFilterNoone);
 }
@@ -81,7 +71,7 @@ void FreshBox(CInstance* i) {
 BUILTIN(move_random) {
     CRoom* room = Run_Room();
     if (self == nullptr || room == nullptr) return;
-    const int32_t h = I(args, 0), v = I(args, 1);
+    const int32_t h = Arg_GetInt32(args, 0), v = Arg_GetInt32(args, 1);
     int32_t lowX = 0, highX = room->width, lowY = 0, highY = room->height;
     if (HasSprite(self)) {
         FreshBox(self);
@@ -107,20 +97,22 @@ BUILTIN(move_random) {
 }
 
 BUILTIN(place_free) {
-    if (self != nullptr) Result_SetFlag(result, Command_PlaceFree(self, F(args, 0), F(args, 1)));
+    if (self != nullptr)
+        Result_SetFlag(result, Command_PlaceFree(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1)));
 }
 
 BUILTIN(place_empty) {
-    if (self != nullptr) Result_SetFlag(result, Command_PlaceEmpty(self, F(args, 0), F(args, 1)));
+    if (self != nullptr)
+        Result_SetFlag(result, Command_PlaceEmpty(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1)));
 }
 
 BUILTIN(place_meeting) {
-    const int32_t filter = SelfOther(I(args, 2), self, other);
+    const int32_t filter = SelfOther(Arg_GetInt32(args, 2), self, other);
     if (filter == kFilterNoone || self == nullptr) {
         Result_SetFlag(result, false);
         return;
     }
-    Result_SetFlag(result, Command_PlaceMeeting(self, filter, F(args, 0), F(args, 1)));
+    Result_SetFlag(result, Command_PlaceMeeting(self, filter, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1)));
 }
 
 BUILTIN(place_snapped) {
@@ -131,50 +123,50 @@ BUILTIN(place_snapped) {
 }
 
 BUILTIN(move_snap) {
-    Command_MoveSnap(self, F(args, 0), F(args, 1));
+    Command_MoveSnap(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1));
 }
 
 BUILTIN(move_towards_point) {
-    Command_MoveTowardsPoint(self, F(args, 0), F(args, 1), F(args, 2));
+    Command_MoveTowardsPoint(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2));
 }
 
 BUILTIN(move_contact) {
     if (self == nullptr) return;
     if (Command_PlaceFree(self, self->x, self->y))
-        Command_MoveContact(self, F(args, 0), -1.0f, false);
+        Command_MoveContact(self, Arg_GetFloat(args, 0), -1.0f, false);
     else
-        Command_MoveOutside(self, F(args, 0), -1.0f, false);
+        Command_MoveOutside(self, Arg_GetFloat(args, 0), -1.0f, false);
 }
 
 BUILTIN(move_contact_solid) {
-    Command_MoveContact(self, F(args, 0), F(args, 1), false);
+    Command_MoveContact(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), false);
 }
 
 BUILTIN(move_contact_all) {
-    Command_MoveContact(self, F(args, 0), F(args, 1), true);
+    Command_MoveContact(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), true);
 }
 
 BUILTIN(move_outside_solid) {
-    Command_MoveOutside(self, F(args, 0), F(args, 1), false);
+    Command_MoveOutside(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), false);
 }
 
 BUILTIN(move_outside_all) {
-    Command_MoveOutside(self, F(args, 0), F(args, 1), true);
+    Command_MoveOutside(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), true);
 }
 
 BUILTIN(move_bounce) {
-    Command_MoveBounce(self, B(args, 0), false);
+    Command_MoveBounce(self, Arg_GetBool(args, 0), false);
 }
 
 BUILTIN(move_bounce_all) {
-    Command_MoveBounce(self, B(args, 0), true);
+    Command_MoveBounce(self, Arg_GetBool(args, 0), true);
 }
 
 BUILTIN(move_wrap) {
     CRoom* room = Run_Room();
     if (self == nullptr || room == nullptr) return;
-    const bool hor = B(args, 0), vert = B(args, 1);
-    const double margin = F(args, 2);
+    const bool hor = Arg_GetBool(args, 0), vert = Arg_GetBool(args, 1);
+    const double margin = Arg_GetFloat(args, 2);
     if (hor) {
         if (self->x < -margin) self->SetPosition(static_cast<float>(room->width + self->x + 2 * margin), self->y);
         if (self->x > room->width + margin)
@@ -189,12 +181,12 @@ BUILTIN(move_wrap) {
 
 BUILTIN(motion_set) {
     if (self == nullptr) return;
-    self->SetDirection(F(args, 0));
-    self->SetSpeed(F(args, 1));
+    self->SetDirection(Arg_GetFloat(args, 0));
+    self->SetSpeed(Arg_GetFloat(args, 1));
 }
 
 BUILTIN(motion_add) {
-    if (self != nullptr) self->AddMotion(F(args, 0), F(args, 1));
+    if (self != nullptr) self->AddMotion(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1));
 }
 
 BUILTIN(distance_to_point) {
@@ -223,7 +215,7 @@ double Instance_BoxDistance(CInstance* a, CInstance* b) {
 
 BUILTIN(distance_to_object) {
     if (self == nullptr) return;
-    const int32_t filter = I(args, 0);
+    const int32_t filter = Arg_GetInt32(args, 0);
     double best = 1000000.0;
     auto consider = [&](CInstance* candidate) {
         best = std::min(best, Instance_BoxDistance(candidate, self));
@@ -241,7 +233,9 @@ BUILTIN(distance_to_object) {
 }
 
 BUILTIN(path_start) {
-    if (self != nullptr) self->StartPath(I(args, 0), F(args, 1), 1.0f, 0.0f, !B(args, 3), I(args, 2));
+    if (self != nullptr)
+        self->StartPath(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), 1.0f, 0.0f, !Arg_GetBool(args, 3),
+                        Arg_GetInt32(args, 2));
 }
 
 BUILTIN(path_end) {
@@ -253,111 +247,121 @@ BUILTIN(path_end) {
 BUILTIN(mp_linear_step) {
     const auto step = World().mpLinearStep;
     if (self != nullptr)
-        Result_SetFlag(result,
-                       step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), -3, B(args, 3)));
+        Result_SetFlag(result, step != nullptr && step(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                       Arg_GetFloat(args, 2), -3, Arg_GetBool(args, 3)));
 }
 
 BUILTIN(mp_linear_path) {
-    const int32_t path = I(args, 0);
+    const int32_t path = Arg_GetInt32(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
     const auto plan = World().mpLinearPath;
-    Result_SetFlag(result,
-                   plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), -3, B(args, 4)));
+    Result_SetFlag(result, plan != nullptr && plan(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                                   Arg_GetFloat(args, 3), -3, Arg_GetBool(args, 4)));
 }
 
 BUILTIN(mp_linear_step_object) {
     const auto step = World().mpLinearStep;
     if (self != nullptr)
-        Result_SetFlag(result,
-                       step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), I(args, 3), true));
+        Result_SetFlag(result, step != nullptr && step(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                       Arg_GetFloat(args, 2), Arg_GetInt32(args, 3), true));
 }
 
 BUILTIN(mp_linear_path_object) {
-    const int32_t path = I(args, 0);
+    const int32_t path = Arg_GetInt32(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
     const auto plan = World().mpLinearPath;
-    Result_SetFlag(result,
-                   plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), I(args, 4), true));
+    Result_SetFlag(result, plan != nullptr && plan(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                                   Arg_GetFloat(args, 3), Arg_GetInt32(args, 4), true));
 }
 
 BUILTIN(mp_potential_settings) {
     if (World().mpPotentialSettings != nullptr)
-        World().mpPotentialSettings(F(args, 0), F(args, 1), F(args, 2), B(args, 3));
+        World().mpPotentialSettings(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                    Arg_GetBool(args, 3));
 }
 
 BUILTIN(mp_potential_step) {
     const auto step = World().mpPotentialStep;
     if (self != nullptr)
-        Result_SetFlag(result,
-                       step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), -3, B(args, 3)));
+        Result_SetFlag(result, step != nullptr && step(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                       Arg_GetFloat(args, 2), -3, Arg_GetBool(args, 3)));
 }
 
 BUILTIN(mp_potential_path) {
-    const int32_t path = I(args, 0);
+    const int32_t path = Arg_GetInt32(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
     const auto plan = World().mpPotentialPath;
-    Result_SetFlag(result, plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), F(args, 4),
-                                                   -3, B(args, 5)));
+    Result_SetFlag(result, plan != nullptr &&
+                               plan(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                    Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), -3, Arg_GetBool(args, 5)));
 }
 
 BUILTIN(mp_potential_step_object) {
     const auto step = World().mpPotentialStep;
     if (self != nullptr)
-        Result_SetFlag(result,
-                       step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), I(args, 3), true));
+        Result_SetFlag(result, step != nullptr && step(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                       Arg_GetFloat(args, 2), Arg_GetInt32(args, 3), true));
 }
 
 BUILTIN(mp_potential_path_object) {
-    const int32_t path = I(args, 0);
+    const int32_t path = Arg_GetInt32(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
     const auto plan = World().mpPotentialPath;
-    Result_SetFlag(result, plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), F(args, 4),
-                                                   I(args, 5), true));
+    Result_SetFlag(result, plan != nullptr && plan(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                                   Arg_GetFloat(args, 3), Arg_GetFloat(args, 4),
+                                                   Arg_GetInt32(args, 5), true));
 }
 
 BUILTIN(mp_grid_create) {
     const auto create = World().gridCreate;
-    Result_SetReal(result, create != nullptr ? create(I(args, 0), I(args, 1), I(args, 2), I(args, 3),
-                                                      I(args, 4), I(args, 5))
-                                             : -1.0);
+    Result_SetReal(result, create != nullptr
+                               ? create(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                                        Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5))
+                               : -1.0);
 }
 
 BUILTIN(mp_grid_destroy) {
-    if (World().gridDestroy != nullptr) World().gridDestroy(I(args, 0));
+    if (World().gridDestroy != nullptr) World().gridDestroy(Arg_GetInt32(args, 0));
 }
 
 BUILTIN(mp_grid_clear_all) {
-    if (World().gridClearAll != nullptr) World().gridClearAll(I(args, 0));
+    if (World().gridClearAll != nullptr) World().gridClearAll(Arg_GetInt32(args, 0));
 }
 
 BUILTIN(mp_grid_clear_cell) {
-    if (World().gridClearCell != nullptr) World().gridClearCell(I(args, 0), I(args, 1), I(args, 2));
+    if (World().gridClearCell != nullptr)
+        World().gridClearCell(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2));
 }
 
 BUILTIN(mp_grid_clear_rectangle) {
     if (World().gridClearRectangle != nullptr)
-        World().gridClearRectangle(I(args, 0), I(args, 1), I(args, 2), I(args, 3), I(args, 4));
+        World().gridClearRectangle(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                                   Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
 }
 
 BUILTIN(mp_grid_add_cell) {
-    if (World().gridAddCell != nullptr) World().gridAddCell(I(args, 0), I(args, 1), I(args, 2));
+    if (World().gridAddCell != nullptr)
+        World().gridAddCell(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2));
 }
 
 BUILTIN(mp_grid_get_cell) {
     const auto get = World().gridGetCell;
-    Result_SetReal(result, get != nullptr ? get(I(args, 0), I(args, 1), I(args, 2)) : -1.0);
+    Result_SetReal(result, get != nullptr
+                               ? get(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2))
+                               : -1.0);
 }
 
 BUILTIN(mp_grid_add_rectangle) {
     if (World().gridAddRectangle != nullptr)
-        World().gridAddRectangle(I(args, 0), I(args, 1), I(args, 2), I(args, 3), I(args, 4));
+        World().gridAddRectangle(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                                 Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
 }
 
 BUILTIN(mp_grid_add_instances) {
     const auto add = World().gridAddInstance;
     if (add == nullptr) return;
-    const int32_t grid = I(args, 0), filter = I(args, 1);
-    const bool precise = B(args, 2);
+    const int32_t grid = Arg_GetInt32(args, 0), filter = Arg_GetInt32(args, 1);
+    const bool precise = Arg_GetBool(args, 2);
     if (filter == -1 || filter == -2) {
         // No instance to add when the caller or the other one is missing.
         CInstance* which = filter == -1 ? self : other;
@@ -374,46 +378,55 @@ BUILTIN(mp_grid_add_instances) {
 }
 
 BUILTIN(mp_grid_path) {
-    const int32_t path = I(args, 1);
+    const int32_t path = Arg_GetInt32(args, 1);
     if (!PathCheck(path)) return;
     const auto find = World().gridFindPath;
-    Result_SetFlag(result, find != nullptr && find(I(args, 0), path, I(args, 2), I(args, 3), I(args, 4),
-                                                   I(args, 5), B(args, 6)));
+    Result_SetFlag(result, find != nullptr &&
+                               find(Arg_GetInt32(args, 0), path, Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
+                                    Arg_GetInt32(args, 4), Arg_GetInt32(args, 5), Arg_GetBool(args, 6)));
 }
 
 BUILTIN(mp_grid_draw) {
-    if (World().gridDraw != nullptr) World().gridDraw(I(args, 0));
+    if (World().gridDraw != nullptr) World().gridDraw(Arg_GetInt32(args, 0));
 }
 
 BUILTIN(mp_grid_to_ds_grid) {
-    if (World().gridToDsGrid != nullptr) World().gridToDsGrid(I(args, 0), I(args, 1));
+    if (World().gridToDsGrid != nullptr) World().gridToDsGrid(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
 }
 
 // --- Shape queries --------------------------------------------------------------------------------
 
 BUILTIN(collision_point) {
-    SetInstance(result, Command_CollisionPoint(self, F(args, 0), F(args, 1), I(args, 2), B(args, 3), B(args, 4)));
+    SetInstance(result,
+                Command_CollisionPoint(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                       Arg_GetInt32(args, 2), Arg_GetBool(args, 3), Arg_GetBool(args, 4)));
 }
 
 BUILTIN(collision_rectangle) {
-    SetInstance(result, Command_CollisionRectangle(self, F(args, 0), F(args, 1), F(args, 2), F(args, 3),
-                                                   I(args, 4), B(args, 5), B(args, 6)));
+    SetInstance(result, Command_CollisionRectangle(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                   Arg_GetFloat(args, 2), Arg_GetFloat(args, 3),
+                                                   Arg_GetInt32(args, 4), Arg_GetBool(args, 5),
+                                                   Arg_GetBool(args, 6)));
 }
 
 BUILTIN(collision_circle) {
-    const float x = F(args, 0), y = F(args, 1), r = F(args, 2);
-    SetInstance(result,
-                Command_CollisionEllipse(self, x - r, y - r, x + r, y + r, I(args, 3), B(args, 4), B(args, 5)));
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1), r = Arg_GetFloat(args, 2);
+    SetInstance(result, Command_CollisionEllipse(self, x - r, y - r, x + r, y + r, Arg_GetInt32(args, 3),
+                                                 Arg_GetBool(args, 4), Arg_GetBool(args, 5)));
 }
 
 BUILTIN(collision_ellipse) {
-    SetInstance(result, Command_CollisionEllipse(self, F(args, 0), F(args, 1), F(args, 2), F(args, 3), I(args, 4),
-                                                 B(args, 5), B(args, 6)));
+    SetInstance(result,
+                Command_CollisionEllipse(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                         Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), Arg_GetInt32(args, 4),
+                                         Arg_GetBool(args, 5), Arg_GetBool(args, 6)));
 }
 
 BUILTIN(collision_line) {
-    SetInstance(result, Command_CollisionLine(self, F(args, 0), F(args, 1), F(args, 2), F(args, 3), I(args, 4),
-                                              B(args, 5), B(args, 6)));
+    SetInstance(result,
+                Command_CollisionLine(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                      Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), Arg_GetInt32(args, 4),
+                                      Arg_GetBool(args, 5), Arg_GetBool(args, 6)));
 }
 
 // --- Instances ------------------------------------------------------------------------------------
@@ -438,15 +451,15 @@ CInstance* FindNth(int32_t filter, int32_t n) {
 }
 
 BUILTIN(instance_find) {
-    SetMadeInstance(result, FindNth(I(args, 0), I(args, 1)), kFilterNoone);
+    SetMadeInstance(result, FindNth(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1)), kFilterNoone);
 }
 
 BUILTIN(instance_exists) {
-    Result_SetFlag(result, Game_InstanceExistsDirect(self, other, I(args, 0)));
+    Result_SetFlag(result, Game_InstanceExistsDirect(self, other, Arg_GetInt32(args, 0)));
 }
 
 BUILTIN(instance_number) {
-    const int32_t filter = I(args, 0);
+    const int32_t filter = Arg_GetInt32(args, 0);
     if (filter == -1 || filter == -2) {
         Result_SetFlag(result, Instance_Qualifies(filter == -1 ? self : other));
         return;
@@ -455,42 +468,51 @@ BUILTIN(instance_number) {
 }
 
 BUILTIN(instance_position) {
-    SetInstance(result, Command_InstancePosition(F(args, 0), F(args, 1), I(args, 2)));
+    SetInstance(result, Command_InstancePosition(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                 Arg_GetInt32(args, 2)));
 }
 
 BUILTIN(instance_nearest) {
-    SetInstance(result, Command_InstanceNearest(F(args, 0), F(args, 1), I(args, 2)));
+    SetInstance(result,
+                Command_InstanceNearest(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetInt32(args, 2)));
 }
 
 BUILTIN(instance_furthest) {
-    SetInstance(result, Command_InstanceFurthest(F(args, 0), F(args, 1), I(args, 2)));
+    SetInstance(result, Command_InstanceFurthest(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                 Arg_GetInt32(args, 2)));
 }
 
 BUILTIN(instance_place) {
-    SetInstance(result, Command_InstancePlace(self, F(args, 0), F(args, 1), I(args, 2)));
+    SetInstance(result, Command_InstancePlace(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                              Arg_GetInt32(args, 2)));
 }
 
 BUILTIN(instance_create) {
-    SetMadeInstance(result, Command_InstanceCreate(I(args, 2), F(args, 0), F(args, 1)), -1.0);
+    SetMadeInstance(
+        result, Command_InstanceCreate(Arg_GetInt32(args, 2), Arg_GetFloat(args, 0), Arg_GetFloat(args, 1)),
+        -1.0);
 }
 
 BUILTIN(instance_create_depth) {
-    SetMadeInstance(result, Command_InstanceCreateDepth(I(args, 3), F(args, 0), F(args, 1), F(args, 2)), -1.0);
+    SetMadeInstance(result,
+                    Command_InstanceCreateDepth(Arg_GetInt32(args, 3), Arg_GetFloat(args, 0),
+                                                Arg_GetFloat(args, 1), Arg_GetFloat(args, 2)),
+                    -1.0);
 }
 
 BUILTIN(instance_create_layer) {
-    const float x = F(args, 0), y = F(args, 1);
-    const int32_t object = I(args, 3);
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1);
+    const int32_t object = Arg_GetInt32(args, 3);
     CInstance* made = args[2].kind == VALUE_STRING
                           ? Command_InstanceCreateLayerByName(object, x, y, Arg_GetString(args, 2))
-                          : Command_InstanceCreateLayer(object, x, y, I(args, 2));
+                          : Command_InstanceCreateLayer(object, x, y, Arg_GetInt32(args, 2));
     SetMadeInstance(result, made, -1.0);
 }
 
 BUILTIN(instance_copy) {
     CRoom* room = Run_Room();
     if (self == nullptr || room == nullptr) return;
-    const bool perform = B(args, 0);
+    const bool perform = Arg_GetBool(args, 0);
     CInstance* copy = room->CreateInstance(self->x, self->y, self->object_index);
     const int32_t id = copy->id;
     copy->CopyFrom(self, true);
@@ -506,7 +528,7 @@ BUILTIN(instance_copy) {
 }
 
 BUILTIN(instance_change) {
-    Command_InstanceChange(self, I(args, 0), B(args, 1));
+    Command_InstanceChange(self, Arg_GetInt32(args, 0), Arg_GetBool(args, 1));
 }
 
 BUILTIN(instance_destroy) {
@@ -514,11 +536,12 @@ BUILTIN(instance_destroy) {
 }
 
 BUILTIN(instance_sprite) {
-    Command_SetSprite(self, I(args, 0));
+    Command_SetSprite(self, Arg_GetInt32(args, 0));
 }
 
 BUILTIN(position_empty) {
-    Result_SetFlag(result, !Command_PositionOccupied(F(args, 0), F(args, 1), kFilterAll));
+    Result_SetFlag(result,
+                   !Command_PositionOccupied(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), kFilterAll));
 }
 
 struct PointQuery {
@@ -541,8 +564,8 @@ bool Query_PointHit(CInstance* candidate, void* context) {
 
 BUILTIN(position_meeting) {
     result = RValue_Bool(0.0);
-    const float x = F(args, 0), y = F(args, 1);
-    const int32_t filter = SelfOther(I(args, 2), self, other);
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1);
+    const int32_t filter = SelfOther(Arg_GetInt32(args, 2), self, other);
     if (!Collision_TreeMode() || filter == kFilterAll || filter >= kFirstInstanceId) {
         result = RValue_Bool(Command_PositionOccupied(x, y, filter) ? 1.0 : 0.0);
         return;
@@ -561,15 +584,16 @@ BUILTIN(position_meeting) {
 }
 
 BUILTIN(position_destroy) {
-    Command_PositionDestroy(F(args, 0), F(args, 1));
+    Command_PositionDestroy(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1));
 }
 
 BUILTIN(position_change) {
-    Command_PositionChange(F(args, 0), F(args, 1), I(args, 2), B(args, 3));
+    Command_PositionChange(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetInt32(args, 2),
+                           Arg_GetBool(args, 3));
 }
 
 BUILTIN(instance_id_get) {
-    Result_SetReal(result, Instance_IdAt(I(args, 0)));
+    Result_SetReal(result, Instance_IdAt(Arg_GetInt32(args, 0)));
 }
 
 // --- Activation -----------------------------------------------------------------------------------
@@ -603,9 +627,9 @@ bool OutsideRegion(CInstance* i, double x1, double y1, double x2, double y2) {
 }
 
 void Activation_Region(RValue* args, bool deactivate) {
-    const double x1 = F(args, 0), y1 = F(args, 1);
-    const double x2 = x1 + F(args, 2), y2 = y1 + F(args, 3);
-    const bool inside = B(args, 4);
+    const double x1 = Arg_GetFloat(args, 0), y1 = Arg_GetFloat(args, 1);
+    const double x2 = x1 + Arg_GetFloat(args, 2), y2 = y1 + Arg_GetFloat(args, 3);
+    const bool inside = Arg_GetBool(args, 4);
     ForEachRoomInstance(!deactivate, [&](CInstance* i) {
         if (OutsideRegion(i, x1, y1, x2, y2) != inside) SetDeactivated(i, deactivate);
     });
@@ -617,7 +641,7 @@ void ReactivateCaller(CInstance* self) {
 
 BUILTIN(instance_deactivate_all) {
     ForEachRoomInstance(false, [](CInstance* i) { SetDeactivated(i, true); });
-    if (B(args, 0)) ReactivateCaller(self);
+    if (Arg_GetBool(args, 0)) ReactivateCaller(self);
 }
 
 bool Inherits(const CInstance* i, int32_t object) {
@@ -625,7 +649,7 @@ bool Inherits(const CInstance* i, int32_t object) {
 }
 
 BUILTIN(instance_deactivate_object) {
-    const int32_t filter = I(args, 0);
+    const int32_t filter = Arg_GetInt32(args, 0);
     if (filter == -1 || filter == -2) {
         CInstance* which = filter == -1 ? self : other;
         if (which != nullptr) SetDeactivated(which, true);
@@ -643,7 +667,7 @@ BUILTIN(instance_deactivate_object) {
 
 BUILTIN(instance_deactivate_region) {
     Activation_Region(args, true);
-    if (B(args, 5)) ReactivateCaller(self);
+    if (Arg_GetBool(args, 5)) ReactivateCaller(self);
 }
 
 BUILTIN(instance_activate_all) {
@@ -651,7 +675,7 @@ BUILTIN(instance_activate_all) {
 }
 
 BUILTIN(instance_activate_object) {
-    const int32_t filter = I(args, 0);
+    const int32_t filter = Arg_GetInt32(args, 0);
     if (filter == -1 || filter == -2) {
         ReactivateCaller(filter == -1 ? self : other);
     } else if (filter == kFilterAll) {
@@ -673,7 +697,7 @@ BUILTIN(instance_activate_region) {
 // --- Rooms and game -------------------------------------------------------------------------------
 
 BUILTIN(room_goto) {
-    Command_RoomGoto(I(args, 0));
+    Command_RoomGoto(Arg_GetInt32(args, 0));
 }
 
 BUILTIN(room_goto_previous) {
@@ -685,12 +709,12 @@ BUILTIN(room_goto_next) {
 }
 
 BUILTIN(room_previous) {
-    const int32_t room = I(args, 0);
+    const int32_t room = Arg_GetInt32(args, 0);
     Result_SetReal(result, Room_Exists(room) ? Room_Previous(room) : -1);
 }
 
 BUILTIN(room_next) {
-    const int32_t room = I(args, 0);
+    const int32_t room = Arg_GetInt32(args, 0);
     Result_SetReal(result, Room_Exists(room) ? Room_Next(room) : -1);
 }
 
@@ -715,11 +739,11 @@ BUILTIN(game_save) {
 }
 
 BUILTIN(game_save_buffer) {
-    if (World().gameSaveBuffer != nullptr) World().gameSaveBuffer(I(args, 0));
+    if (World().gameSaveBuffer != nullptr) World().gameSaveBuffer(Arg_GetInt32(args, 0));
 }
 
 BUILTIN(game_load_buffer) {
-    if (World().gameLoadQueueBuffer != nullptr) World().gameLoadQueueBuffer(I(args, 0));
+    if (World().gameLoadQueueBuffer != nullptr) World().gameLoadQueueBuffer(Arg_GetInt32(args, 0));
 }
 
 BUILTIN(transition_define) {
@@ -732,7 +756,7 @@ BUILTIN(transition_exists) {
 
 BUILTIN(sleep) {
     // The product is formed in 32 bits, as the milliseconds always were.
-    const auto micro = static_cast<int32_t>(static_cast<uint32_t>(I(args, 0)) * 1000u);
+    const auto micro = static_cast<int32_t>(static_cast<uint32_t>(Arg_GetInt32(args, 0)) * 1000u);
     Timing_Wait(micro);
 }
 
@@ -750,18 +774,21 @@ bool InTriangle(double px, double py, double x1, double y1, double x2, double y2
 }
 
 BUILTIN(point_in_rectangle) {
-    const float px = F(args, 0), py = F(args, 1);
-    Result_SetFlag(result, F(args, 2) <= px && px <= F(args, 4) && F(args, 3) <= py && py <= F(args, 5));
+    const float px = Arg_GetFloat(args, 0), py = Arg_GetFloat(args, 1);
+    Result_SetFlag(result, Arg_GetFloat(args, 2) <= px && px <= Arg_GetFloat(args, 4) &&
+                               Arg_GetFloat(args, 3) <= py && py <= Arg_GetFloat(args, 5));
 }
 
 BUILTIN(point_in_triangle) {
-    Result_SetFlag(result, InTriangle(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5),
-                                      F(args, 6), F(args, 7)));
+    Result_SetFlag(result, InTriangle(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                      Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                                      Arg_GetFloat(args, 6), Arg_GetFloat(args, 7)));
 }
 
 BUILTIN(point_in_circle) {
-    const double dx = static_cast<double>(F(args, 0)) - F(args, 2), dy = static_cast<double>(F(args, 1)) - F(args, 3);
-    Result_SetFlag(result, F(args, 4) >= std::sqrt(dx * dx + dy * dy));
+    const double dx = static_cast<double>(Arg_GetFloat(args, 0)) - Arg_GetFloat(args, 2),
+                 dy = static_cast<double>(Arg_GetFloat(args, 1)) - Arg_GetFloat(args, 3);
+    Result_SetFlag(result, Arg_GetFloat(args, 4) >= std::sqrt(dx * dx + dy * dy));
 }
 
 struct Box {
@@ -786,8 +813,10 @@ bool EdgesCross(const Box& v, const Box& h) {
 }
 
 BUILTIN(rectangle_in_rectangle) {
-    const Box s = Ordered(F(args, 0), F(args, 1), F(args, 2), F(args, 3));
-    const Box d = Ordered(F(args, 4), F(args, 5), F(args, 6), F(args, 7));
+    const Box s =
+        Ordered(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3));
+    const Box d =
+        Ordered(Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Arg_GetFloat(args, 6), Arg_GetFloat(args, 7));
     const int32_t inside = CornersIn(s, d);
     if (inside == 4) {
         Result_SetReal(result, 1.0);
@@ -798,8 +827,10 @@ BUILTIN(rectangle_in_rectangle) {
 }
 
 BUILTIN(rectangle_in_triangle) {
-    const double sx1 = F(args, 0), sy1 = F(args, 1), sx2 = F(args, 2), sy2 = F(args, 3);
-    const double t[6] = {F(args, 4), F(args, 5), F(args, 6), F(args, 7), F(args, 8), F(args, 9)};
+    const double sx1 = Arg_GetFloat(args, 0), sy1 = Arg_GetFloat(args, 1), sx2 = Arg_GetFloat(args, 2),
+                 sy2 = Arg_GetFloat(args, 3);
+    const double t[6] = {Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Arg_GetFloat(args, 6),
+                         Arg_GetFloat(args, 7), Arg_GetFloat(args, 8), Arg_GetFloat(args, 9)};
     int32_t inside = 0;
     for (const auto& [px, py] : {std::pair{sx1, sy1}, std::pair{sx2, sy1}, std::pair{sx2, sy2}, std::pair{sx1, sy2}})
         inside += InTriangle(px, py, t[0], t[1], t[2], t[3], t[4], t[5]) ? 1 : 0;
@@ -807,8 +838,9 @@ BUILTIN(rectangle_in_triangle) {
 }
 
 BUILTIN(rectangle_in_circle) {
-    const double sx1 = F(args, 0), sy1 = F(args, 1), sx2 = F(args, 2), sy2 = F(args, 3);
-    const double cx = F(args, 4), cy = F(args, 5), r = F(args, 6);
+    const double sx1 = Arg_GetFloat(args, 0), sy1 = Arg_GetFloat(args, 1), sx2 = Arg_GetFloat(args, 2),
+                 sy2 = Arg_GetFloat(args, 3);
+    const double cx = Arg_GetFloat(args, 4), cy = Arg_GetFloat(args, 5), r = Arg_GetFloat(args, 6);
     auto distance2 = [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy); };
     const double nx = std::min(sx2, std::max(sx1, cx)), ny = std::min(sy2, std::max(sy1, cy));
     if (distance2(nx, ny) > r * r) {

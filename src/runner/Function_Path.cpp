@@ -15,15 +15,8 @@ namespace {
                   [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
                   [[maybe_unused]] RValue* args)
 
-float F(RValue* args, int32_t n) {
-    return Arg_GetFloat(args, n);
-}
-int32_t I(RValue* args, int32_t n) {
-    return Arg_GetInt32(args, n);
-}
-
 CPath* PathArg(RValue* args) {
-    return Path_Get(I(args, 0));
+    return Path_Get(Arg_GetInt32(args, 0));
 }
 
 // The query rows: the value for a path, or `missing` when there is none.
@@ -40,11 +33,11 @@ void Change(RValue* args, Edit edit) {
 }
 
 BUILTIN(path_exists) {
-    Result_SetFlag(result, Path_Exists(I(args, 0)));
+    Result_SetFlag(result, Path_Exists(Arg_GetInt32(args, 0)));
 }
 
 BUILTIN(path_get_name) {
-    RValue_SetString(&result, Path_GetName(I(args, 0)));
+    RValue_SetString(&result, Path_GetName(Arg_GetInt32(args, 0)));
 }
 
 BUILTIN(path_get_length) {
@@ -75,7 +68,7 @@ BUILTIN(path_get_number) {
 // A point index outside the path reads 0 for each field.
 template <typename Field>
 void PointField(RValue& result, RValue* args, Field field) {
-    const int32_t n = I(args, 1);
+    const int32_t n = Arg_GetInt32(args, 1);
     Answer(result, args, -1.0, [n, field](const CPath* p) {
         return n >= 0 && n < p->GetNumber() ? static_cast<double>(field(p->GetPoint(n))) : 0.0;
     });
@@ -94,22 +87,22 @@ BUILTIN(path_get_point_speed) {
 }
 
 BUILTIN(path_get_x) {
-    const float t = F(args, 1);
+    const float t = Arg_GetFloat(args, 1);
     Answer(result, args, -1.0, [t](const CPath* p) { return static_cast<double>(p->GetX(t)); });
 }
 
 BUILTIN(path_get_y) {
-    const float t = F(args, 1);
+    const float t = Arg_GetFloat(args, 1);
     Answer(result, args, -1.0, [t](const CPath* p) { return static_cast<double>(p->GetY(t)); });
 }
 
 BUILTIN(path_get_speed) {
-    const float t = F(args, 1);
+    const float t = Arg_GetFloat(args, 1);
     Answer(result, args, -1.0, [t](const CPath* p) { return static_cast<double>(p->GetSpeed(t)); });
 }
 
 BUILTIN(path_set_kind) {
-    const int32_t kind = I(args, 1);
+    const int32_t kind = Arg_GetInt32(args, 1);
     Change(args, [kind](CPath* p) { p->SetKind(kind); });
 }
 
@@ -119,7 +112,7 @@ BUILTIN(path_set_closed) {
 }
 
 BUILTIN(path_set_precision) {
-    const int32_t precision = I(args, 1);
+    const int32_t precision = Arg_GetInt32(args, 1);
     Change(args, [precision](CPath* p) { p->SetPrecision(precision); });
 }
 
@@ -128,7 +121,7 @@ BUILTIN(path_add) {
 }
 
 BUILTIN(path_duplicate) {
-    const int32_t index = I(args, 0);
+    const int32_t index = Arg_GetInt32(args, 0);
     if (!Path_Exists(index)) {
         Error_Report("Trying to duplicate non-existing path.", false);
         Result_SetReal(result, 0.0);
@@ -139,19 +132,20 @@ BUILTIN(path_duplicate) {
 
 BUILTIN(path_assign) {
     if (PathArg(args) == nullptr) return;
-    if (!Path_Assign(I(args, 0), I(args, 1))) Error_Report("Error assigning a path.", false);
+    if (!Path_Assign(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1)))
+        Error_Report("Error assigning a path.", false);
 }
 
 BUILTIN(path_append) {
     CPath* path = PathArg(args);
-    const CPath* more = Path_Get(I(args, 1));
+    const CPath* more = Path_Get(Arg_GetInt32(args, 1));
     if (path == nullptr) Error_Report("Appending to non-existing path.", false);
     if (more == nullptr) Error_Report("Appending a non-existing path.", false);
     if (path != nullptr && more != nullptr) path->Append(more);
 }
 
 BUILTIN(path_delete) {
-    const int32_t index = I(args, 0);
+    const int32_t index = Arg_GetInt32(args, 0);
     if (!Path_Exists(index)) {
         Error_Report("Trying to delete non-existing path.", false);
         Result_SetReal(result, 0.0);
@@ -161,24 +155,24 @@ BUILTIN(path_delete) {
 }
 
 BUILTIN(path_add_point) {
-    const float x = F(args, 1), y = F(args, 2), speed = F(args, 3);
+    const float x = Arg_GetFloat(args, 1), y = Arg_GetFloat(args, 2), speed = Arg_GetFloat(args, 3);
     Change(args, [=](CPath* p) { p->AddPoint(x, y, speed); });
 }
 
 BUILTIN(path_insert_point) {
-    const int32_t n = I(args, 1);
-    const float x = F(args, 2), y = F(args, 3), speed = F(args, 4);
+    const int32_t n = Arg_GetInt32(args, 1);
+    const float x = Arg_GetFloat(args, 2), y = Arg_GetFloat(args, 3), speed = Arg_GetFloat(args, 4);
     Change(args, [=](CPath* p) { p->InsertPoint(n, x, y, speed); });
 }
 
 BUILTIN(path_change_point) {
-    const int32_t n = I(args, 1);
-    const float x = F(args, 2), y = F(args, 3), speed = F(args, 4);
+    const int32_t n = Arg_GetInt32(args, 1);
+    const float x = Arg_GetFloat(args, 2), y = Arg_GetFloat(args, 3), speed = Arg_GetFloat(args, 4);
     Change(args, [=](CPath* p) { p->ChangePoint(n, x, y, speed); });
 }
 
 BUILTIN(path_delete_point) {
-    const int32_t n = I(args, 1);
+    const int32_t n = Arg_GetInt32(args, 1);
     Change(args, [n](CPath* p) { p->DeletePoint(n); });
 }
 
@@ -199,17 +193,17 @@ BUILTIN(path_flip) {
 }
 
 BUILTIN(path_rotate) {
-    const float angle = F(args, 1);
+    const float angle = Arg_GetFloat(args, 1);
     Change(args, [angle](CPath* p) { p->Rotate(angle); });
 }
 
 BUILTIN(path_rescale) {
-    const float xscale = F(args, 1), yscale = F(args, 2);
+    const float xscale = Arg_GetFloat(args, 1), yscale = Arg_GetFloat(args, 2);
     Change(args, [=](CPath* p) { p->Scale(xscale, yscale); });
 }
 
 BUILTIN(path_shift) {
-    const float dx = F(args, 1), dy = F(args, 2);
+    const float dx = Arg_GetFloat(args, 1), dy = Arg_GetFloat(args, 2);
     Change(args, [=](CPath* p) { p->Shift(dx, dy); });
 }
 

@@ -42,11 +42,6 @@ char* DialogText(const RValue* args, int32_t n) {
     return base;
 }
 
-const char* StringArg(const RValue* args, int32_t n) {
-    const char* text = Arg_GetString(args, n);
-    return text ? text : "";
-}
-
 // Modal dialogs under "-headless" get the scripted form, which never waits for a player.
 ScriptedDialogs g_headlessDialogs;
 
@@ -150,7 +145,7 @@ BUILTIN(show_error) {
 
 // The modal input dialog: true with the answer on OK.
 bool AskString(const RValue* args, char** answer) {
-    const char* prompt = StringArg(args, 0);
+    const char* prompt = Arg_GetStringOrEmpty(args, 0);
     char* defaultText = DialogText(args, 1);
     const bool ok = Dialog_GetString(Window_Get_Caption(), prompt, defaultText, answer);
     MEM_FREE(defaultText);
@@ -171,11 +166,12 @@ BUILTIN(get_integer) {
 }
 BUILTIN(get_string_async) {
     char* defaultText = DialogText(args, 1);
-    Result_SetReal(result, Dialog_RequestInput(Window_Get_Caption(), StringArg(args, 0), defaultText));
+    Result_SetReal(result,
+                   Dialog_RequestInput(Window_Get_Caption(), Arg_GetStringOrEmpty(args, 0), defaultText));
     MEM_FREE(defaultText);
 }
 BUILTIN(get_login_async) {
-    Result_SetReal(result, Dialog_RequestLogin(StringArg(args, 0), StringArg(args, 1)));
+    Result_SetReal(result, Dialog_RequestLogin(Arg_GetStringOrEmpty(args, 0), Arg_GetStringOrEmpty(args, 1)));
 }
 
 // --- file-name dialogs ----------------------------------------------------------------------
@@ -187,24 +183,28 @@ void FileDialogResult(RValue& result, const char* path, LoadSaveAllowList list) 
     IO_Clear();
 }
 BUILTIN(get_open_filename) {
-    FileDialogResult(result, IO_GetOpenFileName(StringArg(args, 0), StringArg(args, 1), nullptr, nullptr),
-                     LOADSAVE_READ_LIST);
-}
-BUILTIN(get_save_filename) {
-    FileDialogResult(result, IO_GetSaveFileName(StringArg(args, 0), StringArg(args, 1), nullptr, nullptr),
-                     LOADSAVE_WRITE_LIST);
-}
-BUILTIN(get_open_filename_ext) {
     FileDialogResult(
         result,
-        IO_GetOpenFileName(StringArg(args, 0), StringArg(args, 1), StringArg(args, 2), StringArg(args, 3)),
+        IO_GetOpenFileName(Arg_GetStringOrEmpty(args, 0), Arg_GetStringOrEmpty(args, 1), nullptr, nullptr),
         LOADSAVE_READ_LIST);
 }
-BUILTIN(get_save_filename_ext) {
+BUILTIN(get_save_filename) {
     FileDialogResult(
         result,
-        IO_GetSaveFileName(StringArg(args, 0), StringArg(args, 1), StringArg(args, 2), StringArg(args, 3)),
+        IO_GetSaveFileName(Arg_GetStringOrEmpty(args, 0), Arg_GetStringOrEmpty(args, 1), nullptr, nullptr),
         LOADSAVE_WRITE_LIST);
+}
+BUILTIN(get_open_filename_ext) {
+    FileDialogResult(result,
+                     IO_GetOpenFileName(Arg_GetStringOrEmpty(args, 0), Arg_GetStringOrEmpty(args, 1),
+                                        Arg_GetStringOrEmpty(args, 2), Arg_GetStringOrEmpty(args, 3)),
+                     LOADSAVE_READ_LIST);
+}
+BUILTIN(get_save_filename_ext) {
+    FileDialogResult(result,
+                     IO_GetSaveFileName(Arg_GetStringOrEmpty(args, 0), Arg_GetStringOrEmpty(args, 1),
+                                        Arg_GetStringOrEmpty(args, 2), Arg_GetStringOrEmpty(args, 3)),
+                     LOADSAVE_WRITE_LIST);
 }
 
 // --- the high-score table -------------------------------------------------------------------
@@ -229,9 +229,9 @@ BUILTIN(highscore_set_font) {
 }
 BUILTIN(highscore_set_strings) {
     HighscoreSettings& settings = Highscore_Settings();
-    Highscore_SetText(settings.caption, StringArg(args, 0));
-    Highscore_SetText(settings.nobody, StringArg(args, 1));
-    Highscore_SetText(settings.closeHint, StringArg(args, 2));
+    Highscore_SetText(settings.caption, Arg_GetStringOrEmpty(args, 0));
+    Highscore_SetText(settings.nobody, Arg_GetStringOrEmpty(args, 1));
+    Highscore_SetText(settings.closeHint, Arg_GetStringOrEmpty(args, 2));
 }
 BUILTIN(highscore_set_colors) {
     HighscoreSettings& settings = Highscore_Settings();
@@ -246,7 +246,7 @@ BUILTIN(highscore_show_ext) {
     settings.border = Arg_GetBool(args, 2);
     settings.newColour = Arg_GetInt32(args, 3);
     settings.otherColour = Arg_GetInt32(args, 4);
-    Highscore_SetText(settings.fontName, StringArg(args, 5));
+    Highscore_SetText(settings.fontName, Arg_GetStringOrEmpty(args, 5));
     settings.fontSize = Arg_GetInt32(args, 6);
     IO_Clear();
 }
