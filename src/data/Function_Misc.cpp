@@ -41,22 +41,22 @@ RValue PointerValue(void* pointer) {
 
 // --- Events -------------------------------------------------------------------------------
 
-void F_event_perform(RValue&, CInstance* self, CInstance* other, int32_t, RValue* args) {
+void F_EventPerform(RValue&, CInstance* self, CInstance* other, int32_t, RValue* args) {
     PerformEvent_Instance(self, other, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
 }
 
-void F_event_user(RValue&, CInstance* self, CInstance* other, int32_t, RValue* args) {
+void F_EventUser(RValue&, CInstance* self, CInstance* other, int32_t, RValue* args) {
     PerformEvent_Instance(self, other, kEventOther, Arg_GetInt32(args, 0) + kUserEventBase);
 }
 
-void F_event_perform_object(RValue&, CInstance* self, CInstance* other, int32_t, RValue* args) {
+void F_EventPerformObject(RValue&, CInstance* self, CInstance* other, int32_t, RValue* args) {
     PerformEvent_Object(self, other, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2));
 }
 
 // The parent's version of the event now running, performed on self; the dispatcher's own
 // lookup then walks further up when the parent has no handler of its own. A time-line moment
 // is no object's event: its "object" is the time line's index.
-void F_event_inherited(RValue&, CInstance* self, CInstance* other, int32_t, RValue*) {
+void F_EventInherited(RValue&, CInstance* self, CInstance* other, int32_t, RValue*) {
     const CurrentEvent running = g_CurrentEvent;
     if (running.type < 0 || running.type >= EVENT_TYPE_COUNT) return;
     if (!Object_Exists(running.object)) return;
@@ -67,7 +67,7 @@ void F_event_inherited(RValue&, CInstance* self, CInstance* other, int32_t, RVal
 
 // --- Debugging ------------------------------------------------------------------------------
 
-void F_show_debug_message(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_ShowDebugMessage(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     if (args[0].kind == VALUE_STRING) {
         const char* text = RValue_GetStringText(&args[0]);
         ErrorConsole.Output("%s\n", text != nullptr ? text : "");
@@ -81,7 +81,7 @@ void F_show_debug_message(RValue&, CInstance*, CInstance*, int32_t, RValue* args
     MEM_FREE(base);
 }
 
-void F_show_debug_overlay(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_ShowDebugOverlay(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     if (Arg_GetBool(args, 0)) {
         g_Switches.debugOverlayFlags |= kDebugOverlayShown;
     } else {
@@ -89,7 +89,7 @@ void F_show_debug_overlay(RValue&, CInstance*, CInstance*, int32_t, RValue* args
     }
 }
 
-void F_debug_event(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_DebugEvent(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     const char* text = Arg_GetString(args, 0);
     if (text == nullptr) text = "";
     MemLog_Event("%s", text);
@@ -98,28 +98,28 @@ void F_debug_event(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
 
 // --- Window, process and clipboard ----------------------------------------------------------
 
-void F_window_handle(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+void F_WindowHandle(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
     result = PointerValue(Window_Get_Handle());
 }
 
-void F_window_device(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+void F_WindowDevice(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
     result = PointerValue(g_D3D.device);
 }
 
-void F_set_program_priority(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_SetProgramPriority(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     Process_SetPriority(Arg_GetInt32(args, 0));
 }
 
-void F_set_application_title(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_SetApplicationTitle(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     const char* title = Arg_GetString(args, 0);
     Window_Set_Caption(title != nullptr ? title : "");
 }
 
-void F_clipboard_has_text(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+void F_ClipboardHasText(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
     Result_SetFlag(result, Clipboard_HasText());
 }
 
-void F_clipboard_set_text(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_ClipboardSetText(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const char* text = Arg_GetString(args, 0);
     if (text == nullptr) {
         Result_SetReal(result, 0.0);
@@ -128,7 +128,7 @@ void F_clipboard_set_text(RValue& result, CInstance*, CInstance*, int32_t, RValu
     Clipboard_SetText(text);
 }
 
-void F_clipboard_get_text(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+void F_ClipboardGetText(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
     const std::string text = Clipboard_GetText();
     RValue_SetString(&result, text.c_str());
 }
@@ -145,11 +145,11 @@ void SetAlarm(CInstance* self, int32_t number, int32_t steps) {
     self->alarm[number] = steps;
 }
 
-void F_alarm_set(RValue&, CInstance* self, CInstance*, int32_t, RValue* args) {
+void F_AlarmSet(RValue&, CInstance* self, CInstance*, int32_t, RValue* args) {
     SetAlarm(self, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
 }
 
-void F_alarm_get(RValue& result, CInstance* self, CInstance*, int32_t, RValue* args) {
+void F_AlarmGet(RValue& result, CInstance* self, CInstance*, int32_t, RValue* args) {
     Result_SetReal(result, GetAlarm(self, Arg_GetInt32(args, 0)));
 }
 
@@ -234,36 +234,36 @@ void ExistsByName(Store store, RValue& result, CInstance* self, RValue* args) {
     Result_SetFlag(result, found);
 }
 
-#define BY_NAME_ROWS(scope, store)                                                                  \
-    void F_variable_##scope##_exists(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {     \
-        ExistsByName(store, r, s, a);                                                               \
-    }                                                                                               \
-    void F_variable_##scope##_get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {        \
-        GetByName(store, r, s, a, 0);                                                               \
-    }                                                                                               \
-    void F_variable_##scope##_array_get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {  \
-        GetByName(store, r, s, a, 1);                                                               \
-    }                                                                                               \
-    void F_variable_##scope##_array2_get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) { \
-        GetByName(store, r, s, a, 2);                                                               \
-    }                                                                                               \
-    void F_variable_##scope##_set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {          \
-        SetByName(store, s, a, 0);                                                                  \
-    }                                                                                               \
-    void F_variable_##scope##_array_set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {    \
-        SetByName(store, s, a, 1);                                                                  \
-    }                                                                                               \
-    void F_variable_##scope##_array2_set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {   \
-        SetByName(store, s, a, 2);                                                                  \
+#define BY_NAME_ROWS(scope, store)                                                               \
+    void F_Variable##scope##Exists(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {    \
+        ExistsByName(store, r, s, a);                                                            \
+    }                                                                                            \
+    void F_Variable##scope##Get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {       \
+        GetByName(store, r, s, a, 0);                                                            \
+    }                                                                                            \
+    void F_Variable##scope##ArrayGet(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {  \
+        GetByName(store, r, s, a, 1);                                                            \
+    }                                                                                            \
+    void F_Variable##scope##Array2Get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) { \
+        GetByName(store, r, s, a, 2);                                                            \
+    }                                                                                            \
+    void F_Variable##scope##Set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {         \
+        SetByName(store, s, a, 0);                                                               \
+    }                                                                                            \
+    void F_Variable##scope##ArraySet(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {    \
+        SetByName(store, s, a, 1);                                                               \
+    }                                                                                            \
+    void F_Variable##scope##Array2Set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {   \
+        SetByName(store, s, a, 2);                                                               \
     }
 
-BY_NAME_ROWS(global, Store::Global)
-BY_NAME_ROWS(local, Store::Local)
+BY_NAME_ROWS(Global, Store::Global)
+BY_NAME_ROWS(Local, Store::Local)
 #undef BY_NAME_ROWS
 
 // --- Game speed -----------------------------------------------------------------------------
 
-void F_game_set_speed(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_GameSetSpeed(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     const double speed = Arg_GetReal(args, 0);
     const int32_t type = Arg_GetInt32(args, 1);
     // Not a number is no speed either: refused like a negative one.
@@ -280,7 +280,7 @@ void F_game_set_speed(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     }
 }
 
-void F_game_get_speed(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_GameGetSpeed(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const int32_t type = Arg_GetInt32(args, 0);
     if (!(g_GameClock.targetRate > 0.0)) {
         Result_SetReal(result, 0.0);
@@ -293,41 +293,41 @@ void F_game_get_speed(RValue& result, CInstance*, CInstance*, int32_t, RValue* a
 // --- Registration ---------------------------------------------------------------------------
 
 const BuiltinRow kRowsBeforeDates[] = {
-    {"event_inherited", F_event_inherited, 0, 0},
-    {"event_perform", F_event_perform, 2, 0},
-    {"event_user", F_event_user, 1, 0},
-    {"event_perform_object", F_event_perform_object, 3, 0},
-    {"window_handle", F_window_handle, 0, 0},
-    {"window_device", F_window_device, 0, 0},
-    {"show_debug_message", F_show_debug_message, 1, 0},
-    {"show_debug_overlay", F_show_debug_overlay, 1, 0},
-    {"debug_event", F_debug_event, 1, 0},
-    {"set_program_priority", F_set_program_priority, 1, 0},
-    {"set_application_title", F_set_application_title, 1, 0},
-    {"alarm_set", F_alarm_set, 2, 0},
-    {"alarm_get", F_alarm_get, 1, 0},
-    {"variable_global_exists", F_variable_global_exists, 1, 0},
-    {"variable_global_get", F_variable_global_get, 1, 0},
-    {"variable_global_array_get", F_variable_global_array_get, 2, 0},
-    {"variable_global_array2_get", F_variable_global_array2_get, 3, 0},
-    {"variable_global_set", F_variable_global_set, 2, 0},
-    {"variable_global_array_set", F_variable_global_array_set, 3, 0},
-    {"variable_global_array2_set", F_variable_global_array2_set, 4, 0},
-    {"variable_local_exists", F_variable_local_exists, 1, 0},
-    {"variable_local_get", F_variable_local_get, 1, 0},
-    {"variable_local_array_get", F_variable_local_array_get, 2, 0},
-    {"variable_local_array2_get", F_variable_local_array2_get, 3, 0},
-    {"variable_local_set", F_variable_local_set, 2, 0},
-    {"variable_local_array_set", F_variable_local_array_set, 3, 0},
-    {"variable_local_array2_set", F_variable_local_array2_set, 4, 0},
-    {"clipboard_has_text", F_clipboard_has_text, 0, 0},
-    {"clipboard_set_text", F_clipboard_set_text, 1, 0},
-    {"clipboard_get_text", F_clipboard_get_text, 0, 0},
+    {"event_inherited", F_EventInherited, 0, 0},
+    {"event_perform", F_EventPerform, 2, 0},
+    {"event_user", F_EventUser, 1, 0},
+    {"event_perform_object", F_EventPerformObject, 3, 0},
+    {"window_handle", F_WindowHandle, 0, 0},
+    {"window_device", F_WindowDevice, 0, 0},
+    {"show_debug_message", F_ShowDebugMessage, 1, 0},
+    {"show_debug_overlay", F_ShowDebugOverlay, 1, 0},
+    {"debug_event", F_DebugEvent, 1, 0},
+    {"set_program_priority", F_SetProgramPriority, 1, 0},
+    {"set_application_title", F_SetApplicationTitle, 1, 0},
+    {"alarm_set", F_AlarmSet, 2, 0},
+    {"alarm_get", F_AlarmGet, 1, 0},
+    {"variable_global_exists", F_VariableGlobalExists, 1, 0},
+    {"variable_global_get", F_VariableGlobalGet, 1, 0},
+    {"variable_global_array_get", F_VariableGlobalArrayGet, 2, 0},
+    {"variable_global_array2_get", F_VariableGlobalArray2Get, 3, 0},
+    {"variable_global_set", F_VariableGlobalSet, 2, 0},
+    {"variable_global_array_set", F_VariableGlobalArraySet, 3, 0},
+    {"variable_global_array2_set", F_VariableGlobalArray2Set, 4, 0},
+    {"variable_local_exists", F_VariableLocalExists, 1, 0},
+    {"variable_local_get", F_VariableLocalGet, 1, 0},
+    {"variable_local_array_get", F_VariableLocalArrayGet, 2, 0},
+    {"variable_local_array2_get", F_VariableLocalArray2Get, 3, 0},
+    {"variable_local_set", F_VariableLocalSet, 2, 0},
+    {"variable_local_array_set", F_VariableLocalArraySet, 3, 0},
+    {"variable_local_array2_set", F_VariableLocalArray2Set, 4, 0},
+    {"clipboard_has_text", F_ClipboardHasText, 0, 0},
+    {"clipboard_set_text", F_ClipboardSetText, 1, 0},
+    {"clipboard_get_text", F_ClipboardGetText, 0, 0},
 };
 
 const BuiltinRow kRowsAfterDates[] = {
-    {"game_set_speed", F_game_set_speed, 2, 1},
-    {"game_get_speed", F_game_get_speed, 2, 1},
+    {"game_set_speed", F_GameSetSpeed, 2, 1},
+    {"game_get_speed", F_GameGetSpeed, 2, 1},
 };
 
 }  // namespace
