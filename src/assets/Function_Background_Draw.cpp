@@ -129,12 +129,7 @@ void F_DrawBackgroundTiledExt(RValue&, CInstance*, CInstance*, int32_t, RValue* 
 }  // namespace
 
 void InitBackgroundDrawFunctions() {
-    struct Row {
-        const char* name;
-        BuiltinProc function;
-        int32_t argc, flag;
-    };
-    static const Row kRows[] = {
+    static const BuiltinRow kRows[] = {
         {"draw_background", F_DrawBackground, 3, 0},
         {"draw_background_ext", F_DrawBackgroundExt, 8, 1},
         {"draw_background_stretched", F_DrawBackgroundStretched, 5, 0},
@@ -145,5 +140,5 @@ void InitBackgroundDrawFunctions() {
         {"draw_background_tiled", F_DrawBackgroundTiled, 3, 0},
         {"draw_background_tiled_ext", F_DrawBackgroundTiledExt, 7, 1},
     };
-    for (const Row& row : kRows) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+    Code_Function_AddRows(kRows);
 }

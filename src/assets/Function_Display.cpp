@@ -38,33 +38,27 @@ bool Screen_ClipRectangle(int32_t bufferWidth, int32_t bufferHeight, int32_t* x,
 
 namespace {
 
-#define DISPLAY_BUILTIN(name) void name(RValue& result, CInstance*, CInstance*, int32_t, RValue* args)
-
-RValue Real(double value) {
-    return RValue_Real(value);
-}
-
 // ---- display ---------------------------------------------------------------------------------
 
-DISPLAY_BUILTIN(F_DisplayGetWidth) {
+void F_DisplayGetWidth(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Display_Get_Width());
+    result = RValue_Real(Display_Get_Width());
 }
-DISPLAY_BUILTIN(F_DisplayGetHeight) {
+void F_DisplayGetHeight(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Display_Get_Height());
+    result = RValue_Real(Display_Get_Height());
 }
-DISPLAY_BUILTIN(F_DisplayGetColourDepth) {
+void F_DisplayGetColourDepth(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Display_Get_Colour_Depth());
+    result = RValue_Real(Display_Get_Colour_Depth());
 }
-DISPLAY_BUILTIN(F_DisplayGetFrequency) {
+void F_DisplayGetFrequency(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Display_Get_Frequency());
+    result = RValue_Real(Display_Get_Frequency());
 }
-DISPLAY_BUILTIN(F_DisplayGetOrientation) {
+void F_DisplayGetOrientation(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(0);
+    result = RValue_Real(0);
 }
 
 // The mode setters reset the device at once, whether the mode changed or not.
@@ -73,156 +67,156 @@ double ResetAfter(bool changed) {
     return changed ? 1 : 0;
 }
 
-DISPLAY_BUILTIN(F_DisplaySetSize) {
-    result = Real(ResetAfter(Display_Set_Size(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1))));
+void F_DisplaySetSize(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    result = RValue_Real(ResetAfter(Display_Set_Size(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1))));
 }
-DISPLAY_BUILTIN(F_DisplaySetColourDepth) {
-    result = Real(ResetAfter(Display_Set_Colour_Depth(Arg_GetInt32(args, 0))));
+void F_DisplaySetColourDepth(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    result = RValue_Real(ResetAfter(Display_Set_Colour_Depth(Arg_GetInt32(args, 0))));
 }
-DISPLAY_BUILTIN(F_DisplaySetFrequency) {
-    result = Real(ResetAfter(Display_Set_Frequency(Arg_GetInt32(args, 0))));
+void F_DisplaySetFrequency(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    result = RValue_Real(ResetAfter(Display_Set_Frequency(Arg_GetInt32(args, 0))));
 }
-DISPLAY_BUILTIN(F_DisplaySetAll) {
-    result = Real(ResetAfter(Display_Set_All(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
-                                             Arg_GetInt32(args, 3))));
+void F_DisplaySetAll(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    result = RValue_Real(ResetAfter(Display_Set_All(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1),
+                                                    Arg_GetInt32(args, 2), Arg_GetInt32(args, 3))));
 }
-DISPLAY_BUILTIN(F_DisplayTestAll) {
-    result = Real(Display_Test_All(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
-                                   Arg_GetInt32(args, 3))
-                      ? 1
-                      : 0);
+void F_DisplayTestAll(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    result = RValue_Real(Display_Test_All(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                                          Arg_GetInt32(args, 3))
+                             ? 1
+                             : 0);
 }
 
 // Only scheduled: the reset happens before the next frame begins.
-DISPLAY_BUILTIN(F_DisplayReset) {
+void F_DisplayReset(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     GR_D3D_Set_Multisample(Arg_GetInt32(args, 0) & 0xFF);
     GR_D3D_Set_VSync(Arg_GetBool(args, 1));
     Run_ResetCountdown = 1;
 }
 
-DISPLAY_BUILTIN(F_DisplayMouseGetX) {
+void F_DisplayMouseGetX(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Display_Mouse_Get_X());
+    result = RValue_Real(Display_Mouse_Get_X());
 }
-DISPLAY_BUILTIN(F_DisplayMouseGetY) {
+void F_DisplayMouseGetY(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Display_Mouse_Get_Y());
+    result = RValue_Real(Display_Mouse_Get_Y());
 }
-DISPLAY_BUILTIN(F_DisplayMouseSet) {
+void F_DisplayMouseSet(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Display_Mouse_Set(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
 }
-DISPLAY_BUILTIN(F_DisplaySetUiVisibility) {
+void F_DisplaySetUiVisibility(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(0);
+    result = RValue_Real(0);
 }
 
 // ---- runner-wide switches ----------------------------------------------------------------------
 
-DISPLAY_BUILTIN(F_DisplayGetVertexBufferMethod) {
+void F_DisplayGetVertexBufferMethod(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(g_Switches.vertexBufferMethod);
+    result = RValue_Real(g_Switches.vertexBufferMethod);
 }
-DISPLAY_BUILTIN(F_DisplaySetVertexBufferMethod) {
+void F_DisplaySetVertexBufferMethod(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const int32_t method = Arg_GetInt32(args, 0);
     GraphicsFlush();
     if (method >= 0 && method <= 2) g_Switches.vertexBufferMethod = method;
-    result = Real(0);
+    result = RValue_Real(0);
 }
-DISPLAY_BUILTIN(F_DisplayGetAlternateSync) {
+void F_DisplayGetAlternateSync(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(g_Switches.manualVsync ? 1 : 0);
+    result = RValue_Real(g_Switches.manualVsync ? 1 : 0);
 }
-DISPLAY_BUILTIN(F_DisplaySetAlternateSync) {
+void F_DisplaySetAlternateSync(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     g_Switches.manualVsync = Arg_GetBool(args, 0);
     Run_ResetCountdown = 1;
-    result = Real(0);
+    result = RValue_Real(0);
 }
-DISPLAY_BUILTIN(F_DrawEnableDrawEvent) {
+void F_DrawEnableDrawEvent(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     g_FrameSwitches.drawingEnabled = Arg_GetBool(args, 0);
 }
-DISPLAY_BUILTIN(F_DrawEnableSwfAA) {
+void F_DrawEnableSwfAA(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     g_VectorSpriteAntiAlias = Arg_GetBool(args, 0);
 }
-DISPLAY_BUILTIN(F_DrawSetSwfAALevel) {
+void F_DrawSetSwfAALevel(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     g_VectorSpriteAntiAliasLevel = std::clamp(Arg_GetFloat(args, 0), 0.0f, 1.0f);
 }
-DISPLAY_BUILTIN(F_DrawGetSwfAALevel) {
+void F_DrawGetSwfAALevel(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(g_VectorSpriteAntiAliasLevel);
+    result = RValue_Real(g_VectorSpriteAntiAliasLevel);
 }
 
 // ---- window ----------------------------------------------------------------------------------
 
-DISPLAY_BUILTIN(F_WindowSetFullscreen) {
+void F_WindowSetFullscreen(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Window_Set_Fullscreen(Arg_GetBool(args, 0));
 }
-DISPLAY_BUILTIN(F_WindowGetFullscreen) {
+void F_WindowGetFullscreen(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_Fullscreen() ? 1 : 0);
+    result = RValue_Real(Window_Get_Fullscreen() ? 1 : 0);
 }
-DISPLAY_BUILTIN(F_WindowSetCaption) {
+void F_WindowSetCaption(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Window_Set_Caption(Arg_GetString(args, 0));
 }
-DISPLAY_BUILTIN(F_WindowGetCaption) {
+void F_WindowGetCaption(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
     const char* caption = Window_Get_Caption();
     RValue_SetString(&result, caption ? caption : "");
 }
-DISPLAY_BUILTIN(F_WindowSetCursor) {
+void F_WindowSetCursor(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Window_Set_Cursor(Arg_GetInt32(args, 0));
 }
-DISPLAY_BUILTIN(F_WindowGetCursor) {
+void F_WindowGetCursor(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_Cursor());
+    result = RValue_Real(Window_Get_Cursor());
 }
-DISPLAY_BUILTIN(F_WindowSetColour) {
+void F_WindowSetColour(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
-    Window_Set_Colour(static_cast<uint32_t>(Arg_GetInt32(args, 0)));
+    Window_Set_Colour(Arg_GetColour(args, 0));
 }
-DISPLAY_BUILTIN(F_WindowGetColour) {
+void F_WindowGetColour(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_Colour());
+    result = RValue_Real(Window_Get_Colour());
 }
-DISPLAY_BUILTIN(F_WindowSetMinWidth) {
+void F_WindowSetMinWidth(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Window_Set_Min_Width(Arg_GetInt32(args, 0));
 }
-DISPLAY_BUILTIN(F_WindowSetMaxWidth) {
+void F_WindowSetMaxWidth(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Window_Set_Max_Width(Arg_GetInt32(args, 0));
 }
-DISPLAY_BUILTIN(F_WindowSetMinHeight) {
+void F_WindowSetMinHeight(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Window_Set_Min_Height(Arg_GetInt32(args, 0));
 }
-DISPLAY_BUILTIN(F_WindowSetMaxHeight) {
+void F_WindowSetMaxHeight(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Window_Set_Max_Height(Arg_GetInt32(args, 0));
 }
-DISPLAY_BUILTIN(F_WindowSetPosition) {
+void F_WindowSetPosition(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Window_Set_Position(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
 }
-DISPLAY_BUILTIN(F_WindowSetSize) {
+void F_WindowSetSize(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Window_Set_Size(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
 }
-DISPLAY_BUILTIN(F_WindowSetRectangle) {
+void F_WindowSetRectangle(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Window_Set_Rectangle(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
                          Arg_GetInt32(args, 3));
 }
 
 // The outer rectangle goes to the middle of the first display; the window keeps its size.
-DISPLAY_BUILTIN(F_WindowCenter) {
+void F_WindowCenter(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     (void)args;
     void* window = Window_Get_Handle();
@@ -239,24 +233,24 @@ DISPLAY_BUILTIN(F_WindowCenter) {
     Window_SetClientRect(window, x + side, y + (outerHeight - clientHeight - side), clientWidth, clientHeight);
 }
 
-DISPLAY_BUILTIN(F_WindowGetX) {
+void F_WindowGetX(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_X());
+    result = RValue_Real(Window_Get_X());
 }
-DISPLAY_BUILTIN(F_WindowGetY) {
+void F_WindowGetY(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_Y());
+    result = RValue_Real(Window_Get_Y());
 }
-DISPLAY_BUILTIN(F_WindowGetWidth) {
+void F_WindowGetWidth(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_Width());
+    result = RValue_Real(Window_Get_Width());
 }
-DISPLAY_BUILTIN(F_WindowGetHeight) {
+void F_WindowGetHeight(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Get_Height());
+    result = RValue_Real(Window_Get_Height());
 }
 
-DISPLAY_BUILTIN(F_WindowGetVisibleRects) {
+void F_WindowGetVisibleRects(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const double x1 = Arg_GetReal(args, 0), y1 = Arg_GetReal(args, 1);
     const double x2 = Arg_GetReal(args, 2), y2 = Arg_GetReal(args, 3);
     double* numbers = nullptr;
@@ -266,43 +260,43 @@ DISPLAY_BUILTIN(F_WindowGetVisibleRects) {
     MEM_FREE(numbers);
 }
 
-DISPLAY_BUILTIN(F_WindowMouseGetX) {
+void F_WindowMouseGetX(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Mouse_Get_X());
+    result = RValue_Real(Window_Mouse_Get_X());
 }
-DISPLAY_BUILTIN(F_WindowMouseGetY) {
+void F_WindowMouseGetY(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Mouse_Get_Y());
+    result = RValue_Real(Window_Mouse_Get_Y());
 }
-DISPLAY_BUILTIN(F_WindowMouseSet) {
+void F_WindowMouseSet(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     Window_Mouse_Set(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
 }
-DISPLAY_BUILTIN(F_WindowViewMouseGetX) {
-    result = Real(Window_View_Mouse_Get_X(Arg_GetInt32(args, 0)));
+void F_WindowViewMouseGetX(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    result = RValue_Real(Window_View_Mouse_Get_X(Arg_GetInt32(args, 0)));
 }
-DISPLAY_BUILTIN(F_WindowViewMouseGetY) {
-    result = Real(Window_View_Mouse_Get_Y(Arg_GetInt32(args, 0)));
+void F_WindowViewMouseGetY(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    result = RValue_Real(Window_View_Mouse_Get_Y(Arg_GetInt32(args, 0)));
 }
-DISPLAY_BUILTIN(F_WindowViewsMouseGetX) {
+void F_WindowViewsMouseGetX(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Mouse_Room_X(0));
+    result = RValue_Real(Window_Mouse_Room_X(0));
 }
-DISPLAY_BUILTIN(F_WindowViewsMouseGetY) {
+void F_WindowViewsMouseGetY(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(Window_Mouse_Room_Y(0));
+    result = RValue_Real(Window_Mouse_Room_Y(0));
 }
 
 // Settings of other platforms: the getters answer fixed values and the setters do nothing.
-DISPLAY_BUILTIN(F_WindowAlwaysOne) {
+void F_WindowAlwaysOne(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(1);
+    result = RValue_Real(1);
 }
-DISPLAY_BUILTIN(F_WindowAlwaysZero) {
+void F_WindowAlwaysZero(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)args;
-    result = Real(0);
+    result = RValue_Real(0);
 }
-DISPLAY_BUILTIN(F_WindowIgnored) {
+void F_WindowIgnored(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     (void)args;
 }
@@ -321,12 +315,12 @@ void SaveScreen(const char* name, int32_t x, int32_t y, int32_t width, int32_t h
     MEM_FREE(pixels);
 }
 
-DISPLAY_BUILTIN(F_ScreenSave) {
+void F_ScreenSave(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     SaveScreen(Arg_GetString(args, 0), 0, 0, g_D3D.backBufferWidth, g_D3D.backBufferHeight);
 }
 
-DISPLAY_BUILTIN(F_ScreenSavePart) {
+void F_ScreenSavePart(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     (void)result;
     const char* name = Arg_GetString(args, 0);
     int32_t x = Arg_GetInt32(args, 1), y = Arg_GetInt32(args, 2);
@@ -335,17 +329,10 @@ DISPLAY_BUILTIN(F_ScreenSavePart) {
         SaveScreen(name, x, y, width, height);
 }
 
-#undef DISPLAY_BUILTIN
-
 }  // namespace
 
 void InitDisplayFunctions() {
-    struct Row {
-        const char* name;
-        BuiltinProc function;
-        int32_t argc, flag;
-    };
-    static const Row kRows[] = {
+    static const BuiltinRow kRows[] = {
         {"display_get_width", F_DisplayGetWidth, 0, 0},
         {"display_get_height", F_DisplayGetHeight, 0, 0},
         {"display_get_colordepth", F_DisplayGetColourDepth, 0, 0},
@@ -415,5 +402,5 @@ void InitDisplayFunctions() {
         {"screen_save", F_ScreenSave, 1, 0},
         {"screen_save_part", F_ScreenSavePart, 5, 0},
     };
-    for (const Row& row : kRows) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+    Code_Function_AddRows(kRows);
 }

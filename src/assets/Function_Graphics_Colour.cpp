@@ -22,144 +22,142 @@ void DrawNoPath(int32_t, float, float, bool) {}
 
 constexpr DrawBuiltinHooks kDefaultHooks = {ViewZero, NoPath, DrawNoPath};
 
-// Shorthands for the argument getters.
-int32_t I(RValue* args, int32_t n) {
-    return Arg_GetInt32(args, n);
-}
-uint32_t C(RValue* args, int32_t n) {
-    return static_cast<uint32_t>(Arg_GetInt32(args, n));
-}
-float F(RValue* args, int32_t n) {
-    return Arg_GetFloat(args, n);
-}
-bool B(RValue* args, int32_t n) {
-    return Arg_GetBool(args, n);
-}
-
-void Real(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 // ---- colour state and arithmetic ----------------------------------------------------------
 
 void F_DrawSetColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Set_Colour(C(args, 0));
+    GR_Draw_Set_Colour(Arg_GetColour(args, 0));
 }
 void F_DrawSetAlpha(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Set_Alpha(F(args, 0));
+    GR_Draw_Set_Alpha(Arg_GetFloat(args, 0));
 }
 void F_DrawGetColour(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    Real(result, GR_Draw_Get_Colour() & 0xFFFFFF);
+    Result_SetReal(result, GR_Draw_Get_Colour() & 0xFFFFFF);
 }
 void F_DrawGetAlpha(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    Real(result, GR_Draw_Get_Alpha());
+    Result_SetReal(result, GR_Draw_Get_Alpha());
 }
 void F_MakeColourRGB(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, I(args, 0) + I(args, 1) * 256.0 + I(args, 2) * 65536.0);
+    Result_SetReal(result,
+                   Arg_GetInt32(args, 0) + Arg_GetInt32(args, 1) * 256.0 + Arg_GetInt32(args, 2) * 65536.0);
 }
 void F_MakeColourHSV(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, Colour_FromHSV(Colour_MakeHSVTriple(I(args, 0), I(args, 1), I(args, 2))));
+    Result_SetReal(result, Colour_FromHSV(Colour_MakeHSVTriple(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1),
+                                                               Arg_GetInt32(args, 2))));
 }
 // Signed 32-bit arithmetic truncating toward zero: a negative colour gives negative parts.
 void F_ColourGetRed(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, I(args, 0) % 256);
+    Result_SetReal(result, Arg_GetInt32(args, 0) % 256);
 }
 void F_ColourGetGreen(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, (I(args, 0) / 256) % 256);
+    Result_SetReal(result, (Arg_GetInt32(args, 0) / 256) % 256);
 }
 void F_ColourGetBlue(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, (I(args, 0) / 65536) % 256);
+    Result_SetReal(result, (Arg_GetInt32(args, 0) / 65536) % 256);
 }
 void F_ColourGetHue(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, Colour_GetHSV(C(args, 0)).h);
+    Result_SetReal(result, Colour_GetHSV(Arg_GetColour(args, 0)).h);
 }
 void F_ColourGetSaturation(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, Colour_GetHSV(C(args, 0)).s);
+    Result_SetReal(result, Colour_GetHSV(Arg_GetColour(args, 0)).s);
 }
 void F_ColourGetValue(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, Colour_GetHSV(C(args, 0)).v);
+    Result_SetReal(result, Colour_GetHSV(Arg_GetColour(args, 0)).v);
 }
 void F_MergeColour(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, Colour_Merge(C(args, 0), C(args, 1), F(args, 2)));
+    Result_SetReal(result,
+                   Colour_Merge(Arg_GetColour(args, 0), Arg_GetColour(args, 1), Arg_GetFloat(args, 2)));
 }
 
 // ---- render state -------------------------------------------------------------------------
 
 void F_DrawSetBlendMode(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Set_Blend_Mode(I(args, 0));
+    GR_Set_Blend_Mode(Arg_GetInt32(args, 0));
 }
 void F_DrawSetBlendModeExt(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Set_Blend_Mode_Ext(I(args, 0), I(args, 1));
+    GR_Set_Blend_Mode_Ext(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
 }
 void F_DrawSetColourWriteEnable(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Set_Colour_Write_Enable(B(args, 0), B(args, 1), B(args, 2), B(args, 3));
+    GR_Set_Colour_Write_Enable(Arg_GetBool(args, 0), Arg_GetBool(args, 1), Arg_GetBool(args, 2),
+                               Arg_GetBool(args, 3));
 }
 void F_DrawSetAlphaTest(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Set_Alpha_Test(B(args, 0));
+    GR_Set_Alpha_Test(Arg_GetBool(args, 0));
 }
 void F_DrawGetAlphaTest(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    Real(result, GR_Get_Alpha_Test() ? 1.0 : 0.0);
+    Result_SetFlag(result, GR_Get_Alpha_Test());
 }
 void F_DrawSetAlphaTestRef(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Set_Alpha_Test_Ref(C(args, 0));
+    GR_Set_Alpha_Test_Ref(Arg_GetColour(args, 0));
 }
 void F_DrawGetAlphaTestRef(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    Real(result, GR_Get_Alpha_Test_Ref());
+    Result_SetReal(result, GR_Get_Alpha_Test_Ref());
 }
 void F_DrawClear(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Clear(C(args, 0) | 0xFF000000u);
+    GR_Draw_Clear(Arg_GetColour(args, 0) | 0xFF000000u);
 }
 void F_DrawClearAlpha(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Clear_Alpha(C(args, 0), F(args, 1));
+    GR_Draw_Clear_Alpha(Arg_GetColour(args, 0), Arg_GetFloat(args, 1));
 }
 void F_DrawSetCirclePrecision(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Set_Circle_Precision(I(args, 0));
+    GR_Set_Circle_Precision(Arg_GetInt32(args, 0));
 }
 
 // ---- primitives in the draw colour --------------------------------------------------------
 
 void F_DrawPoint(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Point(F(args, 0), F(args, 1));
+    GR_Draw_Point(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1));
 }
 void F_DrawLine(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Line(F(args, 0), F(args, 1), F(args, 2), F(args, 3));
+    GR_Draw_Line(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3));
 }
 void F_DrawLineWidth(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Line_Width(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4));
+    GR_Draw_Line_Width(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                       Arg_GetFloat(args, 3), Arg_GetFloat(args, 4));
 }
 void F_DrawRectangle(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Rectangle(F(args, 0), F(args, 1), F(args, 2), F(args, 3), B(args, 4));
+    GR_Draw_Rectangle(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                      Arg_GetFloat(args, 3), Arg_GetBool(args, 4));
 }
 void F_DrawRoundRect(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_RoundRect(F(args, 0), F(args, 1), F(args, 2), F(args, 3), 10.0f, 10.0f, B(args, 4));
+    GR_Draw_RoundRect(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                      Arg_GetFloat(args, 3), 10.0f, 10.0f, Arg_GetBool(args, 4));
 }
 void F_DrawRoundRectExt(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_RoundRect(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6) > 0.0f);
+    GR_Draw_RoundRect(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                      Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                      Arg_GetFloat(args, 6) > 0.0f);
 }
 void F_DrawTriangle(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Triangle(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6) > 0.0f);
+    GR_Draw_Triangle(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                     Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                     Arg_GetFloat(args, 6) > 0.0f);
 }
 void F_DrawCircle(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Circle(F(args, 0), F(args, 1), F(args, 2), B(args, 3));
+    GR_Draw_Circle(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetBool(args, 3));
 }
 void F_DrawEllipse(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Ellipse(F(args, 0), F(args, 1), F(args, 2), F(args, 3), B(args, 4));
+    GR_Draw_Ellipse(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                    Arg_GetFloat(args, 3), Arg_GetBool(args, 4));
 }
 void F_DrawArrow(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Arrow(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4));
+    GR_Draw_Arrow(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3),
+                  Arg_GetFloat(args, 4));
 }
 void F_DrawButton(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Button(F(args, 0), F(args, 1), F(args, 2), F(args, 3), B(args, 4));
+    GR_Draw_Button(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3),
+                   Arg_GetBool(args, 4));
 }
 void F_DrawHealthbar(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    const uint32_t minimum = C(args, 6), maximum = C(args, 7);
-    GR_Draw_Healthbar(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), C(args, 5), minimum,
-                      Colour_Merge(minimum, maximum, 0.5f), maximum, I(args, 8), B(args, 9), B(args, 10));
+    const uint32_t minimum = Arg_GetColour(args, 6), maximum = Arg_GetColour(args, 7);
+    GR_Draw_Healthbar(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                      Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetColour(args, 5), minimum,
+                      Colour_Merge(minimum, maximum, 0.5f), maximum, Arg_GetInt32(args, 8),
+                      Arg_GetBool(args, 9), Arg_GetBool(args, 10));
 }
 void F_DrawPath(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    const int32_t path = I(args, 0);
-    const float x = F(args, 1), y = F(args, 2);
-    const bool absolute = B(args, 3);
+    const int32_t path = Arg_GetInt32(args, 0);
+    const float x = Arg_GetFloat(args, 1), y = Arg_GetFloat(args, 2);
+    const bool absolute = Arg_GetBool(args, 3);
     if (!g_DrawBuiltinHooks.pathExists(path)) {
         Runtime_ErrorNonFatal("Trying to drawn non-existing path.");
         return;
@@ -173,56 +171,70 @@ void F_DrawPath(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
 // ---- primitives with their own colours ----------------------------------------------------
 
 void F_DrawPointColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Point_Colour(F(args, 0), F(args, 1), C(args, 2));
+    GR_Draw_Point_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetColour(args, 2));
 }
 void F_DrawLineColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Line_Colour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), C(args, 4), C(args, 5));
+    GR_Draw_Line_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                        Arg_GetFloat(args, 3), Arg_GetColour(args, 4), Arg_GetColour(args, 5));
 }
 void F_DrawLineWidthColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Line_Width_Colour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), C(args, 5), C(args, 6));
+    GR_Draw_Line_Width_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                              Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetColour(args, 5),
+                              Arg_GetColour(args, 6));
 }
 void F_DrawRectangleColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Rectangle_Colour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), C(args, 4), C(args, 5), C(args, 6),
-                             C(args, 7), B(args, 8));
+    GR_Draw_Rectangle_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                             Arg_GetFloat(args, 3), Arg_GetColour(args, 4), Arg_GetColour(args, 5),
+                             Arg_GetColour(args, 6), Arg_GetColour(args, 7), Arg_GetBool(args, 8));
 }
 void F_DrawRoundRectColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_RoundRect_Colour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), 10.0f, 10.0f, C(args, 4), C(args, 5),
-                             B(args, 6));
+    GR_Draw_RoundRect_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                             Arg_GetFloat(args, 3), 10.0f, 10.0f, Arg_GetColour(args, 4),
+                             Arg_GetColour(args, 5), Arg_GetBool(args, 6));
 }
 void F_DrawRoundRectColourExt(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_RoundRect_Colour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), C(args, 6),
-                             C(args, 7), B(args, 8));
+    GR_Draw_RoundRect_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                             Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                             Arg_GetColour(args, 6), Arg_GetColour(args, 7), Arg_GetBool(args, 8));
 }
 void F_DrawTriangleColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Triangle_Colour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), C(args, 6),
-                            C(args, 7), C(args, 8), B(args, 9));
+    GR_Draw_Triangle_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                            Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                            Arg_GetColour(args, 6), Arg_GetColour(args, 7), Arg_GetColour(args, 8),
+                            Arg_GetBool(args, 9));
 }
 void F_DrawCircleColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Circle_Colour(F(args, 0), F(args, 1), F(args, 2), C(args, 3), C(args, 4), B(args, 5));
+    GR_Draw_Circle_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                          Arg_GetColour(args, 3), Arg_GetColour(args, 4), Arg_GetBool(args, 5));
 }
 void F_DrawEllipseColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Draw_Ellipse_Colour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), C(args, 4), C(args, 5), B(args, 6));
+    GR_Draw_Ellipse_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                           Arg_GetFloat(args, 3), Arg_GetColour(args, 4), Arg_GetColour(args, 5),
+                           Arg_GetBool(args, 6));
 }
 
 // ---- user primitives ----------------------------------------------------------------------
 
 void F_DrawPrimitiveBegin(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Primitive_Begin(I(args, 0), -1);
+    GR_Primitive_Begin(Arg_GetInt32(args, 0), -1);
 }
 void F_DrawPrimitiveBeginTexture(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Primitive_Begin(I(args, 0), Arg_GetNumberOrPointer(args, 1));
+    GR_Primitive_Begin(Arg_GetInt32(args, 0), Arg_GetNumberOrPointer(args, 1));
 }
 void F_DrawVertex(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Primitive_Vertex(F(args, 0), F(args, 1));
+    GR_Primitive_Vertex(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1));
 }
 void F_DrawVertexColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Primitive_Vertex_Colour(F(args, 0), F(args, 1), C(args, 2), F(args, 3));
+    GR_Primitive_Vertex_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetColour(args, 2),
+                               Arg_GetFloat(args, 3));
 }
 void F_DrawVertexTexture(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Primitive_Vertex_Texture(F(args, 0), F(args, 1), F(args, 2), F(args, 3));
+    GR_Primitive_Vertex_Texture(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                Arg_GetFloat(args, 3));
 }
 void F_DrawVertexTextureColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    GR_Primitive_Vertex_Texture_Colour(F(args, 0), F(args, 1), F(args, 2), F(args, 3), C(args, 4), F(args, 5));
+    GR_Primitive_Vertex_Texture_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                       Arg_GetFloat(args, 3), Arg_GetColour(args, 4), Arg_GetFloat(args, 5));
 }
 void F_DrawPrimitiveEnd(RValue&, CInstance*, CInstance*, int32_t, RValue*) {
     GR_Primitive_End();
@@ -232,14 +244,15 @@ void F_DrawPrimitiveEnd(RValue&, CInstance*, CInstance*, int32_t, RValue*) {
 
 uint32_t PixelUnder(RValue* args) {
     int32_t x = 0, y = 0;
-    Window_Map_Room_To_View(g_DrawBuiltinHooks.currentView(), F(args, 0), F(args, 1), &x, &y);
+    Window_Map_Room_To_View(g_DrawBuiltinHooks.currentView(), Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                            &x, &y);
     return GR_Get_Pixel(x, y);
 }
 void F_DrawGetPixelExt(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, PixelUnder(args));
+    Result_SetReal(result, PixelUnder(args));
 }
 void F_DrawGetPixel(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    Real(result, PixelUnder(args) & 0xFFFFFF);
+    Result_SetReal(result, PixelUnder(args) & 0xFFFFFF);
 }
 
 const BuiltinRow kRows[] = {

@@ -12,12 +12,6 @@ namespace {
 
 constexpr int32_t kTextCapacity = 1024;
 
-// The text of a measuring built-in's string argument (a wrong kind is the getter's error).
-const char* MeasuredText(RValue* args) {
-    const char* text = Arg_GetString(args, 0);
-    return text ? text : "";
-}
-
 // The drawn value of argument 2 for the length of one call.
 struct DrawnText {
     char* text = nullptr;
@@ -27,83 +21,80 @@ struct DrawnText {
     DrawnText& operator=(const DrawnText&) = delete;
 };
 
-float F(RValue* args, int32_t n) {
-    return Arg_GetFloat(args, n);
-}
-int32_t I(RValue* args, int32_t n) {
-    return Arg_GetInt32(args, n);
-}
-uint32_t C(RValue* args, int32_t n) {
-    return static_cast<uint32_t>(Arg_GetInt32(args, n));
-}
-
 void F_DrawSetFont(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    Text_SetFont(I(args, 0));
+    Text_SetFont(Arg_GetInt32(args, 0));
 }
 void F_DrawSetHAlign(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    Text_SetHAlign(I(args, 0));
+    Text_SetHAlign(Arg_GetInt32(args, 0));
 }
 void F_DrawSetVAlign(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    Text_SetVAlign(I(args, 0));
+    Text_SetVAlign(Arg_GetInt32(args, 0));
 }
 
 void F_StringWidth(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    result = RValue_Real(Text_Width(MeasuredText(args), -1, -1));
+    result = RValue_Real(Text_Width(Arg_GetStringOrEmpty(args, 0), -1, -1));
 }
 void F_StringHeight(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    result = RValue_Real(Text_Height(MeasuredText(args), -1, -1));
+    result = RValue_Real(Text_Height(Arg_GetStringOrEmpty(args, 0), -1, -1));
 }
 void F_StringWidthExt(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    const char* text = MeasuredText(args);
-    result = RValue_Real(Text_Width(text, I(args, 1), I(args, 2)));
+    const char* text = Arg_GetStringOrEmpty(args, 0);
+    result = RValue_Real(Text_Width(text, Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)));
 }
 void F_StringHeightExt(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    const char* text = MeasuredText(args);
-    result = RValue_Real(Text_Height(text, I(args, 1), I(args, 2)));
+    const char* text = Arg_GetStringOrEmpty(args, 0);
+    result = RValue_Real(Text_Height(text, Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)));
 }
 
 void F_DrawText(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    const float x = F(args, 0), y = F(args, 1);
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1);
     DrawnText t(&args[2]);
     Text_Draw(x, y, t.text, -1, -1);
 }
 void F_DrawTextExt(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    const float x = F(args, 0), y = F(args, 1);
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1);
     DrawnText t(&args[2]);
-    Text_Draw(x, y, t.text, I(args, 3), I(args, 4));
+    Text_Draw(x, y, t.text, Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
 }
 void F_DrawTextTransformed(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    const float x = F(args, 0), y = F(args, 1);
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1);
     DrawnText t(&args[2]);
-    Text_DrawTransformed(x, y, t.text, -1, -1, F(args, 3), F(args, 4), F(args, 5));
+    Text_DrawTransformed(x, y, t.text, -1, -1, Arg_GetFloat(args, 3), Arg_GetFloat(args, 4),
+                         Arg_GetFloat(args, 5));
 }
 void F_DrawTextExtTransformed(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    const float x = F(args, 0), y = F(args, 1);
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1);
     DrawnText t(&args[2]);
-    Text_DrawTransformed(x, y, t.text, I(args, 3), I(args, 4), F(args, 5), F(args, 6), F(args, 7));
+    Text_DrawTransformed(x, y, t.text, Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetFloat(args, 5),
+                         Arg_GetFloat(args, 6), Arg_GetFloat(args, 7));
 }
 void F_DrawTextColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    const float x = F(args, 0), y = F(args, 1);
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1);
     DrawnText t(&args[2]);
-    Text_DrawColour(x, y, t.text, -1, -1, C(args, 3), C(args, 4), C(args, 5), C(args, 6), F(args, 7));
+    Text_DrawColour(x, y, t.text, -1, -1, Arg_GetColour(args, 3), Arg_GetColour(args, 4),
+                    Arg_GetColour(args, 5), Arg_GetColour(args, 6), Arg_GetFloat(args, 7));
 }
 void F_DrawTextExtColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    const float x = F(args, 0), y = F(args, 1);
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1);
     DrawnText t(&args[2]);
-    Text_DrawColour(x, y, t.text, I(args, 3), I(args, 4), C(args, 5), C(args, 6), C(args, 7), C(args, 8),
-                    F(args, 9));
+    Text_DrawColour(x, y, t.text, Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetColour(args, 5),
+                    Arg_GetColour(args, 6), Arg_GetColour(args, 7), Arg_GetColour(args, 8),
+                    Arg_GetFloat(args, 9));
 }
 void F_DrawTextTransformedColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    const float x = F(args, 0), y = F(args, 1);
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1);
     DrawnText t(&args[2]);
-    Text_DrawTransformedColour(x, y, t.text, -1, -1, F(args, 3), F(args, 4), F(args, 5), C(args, 6), C(args, 7),
-                               C(args, 8), C(args, 9), F(args, 10));
+    Text_DrawTransformedColour(x, y, t.text, -1, -1, Arg_GetFloat(args, 3), Arg_GetFloat(args, 4),
+                               Arg_GetFloat(args, 5), Arg_GetColour(args, 6), Arg_GetColour(args, 7),
+                               Arg_GetColour(args, 8), Arg_GetColour(args, 9), Arg_GetFloat(args, 10));
 }
 void F_DrawTextExtTransformedColour(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    const float x = F(args, 0), y = F(args, 1);
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1);
     DrawnText t(&args[2]);
-    Text_DrawTransformedColour(x, y, t.text, I(args, 3), I(args, 4), F(args, 5), F(args, 6), F(args, 7),
-                               C(args, 8), C(args, 9), C(args, 10), C(args, 11), F(args, 12));
+    Text_DrawTransformedColour(x, y, t.text, Arg_GetInt32(args, 3), Arg_GetInt32(args, 4),
+                               Arg_GetFloat(args, 5), Arg_GetFloat(args, 6), Arg_GetFloat(args, 7),
+                               Arg_GetColour(args, 8), Arg_GetColour(args, 9), Arg_GetColour(args, 10),
+                               Arg_GetColour(args, 11), Arg_GetFloat(args, 12));
 }
 
 const BuiltinRow kRows[] = {

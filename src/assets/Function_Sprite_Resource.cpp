@@ -482,12 +482,7 @@ void F_Zero(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
 }  // namespace
 
 void InitSpriteResourceFunctions() {
-    struct Row {
-        const char* name;
-        BuiltinProc function;
-        int32_t argc, flag;
-    };
-    static const Row kRows[] = {
+    static const BuiltinRow kRows[] = {
         {"sprite_name", F_SpriteGetName, 1, 0},
         {"sprite_exists", F_SpriteExists, 1, 0},
         {"sprite_get_name", F_SpriteGetName, 1, 0},
@@ -529,5 +524,5 @@ void InitSpriteResourceFunctions() {
         {"sprite_flush", F_SpriteFlush, 1, 0},
         {"sprite_flush_multi", F_SpriteFlushMulti, 1, 0},
     };
-    for (const Row& row : kRows) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+    Code_Function_AddRows(kRows);
 }

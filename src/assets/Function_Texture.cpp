@@ -226,12 +226,7 @@ void ReturnRealArray(RValue& result, int32_t count, const double* values) {
 }
 
 void InitTextureFunctions() {
-    struct Row {
-        const char* name;
-        BuiltinProc function;
-        int32_t argc, flag;
-    };
-    static const Row kRows[] = {
+    static const BuiltinRow kRows[] = {
         {"sprite_get_texture", F_SpriteGetTexture, 2, 1},
         {"sprite_get_uvs", F_SpriteGetUVs, 2, 1},
         {"background_get_texture", F_BackgroundGetTexture, 1, 1},
@@ -252,5 +247,5 @@ void InitTextureFunctions() {
         {"texture_global_scale", F_TextureGlobalScale, 1, 1},
         {"shader_enable_corner_id", F_ShaderEnableCornerId, 1, 1},
     };
-    for (const Row& row : kRows) Code_Function_Add(row.name, row.function, row.argc, row.flag);
+    Code_Function_AddRows(kRows);
 }

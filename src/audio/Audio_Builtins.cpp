@@ -12,26 +12,13 @@
 #include "core/Value.h"
 #include "core/Value_Convert.h"
 
-namespace {
-
-void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
-// Listener masks reach game code as unsigned 32-bit numbers.
-void SetMask(RValue& result, int32_t mask) {
-    SetReal(result, static_cast<double>(static_cast<uint32_t>(mask)));
-}
-
-}  // namespace
-
 // Every audio built-in does nothing, and writes no result, with "-noaudio".
 #define AUDIO_BUILTIN(name) \
     void name([[maybe_unused]] RValue& result, CInstance*, CInstance*, int32_t, [[maybe_unused]] RValue* args)
 
 AUDIO_BUILTIN(F_AudioSystem) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_UsingNewSystem() ? 1.0 : 0.0);
+    Result_SetFlag(result, Audio_UsingNewSystem());
 }
 
 AUDIO_BUILTIN(F_AudioChannelNum) {
@@ -44,7 +31,7 @@ AUDIO_BUILTIN(F_AudioPlaySound) {
     const int32_t sound = Arg_GetInt32(args, 0);
     const double priority = Arg_GetReal(args, 1);
     const int32_t loop = Arg_GetInt32(args, 2);
-    SetReal(result, Audio_PlaySimpleSound(sound, priority, loop));
+    Result_SetReal(result, Audio_PlaySimpleSound(sound, priority, loop));
 }
 
 AUDIO_BUILTIN(F_AudioStopSound) {
@@ -79,22 +66,22 @@ AUDIO_BUILTIN(F_AudioResumeAll) {
 
 AUDIO_BUILTIN(F_AudioIsPlaying) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_IsPlaying(Arg_GetInt32(args, 0)) ? 1.0 : 0.0);
+    Result_SetFlag(result, Audio_IsPlaying(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioIsPaused) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_IsPaused(Arg_GetInt32(args, 0)) ? 1.0 : 0.0);
+    Result_SetFlag(result, Audio_IsPaused(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioExists) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_Exists(Arg_GetInt32(args, 0)) ? 1.0 : 0.0);
+    Result_SetFlag(result, Audio_Exists(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioGetType) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_GetType(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_GetType(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioGetName) {
@@ -111,7 +98,7 @@ AUDIO_BUILTIN(F_AudioSoundGain) {
 
 AUDIO_BUILTIN(F_AudioSoundGetGain) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_GetGain(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_GetGain(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioSoundPitch) {
@@ -122,12 +109,12 @@ AUDIO_BUILTIN(F_AudioSoundPitch) {
 
 AUDIO_BUILTIN(F_AudioSoundGetPitch) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_GetPitch(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_GetPitch(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioSoundLength) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_SoundLength(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_SoundLength(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioSoundSetTrackPosition) {
@@ -138,12 +125,12 @@ AUDIO_BUILTIN(F_AudioSoundSetTrackPosition) {
 
 AUDIO_BUILTIN(F_AudioSoundGetTrackPosition) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_GetTrackPos(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_GetTrackPos(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioSoundGetListenerMask) {
     if (Audio_NoAudio()) return;
-    SetMask(result, Audio_GetVoiceListenerMask(Arg_GetInt32(args, 0)));
+    Result_SetUnsigned(result, static_cast<uint32_t>(Audio_GetVoiceListenerMask(Arg_GetInt32(args, 0))));
 }
 
 AUDIO_BUILTIN(F_AudioSoundSetListenerMask) {
@@ -157,22 +144,18 @@ AUDIO_BUILTIN(F_AudioCreateBufferSound) {
     if (Audio_NoAudio()) return;
     int32_t values[6];
     for (int32_t i = 0; i < 6; ++i) values[i] = Arg_GetInt32(args, i);
-    SetReal(result,
-            Audio_CreateBufferSound(values[0], values[1], values[2], values[3], values[4], values[5]));
+    Result_SetReal(result,
+                   Audio_CreateBufferSound(values[0], values[1], values[2], values[3], values[4], values[5]));
 }
 
 AUDIO_BUILTIN(F_AudioFreeBufferSound) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_FreeBufferSound(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_FreeBufferSound(Arg_GetInt32(args, 0)));
 }
 
 // --- listener, falloff and system --------------------------------------------------------------
 
 namespace {
-
-float ArgFloat(RValue* args, int32_t n) {
-    return static_cast<float>(Arg_GetReal(args, n));
-}
 
 // "Marked real, no value": the result is a real and keeps what the caller put there; any other
 // kind is released first, so that no string or array is read as a number.
@@ -190,39 +173,46 @@ int32_t EmitterArg(RValue* args) {
 
 AUDIO_BUILTIN(F_AudioListenerPosition) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerPosition(0, ArgFloat(args, 0), ArgFloat(args, 1), ArgFloat(args, 2));
+    Audio_SetListenerPosition(0, Arg_GetRealAsFloat(args, 0), Arg_GetRealAsFloat(args, 1),
+                              Arg_GetRealAsFloat(args, 2));
 }
 
 AUDIO_BUILTIN(F_AudioListenerVelocity) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerVelocity(0, ArgFloat(args, 0), ArgFloat(args, 1), ArgFloat(args, 2));
+    Audio_SetListenerVelocity(0, Arg_GetRealAsFloat(args, 0), Arg_GetRealAsFloat(args, 1),
+                              Arg_GetRealAsFloat(args, 2));
 }
 
 AUDIO_BUILTIN(F_AudioListenerOrientation) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerOrientation(0, ArgFloat(args, 0), ArgFloat(args, 1), ArgFloat(args, 2),
-                                 ArgFloat(args, 3), ArgFloat(args, 4), ArgFloat(args, 5));
+    Audio_SetListenerOrientation(0, Arg_GetRealAsFloat(args, 0), Arg_GetRealAsFloat(args, 1),
+                                 Arg_GetRealAsFloat(args, 2), Arg_GetRealAsFloat(args, 3),
+                                 Arg_GetRealAsFloat(args, 4), Arg_GetRealAsFloat(args, 5));
 }
 
 AUDIO_BUILTIN(F_AudioListenerSetPosition) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerPosition(Arg_GetInt32(args, 0), ArgFloat(args, 1), ArgFloat(args, 2), ArgFloat(args, 3));
+    Audio_SetListenerPosition(Arg_GetInt32(args, 0), Arg_GetRealAsFloat(args, 1), Arg_GetRealAsFloat(args, 2),
+                              Arg_GetRealAsFloat(args, 3));
 }
 
 AUDIO_BUILTIN(F_AudioListenerSetVelocity) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerVelocity(Arg_GetInt32(args, 0), ArgFloat(args, 1), ArgFloat(args, 2), ArgFloat(args, 3));
+    Audio_SetListenerVelocity(Arg_GetInt32(args, 0), Arg_GetRealAsFloat(args, 1), Arg_GetRealAsFloat(args, 2),
+                              Arg_GetRealAsFloat(args, 3));
 }
 
 AUDIO_BUILTIN(F_AudioListenerSetOrientation) {
     if (Audio_NoAudio()) return;
-    Audio_SetListenerOrientation(Arg_GetInt32(args, 0), ArgFloat(args, 1), ArgFloat(args, 2),
-                                 ArgFloat(args, 3), ArgFloat(args, 4), ArgFloat(args, 5), ArgFloat(args, 6));
+    Audio_SetListenerOrientation(Arg_GetInt32(args, 0), Arg_GetRealAsFloat(args, 1),
+                                 Arg_GetRealAsFloat(args, 2), Arg_GetRealAsFloat(args, 3),
+                                 Arg_GetRealAsFloat(args, 4), Arg_GetRealAsFloat(args, 5),
+                                 Arg_GetRealAsFloat(args, 6));
 }
 
 AUDIO_BUILTIN(F_AudioListenerGetData) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_GetListenerData(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_GetListenerData(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioMasterGain) {
@@ -237,23 +227,23 @@ AUDIO_BUILTIN(F_AudioSetMasterGain) {
 
 AUDIO_BUILTIN(F_AudioGetMasterGain) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_GetMasterGain(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_GetMasterGain(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioGetListenerCount) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_GetListenerCount());
+    Result_SetReal(result, Audio_GetListenerCount());
 }
 
 // Registered with no arguments but reads one: a call without it names no listener.
 void F_AudioGetListenerInfo(RValue& result, CInstance*, CInstance*, int32_t argc, RValue* args) {
     if (Audio_NoAudio()) return;
-    SetReal(result, argc >= 1 ? Audio_GetListenerInfo(Arg_GetInt32(args, 0)) : -1);
+    Result_SetReal(result, argc >= 1 ? Audio_GetListenerInfo(Arg_GetInt32(args, 0)) : -1);
 }
 
 AUDIO_BUILTIN(F_AudioGetListenerMask) {
     if (Audio_NoAudio()) return;
-    SetMask(result, Audio_GetListenerMask());
+    Result_SetUnsigned(result, static_cast<uint32_t>(Audio_GetListenerMask()));
 }
 
 AUDIO_BUILTIN(F_AudioSetListenerMask) {
@@ -275,7 +265,7 @@ AUDIO_BUILTIN(F_AudioDebug) {
 
 AUDIO_BUILTIN(F_AudioEmitterCreate) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_CreateEmitter());
+    Result_SetReal(result, Audio_CreateEmitter());
 }
 
 AUDIO_BUILTIN(F_AudioEmitterFree) {
@@ -285,42 +275,45 @@ AUDIO_BUILTIN(F_AudioEmitterFree) {
 
 AUDIO_BUILTIN(F_AudioEmitterExists) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_EmitterExists(EmitterArg(args)) ? 1.0 : 0.0);
+    Result_SetFlag(result, Audio_EmitterExists(EmitterArg(args)));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterPosition) {
     if (Audio_NoAudio()) return;
-    Audio_SetEmitterPosition(EmitterArg(args), ArgFloat(args, 1), ArgFloat(args, 2), ArgFloat(args, 3));
+    Audio_SetEmitterPosition(EmitterArg(args), Arg_GetRealAsFloat(args, 1), Arg_GetRealAsFloat(args, 2),
+                             Arg_GetRealAsFloat(args, 3));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterVelocity) {
     if (Audio_NoAudio()) return;
-    Audio_SetEmitterVelocity(EmitterArg(args), ArgFloat(args, 1), ArgFloat(args, 2), ArgFloat(args, 3));
+    Audio_SetEmitterVelocity(EmitterArg(args), Arg_GetRealAsFloat(args, 1), Arg_GetRealAsFloat(args, 2),
+                             Arg_GetRealAsFloat(args, 3));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterGain) {
     if (Audio_NoAudio()) return;
-    Audio_SetEmitterGain(EmitterArg(args), ArgFloat(args, 1));
+    Audio_SetEmitterGain(EmitterArg(args), Arg_GetRealAsFloat(args, 1));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterPitch) {
     if (Audio_NoAudio()) return;
-    Audio_SetEmitterPitch(EmitterArg(args), ArgFloat(args, 1));
+    Audio_SetEmitterPitch(EmitterArg(args), Arg_GetRealAsFloat(args, 1));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterFalloff) {
     if (Audio_NoAudio()) return;
-    Audio_SetEmitterFalloff(EmitterArg(args), ArgFloat(args, 1), ArgFloat(args, 2), ArgFloat(args, 3));
+    Audio_SetEmitterFalloff(EmitterArg(args), Arg_GetRealAsFloat(args, 1), Arg_GetRealAsFloat(args, 2),
+                            Arg_GetRealAsFloat(args, 3));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterGetGain) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_GetEmitterGain(EmitterArg(args)));
+    Result_SetReal(result, Audio_GetEmitterGain(EmitterArg(args)));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterGetPitch) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_GetEmitterPitch(EmitterArg(args)));
+    Result_SetReal(result, Audio_GetEmitterPitch(EmitterArg(args)));
 }
 
 #define EMITTER_COMPONENT(name, getter, component) \
@@ -328,7 +321,7 @@ AUDIO_BUILTIN(F_AudioEmitterGetPitch) {
         if (Audio_NoAudio()) return;               \
         float vector[3];                           \
         getter(EmitterArg(args), vector);          \
-        SetReal(result, vector[component]);        \
+        Result_SetReal(result, vector[component]); \
     }
 
 EMITTER_COMPONENT(F_AudioEmitterGetX, Audio_GetEmitterPosition, 0)
@@ -340,7 +333,7 @@ EMITTER_COMPONENT(F_AudioEmitterGetVZ, Audio_GetEmitterVelocity, 2)
 
 AUDIO_BUILTIN(F_AudioEmitterGetListenerMask) {
     if (Audio_NoAudio()) return;
-    SetMask(result, Audio_GetEmitterListenerMask(EmitterArg(args)));
+    Result_SetUnsigned(result, static_cast<uint32_t>(Audio_GetEmitterListenerMask(EmitterArg(args))));
 }
 
 AUDIO_BUILTIN(F_AudioEmitterSetListenerMask) {
@@ -353,39 +346,39 @@ AUDIO_BUILTIN(F_AudioPlaySoundOn) {
     const int32_t emitter = Arg_GetInt32(args, 0);
     const int32_t sound = Arg_GetInt32(args, 1);
     const int32_t loop = Arg_GetInt32(args, 2);
-    SetReal(result, Audio_PlaySound(emitter, sound, loop, Arg_GetReal(args, 3)));
+    Result_SetReal(result, Audio_PlaySound(emitter, sound, loop, Arg_GetReal(args, 3)));
 }
 
 AUDIO_BUILTIN(F_AudioPlaySoundAt) {
     if (Audio_NoAudio()) return;
     const int32_t sound = Arg_GetInt32(args, 0);
     float values[6];
-    for (int32_t i = 0; i < 6; ++i) values[i] = ArgFloat(args, i + 1);
+    for (int32_t i = 0; i < 6; ++i) values[i] = Arg_GetRealAsFloat(args, i + 1);
     const int32_t loop = Arg_GetInt32(args, 7);
-    SetReal(result, Audio_PlaySoundAt(sound, values[0], values[1], values[2], values[3], values[4], values[5],
-                                      loop, Arg_GetReal(args, 8)));
+    Result_SetReal(result, Audio_PlaySoundAt(sound, values[0], values[1], values[2], values[3], values[4],
+                                             values[5], loop, Arg_GetReal(args, 8)));
 }
 
 // --- audio groups --------------------------------------------------------------------------------
 
 AUDIO_BUILTIN(F_AudioGroupLoad) {
     if (Audio_NoAudio()) return;
-    SetReal(result, CAudioGroupManager::Load(Arg_GetInt32(args, 0)) ? 1.0 : 0.0);
+    Result_SetFlag(result, CAudioGroupManager::Load(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioGroupUnload) {
     if (Audio_NoAudio()) return;
-    SetReal(result, CAudioGroupManager::Unload(Arg_GetInt32(args, 0)) ? 1.0 : 0.0);
+    Result_SetFlag(result, CAudioGroupManager::Unload(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioGroupIsLoaded) {
     if (Audio_NoAudio()) return;
-    SetReal(result, CAudioGroupManager::IsLoaded(Arg_GetInt32(args, 0)) ? 1.0 : 0.0);
+    Result_SetFlag(result, CAudioGroupManager::IsLoaded(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioGroupLoadProgress) {
     if (Audio_NoAudio()) return;
-    SetReal(result, CAudioGroupManager::GetProgress(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, CAudioGroupManager::GetProgress(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioGroupName) {
@@ -411,57 +404,57 @@ AUDIO_BUILTIN(F_AudioCreatePlayQueue) {
     if (Audio_NoAudio()) return;
     const int32_t format = Arg_GetInt32(args, 0);
     const int32_t rate = Arg_GetInt32(args, 1);
-    SetReal(result, Audio_CreatePlayQueue(format, rate, Arg_GetInt32(args, 2)));
+    Result_SetReal(result, Audio_CreatePlayQueue(format, rate, Arg_GetInt32(args, 2)));
 }
 
 // Registered with no arguments but reads one: a call without it frees nothing.
 void F_AudioFreePlayQueue(RValue& result, CInstance*, CInstance*, int32_t argc, RValue* args) {
     if (Audio_NoAudio()) return;
-    SetReal(result, argc >= 1 ? Audio_FreePlayQueue(Arg_GetInt32(args, 0)) : 0);
+    Result_SetReal(result, argc >= 1 ? Audio_FreePlayQueue(Arg_GetInt32(args, 0)) : 0);
 }
 
 AUDIO_BUILTIN(F_AudioQueueSound) {
     if (Audio_NoAudio()) return;
     int32_t values[4];
     for (int32_t i = 0; i < 4; ++i) values[i] = Arg_GetInt32(args, i);
-    SetReal(result, Audio_QueueBufferSound(values[0], values[1], values[2], values[3]));
+    Result_SetReal(result, Audio_QueueBufferSound(values[0], values[1], values[2], values[3]));
 }
 
 AUDIO_BUILTIN(F_AudioStartRecording) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_StartRecording(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_StartRecording(Arg_GetInt32(args, 0)));
 }
 
 // Stopping a recorder is allowed with "-noaudio" too: a device opened before must be let go.
 AUDIO_BUILTIN(F_AudioStopRecording) {
-    SetReal(result, Audio_StopRecording(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_StopRecording(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioGetRecorderCount) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_GetRecorderCount());
+    Result_SetReal(result, Audio_GetRecorderCount());
 }
 
 AUDIO_BUILTIN(F_AudioGetRecorderInfo) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_GetRecorderInfo(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_GetRecorderInfo(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioCreateStream) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_CreateStream(Arg_GetString(args, 0)));
+    Result_SetReal(result, Audio_CreateStream(Arg_GetString(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioDestroyStream) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_DestroyStream(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_DestroyStream(Arg_GetInt32(args, 0)));
 }
 
 // --- sync groups -----------------------------------------------------------------------------------
 
 AUDIO_BUILTIN(F_AudioCreateSyncGroup) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_CreateSyncGroup(Arg_GetInt32(args, 0) > 0));
+    Result_SetReal(result, Audio_CreateSyncGroup(Arg_GetInt32(args, 0) > 0));
 }
 
 AUDIO_BUILTIN(F_AudioDestroySyncGroup) {
@@ -473,7 +466,7 @@ AUDIO_BUILTIN(F_AudioDestroySyncGroup) {
 AUDIO_BUILTIN(F_AudioPlayInSyncGroup) {
     if (Audio_NoAudio()) return;
     const int32_t group = Arg_GetInt32(args, 0);
-    SetReal(result, Audio_PlayInSyncGroup(group, Arg_GetInt32(args, 1)));
+    Result_SetReal(result, Audio_PlayInSyncGroup(group, Arg_GetInt32(args, 1)));
 }
 
 #define SYNC_COMMAND(name, operation)     \
@@ -491,12 +484,12 @@ SYNC_COMMAND(F_AudioSyncGroupDebug, Audio_SetSyncGroupDebug)
 
 AUDIO_BUILTIN(F_AudioSyncGroupGetTrackPos) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_GetSyncGroupPosition(Arg_GetInt32(args, 0)));
+    Result_SetReal(result, Audio_GetSyncGroupPosition(Arg_GetInt32(args, 0)));
 }
 
 AUDIO_BUILTIN(F_AudioSyncGroupIsPlaying) {
     if (Audio_NoAudio()) return;
-    SetReal(result, Audio_SyncGroupIsPlaying(Arg_GetInt32(args, 0)) ? 1.0 : 0.0);
+    Result_SetFlag(result, Audio_SyncGroupIsPlaying(Arg_GetInt32(args, 0)));
 }
 
 // --- music built-ins kept for old games ---------------------------------------------------------
@@ -516,7 +509,7 @@ DEPRECATED_MUSIC(F_AudioMusicGain, "audio_music_gain")
 AUDIO_BUILTIN(F_AudioMusicIsPlaying) {
     if (Audio_NoAudio()) return;
     DebugConsole.Output("audio_music_is_playing :: deprecated function\n");
-    SetReal(result, 0.0);
+    Result_SetReal(result, 0.0);
 }
 
 // --- the sound registrar ---------------------------------------------------------------------------

@@ -92,10 +92,6 @@ int32_t AnswerField(size_t at, size_t needed) {
     return std::atoi(field);
 }
 
-void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 }  // namespace
 
 #define SOUND_BUILTIN(name) \
@@ -124,7 +120,7 @@ SOUND_BUILTIN(F_SoundStopAll) {
 SOUND_BUILTIN(F_SoundIsPlaying) {
     if (LegacyOff()) return;
     CSound* sound = Sound_Get(Arg_GetInt32(args, 0));
-    SetReal(result, sound && SND_IsPlaying(sound->fileName, sound->GetSoundId()) ? 1.0 : 0.0);
+    Result_SetFlag(result, sound && SND_IsPlaying(sound->fileName, sound->GetSoundId()));
 }
 
 SOUND_BUILTIN(F_SoundVolume) {
@@ -151,7 +147,7 @@ SOUND_BUILTIN(F_SoundBackgroundTempo) {}
 
 SOUND_BUILTIN(F_SoundGlobalVolume) {
     if (LegacyOff()) return;
-    SND_SetMasterVolume(static_cast<float>(Arg_GetReal(args, 0)));
+    SND_SetMasterVolume(Arg_GetRealAsFloat(args, 0));
 }
 
 SOUND_BUILTIN(F_SoundSetSearchDirectory) {}
@@ -182,23 +178,23 @@ SOUND_BUILTIN(F_CdInit) {
 }
 
 SOUND_BUILTIN(F_CdPresent) {
-    SetReal(result, CdPresent() ? 1.0 : 0.0);
+    Result_SetFlag(result, CdPresent());
 }
 
 SOUND_BUILTIN(F_CdNumber) {
-    SetReal(result, CdNumber());
+    Result_SetReal(result, CdNumber());
 }
 
 SOUND_BUILTIN(F_CdPlaying) {
-    SetReal(result, CdModeIs("playing") ? 1.0 : 0.0);
+    Result_SetFlag(result, CdModeIs("playing"));
 }
 
 SOUND_BUILTIN(F_CdPaused) {
-    SetReal(result, CdModeIs("paused", "stopped") ? 1.0 : 0.0);
+    Result_SetFlag(result, CdModeIs("paused", "stopped"));
 }
 
 SOUND_BUILTIN(F_CdTrack) {
-    SetReal(result, CdTrack());
+    Result_SetReal(result, CdTrack());
 }
 
 SOUND_BUILTIN(F_CdLength) {
@@ -210,14 +206,14 @@ SOUND_BUILTIN(F_CdLength) {
         length = CdNumberAnswer();
     }
     CdSend("set cdaudio time format tmsf wait");
-    SetReal(result, length);
+    Result_SetReal(result, length);
 }
 
 SOUND_BUILTIN(F_CdTrackLength) {
     const int32_t track = Arg_GetInt32(args, 0);
     CdSend("open cdaudio");
     if (track < 1 || track > CdNumber()) {
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     CdSend("set cdaudio time format milliseconds wait");
@@ -229,7 +225,7 @@ SOUND_BUILTIN(F_CdTrackLength) {
         length = CdNumberAnswer();
     }
     CdSend("set cdaudio time format tmsf wait");
-    SetReal(result, length);
+    Result_SetReal(result, length);
 }
 
 SOUND_BUILTIN(F_CdPosition) {
@@ -241,7 +237,7 @@ SOUND_BUILTIN(F_CdPosition) {
         position = CdNumberAnswer();
     }
     CdSend("set cdaudio time format tmsf wait");
-    SetReal(result, position);
+    Result_SetReal(result, position);
 }
 
 SOUND_BUILTIN(F_CdTrackPosition) {
@@ -253,7 +249,7 @@ SOUND_BUILTIN(F_CdTrackPosition) {
         // tt:mm:ss:ff: the milliseconds into the current track.
         position = (AnswerField(3, 5) * 60 + AnswerField(6, 8)) * 1000;
     }
-    SetReal(result, position);
+    Result_SetReal(result, position);
 }
 
 SOUND_BUILTIN(F_CdPlay) {

@@ -262,6 +262,16 @@ void RValue_SetString(RValue* value, const char* text) {
     value->kind = VALUE_STRING;
 }
 
+void RValue_SetStringBytes(RValue* value, const char* bytes, int32_t n) {
+    SharedString* record = SharedString_Alloc(n);
+    if (n > 0) std::memcpy(record->text, bytes, static_cast<size_t>(n));
+    record->text[n] = '\0';
+    RValue_Release(value);
+    value->str = record;
+    value->flags = 0;
+    value->kind = VALUE_STRING;
+}
+
 void RValue_SetStringRecord(RValue* value, const SharedString* record) {
     RValue_SetString(value, record ? record->text : nullptr);
 }

@@ -231,6 +231,40 @@ inline RValue RValue_Undefined() {
     return v;
 }
 
+// --- Setting a value --------------------------------------------------------------------
+// The RValue_Set* setters release what the value held first, as RValue_SetString does. A
+// built-in's result arrives undefined, so the Result_Set* setters write over it without that
+// release; they are for results nothing has been put in yet.
+
+inline void RValue_SetReal(RValue* value, double d) {
+    RValue_Release(value);
+    *value = RValue_Real(d);
+}
+// Truth as the real 1 or 0, the way most built-ins answer.
+inline void RValue_SetFlag(RValue* value, bool b) {
+    RValue_SetReal(value, b ? 1.0 : 0.0);
+}
+// Truth of kind bool.
+inline void RValue_SetBool(RValue* value, bool b) {
+    RValue_Release(value);
+    *value = RValue_Bool(b ? 1.0 : 0.0);
+}
+// Releases the value, then makes it a string of a new record holding the n bytes (which need
+// no terminator), flags 0.
+void RValue_SetStringBytes(RValue* value, const char* bytes, int32_t n);
+
+inline void Result_SetReal(RValue& result, double d) {
+    result = RValue_Real(d);
+}
+// Truth as the real 1 or 0.
+inline void Result_SetFlag(RValue& result, bool b) {
+    result = RValue_Real(b ? 1.0 : 0.0);
+}
+// Masks and packed fields reach game code as unsigned 32-bit numbers.
+inline void Result_SetUnsigned(RValue& result, uint32_t u) {
+    result = RValue_Real(static_cast<double>(u));
+}
+
 inline void RValue_Relocated(RValue* value, uintptr_t oldAddress) {
     if (value->kind == VALUE_ARRAY && value->arr != nullptr &&
         reinterpret_cast<uintptr_t>(value->arr->owner) == oldAddress) {

@@ -58,3 +58,18 @@ inline int32_t Arg_GetInt32(const RValue* args, int32_t n) {
     }
     return Arg_GetInt32Any(args, n);
 }
+
+// Arg_GetString with "" in place of null.
+inline const char* Arg_GetStringOrEmpty(const RValue* args, int32_t n) {
+    const char* text = Arg_GetString(args, n);
+    return text != nullptr ? text : "";
+}
+// A colour: the bits of the int32 argument, so -1 is 0xFFFFFFFF.
+inline uint32_t Arg_GetColour(const RValue* args, int32_t n) {
+    return static_cast<uint32_t>(Arg_GetInt32(args, n));
+}
+// Arg_GetReal narrowed to float. Unlike Arg_GetFloat, a string converts and a non-finite
+// value stays as it is.
+inline float Arg_GetRealAsFloat(const RValue* args, int32_t n) {
+    return static_cast<float>(Arg_GetReal(args, n));
+}

@@ -13,20 +13,20 @@ namespace {
 
 // The whole kind word must match: a real carrying container marks is no plain real.
 template <uint32_t Kind>
-HV_BUILTIN(F_is_kind) {
+HV_BUILTIN(F_IsKind) {
     result = RValue_Real(args[0].kind == Kind ? 1.0 : 0.0);
 }
 
 // --- Conversions ------------------------------------------------------------------------
 
-HV_BUILTIN(F_real) {
+HV_BUILTIN(F_Real) {
     result = RValue_Real(RValue_ToReal(&args[0]));
 }
-HV_BUILTIN(F_int64) {
+HV_BUILTIN(F_Int64) {
     result = RValue_Int64(RValue_ToInt64(&args[0]));
 }
 
-HV_BUILTIN(F_ptr) {
+HV_BUILTIN(F_Ptr) {
     result.ptr = reinterpret_cast<void*>(RValue_ToPointer(&args[0]));
     result.flags = 0;
     result.kind = VALUE_PTR;
@@ -54,24 +54,24 @@ bool ReadCell(RValue& result, RValue* array, int32_t index) {
     return RValue_GetIndexed(&result, array, index) && ArrayIndexError.raised == 0;
 }
 
-HV_BUILTIN(F_array_length_1d) {
+HV_BUILTIN(F_ArrayLength1d) {
     const RValue& a = args[0];
     const bool hasRow = IsArrayValue(a) && a.arr->rowCount > 0;
     result = RValue_Real(hasRow ? a.arr->rows[0].length : 0);
 }
 
-HV_BUILTIN(F_array_length_2d) {
+HV_BUILTIN(F_ArrayLength2d) {
     const RValue& a = args[0];
     const int32_t row = Arg_GetInt32(args, 1);
     const bool hasRow = IsArrayValue(a) && row >= 0 && row < a.arr->rowCount;
     result = RValue_Real(hasRow ? a.arr->rows[row].length : 0);
 }
 
-HV_BUILTIN(F_array_height_2d) {
+HV_BUILTIN(F_ArrayHeight2d) {
     result = RValue_Real(argc == 1 && IsArrayValue(args[0]) ? args[0].arr->rowCount : 0);
 }
 
-HV_BUILTIN(F_array_get) {
+HV_BUILTIN(F_ArrayGet) {
     if (!IsArrayValue(args[0])) return;  // undefined
     if (!ReadCell(result, &args[0], Arg_GetInt32(args, 1))) {
         const ArrayIndexErrorRecord& e = ArrayIndexError;
@@ -91,19 +91,19 @@ bool CheckSetter(int32_t argc, RValue* args, int32_t wantedArgc, const char* nam
     return false;
 }
 
-HV_BUILTIN(F_array_set) {
+HV_BUILTIN(F_ArraySet) {
     if (!CheckSetter(argc, args, 3, "array_set")) return;
     RValue_SetElement(&args[0], &args[2], Arg_GetInt32(args, 1));
 }
 
-HV_BUILTIN(F_array_set_pre) {
+HV_BUILTIN(F_ArraySetPre) {
     if (!CheckSetter(argc, args, 3, "array_set")) return;
     RValue_SetElement(&args[0], &args[2], Arg_GetInt32(args, 1));
     RValue_Assign(&result, &args[2]);
 }
 
 // Gives the cell's old content (real 0 when there was none), then writes it.
-HV_BUILTIN(F_array_set_post) {
+HV_BUILTIN(F_ArraySetPost) {
     const int32_t index = Arg_GetInt32(args, 1);
     ReadCell(result, &args[0], index);
     if (args[0].kind != VALUE_ARRAY) {  // reported by the read; nothing to write into
@@ -113,7 +113,7 @@ HV_BUILTIN(F_array_set_post) {
     RValue_SetElement(&args[0], &args[2], index);
 }
 
-HV_BUILTIN(F_array_get_2D) {
+HV_BUILTIN(F_ArrayGet2D) {
     if (argc != 3 || !IsArrayValue(args[0])) return;  // undefined
     const int32_t row = Arg_GetInt32(args, 1);
     int32_t index;
@@ -130,18 +130,18 @@ void SetCell2D(RValue* args) {
     if (CombinedIndex(row, Arg_GetInt32(args, 2), &index)) RValue_SetElement(&args[0], &args[3], index);
 }
 
-HV_BUILTIN(F_array_set_2D) {
+HV_BUILTIN(F_ArraySet2D) {
     if (!CheckSetter(argc, args, 4, "array_set_2d")) return;
     SetCell2D(args);
 }
 
-HV_BUILTIN(F_array_set_2D_pre) {
+HV_BUILTIN(F_ArraySet2DPre) {
     if (!CheckSetter(argc, args, 4, "array_set_2d")) return;
     SetCell2D(args);
     RValue_Assign(&result, &args[3]);
 }
 
-HV_BUILTIN(F_array_set_2D_post) {
+HV_BUILTIN(F_ArraySet2DPost) {
     if (!CheckSetter(argc, args, 4, "array_set_2d")) return;
     const int32_t row = Arg_GetInt32(args, 1);
     int32_t index;
@@ -154,31 +154,31 @@ HV_BUILTIN(F_array_set_2D_post) {
 }
 
 constexpr BuiltinRow kArrayRows[] = {
-    {"is_real", F_is_kind<VALUE_REAL>, 1},
-    {"is_string", F_is_kind<VALUE_STRING>, 1},
-    {"is_array", F_is_kind<VALUE_ARRAY>, 1},
-    {"is_ptr", F_is_kind<VALUE_PTR>, 1},
-    {"is_vec3", F_is_kind<VALUE_VEC3>, 1},
-    {"is_undefined", F_is_kind<VALUE_UNDEFINED>, 1},
-    {"is_int32", F_is_kind<VALUE_INT32>, 1},
-    {"is_vec4", F_is_kind<VALUE_VEC4>, 1},
-    {"is_matrix", F_is_kind<VALUE_MATRIX>, 1},
-    {"is_int64", F_is_kind<VALUE_INT64>, 1},
-    {"is_bool", F_is_kind<VALUE_BOOL>, 1},
-    {"real", F_real, 1},
-    {"int64", F_int64, 1},
-    {"ptr", F_ptr, 1},
-    {"array_length_1d", F_array_length_1d, 1},
-    {"array_length_2d", F_array_length_2d, 2},
-    {"array_height_2d", F_array_height_2d, 1},
-    {"array_get", F_array_get, 2},
-    {"array_set", F_array_set, 3},
-    {"array_set_pre", F_array_set_pre, 3},
-    {"array_set_post", F_array_set_post, 3},
-    {"array_get_2D", F_array_get_2D, 3},
-    {"array_set_2D", F_array_set_2D, 4},
-    {"array_set_2D_pre", F_array_set_2D_pre, 4},
-    {"array_set_2D_post", F_array_set_2D_post, 4},
+    {"is_real", F_IsKind<VALUE_REAL>, 1},
+    {"is_string", F_IsKind<VALUE_STRING>, 1},
+    {"is_array", F_IsKind<VALUE_ARRAY>, 1},
+    {"is_ptr", F_IsKind<VALUE_PTR>, 1},
+    {"is_vec3", F_IsKind<VALUE_VEC3>, 1},
+    {"is_undefined", F_IsKind<VALUE_UNDEFINED>, 1},
+    {"is_int32", F_IsKind<VALUE_INT32>, 1},
+    {"is_vec4", F_IsKind<VALUE_VEC4>, 1},
+    {"is_matrix", F_IsKind<VALUE_MATRIX>, 1},
+    {"is_int64", F_IsKind<VALUE_INT64>, 1},
+    {"is_bool", F_IsKind<VALUE_BOOL>, 1},
+    {"real", F_Real, 1},
+    {"int64", F_Int64, 1},
+    {"ptr", F_Ptr, 1},
+    {"array_length_1d", F_ArrayLength1d, 1},
+    {"array_length_2d", F_ArrayLength2d, 2},
+    {"array_height_2d", F_ArrayHeight2d, 1},
+    {"array_get", F_ArrayGet, 2},
+    {"array_set", F_ArraySet, 3},
+    {"array_set_pre", F_ArraySetPre, 3},
+    {"array_set_post", F_ArraySetPost, 3},
+    {"array_get_2D", F_ArrayGet2D, 3},
+    {"array_set_2D", F_ArraySet2D, 4},
+    {"array_set_2D_pre", F_ArraySet2DPre, 4},
+    {"array_set_2D_post", F_ArraySet2DPost, 4},
 };
 
 }  // namespace

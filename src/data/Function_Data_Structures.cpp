@@ -135,15 +135,6 @@ void DestroyLookedUp(DsIndexTable<T>& table, DSKind kind, const RValue* args) {
     DestroyAt(table, kind, index);
 }
 
-inline void SetReal(RValue& result, double value) {
-    RValue_Release(&result);
-    result = RValue_Real(value);
-}
-
-inline void SetBool(RValue& result, bool value) {
-    SetReal(result, value ? 1.0 : 0.0);
-}
-
 // A stored value handed back: kind word whole, marks included. Null leaves the result as it is.
 inline void ReturnSlot(RValue& result, const RValue* slot) {
     if (slot != nullptr) RValue_Assign(&result, slot);
@@ -168,11 +159,11 @@ inline bool LegacyFlag(int32_t argc, const RValue* args) {
 
 // --- General ----------------------------------------------------------------------------
 
-HV_BUILTIN(F_ds_set_precision) {
+HV_BUILTIN(F_DsSetPrecision) {
     DS_SetPrecision(Arg_GetReal(args, 0));
 }
 
-HV_BUILTIN(F_ds_exists) {
+HV_BUILTIN(F_DsExists) {
     const int32_t index = Arg_GetInt32(args, 0);
     bool exists = false;
     switch (Arg_GetInt32(args, 1)) {
@@ -197,103 +188,103 @@ HV_BUILTIN(F_ds_exists) {
         default:
             break;
     }
-    SetBool(result, exists);
+    RValue_SetFlag(&result, exists);
 }
 
 // --- Stacks -----------------------------------------------------------------------------
 
-HV_BUILTIN(F_ds_stack_create) {
-    SetReal(result, DS_CreateStack());
+HV_BUILTIN(F_DsStackCreate) {
+    RValue_SetReal(&result, DS_CreateStack());
 }
-HV_BUILTIN(F_ds_stack_destroy) {
+HV_BUILTIN(F_DsStackDestroy) {
     DestroyLookedUp(g_stacks, DSKIND_STACK, args);
 }
-HV_BUILTIN(F_ds_stack_clear) {
+HV_BUILTIN(F_DsStackClear) {
     if (CDS_Stack* s = Lookup(g_stacks, args, 0)) s->Clear();
 }
-HV_BUILTIN(F_ds_stack_copy) {
+HV_BUILTIN(F_DsStackCopy) {
     CDS_Stack* destination = Lookup(g_stacks, args, 0);
     CDS_Stack* source = destination ? Lookup(g_stacks, args, 1) : nullptr;
     if (source) destination->Copy(source);
 }
-HV_BUILTIN(F_ds_stack_size) {
-    if (CDS_Stack* s = Lookup(g_stacks, args, 0)) SetReal(result, s->Size());
+HV_BUILTIN(F_DsStackSize) {
+    if (CDS_Stack* s = Lookup(g_stacks, args, 0)) RValue_SetReal(&result, s->Size());
 }
-HV_BUILTIN(F_ds_stack_empty) {
-    if (CDS_Stack* s = Lookup(g_stacks, args, 0)) SetBool(result, s->Empty());
+HV_BUILTIN(F_DsStackEmpty) {
+    if (CDS_Stack* s = Lookup(g_stacks, args, 0)) RValue_SetFlag(&result, s->Empty());
 }
-HV_BUILTIN(F_ds_stack_push) {
+HV_BUILTIN(F_DsStackPush) {
     if (argc < 2) return DS_ReportMissing();
     if (CDS_Stack* s = Lookup(g_stacks, args, 0))
         for (int32_t i = 1; i < argc; ++i) s->Push(&args[i]);
 }
-HV_BUILTIN(F_ds_stack_pop) {
+HV_BUILTIN(F_DsStackPop) {
     if (CDS_Stack* s = Lookup(g_stacks, args, 0)) ReturnSlot(result, s->Pop());
 }
-HV_BUILTIN(F_ds_stack_top) {
+HV_BUILTIN(F_DsStackTop) {
     if (CDS_Stack* s = Lookup(g_stacks, args, 0)) ReturnSlot(result, s->Top());
 }
-HV_BUILTIN(F_ds_stack_write) {
+HV_BUILTIN(F_DsStackWrite) {
     if (CDS_Stack* s = Lookup(g_stacks, args, 0)) ReturnText(result, s->Write());
 }
-HV_BUILTIN(F_ds_stack_read) {
+HV_BUILTIN(F_DsStackRead) {
     if (CDS_Stack* s = Lookup(g_stacks, args, 0)) s->Read(Arg_GetString(args, 1), LegacyFlag(argc, args));
 }
 
 // --- Queues -----------------------------------------------------------------------------
 
-HV_BUILTIN(F_ds_queue_destroy) {
+HV_BUILTIN(F_DsQueueDestroy) {
     DestroyLookedUp(g_queues, DSKIND_QUEUE, args);
 }
-HV_BUILTIN(F_ds_queue_copy) {
+HV_BUILTIN(F_DsQueueCopy) {
     CDS_Queue* destination = Lookup(g_queues, args, 0);
     CDS_Queue* source = destination ? Lookup(g_queues, args, 1) : nullptr;
     if (source) destination->Copy(source);
 }
-HV_BUILTIN(F_ds_queue_empty) {
-    if (CDS_Queue* q = Lookup(g_queues, args, 0)) SetBool(result, q->Empty());
+HV_BUILTIN(F_DsQueueEmpty) {
+    if (CDS_Queue* q = Lookup(g_queues, args, 0)) RValue_SetFlag(&result, q->Empty());
 }
-HV_BUILTIN(F_ds_queue_head) {
+HV_BUILTIN(F_DsQueueHead) {
     if (CDS_Queue* q = Lookup(g_queues, args, 0)) ReturnSlot(result, q->Head());
 }
-HV_BUILTIN(F_ds_queue_tail) {
+HV_BUILTIN(F_DsQueueTail) {
     if (CDS_Queue* q = Lookup(g_queues, args, 0)) ReturnSlot(result, q->Tail());
 }
-HV_BUILTIN(F_ds_queue_write) {
+HV_BUILTIN(F_DsQueueWrite) {
     if (CDS_Queue* q = Lookup(g_queues, args, 0)) ReturnText(result, q->Write());
 }
-HV_BUILTIN(F_ds_queue_read) {
+HV_BUILTIN(F_DsQueueRead) {
     if (CDS_Queue* q = Lookup(g_queues, args, 0)) q->Read(Arg_GetString(args, 1), LegacyFlag(argc, args));
 }
 
 // --- Lists ------------------------------------------------------------------------------
 
-HV_BUILTIN(F_ds_list_destroy) {
+HV_BUILTIN(F_DsListDestroy) {
     const int32_t index = Arg_GetInt32(args, 0);
     if (index < 0 || index >= g_DsListTable.count) return DS_ReportMissing();
     DS_DestroyList(index);  // an index already freed is passed over in silence
 }
-HV_BUILTIN(F_ds_list_copy) {
+HV_BUILTIN(F_DsListCopy) {
     CDS_List* destination = Lookup(g_DsListTable, args, 0);
     CDS_List* source = destination ? Lookup(g_DsListTable, args, 1) : nullptr;
     if (source) destination->Copy(source);
 }
-HV_BUILTIN(F_ds_list_empty) {
-    if (CDS_List* l = Lookup(g_DsListTable, args, 0)) SetBool(result, l->Empty());
+HV_BUILTIN(F_DsListEmpty) {
+    if (CDS_List* l = Lookup(g_DsListTable, args, 0)) RValue_SetFlag(&result, l->Empty());
 }
-HV_BUILTIN(F_ds_list_insert) {
+HV_BUILTIN(F_DsListInsert) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) l->Insert(Arg_GetInt32(args, 1), &args[2]);
 }
-HV_BUILTIN(F_ds_list_replace) {
+HV_BUILTIN(F_DsListReplace) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) l->Replace(Arg_GetInt32(args, 1), &args[2]);
 }
-HV_BUILTIN(F_ds_list_delete) {
+HV_BUILTIN(F_DsListDelete) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) l->Delete(Arg_GetInt32(args, 1));
 }
-HV_BUILTIN(F_ds_list_find_index) {
-    if (CDS_List* l = Lookup(g_DsListTable, args, 0)) SetReal(result, l->FindIndex(&args[1]));
+HV_BUILTIN(F_DsListFindIndex) {
+    if (CDS_List* l = Lookup(g_DsListTable, args, 0)) RValue_SetReal(&result, l->FindIndex(&args[1]));
 }
-HV_BUILTIN(F_ds_list_find_value) {
+HV_BUILTIN(F_DsListFindValue) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) ReturnSlot(result, l->GetItem(Arg_GetInt32(args, 1)));
 }
 
@@ -306,30 +297,30 @@ void MarkListValue(RValue& result, const RValue* args, uint32_t mark) {
     if ((slot->kind & 0xFFFF) == VALUE_REAL) slot->kind |= mark;
     ReturnSlot(result, slot);
 }
-HV_BUILTIN(F_ds_list_mark_as_list) {
+HV_BUILTIN(F_DsListMarkAsList) {
     MarkListValue(result, args, DS_MARK_LIST);
 }
-HV_BUILTIN(F_ds_list_sort) {
+HV_BUILTIN(F_DsListSort) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) l->Sort(Arg_GetBool(args, 1));
 }
-HV_BUILTIN(F_ds_list_shuffle) {
+HV_BUILTIN(F_DsListShuffle) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) l->Shuffle();
 }
-HV_BUILTIN(F_ds_list_write) {
+HV_BUILTIN(F_DsListWrite) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) ReturnText(result, l->Write());
 }
-HV_BUILTIN(F_ds_list_read) {
+HV_BUILTIN(F_DsListRead) {
     CDS_List* list = Lookup(g_DsListTable, args, 0);
     if (list == nullptr || (args[1].kind & VALUE_KIND_MASK) != VALUE_STRING) return;
     list->Read(Arg_GetString(args, 1), LegacyFlag(argc, args));
 }
-HV_BUILTIN(F_ds_list_set) {
+HV_BUILTIN(F_DsListSet) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) l->Set(Arg_GetInt32(args, 1), &args[2], nullptr);
 }
-HV_BUILTIN(F_ds_list_set_post) {
+HV_BUILTIN(F_DsListSetPost) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) l->Set(Arg_GetInt32(args, 1), &args[2], &result);
 }
-HV_BUILTIN(F_ds_list_set_pre) {
+HV_BUILTIN(F_DsListSetPre) {
     CDS_List* list = Lookup(g_DsListTable, args, 0);
     if (list == nullptr) return;
     list->Set(Arg_GetInt32(args, 1), &args[2], nullptr);
@@ -338,32 +329,32 @@ HV_BUILTIN(F_ds_list_set_pre) {
 
 // --- Maps -------------------------------------------------------------------------------
 
-HV_BUILTIN(F_ds_map_copy) {
+HV_BUILTIN(F_DsMapCopy) {
     CDS_Map* destination = Lookup(g_DsMapTable, args, 0);
     CDS_Map* source = destination ? Lookup(g_DsMapTable, args, 1) : nullptr;
     if (source) destination->Copy(source);
 }
-HV_BUILTIN(F_ds_map_size) {
-    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) SetReal(result, m->Size());
+HV_BUILTIN(F_DsMapSize) {
+    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) RValue_SetReal(&result, m->Size());
 }
-HV_BUILTIN(F_ds_map_empty) {
-    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) SetBool(result, m->Empty());
+HV_BUILTIN(F_DsMapEmpty) {
+    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) RValue_SetFlag(&result, m->Empty());
 }
-HV_BUILTIN(F_ds_map_set) {
+HV_BUILTIN(F_DsMapSet) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) m->Set(&args[1], &args[2], nullptr);
 }
-HV_BUILTIN(F_ds_map_set_pre) {
+HV_BUILTIN(F_DsMapSetPre) {
     RValue_Assign(&result, &args[2]);
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) m->Set(&args[1], &args[2], nullptr);
 }
-HV_BUILTIN(F_ds_map_set_post) {
+HV_BUILTIN(F_DsMapSetPost) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) m->Set(&args[1], &args[2], &result);
 }
 
 // A nested list or map enters a map only as a plain real naming a live container; it is
 // stored with its mark, so the map owns it from then on.
 void AddNested(RValue& result, const RValue* args, bool isMap, bool replace) {
-    SetReal(result, 0.0);
+    RValue_SetReal(&result, 0.0);
     CDS_Map* map = Lookup(g_DsMapTable, args, 0);
     if (map == nullptr) return;
     const RValue& value = args[2];
@@ -377,105 +368,105 @@ void AddNested(RValue& result, const RValue* args, bool isMap, bool replace) {
     RValue marked = value;
     marked.kind |= isMap ? DS_MARK_MAP : DS_MARK_LIST;
     const bool outcome = replace ? map->Replace(&args[1], &marked) : map->Add(&args[1], &marked);
-    SetBool(result, outcome);
+    RValue_SetFlag(&result, outcome);
 }
-HV_BUILTIN(F_ds_map_add_map) {
+HV_BUILTIN(F_DsMapAddMap) {
     AddNested(result, args, true, false);
 }
-HV_BUILTIN(F_ds_map_replace) {
-    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) SetBool(result, m->Replace(&args[1], &args[2]));
+HV_BUILTIN(F_DsMapReplace) {
+    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) RValue_SetFlag(&result, m->Replace(&args[1], &args[2]));
 }
-HV_BUILTIN(F_ds_map_replace_list) {
+HV_BUILTIN(F_DsMapReplaceList) {
     AddNested(result, args, false, true);
 }
-HV_BUILTIN(F_ds_map_replace_map) {
+HV_BUILTIN(F_DsMapReplaceMap) {
     AddNested(result, args, true, true);
 }
-HV_BUILTIN(F_ds_map_delete) {
+HV_BUILTIN(F_DsMapDelete) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) m->Delete(&args[1]);
 }
-HV_BUILTIN(F_ds_map_exists) {
-    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) SetBool(result, m->Exists(&args[1]));
+HV_BUILTIN(F_DsMapExists) {
+    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) RValue_SetFlag(&result, m->Exists(&args[1]));
 }
-HV_BUILTIN(F_ds_map_find_value) {
+HV_BUILTIN(F_DsMapFindValue) {
     CDS_Map* map = Lookup(g_DsMapTable, args, 0);
     const DSMapEntry* entry = map ? map->Find(&args[1]) : nullptr;
     if (entry != nullptr) ReturnMapSlot(result, &entry->value);
 }
-HV_BUILTIN(F_ds_map_find_previous) {
+HV_BUILTIN(F_DsMapFindPrevious) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) ReturnMapSlot(result, m->FindPrevious(&args[1]));
 }
-HV_BUILTIN(F_ds_map_find_next) {
+HV_BUILTIN(F_DsMapFindNext) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) ReturnMapSlot(result, m->FindNext(&args[1]));
 }
-HV_BUILTIN(F_ds_map_find_first) {
+HV_BUILTIN(F_DsMapFindFirst) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) ReturnMapSlot(result, m->FindFirst());
 }
-HV_BUILTIN(F_ds_map_find_last) {
+HV_BUILTIN(F_DsMapFindLast) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) ReturnMapSlot(result, m->FindLast());
 }
-HV_BUILTIN(F_ds_map_write) {
+HV_BUILTIN(F_DsMapWrite) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) ReturnText(result, m->Write());
 }
-HV_BUILTIN(F_ds_map_read) {
+HV_BUILTIN(F_DsMapRead) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) m->Read(Arg_GetString(args, 1), LegacyFlag(argc, args));
 }
 // Secure map files belong to the file formats; until they register their rows, these say so.
-HV_BUILTIN(F_ds_map_secure_unavailable) {
+HV_BUILTIN(F_DsMapSecureUnavailable) {
     Runtime_ErrorNonFatal("%s() - secure map files are not available", Builtin_CurrentName());
 }
 
 // --- Priority queues --------------------------------------------------------------------
 
-HV_BUILTIN(F_ds_priority_create) {
-    SetReal(result, StoreNew(g_priorities, new CDS_Priority()));
+HV_BUILTIN(F_DsPriorityCreate) {
+    RValue_SetReal(&result, StoreNew(g_priorities, new CDS_Priority()));
 }
-HV_BUILTIN(F_ds_priority_destroy) {
+HV_BUILTIN(F_DsPriorityDestroy) {
     DestroyLookedUp(g_priorities, DSKIND_PRIORITY, args);
 }
-HV_BUILTIN(F_ds_priority_clear) {
+HV_BUILTIN(F_DsPriorityClear) {
     if (CDS_Priority* p = Lookup(g_priorities, args, 0)) p->Clear();
 }
-HV_BUILTIN(F_ds_priority_copy) {
+HV_BUILTIN(F_DsPriorityCopy) {
     CDS_Priority* destination = Lookup(g_priorities, args, 0);
     CDS_Priority* source = destination ? Lookup(g_priorities, args, 1) : nullptr;
     if (source) destination->Copy(source);
 }
-HV_BUILTIN(F_ds_priority_size) {
-    if (CDS_Priority* p = Lookup(g_priorities, args, 0)) SetReal(result, p->Size());
+HV_BUILTIN(F_DsPrioritySize) {
+    if (CDS_Priority* p = Lookup(g_priorities, args, 0)) RValue_SetReal(&result, p->Size());
 }
-HV_BUILTIN(F_ds_priority_empty) {
-    if (CDS_Priority* p = Lookup(g_priorities, args, 0)) SetBool(result, p->Empty());
+HV_BUILTIN(F_DsPriorityEmpty) {
+    if (CDS_Priority* p = Lookup(g_priorities, args, 0)) RValue_SetFlag(&result, p->Empty());
 }
-HV_BUILTIN(F_ds_priority_add) {
+HV_BUILTIN(F_DsPriorityAdd) {
     if (CDS_Priority* p = Lookup(g_priorities, args, 0)) p->Add(&args[1], &args[2]);
 }
-HV_BUILTIN(F_ds_priority_change_priority) {
+HV_BUILTIN(F_DsPriorityChangePriority) {
     if (CDS_Priority* p = Lookup(g_priorities, args, 0)) p->ChangePriority(&args[1], &args[2]);
 }
-HV_BUILTIN(F_ds_priority_find_priority) {
+HV_BUILTIN(F_DsPriorityFindPriority) {
     if (CDS_Priority* p = Lookup(g_priorities, args, 0)) ReturnSlot(result, p->FindPriority(&args[1]));
 }
-HV_BUILTIN(F_ds_priority_delete_value) {
+HV_BUILTIN(F_DsPriorityDeleteValue) {
     if (CDS_Priority* p = Lookup(g_priorities, args, 0)) p->DeleteValue(&args[1]);
 }
-HV_BUILTIN(F_ds_priority_delete_min) {
+HV_BUILTIN(F_DsPriorityDeleteMin) {
     if (CDS_Priority* p = Lookup(g_priorities, args, 0)) p->DeleteMin(&result);
 }
-HV_BUILTIN(F_ds_priority_find_min) {
+HV_BUILTIN(F_DsPriorityFindMin) {
     if (CDS_Priority* p = Lookup(g_priorities, args, 0)) ReturnSlot(result, p->FindMin());
 }
-HV_BUILTIN(F_ds_priority_delete_max) {
+HV_BUILTIN(F_DsPriorityDeleteMax) {
     if (CDS_Priority* p = Lookup(g_priorities, args, 0)) p->DeleteMax(&result);
 }
-HV_BUILTIN(F_ds_priority_find_max) {
+HV_BUILTIN(F_DsPriorityFindMax) {
     if (CDS_Priority* p = Lookup(g_priorities, args, 0)) ReturnSlot(result, p->FindMax());
 }
-HV_BUILTIN(F_ds_priority_write) {
+HV_BUILTIN(F_DsPriorityWrite) {
     if (CDS_Priority* p = Lookup(g_priorities, args, 0)) ReturnText(result, p->Write());
 }
 // Unlike the other kinds, the legacy flag is taken as a truth value (0.7 counts).
-HV_BUILTIN(F_ds_priority_read) {
+HV_BUILTIN(F_DsPriorityRead) {
     CDS_Priority* queue = Lookup(g_priorities, args, 0);
     if (queue == nullptr) return;
     const char* text = Arg_GetString(args, 1);
@@ -488,22 +479,22 @@ void ReportGridSize(const char* name, int32_t width, int32_t height) {
     Runtime_ErrorNonFatal("%s :: cannot make a grid of %d x %d cells", name, width, height);
 }
 
-HV_BUILTIN(F_ds_grid_create) {
+HV_BUILTIN(F_DsGridCreate) {
     const int32_t width = Arg_GetInt32(args, 0);
     const int32_t height = Arg_GetInt32(args, 1);
     const int32_t index = DS_CreateGrid(width, height);
     if (index < 0) ReportGridSize("ds_grid_create", width, height);
-    SetReal(result, index);
+    RValue_SetReal(&result, index);
 }
-HV_BUILTIN(F_ds_grid_destroy) {
+HV_BUILTIN(F_DsGridDestroy) {
     DestroyLookedUp(g_grids, DSKIND_GRID, args);
 }
-HV_BUILTIN(F_ds_grid_copy) {
+HV_BUILTIN(F_DsGridCopy) {
     CDS_Grid* destination = Lookup(g_grids, args, 0);
     CDS_Grid* source = destination ? Lookup(g_grids, args, 1) : nullptr;
     if (source) destination->Copy(source);
 }
-HV_BUILTIN(F_ds_grid_resize) {
+HV_BUILTIN(F_DsGridResize) {
     CDS_Grid* grid = Lookup(g_grids, args, 0);
     if (grid == nullptr) return;
     const int32_t width = Arg_GetInt32(args, 1);
@@ -514,15 +505,15 @@ HV_BUILTIN(F_ds_grid_resize) {
     }
     if (!grid->Resize(width, height)) ReportGridSize("ds_grid_resize", width, height);
 }
-HV_BUILTIN(F_ds_grid_width) {
-    SetReal(result, 0.0);
-    if (CDS_Grid* g = Lookup(g_grids, args, 0)) SetReal(result, g->Width());
+HV_BUILTIN(F_DsGridWidth) {
+    RValue_SetReal(&result, 0.0);
+    if (CDS_Grid* g = Lookup(g_grids, args, 0)) RValue_SetReal(&result, g->Width());
 }
-HV_BUILTIN(F_ds_grid_height) {
-    SetReal(result, 0.0);
-    if (CDS_Grid* g = Lookup(g_grids, args, 0)) SetReal(result, g->Height());
+HV_BUILTIN(F_DsGridHeight) {
+    RValue_SetReal(&result, 0.0);
+    if (CDS_Grid* g = Lookup(g_grids, args, 0)) RValue_SetReal(&result, g->Height());
 }
-HV_BUILTIN(F_ds_grid_clear) {
+HV_BUILTIN(F_DsGridClear) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0)) g->Clear(&args[1]);
 }
 
@@ -543,22 +534,22 @@ CDS_Grid* CheckedCell(const RValue* args, int32_t* x, int32_t* y) {
     return nullptr;
 }
 
-HV_BUILTIN(F_ds_grid_set) {
+HV_BUILTIN(F_DsGridSet) {
     int32_t x, y;
     if (CDS_Grid* g = CheckedCell(args, &x, &y)) g->SetCell(x, y, &args[3]);
 }
-HV_BUILTIN(F_ds_grid_get) {
+HV_BUILTIN(F_DsGridGet) {
     int32_t x, y;
     if (CDS_Grid* g = CheckedCell(args, &x, &y)) ReturnSlot(result, g->Cell(x, y));
 }
-HV_BUILTIN(F_ds_grid_set_pre) {
+HV_BUILTIN(F_DsGridSetPre) {
     int32_t x, y;
     CDS_Grid* grid = CheckedCell(args, &x, &y);
     if (grid == nullptr) return;
     grid->SetCell(x, y, &args[3]);
     RValue_Assign(&result, grid->Cell(x, y));
 }
-HV_BUILTIN(F_ds_grid_set_post) {
+HV_BUILTIN(F_DsGridSetPost) {
     int32_t x, y;
     CDS_Grid* grid = CheckedCell(args, &x, &y);
     if (grid == nullptr) return;
@@ -568,37 +559,37 @@ HV_BUILTIN(F_ds_grid_set_post) {
 
 // The release-mode accessors: no lookup message and no bounds line, but a missing grid or a
 // cell outside it is still never touched.
-HV_BUILTIN(F_ds_grid_set_unchecked) {
+HV_BUILTIN(F_DsGridSetUnchecked) {
     CDS_Grid* grid = g_grids.Get(Arg_GetInt32(args, 0));
     const int32_t x = Arg_GetInt32(args, 1), y = Arg_GetInt32(args, 2);
     if (grid != nullptr && grid->InBounds(x, y)) grid->SetCell(x, y, &args[3]);
 }
-HV_BUILTIN(F_ds_grid_get_unchecked) {
+HV_BUILTIN(F_DsGridGetUnchecked) {
     CDS_Grid* grid = g_grids.Get(Arg_GetInt32(args, 0));
     const int32_t x = Arg_GetInt32(args, 1), y = Arg_GetInt32(args, 2);
     if (grid != nullptr && grid->InBounds(x, y)) ReturnSlot(result, grid->Cell(x, y));
 }
 
 template <int32_t Operation>
-HV_BUILTIN(F_ds_grid_operate_cell) {
+HV_BUILTIN(F_DsGridOperateCell) {
     const int32_t index = Arg_GetInt32(args, 0);
     CDS_Grid* grid = g_grids.Get(index);
     if (grid == nullptr) return DS_ReportMissing();
     grid->OperateCell(index, Operation, Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), &args[3]);
 }
 template <int32_t Operation>
-HV_BUILTIN(F_ds_grid_operate_region) {
+HV_BUILTIN(F_DsGridOperateRegion) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
         g->OperateRegion(Operation, Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
                          Arg_GetInt32(args, 4), &args[5]);
 }
 template <int32_t Operation>
-HV_BUILTIN(F_ds_grid_operate_disk) {
+HV_BUILTIN(F_DsGridOperateDisk) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
         g->OperateDisk(Operation, Arg_GetReal(args, 1), Arg_GetReal(args, 2), Arg_GetReal(args, 3), &args[4]);
 }
 template <int32_t Operation>
-HV_BUILTIN(F_ds_grid_operate_grid_region) {
+HV_BUILTIN(F_DsGridOperateGridRegion) {
     CDS_Grid* grid = Lookup(g_grids, args, 0);
     CDS_Grid* source = grid ? Lookup(g_grids, args, 1) : nullptr;
     if (source == nullptr) return;
@@ -607,206 +598,206 @@ HV_BUILTIN(F_ds_grid_operate_grid_region) {
                             Arg_GetInt32(args, 7));
 }
 
-HV_BUILTIN(F_ds_grid_get_sum) {
+HV_BUILTIN(F_DsGridGetSum) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
         g->SumRegion(&result, Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
                      Arg_GetInt32(args, 4));
 }
-HV_BUILTIN(F_ds_grid_get_mean) {
+HV_BUILTIN(F_DsGridGetMean) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
         g->MeanRegion(&result, Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
                       Arg_GetInt32(args, 4));
 }
-HV_BUILTIN(F_ds_grid_get_max) {
+HV_BUILTIN(F_DsGridGetMax) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
         g->MaxRegion(&result, Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
                      Arg_GetInt32(args, 4), "ds_grid_get_max");
 }
-HV_BUILTIN(F_ds_grid_get_min) {
+HV_BUILTIN(F_DsGridGetMin) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
         g->MinRegion(&result, Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
                      Arg_GetInt32(args, 4), "ds_grid_get_min");
 }
-HV_BUILTIN(F_ds_grid_get_disk_sum) {
+HV_BUILTIN(F_DsGridGetDiskSum) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
         g->SumDisk(&result, Arg_GetReal(args, 1), Arg_GetReal(args, 2), Arg_GetReal(args, 3));
 }
-HV_BUILTIN(F_ds_grid_get_disk_mean) {
+HV_BUILTIN(F_DsGridGetDiskMean) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
         g->MeanDisk(&result, Arg_GetReal(args, 1), Arg_GetReal(args, 2), Arg_GetReal(args, 3));
 }
-HV_BUILTIN(F_ds_grid_get_disk_max) {
+HV_BUILTIN(F_DsGridGetDiskMax) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
         g->MaxDisk(&result, Arg_GetReal(args, 1), Arg_GetReal(args, 2), Arg_GetReal(args, 3),
                    "ds_grid_get_disk_max");
 }
-HV_BUILTIN(F_ds_grid_get_disk_min) {
+HV_BUILTIN(F_DsGridGetDiskMin) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
         g->MinDisk(&result, Arg_GetReal(args, 1), Arg_GetReal(args, 2), Arg_GetReal(args, 3),
                    "ds_grid_get_disk_min");
 }
 template <CDS_Grid::SearchResult What>
-HV_BUILTIN(F_ds_grid_value_region) {
+HV_BUILTIN(F_DsGridValueRegion) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
         g->ValueRegion(&result, What, Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
                        Arg_GetInt32(args, 4), &args[5]);
 }
 template <CDS_Grid::SearchResult What>
-HV_BUILTIN(F_ds_grid_value_disk) {
+HV_BUILTIN(F_DsGridValueDisk) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0))
         g->ValueDisk(&result, What, Arg_GetReal(args, 1), Arg_GetReal(args, 2), Arg_GetReal(args, 3),
                      &args[4]);
 }
-HV_BUILTIN(F_ds_grid_shuffle) {
+HV_BUILTIN(F_DsGridShuffle) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0)) g->Shuffle();
 }
-HV_BUILTIN(F_ds_grid_write) {
+HV_BUILTIN(F_DsGridWrite) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0)) ReturnText(result, g->Write());
 }
-HV_BUILTIN(F_ds_grid_read) {
+HV_BUILTIN(F_DsGridRead) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0)) g->Read(Arg_GetString(args, 1), LegacyFlag(argc, args));
 }
-HV_BUILTIN(F_ds_grid_sort) {
+HV_BUILTIN(F_DsGridSort) {
     if (CDS_Grid* g = Lookup(g_grids, args, 0)) g->Sort(Arg_GetInt32(args, 1), Arg_GetBool(args, 2) ? 1 : -1);
 }
 
 constexpr BuiltinRow kRows[] = {
-    {"ds_set_precision", F_ds_set_precision, 1, 1},
-    {"ds_exists", F_ds_exists, 2, 1},
+    {"ds_set_precision", F_DsSetPrecision, 1, 1},
+    {"ds_exists", F_DsExists, 2, 1},
 
-    {"ds_stack_create", F_ds_stack_create, 0, 1},
-    {"ds_stack_destroy", F_ds_stack_destroy, 1, 1},
-    {"ds_stack_clear", F_ds_stack_clear, 1, 1},
-    {"ds_stack_copy", F_ds_stack_copy, 2, 1},
-    {"ds_stack_size", F_ds_stack_size, 1, 1},
-    {"ds_stack_empty", F_ds_stack_empty, 1, 1},
-    {"ds_stack_push", F_ds_stack_push, -1, 1},
-    {"ds_stack_pop", F_ds_stack_pop, 1, 1},
-    {"ds_stack_top", F_ds_stack_top, 1, 1},
-    {"ds_stack_write", F_ds_stack_write, 1, 1},
-    {"ds_stack_read", F_ds_stack_read, 2, 1},
+    {"ds_stack_create", F_DsStackCreate, 0, 1},
+    {"ds_stack_destroy", F_DsStackDestroy, 1, 1},
+    {"ds_stack_clear", F_DsStackClear, 1, 1},
+    {"ds_stack_copy", F_DsStackCopy, 2, 1},
+    {"ds_stack_size", F_DsStackSize, 1, 1},
+    {"ds_stack_empty", F_DsStackEmpty, 1, 1},
+    {"ds_stack_push", F_DsStackPush, -1, 1},
+    {"ds_stack_pop", F_DsStackPop, 1, 1},
+    {"ds_stack_top", F_DsStackTop, 1, 1},
+    {"ds_stack_write", F_DsStackWrite, 1, 1},
+    {"ds_stack_read", F_DsStackRead, 2, 1},
 
-    {"ds_queue_create", F_ds_queue_create, 0, 1},
-    {"ds_queue_destroy", F_ds_queue_destroy, 1, 1},
-    {"ds_queue_clear", F_ds_queue_clear, 1, 1},
-    {"ds_queue_copy", F_ds_queue_copy, 2, 1},
-    {"ds_queue_size", F_ds_queue_size, 1, 1},
-    {"ds_queue_empty", F_ds_queue_empty, 1, 1},
-    {"ds_queue_enqueue", F_ds_queue_enqueue, -1, 1},
-    {"ds_queue_dequeue", F_ds_queue_dequeue, 1, 1},
-    {"ds_queue_head", F_ds_queue_head, 1, 1},
-    {"ds_queue_tail", F_ds_queue_tail, 1, 1},
-    {"ds_queue_write", F_ds_queue_write, 1, 1},
-    {"ds_queue_read", F_ds_queue_read, 2, 1},
+    {"ds_queue_create", F_DsQueueCreate, 0, 1},
+    {"ds_queue_destroy", F_DsQueueDestroy, 1, 1},
+    {"ds_queue_clear", F_DsQueueClear, 1, 1},
+    {"ds_queue_copy", F_DsQueueCopy, 2, 1},
+    {"ds_queue_size", F_DsQueueSize, 1, 1},
+    {"ds_queue_empty", F_DsQueueEmpty, 1, 1},
+    {"ds_queue_enqueue", F_DsQueueEnqueue, -1, 1},
+    {"ds_queue_dequeue", F_DsQueueDequeue, 1, 1},
+    {"ds_queue_head", F_DsQueueHead, 1, 1},
+    {"ds_queue_tail", F_DsQueueTail, 1, 1},
+    {"ds_queue_write", F_DsQueueWrite, 1, 1},
+    {"ds_queue_read", F_DsQueueRead, 2, 1},
 
-    {"ds_list_create", F_ds_list_create, 0, 1},
-    {"ds_list_destroy", F_ds_list_destroy, 1, 1},
-    {"ds_list_clear", F_ds_list_clear, 1, 1},
-    {"ds_list_copy", F_ds_list_copy, 2, 1},
-    {"ds_list_size", F_ds_list_size, 1, 1},
-    {"ds_list_empty", F_ds_list_empty, 1, 1},
-    {"ds_list_add", F_ds_list_add, -1, 1},
-    {"ds_list_insert", F_ds_list_insert, 3, 1},
-    {"ds_list_replace", F_ds_list_replace, 3, 1},
-    {"ds_list_delete", F_ds_list_delete, 2, 1},
-    {"ds_list_find_index", F_ds_list_find_index, 2, 1},
-    {"ds_list_find_value", F_ds_list_find_value, 2, 1},
-    {"ds_list_mark_as_list", F_ds_list_mark_as_list, 2, 1},
-    {"ds_list_mark_as_map", F_ds_list_mark_as_map, 2, 1},
-    {"ds_list_sort", F_ds_list_sort, 2, 1},
-    {"ds_list_shuffle", F_ds_list_shuffle, 1, 1},
-    {"ds_list_write", F_ds_list_write, 1, 1},
-    {"ds_list_read", F_ds_list_read, 2, 1},
-    {"ds_list_set", F_ds_list_set, 3, 1},
-    {"ds_list_set_post", F_ds_list_set_post, 3, 1},
-    {"ds_list_set_pre", F_ds_list_set_pre, 3, 1},
+    {"ds_list_create", F_DsListCreate, 0, 1},
+    {"ds_list_destroy", F_DsListDestroy, 1, 1},
+    {"ds_list_clear", F_DsListClear, 1, 1},
+    {"ds_list_copy", F_DsListCopy, 2, 1},
+    {"ds_list_size", F_DsListSize, 1, 1},
+    {"ds_list_empty", F_DsListEmpty, 1, 1},
+    {"ds_list_add", F_DsListAdd, -1, 1},
+    {"ds_list_insert", F_DsListInsert, 3, 1},
+    {"ds_list_replace", F_DsListReplace, 3, 1},
+    {"ds_list_delete", F_DsListDelete, 2, 1},
+    {"ds_list_find_index", F_DsListFindIndex, 2, 1},
+    {"ds_list_find_value", F_DsListFindValue, 2, 1},
+    {"ds_list_mark_as_list", F_DsListMarkAsList, 2, 1},
+    {"ds_list_mark_as_map", F_DsListMarkAsMap, 2, 1},
+    {"ds_list_sort", F_DsListSort, 2, 1},
+    {"ds_list_shuffle", F_DsListShuffle, 1, 1},
+    {"ds_list_write", F_DsListWrite, 1, 1},
+    {"ds_list_read", F_DsListRead, 2, 1},
+    {"ds_list_set", F_DsListSet, 3, 1},
+    {"ds_list_set_post", F_DsListSetPost, 3, 1},
+    {"ds_list_set_pre", F_DsListSetPre, 3, 1},
 
-    {"ds_map_create", F_ds_map_create, 0, 1},
-    {"ds_map_destroy", F_ds_map_destroy, 1, 1},
-    {"ds_map_clear", F_ds_map_clear, 1, 1},
-    {"ds_map_copy", F_ds_map_copy, 2, 1},
-    {"ds_map_size", F_ds_map_size, 1, 1},
-    {"ds_map_empty", F_ds_map_empty, 1, 1},
-    {"ds_map_add", F_ds_map_add, 3, 1},
-    {"ds_map_set", F_ds_map_set, 3, 1},
-    {"ds_map_set_pre", F_ds_map_set_pre, 3, 1},
-    {"ds_map_set_post", F_ds_map_set_post, 3, 1},
-    {"ds_map_add_list", F_ds_map_add_list, 3, 1},
-    {"ds_map_add_map", F_ds_map_add_map, 3, 1},
-    {"ds_map_replace", F_ds_map_replace, 3, 1},
-    {"ds_map_replace_list", F_ds_map_replace_list, 3, 1},
-    {"ds_map_replace_map", F_ds_map_replace_map, 3, 1},
-    {"ds_map_delete", F_ds_map_delete, 2, 1},
-    {"ds_map_exists", F_ds_map_exists, 2, 1},
-    {"ds_map_find_value", F_ds_map_find_value, 2, 1},
-    {"ds_map_find_previous", F_ds_map_find_previous, 2, 1},
-    {"ds_map_find_next", F_ds_map_find_next, 2, 1},
-    {"ds_map_find_first", F_ds_map_find_first, 1, 1},
-    {"ds_map_find_last", F_ds_map_find_last, 1, 1},
-    {"ds_map_write", F_ds_map_write, 1, 1},
-    {"ds_map_read", F_ds_map_read, 2, 1},
-    {"ds_map_secure_save", F_ds_map_secure_unavailable, 2, 1},
-    {"ds_map_secure_load", F_ds_map_secure_unavailable, 1, 1},
-    {"ds_map_secure_load_buffer", F_ds_map_secure_unavailable, 1, 1},
-    {"ds_map_secure_save_buffer", F_ds_map_secure_unavailable, 2, 1},
+    {"ds_map_create", F_DsMapCreate, 0, 1},
+    {"ds_map_destroy", F_DsMapDestroy, 1, 1},
+    {"ds_map_clear", F_DsMapClear, 1, 1},
+    {"ds_map_copy", F_DsMapCopy, 2, 1},
+    {"ds_map_size", F_DsMapSize, 1, 1},
+    {"ds_map_empty", F_DsMapEmpty, 1, 1},
+    {"ds_map_add", F_DsMapAdd, 3, 1},
+    {"ds_map_set", F_DsMapSet, 3, 1},
+    {"ds_map_set_pre", F_DsMapSetPre, 3, 1},
+    {"ds_map_set_post", F_DsMapSetPost, 3, 1},
+    {"ds_map_add_list", F_DsMapAddList, 3, 1},
+    {"ds_map_add_map", F_DsMapAddMap, 3, 1},
+    {"ds_map_replace", F_DsMapReplace, 3, 1},
+    {"ds_map_replace_list", F_DsMapReplaceList, 3, 1},
+    {"ds_map_replace_map", F_DsMapReplaceMap, 3, 1},
+    {"ds_map_delete", F_DsMapDelete, 2, 1},
+    {"ds_map_exists", F_DsMapExists, 2, 1},
+    {"ds_map_find_value", F_DsMapFindValue, 2, 1},
+    {"ds_map_find_previous", F_DsMapFindPrevious, 2, 1},
+    {"ds_map_find_next", F_DsMapFindNext, 2, 1},
+    {"ds_map_find_first", F_DsMapFindFirst, 1, 1},
+    {"ds_map_find_last", F_DsMapFindLast, 1, 1},
+    {"ds_map_write", F_DsMapWrite, 1, 1},
+    {"ds_map_read", F_DsMapRead, 2, 1},
+    {"ds_map_secure_save", F_DsMapSecureUnavailable, 2, 1},
+    {"ds_map_secure_load", F_DsMapSecureUnavailable, 1, 1},
+    {"ds_map_secure_load_buffer", F_DsMapSecureUnavailable, 1, 1},
+    {"ds_map_secure_save_buffer", F_DsMapSecureUnavailable, 2, 1},
 
-    {"ds_priority_create", F_ds_priority_create, 0, 1},
-    {"ds_priority_destroy", F_ds_priority_destroy, 1, 1},
-    {"ds_priority_clear", F_ds_priority_clear, 1, 1},
-    {"ds_priority_copy", F_ds_priority_copy, 2, 1},
-    {"ds_priority_size", F_ds_priority_size, 1, 1},
-    {"ds_priority_empty", F_ds_priority_empty, 1, 1},
-    {"ds_priority_add", F_ds_priority_add, 3, 1},
-    {"ds_priority_change_priority", F_ds_priority_change_priority, 3, 1},
-    {"ds_priority_find_priority", F_ds_priority_find_priority, 2, 1},
-    {"ds_priority_delete_value", F_ds_priority_delete_value, 2, 1},
-    {"ds_priority_delete_min", F_ds_priority_delete_min, 1, 1},
-    {"ds_priority_find_min", F_ds_priority_find_min, 1, 1},
-    {"ds_priority_delete_max", F_ds_priority_delete_max, 1, 1},
-    {"ds_priority_find_max", F_ds_priority_find_max, 1, 1},
-    {"ds_priority_write", F_ds_priority_write, 1, 1},
-    {"ds_priority_read", F_ds_priority_read, 2, 1},
+    {"ds_priority_create", F_DsPriorityCreate, 0, 1},
+    {"ds_priority_destroy", F_DsPriorityDestroy, 1, 1},
+    {"ds_priority_clear", F_DsPriorityClear, 1, 1},
+    {"ds_priority_copy", F_DsPriorityCopy, 2, 1},
+    {"ds_priority_size", F_DsPrioritySize, 1, 1},
+    {"ds_priority_empty", F_DsPriorityEmpty, 1, 1},
+    {"ds_priority_add", F_DsPriorityAdd, 3, 1},
+    {"ds_priority_change_priority", F_DsPriorityChangePriority, 3, 1},
+    {"ds_priority_find_priority", F_DsPriorityFindPriority, 2, 1},
+    {"ds_priority_delete_value", F_DsPriorityDeleteValue, 2, 1},
+    {"ds_priority_delete_min", F_DsPriorityDeleteMin, 1, 1},
+    {"ds_priority_find_min", F_DsPriorityFindMin, 1, 1},
+    {"ds_priority_delete_max", F_DsPriorityDeleteMax, 1, 1},
+    {"ds_priority_find_max", F_DsPriorityFindMax, 1, 1},
+    {"ds_priority_write", F_DsPriorityWrite, 1, 1},
+    {"ds_priority_read", F_DsPriorityRead, 2, 1},
 
-    {"ds_grid_create", F_ds_grid_create, 2, 1},
-    {"ds_grid_destroy", F_ds_grid_destroy, 1, 1},
-    {"ds_grid_copy", F_ds_grid_copy, 2, 1},
-    {"ds_grid_resize", F_ds_grid_resize, 3, 1},
-    {"ds_grid_width", F_ds_grid_width, 1, 1},
-    {"ds_grid_height", F_ds_grid_height, 1, 1},
-    {"ds_grid_clear", F_ds_grid_clear, 2, 1},
-    {"ds_grid_set", F_ds_grid_set, 4, 1},
-    {"ds_grid_set_pre", F_ds_grid_set_pre, 4, 1},
-    {"ds_grid_set_post", F_ds_grid_set_post, 4, 1},
-    {"ds_grid_add", F_ds_grid_operate_cell<2>, 4, 1},
-    {"ds_grid_multiply", F_ds_grid_operate_cell<3>, 4, 1},
-    {"ds_grid_set_region", F_ds_grid_operate_region<1>, 6, 1},
-    {"ds_grid_add_region", F_ds_grid_operate_region<2>, 6, 1},
-    {"ds_grid_multiply_region", F_ds_grid_operate_region<3>, 6, 1},
-    {"ds_grid_set_disk", F_ds_grid_operate_disk<1>, 5, 1},
-    {"ds_grid_add_disk", F_ds_grid_operate_disk<2>, 5, 1},
-    {"ds_grid_multiply_disk", F_ds_grid_operate_disk<3>, 5, 1},
-    {"ds_grid_set_grid_region", F_ds_grid_operate_grid_region<1>, 8, 1},
-    {"ds_grid_add_grid_region", F_ds_grid_operate_grid_region<2>, 8, 1},
-    {"ds_grid_multiply_grid_region", F_ds_grid_operate_grid_region<3>, 8, 1},
-    {"ds_grid_get", F_ds_grid_get, 3, 1},
-    {"ds_grid_get_sum", F_ds_grid_get_sum, 5, 1},
-    {"ds_grid_get_max", F_ds_grid_get_max, 5, 1},
-    {"ds_grid_get_min", F_ds_grid_get_min, 5, 1},
-    {"ds_grid_get_mean", F_ds_grid_get_mean, 5, 1},
-    {"ds_grid_get_disk_sum", F_ds_grid_get_disk_sum, 4, 1},
-    {"ds_grid_get_disk_max", F_ds_grid_get_disk_max, 4, 1},
-    {"ds_grid_get_disk_min", F_ds_grid_get_disk_min, 4, 1},
-    {"ds_grid_get_disk_mean", F_ds_grid_get_disk_mean, 4, 1},
-    {"ds_grid_value_exists", F_ds_grid_value_region<CDS_Grid::SEARCH_EXISTS>, 6, 1},
-    {"ds_grid_value_x", F_ds_grid_value_region<CDS_Grid::SEARCH_X>, 6, 1},
-    {"ds_grid_value_y", F_ds_grid_value_region<CDS_Grid::SEARCH_Y>, 6, 1},
-    {"ds_grid_value_disk_exists", F_ds_grid_value_disk<CDS_Grid::SEARCH_EXISTS>, 5, 1},
-    {"ds_grid_value_disk_x", F_ds_grid_value_disk<CDS_Grid::SEARCH_X>, 5, 1},
-    {"ds_grid_value_disk_y", F_ds_grid_value_disk<CDS_Grid::SEARCH_Y>, 5, 1},
-    {"ds_grid_shuffle", F_ds_grid_shuffle, 1, 1},
-    {"ds_grid_write", F_ds_grid_write, 1, 1},
-    {"ds_grid_read", F_ds_grid_read, 2, 1},
-    {"ds_grid_sort", F_ds_grid_sort, 3, 1},
+    {"ds_grid_create", F_DsGridCreate, 2, 1},
+    {"ds_grid_destroy", F_DsGridDestroy, 1, 1},
+    {"ds_grid_copy", F_DsGridCopy, 2, 1},
+    {"ds_grid_resize", F_DsGridResize, 3, 1},
+    {"ds_grid_width", F_DsGridWidth, 1, 1},
+    {"ds_grid_height", F_DsGridHeight, 1, 1},
+    {"ds_grid_clear", F_DsGridClear, 2, 1},
+    {"ds_grid_set", F_DsGridSet, 4, 1},
+    {"ds_grid_set_pre", F_DsGridSetPre, 4, 1},
+    {"ds_grid_set_post", F_DsGridSetPost, 4, 1},
+    {"ds_grid_add", F_DsGridOperateCell<2>, 4, 1},
+    {"ds_grid_multiply", F_DsGridOperateCell<3>, 4, 1},
+    {"ds_grid_set_region", F_DsGridOperateRegion<1>, 6, 1},
+    {"ds_grid_add_region", F_DsGridOperateRegion<2>, 6, 1},
+    {"ds_grid_multiply_region", F_DsGridOperateRegion<3>, 6, 1},
+    {"ds_grid_set_disk", F_DsGridOperateDisk<1>, 5, 1},
+    {"ds_grid_add_disk", F_DsGridOperateDisk<2>, 5, 1},
+    {"ds_grid_multiply_disk", F_DsGridOperateDisk<3>, 5, 1},
+    {"ds_grid_set_grid_region", F_DsGridOperateGridRegion<1>, 8, 1},
+    {"ds_grid_add_grid_region", F_DsGridOperateGridRegion<2>, 8, 1},
+    {"ds_grid_multiply_grid_region", F_DsGridOperateGridRegion<3>, 8, 1},
+    {"ds_grid_get", F_DsGridGet, 3, 1},
+    {"ds_grid_get_sum", F_DsGridGetSum, 5, 1},
+    {"ds_grid_get_max", F_DsGridGetMax, 5, 1},
+    {"ds_grid_get_min", F_DsGridGetMin, 5, 1},
+    {"ds_grid_get_mean", F_DsGridGetMean, 5, 1},
+    {"ds_grid_get_disk_sum", F_DsGridGetDiskSum, 4, 1},
+    {"ds_grid_get_disk_max", F_DsGridGetDiskMax, 4, 1},
+    {"ds_grid_get_disk_min", F_DsGridGetDiskMin, 4, 1},
+    {"ds_grid_get_disk_mean", F_DsGridGetDiskMean, 4, 1},
+    {"ds_grid_value_exists", F_DsGridValueRegion<CDS_Grid::SEARCH_EXISTS>, 6, 1},
+    {"ds_grid_value_x", F_DsGridValueRegion<CDS_Grid::SEARCH_X>, 6, 1},
+    {"ds_grid_value_y", F_DsGridValueRegion<CDS_Grid::SEARCH_Y>, 6, 1},
+    {"ds_grid_value_disk_exists", F_DsGridValueDisk<CDS_Grid::SEARCH_EXISTS>, 5, 1},
+    {"ds_grid_value_disk_x", F_DsGridValueDisk<CDS_Grid::SEARCH_X>, 5, 1},
+    {"ds_grid_value_disk_y", F_DsGridValueDisk<CDS_Grid::SEARCH_Y>, 5, 1},
+    {"ds_grid_shuffle", F_DsGridShuffle, 1, 1},
+    {"ds_grid_write", F_DsGridWrite, 1, 1},
+    {"ds_grid_read", F_DsGridRead, 2, 1},
+    {"ds_grid_sort", F_DsGridSort, 3, 1},
 };
 static_assert(sizeof kRows / sizeof kRows[0] == 130, "the ds family has 130 built-ins");
 
@@ -818,7 +809,7 @@ void DS_ReportMissing() {
     Runtime_ErrorNonFatal("Data structure with index does not exist.");
 }
 
-HV_BUILTIN(F_ds_map_create) {
+HV_BUILTIN(F_DsMapCreate) {
     int32_t buckets = CDS_Map::kDefaultBuckets;
     if (argc == 1) {
         buckets = Arg_GetInt32(args, 0);
@@ -830,57 +821,57 @@ HV_BUILTIN(F_ds_map_create) {
     }
     const int32_t index = DS_AllocMapSlot();
     g_DsMapTable.Store(index, new CDS_Map(buckets));
-    SetReal(result, index);
+    RValue_SetReal(&result, index);
 }
-HV_BUILTIN(F_ds_map_destroy) {
+HV_BUILTIN(F_DsMapDestroy) {
     const int32_t index = Arg_GetInt32(args, 0);
     if (index < 0 || index >= g_DsMapTable.count) return DS_ReportMissing();
     DS_DestroyMap(index);  // an index already freed is passed over in silence
 }
-HV_BUILTIN(F_ds_map_clear) {
+HV_BUILTIN(F_DsMapClear) {
     if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) m->Clear();
 }
-HV_BUILTIN(F_ds_map_add) {
-    SetReal(result, 0.0);
-    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) SetBool(result, m->Add(&args[1], &args[2]));
+HV_BUILTIN(F_DsMapAdd) {
+    RValue_SetReal(&result, 0.0);
+    if (CDS_Map* m = Lookup(g_DsMapTable, args, 0)) RValue_SetFlag(&result, m->Add(&args[1], &args[2]));
 }
-HV_BUILTIN(F_ds_map_add_list) {
+HV_BUILTIN(F_DsMapAddList) {
     AddNested(result, args, false, false);
 }
-HV_BUILTIN(F_ds_list_create) {
+HV_BUILTIN(F_DsListCreate) {
     const int32_t index = DS_AllocListSlot();
     g_DsListTable.Store(index, new CDS_List());
-    SetReal(result, index);
+    RValue_SetReal(&result, index);
 }
-HV_BUILTIN(F_ds_list_clear) {
+HV_BUILTIN(F_DsListClear) {
     if (CDS_List* l = Lookup(g_DsListTable, args, 0)) l->Clear();
 }
-HV_BUILTIN(F_ds_list_add) {
+HV_BUILTIN(F_DsListAdd) {
     if (argc < 2) return DS_ReportMissing();
     if (CDS_List* l = Lookup(g_DsListTable, args, 0))
         for (int32_t i = 1; i < argc; ++i) l->Add(&args[i]);
 }
-HV_BUILTIN(F_ds_list_size) {
-    if (CDS_List* l = Lookup(g_DsListTable, args, 0)) SetReal(result, l->Size());
+HV_BUILTIN(F_DsListSize) {
+    if (CDS_List* l = Lookup(g_DsListTable, args, 0)) RValue_SetReal(&result, l->Size());
 }
-HV_BUILTIN(F_ds_list_mark_as_map) {
+HV_BUILTIN(F_DsListMarkAsMap) {
     MarkListValue(result, args, DS_MARK_MAP);
 }
-HV_BUILTIN(F_ds_queue_create) {
-    SetReal(result, StoreNew(g_queues, new CDS_Queue()));
+HV_BUILTIN(F_DsQueueCreate) {
+    RValue_SetReal(&result, StoreNew(g_queues, new CDS_Queue()));
 }
-HV_BUILTIN(F_ds_queue_enqueue) {
+HV_BUILTIN(F_DsQueueEnqueue) {
     if (argc < 2) return DS_ReportMissing();
     if (CDS_Queue* q = Lookup(g_queues, args, 0))
         for (int32_t i = 1; i < argc; ++i) q->Enqueue(&args[i]);
 }
-HV_BUILTIN(F_ds_queue_dequeue) {
+HV_BUILTIN(F_DsQueueDequeue) {
     if (CDS_Queue* q = Lookup(g_queues, args, 0)) ReturnSlot(result, q->Dequeue());
 }
-HV_BUILTIN(F_ds_queue_size) {
-    if (CDS_Queue* q = Lookup(g_queues, args, 0)) SetReal(result, q->Size());
+HV_BUILTIN(F_DsQueueSize) {
+    if (CDS_Queue* q = Lookup(g_queues, args, 0)) RValue_SetReal(&result, q->Size());
 }
-HV_BUILTIN(F_ds_queue_clear) {
+HV_BUILTIN(F_DsQueueClear) {
     if (CDS_Queue* q = Lookup(g_queues, args, 0)) q->Clear();
 }
 
@@ -946,8 +937,8 @@ CDS_Grid** DS_GetGridTable(int32_t* count) {
 
 void DS_SetGridBoundsChecking(bool checked) {
     g_DSGridCheckedMode = checked;
-    Code_Function_Replace("ds_grid_set", checked ? F_ds_grid_set : F_ds_grid_set_unchecked);
-    Code_Function_Replace("ds_grid_get", checked ? F_ds_grid_get : F_ds_grid_get_unchecked);
+    Code_Function_Replace("ds_grid_set", checked ? F_DsGridSet : F_DsGridSetUnchecked);
+    Code_Function_Replace("ds_grid_get", checked ? F_DsGridGet : F_DsGridGetUnchecked);
 }
 
 namespace {

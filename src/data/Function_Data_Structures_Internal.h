@@ -7,18 +7,18 @@
 // "Data structure with index does not exist." as a non-fatal script error.
 void DS_ReportMissing();
 
-HV_BUILTIN(F_ds_map_create);
-HV_BUILTIN(F_ds_map_destroy);
-HV_BUILTIN(F_ds_map_clear);
-HV_BUILTIN(F_ds_map_add);
-HV_BUILTIN(F_ds_map_add_list);
-HV_BUILTIN(F_ds_list_create);
-HV_BUILTIN(F_ds_list_clear);
-HV_BUILTIN(F_ds_list_add);
-HV_BUILTIN(F_ds_list_size);
-HV_BUILTIN(F_ds_list_mark_as_map);
-HV_BUILTIN(F_ds_queue_create);
-HV_BUILTIN(F_ds_queue_enqueue);
-HV_BUILTIN(F_ds_queue_dequeue);
-HV_BUILTIN(F_ds_queue_size);
-HV_BUILTIN(F_ds_queue_clear);
+HV_BUILTIN(F_DsMapCreate);
+HV_BUILTIN(F_DsMapDestroy);
+HV_BUILTIN(F_DsMapClear);
+HV_BUILTIN(F_DsMapAdd);
+HV_BUILTIN(F_DsMapAddList);
+HV_BUILTIN(F_DsListCreate);
+HV_BUILTIN(F_DsListClear);
+HV_BUILTIN(F_DsListAdd);
+HV_BUILTIN(F_DsListSize);
+HV_BUILTIN(F_DsListMarkAsMap);
+HV_BUILTIN(F_DsQueueCreate);
+HV_BUILTIN(F_DsQueueEnqueue);
+HV_BUILTIN(F_DsQueueDequeue);
+HV_BUILTIN(F_DsQueueSize);
+HV_BUILTIN(F_DsQueueClear);

@@ -75,11 +75,11 @@ int32_t DsMap_CreateFromPairs(int32_t count, ...) {
 }
 
 void DsMap_Destroy(int32_t index) {
-    Run(F_ds_map_destroy, {Real(index)});
+    Run(F_DsMapDestroy, {Real(index)});
 }
 
 int32_t DsQueue_Create() {
-    return RunForInt(F_ds_queue_create, {});
+    return RunForInt(F_DsQueueCreate, {});
 }
 
 void DsQueue_EnqueueValues(int32_t queue, int32_t n, ...) {
@@ -94,21 +94,21 @@ void DsQueue_EnqueueValues(int32_t queue, int32_t n, ...) {
             value.ptr = pointer;
             value.kind = VALUE_PTR;
         }
-        Run(F_ds_queue_enqueue, {Real(queue), value});
+        Run(F_DsQueueEnqueue, {Real(queue), value});
     }
     va_end(items);
 }
 
 void DsQueue_Dequeue(int32_t queue, RValue* out) {
-    if (queue >= 0) Run(F_ds_queue_dequeue, {Real(queue)}, out);
+    if (queue >= 0) Run(F_DsQueueDequeue, {Real(queue)}, out);
 }
 
 int32_t DsQueue_Size(int32_t queue) {
-    return queue < 0 ? 0 : RunForInt(F_ds_queue_size, {Real(queue)});
+    return queue < 0 ? 0 : RunForInt(F_DsQueueSize, {Real(queue)});
 }
 
 void DsQueue_Clear(int32_t queue) {
-    if (queue >= 0) Run(F_ds_queue_clear, {Real(queue)});
+    if (queue >= 0) Run(F_DsQueueClear, {Real(queue)});
 }
 
 // --- Native helpers ---------------------------------------------------------------------
@@ -120,45 +120,45 @@ int32_t DsMap_Create() {
 }
 
 void DsMap_Clear(int32_t map) {
-    Run(F_ds_map_clear, {Real(map)});
+    Run(F_DsMapClear, {Real(map)});
 }
 
 void DsMap_AddInt(int32_t map, const char* key, int32_t value) {
-    Run(F_ds_map_add, {Real(map), Text(key), Real(value)});
+    Run(F_DsMapAdd, {Real(map), Text(key), Real(value)});
 }
 
 void DsMap_AddReal(int32_t map, const char* key, double value) {
-    Run(F_ds_map_add, {Real(map), Text(key), Real(value)});
+    Run(F_DsMapAdd, {Real(map), Text(key), Real(value)});
 }
 
 void DsMap_AddInt64(int32_t map, const char* key, int32_t low, int32_t high) {
-    Run(F_ds_map_add, {Real(map), Text(key), Int64(low, high)});
+    Run(F_DsMapAdd, {Real(map), Text(key), Int64(low, high)});
 }
 
 void DsMap_AddString(int32_t map, const char* key, const char* value) {
-    Run(F_ds_map_add, {Real(map), Text(key), Text(value)});
+    Run(F_DsMapAdd, {Real(map), Text(key), Text(value)});
 }
 
 void DsMap_AddList(int32_t map, const char* key, int32_t list) {
-    Run(F_ds_map_add_list, {Real(map), Text(key), Real(list)});
+    Run(F_DsMapAddList, {Real(map), Text(key), Real(list)});
 }
 
 int32_t DsList_Create() {
-    return RunForInt(F_ds_list_create, {});
+    return RunForInt(F_DsListCreate, {});
 }
 
 void DsList_Clear(int32_t list) {
-    Run(F_ds_list_clear, {Real(list)});
+    Run(F_DsListClear, {Real(list)});
 }
 
 void DsList_AddInt64(int32_t list, int32_t low, int32_t high) {
-    Run(F_ds_list_add, {Real(list), Int64(low, high)});
+    Run(F_DsListAdd, {Real(list), Int64(low, high)});
 }
 
 void DsList_AddMap(int32_t list, int32_t map) {
-    Run(F_ds_list_add, {Real(list), Real(map)});
+    Run(F_DsListAdd, {Real(list), Real(map)});
     if (const CDS_List* target = g_DsListTable.Get(list))
-        Run(F_ds_list_mark_as_map, {Real(list), Real(target->Size() - 1)});
+        Run(F_DsListMarkAsMap, {Real(list), Real(target->Size() - 1)});
 }
 
 bool DsMap_AddRealDirect(int32_t map, const char* key, double value) {

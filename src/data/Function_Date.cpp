@@ -34,10 +34,6 @@ int64_t Now() {
     return g_clock != nullptr ? g_clock() : SystemClock();
 }
 
-inline void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 bool IsLeapYear(int64_t year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
@@ -97,8 +93,8 @@ bool FillFields(struct tm* fields, int64_t year, int64_t month, int32_t day, int
 
 // --- Current moment -------------------------------------------------------------------------
 
-void F_date_current_datetime(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    SetReal(result, Date_FromSeconds(Now()));
+void F_DateCurrentDatetime(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+    Result_SetReal(result, Date_FromSeconds(Now()));
 }
 
 // --- Creating and checking ------------------------------------------------------------------
@@ -111,24 +107,24 @@ void CreateDate(RValue& result, int64_t year, int64_t month, int32_t day, int32_
         Runtime_Error("invalid date conversion - dates earlier than 1 Jan 1970 will be incorrect");
         return;
     }
-    SetReal(result, Date_FromSeconds(seconds));
+    Result_SetReal(result, Date_FromSeconds(seconds));
 }
 
-void F_date_create_datetime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_DateCreateDatetime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     CreateDate(result, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
                Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5));
 }
 
-void F_date_create_date(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_DateCreateDate(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     CreateDate(result, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), 0, 0, 0);
 }
 
 // A time alone is the fraction of a day it stands for, as date_time_of gives it, so that a
 // date plus a time is that moment.
-void F_date_create_time(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_DateCreateTime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const int64_t seconds = static_cast<int64_t>(Arg_GetInt32(args, 0)) * 3600 +
                             static_cast<int64_t>(Arg_GetInt32(args, 1)) * 60 + Arg_GetInt32(args, 2);
-    SetReal(result, static_cast<double>(seconds) / kSecondsPerDay);
+    Result_SetReal(result, static_cast<double>(seconds) / kSecondsPerDay);
 }
 
 bool ValidDate(int32_t year, int32_t month, int32_t day) {
@@ -142,20 +138,20 @@ bool ValidTime(int32_t hour, int32_t minute, int32_t second) {
            static_cast<uint32_t>(second) < 60;
 }
 
-void F_date_valid_datetime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_DateValidDatetime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const bool valid = ValidDate(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) &&
                        ValidTime(Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5));
-    SetReal(result, valid ? 1.0 : 0.0);
+    Result_SetFlag(result, valid);
 }
 
-void F_date_valid_date(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result,
-            ValidDate(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) ? 1.0 : 0.0);
+void F_DateValidDate(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    Result_SetReal(
+        result, ValidDate(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) ? 1.0 : 0.0);
 }
 
-void F_date_valid_time(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result,
-            ValidTime(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) ? 1.0 : 0.0);
+void F_DateValidTime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    Result_SetReal(
+        result, ValidTime(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) ? 1.0 : 0.0);
 }
 
 // --- Incrementing ---------------------------------------------------------------------------
@@ -171,18 +167,18 @@ double IncrementDate(double date, int tm::*field, int64_t amount) {
     return Date_FromSeconds(seconds);
 }
 
-#define INC_ROW(name, field, scale)                                                         \
-    void F_date_inc_##name(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) { \
-        const int64_t amount = static_cast<int64_t>(Arg_GetInt32(args, 1)) * (scale);       \
-        SetReal(result, IncrementDate(Arg_GetReal(args, 0), &tm::field, amount));           \
+#define INC_ROW(name, field, scale)                                                       \
+    void F_DateInc##name(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) { \
+        const int64_t amount = static_cast<int64_t>(Arg_GetInt32(args, 1)) * (scale);     \
+        Result_SetReal(result, IncrementDate(Arg_GetReal(args, 0), &tm::field, amount));  \
     }
-INC_ROW(year, tm_year, 1)
-INC_ROW(month, tm_mon, 1)
-INC_ROW(week, tm_mday, 7)
-INC_ROW(day, tm_mday, 1)
-INC_ROW(hour, tm_hour, 1)
-INC_ROW(minute, tm_min, 1)
-INC_ROW(second, tm_sec, 1)
+INC_ROW(Year, tm_year, 1)
+INC_ROW(Month, tm_mon, 1)
+INC_ROW(Week, tm_mday, 7)
+INC_ROW(Day, tm_mday, 1)
+INC_ROW(Hour, tm_hour, 1)
+INC_ROW(Minute, tm_min, 1)
+INC_ROW(Second, tm_sec, 1)
 #undef INC_ROW
 
 // --- Taking apart ---------------------------------------------------------------------------
@@ -191,7 +187,8 @@ INC_ROW(second, tm_sec, 1)
 template <int64_t (*Read)(const struct tm&), int Failure>
 void FieldRow(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     struct tm fields;
-    SetReal(result, DateFields(Arg_GetReal(args, 0), &fields) ? static_cast<double>(Read(fields)) : Failure);
+    Result_SetReal(result,
+                   DateFields(Arg_GetReal(args, 0), &fields) ? static_cast<double>(Read(fields)) : Failure);
 }
 
 int64_t Year(const struct tm& f) {
@@ -262,7 +259,7 @@ constexpr SpanUnit kYears{1.0, kDaysPerYear}, kMonths{12.0, kDaysPerYear}, kWeek
 template <const SpanUnit& Unit>
 void SpanRow(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const double days = std::fabs(Arg_GetReal(args, 0) - Arg_GetReal(args, 1));
-    SetReal(result, days * Unit.numerator / Unit.denominator);
+    Result_SetReal(result, days * Unit.numerator / Unit.denominator);
 }
 
 double CompareReals(double a, double b) {
@@ -275,25 +272,25 @@ double Fraction(double date) {
     return std::modf(date, &whole);
 }
 
-void F_date_compare_datetime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result, CompareReals(Arg_GetReal(args, 0), Arg_GetReal(args, 1)));
+void F_DateCompareDatetime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    Result_SetReal(result, CompareReals(Arg_GetReal(args, 0), Arg_GetReal(args, 1)));
 }
 
-void F_date_compare_date(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result,
-            CompareReals(CRT_TruncToInt32(Arg_GetReal(args, 0)), CRT_TruncToInt32(Arg_GetReal(args, 1))));
+void F_DateCompareDate(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    Result_SetReal(
+        result, CompareReals(CRT_TruncToInt32(Arg_GetReal(args, 0)), CRT_TruncToInt32(Arg_GetReal(args, 1))));
 }
 
-void F_date_compare_time(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result, CompareReals(Fraction(Arg_GetReal(args, 0)), Fraction(Arg_GetReal(args, 1))));
+void F_DateCompareTime(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    Result_SetReal(result, CompareReals(Fraction(Arg_GetReal(args, 0)), Fraction(Arg_GetReal(args, 1))));
 }
 
-void F_date_date_of(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result, CRT_TruncToInt32(Arg_GetReal(args, 0)));
+void F_DateDateOf(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    Result_SetReal(result, CRT_TruncToInt32(Arg_GetReal(args, 0)));
 }
 
-void F_date_time_of(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
-    SetReal(result, Fraction(Arg_GetReal(args, 0)));
+void F_DateTimeOf(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    Result_SetReal(result, Fraction(Arg_GetReal(args, 0)));
 }
 
 // --- Texts ----------------------------------------------------------------------------------
@@ -323,32 +320,32 @@ void StringRow(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
 
 // --- Time-zone setting ----------------------------------------------------------------------
 
-void F_date_set_timezone(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_DateSetTimezone(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     g_utc = Arg_GetInt32(args, 0) != 0;
-    SetReal(result, 0.0);
+    Result_SetReal(result, 0.0);
 }
 
-void F_date_get_timezone(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    SetReal(result, g_utc ? 1.0 : 0.0);
+void F_DateGetTimezone(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+    Result_SetFlag(result, g_utc);
 }
 
 const BuiltinRow kDateRows[] = {
-    {"date_current_datetime", F_date_current_datetime, 0},
-    {"date_current_date", F_date_current_datetime, 0},
-    {"date_current_time", F_date_current_datetime, 0},
-    {"date_create_datetime", F_date_create_datetime, 6},
-    {"date_create_date", F_date_create_date, 3},
-    {"date_create_time", F_date_create_time, 3},
-    {"date_valid_datetime", F_date_valid_datetime, 6},
-    {"date_valid_date", F_date_valid_date, 3},
-    {"date_valid_time", F_date_valid_time, 3},
-    {"date_inc_year", F_date_inc_year, 2},
-    {"date_inc_month", F_date_inc_month, 2},
-    {"date_inc_week", F_date_inc_week, 2},
-    {"date_inc_day", F_date_inc_day, 2},
-    {"date_inc_hour", F_date_inc_hour, 2},
-    {"date_inc_minute", F_date_inc_minute, 2},
-    {"date_inc_second", F_date_inc_second, 2},
+    {"date_current_datetime", F_DateCurrentDatetime, 0},
+    {"date_current_date", F_DateCurrentDatetime, 0},
+    {"date_current_time", F_DateCurrentDatetime, 0},
+    {"date_create_datetime", F_DateCreateDatetime, 6},
+    {"date_create_date", F_DateCreateDate, 3},
+    {"date_create_time", F_DateCreateTime, 3},
+    {"date_valid_datetime", F_DateValidDatetime, 6},
+    {"date_valid_date", F_DateValidDate, 3},
+    {"date_valid_time", F_DateValidTime, 3},
+    {"date_inc_year", F_DateIncYear, 2},
+    {"date_inc_month", F_DateIncMonth, 2},
+    {"date_inc_week", F_DateIncWeek, 2},
+    {"date_inc_day", F_DateIncDay, 2},
+    {"date_inc_hour", F_DateIncHour, 2},
+    {"date_inc_minute", F_DateIncMinute, 2},
+    {"date_inc_second", F_DateIncSecond, 2},
     {"date_get_year", FieldRow<Year, -1>, 1},
     {"date_get_month", FieldRow<Month, -1>, 1},
     {"date_get_week", FieldRow<Week, -1>, 1},
@@ -368,11 +365,11 @@ const BuiltinRow kDateRows[] = {
     {"date_hour_span", SpanRow<kHours>, 2},
     {"date_minute_span", SpanRow<kMinutes>, 2},
     {"date_second_span", SpanRow<kSeconds>, 2},
-    {"date_compare_datetime", F_date_compare_datetime, 2},
-    {"date_compare_date", F_date_compare_date, 2},
-    {"date_compare_time", F_date_compare_time, 2},
-    {"date_date_of", F_date_date_of, 1},
-    {"date_time_of", F_date_time_of, 1},
+    {"date_compare_datetime", F_DateCompareDatetime, 2},
+    {"date_compare_date", F_DateCompareDate, 2},
+    {"date_compare_time", F_DateCompareTime, 2},
+    {"date_date_of", F_DateDateOf, 1},
+    {"date_time_of", F_DateTimeOf, 1},
     {"date_datetime_string", StringRow<'c'>, 1},
     {"date_date_string", StringRow<'x'>, 1},
     {"date_time_string", StringRow<'X'>, 1},
@@ -380,8 +377,8 @@ const BuiltinRow kDateRows[] = {
     {"date_days_in_year", FieldRow<DaysInFieldsYear, 365>, 1},
     {"date_leap_year", FieldRow<LeapYear, 0>, 1},
     {"date_is_today", FieldRow<IsToday, 0>, 1},
-    {"date_set_timezone", F_date_set_timezone, 1},
-    {"date_get_timezone", F_date_get_timezone, 0},
+    {"date_set_timezone", F_DateSetTimezone, 1},
+    {"date_get_timezone", F_DateGetTimezone, 0},
 };
 static_assert(sizeof kDateRows / sizeof kDateRows[0] == 49);
 

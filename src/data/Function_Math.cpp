@@ -23,10 +23,6 @@ constexpr double kPi = static_cast<double>(3.14159265358979323846f);  // 3.14159
 constexpr float kTrigSnap = 1e-5f;                                    // 9.99999974737875e-06
 constexpr float kLengthSnap = 1e-4f;                                  // 9.99999974737875e-05
 
-inline void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 // The library functions run in double precision on the widened float; the callers round.
 inline double D(float f) {
     return static_cast<double>(f);
@@ -42,7 +38,7 @@ float RadiansToDegrees(float radians) {
 // A trigonometric result: rounded to single precision, then snapped to 0 when tiny.
 void SetTrig(RValue& result, double value) {
     const float f = static_cast<float>(value);
-    SetReal(result, std::fabs(f) < kTrigSnap ? 0.0 : static_cast<double>(f));
+    Result_SetReal(result, std::fabs(f) < kTrigSnap ? 0.0 : static_cast<double>(f));
 }
 
 // Values just past a whole number in magnitude become that number: 3.00001 gives 3 while
@@ -101,7 +97,7 @@ template <typename Args>
 void PickExtreme(RValue& result, int32_t count, const Args& source, bool wantMax) {
     if (count <= 0) {
         RValue_Release(&result);
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     RValue_Assign(&result, source.Value(0));
@@ -119,7 +115,7 @@ template <typename Args>
 void PickRandom(RValue& result, int32_t count, const Args& source) {
     if (count <= 0) {
         RValue_Release(&result);
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     const uint32_t r = Random_IntMod(count);
@@ -138,130 +134,130 @@ uint32_t SeedFromClock() {
 
 // --- Random -----------------------------------------------------------------------------
 
-HV_BUILTIN(F_random) {
-    SetReal(result, Direct_random(Arg_GetReal(args, 0)));
+HV_BUILTIN(F_Random) {
+    Result_SetReal(result, Direct_random(Arg_GetReal(args, 0)));
 }
 
-HV_BUILTIN(F_random_range) {
+HV_BUILTIN(F_RandomRange) {
     const double a = Arg_GetReal(args, 0);
-    SetReal(result, Direct_random_range(a, Arg_GetReal(args, 1)));
+    Result_SetReal(result, Direct_random_range(a, Arg_GetReal(args, 1)));
 }
 
-HV_BUILTIN(F_irandom) {
-    SetReal(result, static_cast<double>(IRandom(Arg_GetInt64(args, 0))));
+HV_BUILTIN(F_Irandom) {
+    Result_SetReal(result, static_cast<double>(IRandom(Arg_GetInt64(args, 0))));
 }
 
-HV_BUILTIN(F_irandom_range) {
+HV_BUILTIN(F_IrandomRange) {
     const int64_t a = Arg_GetInt64(args, 0);
-    SetReal(result, static_cast<double>(IRandomRange(a, Arg_GetInt64(args, 1))));
+    Result_SetReal(result, static_cast<double>(IRandomRange(a, Arg_GetInt64(args, 1))));
 }
 
-HV_BUILTIN(F_random_use_old_version) {
+HV_BUILTIN(F_RandomUseOldVersion) {
     Random_UseOldVersion(Arg_GetInt32(args, 0) > 0);
-    SetReal(result, 0.0);
+    Result_SetReal(result, 0.0);
 }
 
-HV_BUILTIN(F_random_set_seed) {
+HV_BUILTIN(F_RandomSetSeed) {
     Random_SetSeed(static_cast<int32_t>(Arg_GetUInt32(args, 0)));
-    SetReal(result, 0.0);
+    Result_SetReal(result, 0.0);
 }
 
-HV_BUILTIN(F_random_get_seed) {
-    SetReal(result, static_cast<uint32_t>(Random_GetSeed()));
+HV_BUILTIN(F_RandomGetSeed) {
+    Result_SetReal(result, static_cast<uint32_t>(Random_GetSeed()));
 }
 
-HV_BUILTIN(F_randomize) {
+HV_BUILTIN(F_Randomize) {
     const uint32_t seed = SeedFromClock();
     Random_SetSeed(static_cast<int32_t>(seed));
-    SetReal(result, seed);
+    Result_SetReal(result, seed);
 }
 
 // --- Rounding and elementary functions --------------------------------------------------
 
-HV_BUILTIN(F_abs) {
-    SetReal(result, std::fabs(Arg_GetReal(args, 0)));
+HV_BUILTIN(F_Abs) {
+    Result_SetReal(result, std::fabs(Arg_GetReal(args, 0)));
 }
-HV_BUILTIN(F_round) {
-    SetReal(result, RoundToInt32(Arg_GetReal(args, 0)));
+HV_BUILTIN(F_Round) {
+    Result_SetReal(result, RoundToInt32(Arg_GetReal(args, 0)));
 }
-HV_BUILTIN(F_floor) {
-    SetReal(result, std::floor(Arg_GetReal(args, 0)));
+HV_BUILTIN(F_Floor) {
+    Result_SetReal(result, std::floor(Arg_GetReal(args, 0)));
 }
-HV_BUILTIN(F_ceil) {
-    SetReal(result, std::ceil(Arg_GetReal(args, 0)));
+HV_BUILTIN(F_Ceil) {
+    Result_SetReal(result, std::ceil(Arg_GetReal(args, 0)));
 }
-HV_BUILTIN(F_sign) {
-    SetReal(result, SignOf(Arg_GetReal(args, 0)));
+HV_BUILTIN(F_Sign) {
+    Result_SetReal(result, SignOf(Arg_GetReal(args, 0)));
 }
 
-HV_BUILTIN(F_frac) {
+HV_BUILTIN(F_Frac) {
     double whole;
-    SetReal(result, std::modf(Arg_GetReal(args, 0), &whole));
+    Result_SetReal(result, std::modf(Arg_GetReal(args, 0), &whole));
 }
 
-HV_BUILTIN(F_sqrt) {
+HV_BUILTIN(F_Sqrt) {
     const double x = Arg_GetReal(args, 0);
     if (x < 0) {
         Function_ReportError("Cannot apply sqrt to negative number.");
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
-    SetReal(result, std::sqrt(x));
+    Result_SetReal(result, std::sqrt(x));
 }
 
-HV_BUILTIN(F_sqr) {
+HV_BUILTIN(F_Sqr) {
     const double x = Arg_GetReal(args, 0);
-    SetReal(result, x * x);
+    Result_SetReal(result, x * x);
 }
 
-HV_BUILTIN(F_exp) {
-    SetReal(result, std::exp(Arg_GetReal(args, 0)));
+HV_BUILTIN(F_Exp) {
+    Result_SetReal(result, std::exp(Arg_GetReal(args, 0)));
 }
-HV_BUILTIN(F_ln) {
-    SetReal(result, std::log(Arg_GetReal(args, 0)));
+HV_BUILTIN(F_Ln) {
+    Result_SetReal(result, std::log(Arg_GetReal(args, 0)));
 }
-HV_BUILTIN(F_log10) {
-    SetReal(result, std::log10(Arg_GetReal(args, 0)));
+HV_BUILTIN(F_Log10) {
+    Result_SetReal(result, std::log10(Arg_GetReal(args, 0)));
 }
-HV_BUILTIN(F_log2) {
-    SetReal(result, std::log(Arg_GetReal(args, 0)) / std::log(2.0));
+HV_BUILTIN(F_Log2) {
+    Result_SetReal(result, std::log(Arg_GetReal(args, 0)) / std::log(2.0));
 }
 
-HV_BUILTIN(F_power) {
+HV_BUILTIN(F_Power) {
     const double x = Arg_GetReal(args, 0);
-    SetReal(result, std::pow(x, Arg_GetReal(args, 1)));
+    Result_SetReal(result, std::pow(x, Arg_GetReal(args, 1)));
 }
 
-HV_BUILTIN(F_logn) {
+HV_BUILTIN(F_Logn) {
     const double n = Arg_GetReal(args, 0);
-    SetReal(result, std::log(Arg_GetReal(args, 1)) / std::log(n));
+    Result_SetReal(result, std::log(Arg_GetReal(args, 1)) / std::log(n));
 }
 
-HV_BUILTIN(F_degtorad) {
-    SetReal(result, Arg_GetReal(args, 0) * kPi / 180.0);
+HV_BUILTIN(F_Degtorad) {
+    Result_SetReal(result, Arg_GetReal(args, 0) * kPi / 180.0);
 }
-HV_BUILTIN(F_radtodeg) {
-    SetReal(result, Arg_GetReal(args, 0) * 180.0 / kPi);
+HV_BUILTIN(F_Radtodeg) {
+    Result_SetReal(result, Arg_GetReal(args, 0) * 180.0 / kPi);
 }
 
 // --- Trigonometry -----------------------------------------------------------------------
 
-HV_BUILTIN(F_sin) {
+HV_BUILTIN(F_Sin) {
     SetTrig(result, std::sin(D(Arg_GetFloat(args, 0))));
 }
-HV_BUILTIN(F_cos) {
+HV_BUILTIN(F_Cos) {
     SetTrig(result, std::cos(D(Arg_GetFloat(args, 0))));
 }
-HV_BUILTIN(F_tan) {
+HV_BUILTIN(F_Tan) {
     SetTrig(result, std::tan(D(Arg_GetFloat(args, 0))));
 }
-HV_BUILTIN(F_dsin) {
+HV_BUILTIN(F_Dsin) {
     SetTrig(result, std::sin(D(DegreesToRadians(Arg_GetFloat(args, 0)))));
 }
-HV_BUILTIN(F_dcos) {
+HV_BUILTIN(F_Dcos) {
     SetTrig(result, std::cos(D(DegreesToRadians(Arg_GetFloat(args, 0)))));
 }
-HV_BUILTIN(F_dtan) {
+HV_BUILTIN(F_Dtan) {
     SetTrig(result, std::tan(D(DegreesToRadians(Arg_GetFloat(args, 0)))));
 }
 
@@ -276,103 +272,103 @@ bool InUnitRange(float x, const char* message) {
 constexpr const char* kArcsinError = "Error in function arcsin().";
 constexpr const char* kArccosError = "Error in function arccos().";
 
-HV_BUILTIN(F_arcsin) {
+HV_BUILTIN(F_Arcsin) {
     const float x = Arg_GetFloat(args, 0);
     if (InUnitRange(x, kArcsinError))
         SetTrig(result, std::asin(D(x)));
     else
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
 }
 
-HV_BUILTIN(F_arccos) {
+HV_BUILTIN(F_Arccos) {
     const float x = Arg_GetFloat(args, 0);
     if (InUnitRange(x, kArccosError))
         SetTrig(result, std::acos(D(x)));
     else
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
 }
 
-HV_BUILTIN(F_darcsin) {
+HV_BUILTIN(F_Darcsin) {
     const float x = Arg_GetFloat(args, 0);
     if (InUnitRange(x, kArcsinError))
         SetTrig(result, RadiansToDegrees(static_cast<float>(std::asin(D(x)))));
     else
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
 }
 
-HV_BUILTIN(F_darccos) {
+HV_BUILTIN(F_Darccos) {
     const float x = Arg_GetFloat(args, 0);
     if (InUnitRange(x, kArccosError))
         SetTrig(result, RadiansToDegrees(static_cast<float>(std::acos(D(x)))));
     else
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
 }
 
-HV_BUILTIN(F_arctan) {
+HV_BUILTIN(F_Arctan) {
     SetTrig(result, std::atan(D(Arg_GetFloat(args, 0))));
 }
 
-HV_BUILTIN(F_darctan) {
+HV_BUILTIN(F_Darctan) {
     SetTrig(result, RadiansToDegrees(static_cast<float>(std::atan(D(Arg_GetFloat(args, 0))))));
 }
 
-HV_BUILTIN(F_arctan2) {
+HV_BUILTIN(F_Arctan2) {
     const float y = Arg_GetFloat(args, 0);
     SetTrig(result, std::atan2(D(y), D(Arg_GetFloat(args, 1))));
 }
 
-HV_BUILTIN(F_darctan2) {
+HV_BUILTIN(F_Darctan2) {
     const float y = Arg_GetFloat(args, 0);
     SetTrig(result, RadiansToDegrees(static_cast<float>(std::atan2(D(y), D(Arg_GetFloat(args, 1))))));
 }
 
 // --- Selection and statistics -----------------------------------------------------------
 
-HV_BUILTIN(F_min) {
+HV_BUILTIN(F_Min) {
     PickExtreme(result, argc, ContiguousArgs{args}, false);
 }
-HV_BUILTIN(F_max) {
+HV_BUILTIN(F_Max) {
     PickExtreme(result, argc, ContiguousArgs{args}, true);
 }
 
-HV_BUILTIN(F_mean) {
+HV_BUILTIN(F_Mean) {
     double sum = 0.0;
     for (int32_t i = 0; i < argc; ++i) sum += Arg_GetReal(args, i);
-    SetReal(result, argc > 0 ? sum / argc : 0.0);
+    Result_SetReal(result, argc > 0 ? sum / argc : 0.0);
 }
 
 // The middle of the sorted arguments (the upper middle for an even count). The scratch
 // array is on the heap: the argument count has no bound. Not-a-numbers sort above every
 // number so that the order is total.
-HV_BUILTIN(F_median) {
+HV_BUILTIN(F_Median) {
     if (argc <= 0) {
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     double* values = static_cast<double*>(MEM_ALLOC_RAW(sizeof(double) * static_cast<size_t>(argc)));
     for (int32_t i = 0; i < argc; ++i) values[i] = Arg_GetReal(args, i);
     std::sort(values, values + argc,
               [](double a, double b) { return std::isnan(b) ? !std::isnan(a) : a < b; });
-    SetReal(result, values[argc / 2]);
+    Result_SetReal(result, values[argc / 2]);
     MEM_FREE(values);
 }
 
-HV_BUILTIN(F_choose) {
+HV_BUILTIN(F_Choose) {
     PickRandom(result, argc, ContiguousArgs{args});
 }
 
-HV_BUILTIN(F_clamp) {
+HV_BUILTIN(F_Clamp) {
     const double v = Arg_GetReal(args, 0);
     const double lo = Arg_GetReal(args, 1);
     const double hi = Arg_GetReal(args, 2);
     const double m = lo > v ? lo : v;
-    SetReal(result, m > hi ? hi : m);  // hi wins when lo > hi
+    Result_SetReal(result, m > hi ? hi : m);  // hi wins when lo > hi
 }
 
-HV_BUILTIN(F_lerp) {
+HV_BUILTIN(F_Lerp) {
     const double a = Arg_GetReal(args, 0);
     const double b = Arg_GetReal(args, 1);
-    SetReal(result, a + (b - a) * Arg_GetReal(args, 2));
+    Result_SetReal(result, a + (b - a) * Arg_GetReal(args, 2));
 }
 
 // --- Geometry ---------------------------------------------------------------------------
@@ -384,44 +380,44 @@ float LengthOf(float dx, float dy, float dz = 0.0f) {
     return static_cast<float>(std::sqrt(static_cast<float>(squares)));
 }
 
-HV_BUILTIN(F_point_distance) {
+HV_BUILTIN(F_PointDistance) {
     float v[4];
     for (int32_t i = 0; i < 4; ++i) v[i] = Arg_GetFloat(args, i);
-    SetReal(result, LengthOf(v[2] - v[0], v[3] - v[1]));
+    Result_SetReal(result, LengthOf(v[2] - v[0], v[3] - v[1]));
 }
 
-HV_BUILTIN(F_point_distance_3d) {
+HV_BUILTIN(F_PointDistance3d) {
     float v[6];
     for (int32_t i = 0; i < 6; ++i) v[i] = Arg_GetFloat(args, i);
-    SetReal(result, LengthOf(v[3] - v[0], v[4] - v[1], v[5] - v[2]));
+    Result_SetReal(result, LengthOf(v[3] - v[0], v[4] - v[1], v[5] - v[2]));
 }
 
-HV_BUILTIN(F_point_direction) {
+HV_BUILTIN(F_PointDirection) {
     float v[4];
     for (int32_t i = 0; i < 4; ++i) v[i] = Arg_GetFloat(args, i);
-    SetReal(result, Direct_point_direction(v[0], v[1], v[2], v[3]));
+    Result_SetReal(result, Direct_point_direction(v[0], v[1], v[2], v[3]));
 }
 
-HV_BUILTIN(F_lengthdir_x) {
+HV_BUILTIN(F_LengthdirX) {
     const float length = Arg_GetFloat(args, 0);
-    SetReal(result, Direct_lengthdir_x(length, Arg_GetFloat(args, 1)));
+    Result_SetReal(result, Direct_lengthdir_x(length, Arg_GetFloat(args, 1)));
 }
 
-HV_BUILTIN(F_lengthdir_y) {
+HV_BUILTIN(F_LengthdirY) {
     const float length = Arg_GetFloat(args, 0);
-    SetReal(result, Direct_lengthdir_y(length, Arg_GetFloat(args, 1)));
+    Result_SetReal(result, Direct_lengthdir_y(length, Arg_GetFloat(args, 1)));
 }
 
-HV_BUILTIN(F_dot_product) {
+HV_BUILTIN(F_DotProduct) {
     double v[4];
     for (int32_t i = 0; i < 4; ++i) v[i] = Arg_GetReal(args, i);
-    SetReal(result, v[0] * v[2] + v[1] * v[3]);
+    Result_SetReal(result, v[0] * v[2] + v[1] * v[3]);
 }
 
-HV_BUILTIN(F_dot_product_3d) {
+HV_BUILTIN(F_DotProduct3d) {
     double v[6];
     for (int32_t i = 0; i < 6; ++i) v[i] = Arg_GetReal(args, i);
-    SetReal(result, v[0] * v[3] + v[1] * v[4] + v[2] * v[5]);
+    Result_SetReal(result, v[0] * v[3] + v[1] * v[4] + v[2] * v[5]);
 }
 
 // Lengths are single-precision roots of single-precision sums; a zero-length vector gives
@@ -431,103 +427,103 @@ float FloatLength(float x, float y, float z = 0.0f) {
     return static_cast<float>(std::sqrt(squares));
 }
 
-HV_BUILTIN(F_dot_product_normalised) {
+HV_BUILTIN(F_DotProductNormalised) {
     float v[4];
     for (int32_t i = 0; i < 4; ++i) v[i] = Arg_GetFloat(args, i);
     const double dot = static_cast<double>(v[0]) * v[2] + static_cast<double>(v[1]) * v[3];
-    SetReal(result, dot / (static_cast<double>(FloatLength(v[0], v[1])) * FloatLength(v[2], v[3])));
+    Result_SetReal(result, dot / (static_cast<double>(FloatLength(v[0], v[1])) * FloatLength(v[2], v[3])));
 }
 
-HV_BUILTIN(F_dot_product_3d_normalised) {
+HV_BUILTIN(F_DotProduct3dNormalised) {
     float v[6];
     for (int32_t i = 0; i < 6; ++i) v[i] = Arg_GetFloat(args, i);
     const double dot = static_cast<double>(v[0]) * v[3] + static_cast<double>(v[1]) * v[4] +
                        static_cast<double>(v[2]) * v[5];
     const double lengths = static_cast<double>(FloatLength(v[0], v[1], v[2])) * FloatLength(v[3], v[4], v[5]);
-    SetReal(result, dot / lengths);
+    Result_SetReal(result, dot / lengths);
 }
 
 // a - b folded into [-180, 180), every step in single precision.
-HV_BUILTIN(F_angle_difference) {
+HV_BUILTIN(F_AngleDifference) {
     const float a = Arg_GetFloat(args, 0);
     const float b = Arg_GetFloat(args, 1);
     float d = a - b;
     d = std::fmod(d, 360.0f);
     d = d + 540.0f;
     d = std::fmod(d, 360.0f);
-    SetReal(result, d - 180.0f);
+    Result_SetReal(result, d - 180.0f);
 }
 
 // Accepts 0 <= e < 1; 0 is stored as 1e-11 so that equality keeps some tolerance.
-HV_BUILTIN(F_math_set_epsilon) {
+HV_BUILTIN(F_MathSetEpsilon) {
     const double e = Arg_GetReal(args, 0);
     if (e >= 0.0 && e < 1.0) MathEpsilon = e == 0.0 ? 1e-11 : e;
 }
 
-HV_BUILTIN(F_math_get_epsilon) {
-    SetReal(result, MathEpsilon);
+HV_BUILTIN(F_MathGetEpsilon) {
+    Result_SetReal(result, MathEpsilon);
 }
 
 constexpr BuiltinRow kMathRows[] = {
-    {"random", F_random, 1, 0},
-    {"random_range", F_random_range, 2, 0},
-    {"irandom", F_irandom, 1, 0},
-    {"irandom_range", F_irandom_range, 2, 0},
-    {"random_use_old_version", F_random_use_old_version, 1, 0},
-    {"random_set_seed", F_random_set_seed, 1, 0},
-    {"random_get_seed", F_random_get_seed, 0, 0},
-    {"randomize", F_randomize, 0, 0},
-    {"abs", F_abs, 1, 0},
-    {"round", F_round, 1, 0},
-    {"floor", F_floor, 1, 0},
-    {"ceil", F_ceil, 1, 0},
-    {"sign", F_sign, 1, 0},
-    {"frac", F_frac, 1, 0},
-    {"sqrt", F_sqrt, 1, 0},
-    {"sqr", F_sqr, 1, 0},
-    {"exp", F_exp, 1, 0},
-    {"ln", F_ln, 1, 0},
-    {"log10", F_log10, 1, 0},
-    {"log2", F_log2, 1, 0},
-    {"power", F_power, 2, 0},
-    {"logn", F_logn, 2, 0},
-    {"degtorad", F_degtorad, 1, 0},
-    {"radtodeg", F_radtodeg, 1, 0},
-    {"sin", F_sin, 1, 0},
-    {"cos", F_cos, 1, 0},
-    {"tan", F_tan, 1, 0},
-    {"dsin", F_dsin, 1, 0},
-    {"dcos", F_dcos, 1, 0},
-    {"dtan", F_dtan, 1, 0},
-    {"arcsin", F_arcsin, 1, 0},
-    {"arccos", F_arccos, 1, 0},
-    {"darcsin", F_darcsin, 1, 0},
-    {"darccos", F_darccos, 1, 0},
-    {"arctan", F_arctan, 1, 0},
-    {"darctan", F_darctan, 1, 0},
-    {"arctan2", F_arctan2, 2, 0},
-    {"darctan2", F_darctan2, 2, 0},
-    {"min", F_min, -1, 0},
-    {"max", F_max, -1, 0},
-    {"min3", F_min, 3, 0},
-    {"max3", F_max, 3, 0},
-    {"mean", F_mean, -1, 0},
-    {"median", F_median, -1, 0},
-    {"choose", F_choose, -1, 0},
-    {"clamp", F_clamp, 3, 1},
-    {"lerp", F_lerp, 3, 1},
-    {"point_distance", F_point_distance, 4, 0},
-    {"point_distance_3d", F_point_distance_3d, 6, 0},
-    {"point_direction", F_point_direction, 4, 0},
-    {"lengthdir_x", F_lengthdir_x, 2, 0},
-    {"lengthdir_y", F_lengthdir_y, 2, 0},
-    {"dot_product", F_dot_product, 4, 0},
-    {"dot_product_3d", F_dot_product_3d, 6, 0},
-    {"dot_product_normalised", F_dot_product_normalised, 4, 0},
-    {"dot_product_3d_normalised", F_dot_product_3d_normalised, 6, 0},
-    {"angle_difference", F_angle_difference, 2, 0},
-    {"math_set_epsilon", F_math_set_epsilon, 1, 0},
-    {"math_get_epsilon", F_math_get_epsilon, 0, 0},
+    {"random", F_Random, 1, 0},
+    {"random_range", F_RandomRange, 2, 0},
+    {"irandom", F_Irandom, 1, 0},
+    {"irandom_range", F_IrandomRange, 2, 0},
+    {"random_use_old_version", F_RandomUseOldVersion, 1, 0},
+    {"random_set_seed", F_RandomSetSeed, 1, 0},
+    {"random_get_seed", F_RandomGetSeed, 0, 0},
+    {"randomize", F_Randomize, 0, 0},
+    {"abs", F_Abs, 1, 0},
+    {"round", F_Round, 1, 0},
+    {"floor", F_Floor, 1, 0},
+    {"ceil", F_Ceil, 1, 0},
+    {"sign", F_Sign, 1, 0},
+    {"frac", F_Frac, 1, 0},
+    {"sqrt", F_Sqrt, 1, 0},
+    {"sqr", F_Sqr, 1, 0},
+    {"exp", F_Exp, 1, 0},
+    {"ln", F_Ln, 1, 0},
+    {"log10", F_Log10, 1, 0},
+    {"log2", F_Log2, 1, 0},
+    {"power", F_Power, 2, 0},
+    {"logn", F_Logn, 2, 0},
+    {"degtorad", F_Degtorad, 1, 0},
+    {"radtodeg", F_Radtodeg, 1, 0},
+    {"sin", F_Sin, 1, 0},
+    {"cos", F_Cos, 1, 0},
+    {"tan", F_Tan, 1, 0},
+    {"dsin", F_Dsin, 1, 0},
+    {"dcos", F_Dcos, 1, 0},
+    {"dtan", F_Dtan, 1, 0},
+    {"arcsin", F_Arcsin, 1, 0},
+    {"arccos", F_Arccos, 1, 0},
+    {"darcsin", F_Darcsin, 1, 0},
+    {"darccos", F_Darccos, 1, 0},
+    {"arctan", F_Arctan, 1, 0},
+    {"darctan", F_Darctan, 1, 0},
+    {"arctan2", F_Arctan2, 2, 0},
+    {"darctan2", F_Darctan2, 2, 0},
+    {"min", F_Min, -1, 0},
+    {"max", F_Max, -1, 0},
+    {"min3", F_Min, 3, 0},
+    {"max3", F_Max, 3, 0},
+    {"mean", F_Mean, -1, 0},
+    {"median", F_Median, -1, 0},
+    {"choose", F_Choose, -1, 0},
+    {"clamp", F_Clamp, 3, 1},
+    {"lerp", F_Lerp, 3, 1},
+    {"point_distance", F_PointDistance, 4, 0},
+    {"point_distance_3d", F_PointDistance3d, 6, 0},
+    {"point_direction", F_PointDirection, 4, 0},
+    {"lengthdir_x", F_LengthdirX, 2, 0},
+    {"lengthdir_y", F_LengthdirY, 2, 0},
+    {"dot_product", F_DotProduct, 4, 0},
+    {"dot_product_3d", F_DotProduct3d, 6, 0},
+    {"dot_product_normalised", F_DotProductNormalised, 4, 0},
+    {"dot_product_3d_normalised", F_DotProduct3dNormalised, 6, 0},
+    {"angle_difference", F_AngleDifference, 2, 0},
+    {"math_set_epsilon", F_MathSetEpsilon, 1, 0},
+    {"math_get_epsilon", F_MathGetEpsilon, 0, 0},
 };
 
 }  // namespace

@@ -15,7 +15,6 @@ void InitArrayFunctions();
 void Function_ReportError(const char* message);
 
 // Makes the result a string holding a copy of n bytes (a terminator is added).
-void Function_SetStringBytes(RValue& result, const char* bytes, int64_t n);
 
 // The signature of every built-in of the module; most ignore self, other and the count.
 #define HV_BUILTIN(name)                                                         \

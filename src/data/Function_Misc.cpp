@@ -26,13 +26,10 @@ constexpr int32_t kDebugOverlayShown = 2;
 constexpr int32_t kDebugTextStartBytes = 256;
 constexpr double kMicrosecondsPerSecond = 1000000.0;
 
-inline void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
 
 // --- Debugging ------------------------------------------------------------------------------
 
-void F_show_debug_message(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_ShowDebugMessage(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     if (args[0].kind == VALUE_STRING) {
         const char* text = RValue_GetStringText(&args[0]);
         ErrorConsole.Output("%s\n", text != nullptr ? text : "");
@@ -46,7 +43,7 @@ void F_show_debug_message(RValue&, CInstance*, CInstance*, int32_t, RValue* args
     MEM_FREE(base);
 }
 
-void F_show_debug_overlay(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_ShowDebugOverlay(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     if (Arg_GetBool(args, 0)) {
         g_Switches.debugOverlayFlags |= kDebugOverlayShown;
     } else {
@@ -54,7 +51,7 @@ void F_show_debug_overlay(RValue&, CInstance*, CInstance*, int32_t, RValue* args
     }
 }
 
-void F_debug_event(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_DebugEvent(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     const char* text = Arg_GetString(args, 0);
     if (text == nullptr) text = "";
     MemLog_Event("%s", text);
@@ -63,24 +60,24 @@ void F_debug_event(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
 
 // --- Window, process and clipboard ----------------------------------------------------------
 
-void F_set_program_priority(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_SetProgramPriority(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     Process_SetPriority(Arg_GetInt32(args, 0));
 }
 
-void F_clipboard_has_text(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
-    SetReal(result, Clipboard_HasText() ? 1.0 : 0.0);
+void F_ClipboardHasText(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+    Result_SetFlag(result, Clipboard_HasText());
 }
 
-void F_clipboard_set_text(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_ClipboardSetText(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const char* text = Arg_GetString(args, 0);
     if (text == nullptr) {
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     Clipboard_SetText(text);
 }
 
-void F_clipboard_get_text(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+void F_ClipboardGetText(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
     const std::string text = Clipboard_GetText();
     RValue_SetString(&result, text.c_str());
 }
@@ -97,12 +94,12 @@ void SetAlarm(CInstance* self, int32_t number, int32_t steps) {
     self->alarm[number] = steps;
 }
 
-void F_alarm_set(RValue&, CInstance* self, CInstance*, int32_t, RValue* args) {
+void F_AlarmSet(RValue&, CInstance* self, CInstance*, int32_t, RValue* args) {
     SetAlarm(self, Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
 }
 
-void F_alarm_get(RValue& result, CInstance* self, CInstance*, int32_t, RValue* args) {
-    SetReal(result, GetAlarm(self, Arg_GetInt32(args, 0)));
+void F_AlarmGet(RValue& result, CInstance* self, CInstance*, int32_t, RValue* args) {
+    Result_SetReal(result, GetAlarm(self, Arg_GetInt32(args, 0)));
 }
 
 // --- Variables by name ----------------------------------------------------------------------
@@ -183,39 +180,39 @@ void ExistsByName(Store store, RValue& result, CInstance* self, RValue* args) {
     RValue value = RValue_Undefined();
     const bool found = ReadVariable(store, self, id, ARRAY_INDEX_WHOLE, &value) && !IsUnset(value);
     RValue_Release(&value);
-    SetReal(result, found ? 1.0 : 0.0);
+    Result_SetFlag(result, found);
 }
 
-#define BY_NAME_ROWS(scope, store)                                                                  \
-    void F_variable_##scope##_exists(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {     \
-        ExistsByName(store, r, s, a);                                                               \
-    }                                                                                               \
-    void F_variable_##scope##_get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {        \
-        GetByName(store, r, s, a, 0);                                                               \
-    }                                                                                               \
-    void F_variable_##scope##_array_get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {  \
-        GetByName(store, r, s, a, 1);                                                               \
-    }                                                                                               \
-    void F_variable_##scope##_array2_get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) { \
-        GetByName(store, r, s, a, 2);                                                               \
-    }                                                                                               \
-    void F_variable_##scope##_set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {          \
-        SetByName(store, s, a, 0);                                                                  \
-    }                                                                                               \
-    void F_variable_##scope##_array_set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {    \
-        SetByName(store, s, a, 1);                                                                  \
-    }                                                                                               \
-    void F_variable_##scope##_array2_set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {   \
-        SetByName(store, s, a, 2);                                                                  \
+#define BY_NAME_ROWS(scope, store)                                                               \
+    void F_Variable##scope##Exists(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {    \
+        ExistsByName(store, r, s, a);                                                            \
+    }                                                                                            \
+    void F_Variable##scope##Get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {       \
+        GetByName(store, r, s, a, 0);                                                            \
+    }                                                                                            \
+    void F_Variable##scope##ArrayGet(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {  \
+        GetByName(store, r, s, a, 1);                                                            \
+    }                                                                                            \
+    void F_Variable##scope##Array2Get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) { \
+        GetByName(store, r, s, a, 2);                                                            \
+    }                                                                                            \
+    void F_Variable##scope##Set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {         \
+        SetByName(store, s, a, 0);                                                               \
+    }                                                                                            \
+    void F_Variable##scope##ArraySet(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {    \
+        SetByName(store, s, a, 1);                                                               \
+    }                                                                                            \
+    void F_Variable##scope##Array2Set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {   \
+        SetByName(store, s, a, 2);                                                               \
     }
 
-BY_NAME_ROWS(global, Store::Global)
-BY_NAME_ROWS(local, Store::Local)
+BY_NAME_ROWS(Global, Store::Global)
+BY_NAME_ROWS(Local, Store::Local)
 #undef BY_NAME_ROWS
 
 // --- Game speed -----------------------------------------------------------------------------
 
-void F_game_set_speed(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_GameSetSpeed(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     const double speed = Arg_GetReal(args, 0);
     const int32_t type = Arg_GetInt32(args, 1);
     // Not a number is no speed either: refused like a negative one.
@@ -232,47 +229,47 @@ void F_game_set_speed(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     }
 }
 
-void F_game_get_speed(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_GameGetSpeed(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     const int32_t type = Arg_GetInt32(args, 0);
     if (!(g_GameClock.targetRate > 0.0)) {
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     const double fps = g_GameClock.GetFps();
-    SetReal(result, type == 0 ? fps : kMicrosecondsPerSecond / fps);
+    Result_SetReal(result, type == 0 ? fps : kMicrosecondsPerSecond / fps);
 }
 
 // --- Registration ---------------------------------------------------------------------------
 
 const BuiltinRow kRowsBeforeDates[] = {
-    {"show_debug_message", F_show_debug_message, 1, 0},
-    {"show_debug_overlay", F_show_debug_overlay, 1, 0},
-    {"debug_event", F_debug_event, 1, 0},
-    {"set_program_priority", F_set_program_priority, 1, 0},
-    {"alarm_set", F_alarm_set, 2, 0},
-    {"alarm_get", F_alarm_get, 1, 0},
-    {"variable_global_exists", F_variable_global_exists, 1, 0},
-    {"variable_global_get", F_variable_global_get, 1, 0},
-    {"variable_global_array_get", F_variable_global_array_get, 2, 0},
-    {"variable_global_array2_get", F_variable_global_array2_get, 3, 0},
-    {"variable_global_set", F_variable_global_set, 2, 0},
-    {"variable_global_array_set", F_variable_global_array_set, 3, 0},
-    {"variable_global_array2_set", F_variable_global_array2_set, 4, 0},
-    {"variable_local_exists", F_variable_local_exists, 1, 0},
-    {"variable_local_get", F_variable_local_get, 1, 0},
-    {"variable_local_array_get", F_variable_local_array_get, 2, 0},
-    {"variable_local_array2_get", F_variable_local_array2_get, 3, 0},
-    {"variable_local_set", F_variable_local_set, 2, 0},
-    {"variable_local_array_set", F_variable_local_array_set, 3, 0},
-    {"variable_local_array2_set", F_variable_local_array2_set, 4, 0},
-    {"clipboard_has_text", F_clipboard_has_text, 0, 0},
-    {"clipboard_set_text", F_clipboard_set_text, 1, 0},
-    {"clipboard_get_text", F_clipboard_get_text, 0, 0},
+    {"show_debug_message", F_ShowDebugMessage, 1, 0},
+    {"show_debug_overlay", F_ShowDebugOverlay, 1, 0},
+    {"debug_event", F_DebugEvent, 1, 0},
+    {"set_program_priority", F_SetProgramPriority, 1, 0},
+    {"alarm_set", F_AlarmSet, 2, 0},
+    {"alarm_get", F_AlarmGet, 1, 0},
+    {"variable_global_exists", F_VariableGlobalExists, 1, 0},
+    {"variable_global_get", F_VariableGlobalGet, 1, 0},
+    {"variable_global_array_get", F_VariableGlobalArrayGet, 2, 0},
+    {"variable_global_array2_get", F_VariableGlobalArray2Get, 3, 0},
+    {"variable_global_set", F_VariableGlobalSet, 2, 0},
+    {"variable_global_array_set", F_VariableGlobalArraySet, 3, 0},
+    {"variable_global_array2_set", F_VariableGlobalArray2Set, 4, 0},
+    {"variable_local_exists", F_VariableLocalExists, 1, 0},
+    {"variable_local_get", F_VariableLocalGet, 1, 0},
+    {"variable_local_array_get", F_VariableLocalArrayGet, 2, 0},
+    {"variable_local_array2_get", F_VariableLocalArray2Get, 3, 0},
+    {"variable_local_set", F_VariableLocalSet, 2, 0},
+    {"variable_local_array_set", F_VariableLocalArraySet, 3, 0},
+    {"variable_local_array2_set", F_VariableLocalArray2Set, 4, 0},
+    {"clipboard_has_text", F_ClipboardHasText, 0, 0},
+    {"clipboard_set_text", F_ClipboardSetText, 1, 0},
+    {"clipboard_get_text", F_ClipboardGetText, 0, 0},
 };
 
 const BuiltinRow kRowsAfterDates[] = {
-    {"game_set_speed", F_game_set_speed, 2, 1},
-    {"game_get_speed", F_game_get_speed, 2, 1},
+    {"game_set_speed", F_GameSetSpeed, 2, 1},
+    {"game_get_speed", F_GameGetSpeed, 2, 1},
 };
 
 }  // namespace

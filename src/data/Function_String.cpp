@@ -24,9 +24,6 @@ inline const char* OrEmpty(const char* text) {
 }
 
 // The text of argument n, "" for a string without text.
-inline const char* TextArg(RValue* args, int32_t n) {
-    return OrEmpty(Arg_GetString(args, n));
-}
 
 // Steps over up to n characters, never past the terminator.
 const char* SkipChars(const char* p, int64_t n) {
@@ -89,7 +86,7 @@ public:
             RefuseTooLong(result);
             return;
         }
-        Function_SetStringBytes(result, m_base ? m_base : "", m_length);
+        RValue_SetStringBytes(&result, m_base ? m_base : "", static_cast<int32_t>(m_length));
     }
 
 private:
@@ -108,7 +105,7 @@ private:
 
 // --- Conversion and characters ----------------------------------------------------------
 
-HV_BUILTIN(F_string) {
+HV_BUILTIN(F_String) {
     char* base = nullptr;
     char* cursor = nullptr;
     int32_t capacity = 0;
@@ -119,7 +116,7 @@ HV_BUILTIN(F_string) {
 
 // The field is tot + dec wide (a negative width pads on the right) with dec decimals; the
 // text is as long as the number needs.
-HV_BUILTIN(F_string_format) {
+HV_BUILTIN(F_StringFormat) {
     if (args[0].kind == VALUE_STRING) {
         RValue_Assign(&result, &args[0]);
         return;
@@ -137,12 +134,12 @@ HV_BUILTIN(F_string_format) {
     }
     char* text = static_cast<char*>(MEM_ALLOC_RAW(static_cast<size_t>(n) + 1));
     std::snprintf(text, static_cast<size_t>(n) + 1, "%*.*f", width, decimals, value);
-    Function_SetStringBytes(result, text, n);
+    RValue_SetStringBytes(&result, text, static_cast<int32_t>(n));
     MEM_FREE(text);
 }
 
 // Encodes n as one, two or three bytes; bits above 16 are lost and 0 gives "".
-HV_BUILTIN(F_chr) {
+HV_BUILTIN(F_Chr) {
     const int32_t n = Arg_GetInt32(args, 0);
     char bytes[4] = {};
     if (n <= 0x7F) {
@@ -159,38 +156,38 @@ HV_BUILTIN(F_chr) {
 }
 
 // One raw byte, not encoded.
-HV_BUILTIN(F_ansi_char) {
+HV_BUILTIN(F_AnsiChar) {
     const char bytes[2] = {static_cast<char>(Arg_GetInt32(args, 0) & 0xFF), 0};
     RValue_SetString(&result, bytes);
 }
 
-HV_BUILTIN(F_ord) {
-    result = RValue_Real(UTF8_PeekChar(TextArg(args, 0)));
+HV_BUILTIN(F_Ord) {
+    result = RValue_Real(UTF8_PeekChar(Arg_GetStringOrEmpty(args, 0)));
 }
 
-HV_BUILTIN(F_string_length) {
-    result = RValue_Real(UTF8_Length(TextArg(args, 0)));
+HV_BUILTIN(F_StringLength) {
+    result = RValue_Real(UTF8_Length(Arg_GetStringOrEmpty(args, 0)));
 }
 
-HV_BUILTIN(F_string_byte_length) {
-    result = RValue_Real(static_cast<double>(std::strlen(TextArg(args, 0))));
+HV_BUILTIN(F_StringByteLength) {
+    result = RValue_Real(static_cast<double>(std::strlen(Arg_GetStringOrEmpty(args, 0))));
 }
 
 // --- Search, copy and edit --------------------------------------------------------------
 
-HV_BUILTIN(F_string_pos) {
+HV_BUILTIN(F_StringPos) {
     const char* substr = Arg_GetString(args, 0);
     const char* str = Arg_GetString(args, 1);
     result = RValue_Real(String_FindChar(substr, str) + 1);
 }
 
-HV_BUILTIN(F_string_copy) {
+HV_BUILTIN(F_StringCopy) {
     const char* str = Arg_GetString(args, 0);
     const int64_t index = std::max<int64_t>(Arg_GetInt32(args, 1), 1);
     const int64_t count = std::max<int32_t>(Arg_GetInt32(args, 2), 0);
     const char* start = SkipChars(OrEmpty(str), index - 1);
     const char* end = SkipChars(start, count);
-    Function_SetStringBytes(result, start, end - start);
+    RValue_SetStringBytes(&result, start, static_cast<int32_t>(end - start));
 }
 
 // Positions below 1 mean the first character.
@@ -200,8 +197,8 @@ const char* CharAt(const char* text, int32_t index) {
     return SkipChars(text, i);
 }
 
-HV_BUILTIN(F_string_char_at) {
-    const char* text = TextArg(args, 0);
+HV_BUILTIN(F_StringCharAt) {
+    const char* text = Arg_GetStringOrEmpty(args, 0);
     const char* at = CharAt(text, Arg_GetInt32(args, 1));
     if (at == nullptr) {
         RValue_SetString(&result, "");
@@ -213,24 +210,24 @@ HV_BUILTIN(F_string_char_at) {
     RValue_SetString(&result, bytes);
 }
 
-HV_BUILTIN(F_string_ord_at) {
-    const char* text = TextArg(args, 0);
+HV_BUILTIN(F_StringOrdAt) {
+    const char* text = Arg_GetStringOrEmpty(args, 0);
     const char* at = CharAt(text, Arg_GetInt32(args, 1));
     result = RValue_Real(at != nullptr ? UTF8_PeekChar(at) : -1.0);
 }
 
 // The byte as a signed 8-bit number; positions are clamped into the text. An empty text
 // has no byte: 0.
-HV_BUILTIN(F_string_byte_at) {
-    const char* text = TextArg(args, 0);
+HV_BUILTIN(F_StringByteAt) {
+    const char* text = Arg_GetStringOrEmpty(args, 0);
     const int64_t length = static_cast<int64_t>(std::strlen(text));
     const int64_t i =
         std::clamp<int64_t>(int64_t{Arg_GetInt32(args, 1)} - 1, 0, std::max<int64_t>(length - 1, 0));
     result = RValue_Real(length > 0 ? static_cast<signed char>(text[i]) : 0);
 }
 
-HV_BUILTIN(F_string_set_byte_at) {
-    const char* text = TextArg(args, 0);
+HV_BUILTIN(F_StringSetByteAt) {
+    const char* text = Arg_GetStringOrEmpty(args, 0);
     const int64_t i = int64_t{Arg_GetInt32(args, 1)} - 1;
     const int32_t byte = Arg_GetInt32(args, 2);
     RValue_SetString(&result, text);
@@ -245,8 +242,8 @@ HV_BUILTIN(F_string_set_byte_at) {
     if (copy->text[i] == '\0') copy->length = static_cast<int32_t>(i);
 }
 
-HV_BUILTIN(F_string_delete) {
-    const char* str = TextArg(args, 0);
+HV_BUILTIN(F_StringDelete) {
+    const char* str = Arg_GetStringOrEmpty(args, 0);
     const int32_t index = Arg_GetInt32(args, 1);
     const int32_t count = Arg_GetInt32(args, 2);
     char* copy = String_Duplicate(str);
@@ -255,9 +252,9 @@ HV_BUILTIN(F_string_delete) {
     MEM_FREE(copy);
 }
 
-HV_BUILTIN(F_string_insert) {
-    const char* substr = TextArg(args, 0);
-    const char* str = TextArg(args, 1);
+HV_BUILTIN(F_StringInsert) {
+    const char* substr = Arg_GetStringOrEmpty(args, 0);
+    const char* str = Arg_GetStringOrEmpty(args, 1);
     const int32_t length = UTF8_Length(str);
     const int64_t p = std::clamp<int64_t>(int64_t{Arg_GetInt32(args, 2)} - 1, 0, length);
     const char* split = SkipChars(str, p);
@@ -272,8 +269,8 @@ HV_BUILTIN(F_string_insert) {
 // searched again; an empty substr is never found.
 void Replace(RValue& result, RValue* args, bool all) {
     const char* str = Arg_GetString(args, 0);
-    const char* substr = TextArg(args, 1);
-    const char* newstr = TextArg(args, 2);
+    const char* substr = Arg_GetStringOrEmpty(args, 1);
+    const char* newstr = Arg_GetStringOrEmpty(args, 2);
     if (str == nullptr) {
         RValue_SetString(&result, "");
         return;
@@ -291,18 +288,18 @@ void Replace(RValue& result, RValue* args, bool all) {
     out.Store(result);
 }
 
-HV_BUILTIN(F_string_replace) {
+HV_BUILTIN(F_StringReplace) {
     Replace(result, args, false);
 }
-HV_BUILTIN(F_string_replace_all) {
+HV_BUILTIN(F_StringReplaceAll) {
     Replace(result, args, true);
 }
 
 // Occurrences of substr, overlapping ones included: after each match the search goes on
 // from the character after its start. An empty substr counts every byte.
-HV_BUILTIN(F_string_count) {
-    const char* substr = TextArg(args, 0);
-    const char* str = TextArg(args, 1);
+HV_BUILTIN(F_StringCount) {
+    const char* substr = Arg_GetStringOrEmpty(args, 0);
+    const char* str = Arg_GetStringOrEmpty(args, 1);
     if (*substr == '\0') {
         result = RValue_Real(static_cast<double>(std::strlen(str)));
         return;
@@ -313,8 +310,8 @@ HV_BUILTIN(F_string_count) {
     result = RValue_Real(static_cast<double>(count));
 }
 
-HV_BUILTIN(F_string_repeat) {
-    const char* str = TextArg(args, 0);
+HV_BUILTIN(F_StringRepeat) {
+    const char* str = Arg_GetStringOrEmpty(args, 0);
     const int32_t count = Arg_GetInt32(args, 1);
     const int64_t length = static_cast<int64_t>(std::strlen(str));
     if (count <= 0 || length == 0) {
@@ -370,15 +367,15 @@ void MapCase(RValue& result, const char* text, bool upper) {
         UTF8_PutChar(cursor, mapped >= 0 && mapped <= 0xFFFF ? static_cast<uint32_t>(mapped) : c);
         p = next;
     }
-    Function_SetStringBytes(result, out, cursor - out);
+    RValue_SetStringBytes(&result, out, static_cast<int32_t>(cursor - out));
     MEM_FREE(out);
 }
 
-HV_BUILTIN(F_string_lower) {
-    MapCase(result, TextArg(args, 0), false);
+HV_BUILTIN(F_StringLower) {
+    MapCase(result, Arg_GetStringOrEmpty(args, 0), false);
 }
-HV_BUILTIN(F_string_upper) {
-    MapCase(result, TextArg(args, 0), true);
+HV_BUILTIN(F_StringUpper) {
+    MapCase(result, Arg_GetStringOrEmpty(args, 0), true);
 }
 
 enum Keep : uint32_t { KeepLetters = 1, KeepDigits = 2 };
@@ -393,45 +390,45 @@ void Filter(RValue& result, const char* text, uint32_t keep) {
         if (((keep & KeepLetters) && letter) || ((keep & KeepDigits) && digit))
             *cursor++ = static_cast<char>(c);
     }
-    Function_SetStringBytes(result, out, cursor - out);
+    RValue_SetStringBytes(&result, out, static_cast<int32_t>(cursor - out));
     MEM_FREE(out);
 }
 
-HV_BUILTIN(F_string_letters) {
-    Filter(result, TextArg(args, 0), KeepLetters);
+HV_BUILTIN(F_StringLetters) {
+    Filter(result, Arg_GetStringOrEmpty(args, 0), KeepLetters);
 }
-HV_BUILTIN(F_string_digits) {
-    Filter(result, TextArg(args, 0), KeepDigits);
+HV_BUILTIN(F_StringDigits) {
+    Filter(result, Arg_GetStringOrEmpty(args, 0), KeepDigits);
 }
-HV_BUILTIN(F_string_lettersdigits) {
-    Filter(result, TextArg(args, 0), KeepLetters | KeepDigits);
+HV_BUILTIN(F_StringLettersdigits) {
+    Filter(result, Arg_GetStringOrEmpty(args, 0), KeepLetters | KeepDigits);
 }
 
 constexpr BuiltinRow kStringRows[] = {
-    {"string", F_string, 1},
-    {"string_format", F_string_format, 3},
-    {"chr", F_chr, 1},
-    {"ansi_char", F_ansi_char, 1},
-    {"ord", F_ord, 1},
-    {"string_length", F_string_length, 1},
-    {"string_pos", F_string_pos, 2},
-    {"string_copy", F_string_copy, 3},
-    {"string_char_at", F_string_char_at, 2},
-    {"string_ord_at", F_string_ord_at, 2},
-    {"string_byte_length", F_string_byte_length, 1},
-    {"string_byte_at", F_string_byte_at, 2},
-    {"string_set_byte_at", F_string_set_byte_at, 3},
-    {"string_delete", F_string_delete, 3},
-    {"string_insert", F_string_insert, 3},
-    {"string_lower", F_string_lower, 1},
-    {"string_upper", F_string_upper, 1},
-    {"string_repeat", F_string_repeat, 2},
-    {"string_letters", F_string_letters, 1},
-    {"string_digits", F_string_digits, 1},
-    {"string_lettersdigits", F_string_lettersdigits, 1},
-    {"string_replace", F_string_replace, 3},
-    {"string_replace_all", F_string_replace_all, 3},
-    {"string_count", F_string_count, 2},
+    {"string", F_String, 1},
+    {"string_format", F_StringFormat, 3},
+    {"chr", F_Chr, 1},
+    {"ansi_char", F_AnsiChar, 1},
+    {"ord", F_Ord, 1},
+    {"string_length", F_StringLength, 1},
+    {"string_pos", F_StringPos, 2},
+    {"string_copy", F_StringCopy, 3},
+    {"string_char_at", F_StringCharAt, 2},
+    {"string_ord_at", F_StringOrdAt, 2},
+    {"string_byte_length", F_StringByteLength, 1},
+    {"string_byte_at", F_StringByteAt, 2},
+    {"string_set_byte_at", F_StringSetByteAt, 3},
+    {"string_delete", F_StringDelete, 3},
+    {"string_insert", F_StringInsert, 3},
+    {"string_lower", F_StringLower, 1},
+    {"string_upper", F_StringUpper, 1},
+    {"string_repeat", F_StringRepeat, 2},
+    {"string_letters", F_StringLetters, 1},
+    {"string_digits", F_StringDigits, 1},
+    {"string_lettersdigits", F_StringLettersdigits, 1},
+    {"string_replace", F_StringReplace, 3},
+    {"string_replace_all", F_StringReplaceAll, 3},
+    {"string_count", F_StringCount, 2},
 };
 
 }  // namespace
@@ -453,16 +450,6 @@ void String_DeleteChars(char* text, int32_t position, int32_t count) {
     char* from = const_cast<char*>(SkipChars(text, p));
     const char* to = SkipChars(from, std::min<int64_t>(count, n - p));
     std::memmove(from, to, std::strlen(to) + 1);
-}
-
-void Function_SetStringBytes(RValue& result, const char* bytes, int64_t n) {
-    SharedString* record = SharedString_Alloc(static_cast<int32_t>(n));
-    if (n > 0) std::memcpy(record->text, bytes, static_cast<size_t>(n));
-    record->text[n] = '\0';
-    RValue_Release(&result);
-    result.str = record;
-    result.flags = 0;
-    result.kind = VALUE_STRING;
 }
 
 void InitStringFunctions() {

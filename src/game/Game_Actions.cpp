@@ -17,7 +17,7 @@ bool Exists(CInstance* self, CInstance* other, double target) {
 }
 
 void SetGameState(CInstance*& self, CInstance*& other, double state) {
-    With(self, other, OBJ_obj_state_manager, [&] { SetReal(Slot(self, S_state), state); });
+    With(self, other, OBJ_obj_state_manager, [&] { RValue_SetReal(Slot(self, S_state), state); });
 }
 
 double PlaySound(CInstance* self, CInstance* other, UnitScratch& scratch, double sound) {

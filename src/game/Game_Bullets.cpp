@@ -91,7 +91,7 @@ void hvs_Object_obj_bullet_1_Collision_0(CInstance* self, CInstance* other) {
     frame.Line(4);
     if (Condition(Slot(other, S_dead))) return;
     frame.Line(5);
-    SetReal(Slot(other, S_dead), 1);
+    RValue_SetReal(Slot(other, S_dead), 1);
     frame.Line(6);
     SetAlarm(other, 1, kDeathDelay);
     frame.Line(7);

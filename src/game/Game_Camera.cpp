@@ -33,22 +33,22 @@ double OnTarget(double target, int32_t ref) {
 void hvs_Object_obj_camera_Create_0(CInstance* self, CInstance*) {
     Frame frame("hvs_Object_obj_camera_Create_0");
     frame.Line(1);
-    SetReal(Slot(self, S_damp), 0.05);
-    SetReal(Slot(self, S_margin), 120);
+    RValue_SetReal(Slot(self, S_damp), 0.05);
+    RValue_SetReal(Slot(self, S_margin), 120);
     frame.Line(4);
-    SetReal(Slot(self, S_default_w), 640);
-    SetReal(Slot(self, S_default_h), 360);
+    RValue_SetReal(Slot(self, S_default_w), 640);
+    RValue_SetReal(Slot(self, S_default_h), 360);
     frame.Line(6);
-    SetReal(Slot(self, S_zoom_w), Real(Slot(self, S_default_w)) * 0.55);
-    SetReal(Slot(self, S_zoom_h), Real(Slot(self, S_default_h)) * 0.55);
+    RValue_SetReal(Slot(self, S_zoom_w), Real(Slot(self, S_default_w)) * 0.55);
+    RValue_SetReal(Slot(self, S_zoom_h), Real(Slot(self, S_default_h)) * 0.55);
     frame.Line(8);
-    SetReal(Slot(self, S_zoom_damp), 0.05);
-    SetReal(Slot(self, S_zoomed_in), 0);
+    RValue_SetReal(Slot(self, S_zoom_damp), 0.05);
+    RValue_SetReal(Slot(self, S_zoomed_in), 0);
     frame.Line(11);
-    SetReal(Slot(self, S_target_x), GetBuiltinReal(self, V_x));
-    SetReal(Slot(self, S_target_y), GetBuiltinReal(self, V_y));
+    RValue_SetReal(Slot(self, S_target_x), GetBuiltinReal(self, V_x));
+    RValue_SetReal(Slot(self, S_target_y), GetBuiltinReal(self, V_y));
     frame.Line(13);
-    SetReal(Slot(self, S_target_object), kNoone);
+    RValue_SetReal(Slot(self, S_target_object), kNoone);
 }
 
 // Everything but the camera rests, then what lies within the margin of the view and everything
@@ -103,9 +103,9 @@ void hvs_Object_obj_camera_Step_2(CInstance* self, CInstance* other) {
     const double target = Real(Slot(self, S_target_object));
     if (Game_InstanceExistsDirect(self, other, CRT_TruncToInt32(target))) {
         frame.Line(5);
-        SetReal(Slot(self, S_target_x), OnTarget(target, V_x));
+        RValue_SetReal(Slot(self, S_target_x), OnTarget(target, V_x));
         frame.Line(6);
-        SetReal(Slot(self, S_target_y), OnTarget(target, V_y));
+        RValue_SetReal(Slot(self, S_target_y), OnTarget(target, V_y));
     }
     frame.Line(9);
     SetBuiltinReal(self, V_view_xview, 0,

@@ -33,12 +33,12 @@ const char* const kCat3Words =
 // The variables every cat's Create sets after its own: voice, word list and progress.
 void SetTalk(CInstance* self, Frame& frame, int32_t line, const char* words) {
     frame.Line(line);
-    SetReal(Slot(self, S_voice), SND_snd_purr);
+    RValue_SetReal(Slot(self, S_voice), SND_snd_purr);
     frame.Line(line + 1);
     RValue* element = RValue_ElementRef(Slot(self, S_json), 0);
     if (element) RValue_SetString(element, words);
     frame.Line(line + 2);
-    SetReal(Slot(self, S_progress), 0);
+    RValue_SetReal(Slot(self, S_progress), 0);
 }
 
 double Progress(CInstance* self) {
@@ -81,7 +81,7 @@ void StartBubble(CInstance*& self, CInstance*& other, UnitScratch& scratch, Fram
     const double bubble = TakeReal(hvs_Script_scr_create_speech(self, other, &scratch, 5, args));
     RValue_Release(&words);
     frame.Line(line + 1);
-    With(self, other, bubble, [&] { SetReal(Slot(self, S_word_delay), 11); });
+    With(self, other, bubble, [&] { RValue_SetReal(Slot(self, S_word_delay), 11); });
     frame.Line(line + 2);
     RValue playerY = RValue_Undefined();
     const bool upwards = FirstValue(OBJ_obj_dude, V_y, &playerY) && Less(Y(self), Real(&playerY));
@@ -92,9 +92,9 @@ void StartBubble(CInstance*& self, CInstance*& other, UnitScratch& scratch, Fram
 // Every camera looks at the cat; `release` also stops it following an instance.
 void CameraOnCat(CInstance*& self, CInstance*& other, bool release) {
     With(self, other, OBJ_obj_camera, [&] {
-        SetReal(Slot(self, S_target_x), X(other));
-        SetReal(Slot(self, S_target_y), Y(other));
-        if (release) SetReal(Slot(self, S_target_object), kNoone);
+        RValue_SetReal(Slot(self, S_target_x), X(other));
+        RValue_SetReal(Slot(self, S_target_y), Y(other));
+        if (release) RValue_SetReal(Slot(self, S_target_object), kNoone);
     });
 }
 
@@ -115,7 +115,7 @@ void HiddenCreate(const char* name, const char* words, CInstance* self) {
     frame.Line(4);
     SetVar(self, V_visible, 0);
     frame.Line(5);
-    SetReal(Slot(self, S_anim_done), 0);
+    RValue_SetReal(Slot(self, S_anim_done), 0);
     SetTalk(self, frame, 6, words);
 }
 
@@ -130,7 +130,7 @@ void HiddenWaitForPlayer(CInstance*& self, CInstance*& other, UnitScratch& scrat
     if (!carries || !PlayerDistance(self, other, scratch, &distance) || !Less(distance, kTalkDistance))
         return;
     frame.Line(4);
-    SetReal(Slot(self, S_progress), 1);
+    RValue_SetReal(Slot(self, S_progress), 1);
     frame.Line(5);
     SetAlarm(self, 0, 60);
     frame.Line(6);
@@ -149,17 +149,17 @@ void HiddenAppear(CInstance* self, CInstance* other, UnitScratch& scratch, Frame
     frame.Line(18);
     SetVar(self, V_visible, 1);
     frame.Line(19);
-    SetReal(Slot(self, S_progress), 3);
+    RValue_SetReal(Slot(self, S_progress), 3);
     frame.Line(20);
     SetAlarm(self, 0, 30);
 }
 
 void HiddenTakeCrystal(CInstance*& self, CInstance*& other, UnitScratch& scratch, Frame& frame) {
     frame.Line(24);
-    With(self, other, OBJ_obj_dude, [&] { SetReal(Slot(self, S_carrying_artefact), 0); });
+    With(self, other, OBJ_obj_dude, [&] { RValue_SetReal(Slot(self, S_carrying_artefact), 0); });
     StartBubble(self, other, scratch, frame, 25);
     frame.Line(28);
-    SetReal(Slot(self, S_progress), 5);
+    RValue_SetReal(Slot(self, S_progress), 5);
 }
 
 void HiddenStep(const char* name, UnitScratch& scratch, CInstance* self, CInstance* other) {
@@ -178,7 +178,7 @@ void HiddenStep(const char* name, UnitScratch& scratch, CInstance* self, CInstan
             frame.Line(33);
             SetAlarm(self, 0, 75);
             frame.Line(34);
-            SetReal(Slot(self, S_progress), 6);
+            RValue_SetReal(Slot(self, S_progress), 6);
             frame.Line(35);
             CameraOnCat(self, other, false);
         }
@@ -197,13 +197,13 @@ void HiddenStep(const char* name, UnitScratch& scratch, CInstance* self, CInstan
 void HiddenAlarm(const char* name, CInstance* self) {
     Frame frame(name);
     frame.Line(1);
-    SetReal(Slot(self, S_progress), Progress(self) + 1);
+    RValue_SetReal(Slot(self, S_progress), Progress(self) + 1);
 }
 
 void HiddenAnimationEnd(const char* name, CInstance* self) {
     Frame frame(name);
     frame.Line(1);
-    SetReal(Slot(self, S_anim_done), 1);
+    RValue_SetReal(Slot(self, S_anim_done), 1);
 }
 
 void HiddenDraw(const char* name, CInstance* self) {
@@ -257,7 +257,7 @@ void hvs_Object_obj_cat_1_Step_0(CInstance* self, CInstance* other) {
     if (Equal(Progress(self), 0) && Exists(self, other, OBJ_obj_dude) &&
         PlayerDistance(self, other, scratch, &distance) && Less(distance, kTalkDistance)) {
         frame.Line(6);
-        SetReal(Slot(self, S_progress), 1);
+        RValue_SetReal(Slot(self, S_progress), 1);
         StartBubble(self, other, scratch, frame, 7);
         frame.Line(10);
         SetGameState(self, other, 1);
@@ -267,7 +267,7 @@ void hvs_Object_obj_cat_1_Step_0(CInstance* self, CInstance* other) {
         frame.Line(14);
         SetAlarm(self, 0, 60);
         frame.Line(15);
-        SetReal(Slot(self, S_progress), 2);
+        RValue_SetReal(Slot(self, S_progress), 2);
         frame.Line(16);
         CameraOnCat(self, other, false);
     }

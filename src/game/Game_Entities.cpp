@@ -61,7 +61,7 @@ void Sparkle(CInstance* self, CInstance* other,
 void hvs_Object_par_entity_Create_0(CInstance* self, CInstance*) {
     Frame frame("hvs_Object_par_entity_Create_0");
     frame.Line(1);
-    SetReal(Slot(self, S_in_air), 0);
+    RValue_SetReal(Slot(self, S_in_air), 0);
 }
 
 // Out of the scenery one pixel at a time, straight away from the nearest solid's origin: on the
@@ -137,9 +137,9 @@ void hvs_Object_obj_artefact_Create_0(CInstance* self, CInstance*) {
     frame.Line(2);
     SetVar(self, V_image_speed, 0.25);
     frame.Line(3);
-    SetReal(Slot(self, S_hover_freq), 0.003);
-    SetReal(Slot(self, S_hover_dist), 23);
-    SetReal(Slot(self, S_hover_move), 5);
+    RValue_SetReal(Slot(self, S_hover_freq), 0.003);
+    RValue_SetReal(Slot(self, S_hover_dist), 23);
+    RValue_SetReal(Slot(self, S_hover_move), 5);
 }
 
 void hvs_Object_obj_artefact_Step_0(CInstance* self, CInstance* other) {
@@ -162,7 +162,7 @@ void hvs_Object_obj_artefact_Collision_0(CInstance* self, CInstance* other) {
     frame.Line(3);
     With(self, other, GetBuiltinReal(other, V_id), [&] {
         frame.Line(4);
-        SetReal(Slot(self, S_carrying_artefact), 1);
+        RValue_SetReal(Slot(self, S_carrying_artefact), 1);
     });
     frame.Line(6);
     RValue sound = Number(SND_snd_artefact_poof);

@@ -15,26 +15,26 @@ namespace {
 enum GameState : int32_t { kIntroduction = 0, kConversation = 1, kFreePlay = 2, kDeath = 3 };
 
 void SetInputEnabled(CInstance*& self, CInstance*& other, double enabled) {
-    With(self, other, OBJ_obj_dude, [&] { SetReal(Slot(self, S_input_enabled), enabled); });
+    With(self, other, OBJ_obj_dude, [&] { RValue_SetReal(Slot(self, S_input_enabled), enabled); });
 }
 
 // The camera zoomed in on the speech bubble, when there is one; else its target point stays.
 void AimAtSpeech(CInstance*& self, CInstance*& other) {
     With(self, other, OBJ_obj_camera, [&] {
-        SetReal(Slot(self, S_zoomed_in), 1);
-        SetReal(Slot(self, S_target_object), kNoone);
+        RValue_SetReal(Slot(self, S_zoomed_in), 1);
+        RValue_SetReal(Slot(self, S_target_object), kNoone);
         With(self, other, OBJ_obj_speech, [&] {
-            SetReal(Slot(other, S_target_x), GetBuiltinReal(self, V_x));
-            SetReal(Slot(other, S_target_y),
-                    GetBuiltinReal(self, V_y) + 72 * GetBuiltinReal(self, V_image_yscale));
+            RValue_SetReal(Slot(other, S_target_x), GetBuiltinReal(self, V_x));
+            RValue_SetReal(Slot(other, S_target_y),
+                           GetBuiltinReal(self, V_y) + 72 * GetBuiltinReal(self, V_image_yscale));
         });
     });
 }
 
 void FollowDude(CInstance*& self, CInstance*& other, double zoomed) {
     With(self, other, OBJ_obj_camera, [&] {
-        SetReal(Slot(self, S_zoomed_in), zoomed);
-        SetReal(Slot(self, S_target_object), OBJ_obj_dude);
+        RValue_SetReal(Slot(self, S_zoomed_in), zoomed);
+        RValue_SetReal(Slot(self, S_target_object), OBJ_obj_dude);
     });
 }
 
@@ -57,11 +57,11 @@ void MakeControllers(CInstance* self, CInstance* other, const char* name) {
     Variable_GetOnTarget(OBJ_obj_dude, VarId(V_x), ARRAY_INDEX_WHOLE, &dudeX);
     Variable_GetOnTarget(OBJ_obj_dude, VarId(V_y), ARRAY_INDEX_WHOLE, &dudeY);
     const float x = static_cast<float>(TakeReal(&dudeX)), y = static_cast<float>(TakeReal(&dudeY));
-    SetReal(camera[0], Game_InstanceCreateDirect(x, y, OBJ_obj_camera));
+    RValue_SetReal(camera[0], Game_InstanceCreateDirect(x, y, OBJ_obj_camera));
     frame.Line(3);
     With(self, other, Real(camera[0]), [&] {
         frame.Line(4);
-        SetReal(Slot(self, S_target_object), OBJ_obj_dude);
+        RValue_SetReal(Slot(self, S_target_object), OBJ_obj_dude);
     });
     frame.Line(6);
     Game_InstanceCreateDirect(0, 0, OBJ_obj_state_manager);
@@ -72,7 +72,7 @@ void MakeControllers(CInstance* self, CInstance* other, const char* name) {
 void hvs_Object_obj_state_manager_Create_0(CInstance* self, CInstance* other) {
     Frame frame("hvs_Object_obj_state_manager_Create_0");
     frame.Line(1);
-    SetReal(Slot(self, S_state), kIntroduction);
+    RValue_SetReal(Slot(self, S_state), kIntroduction);
     frame.Line(3);
     With(self, other, OBJ_obj_dude, [&] {
         frame.Line(4);
@@ -127,7 +127,7 @@ void hvs_Object_obj_state_manager_Step_0(CInstance* self, CInstance* other) {
         frame.Line(3);
         if (!DudeHasMoved(self)) return;
         frame.Line(4);
-        SetReal(Slot(other, S_state), kFreePlay);
+        RValue_SetReal(Slot(other, S_state), kFreePlay);
         frame.Line(5);
         With(self, other, OBJ_obj_help, [&] { Game_InstanceDestroyDirect(self); });
     });

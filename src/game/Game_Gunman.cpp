@@ -27,7 +27,7 @@ double Var(CInstance* self, int32_t slot) {
     return Real(Slot(self, slot));
 }
 void Set(CInstance* self, int32_t slot, double value) {
-    SetReal(Slot(self, slot), value);
+    RValue_SetReal(Slot(self, slot), value);
 }
 
 double Length(CInstance* self, CInstance* other, double x, double y) {
@@ -317,7 +317,8 @@ void hvs_Object_obj_gunman_Create_0(CInstance* self, CInstance* other) {
     const int32_t runSprites[] = {SPR_spr_gunman_running_body_right, SPR_spr_gunman_running_body_up,
                                   SPR_spr_gunman_running_body_left, SPR_spr_gunman_running_body_down};
     for (int32_t i = 0; i < 4; ++i)
-        if (RValue* element = RValue_ElementRef(Slot(self, S_run_sprite), i)) SetReal(element, runSprites[i]);
+        if (RValue* element = RValue_ElementRef(Slot(self, S_run_sprite), i))
+            RValue_SetReal(element, runSprites[i]);
     frame.Line(8);
     const struct {
         int32_t slot;

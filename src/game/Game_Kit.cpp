@@ -31,11 +31,6 @@ void Drop(RValue* result) {
     *result = RValue_Undefined();
 }
 
-void SetReal(RValue* slot, double value) {
-    RValue_Release(slot);
-    *slot = RValue_Real(value);
-}
-
 void GetBuiltin(CInstance* self, int32_t ref, int32_t index, RValue* out) {
     RValue_Release(out);
     *out = RValue_Undefined();
@@ -154,7 +149,7 @@ void AddAssign(RValue* target, RValue* right) {
         return;
     }
     if (kind == VALUE_REAL || kind == VALUE_BOOL) {
-        SetReal(target, target->val + RValue_ToReal(right));
+        RValue_SetReal(target, target->val + RValue_ToReal(right));
     } else if (kind == VALUE_INT32) {
         target->v32 = static_cast<int32_t>(static_cast<uint32_t>(target->v32) +
                                            static_cast<uint32_t>(RValue_ToInt32(right)));

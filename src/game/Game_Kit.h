@@ -65,8 +65,9 @@ void Take(RValue* dest, RValue* result);
 void Drop(RValue* result);
 
 // Instance slots of non-built-in variables, by the slot number of the variable table.
-inline RValue* Slot(CInstance* instance, int32_t slot) { return instance->SlotRef(slot); }
-void SetReal(RValue* slot, double value);
+inline RValue* Slot(CInstance* instance, int32_t slot) {
+    return instance->SlotRef(slot);
+}
 inline double Real(RValue* value) { return RValue_ToReal(value); }
 
 // Built-in variables through the variable reference table; `index` is the element or

@@ -82,18 +82,18 @@ void SetInputVector(CInstance* self, CInstance* other, const Input& in) {
     RValue* ix = Slot(self, S_input_x);
     RValue* iy = Slot(self, S_input_y);
     RValue* magnitude = Slot(self, S_input_magnitude);
-    SetReal(ix, in.right - in.left + in.axisX);
-    SetReal(iy, in.down - in.up + in.axisY);
-    SetReal(magnitude, PointDistance(self, other, ix, iy));
+    RValue_SetReal(ix, in.right - in.left + in.axisX);
+    RValue_SetReal(iy, in.down - in.up + in.axisY);
+    RValue_SetReal(magnitude, PointDistance(self, other, ix, iy));
     if (Greater(Real(magnitude), 1)) {
         DivAssign(ix, magnitude);
         DivAssign(iy, magnitude);
-        SetReal(magnitude, 1);
+        RValue_SetReal(magnitude, 1);
     }
     if (Less(Real(magnitude), 0.3)) {
-        SetReal(ix, 0);
-        SetReal(iy, 0);
-        SetReal(magnitude, 0);
+        RValue_SetReal(ix, 0);
+        RValue_SetReal(iy, 0);
+        RValue_SetReal(magnitude, 0);
     }
 }
 
@@ -113,12 +113,12 @@ void Move(CInstance* self, CInstance* other) {
         if (Game_PlaceFreeDirect(self, static_cast<float>(nextX), static_cast<float>(Y(self))))
             SetVar(self, V_x, nextX);
         else
-            SetReal(vx, 0);
+            RValue_SetReal(vx, 0);
         const double nextY = Y(self) + Real(vy) * 0.1;
         if (Game_PlaceFreeDirect(self, static_cast<float>(X(self)), static_cast<float>(nextY)))
             SetVar(self, V_y, nextY);
         else
-            SetReal(vy, 0);
+            RValue_SetReal(vy, 0);
     }
 }
 
@@ -128,7 +128,7 @@ void Accelerate(CInstance* self, CInstance* other) {
     RValue* vx = Slot(self, S_vel_x);
     RValue* vy = Slot(self, S_vel_y);
     RValue* magnitude = Slot(self, S_vel_magnitude);
-    SetReal(magnitude, PointDistance(self, other, vx, vy));
+    RValue_SetReal(magnitude, PointDistance(self, other, vx, vy));
     const double fric = Real(Slot(self, S_fric));
     if (Greater(Real(magnitude), fric)) {
         RValue dx = Number(Real(vx) * fric / Real(magnitude));
@@ -136,9 +136,9 @@ void Accelerate(CInstance* self, CInstance* other) {
         RValue dy = Number(Real(vy) * fric / Real(magnitude));
         SubAssign(vy, &dy);
     } else {
-        SetReal(magnitude, 0);
-        SetReal(vx, 0);
-        SetReal(vy, 0);
+        RValue_SetReal(magnitude, 0);
+        RValue_SetReal(vx, 0);
+        RValue_SetReal(vy, 0);
     }
     const double acceleration = Real(Slot(self, S_acceleration));
     RValue ax = Number(Real(Slot(self, S_input_x)) * acceleration);
@@ -150,7 +150,7 @@ void Accelerate(CInstance* self, CInstance* other) {
         RValue scale = Number(maxSpeed / Real(magnitude));
         MulAssign(vx, &scale);
         MulAssign(vy, &scale);
-        SetReal(magnitude, maxSpeed);
+        RValue_SetReal(magnitude, maxSpeed);
     }
 }
 
@@ -162,15 +162,15 @@ void Height(CInstance*& self, CInstance*& other, bool jump) {
         SubAssign(vz, Slot(self, S_grav));
         AddAssign(z, vz);
         if (Less(Real(z), 0)) {
-            SetReal(Slot(self, S_in_air), 0);
-            SetReal(z, 0);
-            SetReal(vz, 0);
+            RValue_SetReal(Slot(self, S_in_air), 0);
+            RValue_SetReal(z, 0);
+            RValue_SetReal(vz, 0);
             Puff(self, other, {SPR_spr_puff_medium_1});
             PlaySound(self, other, g_stepScratch, SND_snd_land_2);
         }
     } else if (jump) {
         RValue_Assign(vz, Slot(self, S_jump_power));
-        SetReal(Slot(self, S_in_air), 1);
+        RValue_SetReal(Slot(self, S_in_air), 1);
         SetVar(self, V_sprite_index, SPR_spr_dude_jump);
         SetVar(self, V_image_index, 0);
         PlaySound(self, other, g_stepScratch, SND_snd_jump_1);
@@ -198,7 +198,8 @@ void Animate(CInstance* self, CInstance* other) {
                 Direct_point_direction(0, 0, static_cast<float>(Real(Slot(self, S_input_x))),
                                        static_cast<float>(Real(Slot(self, S_input_y))));
             RValue octant = Number(degrees / 45.0 + 0.5);
-            SetReal(dir, std::fmod(TakeReal(Call(self, other, &g_stepScratch, F_floor, {&octant})), 8.0));
+            RValue_SetReal(dir,
+                           std::fmod(TakeReal(Call(self, other, &g_stepScratch, F_floor, {&octant})), 8.0));
         }
         RValue* sprites = Slot(self, running ? S_run_sprite : S_idle_sprite);
         SetBuiltin(self, V_sprite_index, ARRAY_INDEX_WHOLE,
@@ -209,7 +210,7 @@ void Animate(CInstance* self, CInstance* other) {
 // Fills a direction table from its highest index down, so the array takes its full length at once.
 void FillDirections(CInstance* self, int32_t slot, const int32_t (&sprites)[8]) {
     RValue* table = Slot(self, slot);
-    for (int32_t dir = 7; dir >= 0; --dir) SetReal(RValue_ElementRef(table, dir), sprites[dir]);
+    for (int32_t dir = 7; dir >= 0; --dir) RValue_SetReal(RValue_ElementRef(table, dir), sprites[dir]);
 }
 
 }  // namespace
@@ -217,8 +218,8 @@ void FillDirections(CInstance* self, int32_t slot, const int32_t (&sprites)[8]) 
 void hvs_Object_obj_dude_Create_0(CInstance* self, CInstance* other) {
     Frame frame("hvs_Object_obj_dude_Create_0");
     frame.Line(1);
-    SetReal(Slot(self, S_jump_image_speed), 0.5);
-    SetReal(Slot(self, S_grounded_image_speed), 0.25);
+    RValue_SetReal(Slot(self, S_jump_image_speed), 0.5);
+    RValue_SetReal(Slot(self, S_grounded_image_speed), 0.25);
     frame.Line(4);
     FillDirections(self, S_idle_sprite,
                    {SPR_spr_dude_idle_right, SPR_spr_dude_idle_right_up, SPR_spr_dude_idle_up,
@@ -251,11 +252,11 @@ void hvs_Object_obj_dude_Create_0(CInstance* self, CInstance* other) {
                    {S_jump_power, 6.5},
                    {S_gs_default, SND_snd_foot_1},
                    {S_gs_stone, SND_snd_foot_2}};
-    for (const auto& [slot, value] : initial) SetReal(Slot(self, slot), value);
+    for (const auto& [slot, value] : initial) RValue_SetReal(Slot(self, slot), value);
     frame.Line(43);
     RValue_Assign(Slot(self, S_ground_sound), Slot(self, S_gs_default));
-    SetReal(Slot(self, S_carrying_artefact), 0);
-    SetReal(Slot(self, S_dead), 0);
+    RValue_SetReal(Slot(self, S_carrying_artefact), 0);
+    RValue_SetReal(Slot(self, S_dead), 0);
     frame.Line(47);
     SetBuiltinReal(self, V_alarm, 0, 1);
     frame.Line(48);

@@ -84,8 +84,8 @@ void hvs_Object_obj_plant_basic_Create_0(CInstance* self, CInstance* other) {
     frame.Line(2);
     SetVar(self, V_sprite_index, Choose({SPR_spr_plant_1, SPR_spr_plant_2, SPR_spr_plant_3}));
     frame.Line(3);
-    SetReal(Slot(self, S_can_animate), 1);
-    SetReal(Slot(self, S_anim_speed), 0.125);
+    RValue_SetReal(Slot(self, S_can_animate), 1);
+    RValue_SetReal(Slot(self, S_anim_speed), 0.125);
     frame.Line(5);
     SetVar(self, V_image_blend,
            MergeColour(self, other, g_plantScratch, F_merge_colour, kBlack,
@@ -107,7 +107,7 @@ void hvs_Object_obj_plant_basic_Step_0(CInstance* self, CInstance* other) {
         frame.Line(3);
         SetBuiltin(self, V_image_speed, ARRAY_INDEX_WHOLE, Slot(self, S_anim_speed));
         frame.Line(4);
-        SetReal(Slot(self, S_can_animate), 0);
+        RValue_SetReal(Slot(self, S_can_animate), 0);
         frame.Line(5);
         Locals<1> voice;
         RValue sound = Number(Choose({SND_snd_grass_1, SND_snd_grass_2, SND_snd_grass_3}));
@@ -120,7 +120,7 @@ void hvs_Object_obj_plant_basic_Step_0(CInstance* self, CInstance* other) {
         Drop(Call(self, other, &g_plantStepScratch, F_audio_sound_gain, {voice[0], &gain, &kZero}));
     } else if (Equal(GetBuiltinReal(self, V_image_index), 0)) {
         frame.Line(10);
-        SetReal(Slot(self, S_can_animate), 1);
+        RValue_SetReal(Slot(self, S_can_animate), 1);
     }
 }
 
@@ -184,7 +184,7 @@ void hvs_Object_obj_tree_1_Create_0(CInstance* self, CInstance* other) {
            MergeColour(self, other, g_treeScratch, F_merge_colour, kWhite,
                        GetBuiltinReal(self, V_background_colour), 0.75));
     frame.Line(7);
-    SetReal(Slot(self, S_n_leaves), Direct_irandom_range(10, 17));
+    RValue_SetReal(Slot(self, S_n_leaves), Direct_irandom_range(10, 17));
     frame.Line(8);
     const double hue = Direct_random_range(30, 100);
     RValue leavesSprite = Number(SPR_spr_tree_1_leaves);
@@ -192,20 +192,20 @@ void hvs_Object_obj_tree_1_Create_0(CInstance* self, CInstance* other) {
         frame.Line(10);
         const double frames =
             TakeReal(Call(self, other, &g_treeScratch, F_sprite_get_number, {&leavesSprite}));
-        SetReal(RValue_ElementRef(Slot(self, S_leaves_image), i), std::floor(Direct_random(frames)));
+        RValue_SetReal(RValue_ElementRef(Slot(self, S_leaves_image), i), std::floor(Direct_random(frames)));
         frame.Line(11);
         const double scale = GetBuiltinReal(self, V_image_yscale);
-        SetReal(RValue_ElementRef(Slot(self, S_leaves_x), i), Direct_random_range(-22, 22) * scale);
+        RValue_SetReal(RValue_ElementRef(Slot(self, S_leaves_x), i), Direct_random_range(-22, 22) * scale);
         frame.Line(12);
-        SetReal(RValue_ElementRef(Slot(self, S_leaves_y), i), Direct_random_range(-60, -28) * scale);
+        RValue_SetReal(RValue_ElementRef(Slot(self, S_leaves_y), i), Direct_random_range(-60, -28) * scale);
         frame.Line(13);
         RValue h = Number(hue + Direct_random_range(-5, 5)), s = Number(30),
                v = Number(Direct_random_range(72, 88));
         const double blend = TakeReal(Call(self, other, &g_treeScratch, F_make_colour_hsv, {&h, &s, &v}));
-        SetReal(RValue_ElementRef(Slot(self, S_leaves_blend), i), blend);
+        RValue_SetReal(RValue_ElementRef(Slot(self, S_leaves_blend), i), blend);
     }
     frame.Line(15);
-    SetReal(Slot(self, S_counter), 0);
+    RValue_SetReal(Slot(self, S_counter), 0);
 }
 
 void hvs_Object_obj_tree_1_Step_0(CInstance* self, CInstance*) {

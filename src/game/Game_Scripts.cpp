@@ -24,8 +24,8 @@ RValue* ParticleBurst(const char* name, int32_t typeSlot, CInstance* self, CInst
     With(self, other, OBJ_particles, [&] {
         frame.Line(2);
         const double spread = Real(args[2]);
-        SetReal(t[0], Real(args[0]) + Direct_random_range(-spread, spread));
-        SetReal(t[1], Real(args[1]) + Direct_random_range(-spread, spread));
+        RValue_SetReal(t[0], Real(args[0]) + Direct_random_range(-spread, spread));
+        RValue_SetReal(t[1], Real(args[1]) + Direct_random_range(-spread, spread));
         Call(self, other, &scratch, F_part_particles_create,
              {Slot(self, S_ps), t[0], t[1], Slot(self, typeSlot), &kOne});
         Drop(&scratch);
@@ -61,8 +61,8 @@ RValue* hvs_Script_scr_create_speech(CInstance* self, CInstance* other, RValue* 
     Frame frame("hvs_Script_scr_create_speech");
     Locals<2> local;  // the new instance's id, the json text
     frame.Line(1);
-    SetReal(local[0], Game_InstanceCreateDirect(static_cast<float>(Real(args[0])), static_cast<float>(Real(args[1])),
-                                                OBJ_speech));
+    RValue_SetReal(local[0], Game_InstanceCreateDirect(static_cast<float>(Real(args[0])),
+                                                       static_cast<float>(Real(args[1])), OBJ_speech));
     frame.Line(2);
     With(self, other, Real(local[0]), [&] {
         frame.Line(4);
@@ -74,7 +74,7 @@ RValue* hvs_Script_scr_create_speech(CInstance* self, CInstance* other, RValue* 
         frame.Line(7);
         RValue_SetString(Slot(self, S_text), "");
         frame.Line(8);
-        SetReal(Slot(self, S_word_delay), 7.0);
+        RValue_SetReal(Slot(self, S_word_delay), 7.0);
         frame.Line(9);
         SetBuiltin(self, V_alarm, 0, Slot(self, S_word_delay));
         frame.Line(10);
@@ -82,7 +82,7 @@ RValue* hvs_Script_scr_create_speech(CInstance* self, CInstance* other, RValue* 
         frame.Line(11);
         Take(Slot(self, S_word_list), Call(self, other, &scratch, F_ds_map_find_value, {Slot(self, S_map), &keyDefault}));
         frame.Line(12);
-        SetReal(Slot(self, S_current), 0.0);
+        RValue_SetReal(Slot(self, S_current), 0.0);
         frame.Line(13);
         Take(Slot(self, S_length), Call(self, other, &scratch, F_ds_list_size, {Slot(self, S_word_list)}));
     });
@@ -96,8 +96,8 @@ RValue* hvs_Script_npow(CInstance* self, CInstance* other, RValue* result, int32
     Frame frame("hvs_Script_npow");
     Locals<1> t;
     frame.Line(1);
-    SetReal(t[0], Direct_abs(Real(args[0])));
+    RValue_SetReal(t[0], Direct_abs(Real(args[0])));
     const double power = TakeReal(Call(self, other, &scratch, F_power, {t[0], args[1]}));
-    SetReal(result, power * Direct_sign(Real(args[0])));
+    RValue_SetReal(result, power * Direct_sign(Real(args[0])));
     return result;
 }

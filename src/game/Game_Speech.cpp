@@ -52,7 +52,7 @@ void TypeWord(CInstance* self, CInstance* other, Frame& frame, UnitScratch& scra
         Drop(&scratch);
     }
     frame.Line(11);
-    SetReal(Slot(self, S_current), Real(Slot(self, S_current)) + 1);
+    RValue_SetReal(Slot(self, S_current), Real(Slot(self, S_current)) + 1);
 }
 
 bool WordsLeft(CInstance* self) {

@@ -230,7 +230,7 @@ HV_FILE_BUILTIN(F_FileBinOpen) {
     }
     g_binaryFiles[id] = BinaryFile{String_Duplicate(path.c_str()), mode, file};
     g_binaryInUse[id] = true;
-    File_SetReal(result, id);
+    RValue_SetReal(&result, id);
 }
 
 HV_FILE_BUILTIN(F_FileBinRewrite) {
@@ -248,7 +248,7 @@ HV_FILE_BUILTIN(F_FileBinClose) {
 
 HV_FILE_BUILTIN(F_FileBinPosition) {
     if (LoadSaveFile* file = OpenBinary(args, "File is not opened."))
-        File_SetReal(result, LoadSave_ftell(file));
+        RValue_SetReal(&result, LoadSave_ftell(file));
 }
 
 HV_FILE_BUILTIN(F_FileBinSize) {
@@ -257,7 +257,7 @@ HV_FILE_BUILTIN(F_FileBinSize) {
     const int32_t position = LoadSave_ftell(file);
     const int32_t size = LoadSave_fseek(file, 0, 2);
     LoadSave_fseek(file, position, 0);
-    File_SetReal(result, size);
+    RValue_SetReal(&result, size);
 }
 
 HV_FILE_BUILTIN(F_FileBinSeek) {
@@ -274,7 +274,7 @@ HV_FILE_BUILTIN(F_FileBinReadByte) {
         Runtime_ErrorNonFatal("Error reading byte.");
         byte = 0;
     }
-    File_SetReal(result, byte);
+    RValue_SetReal(&result, byte);
 }
 
 HV_FILE_BUILTIN(F_FileBinWriteByte) {
@@ -302,7 +302,7 @@ HV_FILE_BUILTIN(F_FileTextOpenFromString) {
     const size_t length = std::strlen(text);
     if (length > static_cast<size_t>(IBuffer::kMaxSize)) return;
     StoreText(id, "FileFromString", FileOverBytes(text, length), TEXT_READ);
-    File_SetReal(result, id);
+    RValue_SetReal(&result, id);
 }
 
 HV_FILE_BUILTIN(F_FileTextOpenRead) {
@@ -324,7 +324,7 @@ HV_FILE_BUILTIN(F_FileTextOpenRead) {
         return;
     }
     StoreText(id, path.c_str(), file, TEXT_READ);
-    File_SetReal(result, id);
+    RValue_SetReal(&result, id);
 }
 
 void OpenTextForWriting(RValue& result, const RValue* args, bool append) {
@@ -353,7 +353,7 @@ void OpenTextForWriting(RValue& result, const RValue* args, bool append) {
         return;
     }
     StoreText(id, path.c_str(), file, TEXT_WRITE);
-    File_SetReal(result, id);
+    RValue_SetReal(&result, id);
 }
 
 HV_FILE_BUILTIN(F_FileTextOpenWrite) {
@@ -375,12 +375,12 @@ HV_FILE_BUILTIN(F_FileTextClose) {
 
 HV_FILE_BUILTIN(F_FileTextEof) {
     if (LoadSaveFile* file = OpenText(args, TEXT_READ, kNotForReading))
-        File_SetBool(result, LoadSave_feof(file));
+        RValue_SetBool(&result, LoadSave_feof(file));
 }
 
 HV_FILE_BUILTIN(F_FileTextEoln) {
     if (LoadSaveFile* file = OpenText(args, TEXT_READ, kNotForReading))
-        File_SetBool(result, LoadSave_feoln(file));
+        RValue_SetBool(&result, LoadSave_feoln(file));
 }
 
 HV_FILE_BUILTIN(F_FileTextReadString) {
@@ -396,7 +396,7 @@ HV_FILE_BUILTIN(F_FileTextReadString) {
         if ((c & 0xFF) == 0xFF) continue;  // the end marker's byte is never text
         text += static_cast<char>(c);
     }
-    File_SetString(result, text.c_str());
+    RValue_SetString(&result, text.c_str());
 }
 
 HV_FILE_BUILTIN(F_FileTextReadReal) {
@@ -404,7 +404,7 @@ HV_FILE_BUILTIN(F_FileTextReadReal) {
     if (file == nullptr) return;
     double value = 0.0;
     LoadSave_freadReal(file, &value);
-    File_SetReal(result, value);
+    RValue_SetReal(&result, value);
 }
 
 HV_FILE_BUILTIN(F_FileTextReadln) {
@@ -416,7 +416,7 @@ HV_FILE_BUILTIN(F_FileTextReadln) {
         text += static_cast<char>(c);
         if (c == '\n') break;
     }
-    File_SetString(result, text.c_str());
+    RValue_SetString(&result, text.c_str());
 }
 
 HV_FILE_BUILTIN(F_FileTextWriteString) {
@@ -471,12 +471,12 @@ HV_FILE_BUILTIN(F_FileEof) {
     if (file == nullptr) return;
     const int c = std::fgetc(file);
     if (c != EOF) std::ungetc(c, file);
-    File_SetBool(result, c == EOF);
+    RValue_SetBool(&result, c == EOF);
 }
 
 HV_FILE_BUILTIN(F_FileReadString) {
     if (FILE* file = LegacyFile(TEXT_READ, "File not opened for reading."))
-        File_SetString(result, LegacyReadString(file).c_str());
+        RValue_SetString(&result, LegacyReadString(file).c_str());
 }
 
 HV_FILE_BUILTIN(F_FileReadReal) {
@@ -487,7 +487,7 @@ HV_FILE_BUILTIN(F_FileReadReal) {
     double value = 0.0;
     if (std::fscanf(file, "%lf", &value) != 1) value = 0.0;
     uselocale(previous);
-    File_SetReal(result, value);
+    RValue_SetReal(&result, value);
 }
 
 HV_FILE_BUILTIN(F_FileReadln) {
@@ -500,7 +500,7 @@ HV_FILE_BUILTIN(F_FileReadln) {
         text += static_cast<char>(c);
         if (c == '\n') break;
     }
-    File_SetString(result, text.c_str());
+    RValue_SetString(&result, text.c_str());
 }
 
 HV_FILE_BUILTIN(F_FileWriteString) {
@@ -522,12 +522,12 @@ HV_FILE_BUILTIN(F_FileWriteln) {
 
 HV_FILE_BUILTIN(F_FileExists) {
     const char* name = Arg_GetString(args, 0);
-    File_SetReal(result, LoadSave_BundleFileExists(name) || LoadSave_SaveFileExists(name) ? 1 : 0);
+    RValue_SetReal(&result, LoadSave_BundleFileExists(name) || LoadSave_SaveFileExists(name) ? 1 : 0);
 }
 
 HV_FILE_BUILTIN(F_FileDelete) {
     const char* name = Arg_GetString(args, 0);
-    if (LoadSave_SaveFileExists(name)) File_SetReal(result, LoadSave_DeleteFile(name) ? 1 : 0);
+    if (LoadSave_SaveFileExists(name)) RValue_SetReal(&result, LoadSave_DeleteFile(name) ? 1 : 0);
 }
 
 HV_FILE_BUILTIN(F_FileRename) {
@@ -541,7 +541,7 @@ HV_FILE_BUILTIN(F_FileRename) {
     const bool moved =
         !toPath.empty() && HostOS_MoveFileNoReplace(File_ToSystemPath(fromPath.c_str()).c_str(),
                                                     File_ToSystemPath(toPath.c_str()).c_str());
-    File_SetReal(result, moved ? 1 : 0);
+    RValue_SetReal(&result, moved ? 1 : 0);
 }
 
 HV_FILE_BUILTIN(F_FileCopy) {
@@ -571,7 +571,7 @@ HV_FILE_BUILTIN(F_FileCopy) {
     const bool written = std::fwrite(bytes, 1, static_cast<size_t>(size), out) == static_cast<size_t>(size);
     const bool closed = std::fclose(out) == 0;
     MEM_FREE(bytes);
-    if (written && closed) File_SetReal(result, 0);
+    if (written && closed) RValue_SetReal(&result, 0);
 }
 
 HV_FILE_BUILTIN(F_DirectoryExists) {
@@ -580,12 +580,12 @@ HV_FILE_BUILTIN(F_DirectoryExists) {
     const std::string bundle = LoadSave_GetBundlePath(name);
     const bool exists = (!save.empty() && Directory_Exists(save.c_str())) ||
                         (!bundle.empty() && Directory_Exists(bundle.c_str()));
-    File_SetReal(result, exists ? 1 : 0);
+    RValue_SetReal(&result, exists ? 1 : 0);
 }
 
 HV_FILE_BUILTIN(F_DirectoryCreate) {
     const std::string path = LoadSave_GetSavePath(Arg_GetString(args, 0));
-    File_SetReal(result, !path.empty() && File_CreateDirectories(path.c_str()) ? 1 : 0);
+    RValue_SetReal(&result, !path.empty() && File_CreateDirectories(path.c_str()) ? 1 : 0);
 }
 
 HV_FILE_BUILTIN(F_DirectoryDestroy) {
@@ -599,12 +599,12 @@ HV_FILE_BUILTIN(F_FileFindFirst) {
     EndSearch();
     FileFind_Search(LoadSave_GetSavePath(mask), LoadSave_GetBundlePath(mask), attributes);
     g_searchActive = !g_foundNames.empty();
-    File_SetString(result, g_searchActive ? g_foundNames[g_nextFound++].c_str() : "");
+    RValue_SetString(&result, g_searchActive ? g_foundNames[g_nextFound++].c_str() : "");
 }
 
 HV_FILE_BUILTIN(F_FileFindNext) {
     const bool more = g_searchActive && g_nextFound < g_foundNames.size();
-    File_SetString(result, more ? g_foundNames[g_nextFound++].c_str() : "");
+    RValue_SetString(&result, more ? g_foundNames[g_nextFound++].c_str() : "");
 }
 
 HV_FILE_BUILTIN(F_FileFindClose) {
@@ -619,7 +619,7 @@ HV_FILE_BUILTIN(F_FileAttributes) {
         path = LoadSave_GetBundlePath(name);
         if (!path.empty()) attributes = File_GetAttributes(path.c_str());
     }
-    File_SetReal(result, attributes);
+    RValue_SetReal(&result, attributes);
 }
 
 }  // namespace

@@ -22,26 +22,26 @@ HV_FILE_BUILTIN(F_ZipUnzip) {
         path = LoadSave_GetBundlePath(archive);
     else
         path = LoadSave_GetSavePath(archive);
-    File_SetReal(result, Command_Unzip(path.c_str(), LoadSave_GetSavePath(folder).c_str()));
+    RValue_SetReal(&result, Command_Unzip(path.c_str(), LoadSave_GetSavePath(folder).c_str()));
 }
 
 HV_FILE_BUILTIN(F_JsonEncode) {
     char* text = JSON_EncodeMapText(Arg_GetInt32(args, 0));
-    File_SetString(result, text != nullptr ? text : "");
+    RValue_SetString(&result, text != nullptr ? text : "");
     MEM_FREE(text);
 }
 
 HV_FILE_BUILTIN(F_JsonDecode) {
-    File_SetReal(result, JSON_Decode(&args[0]));
+    RValue_SetReal(&result, JSON_Decode(&args[0]));
 }
 
 HV_FILE_BUILTIN(F_LoadCsv) {
     if ((args[0].kind & VALUE_KIND_MASK) != VALUE_STRING) {
         Runtime_ErrorNonFatal("load_csv - parameter should be a filename");
-        File_SetReal(result, -1);
+        RValue_SetReal(&result, -1);
         return;
     }
-    File_SetReal(result, CSV_Load(RValue_GetStringText(&args[0])));
+    RValue_SetReal(&result, CSV_Load(RValue_GetStringText(&args[0])));
 }
 
 }  // namespace

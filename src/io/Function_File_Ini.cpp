@@ -37,11 +37,11 @@ HV_FILE_BUILTIN(F_IniOpenFromString) {
 
 HV_FILE_BUILTIN(F_IniClose) {
     if (g_currentIni == nullptr) {
-        File_SetString(result, "");
+        RValue_SetString(&result, "");
         return;
     }
     char* text = g_currentIni->Write();
-    File_SetString(result, text);
+    RValue_SetString(&result, text);
     MEM_FREE(text);
     delete g_currentIni;
     g_currentIni = nullptr;
@@ -52,7 +52,7 @@ HV_FILE_BUILTIN(F_IniReadString) {
     if (ini == nullptr) return;
     const char* value = ini->FindKey(Arg_GetString(args, 0), Arg_GetString(args, 1));
     if (value != nullptr) {
-        File_SetString(result, value);
+        RValue_SetString(&result, value);
     } else if ((args[2].kind & VALUE_KIND_MASK) == VALUE_STRING) {
         RValue_Assign(&result, &args[2]);
     } else {
@@ -60,7 +60,7 @@ HV_FILE_BUILTIN(F_IniReadString) {
         char* cursor = nullptr;
         int32_t capacity = 0;
         RValue_AppendText(cursor, text, capacity, &args[2]);
-        File_SetString(result, text != nullptr ? text : "");
+        RValue_SetString(&result, text != nullptr ? text : "");
         MEM_FREE(text);
     }
 }
@@ -70,7 +70,7 @@ HV_FILE_BUILTIN(F_IniReadReal) {
     IniFile* ini = CurrentOrReport(kUndefinedRead);
     const char* value =
         ini != nullptr ? ini->FindKey(Arg_GetString(args, 0), Arg_GetString(args, 1)) : nullptr;
-    File_SetReal(result, value != nullptr ? CRT_atof(value) : fallback);
+    RValue_SetReal(&result, value != nullptr ? CRT_atof(value) : fallback);
 }
 
 HV_FILE_BUILTIN(F_IniWriteString) {
@@ -78,7 +78,7 @@ HV_FILE_BUILTIN(F_IniWriteString) {
     if (ini == nullptr) return;
     const bool done =
         ini->WriteString(Arg_GetString(args, 0), Arg_GetString(args, 1), Arg_GetString(args, 2));
-    File_SetReal(result, done ? 1 : 0);
+    RValue_SetReal(&result, done ? 1 : 0);
 }
 
 HV_FILE_BUILTIN(F_IniWriteReal) {
@@ -86,27 +86,28 @@ HV_FILE_BUILTIN(F_IniWriteReal) {
     if (ini == nullptr) return;
     const std::string text = File_FormatNumber("%f", Arg_GetReal(args, 2));
     const bool done = ini->WriteString(Arg_GetString(args, 0), Arg_GetString(args, 1), text.c_str());
-    File_SetReal(result, done ? 1 : 0);
+    RValue_SetReal(&result, done ? 1 : 0);
 }
 
 HV_FILE_BUILTIN(F_IniKeyExists) {
     if (IniFile* ini = CurrentOrReport(kUndefinedRead))
-        File_SetReal(result, ini->FindKey(Arg_GetString(args, 0), Arg_GetString(args, 1)) != nullptr ? 1 : 0);
+        RValue_SetReal(&result,
+                       ini->FindKey(Arg_GetString(args, 0), Arg_GetString(args, 1)) != nullptr ? 1 : 0);
 }
 
 HV_FILE_BUILTIN(F_IniSectionExists) {
     if (IniFile* ini = CurrentOrReport(kUndefinedRead))
-        File_SetReal(result, ini->FindSection(Arg_GetString(args, 0)) != nullptr ? 1 : 0);
+        RValue_SetReal(&result, ini->FindSection(Arg_GetString(args, 0)) != nullptr ? 1 : 0);
 }
 
 HV_FILE_BUILTIN(F_IniKeyDelete) {
     if (IniFile* ini = CurrentOrReport(kUndefinedChange))
-        File_SetReal(result, ini->DeleteKey(Arg_GetString(args, 0), Arg_GetString(args, 1)) ? 1 : 0);
+        RValue_SetReal(&result, ini->DeleteKey(Arg_GetString(args, 0), Arg_GetString(args, 1)) ? 1 : 0);
 }
 
 HV_FILE_BUILTIN(F_IniSectionDelete) {
     if (IniFile* ini = CurrentOrReport(kUndefinedChange))
-        File_SetReal(result, ini->DeleteSection(Arg_GetString(args, 0)) ? 1 : 0);
+        RValue_SetReal(&result, ini->DeleteSection(Arg_GetString(args, 0)) ? 1 : 0);
 }
 
 }  // namespace

@@ -23,15 +23,3 @@ void Ini_FreeCurrent();
 
 // printf of one number in the "C" locale, whatever locale the process runs in.
 std::string File_FormatNumber(const char* format, double value);
-
-inline void File_SetReal(RValue& result, double value) {
-    RValue_Release(&result);
-    result = RValue_Real(value);
-}
-inline void File_SetBool(RValue& result, bool value) {
-    RValue_Release(&result);
-    result = RValue_Bool(value ? 1.0 : 0.0);
-}
-inline void File_SetString(RValue& result, const char* text) {
-    RValue_SetString(&result, text);
-}

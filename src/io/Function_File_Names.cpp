@@ -9,7 +9,7 @@
 namespace {
 
 HV_FILE_BUILTIN(F_FilenameName) {
-    File_SetString(result, Filename_Name(Arg_GetString(args, 0)).c_str());
+    RValue_SetString(&result, Filename_Name(Arg_GetString(args, 0)).c_str());
 }
 
 HV_FILE_BUILTIN(F_FilenamePath) {
@@ -18,7 +18,7 @@ HV_FILE_BUILTIN(F_FilenamePath) {
         Runtime_Error("null string passed to filename_path");
         return;
     }
-    File_SetString(result, folder.c_str());
+    RValue_SetString(&result, folder.c_str());
 }
 
 HV_FILE_BUILTIN(F_FilenameDir) {
@@ -27,41 +27,41 @@ HV_FILE_BUILTIN(F_FilenameDir) {
         Runtime_Error("null string passed to filename_dir");
         return;
     }
-    File_SetString(result, folder.c_str());
+    RValue_SetString(&result, folder.c_str());
 }
 
 HV_FILE_BUILTIN(F_FilenameDrive) {
-    File_SetString(result, Filename_Drive(Arg_GetString(args, 0)).c_str());
+    RValue_SetString(&result, Filename_Drive(Arg_GetString(args, 0)).c_str());
 }
 
 HV_FILE_BUILTIN(F_FilenameExt) {
-    File_SetString(result, Filename_Ext(Arg_GetString(args, 0)).c_str());
+    RValue_SetString(&result, Filename_Ext(Arg_GetString(args, 0)).c_str());
 }
 
 HV_FILE_BUILTIN(F_FilenameChangeExt) {
-    File_SetString(result, Filename_ChangeExt(Arg_GetString(args, 0), Arg_GetString(args, 1)).c_str());
+    RValue_SetString(&result, Filename_ChangeExt(Arg_GetString(args, 0), Arg_GetString(args, 1)).c_str());
 }
 
 HV_FILE_BUILTIN(F_ExecuteProgram) {
     const char* program = Arg_GetString(args, 0);
     const char* arguments = Arg_GetString(args, 1);
-    File_SetReal(result, Execute_Program(program, arguments, Arg_GetBool(args, 2)));
+    RValue_SetReal(&result, Execute_Program(program, arguments, Arg_GetBool(args, 2)));
 }
 
 HV_FILE_BUILTIN(F_ExecuteShell) {
-    File_SetReal(result, Execute_Shell(Arg_GetString(args, 0), Arg_GetString(args, 1)));
+    RValue_SetReal(&result, Execute_Shell(Arg_GetString(args, 0), Arg_GetString(args, 1)));
 }
 
 HV_FILE_BUILTIN(F_ParameterCount) {
-    File_SetReal(result, Parameters_Count());
+    RValue_SetReal(&result, Parameters_Count());
 }
 
 HV_FILE_BUILTIN(F_ParameterString) {
-    File_SetString(result, Parameters_String(Arg_GetInt32(args, 0)));
+    RValue_SetString(&result, Parameters_String(Arg_GetInt32(args, 0)));
 }
 
 HV_FILE_BUILTIN(F_EnvironmentGetVariable) {
-    File_SetString(result, Environment_GetVariable(Arg_GetString(args, 0)).c_str());
+    RValue_SetString(&result, Environment_GetVariable(Arg_GetString(args, 0)).c_str());
 }
 
 }  // namespace

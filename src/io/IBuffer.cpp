@@ -84,16 +84,6 @@ bool EncodeValue(int32_t type, const RValue* value, EncodedValue* out) {
     }
 }
 
-// A string value of count bytes (no terminator needed in the source).
-void SetStringBytes(RValue* out, const uint8_t* bytes, int32_t count) {
-    SharedString* record = SharedString_Alloc(count);
-    std::memcpy(record->text, bytes, static_cast<size_t>(count));
-    record->text[count] = '\0';
-    out->str = record;
-    out->flags = 0;
-    out->kind = VALUE_STRING;
-}
-
 // The zero-terminated text at offset, ended early by the used size.
 int32_t TextLengthAt(const uint8_t* data, int32_t offset, int32_t limit) {
     if (offset >= limit) return 0;
@@ -383,7 +373,7 @@ int32_t IBuffer::ReadValue(int32_t type, RValue* out) {
     if (IsTextType(type)) {
         // Up to the first zero byte before the used size; the position steps past the zero.
         const int32_t count = TextLengthAt(m_data, GetPosition(), GetUsedSize());
-        SetStringBytes(out, m_data + GetPosition(), count);
+        RValue_SetStringBytes(out, reinterpret_cast<const char*>(m_data + GetPosition()), count);
         SetPosition(ClampToInt32(static_cast<int64_t>(GetPosition()) + count + 1));
         return 0;
     }
@@ -423,7 +413,8 @@ void IBuffer::Peek(int32_t offset, int32_t type, RValue* out) {
     if (wrap) offset %= m_size;
     if (IsTextType(type)) {
         if (offset >= m_size) return;
-        SetStringBytes(out, m_data + offset, TextLengthAt(m_data, offset, GetUsedSize()));
+        RValue_SetStringBytes(out, reinterpret_cast<const char*>(m_data + offset),
+                              TextLengthAt(m_data, offset, GetUsedSize()));
         return;
     }
     const int32_t width = Buffer_SizeOfType(type);

@@ -98,23 +98,23 @@ void ReturnIds(RValue& result, const std::vector<double>& ids) {
 // --- finding and making layers ---------------------------------------------------------------
 
 LAYER_BUILTIN(layer_get_id) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_get_id() - wrong number of arguments")) return;
     const char* name = Arg_GetString(args, 0);
     CRoom* room = TargetRoom();
     if (room == nullptr || name == nullptr) return;
-    if (const CLayer* layer = Layer_FindByName(room, name)) SetReal(result, layer->id);
+    if (const CLayer* layer = Layer_FindByName(room, name)) Result_SetReal(result, layer->id);
 }
 
 LAYER_BUILTIN(layer_get_depth) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_get_depth() - wrong number of arguments")) return;
     if (const CLayer* layer = FindLayerOrSay(args, "layer_get_depth() - layer not found in current room\n"))
-        SetReal(result, layer->depth);
+        Result_SetReal(result, layer->depth);
 }
 
 LAYER_BUILTIN(layer_create) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (argc < 1) {
         Show("layer_create() - must have at least 1 argument");
         return;
@@ -126,20 +126,20 @@ LAYER_BUILTIN(layer_create) {
         Show("layer_create() - can't create layer");
         return;
     }
-    SetReal(result, layer->id);
+    Result_SetReal(result, layer->id);
 }
 
 LAYER_BUILTIN(layer_destroy) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_destroy() - wrong number of arguments")) return;
     if (const CLayer* layer = FindLayerOrSay(args, "layer_destroy() - layer not found in current room\n"))
         Layer_Destroy(TargetRoom(), layer->id);
 }
 
 LAYER_BUILTIN(layer_exists) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_exists() - wrong number of arguments")) return;
-    SetFlag(result, LayerArg(TargetRoom(), args, 0) != nullptr);
+    Result_SetFlag(result, LayerArg(TargetRoom(), args, 0) != nullptr);
 }
 
 // --- instances on layers ---------------------------------------------------------------------
@@ -166,7 +166,7 @@ void AddInstanceById(CRoom* room, CLayer* layer, int32_t instanceId) {
 }
 
 LAYER_BUILTIN(layer_add_instance) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, "layer_add_instance() - wrong number of arguments")) return;
     CRoom* room = TargetRoom();
     CLayer* layer = LayerArg(room, args, 0);
@@ -200,7 +200,7 @@ void RemoveInstanceById(CRoom* room, CLayer* layer, int32_t instanceId) {
 }
 
 LAYER_BUILTIN(layer_remove_instance) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, "layer_remove_instance() - wrong number of arguments")) return;
     CRoom* room = TargetRoom();
     CLayer* layer = LayerArg(room, args, 0);
@@ -226,7 +226,7 @@ LAYER_BUILTIN(layer_remove_instance) {
 }
 
 LAYER_BUILTIN(layer_has_instance) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, "layer_has_instance() - wrong number of arguments")) return;
     CRoom* room = TargetRoom();
     const CLayer* layer = LayerArg(room, args, 0);
@@ -236,7 +236,7 @@ LAYER_BUILTIN(layer_has_instance) {
     }
     const int32_t instanceId = Arg_GetInt32(args, 1);
     if (!IsRunningRoom(room)) {
-        if (Layer_GetInstanceLayerId(room, instanceId) == layer->id) SetReal(result, 1.0);
+        if (Layer_GetInstanceLayerId(room, instanceId) == layer->id) Result_SetReal(result, 1.0);
         return;
     }
     const CInstance* instance = Instance_Find(instanceId);
@@ -244,13 +244,13 @@ LAYER_BUILTIN(layer_has_instance) {
         Say("layer_has_instance() - could not find specified instance\n");
         return;
     }
-    if (instance->onLayer && instance->layer == layer->id) SetReal(result, 1.0);
+    if (instance->onLayer && instance->layer == layer->id) Result_SetReal(result, 1.0);
 }
 
 // --- layer fields ----------------------------------------------------------------------------
 
 LAYER_BUILTIN(layer_set_visible) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, "layer_set_visible() - wrong number of arguments")) return;
     if (CLayer* layer = LayerArg(TargetRoom(), args, 0)) {
         layer->visible = Arg_GetBool(args, 1);
@@ -260,11 +260,11 @@ LAYER_BUILTIN(layer_set_visible) {
 }
 
 LAYER_BUILTIN(layer_get_visible) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_get_visible() - wrong number of arguments")) return;
-    SetReal(result, 0.0);
+    Result_SetReal(result, 0.0);
     if (const CLayer* layer = LayerArg(TargetRoom(), args, 0)) {
-        SetFlag(result, layer->visible);
+        Result_SetFlag(result, layer->visible);
     } else {
         Say("layer_get_visible() - could not find specified layer in current room\n");
     }
@@ -333,7 +333,7 @@ LAYER_BUILTIN(layer_set_target_room) {
     if (argc >= 1) LayerTargetRoom = Arg_GetInt32(args, 0);
 }
 LAYER_BUILTIN(layer_get_target_room) {
-    SetReal(result, LayerTargetRoom);
+    Result_SetReal(result, LayerTargetRoom);
 }
 LAYER_BUILTIN(layer_reset_target_room) {
     LayerTargetRoom = -1;
@@ -342,7 +342,7 @@ LAYER_BUILTIN(layer_reset_target_room) {
 // --- listing ---------------------------------------------------------------------------------
 
 LAYER_BUILTIN(layer_get_all) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 0, "layer_get_all() - doesn't take any arguments")) return;
     CRoom* room = TargetRoom();
     if (room == nullptr) return;
@@ -353,7 +353,7 @@ LAYER_BUILTIN(layer_get_all) {
 }
 
 LAYER_BUILTIN(layer_get_all_elements) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_get_all_elements() - takes one argument")) return;
     const CLayer* layer = FindLayerOrSay(args, "layer_get_all_elements() - can't find specified layer\n");
     if (layer == nullptr) return;
@@ -364,7 +364,7 @@ LAYER_BUILTIN(layer_get_all_elements) {
 }
 
 LAYER_BUILTIN(layer_get_name) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_get_name() - takes a layer name or ID")) return;
     if (const CLayer* layer = FindLayerOrSay(args, "layer_get_name() - can't find specified layer\n"))
         RValue_SetString(&result, layer->name != nullptr ? layer->name : "");
@@ -384,7 +384,7 @@ void InstancesFollowLayerDepth(const CLayer* layer) {
 }
 
 LAYER_BUILTIN(layer_depth) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, "layer_depth() - wrong number of parameters")) return;
     CLayer* layer = FindLayerOrSay(args, "layer_depth() - can't find specified layer\n");
     if (layer == nullptr) return;
@@ -400,10 +400,10 @@ LAYER_BUILTIN(layer_force_draw_depth) {
     LayerForcedDepth = Arg_GetInt32(args, 1);
 }
 LAYER_BUILTIN(layer_is_draw_depth_forced) {
-    SetFlag(result, LayerDepthForced);
+    Result_SetFlag(result, LayerDepthForced);
 }
 LAYER_BUILTIN(layer_get_forced_depth) {
-    SetReal(result, LayerForcedDepth);
+    Result_SetReal(result, LayerForcedDepth);
 }
 
 // --- elements of any kind --------------------------------------------------------------------
@@ -421,7 +421,7 @@ CLayerElement* ElementOrSay(RValue* args, const char* name, CLayer** layer) {
 }
 
 LAYER_BUILTIN(layer_get_element_layer) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_get_element_layer() - takes a single parameter")) return;
     CLayer* layer = nullptr;
     if (ElementOrSay(args, "layer_get_element_layer", &layer) == nullptr) return;
@@ -429,18 +429,18 @@ LAYER_BUILTIN(layer_get_element_layer) {
         Say("layer_get_element_layer() - element is not on a valid layer\n");
         return;
     }
-    SetReal(result, layer->id);
+    Result_SetReal(result, layer->id);
 }
 
 LAYER_BUILTIN(layer_get_element_type) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_get_element_type() - takes a single parameter")) return;
     if (const CLayerElement* element = ElementOrSay(args, "layer_get_element_type", nullptr))
-        SetReal(result, element->kind);
+        Result_SetReal(result, element->kind);
 }
 
 LAYER_BUILTIN(layer_element_move) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, "layer_element_move() - takes two parameters")) return;
     CLayerElement* element = ElementOrSay(args, "layer_element_move", nullptr);
     if (element == nullptr) return;

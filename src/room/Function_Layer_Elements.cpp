@@ -106,20 +106,20 @@ CLayer* CreateLayerOrSay(CRoom* room, RValue* args, const char* name) {
 }
 
 LAYER_BUILTIN(layer_background_get_id) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_background_get_id" LAYER_WRONG_COUNT)) return;
-    SetReal(result, ElementNamedLikeLayer(LayerArg(TargetRoom(), args, 0), eLayerElement_Background));
+    Result_SetReal(result, ElementNamedLikeLayer(LayerArg(TargetRoom(), args, 0), eLayerElement_Background));
 }
 
 LAYER_BUILTIN(layer_background_exists) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, "layer_background_exists" LAYER_WRONG_COUNT)) return;
     CLayer* layer = LayerArg(TargetRoom(), args, 0);
-    SetFlag(result, LayerHoldsElementOfKind(layer, Arg_GetInt32(args, 1), eLayerElement_Background));
+    Result_SetFlag(result, LayerHoldsElementOfKind(layer, Arg_GetInt32(args, 1), eLayerElement_Background));
 }
 
 LAYER_BUILTIN(layer_background_create) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, "layer_background_create" LAYER_WRONG_COUNT)) return;
     CRoom* room = TargetRoom();
     CLayer* layer = CreateLayerOrSay(room, args, "layer_background_create");
@@ -137,34 +137,34 @@ LAYER_BUILTIN(layer_background_create) {
         data.index = 0.0f;
         data.speed = 1.0f;
     }
-    SetReal(result, AddCreated(room, layer, element));
+    Result_SetReal(result, AddCreated(room, layer, element));
 }
 
 LAYER_BUILTIN(layer_background_destroy) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_background_destroy" LAYER_WRONG_COUNT)) return;
     DestroyElement(args);
 }
 
 LAYER_BUILTIN(layer_sprite_get_id) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, "layer_sprite_get_id" LAYER_WRONG_COUNT)) return;
     CLayer* layer = LayerArg(TargetRoom(), args, 0);
     const char* name = Arg_GetString(args, 1);
     if (layer == nullptr || name == nullptr) return;
     const CLayerElement* element = Layer_FindElementByName(layer, name);
-    if (element != nullptr && element->kind == eLayerElement_Sprite) SetReal(result, element->id);
+    if (element != nullptr && element->kind == eLayerElement_Sprite) Result_SetReal(result, element->id);
 }
 
 LAYER_BUILTIN(layer_sprite_exists) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, "layer_sprite_exists" LAYER_WRONG_COUNT)) return;
     CLayer* layer = LayerArg(TargetRoom(), args, 0);
-    SetFlag(result, LayerHoldsElementOfKind(layer, Arg_GetInt32(args, 1), eLayerElement_Sprite));
+    Result_SetFlag(result, LayerHoldsElementOfKind(layer, Arg_GetInt32(args, 1), eLayerElement_Sprite));
 }
 
 LAYER_BUILTIN(layer_sprite_create) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 4, "layer_sprite_create" LAYER_WRONG_COUNT)) return;
     CRoom* room = TargetRoom();
     CLayer* layer = CreateLayerOrSay(room, args, "layer_sprite_create");
@@ -182,11 +182,11 @@ LAYER_BUILTIN(layer_sprite_create) {
         element->alpha = 1.0f;
         element->name = nullptr;
     }
-    SetReal(result, AddCreated(room, layer, element));
+    Result_SetReal(result, AddCreated(room, layer, element));
 }
 
 LAYER_BUILTIN(layer_sprite_destroy) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_sprite_destroy" LAYER_WRONG_COUNT)) return;
     DestroyElement(args);
 }

@@ -23,16 +23,6 @@
 
 namespace layer_fn {
 
-inline void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-inline void SetUnsigned(RValue& result, uint32_t value) {
-    SetReal(result, static_cast<double>(value));
-}
-inline void SetFlag(RValue& result, bool value) {
-    SetReal(result, value ? 1.0 : 0.0);
-}
-
 // True when the count is the expected one; otherwise the message goes to the error dialog
 // (the game goes on) and the built-in is to return at once.
 bool CountIs(int32_t argc, int32_t expected, const char* message);
@@ -63,17 +53,17 @@ T* ElementArg(RValue* args, int32_t n, LayerElementKind kind, CLayer** layer = n
 // record is there.
 template <typename Find, typename Store>
 void SetField(RValue& result, int32_t argc, RValue* args, const char* countMessage, Find find, Store store) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, countMessage)) return;
     if (auto* record = find(args)) store(record, args);
 }
 template <typename Find, typename Read>
 void GetField(RValue& result, int32_t argc, RValue* args, const char* countMessage, Find find, double missing,
               Read read) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, countMessage)) return;
-    SetReal(result, missing);
-    if (auto* record = find(args)) SetReal(result, read(record));
+    Result_SetReal(result, missing);
+    if (auto* record = find(args)) Result_SetReal(result, read(record));
 }
 
 // The id of the layer's first element named like the layer, when it is of that kind; else -1.

@@ -47,19 +47,19 @@ TILE_FIELD(layer_tile_visible, layer_tile_get_visible, tile->visible = Arg_GetFl
            tile->visible ? 1 : 0, 0.0)
 
 LAYER_BUILTIN(layer_tile_exists) {
-    SetReal(result, 0.0);
+    Result_SetReal(result, 0.0);
     if (argc == 1) {
-        SetFlag(result, TileElement(args) != nullptr);
+        Result_SetFlag(result, TileElement(args) != nullptr);
     } else if (argc == 2) {
         CLayer* layer = LayerArg(TargetRoom(), args, 0);
-        SetFlag(result, LayerHoldsElementOfKind(layer, Arg_GetInt32(args, 1), eLayerElement_Tile));
+        Result_SetFlag(result, LayerHoldsElementOfKind(layer, Arg_GetInt32(args, 1), eLayerElement_Tile));
     } else {
         Show("layer_tile_exists() - takes one or two parameters");
     }
 }
 
 LAYER_BUILTIN(layer_tile_create) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 8, "layer_tile_create" LAYER_WRONG_COUNT)) return;
     CRoom* room = TargetRoom();
     CLayer* layer = LayerArg(room, args, 0);
@@ -81,17 +81,17 @@ LAYER_BUILTIN(layer_tile_create) {
     tile->blend = 0xFFFFFFFFu;
     tile->alpha = 1.0f;
     tile->name = nullptr;
-    SetReal(result, AddCreated(room, layer, tile));
+    Result_SetReal(result, AddCreated(room, layer, tile));
 }
 
 LAYER_BUILTIN(layer_tile_destroy) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_tile_destroy" LAYER_WRONG_COUNT)) return;
     DestroyElement(args);
 }
 
 LAYER_BUILTIN(layer_tile_region) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 5, "layer_tile_region" LAYER_WRONG_COUNT)) return;
     LayerTileElement* tile = TileElement(args);
     if (tile == nullptr) return;
@@ -102,7 +102,7 @@ LAYER_BUILTIN(layer_tile_region) {
 }
 
 LAYER_BUILTIN(layer_tile_get_region) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_tile_get_region" LAYER_WRONG_COUNT)) return;
     const LayerTileElement* tile = TileElement(args);
     if (tile == nullptr) return;

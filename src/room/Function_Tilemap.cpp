@@ -35,29 +35,29 @@ float CallerDepth(const CInstance* self) {
 // --- tilemaps on layers ----------------------------------------------------------------------
 
 LAYER_BUILTIN(layer_tilemap_get_id) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_tilemap_get_id" LAYER_WRONG_COUNT)) return;
     CLayer* layer = LayerArg(TargetRoom(), args, 0);
     if (layer == nullptr) {
         Say("layer_tilemap_get_id() - specified tilemap not found\n");
         return;
     }
-    SetReal(result, ElementNamedLikeLayer(layer, eLayerElement_Tilemap));
+    Result_SetReal(result, ElementNamedLikeLayer(layer, eLayerElement_Tilemap));
 }
 
 LAYER_BUILTIN(layer_tilemap_exists) {
-    SetReal(result, 0.0);
+    Result_SetReal(result, 0.0);
     if (!CountIs(argc, 2, "layer_tilemap_exists" LAYER_WRONG_COUNT)) return;
     CLayer* layer = LayerArg(TargetRoom(), args, 0);
     if (layer == nullptr) {
         Say("layer_tilemap_exists() - specified tilemap not found\n");
         return;
     }
-    SetFlag(result, LayerHoldsElementOfKind(layer, Arg_GetInt32(args, 1), eLayerElement_Tilemap));
+    Result_SetFlag(result, LayerHoldsElementOfKind(layer, Arg_GetInt32(args, 1), eLayerElement_Tilemap));
 }
 
 LAYER_BUILTIN(layer_tilemap_create) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 6, "layer_tilemap_create" LAYER_WRONG_COUNT)) return;
     CRoom* room = TargetRoom();
     CLayer* layer = LayerArg(room, args, 0);
@@ -80,11 +80,11 @@ LAYER_BUILTIN(layer_tilemap_create) {
     }
     tilemap->width = width;
     tilemap->height = height;
-    SetReal(result, AddCreated(room, layer, tilemap));
+    Result_SetReal(result, AddCreated(room, layer, tilemap));
 }
 
 LAYER_BUILTIN(layer_tilemap_destroy) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "layer_tilemap_destroy" LAYER_WRONG_COUNT)) return;
     DestroyElement(args);
 }
@@ -115,7 +115,7 @@ TILEMAP_GETTER(tilemap_get_y, tilemap->y)
 
 // The tile set's tile width or height; its absence goes to the error dialog.
 void TileSize(RValue& result, int32_t argc, RValue* args, const char* name, bool width) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     char countMessage[96];
     snprintf(countMessage, sizeof countMessage, "%s" LAYER_WRONG_COUNT, name);
     if (!CountIs(argc, 1, countMessage)) return;
@@ -128,7 +128,7 @@ void TileSize(RValue& result, int32_t argc, RValue* args, const char* name, bool
         Show(message);
         return;
     }
-    SetReal(result, width ? info.tileWidth : info.tileHeight);
+    Result_SetReal(result, width ? info.tileWidth : info.tileHeight);
 }
 
 LAYER_BUILTIN(tilemap_get_tile_width) {
@@ -139,32 +139,32 @@ LAYER_BUILTIN(tilemap_get_tile_height) {
 }
 
 LAYER_BUILTIN(tilemap_set_mask) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, "tilemap_set_mask" LAYER_WRONG_COUNT)) return;
     if (LayerTilemapElement* tilemap = TilemapOrSay(args, "tilemap_set_mask"))
         tilemap->mask = Arg_GetUInt32(args, 1);
 }
 LAYER_BUILTIN(tilemap_get_mask) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "tilemap_get_mask" LAYER_WRONG_COUNT)) return;
     if (const LayerTilemapElement* tilemap = TilemapOrSay(args, "tilemap_get_mask"))
-        SetUnsigned(result, tilemap->mask);
+        Result_SetUnsigned(result, tilemap->mask);
 }
 LAYER_BUILTIN(tilemap_get_frame) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "tilemap_get_frame" LAYER_WRONG_COUNT)) return;
     if (const LayerTilemapElement* tilemap = TilemapOrSay(args, "tilemap_get_frame"))
-        SetReal(result, tilemap->frame);
+        Result_SetReal(result, tilemap->frame);
 }
 LAYER_BUILTIN(tilemap_set_global_mask) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 1, "tilemap_set_global_mask" LAYER_WRONG_COUNT)) return;
     TileGlobalMask = Arg_GetUInt32(args, 0);
 }
 LAYER_BUILTIN(tilemap_get_global_mask) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 0, "tilemap_get_global_mask" LAYER_WRONG_COUNT)) return;
-    SetUnsigned(result, TileGlobalMask);
+    Result_SetUnsigned(result, TileGlobalMask);
 }
 
 // --- cells -----------------------------------------------------------------------------------
@@ -203,7 +203,7 @@ int32_t TileCountOf(const LayerTilemapElement* tilemap) {
 }
 
 LAYER_BUILTIN(tilemap_set) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 4, "tilemap_set() - wrong number of arguments\n")) return;
     LayerTilemapElement* tilemap = TilemapOrSay(args, "tilemap_set");
     if (tilemap == nullptr) return;
@@ -214,7 +214,7 @@ LAYER_BUILTIN(tilemap_set) {
 }
 
 LAYER_BUILTIN(tilemap_get) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 3, "tilemap_get" LAYER_WRONG_COUNT)) return;
     const LayerTilemapElement* tilemap = TilemapOrSay(args, "tilemap_get");
     if (tilemap == nullptr) return;
@@ -222,7 +222,7 @@ LAYER_BUILTIN(tilemap_get) {
     const TilemapCellStatus status =
         Tilemap_GetCell(tilemap, Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), &cell);
     if (!SayCellStatus("tilemap_get", status, "tilemap_get() - tilemap element corrupted"))
-        SetUnsigned(result, cell);
+        Result_SetUnsigned(result, cell);
 }
 
 // The texts of one pixel built-in.
@@ -270,7 +270,7 @@ bool CellUnderPixel(RValue* args, int32_t xArg, const PixelRow& texts, PixelCell
 }
 
 LAYER_BUILTIN(tilemap_set_at_pixel) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 4, "tilemap_set_at_pixel" LAYER_WRONG_COUNT)) return;
     PixelCell cell;
     if (!CellUnderPixel(args, 2, kSetAtPixel, &cell)) return;
@@ -284,32 +284,32 @@ LAYER_BUILTIN(tilemap_set_at_pixel) {
 }
 
 LAYER_BUILTIN(tilemap_get_at_pixel) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 3, "tilemap_get_at_pixel" LAYER_WRONG_COUNT)) return;
     PixelCell cell;
     if (!CellUnderPixel(args, 1, kGetAtPixel, &cell)) return;
     Tilemap_ClampCell(cell.tilemap, &cell.column, &cell.row);
     TileCell data = 0;
     if (Tilemap_GetCell(cell.tilemap, cell.column, cell.row, &data) == TILEMAP_CELL_OK)
-        SetUnsigned(result, data);
+        Result_SetUnsigned(result, data);
 }
 
 LAYER_BUILTIN(tilemap_get_cell_x_at_pixel) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 3, "tilemap_get_cell_x_at_pixel" LAYER_WRONG_COUNT)) return;
     PixelCell cell;
-    if (CellUnderPixel(args, 1, kCellXAtPixel, &cell)) SetReal(result, cell.column);
+    if (CellUnderPixel(args, 1, kCellXAtPixel, &cell)) Result_SetReal(result, cell.column);
 }
 
 LAYER_BUILTIN(tilemap_get_cell_y_at_pixel) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 3, "tilemap_get_cell_y_at_pixel" LAYER_WRONG_COUNT)) return;
     PixelCell cell;
-    if (CellUnderPixel(args, 1, kCellYAtPixel, &cell)) SetReal(result, cell.row);
+    if (CellUnderPixel(args, 1, kCellYAtPixel, &cell)) Result_SetReal(result, cell.row);
 }
 
 LAYER_BUILTIN(tilemap_clear) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 2, "tilemap_clear" LAYER_WRONG_COUNT)) return;
     LayerTilemapElement* tilemap = TilemapArg(args);
     if (tilemap != nullptr && !Tilemap_Clear(tilemap, Arg_GetUInt32(args, 1)))
@@ -319,7 +319,7 @@ LAYER_BUILTIN(tilemap_clear) {
 // --- drawing now -----------------------------------------------------------------------------
 
 LAYER_BUILTIN(tilemap_draw) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 3, "tilemap_draw" LAYER_WRONG_COUNT)) return;
     LayerTilemapElement* tilemap = TilemapOrSay(args, "tilemap_draw");
     if (tilemap == nullptr) return;
@@ -332,7 +332,7 @@ LAYER_BUILTIN(tilemap_draw) {
 }
 
 LAYER_BUILTIN(draw_tile) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, 5, "draw_tile" LAYER_WRONG_COUNT)) return;
     const int32_t tileSet = Arg_GetInt32(args, 0);
     TileSetInfo info;
@@ -355,9 +355,9 @@ LAYER_BUILTIN(draw_tile) {
 // The tile-data rows: cell values in and out as signed 32-bit numbers.
 template <typename Make>
 void TileData(RValue& result, int32_t argc, int32_t expected, const char* countMessage, Make make) {
-    SetReal(result, -1.0);
+    Result_SetReal(result, -1.0);
     if (!CountIs(argc, expected, countMessage)) return;
-    SetReal(result, static_cast<int32_t>(make()));
+    Result_SetReal(result, static_cast<int32_t>(make()));
 }
 
 #define TILE_DATA(name, count, countName, expression)                                      \

@@ -30,14 +30,6 @@ namespace {
                   [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
                   [[maybe_unused]] RValue* args)
 
-void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
-void SetBool(RValue& result, bool value) {
-    SetReal(result, value ? 1.0 : 0.0);
-}
-
 // A dialog's text: the argument in its text form with each "#" made a line break. The caller
 // frees it.
 char* DialogText(const RValue* args, int32_t n) {
@@ -50,34 +42,29 @@ char* DialogText(const RValue* args, int32_t n) {
     return base;
 }
 
-const char* StringArg(const RValue* args, int32_t n) {
-    const char* text = Arg_GetString(args, n);
-    return text ? text : "";
-}
-
 // Modal dialogs under "-headless" get the scripted form, which never waits for a player.
 ScriptedDialogs g_headlessDialogs;
 
 // --- splash screens, info and the message settings ----------------------------------------
 
-BUILTIN(accept_arguments) {}
+BUILTIN(AcceptArguments) {}
 
-BUILTIN(show_nothing) {
+BUILTIN(ShowNothing) {
     IO_Clear();
 }
 
-BUILTIN(show_info) {
+BUILTIN(ShowInfo) {
     DebugConsole.Output("show_info(str) not supported\n");
     IO_Clear();
 }
-BUILTIN(load_info) {
+BUILTIN(LoadInfo) {
     DebugConsole.Output("load_info(str) not supported\n");
-    SetReal(result, 0);
+    Result_SetReal(result, 0);
 }
-BUILTIN(show_message_ext) {
+BUILTIN(ShowMessageExt) {
     DebugConsole.Output("show_message_ext(str,but1,but2,but3) not impleneted\n");
     IO_Clear();
-    SetReal(result, 1);
+    Result_SetReal(result, 1);
 }
 
 // Rows that only say they are not there.
@@ -97,27 +84,27 @@ constexpr char kMessagePosition[] = "message_position(x,y) not impleneted\n";
 constexpr char kMessageSize[] = "message_size(w,h)not impleneted\n";
 constexpr char kMessageCaption[] = "message_caption(show,str) not impleneted\n";
 
-BUILTIN(show_menu) {
+BUILTIN(ShowMenu) {
     DebugConsole.Output("show_menu(str,default) not implemented.\n");
     IO_Clear();
-    SetReal(result, 0);
+    Result_SetReal(result, 0);
 }
-BUILTIN(show_menu_pos) {
+BUILTIN(ShowMenuPos) {
     DebugConsole.Output("show_menu_pos(X,Y,str,default) not implemented.\n");
     IO_Clear();
-    SetReal(result, 0);
+    Result_SetReal(result, 0);
 }
-BUILTIN(get_color) {
+BUILTIN(GetColor) {
     DebugConsole.Output("get_color(def) is not implemented\n");
     IO_Clear();
-    SetReal(result, 0);
+    Result_SetReal(result, 0);
 }
-BUILTIN(get_directory) {
+BUILTIN(GetDirectory) {
     DebugConsole.Output("get_directory(dname) not implemented.\n");
     IO_Clear();
     RValue_SetString(&result, "");
 }
-BUILTIN(get_directory_alt) {
+BUILTIN(GetDirectoryAlt) {
     DebugConsole.Output("get_directory_alt(capt,root) not implemented.\n");
     IO_Clear();
     RValue_SetString(&result, "");
@@ -125,31 +112,31 @@ BUILTIN(get_directory_alt) {
 
 // --- messages, questions and input --------------------------------------------------------
 
-BUILTIN(show_message) {
+BUILTIN(ShowMessage) {
     char* text = DialogText(args, 0);
     IO_ShowMessage(text);
     MEM_FREE(text);
     IO_Clear();
 }
-BUILTIN(show_question) {
+BUILTIN(ShowQuestion) {
     char* text = DialogText(args, 0);
-    SetBool(result, Dialog_ShowQuestion(Window_Get_Caption(), text));
+    Result_SetFlag(result, Dialog_ShowQuestion(Window_Get_Caption(), text));
     MEM_FREE(text);
     IO_Clear();
 }
-BUILTIN(show_message_async) {
+BUILTIN(ShowMessageAsync) {
     char* text = DialogText(args, 0);
-    SetReal(result, Dialog_RequestMessage(Window_Get_Caption(), text));
+    Result_SetReal(result, Dialog_RequestMessage(Window_Get_Caption(), text));
     MEM_FREE(text);
     IO_Clear();
 }
-BUILTIN(show_question_async) {
+BUILTIN(ShowQuestionAsync) {
     char* text = DialogText(args, 0);
-    SetReal(result, Dialog_RequestQuestion(Window_Get_Caption(), text));
+    Result_SetReal(result, Dialog_RequestQuestion(Window_Get_Caption(), text));
     MEM_FREE(text);
     IO_Clear();
 }
-BUILTIN(show_error) {
+BUILTIN(ShowError) {
     char* text = DialogText(args, 0);
     const bool abort = Arg_GetBool(args, 1);
     Error_Report(text, abort);
@@ -158,32 +145,33 @@ BUILTIN(show_error) {
 
 // The modal input dialog: true with the answer on OK.
 bool AskString(const RValue* args, char** answer) {
-    const char* prompt = StringArg(args, 0);
+    const char* prompt = Arg_GetStringOrEmpty(args, 0);
     char* defaultText = DialogText(args, 1);
     const bool ok = Dialog_GetString(Window_Get_Caption(), prompt, defaultText, answer);
     MEM_FREE(defaultText);
     return ok;
 }
 
-BUILTIN(get_string) {
+BUILTIN(GetString) {
     char* answer = nullptr;
     RValue_SetString(&result, AskString(args, &answer) ? answer : nullptr);
     MEM_FREE(answer);
     IO_Clear();
 }
-BUILTIN(get_integer) {
+BUILTIN(GetInteger) {
     char* answer = nullptr;
-    if (AskString(args, &answer)) SetReal(result, Dialog_AnswerValue(answer));
+    if (AskString(args, &answer)) Result_SetReal(result, Dialog_AnswerValue(answer));
     MEM_FREE(answer);
     IO_Clear();
 }
-BUILTIN(get_string_async) {
+BUILTIN(GetStringAsync) {
     char* defaultText = DialogText(args, 1);
-    SetReal(result, Dialog_RequestInput(Window_Get_Caption(), StringArg(args, 0), defaultText));
+    Result_SetReal(result,
+                   Dialog_RequestInput(Window_Get_Caption(), Arg_GetStringOrEmpty(args, 0), defaultText));
     MEM_FREE(defaultText);
 }
-BUILTIN(get_login_async) {
-    SetReal(result, Dialog_RequestLogin(StringArg(args, 0), StringArg(args, 1)));
+BUILTIN(GetLoginAsync) {
+    Result_SetReal(result, Dialog_RequestLogin(Arg_GetStringOrEmpty(args, 0), Arg_GetStringOrEmpty(args, 1)));
 }
 
 // --- file-name dialogs ----------------------------------------------------------------------
@@ -194,40 +182,44 @@ void FileDialogResult(RValue& result, const char* path, LoadSaveAllowList list) 
     RValue_SetString(&result, path);
     IO_Clear();
 }
-BUILTIN(get_open_filename) {
-    FileDialogResult(result, IO_GetOpenFileName(StringArg(args, 0), StringArg(args, 1), nullptr, nullptr),
-                     LOADSAVE_READ_LIST);
-}
-BUILTIN(get_save_filename) {
-    FileDialogResult(result, IO_GetSaveFileName(StringArg(args, 0), StringArg(args, 1), nullptr, nullptr),
-                     LOADSAVE_WRITE_LIST);
-}
-BUILTIN(get_open_filename_ext) {
+BUILTIN(GetOpenFilename) {
     FileDialogResult(
         result,
-        IO_GetOpenFileName(StringArg(args, 0), StringArg(args, 1), StringArg(args, 2), StringArg(args, 3)),
+        IO_GetOpenFileName(Arg_GetStringOrEmpty(args, 0), Arg_GetStringOrEmpty(args, 1), nullptr, nullptr),
         LOADSAVE_READ_LIST);
 }
-BUILTIN(get_save_filename_ext) {
+BUILTIN(GetSaveFilename) {
     FileDialogResult(
         result,
-        IO_GetSaveFileName(StringArg(args, 0), StringArg(args, 1), StringArg(args, 2), StringArg(args, 3)),
+        IO_GetSaveFileName(Arg_GetStringOrEmpty(args, 0), Arg_GetStringOrEmpty(args, 1), nullptr, nullptr),
         LOADSAVE_WRITE_LIST);
+}
+BUILTIN(GetOpenFilenameExt) {
+    FileDialogResult(result,
+                     IO_GetOpenFileName(Arg_GetStringOrEmpty(args, 0), Arg_GetStringOrEmpty(args, 1),
+                                        Arg_GetStringOrEmpty(args, 2), Arg_GetStringOrEmpty(args, 3)),
+                     LOADSAVE_READ_LIST);
+}
+BUILTIN(GetSaveFilenameExt) {
+    FileDialogResult(result,
+                     IO_GetSaveFileName(Arg_GetStringOrEmpty(args, 0), Arg_GetStringOrEmpty(args, 1),
+                                        Arg_GetStringOrEmpty(args, 2), Arg_GetStringOrEmpty(args, 3)),
+                     LOADSAVE_WRITE_LIST);
 }
 
 // --- the high-score table -------------------------------------------------------------------
 
-BUILTIN(highscore_show) {
+BUILTIN(HighscoreShow) {
     Arg_GetInt32(args, 0);
     IO_Clear();
 }
-BUILTIN(highscore_set_background) {
+BUILTIN(HighscoreSetBackground) {
     Highscore_Settings().background = Arg_GetInt32(args, 0);
 }
-BUILTIN(highscore_set_border) {
+BUILTIN(HighscoreSetBorder) {
     Highscore_Settings().border = Arg_GetBool(args, 0);
 }
-BUILTIN(highscore_set_font) {
+BUILTIN(HighscoreSetFont) {
     // Only a name changes the font; anything else leaves it, without a complaint.
     if ((args[0].kind & VALUE_KIND_MASK) != VALUE_STRING) return;
     if (const char* name = Arg_GetString(args, 0)) {
@@ -235,46 +227,46 @@ BUILTIN(highscore_set_font) {
         Highscore_Settings().fontSize = Arg_GetInt32(args, 1);
     }
 }
-BUILTIN(highscore_set_strings) {
+BUILTIN(HighscoreSetStrings) {
     HighscoreSettings& settings = Highscore_Settings();
-    Highscore_SetText(settings.caption, StringArg(args, 0));
-    Highscore_SetText(settings.nobody, StringArg(args, 1));
-    Highscore_SetText(settings.closeHint, StringArg(args, 2));
+    Highscore_SetText(settings.caption, Arg_GetStringOrEmpty(args, 0));
+    Highscore_SetText(settings.nobody, Arg_GetStringOrEmpty(args, 1));
+    Highscore_SetText(settings.closeHint, Arg_GetStringOrEmpty(args, 2));
 }
-BUILTIN(highscore_set_colors) {
+BUILTIN(HighscoreSetColors) {
     HighscoreSettings& settings = Highscore_Settings();
     settings.backgroundColour = Arg_GetInt32(args, 0);
     settings.newColour = Arg_GetInt32(args, 1);
     settings.otherColour = Arg_GetInt32(args, 2);
 }
-BUILTIN(highscore_show_ext) {
+BUILTIN(HighscoreShowExt) {
     HighscoreSettings& settings = Highscore_Settings();
     Arg_GetInt32(args, 0);
     settings.background = Arg_GetInt32(args, 1);
     settings.border = Arg_GetBool(args, 2);
     settings.newColour = Arg_GetInt32(args, 3);
     settings.otherColour = Arg_GetInt32(args, 4);
-    Highscore_SetText(settings.fontName, StringArg(args, 5));
+    Highscore_SetText(settings.fontName, Arg_GetStringOrEmpty(args, 5));
     settings.fontSize = Arg_GetInt32(args, 6);
     IO_Clear();
 }
-BUILTIN(highscore_clear) {
+BUILTIN(HighscoreClear) {
     Highscore_Clear();
 }
-BUILTIN(highscore_add) {
+BUILTIN(HighscoreAdd) {
     Highscore_Add(Arg_GetString(args, 0), Arg_GetInt32(args, 1));
 }
-BUILTIN(highscore_add_current) {
+BUILTIN(HighscoreAddCurrent) {
     Highscore_Add("DEFAULT", g_RunState.score);
     IO_Clear();
 }
-BUILTIN(highscore_value) {
-    SetReal(result, Highscore_Value(Arg_GetInt32(args, 0)));
+BUILTIN(HighscoreValue) {
+    Result_SetReal(result, Highscore_Value(Arg_GetInt32(args, 0)));
 }
-BUILTIN(highscore_name) {
+BUILTIN(HighscoreName) {
     RValue_SetString(&result, Highscore_Name(Arg_GetInt32(args, 0)));
 }
-BUILTIN(draw_highscore) {
+BUILTIN(DrawHighscore) {
     const int32_t x1 = Arg_GetInt32(args, 0), y1 = Arg_GetInt32(args, 1);
     const int32_t x2 = Arg_GetInt32(args, 2), y2 = Arg_GetInt32(args, 3);
     const int32_t step = (y2 - y1) / HIGHSCORE_PLACES;
@@ -299,39 +291,39 @@ bool KeyCheck(int32_t key, bool (*held)(int32_t)) {
     return key >= 2 && key < IO_KEYS && held(key);
 }
 
-BUILTIN(keyboard_check) {
-    SetBool(result, Interaction_KeyboardCheck(Arg_GetInt32(args, 0)));
+BUILTIN(KeyboardCheck) {
+    Result_SetFlag(result, Interaction_KeyboardCheck(Arg_GetInt32(args, 0)));
 }
-BUILTIN(keyboard_check_pressed) {
-    SetBool(result, KeyCheck(Arg_GetInt32(args, 0), IO_KeyPressed));
+BUILTIN(KeyboardCheckPressed) {
+    Result_SetFlag(result, KeyCheck(Arg_GetInt32(args, 0), IO_KeyPressed));
 }
-BUILTIN(keyboard_check_released) {
-    SetBool(result, KeyCheck(Arg_GetInt32(args, 0), IO_KeyReleased));
+BUILTIN(KeyboardCheckReleased) {
+    Result_SetFlag(result, KeyCheck(Arg_GetInt32(args, 0), IO_KeyReleased));
 }
-BUILTIN(keyboard_set_map) {
+BUILTIN(KeyboardSetMap) {
     const int32_t key = Arg_GetInt32(args, 0);
     const int32_t to = Arg_GetInt32(args, 1);
     if (key >= 0 && key < IO_KEYS) IO_SetKeyMap(key, to);
 }
-BUILTIN(keyboard_get_map) {
+BUILTIN(KeyboardGetMap) {
     const int32_t key = Arg_GetInt32(args, 0);
-    SetReal(result, key >= 0 && key < IO_KEYS ? IO_GetKeyMap(key) : key);
+    Result_SetReal(result, key >= 0 && key < IO_KEYS ? IO_GetKeyMap(key) : key);
 }
-BUILTIN(keyboard_unset_map) {
+BUILTIN(KeyboardUnsetMap) {
     for (int32_t key = 0; key < IO_KEYS; ++key) IO_SetKeyMap(key, key);
 }
-BUILTIN(mouse_wheel_up) {
-    SetBool(result, IO_WheelUp(0));
+BUILTIN(MouseWheelUp) {
+    Result_SetFlag(result, IO_WheelUp(0));
 }
-BUILTIN(mouse_wheel_down) {
-    SetBool(result, IO_WheelDown(0));
+BUILTIN(MouseWheelDown) {
+    Result_SetFlag(result, IO_WheelDown(0));
 }
-BUILTIN(keyboard_clear) {
+BUILTIN(KeyboardClear) {
     ProcessMessages();
     const int32_t key = Arg_GetInt32(args, 0);
     if (key >= 0 && key < IO_KEYS) IO_ClearKey(key);
 }
-BUILTIN(mouse_clear) {
+BUILTIN(MouseClear) {
     ProcessMessages();
     const int32_t button = Arg_GetInt32(args, 0);
     if (button == -1) {
@@ -340,11 +332,11 @@ BUILTIN(mouse_clear) {
         IO_ClearMouseButton(button, 0);
     }
 }
-BUILTIN(io_clear) {
+BUILTIN(IoClear) {
     ProcessMessages();
     IO_Clear();
 }
-BUILTIN(io_handle) {
+BUILTIN(IoHandle) {
     ProcessMessages();
 }
 
@@ -353,49 +345,49 @@ BUILTIN(io_handle) {
 constexpr int32_t kSplashFlag = 1;
 
 const BuiltinRow kSplashRows[] = {
-    {"splash_set_caption", F_accept_arguments, 1, kSplashFlag},
-    {"splash_set_fullscreen", F_accept_arguments, 1, kSplashFlag},
-    {"splash_set_border", F_accept_arguments, 1, kSplashFlag},
-    {"splash_set_size", F_accept_arguments, 2, kSplashFlag},
-    {"splash_set_adapt", F_accept_arguments, 1, kSplashFlag},
-    {"splash_set_top", F_accept_arguments, 1, kSplashFlag},
-    {"splash_set_color", F_accept_arguments, 1, kSplashFlag},
-    {"splash_set_main", F_accept_arguments, 1, kSplashFlag},
-    {"splash_set_scale", F_accept_arguments, 1, kSplashFlag},
-    {"splash_set_cursor", F_accept_arguments, 1, kSplashFlag},
-    {"splash_set_interrupt", F_accept_arguments, 1, kSplashFlag},
-    {"splash_set_stop_key", F_accept_arguments, 1, kSplashFlag},
-    {"splash_set_stop_mouse", F_accept_arguments, 1, kSplashFlag},
-    {"splash_show_video", F_show_nothing, 2, kSplashFlag},
-    {"splash_show_image", F_show_nothing, 2, kSplashFlag},
-    {"splash_show_text", F_show_nothing, 2, kSplashFlag},
-    {"show_image", F_show_nothing, 3, kSplashFlag},
-    {"show_video", F_show_nothing, 3, kSplashFlag},
-    {"show_text", F_show_nothing, 4, kSplashFlag},
+    {"splash_set_caption", F_AcceptArguments, 1, kSplashFlag},
+    {"splash_set_fullscreen", F_AcceptArguments, 1, kSplashFlag},
+    {"splash_set_border", F_AcceptArguments, 1, kSplashFlag},
+    {"splash_set_size", F_AcceptArguments, 2, kSplashFlag},
+    {"splash_set_adapt", F_AcceptArguments, 1, kSplashFlag},
+    {"splash_set_top", F_AcceptArguments, 1, kSplashFlag},
+    {"splash_set_color", F_AcceptArguments, 1, kSplashFlag},
+    {"splash_set_main", F_AcceptArguments, 1, kSplashFlag},
+    {"splash_set_scale", F_AcceptArguments, 1, kSplashFlag},
+    {"splash_set_cursor", F_AcceptArguments, 1, kSplashFlag},
+    {"splash_set_interrupt", F_AcceptArguments, 1, kSplashFlag},
+    {"splash_set_stop_key", F_AcceptArguments, 1, kSplashFlag},
+    {"splash_set_stop_mouse", F_AcceptArguments, 1, kSplashFlag},
+    {"splash_show_video", F_ShowNothing, 2, kSplashFlag},
+    {"splash_show_image", F_ShowNothing, 2, kSplashFlag},
+    {"splash_show_text", F_ShowNothing, 2, kSplashFlag},
+    {"show_image", F_ShowNothing, 3, kSplashFlag},
+    {"show_video", F_ShowNothing, 3, kSplashFlag},
+    {"show_text", F_ShowNothing, 4, kSplashFlag},
 };
 
 const BuiltinRow kDialogRows[] = {
-    {"show_message", F_show_message, 1},
-    {"show_question", F_show_question, 1},
-    {"show_message_async", F_show_message_async, 1},
-    {"show_question_async", F_show_question_async, 1},
-    {"show_error", F_show_error, 2},
-    {"show_info", F_show_info, 0},
-    {"load_info", F_load_info, 1},
-    {"highscore_show", F_highscore_show, 1},
-    {"highscore_set_background", F_highscore_set_background, 1},
-    {"highscore_set_border", F_highscore_set_border, 1},
-    {"highscore_set_font", F_highscore_set_font, 3},
-    {"highscore_set_strings", F_highscore_set_strings, 3},
-    {"highscore_set_colors", F_highscore_set_colors, 3},
-    {"highscore_show_ext", F_highscore_show_ext, 7},
-    {"highscore_clear", F_highscore_clear, 0},
-    {"highscore_add", F_highscore_add, 2},
-    {"highscore_add_current", F_highscore_add_current, 0},
-    {"highscore_value", F_highscore_value, 1},
-    {"highscore_name", F_highscore_name, 1},
-    {"draw_highscore", F_draw_highscore, 4},
-    {"show_message_ext", F_show_message_ext, 4},
+    {"show_message", F_ShowMessage, 1},
+    {"show_question", F_ShowQuestion, 1},
+    {"show_message_async", F_ShowMessageAsync, 1},
+    {"show_question_async", F_ShowQuestionAsync, 1},
+    {"show_error", F_ShowError, 2},
+    {"show_info", F_ShowInfo, 0},
+    {"load_info", F_LoadInfo, 1},
+    {"highscore_show", F_HighscoreShow, 1},
+    {"highscore_set_background", F_HighscoreSetBackground, 1},
+    {"highscore_set_border", F_HighscoreSetBorder, 1},
+    {"highscore_set_font", F_HighscoreSetFont, 3},
+    {"highscore_set_strings", F_HighscoreSetStrings, 3},
+    {"highscore_set_colors", F_HighscoreSetColors, 3},
+    {"highscore_show_ext", F_HighscoreShowExt, 7},
+    {"highscore_clear", F_HighscoreClear, 0},
+    {"highscore_add", F_HighscoreAdd, 2},
+    {"highscore_add_current", F_HighscoreAddCurrent, 0},
+    {"highscore_value", F_HighscoreValue, 1},
+    {"highscore_name", F_HighscoreName, 1},
+    {"draw_highscore", F_DrawHighscore, 4},
+    {"show_message_ext", F_ShowMessageExt, 4},
     {"message_background", NotImplemented<kMessageBackground>, 1},
     {"message_button", NotImplemented<kMessageButton>, 1},
     {"message_alpha", NotImplemented<kMessageAlpha>, 1},
@@ -407,20 +399,20 @@ const BuiltinRow kDialogRows[] = {
     {"message_position", NotImplemented<kMessagePosition>, 2},
     {"message_size", NotImplemented<kMessageSize>, 2},
     {"message_caption", NotImplemented<kMessageCaption>, 2},
-    {"show_menu", F_show_menu, 2},
-    {"show_menu_pos", F_show_menu_pos, 4},
-    {"get_integer", F_get_integer, 2},
-    {"get_integer_async", F_get_string_async, 2},
-    {"get_string", F_get_string, 2},
-    {"get_string_async", F_get_string_async, 2},
-    {"get_login_async", F_get_login_async, 2},
-    {"get_color", F_get_color, 1},
-    {"get_open_filename", F_get_open_filename, 2},
-    {"get_save_filename", F_get_save_filename, 2},
-    {"get_open_filename_ext", F_get_open_filename_ext, 4},
-    {"get_save_filename_ext", F_get_save_filename_ext, 4},
-    {"get_directory", F_get_directory, 1},
-    {"get_directory_alt", F_get_directory_alt, 2},
+    {"show_menu", F_ShowMenu, 2},
+    {"show_menu_pos", F_ShowMenuPos, 4},
+    {"get_integer", F_GetInteger, 2},
+    {"get_integer_async", F_GetStringAsync, 2},
+    {"get_string", F_GetString, 2},
+    {"get_string_async", F_GetStringAsync, 2},
+    {"get_login_async", F_GetLoginAsync, 2},
+    {"get_color", F_GetColor, 1},
+    {"get_open_filename", F_GetOpenFilename, 2},
+    {"get_save_filename", F_GetSaveFilename, 2},
+    {"get_open_filename_ext", F_GetOpenFilenameExt, 4},
+    {"get_save_filename_ext", F_GetSaveFilenameExt, 4},
+    {"get_directory", F_GetDirectory, 1},
+    {"get_directory_alt", F_GetDirectoryAlt, 2},
 };
 
 // Rows whose behaviour the input layer owns are marked by a null function here and taken
@@ -430,18 +422,18 @@ const BuiltinRow kKeyboardRows[] = {
     {"keyboard_set_numlock", nullptr, 1},
     {"keyboard_key_press", nullptr, 1},
     {"keyboard_key_release", nullptr, 1},
-    {"keyboard_set_map", F_keyboard_set_map, 2},
-    {"keyboard_get_map", F_keyboard_get_map, 1},
-    {"keyboard_unset_map", F_keyboard_unset_map, 0},
-    {"keyboard_check", F_keyboard_check, 1},
-    {"keyboard_check_pressed", F_keyboard_check_pressed, 1},
-    {"keyboard_check_released", F_keyboard_check_released, 1},
+    {"keyboard_set_map", F_KeyboardSetMap, 2},
+    {"keyboard_get_map", F_KeyboardGetMap, 1},
+    {"keyboard_unset_map", F_KeyboardUnsetMap, 0},
+    {"keyboard_check", F_KeyboardCheck, 1},
+    {"keyboard_check_pressed", F_KeyboardCheckPressed, 1},
+    {"keyboard_check_released", F_KeyboardCheckReleased, 1},
     {"keyboard_check_direct", nullptr, 1},
     {"mouse_check_button", nullptr, 1},
     {"mouse_check_button_pressed", nullptr, 1},
     {"mouse_check_button_released", nullptr, 1},
-    {"mouse_wheel_up", F_mouse_wheel_up, 0},
-    {"mouse_wheel_down", F_mouse_wheel_down, 0},
+    {"mouse_wheel_up", F_MouseWheelUp, 0},
+    {"mouse_wheel_down", F_MouseWheelDown, 0},
 };
 
 const BuiltinRow kJoystickRows[] = {
@@ -455,19 +447,19 @@ const BuiltinRow kJoystickRows[] = {
 };
 
 const BuiltinRow kHousekeepingRows[] = {
-    {"keyboard_clear", F_keyboard_clear, 1},
-    {"mouse_clear", F_mouse_clear, 1},
-    {"io_clear", F_io_clear, 0},
-    {"io_handle", F_io_handle, 0},
-    {"device_mouse_dbclick_enable", F_accept_arguments, 0},
+    {"keyboard_clear", F_KeyboardClear, 1},
+    {"mouse_clear", F_MouseClear, 1},
+    {"io_clear", F_IoClear, 0},
+    {"io_handle", F_IoHandle, 0},
+    {"device_mouse_dbclick_enable", F_AcceptArguments, 0},
     {"keyboard_wait", nullptr, 0},
     {"mouse_wait", nullptr, 0},
-    {"browser_input_capture", F_accept_arguments, 1},
-    {"gpio_set", F_accept_arguments, 2},
-    {"gpio_clear", F_accept_arguments, 1},
-    {"gpio_get", F_accept_arguments, 1},
-    {"gpio_set_mode", F_accept_arguments, 2},
-    {"F_GPIO_Set_Function", F_accept_arguments, 2},
+    {"browser_input_capture", F_AcceptArguments, 1},
+    {"gpio_set", F_AcceptArguments, 2},
+    {"gpio_clear", F_AcceptArguments, 1},
+    {"gpio_get", F_AcceptArguments, 1},
+    {"gpio_set_mode", F_AcceptArguments, 2},
+    {"F_GPIO_Set_Function", F_AcceptArguments, 2},
 };
 
 template <size_t N>

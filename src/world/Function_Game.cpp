@@ -31,22 +31,6 @@ namespace {
     void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self,                    \
                   [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] RValue* args)
 
-float F(RValue* args, int32_t n) {
-    return Arg_GetFloat(args, n);
-}
-int32_t I(RValue* args, int32_t n) {
-    return Arg_GetInt32(args, n);
-}
-bool B(RValue* args, int32_t n) {
-    return Arg_GetBool(args, n);
-}
-
-void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-void SetFlag(RValue& result, bool value) {
-    result = RValue_Real(value ? 1.0 : 0.0);
-}
 void SetInstance(RValue& result, const CInstance* instance) {
     result = RValue_Real(instance != nullptr ? instance->id : kFilterNoone);
 }
@@ -85,10 +69,10 @@ void FreshBox(CInstance* i) {
 
 // --- Motion ---------------------------------------------------------------------------------------
 
-BUILTIN(move_random) {
+BUILTIN(MoveRandom) {
     CRoom* room = Run_Room();
     if (self == nullptr || room == nullptr) return;
-    const int32_t h = I(args, 0), v = I(args, 1);
+    const int32_t h = Arg_GetInt32(args, 0), v = Arg_GetInt32(args, 1);
     int32_t lowX = 0, highX = room->width, lowY = 0, highY = room->height;
     if (HasSprite(self)) {
         FreshBox(self);
@@ -113,75 +97,77 @@ BUILTIN(move_random) {
     }
 }
 
-BUILTIN(place_free) {
-    if (self != nullptr) SetFlag(result, Command_PlaceFree(self, F(args, 0), F(args, 1)));
+BUILTIN(PlaceFree) {
+    if (self != nullptr)
+        Result_SetFlag(result, Command_PlaceFree(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1)));
 }
 
-BUILTIN(place_empty) {
-    if (self != nullptr) SetFlag(result, Command_PlaceEmpty(self, F(args, 0), F(args, 1)));
+BUILTIN(PlaceEmpty) {
+    if (self != nullptr)
+        Result_SetFlag(result, Command_PlaceEmpty(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1)));
 }
 
-BUILTIN(place_meeting) {
-    const int32_t filter = SelfOther(I(args, 2), self, other);
+BUILTIN(PlaceMeeting) {
+    const int32_t filter = SelfOther(Arg_GetInt32(args, 2), self, other);
     if (filter == kFilterNoone || self == nullptr) {
-        SetFlag(result, false);
+        Result_SetFlag(result, false);
         return;
     }
-    SetFlag(result, Command_PlaceMeeting(self, filter, F(args, 0), F(args, 1)));
+    Result_SetFlag(result, Command_PlaceMeeting(self, filter, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1)));
 }
 
-BUILTIN(place_snapped) {
+BUILTIN(PlaceSnapped) {
     if (self == nullptr) return;
     const double h = Arg_GetReal(args, 0), v = Arg_GetReal(args, 1);
     auto off = [](double pos, double grid) { return std::fabs(pos - std::nearbyint(pos / grid) * grid) >= 0.001; };
-    SetFlag(result, !((h > 0 && off(self->x, h)) || (v > 0 && off(self->y, v))));
+    Result_SetFlag(result, !((h > 0 && off(self->x, h)) || (v > 0 && off(self->y, v))));
 }
 
-BUILTIN(move_snap) {
-    Command_MoveSnap(self, F(args, 0), F(args, 1));
+BUILTIN(MoveSnap) {
+    Command_MoveSnap(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1));
 }
 
-BUILTIN(move_towards_point) {
-    Command_MoveTowardsPoint(self, F(args, 0), F(args, 1), F(args, 2));
+BUILTIN(MoveTowardsPoint) {
+    Command_MoveTowardsPoint(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2));
 }
 
-BUILTIN(move_contact) {
+BUILTIN(MoveContact) {
     if (self == nullptr) return;
     if (Command_PlaceFree(self, self->x, self->y))
-        Command_MoveContact(self, F(args, 0), -1.0f, false);
+        Command_MoveContact(self, Arg_GetFloat(args, 0), -1.0f, false);
     else
-        Command_MoveOutside(self, F(args, 0), -1.0f, false);
+        Command_MoveOutside(self, Arg_GetFloat(args, 0), -1.0f, false);
 }
 
-BUILTIN(move_contact_solid) {
-    Command_MoveContact(self, F(args, 0), F(args, 1), false);
+BUILTIN(MoveContactSolid) {
+    Command_MoveContact(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), false);
 }
 
-BUILTIN(move_contact_all) {
-    Command_MoveContact(self, F(args, 0), F(args, 1), true);
+BUILTIN(MoveContactAll) {
+    Command_MoveContact(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), true);
 }
 
-BUILTIN(move_outside_solid) {
-    Command_MoveOutside(self, F(args, 0), F(args, 1), false);
+BUILTIN(MoveOutsideSolid) {
+    Command_MoveOutside(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), false);
 }
 
-BUILTIN(move_outside_all) {
-    Command_MoveOutside(self, F(args, 0), F(args, 1), true);
+BUILTIN(MoveOutsideAll) {
+    Command_MoveOutside(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), true);
 }
 
-BUILTIN(move_bounce) {
-    Command_MoveBounce(self, B(args, 0), false);
+BUILTIN(MoveBounce) {
+    Command_MoveBounce(self, Arg_GetBool(args, 0), false);
 }
 
-BUILTIN(move_bounce_all) {
-    Command_MoveBounce(self, B(args, 0), true);
+BUILTIN(MoveBounceAll) {
+    Command_MoveBounce(self, Arg_GetBool(args, 0), true);
 }
 
-BUILTIN(move_wrap) {
+BUILTIN(MoveWrap) {
     CRoom* room = Run_Room();
     if (self == nullptr || room == nullptr) return;
-    const bool hor = B(args, 0), vert = B(args, 1);
-    const double margin = F(args, 2);
+    const bool hor = Arg_GetBool(args, 0), vert = Arg_GetBool(args, 1);
+    const double margin = Arg_GetFloat(args, 2);
     if (hor) {
         if (self->x < -margin) self->SetPosition(static_cast<float>(room->width + self->x + 2 * margin), self->y);
         if (self->x > room->width + margin)
@@ -194,23 +180,23 @@ BUILTIN(move_wrap) {
     }
 }
 
-BUILTIN(motion_set) {
+BUILTIN(MotionSet) {
     if (self == nullptr) return;
-    self->SetDirection(F(args, 0));
-    self->SetSpeed(F(args, 1));
+    self->SetDirection(Arg_GetFloat(args, 0));
+    self->SetSpeed(Arg_GetFloat(args, 1));
 }
 
-BUILTIN(motion_add) {
-    if (self != nullptr) self->AddMotion(F(args, 0), F(args, 1));
+BUILTIN(MotionAdd) {
+    if (self != nullptr) self->AddMotion(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1));
 }
 
-BUILTIN(distance_to_point) {
+BUILTIN(DistanceToPoint) {
     if (self == nullptr) return;
     FreshBox(self);
     const double x = Arg_GetReal(args, 0), y = Arg_GetReal(args, 1);
     const double dx = x < self->bbox_left ? x - self->bbox_left : (x > self->bbox_right ? x - self->bbox_right : 0.0);
     const double dy = y < self->bbox_top ? y - self->bbox_top : (y > self->bbox_bottom ? y - self->bbox_bottom : 0.0);
-    SetReal(result, std::sqrt(dx * dx + dy * dy));
+    Result_SetReal(result, std::sqrt(dx * dx + dy * dy));
 }
 
 double Instance_BoxDistance(CInstance* a, CInstance* b) {
@@ -228,9 +214,9 @@ double Instance_BoxDistance(CInstance* a, CInstance* b) {
     return std::sqrt(static_cast<float>(gx * gx + gy * gy));
 }
 
-BUILTIN(distance_to_object) {
+BUILTIN(DistanceToObject) {
     if (self == nullptr) return;
-    const int32_t filter = I(args, 0);
+    const int32_t filter = Arg_GetInt32(args, 0);
     double best = 1000000.0;
     auto consider = [&](CInstance* candidate) {
         best = std::min(best, Instance_BoxDistance(candidate, self));
@@ -244,119 +230,139 @@ BUILTIN(distance_to_object) {
     } else if (filter == kFilterAll || filter >= 0) {
         Command_ForEachCandidate(filter, consider);
     }
-    SetReal(result, best);
+    Result_SetReal(result, best);
 }
 
-BUILTIN(path_start) {
-    if (self != nullptr) self->StartPath(I(args, 0), F(args, 1), 1.0f, 0.0f, !B(args, 3), I(args, 2));
+BUILTIN(PathStart) {
+    if (self != nullptr)
+        self->StartPath(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), 1.0f, 0.0f, !Arg_GetBool(args, 3),
+                        Arg_GetInt32(args, 2));
 }
 
-BUILTIN(path_end) {
+BUILTIN(PathEnd) {
     if (self != nullptr) self->StartPath(-1, 0.0f, 1.0f, 0.0f, false, 0);
 }
 
 // --- Motion planning and grids --------------------------------------------------------------------
 
-BUILTIN(mp_linear_step) {
+BUILTIN(MpLinearStep) {
     const auto step = World().mpLinearStep;
-    if (self != nullptr) SetFlag(result, step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), -3, B(args, 3)));
+    if (self != nullptr)
+        Result_SetFlag(result, step != nullptr && step(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                       Arg_GetFloat(args, 2), -3, Arg_GetBool(args, 3)));
 }
 
-BUILTIN(mp_linear_path) {
-    const int32_t path = I(args, 0);
+BUILTIN(MpLinearPath) {
+    const int32_t path = Arg_GetInt32(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
     const auto plan = World().mpLinearPath;
-    SetFlag(result, plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), -3, B(args, 4)));
+    Result_SetFlag(result, plan != nullptr && plan(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                                   Arg_GetFloat(args, 3), -3, Arg_GetBool(args, 4)));
 }
 
-BUILTIN(mp_linear_step_object) {
+BUILTIN(MpLinearStepObject) {
     const auto step = World().mpLinearStep;
-    if (self != nullptr) SetFlag(result, step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), I(args, 3), true));
+    if (self != nullptr)
+        Result_SetFlag(result, step != nullptr && step(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                       Arg_GetFloat(args, 2), Arg_GetInt32(args, 3), true));
 }
 
-BUILTIN(mp_linear_path_object) {
-    const int32_t path = I(args, 0);
+BUILTIN(MpLinearPathObject) {
+    const int32_t path = Arg_GetInt32(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
     const auto plan = World().mpLinearPath;
-    SetFlag(result, plan != nullptr && plan(self, path, F(args, 1), F(args, 2), F(args, 3), I(args, 4), true));
+    Result_SetFlag(result, plan != nullptr && plan(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                                   Arg_GetFloat(args, 3), Arg_GetInt32(args, 4), true));
 }
 
-BUILTIN(mp_potential_settings) {
+BUILTIN(MpPotentialSettings) {
     if (World().mpPotentialSettings != nullptr)
-        World().mpPotentialSettings(F(args, 0), F(args, 1), F(args, 2), B(args, 3));
+        World().mpPotentialSettings(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                    Arg_GetBool(args, 3));
 }
 
-BUILTIN(mp_potential_step) {
+BUILTIN(MpPotentialStep) {
     const auto step = World().mpPotentialStep;
     if (self != nullptr)
-        SetFlag(result, step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), -3, B(args, 3)));
+        Result_SetFlag(result, step != nullptr && step(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                       Arg_GetFloat(args, 2), -3, Arg_GetBool(args, 3)));
 }
 
-BUILTIN(mp_potential_path) {
-    const int32_t path = I(args, 0);
+BUILTIN(MpPotentialPath) {
+    const int32_t path = Arg_GetInt32(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
     const auto plan = World().mpPotentialPath;
-    SetFlag(result, plan != nullptr &&
-                        plan(self, path, F(args, 1), F(args, 2), F(args, 3), F(args, 4), -3, B(args, 5)));
+    Result_SetFlag(result, plan != nullptr &&
+                               plan(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                    Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), -3, Arg_GetBool(args, 5)));
 }
 
-BUILTIN(mp_potential_step_object) {
+BUILTIN(MpPotentialStepObject) {
     const auto step = World().mpPotentialStep;
     if (self != nullptr)
-        SetFlag(result, step != nullptr && step(self, F(args, 0), F(args, 1), F(args, 2), I(args, 3), true));
+        Result_SetFlag(result, step != nullptr && step(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                       Arg_GetFloat(args, 2), Arg_GetInt32(args, 3), true));
 }
 
-BUILTIN(mp_potential_path_object) {
-    const int32_t path = I(args, 0);
+BUILTIN(MpPotentialPathObject) {
+    const int32_t path = Arg_GetInt32(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
     const auto plan = World().mpPotentialPath;
-    SetFlag(result, plan != nullptr &&
-                        plan(self, path, F(args, 1), F(args, 2), F(args, 3), F(args, 4), I(args, 5), true));
+    Result_SetFlag(result, plan != nullptr && plan(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                                   Arg_GetFloat(args, 3), Arg_GetFloat(args, 4),
+                                                   Arg_GetInt32(args, 5), true));
 }
 
-BUILTIN(mp_grid_create) {
+BUILTIN(MpGridCreate) {
     const auto create = World().gridCreate;
-    SetReal(result, create != nullptr
-                        ? create(I(args, 0), I(args, 1), I(args, 2), I(args, 3), I(args, 4), I(args, 5))
-                        : -1.0);
+    Result_SetReal(result, create != nullptr
+                               ? create(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                                        Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5))
+                               : -1.0);
 }
 
-BUILTIN(mp_grid_destroy) {
-    if (World().gridDestroy != nullptr) World().gridDestroy(I(args, 0));
+BUILTIN(MpGridDestroy) {
+    if (World().gridDestroy != nullptr) World().gridDestroy(Arg_GetInt32(args, 0));
 }
 
-BUILTIN(mp_grid_clear_all) {
-    if (World().gridClearAll != nullptr) World().gridClearAll(I(args, 0));
+BUILTIN(MpGridClearAll) {
+    if (World().gridClearAll != nullptr) World().gridClearAll(Arg_GetInt32(args, 0));
 }
 
-BUILTIN(mp_grid_clear_cell) {
-    if (World().gridClearCell != nullptr) World().gridClearCell(I(args, 0), I(args, 1), I(args, 2));
+BUILTIN(MpGridClearCell) {
+    if (World().gridClearCell != nullptr)
+        World().gridClearCell(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2));
 }
 
-BUILTIN(mp_grid_clear_rectangle) {
+BUILTIN(MpGridClearRectangle) {
     if (World().gridClearRectangle != nullptr)
-        World().gridClearRectangle(I(args, 0), I(args, 1), I(args, 2), I(args, 3), I(args, 4));
+        World().gridClearRectangle(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                                   Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
 }
 
-BUILTIN(mp_grid_add_cell) {
-    if (World().gridAddCell != nullptr) World().gridAddCell(I(args, 0), I(args, 1), I(args, 2));
+BUILTIN(MpGridAddCell) {
+    if (World().gridAddCell != nullptr)
+        World().gridAddCell(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2));
 }
 
-BUILTIN(mp_grid_get_cell) {
+BUILTIN(MpGridGetCell) {
     const auto get = World().gridGetCell;
-    SetReal(result, get != nullptr ? get(I(args, 0), I(args, 1), I(args, 2)) : -1.0);
+    Result_SetReal(result, get != nullptr
+                               ? get(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2))
+                               : -1.0);
 }
 
-BUILTIN(mp_grid_add_rectangle) {
+BUILTIN(MpGridAddRectangle) {
     if (World().gridAddRectangle != nullptr)
-        World().gridAddRectangle(I(args, 0), I(args, 1), I(args, 2), I(args, 3), I(args, 4));
+        World().gridAddRectangle(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                                 Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
 }
 
-BUILTIN(mp_grid_add_instances) {
+BUILTIN(MpGridAddInstances) {
     const auto add = World().gridAddInstance;
     if (add == nullptr) return;
-    const int32_t grid = I(args, 0), filter = I(args, 1);
-    const bool precise = B(args, 2);
+    const int32_t grid = Arg_GetInt32(args, 0), filter = Arg_GetInt32(args, 1);
+    const bool precise = Arg_GetBool(args, 2);
     if (filter == -1 || filter == -2) {
         // No instance to add when the caller or the other one is missing.
         CInstance* which = filter == -1 ? self : other;
@@ -372,47 +378,56 @@ BUILTIN(mp_grid_add_instances) {
     }
 }
 
-BUILTIN(mp_grid_path) {
-    const int32_t path = I(args, 1);
+BUILTIN(MpGridPath) {
+    const int32_t path = Arg_GetInt32(args, 1);
     if (!PathCheck(path)) return;
     const auto find = World().gridFindPath;
-    SetFlag(result, find != nullptr &&
-                        find(I(args, 0), path, I(args, 2), I(args, 3), I(args, 4), I(args, 5), B(args, 6)));
+    Result_SetFlag(result, find != nullptr &&
+                               find(Arg_GetInt32(args, 0), path, Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
+                                    Arg_GetInt32(args, 4), Arg_GetInt32(args, 5), Arg_GetBool(args, 6)));
 }
 
-BUILTIN(mp_grid_draw) {
-    if (World().gridDraw != nullptr) World().gridDraw(I(args, 0));
+BUILTIN(MpGridDraw) {
+    if (World().gridDraw != nullptr) World().gridDraw(Arg_GetInt32(args, 0));
 }
 
-BUILTIN(mp_grid_to_ds_grid) {
-    if (World().gridToDsGrid != nullptr) World().gridToDsGrid(I(args, 0), I(args, 1));
+BUILTIN(MpGridToDsGrid) {
+    if (World().gridToDsGrid != nullptr) World().gridToDsGrid(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
 }
 
 // --- Shape queries --------------------------------------------------------------------------------
 
-BUILTIN(collision_point) {
-    SetInstance(result, Command_CollisionPoint(self, F(args, 0), F(args, 1), I(args, 2), B(args, 3), B(args, 4)));
-}
-
-BUILTIN(collision_rectangle) {
-    SetInstance(result, Command_CollisionRectangle(self, F(args, 0), F(args, 1), F(args, 2), F(args, 3),
-                                                   I(args, 4), B(args, 5), B(args, 6)));
-}
-
-BUILTIN(collision_circle) {
-    const float x = F(args, 0), y = F(args, 1), r = F(args, 2);
+BUILTIN(CollisionPoint) {
     SetInstance(result,
-                Command_CollisionEllipse(self, x - r, y - r, x + r, y + r, I(args, 3), B(args, 4), B(args, 5)));
+                Command_CollisionPoint(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                       Arg_GetInt32(args, 2), Arg_GetBool(args, 3), Arg_GetBool(args, 4)));
 }
 
-BUILTIN(collision_ellipse) {
-    SetInstance(result, Command_CollisionEllipse(self, F(args, 0), F(args, 1), F(args, 2), F(args, 3), I(args, 4),
-                                                 B(args, 5), B(args, 6)));
+BUILTIN(CollisionRectangle) {
+    SetInstance(result, Command_CollisionRectangle(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                   Arg_GetFloat(args, 2), Arg_GetFloat(args, 3),
+                                                   Arg_GetInt32(args, 4), Arg_GetBool(args, 5),
+                                                   Arg_GetBool(args, 6)));
 }
 
-BUILTIN(collision_line) {
-    SetInstance(result, Command_CollisionLine(self, F(args, 0), F(args, 1), F(args, 2), F(args, 3), I(args, 4),
-                                              B(args, 5), B(args, 6)));
+BUILTIN(CollisionCircle) {
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1), r = Arg_GetFloat(args, 2);
+    SetInstance(result, Command_CollisionEllipse(self, x - r, y - r, x + r, y + r, Arg_GetInt32(args, 3),
+                                                 Arg_GetBool(args, 4), Arg_GetBool(args, 5)));
+}
+
+BUILTIN(CollisionEllipse) {
+    SetInstance(result,
+                Command_CollisionEllipse(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                         Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), Arg_GetInt32(args, 4),
+                                         Arg_GetBool(args, 5), Arg_GetBool(args, 6)));
+}
+
+BUILTIN(CollisionLine) {
+    SetInstance(result,
+                Command_CollisionLine(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                      Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), Arg_GetInt32(args, 4),
+                                      Arg_GetBool(args, 5), Arg_GetBool(args, 6)));
 }
 
 // --- Instances ------------------------------------------------------------------------------------
@@ -436,60 +451,69 @@ CInstance* FindNth(int32_t filter, int32_t n) {
     return answer != nullptr ? answer : last;
 }
 
-BUILTIN(instance_find) {
-    SetMadeInstance(result, FindNth(I(args, 0), I(args, 1)), kFilterNoone);
+BUILTIN(InstanceFind) {
+    SetMadeInstance(result, FindNth(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1)), kFilterNoone);
 }
 
-BUILTIN(instance_exists) {
-    SetFlag(result, Game_InstanceExistsDirect(self, other, I(args, 0)));
+BUILTIN(InstanceExists) {
+    Result_SetFlag(result, Game_InstanceExistsDirect(self, other, Arg_GetInt32(args, 0)));
 }
 
-BUILTIN(instance_number) {
-    const int32_t filter = I(args, 0);
+BUILTIN(InstanceNumber) {
+    const int32_t filter = Arg_GetInt32(args, 0);
     if (filter == -1 || filter == -2) {
-        SetReal(result, Instance_Qualifies(filter == -1 ? self : other) ? 1.0 : 0.0);
+        Result_SetFlag(result, Instance_Qualifies(filter == -1 ? self : other));
         return;
     }
-    SetReal(result, Command_InstanceNumber(filter));
+    Result_SetReal(result, Command_InstanceNumber(filter));
 }
 
-BUILTIN(instance_position) {
-    SetInstance(result, Command_InstancePosition(F(args, 0), F(args, 1), I(args, 2)));
+BUILTIN(InstancePosition) {
+    SetInstance(result, Command_InstancePosition(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                 Arg_GetInt32(args, 2)));
 }
 
-BUILTIN(instance_nearest) {
-    SetInstance(result, Command_InstanceNearest(F(args, 0), F(args, 1), I(args, 2)));
+BUILTIN(InstanceNearest) {
+    SetInstance(result,
+                Command_InstanceNearest(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetInt32(args, 2)));
 }
 
-BUILTIN(instance_furthest) {
-    SetInstance(result, Command_InstanceFurthest(F(args, 0), F(args, 1), I(args, 2)));
+BUILTIN(InstanceFurthest) {
+    SetInstance(result, Command_InstanceFurthest(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                 Arg_GetInt32(args, 2)));
 }
 
-BUILTIN(instance_place) {
-    SetInstance(result, Command_InstancePlace(self, F(args, 0), F(args, 1), I(args, 2)));
+BUILTIN(InstancePlace) {
+    SetInstance(result, Command_InstancePlace(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                              Arg_GetInt32(args, 2)));
 }
 
-BUILTIN(instance_create) {
-    SetMadeInstance(result, Command_InstanceCreate(I(args, 2), F(args, 0), F(args, 1)), -1.0);
+BUILTIN(InstanceCreate) {
+    SetMadeInstance(
+        result, Command_InstanceCreate(Arg_GetInt32(args, 2), Arg_GetFloat(args, 0), Arg_GetFloat(args, 1)),
+        -1.0);
 }
 
-BUILTIN(instance_create_depth) {
-    SetMadeInstance(result, Command_InstanceCreateDepth(I(args, 3), F(args, 0), F(args, 1), F(args, 2)), -1.0);
+BUILTIN(InstanceCreateDepth) {
+    SetMadeInstance(result,
+                    Command_InstanceCreateDepth(Arg_GetInt32(args, 3), Arg_GetFloat(args, 0),
+                                                Arg_GetFloat(args, 1), Arg_GetFloat(args, 2)),
+                    -1.0);
 }
 
-BUILTIN(instance_create_layer) {
-    const float x = F(args, 0), y = F(args, 1);
-    const int32_t object = I(args, 3);
+BUILTIN(InstanceCreateLayer) {
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1);
+    const int32_t object = Arg_GetInt32(args, 3);
     CInstance* made = args[2].kind == VALUE_STRING
                           ? Command_InstanceCreateLayerByName(object, x, y, Arg_GetString(args, 2))
-                          : Command_InstanceCreateLayer(object, x, y, I(args, 2));
+                          : Command_InstanceCreateLayer(object, x, y, Arg_GetInt32(args, 2));
     SetMadeInstance(result, made, -1.0);
 }
 
-BUILTIN(instance_copy) {
+BUILTIN(InstanceCopy) {
     CRoom* room = Run_Room();
     if (self == nullptr || room == nullptr) return;
-    const bool perform = B(args, 0);
+    const bool perform = Arg_GetBool(args, 0);
     CInstance* copy = room->CreateInstance(self->x, self->y, self->object_index);
     const int32_t id = copy->id;
     copy->CopyFrom(self, true);
@@ -501,23 +525,24 @@ BUILTIN(instance_copy) {
         PerformEvent_Instance(copy, copy, EVENT_CREATE, 0);
         copy->created = 1;
     }
-    SetReal(result, id);
+    Result_SetReal(result, id);
 }
 
-BUILTIN(instance_change) {
-    Command_InstanceChange(self, I(args, 0), B(args, 1));
+BUILTIN(InstanceChange) {
+    Command_InstanceChange(self, Arg_GetInt32(args, 0), Arg_GetBool(args, 1));
 }
 
-BUILTIN(instance_destroy) {
+BUILTIN(InstanceDestroy) {
     Command_InstanceDestroy(self);
 }
 
-BUILTIN(instance_sprite) {
-    Command_SetSprite(self, I(args, 0));
+BUILTIN(InstanceSprite) {
+    Command_SetSprite(self, Arg_GetInt32(args, 0));
 }
 
-BUILTIN(position_empty) {
-    SetFlag(result, !Command_PositionOccupied(F(args, 0), F(args, 1), kFilterAll));
+BUILTIN(PositionEmpty) {
+    Result_SetFlag(result,
+                   !Command_PositionOccupied(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), kFilterAll));
 }
 
 struct PointQuery {
@@ -538,10 +563,10 @@ bool Query_PointHit(CInstance* candidate, void* context) {
     return false;
 }
 
-BUILTIN(position_meeting) {
+BUILTIN(PositionMeeting) {
     result = RValue_Bool(0.0);
-    const float x = F(args, 0), y = F(args, 1);
-    const int32_t filter = SelfOther(I(args, 2), self, other);
+    const float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1);
+    const int32_t filter = SelfOther(Arg_GetInt32(args, 2), self, other);
     if (!Collision_TreeMode() || filter == kFilterAll || filter >= kFirstInstanceId) {
         result = RValue_Bool(Command_PositionOccupied(x, y, filter) ? 1.0 : 0.0);
         return;
@@ -559,16 +584,17 @@ BUILTIN(position_meeting) {
     result = RValue_Bool(q.hit ? 1.0 : 0.0);
 }
 
-BUILTIN(position_destroy) {
-    Command_PositionDestroy(F(args, 0), F(args, 1));
+BUILTIN(PositionDestroy) {
+    Command_PositionDestroy(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1));
 }
 
-BUILTIN(position_change) {
-    Command_PositionChange(F(args, 0), F(args, 1), I(args, 2), B(args, 3));
+BUILTIN(PositionChange) {
+    Command_PositionChange(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetInt32(args, 2),
+                           Arg_GetBool(args, 3));
 }
 
-BUILTIN(instance_id_get) {
-    SetReal(result, Instance_IdAt(I(args, 0)));
+BUILTIN(InstanceIdGet) {
+    Result_SetReal(result, Instance_IdAt(Arg_GetInt32(args, 0)));
 }
 
 // --- Activation -----------------------------------------------------------------------------------
@@ -602,9 +628,9 @@ bool OutsideRegion(CInstance* i, double x1, double y1, double x2, double y2) {
 }
 
 void Activation_Region(RValue* args, bool deactivate) {
-    const double x1 = F(args, 0), y1 = F(args, 1);
-    const double x2 = x1 + F(args, 2), y2 = y1 + F(args, 3);
-    const bool inside = B(args, 4);
+    const double x1 = Arg_GetFloat(args, 0), y1 = Arg_GetFloat(args, 1);
+    const double x2 = x1 + Arg_GetFloat(args, 2), y2 = y1 + Arg_GetFloat(args, 3);
+    const bool inside = Arg_GetBool(args, 4);
     ForEachRoomInstance(!deactivate, [&](CInstance* i) {
         if (OutsideRegion(i, x1, y1, x2, y2) != inside) SetDeactivated(i, deactivate);
     });
@@ -614,17 +640,17 @@ void ReactivateCaller(CInstance* self) {
     if (self != nullptr && !self->destroyed) SetDeactivated(self, false);
 }
 
-BUILTIN(instance_deactivate_all) {
+BUILTIN(InstanceDeactivateAll) {
     ForEachRoomInstance(false, [](CInstance* i) { SetDeactivated(i, true); });
-    if (B(args, 0)) ReactivateCaller(self);
+    if (Arg_GetBool(args, 0)) ReactivateCaller(self);
 }
 
 bool Inherits(const CInstance* i, int32_t object) {
     return i->object_index == object || (i->object != nullptr && i->object->IsDescendantOf(object));
 }
 
-BUILTIN(instance_deactivate_object) {
-    const int32_t filter = I(args, 0);
+BUILTIN(InstanceDeactivateObject) {
+    const int32_t filter = Arg_GetInt32(args, 0);
     if (filter == -1 || filter == -2) {
         CInstance* which = filter == -1 ? self : other;
         if (which != nullptr) SetDeactivated(which, true);
@@ -640,17 +666,17 @@ BUILTIN(instance_deactivate_object) {
     }
 }
 
-BUILTIN(instance_deactivate_region) {
+BUILTIN(InstanceDeactivateRegion) {
     Activation_Region(args, true);
-    if (B(args, 5)) ReactivateCaller(self);
+    if (Arg_GetBool(args, 5)) ReactivateCaller(self);
 }
 
-BUILTIN(instance_activate_all) {
+BUILTIN(InstanceActivateAll) {
     ForEachRoomInstance(true, [](CInstance* i) { SetDeactivated(i, false); });
 }
 
-BUILTIN(instance_activate_object) {
-    const int32_t filter = I(args, 0);
+BUILTIN(InstanceActivateObject) {
+    const int32_t filter = Arg_GetInt32(args, 0);
     if (filter == -1 || filter == -2) {
         ReactivateCaller(filter == -1 ? self : other);
     } else if (filter == kFilterAll) {
@@ -665,73 +691,73 @@ BUILTIN(instance_activate_object) {
     }
 }
 
-BUILTIN(instance_activate_region) {
+BUILTIN(InstanceActivateRegion) {
     Activation_Region(args, false);
 }
 
 // --- Rooms and game -------------------------------------------------------------------------------
 
-BUILTIN(room_goto) {
-    Command_RoomGoto(I(args, 0));
+BUILTIN(RoomGoto) {
+    Command_RoomGoto(Arg_GetInt32(args, 0));
 }
 
-BUILTIN(room_goto_previous) {
+BUILTIN(RoomGotoPrevious) {
     Command_RoomGotoPrevious();
 }
 
-BUILTIN(room_goto_next) {
+BUILTIN(RoomGotoNext) {
     Command_RoomGotoNext();
 }
 
-BUILTIN(room_previous) {
-    const int32_t room = I(args, 0);
-    SetReal(result, Room_Exists(room) ? Room_Previous(room) : -1);
+BUILTIN(RoomPrevious) {
+    const int32_t room = Arg_GetInt32(args, 0);
+    Result_SetReal(result, Room_Exists(room) ? Room_Previous(room) : -1);
 }
 
-BUILTIN(room_next) {
-    const int32_t room = I(args, 0);
-    SetReal(result, Room_Exists(room) ? Room_Next(room) : -1);
+BUILTIN(RoomNext) {
+    const int32_t room = Arg_GetInt32(args, 0);
+    Result_SetReal(result, Room_Exists(room) ? Room_Next(room) : -1);
 }
 
-BUILTIN(room_restart) {
+BUILTIN(RoomRestart) {
     Command_RoomRestart();
 }
 
-BUILTIN(game_end) {
+BUILTIN(GameEnd) {
     NewRoomCode = ROOM_END_GAME;
 }
 
-BUILTIN(game_restart) {
+BUILTIN(GameRestart) {
     NewRoomCode = ROOM_RESTART_GAME;
 }
 
-BUILTIN(game_load) {
+BUILTIN(GameLoad) {
     if (World().gameLoadFile != nullptr) World().gameLoadFile(Arg_GetString(args, 0));
 }
 
-BUILTIN(game_save) {
+BUILTIN(GameSave) {
     if (World().gameSaveFile != nullptr) World().gameSaveFile(Arg_GetString(args, 0));
 }
 
-BUILTIN(game_save_buffer) {
-    if (World().gameSaveBuffer != nullptr) World().gameSaveBuffer(I(args, 0));
+BUILTIN(GameSaveBuffer) {
+    if (World().gameSaveBuffer != nullptr) World().gameSaveBuffer(Arg_GetInt32(args, 0));
 }
 
-BUILTIN(game_load_buffer) {
-    if (World().gameLoadQueueBuffer != nullptr) World().gameLoadQueueBuffer(I(args, 0));
+BUILTIN(GameLoadBuffer) {
+    if (World().gameLoadQueueBuffer != nullptr) World().gameLoadQueueBuffer(Arg_GetInt32(args, 0));
 }
 
-BUILTIN(transition_define) {
-    SetReal(result, -1.0);
+BUILTIN(TransitionDefine) {
+    Result_SetReal(result, -1.0);
 }
 
-BUILTIN(transition_exists) {
-    SetReal(result, -1.0);
+BUILTIN(TransitionExists) {
+    Result_SetReal(result, -1.0);
 }
 
-BUILTIN(sleep) {
+BUILTIN(Sleep) {
     // The product is formed in 32 bits, as the milliseconds always were.
-    const auto micro = static_cast<int32_t>(static_cast<uint32_t>(I(args, 0)) * 1000u);
+    const auto micro = static_cast<int32_t>(static_cast<uint32_t>(Arg_GetInt32(args, 0)) * 1000u);
     Timing_Wait(micro);
 }
 
@@ -748,19 +774,22 @@ bool InTriangle(double px, double py, double x1, double y1, double x2, double y2
     return u >= 0.0 && w >= 0.0 && u + w < 1.0;
 }
 
-BUILTIN(point_in_rectangle) {
-    const float px = F(args, 0), py = F(args, 1);
-    SetFlag(result, F(args, 2) <= px && px <= F(args, 4) && F(args, 3) <= py && py <= F(args, 5));
+BUILTIN(PointInRectangle) {
+    const float px = Arg_GetFloat(args, 0), py = Arg_GetFloat(args, 1);
+    Result_SetFlag(result, Arg_GetFloat(args, 2) <= px && px <= Arg_GetFloat(args, 4) &&
+                               Arg_GetFloat(args, 3) <= py && py <= Arg_GetFloat(args, 5));
 }
 
-BUILTIN(point_in_triangle) {
-    SetFlag(result, InTriangle(F(args, 0), F(args, 1), F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6),
-                               F(args, 7)));
+BUILTIN(PointInTriangle) {
+    Result_SetFlag(result, InTriangle(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                      Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                                      Arg_GetFloat(args, 6), Arg_GetFloat(args, 7)));
 }
 
-BUILTIN(point_in_circle) {
-    const double dx = static_cast<double>(F(args, 0)) - F(args, 2), dy = static_cast<double>(F(args, 1)) - F(args, 3);
-    SetFlag(result, F(args, 4) >= std::sqrt(dx * dx + dy * dy));
+BUILTIN(PointInCircle) {
+    const double dx = static_cast<double>(Arg_GetFloat(args, 0)) - Arg_GetFloat(args, 2),
+                 dy = static_cast<double>(Arg_GetFloat(args, 1)) - Arg_GetFloat(args, 3);
+    Result_SetFlag(result, Arg_GetFloat(args, 4) >= std::sqrt(dx * dx + dy * dy));
 }
 
 struct Box {
@@ -784,68 +813,141 @@ bool EdgesCross(const Box& v, const Box& h) {
     return false;
 }
 
-BUILTIN(rectangle_in_rectangle) {
-    const Box s = Ordered(F(args, 0), F(args, 1), F(args, 2), F(args, 3));
-    const Box d = Ordered(F(args, 4), F(args, 5), F(args, 6), F(args, 7));
+BUILTIN(RectangleInRectangle) {
+    const Box s =
+        Ordered(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3));
+    const Box d =
+        Ordered(Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Arg_GetFloat(args, 6), Arg_GetFloat(args, 7));
     const int32_t inside = CornersIn(s, d);
     if (inside == 4) {
-        SetReal(result, 1.0);
+        Result_SetReal(result, 1.0);
         return;
     }
     const bool touches = inside > 0 || CornersIn(d, s) > 0 || EdgesCross(s, d) || EdgesCross(d, s);
-    SetReal(result, touches ? 2.0 : 0.0);
+    Result_SetReal(result, touches ? 2.0 : 0.0);
 }
 
-BUILTIN(rectangle_in_triangle) {
-    const double sx1 = F(args, 0), sy1 = F(args, 1), sx2 = F(args, 2), sy2 = F(args, 3);
-    const double t[6] = {F(args, 4), F(args, 5), F(args, 6), F(args, 7), F(args, 8), F(args, 9)};
+BUILTIN(RectangleInTriangle) {
+    const double sx1 = Arg_GetFloat(args, 0), sy1 = Arg_GetFloat(args, 1), sx2 = Arg_GetFloat(args, 2),
+                 sy2 = Arg_GetFloat(args, 3);
+    const double t[6] = {Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Arg_GetFloat(args, 6),
+                         Arg_GetFloat(args, 7), Arg_GetFloat(args, 8), Arg_GetFloat(args, 9)};
     int32_t inside = 0;
     for (const auto& [px, py] : {std::pair{sx1, sy1}, std::pair{sx2, sy1}, std::pair{sx2, sy2}, std::pair{sx1, sy2}})
         inside += InTriangle(px, py, t[0], t[1], t[2], t[3], t[4], t[5]) ? 1 : 0;
-    SetReal(result, inside == 4 ? 1.0 : (inside == 0 ? 0.0 : 2.0));
+    Result_SetReal(result, inside == 4 ? 1.0 : (inside == 0 ? 0.0 : 2.0));
 }
 
-BUILTIN(rectangle_in_circle) {
-    const double sx1 = F(args, 0), sy1 = F(args, 1), sx2 = F(args, 2), sy2 = F(args, 3);
-    const double cx = F(args, 4), cy = F(args, 5), r = F(args, 6);
+BUILTIN(RectangleInCircle) {
+    const double sx1 = Arg_GetFloat(args, 0), sy1 = Arg_GetFloat(args, 1), sx2 = Arg_GetFloat(args, 2),
+                 sy2 = Arg_GetFloat(args, 3);
+    const double cx = Arg_GetFloat(args, 4), cy = Arg_GetFloat(args, 5), r = Arg_GetFloat(args, 6);
     auto distance2 = [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy); };
     const double nx = std::min(sx2, std::max(sx1, cx)), ny = std::min(sy2, std::max(sy1, cy));
     if (distance2(nx, ny) > r * r) {
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
     const bool all = distance2(sx1, sy1) <= r * r && distance2(sx2, sy1) <= r * r && distance2(sx2, sy2) <= r * r &&
                      distance2(sx1, sy2) <= r * r;
-    SetReal(result, all ? 1.0 : 2.0);
+    Result_SetReal(result, all ? 1.0 : 2.0);
 }
 
-#define ROW(name, argc) {#name, F_##name, argc, 1}
-
 const BuiltinRow kRows[] = {
-    ROW(move_random, 2), ROW(place_free, 2), ROW(place_empty, 2), ROW(place_meeting, 3), ROW(place_snapped, 2),
-    ROW(move_snap, 2), ROW(move_towards_point, 3), ROW(move_contact, 1), ROW(move_contact_solid, 2),
-    ROW(move_contact_all, 2), ROW(move_outside_solid, 2), ROW(move_outside_all, 2), ROW(move_bounce, 1),
-    {"move_bounce_solid", F_move_bounce, 1}, ROW(move_bounce_all, 1), ROW(move_wrap, 3), ROW(motion_set, 2),
-    ROW(motion_add, 2), ROW(distance_to_point, 2), ROW(distance_to_object, 1), ROW(path_start, 4), ROW(path_end, 0),
-    ROW(mp_linear_step, 4), ROW(mp_linear_path, 5), ROW(mp_linear_step_object, 4), ROW(mp_linear_path_object, 5),
-    ROW(mp_potential_settings, 4), ROW(mp_potential_step, 4), ROW(mp_potential_path, 6),
-    ROW(mp_potential_step_object, 4), ROW(mp_potential_path_object, 6), ROW(mp_grid_create, 6),
-    ROW(mp_grid_destroy, 1), ROW(mp_grid_clear_all, 1), ROW(mp_grid_clear_cell, 3), ROW(mp_grid_clear_rectangle, 5),
-    ROW(mp_grid_add_cell, 3), ROW(mp_grid_get_cell, 3), ROW(mp_grid_add_rectangle, 5), ROW(mp_grid_add_instances, 3),
-    ROW(mp_grid_path, 7), ROW(mp_grid_draw, 1), ROW(mp_grid_to_ds_grid, 2), ROW(collision_point, 5),
-    ROW(collision_rectangle, 7), ROW(collision_circle, 6), ROW(collision_ellipse, 7), ROW(collision_line, 7),
-    ROW(instance_find, 2), ROW(instance_exists, 1), ROW(instance_number, 1), ROW(instance_position, 3),
-    ROW(instance_nearest, 3), ROW(instance_furthest, 3), ROW(instance_place, 3), ROW(instance_create, 3),
-    ROW(instance_create_depth, 4), ROW(instance_create_layer, 4), ROW(instance_copy, 1), ROW(instance_change, 2),
-    ROW(instance_destroy, 0), ROW(instance_sprite, 1), ROW(position_empty, 2), ROW(position_meeting, 3),
-    ROW(position_destroy, 2), ROW(position_change, 4), ROW(instance_id_get, 1), ROW(instance_deactivate_all, 1),
-    ROW(instance_deactivate_object, 1), ROW(instance_deactivate_region, 6), ROW(instance_activate_all, 0),
-    ROW(instance_activate_object, 1), ROW(instance_activate_region, 5), ROW(room_goto, 1),
-    ROW(room_goto_previous, 0), ROW(room_goto_next, 0), ROW(room_previous, 1), ROW(room_next, 1),
-    ROW(room_restart, 0), ROW(game_end, 0), ROW(game_restart, 0), ROW(game_load, 1), ROW(game_save, 1),
-    ROW(game_save_buffer, 1), ROW(game_load_buffer, 1), ROW(transition_define, 2), ROW(transition_exists, 1),
-    ROW(sleep, 1), ROW(point_in_rectangle, 6), ROW(point_in_triangle, 8), ROW(point_in_circle, 5),
-    ROW(rectangle_in_rectangle, 8), ROW(rectangle_in_triangle, 10), ROW(rectangle_in_circle, 7),
+    {"move_random", F_MoveRandom, 2, 1},
+    {"place_free", F_PlaceFree, 2, 1},
+    {"place_empty", F_PlaceEmpty, 2, 1},
+    {"place_meeting", F_PlaceMeeting, 3, 1},
+    {"place_snapped", F_PlaceSnapped, 2, 1},
+    {"move_snap", F_MoveSnap, 2, 1},
+    {"move_towards_point", F_MoveTowardsPoint, 3, 1},
+    {"move_contact", F_MoveContact, 1, 1},
+    {"move_contact_solid", F_MoveContactSolid, 2, 1},
+    {"move_contact_all", F_MoveContactAll, 2, 1},
+    {"move_outside_solid", F_MoveOutsideSolid, 2, 1},
+    {"move_outside_all", F_MoveOutsideAll, 2, 1},
+    {"move_bounce", F_MoveBounce, 1, 1},
+    {"move_bounce_solid", F_MoveBounce, 1},
+    {"move_bounce_all", F_MoveBounceAll, 1, 1},
+    {"move_wrap", F_MoveWrap, 3, 1},
+    {"motion_set", F_MotionSet, 2, 1},
+    {"motion_add", F_MotionAdd, 2, 1},
+    {"distance_to_point", F_DistanceToPoint, 2, 1},
+    {"distance_to_object", F_DistanceToObject, 1, 1},
+    {"path_start", F_PathStart, 4, 1},
+    {"path_end", F_PathEnd, 0, 1},
+    {"mp_linear_step", F_MpLinearStep, 4, 1},
+    {"mp_linear_path", F_MpLinearPath, 5, 1},
+    {"mp_linear_step_object", F_MpLinearStepObject, 4, 1},
+    {"mp_linear_path_object", F_MpLinearPathObject, 5, 1},
+    {"mp_potential_settings", F_MpPotentialSettings, 4, 1},
+    {"mp_potential_step", F_MpPotentialStep, 4, 1},
+    {"mp_potential_path", F_MpPotentialPath, 6, 1},
+    {"mp_potential_step_object", F_MpPotentialStepObject, 4, 1},
+    {"mp_potential_path_object", F_MpPotentialPathObject, 6, 1},
+    {"mp_grid_create", F_MpGridCreate, 6, 1},
+    {"mp_grid_destroy", F_MpGridDestroy, 1, 1},
+    {"mp_grid_clear_all", F_MpGridClearAll, 1, 1},
+    {"mp_grid_clear_cell", F_MpGridClearCell, 3, 1},
+    {"mp_grid_clear_rectangle", F_MpGridClearRectangle, 5, 1},
+    {"mp_grid_add_cell", F_MpGridAddCell, 3, 1},
+    {"mp_grid_get_cell", F_MpGridGetCell, 3, 1},
+    {"mp_grid_add_rectangle", F_MpGridAddRectangle, 5, 1},
+    {"mp_grid_add_instances", F_MpGridAddInstances, 3, 1},
+    {"mp_grid_path", F_MpGridPath, 7, 1},
+    {"mp_grid_draw", F_MpGridDraw, 1, 1},
+    {"mp_grid_to_ds_grid", F_MpGridToDsGrid, 2, 1},
+    {"collision_point", F_CollisionPoint, 5, 1},
+    {"collision_rectangle", F_CollisionRectangle, 7, 1},
+    {"collision_circle", F_CollisionCircle, 6, 1},
+    {"collision_ellipse", F_CollisionEllipse, 7, 1},
+    {"collision_line", F_CollisionLine, 7, 1},
+    {"instance_find", F_InstanceFind, 2, 1},
+    {"instance_exists", F_InstanceExists, 1, 1},
+    {"instance_number", F_InstanceNumber, 1, 1},
+    {"instance_position", F_InstancePosition, 3, 1},
+    {"instance_nearest", F_InstanceNearest, 3, 1},
+    {"instance_furthest", F_InstanceFurthest, 3, 1},
+    {"instance_place", F_InstancePlace, 3, 1},
+    {"instance_create", F_InstanceCreate, 3, 1},
+    {"instance_create_depth", F_InstanceCreateDepth, 4, 1},
+    {"instance_create_layer", F_InstanceCreateLayer, 4, 1},
+    {"instance_copy", F_InstanceCopy, 1, 1},
+    {"instance_change", F_InstanceChange, 2, 1},
+    {"instance_destroy", F_InstanceDestroy, 0, 1},
+    {"instance_sprite", F_InstanceSprite, 1, 1},
+    {"position_empty", F_PositionEmpty, 2, 1},
+    {"position_meeting", F_PositionMeeting, 3, 1},
+    {"position_destroy", F_PositionDestroy, 2, 1},
+    {"position_change", F_PositionChange, 4, 1},
+    {"instance_id_get", F_InstanceIdGet, 1, 1},
+    {"instance_deactivate_all", F_InstanceDeactivateAll, 1, 1},
+    {"instance_deactivate_object", F_InstanceDeactivateObject, 1, 1},
+    {"instance_deactivate_region", F_InstanceDeactivateRegion, 6, 1},
+    {"instance_activate_all", F_InstanceActivateAll, 0, 1},
+    {"instance_activate_object", F_InstanceActivateObject, 1, 1},
+    {"instance_activate_region", F_InstanceActivateRegion, 5, 1},
+    {"room_goto", F_RoomGoto, 1, 1},
+    {"room_goto_previous", F_RoomGotoPrevious, 0, 1},
+    {"room_goto_next", F_RoomGotoNext, 0, 1},
+    {"room_previous", F_RoomPrevious, 1, 1},
+    {"room_next", F_RoomNext, 1, 1},
+    {"room_restart", F_RoomRestart, 0, 1},
+    {"game_end", F_GameEnd, 0, 1},
+    {"game_restart", F_GameRestart, 0, 1},
+    {"game_load", F_GameLoad, 1, 1},
+    {"game_save", F_GameSave, 1, 1},
+    {"game_save_buffer", F_GameSaveBuffer, 1, 1},
+    {"game_load_buffer", F_GameLoadBuffer, 1, 1},
+    {"transition_define", F_TransitionDefine, 2, 1},
+    {"transition_exists", F_TransitionExists, 1, 1},
+    {"sleep", F_Sleep, 1, 1},
+    {"point_in_rectangle", F_PointInRectangle, 6, 1},
+    {"point_in_triangle", F_PointInTriangle, 8, 1},
+    {"point_in_circle", F_PointInCircle, 5, 1},
+    {"rectangle_in_rectangle", F_RectangleInRectangle, 8, 1},
+    {"rectangle_in_triangle", F_RectangleInTriangle, 10, 1},
+    {"rectangle_in_circle", F_RectangleInCircle, 7, 1},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == 94);
 

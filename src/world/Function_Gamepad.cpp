@@ -16,10 +16,6 @@ namespace {
                   [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
                   [[maybe_unused]] RValue* args)
 
-void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 Gamepad* PadArg(RValue* args) {
     return Gamepad_Get(Arg_GetInt32(args, 0));
 }
@@ -34,30 +30,30 @@ bool InUnitRange(double v) {
     return v >= 0.0 && v <= 1.0;
 }
 
-BUILTIN(gamepad_is_supported) {
-    SetReal(result, Gamepad_XInputLoaded() ? 1.0 : 0.0);
+BUILTIN(GamepadIsSupported) {
+    Result_SetFlag(result, Gamepad_XInputLoaded());
 }
 
-BUILTIN(gamepad_get_device_count) {
-    SetReal(result, Gamepad_Count());
+BUILTIN(GamepadGetDeviceCount) {
+    Result_SetReal(result, Gamepad_Count());
 }
 
-BUILTIN(gamepad_is_connected) {
+BUILTIN(GamepadIsConnected) {
     const Gamepad* pad = PadArg(args);
-    SetReal(result, pad != nullptr && pad->connected ? 1.0 : 0.0);
+    Result_SetFlag(result, pad != nullptr && pad->connected);
 }
 
-BUILTIN(gamepad_get_description) {
+BUILTIN(GamepadGetDescription) {
     const Gamepad* pad = PadArg(args);
     RValue_SetString(&result, pad != nullptr ? pad->description : "");
 }
 
-BUILTIN(gamepad_get_button_threshold) {
+BUILTIN(GamepadGetButtonThreshold) {
     const Gamepad* pad = PadArg(args);
-    SetReal(result, pad != nullptr ? pad->buttonThreshold : 0.0);
+    Result_SetReal(result, pad != nullptr ? pad->buttonThreshold : 0.0);
 }
 
-BUILTIN(gamepad_set_button_threshold) {
+BUILTIN(GamepadSetButtonThreshold) {
     Gamepad* pad = PadArg(args);
     const double value = Arg_GetReal(args, 1);
     if (!InUnitRange(value)) {
@@ -67,12 +63,12 @@ BUILTIN(gamepad_set_button_threshold) {
     if (pad != nullptr) pad->buttonThreshold = static_cast<float>(value);
 }
 
-BUILTIN(gamepad_get_axis_deadzone) {
+BUILTIN(GamepadGetAxisDeadzone) {
     const Gamepad* pad = PadArg(args);
-    SetReal(result, pad != nullptr ? pad->axisDeadzone : 0.0);
+    Result_SetReal(result, pad != nullptr ? pad->axisDeadzone : 0.0);
 }
 
-BUILTIN(gamepad_set_axis_deadzone) {
+BUILTIN(GamepadSetAxisDeadzone) {
     Gamepad* pad = PadArg(args);
     const double value = Arg_GetReal(args, 1);
     if (!InUnitRange(value)) {
@@ -82,46 +78,46 @@ BUILTIN(gamepad_set_axis_deadzone) {
     if (pad != nullptr) pad->axisDeadzone = static_cast<float>(value);
 }
 
-BUILTIN(gamepad_button_count) {
+BUILTIN(GamepadButtonCount) {
     const Gamepad* pad = PadArg(args);
-    SetReal(result, pad != nullptr && pad->connected ? pad->buttonCount : 0);
+    Result_SetReal(result, pad != nullptr && pad->connected ? pad->buttonCount : 0);
 }
 
-BUILTIN(gamepad_axis_count) {
+BUILTIN(GamepadAxisCount) {
     const Gamepad* pad = PadArg(args);
-    SetReal(result, pad != nullptr && pad->connected ? pad->axisCount : 0);
+    Result_SetReal(result, pad != nullptr && pad->connected ? pad->axisCount : 0);
 }
 
-BUILTIN(gamepad_button_check) {
+BUILTIN(GamepadButtonCheck) {
     const Gamepad* pad = ValuePad(args);
-    SetReal(result, pad != nullptr && pad->ButtonHeld(Arg_GetInt32(args, 1)) ? 1.0 : 0.0);
+    Result_SetFlag(result, pad != nullptr && pad->ButtonHeld(Arg_GetInt32(args, 1)));
 }
 
-BUILTIN(gamepad_button_check_pressed) {
+BUILTIN(GamepadButtonCheckPressed) {
     const Gamepad* pad = ValuePad(args);
-    SetReal(result, pad != nullptr && pad->ButtonPressed(Arg_GetInt32(args, 1)) ? 1.0 : 0.0);
+    Result_SetFlag(result, pad != nullptr && pad->ButtonPressed(Arg_GetInt32(args, 1)));
 }
 
-BUILTIN(gamepad_button_check_released) {
+BUILTIN(GamepadButtonCheckReleased) {
     const Gamepad* pad = ValuePad(args);
-    SetReal(result, pad != nullptr && pad->ButtonReleased(Arg_GetInt32(args, 1)) ? 1.0 : 0.0);
+    Result_SetFlag(result, pad != nullptr && pad->ButtonReleased(Arg_GetInt32(args, 1)));
 }
 
-BUILTIN(gamepad_button_value) {
+BUILTIN(GamepadButtonValue) {
     const Gamepad* pad = ValuePad(args);
-    SetReal(result, pad != nullptr ? pad->ButtonValue(Arg_GetInt32(args, 1), false) : 0.0);
+    Result_SetReal(result, pad != nullptr ? pad->ButtonValue(Arg_GetInt32(args, 1), false) : 0.0);
 }
 
-BUILTIN(gamepad_axis_value) {
+BUILTIN(GamepadAxisValue) {
     const Gamepad* pad = ValuePad(args);
-    SetReal(result, pad != nullptr ? pad->AxisValue(Arg_GetInt32(args, 1)) : 0.0);
+    Result_SetReal(result, pad != nullptr ? pad->AxisValue(Arg_GetInt32(args, 1)) : 0.0);
 }
 
 float UnitClamped(double v) {
     return static_cast<float>(v < 0.0 ? 0.0 : v > 1.0 ? 1.0 : v);
 }
 
-BUILTIN(gamepad_set_vibration) {
+BUILTIN(GamepadSetVibration) {
     Gamepad* pad = ValuePad(args);
     if (pad == nullptr) return;
     pad->vibrationLeft = UnitClamped(Arg_GetReal(args, 1));
@@ -129,7 +125,7 @@ BUILTIN(gamepad_set_vibration) {
 }
 
 // No light bar to set here: the colour is only logged, as 0x01RRGGBB.
-BUILTIN(gamepad_set_colour) {
+BUILTIN(GamepadSetColour) {
     Gamepad_WarnIfUnsupported();
     const uint32_t bgr = Arg_GetUInt32(args, 1);
     const uint32_t rgb = 0x01000000u | (bgr & 0xFFu) << 16 | (bgr & 0xFF00u) | (bgr >> 16 & 0xFFu);
@@ -141,24 +137,24 @@ BUILTIN(gamepad_set_colour) {
 void InitGamepadFunctions() {
     Gamepad_InitXInput();
     static const BuiltinRow kRows[] = {
-        {"gamepad_is_supported", F_gamepad_is_supported, 0},
-        {"gamepad_get_device_count", F_gamepad_get_device_count, 0},
-        {"gamepad_is_connected", F_gamepad_is_connected, 1},
-        {"gamepad_get_description", F_gamepad_get_description, 1},
-        {"gamepad_get_button_threshold", F_gamepad_get_button_threshold, 1},
-        {"gamepad_set_button_threshold", F_gamepad_set_button_threshold, 2},
-        {"gamepad_get_axis_deadzone", F_gamepad_get_axis_deadzone, 1},
-        {"gamepad_set_axis_deadzone", F_gamepad_set_axis_deadzone, 2},
-        {"gamepad_button_count", F_gamepad_button_count, 1},
-        {"gamepad_axis_count", F_gamepad_axis_count, 1},
-        {"gamepad_button_check", F_gamepad_button_check, 2},
-        {"gamepad_button_check_pressed", F_gamepad_button_check_pressed, 2},
-        {"gamepad_button_check_released", F_gamepad_button_check_released, 2},
-        {"gamepad_button_value", F_gamepad_button_value, 2},
-        {"gamepad_axis_value", F_gamepad_axis_value, 2},
-        {"gamepad_set_vibration", F_gamepad_set_vibration, 3},
-        {"gamepad_set_colour", F_gamepad_set_colour, 2},
-        {"gamepad_set_color", F_gamepad_set_colour, 2},
+        {"gamepad_is_supported", F_GamepadIsSupported, 0},
+        {"gamepad_get_device_count", F_GamepadGetDeviceCount, 0},
+        {"gamepad_is_connected", F_GamepadIsConnected, 1},
+        {"gamepad_get_description", F_GamepadGetDescription, 1},
+        {"gamepad_get_button_threshold", F_GamepadGetButtonThreshold, 1},
+        {"gamepad_set_button_threshold", F_GamepadSetButtonThreshold, 2},
+        {"gamepad_get_axis_deadzone", F_GamepadGetAxisDeadzone, 1},
+        {"gamepad_set_axis_deadzone", F_GamepadSetAxisDeadzone, 2},
+        {"gamepad_button_count", F_GamepadButtonCount, 1},
+        {"gamepad_axis_count", F_GamepadAxisCount, 1},
+        {"gamepad_button_check", F_GamepadButtonCheck, 2},
+        {"gamepad_button_check_pressed", F_GamepadButtonCheckPressed, 2},
+        {"gamepad_button_check_released", F_GamepadButtonCheckReleased, 2},
+        {"gamepad_button_value", F_GamepadButtonValue, 2},
+        {"gamepad_axis_value", F_GamepadAxisValue, 2},
+        {"gamepad_set_vibration", F_GamepadSetVibration, 3},
+        {"gamepad_set_colour", F_GamepadSetColour, 2},
+        {"gamepad_set_color", F_GamepadSetColour, 2},
     };
     Code_Function_AddRows(kRows);
 }

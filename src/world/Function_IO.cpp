@@ -24,10 +24,6 @@ namespace {
 constexpr int32_t kNumLockKey = 144;
 constexpr auto kWaitRound = std::chrono::milliseconds(50);
 
-void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 // The legacy joystick calls: 2 chooses joystick 2, anything else joystick 1.
 int32_t JoystickOf(RValue* args) {
     return Arg_GetInt32(args, 0) == 2 ? 2 : 1;
@@ -47,7 +43,7 @@ void MouseCheck(RValue& result, RValue* args, bool (*test)(int32_t, int32_t)) {
     } else {
         answer = test(button, 0);
     }
-    SetReal(result, answer ? 1.0 : 0.0);
+    Result_SetFlag(result, answer);
 }
 
 // Under "-headless" or playback no player can answer, so the wait returns at once.
@@ -55,35 +51,35 @@ bool WaitingPossible() {
     return !g_Switches.headless && !g_Switches.playback;
 }
 
-BUILTIN(keyboard_check_direct) {
-    SetReal(result, IO_SystemKeyDown(Arg_GetInt32(args, 0)) ? 1.0 : 0.0);
+BUILTIN(KeyboardCheckDirect) {
+    Result_SetFlag(result, IO_SystemKeyDown(Arg_GetInt32(args, 0)));
 }
-BUILTIN(keyboard_get_numlock) {
-    SetReal(result, PlatformInput_NumLockOn() ? 1.0 : 0.0);
+BUILTIN(KeyboardGetNumlock) {
+    Result_SetFlag(result, PlatformInput_NumLockOn());
 }
-BUILTIN(keyboard_set_numlock) {
+BUILTIN(KeyboardSetNumlock) {
     if (Arg_GetBool(args, 0) == PlatformInput_NumLockOn()) return;
     PlatformInput_PostKey(kNumLockKey, true);
     PlatformInput_PostKey(kNumLockKey, false);
 }
-BUILTIN(keyboard_key_press) {
+BUILTIN(KeyboardKeyPress) {
     const int32_t key = Arg_GetInt32(args, 0);
     if (key >= 0 && key < IO_KEYS) PlatformInput_PostKey(key, true);
 }
-BUILTIN(keyboard_key_release) {
+BUILTIN(KeyboardKeyRelease) {
     const int32_t key = Arg_GetInt32(args, 0);
     if (key >= 0 && key < IO_KEYS) PlatformInput_PostKey(key, false);
 }
-BUILTIN(mouse_check_button) {
+BUILTIN(MouseCheckButton) {
     MouseCheck(result, args, IO_MouseButtonDown);
 }
-BUILTIN(mouse_check_button_pressed) {
+BUILTIN(MouseCheckButtonPressed) {
     MouseCheck(result, args, IO_MouseButtonPressed);
 }
-BUILTIN(mouse_check_button_released) {
+BUILTIN(MouseCheckButtonReleased) {
     MouseCheck(result, args, IO_MouseButtonReleased);
 }
-BUILTIN(keyboard_wait) {
+BUILTIN(KeyboardWait) {
     IO_ResetLastKeyBoth();
     if (!WaitingPossible()) return;
     for (;;) {
@@ -91,9 +87,9 @@ BUILTIN(keyboard_wait) {
         if (IO_BackEndKeyPressed()) break;
         std::this_thread::sleep_for(kWaitRound);
     }
-    SetReal(result, 0.0);
+    Result_SetReal(result, 0.0);
 }
-BUILTIN(mouse_wait) {
+BUILTIN(MouseWait) {
     IO_ResetLastButtonBoth();
     if (!WaitingPossible()) return;
     for (;;) {
@@ -102,66 +98,67 @@ BUILTIN(mouse_wait) {
         std::this_thread::sleep_for(kWaitRound);
     }
 }
-BUILTIN(joystick_exists) {
+BUILTIN(JoystickExists) {
     PlatformJoystickCaps caps;
-    SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? 1.0 : 0.0);
+    Result_SetFlag(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps));
 }
-BUILTIN(joystick_name) {
+BUILTIN(JoystickName) {
     PlatformJoystickCaps caps;
     RValue_CreateString(&result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? caps.name : "");
 }
-BUILTIN(joystick_axes) {
+BUILTIN(JoystickAxes) {
     PlatformJoystickCaps caps;
-    SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? caps.axes : 0);
+    Result_SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? caps.axes : 0);
 }
-BUILTIN(joystick_buttons) {
+BUILTIN(JoystickButtons) {
     PlatformJoystickCaps caps;
-    SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? caps.buttons : 0);
+    Result_SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) ? caps.buttons : 0);
 }
-BUILTIN(joystick_has_pov) {
+BUILTIN(JoystickHasPov) {
     PlatformJoystickCaps caps;
-    SetReal(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) && caps.hats > 0 ? 1.0 : 0.0);
+    Result_SetFlag(result, PlatformInput_JoystickCaps(JoystickOf(args), &caps) && caps.hats > 0);
 }
-BUILTIN(joystick_direction) {
+BUILTIN(JoystickDirection) {
     PlatformJoystickState state;
-    if (!PlatformInput_JoystickState(JoystickOf(args), &state)) return SetReal(result, 101);
-    SetReal(result, IO_JoystickDirection(state.axes[0], state.axes[1]));
+    if (!PlatformInput_JoystickState(JoystickOf(args), &state)) return Result_SetReal(result, 101);
+    Result_SetReal(result, IO_JoystickDirection(state.axes[0], state.axes[1]));
 }
-BUILTIN(joystick_check_button) {
+BUILTIN(JoystickCheckButton) {
     const int32_t button = Arg_GetInt32(args, 1);
     PlatformJoystickState state;
     const bool held = button >= 1 && button <= 32 && PlatformInput_JoystickState(JoystickOf(args), &state) &&
                       ((state.buttons >> (button - 1)) & 1u) != 0;
-    SetReal(result, held ? 1.0 : 0.0);
+    Result_SetFlag(result, held);
 }
 
 void AxisPosition(RValue& result, RValue* args, int axis) {
     PlatformJoystickState state;
-    if (!PlatformInput_JoystickState(JoystickOf(args), &state)) return SetReal(result, 0.0);
-    SetReal(result, static_cast<double>(state.axes[axis]) / 32767.0 - 1.0);
+    if (!PlatformInput_JoystickState(JoystickOf(args), &state)) return Result_SetReal(result, 0.0);
+    Result_SetReal(result, static_cast<double>(state.axes[axis]) / 32767.0 - 1.0);
 }
-BUILTIN(joystick_xpos) {
+BUILTIN(JoystickXpos) {
     AxisPosition(result, args, 0);
 }
-BUILTIN(joystick_ypos) {
+BUILTIN(JoystickYpos) {
     AxisPosition(result, args, 1);
 }
-BUILTIN(joystick_zpos) {
+BUILTIN(JoystickZpos) {
     AxisPosition(result, args, 2);
 }
-BUILTIN(joystick_rpos) {
+BUILTIN(JoystickRpos) {
     AxisPosition(result, args, 3);
 }
-BUILTIN(joystick_upos) {
+BUILTIN(JoystickUpos) {
     AxisPosition(result, args, 4);
 }
-BUILTIN(joystick_vpos) {
+BUILTIN(JoystickVpos) {
     AxisPosition(result, args, 5);
 }
-BUILTIN(joystick_pov) {
+BUILTIN(JoystickPov) {
     PlatformJoystickState state;
-    if (!PlatformInput_JoystickState(JoystickOf(args), &state) || state.pov > 36000) return SetReal(result, -1);
-    SetReal(result, state.pov / 100.0);
+    if (!PlatformInput_JoystickState(JoystickOf(args), &state) || state.pov > 36000)
+        return Result_SetReal(result, -1);
+    Result_SetReal(result, state.pov / 100.0);
 }
 
 char g_chosenPath[4096];
@@ -242,30 +239,30 @@ uint32_t FposToSize(int64_t position) {
 
 // The interaction registrar puts these rows among its own; this table is their one home.
 const BuiltinRow kInputRows[] = {
-    {"keyboard_check_direct", F_keyboard_check_direct, 1},
-    {"keyboard_get_numlock", F_keyboard_get_numlock, 0},
-    {"keyboard_set_numlock", F_keyboard_set_numlock, 1},
-    {"keyboard_key_press", F_keyboard_key_press, 1},
-    {"keyboard_key_release", F_keyboard_key_release, 1},
-    {"mouse_check_button", F_mouse_check_button, 1},
-    {"mouse_check_button_pressed", F_mouse_check_button_pressed, 1},
-    {"mouse_check_button_released", F_mouse_check_button_released, 1},
-    {"keyboard_wait", F_keyboard_wait, 0},
-    {"mouse_wait", F_mouse_wait, 0},
-    {"joystick_exists", F_joystick_exists, 1},
-    {"joystick_name", F_joystick_name, 1},
-    {"joystick_axes", F_joystick_axes, 1},
-    {"joystick_buttons", F_joystick_buttons, 1},
-    {"joystick_has_pov", F_joystick_has_pov, 1},
-    {"joystick_direction", F_joystick_direction, 1},
-    {"joystick_check_button", F_joystick_check_button, 2},
-    {"joystick_xpos", F_joystick_xpos, 1},
-    {"joystick_ypos", F_joystick_ypos, 1},
-    {"joystick_zpos", F_joystick_zpos, 1},
-    {"joystick_rpos", F_joystick_rpos, 1},
-    {"joystick_upos", F_joystick_upos, 1},
-    {"joystick_vpos", F_joystick_vpos, 1},
-    {"joystick_pov", F_joystick_pov, 1},
+    {"keyboard_check_direct", F_KeyboardCheckDirect, 1},
+    {"keyboard_get_numlock", F_KeyboardGetNumlock, 0},
+    {"keyboard_set_numlock", F_KeyboardSetNumlock, 1},
+    {"keyboard_key_press", F_KeyboardKeyPress, 1},
+    {"keyboard_key_release", F_KeyboardKeyRelease, 1},
+    {"mouse_check_button", F_MouseCheckButton, 1},
+    {"mouse_check_button_pressed", F_MouseCheckButtonPressed, 1},
+    {"mouse_check_button_released", F_MouseCheckButtonReleased, 1},
+    {"keyboard_wait", F_KeyboardWait, 0},
+    {"mouse_wait", F_MouseWait, 0},
+    {"joystick_exists", F_JoystickExists, 1},
+    {"joystick_name", F_JoystickName, 1},
+    {"joystick_axes", F_JoystickAxes, 1},
+    {"joystick_buttons", F_JoystickButtons, 1},
+    {"joystick_has_pov", F_JoystickHasPov, 1},
+    {"joystick_direction", F_JoystickDirection, 1},
+    {"joystick_check_button", F_JoystickCheckButton, 2},
+    {"joystick_xpos", F_JoystickXpos, 1},
+    {"joystick_ypos", F_JoystickYpos, 1},
+    {"joystick_zpos", F_JoystickZpos, 1},
+    {"joystick_rpos", F_JoystickRpos, 1},
+    {"joystick_upos", F_JoystickUpos, 1},
+    {"joystick_vpos", F_JoystickVpos, 1},
+    {"joystick_pov", F_JoystickPov, 1},
 };
 
 void InitIOFunctions() {

@@ -15,26 +15,15 @@ namespace {
                   [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
                   [[maybe_unused]] RValue* args)
 
-float F(RValue* args, int32_t n) {
-    return Arg_GetFloat(args, n);
-}
-int32_t I(RValue* args, int32_t n) {
-    return Arg_GetInt32(args, n);
-}
-
-void SetReal(RValue& result, double value) {
-    result = RValue_Real(value);
-}
-
 CPath* PathArg(RValue* args) {
-    return Path_Get(I(args, 0));
+    return Path_Get(Arg_GetInt32(args, 0));
 }
 
 // The query rows: the value for a path, or `missing` when there is none.
 template <typename Query>
 void Answer(RValue& result, RValue* args, double missing, Query query) {
     const CPath* path = PathArg(args);
-    SetReal(result, path != nullptr ? query(path) : missing);
+    Result_SetReal(result, path != nullptr ? query(path) : missing);
 }
 
 // The editing rows: nothing happens without a path.
@@ -43,229 +32,221 @@ void Change(RValue* args, Edit edit) {
     if (CPath* path = PathArg(args)) edit(path);
 }
 
-BUILTIN(path_exists) {
-    SetReal(result, Path_Exists(I(args, 0)) ? 1.0 : 0.0);
+BUILTIN(PathExists) {
+    Result_SetFlag(result, Path_Exists(Arg_GetInt32(args, 0)));
 }
 
-BUILTIN(path_get_name) {
-    RValue_SetString(&result, Path_GetName(I(args, 0)));
+BUILTIN(PathGetName) {
+    RValue_SetString(&result, Path_GetName(Arg_GetInt32(args, 0)));
 }
 
-BUILTIN(path_get_length) {
+BUILTIN(PathGetLength) {
     Answer(result, args, -1.0, [](const CPath* p) { return static_cast<double>(p->GetLength()); });
 }
 
-BUILTIN(path_get_time) {
+BUILTIN(PathGetTime) {
     const double position = Arg_GetReal(args, 1);
     Answer(result, args, -1.0, [position](const CPath* p) { return position * p->GetTime(); });
 }
 
-BUILTIN(path_get_kind) {
+BUILTIN(PathGetKind) {
     Answer(result, args, -1.0, [](const CPath* p) { return static_cast<double>(p->GetKind()); });
 }
 
-BUILTIN(path_get_closed) {
+BUILTIN(PathGetClosed) {
     Answer(result, args, 0.0, [](const CPath* p) { return p->GetClosed() ? 1.0 : 0.0; });
 }
 
-BUILTIN(path_get_precision) {
+BUILTIN(PathGetPrecision) {
     Answer(result, args, -1.0, [](const CPath* p) { return static_cast<double>(p->GetPrecision()); });
 }
 
-BUILTIN(path_get_number) {
+BUILTIN(PathGetNumber) {
     Answer(result, args, -1.0, [](const CPath* p) { return static_cast<double>(p->GetNumber()); });
 }
 
 // A point index outside the path reads 0 for each field.
 template <typename Field>
 void PointField(RValue& result, RValue* args, Field field) {
-    const int32_t n = I(args, 1);
+    const int32_t n = Arg_GetInt32(args, 1);
     Answer(result, args, -1.0, [n, field](const CPath* p) {
         return n >= 0 && n < p->GetNumber() ? static_cast<double>(field(p->GetPoint(n))) : 0.0;
     });
 }
 
-BUILTIN(path_get_point_x) {
+BUILTIN(PathGetPointX) {
     PointField(result, args, [](const PathPoint& p) { return p.x; });
 }
 
-BUILTIN(path_get_point_y) {
+BUILTIN(PathGetPointY) {
     PointField(result, args, [](const PathPoint& p) { return p.y; });
 }
 
-BUILTIN(path_get_point_speed) {
+BUILTIN(PathGetPointSpeed) {
     PointField(result, args, [](const PathPoint& p) { return p.speed; });
 }
 
-BUILTIN(path_get_x) {
-    const float t = F(args, 1);
+BUILTIN(PathGetX) {
+    const float t = Arg_GetFloat(args, 1);
     Answer(result, args, -1.0, [t](const CPath* p) { return static_cast<double>(p->GetX(t)); });
 }
 
-BUILTIN(path_get_y) {
-    const float t = F(args, 1);
+BUILTIN(PathGetY) {
+    const float t = Arg_GetFloat(args, 1);
     Answer(result, args, -1.0, [t](const CPath* p) { return static_cast<double>(p->GetY(t)); });
 }
 
-BUILTIN(path_get_speed) {
-    const float t = F(args, 1);
+BUILTIN(PathGetSpeed) {
+    const float t = Arg_GetFloat(args, 1);
     Answer(result, args, -1.0, [t](const CPath* p) { return static_cast<double>(p->GetSpeed(t)); });
 }
 
-BUILTIN(path_set_kind) {
-    const int32_t kind = I(args, 1);
+BUILTIN(PathSetKind) {
+    const int32_t kind = Arg_GetInt32(args, 1);
     Change(args, [kind](CPath* p) { p->SetKind(kind); });
 }
 
-BUILTIN(path_set_closed) {
+BUILTIN(PathSetClosed) {
     const bool closed = Arg_GetBool(args, 1);
     Change(args, [closed](CPath* p) { p->SetClosed(closed); });
 }
 
-BUILTIN(path_set_precision) {
-    const int32_t precision = I(args, 1);
+BUILTIN(PathSetPrecision) {
+    const int32_t precision = Arg_GetInt32(args, 1);
     Change(args, [precision](CPath* p) { p->SetPrecision(precision); });
 }
 
-BUILTIN(path_add) {
-    SetReal(result, Path_Add());
+BUILTIN(PathAdd) {
+    Result_SetReal(result, Path_Add());
 }
 
-BUILTIN(path_duplicate) {
-    const int32_t index = I(args, 0);
+BUILTIN(PathDuplicate) {
+    const int32_t index = Arg_GetInt32(args, 0);
     if (!Path_Exists(index)) {
         Error_Report("Trying to duplicate non-existing path.", false);
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
-    SetReal(result, Path_Duplicate(index));
+    Result_SetReal(result, Path_Duplicate(index));
 }
 
-BUILTIN(path_assign) {
+BUILTIN(PathAssign) {
     if (PathArg(args) == nullptr) return;
-    if (!Path_Assign(I(args, 0), I(args, 1))) Error_Report("Error assigning a path.", false);
+    if (!Path_Assign(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1)))
+        Error_Report("Error assigning a path.", false);
 }
 
-BUILTIN(path_append) {
+BUILTIN(PathAppend) {
     CPath* path = PathArg(args);
-    const CPath* more = Path_Get(I(args, 1));
+    const CPath* more = Path_Get(Arg_GetInt32(args, 1));
     if (path == nullptr) Error_Report("Appending to non-existing path.", false);
     if (more == nullptr) Error_Report("Appending a non-existing path.", false);
     if (path != nullptr && more != nullptr) path->Append(more);
 }
 
-BUILTIN(path_delete) {
-    const int32_t index = I(args, 0);
+BUILTIN(PathDelete) {
+    const int32_t index = Arg_GetInt32(args, 0);
     if (!Path_Exists(index)) {
         Error_Report("Trying to delete non-existing path.", false);
-        SetReal(result, 0.0);
+        Result_SetReal(result, 0.0);
         return;
     }
-    SetReal(result, Path_Delete(index) ? 1.0 : 0.0);
+    Result_SetFlag(result, Path_Delete(index));
 }
 
-BUILTIN(path_add_point) {
-    const float x = F(args, 1), y = F(args, 2), speed = F(args, 3);
+BUILTIN(PathAddPoint) {
+    const float x = Arg_GetFloat(args, 1), y = Arg_GetFloat(args, 2), speed = Arg_GetFloat(args, 3);
     Change(args, [=](CPath* p) { p->AddPoint(x, y, speed); });
 }
 
-BUILTIN(path_insert_point) {
-    const int32_t n = I(args, 1);
-    const float x = F(args, 2), y = F(args, 3), speed = F(args, 4);
+BUILTIN(PathInsertPoint) {
+    const int32_t n = Arg_GetInt32(args, 1);
+    const float x = Arg_GetFloat(args, 2), y = Arg_GetFloat(args, 3), speed = Arg_GetFloat(args, 4);
     Change(args, [=](CPath* p) { p->InsertPoint(n, x, y, speed); });
 }
 
-BUILTIN(path_change_point) {
-    const int32_t n = I(args, 1);
-    const float x = F(args, 2), y = F(args, 3), speed = F(args, 4);
+BUILTIN(PathChangePoint) {
+    const int32_t n = Arg_GetInt32(args, 1);
+    const float x = Arg_GetFloat(args, 2), y = Arg_GetFloat(args, 3), speed = Arg_GetFloat(args, 4);
     Change(args, [=](CPath* p) { p->ChangePoint(n, x, y, speed); });
 }
 
-BUILTIN(path_delete_point) {
-    const int32_t n = I(args, 1);
+BUILTIN(PathDeletePoint) {
+    const int32_t n = Arg_GetInt32(args, 1);
     Change(args, [n](CPath* p) { p->DeletePoint(n); });
 }
 
-BUILTIN(path_clear_points) {
+BUILTIN(PathClearPoints) {
     Change(args, [](CPath* p) { p->Clear(); });
 }
 
-BUILTIN(path_reverse) {
+BUILTIN(PathReverse) {
     Change(args, [](CPath* p) { p->Reverse(); });
 }
 
-BUILTIN(path_mirror) {
+BUILTIN(PathMirror) {
     Change(args, [](CPath* p) { p->Mirror(); });
 }
 
-BUILTIN(path_flip) {
+BUILTIN(PathFlip) {
     Change(args, [](CPath* p) { p->Flip(); });
 }
 
-BUILTIN(path_rotate) {
-    const float angle = F(args, 1);
+BUILTIN(PathRotate) {
+    const float angle = Arg_GetFloat(args, 1);
     Change(args, [angle](CPath* p) { p->Rotate(angle); });
 }
 
-BUILTIN(path_rescale) {
-    const float xscale = F(args, 1), yscale = F(args, 2);
+BUILTIN(PathRescale) {
+    const float xscale = Arg_GetFloat(args, 1), yscale = Arg_GetFloat(args, 2);
     Change(args, [=](CPath* p) { p->Scale(xscale, yscale); });
 }
 
-BUILTIN(path_shift) {
-    const float dx = F(args, 1), dy = F(args, 2);
+BUILTIN(PathShift) {
+    const float dx = Arg_GetFloat(args, 1), dy = Arg_GetFloat(args, 2);
     Change(args, [=](CPath* p) { p->Shift(dx, dy); });
 }
 
-struct Row {
-    const char* name;
-    BuiltinProc function;
-    int32_t argc;
-};
-
-#define ROW(name, argc) \
-    { #name, F_##name, argc }
-
-const Row kRows[] = {
-    {"path_name", F_path_get_name, 1},
-    ROW(path_exists, 1),
-    ROW(path_get_name, 1),
-    ROW(path_get_length, 1),
-    ROW(path_get_time, 2),
-    ROW(path_get_kind, 1),
-    ROW(path_get_closed, 1),
-    ROW(path_get_precision, 1),
-    ROW(path_get_number, 1),
-    ROW(path_get_point_x, 2),
-    ROW(path_get_point_y, 2),
-    ROW(path_get_point_speed, 2),
-    ROW(path_get_x, 2),
-    ROW(path_get_y, 2),
-    ROW(path_get_speed, 2),
-    ROW(path_set_kind, 2),
-    ROW(path_set_closed, 2),
-    ROW(path_set_precision, 2),
-    ROW(path_add, 0),
-    ROW(path_duplicate, 1),
-    ROW(path_assign, 2),
-    ROW(path_append, 2),
-    ROW(path_delete, 1),
-    ROW(path_add_point, 4),
-    ROW(path_insert_point, 5),
-    ROW(path_change_point, 5),
-    ROW(path_delete_point, 2),
-    ROW(path_clear_points, 1),
-    ROW(path_reverse, 1),
-    ROW(path_mirror, 1),
-    ROW(path_flip, 1),
-    ROW(path_rotate, 2),
-    ROW(path_rescale, 3),
-    ROW(path_shift, 3),
+const BuiltinRow kRows[] = {
+    {"path_name", F_PathGetName, 1},
+    {"path_exists", F_PathExists, 1},
+    {"path_get_name", F_PathGetName, 1},
+    {"path_get_length", F_PathGetLength, 1},
+    {"path_get_time", F_PathGetTime, 2},
+    {"path_get_kind", F_PathGetKind, 1},
+    {"path_get_closed", F_PathGetClosed, 1},
+    {"path_get_precision", F_PathGetPrecision, 1},
+    {"path_get_number", F_PathGetNumber, 1},
+    {"path_get_point_x", F_PathGetPointX, 2},
+    {"path_get_point_y", F_PathGetPointY, 2},
+    {"path_get_point_speed", F_PathGetPointSpeed, 2},
+    {"path_get_x", F_PathGetX, 2},
+    {"path_get_y", F_PathGetY, 2},
+    {"path_get_speed", F_PathGetSpeed, 2},
+    {"path_set_kind", F_PathSetKind, 2},
+    {"path_set_closed", F_PathSetClosed, 2},
+    {"path_set_precision", F_PathSetPrecision, 2},
+    {"path_add", F_PathAdd, 0},
+    {"path_duplicate", F_PathDuplicate, 1},
+    {"path_assign", F_PathAssign, 2},
+    {"path_append", F_PathAppend, 2},
+    {"path_delete", F_PathDelete, 1},
+    {"path_add_point", F_PathAddPoint, 4},
+    {"path_insert_point", F_PathInsertPoint, 5},
+    {"path_change_point", F_PathChangePoint, 5},
+    {"path_delete_point", F_PathDeletePoint, 2},
+    {"path_clear_points", F_PathClearPoints, 1},
+    {"path_reverse", F_PathReverse, 1},
+    {"path_mirror", F_PathMirror, 1},
+    {"path_flip", F_PathFlip, 1},
+    {"path_rotate", F_PathRotate, 2},
+    {"path_rescale", F_PathRescale, 3},
+    {"path_shift", F_PathShift, 3},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == 34);
 
 }  // namespace
 
 void InitPathFunctions() {
-    for (const Row& row : kRows) Code_Function_Add(row.name, row.function, row.argc);
+    Code_Function_AddRows(kRows);
 }

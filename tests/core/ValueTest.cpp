@@ -160,6 +160,45 @@ TEST(Value, StringsShareRecords) {
     EXPECT_STREQ(RValue_GetStringText(&b.v), "héllo");
 }
 
+// The RValue_Set* setters drop the reference the value held; each leaves its own kind.
+TEST(Value, SettersReleaseWhatTheValueHeld) {
+    struct Case {
+        const char* name;
+        void (*set)(RValue* value);
+        uint32_t kind;
+        double val;
+    };
+    const Case cases[] = {
+        {"real", [](RValue* v) { RValue_SetReal(v, 2.5); }, VALUE_REAL, 2.5},
+        {"flag", [](RValue* v) { RValue_SetFlag(v, true); }, VALUE_REAL, 1.0},
+        {"bool", [](RValue* v) { RValue_SetBool(v, true); }, VALUE_BOOL, 1.0},
+    };
+    for (const Case& c : cases) {
+        Held keeper("text"), v;
+        RValue_Assign(&v.v, &keeper.v);
+        v.v.flags = 4;
+        ASSERT_EQ(keeper.v.str->refCount, 2);
+        c.set(&v.v);
+        EXPECT_EQ(keeper.v.str->refCount, 1) << c.name;
+        EXPECT_EQ(v.v.kind, c.kind) << c.name;
+        EXPECT_EQ(v.v.flags, 0u) << c.name;
+        EXPECT_EQ(v.v.val, c.val) << c.name;
+    }
+}
+
+// Bytes past n are not read, a zero inside is kept, and the source may be the value's own text.
+TEST(Value, StringFromBytes) {
+    Held v("abcdef");
+    RValue_SetStringBytes(&v.v, RValue_GetStringText(&v.v) + 1, 3);
+    ASSERT_EQ(v.v.kind, VALUE_STRING);
+    EXPECT_STREQ(RValue_GetStringText(&v.v), "bcd");
+    EXPECT_EQ(v.v.str->length, 3);
+    RValue_SetStringBytes(&v.v, "x\0y", 3);
+    EXPECT_EQ(std::memcmp(v.v.str->text, "x\0y", 4), 0);
+    RValue_SetStringBytes(&v.v, nullptr, 0);
+    EXPECT_STREQ(RValue_GetStringText(&v.v), "");
+}
+
 TEST(Value, AddReal) {
     RuntimeErrorRecorder errors;
     struct Case {

@@ -98,7 +98,7 @@ protected:
     static void Frames(int64_t n) { ASSERT_EQ(Harness_RunFrames(n), n); }
 
     static double Var(CInstance* i, int32_t slot) { return RValue_ToReal(i->SlotRef(slot)); }
-    static void SetVar(CInstance* i, int32_t slot, double value) { hvs::SetReal(i->SlotRef(slot), value); }
+    static void SetVar(CInstance* i, int32_t slot, double value) { RValue_SetReal(i->SlotRef(slot), value); }
     static double Builtin(CInstance* i, int32_t ref, int32_t index = ARRAY_INDEX_WHOLE) {
         return hvs::GetBuiltinReal(i, ref, index);
     }
