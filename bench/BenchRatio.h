@@ -34,14 +34,16 @@ public:
     }
 
     // One line for every run named ours + X that has a baseline + X beside it.
-    void PrintPairs(const char* heading, const std::string& ours, const std::string& baseline, Show show) const {
+    void PrintPairs(const char* heading, const std::string& ours, const std::string& baseline,
+                    Show show) const {
         std::printf("\n%s\n", heading);
         for (const auto& [name, time] : m_times) {
             if (name.rfind(ours, 0) != 0) continue;
             const std::string suffix = name.substr(ours.size());
             const double base = Time(baseline + suffix);
             if (base <= 0 || time <= 0) continue;
-            std::printf("  %-28s %6.2f\n", suffix.c_str(), show == Show::TimeRatio ? time / base : base / time);
+            std::printf("  %-28s %6.2f\n", suffix.c_str(),
+                        show == Show::TimeRatio ? time / base : base / time);
         }
     }
 

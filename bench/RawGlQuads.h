@@ -74,8 +74,8 @@ public:
         glBindVertexArray(vao);
         glClear(GL_COLOR_BUFFER_BIT);
         glBindBuffer(GL_ARRAY_BUFFER, buffer);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads.size() * sizeof(RawVertex)),
-                     quads.data(), GL_STREAM_DRAW);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads.size() * sizeof(RawVertex)), quads.data(),
+                     GL_STREAM_DRAW);
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(quads.size()));
         glFinish();
         glUseProgram(static_cast<GLuint>(deviceProgram));

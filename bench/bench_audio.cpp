@@ -110,7 +110,8 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     if (const double raw = reporter.Time("Raw_PlayStop"))
-        std::printf("\nratio engine / raw OpenAL (lower is better): %.2f\n", reporter.Time("Engine_PlayStop") / raw);
+        std::printf("\nratio engine / raw OpenAL (lower is better): %.2f\n",
+                    reporter.Time("Engine_PlayStop") / raw);
     alDeleteSources(1, &g_rawSource);
     SND_Quit();
     AudioDevice_Set(nullptr);

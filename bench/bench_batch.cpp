@@ -33,8 +33,8 @@ void PrepareQuads() {
         const float x = static_cast<float>(i * 7 % (kSide - 4)), y = static_cast<float>(i * 13 % (kSide - 4));
         const uint32_t colour = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
         const RawVertex quad[6] = {{x, y, 0, colour, 0, 0},         {x + 2, y, 0, colour, 1, 0},
-                                {x, y + 2, 0, colour, 0, 1},     {x + 2, y, 0, colour, 1, 0},
-                                {x + 2, y + 2, 0, colour, 1, 1}, {x, y + 2, 0, colour, 0, 1}};
+                                   {x, y + 2, 0, colour, 0, 1},     {x + 2, y, 0, colour, 1, 0},
+                                   {x + 2, y + 2, 0, colour, 1, 1}, {x, y + 2, 0, colour, 0, 1}};
         g_quads.insert(g_quads.end(), quad, quad + 6);
     }
 }

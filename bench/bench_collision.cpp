@@ -47,7 +47,8 @@ struct Scene {
         Run_SetCurrentRoom(&room);
         std::mt19937 random(1);
         for (int i = 0; i < kInstances; ++i)
-            room.CreateInstance(static_cast<float>(random() % 4000), static_cast<float>(random() % 4000), object);
+            room.CreateInstance(static_cast<float>(random() % 4000), static_cast<float>(random() % 4000),
+                                object);
         probe = room.CreateInstance(0, 0, probeObject);
     }
 

@@ -158,16 +158,16 @@ void Baseline_MapDelete(benchmark::State& state) {
     }
 }
 
-#define MAP_BENCH(op)                             \
+#define MAP_BENCH(op) \
     BENCHMARK_CAPTURE(Ours_Map##op, String, true) \
-        ->Name("Ours_Map" #op "String")           \
-        ->Unit(benchmark::kMillisecond);          \
-    BENCHMARK(Baseline_Map##op<std::string>)      \
-        ->Name("Baseline_Map" #op "String")       \
-        ->Unit(benchmark::kMillisecond);          \
-    BENCHMARK_CAPTURE(Ours_Map##op, Real, false)  \
-        ->Name("Ours_Map" #op "Real")             \
-        ->Unit(benchmark::kMillisecond);          \
+        ->Name("Ours_Map" #op "String") \
+        ->Unit(benchmark::kMillisecond); \
+    BENCHMARK(Baseline_Map##op<std::string>) \
+        ->Name("Baseline_Map" #op "String") \
+        ->Unit(benchmark::kMillisecond); \
+    BENCHMARK_CAPTURE(Ours_Map##op, Real, false) \
+        ->Name("Ours_Map" #op "Real") \
+        ->Unit(benchmark::kMillisecond); \
     BENCHMARK(Baseline_Map##op<double>)->Name("Baseline_Map" #op "Real")->Unit(benchmark::kMillisecond);
 MAP_BENCH(Add)
 MAP_BENCH(Find)
@@ -234,8 +234,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintPairs("speed of ours as a fraction of the baseline's (1.00 = as fast, higher is better):", "Ours_",
-                       "Baseline_", RatioReporter::Show::SpeedRatio);
+    reporter.PrintPairs("speed of ours as a fraction of the baseline's (1.00 = as fast, higher is better):",
+                        "Ours_", "Baseline_", RatioReporter::Show::SpeedRatio);
     benchmark::Shutdown();
     return 0;
 }

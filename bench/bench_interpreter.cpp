@@ -23,13 +23,18 @@ CCode* MakeCode() {
     for (int i = 0; i < 1000; ++i) text += "push.i.i " + std::to_string(i) + "\npop.v.i local.@100000\n";
     hvasm::Assembly assembly;
     std::string error;
-    if (!hvasm::Assemble(text, hvasm::Names{}, &assembly, &error)) std::fprintf(stderr, "%s\n", error.c_str());
+    if (!hvasm::Assemble(text, hvasm::Names{}, &assembly, &error))
+        std::fprintf(stderr, "%s\n", error.c_str());
     g_words = assembly.words;
     CodeSource source;
     source.gameHasCode = [] { return true; };
     source.bytecodeEntry = [](int32_t, CodeEntryInfo* out) {
-        *out = CodeEntryInfo{"bench", reinterpret_cast<uint8_t*>(g_words.data()),
-                             static_cast<uint32_t>(4 * g_words.size()), 0, 2, 0};
+        *out = CodeEntryInfo{"bench",
+                             reinterpret_cast<uint8_t*>(g_words.data()),
+                             static_cast<uint32_t>(4 * g_words.size()),
+                             0,
+                             2,
+                             0};
         return true;
     };
     Code_SetSource(&source);
@@ -51,8 +56,12 @@ void Run(benchmark::State& state, bool decoding) {
     VM_Install(nullptr);
 }
 
-void VM_PreparedDispatch(benchmark::State& state) { Run(state, false); }
-void Baseline_DecodingDispatch(benchmark::State& state) { Run(state, true); }
+void VM_PreparedDispatch(benchmark::State& state) {
+    Run(state, false);
+}
+void Baseline_DecodingDispatch(benchmark::State& state) {
+    Run(state, true);
+}
 BENCHMARK(VM_PreparedDispatch);
 BENCHMARK(Baseline_DecodingDispatch);
 
@@ -66,7 +75,8 @@ public:
     void PrintRatio() const {
         auto ours = m_times.find("VM_PreparedDispatch"), base = m_times.find("Baseline_DecodingDispatch");
         if (ours != m_times.end() && base != m_times.end() && base->second > 0)
-            std::printf("\nratio prepared / decoding dispatch (lower is better): %.3f\n", ours->second / base->second);
+            std::printf("\nratio prepared / decoding dispatch (lower is better): %.3f\n",
+                        ours->second / base->second);
     }
 
 private:

@@ -37,8 +37,8 @@ std::vector<uint8_t> MakeFile() {
             c.variables[var].sites.push_back({e, at});
             c.functions[(e + t) % kFunctions].sites.push_back({e, at + 8});
             c.variables[var].sites.push_back({e, at + 16});
-            entry.words.insert(entry.words.end(), {kPushV | 0xFFFF, 0xA0000000u, kCallI, 0, kPopV | 0xFFFF,
-                                                   0xA0000000u});
+            entry.words.insert(entry.words.end(),
+                               {kPushV | 0xFFFF, 0xA0000000u, kCallI, 0, kPopV | 0xFFFF, 0xA0000000u});
         }
         entry.words.resize(1000, 0x9D000000u);
         c.entries.push_back(std::move(entry));
@@ -68,8 +68,12 @@ const std::vector<uint8_t>& File() {
     return file;
 }
 
-int32_t SetName(const char*, int32_t, int32_t index) { return 100000 + index; }
-int32_t FindFunction(const char* name) { return static_cast<int32_t>(std::strlen(name)); }
+int32_t SetName(const char*, int32_t, int32_t index) {
+    return 100000 + index;
+}
+int32_t FindFunction(const char* name) {
+    return static_cast<int32_t>(std::strlen(name));
+}
 
 double Seconds(std::chrono::steady_clock::time_point from) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();

@@ -36,7 +36,8 @@ bool ReadArgument0(CInstance*, int32_t, RValue* out) {
 int32_t AddCode(const std::string& text) {
     hvasm::Assembly assembly;
     std::string error;
-    if (!hvasm::Assemble(text, hvasm::Names{}, &assembly, &error)) std::fprintf(stderr, "%s\n", error.c_str());
+    if (!hvasm::Assemble(text, hvasm::Names{}, &assembly, &error))
+        std::fprintf(stderr, "%s\n", error.c_str());
     g_code.push_back(assembly.words);
     return static_cast<int32_t>(g_code.size() - 1);
 }
@@ -50,8 +51,9 @@ void Setup() {
     source.bytecodeEntry = [](int32_t index, CodeEntryInfo* out) {
         if (index < 0 || index >= static_cast<int32_t>(g_code.size())) return false;
         auto& words = g_code[static_cast<size_t>(index)];
-        *out = CodeEntryInfo{"bench", reinterpret_cast<uint8_t*>(words.data()), static_cast<uint32_t>(4 * words.size()),
-                             0, 4, 0};
+        *out = CodeEntryInfo{
+            "bench", reinterpret_cast<uint8_t*>(words.data()), static_cast<uint32_t>(4 * words.size()), 0, 4,
+            0};
         return true;
     };
     Code_SetSource(&source);
@@ -61,9 +63,10 @@ void Setup() {
     g_GlobalObject = PWObjectBase_Alloc(4, VALUE_UNSET, true);
     Script_Init(4);
     const std::string a = "push.b.v @" + std::to_string(g_arg0) + "\n";
-    Script_Set(0, "fib", AddCode(a + "push.i 2\nset.i.v 0x0100\nbf rec\n" + a + "ret.v\nrec:\n" + a +
-                                     "push.i 1\nsub.i.v\ncall.i 100000 1\n" + a +
-                                     "push.i 2\nsub.i.v\ncall.i 100000 1\nadd.v.v\nret.v\n"),
+    Script_Set(0, "fib",
+               AddCode(a + "push.i 2\nset.i.v 0x0100\nbf rec\n" + a + "ret.v\nrec:\n" + a +
+                       "push.i 1\nsub.i.v\ncall.i 100000 1\n" + a +
+                       "push.i 2\nsub.i.v\ncall.i 100000 1\nadd.v.v\nret.v\n"),
                nullptr);
     Script_Get(0)->Compile();
 }
@@ -72,12 +75,14 @@ CCode* LoopCode() {
     static CCode* code = nullptr;
     if (code) return code;
     Setup();
-    const int32_t index = AddCode("push.d 0\npop.v.d local.@100001\npush.i 1\npop.v.i local.@100000\ntop:\n"
-                                  "push.l.v local.@100000\npush.i " + std::to_string(kLoopN) +
-                                  "\nconv.i.v\nset.v.v 0x0600\nbt done\n"
-                                  "push.l.v local.@100001\npush.l.v local.@100000\nadd.v.v\npop.v.v local.@100001\n"
-                                  "push.l.v local.@100000\npush.i 1\nconv.i.v\nadd.v.v\npop.v.v local.@100000\n"
-                                  "b top\ndone:\npush.l.v local.@100001\nret.v\n");
+    const int32_t index = AddCode(
+        "push.d 0\npop.v.d local.@100001\npush.i 1\npop.v.i local.@100000\ntop:\n"
+        "push.l.v local.@100000\npush.i " +
+        std::to_string(kLoopN) +
+        "\nconv.i.v\nset.v.v 0x0600\nbt done\n"
+        "push.l.v local.@100001\npush.l.v local.@100000\nadd.v.v\npop.v.v local.@100001\n"
+        "push.l.v local.@100000\npush.i 1\nconv.i.v\nadd.v.v\npop.v.v local.@100000\n"
+        "b top\ndone:\npush.l.v local.@100001\nret.v\n");
     code = Code_Get(Code_AddCode(index, 0));
     return code;
 }
@@ -86,7 +91,8 @@ CCode* FibCode() {
     static CCode* code = nullptr;
     if (code) return code;
     Setup();
-    code = Code_Get(Code_AddCode(AddCode("push.i " + std::to_string(kFibN) + "\nconv.i.v\ncall.i 100000 1\nret.v\n"), 0));
+    code = Code_Get(
+        Code_AddCode(AddCode("push.i " + std::to_string(kFibN) + "\nconv.i.v\ncall.i 100000 1\nret.v\n"), 0));
     return code;
 }
 
@@ -108,8 +114,10 @@ double RunLua(const char* program) {
 
 const std::string kLuaLoop = "local n = 0.0 local i = 1 while not (i > " + std::to_string(kLoopN) +
                              ") do n = n + i i = i + 1 end return n";
-const std::string kLuaFib = "local function fib(n) if n < 2 then return n end return fib(n - 1) + fib(n - 2) end "
-                            "return fib(" + std::to_string(kFibN) + ")";
+const std::string kLuaFib =
+    "local function fib(n) if n < 2 then return n end return fib(n - 1) + fib(n - 2) end "
+    "return fib(" +
+    std::to_string(kFibN) + ")";
 
 void Check(double got, double want, const char* what) {
     if (got != want) std::fprintf(stderr, "%s gave %.17g, expected %.17g\n", what, got, want);

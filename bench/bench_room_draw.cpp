@@ -155,7 +155,8 @@ void ReportPair(benchmark::State& state, const char* ours, const char* baseline,
 
 void BM_TilemapThroughCamera(benchmark::State& state) {
     std::vector<TileCell> cells(size_t(kCells) * kCells);
-    for (size_t i = 0; i < cells.size(); ++i) cells[i] = (1 + uint32_t(i % 3)) | (i % 5 == 0 ? kTileMirrorBit : 0);
+    for (size_t i = 0; i < cells.size(); ++i)
+        cells[i] = (1 + uint32_t(i % 3)) | (i % 5 == 0 ? kTileMirrorBit : 0);
     LayerTilemapElement map;
     map.tileSet = 0;
     map.width = map.height = kCells;

@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintPairs("ratio ours / baseline (lower is better):", "Values_", "Baseline_",
-                       RatioReporter::Show::TimeRatio);
+                        RatioReporter::Show::TimeRatio);
     benchmark::Shutdown();
     return 0;
 }

@@ -167,8 +167,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintPairs("ratio ours / std::unordered_map<int, RValue> (lower is better):", "Vars_", "Baseline_",
-                       RatioReporter::Show::TimeRatio);
+    reporter.PrintPairs("ratio ours / std::unordered_map<int, RValue> (lower is better):", "Vars_",
+                        "Baseline_", RatioReporter::Show::TimeRatio);
     benchmark::Shutdown();
     return 0;
 }

@@ -39,7 +39,8 @@ std::vector<uint8_t> RedBlob() {
     std::vector<uint8_t> blob(16 + 16 * 16 * 4);
     const uint32_t header[4] = {0x20574152u, 16, 16, 0};
     std::memcpy(blob.data(), header, 16);
-    for (size_t i = 16; i < blob.size(); i += 4) blob[i] = 255, blob[i + 1] = 32, blob[i + 2] = 32, blob[i + 3] = 255;
+    for (size_t i = 16; i < blob.size(); i += 4)
+        blob[i] = 255, blob[i + 1] = 32, blob[i + 2] = 32, blob[i + 3] = 255;
     return blob;
 }
 

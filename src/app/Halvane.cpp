@@ -195,8 +195,9 @@ void EndAfterInterpreterError() {
 }
 
 const char* StringTableText(int32_t index) {
-    return index >= 0 && static_cast<uint32_t>(index) < Form_StringCount() ? Form_String(static_cast<uint32_t>(index))
-                                                                          : nullptr;
+    return index >= 0 && static_cast<uint32_t>(index) < Form_StringCount()
+               ? Form_String(static_cast<uint32_t>(index))
+               : nullptr;
 }
 
 void InstallInterpreterHooks() {
@@ -341,7 +342,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Graphic..",
      {InitColourFunctions, InitTextFunctions, InitSpriteDrawFunctions, InitBackgroundDrawFunctions,
       InitTextureFunctions, InitDisplayFunctions, InitCameraFunctions}},  // InitGraphicsFunctions
-    {"Action..", {}},       // InitActionFunctions
+    {"Action..", {}},                                                     // InitActionFunctions
     {"File..", {InitFileFunctions}},
     {"Resource..", {InitSpriteResourceFunctions, InitPathFunctions}},  // the resource built-ins
     {"Interaction..", {Function_Interaction_Init}},
@@ -350,7 +351,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Misc..", {InitEventFunctions, InitWindowFunctions, InitMiscFunctions}},
     {"DS..", {InitDataStructureFunctions, InitSecureMapFunctions}},
     {"Sound..", {Audio_RegisterBuiltins}},
-    {"Physics..", {}},                     // the physics built-ins
+    {"Physics..", {}},  // the physics built-ins
     {"Gamepad..", {InitGamepadFunctions}},
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions}},  // and InitVertexBufferFunctions
     {"Networking..", {InitHttpFunctions}},                           // and InitNetworkingFunctions

@@ -57,7 +57,9 @@ void RunOneTurn() {
 }  // namespace
 
 namespace {
-void ShowOutOfMemoryBox(const char* text, const char* title) { PlatformDialog_ShowMessage(title, text); }
+void ShowOutOfMemoryBox(const char* text, const char* title) {
+    PlatformDialog_ShowMessage(title, text);
+}
 }  // namespace
 
 int Runner_Main(int argc, char** argv) {

@@ -121,11 +121,10 @@ int32_t DownloadCompleted(HTTP_REQ_CONTEXT* record, void* userData, int32_t* map
     const auto* download = static_cast<const DownloadRecord*>(userData);
     // A failed transfer counts as one that brought nothing, whatever part of it arrived.
     const bool arrived = !record->failed && record->result && record->received.load() > 0;
-    *map = DsMap_CreateFromPairs(4, "filename", 0.0, record->url ? record->url : "", "id",
-                                 static_cast<double>(download->slot), static_cast<const char*>(nullptr),
-                                 "http_status", static_cast<double>(record->httpStatus),
-                                 static_cast<const char*>(nullptr), "status", arrived ? 0.0 : -1.0,
-                                 static_cast<const char*>(nullptr));
+    *map = DsMap_CreateFromPairs(
+        4, "filename", 0.0, record->url ? record->url : "", "id", static_cast<double>(download->slot),
+        static_cast<const char*>(nullptr), "http_status", static_cast<double>(record->httpStatus),
+        static_cast<const char*>(nullptr), "status", arrived ? 0.0 : -1.0, static_cast<const char*>(nullptr));
     if (record->httpStatus == 200 && arrived) DecodeDownload(record, download);
     return kAsyncEventImageLoad;
 }
@@ -187,8 +186,8 @@ bool CBackground::LoadFromChunk(ChunkView& chunk, uint32_t entry, bool layerMode
         return chunk.Fail("background at %u: its tile set lies outside the file", entry);
     const int32_t* block = reinterpret_cast<const int32_t*>(Form_Base() + entry + 6 * kWord);
     BackgroundTileSet& t = m_tileSet;
-    int32_t* fields[] = {&t.tileWidth, &t.tileHeight, &t.borderX, &t.borderY, &t.columns, &t.framesPerTile,
-                         &t.tileCount};
+    int32_t* fields[] = {&t.tileWidth, &t.tileHeight,    &t.borderX,  &t.borderY,
+                         &t.columns,   &t.framesPerTile, &t.tileCount};
     for (int32_t i = 0; i < 7; ++i) std::memcpy(fields[i], block + i, sizeof(int32_t));
     std::memcpy(&t.frameTime, Form_Base() + entry + 56, sizeof(int64_t));
     const uint64_t ids = uint64_t(uint32_t(t.tileCount)) * uint64_t(uint32_t(t.framesPerTile));
@@ -281,8 +280,8 @@ void CBackground::CreateColour(int32_t width, int32_t height, uint32_t colour, b
     CreateTexture();
 }
 
-void CBackground::CreateGradient(int32_t width, int32_t height, uint32_t colour1, uint32_t colour2, int32_t kind,
-                                 bool preload) {
+void CBackground::CreateGradient(int32_t width, int32_t height, uint32_t colour1, uint32_t colour2,
+                                 int32_t kind, bool preload) {
     Clear();
     m_preload = preload;
     m_width = width;
@@ -307,7 +306,8 @@ bool CBackground::LoadFile(const char* path, bool transparent, bool smooth, bool
     FreeTexture();
     if (bytes) {
         const int32_t size32 = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(size);
-        LoadImageData(path, static_cast<const uint8_t*>(bytes), size32, transparent, smooth, preload, keepAlpha);
+        LoadImageData(path, static_cast<const uint8_t*>(bytes), size32, transparent, smooth, preload,
+                      keepAlpha);
         MEM_FREE(bytes);
     }
     return true;
@@ -389,9 +389,9 @@ void CBackground::DrawPart(float left, float top, float width, float height, flo
         GR_Texture_Draw_Part(m_textureId, left, top, width, height, x, y, xScale, yScale, 0, colour, alpha);
 }
 
-void CBackground::DrawGeneral(float left, float top, float width, float height, float x, float y, float xScale,
-                              float yScale, float angle, uint32_t colour1, uint32_t colour2, uint32_t colour3,
-                              uint32_t colour4, float alpha) {
+void CBackground::DrawGeneral(float left, float top, float width, float height, float x, float y,
+                              float xScale, float yScale, float angle, uint32_t colour1, uint32_t colour2,
+                              uint32_t colour3, uint32_t colour4, float alpha) {
     const float radians = angle * kDegreesToRadians;
     if (m_pageEntry)
         GR_TPE_Draw_General(m_pageEntry, left, top, width, height, x, y, xScale, yScale, radians, colour1,
@@ -405,8 +405,8 @@ void CBackground::DrawTiled(float x, float y, float xScale, float yScale, bool h
                             float regionLeft, float regionTop, float regionWidth, float regionHeight,
                             uint32_t colour, float alpha) {
     if (m_pageEntry)
-        GR_TPE_Draw_Tiled(m_pageEntry, 0, 0, x, y, xScale, yScale, horizontal, vertical, regionLeft, regionTop,
-                          regionWidth, regionHeight, colour, alpha);
+        GR_TPE_Draw_Tiled(m_pageEntry, 0, 0, x, y, xScale, yScale, horizontal, vertical, regionLeft,
+                          regionTop, regionWidth, regionHeight, colour, alpha);
     else
         GR_Texture_Draw_Tiled(m_textureId, 0, 0, x, y, xScale, yScale, horizontal, vertical, regionLeft,
                               regionTop, regionWidth, regionHeight, colour, alpha);

@@ -36,8 +36,8 @@ void NoDrawExt(int32_t, int32_t, float, float, float, float, float, uint32_t, fl
 void NoDrawGeneral(int32_t, int32_t, float, float, float, float, float, float, float, float, float, uint32_t,
                    uint32_t, uint32_t, uint32_t, float) {}
 
-const FontSpriteOps kNoSprites = {NoSprite,      NoSpriteValue, NoSpriteValue, NoSpriteValue,
-                                  NoExtent,      NoDrawExt,     NoDrawGeneral};
+const FontSpriteOps kNoSprites = {NoSprite, NoSpriteValue, NoSpriteValue, NoSpriteValue,
+                                  NoExtent, NoDrawExt,     NoDrawGeneral};
 
 struct Vertex24 {
     float x, y, z;
@@ -139,8 +139,14 @@ CFontHV::CFontHV(int32_t sprite, const char* characters, bool proportional, int3
         int32_t left = 0, right = spriteWidth;
         if (j < frames && proportional) g_FontSpriteOps.frameExtent(sprite, j, &left, &right);
         const int32_t advance = separation + right - left;
-        m_ownedGlyphs[j] = {chars[j], 0, 0, static_cast<int16_t>(j), static_cast<int16_t>(spriteHeight),
-                            static_cast<int16_t>(advance), static_cast<int16_t>(-left), 0};
+        m_ownedGlyphs[j] = {chars[j],
+                            0,
+                            0,
+                            static_cast<int16_t>(j),
+                            static_cast<int16_t>(spriteHeight),
+                            static_cast<int16_t>(advance),
+                            static_cast<int16_t>(-left),
+                            0};
         m_glyphs[j] = &m_ownedGlyphs[j];
         if (chars[j] != kSpace) widest = std::max(widest, advance);
     }
@@ -293,7 +299,8 @@ struct CFontHV::QuadSource {
 
 bool CFontHV::ResolveQuadSource(QuadSource* source) {
     if (!g_D3D.device) return false;
-    const TextureEntry* entry = m_page ? GR_Texture_Get_Entry(m_page->texture) : GR_Texture_Get_Entry(m_textureId);
+    const TextureEntry* entry =
+        m_page ? GR_Texture_Get_Entry(m_page->texture) : GR_Texture_Get_Entry(m_textureId);
     if (!entry || !entry->record) return false;
     *source = {entry->record, entry->invWidth, entry->invHeight, m_page ? float(m_page->sourceX) : 0.0f,
                m_page ? float(m_page->sourceY) : 0.0f};
@@ -341,7 +348,8 @@ void CFontHV::DrawLine(float x, float y, const uint16_t* text, float xScale, flo
         if (!g) continue;
         // A TrueType glyph that found no cell (a cache with no cells) only moves the pen.
         if (!(m_cells && g->x == -1 && g->y == -1)) {
-            auto* v = static_cast<Vertex24*>(GR_Batch_Alloc(D3DPT_TRIANGLELIST, src.record, GR_FORMAT_XYZCUV, 6));
+            auto* v =
+                static_cast<Vertex24*>(GR_Batch_Alloc(D3DPT_TRIANGLELIST, src.record, GR_FORMAT_XYZCUV, 6));
             if (!v) return;
             const float ox = x + c * xScale * g->offset, oy = y - s * xScale * g->offset;
             const float rx = c * xScale * g->width, ry = -s * xScale * g->width;
@@ -389,15 +397,16 @@ void CFontHV::DrawLineColour(float x, float y, const uint16_t* text, float xScal
         if (sprite) {
             // The space of a sprite font has no frame of its own to show.
             if (g->character != kSpace)
-                g_FontSpriteOps.drawGeneral(m_spriteIndex, g->width, 0, 0, float(spriteWidth), float(spriteHeight),
-                                            px, py, xScale, yScale, rotate ? angle : 0.0f, tl, tr, br, bl, alpha);
+                g_FontSpriteOps.drawGeneral(m_spriteIndex, g->width, 0, 0, float(spriteWidth),
+                                            float(spriteHeight), px, py, xScale, yScale,
+                                            rotate ? angle : 0.0f, tl, tr, br, bl, alpha);
         } else if (!(m_cells && g->x == -1 && g->y == -1)) {
             if (m_page)
-                GR_TPE_Draw_General(m_page, g->x, g->y, g->width, g->height, px, py, xScale, yScale, r, tl, tr, br,
-                                    bl, alpha);
+                GR_TPE_Draw_General(m_page, g->x, g->y, g->width, g->height, px, py, xScale, yScale, r, tl,
+                                    tr, br, bl, alpha);
             else
-                GR_Texture_Draw_General(m_textureId, g->x, g->y, g->width, g->height, px, py, xScale, yScale, r,
-                                        tl, tr, br, bl, alpha);
+                GR_Texture_Draw_General(m_textureId, g->x, g->y, g->width, g->height, px, py, xScale, yScale,
+                                        r, tl, tr, br, bl, alpha);
         }
         t += (sprite && g->character == kSpace) ? g->advance * xScale : g->advance;
         x += c * xScale * g->advance;
@@ -409,8 +418,8 @@ void CFontHV::DrawText(float x, float y, const uint16_t* text, uint32_t colour, 
     DrawLine(x, y, text, m_xScale, m_yScale, 0.0f, colour, alpha);
 }
 
-void CFontHV::DrawTextTransformed(float x, float y, const uint16_t* text, float xScale, float yScale, float angle,
-                                  uint32_t colour, float alpha) {
+void CFontHV::DrawTextTransformed(float x, float y, const uint16_t* text, float xScale, float yScale,
+                                  float angle, uint32_t colour, float alpha) {
     DrawLine(x, y, text, xScale, yScale, std::fabs(angle) < 0.001f ? 0.0f : angle, colour, alpha);
 }
 

@@ -145,7 +145,8 @@ public:
     void DrawTextColour(float x, float y, const uint16_t* text, uint32_t c1, uint32_t c2, uint32_t c3,
                         uint32_t c4, float alpha);
     void DrawTextTransformedColour(float x, float y, const uint16_t* text, float xScale, float yScale,
-                                   float angle, uint32_t c1, uint32_t c2, uint32_t c3, uint32_t c4, float alpha);
+                                   float angle, uint32_t c1, uint32_t c2, uint32_t c3, uint32_t c4,
+                                   float alpha);
 
 private:
     struct QuadSource;

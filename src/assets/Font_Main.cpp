@@ -152,7 +152,8 @@ int32_t Font_Find(const char* name) {
     return -1;
 }
 
-int32_t Font_AddTrueType(const char* file, int32_t size, bool bold, bool italic, int32_t first, int32_t last) {
+int32_t Font_AddTrueType(const char* file, int32_t size, bool bold, bool italic, int32_t first,
+                         int32_t last) {
     return Append(new CFontHV(file, size, bold, italic, first, last));
 }
 
@@ -165,8 +166,8 @@ int32_t Font_AddSpriteExt(int32_t sprite, const char* characters, bool proportio
     return Append(new CFontHV(sprite, characters, proportional, separation));
 }
 
-bool Font_ReplaceTrueType(int32_t index, const char* file, int32_t size, bool bold, bool italic, int32_t first,
-                          int32_t last) {
+bool Font_ReplaceTrueType(int32_t index, const char* file, int32_t size, bool bold, bool italic,
+                          int32_t first, int32_t last) {
     if (index < 0 || index >= g_count) return false;
     return Replace(index, new CFontHV(file, size, bold, italic, first, last));
 }

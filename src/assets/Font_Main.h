@@ -26,8 +26,8 @@ int32_t Font_AddTrueType(const char* file, int32_t size, bool bold, bool italic,
 // it get no character. Without a "FONT" chunk the table reads as the identity.
 int32_t Font_AddSprite(int32_t sprite, int32_t first, bool proportional, int32_t separation);
 int32_t Font_AddSpriteExt(int32_t sprite, const char* characters, bool proportional, int32_t separation);
-bool Font_ReplaceTrueType(int32_t index, const char* file, int32_t size, bool bold, bool italic, int32_t first,
-                          int32_t last);
+bool Font_ReplaceTrueType(int32_t index, const char* file, int32_t size, bool bold, bool italic,
+                          int32_t first, int32_t last);
 // Characters first, first + 1, ... taken as they are.
 bool Font_ReplaceSprite(int32_t index, int32_t sprite, int32_t first, bool proportional, int32_t separation);
 bool Font_ReplaceSpriteExt(int32_t index, int32_t sprite, const char* characters, bool proportional,

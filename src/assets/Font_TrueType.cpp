@@ -35,8 +35,10 @@ bool WritesPixels(const FT_Bitmap& bitmap) {
         case FT_PIXEL_MODE_GRAY2:
         case FT_PIXEL_MODE_GRAY4:
         case FT_PIXEL_MODE_LCD:
-        case FT_PIXEL_MODE_LCD_V: return true;
-        default: return false;
+        case FT_PIXEL_MODE_LCD_V:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -44,10 +46,14 @@ bool WritesPixels(const FT_Bitmap& bitmap) {
 
 uint8_t Font_BitmapCoverage(int32_t pixelMode, const uint8_t* row, uint32_t i) {
     switch (pixelMode) {
-        case FT_PIXEL_MODE_MONO: return (row[i >> 3] >> (7 - (i & 7)) & 1) ? 255 : 0;
-        case FT_PIXEL_MODE_GRAY2: return static_cast<uint8_t>((row[i >> 2] >> (6 - 2 * (i & 3)) & 3) * 85);
-        case FT_PIXEL_MODE_GRAY4: return static_cast<uint8_t>((row[i >> 1] >> (4 - 4 * (i & 1)) & 15) * 17);
-        default: return row[i];
+        case FT_PIXEL_MODE_MONO:
+            return (row[i >> 3] >> (7 - (i & 7)) & 1) ? 255 : 0;
+        case FT_PIXEL_MODE_GRAY2:
+            return static_cast<uint8_t>((row[i >> 2] >> (6 - 2 * (i & 3)) & 3) * 85);
+        case FT_PIXEL_MODE_GRAY4:
+            return static_cast<uint8_t>((row[i >> 1] >> (4 - 4 * (i & 1)) & 15) * 17);
+        default:
+            return row[i];
     }
 }
 
@@ -200,7 +206,8 @@ bool CFontHV::LoadTrueType() {
                              : FT_Err_Invalid_Library_Handle;
     if (error) {
         m_face = nullptr;
-        DebugConsole.Output("FreeType :: error = %08x(%d) :: Unable to open font file %s\n", error, error, name);
+        DebugConsole.Output("FreeType :: error = %08x(%d) :: Unable to open font file %s\n", error, error,
+                            name);
         return false;
     }
     // Without a size or a Unicode map the face measures nothing: the font stays empty.

@@ -72,7 +72,8 @@ void F_DrawBackgroundStretched(RValue&, CInstance*, CInstance*, int32_t, RValue*
 }
 
 void F_DrawBackgroundStretchedExt(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
-    if (const Target t = ReadTarget(args)) DrawStretched(t, args, Arg_GetInt32(args, 5), Arg_GetFloat(args, 6));
+    if (const Target t = ReadTarget(args))
+        DrawStretched(t, args, Arg_GetInt32(args, 5), Arg_GetFloat(args, 6));
 }
 
 void DrawPart(const Target& t, RValue* args, float xScale, float yScale, uint32_t colour, float alpha) {
@@ -102,7 +103,8 @@ void F_DrawBackgroundGeneral(RValue&, CInstance*, CInstance*, int32_t, RValue* a
     const uint32_t c3 = Arg_GetInt32(args, 12), c4 = Arg_GetInt32(args, 13);
     f[9] = Arg_GetFloat(args, 14);
     if (t.sprite)
-        return t.sprite->DrawGeneral(0, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], c1, c2, c3, c4, f[9]);
+        return t.sprite->DrawGeneral(0, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], c1, c2, c3, c4,
+                                     f[9]);
     t.background->DrawGeneral(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], c1, c2, c3, c4, f[9]);
 }
 
@@ -122,8 +124,8 @@ void F_DrawBackgroundTiled(RValue&, CInstance*, CInstance*, int32_t, RValue* arg
 
 void F_DrawBackgroundTiledExt(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     if (const Target t = ReadTarget(args))
-        DrawTiled(t, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3), Arg_GetFloat(args, 4),
-                  Arg_GetInt32(args, 5), Arg_GetFloat(args, 6));
+        DrawTiled(t, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3),
+                  Arg_GetFloat(args, 4), Arg_GetInt32(args, 5), Arg_GetFloat(args, 6));
 }
 
 }  // namespace

@@ -230,7 +230,8 @@ void F_WindowCenter(RValue& result, CInstance*, CInstance*, int32_t, RValue* arg
     const int32_t x = (displayWidth - outerWidth) / 2, y = (displayHeight - outerHeight) / 2;
     // The frame's sides are even; what the title bar adds sits above the client area.
     const int32_t side = (outerWidth - clientWidth) / 2;
-    Window_SetClientRect(window, x + side, y + (outerHeight - clientHeight - side), clientWidth, clientHeight);
+    Window_SetClientRect(window, x + side, y + (outerHeight - clientHeight - side), clientWidth,
+                         clientHeight);
 }
 
 void F_WindowGetX(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -306,8 +307,8 @@ void F_WindowIgnored(RValue& result, CInstance*, CInstance*, int32_t, RValue* ar
 // Reads a rectangle of the current target and writes it as an opaque PNG; nothing is reported
 // when the pixels cannot be read.
 void SaveScreen(const char* name, int32_t x, int32_t y, int32_t width, int32_t height) {
-    uint32_t* pixels = GR_D3D_Read_Target_Pixels(g_D3D.backBufferWidth, g_D3D.backBufferHeight, x, y, &width,
-                                                 &height);
+    uint32_t* pixels =
+        GR_D3D_Read_Target_Pixels(g_D3D.backBufferWidth, g_D3D.backBufferHeight, x, y, &width, &height);
     if (!pixels) return;
     Pixels_SwapRedBlue(pixels, width, height);
     Pixels_SetOpaque(pixels, width, height);

@@ -413,7 +413,8 @@ void Direct_draw_sprite_ext(CInstance* self, int32_t sprite, int32_t frame, floa
     if (CSprite* s = Sprite_Get(sprite)) s->DrawExt(frame, x, y, xScale, yScale, angle, colour, alpha);
 }
 
-void InitSpriteDrawFunctions() {    static const BuiltinRow kRows[] = {
+void InitSpriteDrawFunctions() {
+    static const BuiltinRow kRows[] = {
         {"draw_self", F_DrawSelf, 0, 0},
         {"draw_sprite", F_DrawSprite, 4, 0},
         {"draw_sprite_ext", F_DrawSpriteExt, 9, 1},

@@ -216,11 +216,13 @@ void F_SpriteSetAlphaFromSprite(RValue&, CInstance*, CInstance*, int32_t, RValue
     const CSprite* source = Sprite_Get(Arg_GetInt32(args, 1));
     if (!sprite || !source) return;
     if (sprite->m_kind == SPRITE_VECTOR)
-        return Runtime_ErrorNonFatal("sprite_set_alpha_from_sprite: not supported with vector sprites - sprite "
-                                     "to change is a vector sprite");
+        return Runtime_ErrorNonFatal(
+            "sprite_set_alpha_from_sprite: not supported with vector sprites - sprite "
+            "to change is a vector sprite");
     if (source->m_kind == SPRITE_VECTOR)
-        return Runtime_ErrorNonFatal("sprite_set_alpha_from_sprite: not supported with vector sprites - sprite "
-                                     "to derive transparency from is a vector sprite");
+        return Runtime_ErrorNonFatal(
+            "sprite_set_alpha_from_sprite: not supported with vector sprites - sprite "
+            "to derive transparency from is a vector sprite");
     // A sprite that derives its alpha from itself reads the pictures it is changing.
     if (sprite == source) {
         CSprite copy;
@@ -270,16 +272,16 @@ int32_t CreateFromPicture(TBitmap* picture, const SpriteLoadOptions& o) {
 
 void F_SpriteCreateFromScreen(RValue& result, CInstance*, CInstance*, int32_t argc, RValue* args) {
     const SpriteLoadOptions o = PictureOptions(args, 4, argc == 10, true, false);
-    TBitmap* picture =
-        GR_Screen_To_Bitmap(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
-                            Arg_GetInt32(args, 3));
+    TBitmap* picture = GR_Screen_To_Bitmap(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1),
+                                           Arg_GetInt32(args, 2), Arg_GetInt32(args, 3));
     result = RValue_Real(CreateFromPicture(picture, o));
 }
 
 void F_SpriteCreateFromSurface(RValue& result, CInstance*, CInstance*, int32_t argc, RValue* args) {
     const SpriteLoadOptions o = PictureOptions(args, 5, argc == 11, false, true);
-    TBitmap* picture = GR_Surface_To_Bitmap(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
-                                            Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
+    TBitmap* picture =
+        GR_Surface_To_Bitmap(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                             Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
     result = RValue_Real(CreateFromPicture(picture, o));
 }
 

@@ -70,7 +70,8 @@ bool HandleUVs(int32_t handle, double out[8]) {
 CSprite* ReadSprite(CInstance* self, RValue* args, int32_t* frame) {
     const int32_t index = Arg_GetInt32(args, 0);
     *frame = Arg_GetInt32(args, 1);
-    if (*frame < 0) *frame = CRT_TruncToInt32(std::floor(static_cast<double>(self ? self->image_index : 0.0f)));
+    if (*frame < 0)
+        *frame = CRT_TruncToInt32(std::floor(static_cast<double>(self ? self->image_index : 0.0f)));
     CSprite* sprite = Sprite_Get(index);
     if (!sprite) Runtime_ErrorNonFatal("%s", kMissingSprite);
     return sprite;
@@ -97,7 +98,8 @@ void F_SpriteGetUVs(RValue& result, CInstance* self, CInstance*, int32_t, RValue
     int32_t frame;
     const CSprite* sprite = ReadSprite(self, args, &frame);
     if (!sprite) return;
-    if (sprite->m_kind != SPRITE_BITMAP) return Runtime_ErrorNonFatal("sprite_get_uvs: not supported for vector sprites");
+    if (sprite->m_kind != SPRITE_BITMAP)
+        return Runtime_ErrorNonFatal("sprite_get_uvs: not supported for vector sprites");
     double uvs[8];
     if (HandleUVs(SpriteHandle(sprite, frame), uvs)) ReturnRealArray(result, 8, uvs);
 }

@@ -66,12 +66,24 @@ ColourRGB Colour_HSVToRGB(ColourHSV hsv) {
         const float q = (1.0f - f * s) * v;
         const float t = (1.0f - (1.0f - f) * s) * v;
         switch (i) {
-            case 0: red = v, green = t, blue = p; break;
-            case 1: red = q, green = v, blue = p; break;
-            case 2: red = p, green = v, blue = t; break;
-            case 3: red = p, green = q, blue = v; break;
-            case 4: red = t, green = p, blue = v; break;
-            default: red = v, green = p, blue = q; break;
+            case 0:
+                red = v, green = t, blue = p;
+                break;
+            case 1:
+                red = q, green = v, blue = p;
+                break;
+            case 2:
+                red = p, green = v, blue = t;
+                break;
+            case 3:
+                red = p, green = q, blue = v;
+                break;
+            case 4:
+                red = t, green = p, blue = v;
+                break;
+            default:
+                red = v, green = p, blue = q;
+                break;
         }
     }
     return {ClampToByte(blue), ClampToByte(green), ClampToByte(red)};

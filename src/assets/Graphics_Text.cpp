@@ -147,10 +147,19 @@ int32_t Text_GetVAlign() {
 
 void Text_CreateDefaultFont() {
     if (g_defaultFont) return;
-    g_defaultTexture =
-        GR_Texture_Add_Record(GR_Builtin_Image_Texture(BUILTIN_IMAGE_FONT), BUILTIN_FONT_WIDTH, BUILTIN_FONT_HEIGHT);
-    g_defaultPage = {0, 0, BUILTIN_FONT_WIDTH, BUILTIN_FONT_HEIGHT, 0, 0, BUILTIN_FONT_WIDTH, BUILTIN_FONT_HEIGHT,
-                     BUILTIN_FONT_WIDTH, BUILTIN_FONT_HEIGHT, static_cast<int16_t>(g_defaultTexture)};
+    g_defaultTexture = GR_Texture_Add_Record(GR_Builtin_Image_Texture(BUILTIN_IMAGE_FONT), BUILTIN_FONT_WIDTH,
+                                             BUILTIN_FONT_HEIGHT);
+    g_defaultPage = {0,
+                     0,
+                     BUILTIN_FONT_WIDTH,
+                     BUILTIN_FONT_HEIGHT,
+                     0,
+                     0,
+                     BUILTIN_FONT_WIDTH,
+                     BUILTIN_FONT_HEIGHT,
+                     BUILTIN_FONT_WIDTH,
+                     BUILTIN_FONT_HEIGHT,
+                     static_cast<int16_t>(g_defaultTexture)};
     static_assert(sizeof(BuiltinGlyph) == 4, "glyph rows are four bytes");
     g_defaultFont = new CFontHV(reinterpret_cast<const uint8_t(*)[4]>(BuiltinFont_Glyphs), BUILTIN_FONT_FIRST,
                                 BUILTIN_FONT_LAST, &g_defaultPage);
@@ -285,10 +294,11 @@ void Text_DrawColour(float x, float y, const char* text, int32_t separation, int
 }
 
 void Text_DrawTransformedColour(float x, float y, const char* text, int32_t separation, int32_t width,
-                                float xScale, float yScale, float angle, uint32_t c1, uint32_t c2, uint32_t c3,
-                                uint32_t c4, float alpha) {
+                                float xScale, float yScale, float angle, uint32_t c1, uint32_t c2,
+                                uint32_t c3, uint32_t c4, float alpha) {
     DrawRotated(x, y, text, separation, width, xScale, yScale, angle,
                 [&](CFontHV* font, float lx, float ly, const uint16_t* line) {
-                    font->DrawTextTransformedColour(lx, ly, line, xScale, yScale, angle, c1, c2, c3, c4, alpha);
+                    font->DrawTextTransformedColour(lx, ly, line, xScale, yScale, angle, c1, c2, c3, c4,
+                                                    alpha);
                 });
 }

@@ -57,5 +57,5 @@ void Text_DrawTransformed(float x, float y, const char* text, int32_t separation
 void Text_DrawColour(float x, float y, const char* text, int32_t separation, int32_t width, uint32_t c1,
                      uint32_t c2, uint32_t c3, uint32_t c4, float alpha);
 void Text_DrawTransformedColour(float x, float y, const char* text, int32_t separation, int32_t width,
-                                float xScale, float yScale, float angle, uint32_t c1, uint32_t c2, uint32_t c3,
-                                uint32_t c4, float alpha);
+                                float xScale, float yScale, float angle, uint32_t c1, uint32_t c2,
+                                uint32_t c3, uint32_t c4, float alpha);

@@ -252,7 +252,8 @@ void CSprite::SetAlphaFromSprite(const CSprite& source) {
         return;
     }
     if (source.m_pageEntries && !source.m_ownsPageEntries) {
-        Runtime_ErrorNonFatal("sprite_set_alpha_from_sprite() requires the source sprite to have been duplicated");
+        Runtime_ErrorNonFatal(
+            "sprite_set_alpha_from_sprite() requires the source sprite to have been duplicated");
         return;
     }
     const int32_t sourceCount =
@@ -348,8 +349,9 @@ int32_t Sprite_Add(const char* name, const SpriteLoadOptions& options) {
     const int32_t index = Sprite_CreateEmpty();
     if (index < 0) return -1;
     CSprite* sprite = Sprite_Get(index);
-    const bool loaded = HasSuffix(name, ".pws") ? sprite->LoadVectorFile(name, options.originX, options.originY)
-                                                : sprite->LoadFromFile(name, options);
+    const bool loaded = HasSuffix(name, ".pws")
+                            ? sprite->LoadVectorFile(name, options.originX, options.originY)
+                            : sprite->LoadFromFile(name, options);
     if (!loaded) {
         Sprite_GiveUpLast();
         return -1;

@@ -42,7 +42,8 @@ void FrameExtent(int32_t index, int32_t frame, int32_t* left, int32_t* right) {
 
 void DrawExt(int32_t index, int32_t frame, float x, float y, float xScale, float yScale, float angle,
              uint32_t colour, float alpha) {
-    if (CSprite* sprite = Sprite_Get(index)) sprite->DrawExt(frame, x, y, xScale, yScale, angle, colour, alpha);
+    if (CSprite* sprite = Sprite_Get(index))
+        sprite->DrawExt(frame, x, y, xScale, yScale, angle, colour, alpha);
 }
 
 void DrawGeneral(int32_t index, int32_t frame, float left, float top, float width, float height, float x,
@@ -58,9 +59,9 @@ bool CollisionShape(int32_t index, SpriteCollisionShape* out) {
     if (!sprite) return false;
     // Masks from the data file count before their first test unpacks them.
     const bool masks = sprite->m_maskCount > 0 || sprite->m_packedMaskCount > 0;
-    *out = SpriteCollisionShape{sprite->m_box.left,    sprite->m_box.top,     sprite->m_box.right,
-                                sprite->m_box.bottom,  sprite->m_originX,     sprite->m_originY,
-                                sprite->m_width,       sprite->m_height,      sprite->m_frameCount,
+    *out = SpriteCollisionShape{sprite->m_box.left,        sprite->m_box.top, sprite->m_box.right,
+                                sprite->m_box.bottom,      sprite->m_originX, sprite->m_originY,
+                                sprite->m_width,           sprite->m_height,  sprite->m_frameCount,
                                 sprite->m_precise && masks};
     return true;
 }
@@ -73,14 +74,12 @@ bool PointTest(const MaskPose& p, int32_t px, int32_t py) {
 
 bool RectangleTest(const MaskPose& p, const int32_t rect[4]) {
     CSprite* sprite = Sprite_Get(p.sprite);
-    return !sprite ||
-           sprite->CollisionRectangle(p.frame, p.box, p.x, p.y, p.xscale, p.yscale, p.angle, rect);
+    return !sprite || sprite->CollisionRectangle(p.frame, p.box, p.x, p.y, p.xscale, p.yscale, p.angle, rect);
 }
 
 bool EllipseTest(const MaskPose& p, const int32_t rect[4]) {
     CSprite* sprite = Sprite_Get(p.sprite);
-    return !sprite ||
-           sprite->CollisionEllipse(p.frame, p.box, p.x, p.y, p.xscale, p.yscale, p.angle, rect);
+    return !sprite || sprite->CollisionEllipse(p.frame, p.box, p.x, p.y, p.xscale, p.yscale, p.angle, rect);
 }
 
 bool LineTest(const MaskPose& p, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
@@ -93,14 +92,15 @@ bool PairTest(const MaskPose& a, const MaskPose& b) {
     CSprite* sprite = Sprite_Get(a.sprite);
     if (!sprite) return false;
     CSprite* other = Sprite_Get(b.sprite);
-    return sprite->CollisionSprite(a.frame, a.box, a.x, a.y, a.xscale, a.yscale, a.angle, other, b.frame, b.box,
-                                   b.x, b.y, b.xscale, b.yscale, b.angle);
+    return sprite->CollisionSprite(a.frame, a.box, a.x, a.y, a.xscale, a.yscale, a.angle, other, b.frame,
+                                   b.box, b.x, b.y, b.xscale, b.yscale, b.angle);
 }
 
 }  // namespace
 
 void Sprite_InstallServices() {
-    g_FontSpriteOps = FontSpriteOps{Sprite_Exists, FrameCount, Width, Height, FrameExtent, DrawExt, DrawGeneral};
+    g_FontSpriteOps =
+        FontSpriteOps{Sprite_Exists, FrameCount, Width, Height, FrameExtent, DrawExt, DrawGeneral};
     WorldServices services;
     services.spriteMask = CollisionShape;
     services.spritePointTest = PointTest;

@@ -130,9 +130,9 @@ void ReadPart(WordReader& in, int32_t version, VectorPart& p) {
     p.styleIndex = in.Int();
     p.fillStyle = in.Int();
     p.lineStyle = in.Int();
-    int32_t* counts[] = {&p.fillVertexCount, &p.pairCount,     &p.fillTriangleCount, &p.lineVertexCount,
-                         &p.lineTriangleCount, &p.fillEdgeCount, &p.fillNormalCount,   &p.lineEdgeCount,
-                         &p.lineNormalCount};
+    int32_t* counts[] = {&p.fillVertexCount, &p.pairCount,         &p.fillTriangleCount,
+                         &p.lineVertexCount, &p.lineTriangleCount, &p.fillEdgeCount,
+                         &p.fillNormalCount, &p.lineEdgeCount,     &p.lineNormalCount};
     const int32_t present = version >= 6 ? 9 : version >= 5 ? 7 : 5;
     for (int32_t i = 0; i < present; ++i) *counts[i] = in.Count(1);
     p.fillVertices = ReadArray<float>(in, p.fillVertexCount, 2);
@@ -250,19 +250,30 @@ void LoadBitmap(VectorShape* shape, const BitmapBlock& b, const uint8_t* tables,
     uint32_t* made = nullptr;
     bool pngHeld = false;
     switch (b.format) {
-        case 0: decoded = JpegPixels(b, tables, tableSize, &w, &h); break;
+        case 0:
+            decoded = JpegPixels(b, tables, tableSize, &w, &h);
+            break;
         case 1:
-        case 2: decoded = JpegPixels(b, nullptr, 0, &w, &h); break;
-        case 3: decoded = PNG_Decode(b.data, b.dataSize, &w, &h), pngHeld = decoded != nullptr; break;
-        case 4: decoded = GIF_Decode(b.data, b.dataSize, &w, &h); break;
+        case 2:
+            decoded = JpegPixels(b, nullptr, 0, &w, &h);
+            break;
+        case 3:
+            decoded = PNG_Decode(b.data, b.dataSize, &w, &h), pngHeld = decoded != nullptr;
+            break;
+        case 4:
+            decoded = GIF_Decode(b.data, b.dataSize, &w, &h);
+            break;
         case 5:
-        case 8: made = PalettePixels(b); break;
+        case 8:
+            made = PalettePixels(b);
+            break;
         case 6:
         case 7:
         case 9:
             if (int64_t(b.width) * b.height <= b.dataSize / 4) made = RawPixels(b.data, b.dataSize / 4);
             break;
-        default: break;
+        default:
+            break;
     }
     const void* pixels = decoded ? static_cast<const void*>(decoded) : made;
     if (pixels && w > 0 && h > 0) {

@@ -17,30 +17,30 @@ struct VectorGradientStop {
 
 struct VectorFillStyle {
     int32_t kind;
-    uint32_t colour;                  // solid
-    int32_t gradientKind;             // gradient: 0 linear, 1 radial
+    uint32_t colour;       // solid
+    int32_t gradientKind;  // gradient: 0 linear, 1 radial
     int32_t stopCount;
     VectorGradientStop* stops;
-    int32_t bitmapMode;               // bitmap: 0 or 2 repeat, 1 or 3 clamp
+    int32_t bitmapMode;  // bitmap: 0 or 2 repeat, 1 or 3 clamp
     int32_t bitmapId;
-    int32_t bitmapShape;              // index of the bitmap shape with that id, -1 when none precedes it
-    float matrix[16];                 // row-vector 4 x 4
-    int32_t textureId;                // gradient texture, -1 until made
+    int32_t bitmapShape;  // index of the bitmap shape with that id, -1 when none precedes it
+    float matrix[16];     // row-vector 4 x 4
+    int32_t textureId;    // gradient texture, -1 until made
 };
 
 struct VectorPart {
     int32_t styleIndex, fillStyle, lineStyle;
     int32_t fillVertexCount, pairCount, fillTriangleCount, lineVertexCount, lineTriangleCount;
     int32_t fillEdgeCount, fillNormalCount, lineEdgeCount, lineNormalCount;
-    float* fillVertices;       // x, y
-    int16_t* pairs;            // two each
-    int16_t* fillTriangles;    // three each
-    float* lineVertices;       // x, y
-    int16_t* lineTriangles;    // three each
-    int16_t* fillEdges;        // two each
-    float* fillNormals;        // x, y
-    int16_t* lineEdges;        // two each
-    float* lineNormals;        // x, y
+    float* fillVertices;     // x, y
+    int16_t* pairs;          // two each
+    int16_t* fillTriangles;  // three each
+    float* lineVertices;     // x, y
+    int16_t* lineTriangles;  // three each
+    int16_t* fillEdges;      // two each
+    float* fillNormals;      // x, y
+    int16_t* lineEdges;      // two each
+    float* lineNormals;      // x, y
 };
 
 struct VectorSubShape {

@@ -317,10 +317,10 @@ AUDIO_BUILTIN(F_AudioEmitterGetPitch) {
 }
 
 #define EMITTER_COMPONENT(name, getter, component) \
-    AUDIO_BUILTIN(name) {                          \
-        if (Audio_NoAudio()) return;               \
-        float vector[3];                           \
-        getter(EmitterArg(args), vector);          \
+    AUDIO_BUILTIN(name) { \
+        if (Audio_NoAudio()) return; \
+        float vector[3]; \
+        getter(EmitterArg(args), vector); \
         Result_SetReal(result, vector[component]); \
     }
 
@@ -469,11 +469,11 @@ AUDIO_BUILTIN(F_AudioPlayInSyncGroup) {
     Result_SetReal(result, Audio_PlayInSyncGroup(group, Arg_GetInt32(args, 1)));
 }
 
-#define SYNC_COMMAND(name, operation)     \
-    AUDIO_BUILTIN(name) {                 \
-        if (Audio_NoAudio()) return;      \
+#define SYNC_COMMAND(name, operation) \
+    AUDIO_BUILTIN(name) { \
+        if (Audio_NoAudio()) return; \
         operation(Arg_GetInt32(args, 0)); \
-        MarkReal(result);                 \
+        MarkReal(result); \
     }
 
 SYNC_COMMAND(F_AudioStartSyncGroup, Audio_StartSyncGroup)
@@ -494,9 +494,9 @@ AUDIO_BUILTIN(F_AudioSyncGroupIsPlaying) {
 
 // --- music built-ins kept for old games ---------------------------------------------------------
 
-#define DEPRECATED_MUSIC(name, text)                           \
-    AUDIO_BUILTIN(name) {                                      \
-        if (Audio_NoAudio()) return;                           \
+#define DEPRECATED_MUSIC(name, text) \
+    AUDIO_BUILTIN(name) { \
+        if (Audio_NoAudio()) return; \
         DebugConsole.Output(text " :: deprecated function\n"); \
     }
 

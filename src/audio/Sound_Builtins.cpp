@@ -153,7 +153,7 @@ SOUND_BUILTIN(F_SoundGlobalVolume) {
 SOUND_BUILTIN(F_SoundSetSearchDirectory) {}
 
 #define PREPARE_ONLY(name) \
-    SOUND_BUILTIN(name) {  \
+    SOUND_BUILTIN(name) { \
         PrepareOnly(args); \
     }
 

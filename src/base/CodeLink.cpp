@@ -38,7 +38,9 @@ uint32_t ReadLE32(const uint8_t* p) {
     return v;
 }
 
-void WriteLE32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+void WriteLE32(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
 
 // Operand size of an instruction's first type (the low nibble of its type byte).
 uint32_t OperandSize(uint32_t word) {
@@ -143,7 +145,8 @@ public:
     // Counts that could never fit the code fail at once, before anything is patched.
     bool CheckCounts(ChunkView& chunk, uint32_t codeBytes) const {
         const uint32_t places = codeBytes / 8;
-        if (m_count && places == 0) return chunk.Fail("%s has occurrences but the file has no bytecode", m_names[0]);
+        if (m_count && places == 0)
+            return chunk.Fail("%s has occurrences but the file has no bytecode", m_names[0]);
         for (uint32_t i = 0; i < m_count; ++i)
             if (m_chains[i].remaining > places)
                 return chunk.Fail("%s has %u occurrences, more than the code holds", m_names[i],
@@ -264,7 +267,8 @@ bool ChainSweep::Window(ChainSet& set, int64_t lo, int64_t hi) {
         ++pass;
         // A few lines of the next window each pass, so they arrive while this one is patched.
         if (m_prefetch < m_prefetchEnd) {
-            for (int64_t line = 0; line < kPrefetchPerPass; line += 64) __builtin_prefetch(m_base + m_prefetch + line, 1);
+            for (int64_t line = 0; line < kPrefetchPerPass; line += 64)
+                __builtin_prefetch(m_base + m_prefetch + line, 1);
             m_prefetch += kPrefetchPerPass;
         }
         for (uint32_t k = 0; k < live; ++k) {
@@ -380,7 +384,8 @@ void LinkNewVariables(ChunkView& chunk) {
         chunk.Fail("out of memory for %u variables", chunk.Length() / kNewVariEntryBytes);
         return;
     }
-    for (uint32_t at = 12; chunk.Ok() && chunk.Length() - at >= kNewVariEntryBytes; at += kNewVariEntryBytes) {
+    for (uint32_t at = 12; chunk.Ok() && chunk.Length() - at >= kNewVariEntryBytes;
+         at += kNewVariEntryBytes) {
         const char* name = chunk.RequiredString(chunk.U32(at));
         const int32_t scope = chunk.I32(at + 4);
         const int32_t index = chunk.I32(at + 8);
@@ -520,7 +525,9 @@ void FUNC_Load(ChunkView& chunk) {
     if (chunk.Ok() && !Form_LoadError()) LoadLocals(chunk, end);
 }
 
-void FUNC_LinkOld(ChunkView& chunk) { LinkFunctions(chunk, 0, chunk.Length()); }
+void FUNC_LinkOld(ChunkView& chunk) {
+    LinkFunctions(chunk, 0, chunk.Length());
+}
 
 void Code_LoadChunk(ChunkView& chunk) {
     g_entryCount = chunk.Count(0, 4);
@@ -636,9 +643,13 @@ bool CheckCodeEntries() {
 
 }  // namespace
 
-bool CodeLink_Finish() { return PatchChains(nullptr) && CheckCodeEntries(); }
+bool CodeLink_Finish() {
+    return PatchChains(nullptr) && CheckCodeEntries();
+}
 
-uint32_t Code_EntryCount() { return g_entryCount; }
+uint32_t Code_EntryCount() {
+    return g_entryCount;
+}
 
 bool Code_GetEntry(uint32_t index, CodeEntryView* out) {
     if (index >= g_entryCount) return false;
@@ -659,10 +670,16 @@ uint32_t Code_WalkInstructions(uint8_t* code, uint32_t length, void (*visit)(uin
     return at;
 }
 
-void Code_RemapOpcodes(uint8_t* code, uint32_t length) { Code_WalkInstructions(code, length, RemapInstruction); }
+void Code_RemapOpcodes(uint8_t* code, uint32_t length) {
+    Code_WalkInstructions(code, length, RemapInstruction);
+}
 
-int32_t Code_VariGlobalCount() { return g_variGlobals; }
-int32_t Code_VariInstanceCount() { return g_variInstances; }
+int32_t Code_VariGlobalCount() {
+    return g_variGlobals;
+}
+int32_t Code_VariInstanceCount() {
+    return g_variInstances;
+}
 
 void CodeLink_Reset() {
     g_pendingVariables.Release();

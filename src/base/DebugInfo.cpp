@@ -22,7 +22,9 @@ uint32_t ReadLE32(const uint8_t* p) {
     return v;
 }
 
-bool Fits(uint32_t offset, uint64_t bytes) { return offset <= g_size && bytes <= g_size - offset; }
+bool Fits(uint32_t offset, uint64_t bytes) {
+    return offset <= g_size && bytes <= g_size - offset;
+}
 
 bool TextAt(uint32_t ref) {
     if (ref < 4 || ref > g_size) return false;
@@ -47,7 +49,9 @@ bool ReadTable(uint32_t dataOffset, uint32_t length, Table& table, bool (*entryO
     return true;
 }
 
-bool InstanceAt(uint32_t offset) { return offset < g_size; }
+bool InstanceAt(uint32_t offset) {
+    return offset < g_size;
+}
 
 bool ReadChunks() {
     for (uint32_t pos = 8; pos < g_size;) {
@@ -99,7 +103,9 @@ void DebugInfo_Free() {
     g_lines = g_sources = g_instances = Table();
 }
 
-bool DebugInfo_Present() { return g_data != nullptr; }
+bool DebugInfo_Present() {
+    return g_data != nullptr;
+}
 
 bool DebugInfo_LineTable(uint32_t index, const int32_t** words, uint32_t* count) {
     if (index >= g_lines.count) return false;
@@ -114,11 +120,17 @@ const char* DebugInfo_Source(uint32_t index) {
     return reinterpret_cast<const char*>(g_data + ReadLE32(g_data + g_sources.at + 4 * index));
 }
 
-uint32_t DebugInfo_InstanceCount() { return g_instances.count; }
+uint32_t DebugInfo_InstanceCount() {
+    return g_instances.count;
+}
 
 uint32_t DebugInfo_InstanceOffset(uint32_t index) {
     return index < g_instances.count ? ReadLE32(g_data + g_instances.at + 4 * index) : 0;
 }
 
-const uint8_t* DebugInfo_Base() { return g_data; }
-uint32_t DebugInfo_Size() { return g_size; }
+const uint8_t* DebugInfo_Base() {
+    return g_data;
+}
+uint32_t DebugInfo_Size() {
+    return g_size;
+}

@@ -30,7 +30,7 @@ struct ErrorRunningCode {
 // read as no event, "<undefined>" names and nothing to clear.
 struct ErrorReportSources {
     void (*currentEvent)(ErrorEventContext* out) = nullptr;
-    bool (*runningCode)(ErrorRunningCode* out) = nullptr;    // unset: no code runs
+    bool (*runningCode)(ErrorRunningCode* out) = nullptr;  // unset: no code runs
     bool (*debuggerConnected)() = nullptr;
     // Hands the dialog text to the attached debugger and pauses until it resumes.
     void (*debuggerPause)(const char* text) = nullptr;

@@ -34,11 +34,15 @@ void ReplaceText(char*& field, const char* text) {
     field = text ? MEM_COPY_TEXT(text) : nullptr;
 }
 
-uint32_t Word(ChunkView& chunk, uint32_t k) { return chunk.U32(4 * k); }
+uint32_t Word(ChunkView& chunk, uint32_t k) {
+    return chunk.U32(4 * k);
+}
 
 // Formats below 8 end their fixed words before the game name and the major version: the
 // words there belong to the room order, so they are not read as either.
-uint32_t WordFromFormat8(ChunkView& chunk, uint32_t k, int format) { return format >= 8 ? Word(chunk, k) : 0; }
+uint32_t WordFromFormat8(ChunkView& chunk, uint32_t k, int format) {
+    return format >= 8 ? Word(chunk, k) : 0;
+}
 
 uint64_t Word64(ChunkView& chunk, uint32_t k) {
     return Word(chunk, k) | (static_cast<uint64_t>(Word(chunk, k + 1)) << 32);

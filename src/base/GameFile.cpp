@@ -55,7 +55,9 @@ void LoadGLOB(ChunkView& chunk) {
     g_globList = chunk.Offset() + 4;
 }
 
-void LoadOptions(ChunkView& chunk) { Options_Load(chunk); }
+void LoadOptions(ChunkView& chunk) {
+    Options_Load(chunk);
+}
 
 ChunkSlot g_defaultTable[] = {
     {"GEN8", {GEN8_Load, nullptr, nullptr}, false},
@@ -144,7 +146,8 @@ bool CheckContainer() {
         TagText(g_base + pos, tag);
         const uint32_t length = ReadLE32(g_base + pos + 4);
         if (length > g_size - pos - 8) {
-            Form_SetLoadError("Bad game data in chunk \"%s\": length %u runs past the end of the file", tag, length);
+            Form_SetLoadError("Bad game data in chunk \"%s\": length %u runs past the end of the file", tag,
+                              length);
             return false;
         }
         std::memcpy(previous, tag, 5);
@@ -165,7 +168,9 @@ bool CheckContainer() {
     return true;
 }
 
-bool FormLengthFits() { return g_size >= 8 && static_cast<uint64_t>(ReadLE32(g_base + 4)) + 8 == g_size; }
+bool FormLengthFits() {
+    return g_size >= 8 && static_cast<uint64_t>(ReadLE32(g_base + 4)) + 8 == g_size;
+}
 
 template <typename Visit>
 bool WalkChunks(Visit visit) {
@@ -192,7 +197,8 @@ void ReadStringTable(ChunkView& chunk) {
 }
 
 void FirstPassChunk(const char* tag, ChunkView& chunk) {
-    if (std::memcmp(tag, "GEN8", 4) == 0 || std::memcmp(tag, "GEN7", 4) == 0 || std::memcmp(tag, "GENL", 4) == 0) {
+    if (std::memcmp(tag, "GEN8", 4) == 0 || std::memcmp(tag, "GEN7", 4) == 0 ||
+        std::memcmp(tag, "GENL", 4) == 0) {
         GEN8_Read(chunk);
     } else if (std::memcmp(tag, "CODE", 4) == 0) {
         DebugConsole.Output("Code_Load()\n");
@@ -224,7 +230,8 @@ void CreateGlobalObject() {
     if (instances < 2) instances = 2;
     g_LoadState.globalVariableCount = globals;
     g_LoadState.instanceVariableCount = instances;
-    if (g_LoaderHooks.createGlobalObject) g_LoaderHooks.createGlobalObject(globals > instances ? globals : instances);
+    if (g_LoaderHooks.createGlobalObject)
+        g_LoaderHooks.createGlobalObject(globals > instances ? globals : instances);
 }
 
 void LinkFatal(const char* format, const char* name) {
@@ -301,8 +308,12 @@ void Form_AdoptData(uint8_t* block, uint32_t size) {
     g_size = block ? size : 0;
 }
 
-uint8_t* Form_Base() { return g_base; }
-uint32_t Form_Size() { return g_size; }
+uint8_t* Form_Base() {
+    return g_base;
+}
+uint32_t Form_Size() {
+    return g_size;
+}
 
 bool IsPointerInGameData(const void* p) {
     const auto* q = static_cast<const uint8_t*>(p);
@@ -312,11 +323,14 @@ bool IsPointerInGameData(const void* p) {
 // ---------------------------------------------------------------------------------------------
 // ChunkView
 
-ChunkView::ChunkView(const char* tag, uint32_t dataOffset, uint32_t length) : m_offset(dataOffset), m_length(length) {
+ChunkView::ChunkView(const char* tag, uint32_t dataOffset, uint32_t length)
+    : m_offset(dataOffset), m_length(length) {
     TagText(reinterpret_cast<const uint8_t*>(tag), m_tag);
 }
 
-uint8_t* ChunkView::Data() const { return g_base + m_offset; }
+uint8_t* ChunkView::Data() const {
+    return g_base + m_offset;
+}
 
 bool ChunkView::Fail(const char* format, ...) {
     if (!m_failed && !g_hasLoadError) {
@@ -436,7 +450,9 @@ void Form_SetLoadError(const char* format, ...) {
     g_hasLoadError = true;
 }
 
-const char* Form_LoadError() { return g_hasLoadError ? g_loadError : nullptr; }
+const char* Form_LoadError() {
+    return g_hasLoadError ? g_loadError : nullptr;
+}
 
 void Form_ClearLoadError() {
     g_hasLoadError = false;
@@ -515,7 +531,9 @@ void Form_Free() {
 // ---------------------------------------------------------------------------------------------
 // What the header pass found
 
-uint32_t Form_StringCount() { return g_stringCount; }
+uint32_t Form_StringCount() {
+    return g_stringCount;
+}
 
 // Later patches may have rewritten the table, so the entry is checked again on every use.
 const char* Form_String(uint32_t index) {
@@ -538,10 +556,14 @@ bool Form_FindChunk(const char* tag, uint32_t* dataOffset, uint32_t* length) {
     return false;
 }
 
-uint32_t Form_GlobalInitCount() { return g_globCount; }
+uint32_t Form_GlobalInitCount() {
+    return g_globCount;
+}
 
 int32_t Form_GlobalInit(uint32_t i) {
     return i < g_globCount ? static_cast<int32_t>(ReadLE32(g_base + g_globList + 4 * i)) : -1;
 }
 
-bool Form_HasBytecode() { return g_hasBytecode; }
+bool Form_HasBytecode() {
+    return g_hasBytecode;
+}

@@ -16,7 +16,9 @@ namespace {
 constexpr uint32_t kNewHeaderWords = 16;  // marker .. constant count
 constexpr uint32_t kOldCountAt = 140;
 
-bool Bit(uint32_t flags, int bit) { return (flags >> bit) & 1; }
+bool Bit(uint32_t flags, int bit) {
+    return (flags >> bit) & 1;
+}
 
 
 // A decimal integer at the start of the text, as the C runtime's atol reads it on a 32-bit
@@ -36,7 +38,9 @@ int32_t LeadingInt(const char* text) {
     return static_cast<int32_t>(value);
 }
 
-void SetFullScreen(bool on) { g_GameOptions.fullScreen = on && !g_Switches.windowedOverride; }
+void SetFullScreen(bool on) {
+    g_GameOptions.fullScreen = on && !g_Switches.windowedOverride;
+}
 
 void SetWindowColour(uint32_t colour) {
     g_GameOptions.windowColour = colour;
@@ -165,14 +169,18 @@ void Options_FreeConstants() {
 
 int32_t Options_ColourDepthBits() {
     switch (g_GameOptions.colourDepthSetting) {
-        case 1: return 16;
-        case 2: return 32;
-        default: return 0;
+        case 1:
+            return 16;
+        case 2:
+            return 32;
+        default:
+            return 0;
     }
 }
 
 bool Options_Resolution(int32_t* width, int32_t* height) {
-    static const int32_t kSizes[6][2] = {{320, 240}, {640, 480}, {800, 600}, {1024, 768}, {1280, 1024}, {1600, 1200}};
+    static const int32_t kSizes[6][2] = {{320, 240},  {640, 480},   {800, 600},
+                                         {1024, 768}, {1280, 1024}, {1600, 1200}};
     const int32_t s = g_GameOptions.resolutionSetting;
     if (s < 1 || s > 6) return false;
     *width = kSizes[s - 1][0];

@@ -6,7 +6,7 @@
 class ChunkView;
 
 struct GameOptions {
-    bool newAudioEngine = false;       // not reset: the audio engine instead of the legacy layer
+    bool newAudioEngine = false;  // not reset: the audio engine instead of the legacy layer
     bool showCursor = true;
     uint32_t windowColour = 0xFFFFFF;  // 0xBBGGRR, handed to the window layer when read
     bool changeDisplayMode = false;    // at start, with the three settings below
@@ -15,18 +15,18 @@ struct GameOptions {
     int32_t refreshSetting = 0;        // 1 60 Hz .. 5 120 Hz, else unchanged
     bool altEnterFullScreen = true;
     bool freezeWhenInactive = false;
-    bool collisionTreeMode = false;    // not reset by the new format
+    bool collisionTreeMode = false;  // not reset by the new format
     bool errorsFatal = false;
     bool unsetVariablesNotZero = false;  // when off, a variable never set reads as the real 0
-    bool errorDialogs = true;          // off with "-noerrors"
+    bool errorDialogs = true;            // off with "-noerrors"
     int32_t constantCount = 0;
     char** constantNames = nullptr;
     char** constantValues = nullptr;
     int32_t versionMajor = 0, versionMinor = 0;  // "VersionMajor" / "VersionMinor" constants
     // Read and kept, used by nothing in this program.
-    bool fullScreen = false;           // forced off by "-inawindow"
-    uint32_t keptFlags = 0;            // new format: the flag word
-    int32_t keptWords[35] = {};        // new format words 0-14, old format words 0-34
+    bool fullScreen = false;     // forced off by "-inawindow"
+    uint32_t keptFlags = 0;      // new format: the flag word
+    int32_t keptWords[35] = {};  // new format words 0-14, old format words 0-34
     const char* keptText = nullptr;
 };
 

@@ -20,9 +20,13 @@ namespace {
 
 constexpr uint32_t kPathBytes = sizeof(LoadState::dataFilePath);
 
-bool Headless() { return g_Switches.headless.load(); }
+bool Headless() {
+    return g_Switches.headless.load();
+}
 
-void CopyPath(char* to, const char* from) { std::snprintf(to, kPathBytes, "%s", from ? from : ""); }
+void CopyPath(char* to, const char* from) {
+    std::snprintf(to, kPathBytes, "%s", from ? from : "");
+}
 
 bool IsFile(const char* path) {
     struct stat st;
@@ -52,7 +56,8 @@ bool ReadWholeFile(const char* path, uint8_t** data, uint32_t* size) {
     if (!f) return false;
     bool ok = std::fseek(f, 0, SEEK_END) == 0;
     const long length = ok ? std::ftell(f) : -1;
-    ok = ok && length >= 0 && static_cast<unsigned long>(length) < UINT32_MAX && std::fseek(f, 0, SEEK_SET) == 0;
+    ok = ok && length >= 0 && static_cast<unsigned long>(length) < UINT32_MAX &&
+         std::fseek(f, 0, SEEK_SET) == 0;
     if (ok && length > 0) {
         MemoryManager::PushName("WAD file");
         *data = static_cast<uint8_t*>(MEM_ALLOC_RAW(static_cast<uint64_t>(length) + 1));

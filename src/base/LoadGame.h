@@ -22,14 +22,14 @@ struct CompiledCodeEntry {
 
 // Filled by the compiled game. Pointer-sized fields on this build.
 struct GameLinkRecord {
-    const uint8_t* data;          // embedded data file, or null
+    const uint8_t* data;  // embedded data file, or null
     uint32_t dataSize;
-    int32_t globalSlotCount;      // used when above 0
-    int32_t instanceSlotCount;    // used when above 0
+    int32_t globalSlotCount;    // used when above 0
+    int32_t instanceSlotCount;  // used when above 0
     int32_t codeCount;
-    VariableRef** variableRefs;   // null-ended
-    FunctionRef** functionRefs;   // null-ended
-    CompiledCodeEntry* codeTable; // codeCount entries
+    VariableRef** variableRefs;    // null-ended
+    FunctionRef** functionRefs;    // null-ended
+    CompiledCodeEntry* codeTable;  // codeCount entries
     StackTraceNode** stackTraceHead;
 };
 
@@ -46,11 +46,11 @@ struct LoaderHooks {
     void (*showFatalError)(const char* text) = nullptr;
     // A game launched by another game ends the game instead of the process.
     void (*requestGameEnd)() = nullptr;
-    void (*initHVSFunctions)() = nullptr;             // after the header pass read "GEN8"
+    void (*initHVSFunctions)() = nullptr;  // after the header pass read "GEN8"
     void (*createGlobalObject)(int32_t slots) = nullptr;
-    void (*resetCameras)() = nullptr;                 // layer model, before the chunks are read
-    void (*initStandardObjects)() = nullptr;          // object mode, in "GEN8"
-    void (*createResourceObject)() = nullptr;         // object mode, after the last chunk
+    void (*resetCameras)() = nullptr;          // layer model, before the chunks are read
+    void (*initStandardObjects)() = nullptr;   // object mode, in "GEN8"
+    void (*createResourceObject)() = nullptr;  // object mode, after the last chunk
     void (*setFrameRate)(float framesPerSecond) = nullptr;
     void (*setWindowColour)(uint32_t colour) = nullptr;
 };
@@ -60,13 +60,13 @@ extern LoaderHooks g_LoaderHooks;
 // Run state of the load that other modules read.
 struct LoadState {
     GameLinkRecord* linkRecord = nullptr;
-    int32_t codeCount = 0;                 // from the link record
-    bool launchedByGame = false;           // this run was started by another game
-    bool gameEndRequested = false;         // set instead of exiting when launchedByGame
+    int32_t codeCount = 0;          // from the link record
+    bool launchedByGame = false;    // this run was started by another game
+    bool gameEndRequested = false;  // set instead of exiting when launchedByGame
     char dataFilePath[1024] = {};
-    char workingDirectory[1024] = {};      // the data file's folder, ending in "/"
-    char firstGamePath[1024] = {};         // the first game loaded in this process
-    int32_t globalVariableCount = 0;       // from the link record or "VARI"
+    char workingDirectory[1024] = {};  // the data file's folder, ending in "/"
+    char firstGamePath[1024] = {};     // the first game loaded in this process
+    int32_t globalVariableCount = 0;   // from the link record or "VARI"
     int32_t instanceVariableCount = 0;
 };
 

@@ -148,4 +148,3 @@ char* Env_GetVariable(const char* name) {
     if (!HostOS_GetEnv(name, value)) return nullptr;
     return MEM_COPY_TEXT(value.c_str());
 }
-

@@ -43,7 +43,9 @@ void RewritePageEntries() {
 
 }  // namespace
 
-void TXTR_SetTextureCreator(TextureCreateFn create) { g_createTexture = create; }
+void TXTR_SetTextureCreator(TextureCreateFn create) {
+    g_createTexture = create;
+}
 
 void TPAG_Load(ChunkView& chunk) {
     const uint32_t count = chunk.Count(0, 4);
@@ -80,7 +82,9 @@ void TXTR_Load(ChunkView& chunk) {
     RewritePageEntries();
 }
 
-uint32_t TPAG_Count() { return g_pageCount; }
+uint32_t TPAG_Count() {
+    return g_pageCount;
+}
 
 // The table lies in the writable file, so each use checks the entry's place again.
 uint8_t* TPAG_Entry(uint32_t i) {
@@ -90,9 +94,13 @@ uint8_t* TPAG_Entry(uint32_t i) {
     return Form_Base() + at;
 }
 
-uint32_t TXTR_Count() { return g_textureCount; }
+uint32_t TXTR_Count() {
+    return g_textureCount;
+}
 
-int32_t TXTR_TextureId(uint32_t i) { return i < g_textureCount ? g_textureIds[i] : -1; }
+int32_t TXTR_TextureId(uint32_t i) {
+    return i < g_textureCount ? g_textureIds[i] : -1;
+}
 
 void TextureChunks_Reset() {
     MEM_FREE(g_textureIds);

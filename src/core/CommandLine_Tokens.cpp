@@ -85,4 +85,3 @@ int CommandLine_TokenCount() {
 const char* CommandLine_Token(int index) {
     return index >= 0 && index < g_tokenCount ? g_tokens[index] : nullptr;
 }
-

@@ -31,9 +31,9 @@ struct RunSwitches {
     bool sleepMarginLocked = false;
     bool recording = false;
     bool playback = false;
-    std::string recordFile;  // the file of "-record" or "-playback"
-    std::string exitGame;    // "-exit"
-    std::string dirFolder;   // "-dir": kept, read by nothing
+    std::string recordFile;       // the file of "-record" or "-playback"
+    std::string exitGame;         // "-exit"
+    std::string dirFolder;        // "-dir": kept, read by nothing
     std::string outputFile;       // "-output": error console file
     std::string debugOutputFile;  // "-debugoutput": debug console file
     std::string profileDumpFile;

@@ -49,8 +49,8 @@ void VMBuffer::Build() {
     instructionCount = count;
     MEM_FREE(handlers);
     MEM_FREE(wordMap);
-    handlers = static_cast<VMHandler*>(
-        MemoryManager::Alloc(sizeof(VMHandler) * static_cast<size_t>(count + 1), "Files/Code/VMBuffer", 107, true));
+    handlers = static_cast<VMHandler*>(MemoryManager::Alloc(
+        sizeof(VMHandler) * static_cast<size_t>(count + 1), "Files/Code/VMBuffer", 107, true));
     wordMap = static_cast<int32_t*>(
         MemoryManager::Alloc(sizeof(int32_t) * (size / 4 + 1), "Files/Code/VMBuffer", 108, true));
     at = 0;
@@ -84,42 +84,77 @@ int32_t Code_InstructionSize(uint32_t type) {
 
 const char* Code_OpcodeName(uint32_t opcode) {
     switch (opcode) {
-        case 0xC0: return "push";
-        case 0x80: return "pushv";
-        case 0xC1: return "push.l";
-        case 0xC2: return "push.g";
-        case 0xC3: return "push.b";
-        case 0x84: return "push.i";
-        case 0x45: return "pop";
-        case 0x05: return "popv";
-        case 0x86: return "dup";
-        case 0x07: return "conv";
-        case 0x08: return "mul";
-        case 0x09: return "div";
-        case 0x0A: return "rem";
-        case 0x0B: return "mod";
-        case 0x0C: return "add";
-        case 0x0D: return "sub";
-        case 0x0E: return "and";
-        case 0x0F: return "or";
-        case 0x10: return "xor";
-        case 0x11: return "neg";
-        case 0x12: return "not";
-        case 0x13: return "shl";
-        case 0x14: return "shr";
-        case 0x15: return "set";
-        case 0xB6: return "b";
-        case 0xB7: return "bt";
-        case 0xB8: return "bf";
+        case 0xC0:
+            return "push";
+        case 0x80:
+            return "pushv";
+        case 0xC1:
+            return "push.l";
+        case 0xC2:
+            return "push.g";
+        case 0xC3:
+            return "push.b";
+        case 0x84:
+            return "push.i";
+        case 0x45:
+            return "pop";
+        case 0x05:
+            return "popv";
+        case 0x86:
+            return "dup";
+        case 0x07:
+            return "conv";
+        case 0x08:
+            return "mul";
+        case 0x09:
+            return "div";
+        case 0x0A:
+            return "rem";
+        case 0x0B:
+            return "mod";
+        case 0x0C:
+            return "add";
+        case 0x0D:
+            return "sub";
+        case 0x0E:
+            return "and";
+        case 0x0F:
+            return "or";
+        case 0x10:
+            return "xor";
+        case 0x11:
+            return "neg";
+        case 0x12:
+            return "not";
+        case 0x13:
+            return "shl";
+        case 0x14:
+            return "shr";
+        case 0x15:
+            return "set";
+        case 0xB6:
+            return "b";
+        case 0xB7:
+            return "bt";
+        case 0xB8:
+            return "bf";
         case 0xD9:
-        case 0x99: return "call";
-        case 0xBA: return "pushenv";
-        case 0xBB: return "popenv";
-        case 0x9C: return "ret";
-        case 0x9D: return "exit";
-        case 0x9E: return "popz";
-        case 0xFF: return "break";
-        default: return "unknown";
+        case 0x99:
+            return "call";
+        case 0xBA:
+            return "pushenv";
+        case 0xBB:
+            return "popenv";
+        case 0x9C:
+            return "ret";
+        case 0x9D:
+            return "exit";
+        case 0x9E:
+            return "popz";
+        case 0xFF:
+            return "break";
+        default:
+            return "unknown";
     }
 }
 

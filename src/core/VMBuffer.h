@@ -69,13 +69,25 @@ constexpr uint32_t VM_OPCODE_TYPED = 0x80;
 constexpr uint32_t VM_OPCODE_OPERAND = 0x40;
 constexpr uint32_t VM_OPCODE_BRANCH = 0x20;
 
-inline uint32_t VM_Opcode(uint32_t word) { return word >> 24; }
-inline uint32_t VM_HandlerIndex(uint32_t word) { return (word >> 24) & 0x1F; }
-inline uint32_t VM_Type1(uint32_t word) { return (word >> 16) & 0xF; }
-inline uint32_t VM_Type2(uint32_t word) { return (word >> 20) & 0xF; }
-inline int32_t VM_Immediate(uint32_t word) { return static_cast<int16_t>(word & 0xFFFF); }
+inline uint32_t VM_Opcode(uint32_t word) {
+    return word >> 24;
+}
+inline uint32_t VM_HandlerIndex(uint32_t word) {
+    return (word >> 24) & 0x1F;
+}
+inline uint32_t VM_Type1(uint32_t word) {
+    return (word >> 16) & 0xF;
+}
+inline uint32_t VM_Type2(uint32_t word) {
+    return (word >> 20) & 0xF;
+}
+inline int32_t VM_Immediate(uint32_t word) {
+    return static_cast<int16_t>(word & 0xFFFF);
+}
 // The signed word count of a branch.
-inline int32_t VM_BranchWords(uint32_t word) { return static_cast<int32_t>(word << 9) >> 9; }
+inline int32_t VM_BranchWords(uint32_t word) {
+    return static_cast<int32_t>(word << 9) >> 9;
+}
 // Bytes of operand that follow the word (none unless opcode bit 6 is set): 8 for d and l,
 // 4 for f, i, b, v, s and ds, else 0.
 inline uint32_t VM_OperandSize(uint32_t word) {

@@ -40,12 +40,14 @@ struct Messages {
 
 const char* const kStr = "Execution Engine - Cannot operate on string type";
 
-#define HV_SIDES(name, what) {name " :1: " what, name " :2: " what}
-#define HV_STD(name)                                                                                   \
-    HV_SIDES(name, "illegal array use"), HV_SIDES(name, "illegal pointer use"),                        \
+#define HV_SIDES(name, what) \
+    { name " :1: " what, name " :2: " what }
+#define HV_STD(name) \
+    HV_SIDES(name, "illegal array use"), HV_SIDES(name, "illegal pointer use"), \
         HV_SIDES(name, "undefined value"), HV_SIDES(name, "Malformed variable")
 
-const Messages kAdd = {HV_STD("DoAdd"), {nullptr, nullptr}, {nullptr, nullptr}, "DoAdd :: Execution Error", nullptr};
+const Messages kAdd = {
+    HV_STD("DoAdd"), {nullptr, nullptr}, {nullptr, nullptr}, "DoAdd :: Execution Error", nullptr};
 const Messages kSub = {HV_STD("DoSub"),
                        {"DoSub :: Execution Engine - Cannot operate on string type",
                         "DoSub :: Execution Engine - Cannot operate on string type"},
@@ -75,14 +77,18 @@ const Messages kMod = {HV_STD("DoMod"),
                         "DoMod :: Execution Engine - Cannot operate on string type"},
                        "DoMod :: Execution Error",
                        "DoMod :: Divide by zero"};
-const Messages kAnd = {HV_STD("DoAnd"), HV_SIDES("DoAnd", "Execution Engine - Cannot operate on string type"),
+const Messages kAnd = {HV_STD("DoAnd"),
+                       HV_SIDES("DoAnd", "Execution Engine - Cannot operate on string type"),
                        {"DoAnd :: Execution Engine - Cannot operate on string type",
                         "DoAnd :: Execution Engine - Cannot operate on string type"},
-                       "DoAnd :: Execution Error", nullptr};
-const Messages kOr = {HV_STD("DoOr"), HV_SIDES("DoOr", "Execution Engine - Cannot operate on string type"),
+                       "DoAnd :: Execution Error",
+                       nullptr};
+const Messages kOr = {HV_STD("DoOr"),
+                      HV_SIDES("DoOr", "Execution Engine - Cannot operate on string type"),
                       {"DoOr :: Execution Engine - Cannot operate on string type",
                        "DoOr :2: Execution Engine - Cannot operate on string type"},
-                      "DoOr :: Execution Error", nullptr};
+                      "DoOr :: Execution Error",
+                      nullptr};
 const Messages kXor = {HV_STD("DoXor"), HV_SIDES("DoXor", "Execution Engine - Cannot operate on string type"),
                        HV_SIDES("DoXor", "Execution Engine - Cannot operate on string type"),
                        "DoXor :: Execution Error", nullptr};
@@ -108,41 +114,88 @@ const Messages kShr = {HV_STD("DoShr"), HV_SIDES("DoShr", "Execution Engine - Ca
 Fault ReadArith(uint32_t type, const uint8_t* at, Operand& out) {
     out = {EFF_NONE, 0, 0, nullptr};
     switch (type) {
-        case VM_TYPE_DOUBLE: out.eff = EFF_D; out.d = VM_Load<double>(at); return Fault::None;
-        case VM_TYPE_FLOAT: out.eff = EFF_F; out.d = VM_Load<float>(at); return Fault::None;
-        case VM_TYPE_INT: out.eff = EFF_I; out.l = VM_Load<int32_t>(at); return Fault::None;
-        case VM_TYPE_LONG: out.eff = EFF_L; out.l = VM_Load<int64_t>(at); return Fault::None;
-        case VM_TYPE_BOOL: out.eff = EFF_B; out.l = VM_Load<int32_t>(at); return Fault::None;
-        case VM_TYPE_STRING: out.eff = EFF_S; out.s = VMString_Get(VM_Load<uint32_t>(at)); return Fault::None;
-        case VM_TYPE_VALUE: break;
-        default: return Fault::None;
+        case VM_TYPE_DOUBLE:
+            out.eff = EFF_D;
+            out.d = VM_Load<double>(at);
+            return Fault::None;
+        case VM_TYPE_FLOAT:
+            out.eff = EFF_F;
+            out.d = VM_Load<float>(at);
+            return Fault::None;
+        case VM_TYPE_INT:
+            out.eff = EFF_I;
+            out.l = VM_Load<int32_t>(at);
+            return Fault::None;
+        case VM_TYPE_LONG:
+            out.eff = EFF_L;
+            out.l = VM_Load<int64_t>(at);
+            return Fault::None;
+        case VM_TYPE_BOOL:
+            out.eff = EFF_B;
+            out.l = VM_Load<int32_t>(at);
+            return Fault::None;
+        case VM_TYPE_STRING:
+            out.eff = EFF_S;
+            out.s = VMString_Get(VM_Load<uint32_t>(at));
+            return Fault::None;
+        case VM_TYPE_VALUE:
+            break;
+        default:
+            return Fault::None;
     }
     const RValue v = VM_Load<RValue>(at);
     switch (v.kind & VALUE_KIND_MASK) {
         case VALUE_REAL:
-        case VALUE_BOOL: out.eff = EFF_D; out.d = v.val; return Fault::None;
-        case VALUE_STRING: out.eff = EFF_S; out.s = v.str; return Fault::String;
-        case VALUE_INT32: out.eff = EFF_I; out.l = v.v32; return Fault::None;
-        case VALUE_INT64: out.eff = EFF_L; out.l = v.v64; return Fault::None;
-        case VALUE_ARRAY: return Fault::Array;
-        case VALUE_PTR: return Fault::Pointer;
-        case VALUE_UNDEFINED: return Fault::Undefined;
-        default: return Fault::Malformed;
+        case VALUE_BOOL:
+            out.eff = EFF_D;
+            out.d = v.val;
+            return Fault::None;
+        case VALUE_STRING:
+            out.eff = EFF_S;
+            out.s = v.str;
+            return Fault::String;
+        case VALUE_INT32:
+            out.eff = EFF_I;
+            out.l = v.v32;
+            return Fault::None;
+        case VALUE_INT64:
+            out.eff = EFF_L;
+            out.l = v.v64;
+            return Fault::None;
+        case VALUE_ARRAY:
+            return Fault::Array;
+        case VALUE_PTR:
+            return Fault::Pointer;
+        case VALUE_UNDEFINED:
+            return Fault::Undefined;
+        default:
+            return Fault::Malformed;
     }
 }
 
 // Resolves one side; false after reporting its error.
-bool Resolve(uint32_t type, const uint8_t* at, int side, const Messages& m, VMExecContext* ctx, Operand& out) {
+bool Resolve(uint32_t type, const uint8_t* at, int side, const Messages& m, VMExecContext* ctx,
+             Operand& out) {
     const char* message = nullptr;
     switch (ReadArith(type, at, out)) {
         case Fault::None:
             if (out.eff == EFF_S && m.stringDeclared[side]) message = m.stringDeclared[side];
             break;
-        case Fault::String: message = m.stringValue[side]; break;
-        case Fault::Array: message = m.array[side]; break;
-        case Fault::Pointer: message = m.pointer[side]; break;
-        case Fault::Undefined: message = m.undefined[side]; break;
-        case Fault::Malformed: message = m.malformed[side]; break;
+        case Fault::String:
+            message = m.stringValue[side];
+            break;
+        case Fault::Array:
+            message = m.array[side];
+            break;
+        case Fault::Pointer:
+            message = m.pointer[side];
+            break;
+        case Fault::Undefined:
+            message = m.undefined[side];
+            break;
+        case Fault::Malformed:
+            message = m.malformed[side];
+            break;
     }
     if (message == nullptr) return true;
     VM_Error(ctx, "%s", message);
@@ -158,12 +211,22 @@ struct Result {
     SharedString* s;  // owns one reference
 };
 
-Result Real(double d) { return {EFF_D, d, 0, nullptr}; }
-Result Int(int32_t i) { return {EFF_I, 0, i, nullptr}; }
-Result Long(int64_t l) { return {EFF_L, 0, l, nullptr}; }
-Result Bool(bool b) { return {EFF_B, 0, b ? 1 : 0, nullptr}; }
+Result Real(double d) {
+    return {EFF_D, d, 0, nullptr};
+}
+Result Int(int32_t i) {
+    return {EFF_I, 0, i, nullptr};
+}
+Result Long(int64_t l) {
+    return {EFF_L, 0, l, nullptr};
+}
+Result Bool(bool b) {
+    return {EFF_B, 0, b ? 1 : 0, nullptr};
+}
 
-bool Numeric(Eff e) { return e == EFF_D || e == EFF_I || e == EFF_L; }
+bool Numeric(Eff e) {
+    return e == EFF_D || e == EFF_I || e == EFF_L;
+}
 
 // The width of a numeric pair: double over int64 over int32.
 Eff WidthOf(const Operand& a, const Operand& b) {
@@ -172,7 +235,9 @@ Eff WidthOf(const Operand& a, const Operand& b) {
     return EFF_I;
 }
 
-double AsDouble(const Operand& o) { return o.eff == EFF_D || o.eff == EFF_F ? o.d : static_cast<double>(o.l); }
+double AsDouble(const Operand& o) {
+    return o.eff == EFF_D || o.eff == EFF_F ? o.d : static_cast<double>(o.l);
+}
 
 // The result slot follows the declared pair: 16 bytes beside a v, 4 for strings, bools and
 // int32 pairs, 8 when a d or an l was declared.
@@ -185,16 +250,20 @@ int32_t ResultBytes(uint32_t t1, uint32_t t2, Eff eff) {
 
 RValue ResultValue(const Result& r) {
     switch (r.eff) {
-        case EFF_I: return RValue_Int32(static_cast<int32_t>(r.l));
-        case EFF_L: return RValue_Int64(r.l);
-        case EFF_B: return RValue_Bool(r.l ? 1.0 : 0.0);
+        case EFF_I:
+            return RValue_Int32(static_cast<int32_t>(r.l));
+        case EFF_L:
+            return RValue_Int64(r.l);
+        case EFF_B:
+            return RValue_Bool(r.l ? 1.0 : 0.0);
         case EFF_S: {
             RValue v = RValue_Undefined();
             v.str = r.s;
             v.kind = VALUE_STRING;
             return v;
         }
-        default: return RValue_Real(r.d);
+        default:
+            return RValue_Real(r.d);
     }
 }
 
@@ -206,15 +275,22 @@ uint8_t* Replace(uint8_t* sp, uint32_t t1, uint32_t t2, const Result& r) {
     const int32_t bytes = ResultBytes(t1, t2, r.eff);
     uint8_t* out = sp + s1 + s2 - bytes;
     switch (bytes) {
-        case 16: VM_Store(out, ResultValue(r)); break;
+        case 16:
+            VM_Store(out, ResultValue(r));
+            break;
         case 8:
-            if (r.eff == EFF_D) VM_Store(out, r.d);
-            else VM_Store(out, r.l);
+            if (r.eff == EFF_D)
+                VM_Store(out, r.d);
+            else
+                VM_Store(out, r.l);
             break;
         default:
-            if (r.eff == EFF_S) VM_Store(out, VMString_NewHandle(r.s));
-            else if (r.eff == EFF_D) VM_Store(out, CRT_TruncToInt32(r.d));
-            else VM_Store(out, static_cast<int32_t>(r.l));
+            if (r.eff == EFF_S)
+                VM_Store(out, VMString_NewHandle(r.s));
+            else if (r.eff == EFF_D)
+                VM_Store(out, CRT_TruncToInt32(r.d));
+            else
+                VM_Store(out, static_cast<int32_t>(r.l));
             break;
     }
     return out;
@@ -222,17 +298,37 @@ uint8_t* Replace(uint8_t* sp, uint32_t t1, uint32_t t2, const Result& r) {
 
 // --- Integer helpers: wrapping arithmetic through unsigned types ------------------------
 
-int32_t Add32(int64_t a, int64_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
-int32_t Sub32(int64_t a, int64_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
-int32_t Mul32(int64_t a, int64_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); }
-int64_t Add64(int64_t a, int64_t b) { return static_cast<int64_t>(static_cast<uint64_t>(a) + static_cast<uint64_t>(b)); }
-int64_t Sub64(int64_t a, int64_t b) { return static_cast<int64_t>(static_cast<uint64_t>(a) - static_cast<uint64_t>(b)); }
-int64_t Mul64(int64_t a, int64_t b) { return static_cast<int64_t>(static_cast<uint64_t>(a) * static_cast<uint64_t>(b)); }
+int32_t Add32(int64_t a, int64_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+int32_t Sub32(int64_t a, int64_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+int32_t Mul32(int64_t a, int64_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+int64_t Add64(int64_t a, int64_t b) {
+    return static_cast<int64_t>(static_cast<uint64_t>(a) + static_cast<uint64_t>(b));
+}
+int64_t Sub64(int64_t a, int64_t b) {
+    return static_cast<int64_t>(static_cast<uint64_t>(a) - static_cast<uint64_t>(b));
+}
+int64_t Mul64(int64_t a, int64_t b) {
+    return static_cast<int64_t>(static_cast<uint64_t>(a) * static_cast<uint64_t>(b));
+}
 // The smallest integer over -1 wraps to itself (remainder 0) instead of trapping.
-int32_t Div32(int32_t a, int32_t b) { return b == -1 ? static_cast<int32_t>(0u - static_cast<uint32_t>(a)) : a / b; }
-int64_t Div64(int64_t a, int64_t b) { return b == -1 ? static_cast<int64_t>(0 - static_cast<uint64_t>(a)) : a / b; }
-int32_t Rem32(int32_t a, int32_t b) { return b == -1 ? 0 : a % b; }
-int64_t Rem64(int64_t a, int64_t b) { return b == -1 ? 0 : a % b; }
+int32_t Div32(int32_t a, int32_t b) {
+    return b == -1 ? static_cast<int32_t>(0u - static_cast<uint32_t>(a)) : a / b;
+}
+int64_t Div64(int64_t a, int64_t b) {
+    return b == -1 ? static_cast<int64_t>(0 - static_cast<uint64_t>(a)) : a / b;
+}
+int32_t Rem32(int32_t a, int32_t b) {
+    return b == -1 ? 0 : a % b;
+}
+int64_t Rem64(int64_t a, int64_t b) {
+    return b == -1 ? 0 : a % b;
+}
 
 // --- Two-operand handlers ---------------------------------------------------------------
 
@@ -240,16 +336,26 @@ enum class Op { Add, Sub, Mul, Div, Mod, And, Or, Xor, Shl, Shr };
 
 const Messages& MessagesOf(Op op) {
     switch (op) {
-        case Op::Add: return kAdd;
-        case Op::Sub: return kSub;
-        case Op::Mul: return kMul;
-        case Op::Div: return kDiv;
-        case Op::Mod: return kMod;
-        case Op::And: return kAnd;
-        case Op::Or: return kOr;
-        case Op::Xor: return kXor;
-        case Op::Shl: return kShl;
-        default: return kShr;
+        case Op::Add:
+            return kAdd;
+        case Op::Sub:
+            return kSub;
+        case Op::Mul:
+            return kMul;
+        case Op::Div:
+            return kDiv;
+        case Op::Mod:
+            return kMod;
+        case Op::And:
+            return kAnd;
+        case Op::Or:
+            return kOr;
+        case Op::Xor:
+            return kXor;
+        case Op::Shl:
+            return kShl;
+        default:
+            return kShr;
     }
 }
 
@@ -284,7 +390,8 @@ bool Repeat(int64_t count, const Operand& right, Result& out) {
     const int64_t total = count * length;
     SharedString* record = SharedString_Alloc(static_cast<int32_t>(total));
     if (record == nullptr) return false;
-    for (int64_t i = 0; i < count && length > 0; ++i) std::memcpy(record->text + i * length, text, static_cast<size_t>(length));
+    for (int64_t i = 0; i < count && length > 0; ++i)
+        std::memcpy(record->text + i * length, text, static_cast<size_t>(length));
     out = {EFF_S, 0, 0, record};
     return true;
 }
@@ -296,11 +403,20 @@ bool Arith(Op op, const Operand& a, const Operand& b, Result& out, const char*& 
     if (width == EFF_D) {
         const double x = AsDouble(a), y = AsDouble(b);
         switch (op) {
-            case Op::Add: out = Real(x + y); return true;
-            case Op::Sub: out = Real(x - y); return true;
-            case Op::Mul: out = Real(x * y); return true;
-            case Op::Div: out = Real(x / y); return true;
-            default: break;
+            case Op::Add:
+                out = Real(x + y);
+                return true;
+            case Op::Sub:
+                out = Real(x - y);
+                return true;
+            case Op::Mul:
+                out = Real(x * y);
+                return true;
+            case Op::Div:
+                out = Real(x / y);
+                return true;
+            default:
+                break;
         }
         // mod: a double divisor is tested against 1e-10, an integer one against 0.
         const bool zero = b.eff == EFF_D ? std::fabs(y) < 1e-10 : b.l == 0;
@@ -318,38 +434,65 @@ bool Arith(Op op, const Operand& a, const Operand& b, Result& out, const char*& 
     if (width == EFF_I) {
         const auto x = static_cast<int32_t>(a.l), y = static_cast<int32_t>(b.l);
         switch (op) {
-            case Op::Add: out = Int(Add32(x, y)); break;
-            case Op::Sub: out = Int(Sub32(x, y)); break;
-            case Op::Mul: out = Int(Mul32(x, y)); break;
-            case Op::Div: out = Int(Div32(x, y)); break;
-            default: out = Int(Rem32(x, y)); break;
+            case Op::Add:
+                out = Int(Add32(x, y));
+                break;
+            case Op::Sub:
+                out = Int(Sub32(x, y));
+                break;
+            case Op::Mul:
+                out = Int(Mul32(x, y));
+                break;
+            case Op::Div:
+                out = Int(Div32(x, y));
+                break;
+            default:
+                out = Int(Rem32(x, y));
+                break;
         }
         return true;
     }
     switch (op) {
-        case Op::Add: out = Long(Add64(a.l, b.l)); break;
-        case Op::Sub: out = Long(Sub64(a.l, b.l)); break;
-        case Op::Mul: out = Long(Mul64(a.l, b.l)); break;
-        case Op::Div: out = Long(Div64(a.l, b.l)); break;
-        default: out = Long(Rem64(a.l, b.l)); break;
+        case Op::Add:
+            out = Long(Add64(a.l, b.l));
+            break;
+        case Op::Sub:
+            out = Long(Sub64(a.l, b.l));
+            break;
+        case Op::Mul:
+            out = Long(Mul64(a.l, b.l));
+            break;
+        case Op::Div:
+            out = Long(Div64(a.l, b.l));
+            break;
+        default:
+            out = Long(Rem64(a.l, b.l));
+            break;
     }
     return true;
 }
 
-int64_t AsInt64(const Operand& o) { return o.eff == EFF_D ? CRT_TruncToInt64(o.d) : o.l; }
+int64_t AsInt64(const Operand& o) {
+    return o.eff == EFF_D ? CRT_TruncToInt64(o.d) : o.l;
+}
 
 bool Bitwise(Op op, const Operand& a, const Operand& b, Result& out) {
     if (Numeric(a.eff) && Numeric(b.eff)) {
         const Eff width = WidthOf(a, b);
         const int64_t x = AsInt64(a), y = AsInt64(b);
         const int64_t r = op == Op::And ? (x & y) : op == Op::Or ? (x | y) : (x ^ y);
-        out = width == EFF_D ? Real(static_cast<double>(r)) : width == EFF_L ? Long(r) : Int(static_cast<int32_t>(r));
+        out = width == EFF_D   ? Real(static_cast<double>(r))
+              : width == EFF_L ? Long(r)
+                               : Int(static_cast<int32_t>(r));
         return true;
     }
     if (a.eff == EFF_B && b.eff == EFF_B) {
-        if (op == Op::And) out = Bool(a.l == 1 && b.l == 1);
-        else if (op == Op::Or) out = Bool(a.l == 1 || b.l == 1);
-        else out = Bool((a.l != 0) != (b.l != 0));
+        if (op == Op::And)
+            out = Bool(a.l == 1 && b.l == 1);
+        else if (op == Op::Or)
+            out = Bool(a.l == 1 || b.l == 1);
+        else
+            out = Bool((a.l != 0) != (b.l != 0));
         return true;
     }
     const bool dWithB = (a.eff == EFF_D && b.eff == EFF_B) || (a.eff == EFF_B && b.eff == EFF_D);
@@ -407,10 +550,13 @@ bool Compute(Op op, uint32_t word, const Operand& a, const Operand& b, Result& o
     switch (op) {
         case Op::And:
         case Op::Or:
-        case Op::Xor: return Bitwise(op, a, b, out);
+        case Op::Xor:
+            return Bitwise(op, a, b, out);
         case Op::Shl:
-        case Op::Shr: return Shift(op, (word & 0x8000) != 0, a, b, out);
-        default: break;
+        case Op::Shr:
+            return Shift(op, (word & 0x8000) != 0, a, b, out);
+        default:
+            break;
     }
     if (Numeric(a.eff) && Numeric(b.eff)) return Arith(op, a, b, out, error);
     if (op == Op::Add && a.eff == EFF_S && b.eff == EFF_S) return Concatenate(a, b, out);
@@ -433,10 +579,17 @@ bool RealPair(Op op, uint32_t word, uint8_t* sp, VMExecContext* ctx, uint8_t*& o
     if (right.kind != VALUE_REAL || left.kind != VALUE_REAL) return false;
     double r;
     switch (op) {
-        case Op::Add: r = left.val + right.val; break;
-        case Op::Sub: r = left.val - right.val; break;
-        case Op::Mul: r = left.val * right.val; break;
-        default: return false;
+        case Op::Add:
+            r = left.val + right.val;
+            break;
+        case Op::Sub:
+            r = left.val - right.val;
+            break;
+        case Op::Mul:
+            r = left.val * right.val;
+            break;
+        default:
+            return false;
     }
     out = sp + 16;
     VM_Store(out, RValue_Real(r));
@@ -460,7 +613,9 @@ uint8_t* Binary(Op op, uint32_t word, uint8_t* sp, VMExecContext* ctx) {
     return Replace(sp, t1, t2, r);
 }
 
-uint32_t ModeOf(uint32_t word) { return (word >> 8) & 0xF; }
+uint32_t ModeOf(uint32_t word) {
+    return (word >> 8) & 0xF;
+}
 
 }  // namespace
 
@@ -514,25 +669,52 @@ uint8_t* VM_HandlerNeg(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext
     if (size == 0) return sp;
     if (!VM_HaveItems(sp, ctx, size, "DoNeg")) return sp;
     switch (type) {
-        case VM_TYPE_DOUBLE: VM_Store(sp, -VM_Load<double>(sp)); return sp;
-        case VM_TYPE_FLOAT: VM_Store(sp, -VM_Load<float>(sp)); return sp;
+        case VM_TYPE_DOUBLE:
+            VM_Store(sp, -VM_Load<double>(sp));
+            return sp;
+        case VM_TYPE_FLOAT:
+            VM_Store(sp, -VM_Load<float>(sp));
+            return sp;
         case VM_TYPE_INT:
-        case VM_TYPE_BOOL: VM_Store(sp, static_cast<int32_t>(0u - VM_Load<uint32_t>(sp))); return sp;
-        case VM_TYPE_LONG: VM_Store(sp, static_cast<int64_t>(0 - VM_Load<uint64_t>(sp))); return sp;
-        case VM_TYPE_STRING: VM_Error(ctx, "DoNeg :: Execution Engine - Cannot operate on string type"); return sp;
-        default: break;
+        case VM_TYPE_BOOL:
+            VM_Store(sp, static_cast<int32_t>(0u - VM_Load<uint32_t>(sp)));
+            return sp;
+        case VM_TYPE_LONG:
+            VM_Store(sp, static_cast<int64_t>(0 - VM_Load<uint64_t>(sp)));
+            return sp;
+        case VM_TYPE_STRING:
+            VM_Error(ctx, "DoNeg :: Execution Engine - Cannot operate on string type");
+            return sp;
+        default:
+            break;
     }
     RValue v = VM_Load<RValue>(sp);
     switch (v.kind & VALUE_KIND_MASK) {
         case VALUE_REAL:
-        case VALUE_BOOL: v.val = -v.val; break;
-        case VALUE_INT32: v.v32 = static_cast<int32_t>(0u - static_cast<uint32_t>(v.v32)); break;
-        case VALUE_INT64: v.v64 = static_cast<int64_t>(0 - static_cast<uint64_t>(v.v64)); break;
-        case VALUE_STRING: VM_Error(ctx, "DoNeg :1: Execution Engine - Cannot operate on string type"); return sp;
-        case VALUE_ARRAY: VM_Error(ctx, "DoNeg :1: illegal array use"); return sp;
-        case VALUE_PTR: VM_Error(ctx, "DoNeg :1: illegal pointer use"); return sp;
-        case VALUE_UNDEFINED: VM_Error(ctx, "DoNeg :1: undefined value"); return sp;
-        default: VM_Error(ctx, "DoNeg :1: Malformed variable"); return sp;
+        case VALUE_BOOL:
+            v.val = -v.val;
+            break;
+        case VALUE_INT32:
+            v.v32 = static_cast<int32_t>(0u - static_cast<uint32_t>(v.v32));
+            break;
+        case VALUE_INT64:
+            v.v64 = static_cast<int64_t>(0 - static_cast<uint64_t>(v.v64));
+            break;
+        case VALUE_STRING:
+            VM_Error(ctx, "DoNeg :1: Execution Engine - Cannot operate on string type");
+            return sp;
+        case VALUE_ARRAY:
+            VM_Error(ctx, "DoNeg :1: illegal array use");
+            return sp;
+        case VALUE_PTR:
+            VM_Error(ctx, "DoNeg :1: illegal pointer use");
+            return sp;
+        case VALUE_UNDEFINED:
+            VM_Error(ctx, "DoNeg :1: undefined value");
+            return sp;
+        default:
+            VM_Error(ctx, "DoNeg :1: Malformed variable");
+            return sp;
     }
     VM_Store(sp, v);
     return sp;

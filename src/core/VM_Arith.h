@@ -15,12 +15,18 @@ inline bool VM_CompareDecide(uint32_t kind, double h) {
     if (h != h) return false;
     const double e = MathEpsilon;
     switch (kind) {
-        case 1: return h < -e;
-        case 2: return h <= e;
-        case 3: return h >= -e && h <= e;
-        case 4: return h < -e || h > e;
-        case 5: return h >= -e;
-        default: return h > e;
+        case 1:
+            return h < -e;
+        case 2:
+            return h <= e;
+        case 3:
+            return h >= -e && h <= e;
+        case 4:
+            return h < -e || h > e;
+        case 5:
+            return h >= -e;
+        default:
+            return h > e;
     }
 }
 

@@ -81,11 +81,12 @@ uint8_t* CallExtension(int32_t id, int32_t argc, uint8_t* sp, VMExecContext* ctx
     uint8_t* args = AlignArguments(sp, argc);
     RValue result = RValue_Real(0.0);
     const VMHooks& hooks = VM_Hooks();
-    const bool called = hooks.extensionCall &&
-                        hooks.extensionCall(id - FUNCTION_ID_EXTENSION_BASE, argc, reinterpret_cast<RValue*>(args), &result);
+    const bool called = hooks.extensionCall && hooks.extensionCall(id - FUNCTION_ID_EXTENSION_BASE, argc,
+                                                                   reinterpret_cast<RValue*>(args), &result);
     VM_Current = ctx;
     if (!called) {
-        VM_Error(ctx, "DoCall :: Execution Error - extension function %d is not defined", id - FUNCTION_ID_EXTENSION_BASE);
+        VM_Error(ctx, "DoCall :: Execution Error - extension function %d is not defined",
+                 id - FUNCTION_ID_EXTENSION_BASE);
         return sp;
     }
     ReleaseArguments(args, argc);
@@ -96,7 +97,8 @@ uint8_t* CallScriptId(int32_t id, int32_t argc, uint8_t* sp, VMExecContext* ctx)
     if (id == FUNCTION_ID_SCRIPT_EXECUTE) {
         // The script to call is the first argument, which the call consumes.
         if (argc < 1) {
-            VM_Error(ctx, "DoCall :: Execution Error - script_execute needs the script as its first argument");
+            VM_Error(ctx,
+                     "DoCall :: Execution Error - script_execute needs the script as its first argument");
             return sp;
         }
         if (!VM_HaveItems(sp, ctx, 16 * int64_t{argc}, "DoCall")) return sp;
@@ -130,7 +132,8 @@ uint8_t* CallFunctionValue(int32_t argc, uint8_t* sp, VMExecContext* ctx) {
     RValue function = VM_Load<RValue>(sp);
     RValue self = VM_Load<RValue>(sp + 16);
     if ((function.kind & VALUE_KIND_MASK) != VALUE_OBJECT || function.obj == nullptr) {
-        VM_Error(ctx, (function.kind & VALUE_KIND_MASK) == VALUE_UNSET ? "Invalid callv target" : "Invalid callv target #2");
+        VM_Error(ctx, (function.kind & VALUE_KIND_MASK) == VALUE_UNSET ? "Invalid callv target"
+                                                                       : "Invalid callv target #2");
         return sp;
     }
     auto* selfObject = (self.kind & VALUE_KIND_MASK) == VALUE_OBJECT ? self.obj : nullptr;
@@ -147,7 +150,8 @@ uint8_t* CallFunctionValue(int32_t argc, uint8_t* sp, VMExecContext* ctx) {
         const RValue* link = Property(function.obj, "[[Scope]]");
         if (link && (link->kind & VALUE_KIND_MASK) == VALUE_OBJECT) scope->scopeLink = link->obj;
         RValue_Free(&self);
-        uint8_t* result = VM_CallScript(static_cast<CScript*>(script->ptr), argc, sp, ctx, scope, function.obj);
+        uint8_t* result =
+            VM_CallScript(static_cast<CScript*>(script->ptr), argc, sp, ctx, scope, function.obj);
         ctx->self = reinterpret_cast<CInstance*>(selfObject);
         RValue_Free(&function);
         return result;
@@ -156,8 +160,8 @@ uint8_t* CallFunctionValue(int32_t argc, uint8_t* sp, VMExecContext* ctx) {
         uint8_t* argsEnd = sp + 16 * argc;
         uint8_t* args = AlignArguments(sp, argc);
         RValue result = RValue_Real(0.0);
-        reinterpret_cast<BuiltinProc>(native->ptr)(result, reinterpret_cast<CInstance*>(selfObject), ctx->other, argc,
-                                                   reinterpret_cast<RValue*>(args));
+        reinterpret_cast<BuiltinProc>(native->ptr)(result, reinterpret_cast<CInstance*>(selfObject),
+                                                   ctx->other, argc, reinterpret_cast<RValue*>(args));
         VM_Current = ctx;
         RValue_Free(&self);
         RValue_Free(&function);
@@ -187,7 +191,8 @@ uint8_t* VM_CallScript(CScript* script, int32_t argc, uint8_t* sp, VMExecContext
         return PlaceResult(argsEnd, RValue_Real(0.0));
     }
     if (!code->buffer->IsInstructionStart(code->start)) {
-        VM_Error(ctx, "DoCall :: script %s starts inside an instruction", script->Name() ? script->Name() : "");
+        VM_Error(ctx, "DoCall :: script %s starts inside an instruction",
+                 script->Name() ? script->Name() : "");
         return sp;
     }
     if (g_Switches.trace) DebugConsole.Output("script call = %s\n", script->Name() ? script->Name() : "");
@@ -200,7 +205,7 @@ uint8_t* VM_CallScript(CScript* script, int32_t argc, uint8_t* sp, VMExecContext
 
     // The record is written where it lies (arguments and records sit at 8-byte boundaries).
     uint8_t* record = VM_PushFrame(ctx, code, argc, args, argsEnd, scope, function, ctx->wordMap[ctx->pc / 4],
-                                    code->buffer->wordMap[code->start / 4]);
+                                   code->buffer->wordMap[code->start / 4]);
     const VMHooks& hooks = VM_Hooks();
     const bool objectMode = hooks.objectMode && hooks.objectMode();
     // In object mode slot 0 holds the function at once, so the object is made now.
@@ -225,7 +230,8 @@ uint8_t* VM_HandlerCallScriptById(uint32_t word, uint8_t* sp, const uint8_t* ope
 
 uint8_t* VM_HandlerCall(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* ctx) {
     const uint32_t type = VM_Type1(word);
-    if (type == VM_TYPE_INT && VM_OperandSize(word) == 4) return CallById(VM_Load<int32_t>(operand), VM_Immediate(word), sp, ctx);
+    if (type == VM_TYPE_INT && VM_OperandSize(word) == 4)
+        return CallById(VM_Load<int32_t>(operand), VM_Immediate(word), sp, ctx);
     if (type == VM_TYPE_VALUE) return CallFunctionValue(VM_Immediate(word), sp, ctx);
     VM_Error(ctx, "DoCall :: Execution Engine type error");
     return sp;
@@ -238,7 +244,8 @@ RValue* Builtin_CallByIndex(CInstance* self, CInstance* other, RValue* result, i
     if (row == nullptr || row->function == nullptr) return result;
     if (argc < 0) argc = 0;
     RValue local[16];
-    RValue* values = argc <= 16 ? local : static_cast<RValue*>(MEM_ALLOC(sizeof(RValue) * static_cast<size_t>(argc)));
+    RValue* values =
+        argc <= 16 ? local : static_cast<RValue*>(MEM_ALLOC(sizeof(RValue) * static_cast<size_t>(argc)));
     for (int32_t i = 0; i < argc; ++i) std::memcpy(static_cast<void*>(&values[i]), args[i], sizeof(RValue));
     const BuiltinFunction* saved = Builtin_Current;
     Builtin_Current = row;

@@ -31,46 +31,90 @@ struct CmpOperand {
 bool ReadCompare(uint32_t type, const uint8_t* at, int side, VMExecContext* ctx, CmpOperand& out) {
     out = {C_D, 0, 0, nullptr};
     switch (type) {
-        case VM_TYPE_DOUBLE: out.d = VM_Load<double>(at); return true;
-        case VM_TYPE_FLOAT: out.eff = C_F; out.d = VM_Load<float>(at); return true;
-        case VM_TYPE_INT: out.eff = C_I; out.l = VM_Load<int32_t>(at); return true;
-        case VM_TYPE_LONG: out.eff = C_L; out.l = VM_Load<int64_t>(at); return true;
-        case VM_TYPE_BOOL: out.eff = C_B; out.l = VM_Load<int32_t>(at); return true;
-        case VM_TYPE_STRING: out.eff = C_S; out.s = VMString_Get(VM_Load<uint32_t>(at)); return true;
-        default: break;
+        case VM_TYPE_DOUBLE:
+            out.d = VM_Load<double>(at);
+            return true;
+        case VM_TYPE_FLOAT:
+            out.eff = C_F;
+            out.d = VM_Load<float>(at);
+            return true;
+        case VM_TYPE_INT:
+            out.eff = C_I;
+            out.l = VM_Load<int32_t>(at);
+            return true;
+        case VM_TYPE_LONG:
+            out.eff = C_L;
+            out.l = VM_Load<int64_t>(at);
+            return true;
+        case VM_TYPE_BOOL:
+            out.eff = C_B;
+            out.l = VM_Load<int32_t>(at);
+            return true;
+        case VM_TYPE_STRING:
+            out.eff = C_S;
+            out.s = VMString_Get(VM_Load<uint32_t>(at));
+            return true;
+        default:
+            break;
     }
     const RValue v = VM_Load<RValue>(at);
     switch (v.kind & VALUE_KIND_MASK) {
         case VALUE_REAL:
-        case VALUE_BOOL: out.d = v.val; return true;
-        case VALUE_STRING: out.eff = C_S; out.s = v.str; return true;
-        case VALUE_INT32: out.eff = C_I; out.l = v.v32; return true;
+        case VALUE_BOOL:
+            out.d = v.val;
+            return true;
+        case VALUE_STRING:
+            out.eff = C_S;
+            out.s = v.str;
+            return true;
+        case VALUE_INT32:
+            out.eff = C_I;
+            out.l = v.v32;
+            return true;
         case VALUE_ARRAY:
         case VALUE_PTR:
         case VALUE_OBJECT:
-        case VALUE_INT64: out.eff = C_L; out.l = v.v64; return true;
-        case VALUE_UNDEFINED: out.eff = C_E; out.l = v.v32; return true;
+        case VALUE_INT64:
+            out.eff = C_L;
+            out.l = v.v64;
+            return true;
+        case VALUE_UNDEFINED:
+            out.eff = C_E;
+            out.l = v.v32;
+            return true;
         default:
             VM_Error(ctx, side == 0 ? "DoSet :1: Malformed variable" : "DoSet :2: Malformed variable");
             return false;
     }
 }
 
-const char* TextOrEmpty(const SharedString* s) { return s && s->text ? s->text : ""; }
+const char* TextOrEmpty(const SharedString* s) {
+    return s && s->text ? s->text : "";
+}
 
 bool DecideOrder(uint32_t kind, int order) {
     switch (kind) {
-        case 1: return order < 0;
-        case 2: return order <= 0;
-        case 3: return order == 0;
-        case 4: return order != 0;
-        case 5: return order >= 0;
-        default: return order > 0;
+        case 1:
+            return order < 0;
+        case 2:
+            return order <= 0;
+        case 3:
+            return order == 0;
+        case 4:
+            return order != 0;
+        case 5:
+            return order >= 0;
+        default:
+            return order > 0;
     }
 }
 
-bool IsIntLike(CmpEff e) { return e == C_I || e == C_B; }
-bool IsNumber(CmpEff e) { return e == C_D || e == C_I || e == C_L; }
+bool IsIntLike(CmpEff e) {
+    return e == C_I || e == C_B;
+}
+bool IsNumber(CmpEff e) {
+    return e == C_D || e == C_I || e == C_L;
+}
 
 bool Compare(uint32_t kind, const CmpOperand& a, const CmpOperand& b) {
     if (a.eff == C_S && b.eff == C_S) {
@@ -83,7 +127,8 @@ bool Compare(uint32_t kind, const CmpOperand& a, const CmpOperand& b) {
     } else if (IsIntLike(a.eff) && IsIntLike(b.eff)) {
         h = static_cast<int32_t>(static_cast<uint32_t>(a.l) - static_cast<uint32_t>(b.l));
     } else if ((a.eff == C_I || a.eff == C_L) && (b.eff == C_I || b.eff == C_L)) {
-        h = static_cast<double>(static_cast<int64_t>(static_cast<uint64_t>(a.l) - static_cast<uint64_t>(b.l)));
+        h = static_cast<double>(
+            static_cast<int64_t>(static_cast<uint64_t>(a.l) - static_cast<uint64_t>(b.l)));
     } else if ((a.eff == C_D && b.eff == C_B) || (a.eff == C_B && b.eff == C_D)) {
         const double x = a.eff == C_D ? a.d : static_cast<double>(a.l);
         const double y = b.eff == C_D ? b.d : static_cast<double>(b.l);
@@ -150,10 +195,10 @@ struct Source {
     CmpEff eff;
     double d;
     int64_t l;
-    uint32_t handle;        // a declared s item
-    SharedString* s;        // the record (either form)
-    bool fromValue;         // a v item: its string reference stays with the value
-    bool unconvertible;     // an array, pointer or malformed value (read through the getters)
+    uint32_t handle;     // a declared s item
+    SharedString* s;     // the record (either form)
+    bool fromValue;      // a v item: its string reference stays with the value
+    bool unconvertible;  // an array, pointer or malformed value (read through the getters)
 };
 
 // The text of a number, as a new record.
@@ -170,14 +215,20 @@ SharedString* NumberText(const char* format, ...) {
 bool ScriptTruth(const RValue& v) {
     switch (v.kind & VALUE_KIND_MASK) {
         case VALUE_REAL:
-        case VALUE_BOOL: return v.val != 0.0 && !std::isnan(v.val);
-        case VALUE_INT32: return v.v32 != 0;
-        case VALUE_INT64: return v.v64 != 0;
-        case VALUE_STRING: return v.str && v.str->text && v.str->text[0] != '\0';
+        case VALUE_BOOL:
+            return v.val != 0.0 && !std::isnan(v.val);
+        case VALUE_INT32:
+            return v.v32 != 0;
+        case VALUE_INT64:
+            return v.v64 != 0;
+        case VALUE_STRING:
+            return v.str && v.str->text && v.str->text[0] != '\0';
         case VALUE_UNDEFINED:
         case VALUE_NULL:
-        case VALUE_UNSET: return false;
-        default: return true;
+        case VALUE_UNSET:
+            return false;
+        default:
+            return true;
     }
 }
 
@@ -218,32 +269,69 @@ uint8_t* ScriptConv(uint32_t word, uint8_t* sp, VMExecContext* ctx) {
 bool ReadSource(uint32_t type, const uint8_t* at, VMExecContext* ctx, Source& out) {
     out = {C_D, 0, 0, 0, nullptr, false, false};
     switch (type) {
-        case VM_TYPE_DOUBLE: out.d = VM_Load<double>(at); return true;
-        case VM_TYPE_FLOAT: out.eff = C_F; out.d = VM_Load<float>(at); return true;
-        case VM_TYPE_INT: out.eff = C_I; out.l = VM_Load<int32_t>(at); return true;
-        case VM_TYPE_LONG: out.eff = C_L; out.l = VM_Load<int64_t>(at); return true;
-        case VM_TYPE_BOOL: out.eff = C_B; out.l = VM_Load<int32_t>(at); return true;
+        case VM_TYPE_DOUBLE:
+            out.d = VM_Load<double>(at);
+            return true;
+        case VM_TYPE_FLOAT:
+            out.eff = C_F;
+            out.d = VM_Load<float>(at);
+            return true;
+        case VM_TYPE_INT:
+            out.eff = C_I;
+            out.l = VM_Load<int32_t>(at);
+            return true;
+        case VM_TYPE_LONG:
+            out.eff = C_L;
+            out.l = VM_Load<int64_t>(at);
+            return true;
+        case VM_TYPE_BOOL:
+            out.eff = C_B;
+            out.l = VM_Load<int32_t>(at);
+            return true;
         case VM_TYPE_STRING:
             out.eff = C_S;
             out.handle = VM_Load<uint32_t>(at);
             out.s = VMString_Get(out.handle);
             return true;
-        default: break;
+        default:
+            break;
     }
     const RValue v = VM_Load<RValue>(at);
     out.fromValue = true;
     switch (v.kind & VALUE_KIND_MASK) {
         case VALUE_REAL:
-        case VALUE_BOOL: out.d = v.val; return true;
-        case VALUE_STRING: out.eff = C_S; out.s = v.str; return true;
-        case VALUE_INT32: out.eff = C_I; out.l = v.v32; return true;
-        case VALUE_INT64: out.eff = C_L; out.l = v.v64; return true;
+        case VALUE_BOOL:
+            out.d = v.val;
+            return true;
+        case VALUE_STRING:
+            out.eff = C_S;
+            out.s = v.str;
+            return true;
+        case VALUE_INT32:
+            out.eff = C_I;
+            out.l = v.v32;
+            return true;
+        case VALUE_INT64:
+            out.eff = C_L;
+            out.l = v.v64;
+            return true;
         case VALUE_UNDEFINED:
-        case VALUE_NULL: out.eff = C_B; out.l = v.v32; return true;
-        case VALUE_UNSET: VM_Error(ctx, "DoConv :1: Could not find variable"); return false;
-        case VALUE_ARRAY: VM_Error(ctx, "DoConv :1: illegal array use"); break;
-        case VALUE_PTR: VM_Error(ctx, "DoConv :1: illegal pointer use"); break;
-        default: VM_Error(ctx, "DoConv :1: Malformed variable"); break;
+        case VALUE_NULL:
+            out.eff = C_B;
+            out.l = v.v32;
+            return true;
+        case VALUE_UNSET:
+            VM_Error(ctx, "DoConv :1: Could not find variable");
+            return false;
+        case VALUE_ARRAY:
+            VM_Error(ctx, "DoConv :1: illegal array use");
+            break;
+        case VALUE_PTR:
+            VM_Error(ctx, "DoConv :1: illegal pointer use");
+            break;
+        default:
+            VM_Error(ctx, "DoConv :1: Malformed variable");
+            break;
     }
     // The run has ended unless errors are suppressed; then the getters read the value.
     if (!g_RuntimeErrorsSuppressed) return false;
@@ -254,43 +342,60 @@ bool ReadSource(uint32_t type, const uint8_t* at, VMExecContext* ctx, Source& ou
 double SourceDouble(const Source& s) {
     switch (s.eff) {
         case C_D:
-        case C_F: return s.d;
-        case C_B: return s.l != 0 ? 1.0 : 0.0;
-        case C_S: return CRT_atof(TextOrEmpty(s.s));
-        default: return static_cast<double>(s.l);
+        case C_F:
+            return s.d;
+        case C_B:
+            return s.l != 0 ? 1.0 : 0.0;
+        case C_S:
+            return CRT_atof(TextOrEmpty(s.s));
+        default:
+            return static_cast<double>(s.l);
     }
 }
 
 int64_t SourceInt64(const Source& s, bool wide) {
     switch (s.eff) {
         case C_D:
-        case C_F: return wide ? CRT_TruncToInt64(s.d) : CRT_TruncToInt32(s.d);
-        case C_I: return s.l;
-        case C_L: return wide ? s.l : static_cast<int32_t>(s.l);
-        case C_B: return s.l != 0 ? 1 : 0;
+        case C_F:
+            return wide ? CRT_TruncToInt64(s.d) : CRT_TruncToInt32(s.d);
+        case C_I:
+            return s.l;
+        case C_L:
+            return wide ? s.l : static_cast<int32_t>(s.l);
+        case C_B:
+            return s.l != 0 ? 1 : 0;
         // Text reads as a 32-bit number whichever width is asked for; out of range clamps.
-        default: return CRT_strtol32(TextOrEmpty(s.s), 10);
+        default:
+            return CRT_strtol32(TextOrEmpty(s.s), 10);
     }
 }
 
 bool SourceBool(const Source& s) {
     switch (s.eff) {
         case C_D:
-        case C_F: return s.d > 0.5;
+        case C_F:
+            return s.d > 0.5;
         case C_I:
-        case C_L: return s.l > 0;
-        case C_B: return s.l != 0;
-        default: return std::strcmp(TextOrEmpty(s.s), "true") == 0;
+        case C_L:
+            return s.l > 0;
+        case C_B:
+            return s.l != 0;
+        default:
+            return std::strcmp(TextOrEmpty(s.s), "true") == 0;
     }
 }
 
 SharedString* SourceText(const Source& s) {
     switch (s.eff) {
         case C_D:
-        case C_F: return NumberText("%g", s.d);
-        case C_I: return NumberText("%d", static_cast<int32_t>(s.l));
-        case C_L: return NumberText("%lld", static_cast<long long>(s.l));
-        case C_B: return new SharedString(s.l != 0 ? "true" : "false");
+        case C_F:
+            return NumberText("%g", s.d);
+        case C_I:
+            return NumberText("%d", static_cast<int32_t>(s.l));
+        case C_L:
+            return NumberText("%lld", static_cast<long long>(s.l));
+        case C_B:
+            return new SharedString(s.l != 0 ? "true" : "false");
         default:
             if (s.s) ++s.s->refCount;
             return const_cast<SharedString*>(s.s);
@@ -299,8 +404,10 @@ SharedString* SourceText(const Source& s) {
 
 RValue SourceValue(const Source& s) {
     switch (s.eff) {
-        case C_L: return RValue_Int64(s.l);
-        case C_B: return RValue_Bool(s.l != 0 ? 1.0 : 0.0);
+        case C_L:
+            return RValue_Int64(s.l);
+        case C_B:
+            return RValue_Bool(s.l != 0 ? 1.0 : 0.0);
         case C_S: {
             RValue v = RValue_Undefined();
             if (s.s) ++s.s->refCount;
@@ -308,7 +415,8 @@ RValue SourceValue(const Source& s) {
             v.kind = VALUE_STRING;
             return v;
         }
-        default: return RValue_Real(SourceDouble(s));
+        default:
+            return RValue_Real(SourceDouble(s));
     }
 }
 
@@ -316,11 +424,21 @@ RValue SourceValue(const Source& s) {
 // with errors suppressed: the argument getters read it.
 bool ConvertUnconvertible(uint32_t to, const RValue& v, uint8_t* out) {
     switch (to) {
-        case VM_TYPE_DOUBLE: VM_Store(out, Arg_GetReal(&v, 0)); return true;
-        case VM_TYPE_FLOAT: VM_Store(out, Arg_GetFloat(&v, 0)); return true;
-        case VM_TYPE_INT: VM_Store(out, Arg_GetInt32(&v, 0)); return true;
-        case VM_TYPE_LONG: VM_Store(out, Arg_GetInt64(&v, 0)); return true;
-        case VM_TYPE_BOOL: VM_Store(out, int32_t{Arg_GetBool(&v, 0) ? 1 : 0}); return true;
+        case VM_TYPE_DOUBLE:
+            VM_Store(out, Arg_GetReal(&v, 0));
+            return true;
+        case VM_TYPE_FLOAT:
+            VM_Store(out, Arg_GetFloat(&v, 0));
+            return true;
+        case VM_TYPE_INT:
+            VM_Store(out, Arg_GetInt32(&v, 0));
+            return true;
+        case VM_TYPE_LONG:
+            VM_Store(out, Arg_GetInt64(&v, 0));
+            return true;
+        case VM_TYPE_BOOL:
+            VM_Store(out, int32_t{Arg_GetBool(&v, 0) ? 1 : 0});
+            return true;
         case VM_TYPE_STRING: {
             int32_t capacity = 16;
             char* base = static_cast<char*>(MEM_ALLOC(capacity));
@@ -331,21 +449,35 @@ bool ConvertUnconvertible(uint32_t to, const RValue& v, uint8_t* out) {
             MEM_FREE(base);
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 
 void WriteConverted(uint32_t to, const Source& s, uint8_t* out) {
     switch (to) {
-        case VM_TYPE_DOUBLE: VM_Store(out, SourceDouble(s)); break;
-        case VM_TYPE_FLOAT:
-            VM_Store(out, s.eff == C_D || s.eff == C_F ? static_cast<float>(s.d) : static_cast<float>(SourceDouble(s)));
+        case VM_TYPE_DOUBLE:
+            VM_Store(out, SourceDouble(s));
             break;
-        case VM_TYPE_INT: VM_Store(out, static_cast<int32_t>(SourceInt64(s, false))); break;
-        case VM_TYPE_LONG: VM_Store(out, SourceInt64(s, true)); break;
-        case VM_TYPE_BOOL: VM_Store(out, int32_t{SourceBool(s) ? 1 : 0}); break;
-        case VM_TYPE_VALUE: VM_Store(out, SourceValue(s)); break;
-        default: VM_Store(out, VMString_NewHandle(SourceText(s))); break;
+        case VM_TYPE_FLOAT:
+            VM_Store(out, s.eff == C_D || s.eff == C_F ? static_cast<float>(s.d)
+                                                       : static_cast<float>(SourceDouble(s)));
+            break;
+        case VM_TYPE_INT:
+            VM_Store(out, static_cast<int32_t>(SourceInt64(s, false)));
+            break;
+        case VM_TYPE_LONG:
+            VM_Store(out, SourceInt64(s, true));
+            break;
+        case VM_TYPE_BOOL:
+            VM_Store(out, int32_t{SourceBool(s) ? 1 : 0});
+            break;
+        case VM_TYPE_VALUE:
+            VM_Store(out, SourceValue(s));
+            break;
+        default:
+            VM_Store(out, VMString_NewHandle(SourceText(s)));
+            break;
     }
 }
 

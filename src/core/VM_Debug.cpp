@@ -25,7 +25,9 @@ constexpr int32_t kAddableSlots = VM_BREAKPOINT_SLOTS - 1;
 constexpr int32_t kPollEvery = 20000;
 constexpr int64_t kPollMicros = 500000;
 
-uint32_t WordAt(const Breakpoint& b) { return VM_Load<uint32_t>(b.buffer->code + b.offset); }
+uint32_t WordAt(const Breakpoint& b) {
+    return VM_Load<uint32_t>(b.buffer->code + b.offset);
+}
 
 Breakpoint* Find(VMBuffer* buffer, int32_t offset) {
     for (int32_t i = 0; i < kAddableSlots; ++i)
@@ -33,7 +35,9 @@ Breakpoint* Find(VMBuffer* buffer, int32_t offset) {
     return nullptr;
 }
 
-void Free(Breakpoint& b) { b = Breakpoint{}; }
+void Free(Breakpoint& b) {
+    b = Breakpoint{};
+}
 
 bool StepStops(VMExecContext* ctx) {
     const DebugInfoEntry* entry = DebugInfo_FindEntry(ctx->debugTable, ctx->pc);
@@ -41,18 +45,26 @@ bool StepStops(VMExecContext* ctx) {
     const int32_t line = DebugInfo_GetLine(entry, ctx->source, nullptr);
     if (line == Debug_Step.line && ctx->source == Debug_Step.source) return false;
     switch (Debug_Step.mode) {
-        case 0: return true;
-        case 1: return ctx->depth <= Debug_Step.depth;
-        case 2: return ctx->depth <= Debug_Step.depth && ctx->source != Debug_Step.source;
-        default: return false;
+        case 0:
+            return true;
+        case 1:
+            return ctx->depth <= Debug_Step.depth;
+        case 2:
+            return ctx->depth <= Debug_Step.depth && ctx->source != Debug_Step.source;
+        default:
+            return false;
     }
 }
 
 }  // namespace
 
-void Debug_Install(const DebuggerHooks* hooks) { g_debugger = hooks ? *hooks : DebuggerHooks{}; }
+void Debug_Install(const DebuggerHooks* hooks) {
+    g_debugger = hooks ? *hooks : DebuggerHooks{};
+}
 
-bool Debug_Connected() { return g_debugger.connected && g_debugger.connected(); }
+bool Debug_Connected() {
+    return g_debugger.connected && g_debugger.connected();
+}
 
 bool Debug_AddBreakpoint(VMBuffer* buffer, int32_t offset) {
     if (buffer == nullptr || offset < 0 || offset % 4 != 0) return false;

@@ -14,7 +14,9 @@
 
 namespace {
 
-bool IsUnset(const RValue& value) { return (value.kind & VALUE_KIND_MASK) == VALUE_UNSET; }
+bool IsUnset(const RValue& value) {
+    return (value.kind & VALUE_KIND_MASK) == VALUE_UNSET;
+}
 
 bool ObjectMode() {
     const VMHooks& hooks = VM_Hooks();
@@ -58,15 +60,23 @@ const char* VariableName(const VMExecContext* ctx, const VarRef& ref) {
 
 const char* ScopeName(const VMExecContext* ctx, int32_t instance) {
     switch (instance) {
-        case SCOPE_SELF: return "self";
-        case SCOPE_OTHER: return "other";
-        case SCOPE_ALL: return "all";
-        case SCOPE_NOONE: return "noone";
-        case SCOPE_GLOBAL: return "global";
-        case SCOPE_BUILTIN: return "builtin";
+        case SCOPE_SELF:
+            return "self";
+        case SCOPE_OTHER:
+            return "other";
+        case SCOPE_ALL:
+            return "all";
+        case SCOPE_NOONE:
+            return "noone";
+        case SCOPE_GLOBAL:
+            return "global";
+        case SCOPE_BUILTIN:
+            return "builtin";
         case SCOPE_LOCAL:
-        case SCOPE_LOCAL_OR_SELF: return "local";
-        default: break;
+        case SCOPE_LOCAL_OR_SELF:
+            return "local";
+        default:
+            break;
     }
     if (instance >= 0 && instance < 100000) {
         const char* name = InstanceWorld().objectName(instance);
@@ -78,7 +88,8 @@ const char* ScopeName(const VMExecContext* ctx, int32_t instance) {
 
 bool ReadLocal(PWObjectBase* locals, int32_t id, int32_t index, RValue* out) {
     if (locals == nullptr || id < VARIABLE_ID_BASE) return false;
-    if (locals->slotCount == 0 && locals->variables != nullptr) return locals->variables->GetValue(id, index, out);
+    if (locals->slotCount == 0 && locals->variables != nullptr)
+        return locals->variables->GetValue(id, index, out);
     return RValue_GetIndexed(out, locals->GetSlot(id - VARIABLE_ID_BASE), index);
 }
 
@@ -92,28 +103,42 @@ bool WriteLocal(PWObjectBase* locals, int32_t id, int32_t index, RValue* value) 
     return true;
 }
 
-bool GlobalForBuiltinScope(int32_t id) { return (Variable_GetFlags(id) & 1) != 0; }
+bool GlobalForBuiltinScope(int32_t id) {
+    return (Variable_GetFlags(id) & 1) != 0;
+}
 
 enum class ReadOutcome { Read, Failed, NoInstance, Reported };
 
 ReadOutcome ReadVariable(VMExecContext* ctx, const VarRef& ref, RValue* out) {
     bool ok = false;
     switch (ref.instance) {
-        case SCOPE_SELF: ok = Variable_GetValue(ctx->self, ref.id, ref.index, out); break;
-        case SCOPE_OTHER: ok = Variable_GetValue(ctx->other, ref.id, ref.index, out); break;
-        case SCOPE_NOONE: return ReadOutcome::NoInstance;
-        case SCOPE_GLOBAL: ok = Variable_GetGlobal(ref.id, ref.index, out); break;
+        case SCOPE_SELF:
+            ok = Variable_GetValue(ctx->self, ref.id, ref.index, out);
+            break;
+        case SCOPE_OTHER:
+            ok = Variable_GetValue(ctx->other, ref.id, ref.index, out);
+            break;
+        case SCOPE_NOONE:
+            return ReadOutcome::NoInstance;
+        case SCOPE_GLOBAL:
+            ok = Variable_GetGlobal(ref.id, ref.index, out);
+            break;
         case SCOPE_BUILTIN:
             ok = GlobalForBuiltinScope(ref.id) ? Variable_GetGlobal(ref.id, ref.index, out)
                                                : Variable_GetValue(ctx->self, ref.id, ref.index, out);
             break;
-        case SCOPE_LOCAL: ok = ReadLocal(VM_Locals(ctx), ref.id, ref.index, out); break;
+        case SCOPE_LOCAL:
+            ok = ReadLocal(VM_Locals(ctx), ref.id, ref.index, out);
+            break;
         case SCOPE_LOCAL_OR_SELF:
             ok = ReadLocal(VM_Locals(ctx), ref.id, ref.index, out) && !IsUnset(*out);
             if (!ok) ok = Variable_GetValue(ctx->self, ref.id, ref.index, out);
             break;
-        case -12: ok = Variable_GetScoped(ref.id, ref.index, out); break;
-        case -14: return ReadOutcome::Read;
+        case -12:
+            ok = Variable_GetScoped(ref.id, ref.index, out);
+            break;
+        case -14:
+            return ReadOutcome::Read;
         default:
             if (ref.instance == SCOPE_ALL || ref.instance >= 0) {
                 ok = Variable_GetOnTarget(ref.instance, ref.id, ref.index, out);
@@ -164,8 +189,8 @@ uint8_t* PushVariable(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExec
         int32_t instance = ref.instance;
         if (instance == SCOPE_SELF && ctx->self && ctx->self->objectClass == OBJECT_CLASS_INSTANCE)
             instance = ctx->self->id;
-        VM_Error(ctx, "Push :: Execution Error - Variable Get %d.%s(%d, %d)", instance, VariableName(ctx, ref), ref.id,
-                 ref.index);
+        VM_Error(ctx, "Push :: Execution Error - Variable Get %d.%s(%d, %d)", instance,
+                 VariableName(ctx, ref), ref.id, ref.index);
     }
     return sp;
 }
@@ -195,26 +220,28 @@ uint8_t* PushBytes(uint8_t* sp, VMExecContext* ctx, const void* bytes, int32_t n
 RValue CopyValue(const RValue& source) {
     RValue copy = RValue_Undefined();
     RValue_Assign(&copy, &source);
-    if (copy.kind == VALUE_ARRAY && copy.arr != nullptr && copy.arr->owner == &copy) copy.arr->owner = nullptr;
+    if (copy.kind == VALUE_ARRAY && copy.arr != nullptr && copy.arr->owner == &copy)
+        copy.arr->owner = nullptr;
     return copy;
 }
 
-uint8_t* PushSlot(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* ctx, PWObjectBase* holder,
-                  const char* scope) {
+uint8_t* PushSlot(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* ctx,
+                  PWObjectBase* holder, const char* scope) {
     VarRef ref;
     ref.id = static_cast<int32_t>(VM_Load<uint32_t>(operand) & 0x0FFFFFFFu);
     ref.instance = VM_Immediate(word);
     uint8_t* room = VM_Reserve(sp, ctx, 16);
     if (room == nullptr) return sp;
     sp = room - 16;
-    const RValue* slot = holder && ref.id >= VARIABLE_ID_BASE ? holder->PeekSlot(ref.id - VARIABLE_ID_BASE) : nullptr;
+    const RValue* slot =
+        holder && ref.id >= VARIABLE_ID_BASE ? holder->PeekSlot(ref.id - VARIABLE_ID_BASE) : nullptr;
     RValue value = RValue_Undefined();
     value.kind = VALUE_UNSET;
     if (slot != nullptr && !IsUnset(*slot)) value = CopyValue(*slot);
     VM_Store(sp, value);
     if (IsUnset(value))
-        VM_Error(ctx, "%s variable %s(%d, %d) not set before reading it.", scope, VariableName(ctx, ref), ref.id,
-                 ARRAY_INDEX_WHOLE);
+        VM_Error(ctx, "%s variable %s(%d, %d) not set before reading it.", scope, VariableName(ctx, ref),
+                 ref.id, ARRAY_INDEX_WHOLE);
     return sp;
 }
 
@@ -239,16 +266,22 @@ bool TakeValue(uint32_t type, bool intoValueRef, uint8_t*& sp, VMExecContext* ct
 
 bool StoreVariable(VMExecContext* ctx, const VarRef& ref, RValue* value) {
     switch (ref.instance) {
-        case SCOPE_SELF: return Variable_SetValue(ctx->self, ref.id, ref.index, value);
-        case SCOPE_OTHER: return Variable_SetValue(ctx->other, ref.id, ref.index, value);
-        case SCOPE_GLOBAL: return Variable_SetGlobal(ref.id, ref.index, value);
+        case SCOPE_SELF:
+            return Variable_SetValue(ctx->self, ref.id, ref.index, value);
+        case SCOPE_OTHER:
+            return Variable_SetValue(ctx->other, ref.id, ref.index, value);
+        case SCOPE_GLOBAL:
+            return Variable_SetGlobal(ref.id, ref.index, value);
         case SCOPE_BUILTIN:
         case SCOPE_LOCAL_OR_SELF:
             return GlobalForBuiltinScope(ref.id) ? Variable_SetGlobal(ref.id, ref.index, value)
                                                  : Variable_SetValue(ctx->self, ref.id, ref.index, value);
-        case SCOPE_LOCAL: return WriteLocal(VM_Locals(ctx), ref.id, ref.index, value);
-        case -12: return Variable_SetScoped(ref.id, ref.index, value);
-        default: break;
+        case SCOPE_LOCAL:
+            return WriteLocal(VM_Locals(ctx), ref.id, ref.index, value);
+        case -12:
+            return Variable_SetScoped(ref.id, ref.index, value);
+        default:
+            break;
     }
     if (ref.instance >= 0) return Variable_SetOnTarget(ref.instance, ref.id, ref.index, value);
     VM_Error(ctx, "Pop :: Execution Error - Variable references invalid object (%d).%s", ref.instance,
@@ -301,7 +334,8 @@ uint8_t* PopInto(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecConte
         if (ArrayIndexError.raised)
             ReportIndexError(ctx, "Pop", ref);
         else if (!stored)
-            VM_Error(ctx, "Pop :: Execution Error - Variable set failed %s - read only variable?", VariableName(ctx, ref));
+            VM_Error(ctx, "Pop :: Execution Error - Variable set failed %s - read only variable?",
+                     VariableName(ctx, ref));
     }
     RValue_Free(&value);
     return sp;
@@ -320,13 +354,20 @@ struct Number {
 // Reads a rem operand; side is 1 for the divisor, 2 for the dividend. False after an error.
 bool ReadNumber(uint32_t type, const uint8_t* at, int side, VMExecContext* ctx, Number& out) {
     switch (type) {
-        case VM_TYPE_DOUBLE: out = {NumKind::Double, VM_Load<double>(at), 0}; return true;
-        case VM_TYPE_INT: out = {NumKind::Int, 0, VM_Load<int32_t>(at)}; return true;
-        case VM_TYPE_LONG: out = {NumKind::Long, 0, VM_Load<int64_t>(at)}; return true;
+        case VM_TYPE_DOUBLE:
+            out = {NumKind::Double, VM_Load<double>(at), 0};
+            return true;
+        case VM_TYPE_INT:
+            out = {NumKind::Int, 0, VM_Load<int32_t>(at)};
+            return true;
+        case VM_TYPE_LONG:
+            out = {NumKind::Long, 0, VM_Load<int64_t>(at)};
+            return true;
         case VM_TYPE_STRING:
             VM_Error(ctx, "DoRem :: Execution Engine - Cannot operate on string type");
             return false;
-        case VM_TYPE_VALUE: break;
+        case VM_TYPE_VALUE:
+            break;
         default:
             VM_Error(ctx, "DoRem :: Execution Error");
             return false;
@@ -334,17 +375,31 @@ bool ReadNumber(uint32_t type, const uint8_t* at, int side, VMExecContext* ctx, 
     const RValue v = VM_Load<RValue>(at);
     switch (v.kind & VALUE_KIND_MASK) {
         case VALUE_REAL:
-        case VALUE_BOOL: out = {NumKind::Double, v.val, 0}; return true;
-        case VALUE_INT32: out = {NumKind::Int, 0, v.v32}; return true;
-        case VALUE_INT64: out = {NumKind::Long, 0, v.v64}; return true;
+        case VALUE_BOOL:
+            out = {NumKind::Double, v.val, 0};
+            return true;
+        case VALUE_INT32:
+            out = {NumKind::Int, 0, v.v32};
+            return true;
+        case VALUE_INT64:
+            out = {NumKind::Long, 0, v.v64};
+            return true;
         case VALUE_STRING:
             VM_Error(ctx, side == 1 ? "DoRem :1: Execution Engine - Cannot operate on string type"
                                     : "DoRem :: Execution Engine - Cannot operate on string type");
             return false;
-        case VALUE_ARRAY: VM_Error(ctx, "DoRem :%d: illegal array use", side); return false;
-        case VALUE_PTR: VM_Error(ctx, "DoRem :%d: illegal pointer use", side); return false;
-        case VALUE_UNDEFINED: VM_Error(ctx, "DoRem :%d: undefined value", side); return false;
-        default: VM_Error(ctx, "DoRem :%d: Malformed variable", side); return false;
+        case VALUE_ARRAY:
+            VM_Error(ctx, "DoRem :%d: illegal array use", side);
+            return false;
+        case VALUE_PTR:
+            VM_Error(ctx, "DoRem :%d: illegal pointer use", side);
+            return false;
+        case VALUE_UNDEFINED:
+            VM_Error(ctx, "DoRem :%d: undefined value", side);
+            return false;
+        default:
+            VM_Error(ctx, "DoRem :%d: Malformed variable", side);
+            return false;
     }
 }
 
@@ -392,7 +447,8 @@ uint8_t* DoRemImpl(uint32_t word, uint8_t* sp, VMExecContext* ctx) {
         }
         const bool both32 = divisor.kind == NumKind::Int && dividend.kind == NumKind::Int;
         kind = both32 ? NumKind::Int : NumKind::Long;
-        lq = both32 ? static_cast<int32_t>(Quotient64(dividend.l, divisor.l)) : Quotient64(dividend.l, divisor.l);
+        lq = both32 ? static_cast<int32_t>(Quotient64(dividend.l, divisor.l))
+                    : Quotient64(dividend.l, divisor.l);
     }
     // The operands go; what they held is released before the result takes their place.
     VM_ReleaseItem(t1, sp);
@@ -479,9 +535,11 @@ uint8_t* VM_HandlerPushImmediate(uint32_t word, uint8_t* sp, const uint8_t*, VME
 
 uint8_t* VM_HandlerPop(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* ctx) {
     switch (VM_Type1(word)) {
-        case VM_TYPE_SPECIAL: return PopRotate(word, sp, ctx);
+        case VM_TYPE_SPECIAL:
+            return PopRotate(word, sp, ctx);
         case VM_TYPE_INT:
-        case VM_TYPE_VALUE: return PopInto(word, sp, operand, ctx);
+        case VM_TYPE_VALUE:
+            return PopInto(word, sp, operand, ctx);
         default:
             VM_Error(ctx, "Pop :: Execution Error - Instruction malformed");
             return sp;
@@ -493,8 +551,8 @@ uint8_t* VM_HandlerPopLocalFast(uint32_t word, uint8_t* sp, const uint8_t* opera
     const uint32_t w = VM_Load<uint32_t>(operand);
     PWObjectBase* locals = VM_Locals(ctx);
     const int32_t id = static_cast<int32_t>(w & 0x0FFFFFFFu);
-    if ((w & 0xB0000000u) != 0xA0000000u || locals == nullptr || locals->slots == nullptr || id < VARIABLE_ID_BASE ||
-        id - VARIABLE_ID_BASE >= locals->slotCount || ObjectMode())
+    if ((w & 0xB0000000u) != 0xA0000000u || locals == nullptr || locals->slots == nullptr ||
+        id < VARIABLE_ID_BASE || id - VARIABLE_ID_BASE >= locals->slotCount || ObjectMode())
         return PopInto(word, sp, operand, ctx);
     if (!VM_HaveItems(sp, ctx, 16, "Pop")) return sp;
     RValue value = VM_Load<RValue>(sp);
@@ -523,7 +581,8 @@ uint8_t* VM_HandlerDup(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext
             Runtime_Error("Argument type %d currently unhandled by DoDup swap mode", type);
             return sp;
         }
-        const int32_t a = static_cast<int32_t>((immediate >> 4) & 0xF), b = static_cast<int32_t>(immediate & 0xF);
+        const int32_t a = static_cast<int32_t>((immediate >> 4) & 0xF),
+                      b = static_cast<int32_t>(immediate & 0xF);
         if (!VM_HaveItems(sp, ctx, 16 * (a + b), "DoDup")) return sp;
         uint8_t saved[16 * 15];
         std::memcpy(saved, sp, 16 * static_cast<size_t>(a));
@@ -572,32 +631,56 @@ uint8_t* VM_HandlerNot(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext
         const bool unset = IsUnset(value);
         RValue_Free(&value);
         if (unset) {
-            VM_Error(ctx, mode == 1 ? "could not find lhs variable in logical not" : "could not find lhs variable in binary not");
+            VM_Error(ctx, mode == 1 ? "could not find lhs variable in logical not"
+                                    : "could not find lhs variable in binary not");
             return sp;
         }
         VM_Error(ctx, "DoNot :: Execution Engine - script object operands need the script object runtime");
         return sp;
     }
     switch (type) {
-        case VM_TYPE_INT: VM_Store(sp, ~VM_Load<int32_t>(sp)); return sp;
-        case VM_TYPE_LONG: VM_Store(sp, ~VM_Load<int64_t>(sp)); return sp;
-        case VM_TYPE_BOOL: VM_Store(sp, VM_Load<int32_t>(sp) == 0 ? 1 : 0); return sp;
-        case VM_TYPE_FLOAT: VM_Store(sp, static_cast<float>(~CRT_TruncToInt32(VM_Load<float>(sp)))); return sp;
-        case VM_TYPE_DOUBLE: VM_Store(sp, static_cast<double>(~CRT_TruncToInt64(VM_Load<double>(sp)))); return sp;
+        case VM_TYPE_INT:
+            VM_Store(sp, ~VM_Load<int32_t>(sp));
+            return sp;
+        case VM_TYPE_LONG:
+            VM_Store(sp, ~VM_Load<int64_t>(sp));
+            return sp;
+        case VM_TYPE_BOOL:
+            VM_Store(sp, VM_Load<int32_t>(sp) == 0 ? 1 : 0);
+            return sp;
+        case VM_TYPE_FLOAT:
+            VM_Store(sp, static_cast<float>(~CRT_TruncToInt32(VM_Load<float>(sp))));
+            return sp;
+        case VM_TYPE_DOUBLE:
+            VM_Store(sp, static_cast<double>(~CRT_TruncToInt64(VM_Load<double>(sp))));
+            return sp;
         case VM_TYPE_STRING:
             VM_Error(ctx, "DoNot :: Execution Engine - Cannot operate on string type");
             return sp;
-        default: break;
+        default:
+            break;
     }
     RValue value = VM_Load<RValue>(sp);
     switch (value.kind & VALUE_KIND_MASK) {
         case VALUE_REAL:
-        case VALUE_BOOL: value.val = static_cast<double>(~CRT_TruncToInt64(value.val)); break;
-        case VALUE_INT32: value.v32 = ~value.v32; break;
-        case VALUE_INT64: value.v64 = ~value.v64; break;
-        case VALUE_STRING: VM_Error(ctx, "DoNot :: Execution Engine - Cannot operate on string type"); return sp;
-        case VALUE_ARRAY: VM_Error(ctx, "DoNot :: illegal array use"); return sp;
-        default: VM_Error(ctx, "DoNot :: Malformed variable"); return sp;
+        case VALUE_BOOL:
+            value.val = static_cast<double>(~CRT_TruncToInt64(value.val));
+            break;
+        case VALUE_INT32:
+            value.v32 = ~value.v32;
+            break;
+        case VALUE_INT64:
+            value.v64 = ~value.v64;
+            break;
+        case VALUE_STRING:
+            VM_Error(ctx, "DoNot :: Execution Engine - Cannot operate on string type");
+            return sp;
+        case VALUE_ARRAY:
+            VM_Error(ctx, "DoNot :: illegal array use");
+            return sp;
+        default:
+            VM_Error(ctx, "DoNot :: Malformed variable");
+            return sp;
     }
     VM_Store(sp, value);
     return sp;

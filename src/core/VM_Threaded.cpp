@@ -518,15 +518,15 @@ uint8_t* VM_RunThreaded(uint8_t* sp, VMExecContext* ctx) {
 
 #define HV_NEXT goto* kLabels[ip->op]
 #define HV_SINGLE goto* kLabels[ip->single]
-#define HV_ARITH(label, op, t1, t2)                \
-    label:                                         \
+#define HV_ARITH(label, op, t1, t2) \
+    label: \
     if (!Arith<op, t1, t2>(sp, ctx)) goto generic; \
-    ++ip;                                          \
+    ++ip; \
     HV_NEXT;
-#define HV_SET(label, t1, t2)                              \
-    label:                                                 \
+#define HV_SET(label, t1, t2) \
+    label: \
     if (!Compare<t1, t2>(ip->kind, sp, ctx)) goto generic; \
-    ++ip;                                                  \
+    ++ip; \
     HV_NEXT;
 
 reload:
@@ -548,27 +548,27 @@ reload:
     HV_NEXT;
 
 // Where the plain loop would stand while the instruction runs.
-#define HV_SYNC()                                                   \
-    do {                                                            \
-        ctx->currentInstruction = ip->pc;                           \
-        ctx->pc = ip->nextPc;                                       \
+#define HV_SYNC() \
+    do { \
+        ctx->currentInstruction = ip->pc; \
+        ctx->pc = ip->nextPc; \
         ctx->nextInstruction = static_cast<int32_t>(ip - base) + 1; \
     } while (0)
 
 // The built-in argument row of the step read into `value` when it holds a plain number; any
 // other read runs as push.b.v does, and the rest of the step only when it gave a plain number
 // and left the run where it was, else the value goes on the stack and the run goes on from there.
-#define HV_BUILTIN_NUMBER(value)                                       \
-    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);       \
-    if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic;         \
-    RValue value;                                                      \
-    if (!ReadArgument(row, &value)) {                                  \
-        HV_SYNC();                                                     \
+#define HV_BUILTIN_NUMBER(value) \
+    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot); \
+    if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic; \
+    RValue value; \
+    if (!ReadArgument(row, &value)) { \
+        HV_SYNC(); \
         if (!GetterGaveNumber(row, &value, ctx, ip->nextPc, buffer)) { \
-            sp -= 16;                                                  \
-            VM_StoreValue(sp, value);                                  \
-            goto afterHandler;                                         \
-        }                                                              \
+            sp -= 16; \
+            VM_StoreValue(sp, value); \
+            goto afterHandler; \
+        } \
     }
 
 generic:

@@ -25,13 +25,16 @@ int32_t Find(CInstance* instance) {
 void Push(CInstance* instance) {
     if (g_gatherCount == g_gatherCapacity) {
         const int32_t capacity = g_gatherCapacity ? 2 * g_gatherCapacity : 64;
-        g_gather = static_cast<CInstance**>(MEM_REALLOC(g_gather, sizeof(CInstance*) * static_cast<size_t>(capacity)));
+        g_gather = static_cast<CInstance**>(
+            MEM_REALLOC(g_gather, sizeof(CInstance*) * static_cast<size_t>(capacity)));
         g_gatherCapacity = capacity;
     }
     g_gather[g_gatherCount++] = instance;
 }
 
-bool IsLive(const CInstance* instance) { return !instance->destroyed && !instance->deactivated; }
+bool IsLive(const CInstance* instance) {
+    return !instance->destroyed && !instance->deactivated;
+}
 
 struct FillJob {
     int32_t objectIndex;
@@ -82,7 +85,9 @@ uint8_t* PushWord(uint8_t* sp, intptr_t word) {
     return sp;
 }
 
-intptr_t WordAt(const uint8_t* at) { return VM_Load<intptr_t>(at); }
+intptr_t WordAt(const uint8_t* at) {
+    return VM_Load<intptr_t>(at);
+}
 
 template <typename T>
 intptr_t AsWord(T* pointer) {
@@ -92,7 +97,8 @@ intptr_t AsWord(T* pointer) {
 // Jumps to the instruction a pushenv or popenv names.
 void JumpTo(uint32_t word, VMExecContext* ctx) {
     const int64_t target = static_cast<int64_t>(ctx->currentInstruction) + 4 * int64_t{VM_BranchWords(word)};
-    if (target < 0 || target > ctx->codeSize || !ctx->buffer->IsInstructionStart(static_cast<int32_t>(target))) {
+    if (target < 0 || target > ctx->codeSize ||
+        !ctx->buffer->IsInstructionStart(static_cast<int32_t>(target))) {
         VM_Error(ctx, "%s :: branch to 0x%llx leaves the code", Code_OpcodeName(VM_Opcode(word)),
                  static_cast<long long>(target));
         return;
@@ -127,12 +133,15 @@ uint8_t* PushTargets(uint32_t word, uint8_t* sp, VMExecContext* ctx, int32_t n) 
 
 }  // namespace
 
-void WithList_Reset() { g_gatherCount = 0; }
+void WithList_Reset() {
+    g_gatherCount = 0;
+}
 
 void WithList_Append(CInstance* instance) {
     const int32_t at = Find(instance);
     if (at >= 0) {
-        std::memmove(&g_gather[at], &g_gather[at + 1], sizeof(CInstance*) * static_cast<size_t>(g_gatherCount - at - 1));
+        std::memmove(&g_gather[at], &g_gather[at + 1],
+                     sizeof(CInstance*) * static_cast<size_t>(g_gatherCount - at - 1));
         --g_gatherCount;
     }
     Push(instance);
@@ -155,7 +164,9 @@ int32_t WithList_Fill(int32_t objectIndex, bool once) {
     return g_gatherCount;
 }
 
-int32_t WithList_Count() { return g_gatherCount; }
+int32_t WithList_Count() {
+    return g_gatherCount;
+}
 
 // --- Compiled code ----------------------------------------------------------------------
 
@@ -173,12 +184,16 @@ int32_t WithIterator_Begin(WithIterator* it, CInstance** self, CInstance** other
     };
     switch (target) {
         case SCOPE_SELF:
-        case SCOPE_BUILTIN: return single(it->savedSelf, it->savedSelf);
-        case SCOPE_OTHER: return single(it->savedOther, it->savedSelf);
+        case SCOPE_BUILTIN:
+            return single(it->savedSelf, it->savedSelf);
+        case SCOPE_OTHER:
+            return single(it->savedOther, it->savedSelf);
         case SCOPE_NOONE:
         case SCOPE_GLOBAL:
-        case SCOPE_LOCAL: return -1;
-        default: break;
+        case SCOPE_LOCAL:
+            return -1;
+        default:
+            break;
     }
     if (target >= VARIABLE_ID_BASE) {
         CInstance* instance = Instance_Find(target);
@@ -235,7 +250,8 @@ uint8_t* VM_HandlerPushEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecCon
         target = VM_Load<int32_t>(sp);
     }
     if (target == SCOPE_GLOBAL || target == SCOPE_LOCAL) {
-        VM_Error(ctx, target == SCOPE_GLOBAL ? "Cannot use global in with statement" : "Cannot use local in with statement");
+        VM_Error(ctx, target == SCOPE_GLOBAL ? "Cannot use global in with statement"
+                                             : "Cannot use local in with statement");
         return sp;
     }
     uint8_t* room = VM_Reserve(sp + taken, ctx, 5 * kWord);

@@ -13,10 +13,14 @@ enum class Op { Add, Sub, Mul, Div };
 
 const char* OpText(Op op) {
     switch (op) {
-        case Op::Add: return "+=";
-        case Op::Sub: return "-=";
-        case Op::Mul: return "*=";
-        default: return "/=";
+        case Op::Add:
+            return "+=";
+        case Op::Sub:
+            return "-=";
+        case Op::Mul:
+            return "*=";
+        default:
+            return "/=";
     }
 }
 
@@ -31,8 +35,11 @@ RValue Held(const RValue* v) {
         case VALUE_ARRAY:
             if (copy.arr) ++copy.arr->refCount;
             break;
-        case VALUE_PTR: copy.flags &= ~VALUE_FLAG_OWNS_OBJECT; break;
-        default: break;
+        case VALUE_PTR:
+            copy.flags &= ~VALUE_FLAG_OWNS_OBJECT;
+            break;
+        default:
+            break;
     }
     return copy;
 }
@@ -44,9 +51,15 @@ RValue* Place(RValue* dest, const RValue& value) {
     return dest;
 }
 
-double ToReal(const RValue* v) { return RValue_ToReal(const_cast<RValue*>(v)); }
-int32_t ToInt32(const RValue* v) { return RValue_ToInt32(const_cast<RValue*>(v)); }
-int64_t ToInt64(const RValue* v) { return RValue_ToInt64(const_cast<RValue*>(v)); }
+double ToReal(const RValue* v) {
+    return RValue_ToReal(const_cast<RValue*>(v));
+}
+int32_t ToInt32(const RValue* v) {
+    return RValue_ToInt32(const_cast<RValue*>(v));
+}
+int64_t ToInt64(const RValue* v) {
+    return RValue_ToInt64(const_cast<RValue*>(v));
+}
 
 // The left text followed by the right one, as the left value's new record.
 void Concatenate(RValue* left, const RValue* right) {
@@ -83,8 +96,10 @@ void Apply(Op op, RValue* left, const RValue* right) {
         case VALUE_REAL:
         case VALUE_BOOL: {
             const double r = ToReal(right);
-            left->val = op == Op::Add ? left->val + r : op == Op::Sub ? left->val - r : op == Op::Mul ? left->val * r
-                                                                                                     : left->val / r;
+            left->val = op == Op::Add   ? left->val + r
+                        : op == Op::Sub ? left->val - r
+                        : op == Op::Mul ? left->val * r
+                                        : left->val / r;
             return;
         }
         case VALUE_INT32: {
@@ -115,7 +130,8 @@ void Apply(Op op, RValue* left, const RValue* right) {
                 return;
             }
             break;
-        default: break;
+        default:
+            break;
     }
     RValue_OperatorTypeError(OpText(op), left, right);
 }
@@ -130,14 +146,20 @@ RValue* Step(RValue* value, RValue* dest, double delta, const char* op) {
     Place(dest, Held(value));
     switch (value->kind) {
         case VALUE_REAL:
-        case VALUE_BOOL: value->val += delta; break;
+        case VALUE_BOOL:
+            value->val += delta;
+            break;
         case VALUE_INT32:
-            value->v32 = static_cast<int32_t>(static_cast<uint32_t>(value->v32) + static_cast<uint32_t>(delta));
+            value->v32 =
+                static_cast<int32_t>(static_cast<uint32_t>(value->v32) + static_cast<uint32_t>(delta));
             break;
         case VALUE_INT64:
-            value->v64 = static_cast<int64_t>(static_cast<uint64_t>(value->v64) + static_cast<uint64_t>(delta));
+            value->v64 =
+                static_cast<int64_t>(static_cast<uint64_t>(value->v64) + static_cast<uint64_t>(delta));
             break;
-        default: RValue_OperatorTypeError(op, value, value); break;
+        default:
+            RValue_OperatorTypeError(op, value, value);
+            break;
     }
     return dest;
 }
@@ -160,15 +182,22 @@ RValue* RValue_AddFloat(RValue* dest, const RValue* left, float f) {
     RValue temp = Held(left);
     switch (temp.kind) {
         case VALUE_REAL:
-        case VALUE_BOOL: temp.val += static_cast<double>(f); break;
+        case VALUE_BOOL:
+            temp.val += static_cast<double>(f);
+            break;
         case VALUE_INT32:
-            temp.v32 = static_cast<int32_t>(static_cast<uint32_t>(temp.v32) + static_cast<uint32_t>(CRT_TruncToInt32(f)));
+            temp.v32 = static_cast<int32_t>(static_cast<uint32_t>(temp.v32) +
+                                            static_cast<uint32_t>(CRT_TruncToInt32(f)));
             break;
         case VALUE_INT64:
-            temp.v64 = static_cast<int64_t>(static_cast<uint64_t>(temp.v64) + static_cast<uint64_t>(CRT_TruncToInt64(f)));
+            temp.v64 = static_cast<int64_t>(static_cast<uint64_t>(temp.v64) +
+                                            static_cast<uint64_t>(CRT_TruncToInt64(f)));
             break;
-        case VALUE_STRING: Runtime_Error("unable to add a number to string"); break;
-        default: break;
+        case VALUE_STRING:
+            Runtime_Error("unable to add a number to string");
+            break;
+        default:
+            break;
     }
     return Place(dest, temp);
 }
@@ -214,8 +243,12 @@ RValue* RValue_DivValue(RValue* dest, const RValue* left, const RValue* right) {
     return Binary(Op::Div, dest, left, right);
 }
 
-RValue* RValue_PostIncrement(RValue* value, RValue* dest) { return Step(value, dest, 1.0, "++"); }
-RValue* RValue_PostDecrement(RValue* value, RValue* dest) { return Step(value, dest, -1.0, "--"); }
+RValue* RValue_PostIncrement(RValue* value, RValue* dest) {
+    return Step(value, dest, 1.0, "++");
+}
+RValue* RValue_PostDecrement(RValue* value, RValue* dest) {
+    return Step(value, dest, -1.0, "--");
+}
 
 RValue* RValue_ArrayElement2D(RValue* array, int32_t index) {
     if (array->kind != VALUE_ARRAY || array->arr == nullptr) {
@@ -230,7 +263,8 @@ RValue* RValue_ArrayElement2D(RValue* array, int32_t index) {
         return nullptr;
     }
     if (column < 0 || column >= record->rows[row].length) {
-        Runtime_Error("second index out of bounds request %d,%d maximum size is %d", row, column, record->rowCount);
+        Runtime_Error("second index out of bounds request %d,%d maximum size is %d", row, column,
+                      record->rowCount);
         return nullptr;
     }
     return &record->rows[row].items[column];
@@ -267,8 +301,8 @@ void RValue_OperatorTypeError(const char* op, const RValue* left, const RValue* 
     TextBuilder lt, rt;
     TextBuilder_AppendValue(&lt, left);
     TextBuilder_AppendValue(&rt, right);
-    Runtime_Error("invalid type for %s lhs=%s (type=%d), rhs=%s (type=%d)", op, lt.buffer, static_cast<int>(left->kind),
-                  rt.buffer, static_cast<int>(right->kind));
+    Runtime_Error("invalid type for %s lhs=%s (type=%d), rhs=%s (type=%d)", op, lt.buffer,
+                  static_cast<int>(left->kind), rt.buffer, static_cast<int>(right->kind));
     TextBuilder_Free(&lt);
     TextBuilder_Free(&rt);
 }

@@ -255,7 +255,8 @@ const char* Variable_BuiltIn_GetName(int32_t index) {
 }
 
 void Variable_BuiltIn_SetArgument(int32_t index, int32_t n) {
-    if (index >= 0 && index < g_BuiltinRowCount && n >= 0 && n < 64) g_BuiltinRows[index].argument = static_cast<int8_t>(n);
+    if (index >= 0 && index < g_BuiltinRowCount && n >= 0 && n < 64)
+        g_BuiltinRows[index].argument = static_cast<int8_t>(n);
 }
 
 int32_t Variable_BuiltIn_Count() {

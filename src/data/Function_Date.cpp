@@ -167,10 +167,10 @@ double IncrementDate(double date, int tm::*field, int64_t amount) {
     return Date_FromSeconds(seconds);
 }
 
-#define INC_ROW(name, field, scale)                                                       \
+#define INC_ROW(name, field, scale) \
     void F_DateInc##name(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) { \
-        const int64_t amount = static_cast<int64_t>(Arg_GetInt32(args, 1)) * (scale);     \
-        Result_SetReal(result, IncrementDate(Arg_GetReal(args, 0), &tm::field, amount));  \
+        const int64_t amount = static_cast<int64_t>(Arg_GetInt32(args, 1)) * (scale); \
+        Result_SetReal(result, IncrementDate(Arg_GetReal(args, 0), &tm::field, amount)); \
     }
 INC_ROW(Year, tm_year, 1)
 INC_ROW(Month, tm_mon, 1)
@@ -253,8 +253,8 @@ int64_t IsToday(const struct tm& f) {
 struct SpanUnit {
     double numerator, denominator;
 };
-constexpr SpanUnit kYears{1.0, kDaysPerYear}, kMonths{12.0, kDaysPerYear}, kWeeks{1.0, 7.0},
-    kDays{1.0, 1.0}, kHours{24.0, 1.0}, kMinutes{1440.0, 1.0}, kSeconds{kSecondsPerDay, 1.0};
+constexpr SpanUnit kYears{1.0, kDaysPerYear}, kMonths{12.0, kDaysPerYear}, kWeeks{1.0, 7.0}, kDays{1.0, 1.0},
+    kHours{24.0, 1.0}, kMinutes{1440.0, 1.0}, kSeconds{kSecondsPerDay, 1.0};
 
 template <const SpanUnit& Unit>
 void SpanRow(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {

@@ -17,7 +17,7 @@ void Function_ReportError(const char* message);
 // Makes the result a string holding a copy of n bytes (a terminator is added).
 
 // The signature of every built-in of the module; most ignore self, other and the count.
-#define HV_BUILTIN(name)                                                         \
+#define HV_BUILTIN(name) \
     void name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self, \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
+              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, \
               [[maybe_unused]] RValue* args)

@@ -183,27 +183,27 @@ void ExistsByName(Store store, RValue& result, CInstance* self, RValue* args) {
     Result_SetFlag(result, found);
 }
 
-#define BY_NAME_ROWS(scope, store)                                                               \
-    void F_Variable##scope##Exists(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {    \
-        ExistsByName(store, r, s, a);                                                            \
-    }                                                                                            \
-    void F_Variable##scope##Get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {       \
-        GetByName(store, r, s, a, 0);                                                            \
-    }                                                                                            \
-    void F_Variable##scope##ArrayGet(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) {  \
-        GetByName(store, r, s, a, 1);                                                            \
-    }                                                                                            \
+#define BY_NAME_ROWS(scope, store) \
+    void F_Variable##scope##Exists(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) { \
+        ExistsByName(store, r, s, a); \
+    } \
+    void F_Variable##scope##Get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) { \
+        GetByName(store, r, s, a, 0); \
+    } \
+    void F_Variable##scope##ArrayGet(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) { \
+        GetByName(store, r, s, a, 1); \
+    } \
     void F_Variable##scope##Array2Get(RValue& r, CInstance* s, CInstance*, int32_t, RValue* a) { \
-        GetByName(store, r, s, a, 2);                                                            \
-    }                                                                                            \
-    void F_Variable##scope##Set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {         \
-        SetByName(store, s, a, 0);                                                               \
-    }                                                                                            \
-    void F_Variable##scope##ArraySet(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {    \
-        SetByName(store, s, a, 1);                                                               \
-    }                                                                                            \
-    void F_Variable##scope##Array2Set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) {   \
-        SetByName(store, s, a, 2);                                                               \
+        GetByName(store, r, s, a, 2); \
+    } \
+    void F_Variable##scope##Set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) { \
+        SetByName(store, s, a, 0); \
+    } \
+    void F_Variable##scope##ArraySet(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) { \
+        SetByName(store, s, a, 1); \
+    } \
+    void F_Variable##scope##Array2Set(RValue&, CInstance* s, CInstance*, int32_t, RValue* a) { \
+        SetByName(store, s, a, 2); \
     }
 
 BY_NAME_ROWS(Global, Store::Global)

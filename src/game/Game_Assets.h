@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+// The lists keep one resource a line, or a few short ones: laid out by hand.
+// clang-format off
+
 // X(name, width, height, originX, originY, frames)
 #define HVS_SPRITES(X) \
     X(spr_dude_idle_right, 32, 32, 16, 28, 1) \
@@ -121,3 +124,4 @@ static_assert(OBJ_obj_particles == 14 && OBJ_obj_speech == 21 && OBJ_obj_bullet_
 
 constexpr int32_t OBJ_particles = OBJ_obj_particles;
 constexpr int32_t OBJ_speech = OBJ_obj_speech;
+// clang-format on

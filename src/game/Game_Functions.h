@@ -6,12 +6,18 @@
 class CInstance;
 struct RValue;
 
-RValue* hvs_Script_scr_particle_1(CInstance* self, CInstance* other, RValue* result, int32_t argc, RValue** args);
-RValue* hvs_Script_scr_particle_2(CInstance* self, CInstance* other, RValue* result, int32_t argc, RValue** args);
-RValue* hvs_Script_scr_particle_3(CInstance* self, CInstance* other, RValue* result, int32_t argc, RValue** args);
-RValue* hvs_Script_scr_particle_4(CInstance* self, CInstance* other, RValue* result, int32_t argc, RValue** args);
-RValue* hvs_Script_scr_particle_5(CInstance* self, CInstance* other, RValue* result, int32_t argc, RValue** args);
-RValue* hvs_Script_scr_create_speech(CInstance* self, CInstance* other, RValue* result, int32_t argc, RValue** args);
+RValue* hvs_Script_scr_particle_1(CInstance* self, CInstance* other, RValue* result, int32_t argc,
+                                  RValue** args);
+RValue* hvs_Script_scr_particle_2(CInstance* self, CInstance* other, RValue* result, int32_t argc,
+                                  RValue** args);
+RValue* hvs_Script_scr_particle_3(CInstance* self, CInstance* other, RValue* result, int32_t argc,
+                                  RValue** args);
+RValue* hvs_Script_scr_particle_4(CInstance* self, CInstance* other, RValue* result, int32_t argc,
+                                  RValue** args);
+RValue* hvs_Script_scr_particle_5(CInstance* self, CInstance* other, RValue* result, int32_t argc,
+                                  RValue** args);
+RValue* hvs_Script_scr_create_speech(CInstance* self, CInstance* other, RValue* result, int32_t argc,
+                                     RValue** args);
 RValue* hvs_Script_npow(CInstance* self, CInstance* other, RValue* result, int32_t argc, RValue** args);
 void hvs_Object_obj_dude_Create_0(CInstance* self, CInstance* other);
 void hvs_Object_obj_dude_Alarm_1(CInstance* self, CInstance* other);

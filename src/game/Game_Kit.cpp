@@ -52,7 +52,8 @@ void SetBuiltinReal(CInstance* self, int32_t ref, int32_t index, double value) {
     Variable_SetValue(self, VarId(ref), index, &real);
 }
 
-RValue* Call(CInstance* self, CInstance* other, RValue* result, int32_t ref, std::initializer_list<RValue*> args) {
+RValue* Call(CInstance* self, CInstance* other, RValue* result, int32_t ref,
+             std::initializer_list<RValue*> args) {
     const FunctionRef& function = g_FunctionRefs[ref];
     if (function.builtinIndex < 0) {
         Drop(result);
@@ -63,52 +64,79 @@ RValue* Call(CInstance* self, CInstance* other, RValue* result, int32_t ref, std
                                const_cast<RValue**>(args.begin()));
 }
 
-bool Greater(double a, double b) { return a - b > MathEpsilon; }
-bool Less(double a, double b) { return a - b < -MathEpsilon; }
-bool Equal(double a, double b) { return std::fabs(a - b) <= MathEpsilon; }
-bool GreaterEqual(double a, double b) { return a - b >= -MathEpsilon; }
+bool Greater(double a, double b) {
+    return a - b > MathEpsilon;
+}
+bool Less(double a, double b) {
+    return a - b < -MathEpsilon;
+}
+bool Equal(double a, double b) {
+    return std::fabs(a - b) <= MathEpsilon;
+}
+bool GreaterEqual(double a, double b) {
+    return a - b >= -MathEpsilon;
+}
 
-bool Condition(RValue* value) { return RValue_ToReal(value) > 0.5; }
+bool Condition(RValue* value) {
+    return RValue_ToReal(value) > 0.5;
+}
 
 namespace {
 
 const char* KindName(const RValue* value) {
     switch (value->kind & VALUE_KIND_MASK) {
-    case VALUE_REAL: return "number";
-    case VALUE_STRING: return "string";
-    case VALUE_ARRAY: return "array";
-    case VALUE_PTR: return "ptr";
-    case VALUE_UNDEFINED: return "undefined";
-    case VALUE_OBJECT: return "struct";
-    case VALUE_INT32: return "int32";
-    case VALUE_INT64: return "int64";
-    case VALUE_NULL: return "null";
-    case VALUE_BOOL: return "bool";
-    default: return "unknown";
+        case VALUE_REAL:
+            return "number";
+        case VALUE_STRING:
+            return "string";
+        case VALUE_ARRAY:
+            return "array";
+        case VALUE_PTR:
+            return "ptr";
+        case VALUE_UNDEFINED:
+            return "undefined";
+        case VALUE_OBJECT:
+            return "struct";
+        case VALUE_INT32:
+            return "int32";
+        case VALUE_INT64:
+            return "int64";
+        case VALUE_NULL:
+            return "null";
+        case VALUE_BOOL:
+            return "bool";
+        default:
+            return "unknown";
     }
 }
 
 enum class Op { Sub, Mul, Div };
 
-const char* OpText(Op op) { return op == Op::Sub ? "-=" : op == Op::Mul ? "*=" : "/="; }
+const char* OpText(Op op) {
+    return op == Op::Sub ? "-=" : op == Op::Mul ? "*=" : "/=";
+}
 
 template <typename T>
 bool Apply(Op op, T& left, T right) {
     switch (op) {
-    case Op::Sub: left = static_cast<T>(left - right); return true;
-    case Op::Mul: left = static_cast<T>(left * right); return true;
-    case Op::Div:
-        if constexpr (std::is_integral_v<T>) {
-            // Integer division by zero would end the process with a signal.
-            if (right == 0) return false;
-            // The one quotient that does not fit wraps, as the instruction would if it did not trap.
-            if (right == -1) {
-                left = static_cast<T>(0 - static_cast<std::make_unsigned_t<T>>(left));
-                return true;
+        case Op::Sub:
+            left = static_cast<T>(left - right);
+            return true;
+        case Op::Mul:
+            left = static_cast<T>(left * right);
+            return true;
+        case Op::Div:
+            if constexpr (std::is_integral_v<T>) {
+                // Integer division by zero would end the process with a signal.
+                if (right == 0) return false;
+                // The one quotient that does not fit wraps, as the instruction would if it did not trap.
+                if (right == -1) {
+                    left = static_cast<T>(0 - static_cast<std::make_unsigned_t<T>>(left));
+                    return true;
+                }
             }
-        }
-        left = static_cast<T>(left / right);
-        return true;
+            left = static_cast<T>(left / right);
+            return true;
     }
     return false;
 }
@@ -116,17 +144,23 @@ bool Apply(Op op, T& left, T right) {
 void CompoundAssign(Op op, RValue* target, RValue* right) {
     bool ok = true;
     switch (target->kind & VALUE_KIND_MASK) {
-    case VALUE_REAL:
-    case VALUE_BOOL: {
-        double left = target->val;
-        Apply(op, left, RValue_ToReal(right));
-        target->val = left;
-        target->kind = VALUE_REAL;
-        break;
-    }
-    case VALUE_INT32: ok = Apply(op, target->v32, RValue_ToInt32(right)); break;
-    case VALUE_INT64: ok = Apply(op, target->v64, RValue_ToInt64(right)); break;
-    default: OperatorTypeError(OpText(op), target, right); return;
+        case VALUE_REAL:
+        case VALUE_BOOL: {
+            double left = target->val;
+            Apply(op, left, RValue_ToReal(right));
+            target->val = left;
+            target->kind = VALUE_REAL;
+            break;
+        }
+        case VALUE_INT32:
+            ok = Apply(op, target->v32, RValue_ToInt32(right));
+            break;
+        case VALUE_INT64:
+            ok = Apply(op, target->v64, RValue_ToInt64(right));
+            break;
+        default:
+            OperatorTypeError(OpText(op), target, right);
+            return;
     }
     if (!ok) Runtime_Error("%s :: Divide by zero", OpText(op));
 }
@@ -161,8 +195,14 @@ void AddAssign(RValue* target, RValue* right) {
     }
 }
 
-void SubAssign(RValue* target, RValue* right) { CompoundAssign(Op::Sub, target, right); }
-void MulAssign(RValue* target, RValue* right) { CompoundAssign(Op::Mul, target, right); }
-void DivAssign(RValue* target, RValue* right) { CompoundAssign(Op::Div, target, right); }
+void SubAssign(RValue* target, RValue* right) {
+    CompoundAssign(Op::Sub, target, right);
+}
+void MulAssign(RValue* target, RValue* right) {
+    CompoundAssign(Op::Mul, target, right);
+}
+void DivAssign(RValue* target, RValue* right) {
+    CompoundAssign(Op::Div, target, right);
+}
 
 }  // namespace hvs

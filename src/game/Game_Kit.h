@@ -68,7 +68,9 @@ void Drop(RValue* result);
 inline RValue* Slot(CInstance* instance, int32_t slot) {
     return instance->SlotRef(slot);
 }
-inline double Real(RValue* value) { return RValue_ToReal(value); }
+inline double Real(RValue* value) {
+    return RValue_ToReal(value);
+}
 
 // Built-in variables through the variable reference table; `index` is the element or
 // ARRAY_INDEX_WHOLE.
@@ -79,7 +81,8 @@ void SetBuiltinReal(CInstance* self, int32_t ref, int32_t index, double value);
 
 // A built-in called by its function reference. An unresolved reference raises an error instead
 // of calling through a bad index.
-RValue* Call(CInstance* self, CInstance* other, RValue* result, int32_t ref, std::initializer_list<RValue*> args);
+RValue* Call(CInstance* self, CInstance* other, RValue* result, int32_t ref,
+             std::initializer_list<RValue*> args);
 
 // The with-statement: `body` runs once per target with self the target and other the former self.
 template <typename Body>
@@ -99,10 +102,15 @@ bool Less(double a, double b);
 bool Equal(double a, double b);
 bool GreaterEqual(double a, double b);
 // A value used as a condition.
-inline bool Condition(double value) { return value > 0.5; }
+inline bool Condition(double value) {
+    return value > 0.5;
+}
 bool Condition(RValue* value);
 // The number of passes of a repeat statement.
-inline int32_t RepeatCount(double count) { int32_t n = CRT_TruncToInt32(count); return n > 0 ? n : 0; }
+inline int32_t RepeatCount(double count) {
+    int32_t n = CRT_TruncToInt32(count);
+    return n > 0 ? n : 0;
+}
 
 // Inline compound assignments on a variable's value.
 void AddAssign(RValue* target, RValue* right);
@@ -113,7 +121,9 @@ void DivAssign(RValue* target, RValue* right);
 void OperatorTypeError(const char* op, const RValue* left, const RValue* right);
 
 // A number as a value, for arguments.
-inline RValue Number(double value) { return RValue_Real(value); }
+inline RValue Number(double value) {
+    return RValue_Real(value);
+}
 
 // Constants shared by every unit.
 extern RValue kZero, kOne, kMinusOne;

@@ -110,14 +110,14 @@ namespace hvs {
     X(ystart, -1) \
     X(direction, -1) \
     X(image_angle, -1) \
-    X(speed, -1) \
+    X(speed, -1)
 
 
 enum VariableRefIndex : int32_t {
 #define HVS_VAR_ENUM(name, slot) V_##name,
     HVS_VARIABLES(HVS_VAR_ENUM)
 #undef HVS_VAR_ENUM
-    kVariableRefCount
+        kVariableRefCount
 };
 
 // Instance slots of the non-built-in variables.
@@ -254,14 +254,14 @@ enum InstanceSlot : int32_t {
     X(event_inherited) \
     X(instance_place) \
     X(angle_difference) \
-    X(dcos) \
+    X(dcos)
 
 
 enum FunctionRefIndex : int32_t {
 #define HVS_FN_ENUM(name) F_##name,
     HVS_FUNCTIONS(HVS_FN_ENUM)
 #undef HVS_FN_ENUM
-    kFunctionRefCount
+        kFunctionRefCount
 };
 
 // The code table, in code-index order.
@@ -361,7 +361,7 @@ enum FunctionRefIndex : int32_t {
     X(hvs_Object_obj_dead_poof_Other_7) \
     X(hvs_Room_rm_game_Create) \
     X(hvs_Room_room1_Create) \
-    X(hvs_Room_room0_Create) \
+    X(hvs_Room_room0_Create)
 
 
 constexpr int32_t kCodeCount = 96;
@@ -371,7 +371,9 @@ extern FunctionRef g_FunctionRefs[kFunctionRefCount];
 extern CompiledCodeEntry g_CodeTable[kCodeCount];
 
 // The id the runner gave a variable reference at load.
-inline int32_t VarId(int32_t ref) { return g_VariableRefs[ref].variableId; }
+inline int32_t VarId(int32_t ref) {
+    return g_VariableRefs[ref].variableId;
+}
 
 }  // namespace hvs
 

@@ -51,7 +51,8 @@ RValue* hvs_Script_scr_particle_5(CInstance* self, CInstance* other, RValue* res
     return ParticleBurst("hvs_Script_scr_particle_5", S_pt5, self, other, result, args);
 }
 
-RValue* hvs_Script_scr_create_speech(CInstance* self, CInstance* other, RValue* result, int32_t, RValue** args) {
+RValue* hvs_Script_scr_create_speech(CInstance* self, CInstance* other, RValue* result, int32_t,
+                                     RValue** args) {
     UnitScratch& scratch = g_speechScratch;
     static RValue keyDefault = [] {
         RValue v = RValue_Undefined();
@@ -80,7 +81,8 @@ RValue* hvs_Script_scr_create_speech(CInstance* self, CInstance* other, RValue* 
         frame.Line(10);
         Take(Slot(self, S_map), Call(self, other, &scratch, F_json_decode, {local[1]}));
         frame.Line(11);
-        Take(Slot(self, S_word_list), Call(self, other, &scratch, F_ds_map_find_value, {Slot(self, S_map), &keyDefault}));
+        Take(Slot(self, S_word_list),
+             Call(self, other, &scratch, F_ds_map_find_value, {Slot(self, S_map), &keyDefault}));
         frame.Line(12);
         RValue_SetReal(Slot(self, S_current), 0.0);
         frame.Line(13);

@@ -107,8 +107,8 @@ bool LoadOne(const char* group, const AsyncBufferFile* file) {
     bool loaded = size <= IBuffer::kMaxSize;
     if (loaded && size > 0) {
         // Always allowed to grow, whatever the buffer's kind, and never wrapping.
-        loaded = IBuffer_CopyFromMemory(buffer, bytes, static_cast<int32_t>(size), 0, file->size, file->offset,
-                                        true, false, false) >= 0;
+        loaded = IBuffer_CopyFromMemory(buffer, bytes, static_cast<int32_t>(size), 0, file->size,
+                                        file->offset, true, false, false) >= 0;
     }
     MEM_FREE(bytes);
     return loaded;
@@ -132,15 +132,19 @@ void AsyncBuffer_Work(HTTP_REQ_CONTEXT* base) {
 int32_t AsyncBuffer_Completion(HTTP_REQ_CONTEXT* base, void*, int32_t* map) {
     auto* record = static_cast<ASYNC_SAVE_LOAD_REQ_CONTEXT*>(base);
     *map = DsMap_CreateFromPairs(3, "id", static_cast<double>(record->id), static_cast<const char*>(nullptr),
-                                 "status", static_cast<double>(record->status), static_cast<const char*>(nullptr),
-                                 "error", static_cast<double>(record->error), static_cast<const char*>(nullptr));
+                                 "status", static_cast<double>(record->status),
+                                 static_cast<const char*>(nullptr), "error",
+                                 static_cast<double>(record->error), static_cast<const char*>(nullptr));
     return kAsyncEventSaveLoad;
 }
 
-ASYNC_SAVE_LOAD_REQ_CONTEXT::ASYNC_SAVE_LOAD_REQ_CONTEXT(AsyncBufferFile* files_, const char* group, bool isSave_,
-                                                         bool groupFlag_)
-    : HTTP_REQ_CONTEXT(nullptr, 0, AsyncBuffer_Completion, nullptr, nullptr, false), files(files_),
-      groupName(CopyText(group)), isSave(isSave_), groupFlag(groupFlag_ ? 1 : 0) {
+ASYNC_SAVE_LOAD_REQ_CONTEXT::ASYNC_SAVE_LOAD_REQ_CONTEXT(AsyncBufferFile* files_, const char* group,
+                                                         bool isSave_, bool groupFlag_)
+    : HTTP_REQ_CONTEXT(nullptr, 0, AsyncBuffer_Completion, nullptr, nullptr, false),
+      files(files_),
+      groupName(CopyText(group)),
+      isSave(isSave_),
+      groupFlag(groupFlag_ ? 1 : 0) {
     poll = AsyncBuffer_Work;
 }
 
@@ -151,7 +155,8 @@ bool LoadSourcesAgree(const char* group, const AsyncBufferFile* list) {
     for (const AsyncBufferFile* file = list; file != nullptr; file = file->next) {
         DebugConsole.Output("LOAD: checking file %s\n", file->name);
         ++files;
-        if (LoadSave_BundleFileExists(InGroup(group, file->name).c_str()) || LoadSave_BundleFileExists(file->name))
+        if (LoadSave_BundleFileExists(InGroup(group, file->name).c_str()) ||
+            LoadSave_BundleFileExists(file->name))
             ++inBundle;
     }
     DebugConsole.Output("LOAD: numFiles %d, numBundleFiles %d\n", files, inBundle);
@@ -278,7 +283,8 @@ void F_BufferAsyncGroupOption(RValue& result, CInstance*, CInstance*, int32_t, R
         g_pending.showDialog = Arg_GetBool(args, 1);
         result = RValue_Real(1.0);
     } else if (std::strcmp(option, "temprloc") == 0) {
-        if (const char* folder = Arg_GetString(args, 1)) LoadSave_AddAllowedPath(LOADSAVE_WRITE_LIST, folder, true);
+        if (const char* folder = Arg_GetString(args, 1))
+            LoadSave_AddAllowedPath(LOADSAVE_WRITE_LIST, folder, true);
     } else if (std::strcmp(option, "savepadindex") == 0) {
         g_pending.padIndex = Arg_GetInt32(args, 1);
     } else if (std::strcmp(option, "saveslotsize") == 0) {

@@ -55,7 +55,8 @@ int32_t Buffer_AllocSlot() {
     const int32_t first = g_slotCount;
     const int32_t length = g_slotCount > 0 ? g_slotCount * 2 : kFirstTableLength;
     // MEM_REALLOC zero-fills the new entries: free, generation 0.
-    g_slots = static_cast<BufferSlot*>(MEM_REALLOC(g_slots, sizeof(BufferSlot) * static_cast<size_t>(length)));
+    g_slots =
+        static_cast<BufferSlot*>(MEM_REALLOC(g_slots, sizeof(BufferSlot) * static_cast<size_t>(length)));
     g_slotCount = length;
     return first;
 }
@@ -238,8 +239,8 @@ void F_BufferLoadPartial(RValue& result, CInstance*, CInstance*, int32_t, RValue
     IBuffer* buffer = GetOrReport(Arg_GetInt32(args, 0));
     if (buffer == nullptr) return;
     const char* file = Arg_GetString(args, 1);
-    result = RValue_Real(
-        buffer->Load(file, Arg_GetInt32(args, 2), Arg_GetInt32(args, 3), Arg_GetInt32(args, 4)));
+    result =
+        RValue_Real(buffer->Load(file, Arg_GetInt32(args, 2), Arg_GetInt32(args, 3), Arg_GetInt32(args, 4)));
 }
 
 void F_BufferCopy(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -342,7 +343,8 @@ IBuffer* SurfaceCallTarget(const RValue* args, const char* name) {
 void F_BufferGetSurface(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     IBuffer* buffer = SurfaceCallTarget(args, "buffer_get_surface");
     if (buffer == nullptr) return;
-    buffer->GetSurface(Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
+    buffer->GetSurface(Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
+                       Arg_GetInt32(args, 4));
 }
 
 void F_BufferSetSurface(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -390,15 +392,16 @@ bool ClipVertexRange(const BufferVertexSource& vertices, const char* prefix, int
 int32_t CreateFromVertices(const BufferVertexSource& vertices, int32_t first, int32_t count, int32_t type,
                            int32_t alignment) {
     const int64_t bytes = static_cast<int64_t>(count) * vertices.stride;
-    const int32_t index = bytes <= IBuffer::kMaxSize ? Buffer_Create(static_cast<int32_t>(bytes), type, alignment) : -1;
+    const int32_t index =
+        bytes <= IBuffer::kMaxSize ? Buffer_Create(static_cast<int32_t>(bytes), type, alignment) : -1;
     IBuffer* buffer = Buffer_GetByIndex(index);
     if (buffer == nullptr) {
         Runtime_ErrorNonFatal("buffer_create_from_vertex_buffer: Error occurred created buffer");
         return -1;
     }
     const uint8_t* start = vertices.data + static_cast<int64_t>(first) * vertices.stride;
-    IBuffer_CopyFromMemory(buffer, start, static_cast<int32_t>(bytes), 0, static_cast<int32_t>(bytes), 0, false,
-                           false, false);
+    IBuffer_CopyFromMemory(buffer, start, static_cast<int32_t>(bytes), 0, static_cast<int32_t>(bytes), 0,
+                           false, false, false);
     return index;
 }
 
@@ -414,7 +417,8 @@ void F_BufferCreateFromVertexBuffer(RValue& result, CInstance*, CInstance*, int3
         Runtime_ErrorNonFatal("%sIllegal alignment size", prefix);
         return;
     }
-    result = RValue_Real(CreateFromVertices(vertices, 0, vertices.vertexCount, Arg_GetInt32(args, 1), alignment));
+    result =
+        RValue_Real(CreateFromVertices(vertices, 0, vertices.vertexCount, Arg_GetInt32(args, 1), alignment));
 }
 
 void F_BufferCreateFromVertexBufferExt(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -438,7 +442,8 @@ void F_BufferCreateFromVertexBufferExt(RValue& result, CInstance*, CInstance*, i
 void F_BufferCopyFromVertexBuffer(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     const char* prefix = "buffer_copy_from_vertex_buffer: ";
     BufferVertexSource vertices{};
-    if (!LookUpVertexBuffer(Arg_GetInt32(args, 0), prefix, "Illegal Vertex Buffer Index", "copy from", &vertices))
+    if (!LookUpVertexBuffer(Arg_GetInt32(args, 0), prefix, "Illegal Vertex Buffer Index", "copy from",
+                            &vertices))
         return;
     const int32_t first = Arg_GetInt32(args, 1);
     int32_t count = Arg_GetInt32(args, 2);

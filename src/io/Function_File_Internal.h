@@ -8,9 +8,9 @@
 #include "core/Value.h"
 
 // The signature of every built-in of the module; most ignore self, other and the count.
-#define HV_FILE_BUILTIN(name)                                                    \
+#define HV_FILE_BUILTIN(name) \
     void name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self, \
-              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
+              [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, \
               [[maybe_unused]] RValue* args)
 
 // The rows of each family.

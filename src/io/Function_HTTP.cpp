@@ -86,10 +86,10 @@ int32_t BufferResult(HTTP_REQ_CONTEXT* record, void* userData, int32_t* map) {
     }
     const double position = buffer != nullptr ? buffer->GetPosition() : -1.0;
     *map = DsMap_CreateFromPairs(
-        8, "id", static_cast<double>(record->id), kNoText, "url", 0.0, Url(record), "result", position, kNoText,
-        "http_status", static_cast<double>(record->httpStatus), kNoText, "response_headers",
-        static_cast<double>(record->headerMap), kNoText, "contentLength", static_cast<double>(received), kNoText,
-        "sizeDownloaded", static_cast<double>(received), kNoText, "status",
+        8, "id", static_cast<double>(record->id), kNoText, "url", 0.0, Url(record), "result", position,
+        kNoText, "http_status", static_cast<double>(record->httpStatus), kNoText, "response_headers",
+        static_cast<double>(record->headerMap), kNoText, "contentLength", static_cast<double>(received),
+        kNoText, "sizeDownloaded", static_cast<double>(received), kNoText, "status",
         Succeeded(record) && stored ? 0.0 : -1.0, kNoText);
     return kAsyncEventHttp;
 }

@@ -18,9 +18,9 @@ HTTP_REQ_CONTEXT* g_head = nullptr;
 int32_t g_nextId = 0;
 int32_t g_asyncLoad = -1;
 uint64_t g_stageCount = 0;
-uint64_t g_currentStage = 0;  // 0 outside the asynchronous stage
-AsyncEventPerformer g_perform = nullptr;         // a test's recorder, when set
-AsyncEventPerformer g_worldPerform = nullptr;    // the game world's asynchronous event
+uint64_t g_currentStage = 0;                   // 0 outside the asynchronous stage
+AsyncEventPerformer g_perform = nullptr;       // a test's recorder, when set
+AsyncEventPerformer g_worldPerform = nullptr;  // the game world's asynchronous event
 
 char* CopyText(const char* text) {
     if (text == nullptr) return nullptr;
@@ -68,8 +68,8 @@ void ProgressEvent(HTTP_REQ_CONTEXT* record) {
     const int32_t map = DsMap_CreateFromPairs(
         5, "id", static_cast<double>(record->id), static_cast<const char*>(nullptr), "status", 1.0,
         static_cast<const char*>(nullptr), "url", 0.0, record->url ? record->url : "", "contentLength",
-        static_cast<double>(record->contentLength.load()), static_cast<const char*>(nullptr), "sizeDownloaded",
-        static_cast<double>(record->received.load()), static_cast<const char*>(nullptr));
+        static_cast<double>(record->contentLength.load()), static_cast<const char*>(nullptr),
+        "sizeDownloaded", static_cast<double>(record->received.load()), static_cast<const char*>(nullptr));
     const CDS_Map* held = DS_GetMap(map);
     g_asyncLoad = map;
     Perform(kAsyncEventHttp);
@@ -121,8 +121,13 @@ void PostedCleanup(HTTP_REQ_CONTEXT* record) {
 
 HTTP_REQ_CONTEXT::HTTP_REQ_CONTEXT(const char* url_, int32_t resultSize, HttpCompletionFn completion_,
                                    HttpCleanupFn cleanup_, void* userData_, bool atEnd)
-    : completion(completion_), cleanup(cleanup_), userData(userData_), url(CopyText(url_)), id(g_nextId++),
-      headerMap(DsMap_Create()), madeInStage(g_currentStage) {
+    : completion(completion_),
+      cleanup(cleanup_),
+      userData(userData_),
+      url(CopyText(url_)),
+      id(g_nextId++),
+      headerMap(DsMap_Create()),
+      madeInStage(g_currentStage) {
     m_headerMapObject = DS_GetMap(headerMap);
     if (resultSize > 0) {
         result = static_cast<uint8_t*>(MEM_ALLOC_RAW(resultSize));

@@ -45,8 +45,10 @@ public:
     HttpRequestRecord(HttpKind kind, const char* url, const char* method, const char* headers,
                       const uint8_t* body, int32_t bodyLength, HttpCompletionFn completion,
                       HttpCleanupFn cleanup, void* userData)
-        : HTTP_REQ_CONTEXT(url, kResultSize, completion, cleanup, userData, false), m_kind(kind),
-          m_method(CopyText(method)), m_headers(CopyText(headers)) {
+        : HTTP_REQ_CONTEXT(url, kResultSize, completion, cleanup, userData, false),
+          m_kind(kind),
+          m_method(CopyText(method)),
+          m_headers(CopyText(headers)) {
         if (body != nullptr && bodyLength >= 0) {
             // The body keeps a block of its own: the response is written while it may still be sent.
             m_body = static_cast<uint8_t*>(MEM_ALLOC_RAW(bodyLength > 0 ? bodyLength : 1));
@@ -128,7 +130,8 @@ public:
         const int64_t needed = have + static_cast<int64_t>(length);
         if (needed > kHttpMaxResponseBytes) {
             char message[128];
-            std::snprintf(message, sizeof message, "the response is larger than %d bytes", kHttpMaxResponseBytes);
+            std::snprintf(message, sizeof message, "the response is larger than %d bytes",
+                          kHttpMaxResponseBytes);
             SetError("InternetReadFile", message);
             return false;
         }
@@ -234,7 +237,8 @@ bool StartThread(HttpRequestRecord* record) {
     if (g_threadCount >= kMaxThreads) return false;
     record->state.store(HTTP_STATE_RUNNING);
     if (!record->thread.Start(HttpThreadMain, record)) {
-        DebugConsole.Output("%s: %s\n", "Create Http Thread", std::strerror(static_cast<int>(record->thread.lastError)));
+        DebugConsole.Output("%s: %s\n", "Create Http Thread",
+                            std::strerror(static_cast<int>(record->thread.lastError)));
         HTTP_REQ_CONTEXT* base = record;
         if (record->cleanup != nullptr) record->cleanup(base);
         Async_Unlink(base);
@@ -246,7 +250,8 @@ bool StartThread(HttpRequestRecord* record) {
 }
 
 bool IsQueued(int32_t state) {
-    return state == HTTP_STATE_QUEUED_POST || state == HTTP_STATE_QUEUED_GET || state == HTTP_STATE_QUEUED_REQUEST;
+    return state == HTTP_STATE_QUEUED_POST || state == HTTP_STATE_QUEUED_GET ||
+           state == HTTP_STATE_QUEUED_REQUEST;
 }
 
 // The oldest queued request: records are put at the head, so the last queued one in list order.

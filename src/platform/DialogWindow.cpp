@@ -114,13 +114,26 @@ void DialogState_Key(DialogState& state, DialogKey key, bool shift) {
         case DialogKey::Tab:
             state.focus = (state.focus + (shift ? state.fieldCount - 1 : 1)) % state.fieldCount;
             break;
-        case DialogKey::Backspace: DialogEdit_Backspace(field); break;
-        case DialogKey::Delete: DialogEdit_Delete(field); break;
-        case DialogKey::Left: DialogEdit_Left(field); break;
-        case DialogKey::Right: DialogEdit_Right(field); break;
-        case DialogKey::Home: DialogEdit_Home(field); break;
-        case DialogKey::End: DialogEdit_End(field); break;
-        case DialogKey::Other: break;
+        case DialogKey::Backspace:
+            DialogEdit_Backspace(field);
+            break;
+        case DialogKey::Delete:
+            DialogEdit_Delete(field);
+            break;
+        case DialogKey::Left:
+            DialogEdit_Left(field);
+            break;
+        case DialogKey::Right:
+            DialogEdit_Right(field);
+            break;
+        case DialogKey::Home:
+            DialogEdit_Home(field);
+            break;
+        case DialogKey::End:
+            DialogEdit_End(field);
+            break;
+        case DialogKey::Other:
+            break;
     }
 }
 
@@ -199,7 +212,8 @@ std::vector<std::string> DialogLayout_Wrap(std::string_view text, int width, con
     return lines;
 }
 
-DialogLayout DialogLayout_Make(const PlatformDialogRequest& request, int lineHeight, const DialogMeasure& measure) {
+DialogLayout DialogLayout_Make(const PlatformDialogRequest& request, int lineHeight,
+                               const DialogMeasure& measure) {
     DialogLayout layout;
     layout.lineHeight = lineHeight;
     layout.width = kContentWidth + 2 * kPad;
@@ -265,8 +279,8 @@ const std::vector<std::string>& DialogFont_Candidates() {
 
 namespace {
 constexpr int kFontPixels = 14;
-constexpr uint32_t kBackground = 0xFFF0F0F0, kInk = 0xFF000000, kFieldFill = 0xFFFFFFFF,
-                   kBorder = 0xFF808080, kFocusBorder = 0xFF2060C0, kButtonFill = 0xFFE1E1E1;
+constexpr uint32_t kBackground = 0xFFF0F0F0, kInk = 0xFF000000, kFieldFill = 0xFFFFFFFF, kBorder = 0xFF808080,
+                   kFocusBorder = 0xFF2060C0, kButtonFill = 0xFFE1E1E1;
 
 class Font {
 public:
@@ -347,9 +361,10 @@ void DrawDialog(Canvas& canvas, const Font& font, const DialogLayout& layout, co
         canvas.Box(box, kFieldFill, focused ? kFocusBorder : kBorder);
         const std::string shown = DialogState_Shown(state, i);
         const DialogEditField& field = state.fields[i];
-        const size_t caretBytes = state.kind == PlatformDialogKind::Login && i == 1
-                                      ? DialogEdit_Masked(std::string_view(field.text).substr(0, field.caret)).size()
-                                      : field.caret;
+        const size_t caretBytes =
+            state.kind == PlatformDialogKind::Login && i == 1
+                ? DialogEdit_Masked(std::string_view(field.text).substr(0, field.caret)).size()
+                : field.caret;
         // Text longer than the field scrolls so the caret stays in sight.
         const DialogRect inner{box.x + 4, box.y + 2, box.w - 8, box.h - 4};
         const int caretX = font.Measure(std::string_view(shown).substr(0, caretBytes));
@@ -367,32 +382,50 @@ void DrawDialog(Canvas& canvas, const Font& font, const DialogLayout& layout, co
 DialogKey KeyFor(SDL_Keycode key) {
     switch (key) {
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: return DialogKey::Enter;
-        case SDLK_ESCAPE: return DialogKey::Escape;
-        case SDLK_TAB: return DialogKey::Tab;
-        case SDLK_BACKSPACE: return DialogKey::Backspace;
-        case SDLK_DELETE: return DialogKey::Delete;
-        case SDLK_LEFT: return DialogKey::Left;
-        case SDLK_RIGHT: return DialogKey::Right;
-        case SDLK_HOME: return DialogKey::Home;
-        case SDLK_END: return DialogKey::End;
-        default: return DialogKey::Other;
+        case SDLK_KP_ENTER:
+            return DialogKey::Enter;
+        case SDLK_ESCAPE:
+            return DialogKey::Escape;
+        case SDLK_TAB:
+            return DialogKey::Tab;
+        case SDLK_BACKSPACE:
+            return DialogKey::Backspace;
+        case SDLK_DELETE:
+            return DialogKey::Delete;
+        case SDLK_LEFT:
+            return DialogKey::Left;
+        case SDLK_RIGHT:
+            return DialogKey::Right;
+        case SDLK_HOME:
+            return DialogKey::Home;
+        case SDLK_END:
+            return DialogKey::End;
+        default:
+            return DialogKey::Other;
     }
 }
 
 // The window a window-bound event belongs to; 0 for every other event.
 Uint32 WindowOf(const SDL_Event& event) {
     switch (event.type) {
-        case SDL_WINDOWEVENT: return event.window.windowID;
+        case SDL_WINDOWEVENT:
+            return event.window.windowID;
         case SDL_KEYDOWN:
-        case SDL_KEYUP: return event.key.windowID;
-        case SDL_TEXTINPUT: return event.text.windowID;
-        case SDL_TEXTEDITING: return event.edit.windowID;
-        case SDL_MOUSEMOTION: return event.motion.windowID;
+        case SDL_KEYUP:
+            return event.key.windowID;
+        case SDL_TEXTINPUT:
+            return event.text.windowID;
+        case SDL_TEXTEDITING:
+            return event.edit.windowID;
+        case SDL_MOUSEMOTION:
+            return event.motion.windowID;
         case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: return event.button.windowID;
-        case SDL_MOUSEWHEEL: return event.wheel.windowID;
-        default: return 0;
+        case SDL_MOUSEBUTTONUP:
+            return event.button.windowID;
+        case SDL_MOUSEWHEEL:
+            return event.wheel.windowID;
+        default:
+            return 0;
     }
 }
 
@@ -426,9 +459,12 @@ struct OpenWindow {
     void Handle(const SDL_Event& event) {
         switch (event.type) {
             case SDL_KEYDOWN:
-                DialogState_Key(state, KeyFor(event.key.keysym.sym), (event.key.keysym.mod & KMOD_SHIFT) != 0);
+                DialogState_Key(state, KeyFor(event.key.keysym.sym),
+                                (event.key.keysym.mod & KMOD_SHIFT) != 0);
                 break;
-            case SDL_TEXTINPUT: DialogState_Text(state, event.text.text); break;
+            case SDL_TEXTINPUT:
+                DialogState_Text(state, event.text.text);
+                break;
             case SDL_MOUSEBUTTONDOWN:
                 if (event.button.button == SDL_BUTTON_LEFT)
                     DialogState_Click(state, layout, event.button.x, event.button.y);
@@ -436,7 +472,8 @@ struct OpenWindow {
             case SDL_WINDOWEVENT:
                 if (event.window.event == SDL_WINDOWEVENT_CLOSE) DialogState_Key(state, DialogKey::Escape);
                 break;
-            default: return;
+            default:
+                return;
         }
         if (!state.finished) Draw();
     }

@@ -18,8 +18,8 @@
 // --- one edit field ---------------------------------------------------------------------------
 
 struct DialogEditField {
-    std::string text;   // UTF-8
-    size_t caret = 0;   // a byte offset, always on a character boundary
+    std::string text;  // UTF-8
+    size_t caret = 0;  // a byte offset, always on a character boundary
 };
 
 void DialogEdit_Insert(DialogEditField& field, std::string_view utf8);
@@ -81,7 +81,8 @@ using DialogMeasure = std::function<int(std::string_view)>;
 // and inside a word too long for a line. Long prompts stop after kDialogMaxPromptLines.
 constexpr int kDialogMaxPromptLines = 16;
 std::vector<std::string> DialogLayout_Wrap(std::string_view text, int width, const DialogMeasure& measure);
-DialogLayout DialogLayout_Make(const PlatformDialogRequest& request, int lineHeight, const DialogMeasure& measure);
+DialogLayout DialogLayout_Make(const PlatformDialogRequest& request, int lineHeight,
+                               const DialogMeasure& measure);
 // A click on a field focuses it; on a button it answers.
 void DialogState_Click(DialogState& state, const DialogLayout& layout, int x, int y);
 

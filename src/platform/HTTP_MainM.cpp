@@ -212,7 +212,8 @@ HttpTransferResult HttpTransfer_Perform(const HttpTransferRequest& request, Http
     // A response that ended in a redirect libcurl would not follow is still the response.
     if (code == CURLE_OK && !transfer.headersDone && transfer.inBlock) transfer.DeliverBlock();
     const HttpTransferResult result = Classify(code, transfer.headersDone);
-    if (result != HTTP_TRANSFER_OK) CopyText(message, messageSize, errorText[0] ? errorText : curl_easy_strerror(code));
+    if (result != HTTP_TRANSFER_OK)
+        CopyText(message, messageSize, errorText[0] ? errorText : curl_easy_strerror(code));
 
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);

@@ -14,10 +14,10 @@ bool HttpTransfer_Open(char* error, size_t errorSize);
 
 struct HttpTransferRequest {
     const char* url = nullptr;
-    const char* method = "GET";      // "GET", "POST" or any other verb
-    const char* headers = nullptr;   // extra lines "Key: value\r\n"...; "Content-Length" lines are
-                                     // dropped, the length is always that of body
-    const uint8_t* body = nullptr;   // null: no body is sent
+    const char* method = "GET";     // "GET", "POST" or any other verb
+    const char* headers = nullptr;  // extra lines "Key: value\r\n"...; "Content-Length" lines are
+                                    // dropped, the length is always that of body
+    const uint8_t* body = nullptr;  // null: no body is sent
     int64_t bodyLength = 0;
     const char* userAgent = nullptr;
 };

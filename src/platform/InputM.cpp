@@ -86,7 +86,8 @@ bool PlatformInput_JoystickState(int32_t joystick, PlatformJoystickState* out) {
     if (device == nullptr) return false;
     SDL_JoystickUpdate();
     const int axes = SDL_JoystickNumAxes(device);
-    for (int a = 0; a < 6; ++a) out->axes[a] = a < axes ? AxisPosition(SDL_JoystickGetAxis(device, a)) : 32767;
+    for (int a = 0; a < 6; ++a)
+        out->axes[a] = a < axes ? AxisPosition(SDL_JoystickGetAxis(device, a)) : 32767;
     out->buttons = 0;
     const int buttons = SDL_JoystickNumButtons(device);
     for (int b = 0; b < buttons && b < 32; ++b)

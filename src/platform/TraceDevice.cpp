@@ -373,7 +373,8 @@ HRESULT TraceDevice::DrawPrimitiveUP(uint32_t kind, uint32_t primitiveCount, con
                                      uint32_t stride) {
     Record("DrawPrimitiveUP(%u,%u,%u)", kind, primitiveCount, stride);
     const auto* bytes = static_cast<const uint8_t*>(vertices);
-    drawnVertices.push_back({kind, stride, {bytes, bytes + size_t{Gpu_VertexCount(kind, primitiveCount)} * stride}});
+    drawnVertices.push_back(
+        {kind, stride, {bytes, bytes + size_t{Gpu_VertexCount(kind, primitiveCount)} * stride}});
     return D3D_OK;
 }
 

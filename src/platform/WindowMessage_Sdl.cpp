@@ -357,7 +357,8 @@ int32_t PlatformEvents_Translate(const void* nativeEvent, WindowMessage* out, in
             if (event.user.code == PLATFORM_POSTED_KEY_DOWN || event.user.code == PLATFORM_POSTED_KEY_UP) {
                 const bool down = event.user.code == PLATFORM_POSTED_KEY_DOWN;
                 const auto key = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(event.user.data1));
-                writer.Add(down ? WM_KEYDOWN : WM_KEYUP, key, down ? 1 : (1 | KEY_PREVIOUS_DOWN | KEY_RELEASING));
+                writer.Add(down ? WM_KEYDOWN : WM_KEYUP, key,
+                           down ? 1 : (1 | KEY_PREVIOUS_DOWN | KEY_RELEASING));
             }
             break;
         default:

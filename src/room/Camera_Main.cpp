@@ -37,7 +37,8 @@ bool RoomSizeOfCurrent(int32_t* width, int32_t* height) {
 }
 
 void UpdateBoxIfDirty(CInstance* instance) {
-    if (instance->boxDirty && InstanceWorld().computeBoundingBox) InstanceWorld().computeBoundingBox(instance);
+    if (instance->boxDirty && InstanceWorld().computeBoundingBox)
+        InstanceWorld().computeBoundingBox(instance);
 }
 
 bool Live(const CInstance* instance) {

@@ -89,7 +89,8 @@ void F_CameraDestroy(RValue& result, CInstance*, CInstance*, int32_t argc, RValu
     result = RValue_Real(-1);
     if (!CheckArgs("camera_destroy", argc, 1, args, kWrongType)) return;
     const int32_t id = Arg_GetInt32(args, 0);
-    if (g_CameraManager.GetActive() && g_CameraManager.GetActive()->GetID() == id) g_CameraManager.SetActive(-1);
+    if (g_CameraManager.GetActive() && g_CameraManager.GetActive()->GetID() == id)
+        g_CameraManager.SetActive(-1);
     g_CameraManager.Destroy(id);
 }
 
@@ -183,7 +184,8 @@ float F(const RValue* args, int32_t n) {
 }
 
 const CameraSetter kSetters[] = {
-    {"camera_set_view_pos", 3, kHasWrongType, [](CCamera* c, const RValue* a) { c->SetViewPos(F(a, 1), F(a, 2)); }},
+    {"camera_set_view_pos", 3, kHasWrongType,
+     [](CCamera* c, const RValue* a) { c->SetViewPos(F(a, 1), F(a, 2)); }},
     {"camera_set_view_size", 3, kHasWrongType,
      [](CCamera* c, const RValue* a) { c->SetViewSize(F(a, 1), F(a, 2)); }},
     {"camera_set_view_speed", 3, kHasWrongType,
@@ -196,13 +198,16 @@ const CameraSetter kSetters[] = {
          c->borderX = F(a, 1);
          c->borderY = F(a, 2);
      }},
-    {"camera_set_view_angle", 2, kHasWrongType, [](CCamera* c, const RValue* a) { c->SetViewAngle(F(a, 1)); }},
-    {"camera_set_view_target", 2, kWrongType, [](CCamera* c, const RValue* a) { c->target = Arg_GetInt32(a, 1); }},
+    {"camera_set_view_angle", 2, kHasWrongType,
+     [](CCamera* c, const RValue* a) { c->SetViewAngle(F(a, 1)); }},
+    {"camera_set_view_target", 2, kWrongType,
+     [](CCamera* c, const RValue* a) { c->target = Arg_GetInt32(a, 1); }},
     {"camera_set_update_script", 2, kWrongType,
      [](CCamera* c, const RValue* a) { c->updateScript = Arg_GetInt32(a, 1); }},
     {"camera_set_begin_script", 2, kWrongType,
      [](CCamera* c, const RValue* a) { c->beginScript = Arg_GetInt32(a, 1); }},
-    {"camera_set_end_script", 2, kWrongType, [](CCamera* c, const RValue* a) { c->endScript = Arg_GetInt32(a, 1); }},
+    {"camera_set_end_script", 2, kWrongType,
+     [](CCamera* c, const RValue* a) { c->endScript = Arg_GetInt32(a, 1); }},
 };
 
 template <int N>
@@ -316,16 +321,11 @@ constexpr int Count(const T (&)[N]) {
 
 void InitCameraFunctions() {
     static const BuiltinRow kRows[] = {
-        {"camera_create", F_CameraCreate, 0},
-        {"camera_create_view", F_CameraCreateView, 4},
-        {"camera_destroy", F_CameraDestroy, 1},
-        {"camera_apply", F_CameraApply, 1},
-        {"camera_get_active", F_CameraGetActive, 0},
-        {"camera_get_default", F_CameraGetDefault, 0},
-        {"camera_set_default", F_CameraSetDefault, 1},
-        {"camera_set_view_mat", F_CameraSetViewMat, 2},
-        {"camera_set_proj_mat", F_CameraSetProjMat, 2},
-        {"camera_get_view_mat", F_CameraGetViewMat, 1},
+        {"camera_create", F_CameraCreate, 0},           {"camera_create_view", F_CameraCreateView, 4},
+        {"camera_destroy", F_CameraDestroy, 1},         {"camera_apply", F_CameraApply, 1},
+        {"camera_get_active", F_CameraGetActive, 0},    {"camera_get_default", F_CameraGetDefault, 0},
+        {"camera_set_default", F_CameraSetDefault, 1},  {"camera_set_view_mat", F_CameraSetViewMat, 2},
+        {"camera_set_proj_mat", F_CameraSetProjMat, 2}, {"camera_get_view_mat", F_CameraGetViewMat, 1},
         {"camera_get_proj_mat", F_CameraGetProjMat, 1},
     };
     Code_Function_AddRows(kRows);

@@ -56,23 +56,23 @@ auto ReadReal(float R::*field) {
     return [field](const R* record) { return static_cast<double>(record->*field); };
 }
 
-#define BACKGROUND_FIELD(setter, getter, Store, Read, field, missing)                    \
-    LAYER_BUILTIN(setter) {                                                              \
-        SetField(result, argc, args, #setter LAYER_WRONG_COUNT, BackgroundData,          \
-                 Store(&LayerBackgroundData::field));                                    \
-    }                                                                                    \
-    LAYER_BUILTIN(getter) {                                                              \
+#define BACKGROUND_FIELD(setter, getter, Store, Read, field, missing) \
+    LAYER_BUILTIN(setter) { \
+        SetField(result, argc, args, #setter LAYER_WRONG_COUNT, BackgroundData, \
+                 Store(&LayerBackgroundData::field)); \
+    } \
+    LAYER_BUILTIN(getter) { \
         GetField(result, argc, args, #getter LAYER_WRONG_COUNT, BackgroundData, missing, \
-                 Read(&LayerBackgroundData::field));                                     \
+                 Read(&LayerBackgroundData::field)); \
     }
-#define SPRITE_FIELD(setter, getter, Store, Read, field, missing)                       \
-    LAYER_BUILTIN(setter) {                                                             \
-        SetField(result, argc, args, #setter LAYER_WRONG_COUNT, SpriteElement,          \
-                 Store(&LayerSpriteElement::field));                                    \
-    }                                                                                   \
-    LAYER_BUILTIN(getter) {                                                             \
+#define SPRITE_FIELD(setter, getter, Store, Read, field, missing) \
+    LAYER_BUILTIN(setter) { \
+        SetField(result, argc, args, #setter LAYER_WRONG_COUNT, SpriteElement, \
+                 Store(&LayerSpriteElement::field)); \
+    } \
+    LAYER_BUILTIN(getter) { \
         GetField(result, argc, args, #getter LAYER_WRONG_COUNT, SpriteElement, missing, \
-                 Read(&LayerSpriteElement::field));                                     \
+                 Read(&LayerSpriteElement::field)); \
     }
 
 BACKGROUND_FIELD(layer_background_visible, layer_background_get_visible, StoreBool, ReadBool, visible, 1.0)

@@ -9,12 +9,12 @@
 #include "core/Value_Convert.h"
 #include "room/Layer_Manager.h"
 
-#define LAYER_BUILTIN(name)                                                          \
+#define LAYER_BUILTIN(name) \
     void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self, \
-                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
+                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, \
                   [[maybe_unused]] RValue* args)
-#define LAYER_ROW(name, count)    \
-    BuiltinRow {                  \
+#define LAYER_ROW(name, count) \
+    BuiltinRow { \
 #name, F_##name, count, 1 \
     }
 

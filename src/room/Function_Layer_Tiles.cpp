@@ -15,13 +15,13 @@ LayerTileElement* TileElement(RValue* args) {
 // The setters and getters name themselves in double quotes in their count message.
 #define TILE_COUNT_MESSAGE(name) "\"" #name "\"" LAYER_WRONG_COUNT
 
-#define TILE_FIELD(setter, getter, store, read, missing)                                  \
-    LAYER_BUILTIN(setter) {                                                               \
-        SetField(result, argc, args, TILE_COUNT_MESSAGE(setter), TileElement,             \
-                 [](LayerTileElement* tile, RValue* a) { store; });                       \
-    }                                                                                     \
-    LAYER_BUILTIN(getter) {                                                               \
-        GetField(result, argc, args, TILE_COUNT_MESSAGE(getter), TileElement, missing,    \
+#define TILE_FIELD(setter, getter, store, read, missing) \
+    LAYER_BUILTIN(setter) { \
+        SetField(result, argc, args, TILE_COUNT_MESSAGE(setter), TileElement, \
+                 [](LayerTileElement* tile, RValue* a) { store; }); \
+    } \
+    LAYER_BUILTIN(getter) { \
+        GetField(result, argc, args, TILE_COUNT_MESSAGE(getter), TileElement, missing, \
                  [](const LayerTileElement* tile) { return static_cast<double>(read); }); \
     }
 

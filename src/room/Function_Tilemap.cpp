@@ -91,17 +91,17 @@ LAYER_BUILTIN(layer_tilemap_destroy) {
 
 // --- settings --------------------------------------------------------------------------------
 
-#define TILEMAP_SETTER(name, store)                                                               \
-    LAYER_BUILTIN(name) {                                                                         \
-        SetField(                                                                                 \
+#define TILEMAP_SETTER(name, store) \
+    LAYER_BUILTIN(name) { \
+        SetField( \
             result, argc, args, #name LAYER_WRONG_COUNT, [](RValue* a) { return TilemapArg(a); }, \
-            [](LayerTilemapElement* tilemap, RValue* a) { store; });                              \
+            [](LayerTilemapElement* tilemap, RValue* a) { store; }); \
     }
-#define TILEMAP_GETTER(name, read)                                                                      \
-    LAYER_BUILTIN(name) {                                                                               \
-        GetField(                                                                                       \
+#define TILEMAP_GETTER(name, read) \
+    LAYER_BUILTIN(name) { \
+        GetField( \
             result, argc, args, #name LAYER_WRONG_COUNT, [](RValue* a) { return TilemapArg(a); }, -1.0, \
-            [](const LayerTilemapElement* tilemap) { return static_cast<double>(read); });              \
+            [](const LayerTilemapElement* tilemap) { return static_cast<double>(read); }); \
     }
 
 TILEMAP_SETTER(tilemap_tileset, tilemap->tileSet = Arg_GetInt32(a, 1))
@@ -360,12 +360,12 @@ void TileData(RValue& result, int32_t argc, int32_t expected, const char* countM
     Result_SetReal(result, static_cast<int32_t>(make()));
 }
 
-#define TILE_DATA(name, count, countName, expression)                                      \
-    LAYER_BUILTIN(name) {                                                                  \
+#define TILE_DATA(name, count, countName, expression) \
+    LAYER_BUILTIN(name) { \
         TileData(result, argc, count, #countName LAYER_WRONG_COUNT, [args]() -> uint32_t { \
-            const TileCell data = static_cast<TileCell>(Arg_GetInt32(args, 0));            \
-            return expression;                                                             \
-        });                                                                                \
+            const TileCell data = static_cast<TileCell>(Arg_GetInt32(args, 0)); \
+            return expression; \
+        }); \
     }
 
 TILE_DATA(tile_set_empty, 1, tile_set_empty, TileCell_SetEmpty(data))

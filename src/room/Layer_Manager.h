@@ -39,8 +39,8 @@ constexpr uint32_t kTileDefaultMask = 0x7FFFFFFFu;
 // Every element kind begins with this header.
 struct CLayerElement {
     LayerElementKind kind = eLayerElement_Undefined;
-    int32_t id = -1;     // -1 until the element is added to a layer
-    bool ready = false;  // prepared for the running room
+    int32_t id = -1;             // -1 until the element is added to a layer
+    bool ready = false;          // prepared for the running room
     const char* name = nullptr;  // not owned: game data, or shared with the element it was copied from
     CLayer* layer = nullptr;     // null while pooled
     CLayerElement* next = nullptr;

@@ -90,16 +90,26 @@ void LayerPools_Init() {
 
 int32_t LayerPool_FreeCount(int32_t pool) {
     switch (pool) {
-        case 0: return g_LayerPool.freeCount;
-        case eLayerElement_Background: return g_BackgroundPool.freeCount;
-        case eLayerElement_Instance: return g_InstancePool.freeCount;
-        case eLayerElement_OldTiles: return g_OldTilesPool.freeCount;
-        case eLayerElement_Sprite: return g_SpritePool.freeCount;
-        case eLayerElement_Tilemap: return g_TilemapPool.freeCount;
-        case eLayerElement_ParticleSystem: return g_ParticlePool.freeCount;
-        case eLayerElement_Tile: return g_TilePool.freeCount;
-        case 8: return g_BatchPool.freeCount;
-        default: return 0;
+        case 0:
+            return g_LayerPool.freeCount;
+        case eLayerElement_Background:
+            return g_BackgroundPool.freeCount;
+        case eLayerElement_Instance:
+            return g_InstancePool.freeCount;
+        case eLayerElement_OldTiles:
+            return g_OldTilesPool.freeCount;
+        case eLayerElement_Sprite:
+            return g_SpritePool.freeCount;
+        case eLayerElement_Tilemap:
+            return g_TilemapPool.freeCount;
+        case eLayerElement_ParticleSystem:
+            return g_ParticlePool.freeCount;
+        case eLayerElement_Tile:
+            return g_TilePool.freeCount;
+        case 8:
+            return g_BatchPool.freeCount;
+        default:
+            return 0;
     }
 }
 
@@ -123,14 +133,22 @@ void LayerPool_GiveBatch(TileBatch* batch) {
 
 CLayerElement* LayerElement_New(LayerElementKind kind) {
     switch (kind) {
-        case eLayerElement_Background: return LayerElement_NewBackground();
-        case eLayerElement_Instance: return LayerElement_NewInstance();
-        case eLayerElement_OldTiles: return LayerElement_NewOldTiles();
-        case eLayerElement_Sprite: return LayerElement_NewSprite();
-        case eLayerElement_Tilemap: return LayerElement_NewTilemap();
-        case eLayerElement_ParticleSystem: return LayerElement_NewParticleSystem();
-        case eLayerElement_Tile: return LayerElement_NewTile();
-        default: return nullptr;
+        case eLayerElement_Background:
+            return LayerElement_NewBackground();
+        case eLayerElement_Instance:
+            return LayerElement_NewInstance();
+        case eLayerElement_OldTiles:
+            return LayerElement_NewOldTiles();
+        case eLayerElement_Sprite:
+            return LayerElement_NewSprite();
+        case eLayerElement_Tilemap:
+            return LayerElement_NewTilemap();
+        case eLayerElement_ParticleSystem:
+            return LayerElement_NewParticleSystem();
+        case eLayerElement_Tile:
+            return LayerElement_NewTile();
+        default:
+            return nullptr;
     }
 }
 
@@ -173,7 +191,9 @@ void LayerElement_DeleteByKind(CLayerElement* element) {
             GiveElement(g_BackgroundPool, element);
             break;
         }
-        case eLayerElement_Instance: GiveElement(g_InstancePool, element); break;
+        case eLayerElement_Instance:
+            GiveElement(g_InstancePool, element);
+            break;
         case eLayerElement_OldTiles: {
             auto* tiles = static_cast<LayerOldTilesElement*>(element);
             LayerElement_FreeTileBatches(tiles);
@@ -181,16 +201,23 @@ void LayerElement_DeleteByKind(CLayerElement* element) {
             GiveElement(g_OldTilesPool, element);
             break;
         }
-        case eLayerElement_Sprite: GiveElement(g_SpritePool, element); break;
+        case eLayerElement_Sprite:
+            GiveElement(g_SpritePool, element);
+            break;
         case eLayerElement_Tilemap: {
             auto* tilemap = static_cast<LayerTilemapElement*>(element);
             if (!tilemap->cellsInGameData) MEM_FREE(tilemap->cells);
             GiveElement(g_TilemapPool, element);
             break;
         }
-        case eLayerElement_ParticleSystem: GiveElement(g_ParticlePool, element); break;
-        case eLayerElement_Tile: GiveElement(g_TilePool, element); break;
-        default: break;
+        case eLayerElement_ParticleSystem:
+            GiveElement(g_ParticlePool, element);
+            break;
+        case eLayerElement_Tile:
+            GiveElement(g_TilePool, element);
+            break;
+        default:
+            break;
     }
 }
 

@@ -44,7 +44,8 @@ void Room_StepLayers(CRoom* room) {
         layer->y += layer->vspeed;
         const double rate = layer->clock.GetFps();
         const int64_t elapsed = layer->clock.accumulated;
-        for (CLayerElement* e = layer->elements.head; e != nullptr; e = e->next) StepElement(e, rate, elapsed);
+        for (CLayerElement* e = layer->elements.head; e != nullptr; e = e->next)
+            StepElement(e, rate, elapsed);
     }
 }
 

@@ -33,7 +33,8 @@ Matrix4 g_GuiInverse = Matrix_Identity;
 
 namespace {
 
-constexpr const char* kUnbalancedStack = "Unbalanced surface stack. You MUST use surface_reset_target() for each set.";
+constexpr const char* kUnbalancedStack =
+    "Unbalanced surface stack. You MUST use surface_reset_target() for each set.";
 
 int32_t WindowWidth() {
     return g_D3D.backBufferWidth;
@@ -218,8 +219,8 @@ void DrawCursor() {
     const bool bypass = g_SpriteCullBypass;
     g_SpriteCullBypass = true;
     const int32_t frame = static_cast<int32_t>(g_FrameTiming.stepCount & 0x7FFFFFFF);
-    sprite->DrawExt(frame, static_cast<float>(Window_Mouse_Get_X()), static_cast<float>(Window_Mouse_Get_Y()), 1,
-                    1, 0, 0xFFFFFF, 1);
+    sprite->DrawExt(frame, static_cast<float>(Window_Mouse_Get_X()), static_cast<float>(Window_Mouse_Get_Y()),
+                    1, 1, 0, 0xFFFFFF, 1);
     g_SpriteCullBypass = bypass;
 }
 
@@ -251,7 +252,8 @@ void DrawFrameBody() {
     const bool postSaved3D = g_3DMode;
     g_3DMode = false;
     SetViewport(0, 0, WindowWidth(), WindowHeight());
-    GR_D3D_Set_View_Projection(0, 0, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()), 0);
+    GR_D3D_Set_View_Projection(0, 0, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()),
+                               0);
     const float scaleX = g_FrameDraw.portScaleX, scaleY = g_FrameDraw.portScaleY;
     g_FrameDraw.portScaleX = g_FrameDraw.portScaleY = 1.0f;
     if (pendingClear) GR_Draw_Clear(Window_Get_Colour());
@@ -269,8 +271,8 @@ void DrawFrameBody() {
     g_FrameDraw.portScaleX = scaleX;
     g_FrameDraw.portScaleY = scaleY;
     if (g_FrameDraw.surfaceDraw && inUse)
-        Draw_ApplicationSurface(surface, 0, 0, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()),
-                                g_D3D.keepAspect, true);
+        Draw_ApplicationSurface(surface, 0, 0, static_cast<float>(WindowWidth()),
+                                static_cast<float>(WindowHeight()), g_D3D.keepAspect, true);
 
     // The GUI pass, in window (or GUI) coordinates.
     const bool perspective = g_Perspective;
@@ -325,7 +327,8 @@ void Draw_Frame() {
     DrawFrameBody();
 }
 
-void Draw_LetterboxRect(float sw, float sh, float x, float y, float w, float h, bool keepAspect, float out[4]) {
+void Draw_LetterboxRect(float sw, float sh, float x, float y, float w, float h, bool keepAspect,
+                        float out[4]) {
     out[0] = x;
     out[1] = y;
     out[2] = w;
@@ -422,8 +425,8 @@ void GUI_ApplyTransform() {
 void GUI_BeginDraw() {
     SetViewport(0, 0, WindowWidth(), WindowHeight());
     Matrix4 projection;
-    Matrix_Build_Ortho(&projection, static_cast<float>(WindowWidth()), -static_cast<float>(WindowHeight()), 1.0f,
-                       32000.0f);
+    Matrix_Build_Ortho(&projection, static_cast<float>(WindowWidth()), -static_cast<float>(WindowHeight()),
+                       1.0f, 32000.0f);
     GR_D3D_Set_Matrix(GR_MATRIX_PROJECTION, projection);
     GUI_ApplyTransform();
 }

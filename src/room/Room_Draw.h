@@ -26,8 +26,8 @@ constexpr int32_t kDrawEventType = 8;
 // Frame-drawing state of the process (main thread). The application surface's id and sizes
 // live in the run state, where the surface module and the built-in variables read them.
 struct FrameDrawState {
-    bool surfaceInUse = true;    // the enabled flag as copied at the start of this frame
-    bool surfaceDraw = true;     // application_surface_draw_enable
+    bool surfaceInUse = true;  // the enabled flag as copied at the start of this frame
+    bool surfaceDraw = true;   // application_surface_draw_enable
     bool surfaceUsedLastFrame = true;
     int32_t rememberedWidth = -1, rememberedHeight = -1;  // saved while the surface is disabled
     float portScaleX = 1.0f, portScaleY = 1.0f;
@@ -65,7 +65,8 @@ bool Draw_PreDrawEvent(const GRBounds& rect, int32_t type, int32_t subtype, bool
 void Draw_ApplicationSurface(int32_t surface, float x, float y, float w, float h, bool keepAspect,
                              bool resetStates);
 // Where a sw x sh surface lands in (x, y, w, h): the whole rectangle, or letterboxed.
-void Draw_LetterboxRect(float sw, float sh, float x, float y, float w, float h, bool keepAspect, float out[4]);
+void Draw_LetterboxRect(float sw, float sh, float x, float y, float w, float h, bool keepAspect,
+                        float out[4]);
 
 void GUI_BeginDraw();
 void GUI_ApplyTransform();

@@ -115,8 +115,8 @@ void DrawBackgroundElement(const GRBounds& rect, const CLayer* layer, const CLay
     if (CSprite* sprite = Sprite_Get(data->sprite)) {
         sprite->DrawTiled(Truncate(data->index), layer->x, layer->y, data->xscale, data->yscale, data->htiled,
                           data->vtiled, static_cast<float>(rect.left), static_cast<float>(rect.top),
-                          static_cast<float>(rect.right - rect.left), static_cast<float>(rect.bottom - rect.top),
-                          data->blend, data->alpha);
+                          static_cast<float>(rect.right - rect.left),
+                          static_cast<float>(rect.bottom - rect.top), data->blend, data->alpha);
         return;
     }
     FillViewport(Colour_ToARGB(data->blend, data->alpha));
@@ -161,16 +161,22 @@ void DrawTileElement(const GRBounds& rect, const CLayer* layer, const CLayerElem
 
 void DrawElement(const GRBounds& rect, const CLayer* layer, const CLayerElement* element) {
     switch (element->kind) {
-        case eLayerElement_Background: return DrawBackgroundElement(rect, layer, element);
-        case eLayerElement_Instance: return DrawInstanceElement(element);
-        case eLayerElement_OldTiles: return DrawOldTiles(rect, layer, element);
-        case eLayerElement_Sprite: return DrawSpriteElement(layer, element);
+        case eLayerElement_Background:
+            return DrawBackgroundElement(rect, layer, element);
+        case eLayerElement_Instance:
+            return DrawInstanceElement(element);
+        case eLayerElement_OldTiles:
+            return DrawOldTiles(rect, layer, element);
+        case eLayerElement_Sprite:
+            return DrawSpriteElement(layer, element);
         case eLayerElement_Tilemap:
             return Draw_Tilemap(rect, layer, static_cast<const LayerTilemapElement*>(element), 0, 0, 0);
         case eLayerElement_ParticleSystem:
             return ParticleSystem_DrawElement(static_cast<const LayerParticleElement*>(element)->systemIndex);
-        case eLayerElement_Tile: return DrawTileElement(rect, layer, element);
-        default: return;
+        case eLayerElement_Tile:
+            return DrawTileElement(rect, layer, element);
+        default:
+            return;
     }
 }
 
@@ -226,8 +232,8 @@ void WriteTileQuad(TileVertex* v, const TileSetUV& uv, const BackgroundTileSet& 
 }
 
 // A trimmed page's cell, through the background's general drawing.
-void DrawTileGeneral(CBackground* background, const TileSetUV& uv, const BackgroundTileSet& set, uint32_t tile,
-                     uint32_t value, float cx, float cy) {
+void DrawTileGeneral(CBackground* background, const TileSetUV& uv, const BackgroundTileSet& set,
+                     uint32_t tile, uint32_t value, float cx, float cy) {
     const uint32_t columns = static_cast<uint32_t>(set.columns);
     const float column = static_cast<float>(tile % columns), row = static_cast<float>(tile / columns);
     const float tw = static_cast<float>(set.tileWidth), th = static_cast<float>(set.tileHeight);
@@ -258,8 +264,8 @@ public:
     TileVertex* Next() {
         if (m_reserved == 0) {
             const int64_t run = std::min<int64_t>(m_cellsLeft, GR_Batch_Max_Vertices() / 6);
-            m_next = static_cast<TileVertex*>(
-                GR_Batch_Alloc(D3DPT_TRIANGLELIST, m_texture, GR_FORMAT_XYZCUV, static_cast<int32_t>(run * 6)));
+            m_next = static_cast<TileVertex*>(GR_Batch_Alloc(D3DPT_TRIANGLELIST, m_texture, GR_FORMAT_XYZCUV,
+                                                             static_cast<int32_t>(run * 6)));
             m_reserved = static_cast<int32_t>(run);
         }
         --m_reserved;
@@ -370,8 +376,8 @@ TileSetUV TileSet_GetUVInfo(const CBackground* tileSet) {
     return uv;
 }
 
-void Draw_Tilemap(const GRBounds& rect, const CLayer* layer, const LayerTilemapElement* tilemap, float x, float y,
-                  float z) {
+void Draw_Tilemap(const GRBounds& rect, const CLayer* layer, const LayerTilemapElement* tilemap, float x,
+                  float y, float z) {
     if (!tilemap || !tilemap->cells || tilemap->width <= 0 || tilemap->height <= 0) return;
     CBackground* background = Background_Get(tilemap->tileSet);
     if (!background) return;
@@ -390,7 +396,8 @@ void Draw_Tilemap(const GRBounds& rect, const CLayer* layer, const LayerTilemapE
     if (!uv.batchable) {
         for (int32_t row = 0; row < tilemap->height; ++row) {
             for (int32_t column = 0; column < tilemap->width; ++column) {
-                const uint32_t value = tilemap->cells[static_cast<size_t>(row) * tilemap->width + column] & mask;
+                const uint32_t value =
+                    tilemap->cells[static_cast<size_t>(row) * tilemap->width + column] & mask;
                 const uint32_t tile = TileNumber(set, value, frame);
                 if (tile == 0) continue;
                 DrawTileGeneral(background, uv, set, tile, value, x + static_cast<float>(column * tw),
@@ -417,7 +424,8 @@ void Draw_Tilemap(const GRBounds& rect, const CLayer* layer, const LayerTilemapE
                 writer.Skip();
                 continue;
             }
-            WriteTileQuad(writer.Next(), uv, set, tile, value, x + static_cast<float>(column) * fw, cy, fw, fh, z);
+            WriteTileQuad(writer.Next(), uv, set, tile, value, x + static_cast<float>(column) * fw, cy, fw,
+                          fh, z);
         }
     }
 }
@@ -449,7 +457,8 @@ void Draw_InstanceSprite(CInstance* instance, bool truncateFrame) {
                        instance->image_angle == 0.0f && instance->image_blend == 0xFFFFFF &&
                        instance->image_alpha == 1.0f;
     if (plain) {
-        const float frame = truncateFrame ? std::trunc(instance->image_index) : std::floor(instance->image_index);
+        const float frame =
+            truncateFrame ? std::trunc(instance->image_index) : std::floor(instance->image_index);
         sprite->Draw(Truncate(frame), instance->x, instance->y);
     } else {
         sprite->DrawExt(Truncate(instance->image_index), instance->x, instance->y, instance->image_xscale,
@@ -476,7 +485,8 @@ void DrawBackgroundSlots(const CRoom& room, const GRBounds& rect, bool foregroun
         if (!background) continue;
         background->DrawTiled(b.x, b.y, b.xscale, b.yscale, b.tileX, b.tileY, static_cast<float>(rect.left),
                               static_cast<float>(rect.top), static_cast<float>(rect.right - rect.left),
-                              static_cast<float>(rect.bottom - rect.top), static_cast<uint32_t>(b.blend), b.alpha);
+                              static_cast<float>(rect.bottom - rect.top), static_cast<uint32_t>(b.blend),
+                              b.alpha);
     }
 }
 
@@ -507,7 +517,8 @@ void Draw_LegacyDepthSorted(CRoom& room, const GRBounds& rect) {
         tile = SkipHiddenTiles(room, tile);
         const bool tileLeft = tile < room.tileCount;
         if (!instance && !tileLeft && p <= kParticlesDone) break;
-        if (p > kParticlesDone && (!instance || p > instance->depth) && (!tileLeft || p >= room.tiles[tile].depth)) {
+        if (p > kParticlesDone && (!instance || p > instance->depth) &&
+            (!tileLeft || p >= room.tiles[tile].depth)) {
             GR_Set_Depth(DepthCap(p));
             ParticleDrawAt(p);
             p = ParticleNextBelow(p);

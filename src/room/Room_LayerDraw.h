@@ -42,8 +42,8 @@ TileSetUV TileSet_GetUVInfo(const CBackground* tileSet);
 
 // A tilemap element; with a layer its position is the element's plus the layer's and z the
 // drawing depth, without one (tilemap_draw) x, y and z are given.
-void Draw_Tilemap(const GRBounds& rect, const CLayer* layer, const LayerTilemapElement* tilemap, float x, float y,
-                  float z);
+void Draw_Tilemap(const GRBounds& rect, const CLayer* layer, const LayerTilemapElement* tilemap, float x,
+                  float y, float z);
 // One cell value of a tile set at (x, y) (draw_tile).
 void Draw_TileFromSet(const GRBounds& rect, int32_t tileSet, uint32_t value, int32_t frame, float x, float y,
                       float z);

@@ -99,7 +99,8 @@ void BuildBackground(const LayerData& data, uint32_t at, CRoom* room, CLayer* la
     element->name = layer->name;
     if (stretch && Sprite_Exists(b.sprite)) {
         const CSprite* sprite = Sprite_Get(b.sprite);
-        if (sprite->m_width > 0) b.xscale = static_cast<float>(room->width) / static_cast<float>(sprite->m_width);
+        if (sprite->m_width > 0)
+            b.xscale = static_cast<float>(room->width) / static_cast<float>(sprite->m_width);
         if (sprite->m_height > 0)
             b.yscale = static_cast<float>(room->height) / static_cast<float>(sprite->m_height);
     }
@@ -205,9 +206,12 @@ void BuildTilemap(const LayerData& data, uint32_t at, CRoom* room, CLayer* layer
 // The bytes a layer record needs beyond its header; false for a body that cannot fit.
 bool BodyFits(const LayerData& data, uint32_t at, int32_t type) {
     switch (type) {
-        case ROOM_LAYER_BACKGROUND: return data.Fits(at, kLayerHeaderBytes + kBackgroundBodyBytes);
-        case ROOM_LAYER_INSTANCES: return data.OffsetList(at + kLayerHeaderBytes) >= 0;
-        case ROOM_LAYER_ASSETS: return data.Fits(at, kLayerHeaderBytes + kAssetsBodyBytes);
+        case ROOM_LAYER_BACKGROUND:
+            return data.Fits(at, kLayerHeaderBytes + kBackgroundBodyBytes);
+        case ROOM_LAYER_INSTANCES:
+            return data.OffsetList(at + kLayerHeaderBytes) >= 0;
+        case ROOM_LAYER_ASSETS:
+            return data.Fits(at, kLayerHeaderBytes + kAssetsBodyBytes);
         case ROOM_LAYER_TILEMAP: {
             if (!data.Fits(at, kLayerHeaderBytes + kTilemapBodyBytes)) return false;
             const int32_t width = data.I32(at + 40), height = data.I32(at + 44);
@@ -215,7 +219,8 @@ bool BodyFits(const LayerData& data, uint32_t at, int32_t type) {
             const uint64_t cells = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4;
             return data.Fits(at, kLayerHeaderBytes + kTilemapBodyBytes + cells);
         }
-        default: return true;  // a layer without elements
+        default:
+            return true;  // a layer without elements
     }
 }
 
@@ -227,13 +232,13 @@ void BuildLayer(const LayerData& data, uint32_t at, CRoom* room) {
     const int32_t id = data.I32(at + 4);
     const int32_t type = data.I32(at + 8);
     if (!IdMap::KeyAllowed(id)) {
-        DebugConsole.Output("Room layers: layer record at %u has id %d, which no layer can hold; skipped\n", at,
-                            id);
+        DebugConsole.Output("Room layers: layer record at %u has id %d, which no layer can hold; skipped\n",
+                            at, id);
         return;
     }
     if (!BodyFits(data, at, type)) {
-        DebugConsole.Output("Room layers: layer record at %u (type %d) runs past the data file; skipped\n", at,
-                            type);
+        DebugConsole.Output("Room layers: layer record at %u (type %d) runs past the data file; skipped\n",
+                            at, type);
         return;
     }
     CLayer* layer = LayerPool_TakeLayer();
@@ -246,11 +251,20 @@ void BuildLayer(const LayerData& data, uint32_t at, CRoom* room) {
     layer->vspeed = data.F32(at + 28);
     layer->visible = data.I32(at + 32) != 0;
     switch (type) {
-        case ROOM_LAYER_BACKGROUND: BuildBackground(data, at, room, layer); break;
-        case ROOM_LAYER_INSTANCES: BuildInstances(data, at, room, layer); break;
-        case ROOM_LAYER_ASSETS: BuildAssets(data, at, room, layer); break;
-        case ROOM_LAYER_TILEMAP: BuildTilemap(data, at, room, layer); break;
-        default: break;
+        case ROOM_LAYER_BACKGROUND:
+            BuildBackground(data, at, room, layer);
+            break;
+        case ROOM_LAYER_INSTANCES:
+            BuildInstances(data, at, room, layer);
+            break;
+        case ROOM_LAYER_ASSETS:
+            BuildAssets(data, at, room, layer);
+            break;
+        case ROOM_LAYER_TILEMAP:
+            BuildTilemap(data, at, room, layer);
+            break;
+        default:
+            break;
     }
     Layer_InsertByDepth(room, layer);
     if (id > MaxRoomLayerId) MaxRoomLayerId = id;
@@ -324,7 +338,8 @@ CLayerElement* CopyTilemap(const LayerTilemapElement* src) {
     copy->width = src->width;
     copy->height = src->height;
     if (src->cells != nullptr && Tilemap_AllocateCells(copy, src->width, src->height))
-        std::memcpy(copy->cells, src->cells, static_cast<size_t>(src->width) * src->height * sizeof(TileCell));
+        std::memcpy(copy->cells, src->cells,
+                    static_cast<size_t>(src->width) * src->height * sizeof(TileCell));
     return copy;
 }
 
@@ -347,15 +362,22 @@ CLayerElement* CopyTile(const LayerTileElement* src) {
 
 CLayerElement* CopyElement(const CLayerElement* src) {
     switch (src->kind) {
-        case eLayerElement_Background: return CopyBackground(static_cast<const LayerBackgroundElement*>(src));
-        case eLayerElement_Instance: return CopyInstance(static_cast<const LayerInstanceElement*>(src));
-        case eLayerElement_OldTiles: return CopyOldTiles(static_cast<const LayerOldTilesElement*>(src));
-        case eLayerElement_Sprite: return CopySprite(static_cast<const LayerSpriteElement*>(src));
-        case eLayerElement_Tilemap: return CopyTilemap(static_cast<const LayerTilemapElement*>(src));
+        case eLayerElement_Background:
+            return CopyBackground(static_cast<const LayerBackgroundElement*>(src));
+        case eLayerElement_Instance:
+            return CopyInstance(static_cast<const LayerInstanceElement*>(src));
+        case eLayerElement_OldTiles:
+            return CopyOldTiles(static_cast<const LayerOldTilesElement*>(src));
+        case eLayerElement_Sprite:
+            return CopySprite(static_cast<const LayerSpriteElement*>(src));
+        case eLayerElement_Tilemap:
+            return CopyTilemap(static_cast<const LayerTilemapElement*>(src));
         case eLayerElement_ParticleSystem:
             return CopyParticleSystem(static_cast<const LayerParticleElement*>(src));
-        case eLayerElement_Tile: return CopyTile(static_cast<const LayerTileElement*>(src));
-        default: return nullptr;
+        case eLayerElement_Tile:
+            return CopyTile(static_cast<const LayerTileElement*>(src));
+        default:
+            return nullptr;
     }
 }
 
@@ -393,7 +415,8 @@ void Room_BuildLayers(CRoom* room, uint32_t listOffset) {
                             listOffset, room->Name());
         return;
     }
-    for (int32_t i = 0; i < count; ++i) BuildLayer(data, data.U32(listOffset + 4 + static_cast<uint32_t>(i) * 4), room);
+    for (int32_t i = 0; i < count; ++i)
+        BuildLayer(data, data.U32(listOffset + 4 + static_cast<uint32_t>(i) * 4), room);
 }
 
 void Room_CopyLayers(CRoom* dst, const CRoom* src) {

@@ -22,8 +22,8 @@ void FollowLegacy(RoomView& view, const CRoom& room) {
     float x, y;
     Camera_Follow(std::floor(instance->x), std::floor(instance->y), view.viewX, view.viewY, view.viewW,
                   view.viewH, static_cast<float>(view.hborder), static_cast<float>(view.vborder),
-                  static_cast<float>(view.hspeed), static_cast<float>(view.vspeed), room.width, room.height, &x,
-                  &y);
+                  static_cast<float>(view.hspeed), static_cast<float>(view.vspeed), room.width, room.height,
+                  &x, &y);
     view.viewX = x;
     view.viewY = y;
 }
@@ -58,8 +58,8 @@ void Views_FollowTargets() {
         const RoomView& v = room->views[i];
         if (!v.visible) continue;
         Window_Set_View_Port(i, static_cast<float>(v.portX), static_cast<float>(v.portY),
-                             static_cast<float>(v.portW), static_cast<float>(v.portH), v.viewX, v.viewY, v.viewW,
-                             v.viewH, v.angle, v.surfaceId, v.cameraId);
+                             static_cast<float>(v.portW), static_cast<float>(v.portH), v.viewX, v.viewY,
+                             v.viewW, v.viewH, v.angle, v.surfaceId, v.cameraId);
         left = std::min(left, v.portX);
         top = std::min(top, v.portY);
         right = std::max(right, v.portX + v.portW);

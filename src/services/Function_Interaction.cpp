@@ -25,9 +25,9 @@
 
 namespace {
 
-#define BUILTIN(name)                                                                \
+#define BUILTIN(name) \
     void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self, \
-                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
+                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, \
                   [[maybe_unused]] RValue* args)
 
 // A dialog's text: the argument in its text form with each "#" made a line break. The caller

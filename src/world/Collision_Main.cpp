@@ -100,13 +100,19 @@ int32_t Nearest(double v) {
 }
 
 bool MaskOf(const CInstance* instance, SpriteCollisionShape* out) {
-    return World().spriteMask != nullptr && World().spriteMask(instance->MaskSprite(), out) && out->frames > 0;
+    return World().spriteMask != nullptr && World().spriteMask(instance->MaskSprite(), out) &&
+           out->frames > 0;
 }
 
 MaskPose PoseOf(const CInstance* i, int32_t x, int32_t y) {
-    return MaskPose{i->MaskSprite(), CRT_TruncToInt32(i->image_index),
+    return MaskPose{i->MaskSprite(),
+                    CRT_TruncToInt32(i->image_index),
                     {i->bbox_left, i->bbox_top, i->bbox_right, i->bbox_bottom},
-                    x, y, i->image_xscale, i->image_yscale, i->image_angle};
+                    x,
+                    y,
+                    i->image_xscale,
+                    i->image_yscale,
+                    i->image_angle};
 }
 
 MaskPose RoundedPose(const CInstance* i) {
@@ -134,8 +140,8 @@ bool RejectRectangle(const CInstance* i, double x1, double y1, double x2, double
 }
 
 bool BoxesOverlap(const CInstance* a, const CInstance* b) {
-    return b->bbox_left < a->bbox_right + 1 && a->bbox_left < b->bbox_right + 1 && b->bbox_top < a->bbox_bottom + 1 &&
-           a->bbox_top < b->bbox_bottom + 1;
+    return b->bbox_left < a->bbox_right + 1 && a->bbox_left < b->bbox_right + 1 &&
+           b->bbox_top < a->bbox_bottom + 1 && a->bbox_top < b->bbox_bottom + 1;
 }
 
 void MoveBack(CInstance* i) {
@@ -146,9 +152,10 @@ void MoveBack(CInstance* i) {
 bool GatherPair(CInstance* found, void* context) {
     auto* searcher = static_cast<CInstance*>(context);
     if (found == searcher) return true;
-    const bool wanted =
-        (searcher->object != nullptr && searcher->object->GetEventRecursive(EVENT_COLLISION, found->object_index)) ||
-        (found->object != nullptr && found->object->GetEventRecursive(EVENT_COLLISION, searcher->object_index));
+    const bool wanted = (searcher->object != nullptr &&
+                         searcher->object->GetEventRecursive(EVENT_COLLISION, found->object_index)) ||
+                        (found->object != nullptr &&
+                         found->object->GetEventRecursive(EVENT_COLLISION, searcher->object_index));
     if (!wanted || found->collisionPass == g_passCount) return true;
     CollisionPairs_Add(searcher, found);
     return true;
@@ -173,7 +180,8 @@ void HandleCollisionTree() {
             // A precise mask that changes with the frame may meet new neighbours while its box
             // stays: such instances search every stage.
             SpriteCollisionShape mask;
-            if (instance->precise && MaskOf(instance, &mask) && mask.frames > 1) g_setAside.PushFront(instance);
+            if (instance->precise && MaskOf(instance, &mask) && mask.frames > 1)
+                g_setAside.PushFront(instance);
             instance->collisionPass = g_passCount;
         }
     }
@@ -263,7 +271,8 @@ void Collision_UpdateDirtyBoxes() {
 }
 
 void Collision_UpdateInstance(CInstance* instance, const InstanceBox& old) {
-    if (!Collision_TreeMode() || instance->destroyed || instance->deactivated || !CollisionsFlag(instance)) return;
+    if (!Collision_TreeMode() || instance->destroyed || instance->deactivated || !CollisionsFlag(instance))
+        return;
     CollisionTree& tree = Collision_Tree();
     const int oldMin[2] = {std::min(old.left, old.right), std::min(old.top, old.bottom)};
     const int oldMax[2] = {std::max(old.left, old.right), std::max(old.top, old.bottom)};
@@ -394,11 +403,10 @@ bool CInstance::CollisionEllipse(float x1, float y1, float x2, float y2, bool pr
     const int32_t e[4] = {Nearest(std::min(x1, x2)), Nearest(std::min(y1, y2)), Nearest(std::max(x1, x2)),
                           Nearest(std::max(y1, y2))};
     const double cx = (static_cast<double>(x1) + x2) * 0.5, cy = (static_cast<double>(y1) + y2) * 0.5;
-    const bool meets = (cx >= bbox_left && cx <= bbox_right) || (cy >= bbox_top && cy <= bbox_bottom) ||
-                       Ellipse_ContainsPoint(e, bbox_left, bbox_top) ||
-                       Ellipse_ContainsPoint(e, bbox_left, bbox_bottom) ||
-                       Ellipse_ContainsPoint(e, bbox_right, bbox_top) ||
-                       Ellipse_ContainsPoint(e, bbox_right, bbox_bottom);
+    const bool meets =
+        (cx >= bbox_left && cx <= bbox_right) || (cy >= bbox_top && cy <= bbox_bottom) ||
+        Ellipse_ContainsPoint(e, bbox_left, bbox_top) || Ellipse_ContainsPoint(e, bbox_left, bbox_bottom) ||
+        Ellipse_ContainsPoint(e, bbox_right, bbox_top) || Ellipse_ContainsPoint(e, bbox_right, bbox_bottom);
     if (!meets) return false;
     if (!preciseTest || !precise) return true;
     if (skeleton != nullptr) return true;
@@ -424,7 +432,8 @@ bool CInstance::CollisionLine(float fx1, float fy1, float fx2, float fy2, bool p
         y2 += (bbox_right + 1.0 - x2) * (y2 - y1) / (x2 - x1);
         x2 = bbox_right + 1.0;
     }
-    if (!((bbox_top <= y1 || bbox_top <= y2) && (y1 < bbox_bottom + 1.0 || y2 < bbox_bottom + 1.0))) return false;
+    if (!((bbox_top <= y1 || bbox_top <= y2) && (y1 < bbox_bottom + 1.0 || y2 < bbox_bottom + 1.0)))
+        return false;
     if (!preciseTest || !precise) return true;
     SpriteCollisionShape mask;
     if (!MaskOf(this, &mask)) return false;
@@ -454,7 +463,8 @@ bool CInstance::CollisionSkeleton(CInstance* other, bool /*preciseTest*/) {
     if (other == nullptr || other == this || destroyed || other->destroyed) return false;
     int32_t box[4];
     for (CInstance* i : {this, other}) {
-        if (i->skeleton == nullptr || World().skeletonBox == nullptr || !World().skeletonBox(i, box)) continue;
+        if (i->skeleton == nullptr || World().skeletonBox == nullptr || !World().skeletonBox(i, box))
+            continue;
         i->bbox_left = box[0];
         i->bbox_top = box[1];
         i->bbox_right = box[2];

@@ -27,9 +27,10 @@
 namespace {
 
 // Every built-in has the same signature; most read only some of it.
-#define BUILTIN(name)                                                                                    \
-    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self,                    \
-                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] RValue* args)
+#define BUILTIN(name) \
+    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self, \
+                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, \
+                  [[maybe_unused]] RValue* args)
 
 void SetInstance(RValue& result, const CInstance* instance) {
     result = RValue_Real(instance != nullptr ? instance->id : kFilterNoone);
@@ -60,7 +61,8 @@ bool PathCheck(int32_t path) {
 
 bool HasSprite(const CInstance* i) {
     SpriteInfo info;
-    return InstanceWorld().spriteInfo(i->sprite_index, &info) || InstanceWorld().spriteInfo(i->mask_index, &info);
+    return InstanceWorld().spriteInfo(i->sprite_index, &info) ||
+           InstanceWorld().spriteInfo(i->mask_index, &info);
 }
 
 void FreshBox(CInstance* i) {
@@ -77,9 +79,11 @@ BUILTIN(MoveRandom) {
     if (HasSprite(self)) {
         FreshBox(self);
         lowX = CRT_TruncToInt32(std::nearbyint(static_cast<double>(self->x) - self->bbox_left));
-        highX = CRT_TruncToInt32(std::nearbyint(room->width + static_cast<double>(self->x) - self->bbox_right));
+        highX =
+            CRT_TruncToInt32(std::nearbyint(room->width + static_cast<double>(self->x) - self->bbox_right));
         lowY = CRT_TruncToInt32(std::nearbyint(static_cast<double>(self->y) - self->bbox_top));
-        highY = CRT_TruncToInt32(std::nearbyint(room->height + static_cast<double>(self->y) - self->bbox_bottom));
+        highY =
+            CRT_TruncToInt32(std::nearbyint(room->height + static_cast<double>(self->y) - self->bbox_bottom));
     }
     // An instance as large as the room has nowhere else to go.
     const int64_t spanX = std::llabs(static_cast<int64_t>(highX) - lowX);
@@ -119,7 +123,9 @@ BUILTIN(PlaceMeeting) {
 BUILTIN(PlaceSnapped) {
     if (self == nullptr) return;
     const double h = Arg_GetReal(args, 0), v = Arg_GetReal(args, 1);
-    auto off = [](double pos, double grid) { return std::fabs(pos - std::nearbyint(pos / grid) * grid) >= 0.001; };
+    auto off = [](double pos, double grid) {
+        return std::fabs(pos - std::nearbyint(pos / grid) * grid) >= 0.001;
+    };
     Result_SetFlag(result, !((h > 0 && off(self->x, h)) || (v > 0 && off(self->y, v))));
 }
 
@@ -169,12 +175,14 @@ BUILTIN(MoveWrap) {
     const bool hor = Arg_GetBool(args, 0), vert = Arg_GetBool(args, 1);
     const double margin = Arg_GetFloat(args, 2);
     if (hor) {
-        if (self->x < -margin) self->SetPosition(static_cast<float>(room->width + self->x + 2 * margin), self->y);
+        if (self->x < -margin)
+            self->SetPosition(static_cast<float>(room->width + self->x + 2 * margin), self->y);
         if (self->x > room->width + margin)
             self->SetPosition(static_cast<float>(self->x - room->width - 2 * margin), self->y);
     }
     if (vert) {
-        if (self->y < -margin) self->SetPosition(self->x, static_cast<float>(room->height + self->y + 2 * margin));
+        if (self->y < -margin)
+            self->SetPosition(self->x, static_cast<float>(room->height + self->y + 2 * margin));
         if (self->y > room->height + margin)
             self->SetPosition(self->x, static_cast<float>(self->y - room->height - 2 * margin));
     }
@@ -194,8 +202,10 @@ BUILTIN(DistanceToPoint) {
     if (self == nullptr) return;
     FreshBox(self);
     const double x = Arg_GetReal(args, 0), y = Arg_GetReal(args, 1);
-    const double dx = x < self->bbox_left ? x - self->bbox_left : (x > self->bbox_right ? x - self->bbox_right : 0.0);
-    const double dy = y < self->bbox_top ? y - self->bbox_top : (y > self->bbox_bottom ? y - self->bbox_bottom : 0.0);
+    const double dx =
+        x < self->bbox_left ? x - self->bbox_left : (x > self->bbox_right ? x - self->bbox_right : 0.0);
+    const double dy =
+        y < self->bbox_top ? y - self->bbox_top : (y > self->bbox_bottom ? y - self->bbox_bottom : 0.0);
     Result_SetReal(result, std::sqrt(dx * dx + dy * dy));
 }
 
@@ -554,10 +564,10 @@ struct PointQuery {
 bool Query_PointHit(CInstance* candidate, void* context) {
     auto* q = static_cast<PointQuery*>(context);
     if (candidate->destroyed || candidate->deactivated) return true;
-    const bool wanted = q->filter >= kFirstInstanceId
-                            ? candidate->id == q->filter
-                            : candidate->object_index == q->filter ||
-                                  (candidate->object != nullptr && candidate->object->IsDescendantOf(q->filter));
+    const bool wanted = q->filter >= kFirstInstanceId ? candidate->id == q->filter
+                                                      : candidate->object_index == q->filter ||
+                                                            (candidate->object != nullptr &&
+                                                             candidate->object->IsDescendantOf(q->filter));
     if (!wanted || !candidate->CollisionPoint(q->x, q->y, true)) return true;
     q->hit = true;
     return false;
@@ -802,7 +812,8 @@ Box Ordered(double x1, double y1, double x2, double y2) {
 }
 
 int32_t CornersIn(const Box& of, const Box& in) {
-    return in.Contains(of.l, of.t) + in.Contains(of.r, of.t) + in.Contains(of.r, of.b) + in.Contains(of.l, of.b);
+    return in.Contains(of.l, of.t) + in.Contains(of.r, of.t) + in.Contains(of.r, of.b) +
+           in.Contains(of.l, of.b);
 }
 
 // A vertical edge of v crosses a horizontal edge of h.
@@ -833,7 +844,8 @@ BUILTIN(RectangleInTriangle) {
     const double t[6] = {Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Arg_GetFloat(args, 6),
                          Arg_GetFloat(args, 7), Arg_GetFloat(args, 8), Arg_GetFloat(args, 9)};
     int32_t inside = 0;
-    for (const auto& [px, py] : {std::pair{sx1, sy1}, std::pair{sx2, sy1}, std::pair{sx2, sy2}, std::pair{sx1, sy2}})
+    for (const auto& [px, py] :
+         {std::pair{sx1, sy1}, std::pair{sx2, sy1}, std::pair{sx2, sy2}, std::pair{sx1, sy2}})
         inside += InTriangle(px, py, t[0], t[1], t[2], t[3], t[4], t[5]) ? 1 : 0;
     Result_SetReal(result, inside == 4 ? 1.0 : (inside == 0 ? 0.0 : 2.0));
 }
@@ -848,8 +860,8 @@ BUILTIN(RectangleInCircle) {
         Result_SetReal(result, 0.0);
         return;
     }
-    const bool all = distance2(sx1, sy1) <= r * r && distance2(sx2, sy1) <= r * r && distance2(sx2, sy2) <= r * r &&
-                     distance2(sx1, sy2) <= r * r;
+    const bool all = distance2(sx1, sy1) <= r * r && distance2(sx2, sy1) <= r * r &&
+                     distance2(sx2, sy2) <= r * r && distance2(sx1, sy2) <= r * r;
     Result_SetReal(result, all ? 1.0 : 2.0);
 }
 

@@ -11,9 +11,9 @@
 
 namespace {
 
-#define BUILTIN(name)                                                                \
+#define BUILTIN(name) \
     void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self, \
-                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc,  \
+                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, \
                   [[maybe_unused]] RValue* args)
 
 Gamepad* PadArg(RValue* args) {

@@ -17,9 +17,10 @@
 
 namespace {
 
-#define BUILTIN(name)                                                                                    \
-    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self,                    \
-                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, [[maybe_unused]] RValue* args)
+#define BUILTIN(name) \
+    void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self, \
+                  [[maybe_unused]] CInstance* other, [[maybe_unused]] int32_t argc, \
+                  [[maybe_unused]] RValue* args)
 
 constexpr int32_t kNumLockKey = 144;
 constexpr auto kWaitRound = std::chrono::milliseconds(50);
@@ -174,17 +175,20 @@ const char* RunFileDialog(bool save, const char* filter, const char* fileName, c
     size_t start = 0;
     while (start < text.size()) {
         const size_t bar = text.find('|', start);
-        const std::string name = text.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+        const std::string name =
+            text.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
         if (bar == std::string::npos) break;
         const size_t next = text.find('|', bar + 1);
-        dialog.filters.emplace_back(name, text.substr(bar + 1, next == std::string::npos ? next : next - bar - 1));
+        dialog.filters.emplace_back(name,
+                                    text.substr(bar + 1, next == std::string::npos ? next : next - bar - 1));
         start = next == std::string::npos ? text.size() : next + 1;
     }
     std::string path;
     if (!PlatformDialog_ChooseFile(dialog, path)) return nullptr;
     if (save && path.find('.', path.find_last_of('/') + 1) == std::string::npos) {
         char extension[64];
-        if (IO_DefaultExtension(filter, extension, sizeof extension)[0] != '\0') path += std::string(".") + extension;
+        if (IO_DefaultExtension(filter, extension, sizeof extension)[0] != '\0')
+            path += std::string(".") + extension;
     }
     std::strncpy(g_chosenPath, path.c_str(), sizeof g_chosenPath - 1);
     g_chosenPath[sizeof g_chosenPath - 1] = '\0';
@@ -227,10 +231,12 @@ bool IO_ShowImage() {
 bool IO_ShowText() {
     return true;
 }
-const char* IO_GetOpenFileName(const char* filter, const char* fileName, const char* folder, const char* title) {
+const char* IO_GetOpenFileName(const char* filter, const char* fileName, const char* folder,
+                               const char* title) {
     return RunFileDialog(false, filter, fileName, folder, title);
 }
-const char* IO_GetSaveFileName(const char* filter, const char* fileName, const char* folder, const char* title) {
+const char* IO_GetSaveFileName(const char* filter, const char* fileName, const char* folder,
+                               const char* title) {
     return RunFileDialog(true, filter, fileName, folder, title);
 }
 uint32_t FposToSize(int64_t position) {

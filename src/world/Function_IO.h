@@ -21,8 +21,10 @@ bool IO_ShowVideo();
 bool IO_ShowImage();
 bool IO_ShowText();
 // The chosen path (a static buffer), or null when cancelled.
-const char* IO_GetOpenFileName(const char* filter, const char* fileName, const char* folder, const char* title);
-const char* IO_GetSaveFileName(const char* filter, const char* fileName, const char* folder, const char* title);
+const char* IO_GetOpenFileName(const char* filter, const char* fileName, const char* folder,
+                               const char* title);
+const char* IO_GetSaveFileName(const char* filter, const char* fileName, const char* folder,
+                               const char* title);
 // The save dialog's default extension: the text after the first "." behind the first "|".
 const char* IO_DefaultExtension(const char* filter, char* out, int32_t size);
 uint32_t FposToSize(int64_t position);

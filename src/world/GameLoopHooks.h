@@ -95,7 +95,7 @@ struct GameLoopHooks {
 extern GameLoopHooks g_GameLoopHooks;
 
 // Calls a hook when it is set: GAMELOOP_HOOK(soundTick) or GAMELOOP_HOOK(endFrame, true).
-#define GAMELOOP_HOOK(member, ...)                                                  \
-    do {                                                                            \
+#define GAMELOOP_HOOK(member, ...) \
+    do { \
         if (g_GameLoopHooks.member != nullptr) g_GameLoopHooks.member(__VA_ARGS__); \
     } while (0)

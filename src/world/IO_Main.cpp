@@ -70,7 +70,8 @@ void ClearInput(InputState& s) {
     std::memset(s.keyDown, 0, sizeof s.keyDown);
     std::memset(s.keyPressed, 0, sizeof s.keyPressed);
     std::memset(s.keyReleased, 0, sizeof s.keyReleased);
-    for (int32_t b = 0; b < IO_MOUSE_BUTTONS; ++b) s.buttonDown[b] = s.buttonPressed[b] = s.buttonReleased[b] = 0;
+    for (int32_t b = 0; b < IO_MOUSE_BUTTONS; ++b)
+        s.buttonDown[b] = s.buttonPressed[b] = s.buttonReleased[b] = 0;
     s.button[0] = s.lastButton[0] = 0;
     s.wheelUp[0] = s.wheelDown[0] = 0;
 }
@@ -159,7 +160,8 @@ void UpdateVirtualButtons() {
         for (int32_t slot = 0; slot < 32; ++slot) {
             const VirtualKey& key = g_virtualKeys[slot];
             if ((key.flags & VIRTUAL_KEY_IN_USE) == 0) continue;
-            if (pointer.x >= key.left && pointer.x < key.right && pointer.y >= key.top && pointer.y < key.bottom)
+            if (pointer.x >= key.left && pointer.x < key.right && pointer.y >= key.top &&
+                pointer.y < key.bottom)
                 mask |= 1u << slot;
         }
         pointer.state = 0;
@@ -170,10 +172,11 @@ void UpdateVirtualButtons() {
         if ((key.flags & VIRTUAL_KEY_IN_USE) == 0) continue;
         const bool held = (mask >> slot) & 1u, edge = (changed >> slot) & 1u;
         if (ValidKey(key.key) && key.key != 0) {
-            ApplyVirtualEdge(&g_step.keyDown[key.key], &g_step.keyPressed[key.key], &g_step.keyReleased[key.key],
-                             held, edge);
+            ApplyVirtualEdge(&g_step.keyDown[key.key], &g_step.keyPressed[key.key],
+                             &g_step.keyReleased[key.key], held, edge);
         } else if (const int32_t b = ButtonSlot(key.button, 0); key.key == 0 && b >= 0) {
-            ApplyVirtualEdge(&g_step.buttonDown[b], &g_step.buttonPressed[b], &g_step.buttonReleased[b], held, edge);
+            ApplyVirtualEdge(&g_step.buttonDown[b], &g_step.buttonPressed[b], &g_step.buttonReleased[b], held,
+                             edge);
         }
     }
     g_virtualMask = mask;
@@ -423,7 +426,8 @@ void IO_SetLastChar(uint8_t byte) {
 }
 const char* IO_GetKeyboardString() {
     char* out = g_stringBuffer;
-    for (int32_t i = 0; i < IO_STRING_UNITS && g_step.string[i] != 0; ++i) UTF8_PutChar(out, g_step.string[i]);
+    for (int32_t i = 0; i < IO_STRING_UNITS && g_step.string[i] != 0; ++i)
+        UTF8_PutChar(out, g_step.string[i]);
     *out = '\0';
     return g_stringBuffer;
 }
@@ -521,7 +525,8 @@ void IO_SaveVirtualKeys(IBuffer* buffer) {
         const VirtualKey key = g_virtualKeys != nullptr ? g_virtualKeys[i] : VirtualKey{};
         WriteInt(buffer, eBuffer_S16, key.flags);
         WriteInt(buffer, eBuffer_S16, key.index);
-        for (int32_t v : {key.left, key.top, key.right, key.bottom, key.width, key.height, key.u, key.v, key.key})
+        for (int32_t v :
+             {key.left, key.top, key.right, key.bottom, key.width, key.height, key.u, key.v, key.key})
             WriteInt(buffer, eBuffer_S32, v);
         WriteInt(buffer, eBuffer_S32, key.button);
     }
@@ -610,7 +615,8 @@ void IO_OnKeyUp(int32_t rawKey) {
     const int32_t key = Translate(rawKey);
     if (key < 0) return;
     if (g_back.currentKey == key) {
-        const bool previousHeld = ValidKey(g_previousKey) && g_previousKey != key && g_back.keyDown[g_previousKey];
+        const bool previousHeld =
+            ValidKey(g_previousKey) && g_previousKey != key && g_back.keyDown[g_previousKey];
         g_back.currentKey = previousHeld ? g_previousKey : 0;
     }
     g_back.keyDown[key] = 0;

@@ -101,7 +101,8 @@ void CInstance::ComputeDirectionSpeed() {
         direction = static_cast<float>(a > 0.0 ? 360.0 - a : -a);
     }
     direction = std::fmod(Snap(direction), 360.0f);
-    const float sum = static_cast<float>(static_cast<double>(vspeed) * vspeed + static_cast<double>(hspeed) * hspeed);
+    const float sum =
+        static_cast<float>(static_cast<double>(vspeed) * vspeed + static_cast<double>(hspeed) * hspeed);
     speed = Snap(static_cast<float>(std::sqrt(static_cast<double>(sum))));
     boxDirty = 1;
     Collision_MarkDirty(this);
@@ -238,7 +239,8 @@ bool CInstance::AdvancePath() {
                 }
                 break;
             case 1:
-                path_position = static_cast<float>(path_position < 0.0f ? path_position + 1.0 : path_position - 1.0);
+                path_position =
+                    static_cast<float>(path_position < 0.0f ? path_position + 1.0 : path_position - 1.0);
                 break;
             case 2: {
                 float x0, y0, x1, y1, ignored;

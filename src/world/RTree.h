@@ -262,7 +262,8 @@ private:
         int32_t seed0 = 0, seed1 = 1;
         for (int32_t i = 0; i < kTotal - 1; ++i) {
             for (int32_t j = i + 1; j < kTotal; ++j) {
-                const REAL waste = Area(Combine(p.branches[i].rect, p.branches[j].rect)) - p.area[i] - p.area[j];
+                const REAL waste =
+                    Area(Combine(p.branches[i].rect, p.branches[j].rect)) - p.area[i] - p.area[j];
                 if (waste > worst) {
                     worst = waste;
                     seed0 = i;

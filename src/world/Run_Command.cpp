@@ -381,7 +381,8 @@ bool Command_QueryMode(int32_t filter) {
     return object != nullptr && object->instancesRecursive.Count() >= Collision_RootLevel();
 }
 
-CInstance* Command_CollisionPoint(CInstance* self, float x, float y, int32_t filter, bool precise, bool notme) {
+CInstance* Command_CollisionPoint(CInstance* self, float x, float y, int32_t filter, bool precise,
+                                  bool notme) {
     return FirstMatch(self, filter, notme, [&](CInstance* i) { return i->CollisionPoint(x, y, precise); });
 }
 
@@ -478,7 +479,8 @@ void Command_MoveBounce(CInstance* self, bool advanced, bool all) {
     if (advanced) {
         auto freeAt = [&](float angle) {
             const double r = Radians(angle);
-            return Free(self, static_cast<float>(x + std::cos(r) * s), static_cast<float>(y - std::sin(r) * s), all);
+            return Free(self, static_cast<float>(x + std::cos(r) * s),
+                        static_cast<float>(y - std::sin(r) * s), all);
         };
         const float b = static_cast<float>(std::nearbyint(self->direction / 10.0) * 10.0);
         float a = b, c = b;

@@ -34,7 +34,8 @@ void Command_PositionDestroy(float x, float y);
 void Command_PositionChange(float x, float y, int32_t object, bool perform);
 
 // Shape queries; notme leaves the calling instance out.
-CInstance* Command_CollisionPoint(CInstance* self, float x, float y, int32_t filter, bool precise, bool notme);
+CInstance* Command_CollisionPoint(CInstance* self, float x, float y, int32_t filter, bool precise,
+                                  bool notme);
 CInstance* Command_CollisionRectangle(CInstance* self, float x1, float y1, float x2, float y2, int32_t filter,
                                       bool precise, bool notme);
 CInstance* Command_CollisionEllipse(CInstance* self, float x1, float y1, float x2, float y2, int32_t filter,

@@ -192,8 +192,16 @@ bool DateField(RValue* out, int field) {
 
 #define G(body) [](CInstance*, int32_t, RValue* out) -> bool { body; }
 #define GI(body) [](CInstance*, int32_t index, RValue* out) -> bool { body; }
-#define S(body) [](CInstance*, int32_t, RValue* v) -> bool { body; return true; }
-#define SI(body) [](CInstance*, int32_t index, RValue* v) -> bool { body; return true; }
+#define S(body) \
+    [](CInstance*, int32_t, RValue* v) -> bool { \
+        body; \
+        return true; \
+    }
+#define SI(body) \
+    [](CInstance*, int32_t index, RValue* v) -> bool { \
+        body; \
+        return true; \
+    }
 #define ROOM_G(expr) G(return Room() ? Real(out, (expr)) : Real(out, 0))
 #define ROOM_S(stmt) S(if (CRoom* room = Room()) { stmt; })
 #define BG_G(field) GI(return Room() ? Real(out, Room()->backgrounds[Slot(index)].field) : Real(out, 0))
@@ -214,8 +222,9 @@ void RegisterGameAndRoom() {
     Add("room_last", G(return Real(out, Room_Last())));
     Add("transition_kind", G(return Real(out, g_RunState.transitionKind)), S({
             g_RunState.transitionKind = Rounded(v);
-            DebugConsole.Output("BUG: Room transitions don't function well - setting to 0 - look at "
-                                "Variable_BuiltIn SV_TransitionKind() .\n");
+            DebugConsole.Output(
+                "BUG: Room transitions don't function well - setting to 0 - look at "
+                "Variable_BuiltIn SV_TransitionKind() .\n");
             g_RunState.transitionKind = 0;
         }));
     Add("transition_steps", G(return Real(out, 0)), S((void)v));
@@ -241,8 +250,8 @@ void RegisterGameAndRoom() {
         }));
     Add("room_speed", GetRoomSpeed, SetRoomSpeed);
     Add("room_persistent", ROOM_G(Room()->persistent ? 1 : 0), ROOM_S(room->persistent = Flag(v)));
-    for (const char* name : {"background_color", "background_showcolor", "background_colour",
-                             "background_showcolour"}) {
+    for (const char* name :
+         {"background_color", "background_showcolor", "background_colour", "background_showcolour"}) {
         if (std::strstr(name, "show"))
             Add(name, ROOM_G(Room()->showColour ? 1 : 0), ROOM_S(room->showColour = Flag(v)));
         else
@@ -307,13 +316,15 @@ void RegisterInputAndCaptions() {
         }));
     Add("keyboard_string", G(return Text(out, IO_GetKeyboardString())),
         S(IO_SetKeyboardString(IsString(v) ? RValue_GetStringText(v) : nullptr)));
-    Add("cursor_sprite", G(return Real(out, g_RunState.cursorSprite)), S(g_RunState.cursorSprite = Rounded(v)));
+    Add("cursor_sprite", G(return Real(out, g_RunState.cursorSprite)),
+        S(g_RunState.cursorSprite = Rounded(v)));
     Add("show_score", G(return Real(out, g_RunState.showScore ? 1 : 0)), S({
             g_RunState.showScore = Flag(v);
             g_RunState.captionSet = true;
         }));
     Add("show_lives", G(return Real(out, g_RunState.showLives ? 1 : 0)), S(g_RunState.showLives = Flag(v)));
-    Add("show_health", G(return Real(out, g_RunState.showHealth ? 1 : 0)), S(g_RunState.showHealth = Flag(v)));
+    Add("show_health", G(return Real(out, g_RunState.showHealth ? 1 : 0)),
+        S(g_RunState.showHealth = Flag(v)));
     Add("caption_score", G(return ReadCaption(out, g_RunState.captionScore)),
         S(ReplaceCaption(g_RunState.captionScore, v)));
     Add("caption_lives", G(return ReadCaption(out, g_RunState.captionLives)),
@@ -338,7 +349,8 @@ void RegisterTimeEventsErrors() {
     Add("event_object", G(return Real(out, g_CurrentEvent.object)));
     Add("event_action", G(return Real(out, 0)));
     Add("secure_mode", G(return Real(out, 0)));
-    Add("error_occurred", G(return Real(out, Error_Occurred() ? 1 : 0)), S(Error_SetOccurred(AsReal(v) >= 0.5)));
+    Add("error_occurred", G(return Real(out, Error_Occurred() ? 1 : 0)),
+        S(Error_SetOccurred(AsReal(v) >= 0.5)));
     Add("error_last", G(return Text(out, Error_LastText())), S({
             if (IsString(v)) Error_SetLastText(v->str);
         }));

@@ -79,7 +79,8 @@ bool GetLayer(CInstance* self, int32_t, RValue* out) {
 }
 bool SetLayer(CInstance* self, int32_t, RValue* v) {
     CRoom* room = Run_Room();
-    if (room != nullptr && g_GameLoopHooks.layerRemoveInstance) g_GameLoopHooks.layerRemoveInstance(room, self);
+    if (room != nullptr && g_GameLoopHooks.layerRemoveInstance)
+        g_GameLoopHooks.layerRemoveInstance(room, self);
     self->layer = static_cast<int32_t>(std::trunc(RValue_ToReal(v)));
     CLayer* layer = room != nullptr && World().layerFind ? World().layerFind(room, self->layer) : nullptr;
     if (layer != nullptr && g_GameLoopHooks.layerAttachInstance)
@@ -97,7 +98,11 @@ bool NoPhysicsSet(CInstance*, int32_t, RValue*) {
 }
 
 #define G(expr) [](CInstance* self, int32_t, RValue* out) -> bool { return Real(out, (expr)); }
-#define S(stmt) [](CInstance* self, int32_t, RValue* v) -> bool { stmt; return true; }
+#define S(stmt) \
+    [](CInstance* self, int32_t, RValue* v) -> bool { \
+        stmt; \
+        return true; \
+    }
 
 }  // namespace
 
@@ -117,8 +122,11 @@ void Variable_BuiltIn_RegisterInstance() {
     Add("gravity_direction", G(self->gravity_direction), S(self->gravity_direction = Single(v)));
     Add("object_index", G(self->object_index));
     Add("id", G(self->id));
-    Add("alarm",
-        [](CInstance* self, int32_t index, RValue* out) { return Real(out, self->GetAlarm(AlarmIndex(index))); },
+    Add(
+        "alarm",
+        [](CInstance* self, int32_t index, RValue* out) {
+            return Real(out, self->GetAlarm(AlarmIndex(index)));
+        },
         [](CInstance* self, int32_t index, RValue* v) {
             self->SetAlarm(AlarmIndex(index), SingleRounded(v));
             return true;
@@ -169,19 +177,20 @@ void Variable_BuiltIn_RegisterInstance() {
     Add("timeline_loop", G(self->timeline_loop), S(self->timeline_loop = Flag(v)));
     Add("async_load", [](CInstance*, int32_t, RValue* out) { return Real(out, Async_GetLoadMap()); });
     Add("iap_data", [](CInstance*, int32_t, RValue* out) { return Real(out, -1); });
-    for (const char* name : {"phy_rotation", "phy_position_x", "phy_position_y", "phy_angular_velocity",
-                             "phy_linear_velocity_x", "phy_linear_velocity_y", "phy_speed_x", "phy_speed_y",
-                             "phy_angular_damping", "phy_linear_damping", "phy_bullet", "phy_fixed_rotation",
-                             "phy_active"})
+    for (const char* name :
+         {"phy_rotation", "phy_position_x", "phy_position_y", "phy_angular_velocity", "phy_linear_velocity_x",
+          "phy_linear_velocity_y", "phy_speed_x", "phy_speed_y", "phy_angular_damping", "phy_linear_damping",
+          "phy_bullet", "phy_fixed_rotation", "phy_active"})
         Add(name, NoPhysicsGet, NoPhysicsSet);
-    for (const char* name : {"phy_mass", "phy_inertia", "phy_com_x", "phy_com_y", "phy_speed", "phy_dynamic",
-                             "phy_kinematic", "phy_sleeping", "phy_position_xprevious", "phy_position_yprevious",
-                             "phy_collision_points", "phy_collision_x", "phy_collision_y", "phy_col_normal_x",
-                             "phy_col_normal_y"})
+    for (const char* name :
+         {"phy_mass", "phy_inertia", "phy_com_x", "phy_com_y", "phy_speed", "phy_dynamic", "phy_kinematic",
+          "phy_sleeping", "phy_position_xprevious", "phy_position_yprevious", "phy_collision_points",
+          "phy_collision_x", "phy_collision_y", "phy_col_normal_x", "phy_col_normal_y"})
         Add(name, NoPhysicsGet);
     Add("display_aa", [](CInstance*, int32_t, RValue* out) { return Real(out, 0); });
-    Add("delta_time",
-        [](CInstance*, int32_t, RValue* out) { return Real(out, static_cast<double>(g_FrameTiming.deltaTime)); });
+    Add("delta_time", [](CInstance*, int32_t, RValue* out) {
+        return Real(out, static_cast<double>(g_FrameTiming.deltaTime));
+    });
     Add("webgl_enabled", [](CInstance*, int32_t, RValue* out) { return Real(out, 1); });
     Add("layer", GetLayer, SetLayer);
 }

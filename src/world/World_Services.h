@@ -56,7 +56,8 @@ struct WorldServices {
     bool (*mpLinearPath)(CInstance* self, int32_t path, float x, float y, float step, int32_t filter,
                          bool all) = nullptr;
     void (*mpPotentialSettings)(float maxRotation, float rotationStep, float ahead, bool onSpot) = nullptr;
-    bool (*mpPotentialStep)(CInstance* self, float x, float y, float step, int32_t filter, bool all) = nullptr;
+    bool (*mpPotentialStep)(CInstance* self, float x, float y, float step, int32_t filter,
+                            bool all) = nullptr;
     bool (*mpPotentialPath)(CInstance* self, int32_t path, float x, float y, float step, float factor,
                             int32_t filter, bool all) = nullptr;
 

@@ -224,4 +224,3 @@ bool HandleInstanceMovement() {
     }
     return false;
 }
-

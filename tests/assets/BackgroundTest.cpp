@@ -22,8 +22,8 @@ namespace {
 // One 8 x 4 page: background 0 ("bg_sky") draws its left half, background 2 ("bg_sea") all of it.
 formpack::FormFile BackgroundFile(int32_t major = 1) {
     std::vector<uint32_t> page(8 * 4, 0x00FF00FFu);
-    formpack::FormFile file = SpriteFile({}, {{0, 0, 4, 4, 0, 0, 4, 4, 4, 4, 0}, {0, 0, 8, 4, 0, 0, 8, 4, 8, 4, 0}},
-                                         major);
+    formpack::FormFile file =
+        SpriteFile({}, {{0, 0, 4, 4, 0, 0, 4, 4, 4, 4, 0}, {0, 0, 8, 4, 0, 0, 8, 4, 8, 4, 0}}, major);
     file.sprites.reset();
     file.textures = std::vector<formpack::TexturePage>{{0, RawBlob(8, 4, page)}};
     formpack::Background sky;
@@ -59,8 +59,7 @@ class BackgroundTest : public SpriteDrawFixture<TextureTest> {
 protected:
     void SetUp() override {
         SpriteDrawFixture::SetUp();
-        static const bool registered =
-            (InitBackgroundDrawFunctions(), InitTextureFunctions(), true);
+        static const bool registered = (InitBackgroundDrawFunctions(), InitTextureFunctions(), true);
         (void)registered;
         Background_InstallHooks();
         OpenInFrame();
@@ -90,12 +89,10 @@ protected:
     }
 
     static bool LoadBytes(const std::vector<uint8_t>& bytes) {
-        return Form_SetData(bytes.data(), uint32_t(bytes.size())) && Form_FirstPass(Form_Base(), Form_Size()) &&
-               LoadGameData(Form_Base(), Form_Size());
+        return Form_SetData(bytes.data(), uint32_t(bytes.size())) &&
+               Form_FirstPass(Form_Base(), Form_Size()) && LoadGameData(Form_Base(), Form_Size());
     }
-    static std::string LoadError() {
-        return Form_LoadError() ? Form_LoadError() : "";
-    }
+    static std::string LoadError() { return Form_LoadError() ? Form_LoadError() : ""; }
 
     static std::vector<double> Reals(const RValue& array) {
         std::vector<double> out;
@@ -241,9 +238,9 @@ TEST_F(BackgroundTest, FilesAreAddedReplacedAndUndecodableOnesStillTakeAnIndex) 
 TEST_F(BackgroundTest, DuplicatesAssignsAndDeletesKeepTheTableConsistent) {
     ASSERT_TRUE(Load(BackgroundFile()));
     EXPECT_EQ(Background_Duplicate(1), -1);
-    EXPECT_FALSE(Background_Assign(0, 1));   // empty source
-    EXPECT_FALSE(Background_Assign(9, 0));   // destination outside the table
-    EXPECT_TRUE(Background_Assign(1, 2));    // an empty destination gets a background
+    EXPECT_FALSE(Background_Assign(0, 1));  // empty source
+    EXPECT_FALSE(Background_Assign(9, 0));  // destination outside the table
+    EXPECT_TRUE(Background_Assign(1, 2));   // an empty destination gets a background
     EXPECT_EQ(Background_Get(1)->GetPageEntry(), Background_Get(2)->GetPageEntry());
     EXPECT_EQ(Background_Get(1)->GetTextureId(), -1);
 
@@ -382,9 +379,10 @@ TEST_F(BackgroundTest, TheGlobalTextureScaleTakesOnlyPowersOfTwo) {
     for (double bad : {3.0, 0.0, -2.0}) Call("texture_global_scale", {R(bad)});
     EXPECT_EQ(fatal.size(), 3u);
     if (!fatal.empty()) {
-        EXPECT_NE(fatal[0].find("texture global scale needs to be a positive power of 2 integer (i.e. 1, 2, 4, "
-                                "8....)"),
-                  std::string::npos);
+        EXPECT_NE(
+            fatal[0].find("texture global scale needs to be a positive power of 2 integer (i.e. 1, 2, 4, "
+                          "8....)"),
+            std::string::npos);
     }
     Runtime_SetErrorReporter(nullptr);
     g_TextureGlobalScale = 1;

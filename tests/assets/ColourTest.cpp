@@ -73,8 +73,11 @@ TEST(ColourConversion, PrimariesGreyAndBlackHaveTheirHSV) {
     struct Case {
         uint32_t colour;
         uint8_t h, s, v;
-    } cases[] = {{0x0000FF, 0, 255, 255}, {0x00FF00, 85, 255, 255}, {0xFF0000, 170, 255, 255},
-                 {0x808080, 0, 0, 128},   {0x000000, 0, 0, 0}};
+    } cases[] = {{0x0000FF, 0, 255, 255},
+                 {0x00FF00, 85, 255, 255},
+                 {0xFF0000, 170, 255, 255},
+                 {0x808080, 0, 0, 128},
+                 {0x000000, 0, 0, 0}};
     for (const Case& c : cases) {
         const ColourHSV hsv = Colour_GetHSV(c.colour);
         EXPECT_EQ(hsv.h, c.h) << std::hex << c.colour;
@@ -110,7 +113,8 @@ TEST(ColourConversion, MergeRoundsHalfToEvenAndWrapsOutsideTheRange) {
 TEST(ColourBuiltins, MakeAndTakeApartAsTheTableSays) {
     EXPECT_EQ(Call("make_colour_rgb", {R(255), R(128), R(0)}), 255 + 128 * 256);
     EXPECT_EQ(Call("make_color_rgb", {R(256), R(0), R(0)}), 256);  // spills into green
-    EXPECT_EQ(Call("make_colour_hsv", {R(256), R(255), R(255)}), Call("make_colour_hsv", {R(0), R(255), R(255)}));
+    EXPECT_EQ(Call("make_colour_hsv", {R(256), R(255), R(255)}),
+              Call("make_colour_hsv", {R(0), R(255), R(255)}));
     EXPECT_EQ(Call("colour_get_blue", {R(10 * 65536 + 11 * 256 + 12)}), 10);
     EXPECT_EQ(Call("color_get_green", {R(10 * 65536 + 11 * 256 + 12)}), 11);
     EXPECT_EQ(Call("colour_get_red", {R(-1)}), -1);
@@ -150,7 +154,8 @@ TEST(ColourBuiltins, DrawingAMissingPathIsReportedAndDrawsNothing) {
     std::vector<std::string> reported;
     static std::vector<std::string>* sink = nullptr;
     sink = &reported;
-    const RuntimeErrorReporter previous = Runtime_SetNonFatalReporter([](const char* m) { sink->push_back(m); });
+    const RuntimeErrorReporter previous =
+        Runtime_SetNonFatalReporter([](const char* m) { sink->push_back(m); });
     Call("draw_path", {R(3), R(10), R(20), R(0)});
     Runtime_SetNonFatalReporter(previous);
     ASSERT_EQ(reported.size(), 1u);

@@ -135,8 +135,8 @@ TEST(ScreenClip, TheRectangleIsCutToTheBackBuffer) {
         int32_t cx, cy, cw, ch;
     };
     const Case cases[] = {
-        {-10, 0, 50, 10, true, 0, 0, 40, 10},  {0, -5, 10, 10, true, 0, 0, 10, 5},
-        {60, 0, 10, 10, true, 60, 0, 4, 10},   {0, 0, 0, 10, false, 0, 0, 0, 10},
+        {-10, 0, 50, 10, true, 0, 0, 40, 10},   {0, -5, 10, 10, true, 0, 0, 10, 5},
+        {60, 0, 10, 10, true, 60, 0, 4, 10},    {0, 0, 0, 10, false, 0, 0, 0, 10},
         {-20, 0, 10, 10, false, 0, 0, -10, 10}, {10, 40, 5, 9, true, 10, 40, 5, 8},
     };
     for (const Case& c : cases) {

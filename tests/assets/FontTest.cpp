@@ -120,7 +120,7 @@ TEST_F(FontTest, FourColourLineRunsFromTheLeftColoursToTheRightOnes) {
     Font_Get(0)->DrawTextColour(0, 0, text, 0x000000, 0xFFFFFF, 0xFFFFFF, 0x000000, 1.0f);
     const std::vector<TestVertex> v = Flushed();
     ASSERT_EQ(v.size(), 24u);
-    EXPECT_EQ(v[0].colour, 0xFF000000u);    // first glyph: black left edge
+    EXPECT_EQ(v[0].colour, 0xFF000000u);  // first glyph: black left edge
     EXPECT_EQ(v[1].colour & 0xFFFFFF, Colour_Merge(0, 0xFFFFFF, 0.25f));
     EXPECT_EQ(v[18 + 1].colour, 0xFFFFFFFFu);  // last glyph: white right edge
     EXPECT_EQ(v[18 + 2].colour, 0xFFFFFFFFu);
@@ -143,7 +143,7 @@ TEST_F(FontTest, SpriteFontsTakeOneCharacterPerFrameAndAddASpace) {
     ASSERT_EQ(font->GlyphCount(), 3);
     EXPECT_EQ(font->GetGlyph('c'), nullptr);  // no frame left for it
     ASSERT_NE(font->GetGlyph(' '), nullptr);
-    EXPECT_EQ(font->GetGlyph('a')->advance, 7);   // separation 1 + 7 - 1
+    EXPECT_EQ(font->GetGlyph('a')->advance, 7);  // separation 1 + 7 - 1
     EXPECT_EQ(font->GetGlyph('a')->offset, -1);
     EXPECT_EQ(font->GetGlyph('b')->advance, 10);
     EXPECT_EQ(font->GetGlyph(' ')->advance, 10);  // the widest of the others

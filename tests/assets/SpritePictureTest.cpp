@@ -98,9 +98,10 @@ TEST_F(SpritePictureTest, SpritesFromASurfaceOrTheScreenTakeTheRectangleWithThei
     }
     // Nothing to read still gives a new, empty sprite.
     for (const char* name : {"sprite_create_from_screen", "sprite_create_from_surface"}) {
-        const std::vector<RValue> args = std::strstr(name, "surface")
-                                             ? std::vector<RValue>{R(99), R(0), R(0), R(8), R(8), R(0), R(0), R(0), R(0)}
-                                             : std::vector<RValue>{R(0), R(0), R(0), R(8), R(0), R(0), R(0), R(0)};
+        const std::vector<RValue> args =
+            std::strstr(name, "surface")
+                ? std::vector<RValue>{R(99), R(0), R(0), R(8), R(8), R(0), R(0), R(0), R(0)}
+                : std::vector<RValue>{R(0), R(0), R(0), R(8), R(0), R(0), R(0), R(0)};
         const double index = CallReal(name, args);
         ASSERT_TRUE(Sprite_Exists(int32_t(index))) << name;
         EXPECT_EQ(Sprite_Get(int32_t(index))->m_frameCount, 0) << name;
@@ -113,8 +114,8 @@ TEST_F(SpritePictureTest, FramesAddedFromASurfaceAreResizedToTheSprite) {
     OpenFrame();
     const int32_t red = Surface(16, 16, kHalfRed), blue = Surface(4, 4, kBlue);
     // A sprite without frames takes the first picture's size.
-    const int32_t index = int32_t(CallReal("sprite_create_from_surface",
-                                           {R(99), R(0), R(0), R(8), R(8), R(0), R(0), R(0), R(0)}));
+    const int32_t index = int32_t(
+        CallReal("sprite_create_from_surface", {R(99), R(0), R(0), R(8), R(8), R(0), R(0), R(0), R(0)}));
     Call("sprite_add_from_surface", {R(index), R(red), R(0), R(0), R(8), R(6), R(0), R(0)});
     Call("sprite_add_from_surface", {R(index), R(blue), R(0), R(0), R(4), R(4), R(0), R(0)});
     Call("sprite_add_from_screen", {R(index), R(0), R(0), R(8), R(8), R(0), R(0)});
@@ -138,34 +139,43 @@ TEST_F(SpritePictureTest, FramesAddedFromASurfaceAreResizedToTheSprite) {
 
 TEST_F(SpritePictureTest, SpritesWithoutPicturesOfTheirOwnAndVectorSpritesAreRefused) {
     OpenFrame();
-    ASSERT_TRUE(Load(StripFile(8, 8, {0xFF0000FFu, 0x00FF00FFu}, 0, 0)));  // sprite 0 on the data file's pages
+    ASSERT_TRUE(
+        Load(StripFile(8, 8, {0xFF0000FFu, 0x00FF00FFu}, 0, 0)));  // sprite 0 on the data file's pages
     const int32_t red = Surface(8, 8, kHalfRed);
-    const int32_t own = int32_t(CallReal("sprite_create_from_surface",
-                                         {R(red), R(0), R(0), R(8), R(8), R(0), R(0), R(0), R(0)}));
-    const int32_t vector = int32_t(CallReal("sprite_create_from_surface",
-                                            {R(red), R(0), R(0), R(8), R(8), R(0), R(0), R(0), R(0)}));
+    const int32_t own = int32_t(
+        CallReal("sprite_create_from_surface", {R(red), R(0), R(0), R(8), R(8), R(0), R(0), R(0), R(0)}));
+    const int32_t vector = int32_t(
+        CallReal("sprite_create_from_surface", {R(red), R(0), R(0), R(8), R(8), R(0), R(0), R(0), R(0)}));
     Sprite_Get(vector)->m_kind = SPRITE_VECTOR;
     struct Case {
         const char* name;
         std::vector<double> args;
         const char* report;
     } cases[] = {
-        {"sprite_add_from_surface", {0, double(red), 0, 0, 8, 8, 0, 0},
+        {"sprite_add_from_surface",
+         {0, double(red), 0, 0, 8, 8, 0, 0},
          "sprite_add_from_surface() requires the sprite to have been duplicated"},
-        {"sprite_add_from_screen", {0, 0, 0, 8, 8, 0, 0},
+        {"sprite_add_from_screen",
+         {0, 0, 0, 8, 8, 0, 0},
          "sprite_add_from_screen() requires the sprite to have been duplicated"},
-        {"sprite_add_from_surface", {double(vector), double(red), 0, 0, 8, 8, 0, 0},
+        {"sprite_add_from_surface",
+         {double(vector), double(red), 0, 0, 8, 8, 0, 0},
          "sprite_add_from_surface: not supported with vector sprites"},
-        {"sprite_add_from_screen", {double(vector), 0, 0, 8, 8, 0, 0},
+        {"sprite_add_from_screen",
+         {double(vector), 0, 0, 8, 8, 0, 0},
          "sprite_add_from_screen: not supported with vector sprites"},
-        {"sprite_set_alpha_from_sprite", {0, double(own)},
+        {"sprite_set_alpha_from_sprite",
+         {0, double(own)},
          "sprite_set_alpha_from_sprite() requires the destination sprite to have been duplicated"},
-        {"sprite_set_alpha_from_sprite", {double(own), 0},
+        {"sprite_set_alpha_from_sprite",
+         {double(own), 0},
          "sprite_set_alpha_from_sprite() requires the source sprite to have been duplicated"},
-        {"sprite_set_alpha_from_sprite", {double(vector), double(own)},
+        {"sprite_set_alpha_from_sprite",
+         {double(vector), double(own)},
          "sprite_set_alpha_from_sprite: not supported with vector sprites - sprite to change is a vector "
          "sprite"},
-        {"sprite_set_alpha_from_sprite", {double(own), double(vector)},
+        {"sprite_set_alpha_from_sprite",
+         {double(own), double(vector)},
          "sprite_set_alpha_from_sprite: not supported with vector sprites - sprite to derive transparency "
          "from is a vector sprite"},
     };
@@ -187,11 +197,11 @@ TEST_F(SpritePictureTest, AlphaFromAnotherSpriteIsLimitedByItsBrightnessFrameByF
     // Destination: two opaque frames; source: one frame of grey 0x60 (brightness 0x60).
     const int32_t white = Surface(4, 4, 0xFFFFFFFFu), grey = Surface(4, 4, 0xFF606060u);
     const int32_t dark = Surface(4, 4, 0xFF202020u);
-    const int32_t index = int32_t(CallReal("sprite_create_from_surface",
-                                           {R(white), R(0), R(0), R(4), R(4), R(0), R(0), R(0), R(0)}));
+    const int32_t index = int32_t(
+        CallReal("sprite_create_from_surface", {R(white), R(0), R(0), R(4), R(4), R(0), R(0), R(0), R(0)}));
     Call("sprite_add_from_surface", {R(index), R(dark), R(0), R(0), R(4), R(4), R(0), R(0)});
-    const int32_t source = int32_t(CallReal("sprite_create_from_surface",
-                                            {R(grey), R(0), R(0), R(4), R(4), R(0), R(0), R(0), R(0)}));
+    const int32_t source = int32_t(
+        CallReal("sprite_create_from_surface", {R(grey), R(0), R(0), R(4), R(4), R(0), R(0), R(0), R(0)}));
     Call("sprite_set_alpha_from_sprite", {R(index), R(source)});
     EXPECT_EQ(Pixel(index, 0, 1, 1), 0x60FFFFFFu);
     EXPECT_EQ(Pixel(index, 1, 1, 1), 0x60202020u);  // the one source frame serves both

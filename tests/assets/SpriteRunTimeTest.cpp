@@ -178,23 +178,23 @@ struct VectorWords {
 // (20, 60)..(100, 200) data units are (1, 3)..(5, 10) pixels.
 VectorWords VectorFile(int32_t maskCount) {
     VectorWords v;
-    v << int32_t(0x80000000u) << 6;            // no JPEG tables, version 6
-    v << 2;                                    // shapes
-    v << 1 << 7 << 0 << 0 << 0 << 0 << 1;      // shape 7, four kept words, one sub-shape
-    v << 2 << 1 << 1;                          // fill styles, line styles, parts
-    v << 1 << int32_t(0x80FF2010u);            // solid: bytes 10 20 FF 80
-    v << 2 << 0;                               // linear gradient
+    v << int32_t(0x80000000u) << 6;        // no JPEG tables, version 6
+    v << 2;                                // shapes
+    v << 1 << 7 << 0 << 0 << 0 << 0 << 1;  // shape 7, four kept words, one sub-shape
+    v << 2 << 1 << 1;                      // fill styles, line styles, parts
+    v << 1 << int32_t(0x80FF2010u);        // solid: bytes 10 20 FF 80
+    v << 2 << 0;                           // linear gradient
     v.F(1).F(0).F(0).F(0).F(1).F(0) << 0 << 0 << 0 << 2;
     v << 0 << int32_t(0xFF000000u) << 255 << int32_t(0xFFFFFFFFu);
-    v << int32_t(0xFF0000FFu);                 // line colour: red
+    v << int32_t(0xFF0000FFu);  // line colour: red
     v << 0 << 0 << 0 << 3 << 0 << 1 << 0 << 0 << 2 << 3 << 0 << 0;
-    v.F(0).F(0).F(20).F(0).F(0).F(20);         // fill vertices
-    v << 0 << 1 << 2;                          // one triangle
-    v << 0 << 1 << 1 << 2;                     // two fringe edges
-    v.F(0).F(-1).F(1).F(0).F(0).F(1);          // three normals
-    v << 2 << 9 << 6 << 2 << 1 << 8 << 0 << 0; // bitmap 9: raw, 2 x 1
+    v.F(0).F(0).F(20).F(0).F(0).F(20);          // fill vertices
+    v << 0 << 1 << 2;                           // one triangle
+    v << 0 << 1 << 1 << 2;                      // two fringe edges
+    v.F(0).F(-1).F(1).F(0).F(0).F(1);           // three normals
+    v << 2 << 9 << 6 << 2 << 1 << 8 << 0 << 0;  // bitmap 9: raw, 2 x 1
     v << int32_t(0xFF0000FFu) << int32_t(0x8000FF00u);
-    v << 0 << 2;                               // frame header: kept, two frames
+    v << 0 << 2;  // frame header: kept, two frames
     v.F(20).F(100).F(60).F(200) << maskCount << 4 << 2;
     for (int frame = 0; frame < 2; ++frame) {
         v << 1;

@@ -43,14 +43,10 @@ TEST_F(TextLayoutTest, LineBreaksWithoutWrapping) {
         const char* text;
         Lines lines;
     } cases[] = {
-        {"a#b", {"a", "b"}},
-        {"a\\#b", {"a#b"}},
-        {"a\r\nb", {"a", "\nb"}},
-        {"a\r\n", {"a", "\n"}},
-        {"a\r\rb", {"a", "", "b"}},
-        {"a\n\rb", {"a", "\rb"}},
-        {"a b  ", {"a b  "}},
-        {"", {}},
+        {"a#b", {"a", "b"}},        {"a\\#b", {"a#b"}},
+        {"a\r\nb", {"a", "\nb"}},   {"a\r\n", {"a", "\n"}},
+        {"a\r\rb", {"a", "", "b"}}, {"a\n\rb", {"a", "\rb"}},
+        {"a b  ", {"a b  "}},       {"", {}},
     };
     for (const Case& c : cases) EXPECT_EQ(Split(c.text, -1), c.lines) << c.text;
 }
@@ -135,7 +131,8 @@ TEST_F(TextLayoutTest, DrawnValuesPrintNumbersAsIntegersOrTwoDecimals) {
     struct Case {
         RValue value;
         const char* text;
-    } cases[] = {{R(3), "3"}, {R(2.5), "2.50"}, {R(-7), "-7"}, {S("abc"), "abc"}, {RValue_Undefined(), "undefined"}};
+    } cases[] = {
+        {R(3), "3"}, {R(2.5), "2.50"}, {R(-7), "-7"}, {S("abc"), "abc"}, {RValue_Undefined(), "undefined"}};
     for (Case& c : cases) {
         char* text = nullptr;
         Text_ValueToText(&c.value, 1024, &text);

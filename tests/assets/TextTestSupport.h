@@ -81,7 +81,8 @@ inline formpack::Font FixedFont(const char* name, int16_t advance, int16_t heigh
     font.pageEntry = 0;
     for (int c = 32; c <= 126; ++c) {
         const int k = c - 32;
-        font.glyphs.push_back({uint16_t(c), int16_t(k % 16 * 8), int16_t(k / 16 * 16), 8, height, advance, 0});
+        font.glyphs.push_back(
+            {uint16_t(c), int16_t(k % 16 * 8), int16_t(k / 16 * 16), 8, height, advance, 0});
     }
     font.glyphs.push_back({0x25AF, 0, 112, 8, height, int16_t(advance + 3), 0});
     return font;
@@ -121,8 +122,8 @@ protected:
         Text_Reset();
         s_sprites.clear();
         s_spriteDraws.clear();
-        g_FontSpriteOps = {SpriteExists, SpriteFrames, SpriteWidth, SpriteHeight, SpriteExtent, SpriteDrawExt,
-                           SpriteDrawGeneral};
+        g_FontSpriteOps = {SpriteExists, SpriteFrames,  SpriteWidth,      SpriteHeight,
+                           SpriteExtent, SpriteDrawExt, SpriteDrawGeneral};
         s_reported.clear();
         m_previousReport = Runtime_SetNonFatalReporter([](const char* m) { s_reported.push_back(m); });
     }
@@ -169,9 +170,9 @@ protected:
                               uint32_t colour, float) {
         s_spriteDraws.push_back({s, frame, x, y, xs, ys, angle, {colour, colour, colour, colour}});
     }
-    static void SpriteDrawGeneral(int32_t s, int32_t frame, float, float, float, float, float x, float y, float xs,
-                                  float ys, float angle, uint32_t c1, uint32_t c2, uint32_t c3, uint32_t c4,
-                                  float) {
+    static void SpriteDrawGeneral(int32_t s, int32_t frame, float, float, float, float, float x, float y,
+                                  float xs, float ys, float angle, uint32_t c1, uint32_t c2, uint32_t c3,
+                                  uint32_t c4, float) {
         s_spriteDraws.push_back({s, frame, x, y, xs, ys, angle, {c1, c2, c3, c4}});
     }
 

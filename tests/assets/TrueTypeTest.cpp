@@ -227,7 +227,9 @@ TEST_F(TrueTypeTest, GlyphsNeverReachPastTheirCells) {
         ASSERT_GE(g->height, 0) << g->character;
     }
     // Glyphs that reach above the ascender or below the cell render without leaving it.
-    for (uint32_t c : {0x00C5u, 0x01FAu, 0x0250u, 0x2211u, 0x222Bu, uint32_t('g'), uint32_t('j'), uint32_t('|')}) font->GetGlyph(c);
+    for (uint32_t c :
+         {0x00C5u, 0x01FAu, 0x0250u, 0x2211u, 0x222Bu, uint32_t('g'), uint32_t('j'), uint32_t('|')})
+        font->GetGlyph(c);
     SUCCEED();
 }
 
@@ -241,11 +243,11 @@ TEST(GlyphBitmap, EveryGreyDepthReachesFullCoverage) {
         const uint8_t* row;
         uint32_t pixel;
         uint8_t alpha;
-    } cases[] = {{FT_PIXEL_MODE_MONO, mono, 0, 255}, {FT_PIXEL_MODE_MONO, mono, 1, 0},
-                 {FT_PIXEL_MODE_MONO, mono, 7, 255}, {FT_PIXEL_MODE_GRAY2, grey2, 0, 0},
-                 {FT_PIXEL_MODE_GRAY2, grey2, 1, 85},  {FT_PIXEL_MODE_GRAY2, grey2, 3, 255},
-                 {FT_PIXEL_MODE_GRAY4, grey4, 0, 0},   {FT_PIXEL_MODE_GRAY4, grey4, 1, 255},
-                 {FT_PIXEL_MODE_GRAY, grey8, 1, 128},  {FT_PIXEL_MODE_GRAY, grey8, 2, 255}};
+    } cases[] = {{FT_PIXEL_MODE_MONO, mono, 0, 255},  {FT_PIXEL_MODE_MONO, mono, 1, 0},
+                 {FT_PIXEL_MODE_MONO, mono, 7, 255},  {FT_PIXEL_MODE_GRAY2, grey2, 0, 0},
+                 {FT_PIXEL_MODE_GRAY2, grey2, 1, 85}, {FT_PIXEL_MODE_GRAY2, grey2, 3, 255},
+                 {FT_PIXEL_MODE_GRAY4, grey4, 0, 0},  {FT_PIXEL_MODE_GRAY4, grey4, 1, 255},
+                 {FT_PIXEL_MODE_GRAY, grey8, 1, 128}, {FT_PIXEL_MODE_GRAY, grey8, 2, 255}};
     for (const Case& c : cases)
         EXPECT_EQ(Font_BitmapCoverage(c.mode, c.row, c.pixel), c.alpha) << c.mode << "/" << c.pixel;
 }

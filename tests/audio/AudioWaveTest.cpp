@@ -48,7 +48,8 @@ void PlayToneThroughTheSystemDevice(const std::string& config, const std::string
 // sox's rough frequency of the file's first channel past any leading silence (a loaded machine
 // may start the voice late); 0 when it cannot tell.
 double SoxFrequency(const std::string& path) {
-    FILE* pipe = popen(("sox '" + path + "' -n remix 1 silence 1 0.01 1% trim 0.05 0.2 stat 2>&1").c_str(), "r");
+    FILE* pipe =
+        popen(("sox '" + path + "' -n remix 1 silence 1 0.01 1% trim 0.05 0.2 stat 2>&1").c_str(), "r");
     if (pipe == nullptr) return 0;
     char line[256];
     double frequency = 0;

@@ -75,7 +75,8 @@ TEST_F(VMDebugTest, BreakpointStopsEachPassAndRunsTheInstructionUnderIt) {
     // Find "push.i 10": the word 0xC0020000 followed by 10.
     int32_t offset = -1;
     for (int32_t at = 0; at + 8 <= buffer->length; at += 4)
-        if (VM_Load<uint32_t>(buffer->code + at) == 0xC0020000u && VM_Load<int32_t>(buffer->code + at + 4) == 10)
+        if (VM_Load<uint32_t>(buffer->code + at) == 0xC0020000u &&
+            VM_Load<int32_t>(buffer->code + at + 4) == 10)
             offset = at;
     ASSERT_GE(offset, 0);
     const uint32_t original = VM_Load<uint32_t>(buffer->code + offset);
@@ -102,8 +103,8 @@ TEST_F(VMDebugTest, TableTakesValidatedAddressesOnly) {
     for (int i = 0; i < 300; ++i) text += "push.i 1\n";  // two words each
     CCode* code = Code(text);
     VMBuffer* buffer = code->buffer;
-    EXPECT_FALSE(Debug_AddBreakpoint(buffer, 4));     // an operand word
-    EXPECT_FALSE(Debug_AddBreakpoint(buffer, 2));     // not a word
+    EXPECT_FALSE(Debug_AddBreakpoint(buffer, 4));  // an operand word
+    EXPECT_FALSE(Debug_AddBreakpoint(buffer, 2));  // not a word
     EXPECT_FALSE(Debug_AddBreakpoint(buffer, -8));
     EXPECT_FALSE(Debug_AddBreakpoint(buffer, buffer->length));
     EXPECT_FALSE(Debug_AddBreakpoint(nullptr, 0));

@@ -21,14 +21,30 @@ struct Item {
     RValue v = RValue_Undefined();
 };
 
-Item D(double x) { return {VM_TYPE_DOUBLE, x}; }
-Item F(float x) { return {VM_TYPE_FLOAT, x}; }
-Item I(int32_t x) { return {VM_TYPE_INT, 0, x}; }
-Item L(int64_t x) { return {VM_TYPE_LONG, 0, x}; }
-Item B(int32_t x) { return {VM_TYPE_BOOL, 0, x}; }
-Item S(const char* t) { return {VM_TYPE_STRING, 0, 0, t}; }
-Item V(RValue v) { return {VM_TYPE_VALUE, 0, 0, nullptr, v}; }
-Item VS(const char* t) { return {VM_TYPE_VALUE, 0, 0, t}; }
+Item D(double x) {
+    return {VM_TYPE_DOUBLE, x};
+}
+Item F(float x) {
+    return {VM_TYPE_FLOAT, x};
+}
+Item I(int32_t x) {
+    return {VM_TYPE_INT, 0, x};
+}
+Item L(int64_t x) {
+    return {VM_TYPE_LONG, 0, x};
+}
+Item B(int32_t x) {
+    return {VM_TYPE_BOOL, 0, x};
+}
+Item S(const char* t) {
+    return {VM_TYPE_STRING, 0, 0, t};
+}
+Item V(RValue v) {
+    return {VM_TYPE_VALUE, 0, 0, nullptr, v};
+}
+Item VS(const char* t) {
+    return {VM_TYPE_VALUE, 0, 0, t};
+}
 RValue Kind(uint32_t kind) {
     RValue v = RValue_Undefined();
     v.kind = kind;
@@ -44,17 +60,39 @@ struct Want {
     uint32_t kind = 0;  // v results: the value's kind
     const char* error = nullptr;
 };
-Want WD(double x) { return {VM_TYPE_DOUBLE, x}; }
-Want WI(int64_t x) { return {VM_TYPE_INT, 0, x}; }
-Want WL(int64_t x) { return {VM_TYPE_LONG, 0, x}; }
-Want WB(int32_t x) { return {VM_TYPE_BOOL, 0, x}; }
-Want WS(const char* t) { return {VM_TYPE_STRING, 0, 0, t}; }
-Want WVReal(double x) { return {VM_TYPE_VALUE, x, 0, nullptr, VALUE_REAL}; }
-Want WVInt(int32_t x) { return {VM_TYPE_VALUE, 0, x, nullptr, VALUE_INT32}; }
-Want WVLong(int64_t x) { return {VM_TYPE_VALUE, 0, x, nullptr, VALUE_INT64}; }
-Want WVBool(double x) { return {VM_TYPE_VALUE, x, 0, nullptr, VALUE_BOOL}; }
-Want WVStr(const char* t) { return {VM_TYPE_VALUE, 0, 0, t, VALUE_STRING}; }
-Want Err(const char* message) { return {VM_TYPE_SPECIAL, 0, 0, nullptr, 0, message}; }
+Want WD(double x) {
+    return {VM_TYPE_DOUBLE, x};
+}
+Want WI(int64_t x) {
+    return {VM_TYPE_INT, 0, x};
+}
+Want WL(int64_t x) {
+    return {VM_TYPE_LONG, 0, x};
+}
+Want WB(int32_t x) {
+    return {VM_TYPE_BOOL, 0, x};
+}
+Want WS(const char* t) {
+    return {VM_TYPE_STRING, 0, 0, t};
+}
+Want WVReal(double x) {
+    return {VM_TYPE_VALUE, x, 0, nullptr, VALUE_REAL};
+}
+Want WVInt(int32_t x) {
+    return {VM_TYPE_VALUE, 0, x, nullptr, VALUE_INT32};
+}
+Want WVLong(int64_t x) {
+    return {VM_TYPE_VALUE, 0, x, nullptr, VALUE_INT64};
+}
+Want WVBool(double x) {
+    return {VM_TYPE_VALUE, x, 0, nullptr, VALUE_BOOL};
+}
+Want WVStr(const char* t) {
+    return {VM_TYPE_VALUE, 0, 0, t, VALUE_STRING};
+}
+Want Err(const char* message) {
+    return {VM_TYPE_SPECIAL, 0, 0, nullptr, 0, message};
+}
 
 uint32_t Word(uint32_t op, const Item& right, const Item& left, uint32_t mode = 0) {
     return (op << 24) | (left.type << 20) | (right.type << 16) | (mode << 8);
@@ -98,11 +136,19 @@ protected:
         const int32_t size = VM_TypeStackSize(item.type);
         sp -= size;
         switch (item.type) {
-            case VM_TYPE_DOUBLE: VM_Store(sp, item.d); break;
-            case VM_TYPE_FLOAT: VM_Store(sp, static_cast<float>(item.d)); break;
+            case VM_TYPE_DOUBLE:
+                VM_Store(sp, item.d);
+                break;
+            case VM_TYPE_FLOAT:
+                VM_Store(sp, static_cast<float>(item.d));
+                break;
             case VM_TYPE_INT:
-            case VM_TYPE_BOOL: VM_Store(sp, static_cast<int32_t>(item.l)); break;
-            case VM_TYPE_LONG: VM_Store(sp, item.l); break;
+            case VM_TYPE_BOOL:
+                VM_Store(sp, static_cast<int32_t>(item.l));
+                break;
+            case VM_TYPE_LONG:
+                VM_Store(sp, item.l);
+                break;
             case VM_TYPE_STRING:
                 VM_Store(sp, VMString_NewHandle(item.text ? new SharedString(item.text) : nullptr));
                 break;
@@ -113,7 +159,8 @@ protected:
                 VM_Store(sp, v);
                 break;
             }
-            default: break;
+            default:
+                break;
         }
     }
 
@@ -140,12 +187,18 @@ protected:
         ASSERT_EQ(ctx.frame - out, want.type == VM_TYPE_VALUE ? 16 : VM_TypeStackSize(want.type));
         switch (want.type) {
             case VM_TYPE_DOUBLE:
-                if (std::isnan(want.d)) EXPECT_TRUE(std::isnan(VM_Load<double>(out)));
-                else EXPECT_EQ(VM_Load<double>(out), want.d);
+                if (std::isnan(want.d))
+                    EXPECT_TRUE(std::isnan(VM_Load<double>(out)));
+                else
+                    EXPECT_EQ(VM_Load<double>(out), want.d);
                 break;
             case VM_TYPE_INT:
-            case VM_TYPE_BOOL: EXPECT_EQ(VM_Load<int32_t>(out), want.l); break;
-            case VM_TYPE_LONG: EXPECT_EQ(VM_Load<int64_t>(out), want.l); break;
+            case VM_TYPE_BOOL:
+                EXPECT_EQ(VM_Load<int32_t>(out), want.l);
+                break;
+            case VM_TYPE_LONG:
+                EXPECT_EQ(VM_Load<int64_t>(out), want.l);
+                break;
             case VM_TYPE_STRING: {
                 SharedString* s = VMString_Take(VM_Load<uint32_t>(out));
                 ASSERT_NE(s, nullptr);
@@ -429,7 +482,8 @@ TEST_F(VMOpcodesTest, NegAndPopz) {
     Check(neg(V(RValue_Bool(1))), {V(RValue_Bool(1))}, WVBool(-1.0), "neg v bool");
     Check(neg(V(RValue_Int32(5))), {V(RValue_Int32(5))}, WVInt(-5), "neg v int");
     Check(neg(S("a")), {S("a")}, Err("DoNeg :: Execution Engine - Cannot operate on string type"), "neg s");
-    Check(neg(VS("a")), {VS("a")}, Err("DoNeg :1: Execution Engine - Cannot operate on string type"), "neg vs");
+    Check(neg(VS("a")), {VS("a")}, Err("DoNeg :1: Execution Engine - Cannot operate on string type"),
+          "neg vs");
     Check(neg(V(RValue_Undefined())), {V(RValue_Undefined())}, Err("DoNeg :1: undefined value"), "neg undef");
 
     // popz of the last reference to a string frees it.
@@ -483,9 +537,10 @@ done:
     EXPECT_EQ(r.val, 500000500000.0);
     ASSERT_TRUE(reports.empty()) << reports[0];
 
-    Script(0, "fib", Arg0() + "\npush.i 2\nset.i.v 0x0100\nbf rec\n" + Arg0() + "\nret.v\nrec:\n" + Arg0() +
-                         "\npush.i 1\nsub.i.v\ncall.i 100000 1\n" + Arg0() +
-                         "\npush.i 2\nsub.i.v\ncall.i 100000 1\nadd.v.v\nret.v\n");
+    Script(0, "fib",
+           Arg0() + "\npush.i 2\nset.i.v 0x0100\nbf rec\n" + Arg0() + "\nret.v\nrec:\n" + Arg0() +
+               "\npush.i 1\nsub.i.v\ncall.i 100000 1\n" + Arg0() +
+               "\npush.i 2\nsub.i.v\ncall.i 100000 1\nadd.v.v\nret.v\n");
     r = Run("push.i 20\nconv.i.v\ncall.i 100000 1\nret.v\n");
     ASSERT_TRUE(reports.empty()) << reports[0];
     EXPECT_EQ(r.kind, VALUE_REAL);

@@ -34,15 +34,17 @@ protected:
         Code_Function_Free();
         Code_Function_Add("test_print", TestPrint, -1);
         Code_Function_Add("test_sum", TestSum, -1);
-        Code_Function_Add("test_nothing", [](RValue&, CInstance*, CInstance*, int32_t, RValue*) {}, 0);
-        Code_Function_Add("test_argc", [](RValue& r, CInstance*, CInstance*, int32_t argc, RValue*) {
-            r = RValue_Real(argc);
-        }, -1);
+        Code_Function_Add(
+            "test_nothing", [](RValue&, CInstance*, CInstance*, int32_t, RValue*) {}, 0);
+        Code_Function_Add(
+            "test_argc",
+            [](RValue& r, CInstance*, CInstance*, int32_t argc, RValue*) { r = RValue_Real(argc); }, -1);
         Code_Variable_InitTables(8, 8);
         const char* globals[] = {"score", "arr", "total", "unset_global"};
         for (int32_t i = 0; i < 4; ++i) m_variables[globals[i]] = Code_Variable_SetName(globals[i], -5, i);
         const char* instance[] = {"hp", "visits", "count"};
-        for (int32_t i = 0; i < 3; ++i) m_variables[instance[i]] = Code_Variable_SetName(instance[i], -1, 4 + i);
+        for (int32_t i = 0; i < 3; ++i)
+            m_variables[instance[i]] = Code_Variable_SetName(instance[i], -1, 4 + i);
         const char* locals[] = {"i", "n"};
         for (int32_t i = 0; i < 2; ++i) m_variables[locals[i]] = VARIABLE_ID_BASE + i;
         g_GlobalObject = PWObjectBase_Alloc(16, VALUE_UNSET, true);
@@ -53,8 +55,12 @@ protected:
             auto& code = Current()->m_code;
             if (index < 0 || index >= static_cast<int32_t>(code.size())) return false;
             auto& words = code[static_cast<size_t>(index)];
-            *out = CodeEntryInfo{"code", reinterpret_cast<uint8_t*>(words.data()),
-                                 static_cast<uint32_t>(4 * words.size()), 0, Current()->m_locals, 0};
+            *out = CodeEntryInfo{"code",
+                                 reinterpret_cast<uint8_t*>(words.data()),
+                                 static_cast<uint32_t>(4 * words.size()),
+                                 0,
+                                 Current()->m_locals,
+                                 0};
             return true;
         };
         Code_SetSource(&source);
@@ -63,8 +69,9 @@ protected:
         hooks.processMessages = [] { ++Current()->pumps; };
         hooks.stringText = [](int32_t index) {
             auto& strings = Current()->m_strings;
-            return index >= 0 && index < static_cast<int32_t>(strings.size()) ? strings[static_cast<size_t>(index)].c_str()
-                                                                              : nullptr;
+            return index >= 0 && index < static_cast<int32_t>(strings.size())
+                       ? strings[static_cast<size_t>(index)].c_str()
+                       : nullptr;
         };
         hooks.messageBox = [](const char* caption, const char* text) {
             Current()->reports.push_back(std::string(caption) + " " + text);

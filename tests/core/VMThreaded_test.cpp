@@ -15,7 +15,8 @@ protected:
         return setUp + R"(
 top:
     push.l.v local.i
-    push.i )" + std::to_string(last) + R"(
+    push.i )" + std::to_string(last) +
+               R"(
     conv.i.v
     set.v.v 0x0600
     bt done
@@ -147,7 +148,8 @@ TEST_F(VMThreadedTest, IntegerAndDoublePairsRunInlineWithTheHandlersResults) {
         {"push.d 2.5\nconv.d.v\npush.i 2\nmul.i.v\nret.v", VALUE_REAL, 5.0},
         {"push.i 7\npush.d 0.5\nconv.d.v\nsub.v.i\nret.v", VALUE_REAL, 6.5},
         // Within the epsilon: 0.1 + 0.2 == 0.3.
-        {"push.d 0.1\nconv.d.v\npush.d 0.2\nconv.d.v\nadd.v.v\npush.d 0.3\nconv.d.v\nset.v.v 0x0300\nconv.b.v\nret.v",
+        {"push.d 0.1\nconv.d.v\npush.d 0.2\nconv.d.v\nadd.v.v\npush.d 0.3\nconv.d.v\nset.v.v "
+         "0x0300\nconv.b.v\nret.v",
          VALUE_BOOL, 1.0},
     };
     for (const Case& c : cases) {

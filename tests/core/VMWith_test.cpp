@@ -14,7 +14,9 @@ namespace {
 std::vector<int32_t> g_visits;  // self then other of each visit, as instance ids
 int32_t g_breakAt = 0;
 
-int32_t IdOf(CInstance* instance) { return instance ? instance->id : 0; }
+int32_t IdOf(CInstance* instance) {
+    return instance ? instance->id : 0;
+}
 
 class WithTest : public VMTest {
 protected:
@@ -24,11 +26,15 @@ protected:
         g_breakAt = 0;
         world.AddObject(0, "obj_a");
         world.AddObject(1, "obj_b");
-        Code_Function_Add("test_visit", [](RValue& r, CInstance* s, CInstance* o, int32_t, RValue*) {
-            g_visits.push_back(IdOf(s));
-            g_visits.push_back(IdOf(o));
-            r = RValue_Real(g_breakAt != 0 && static_cast<int32_t>(g_visits.size()) / 2 == g_breakAt ? 1 : 0);
-        }, 0);
+        Code_Function_Add(
+            "test_visit",
+            [](RValue& r, CInstance* s, CInstance* o, int32_t, RValue*) {
+                g_visits.push_back(IdOf(s));
+                g_visits.push_back(IdOf(o));
+                r = RValue_Real(g_breakAt != 0 && static_cast<int32_t>(g_visits.size()) / 2 == g_breakAt ? 1
+                                                                                                         : 0);
+            },
+            0);
         m_conv = VM_Handler(VM_OP_CONV);
         // A test conversion of a value to an int32, so a block can decide to leave.
         VM_SetHandler(VM_OP_CONV, [](uint32_t, uint8_t* sp, const uint8_t*, VMExecContext*) {
@@ -60,8 +66,8 @@ protected:
     static std::string WithText(int32_t target, bool mayLeave) {
         std::string body = "call.i test_visit 0\n";
         body += mayLeave ? "conv.v.i\nbf next\npopenv exit\nb out\nnext:\n" : "pop.v.v global.score\n";
-        return "push.i " + std::to_string(target) + "\npushenv end\nbody:\n" + body + "end:\npopenv body\nout:\n" +
-               "call.i test_visit 0\npop.v.v global.total\n";
+        return "push.i " + std::to_string(target) + "\npushenv end\nbody:\n" + body +
+               "end:\npopenv body\nout:\n" + "call.i test_visit 0\npop.v.v global.total\n";
     }
     void RunWith(int32_t target, bool mayLeave = false) { Run(WithText(target, mayLeave)); }
 
@@ -129,7 +135,8 @@ TEST_F(WithTest, SelfOtherInstanceAndObjectTargets) {
     CInstance* other = m_made[0];
     // with (other) swaps self and other for the block.
     RValue result = RValue_Undefined();
-    CCode* code = Code("push.i -2\npushenv end\nbody:\ncall.i test_visit 0\npop.v.v global.score\nend:\npopenv body\n");
+    CCode* code =
+        Code("push.i -2\npushenv end\nbody:\ncall.i test_visit 0\npop.v.v global.score\nend:\npopenv body\n");
     VM::Exec(code, self, other, &result);
     EXPECT_EQ(g_visits, (std::vector<int32_t>{100040, 100001}));
     g_visits.clear();

@@ -80,7 +80,8 @@ TEST_F(VMTest, EveryOpcodeAssemblesListsAndAssemblesAgainToTheSameWords) {
     const auto* code = reinterpret_cast<const uint8_t*>(words.data());
     const auto length = static_cast<int32_t>(4 * words.size());
     TErrStreamConsole listing;
-    for (int32_t offset = 0; offset < length;) offset = Code_ListInstruction(nullptr, code, length, offset, &listing);
+    for (int32_t offset = 0; offset < length;)
+        offset = Code_ListInstruction(nullptr, code, length, offset, &listing);
     EXPECT_EQ(Assemble(listing.Text()), words) << listing.Text();
 }
 
@@ -109,8 +110,8 @@ TEST_F(VMTest, ListingLinesFollowTheirColumns) {
 
 TEST_F(VMTest, PreparePicksFastHandlersAndMapsInstructions) {
     const uint32_t conv = 0x07520000u;
-    const uint32_t words[] = {conv, conv | 0x0100, 0xD9020000u, 499999, 0xD9020000u, 500000, 0xD9020000u, 500001,
-                              0xC0080000u, 0x9C050000u};
+    const uint32_t words[] = {conv,   conv | 0x0100, 0xD9020000u, 499999,      0xD9020000u,
+                              500000, 0xD9020000u,   500001,      0xC0080000u, 0x9C050000u};
     VMBuffer buffer(reinterpret_cast<uint8_t*>(const_cast<uint32_t*>(words)), sizeof words, 0, 0);
     buffer.Prepare();
     EXPECT_NE(buffer.handlers[0], buffer.handlers[1]);  // nonzero bits 11..8: the general conversion
@@ -157,7 +158,8 @@ TEST_F(VMTest, CodeIsCheckedBeforeItCanRun) {
     for (const Case& c : cases) {
         char reason[256] = "";
         const auto* code = reinterpret_cast<const uint8_t*>(c.words.data());
-        EXPECT_EQ(VMBuffer_Check(code, static_cast<uint32_t>(4 * c.words.size()), c.start, limits, reason, sizeof reason),
+        EXPECT_EQ(VMBuffer_Check(code, static_cast<uint32_t>(4 * c.words.size()), c.start, limits, reason,
+                                 sizeof reason),
                   c.ok)
             << c.what << ": " << reason;
     }
@@ -603,8 +605,8 @@ TEST_F(VMTest, BranchesAndThe4096thBranchPumpsMessages) {
 }
 
 TEST_F(VMTest, TheArrayIndexCheck) {
-    const std::pair<int, const char*> cases[] = {{-1, "Array index must be +'ve"}, {31999, nullptr},
-                                                 {32000, "Array index must be < 32000"}};
+    const std::pair<int, const char*> cases[] = {
+        {-1, "Array index must be +'ve"}, {31999, nullptr}, {32000, "Array index must be < 32000"}};
     for (const auto& [index, error] : cases) {
         reports.clear();
         Run("push.i " + std::to_string(index) + "\nbreak 0xffff\npop.v.i global.arr[]");
@@ -633,8 +635,9 @@ protected:
         VMTest::SetUp();
         m_arg0 = Variable_BuiltIn_Add("argument0", ReadArgument<0>, nullptr);
         m_arg1 = Variable_BuiltIn_Add("argument1", ReadArgument<1>, nullptr);
-        Script(0, "scr_add", "push.b.v @" + std::to_string(m_arg1) + "\npush.b.v @" + std::to_string(m_arg0) +
-                                 "\ncall.i test_sum 2\nret.v");
+        Script(0, "scr_add",
+               "push.b.v @" + std::to_string(m_arg1) + "\npush.b.v @" + std::to_string(m_arg0) +
+                   "\ncall.i test_sum 2\nret.v");
     }
     void TearDown() override {
         Variable_BuiltIn_Free();
@@ -680,7 +683,8 @@ TEST_F(VMCallTest, BuiltinsAndScriptsLeaveTheirResultsInPlaceOfTheArguments) {
 TEST_F(VMCallTest, ScriptExecuteNeedsItsFirstArgument) {
     Run("call.i 499999 0\npop.v.v global.score");
     ASSERT_FALSE(reports.empty());
-    EXPECT_EQ(reports[0], "DoCall :: Execution Error - script_execute needs the script as its first argument");
+    EXPECT_EQ(reports[0],
+              "DoCall :: Execution Error - script_execute needs the script as its first argument");
     EXPECT_EQ(Global("score"), -999);
 }
 
@@ -708,8 +712,10 @@ TEST_F(VMCallTest, ScriptsWithoutCodeOrWithoutRetGiveZero) {
 
 TEST_F(VMCallTest, ArgumentsOfTheCallerAreVisibleAgainAfterAReturn) {
     // scr_outer(a) calls scr_add(10, 20), then reads its own argument0 again.
-    Script(3, "scr_outer", "push.i 20\nconv.i.v\npush.i 10\nconv.i.v\ncall.i 100000 2\npop.v.v global.total\n"
-                           "push.b.v @" + std::to_string(m_arg0) + "\nret.v");
+    Script(3, "scr_outer",
+           "push.i 20\nconv.i.v\npush.i 10\nconv.i.v\ncall.i 100000 2\npop.v.v global.total\n"
+           "push.b.v @" +
+               std::to_string(m_arg0) + "\nret.v");
     Run("push.i 77\nconv.i.v\ncall.i 100003 1\npop.v.v global.score");
     EXPECT_TRUE(reports.empty()) << reports[0];
     EXPECT_EQ(Global("total"), 30);
@@ -718,8 +724,11 @@ TEST_F(VMCallTest, ArgumentsOfTheCallerAreVisibleAgainAfterAReturn) {
 
 TEST_F(VMCallTest, RepeatedCallsTakeTheLoopsOwnPathWithTheSameResults) {
     // The first call of a script decodes it; the later ones enter its frame in the loop itself.
-    Script(3, "scr_outer", "push.b.v @" + std::to_string(m_arg0) + "\npush.i 20\nconv.i.v\ncall.i 100000 2\n"
-                           "pop.v.v global.total\npush.b.v @" + std::to_string(m_arg0) + "\nret.v");
+    Script(3, "scr_outer",
+           "push.b.v @" + std::to_string(m_arg0) +
+               "\npush.i 20\nconv.i.v\ncall.i 100000 2\n"
+               "pop.v.v global.total\npush.b.v @" +
+               std::to_string(m_arg0) + "\nret.v");
     Run("push.i 1\nconv.i.v\ncall.i 100003 1\npop.v.v global.arr\n"
         "push.i 2\nconv.i.v\ncall.i 100003 1\npush.i 3\nconv.i.v\ncall.i 100003 1\nadd.v.v\n"
         "pop.v.v global.score");
@@ -769,12 +778,16 @@ TEST_F(VMCallTest, DeepCallsGrowTheStackAndTooDeepEndsTheRun) {
         VM_Store(sp, static_cast<int32_t>(v.val));
         return sp;
     });
-    Code_Function_Add("test_dec", [](RValue& r, CInstance*, CInstance*, int32_t, RValue* args) {
-        r = RValue_Real(args[0].val - 1);
-    }, 1);
+    Code_Function_Add(
+        "test_dec",
+        [](RValue& r, CInstance*, CInstance*, int32_t, RValue* args) { r = RValue_Real(args[0].val - 1); },
+        1);
     const std::string arg0 = "push.b.v @" + std::to_string(m_arg0) + "\n";
-    Script(4, "scr_deep", arg0 + "conv.v.i\nbf done\n" + arg0 + "call.i test_dec 1\ncall.i 100004 1\n"
-                          "pop.v.v global.arr\ndone:\n" + arg0 + "pop.v.v global.total\n" + arg0 + "ret.v");
+    Script(4, "scr_deep",
+           arg0 + "conv.v.i\nbf done\n" + arg0 +
+               "call.i test_dec 1\ncall.i 100004 1\n"
+               "pop.v.v global.arr\ndone:\n" +
+               arg0 + "pop.v.v global.total\n" + arg0 + "ret.v");
     Run("push.i 300\nconv.i.v\ncall.i 100004 1\npop.v.v global.score");
     EXPECT_TRUE(reports.empty()) << reports[0];
     EXPECT_EQ(Global("score"), 300) << "VM_Args of each frame survive the moves";

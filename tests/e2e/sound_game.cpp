@@ -39,7 +39,9 @@ const char* const kAlarm = R"(
 
 std::vector<uint8_t> ToneWav() {
     std::vector<uint8_t> bytes;
-    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(v >> (8 * i))); };
+    auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(v >> (8 * i)));
+    };
     auto text = [&](const char* t) { bytes.insert(bytes.end(), t, t + 4); };
     const uint32_t dataBytes = kRate * 2;
     text("RIFF");
@@ -54,7 +56,8 @@ std::vector<uint8_t> ToneWav() {
     text("data");
     u32(dataBytes);
     for (int32_t i = 0; i < kRate; ++i) {
-        const auto sample = static_cast<int16_t>(std::lround(16000.0 * std::sin(2.0 * M_PI * 440.0 * i / kRate)));
+        const auto sample =
+            static_cast<int16_t>(std::lround(16000.0 * std::sin(2.0 * M_PI * 440.0 * i / kRate)));
         bytes.push_back(uint8_t(sample & 0xFF));
         bytes.push_back(uint8_t((sample >> 8) & 0xFF));
     }

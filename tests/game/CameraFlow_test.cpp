@@ -73,7 +73,8 @@ TEST_F(CameraFlowTest, EachStateSetsInputBulletsZoomAndTarget) {
     CInstance* manager = StateManager();
     CInstance* camera = Camera();
     // A bubble as the cats make them: the script gives it the word map its Destroy frees.
-    RValue args[5] = {RValue_Real(300), RValue_Real(200), RValue_Undefined(), RValue_Real(1), RValue_Real(17)};
+    RValue args[5] = {RValue_Real(300), RValue_Real(200), RValue_Undefined(), RValue_Real(1),
+                      RValue_Real(17)};
     RValue_CreateString(&args[2], "[\"Hi\"]");
     RValue* argv[5] = {&args[0], &args[1], &args[2], &args[3], &args[4]};
     RValue id = RValue_Undefined();

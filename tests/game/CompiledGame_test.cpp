@@ -91,12 +91,16 @@ TEST(CompiledGameLink, RecordHoldsTheTablesAndTheEmbeddedFile) {
     EXPECT_STREQ(record.functionRefs[0]->name, "part_particles_create");
     EXPECT_STREQ(record.functionRefs[52]->name, "dcos");
 
-    const std::pair<int, const char*> entries[] = {
-        {0, "hvs_Script_scr_particle_1"},  {6, "hvs_Script_npow"},
-        {7, "hvs_Object_obj_dude_Create_0"}, {34, "hvs_Object_obj_vignette_Draw_74"},
-        {36, "hvs_Object_obj_particles_Mouse_50"}, {44, "hvs_Object_obj_camera_KeyPress_82"},
-        {86, "hvs_Object_obj_bullet_1_Collision_17"}, {92, "hvs_Object_obj_dead_poof_Other_7"},
-        {93, "hvs_Room_rm_game_Create"}, {95, "hvs_Room_room0_Create"}};
+    const std::pair<int, const char*> entries[] = {{0, "hvs_Script_scr_particle_1"},
+                                                   {6, "hvs_Script_npow"},
+                                                   {7, "hvs_Object_obj_dude_Create_0"},
+                                                   {34, "hvs_Object_obj_vignette_Draw_74"},
+                                                   {36, "hvs_Object_obj_particles_Mouse_50"},
+                                                   {44, "hvs_Object_obj_camera_KeyPress_82"},
+                                                   {86, "hvs_Object_obj_bullet_1_Collision_17"},
+                                                   {92, "hvs_Object_obj_dead_poof_Other_7"},
+                                                   {93, "hvs_Room_rm_game_Create"},
+                                                   {95, "hvs_Room_room0_Create"}};
     for (const auto& [index, name] : entries) EXPECT_STREQ(record.codeTable[index].name, name) << index;
     for (int i = 0; i < 96; ++i) EXPECT_NE(record.codeTable[i].function, nullptr) << i;
 }
@@ -142,11 +146,11 @@ TEST_F(CompiledGameTest, EmbeddedGameLoadsWithEveryChunkKnownAndTheIndicesOfTheG
     ASSERT_TRUE(LoadEmbedded()) << (Form_LoadError() ? Form_LoadError() : "");
     for (size_t i = 0; i < first.size(); ++i)
         EXPECT_EQ(g_VariableRefs[i].variableId, first[i]) << g_VariableRefs[i].name;
-    // Built-in names take no slot; the others take 100000 + their slot number.
-#define HVS_CHECK_ID(name, slot)                                            \
-    if ((slot) < 0)                                                          \
-        EXPECT_LT(g_VariableRefs[V_##name].variableId, 100000) << #name;     \
-    else                                                                     \
+        // Built-in names take no slot; the others take 100000 + their slot number.
+#define HVS_CHECK_ID(name, slot) \
+    if ((slot) < 0) \
+        EXPECT_LT(g_VariableRefs[V_##name].variableId, 100000) << #name; \
+    else \
         EXPECT_EQ(g_VariableRefs[V_##name].variableId, 100000 + (slot)) << #name;
     HVS_VARIABLES(HVS_CHECK_ID)
 #undef HVS_CHECK_ID
@@ -191,8 +195,9 @@ TEST_F(CompiledGameTest, CreateSpeechFillsTheNewBubble) {
     Start();
     const int before = CountInstances(OBJ_obj_speech);
     RValue a[5] = {RValue_Real(300), RValue_Real(200), RValue_Undefined(), RValue_Real(0), RValue_Real(5)};
-    RValue_CreateString(&a[2], "[\"Thank\", \"you.\", \"I\", \"really\", \"needed\", "
-                               "{\"word\": \"that!\", \"delay\": 60}, \"(purr)\"]");
+    RValue_CreateString(&a[2],
+                        "[\"Thank\", \"you.\", \"I\", \"really\", \"needed\", "
+                        "{\"word\": \"that!\", \"delay\": 60}, \"(purr)\"]");
     RValue* args[5] = {&a[0], &a[1], &a[2], &a[3], &a[4]};
     RValue result = RValue_Undefined();
     hvs_Script_scr_create_speech(nullptr, nullptr, &result, 5, args);
@@ -215,7 +220,11 @@ TEST_F(CompiledGameTest, NpowKeepsTheSignOfTheBase) {
     g_FunctionRefs[F_power].builtinIndex = FindFunction("power");
     const struct {
         double base, exponent, expected;
-    } cases[] = {{-8, 1.0 / 3.0, -2}, {-2, 2, -4}, {2, 0.5, std::sqrt(2.0)}, {0, 3, 0}, {-3, 0.65, -std::pow(3, 0.65)}};
+    } cases[] = {{-8, 1.0 / 3.0, -2},
+                 {-2, 2, -4},
+                 {2, 0.5, std::sqrt(2.0)},
+                 {0, 3, 0},
+                 {-3, 0.65, -std::pow(3, 0.65)}};
     for (const auto& c : cases) {
         RValue a = RValue_Real(c.base), b = RValue_Real(c.exponent), result = RValue_Undefined();
         RValue* args[] = {&a, &b};
@@ -324,13 +333,15 @@ TEST_F(CompiledGameTest, AnErrorThreeCallsDeepReportsThreeCalledFromLines) {
     EXPECT_EQ(StackTraceHead, nullptr);
     const std::string report = Error_LastText();
     EXPECT_NE(report.find("\n\n\nthree calls deep\n"), std::string::npos) << report;
-    const std::string calledFrom = "\ncalled from - hvs_Script_npow (line 4)\n"
-                                   "called from - hvs_Script_scr_create_speech (line 7)\n"
-                                   "called from - hvs_Object_obj_dude_Step_0 (line 12)\n";
+    const std::string calledFrom =
+        "\ncalled from - hvs_Script_npow (line 4)\n"
+        "called from - hvs_Script_scr_create_speech (line 7)\n"
+        "called from - hvs_Object_obj_dude_Step_0 (line 12)\n";
     ASSERT_GE(report.size(), calledFrom.size());
     EXPECT_EQ(report.substr(report.size() - calledFrom.size()), calledFrom) << report;
     size_t lines = 0;
-    for (size_t at = report.find("called from"); at != std::string::npos; at = report.find("called from", at + 1))
+    for (size_t at = report.find("called from"); at != std::string::npos;
+         at = report.find("called from", at + 1))
         ++lines;
     EXPECT_EQ(lines, 3u);
     Error_SetLastText(nullptr);

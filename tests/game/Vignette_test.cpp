@@ -99,10 +99,12 @@ TEST_F(VignetteTest, BlackEdgeMultipliesToZeroAndWhiteMiddleKeepsTheGrey) {
     const std::vector<uint32_t> shaded = DrawFrame();
     ASSERT_EQ(shaded.size(), size_t{kWidth} * kHeight);
     // The corners of the port lie in the picture's black border.
-    for (auto [x, y] : {std::pair{0, 0}, {kWidth - 1, 0}, {0, kHeight - 1}, {kWidth - 1, kHeight - 1}, {8, 8}})
+    for (auto [x, y] :
+         {std::pair{0, 0}, {kWidth - 1, 0}, {0, kHeight - 1}, {kWidth - 1, kHeight - 1}, {8, 8}})
         EXPECT_EQ(At(shaded, x, y), 0u) << x << ", " << y;
     // Its white middle: the grey comes through unchanged.
-    for (auto [x, y] : {std::pair{kWidth / 2, kHeight / 2}, {kWidth / 2 - 200, kHeight / 2 + 100}, {kWidth / 2, 200}})
+    for (auto [x, y] :
+         {std::pair{kWidth / 2, kHeight / 2}, {kWidth / 2 - 200, kHeight / 2 + 100}, {kWidth / 2, 200}})
         EXPECT_EQ(At(shaded, x, y), kGrey) << x << ", " << y;
     // Between them the grey darkens toward the edge, never brightens.
     uint32_t previous = kGrey;

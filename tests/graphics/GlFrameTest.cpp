@@ -20,8 +20,9 @@ struct Vertex {
 // Two triangles covering (x0, y0)-(x1, y1) through the batch.
 void DrawQuad(float x0, float y0, float x1, float y1, uint32_t colour) {
     auto* v = static_cast<Vertex*>(GR_Batch_Alloc(D3DPT_TRIANGLELIST, nullptr, GR_FORMAT_XYZCUV, 6));
-    const Vertex corners[6] = {{x0, y0, 0, colour, 0, 0}, {x1, y0, 0, colour, 1, 0}, {x0, y1, 0, colour, 0, 1},
-                               {x1, y0, 0, colour, 1, 0}, {x1, y1, 0, colour, 1, 1}, {x0, y1, 0, colour, 0, 1}};
+    const Vertex corners[6] = {{x0, y0, 0, colour, 0, 0}, {x1, y0, 0, colour, 1, 0},
+                               {x0, y1, 0, colour, 0, 1}, {x1, y0, 0, colour, 1, 0},
+                               {x1, y1, 0, colour, 1, 1}, {x0, y1, 0, colour, 0, 1}};
     std::copy(corners, corners + 6, v);
 }
 
@@ -92,7 +93,8 @@ TEST_F(GlFrameTest, WindowShowsFramesAndResizesThroughTheCountdown) {
     if (!server.Start()) GTEST_SKIP() << "Xvfb is not available";
     server.Select();
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_Window* window = SDL_CreateWindow("device test", 0, 0, 320, 240, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    SDL_Window* window =
+        SDL_CreateWindow("device test", 0, 0, 320, 240, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     ASSERT_NE(window, nullptr) << SDL_GetError();
     g_GRHooks.processMessages = [] { SDL_PumpEvents(); };
 

@@ -127,8 +127,10 @@ TEST_F(BufferAsyncTest, GroupMisuseIsFatal) {
     };
     const Case cases[] = {
         {[&] { Call("buffer_async_group_end"); }, "no matching buffer_group_begin"},
-        {[&] { Call("buffer_async_group_begin", {"a b"}); }, "Group name should not contain whitespace or slash characters."},
-        {[&] { Call("buffer_async_group_begin", {"a/b"}); }, "Group name should not contain whitespace or slash characters."},
+        {[&] { Call("buffer_async_group_begin", {"a b"}); },
+         "Group name should not contain whitespace or slash characters."},
+        {[&] { Call("buffer_async_group_begin", {"a/b"}); },
+         "Group name should not contain whitespace or slash characters."},
         {[&] {
              Call("buffer_async_group_begin", {"g"});
              Call("buffer_async_group_begin", {"h"});

@@ -153,8 +153,14 @@ TEST_F(BufferBuiltins, IllegalIndexesReportAndKeepTheInitialResult) {
         {"buffer_base64_encode", {7, 0, -1}, "undefined", "Illegal Buffer Index"},
         {"buffer_base64_decode_ext", {7, "AQID", 0}, "undefined", "Illegal Buffer Index"},
         {"buffer_get_address", {7}, "undefined", "buffer_get_address: Illegal Buffer Index"},
-        {"buffer_get_surface", {7, 0, 0, 0, 0}, "undefined", "Error in buffer_get_surface(): Illegal Buffer Index"},
-        {"buffer_set_surface", {7, 0, 0, 0, 0}, "undefined", "Error in buffer_set_surface(): Illegal Buffer Index"},
+        {"buffer_get_surface",
+         {7, 0, 0, 0, 0},
+         "undefined",
+         "Error in buffer_get_surface(): Illegal Buffer Index"},
+        {"buffer_set_surface",
+         {7, 0, 0, 0, 0},
+         "undefined",
+         "Error in buffer_set_surface(): Illegal Buffer Index"},
         {"buffer_copy", {0, 0, -1, 7, 0}, "undefined", "Illegal Source Buffer Index"},
         {"buffer_copy", {7, 0, -1, 0, 0}, "undefined", "Illegal Source Buffer Index"},
         {"buffer_copy", {0, 0, -1, 0, 0}, "undefined", "Source and Destination buffers can't be the same"},
@@ -192,7 +198,7 @@ TEST_F(BufferBuiltins, TypedCallsSeekTellAndSizes) {
     EXPECT_EQ(errors.TakeNonFatal(), "buffer_resize: Illegal size");
     EXPECT_EQ(Show(Call("buffer_get_size", {double(b)})), "real:3");
 
-    const double sizes[][2] = {{1, 1}, {2, 1}, {3, 2}, {4, 2}, {5, 4}, {6, 4}, {7, 2},
+    const double sizes[][2] = {{1, 1}, {2, 1}, {3, 2},  {4, 2},  {5, 4},  {6, 4},  {7, 2},
                                {8, 4}, {9, 8}, {10, 1}, {11, 0}, {12, 8}, {13, 0}, {0, 0}};
     for (const auto& s : sizes) EXPECT_EQ(Call("buffer_sizeof", {s[0]}).val, s[1]) << s[0];
     EXPECT_EQ(errors.TakeNonFatal(), "");
@@ -264,11 +270,11 @@ TEST_F(BufferBuiltins, DigestsAndBase64MatchPythonOnTheSameBytes) {
         int32_t offset, size;
     };
     const Query queries[] = {
-        {"md5", false, 0, -1},      {"sha1", false, 0, -1},      {"base64", false, 0, -1},
-        {"md5", false, 10, 100},    {"sha1", false, 10, 55},     {"base64", false, 1, 2},
-        {"md5", false, 995, 50},    {"sha1", false, -20, 64},    {"base64", false, 999, 10},
-        {"md5", true, 990, 30},     {"sha1", true, -10, 2500},   {"base64", true, 990, 30},
-        {"sha1", false, 0, 0},      {"md5", true, 2000, 64},
+        {"md5", false, 0, -1},   {"sha1", false, 0, -1},    {"base64", false, 0, -1},
+        {"md5", false, 10, 100}, {"sha1", false, 10, 55},   {"base64", false, 1, 2},
+        {"md5", false, 995, 50}, {"sha1", false, -20, 64},  {"base64", false, 999, 10},
+        {"md5", true, 990, 30},  {"sha1", true, -10, 2500}, {"base64", true, 990, 30},
+        {"sha1", false, 0, 0},   {"md5", true, 2000, 64},
     };
     std::string input = bytes + "\n";
     std::vector<std::string> ours;
@@ -278,7 +284,8 @@ TEST_F(BufferBuiltins, DigestsAndBase64MatchPythonOnTheSameBytes) {
         const char* name = std::strcmp(q.op, "md5") == 0    ? "buffer_md5"
                            : std::strcmp(q.op, "sha1") == 0 ? "buffer_sha1"
                                                             : "buffer_base64_encode";
-        ours.push_back(buftest::Text(Call(name, {double(q.wrap ? wrap : fixed), double(q.offset), double(q.size)})));
+        ours.push_back(
+            buftest::Text(Call(name, {double(q.wrap ? wrap : fixed), double(q.offset), double(q.size)})));
     }
     std::istringstream theirs(buftest::RunPython(kDigestPeer, input));
     for (size_t i = 0; i < ours.size(); ++i) {
@@ -326,7 +333,8 @@ TEST_F(BufferBuiltins, AddressesAreHandlesThatFollowTheBuffer) {
     const auto handle = uint32_t(reinterpret_cast<uintptr_t>(address.ptr));
     EXPECT_EQ(Buffer_GetAddressFromHandle(handle), Buffer_GetByIndex(b)->GetData());
     Call("buffer_resize", {double(b), 4096});
-    EXPECT_EQ(Buffer_GetAddressFromHandle(handle), Buffer_GetByIndex(b)->GetData()) << "after the block moved";
+    EXPECT_EQ(Buffer_GetAddressFromHandle(handle), Buffer_GetByIndex(b)->GetData())
+        << "after the block moved";
     Call("buffer_delete", {double(b)});
     EXPECT_EQ(Buffer_GetAddressFromHandle(handle), nullptr);
     const int32_t again = Index(Call("buffer_create", {8, 1, 1}));
@@ -368,7 +376,8 @@ bool FakeVertices(int32_t id, BufferVertexSource* out) {
 
 TEST_F(BufferBuiltins, VertexBuffersCopyTheirBytesAfterTheChecks) {
     EXPECT_EQ(Show(Call("buffer_create_from_vertex_buffer", {1, 1, 1})), "real:-1");
-    EXPECT_EQ(errors.TakeNonFatal(), "buffer_create_from_vertex_buffer: Specified vertex buffer doesn't exist.");
+    EXPECT_EQ(errors.TakeNonFatal(),
+              "buffer_create_from_vertex_buffer: Specified vertex buffer doesn't exist.");
 
     Buffer_SetVertexLookup(FakeVertices);
     const int32_t grow = Index(Call("buffer_create", {1, 1, 1}));
@@ -377,26 +386,38 @@ TEST_F(BufferBuiltins, VertexBuffersCopyTheirBytesAfterTheChecks) {
         std::initializer_list<Arg> args;
         const char* message;
     } refusals[] = {
-        {"buffer_create_from_vertex_buffer", {9, 1, 1},
+        {"buffer_create_from_vertex_buffer",
+         {9, 1, 1},
          "buffer_create_from_vertex_buffer: Specified vertex buffer doesn't exist."},
-        {"buffer_create_from_vertex_buffer", {2, 1, 1},
+        {"buffer_create_from_vertex_buffer",
+         {2, 1, 1},
          "buffer_create_from_vertex_buffer: Can't create buffer from frozen vertex buffer."},
-        {"buffer_create_from_vertex_buffer", {3, 1, 1},
+        {"buffer_create_from_vertex_buffer",
+         {3, 1, 1},
          "buffer_create_from_vertex_buffer: Can't create buffer from empty vertex buffer."},
-        {"buffer_create_from_vertex_buffer", {1, 1, 0}, "buffer_create_from_vertex_buffer: Illegal alignment size"},
-        {"buffer_create_from_vertex_buffer_ext", {9, 1, 1, 0, 1},
+        {"buffer_create_from_vertex_buffer",
+         {1, 1, 0},
+         "buffer_create_from_vertex_buffer: Illegal alignment size"},
+        {"buffer_create_from_vertex_buffer_ext",
+         {9, 1, 1, 0, 1},
          "buffer_create_from_vertex_buffer_ext: Specified vertex buffer doesn't exist."},
-        {"buffer_create_from_vertex_buffer_ext", {1, 1, 1, 0, 0},
+        {"buffer_create_from_vertex_buffer_ext",
+         {1, 1, 1, 0, 0},
          "buffer_create_from_vertex_buffer_ext: Specified number of verts invalid."},
-        {"buffer_create_from_vertex_buffer_ext", {1, 1, 1, 4, 1},
+        {"buffer_create_from_vertex_buffer_ext",
+         {1, 1, 1, 4, 1},
          "buffer_create_from_vertex_buffer_ext: Specified start vertex out of range."},
-        {"buffer_copy_from_vertex_buffer", {9, 0, 1, double(grow), 0},
+        {"buffer_copy_from_vertex_buffer",
+         {9, 0, 1, double(grow), 0},
          "buffer_copy_from_vertex_buffer: Illegal Vertex Buffer Index"},
-        {"buffer_copy_from_vertex_buffer", {2, 0, 1, double(grow), 0},
+        {"buffer_copy_from_vertex_buffer",
+         {2, 0, 1, double(grow), 0},
          "buffer_copy_from_vertex_buffer: Can't copy from frozen vertex buffer."},
-        {"buffer_copy_from_vertex_buffer", {1, -1, 1, double(grow), 0},
+        {"buffer_copy_from_vertex_buffer",
+         {1, -1, 1, double(grow), 0},
          "buffer_copy_from_vertex_buffer: Specified start vertex out of range."},
-        {"buffer_copy_from_vertex_buffer", {1, 0, 1, 40, 0},
+        {"buffer_copy_from_vertex_buffer",
+         {1, 0, 1, 40, 0},
          "buffer_copy_from_vertex_buffer: Illegal Destination Buffer Index"},
     };
     for (const auto& r : refusals) {

@@ -22,12 +22,24 @@ struct WriteOp {
 };
 
 const WriteOp kWrites[] = {
-    {eBuffer_U8, 200, nullptr},          {eBuffer_U32, 4294967295.0, nullptr}, {eBuffer_S8, -5, nullptr},
-    {eBuffer_F64, 3.25, nullptr},        {eBuffer_U16, 65535, nullptr},        {eBuffer_String, 0, "h\xc3\xa9llo"},
-    {eBuffer_F32, 0.1, nullptr},         {eBuffer_S16, -2, nullptr},           {eBuffer_Bool, 1, nullptr},
-    {eBuffer_Text, 0, "ab"},             {eBuffer_S32, -123456, nullptr},      {eBuffer_U64, 1099511627777.0, nullptr},
-    {eBuffer_F16, 1.5, nullptr},         {99, 1, nullptr},                     {eBuffer_U8, 7.9, nullptr},
-    {eBuffer_Bool, 0.25, nullptr},       {eBuffer_U32, 3000000000.0, nullptr}, {eBuffer_S8, 300, nullptr},
+    {eBuffer_U8, 200, nullptr},
+    {eBuffer_U32, 4294967295.0, nullptr},
+    {eBuffer_S8, -5, nullptr},
+    {eBuffer_F64, 3.25, nullptr},
+    {eBuffer_U16, 65535, nullptr},
+    {eBuffer_String, 0, "h\xc3\xa9llo"},
+    {eBuffer_F32, 0.1, nullptr},
+    {eBuffer_S16, -2, nullptr},
+    {eBuffer_Bool, 1, nullptr},
+    {eBuffer_Text, 0, "ab"},
+    {eBuffer_S32, -123456, nullptr},
+    {eBuffer_U64, 1099511627777.0, nullptr},
+    {eBuffer_F16, 1.5, nullptr},
+    {99, 1, nullptr},
+    {eBuffer_U8, 7.9, nullptr},
+    {eBuffer_Bool, 0.25, nullptr},
+    {eBuffer_U32, 3000000000.0, nullptr},
+    {eBuffer_S8, 300, nullptr},
 };
 
 struct BufferShape {
@@ -37,9 +49,9 @@ struct BufferShape {
 };
 
 const BufferShape kShapes[] = {
-    {eBufferType_Fixed, 24, 4}, {eBufferType_Fixed, 64, 1}, {eBufferType_Grow, 4, 4},
-    {eBufferType_Grow, 0, 1},   {eBufferType_Grow, 3, 8},   {eBufferType_Wrap, 10, 4},
-    {eBufferType_Wrap, 7, 8},   {eBufferType_Wrap, 13, 1},  {eBufferType_Fast, 6, 1},
+    {eBufferType_Fixed, 24, 4},   {eBufferType_Fixed, 64, 1}, {eBufferType_Grow, 4, 4},
+    {eBufferType_Grow, 0, 1},     {eBufferType_Grow, 3, 8},   {eBufferType_Wrap, 10, 4},
+    {eBufferType_Wrap, 7, 8},     {eBufferType_Wrap, 13, 1},  {eBufferType_Fast, 6, 1},
     {eBufferType_VBuffer, 20, 2},
 };
 
@@ -141,8 +153,8 @@ TEST(Buffer, TypedWritesOfEveryKindGiveTheBytesOfTheModel) {
         std::string line;
         ASSERT_TRUE(std::getline(expected, line)) << "python3 model gave no line";
         std::ostringstream ours;
-        ours << results << " " << Hex(buffer->GetData(), buffer->GetSize()) << " " << buffer->GetPosition() << " "
-             << buffer->GetUsedSize();
+        ours << results << " " << Hex(buffer->GetData(), buffer->GetSize()) << " " << buffer->GetPosition()
+             << " " << buffer->GetUsedSize();
         EXPECT_EQ(ours.str(), line);
         delete buffer;
     }
@@ -159,8 +171,8 @@ TEST(Buffer, ValuesReadBackAsWritten) {
         buffer.Write(op.code, &value.v);
     }
     buffer.Seek(0, 0);
-    const char* expected[kReadable] = {"200", "4294967295", "-5",  "3.25", "65535",   "h\xc3\xa9llo",
-                                       "0.1", "-2",         "1",   "ab",   "-123456", "i64:1099511627777"};
+    const char* expected[kReadable] = {"200", "4294967295", "-5", "3.25", "65535",   "h\xc3\xa9llo",
+                                       "0.1", "-2",         "1",  "ab",   "-123456", "i64:1099511627777"};
     for (int i = 0; i < kReadable; ++i) {
         const WriteOp& op = kWrites[i];
         SCOPED_TRACE(i);
@@ -188,7 +200,7 @@ TEST(Buffer, ValuesReadBackAsWritten) {
 // --- construction and positions ---------------------------------------------------------
 
 TEST(Buffer, AlignmentIsAPowerOfTwoBelow512AndTheDataSitsOnIt) {
-    const int32_t cases[][2] = {{0, 1}, {1, 1}, {2, 2}, {3, 4}, {5, 8}, {300, 512},
+    const int32_t cases[][2] = {{0, 1},     {1, 1},   {2, 2},    {3, 4},   {5, 8}, {300, 512},
                                 {511, 512}, {512, 1}, {1024, 1}, {513, 1}, {-4, 1}};
     for (const auto& c : cases) {
         Buffer_Standard buffer(16, eBufferType_Fixed, c[0]);
@@ -398,8 +410,8 @@ TEST(Buffer, CopiesFromMemoryFollowTheDestinationKind) {
         SCOPED_TRACE(c.name);
         Buffer_Standard buffer(c.size, c.kind, 1);
         const bool mayGrow = c.kind == eBufferType_Grow;
-        EXPECT_EQ(IBuffer_CopyFromMemory(&buffer, source, 7, c.sourceOffset, c.count, c.destinationOffset, mayGrow,
-                                         c.kind == eBufferType_Wrap, c.sourceWraps),
+        EXPECT_EQ(IBuffer_CopyFromMemory(&buffer, source, 7, c.sourceOffset, c.count, c.destinationOffset,
+                                         mayGrow, c.kind == eBufferType_Wrap, c.sourceWraps),
                   c.result);
         EXPECT_EQ(Hex(buffer.GetData(), buffer.GetSize()), c.bytes);
     }
@@ -500,7 +512,11 @@ TEST(Buffer, SurfaceRowsLandWithTheirGapAndBadRangesAreRefused) {
     std::memcpy(g_surfacePixels, picture, sizeof picture);
     Buffer_Standard buffer(21, eBufferType_Fixed, 1);
     buffer.GetSurface(5, 0, 1, 4);
-    EXPECT_EQ(Hex(buffer.GetData(), 21), "00" "1111111122222222" "00000000" "3333333344444444");
+    EXPECT_EQ(Hex(buffer.GetData(), 21),
+              "00"
+              "1111111122222222"
+              "00000000"
+              "3333333344444444");
 
     std::memset(g_surfacePixels, 0, sizeof g_surfacePixels);
     buffer.SetSurface(5, 1, 4);
@@ -549,7 +565,9 @@ TEST_F(BufferFiles, SaveAndLoadRangesThroughTheSaveArea) {
     iotest::WriteFile(root + "/game/bundled.bin", "0123456789");
     Buffer_Standard wrap(4, eBufferType_Wrap, 1);
     EXPECT_EQ(wrap.Load("bundled.bin", 5, 3, 2), 1);
-    EXPECT_EQ(Hex(wrap.GetData(), 4), "3700" "3536");
+    EXPECT_EQ(Hex(wrap.GetData(), 4),
+              "3700"
+              "3536");
     Buffer_Standard grow;
     EXPECT_EQ(grow.Load("part.bin", 0, -1, 2), 1) << "the save area is asked first";
     EXPECT_EQ(Hex(grow.GetData(), grow.GetSize()), "0000636465");

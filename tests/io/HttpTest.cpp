@@ -150,7 +150,8 @@ TEST_F(HttpTest, SlowBodyGivesProgressEventsThenTheResult) {
     }
     EXPECT_NE(progress.front().values.at("sizeDownloaded"), progress.back().values.at("sizeDownloaded"));
     EXPECT_TRUE(Events().back().values.count("result"));
-    EXPECT_EQ(Results()[0].values.at("result"), std::string(10, 'a') + std::string(10, 'b') + std::string(10, 'c'));
+    EXPECT_EQ(Results()[0].values.at("result"),
+              std::string(10, 'a') + std::string(10, 'b') + std::string(10, 'c'));
 }
 
 // A header map being filled stays out of sight until its request has finished.
@@ -327,7 +328,9 @@ TEST_F(HttpTest, PostedBufferIsFreedAfterItsEvent) {
     bool seenDuringEvent = false;
     static bool* s_seen;
     s_seen = &seenDuringEvent;
-    httptest::DuringEvent() = [buffer](const httptest::Event&) { *s_seen = Buffer_GetByIndex(buffer) != nullptr; };
+    httptest::DuringEvent() = [buffer](const httptest::Event&) {
+        *s_seen = Buffer_GetByIndex(buffer) != nullptr;
+    };
     Async_PostMapBufferEvent(DsMap_CreateFromPairs(1, "buffer_id", double(buffer), nullptr), buffer, 73);
     Async_ProcessRequests();
     EXPECT_TRUE(seenDuringEvent);

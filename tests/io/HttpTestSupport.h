@@ -109,7 +109,9 @@ public:
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port) + path; }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port) + path;
+    }
 
     int port = 0;
 

@@ -32,9 +32,9 @@ TEST(DialogEdit, BackspaceAndDeleteTakeWholeCharacters) {
         const char* afterBackspace;
     } cases[] = {
         {"ab", "a"},
-        {"a\xC3\xA9", "a"},              // é, two bytes
-        {"x\xE2\x82\xAC", "x"},          // €, three bytes
-        {"\xF0\x9F\x98\x80", ""},        // an emoji, four bytes
+        {"a\xC3\xA9", "a"},        // é, two bytes
+        {"x\xE2\x82\xAC", "x"},    // €, three bytes
+        {"\xF0\x9F\x98\x80", ""},  // an emoji, four bytes
         {"", ""},
     };
     for (const Case& c : cases) {
@@ -112,7 +112,8 @@ TEST(DialogState, LoginTabSwitchesFieldsAndMasksThePassword) {
 TEST(DialogLayout, WrapsAtBreaksWordsAndInsideLongWords) {
     EXPECT_EQ(DialogLayout_Wrap("ab cd ef", 5, kBytes), (std::vector<std::string>{"ab cd", "ef"}));
     EXPECT_EQ(DialogLayout_Wrap("a\r\n\nb", 5, kBytes), (std::vector<std::string>{"a", "", "b"}));
-    EXPECT_EQ(DialogLayout_Wrap("abcdefgh x", 3, kBytes), (std::vector<std::string>{"abc", "def", "gh", "x"}));
+    EXPECT_EQ(DialogLayout_Wrap("abcdefgh x", 3, kBytes),
+              (std::vector<std::string>{"abc", "def", "gh", "x"}));
     // A character wider than the line still goes on one, whole.
     EXPECT_EQ(DialogLayout_Wrap("\xE2\x82\xAC", 1, kBytes), (std::vector<std::string>{"\xE2\x82\xAC"}));
     EXPECT_EQ(DialogLayout_Wrap(std::string(100, '\n'), 10, kBytes).size(),
@@ -195,7 +196,8 @@ TEST(DialogWindowDisplay, TypedKeysReachTheWindowAndNotTheGame) {
     post(key);
 
     PlatformDialogAnswer answer;
-    for (int tries = 0; tries < 50 && !DialogWindow_Poll(answer); ++tries) EXPECT_FALSE(PlatformEvents_Pump());
+    for (int tries = 0; tries < 50 && !DialogWindow_Poll(answer); ++tries)
+        EXPECT_FALSE(PlatformEvents_Pump());
     EXPECT_FALSE(DialogWindow_IsOpen());
     EXPECT_TRUE(answer.accepted);
     EXPECT_EQ(answer.text, "bob");

@@ -12,7 +12,8 @@ namespace {
 // the eye looks down +z from -16000 with +y up, so the view only translates.
 void ExpectOrthoCamera(const CCamera& camera, float cx, float cy, float width, float height) {
     const float view[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -cx, -cy, 16000, 1};
-    const float proj[16] = {2 / width, 0, 0, 0, 0, 2 / height, 0, 0, 0, 0, 1 / 31999.0f, 0, 0, 0, -1 / 31999.0f, 1};
+    const float proj[16] = {2 / width,     0, 0, 0, 0, 2 / height, 0, 0, 0, 0, 1 / 31999.0f, 0, 0, 0,
+                            -1 / 31999.0f, 1};
     for (int i = 0; i < 16; ++i) {
         EXPECT_NEAR(camera.GetViewMat().m[i], view[i], 1e-6) << "view " << i;
         EXPECT_NEAR(camera.GetProjMat().m[i], proj[i], 1e-6) << "projection " << i;
@@ -169,11 +170,13 @@ TEST_F(CameraTest, ArgumentFaultsShowTheirMessages) {
     cases.push_back({"camera_create_view", roomtest::Reals({1, 2}),
                      "camera_create_view() - must have at least 4 arguments"});
     cases.push_back({"camera_destroy", {}, "camera_destroy() - wrong number of arguments"});
-    cases.push_back({"camera_set_view_speed", {RValue_Real(0), RValue_Real(1), text},
+    cases.push_back({"camera_set_view_speed",
+                     {RValue_Real(0), RValue_Real(1), text},
                      "camera_set_view_speed() - parameter has wrong type"});
     RValue text2 = RValue_Undefined();
     RValue_SetString(&text2, "y");
-    cases.push_back({"camera_set_view_target", {RValue_Real(0), text2},
+    cases.push_back({"camera_set_view_target",
+                     {RValue_Real(0), text2},
                      "camera_set_view_target() - parameter wrong type"});
     RValue text3 = RValue_Undefined();
     RValue_SetString(&text3, "z");
@@ -201,7 +204,8 @@ TEST_F(CameraTest, ActiveCameraFollowsSetActiveAndDestroy) {
 }
 
 TEST_F(CameraTest, CloneCopiesValuesAndMatricesUnderANewId) {
-    const double id = roomtest::CallReal("camera_create_view", roomtest::Reals({10, 20, 200, 100, 0, -1, 4, 5, 6, 7}));
+    const double id =
+        roomtest::CallReal("camera_create_view", roomtest::Reals({10, 20, 200, 100, 0, -1, 4, 5, 6, 7}));
     CCamera* source = g_CameraManager.GetCamera(static_cast<int32_t>(id));
     source->SetViewAngle(30);  // marks changed; the copy starts unchanged
     CCamera* copy = g_CameraManager.Clone(static_cast<int32_t>(id));

@@ -303,7 +303,8 @@ TEST_F(LayerTest, OldTileListBuildsBatchesAndCopiesWhole) {
     LayerOldTilesElement* tiles = LayerElement_NewOldTiles();
     tiles->tileBlockCount = 33;
     tiles->tiles = static_cast<RoomTileRecord*>(MEM_ALLOC(33 * sizeof(RoomTileRecord)));
-    for (int32_t i = 0; i < 33; ++i) tiles->tiles[i] = RoomTileRecord{i, 2, 1, 0, 0, 16, 16, 7, i, 1, 1, 0x80FF0000u};
+    for (int32_t i = 0; i < 33; ++i)
+        tiles->tiles[i] = RoomTileRecord{i, 2, 1, 0, 0, 16, 16, 7, i, 1, 1, 0x80FF0000u};
     const int32_t id = Layer_AddNewElement(room, layer, tiles, true);
     EXPECT_TRUE(tiles->ready);
     EXPECT_EQ(tiles->tileCount, 33);

@@ -74,8 +74,8 @@ TEST_F(RoomFrameTest, ViewsOnButNoneVisibleDrawsNoRoomButRunsTheOtherPasses) {
 TEST_F(RoomFrameTest, ViewsOffDrawTheWholeRoomOnce) {
     LoadTwoObjects({});
     Draw_Frame();
-    EXPECT_EQ(Log(), (std::vector<std::string>{"front 76", "front 72", "back 0", "front 0", "front 73", "front 77",
-                                               "front 74", "front 64", "front 75"}));
+    EXPECT_EQ(Log(), (std::vector<std::string>{"front 76", "front 72", "back 0", "front 0", "front 73",
+                                               "front 77", "front 74", "front 64", "front 75"}));
 }
 
 TEST_F(RoomFrameTest, HiddenAndDestroyedInstancesAreNotDrawn) {
@@ -190,7 +190,8 @@ TEST_F(LayerFrameTest, EachPassRunsTheLayerScriptsDeepestFirst) {
     ASSERT_EQ(Room_LayerCount(Run_Room()), 2);
     Draw_Frame();
     auto pass = [](int32_t subtype, bool frontHandles) {
-        std::vector<std::string> p = {"script 2 " + std::to_string(subtype), "script 1 " + std::to_string(subtype)};
+        std::vector<std::string> p = {"script 2 " + std::to_string(subtype),
+                                      "script 1 " + std::to_string(subtype)};
         if (frontHandles) p.push_back("front " + std::to_string(subtype));
         return p;
     };
@@ -203,9 +204,8 @@ TEST_F(LayerFrameTest, EachPassRunsTheLayerScriptsDeepestFirst) {
     for (int32_t subtype : {77, 74, 64, 75})
         for (const std::string& s : pass(subtype, true)) expected.push_back(s);
     EXPECT_EQ(Log(), expected);
-    const auto begins = std::count_if(Log().begin(), Log().end(), [](const std::string& s) {
-        return s.rfind("script 1 ", 0) == 0;
-    });
+    const auto begins = std::count_if(Log().begin(), Log().end(),
+                                      [](const std::string& s) { return s.rfind("script 1 ", 0) == 0; });
     EXPECT_EQ(begins, 5 + 3 * 2) << "five passes, and three for each visible view";
 }
 
@@ -215,7 +215,8 @@ TEST_F(LayerFrameTest, ADrawEventThatTakesTheNextElementOffItsLayerEndsTheWalkSa
         if (CInstance* next = Instance_Find(100003)) Layer_RemoveInstance(Run_Room(), next);
     };
     Draw_Frame();
-    EXPECT_EQ(std::count(Log().begin(), Log().end(), "back 0"), 2) << "only the back layer's instance, per view";
+    EXPECT_EQ(std::count(Log().begin(), Log().end(), "back 0"), 2)
+        << "only the back layer's instance, per view";
     EXPECT_EQ(std::count(Log().begin(), Log().end(), "front 0"), 2);
 }
 

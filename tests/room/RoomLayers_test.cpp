@@ -156,7 +156,7 @@ TEST_F(RoomLayers, WorkingCopyKeepsIdsBindsInstancesAndUnbindsAtRoomEnd) {
     CRoom* working = Run_Room();
     ASSERT_NE(working, definition);
     EXPECT_EQ(LayerIds(working), LayerIds(definition));
-    for (CLayer* d = Room_FirstLayer(definition), *w = Room_FirstLayer(working); d != nullptr;
+    for (CLayer *d = Room_FirstLayer(definition), *w = Room_FirstLayer(working); d != nullptr;
          d = d->next, w = w->next) {
         ASSERT_EQ(d->elements.count, w->elements.count);
         for (CLayerElement *de = d->elements.head, *we = w->elements.head; de; de = de->next, we = we->next) {

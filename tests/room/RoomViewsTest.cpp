@@ -129,10 +129,8 @@ TEST(LetterboxTest, SurfaceLandsCentredWithBars) {
         float expected[4];
     };
     const Case cases[] = {
-        {400, 300, 1000, 600, true, {100, 0, 800, 600}},
-        {400, 300, 800, 1000, true, {0, 200, 800, 600}},
-        {400, 300, 800, 600, true, {0, 0, 800, 600}},
-        {400, 300, 1000, 600, false, {0, 0, 1000, 600}},
+        {400, 300, 1000, 600, true, {100, 0, 800, 600}}, {400, 300, 800, 1000, true, {0, 200, 800, 600}},
+        {400, 300, 800, 600, true, {0, 0, 800, 600}},    {400, 300, 1000, 600, false, {0, 0, 1000, 600}},
         {0, 300, 1000, 600, true, {0, 0, 1000, 600}},  // a surface of no size is not divided by
     };
     for (const Case& c : cases) {

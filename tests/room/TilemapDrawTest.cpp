@@ -69,12 +69,10 @@ protected:
 };
 
 TEST_F(TilemapDrawTest, CellsDrawTheirTilesMirroredFlippedAndTurned) {
-    TileCell cells[] = {1,
-                        1 | kTileMirrorBit,
-                        1 | kTileMirrorBit | kTileRotateBit,
-                        1 | kTileFlipBit | kTileRotateBit,
-                        7,  // an index past the tile table: skipped
-                        0};
+    TileCell cells[] = {
+        1, 1 | kTileMirrorBit, 1 | kTileMirrorBit | kTileRotateBit, 1 | kTileFlipBit | kTileRotateBit,
+        7,  // an index past the tile table: skipped
+        0};
     LayerTilemapElement map;
     map.tileSet = 0;
     map.width = 6;
@@ -92,7 +90,8 @@ TEST_F(TilemapDrawTest, CellsDrawTheirTilesMirroredFlippedAndTurned) {
     EXPECT_EQ(pixels[4 * 40 + 1], kBlack) << "nothing below the row";
     // Every pixel of a tile is its quadrant's colour: no bleeding from the grey neighbour.
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(pixels[y * 40 + x], (Q{kRed, kGreen, kBlue, kWhite}[(y / 2) * 2 + x / 2]));
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(pixels[y * 40 + x], (Q{kRed, kGreen, kBlue, kWhite}[(y / 2) * 2 + x / 2]));
 }
 
 TEST_F(TilemapDrawTest, OneTileFromTheSetTakesTheGlobalMaskAndWrapsTheFrame) {

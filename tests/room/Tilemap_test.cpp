@@ -15,9 +15,8 @@ TEST(TileCells, BitsAndIndex) {
     EXPECT_EQ(spilled & (1u << 19), 1u << 19);
     EXPECT_EQ(TileCell_GetIndex(spilled), 1u);
     EXPECT_TRUE(TileCell_IsEmpty(TileCell_SetEmpty(spilled)));
-    const TileCell all = TileCell_SetBit(TileCell_SetBit(TileCell_SetBit(9, kTileMirrorBit, true), kTileFlipBit,
-                                                         true),
-                                         kTileRotateBit, true);
+    const TileCell all = TileCell_SetBit(
+        TileCell_SetBit(TileCell_SetBit(9, kTileMirrorBit, true), kTileFlipBit, true), kTileRotateBit, true);
     EXPECT_EQ(all, 9u | 0x70000000u);
     EXPECT_TRUE(TileCell_GetBit(all, kTileRotateBit));
     EXPECT_EQ(TileCell_GetIndex(all), 9u);
@@ -46,9 +45,8 @@ TEST_F(TilemapCells, ReadsAndWritesWithRangeChecks) {
         TilemapCellStatus status;
     };
     const Case cases[] = {
-        {0, 0, TILEMAP_CELL_OK},           {3, 2, TILEMAP_CELL_OK},
-        {-1, 0, TILEMAP_CELL_X_NEGATIVE},  {4, 0, TILEMAP_CELL_X_TOO_LARGE},
-        {0, -1, TILEMAP_CELL_Y_NEGATIVE},  {0, 3, TILEMAP_CELL_Y_TOO_LARGE},
+        {0, 0, TILEMAP_CELL_OK},          {3, 2, TILEMAP_CELL_OK},          {-1, 0, TILEMAP_CELL_X_NEGATIVE},
+        {4, 0, TILEMAP_CELL_X_TOO_LARGE}, {0, -1, TILEMAP_CELL_Y_NEGATIVE}, {0, 3, TILEMAP_CELL_Y_TOO_LARGE},
     };
     const TileCell data = 3 | kTileMirrorBit | kTileFlipBit | kTileRotateBit;
     for (const Case& c : cases) {
@@ -90,9 +88,9 @@ TEST_F(TilemapCells, PixelToCellOnSixteenPixelTiles) {
         int32_t column, row;
     };
     const Case cases[] = {
-        {132.0f, 0.0f, true, 0, 0},    {147.99f, 15.99f, true, 0, 0}, {148.0f, 16.0f, true, 1, 1},
-        {195.9f, 47.9f, true, 3, 2},   {196.0f, 0.0f, false, 0, 0},   {131.99f, 0.0f, false, 0, 0},
-        {140.0f, 48.0f, false, 0, 0},  {140.0f, -0.01f, false, 0, 0},
+        {132.0f, 0.0f, true, 0, 0},   {147.99f, 15.99f, true, 0, 0}, {148.0f, 16.0f, true, 1, 1},
+        {195.9f, 47.9f, true, 3, 2},  {196.0f, 0.0f, false, 0, 0},   {131.99f, 0.0f, false, 0, 0},
+        {140.0f, 48.0f, false, 0, 0}, {140.0f, -0.01f, false, 0, 0},
     };
     for (const Case& c : cases) {
         int32_t column = -1, row = -1;

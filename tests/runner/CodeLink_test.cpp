@@ -29,20 +29,25 @@ int32_t FakeGetId(const char* name) {
     auto it = ids.find(name);
     return it == ids.end() ? -1 : it->second;
 }
-int32_t FakeFind(const char* name) { return std::string(name) == "foo" ? 42 : -1; }
+int32_t FakeFind(const char* name) {
+    return std::string(name) == "foo" ? 42 : -1;
+}
 void FakeLocals(const char* script, uint32_t count, const char* const* names) {
     std::string line = std::string(script) + ":";
     for (uint32_t i = 0; i < count; ++i) line += std::string(" ") + names[i];
     g_localsLoaded.push_back(line);
 }
-void FakeFatal(const char* text) { g_fatalText = text; }
+void FakeFatal(const char* text) {
+    g_fatalText = text;
+}
 
 // Two entries use x (instance), g (global) and call foo; a third shares the first's block.
 formpack::FormFile CodeGame(int format) {
     formpack::FormFile f;
     f.header.format = static_cast<uint8_t>(format);
     formpack::Code& c = f.code.emplace();
-    c.entries.push_back({"code0", {kPushV | 0xFFFF, kVarFlags, kCallI, 0, kPopV | 0xFFFF, kVarFlags, kExit}, 2, 1});
+    c.entries.push_back(
+        {"code0", {kPushV | 0xFFFF, kVarFlags, kCallI, 0, kPopV | 0xFFFF, kVarFlags, kExit}, 2, 1});
     c.entries.push_back({"code1", {kPushV | 0xFFFB, kVarFlags, kCallI, 0, kExit}});
     if (format >= 15) c.entries.push_back({"code2", {}, 0, 0, 0, 16});
     c.variables.push_back({"x", -1, 0, {{0, 0}, {0, 16}}});
@@ -55,7 +60,9 @@ formpack::FormFile CodeGame(int format) {
     return f;
 }
 
-uint32_t Word(const CodeEntryView& e, uint32_t i) { return ReadU32(e.code + 4 * i); }
+uint32_t Word(const CodeEntryView& e, uint32_t i) {
+    return ReadU32(e.code + 4 * i);
+}
 
 class CodeLink : public LoaderTest {
 protected:
@@ -108,10 +115,10 @@ TEST_F(CodeLink, OldFormatPatchesAndRemapsOpcodes) {
     EXPECT_EQ(Word(e0, 5), kVarFlags | 100007u);
     EXPECT_EQ(Word(e1, 1), kVarFlags | 100009u);
     EXPECT_EQ(Word(e0, 3), 42u);
-    EXPECT_EQ(Word(e0, 0), 0xC055FFFFu);       // index 0 stays
-    EXPECT_EQ(Word(e0, 2), 0xD8020000u);       // call: 25 -> 24
-    EXPECT_EQ(Word(e0, 4), 0x4955FFFFu);       // 5 -> 9
-    EXPECT_EQ(Word(e0, 6), 0x9C000000u);       // 29 -> 28
+    EXPECT_EQ(Word(e0, 0), 0xC055FFFFu);  // index 0 stays
+    EXPECT_EQ(Word(e0, 2), 0xD8020000u);  // call: 25 -> 24
+    EXPECT_EQ(Word(e0, 4), 0x4955FFFFu);  // 5 -> 9
+    EXPECT_EQ(Word(e0, 6), 0x9C000000u);  // 29 -> 28
     EXPECT_EQ(e0.start, 0u);
     EXPECT_EQ(e0.locals, 0);
 }
@@ -122,14 +129,10 @@ TEST_F(CodeLink, RemapFollowsTheOldNumbering) {
     };
     const Case cases[] = {
         {0x13000000u, 0x15000300u},  // comparisons become 21 with their kind in bits 8-15
-        {0x11000000u, 0x15000100u},
-        {0x16000000u, 0x15000600u},
-        {0x01000000u, 0x05000000u},
-        {0x10000000u, 0x14000000u},
-        {0x17000000u, 0x16000000u},
-        {0x1E000000u, 0x1D000000u},
-        {0x1F000000u, 0x1F000000u},
-        {0x00000000u, 0x00000000u},
+        {0x11000000u, 0x15000100u}, {0x16000000u, 0x15000600u},
+        {0x01000000u, 0x05000000u}, {0x10000000u, 0x14000000u},
+        {0x17000000u, 0x16000000u}, {0x1E000000u, 0x1D000000u},
+        {0x1F000000u, 0x1F000000u}, {0x00000000u, 0x00000000u},
         {0xA1000000u, 0xA5000000u},  // the top three bits stay
     };
     for (const Case& c : cases) {
@@ -217,7 +220,8 @@ TEST_F(CodeLink, CodeEntryOutsideTheCodeChunkFailsNamingCode) {
         uint32_t field;
     };
     const Case cases[] = {
-        {"bytecode position past the end", 15, [](const std::vector<uint8_t>&, uint32_t) { return 0x7FFFFFF0u; }, 12},
+        {"bytecode position past the end", 15,
+         [](const std::vector<uint8_t>&, uint32_t) { return 0x7FFFFFF0u; }, 12},
         {"old entry over the string chunk", 14,
          [](const std::vector<uint8_t>& b, uint32_t) { return ChunkData(b, "STRG") - 16; }, 0xFFFF},
     };
@@ -247,9 +251,15 @@ struct ScatteredSite {
 };
 
 // Script variables have ids from 100000.
-int32_t ScatteredVariableId(const char*, int32_t, int32_t index) { return 105000 + index; }
-int32_t ScatteredOldVariableId(const char* name) { return 107000 + std::atoi(name + 1); }
-int32_t ScatteredFunctionId(const char* name) { return 300 + std::atoi(name + 1); }
+int32_t ScatteredVariableId(const char*, int32_t, int32_t index) {
+    return 105000 + index;
+}
+int32_t ScatteredOldVariableId(const char* name) {
+    return 107000 + std::atoi(name + 1);
+}
+int32_t ScatteredFunctionId(const char* name) {
+    return 300 + std::atoi(name + 1);
+}
 
 formpack::FormFile ScatteredGame(int format, std::vector<ScatteredSite>* sites) {
     constexpr int kEntries = 64, kWords = 4096, kVariables = 30, kFunctions = 7;
@@ -292,8 +302,9 @@ TEST_F(CodeLink, OneSweepPatchesEveryChainAcrossTheWholeCode) {
         for (const ScatteredSite& site : sites) {
             CodeEntryView e;
             ASSERT_TRUE(Code_GetEntry(static_cast<uint32_t>(site.entry), &e));
-            const uint32_t id = site.function ? 300u + site.chain
-                                              : (format >= 15 ? 105000u : 107000u) + static_cast<uint32_t>(site.chain);
+            const uint32_t id = site.function
+                                    ? 300u + site.chain
+                                    : (format >= 15 ? 105000u : 107000u) + static_cast<uint32_t>(site.chain);
             const uint32_t expected = site.function ? id : (kVarFlags | id);
             ASSERT_EQ(Word(e, site.word + 1), expected) << "entry " << site.entry << " word " << site.word;
         }
@@ -436,7 +447,8 @@ TEST_F(CodeLink, BadBytecodeIsRefusedAtLoad) {
         f.code->entries.push_back({"bad", c.words});
         EXPECT_FALSE(LoadBoth(Build(f)));
         ASSERT_NE(Form_LoadError(), nullptr);
-        EXPECT_NE(std::string(Form_LoadError()).find("code entry 3 (bad) is not valid bytecode"), std::string::npos)
+        EXPECT_NE(std::string(Form_LoadError()).find("code entry 3 (bad) is not valid bytecode"),
+                  std::string::npos)
             << Form_LoadError();
     }
 }

@@ -84,8 +84,10 @@ TEST_F(Collisions, TreeAndListQueriesAgree) {
                 const float x = static_cast<float>(random() % 640), y = static_cast<float>(random() % 480);
                 const int32_t filter = q % 2 ? parent : child;
                 auto id = [](CInstance* i) { return i ? i->id : -4; };
-                answers[mode].push_back(id(Command_CollisionRectangle(probe, x, y, x + 25, y + 15, filter, true, true)) != -4);
-                answers[mode].push_back(id(Command_CollisionLine(probe, x, y, x + 90, y - 40, filter, true, true)) != -4);
+                answers[mode].push_back(
+                    id(Command_CollisionRectangle(probe, x, y, x + 25, y + 15, filter, true, true)) != -4);
+                answers[mode].push_back(
+                    id(Command_CollisionLine(probe, x, y, x + 90, y - 40, filter, true, true)) != -4);
                 answers[mode].push_back(Command_PlaceMeeting(probe, filter, x, y));
                 answers[mode].push_back(Command_PlaceFree(probe, x, y));
                 answers[mode].push_back(Command_PlaceEmpty(probe, x, y));

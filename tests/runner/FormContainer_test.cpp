@@ -139,16 +139,28 @@ struct BadFileCase {
     const char* chunk;
 };
 
-void ChunkLengthPastTheEnd(std::vector<uint8_t>& b) { WriteU32(b, ChunkData(b, "OBJT") - 4, 0x7FFFFFF0); }
+void ChunkLengthPastTheEnd(std::vector<uint8_t>& b) {
+    WriteU32(b, ChunkData(b, "OBJT") - 4, 0x7FFFFFF0);
+}
 void TruncatedHeaderAtTheEnd(std::vector<uint8_t>& b) {
     b.insert(b.end(), {'T', 'X', 'T', 'R', 9});
     WriteU32(b, 4, static_cast<uint32_t>(b.size() - 8));
 }
-void RoomOrderPastTheHeader(std::vector<uint8_t>& b) { WriteU32(b, ChunkData(b, "GEN8") + 128, 1000); }
-void StringTablePastTheChunk(std::vector<uint8_t>& b) { WriteU32(b, ChunkData(b, "STRG"), 0x40000000); }
-void GameNameNotAString(std::vector<uint8_t>& b) { WriteU32(b, ChunkData(b, "GEN8") + 40, 9); }
-void GameNameOutsideTheFile(std::vector<uint8_t>& b) { WriteU32(b, ChunkData(b, "GEN8") + 40, 0xFFFFFFF0); }
-void StringEntryOutsideTheFile(std::vector<uint8_t>& b) { WriteU32(b, ChunkData(b, "STRG") + 4, 0xFFFFFFFF); }
+void RoomOrderPastTheHeader(std::vector<uint8_t>& b) {
+    WriteU32(b, ChunkData(b, "GEN8") + 128, 1000);
+}
+void StringTablePastTheChunk(std::vector<uint8_t>& b) {
+    WriteU32(b, ChunkData(b, "STRG"), 0x40000000);
+}
+void GameNameNotAString(std::vector<uint8_t>& b) {
+    WriteU32(b, ChunkData(b, "GEN8") + 40, 9);
+}
+void GameNameOutsideTheFile(std::vector<uint8_t>& b) {
+    WriteU32(b, ChunkData(b, "GEN8") + 40, 0xFFFFFFF0);
+}
+void StringEntryOutsideTheFile(std::vector<uint8_t>& b) {
+    WriteU32(b, ChunkData(b, "STRG") + 4, 0xFFFFFFFF);
+}
 void ObjectOffsetOutsideTheFile(std::vector<uint8_t>& b) {
     WriteU32(b, ChunkData(b, "OBJT") + 4, static_cast<uint32_t>(b.size()));
 }

@@ -100,12 +100,12 @@ TEST_F(GameHeaderTest, NewFormatFlagsSetTheirSwitches) {
 TEST_F(GameHeaderTest, OldFormatReadsOneWordPerOption) {
     formpack::Options o;
     o.newFormat = false;
-    o.words[0] = 1;      // full screen
-    o.words[4] = 0;      // show cursor off
-    o.words[11] = 3;     // resolution 800x600
-    o.words[12] = 5;     // 120 Hz
-    o.words[22] = 1;     // freeze when inactive
-    o.words[32] = 1;     // errors are fatal
+    o.words[0] = 1;   // full screen
+    o.words[4] = 0;   // show cursor off
+    o.words[11] = 3;  // resolution 800x600
+    o.words[12] = 5;  // 120 Hz
+    o.words[22] = 1;  // freeze when inactive
+    o.words[32] = 1;  // errors are fatal
     o.constants = {{"VersionMinor", "12abc"}, {"VersionMajor", " -3"}, {"versionminor", "99"}};
     ASSERT_TRUE(LoadBoth(Build(WithOptions(o))));
     const GameOptions& g = g_GameOptions;
@@ -146,8 +146,8 @@ TEST_F(GameHeaderTest, OptionsWithABadConstantFailNamingTheChunk) {
 
 TEST_F(GameHeaderTest, LanguageTableKeepsTextsByLanguage) {
     formpack::FormFile f;
-    f.languages = formpack::LanguageTable{{"hello", "bye"}, {{"English", "en", {"Hello", "Bye"}},
-                                                            {"Deutsch", "de", {"Hallo", "Tschuess"}}}};
+    f.languages = formpack::LanguageTable{
+        {"hello", "bye"}, {{"English", "en", {"Hello", "Bye"}}, {"Deutsch", "de", {"Hallo", "Tschuess"}}}};
     ASSERT_TRUE(LoadBoth(Build(f)));
     const LanguageTable& t = g_LanguageTable;
     EXPECT_EQ(t.current, 0);

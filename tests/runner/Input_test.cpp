@@ -146,7 +146,8 @@ TEST_F(InputTest, PlaybackOfAnIndependentlyWrittenFileReplaysTheKey) {
     g_Switches.recordFile = path;
     IO_Init();
     IO_OnKeyDown('Q', false);  // the devices are not read while playing back
-    const bool pressed[] = {true, false, false}, held[] = {true, true, false}, released[] = {false, false, true};
+    const bool pressed[] = {true, false, false}, held[] = {true, true, false},
+               released[] = {false, false, true};
     for (int step = 0; step < 3; ++step) {
         IO_StartStep();
         EXPECT_EQ(Key(65, INPUT_PRESSED), pressed[step]) << step;

@@ -25,7 +25,9 @@ inline std::vector<std::string>& CapturedLines() {
     return lines;
 }
 
-inline void CaptureLine(const char* text) { CapturedLines().emplace_back(text); }
+inline void CaptureLine(const char* text) {
+    CapturedLines().emplace_back(text);
+}
 
 inline std::string Captured() {
     std::string all;
@@ -78,7 +80,9 @@ inline uint32_t ReadU32(const uint8_t* p) {
     return v;
 }
 
-inline void WriteU32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) { std::memcpy(&bytes[at], &v, 4); }
+inline void WriteU32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
+    std::memcpy(&bytes[at], &v, 4);
+}
 
 // File offset of the data of the first chunk with `tag` (0 when none).
 inline uint32_t ChunkData(const std::vector<uint8_t>& bytes, const char* tag) {

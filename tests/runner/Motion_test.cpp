@@ -26,7 +26,8 @@ TEST_F(Motion, ComponentsGiveDirectionAndSpeed) {
         float h, v, direction, speed;
     };
     const Case cases[] = {
-        {0, 0, 0, 0}, {0, 3, 270, 3}, {0, -3, 90, 3}, {3, -3, 45, 4.2426405f}, {-2, 0, 180, 2}, {1, 1, 315, 1.4142135f},
+        {0, 0, 0, 0},    {0, 3, 270, 3},          {0, -3, 90, 3}, {3, -3, 45, 4.2426405f},
+        {-2, 0, 180, 2}, {1, 1, 315, 1.4142135f},
     };
     for (const Case& c : cases) {
         CInstance* i = Plain();
@@ -156,7 +157,8 @@ TEST_F(Motion, WorkedBoundingBoxesInBothRegimes) {
 TEST_F(Motion, WithoutASpriteTheBoxIsTheTruncatedPosition) {
     CInstance* i = Plain(-3.7f, 12.9f);
     i->ComputeBoundingBox(false);
-    EXPECT_EQ((std::array{i->bbox_left, i->bbox_top, i->bbox_right, i->bbox_bottom}), (std::array{-3, 12, -3, 12}));
+    EXPECT_EQ((std::array{i->bbox_left, i->bbox_top, i->bbox_right, i->bbox_bottom}),
+              (std::array{-3, 12, -3, 12}));
 }
 
 // --- Paths ---

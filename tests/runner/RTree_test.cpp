@@ -29,8 +29,8 @@ struct Checker {
             }
             // Each inner branch's rectangle covers its child.
             const Tree::Rect cover = Tree::CoverOfNode(b.child);
-            if (cover.min[0] < b.rect.min[0] || cover.min[1] < b.rect.min[1] || cover.max[0] > b.rect.max[0] ||
-                cover.max[1] > b.rect.max[1])
+            if (cover.min[0] < b.rect.min[0] || cover.min[1] < b.rect.min[1] ||
+                cover.max[0] > b.rect.max[0] || cover.max[1] > b.rect.max[1])
                 ok = false;
             Walk(b.child, false, level - 1);
         }

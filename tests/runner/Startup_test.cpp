@@ -153,10 +153,11 @@ TEST_F(StartupTest, PreparationLogsEveryStepAndAGameWithoutRoomsEnds) {
     EXPECT_EQ(Random_GetSeed(), 2101988);
     EXPECT_EQ(CRT_Rand(), 15734);  // (2101988 * 214013 + 2531011) >> 16 & 0x7FFF
     // Both consoles reach the capture: the object count line comes from the output console.
-    EXPECT_EQ(Between(g_log, "PrepareGame()\n", "Run_Start\n"),
-              "PrepareGame()\nExtension_Prepare() \nCode_Constant_Prepare() \nScript_Prepare() \n"
-              "TimeLine_Prepare() \nObject_Prepare() \nPreparing 0 objects:\nRoom_Prepare() \nSound_Prepare() \n"
-              "InitGraphics() \nFinished PrepareGame() \nRun_Start\n");
+    EXPECT_EQ(
+        Between(g_log, "PrepareGame()\n", "Run_Start\n"),
+        "PrepareGame()\nExtension_Prepare() \nCode_Constant_Prepare() \nScript_Prepare() \n"
+        "TimeLine_Prepare() \nObject_Prepare() \nPreparing 0 objects:\nRoom_Prepare() \nSound_Prepare() \n"
+        "InitGraphics() \nFinished PrepareGame() \nRun_Start\n");
     EXPECT_NE(g_log.find("No room to start the game in\n"), std::string::npos);
     EXPECT_EQ(g_RunnerRunning, 0);
     EXPECT_EQ(g_RunnerExitStatus, 1);

@@ -20,12 +20,12 @@ struct Mnemonic {
 
 // Listing mnemonics; "call", "push" and "pop" take the opcode of their form.
 constexpr Mnemonic kMnemonics[] = {
-    {"push", 0xC0},  {"pushv", 0x80}, {"push.l", 0xC1}, {"push.g", 0xC2}, {"push.b", 0xC3}, {"push.i", 0x84},
-    {"pop", 0x45},   {"popv", 0x05},  {"dup", 0x86},    {"conv", 0x07},   {"mul", 0x08},    {"div", 0x09},
-    {"rem", 0x0A},   {"mod", 0x0B},   {"add", 0x0C},    {"sub", 0x0D},    {"and", 0x0E},    {"or", 0x0F},
-    {"xor", 0x10},   {"neg", 0x11},   {"not", 0x12},    {"shl", 0x13},    {"shr", 0x14},    {"set", 0x15},
-    {"b", 0xB6},     {"bt", 0xB7},    {"bf", 0xB8},     {"call", 0xD9},   {"pushenv", 0xBA}, {"popenv", 0xBB},
-    {"ret", 0x9C},   {"exit", 0x9D},  {"popz", 0x9E},   {"break", 0xFF},
+    {"push", 0xC0}, {"pushv", 0x80}, {"push.l", 0xC1}, {"push.g", 0xC2}, {"push.b", 0xC3},  {"push.i", 0x84},
+    {"pop", 0x45},  {"popv", 0x05},  {"dup", 0x86},    {"conv", 0x07},   {"mul", 0x08},     {"div", 0x09},
+    {"rem", 0x0A},  {"mod", 0x0B},   {"add", 0x0C},    {"sub", 0x0D},    {"and", 0x0E},     {"or", 0x0F},
+    {"xor", 0x10},  {"neg", 0x11},   {"not", 0x12},    {"shl", 0x13},    {"shr", 0x14},     {"set", 0x15},
+    {"b", 0xB6},    {"bt", 0xB7},    {"bf", 0xB8},     {"call", 0xD9},   {"pushenv", 0xBA}, {"popenv", 0xBB},
+    {"ret", 0x9C},  {"exit", 0x9D},  {"popz", 0x9E},   {"break", 0xFF},
 };
 
 int SuffixCount(uint32_t opcode) {
@@ -47,14 +47,17 @@ uint32_t OperandBytes(uint32_t opcode, uint32_t type1) {
     if (!(opcode & 0x40)) return 0;
     switch (type1) {
         case 0:
-        case 3: return 8;
+        case 3:
+            return 8;
         case 1:
         case 2:
         case 4:
         case 5:
         case 6:
-        case 7: return 4;
-        default: return 0;
+        case 7:
+            return 4;
+        default:
+            return 0;
     }
 }
 
@@ -71,8 +74,8 @@ struct Scope {
     const char* name;
     int32_t code;
 };
-constexpr Scope kScopes[] = {{"self", -1},   {"other", -2},   {"all", -3},        {"noone", -4},
-                             {"global", -5}, {"builtin", -6}, {"local", -7},      {"localself", -8}};
+constexpr Scope kScopes[] = {{"self", -1},   {"other", -2},   {"all", -3},   {"noone", -4},
+                             {"global", -5}, {"builtin", -6}, {"local", -7}, {"localself", -8}};
 
 // One line turned into words; branches wait for their labels.
 struct Line {
@@ -86,7 +89,8 @@ struct Line {
 
 class Assembler {
 public:
-    Assembler(const Names& names, Assembly* out, std::string* error) : m_names(names), m_out(out), m_error(error) {}
+    Assembler(const Names& names, Assembly* out, std::string* error)
+        : m_names(names), m_out(out), m_error(error) {}
 
     bool Run(const std::string& text) {
         std::istringstream in(text);
@@ -160,7 +164,8 @@ private:
             for (size_t k = 0; k < hex.size(); k += 8) {
                 uint8_t bytes[4];
                 for (int b = 0; b < 4; ++b)
-                    bytes[b] = static_cast<uint8_t>(std::strtoul(hex.substr(k + 2 * b, 2).c_str(), nullptr, 16));
+                    bytes[b] =
+                        static_cast<uint8_t>(std::strtoul(hex.substr(k + 2 * b, 2).c_str(), nullptr, 16));
                 uint32_t w;
                 std::memcpy(&w, bytes, 4);
                 listed.push_back(w);
@@ -230,7 +235,8 @@ private:
                                                       "",   "",   "",   "",   "",   "",   "",   ".e"};
             if (SuffixCount(listedOp) >= 1) expected += kSuffixes[(hidden >> 16) & 0xF];
             if (SuffixCount(listedOp) == 2) expected += kSuffixes[(hidden >> 20) & 0xF];
-            if (head != expected) return Fail(line.number, "the listing reads " + head + " for bytes of " + expected);
+            if (head != expected)
+                return Fail(line.number, "the listing reads " + head + " for bytes of " + expected);
             if (std::strcmp(MnemonicName(listedOp), "unknown") == 0) {
                 line.words = line.listed;
                 return true;
@@ -255,7 +261,8 @@ private:
         if (!fromListing && op == 0xC0 && OperandBytes(0xC0, type1) == 0) op = type1 == 15 ? 0xC0 : 0x80;
         std::vector<std::string> args(tokens.begin() + 1, tokens.end());
         uint32_t word = (op << 24);
-        if (op == 0xB6 || op == 0xB7 || op == 0xB8 || op == 0xBA || op == 0xBB) return EncodeBranch(op, args, line, hidden);
+        if (op == 0xB6 || op == 0xB7 || op == 0xB8 || op == 0xBA || op == 0xBB)
+            return EncodeBranch(op, args, line, hidden);
         if (op == 0xFF && !fromListing) type1 = type2 = 15;
         word |= (type1 | (type2 << 4)) << 16;
         word |= hidden & 0xFFFF;
@@ -264,18 +271,21 @@ private:
         std::vector<uint32_t> operand;
         if (operandBytes > 0) {
             if (args.empty() && !fromListing) return Fail(line.number, "missing operand");
-            if (!args.empty() && !EncodeOperand(op, type1, args[0], word, operand, line, hidden)) return false;
+            if (!args.empty() && !EncodeOperand(op, type1, args[0], word, operand, line, hidden))
+                return false;
             if (args.empty()) operand.assign(line.listed.begin() + 1, line.listed.end());
             next = 1;
         }
         if (next < args.size()) {
             int64_t imm;
             if (!ParseInt(args[next], &imm)) return Fail(line.number, "bad immediate " + args[next]);
-            if (!fromListing || type1 == 15) word = (word & 0xFFFF0000u) | (static_cast<uint32_t>(imm) & 0xFFFF);
+            if (!fromListing || type1 == 15)
+                word = (word & 0xFFFF0000u) | (static_cast<uint32_t>(imm) & 0xFFFF);
         }
         line.words.push_back(word);
         line.words.insert(line.words.end(), operand.begin(), operand.end());
-        if (fromListing && line.words != line.listed) return Fail(line.number, "the listing's text does not give its bytes");
+        if (fromListing && line.words != line.listed)
+            return Fail(line.number, "the listing's text does not give its bytes");
         return true;
     }
 
@@ -375,7 +385,8 @@ private:
                 push32(static_cast<uint32_t>(v));
                 return true;
             }
-            case 5: return EncodeVariable(text, word, operand, line);
+            case 5:
+                return EncodeVariable(text, word, operand, line);
             case 6:
             case 7: {
                 int64_t v;
@@ -389,11 +400,13 @@ private:
                 push32(static_cast<uint32_t>(v));
                 return true;
             }
-            default: return true;
+            default:
+                return true;
         }
     }
 
-    bool EncodeVariable(const std::string& text, uint32_t& word, std::vector<uint32_t>& operand, struct Line& line) {
+    bool EncodeVariable(const std::string& text, uint32_t& word, std::vector<uint32_t>& operand,
+                        struct Line& line) {
         if (text.rfind("=", 0) == 0) {
             int64_t v;
             if (!ParseInt(text.substr(1), &v)) return Fail(line.number, "bad operand " + text);
@@ -432,8 +445,8 @@ private:
         return EncodeVariableRef(ref, flags, word, operand, line, false);
     }
 
-    bool EncodeVariableRef(const std::string& ref, uint32_t flags, uint32_t& word, std::vector<uint32_t>& operand,
-                           struct Line& line, bool bare) {
+    bool EncodeVariableRef(const std::string& ref, uint32_t flags, uint32_t& word,
+                           std::vector<uint32_t>& operand, struct Line& line, bool bare) {
         const size_t dot = ref.find('.');
         const std::string scopeText = ref.substr(0, dot), name = ref.substr(dot + 1);
         int32_t scope = 0;
@@ -513,8 +526,8 @@ Names FormNames(formpack::FormFile& file) {
     return names;
 }
 
-int32_t AddCodeEntry(formpack::FormFile& file, const std::string& name, const Assembly& assembly, uint16_t locals,
-                     uint16_t arguments) {
+int32_t AddCodeEntry(formpack::FormFile& file, const std::string& name, const Assembly& assembly,
+                     uint16_t locals, uint16_t arguments) {
     if (!file.code) file.code = formpack::Code{};
     formpack::Code& code = *file.code;
     const auto entry = static_cast<int32_t>(code.entries.size());
@@ -527,19 +540,22 @@ int32_t AddCodeEntry(formpack::FormFile& file, const std::string& name, const As
     for (const Site& site : assembly.functions) {
         auto it = std::find_if(code.functions.begin(), code.functions.end(),
                                [&](const formpack::Function& f) { return f.name == site.name; });
-        if (it == code.functions.end()) it = code.functions.insert(code.functions.end(), formpack::Function{site.name, {}});
+        if (it == code.functions.end())
+            it = code.functions.insert(code.functions.end(), formpack::Function{site.name, {}});
         it->sites.push_back(formpack::CodeSite{entry, site.offset});
     }
     for (const Site& site : assembly.variables) {
         const int32_t kind = site.scope == -5 || site.scope == -7 || site.scope == -6 ? site.scope : -1;
-        auto it = std::find_if(code.variables.begin(), code.variables.end(), [&](const formpack::Variable& v) {
-            return v.name == site.name && v.scope == kind;
-        });
+        auto it =
+            std::find_if(code.variables.begin(), code.variables.end(),
+                         [&](const formpack::Variable& v) { return v.name == site.name && v.scope == kind; });
         if (it == code.variables.end()) {
             formpack::Variable v;
             v.name = site.name;
             v.scope = kind;
-            int32_t& count = kind == -5 ? code.globalCount : kind == -7 ? code.localCount : code.instanceCount;
+            int32_t& count = kind == -5   ? code.globalCount
+                             : kind == -7 ? code.localCount
+                                          : code.instanceCount;
             v.index = kind == -6 ? -6 : count++;
             it = code.variables.insert(code.variables.end(), v);
         }

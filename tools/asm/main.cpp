@@ -32,8 +32,9 @@ int main(int argc, char** argv) {
     }
     std::ofstream out(argv[2], std::ios::binary);
     for (uint32_t word : assembly.words) {
-        const unsigned char bytes[4] = {static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
-                                        static_cast<unsigned char>(word >> 16), static_cast<unsigned char>(word >> 24)};
+        const unsigned char bytes[4] = {
+            static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
+            static_cast<unsigned char>(word >> 16), static_cast<unsigned char>(word >> 24)};
         out.write(reinterpret_cast<const char*>(bytes), 4);
     }
     return out ? 0 : 1;

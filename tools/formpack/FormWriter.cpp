@@ -43,7 +43,8 @@ void WriteTable(Section& s, const std::vector<T>& items, Present present, Write 
 
 template <typename T, typename Write>
 void WriteList(Section& s, const std::vector<T>& items, Write entry) {
-    WriteTable(s, items, [](const T&) { return true; }, entry);
+    WriteTable(
+        s, items, [](const T&) { return true; }, entry);
 }
 
 Section WriteHeader(const Header& h) {
@@ -363,7 +364,8 @@ void WriteRoomEntry(Section& s, const Room& r, int format) {
     s.U32(r.colour);
     s.U32(r.showColour);
     s.I32(r.creationCode);
-    const uint32_t flags = (r.viewsEnabled ? 1u : 0u) | (r.clearWindow ? 2u : 0u) | (r.keepDisplay ? 4u : 0u) |
+    const uint32_t flags = (r.viewsEnabled ? 1u : 0u) | (r.clearWindow ? 2u : 0u) |
+                           (r.keepDisplay ? 4u : 0u) |
                            (static_cast<uint32_t>(static_cast<uint16_t>(r.version)) << 16);
     s.U32(flags);
     const size_t bgAt = s.LocalOffsetLater();
@@ -440,8 +442,8 @@ Section WritePageEntries(const std::vector<PageEntry>& entries) {
     for (size_t i = 0; i < entries.size(); ++i) {
         const PageEntry& e = entries[i];
         s.SetLocalOffsetHere(at[i]);
-        for (int16_t v : {e.sourceX, e.sourceY, e.sourceW, e.sourceH, e.targetX, e.targetY, e.targetW, e.targetH,
-                          e.boundW, e.boundH, e.texture})
+        for (int16_t v : {e.sourceX, e.sourceY, e.sourceW, e.sourceH, e.targetX, e.targetY, e.targetW,
+                          e.targetH, e.boundW, e.boundH, e.texture})
             s.I16(v);
     }
     return s;
@@ -462,7 +464,8 @@ void WriteSpriteEntry(Section& s, const Sprite& sp, bool layerMode, int pages, s
             if (f < 0 || static_cast<size_t>(f) >= pageCount)
                 s.U32(0);
             else
-                s.ForeignOffset(pages, 4 + 4 * static_cast<uint32_t>(pageCount) + 22 * static_cast<uint32_t>(f));
+                s.ForeignOffset(pages,
+                                4 + 4 * static_cast<uint32_t>(pageCount) + 22 * static_cast<uint32_t>(f));
         }
     };
     auto masks = [&] {
@@ -504,14 +507,16 @@ void WriteBackgroundEntry(Section& s, const Background& b, bool layerMode, int p
     if (b.pageEntry < 0 || static_cast<size_t>(b.pageEntry) >= pageCount)
         s.U32(0);
     else
-        s.ForeignOffset(pages, 4 + 4 * static_cast<uint32_t>(pageCount) + 22 * static_cast<uint32_t>(b.pageEntry));
+        s.ForeignOffset(pages,
+                        4 + 4 * static_cast<uint32_t>(pageCount) + 22 * static_cast<uint32_t>(b.pageEntry));
     if (!b.tileSet) {
         if (layerMode) s.U32(0);
         return;
     }
     const BackgroundTileSet& t = *b.tileSet;
     s.U32(t.version);
-    for (int32_t v : {t.tileWidth, t.tileHeight, t.borderX, t.borderY, t.columns, t.framesPerTile, t.tileCount})
+    for (int32_t v :
+         {t.tileWidth, t.tileHeight, t.borderX, t.borderY, t.columns, t.framesPerTile, t.tileCount})
         s.I32(v);
     s.U32(0);
     s.U64(t.frameTime);
@@ -523,7 +528,9 @@ Section WriteBackgrounds(const std::vector<std::optional<Background>>& backgroun
     Section s;
     WriteTable(
         s, backgrounds, [](const std::optional<Background>& b) { return b.has_value(); },
-        [&](const std::optional<Background>& b) { WriteBackgroundEntry(s, *b, layerMode, pages, pageCount); });
+        [&](const std::optional<Background>& b) {
+            WriteBackgroundEntry(s, *b, layerMode, pages, pageCount);
+        });
     return s;
 }
 
@@ -642,8 +649,8 @@ void ChainSites(Section& code, const std::vector<uint32_t>& placed, uint32_t kee
     }
 }
 
-bool WriteReferences(const Code& code, int format, int codeSection, Section& codeData, const CodeLayout& layout,
-                     Section& vari, Section& func, std::string& error) {
+bool WriteReferences(const Code& code, int format, int codeSection, Section& codeData,
+                     const CodeLayout& layout, Section& vari, Section& func, std::string& error) {
     if (code.empty) return true;
     const bool newFormat = format >= 15;
     if (newFormat) {
@@ -778,9 +785,10 @@ std::vector<uint8_t> Build(const FormFile& file, std::string* errorOut) {
     if (file.globalInits) add("GLOB", WriteGlobals(*file.globalInits));
     if (file.fonts) {
         // "TPAG" follows the chunks written between the two.
-        const int pageSection = file.pageEntries ? static_cast<int>(chunks.size()) + 1 + bool(file.timeLines) +
-                                                       bool(file.objects) + bool(file.rooms)
-                                                 : -1;
+        const int pageSection = file.pageEntries
+                                    ? static_cast<int>(chunks.size()) + 1 + bool(file.timeLines) +
+                                          bool(file.objects) + bool(file.rooms)
+                                    : -1;
         add("FONT", WriteFonts(file, pageSection));
     }
     if (file.timeLines) add("TMLN", WriteTimeLines(*file.timeLines));

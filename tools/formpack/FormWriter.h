@@ -36,7 +36,7 @@ struct Header {
     int32_t debuggerPort = 6502;
     std::vector<int32_t> roomOrder;
     std::array<uint32_t, 10> wordsAfterRooms{};  // F >= 14 and major >= 2 only
-    float frameRate = 60.0f;                      // F >= 14 and major >= 2 only
+    float frameRate = 60.0f;                     // F >= 14 and major >= 2 only
 };
 
 // "OPTN". In the new format words 0-2 are written by the writer (marker, version, flags) and
@@ -160,7 +160,7 @@ struct Room {
     bool showColour = true;
     int32_t creationCode = -1;
     bool viewsEnabled = false, clearWindow = false, keepDisplay = false;
-    int16_t version = 0;  // 2 or more adds the layer-list offset (format 6 and later)
+    int16_t version = 0;            // 2 or more adds the layer-list offset (format 6 and later)
     std::vector<RoomLayer> layers;  // written for version 2 and later
     std::vector<RoomBackground> backgrounds;
     std::vector<RoomView> views;
@@ -236,7 +236,7 @@ struct Code {
     std::vector<CodeEntry> entries;
     std::vector<Variable> variables;
     std::vector<Function> functions;
-    std::vector<ScriptLocals> locals;  // format 15 and later
+    std::vector<ScriptLocals> locals;                            // format 15 and later
     int32_t globalCount = 0, instanceCount = 0, localCount = 0;  // format 15 and later
 };
 
@@ -335,17 +335,17 @@ struct FormFile {
     Header header;
     std::optional<Options> options;
     std::optional<LanguageTable> languages;
-    std::optional<std::vector<std::optional<Sound>>> sounds;  // "SOND"; nullopt: empty slot
-    std::optional<std::vector<std::string>> audioGroups;     // "AGRP": group names
-    std::optional<std::vector<std::optional<Sprite>>> sprites;  // "SPRT"; nullopt: empty slot
+    std::optional<std::vector<std::optional<Sound>>> sounds;            // "SOND"; nullopt: empty slot
+    std::optional<std::vector<std::string>> audioGroups;                // "AGRP": group names
+    std::optional<std::vector<std::optional<Sprite>>> sprites;          // "SPRT"; nullopt: empty slot
     std::optional<std::vector<std::optional<Background>>> backgrounds;  // "BGND"; nullopt: empty slot
-    std::optional<std::vector<Path>> paths;          // "PATH"; empty name: empty slot
-    std::optional<std::vector<Script>> scripts;      // "SCPT"; empty name: empty slot
-    std::optional<std::vector<int32_t>> globalInits;  // "GLOB"
-    std::optional<std::vector<std::optional<Font>>> fonts;  // "FONT"; nullopt: empty slot
+    std::optional<std::vector<Path>> paths;                             // "PATH"; empty name: empty slot
+    std::optional<std::vector<Script>> scripts;                         // "SCPT"; empty name: empty slot
+    std::optional<std::vector<int32_t>> globalInits;                    // "GLOB"
+    std::optional<std::vector<std::optional<Font>>> fonts;              // "FONT"; nullopt: empty slot
     // The last 512 bytes of "FONT": 8-bit codes to characters (unset: the identity).
     std::optional<std::array<uint16_t, 256>> fontCharTable;
-    std::optional<std::vector<TimeLine>> timeLines;  // "TMLN"; empty name: empty slot
+    std::optional<std::vector<TimeLine>> timeLines;             // "TMLN"; empty name: empty slot
     std::optional<std::vector<std::optional<Object>>> objects;  // "OBJT"
     std::optional<std::vector<std::optional<Room>>> rooms;      // "ROOM"
     std::optional<std::vector<PageEntry>> pageEntries;          // "TPAG"

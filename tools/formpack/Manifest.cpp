@@ -158,7 +158,7 @@ struct State {
     Path* path = nullptr;
     TimeLine* timeLine = nullptr;
     PackOptions packer = {};
-    std::vector<PackImage> images = {};       // packed after the last line
+    std::vector<PackImage> images = {};     // packed after the last line
     std::vector<size_t> imageEntries = {};  // the TPAG place of each
 };
 
@@ -182,7 +182,8 @@ void ReadHeader(Reader& r, Header& h) {
     std::string rooms;
     r.Field("rooms", rooms);
     std::stringstream list(rooms);
-    for (std::string item; std::getline(list, item, ',');) h.roomOrder.push_back(static_cast<int32_t>(r.Number(item)));
+    for (std::string item; std::getline(list, item, ',');)
+        h.roomOrder.push_back(static_cast<int32_t>(r.Number(item)));
 }
 
 void ReadOptions(Reader& r, const Line& line, Options& o) {
@@ -243,11 +244,13 @@ void PackImages(State& s) {
     FormFile& f = s.file;
     const size_t firstPage = f.textures ? f.textures->size() : 0;
     PackResult packed;
-    if (firstPage > 32767 || !PackTextures(s.images, s.packer, static_cast<int16_t>(firstPage), &packed, &s.error))
+    if (firstPage > 32767 ||
+        !PackTextures(s.images, s.packer, static_cast<int16_t>(firstPage), &packed, &s.error))
         return;
     if (!f.textures) f.textures.emplace();
     f.textures->insert(f.textures->end(), packed.pages.begin(), packed.pages.end());
-    for (size_t i = 0; i < packed.entries.size(); ++i) (*f.pageEntries)[s.imageEntries[i]] = packed.entries[i];
+    for (size_t i = 0; i < packed.entries.size(); ++i)
+        (*f.pageEntries)[s.imageEntries[i]] = packed.entries[i];
 }
 
 template <typename T>
@@ -275,11 +278,13 @@ void ReadRoomPart(State& s, Reader& r, const std::string& key) {
     } else if (key == "background") {
         RoomBackground& b = s.room->backgrounds.emplace_back();
         b.index = r.Int(1);
-        r.Field("x", b.x), r.Field("y", b.y), r.Field("visible", b.visible), r.Field("foreground", b.foreground);
+        r.Field("x", b.x), r.Field("y", b.y), r.Field("visible", b.visible),
+            r.Field("foreground", b.foreground);
     } else {
         RoomView& v = s.room->views.emplace_back();
         r.Field("x", v.viewX), r.Field("y", v.viewY), r.Field("w", v.viewW), r.Field("h", v.viewH);
-        r.Field("portx", v.portX), r.Field("porty", v.portY), r.Field("portw", v.portW), r.Field("porth", v.portH);
+        r.Field("portx", v.portX), r.Field("porty", v.portY), r.Field("portw", v.portW),
+            r.Field("porth", v.portH);
         r.Field("object", v.object), r.Field("visible", v.visible);
     }
 }
@@ -347,9 +352,11 @@ void ReadRecord(State& s, const Line& line) {
     } else if (key == "path") {
         s.path = &Append(f.paths);
         s.path->name = r.Word(1);
-        r.Field("kind", s.path->kind), r.Field("closed", s.path->closed), r.Field("precision", s.path->precision);
+        r.Field("kind", s.path->kind), r.Field("closed", s.path->closed),
+            r.Field("precision", s.path->precision);
     } else if (key == "point") {
-        if (NeedOwner(s, s.path, "point")) s.path->points.push_back(PathPoint{r.Float(1), r.Float(2), r.Float(3)});
+        if (NeedOwner(s, s.path, "point"))
+            s.path->points.push_back(PathPoint{r.Float(1), r.Float(2), r.Float(3)});
     } else if (key == "timeline") {
         s.timeLine = &Append(f.timeLines);
         s.timeLine->name = r.Word(1);
@@ -374,7 +381,8 @@ void ReadRecord(State& s, const Line& line) {
     } else if (key == "image") {
         PackImage image;
         std::vector<uint8_t> file;
-        if (ReadFileBytes(s, r.Word(1), file) && DecodePng(file, &image.width, &image.height, &image.rgba, &s.error)) {
+        if (ReadFileBytes(s, r.Word(1), file) &&
+            DecodePng(file, &image.width, &image.height, &image.rgba, &s.error)) {
             Append(f.pageEntries);
             s.imageEntries.push_back(f.pageEntries->size() - 1);
             s.images.push_back(std::move(image));
@@ -384,7 +392,7 @@ void ReadRecord(State& s, const Line& line) {
     } else if (key == "page") {
         PageEntry& e = Append(f.pageEntries);
         int16_t* fields[] = {&e.sourceX, &e.sourceY, &e.sourceW, &e.sourceH, &e.targetX, &e.targetY,
-                             &e.targetW, &e.targetH, &e.boundW, &e.boundH, &e.texture};
+                             &e.targetW, &e.targetH, &e.boundW,  &e.boundH,  &e.texture};
         for (size_t i = 0; i < 11; ++i) *fields[i] = static_cast<int16_t>(r.Int(i + 1));
     } else if (key == "sound") {
         ReadSound(s, r, f);
@@ -424,6 +432,8 @@ bool ParseManifest(const std::string& text, const std::string& folder, FormFile&
     return false;
 }
 
-const char* ManifestHelp() { return kHelp; }
+const char* ManifestHelp() {
+    return kHelp;
+}
 
 }  // namespace formpack

@@ -155,8 +155,8 @@ void RunProgram(IBuffer* buffer, IBuffer* other, Reader& in) {
                 const int32_t length = in.Byte() % 32;
                 uint8_t source[32] = {};
                 const int32_t sourceOffset = in.Short(), count = in.Short();
-                IBuffer_CopyFromMemory(buffer, source, length, sourceOffset, count, in.Short(), op & 16, op & 32,
-                                       op & 64);
+                IBuffer_CopyFromMemory(buffer, source, length, sourceOffset, count, in.Short(), op & 16,
+                                       op & 32, op & 64);
                 uint8_t plain[32];
                 IBuffer_CopyToMemory(plain, in.Byte() % 33, source, length, sourceOffset, count, in.Short(),
                                      op & 32, op & 64);

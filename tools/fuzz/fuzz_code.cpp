@@ -22,8 +22,12 @@ public:
     void Output(const char*, ...) override {}
 };
 
-int32_t AnyVariable(const char*, int32_t, int32_t index) { return 100000 + (index & 0xFFFF); }
-int32_t AnyId(const char*) { return 7; }
+int32_t AnyVariable(const char*, int32_t, int32_t index) {
+    return 100000 + (index & 0xFFFF);
+}
+int32_t AnyId(const char*) {
+    return 7;
+}
 void Quiet(const char*) {}
 
 void Setup() {
@@ -90,8 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PrepareAndList(raw.data(), static_cast<uint32_t>(raw.size()));
     std::vector<uint8_t> file = FileWith(data, size, asEntry);
     if (file.empty()) return 0;
-    if (Form_SetData(file.data(), static_cast<uint32_t>(file.size())) && Form_FirstPass(Form_Base(), Form_Size()) &&
-        LoadGameData(Form_Base(), Form_Size())) {
+    if (Form_SetData(file.data(), static_cast<uint32_t>(file.size())) &&
+        Form_FirstPass(Form_Base(), Form_Size()) && LoadGameData(Form_Base(), Form_Size())) {
         for (uint32_t i = 0; i < Code_EntryCount(); ++i) {
             CodeEntryView e;
             if (Code_GetEntry(i, &e)) PrepareAndList(e.code, e.length);

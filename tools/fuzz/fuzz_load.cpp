@@ -14,8 +14,12 @@
 
 namespace {
 
-int32_t AnyVariable(const char*, int32_t, int32_t index) { return 100000 + (index & 0xFFFF); }
-int32_t AnyId(const char*) { return 7; }
+int32_t AnyVariable(const char*, int32_t, int32_t index) {
+    return 100000 + (index & 0xFFFF);
+}
+int32_t AnyId(const char*) {
+    return 7;
+}
 void NoLocals(const char*, uint32_t, const char* const*) {}
 int32_t FakeTexture(const uint8_t* blob, uint32_t length, bool) {
     volatile uint8_t touch = length ? blob[length - 1] : 0;  // the whole range must be readable

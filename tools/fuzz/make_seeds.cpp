@@ -33,7 +33,8 @@ formpack::FormFile Game(int format) {
     r.name = "rm";
     r.instances.resize(1);
     f.rooms = std::vector<std::optional<formpack::Room>>{r, r};
-    f.textures = std::vector<formpack::TexturePage>{{1, formpack::EncodePng(2, 2, std::vector<uint8_t>(16, 9))}};
+    f.textures =
+        std::vector<formpack::TexturePage>{{1, formpack::EncodePng(2, 2, std::vector<uint8_t>(16, 9))}};
     formpack::PageEntry e;
     f.pageEntries = std::vector<formpack::PageEntry>{e};
     f.globalInits = std::vector<int32_t>{0};

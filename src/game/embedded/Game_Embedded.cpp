@@ -9,7 +9,8 @@ asm(".section .rodata\n"
     ".balign 16\n"
     ".globl hvs_embedded_data\n"
     "hvs_embedded_data:\n"
-    ".incbin \"" HV_GAME_DATA_FILE "\"\n"
+    ".incbin \"" HV_GAME_DATA_FILE
+    "\"\n"
     ".globl hvs_embedded_data_end\n"
     "hvs_embedded_data_end:\n"
     ".previous\n");
