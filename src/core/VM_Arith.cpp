@@ -118,7 +118,7 @@ Fault ReadArith(uint32_t type, const uint8_t* at, Operand& out) {
         default: return Fault::None;
     }
     const RValue v = VM_Load<RValue>(at);
-    switch (v.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(v)) {
         case VALUE_REAL:
         case VALUE_BOOL: out.eff = EFF_D; out.d = v.val; return Fault::None;
         case VALUE_STRING: out.eff = EFF_S; out.s = v.str; return Fault::String;
@@ -523,7 +523,7 @@ uint8_t* VM_HandlerNeg(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext
         default: break;
     }
     RValue v = VM_Load<RValue>(sp);
-    switch (v.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(v)) {
         case VALUE_REAL:
         case VALUE_BOOL: v.val = -v.val; break;
         case VALUE_INT32: v.v32 = static_cast<int32_t>(0u - static_cast<uint32_t>(v.v32)); break;

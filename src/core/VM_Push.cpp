@@ -14,8 +14,6 @@
 
 namespace {
 
-bool IsUnset(const RValue& value) { return (value.kind & VALUE_KIND_MASK) == VALUE_UNSET; }
-
 bool ObjectMode() {
     const VMHooks& hooks = VM_Hooks();
     return hooks.objectMode ? hooks.objectMode() : g_VariableSettings.objectMode;
@@ -109,7 +107,7 @@ ReadOutcome ReadVariable(VMExecContext* ctx, const VarRef& ref, RValue* out) {
             break;
         case SCOPE_LOCAL: ok = ReadLocal(VM_Locals(ctx), ref.id, ref.index, out); break;
         case SCOPE_LOCAL_OR_SELF:
-            ok = ReadLocal(VM_Locals(ctx), ref.id, ref.index, out) && !IsUnset(*out);
+            ok = ReadLocal(VM_Locals(ctx), ref.id, ref.index, out) && !RValue_IsUnset(*out);
             if (!ok) ok = Variable_GetValue(ctx->self, ref.id, ref.index, out);
             break;
         case -12: ok = Variable_GetScoped(ref.id, ref.index, out); break;
@@ -148,7 +146,7 @@ uint8_t* PushVariable(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExec
     const ReadOutcome outcome = ReadVariable(ctx, ref, &value);
     VM_StoreValue(sp, value);
     if (outcome == ReadOutcome::Reported) return sp;
-    if (IsUnset(value) && !ObjectMode() && outcome == ReadOutcome::Read) {
+    if (RValue_IsUnset(value) && !ObjectMode() && outcome == ReadOutcome::Read) {
         VM_Error(ctx, "Variable %s.%s(%d, %d) not set before reading it.", ScopeName(ctx, ref.instance),
                  VariableName(ctx, ref), ref.id, ref.index);
         return sp;
@@ -210,9 +208,9 @@ uint8_t* PushSlot(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecCont
     const RValue* slot = holder && ref.id >= VARIABLE_ID_BASE ? holder->PeekSlot(ref.id - VARIABLE_ID_BASE) : nullptr;
     RValue value = RValue_Undefined();
     value.kind = VALUE_UNSET;
-    if (slot != nullptr && !IsUnset(*slot)) value = CopyValue(*slot);
+    if (slot != nullptr && !RValue_IsUnset(*slot)) value = CopyValue(*slot);
     VM_Store(sp, value);
-    if (IsUnset(value))
+    if (RValue_IsUnset(value))
         VM_Error(ctx, "%s variable %s(%d, %d) not set before reading it.", scope, VariableName(ctx, ref), ref.id,
                  ARRAY_INDEX_WHOLE);
     return sp;
@@ -291,7 +289,7 @@ uint8_t* PopInto(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecConte
         if (!TakeValue(VM_Type2(word), true, sp, ctx, &value)) return sp;
     }
     if (ref.clearDeletable) value.flags &= ~PROPERTY_DELETABLE;
-    if (ObjectMode() && IsUnset(value)) {
+    if (ObjectMode() && RValue_IsUnset(value)) {
         VM_Error(ctx, "Attempting to set variable %s to an invalid value", VariableName(ctx, ref));
         return sp;
     }
@@ -332,7 +330,7 @@ bool ReadNumber(uint32_t type, const uint8_t* at, int side, VMExecContext* ctx, 
             return false;
     }
     const RValue v = VM_Load<RValue>(at);
-    switch (v.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(v)) {
         case VALUE_REAL:
         case VALUE_BOOL: out = {NumKind::Double, v.val, 0}; return true;
         case VALUE_INT32: out = {NumKind::Int, 0, v.v32}; return true;
@@ -569,7 +567,7 @@ uint8_t* VM_HandlerNot(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext
     if (mode == 1 || mode == 2) {
         RValue value;
         VM_LoadTypedValue(&value, type, sp);
-        const bool unset = IsUnset(value);
+        const bool unset = RValue_IsUnset(value);
         RValue_Free(&value);
         if (unset) {
             VM_Error(ctx, mode == 1 ? "could not find lhs variable in logical not" : "could not find lhs variable in binary not");
@@ -590,7 +588,7 @@ uint8_t* VM_HandlerNot(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext
         default: break;
     }
     RValue value = VM_Load<RValue>(sp);
-    switch (value.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
         case VALUE_BOOL: value.val = static_cast<double>(~CRT_TruncToInt64(value.val)); break;
         case VALUE_INT32: value.v32 = ~value.v32; break;

@@ -311,7 +311,7 @@ HV_BUILTIN(F_DsListWrite) {
 }
 HV_BUILTIN(F_DsListRead) {
     CDS_List* list = Lookup(g_DsListTable, args, 0);
-    if (list == nullptr || (args[1].kind & VALUE_KIND_MASK) != VALUE_STRING) return;
+    if (list == nullptr || !RValue_IsString(args[1])) return;
     list->Read(Arg_GetString(args, 1), LegacyFlag(argc, args));
 }
 HV_BUILTIN(F_DsListSet) {

@@ -73,18 +73,29 @@ bool Condition(RValue* value) { return RValue_ToReal(value) > 0.5; }
 namespace {
 
 const char* KindName(const RValue* value) {
-    switch (value->kind & VALUE_KIND_MASK) {
-    case VALUE_REAL: return "number";
-    case VALUE_STRING: return "string";
-    case VALUE_ARRAY: return "array";
-    case VALUE_PTR: return "ptr";
-    case VALUE_UNDEFINED: return "undefined";
-    case VALUE_OBJECT: return "struct";
-    case VALUE_INT32: return "int32";
-    case VALUE_INT64: return "int64";
-    case VALUE_NULL: return "null";
-    case VALUE_BOOL: return "bool";
-    default: return "unknown";
+    switch (RValue_Kind(value)) {
+        case VALUE_REAL:
+            return "number";
+        case VALUE_STRING:
+            return "string";
+        case VALUE_ARRAY:
+            return "array";
+        case VALUE_PTR:
+            return "ptr";
+        case VALUE_UNDEFINED:
+            return "undefined";
+        case VALUE_OBJECT:
+            return "struct";
+        case VALUE_INT32:
+            return "int32";
+        case VALUE_INT64:
+            return "int64";
+        case VALUE_NULL:
+            return "null";
+        case VALUE_BOOL:
+            return "bool";
+        default:
+            return "unknown";
     }
 }
 
@@ -115,18 +126,24 @@ bool Apply(Op op, T& left, T right) {
 
 void CompoundAssign(Op op, RValue* target, RValue* right) {
     bool ok = true;
-    switch (target->kind & VALUE_KIND_MASK) {
-    case VALUE_REAL:
-    case VALUE_BOOL: {
-        double left = target->val;
-        Apply(op, left, RValue_ToReal(right));
-        target->val = left;
-        target->kind = VALUE_REAL;
-        break;
-    }
-    case VALUE_INT32: ok = Apply(op, target->v32, RValue_ToInt32(right)); break;
-    case VALUE_INT64: ok = Apply(op, target->v64, RValue_ToInt64(right)); break;
-    default: OperatorTypeError(OpText(op), target, right); return;
+    switch (RValue_Kind(target)) {
+        case VALUE_REAL:
+        case VALUE_BOOL: {
+            double left = target->val;
+            Apply(op, left, RValue_ToReal(right));
+            target->val = left;
+            target->kind = VALUE_REAL;
+            break;
+        }
+        case VALUE_INT32:
+            ok = Apply(op, target->v32, RValue_ToInt32(right));
+            break;
+        case VALUE_INT64:
+            ok = Apply(op, target->v64, RValue_ToInt64(right));
+            break;
+        default:
+            OperatorTypeError(OpText(op), target, right);
+            return;
     }
     if (!ok) Runtime_Error("%s :: Divide by zero", OpText(op));
 }
@@ -135,13 +152,12 @@ void CompoundAssign(Op op, RValue* target, RValue* right) {
 
 void OperatorTypeError(const char* op, const RValue* left, const RValue* right) {
     Runtime_Error("invalid type for %s lhs=%s (type=%d), rhs=%s (type=%d)", op, KindName(left),
-                  static_cast<int>(left->kind & VALUE_KIND_MASK), KindName(right),
-                  static_cast<int>(right->kind & VALUE_KIND_MASK));
+                  static_cast<int>(RValue_Kind(left)), KindName(right), static_cast<int>(RValue_Kind(right)));
 }
 
 void AddAssign(RValue* target, RValue* right) {
-    const uint32_t kind = target->kind & VALUE_KIND_MASK;
-    if (kind == VALUE_STRING && (right->kind & VALUE_KIND_MASK) == VALUE_STRING) {
+    const uint32_t kind = RValue_Kind(target);
+    if (kind == VALUE_STRING && RValue_IsString(right)) {
         const char* a = RValue_GetStringText(target);
         const char* b = RValue_GetStringText(right);
         std::string joined = std::string(a ? a : "") + (b ? b : "");
