@@ -10,6 +10,7 @@
 #include "core/Code_Constant.h"
 #include "core/Console.h"
 #include "core/MemoryManager.h"
+#include "core/ResourceTable.h"
 #include "data/Function_Data_Structures.h"
 #include "graphics/Graphics_Clear.h"
 #include "graphics/Graphics_Texture.h"
@@ -28,9 +29,7 @@ constexpr uint32_t kPageEntryBytes = sizeof(TexturePageEntry);
 constexpr uint32_t kOversizeColour = 0xFF0000;  // opaque blue
 constexpr float kDegreesToRadians = 3.1415927f / 180.0f;
 
-struct BackgroundTable {
-    int32_t count = 0;
-    CBackground** backgrounds = nullptr;
+struct BackgroundTable : ResourceTable<CBackground> {
     char** names = nullptr;
 };
 BackgroundTable g_table;
@@ -44,10 +43,10 @@ char* CopyName(const char* name) {
 
 void DeleteAll() {
     for (int32_t i = 0; i < g_table.count; ++i) {
-        delete g_table.backgrounds[i];
+        delete g_table.slots[i];
         MEM_FREE(g_table.names[i]);
     }
-    MEM_FREE(g_table.backgrounds);
+    MEM_FREE(g_table.slots);
     MEM_FREE(g_table.names);
     g_table = BackgroundTable{};
 }
@@ -55,11 +54,10 @@ void DeleteAll() {
 // Both arrays grow to `count`; new slots are empty (the manager zero-fills growth).
 void GrowTable(int32_t count) {
     const size_t slots = static_cast<size_t>(count);
-    g_table.backgrounds =
-        static_cast<CBackground**>(MEM_REALLOC(g_table.backgrounds, slots * sizeof(CBackground*)));
+    g_table.slots = static_cast<CBackground**>(MEM_REALLOC(g_table.slots, slots * sizeof(CBackground*)));
     g_table.names = static_cast<char**>(MEM_REALLOC(g_table.names, slots * sizeof(char*)));
     for (int32_t i = g_table.count; i < count; ++i) {
-        g_table.backgrounds[i] = nullptr;
+        g_table.slots[i] = nullptr;
         g_table.names[i] = nullptr;
     }
     g_table.count = count;
@@ -73,7 +71,7 @@ int32_t AppendSlot() {
     char name[64];
     std::snprintf(name, sizeof name, "__newbackground%d", index);
     g_table.names[index] = CopyName(name);
-    g_table.backgrounds[index] = new CBackground();
+    g_table.slots[index] = new CBackground();
     return index;
 }
 
@@ -443,13 +441,13 @@ void Background_Load(ChunkView& chunk) {
             return;
         }
         g_table.names[i] = CopyName(name);
-        g_table.backgrounds[i] = background;
+        g_table.slots[i] = background;
     }
 }
 
 void Background_InitTextures() {
     for (int32_t i = 0; i < g_table.count; ++i)
-        if (CBackground* background = g_table.backgrounds[i]) background->CreateTexture();
+        if (CBackground* background = g_table.slots[i]) background->CreateTexture();
 }
 
 void Background_Shutdown() {
@@ -458,7 +456,7 @@ void Background_Shutdown() {
         g_table.names[i] = nullptr;
     }
     for (int32_t i = 0; i < g_table.count; ++i)
-        if (g_table.backgrounds[i]) g_table.backgrounds[i]->FreeTexture();
+        if (g_table.slots[i]) g_table.slots[i]->FreeTexture();
     DeleteAll();
 }
 
@@ -467,7 +465,7 @@ int32_t Background_Count() {
 }
 
 CBackground* Background_Get(int32_t index) {
-    return index >= 0 && index < g_table.count ? g_table.backgrounds[index] : nullptr;
+    return g_table.Get(index);
 }
 
 bool Background_Exists(int32_t index) {
@@ -481,7 +479,7 @@ const char* Background_GetName(int32_t index) {
 int32_t Background_Find(const char* name) {
     if (!name) return -1;
     for (int32_t i = 0; i < g_table.count; ++i)
-        if (g_table.backgrounds[i] && g_table.names[i] && std::strcmp(g_table.names[i], name) == 0) return i;
+        if (g_table.slots[i] && g_table.names[i] && std::strcmp(g_table.names[i], name) == 0) return i;
     return -1;
 }
 
@@ -494,33 +492,33 @@ int32_t Background_Add(const char* path, bool removeBack, bool smooth, bool prel
     }
     if (!FileFound(path)) return -1;
     const int32_t index = AppendSlot();
-    if (index >= 0) g_table.backgrounds[index]->LoadFile(path, removeBack, smooth, preload, !removeBack);
+    if (index >= 0) g_table.slots[index]->LoadFile(path, removeBack, smooth, preload, !removeBack);
     return index;
 }
 
 bool Background_Replace(int32_t index, const char* path, bool removeBack, bool smooth, bool preload) {
-    if (index < 0 || index >= g_table.count || !path) return false;
-    if (!g_table.backgrounds[index]) g_table.backgrounds[index] = new CBackground();
+    if (!g_table.InRange(index) || !path) return false;
+    if (!g_table.slots[index]) g_table.slots[index] = new CBackground();
     if (IsUrl(path)) {
         StartDownload(path, index, removeBack, smooth, preload);
         return false;
     }
     if (!FileFound(path)) return false;
-    g_table.backgrounds[index]->LoadFile(path, removeBack, smooth, preload, !removeBack);
+    g_table.slots[index]->LoadFile(path, removeBack, smooth, preload, !removeBack);
     return true;
 }
 
 int32_t Background_AddAlpha(const char* path, bool preload) {
     if (!path || !FileFound(path)) return -1;
     const int32_t index = AppendSlot();
-    if (index >= 0) g_table.backgrounds[index]->LoadFile(path, true, false, preload, true);
+    if (index >= 0) g_table.slots[index]->LoadFile(path, true, false, preload, true);
     return index;
 }
 
 bool Background_ReplaceAlpha(int32_t index, const char* path, bool preload) {
-    if (index < 0 || index >= g_table.count || !path || !FileFound(path)) return false;
-    if (!g_table.backgrounds[index]) g_table.backgrounds[index] = new CBackground();
-    g_table.backgrounds[index]->LoadFile(path, true, false, preload, true);
+    if (!g_table.InRange(index) || !path || !FileFound(path)) return false;
+    if (!g_table.slots[index]) g_table.slots[index] = new CBackground();
+    g_table.slots[index]->LoadFile(path, true, false, preload, true);
     return true;
 }
 
@@ -532,23 +530,23 @@ int32_t Background_Duplicate(int32_t index) {
     if (!Background_Exists(index)) return -1;
     const int32_t copy = AppendSlot();
     if (copy < 0) return -1;
-    g_table.backgrounds[copy]->Assign(*g_table.backgrounds[index]);
-    g_table.backgrounds[copy]->CopyPageToBitmap();
+    g_table.slots[copy]->Assign(*g_table.slots[index]);
+    g_table.slots[copy]->CopyPageToBitmap();
     return copy;
 }
 
 bool Background_Assign(int32_t destination, int32_t source) {
-    if (!Background_Exists(source) || destination < 0 || destination >= g_table.count) return false;
+    if (!Background_Exists(source) || !g_table.InRange(destination)) return false;
     if (destination == source) return true;
-    if (!g_table.backgrounds[destination]) g_table.backgrounds[destination] = new CBackground();
-    g_table.backgrounds[destination]->Assign(*g_table.backgrounds[source]);
+    if (!g_table.slots[destination]) g_table.slots[destination] = new CBackground();
+    g_table.slots[destination]->Assign(*g_table.slots[source]);
     return true;
 }
 
 bool Background_Delete(int32_t index) {
     if (!Background_Exists(index)) return false;
-    delete g_table.backgrounds[index];
-    g_table.backgrounds[index] = nullptr;
+    delete g_table.slots[index];
+    g_table.slots[index] = nullptr;
     MEM_FREE(g_table.names[index]);
     g_table.names[index] = nullptr;
     return true;

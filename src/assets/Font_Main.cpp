@@ -11,6 +11,7 @@
 #include "core/Code_Constant.h"
 #include "core/Console.h"
 #include "core/MemoryManager.h"
+#include "core/ResourceTable.h"
 #include "core/UTF8.h"
 #include "core/Value.h"
 #include "base/GameFile.h"
@@ -22,32 +23,31 @@ constexpr int32_t kCharTableRows = 256;
 constexpr int32_t kGrowBy = 5;
 
 FT_Library g_freeType = nullptr;
-CFontHV** g_fonts = nullptr;
+ResourceTable<CFontHV> g_fonts;
 char** g_names = nullptr;
-int32_t g_count = 0;
 int32_t g_capacity = 0;
 const uint8_t* g_charTable = nullptr;  // in the loaded file; null without a "FONT" chunk
 
 void FreeTable() {
-    for (int32_t i = 0; i < g_count; ++i) {
-        delete g_fonts[i];
+    for (int32_t i = 0; i < g_fonts.count; ++i) {
+        delete g_fonts.slots[i];
         MEM_FREE(g_names[i]);
     }
-    MEM_FREE(g_fonts);
+    MEM_FREE(g_fonts.slots);
     MEM_FREE(g_names);
-    g_fonts = nullptr;
+    g_fonts.slots = nullptr;
     g_names = nullptr;
-    g_count = g_capacity = 0;
+    g_fonts.count = g_capacity = 0;
 }
 
 int32_t Append(CFontHV* font) {
-    if (g_count == g_capacity) {
+    if (g_fonts.count == g_capacity) {
         g_capacity += kGrowBy;
-        g_fonts = static_cast<CFontHV**>(MEM_REALLOC(g_fonts, sizeof(CFontHV*) * g_capacity));
+        g_fonts.slots = static_cast<CFontHV**>(MEM_REALLOC(g_fonts.slots, sizeof(CFontHV*) * g_capacity));
         g_names = static_cast<char**>(MEM_REALLOC(g_names, sizeof(char*) * g_capacity));
     }
-    const int32_t index = g_count++;
-    g_fonts[index] = font;
+    const int32_t index = g_fonts.count++;
+    g_fonts.slots[index] = font;
     char name[32];
     std::snprintf(name, sizeof name, "__newfont%d", index);
     g_names[index] = String_Duplicate(name);
@@ -55,12 +55,12 @@ int32_t Append(CFontHV* font) {
 }
 
 bool Replace(int32_t index, CFontHV* font) {
-    if (index < 0 || index >= g_count) {
+    if (!g_fonts.InRange(index)) {
         delete font;
         return false;
     }
-    delete g_fonts[index];
-    g_fonts[index] = font;
+    delete g_fonts.slots[index];
+    g_fonts.slots[index] = font;
     return true;
 }
 
@@ -105,16 +105,16 @@ void Font_LoadChunk(ChunkView& chunk) {
     FreeTable();
     g_charTable = chunk.Data() + chunk.Length() - kCharTableBytes;
     if (count) {
-        g_fonts = static_cast<CFontHV**>(MEM_ALLOC(sizeof(CFontHV*) * count));
+        g_fonts.slots = static_cast<CFontHV**>(MEM_ALLOC(sizeof(CFontHV*) * count));
         g_names = static_cast<char**>(MEM_ALLOC(sizeof(char*) * count));
     }
     g_capacity = static_cast<int32_t>(count);
     for (uint32_t i = 0; i < count && chunk.Ok(); ++i) {
-        g_count = static_cast<int32_t>(i + 1);
+        g_fonts.count = static_cast<int32_t>(i + 1);
         const uint32_t entry = chunk.U32(4 + 4 * i);
         if (entry == 0) continue;
         auto* font = new CFontHV();
-        g_fonts[i] = font;
+        g_fonts.slots[i] = font;
         if (!font->LoadFromChunk(chunk, entry)) {
             chunk.Fail("font %u lies outside the file", i);
             return;
@@ -130,15 +130,15 @@ void Font_RegisterChunkReader() {
 }
 
 int32_t Font_Count() {
-    return g_count;
+    return g_fonts.count;
 }
 
 bool Font_Exists(int32_t index) {
-    return index >= 0 && index < g_count && g_fonts[index] != nullptr;
+    return g_fonts.Get(index) != nullptr;
 }
 
 CFontHV* Font_Get(int32_t index) {
-    return index >= 0 && index < g_count ? g_fonts[index] : nullptr;
+    return g_fonts.Get(index);
 }
 
 const char* Font_GetName(int32_t index) {
@@ -147,8 +147,8 @@ const char* Font_GetName(int32_t index) {
 
 int32_t Font_Find(const char* name) {
     if (!name) return -1;
-    for (int32_t i = 0; i < g_count; ++i)
-        if (g_fonts[i] && g_names[i] && std::strcmp(g_names[i], name) == 0) return i;
+    for (int32_t i = 0; i < g_fonts.count; ++i)
+        if (g_fonts.slots[i] && g_names[i] && std::strcmp(g_names[i], name) == 0) return i;
     return -1;
 }
 
@@ -168,39 +168,39 @@ int32_t Font_AddSpriteExt(int32_t sprite, const char* characters, bool proportio
 
 bool Font_ReplaceTrueType(int32_t index, const char* file, int32_t size, bool bold, bool italic,
                           int32_t first, int32_t last) {
-    if (index < 0 || index >= g_count) return false;
+    if (!g_fonts.InRange(index)) return false;
     return Replace(index, new CFontHV(file, size, bold, italic, first, last));
 }
 
 bool Font_ReplaceSprite(int32_t index, int32_t sprite, int32_t first, bool proportional, int32_t separation) {
-    if (index < 0 || index >= g_count) return false;
+    if (!g_fonts.InRange(index)) return false;
     const std::string characters = SpriteCharacters(sprite, first, false);
     return Replace(index, new CFontHV(sprite, characters.c_str(), proportional, separation));
 }
 
 bool Font_ReplaceSpriteExt(int32_t index, int32_t sprite, const char* characters, bool proportional,
                            int32_t separation) {
-    if (index < 0 || index >= g_count) return false;
+    if (!g_fonts.InRange(index)) return false;
     return Replace(index, new CFontHV(sprite, characters, proportional, separation));
 }
 
 bool Font_Delete(int32_t index) {
     if (!Font_Exists(index)) return false;
-    delete g_fonts[index];
-    g_fonts[index] = nullptr;
+    delete g_fonts.slots[index];
+    g_fonts.slots[index] = nullptr;
     MEM_FREE(g_names[index]);
     g_names[index] = nullptr;
     return true;
 }
 
 void Font_InitTextures() {
-    for (int32_t i = 0; i < g_count; ++i)
-        if (g_fonts[i]) g_fonts[i]->CreateTexture();
+    for (int32_t i = 0; i < g_fonts.count; ++i)
+        if (g_fonts.slots[i]) g_fonts.slots[i]->CreateTexture();
 }
 
 void Font_FreeTextures() {
-    for (int32_t i = 0; i < g_count; ++i)
-        if (g_fonts[i]) g_fonts[i]->FreeTexture();
+    for (int32_t i = 0; i < g_fonts.count; ++i)
+        if (g_fonts.slots[i]) g_fonts.slots[i]->FreeTexture();
 }
 
 void Font_Shutdown() {

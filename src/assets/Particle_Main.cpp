@@ -8,6 +8,7 @@
 #include "assets/Graphics_Colour.h"
 #include "core/Console.h"
 #include "core/MemoryManager.h"
+#include "core/ResourceTable.h"
 #include "core/RuntimeError.h"
 #include "data/Common.h"
 #include "graphics/TexturesM.h"
@@ -34,10 +35,8 @@ constexpr int32_t kSpawnVisitLimit = 100000;
 constexpr const char* kNoSystem = "part_particles_create :: particle system does not exist!\n";
 constexpr const char* kNoType = "part_particles_create :: particle type does not exist!\n";
 
-ParticleType** g_types = nullptr;
-int32_t g_typeCount = 0;
-ParticleSystem** g_systems = nullptr;
-int32_t g_systemCount = 0;
+ResourceTable<ParticleType> g_types;
+ResourceTable<ParticleSystem> g_systems;
 TextureRecord* g_shapeTextures[PARTICLE_SHAPE_COUNT] = {};
 void (*g_destroyAllListener)() = nullptr;
 void (*g_systemsGoneListener)() = nullptr;
@@ -185,7 +184,7 @@ void SpawnOnStep(int32_t system, const Particle& p, const ParticleType& t) {
 }
 
 void AgeParticles(int32_t system) {
-    ParticleSystem* s = g_systems[system];
+    ParticleSystem* s = g_systems.slots[system];
     const int32_t visitLimit = s->particleCount + kSpawnVisitLimit;
     for (int32_t i = 0; i < s->particleCount && i < visitLimit; ++i) {
         Particle* p = s->particles[i];
@@ -257,7 +256,7 @@ void UpdateAppearance(ParticleSystem* s) {
 }
 
 void RunStreams(int32_t system) {
-    ParticleSystem* s = g_systems[system];
+    ParticleSystem* s = g_systems.slots[system];
     for (int32_t e = 0; e < s->emitterSlotCount; ++e) {
         const ParticleEmitter& emitter = s->emitters[e];
         if (emitter.alive && emitter.streamNumber != 0)
@@ -295,24 +294,24 @@ void RegionPoint(int32_t shape, int32_t distribution, double* u, double* v) {
 // --- Types ------------------------------------------------------------------------------------
 
 int32_t ParticleType_Create() {
-    const int32_t index = TakeSlot(g_types, g_typeCount);
-    g_types[index] = static_cast<ParticleType*>(MEM_ALLOC(sizeof(ParticleType)));
-    SetTypeDefaults(g_types[index]);
+    const int32_t index = TakeSlot(g_types.slots, g_types.count);
+    g_types.slots[index] = static_cast<ParticleType*>(MEM_ALLOC(sizeof(ParticleType)));
+    SetTypeDefaults(g_types.slots[index]);
     return index;
 }
 
 void ParticleType_Destroy(int32_t index) {
     if (!ParticleType_Exists(index)) return;
-    MEM_FREE(g_types[index]);
-    g_types[index] = nullptr;
+    MEM_FREE(g_types.slots[index]);
+    g_types.slots[index] = nullptr;
 }
 
 bool ParticleType_Exists(int32_t index) {
-    return index >= 0 && index < g_typeCount && g_types[index] != nullptr;
+    return g_types.Get(index) != nullptr;
 }
 
 ParticleType* ParticleType_Get(int32_t index) {
-    return ParticleType_Exists(index) ? g_types[index] : nullptr;
+    return ParticleType_Exists(index) ? g_types.slots[index] : nullptr;
 }
 
 void ParticleType_Clear(int32_t index) {
@@ -320,7 +319,7 @@ void ParticleType_Clear(int32_t index) {
 }
 
 void ParticleType_DestroyAll() {
-    for (int32_t i = 0; i < g_typeCount; ++i) ParticleType_Destroy(i);
+    for (int32_t i = 0; i < g_types.count; ++i) ParticleType_Destroy(i);
     if (g_destroyAllListener) g_destroyAllListener();
 }
 
@@ -471,11 +470,11 @@ void ParticleType_Blend(int32_t index, bool additive) {
 // --- Systems ----------------------------------------------------------------------------------
 
 int32_t ParticleSystem_Create() {
-    const int32_t index = TakeSlot(g_systems, g_systemCount);
+    const int32_t index = TakeSlot(g_systems.slots, g_systems.count);
     auto* s = static_cast<ParticleSystem*>(MEM_ALLOC(sizeof(ParticleSystem)));
     SetSystemDefaults(s);
     s->layerElement = -1;
-    g_systems[index] = s;
+    g_systems.slots[index] = s;
     AttachElement(index, s);
     return index;
 }
@@ -483,20 +482,20 @@ int32_t ParticleSystem_Create() {
 void ParticleSystem_Destroy(int32_t index) {
     if (!ParticleSystem_Exists(index)) return;
     ParticleSystem_Clear(index);
-    MEM_FREE(g_systems[index]);
-    g_systems[index] = nullptr;
+    MEM_FREE(g_systems.slots[index]);
+    g_systems.slots[index] = nullptr;
 }
 
 bool ParticleSystem_Exists(int32_t index) {
-    return index >= 0 && index < g_systemCount && g_systems[index] != nullptr;
+    return g_systems.Get(index) != nullptr;
 }
 
 ParticleSystem* ParticleSystem_Get(int32_t index) {
-    return ParticleSystem_Exists(index) ? g_systems[index] : nullptr;
+    return ParticleSystem_Exists(index) ? g_systems.slots[index] : nullptr;
 }
 
 int32_t ParticleSystem_TableSize() {
-    return g_systemCount;
+    return g_systems.count;
 }
 
 void ParticleSystem_Clear(int32_t index) {
@@ -509,7 +508,7 @@ void ParticleSystem_Clear(int32_t index) {
 }
 
 void ParticleSystem_DestroyAll() {
-    for (int32_t i = 0; i < g_systemCount; ++i) ParticleSystem_Destroy(i);
+    for (int32_t i = 0; i < g_systems.count; ++i) ParticleSystem_Destroy(i);
     if (g_systemsGoneListener) g_systemsGoneListener();
 }
 
@@ -548,21 +547,21 @@ void ParticleSystem_AutomaticDraw(int32_t index, bool on) {
 void ParticleSystem_Update(int32_t index) {
     if (!ParticleSystem_Exists(index)) return;
     AgeParticles(index);
-    MoveParticles(g_systems[index]);
-    UpdateAppearance(g_systems[index]);
+    MoveParticles(g_systems.slots[index]);
+    UpdateAppearance(g_systems.slots[index]);
     RunStreams(index);
 }
 
 void ParticleSystem_UpdateAll() {
-    for (int32_t i = 0; i < g_systemCount; ++i) {
-        if (g_systems[i] != nullptr && g_systems[i]->automaticUpdate) ParticleSystem_Update(i);
+    for (int32_t i = 0; i < g_systems.count; ++i) {
+        if (g_systems.slots[i] != nullptr && g_systems.slots[i]->automaticUpdate) ParticleSystem_Update(i);
     }
 }
 
 float ParticleSystem_MaxAutoDrawDepth() {
     float best = PARTICLE_NO_DEPTH;
-    for (int32_t i = 0; i < g_systemCount; ++i) {
-        const ParticleSystem* s = g_systems[i];
+    for (int32_t i = 0; i < g_systems.count; ++i) {
+        const ParticleSystem* s = g_systems.slots[i];
         if (s && s->automaticDraw && s->depth > best) best = s->depth;
     }
     return best;
@@ -570,16 +569,16 @@ float ParticleSystem_MaxAutoDrawDepth() {
 
 float ParticleSystem_NextDepthBelow(float depth) {
     float best = PARTICLE_NO_DEPTH;
-    for (int32_t i = 0; i < g_systemCount; ++i) {
-        const ParticleSystem* s = g_systems[i];
+    for (int32_t i = 0; i < g_systems.count; ++i) {
+        const ParticleSystem* s = g_systems.slots[i];
         if (s && s->automaticDraw && s->depth < depth && s->depth > best) best = s->depth;
     }
     return best;
 }
 
 void ParticleSystem_DrawAtDepth(float depth) {
-    for (int32_t i = 0; i < g_systemCount; ++i) {
-        const ParticleSystem* s = g_systems[i];
+    for (int32_t i = 0; i < g_systems.count; ++i) {
+        const ParticleSystem* s = g_systems.slots[i];
         if (s && s->automaticDraw && std::fabs(s->depth - depth) < 0.01f) ParticleSystem_Draw(i);
     }
 }
@@ -607,7 +606,7 @@ double Particle_RandomRange(double min, double max, int32_t distribution) {
 }
 
 void Particle_Setup(Particle* p, int32_t type, float x, float y) {
-    const ParticleType& t = *g_types[type];
+    const ParticleType& t = *g_types.slots[type];
     p->alive = true;
     p->type = type;
     p->x = x;
@@ -762,7 +761,7 @@ void ParticleEmitter_Burst(int32_t system, int32_t emitter, int32_t type, int32_
         if (g_ParticleRandom.intMod(number) != 0) return;
         number = 1;
     }
-    ParticleSystem* s = g_systems[system];
+    ParticleSystem* s = g_systems.slots[system];
     const int64_t wanted = int64_t{s->particleCount} + number;
     if (wanted >= s->particleCapacity) GrowList(s, wanted);
     // Copied: the record stays put, but a copy keeps the region the same for the whole burst.
@@ -805,24 +804,25 @@ void Particle_Init() {
 
 void Particle_RoomStart() {
     if (!LayerMode()) return;
-    for (int32_t i = 0; i < g_systemCount; ++i) {
-        if (g_systems[i] != nullptr && g_systems[i]->layerElement == -1) AttachElement(i, g_systems[i]);
+    for (int32_t i = 0; i < g_systems.count; ++i) {
+        if (g_systems.slots[i] != nullptr && g_systems.slots[i]->layerElement == -1)
+            AttachElement(i, g_systems.slots[i]);
     }
 }
 
 void Particle_RoomEnd() {
     if (!LayerMode()) return;
-    for (int32_t i = 0; i < g_systemCount; ++i)
-        if (g_systems[i] != nullptr) DetachElement(g_systems[i]);
+    for (int32_t i = 0; i < g_systems.count; ++i)
+        if (g_systems.slots[i] != nullptr) DetachElement(g_systems.slots[i]);
 }
 
 void Particle_Shutdown() {
     Particle_Reset();
-    MEM_FREE(g_types);
-    MEM_FREE(g_systems);
-    g_types = nullptr;
-    g_systems = nullptr;
-    g_typeCount = g_systemCount = 0;
+    MEM_FREE(g_types.slots);
+    MEM_FREE(g_systems.slots);
+    g_types.slots = nullptr;
+    g_systems.slots = nullptr;
+    g_types.count = g_systems.count = 0;
     for (TextureRecord*& texture : g_shapeTextures) {
         if (texture) GR_Texture_Free_Record(texture);
         texture = nullptr;

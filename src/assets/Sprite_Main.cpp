@@ -10,6 +10,7 @@
 #include "core/Console.h"
 #include "core/InstanceWorld.h"
 #include "core/MemoryManager.h"
+#include "core/ResourceTable.h"
 #include "graphics/Graphics_Texture.h"
 #include "base/GEN8.h"
 #include "base/GameFile.h"
@@ -22,10 +23,8 @@ constexpr uint32_t kCommonWords = 15;  // words 0..14 of every entry
 constexpr uint32_t kPageEntryBytes = sizeof(TexturePageEntry);
 
 // The table: sprites and their names, both exactly `count` long.
-struct SpriteTable {
-    int32_t count = 0;
+struct SpriteTable : ResourceTable<CSprite> {
     int32_t capacity = 0;
-    CSprite** sprites = nullptr;
     char** names = nullptr;
 };
 SpriteTable g_table;
@@ -40,12 +39,12 @@ char* CopyName(const char* name) {
 void ResizeTable(int32_t count) {
     const size_t slots = count > 0 ? static_cast<size_t>(count) : 0;
     if (count > g_table.count) {
-        g_table.sprites = static_cast<CSprite**>(MEM_REALLOC(g_table.sprites, slots * sizeof(CSprite*)));
+        g_table.slots = static_cast<CSprite**>(MEM_REALLOC(g_table.slots, slots * sizeof(CSprite*)));
         g_table.names = static_cast<char**>(MEM_REALLOC(g_table.names, slots * sizeof(char*)));
     }
     // The manager never shrinks a block: slots past a smaller count are cleared instead.
     for (int32_t i = count; i < g_table.count; ++i) {
-        g_table.sprites[i] = nullptr;
+        g_table.slots[i] = nullptr;
         g_table.names[i] = nullptr;
     }
     g_table.count = g_table.capacity = count;
@@ -53,18 +52,18 @@ void ResizeTable(int32_t count) {
 
 void DeleteSlot(int32_t index) {
     if (g_table.names[index]) SpriteNameHash::Remove(g_table.names[index]);
-    delete g_table.sprites[index];
+    delete g_table.slots[index];
     MEM_FREE(g_table.names[index]);
-    g_table.sprites[index] = nullptr;
+    g_table.slots[index] = nullptr;
     g_table.names[index] = nullptr;
 }
 
 void DeleteAll() {
     for (int32_t i = 0; i < g_table.count; ++i) {
-        delete g_table.sprites[i];
+        delete g_table.slots[i];
         MEM_FREE(g_table.names[i]);
     }
-    MEM_FREE(g_table.sprites);
+    MEM_FREE(g_table.slots);
     MEM_FREE(g_table.names);
     g_table = SpriteTable{};
 }
@@ -345,7 +344,7 @@ void Sprite_Load(ChunkView& chunk) {
             return;
         }
         g_table.names[i] = CopyName(chunk.String(chunk.FileU32(entry)));
-        g_table.sprites[i] = sprite;
+        g_table.slots[i] = sprite;
         sprite->m_index = static_cast<int32_t>(i);
         sprite->m_name = g_table.names[i];
         SpriteNameHash::Insert(g_table.names[i], static_cast<int32_t>(i));
@@ -354,7 +353,7 @@ void Sprite_Load(ChunkView& chunk) {
 
 void Sprite_InitTextures() {
     for (int32_t i = 0; i < g_table.count; ++i) {
-        if (CSprite* sprite = g_table.sprites[i]) {
+        if (CSprite* sprite = g_table.slots[i]) {
             sprite->CreateTextures();
             sprite->BuildPageEntries();
         }
@@ -365,7 +364,7 @@ void Sprite_FreeAll() {
     for (int32_t i = 0; i < g_table.count; ++i) {
         MEM_FREE(g_table.names[i]);
         g_table.names[i] = nullptr;
-        if (g_table.sprites[i]) g_table.sprites[i]->FreeTextures();
+        if (g_table.slots[i]) g_table.slots[i]->FreeTextures();
     }
     DeleteAll();
     SpriteNameHash::Clear();
@@ -378,7 +377,7 @@ int32_t Sprite_Count() {
 }
 
 CSprite* Sprite_Get(int32_t index) {
-    return index >= 0 && index < g_table.count ? g_table.sprites[index] : nullptr;
+    return g_table.Get(index);
 }
 
 bool Sprite_Exists(int32_t index) {
@@ -413,7 +412,7 @@ int32_t Sprite_CreateEmpty() {
     auto* sprite = new CSprite();
     sprite->m_index = index;
     sprite->m_name = g_table.names[index];
-    g_table.sprites[index] = sprite;
+    g_table.slots[index] = sprite;
     return index;
 }
 
@@ -431,14 +430,14 @@ void Sprite_GiveUpLast() {
 }
 
 CSprite* Sprite_FillSlot(int32_t index) {
-    if (index < 0 || index >= g_table.count) return nullptr;
-    if (!g_table.sprites[index]) {
+    if (!g_table.InRange(index)) return nullptr;
+    if (!g_table.slots[index]) {
         auto* sprite = new CSprite();
         sprite->m_index = index;
         sprite->m_name = g_table.names[index];
-        g_table.sprites[index] = sprite;
+        g_table.slots[index] = sprite;
     }
-    return g_table.sprites[index];
+    return g_table.slots[index];
 }
 
 // ---- start-up ------------------------------------------------------------------------------

@@ -160,7 +160,7 @@ namespace {
 // "Marked real, no value": the result is a real and keeps what the caller put there; any other
 // kind is released first, so that no string or array is read as a number.
 void MarkReal(RValue& result) {
-    if ((result.kind & 0xffffff) == VALUE_REAL) return;
+    if (RValue_IsReal(result)) return;
     RValue_Free(&result);
     result = RValue_Real(0.0);
 }

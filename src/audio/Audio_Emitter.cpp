@@ -9,14 +9,14 @@
 #include "audio/Audio_Group.h"
 #include "audio/Audio_Main.h"
 #include "core/Console.h"
+#include "core/ResourceTable.h"
 
 namespace {
 
 constexpr int32_t kEmitterGrowth = 8;
 
 CAudioListener* g_listener = nullptr;
-CAudioEmitter** g_emitters = nullptr;
-int32_t g_emitterCount = 0;
+ResourceTable<CAudioEmitter> g_emitters;
 
 bool EngineOff() {
     return Audio_NoAudio() || !Audio_UsingNewSystem();
@@ -34,11 +34,11 @@ void SetVector(float* out, float x, float y, float z) {
 }
 
 void GrowEmitters() {
-    const int32_t count = g_emitterCount + kEmitterGrowth;
-    g_emitters =
-        static_cast<CAudioEmitter**>(MEM_REALLOC(g_emitters, size_t(count) * sizeof(CAudioEmitter*)));
-    for (int32_t i = g_emitterCount; i < count; ++i) g_emitters[i] = nullptr;
-    g_emitterCount = count;
+    const int32_t count = g_emitters.count + kEmitterGrowth;
+    g_emitters.slots =
+        static_cast<CAudioEmitter**>(MEM_REALLOC(g_emitters.slots, size_t(count) * sizeof(CAudioEmitter*)));
+    for (int32_t i = g_emitters.count; i < count; ++i) g_emitters.slots[i] = nullptr;
+    g_emitters.count = count;
 }
 
 // The source of a voice that is playing, not being stopped and has one; 0 otherwise.
@@ -233,26 +233,26 @@ void CAudioEmitter::ClearVoices() {
 // --- the emitter table -----------------------------------------------------------------------
 
 CAudioEmitter* Audio_GetEmitter(int32_t id) {
-    return id >= 0 && id < g_emitterCount ? g_emitters[id] : nullptr;
+    return g_emitters.Get(id);
 }
 
 int32_t Audio_EmitterTableSize() {
-    return g_emitterCount;
+    return g_emitters.count;
 }
 
 int32_t Audio_CreateEmitter() {
     if (EngineOff()) return -1;
     int32_t slot = 0;
-    for (; slot < g_emitterCount; ++slot) {
-        if (g_emitters[slot] == nullptr) g_emitters[slot] = Audio_New<CAudioEmitter>();
+    for (; slot < g_emitters.count; ++slot) {
+        if (g_emitters.slots[slot] == nullptr) g_emitters.slots[slot] = Audio_New<CAudioEmitter>();
         // A freed emitter comes back with the settings it had.
-        if (!g_emitters[slot]->active) break;
+        if (!g_emitters.slots[slot]->active) break;
     }
-    if (slot == g_emitterCount) {
+    if (slot == g_emitters.count) {
         GrowEmitters();
-        g_emitters[slot] = Audio_New<CAudioEmitter>();
+        g_emitters.slots[slot] = Audio_New<CAudioEmitter>();
     }
-    g_emitters[slot]->active = 1;
+    g_emitters.slots[slot]->active = 1;
     return slot;
 }
 
@@ -409,8 +409,8 @@ void Audio_ApplyListener() {
 }
 
 void Audio_TickEmitters() {
-    for (int32_t e = 0; e < g_emitterCount; ++e) {
-        CAudioEmitter* emitter = g_emitters[e];
+    for (int32_t e = 0; e < g_emitters.count; ++e) {
+        CAudioEmitter* emitter = g_emitters.slots[e];
         if (emitter == nullptr || !emitter->active) continue;
         const int32_t count = emitter->voiceCount;
         for (int32_t i = 0; i < count; ++i) {
@@ -433,15 +433,15 @@ void Audio_TickEmitters() {
 }
 
 void Audio_ClearEmitterVoices() {
-    for (int32_t e = 0; e < g_emitterCount; ++e)
-        if (g_emitters[e]) g_emitters[e]->ClearVoices();
+    for (int32_t e = 0; e < g_emitters.count; ++e)
+        if (g_emitters.slots[e]) g_emitters.slots[e]->ClearVoices();
 }
 
 void Audio_FreeEmitters() {
-    for (int32_t e = 0; e < g_emitterCount; ++e) Audio_Delete(g_emitters[e]);
-    MEM_FREE(g_emitters);
-    g_emitters = nullptr;
-    g_emitterCount = 0;
+    for (int32_t e = 0; e < g_emitters.count; ++e) Audio_Delete(g_emitters.slots[e]);
+    MEM_FREE(g_emitters.slots);
+    g_emitters.slots = nullptr;
+    g_emitters.count = 0;
     Audio_Delete(g_listener);
     g_listener = nullptr;
 }

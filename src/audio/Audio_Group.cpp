@@ -10,12 +10,12 @@
 #include "audio/Audio_Main.h"
 #include "audio/Audio_Sound.h"
 #include "core/Console.h"
+#include "core/ResourceTable.h"
 #include "core/Thread.h"
 
 namespace {
 
-CAudioGroup** g_groups = nullptr;
-int32_t g_groupCount = 0;
+ResourceTable<CAudioGroup> g_groups;
 
 const char* StateName(int32_t state) {
     static const char* const names[] = {"Unloaded", "Loading...", "Loaded", "Unloading..."};
@@ -26,7 +26,7 @@ const char* StateName(int32_t state) {
 constexpr int64_t kGroupHeaderBytes = 16;
 
 bool IsGroupIndex(int32_t g) {
-    return g > 0 && g < g_groupCount && g_groups[g] != nullptr;
+    return g > 0 && g < g_groups.count && g_groups.slots[g] != nullptr;
 }
 
 // The worker prepares the group's sounds one by one, telling the main thread how far it got.
@@ -127,12 +127,12 @@ bool AudioGroup_Load(const AudioChunk& chunk, std::string* error) {
     }
     if (count > 0) {
         CAudioGroupManager::Free();
-        g_groups = static_cast<CAudioGroup**>(MEM_ALLOC(count * sizeof(CAudioGroup*)));
-        g_groupCount = static_cast<int32_t>(count);
+        g_groups.slots = static_cast<CAudioGroup**>(MEM_ALLOC(count * sizeof(CAudioGroup*)));
+        g_groups.count = static_cast<int32_t>(count);
         for (uint32_t i = 0; i < count; ++i) {
-            g_groups[i] = Audio_New<CAudioGroup>();
-            g_groups[i]->index = static_cast<int32_t>(i);
-            g_groups[i]->name = Audio_CopyText(names[i]);
+            g_groups.slots[i] = Audio_New<CAudioGroup>();
+            g_groups.slots[i]->index = static_cast<int32_t>(i);
+            g_groups.slots[i]->name = Audio_CopyText(names[i]);
         }
     }
     MEM_FREE(names);
@@ -142,15 +142,15 @@ bool AudioGroup_Load(const AudioChunk& chunk, std::string* error) {
 namespace CAudioGroupManager {
 
 int32_t Count() {
-    return g_groupCount;
+    return g_groups.count;
 }
 
 CAudioGroup* Get(int32_t g) {
-    return g >= 0 && g < g_groupCount ? g_groups[g] : nullptr;
+    return g_groups.Get(g);
 }
 
 void CountSounds() {
-    if (g_groupCount == 0) return;
+    if (g_groups.count == 0) return;
     const AudioSoundTable& assets = Audio_Assets();
     for (int32_t i = 0; i < assets.count; ++i) {
         CAudioSound* sound = assets.slots[i];
@@ -179,7 +179,7 @@ const char* GetName(int32_t g) {
 
 bool Load(int32_t g) {
     if (!IsGroupIndex(g)) return false;
-    CAudioGroup* group = g_groups[g];
+    CAudioGroup* group = g_groups.slots[g];
     if (group->soundCount == 0 || group->state != kAudioGroupUnloaded) return false;
     int64_t size = 0;
     uint32_t chunkLength = 0;
@@ -208,8 +208,8 @@ bool Load(int32_t g) {
 }
 
 bool Unload(int32_t g) {
-    if (!IsGroupIndex(g) || g_groups[g]->state != kAudioGroupLoaded) return false;
-    g_groups[g]->SetState(kAudioGroupUnloading);
+    if (!IsGroupIndex(g) || g_groups.slots[g]->state != kAudioGroupLoaded) return false;
+    g_groups.slots[g]->SetState(kAudioGroupUnloading);
     Audio_StopGroup(g);
     return true;
 }
@@ -221,8 +221,8 @@ double GetProgress(int32_t g) {
 }
 
 void Tick() {
-    for (int32_t g = 1; g < g_groupCount; ++g) {
-        CAudioGroup* group = g_groups[g];
+    for (int32_t g = 1; g < g_groups.count; ++g) {
+        CAudioGroup* group = g_groups.slots[g];
         if (group == nullptr) continue;
         if (group->state == kAudioGroupUnloading && Audio_GroupHasNoVoices(g)) {
             ReleaseGroupData(group);
@@ -236,8 +236,8 @@ void Tick() {
 }
 
 void Free() {
-    for (int32_t i = 0; i < g_groupCount; ++i) {
-        CAudioGroup* group = g_groups[i];
+    for (int32_t i = 0; i < g_groups.count; ++i) {
+        CAudioGroup* group = g_groups.slots[i];
         if (group == nullptr) continue;
         // A load still running writes to the group and its sounds: it finishes first.
         JoinWorker(group);
@@ -247,9 +247,9 @@ void Free() {
         MEM_FREE(group->name);
         Audio_Delete(group);
     }
-    MEM_FREE(g_groups);
-    g_groups = nullptr;
-    g_groupCount = 0;
+    MEM_FREE(g_groups.slots);
+    g_groups.slots = nullptr;
+    g_groups.count = 0;
 }
 
 }  // namespace CAudioGroupManager

@@ -10,6 +10,7 @@
 #include "audio/Audio_Main.h"
 #include "audio/Audio_Sound.h"
 #include "core/Console.h"
+#include "core/ResourceTable.h"
 #include "platform/AudioCapture.h"
 
 namespace {
@@ -28,8 +29,7 @@ struct AudioRecorder {
     AudioCaptureDevice* device = nullptr;
 };
 
-AudioRecorder** g_recorders = nullptr;
-int32_t g_recorderCount = 0;
+ResourceTable<AudioRecorder> g_recorders;
 char** g_captureDevices = nullptr;
 int32_t g_captureDeviceCount = 0;
 
@@ -105,29 +105,29 @@ void ClearDeviceList() {
 }
 
 AudioRecorder* GetRecorder(int32_t index) {
-    return index >= 0 && index < g_recorderCount ? g_recorders[index] : nullptr;
+    return g_recorders.Get(index);
 }
 
 int32_t FindRecorderByName(const char* name) {
-    for (int32_t i = 0; i < g_recorderCount; ++i)
-        if (g_recorders[i] && std::strcmp(g_recorders[i]->deviceName, name) == 0) return i;
+    for (int32_t i = 0; i < g_recorders.count; ++i)
+        if (g_recorders.slots[i] && std::strcmp(g_recorders.slots[i]->deviceName, name) == 0) return i;
     return -1;
 }
 
 int32_t FreeRecorderSlot() {
-    for (int32_t i = 0; i < g_recorderCount; ++i)
-        if (g_recorders[i] == nullptr) return i;
-    g_recorders = static_cast<AudioRecorder**>(
-        MEM_REALLOC(g_recorders, size_t(g_recorderCount + 1) * sizeof(AudioRecorder*)));
-    g_recorders[g_recorderCount] = nullptr;
-    return g_recorderCount++;
+    for (int32_t i = 0; i < g_recorders.count; ++i)
+        if (g_recorders.slots[i] == nullptr) return i;
+    g_recorders.slots = static_cast<AudioRecorder**>(
+        MEM_REALLOC(g_recorders.slots, size_t(g_recorders.count + 1) * sizeof(AudioRecorder*)));
+    g_recorders.slots[g_recorders.count] = nullptr;
+    return g_recorders.count++;
 }
 
 void DeleteRecorder(int32_t index) {
-    AudioRecorder* recorder = g_recorders[index];
+    AudioRecorder* recorder = g_recorders.slots[index];
     MEM_FREE(recorder->deviceName);
     Audio_Delete(recorder);
-    g_recorders[index] = nullptr;
+    g_recorders.slots[index] = nullptr;
 }
 
 void CaptureInto(int32_t index, AudioRecorder* recorder) {
@@ -300,13 +300,13 @@ int32_t Audio_StartRecording(int32_t device) {
         AudioRecorder* recorder = Audio_New<AudioRecorder>();
         recorder->deviceName = Audio_CopyText(name);
         recorder->device = handle;
-        g_recorders[index] = recorder;
-    } else if (g_recorders[index]->recording) {
+        g_recorders.slots[index] = recorder;
+    } else if (g_recorders.slots[index]->recording) {
         DebugConsole.Output("audio_start_recording: device %d already recording\n", device);
         return -1;
     }
-    AudioCapture_Current().Start(g_recorders[index]->device);
-    g_recorders[index]->recording = 1;
+    AudioCapture_Current().Start(g_recorders.slots[index]->device);
+    g_recorders.slots[index]->recording = 1;
     return index;
 }
 
@@ -323,20 +323,20 @@ int32_t Audio_StopRecording(int32_t index) {
 }
 
 void Audio_TickRecorders() {
-    for (int32_t i = 0; i < g_recorderCount; ++i)
-        if (g_recorders[i] && g_recorders[i]->recording) CaptureInto(i, g_recorders[i]);
+    for (int32_t i = 0; i < g_recorders.count; ++i)
+        if (g_recorders.slots[i] && g_recorders.slots[i]->recording) CaptureInto(i, g_recorders.slots[i]);
 }
 
 void Audio_FreeRecorders() {
-    for (int32_t i = 0; i < g_recorderCount; ++i) {
-        if (g_recorders[i] == nullptr) continue;
-        if (g_recorders[i]->recording) AudioCapture_Current().Stop(g_recorders[i]->device);
-        AudioCapture_Current().Close(g_recorders[i]->device);
+    for (int32_t i = 0; i < g_recorders.count; ++i) {
+        if (g_recorders.slots[i] == nullptr) continue;
+        if (g_recorders.slots[i]->recording) AudioCapture_Current().Stop(g_recorders.slots[i]->device);
+        AudioCapture_Current().Close(g_recorders.slots[i]->device);
         DeleteRecorder(i);
     }
-    MEM_FREE(g_recorders);
-    g_recorders = nullptr;
-    g_recorderCount = 0;
+    MEM_FREE(g_recorders.slots);
+    g_recorders.slots = nullptr;
+    g_recorders.count = 0;
     ClearDeviceList();
 }
 

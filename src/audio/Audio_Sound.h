@@ -7,6 +7,7 @@
 #include <string>
 
 #include "audio/AudioChunk.h"
+#include "core/ResourceTable.h"
 
 struct CAudioVoice;
 
@@ -62,11 +63,7 @@ struct CAudioSound {
 };
 
 // A growable table of sound records; a slot may be empty (null). The table owns its records.
-struct AudioSoundTable {
-    CAudioSound** slots = nullptr;
-    int32_t count = 0;
-
-    CAudioSound* Get(int64_t index) const { return index >= 0 && index < count ? slots[index] : nullptr; }
+struct AudioSoundTable : ResourceTable<CAudioSound> {
     // Grows to n slots (new ones empty); never shrinks.
     void Grow(int32_t n);
     // The first empty slot, growing by `step` slots when there is none.

@@ -101,7 +101,7 @@ void PushObject(PWObjectBase* object, GCMarkContext& marker) {
 // Arrays carry the pass stamp too, so an array shared by many holders, or one that holds
 // itself, is scanned once.
 void PushValue(const RValue* value, GCMarkContext& marker) {
-    switch (value->kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(value)) {
         case VALUE_OBJECT:
         case VALUE_ACCESSOR:
             PushObject(value->obj, marker);

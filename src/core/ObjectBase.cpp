@@ -30,7 +30,7 @@ void SetKinds(RValue* values, int32_t count, uint32_t kind) {
 }
 
 bool IsZero(const RValue& value) {
-    switch (value.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             return value.val == 0.0;

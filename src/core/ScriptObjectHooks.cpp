@@ -155,7 +155,7 @@ double ScriptNumber_FromText(const char* text) {
 
 int32_t ScriptObjects_DefaultToNumber(RValue* out, const RValue* in) {
     double number;
-    switch (in->kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(in)) {
         case VALUE_REAL:
             number = in->val;
             break;

@@ -144,7 +144,7 @@ Fault ReadArith(uint32_t type, const uint8_t* at, Operand& out) {
             return Fault::None;
     }
     const RValue v = VM_Load<RValue>(at);
-    switch (v.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(v)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             out.eff = EFF_D;
@@ -689,7 +689,7 @@ uint8_t* VM_HandlerNeg(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext
             break;
     }
     RValue v = VM_Load<RValue>(sp);
-    switch (v.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(v)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             v.val = -v.val;

@@ -131,24 +131,23 @@ uint8_t* CallFunctionValue(int32_t argc, uint8_t* sp, VMExecContext* ctx) {
     if (!VM_HaveItems(sp, ctx, 32 + 16 * int64_t{argc}, "DoCall")) return sp;
     RValue function = VM_Load<RValue>(sp);
     RValue self = VM_Load<RValue>(sp + 16);
-    if ((function.kind & VALUE_KIND_MASK) != VALUE_OBJECT || function.obj == nullptr) {
-        VM_Error(ctx, (function.kind & VALUE_KIND_MASK) == VALUE_UNSET ? "Invalid callv target"
-                                                                       : "Invalid callv target #2");
+    if (!RValue_IsObject(function) || function.obj == nullptr) {
+        VM_Error(ctx, RValue_IsUnset(function) ? "Invalid callv target" : "Invalid callv target #2");
         return sp;
     }
-    auto* selfObject = (self.kind & VALUE_KIND_MASK) == VALUE_OBJECT ? self.obj : nullptr;
+    auto* selfObject = RValue_IsObject(self) ? self.obj : nullptr;
     if (selfObject == nullptr) {
-        VM_Error(ctx, "could not convert rvalue of kind=%d to object", self.kind & VALUE_KIND_MASK);
+        VM_Error(ctx, "could not convert rvalue of kind=%d to object", RValue_Kind(self));
         return sp;
     }
     const RValue* script = Property(function.obj, "[[Call_Script]]");
     const RValue* native = Property(function.obj, "[[Call_Cpp]]");
     sp += 32;
-    if (script && (script->kind & VALUE_KIND_MASK) == VALUE_PTR && script->ptr) {
+    if (script && RValue_IsPtr(script) && script->ptr) {
         const VMHooks& hooks = VM_Hooks();
         PWObjectBase* scope = VM_NewLocals(hooks.maxLocals ? hooks.maxLocals() : 0);
         const RValue* link = Property(function.obj, "[[Scope]]");
-        if (link && (link->kind & VALUE_KIND_MASK) == VALUE_OBJECT) scope->scopeLink = link->obj;
+        if (link && RValue_IsObject(link)) scope->scopeLink = link->obj;
         RValue_Free(&self);
         uint8_t* result =
             VM_CallScript(static_cast<CScript*>(script->ptr), argc, sp, ctx, scope, function.obj);
@@ -156,7 +155,7 @@ uint8_t* CallFunctionValue(int32_t argc, uint8_t* sp, VMExecContext* ctx) {
         RValue_Free(&function);
         return result;
     }
-    if (native && (native->kind & VALUE_KIND_MASK) == VALUE_PTR && native->ptr) {
+    if (native && RValue_IsPtr(native) && native->ptr) {
         uint8_t* argsEnd = sp + 16 * argc;
         uint8_t* args = AlignArguments(sp, argc);
         RValue result = RValue_Real(0.0);

@@ -58,7 +58,7 @@ bool ReadCompare(uint32_t type, const uint8_t* at, int side, VMExecContext* ctx,
             break;
     }
     const RValue v = VM_Load<RValue>(at);
-    switch (v.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(v)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             out.d = v.val;
@@ -181,7 +181,7 @@ uint8_t* VM_HandlerPopNull(uint32_t word, uint8_t* sp, const uint8_t*, VMExecCon
     const int32_t size = VM_TypeStackSize(type);
     if (size == 0) return sp;
     if (!VM_HaveItems(sp, ctx, size, "DoPopNull")) return sp;
-    if (type == VM_TYPE_VALUE && (VM_Load<RValue>(sp).kind & VALUE_KIND_MASK) == VALUE_UNSET)
+    if (type == VM_TYPE_VALUE && RValue_IsUnset(VM_Load<RValue>(sp)))
         VM_Error(ctx, "DoPopNull : Could not find variable");
     VM_ReleaseItem(type, sp);
     return sp + size;
@@ -213,7 +213,7 @@ SharedString* NumberText(const char* format, ...) {
 }
 
 bool ScriptTruth(const RValue& v) {
-    switch (v.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(v)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             return v.val != 0.0 && !std::isnan(v.val);
@@ -239,7 +239,7 @@ uint8_t* ScriptConv(uint32_t word, uint8_t* sp, VMExecContext* ctx) {
     if (size == 0 || !VM_HaveItems(sp, ctx, size, "DoConv")) return sp;
     RValue value;
     VM_LoadTypedValue(&value, type, sp);
-    if ((value.kind & VALUE_KIND_MASK) == VALUE_UNSET) {
+    if (RValue_IsUnset(value)) {
         VM_Error(ctx, "could not find lhs variable on conv");
         return sp;
     }
@@ -298,7 +298,7 @@ bool ReadSource(uint32_t type, const uint8_t* at, VMExecContext* ctx, Source& ou
     }
     const RValue v = VM_Load<RValue>(at);
     out.fromValue = true;
-    switch (v.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(v)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             out.d = v.val;

@@ -14,10 +14,6 @@
 
 namespace {
 
-bool IsUnset(const RValue& value) {
-    return (value.kind & VALUE_KIND_MASK) == VALUE_UNSET;
-}
-
 bool ObjectMode() {
     const VMHooks& hooks = VM_Hooks();
     return hooks.objectMode ? hooks.objectMode() : g_VariableSettings.objectMode;
@@ -131,7 +127,7 @@ ReadOutcome ReadVariable(VMExecContext* ctx, const VarRef& ref, RValue* out) {
             ok = ReadLocal(VM_Locals(ctx), ref.id, ref.index, out);
             break;
         case SCOPE_LOCAL_OR_SELF:
-            ok = ReadLocal(VM_Locals(ctx), ref.id, ref.index, out) && !IsUnset(*out);
+            ok = ReadLocal(VM_Locals(ctx), ref.id, ref.index, out) && !RValue_IsUnset(*out);
             if (!ok) ok = Variable_GetValue(ctx->self, ref.id, ref.index, out);
             break;
         case -12:
@@ -173,7 +169,7 @@ uint8_t* PushVariable(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExec
     const ReadOutcome outcome = ReadVariable(ctx, ref, &value);
     VM_StoreValue(sp, value);
     if (outcome == ReadOutcome::Reported) return sp;
-    if (IsUnset(value) && !ObjectMode() && outcome == ReadOutcome::Read) {
+    if (RValue_IsUnset(value) && !ObjectMode() && outcome == ReadOutcome::Read) {
         VM_Error(ctx, "Variable %s.%s(%d, %d) not set before reading it.", ScopeName(ctx, ref.instance),
                  VariableName(ctx, ref), ref.id, ref.index);
         return sp;
@@ -237,9 +233,9 @@ uint8_t* PushSlot(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecCont
         holder && ref.id >= VARIABLE_ID_BASE ? holder->PeekSlot(ref.id - VARIABLE_ID_BASE) : nullptr;
     RValue value = RValue_Undefined();
     value.kind = VALUE_UNSET;
-    if (slot != nullptr && !IsUnset(*slot)) value = CopyValue(*slot);
+    if (slot != nullptr && !RValue_IsUnset(*slot)) value = CopyValue(*slot);
     VM_Store(sp, value);
-    if (IsUnset(value))
+    if (RValue_IsUnset(value))
         VM_Error(ctx, "%s variable %s(%d, %d) not set before reading it.", scope, VariableName(ctx, ref),
                  ref.id, ARRAY_INDEX_WHOLE);
     return sp;
@@ -324,7 +320,7 @@ uint8_t* PopInto(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecConte
         if (!TakeValue(VM_Type2(word), true, sp, ctx, &value)) return sp;
     }
     if (ref.clearDeletable) value.flags &= ~PROPERTY_DELETABLE;
-    if (ObjectMode() && IsUnset(value)) {
+    if (ObjectMode() && RValue_IsUnset(value)) {
         VM_Error(ctx, "Attempting to set variable %s to an invalid value", VariableName(ctx, ref));
         return sp;
     }
@@ -373,7 +369,7 @@ bool ReadNumber(uint32_t type, const uint8_t* at, int side, VMExecContext* ctx, 
             return false;
     }
     const RValue v = VM_Load<RValue>(at);
-    switch (v.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(v)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             out = {NumKind::Double, v.val, 0};
@@ -628,7 +624,7 @@ uint8_t* VM_HandlerNot(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext
     if (mode == 1 || mode == 2) {
         RValue value;
         VM_LoadTypedValue(&value, type, sp);
-        const bool unset = IsUnset(value);
+        const bool unset = RValue_IsUnset(value);
         RValue_Free(&value);
         if (unset) {
             VM_Error(ctx, mode == 1 ? "could not find lhs variable in logical not"
@@ -661,7 +657,7 @@ uint8_t* VM_HandlerNot(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext
             break;
     }
     RValue value = VM_Load<RValue>(sp);
-    switch (value.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             value.val = static_cast<double>(~CRT_TruncToInt64(value.val));

@@ -242,7 +242,7 @@ uint8_t* VM_HandlerPushEnv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecCon
     int32_t target = 0;
     if (objectForm) {
         object = VM_Load<RValue>(sp);
-        if ((object.kind & VALUE_KIND_MASK) != VALUE_OBJECT) {
+        if (!RValue_IsObject(object)) {
             VM_Error(ctx, "FOo");
             return sp;
         }

@@ -70,6 +70,31 @@ struct RValue {
 static_assert(sizeof(RValue) == 16, "RValue is 16 bytes: payload, flags, kind");
 static_assert(offsetof(RValue, flags) == 8 && offsetof(RValue, kind) == 12);
 
+// --- Kind tests -------------------------------------------------------------------------
+// The kind word's high byte carries container marks: every test of a kind goes through these.
+
+inline uint32_t RValue_Kind(const RValue& value) {
+    return value.kind & VALUE_KIND_MASK;
+}
+inline uint32_t RValue_Kind(const RValue* value) {
+    return value->kind & VALUE_KIND_MASK;
+}
+#define HV_VALUE_KIND_TEST(Name, KIND) \
+    inline bool RValue_Is##Name(const RValue& value) { \
+        return RValue_Kind(value) == KIND; \
+    } \
+    inline bool RValue_Is##Name(const RValue* value) { \
+        return RValue_Kind(value) == KIND; \
+    }
+HV_VALUE_KIND_TEST(Real, VALUE_REAL)
+HV_VALUE_KIND_TEST(String, VALUE_STRING)
+HV_VALUE_KIND_TEST(Array, VALUE_ARRAY)
+HV_VALUE_KIND_TEST(Ptr, VALUE_PTR)
+HV_VALUE_KIND_TEST(Object, VALUE_OBJECT)
+HV_VALUE_KIND_TEST(Int32, VALUE_INT32)
+HV_VALUE_KIND_TEST(Unset, VALUE_UNSET)
+#undef HV_VALUE_KIND_TEST
+
 struct ArrayRow {
     int32_t length;    // items in use
     int32_t capacity;  // items allocated; those past length are real 0

@@ -16,11 +16,8 @@ namespace {
 // Nesting of element 0 deeper than any real data; the walk stops there.
 constexpr int kMaxElementChain = 256;
 
-inline uint32_t KindOf(const RValue* value) {
-    return value->kind & VALUE_KIND_MASK;
-}
 inline int KindNumber(const RValue* value) {
-    return static_cast<int>(KindOf(value));
+    return static_cast<int>(RValue_Kind(value));
 }
 
 // Element 0 of nested arrays down to the first value that is not an array; null when the
@@ -28,7 +25,7 @@ inline int KindNumber(const RValue* value) {
 // goes deeper than any real nesting.
 RValue* FirstElement(RValue* value) {
     const SharedArray* passed[kMaxElementChain];
-    for (int depth = 0; KindOf(value) == VALUE_ARRAY; ++depth) {
+    for (int depth = 0; RValue_Kind(value) == VALUE_ARRAY; ++depth) {
         if (depth == kMaxElementChain) return nullptr;
         for (int i = 0; i < depth; ++i) {
             if (passed[i] == value->arr && value->arr != nullptr) return nullptr;
@@ -43,7 +40,7 @@ RValue* FirstElement(RValue* value) {
 bool ToNumber(const RValue* value, double* number) {
     RValue converted = RValue_Undefined();
     int32_t status = ScriptObjects().toNumber(&converted, value);
-    bool ok = status == 0 && KindOf(&converted) == VALUE_REAL;
+    bool ok = status == 0 && RValue_Kind(&converted) == VALUE_REAL;
     if (ok) *number = converted.val;
     RValue_Release(&converted);
     return ok;
@@ -58,7 +55,7 @@ const char* ArgName() {
 // --- Converters -------------------------------------------------------------------------
 
 double RValue_ToReal(RValue* value) {
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             return value->val;
@@ -84,7 +81,7 @@ double RValue_ToReal(RValue* value) {
 }
 
 int32_t RValue_ToInt32(RValue* value) {
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             return CRT_TruncToInt32(value->val);
@@ -111,7 +108,7 @@ int32_t RValue_ToInt32(RValue* value) {
 }
 
 int64_t RValue_ToInt64(RValue* value) {
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             return CRT_TruncToInt64(value->val);
@@ -138,7 +135,7 @@ int64_t RValue_ToInt64(RValue* value) {
 }
 
 intptr_t RValue_ToPointer(RValue* value) {
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             return static_cast<intptr_t>(static_cast<uint32_t>(CRT_TruncToInt64(value->val)));
@@ -167,7 +164,7 @@ intptr_t RValue_ToPointer(RValue* value) {
 // --- Hash -------------------------------------------------------------------------------
 
 uint32_t RValue_Hash(const RValue* value) {
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
             return static_cast<uint32_t>(CRT_TruncToInt32(value->val));
         case VALUE_STRING:
@@ -253,7 +250,7 @@ void AppendObject(char*& cursor, char*& base, int32_t& capacity, PWObjectBase* o
 
 void AppendBody(char*& cursor, char*& base, int32_t& capacity, const RValue* value) {
     char scratch[64];
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
             AppendReal(cursor, base, capacity, value->val);
             break;
@@ -333,7 +330,7 @@ void RValue_AppendText(char*& cursor, char*& base, int32_t& capacity, const RVal
 
 int32_t Arg_GetNumberOrPointer(const RValue* args, int32_t n) {
     const RValue* value = &args[n];
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
             return CRT_TruncToInt32(value->val);
         case VALUE_INT32:
@@ -350,7 +347,7 @@ int32_t Arg_GetNumberOrPointer(const RValue* args, int32_t n) {
 
 bool Arg_GetBool(const RValue* args, int32_t n) {
     const RValue* value = &args[n];
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
             return value->val > 0.5;
         case VALUE_BOOL:
@@ -369,7 +366,7 @@ bool Arg_GetBool(const RValue* args, int32_t n) {
 int32_t Arg_GetInt32Any(const RValue* args, int32_t n) {
     const RValue* value = &args[n];
     double d;
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             d = value->val;
@@ -393,7 +390,7 @@ int32_t Arg_GetInt32Any(const RValue* args, int32_t n) {
 uint32_t Arg_GetUInt32(const RValue* args, int32_t n) {
     const RValue* value = &args[n];
     double d;
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             d = value->val;
@@ -416,7 +413,7 @@ uint32_t Arg_GetUInt32(const RValue* args, int32_t n) {
 int64_t Arg_GetInt64(const RValue* args, int32_t n) {
     const RValue* value = &args[n];
     double d;
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             d = value->val;
@@ -439,7 +436,7 @@ int64_t Arg_GetInt64(const RValue* args, int32_t n) {
 double Arg_GetReal(const RValue* args, int32_t n) {
     const RValue* value = &args[n];
     double d;
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             return value->val;
@@ -459,7 +456,7 @@ double Arg_GetReal(const RValue* args, int32_t n) {
 
 float Arg_GetFloat(const RValue* args, int32_t n) {
     const RValue* value = &args[n];
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
         case VALUE_BOOL:
             // Narrowing is IEEE rounding: a finite real beyond the float range becomes infinite.
@@ -477,7 +474,7 @@ float Arg_GetFloat(const RValue* args, int32_t n) {
 
 const char* Arg_GetString(const RValue* args, int32_t n) {
     const RValue* value = &args[n];
-    switch (KindOf(value)) {
+    switch (RValue_Kind(value)) {
         case VALUE_STRING:
             return RValue_GetStringText(value);
         case VALUE_OBJECT:

@@ -38,12 +38,8 @@ int32_t SlotOf(int32_t id) {
     return id >= VARIABLE_ID_BASE ? id - VARIABLE_ID_BASE : -1;
 }
 
-bool IsUnset(const RValue* value) {
-    return (value->kind & VALUE_KIND_MASK) == VALUE_UNSET;
-}
-
 bool IsAccessor(const RValue* value) {
-    return (value->kind & VALUE_KIND_MASK) == VALUE_OBJECT && value->obj != nullptr &&
+    return RValue_IsObject(value) && value->obj != nullptr &&
            value->obj->objectClass == OBJECT_CLASS_ACCESSOR;
 }
 
@@ -51,7 +47,7 @@ bool IsAccessor(const RValue* value) {
 // of a new one. The ownership bit always comes from the stored value, never from the old
 // attributes.
 void StoreKeepingFlags(RValue* variable, RValue* value, int32_t index) {
-    uint32_t kept = IsUnset(variable) ? kFlagsOfNewVariable : variable->flags;
+    uint32_t kept = RValue_IsUnset(variable) ? kFlagsOfNewVariable : variable->flags;
     RValue_SetIndexed(variable, value, index);
     variable->flags = (kept & ~VALUE_FLAG_OWNS_OBJECT) | (variable->flags & VALUE_FLAG_OWNS_OBJECT);
 }
@@ -203,7 +199,7 @@ ScopedFind FindScoped(int32_t id, const char* name) {
     for (PWObjectBase* object = ScriptObjects().scopeChainHead(); object; object = object->scopeLink) {
         if (object->slotCount > 0) {
             RValue* slot = object->PeekSlot(SlotOf(id));
-            if (slot != nullptr && !IsUnset(slot)) {
+            if (slot != nullptr && !RValue_IsUnset(slot)) {
                 found.owner = object;
                 found.value = slot;
                 return found;
@@ -211,7 +207,7 @@ ScopedFind FindScoped(int32_t id, const char* name) {
         }
         if (object->variables != nullptr) {
             CVariableNode* node = object->variables->FindName(name);
-            if (node != nullptr && !IsUnset(&node->value)) {
+            if (node != nullptr && !RValue_IsUnset(&node->value)) {
                 found.owner = object;
                 found.value = &node->value;
                 found.node = node;
@@ -342,7 +338,7 @@ bool Variable_GetGlobal(int32_t id, int32_t index, RValue* out) {
     if (global->slotCount == 0 && global->variables != nullptr)
         return global->variables->GetValue(id, index, out);
     bool result = RValue_GetIndexed(out, global->GetSlot(SlotOf(id)), index);
-    if (global->variables == nullptr || !IsUnset(out)) return result;
+    if (global->variables == nullptr || !RValue_IsUnset(out)) return result;
     const char* name = Code_Variable_GetName(nullptr, SCOPE_GLOBAL, id);
     if (CVariableNode* node = global->variables->FindName(name)) {
         RValue_Assign(out, &node->value);

@@ -14,8 +14,8 @@ namespace {
 // Until the math built-ins install the comparison under their epsilon, keys are equal when
 // they are the same value exactly.
 bool ExactKeyEquals(const RValue* a, const RValue* b) {
-    uint32_t kind = a->kind & VALUE_KIND_MASK;
-    if (kind != (b->kind & VALUE_KIND_MASK)) return false;
+    uint32_t kind = RValue_Kind(a);
+    if (kind != RValue_Kind(b)) return false;
     switch (kind) {
         case VALUE_REAL:
         case VALUE_BOOL:

@@ -19,21 +19,21 @@
 
 template <typename T>
 int32_t DsIndexTable<T>::AllocSlot() {
-    for (int32_t i = firstMaybeFree; i < count; ++i) {
-        if (slots[i] == nullptr) {
+    for (int32_t i = firstMaybeFree; i < this->count; ++i) {
+        if (this->slots[i] == nullptr) {
             firstMaybeFree = i;
             return i;
         }
     }
-    firstMaybeFree = count;
-    if (count >= capacity) {
+    firstMaybeFree = this->count;
+    if (this->count >= capacity) {
         // Grown by half again (at least 16), so a game making many containers does not copy
         // the whole table every sixteenth creation.
-        const int64_t grown = int64_t{count} + 16 + count / 2;
-        slots = static_cast<T**>(MEM_REALLOC(slots, sizeof(T*) * static_cast<size_t>(grown)));
+        const int64_t grown = int64_t{this->count} + 16 + this->count / 2;
+        this->slots = static_cast<T**>(MEM_REALLOC(this->slots, sizeof(T*) * static_cast<size_t>(grown)));
         capacity = static_cast<int32_t>(grown);
     }
-    return count++;
+    return this->count++;
 }
 
 template struct DsIndexTable<CDS_Map>;
@@ -261,7 +261,7 @@ HV_BUILTIN(F_DsQueueRead) {
 
 HV_BUILTIN(F_DsListDestroy) {
     const int32_t index = Arg_GetInt32(args, 0);
-    if (index < 0 || index >= g_DsListTable.count) return DS_ReportMissing();
+    if (!g_DsListTable.InRange(index)) return DS_ReportMissing();
     DS_DestroyList(index);  // an index already freed is passed over in silence
 }
 HV_BUILTIN(F_DsListCopy) {
@@ -311,7 +311,7 @@ HV_BUILTIN(F_DsListWrite) {
 }
 HV_BUILTIN(F_DsListRead) {
     CDS_List* list = Lookup(g_DsListTable, args, 0);
-    if (list == nullptr || (args[1].kind & VALUE_KIND_MASK) != VALUE_STRING) return;
+    if (list == nullptr || !RValue_IsString(args[1])) return;
     list->Read(Arg_GetString(args, 1), LegacyFlag(argc, args));
 }
 HV_BUILTIN(F_DsListSet) {
@@ -825,7 +825,7 @@ HV_BUILTIN(F_DsMapCreate) {
 }
 HV_BUILTIN(F_DsMapDestroy) {
     const int32_t index = Arg_GetInt32(args, 0);
-    if (index < 0 || index >= g_DsMapTable.count) return DS_ReportMissing();
+    if (!g_DsMapTable.InRange(index)) return DS_ReportMissing();
     DS_DestroyMap(index);  // an index already freed is passed over in silence
 }
 HV_BUILTIN(F_DsMapClear) {
@@ -933,6 +933,10 @@ CDS_Priority** DS_GetPriorityTable(int32_t* count) {
 CDS_Grid** DS_GetGridTable(int32_t* count) {
     *count = g_grids.count;
     return g_grids.slots;
+}
+
+CDS_Grid* DS_GetGrid(int32_t index) {
+    return g_grids.Get(index);
 }
 
 void DS_SetGridBoundsChecking(bool checked) {

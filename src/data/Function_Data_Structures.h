@@ -7,24 +7,21 @@
 #include <cstdarg>
 #include <cstdint>
 
+#include "core/ResourceTable.h"
 #include "data/Support_Data_Structures.h"
 
 // One table per kind. A null slot is a free index; count is the high-water mark and never
 // goes down. Indices are handed out lowest free first.
 template <typename T>
-struct DsIndexTable {
-    T** slots = nullptr;
-    int32_t count = 0;
+struct DsIndexTable : ResourceTable<T> {
     int32_t capacity = 0;
     int32_t firstMaybeFree = 0;  // every index below it holds a container
 
-    // The container at the index, or null for an index outside the table or a free slot.
-    T* Get(int32_t index) const { return index >= 0 && index < count ? slots[index] : nullptr; }
     // The slot rule: the lowest free index below count, else count (the table grows).
     // The slot is reserved, not written: two calls without a store give the same index.
     int32_t AllocSlot();
     // Stores a container at an index AllocSlot gave.
-    void Store(int32_t index, T* container) { slots[index] = container; }
+    void Store(int32_t index, T* container) { this->slots[index] = container; }
 };
 
 extern DsIndexTable<CDS_Map> g_DsMapTable;
@@ -45,6 +42,8 @@ CDS_Stack** DS_GetStackTable(int32_t* count);
 CDS_Queue** DS_GetQueueTable(int32_t* count);
 CDS_Priority** DS_GetPriorityTable(int32_t* count);
 CDS_Grid** DS_GetGridTable(int32_t* count);
+// The grid at the index; null when there is none.
+CDS_Grid* DS_GetGrid(int32_t index);
 
 // Points the "ds_grid_set" and "ds_grid_get" rows at the checked (true) or the release-mode
 // (false) accessors, and sets the checked mode the grid maximum and minimum searches read.

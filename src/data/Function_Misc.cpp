@@ -153,17 +153,13 @@ bool WriteVariable(Store store, CInstance* self, int32_t id, int32_t index, RVal
     return Variable_SetValue(self, id, index, value);
 }
 
-bool IsUnset(const RValue& value) {
-    return (value.kind & VALUE_KIND_MASK) == VALUE_UNSET;
-}
-
 // indices: 0 plain, 1 or 2 element forms; the indices follow the name.
 void GetByName(Store store, RValue& result, CInstance* self, RValue* args, int32_t indices) {
     int32_t id = 0, index = 0;
     if (!NameId(args, &id) || !ElementIndex(args, 1, indices, &index)) return;
     ReadVariable(store, self, id, index, &result);
     // A variable never assigned reads as undefined rather than leaking the unset marker.
-    if (IsUnset(result)) RValue_Release(&result);
+    if (RValue_IsUnset(result)) RValue_Release(&result);
 }
 
 // The value is the argument after the indices.
@@ -178,7 +174,7 @@ void ExistsByName(Store store, RValue& result, CInstance* self, RValue* args) {
     int32_t id = 0;
     if (!NameId(args, &id)) return;
     RValue value = RValue_Undefined();
-    const bool found = ReadVariable(store, self, id, ARRAY_INDEX_WHOLE, &value) && !IsUnset(value);
+    const bool found = ReadVariable(store, self, id, ARRAY_INDEX_WHOLE, &value) && !RValue_IsUnset(value);
     RValue_Release(&value);
     Result_SetFlag(result, found);
 }

@@ -26,7 +26,7 @@ inline bool Equal(const RValue* a, const RValue* b) {
 
 // Only arrays, objects and function references can reach what the collector frees.
 inline void MarkSlot(const RValue* value, DSMarkValueFn mark, void* context) {
-    const uint32_t kind = value->kind & VALUE_KIND_MASK;
+    const uint32_t kind = RValue_Kind(value);
     if (kind == VALUE_ARRAY || kind == VALUE_OBJECT || kind == VALUE_ACCESSOR) mark(value, context);
 }
 
@@ -279,14 +279,14 @@ RValue* CDS_List::GetItem(int32_t position) {
 
 int32_t CDS_List::FindIndex(const RValue* value) const {
     const RValue* slots = m_slots.values;
-    if ((value->kind & VALUE_KIND_MASK) == VALUE_REAL) {
+    if (RValue_IsReal(value)) {
         // A real against stored reals compares within the precision, decided here; any
         // other slot takes the full comparison.
         const double wanted = value->val;
         const double tolerance = g_DSPrecision;
         const int32_t count = m_count;
         for (int32_t i = 0; i < count; ++i) {
-            for (; i < count && (slots[i].kind & VALUE_KIND_MASK) == VALUE_REAL; ++i)
+            for (; i < count && RValue_IsReal(slots[i]); ++i)
                 if (std::fabs(slots[i].val - wanted) <= tolerance) return i;
             if (i < count && Equal(&slots[i], value)) return i;
         }
@@ -481,8 +481,8 @@ namespace {
 // Key equality for lookups: the two commonest pairs are decided here as the full comparison
 // would decide them (strings by their bytes, reals within the precision).
 inline bool SameKey(const RValue* stored, const RValue* key) {
-    const uint32_t a = stored->kind & VALUE_KIND_MASK;
-    const uint32_t b = key->kind & VALUE_KIND_MASK;
+    const uint32_t a = RValue_Kind(stored);
+    const uint32_t b = RValue_Kind(key);
     if (a == VALUE_STRING && b == VALUE_STRING) {
         if (stored->str == nullptr || key->str == nullptr) return false;
         if (stored->str == key->str) return true;

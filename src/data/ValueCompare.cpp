@@ -37,7 +37,7 @@ int32_t CompareRealInt32(double real, int32_t integer, bool realFirst, double to
 }
 
 int64_t Int64Of(const RValue* value) {
-    return (value->kind & VALUE_KIND_MASK) == VALUE_INT32 ? value->v32 : value->v64;
+    return RValue_IsInt32(value) ? value->v32 : value->v64;
 }
 
 int32_t CompareStrings(const RValue* first, const RValue* second) {
@@ -53,8 +53,8 @@ int32_t CompareStrings(const RValue* first, const RValue* second) {
 // Integer pairs compare by value, not by a wrapped difference, so the order stays true
 // across the whole range (2147483647 sorts above -1).
 int32_t RValue_Compare(const RValue* first, const RValue* second, double tolerance) {
-    const uint32_t k1 = first->kind & VALUE_KIND_MASK;
-    const uint32_t k2 = second->kind & VALUE_KIND_MASK;
+    const uint32_t k1 = RValue_Kind(first);
+    const uint32_t k2 = RValue_Kind(second);
     switch (Pair(k1, k2)) {
         case Pair(VALUE_REAL, VALUE_REAL):
         case Pair(VALUE_REAL, VALUE_BOOL):
@@ -94,7 +94,7 @@ int32_t RValue_Compare(const RValue* first, const RValue* second, double toleran
 }
 
 uint32_t DS_ValueHash(const RValue* value) {
-    const uint32_t kind = value->kind & VALUE_KIND_MASK;
+    const uint32_t kind = RValue_Kind(value);
     switch (kind) {
         case VALUE_STRING:
             return CRC32_String(value->str ? value->str->text : nullptr);

@@ -84,7 +84,7 @@ bool Condition(RValue* value) {
 namespace {
 
 const char* KindName(const RValue* value) {
-    switch (value->kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(value)) {
         case VALUE_REAL:
             return "number";
         case VALUE_STRING:
@@ -143,7 +143,7 @@ bool Apply(Op op, T& left, T right) {
 
 void CompoundAssign(Op op, RValue* target, RValue* right) {
     bool ok = true;
-    switch (target->kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(target)) {
         case VALUE_REAL:
         case VALUE_BOOL: {
             double left = target->val;
@@ -169,13 +169,12 @@ void CompoundAssign(Op op, RValue* target, RValue* right) {
 
 void OperatorTypeError(const char* op, const RValue* left, const RValue* right) {
     Runtime_Error("invalid type for %s lhs=%s (type=%d), rhs=%s (type=%d)", op, KindName(left),
-                  static_cast<int>(left->kind & VALUE_KIND_MASK), KindName(right),
-                  static_cast<int>(right->kind & VALUE_KIND_MASK));
+                  static_cast<int>(RValue_Kind(left)), KindName(right), static_cast<int>(RValue_Kind(right)));
 }
 
 void AddAssign(RValue* target, RValue* right) {
-    const uint32_t kind = target->kind & VALUE_KIND_MASK;
-    if (kind == VALUE_STRING && (right->kind & VALUE_KIND_MASK) == VALUE_STRING) {
+    const uint32_t kind = RValue_Kind(target);
+    if (kind == VALUE_STRING && RValue_IsString(right)) {
         const char* a = RValue_GetStringText(target);
         const char* b = RValue_GetStringText(right);
         std::string joined = std::string(a ? a : "") + (b ? b : "");

@@ -21,7 +21,7 @@ UnitScratch g_helpPoofScratch;
 
 // A string constant of the unit, made on first use and never released.
 RValue* Text(RValue& constant, const char* text) {
-    if ((constant.kind & VALUE_KIND_MASK) != VALUE_STRING) RValue_CreateString(&constant, text);
+    if (!RValue_IsString(constant)) RValue_CreateString(&constant, text);
     return &constant;
 }
 RValue g_space, g_keyWord, g_keyDelay;

@@ -293,7 +293,7 @@ HV_FILE_BUILTIN(F_FileTextOpenFromString) {
         Runtime_ErrorNonFatal("%s", kTableFull);
         return;
     }
-    if ((args[0].kind & VALUE_KIND_MASK) != VALUE_STRING) {
+    if (!RValue_IsString(args[0])) {
         DebugConsole.Output("ERROR!!! :: wrong type for filename\n");
         return;
     }

@@ -36,7 +36,7 @@ HV_FILE_BUILTIN(F_JsonDecode) {
 }
 
 HV_FILE_BUILTIN(F_LoadCsv) {
-    if ((args[0].kind & VALUE_KIND_MASK) != VALUE_STRING) {
+    if (!RValue_IsString(args[0])) {
         Runtime_ErrorNonFatal("load_csv - parameter should be a filename");
         RValue_SetReal(&result, -1);
         return;

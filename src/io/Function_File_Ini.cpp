@@ -53,7 +53,7 @@ HV_FILE_BUILTIN(F_IniReadString) {
     const char* value = ini->FindKey(Arg_GetString(args, 0), Arg_GetString(args, 1));
     if (value != nullptr) {
         RValue_SetString(&result, value);
-    } else if ((args[2].kind & VALUE_KIND_MASK) == VALUE_STRING) {
+    } else if (RValue_IsString(args[2])) {
         RValue_Assign(&result, &args[2]);
     } else {
         char* text = nullptr;

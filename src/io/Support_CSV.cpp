@@ -113,9 +113,7 @@ int32_t CSV_Load(const char* name) {
 
     const int32_t height = static_cast<int32_t>(table.rows.size());
     const int32_t index = DS_CreateGrid(table.width, height);
-    int32_t count = 0;
-    CDS_Grid** grids = DS_GetGridTable(&count);
-    CDS_Grid* grid = index >= 0 && index < count ? grids[index] : nullptr;
+    CDS_Grid* grid = DS_GetGrid(index);
     if (grid == nullptr) return -1;
     RValue cell = RValue_Undefined();
     for (int32_t y = 0; y < height; ++y) {

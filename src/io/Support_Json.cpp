@@ -71,7 +71,7 @@ json_object* FromValue(const RValue* value, Path& path);
 
 // The member name of a map key: a string as it is, a number as its integer text.
 std::string MemberName(const RValue* key) {
-    switch (key->kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(key)) {
         case VALUE_STRING: {
             const char* text = RValue_GetStringText(key);
             return text != nullptr ? text : "";
@@ -137,7 +137,7 @@ json_object* FromArray(const SharedArray* record, Path& path) {
 }
 
 json_object* FromValue(const RValue* value, Path& path) {
-    const uint32_t kind = value->kind & VALUE_KIND_MASK;
+    const uint32_t kind = RValue_Kind(value);
     if (path.Depth() >= static_cast<size_t>(kJsonMaxDepth)) return nullptr;
     if (kind == VALUE_REAL && (value->kind & (kMarkMap | kMarkList)) != 0) {
         const int32_t index = CRT_TruncToInt32(value->val);
@@ -351,7 +351,7 @@ int32_t JSON_DecodeToMap(const char* text, int32_t map) {
 }
 
 int32_t JSON_Decode(const RValue* value) {
-    if ((value->kind & VALUE_KIND_MASK) != VALUE_STRING) {
+    if (!RValue_IsString(value)) {
         RValue copy = RValue_Undefined();
         RValue_Assign(&copy, value);
         char number[400];

@@ -14,10 +14,6 @@
 
 namespace {
 
-bool IsReal(const RValue& value) {
-    return (value.kind & VALUE_KIND_MASK) == VALUE_REAL;
-}
-
 void Show(const char* name, const char* what) {
     char text[160];
     std::snprintf(text, sizeof text, "%s() - %s", name, what);
@@ -31,7 +27,7 @@ bool CheckArgs(const char* name, int32_t argc, int32_t expected, const RValue* a
         return false;
     }
     for (int32_t i = 0; i < argc; ++i) {
-        if (!IsReal(args[i])) {
+        if (!RValue_IsReal(args[i])) {
             Show(name, wrongType);
             return false;
         }
@@ -64,7 +60,7 @@ void F_CameraCreateView(RValue& result, CInstance*, CInstance*, int32_t argc, RV
         return;
     }
     for (int32_t i = 0; i < argc; ++i) {
-        if (!IsReal(args[i])) {
+        if (!RValue_IsReal(args[i])) {
             Show("camera_create_view", kWrongType);
             return;
         }
@@ -119,7 +115,7 @@ void F_CameraSetDefault(RValue&, CInstance*, CInstance*, int32_t argc, RValue* a
 
 void SetMatrix(const char* name, int32_t argc, RValue* args, void (CCamera::*set)(const Matrix4&)) {
     if (argc != 2) return Show(name, "wrong number of arguments");
-    if (!IsReal(args[0]) || (args[1].kind & VALUE_KIND_MASK) != VALUE_ARRAY) return Show(name, kWrongType);
+    if (!RValue_IsReal(args[0]) || !RValue_IsArray(args[1])) return Show(name, kWrongType);
     char text[160];
     const SharedArray* array = args[1].arr;
     if (!array || array->rowCount < 1 || !array->rows) {
@@ -134,7 +130,7 @@ void SetMatrix(const char* name, int32_t argc, RValue* args, void (CCamera::*set
     Matrix4 matrix;
     for (int32_t i = 0; i < 16; ++i) {
         RValue item = row.items[i];
-        matrix.m[i] = static_cast<float>(IsReal(item) ? item.val : RValue_ToReal(&item));
+        matrix.m[i] = static_cast<float>(RValue_IsReal(item) ? item.val : RValue_ToReal(&item));
     }
     if (CCamera* camera = CameraArg(args)) (camera->*set)(matrix);
 }

@@ -40,8 +40,7 @@ bool IsRunningRoom(const CRoom* room) {
 }
 
 CLayer* LayerArg(CRoom* room, RValue* args, int32_t n) {
-    if ((args[n].kind & VALUE_KIND_MASK) == VALUE_STRING)
-        return Layer_FindByName(room, Arg_GetString(args, n));
+    if (RValue_IsString(args[n])) return Layer_FindByName(room, Arg_GetString(args, n));
     return Layer_Find(room, Arg_GetInt32(args, n));
 }
 
@@ -446,7 +445,7 @@ LAYER_BUILTIN(layer_element_move) {
     if (element == nullptr) return;
     // The target is found by id only: a name finds nothing (it would read as id 0).
     CRoom* room = TargetRoom();
-    const bool byName = (args[1].kind & VALUE_KIND_MASK) == VALUE_STRING;
+    const bool byName = RValue_IsString(args[1]);
     CLayer* layer = byName ? nullptr : Layer_Find(room, Arg_GetInt32(args, 1));
     if (layer == nullptr) {
         Say("layer_element_move() - can't find target layer\n");

@@ -221,7 +221,7 @@ BUILTIN(HighscoreSetBorder) {
 }
 BUILTIN(HighscoreSetFont) {
     // Only a name changes the font; anything else leaves it, without a complaint.
-    if ((args[0].kind & VALUE_KIND_MASK) != VALUE_STRING) return;
+    if (!RValue_IsString(args[0])) return;
     if (const char* name = Arg_GetString(args, 0)) {
         Highscore_SetText(Highscore_Settings().fontName, name);
         Highscore_Settings().fontSize = Arg_GetInt32(args, 1);

@@ -7,6 +7,7 @@
 
 #include "core/Console.h"
 #include "core/MemoryManager.h"
+#include "core/ResourceTable.h"
 #include "core/RunSwitches.h"
 #include "data/Function_Data_Structures.h"
 #include "graphics/Graphics_Window.h"
@@ -35,8 +36,7 @@ const GamepadDeviceLayer* g_layer = nullptr;
 bool g_xinput = false;
 bool g_warned = false;
 
-Gamepad** g_pads = nullptr;
-int32_t g_padCount = 0;
+ResourceTable<Gamepad> g_pads;
 
 // A generic device attached to the system, with the pad it was given (-1 none).
 struct JoystickDevice {
@@ -57,10 +57,11 @@ void ClearValues(float* values, int32_t count) {
 
 // Grown with new slots cleared; never shrunk while the runner lives.
 void GrowTable(int32_t count) {
-    if (count <= g_padCount) return;
-    g_pads = static_cast<Gamepad**>(MEM_REALLOC(g_pads, static_cast<uint32_t>(count) * sizeof(Gamepad*)));
-    for (int32_t i = g_padCount; i < count; ++i) g_pads[i] = nullptr;
-    g_padCount = count;
+    if (count <= g_pads.count) return;
+    g_pads.slots =
+        static_cast<Gamepad**>(MEM_REALLOC(g_pads.slots, static_cast<uint32_t>(count) * sizeof(Gamepad*)));
+    for (int32_t i = g_pads.count; i < count; ++i) g_pads.slots[i] = nullptr;
+    g_pads.count = count;
 }
 
 void PostPadEvent(const char* type, int32_t index) {
@@ -295,13 +296,13 @@ int32_t Gamepad_InitDirectInput() {
 void Gamepad_Init(int32_t directInputPads) {
     GrowTable(GAMEPAD_XINPUT_SLOTS + directInputPads);
     for (int32_t i = 0; i < GAMEPAD_XINPUT_SLOTS; ++i) {
-        delete g_pads[i];
-        g_pads[i] = new Gamepad(GAMEPAD_XINPUT_BUTTONS, GAMEPAD_XINPUT_AXES, true);
+        delete g_pads.slots[i];
+        g_pads.slots[i] = new Gamepad(GAMEPAD_XINPUT_BUTTONS, GAMEPAD_XINPUT_AXES, true);
     }
     for (int32_t i = 0; i < directInputPads; ++i) {
         const int32_t slot = GAMEPAD_XINPUT_SLOTS + i;
-        delete g_pads[slot];
-        g_pads[slot] = new Gamepad(GAMEPAD_DIRECTINPUT_BUTTONS, GAMEPAD_DIRECTINPUT_AXES, false);
+        delete g_pads.slots[slot];
+        g_pads.slots[slot] = new Gamepad(GAMEPAD_DIRECTINPUT_BUTTONS, GAMEPAD_DIRECTINPUT_AXES, false);
     }
     // The devices found take the pads in the order they were listed; the rest form the pool,
     // lowest slot taken first.
@@ -309,7 +310,7 @@ void Gamepad_Init(int32_t directInputPads) {
     for (JoystickDevice& device : g_devices) {
         if (static_cast<int32_t>(next) >= directInputPads) break;
         device.pad = GAMEPAD_XINPUT_SLOTS + static_cast<int32_t>(next++);
-        g_pads[device.pad]->SetDescription(device.info.productName);
+        g_pads.slots[device.pad]->SetDescription(device.info.productName);
     }
     g_freePads.clear();
     for (int32_t i = directInputPads - 1; i >= static_cast<int32_t>(next); --i)
@@ -319,8 +320,8 @@ void Gamepad_Init(int32_t directInputPads) {
 
 void Gamepad_ScanXInput() {
     if (!XInputPolling()) return;
-    for (int32_t n = 0; n < GAMEPAD_XINPUT_SLOTS && n < g_padCount; ++n) {
-        Gamepad* pad = g_pads[n];
+    for (int32_t n = 0; n < GAMEPAD_XINPUT_SLOTS && n < g_pads.count; ++n) {
+        Gamepad* pad = g_pads.slots[n];
         if (pad == nullptr) continue;
         PadControllerState state;
         if (!g_layer->controllerState(n, &state)) {
@@ -334,7 +335,7 @@ void Gamepad_ScanXInput() {
 }
 
 void Gamepad_RescanDirectInput() {
-    if (g_Switches.noDirectInput || g_layer == nullptr || g_padCount <= GAMEPAD_XINPUT_SLOTS) return;
+    if (g_Switches.noDirectInput || g_layer == nullptr || g_pads.count <= GAMEPAD_XINPUT_SLOTS) return;
     std::vector<PadJoystickInfo> found;
     EnumerateDevices(found);
     auto present = [&](uint64_t key) {
@@ -388,8 +389,8 @@ void Gamepad_Poll() {
         }
     }
     if (!XInputPolling()) return;
-    for (int32_t n = 0; n < GAMEPAD_XINPUT_SLOTS && n < g_padCount; ++n) {
-        Gamepad* pad = g_pads[n];
+    for (int32_t n = 0; n < GAMEPAD_XINPUT_SLOTS && n < g_pads.count; ++n) {
+        Gamepad* pad = g_pads.slots[n];
         if (pad == nullptr || !pad->connected) continue;
         PadControllerState state;
         if (!g_layer->controllerState(n, &state)) {
@@ -403,30 +404,30 @@ void Gamepad_Poll() {
 }
 
 void Gamepad_AnnounceAll() {
-    for (int32_t i = 0; i < g_padCount; ++i)
-        if (g_pads[i] != nullptr && g_pads[i]->connected) PostPadEvent("gamepad discovered", i);
+    for (int32_t i = 0; i < g_pads.count; ++i)
+        if (g_pads.slots[i] != nullptr && g_pads.slots[i]->connected) PostPadEvent("gamepad discovered", i);
 }
 
 void Gamepad_Shutdown() {
-    for (int32_t i = 0; i < g_padCount; ++i) delete g_pads[i];
-    MEM_FREE(g_pads);
-    g_pads = nullptr;
-    g_padCount = 0;
+    for (int32_t i = 0; i < g_pads.count; ++i) delete g_pads.slots[i];
+    MEM_FREE(g_pads.slots);
+    g_pads.slots = nullptr;
+    g_pads.count = 0;
     FreeDevices();
     if (g_layer != nullptr) g_layer->shutdown();
 }
 
 int32_t Gamepad_Count() {
-    return g_padCount;
+    return g_pads.count;
 }
 
 Gamepad* Gamepad_Get(int32_t index) {
-    return index >= 0 && index < g_padCount ? g_pads[index] : nullptr;
+    return g_pads.Get(index);
 }
 
 int32_t Gamepad_IndexOf(const Gamepad* pad) {
-    for (int32_t i = 0; i < g_padCount; ++i)
-        if (g_pads[i] == pad) return i;
+    for (int32_t i = 0; i < g_pads.count; ++i)
+        if (g_pads.slots[i] == pad) return i;
     return -1;
 }
 

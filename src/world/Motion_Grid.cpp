@@ -5,6 +5,7 @@
 
 #include "core/Instance.h"
 #include "core/MemoryManager.h"
+#include "core/ResourceTable.h"
 #include "core/Value.h"
 #include "data/Function_Data_Structures.h"
 #include "data/Support_Data_Structures.h"
@@ -68,8 +69,7 @@ struct SearchQueue {
 };
 
 SearchQueue g_queue;
-CGrid** g_grids = nullptr;
-int32_t g_gridCount = 0;
+ResourceTable<CGrid> g_grids;
 
 int32_t TruncatedCell(int64_t offset, int32_t size) {
     return static_cast<int32_t>(std::clamp<int64_t>(offset / size, INT32_MIN, INT32_MAX));
@@ -266,33 +266,31 @@ int32_t MpGrid_Create(int32_t left, int32_t top, int32_t hcells, int32_t vcells,
         return -1;
     auto* grid = new CGrid(left, top, hcells, vcells, cellWidth, cellHeight);
     grid->ClearAll();
-    for (int32_t i = 0; i < g_gridCount; ++i) {
-        if (g_grids[i] == nullptr) {
-            g_grids[i] = grid;
+    for (int32_t i = 0; i < g_grids.count; ++i) {
+        if (g_grids.slots[i] == nullptr) {
+            g_grids.slots[i] = grid;
             return i;
         }
     }
-    g_grids =
-        static_cast<CGrid**>(MEM_REALLOC(g_grids, sizeof(CGrid*) * static_cast<size_t>(g_gridCount + 1)));
-    g_grids[g_gridCount] = grid;
-    return g_gridCount++;
+    g_grids.slots = static_cast<CGrid**>(
+        MEM_REALLOC(g_grids.slots, sizeof(CGrid*) * static_cast<size_t>(g_grids.count + 1)));
+    g_grids.slots[g_grids.count] = grid;
+    return g_grids.count++;
 }
 
 CGrid* MpGrid_Get(int32_t index) {
-    return index >= 0 && index < g_gridCount ? g_grids[index] : nullptr;
+    return g_grids.Get(index);
 }
 
 void MpGrid_Destroy(int32_t index) {
     if (MpGrid_Get(index) == nullptr) return;
-    delete g_grids[index];
-    g_grids[index] = nullptr;
+    delete g_grids.slots[index];
+    g_grids.slots[index] = nullptr;
 }
 
 void MpGrid_ToDsGrid(int32_t index, int32_t dsGrid) {
     const CGrid* grid = MpGrid_Get(index);
-    int32_t dsCount = 0;
-    CDS_Grid** table = DS_GetGridTable(&dsCount);
-    CDS_Grid* target = dsGrid >= 0 && dsGrid < dsCount && table != nullptr ? table[dsGrid] : nullptr;
+    CDS_Grid* target = DS_GetGrid(dsGrid);
     if (grid == nullptr || target == nullptr) {
         Error_Report("Invalid source or destination grid", false);
         return;
@@ -310,10 +308,10 @@ void MpGrid_ToDsGrid(int32_t index, int32_t dsGrid) {
 }
 
 void MpGrid_FreeAll() {
-    for (int32_t i = 0; i < g_gridCount; ++i) delete g_grids[i];
-    MEM_FREE(g_grids);
-    g_grids = nullptr;
-    g_gridCount = 0;
+    for (int32_t i = 0; i < g_grids.count; ++i) delete g_grids.slots[i];
+    MEM_FREE(g_grids.slots);
+    g_grids.slots = nullptr;
+    g_grids.count = 0;
     g_queue.Free();
 }
 

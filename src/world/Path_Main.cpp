@@ -4,27 +4,24 @@
 #include <cstring>
 
 #include "core/MemoryManager.h"
+#include "core/ResourceTable.h"
 #include "base/Error_Report.h"
 #include "base/GameFile.h"
 
 namespace {
 
-int32_t g_count = 0;
-CPath** g_paths = nullptr;
+ResourceTable<CPath> g_paths;
 char** g_names = nullptr;
-
-bool InRange(int32_t index) {
-    return index >= 0 && index < g_count;
-}
 
 // One more slot at the end; answers its index.
 int32_t AppendSlot(CPath* path, char* name) {
-    const int32_t index = g_count;
-    g_paths = static_cast<CPath**>(MEM_REALLOC(g_paths, sizeof(CPath*) * static_cast<size_t>(index + 1)));
+    const int32_t index = g_paths.count;
+    g_paths.slots =
+        static_cast<CPath**>(MEM_REALLOC(g_paths.slots, sizeof(CPath*) * static_cast<size_t>(index + 1)));
     g_names = static_cast<char**>(MEM_REALLOC(g_names, sizeof(char*) * static_cast<size_t>(index + 1)));
-    g_paths[index] = path;
+    g_paths.slots[index] = path;
     g_names[index] = name;
-    g_count = index + 1;
+    g_paths.count = index + 1;
     return index;
 }
 
@@ -46,7 +43,7 @@ bool LoadEntry(ChunkView& chunk, uint32_t entry, int32_t slot) {
     if (n > static_cast<uint32_t>(INT32_MAX) / 12) return chunk.Fail("path %d has too many points", slot);
     auto* path = new CPath();
     path->LoadFromChunk(kind, closed, precision, points, static_cast<int32_t>(n));
-    g_paths[slot] = path;
+    g_paths.slots[slot] = path;
     g_names[slot] = MEM_COPY_TEXT(name != nullptr ? name : "");
     return true;
 }
@@ -61,11 +58,11 @@ void Path_Load(ChunkView& chunk) {
     Path_Init();
     const uint32_t count = chunk.Count(0, 4);
     if (!chunk.Ok() || count == 0) return;
-    g_paths = static_cast<CPath**>(MEM_ALLOC(sizeof(CPath*) * count));
+    g_paths.slots = static_cast<CPath**>(MEM_ALLOC(sizeof(CPath*) * count));
     g_names = static_cast<char**>(MEM_ALLOC(sizeof(char*) * count));
-    g_count = static_cast<int32_t>(count);
+    g_paths.count = static_cast<int32_t>(count);
     for (uint32_t i = 0; i < count; ++i) {
-        g_paths[i] = nullptr;
+        g_paths.slots[i] = nullptr;
         g_names[i] = nullptr;
     }
     for (uint32_t i = 0; i < count; ++i) {
@@ -75,7 +72,7 @@ void Path_Load(ChunkView& chunk) {
 }
 
 int32_t Path_Count() {
-    return g_count;
+    return g_paths.count;
 }
 
 bool Path_Exists(int32_t index) {
@@ -83,7 +80,7 @@ bool Path_Exists(int32_t index) {
 }
 
 CPath* Path_Get(int32_t index) {
-    return InRange(index) ? g_paths[index] : nullptr;
+    return g_paths.Get(index);
 }
 
 const char* Path_GetName(int32_t index) {
@@ -93,13 +90,14 @@ const char* Path_GetName(int32_t index) {
 
 int32_t Path_FindByName(const char* name) {
     if (name == nullptr) return -1;
-    for (int32_t i = 0; i < g_count; ++i)
-        if (g_paths[i] != nullptr && g_names[i] != nullptr && std::strcmp(g_names[i], name) == 0) return i;
+    for (int32_t i = 0; i < g_paths.count; ++i)
+        if (g_paths.slots[i] != nullptr && g_names[i] != nullptr && std::strcmp(g_names[i], name) == 0)
+            return i;
     return -1;
 }
 
 int32_t Path_Add() {
-    return AppendSlot(new CPath(), NewPathName(g_count));
+    return AppendSlot(new CPath(), NewPathName(g_paths.count));
 }
 
 int32_t Path_Duplicate(int32_t index) {
@@ -107,40 +105,40 @@ int32_t Path_Duplicate(int32_t index) {
     if (source == nullptr) return -1;
     auto* copy = new CPath();
     copy->Assign(source);
-    return AppendSlot(copy, NewPathName(g_count));
+    return AppendSlot(copy, NewPathName(g_paths.count));
 }
 
 bool Path_Assign(int32_t target, int32_t source) {
     const CPath* from = Path_Get(source);
-    if (from == nullptr || !InRange(target)) return false;
+    if (from == nullptr || !g_paths.InRange(target)) return false;
     if (target == source) {
         Error_Report("ERROR: Can not assign a path to itself!", false);
         return false;
     }
-    if (g_paths[target] == nullptr) g_paths[target] = new CPath();
-    g_paths[target]->Assign(from);
+    if (g_paths.slots[target] == nullptr) g_paths.slots[target] = new CPath();
+    g_paths.slots[target]->Assign(from);
     return true;
 }
 
 bool Path_Delete(int32_t index) {
     if (!Path_Exists(index)) return false;
-    delete g_paths[index];
+    delete g_paths.slots[index];
     MEM_FREE(g_names[index]);
-    g_paths[index] = nullptr;
+    g_paths.slots[index] = nullptr;
     g_names[index] = nullptr;
     return true;
 }
 
 void Path_FreeAll() {
-    for (int32_t i = 0; i < g_count; ++i) {
-        delete g_paths[i];
+    for (int32_t i = 0; i < g_paths.count; ++i) {
+        delete g_paths.slots[i];
         MEM_FREE(g_names[i]);
     }
-    MEM_FREE(g_paths);
+    MEM_FREE(g_paths.slots);
     MEM_FREE(g_names);
-    g_paths = nullptr;
+    g_paths.slots = nullptr;
     g_names = nullptr;
-    g_count = 0;
+    g_paths.count = 0;
 }
 
 void Path_Draw(int32_t index, float x, float y, bool absolute) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/MemoryManager.h"
+#include "core/ResourceTable.h"
 #include "base/GEN8.h"
 #include "base/GameFile.h"
 #include "world/GameLoopHooks.h"
@@ -12,9 +13,8 @@
 
 namespace {
 
-CRoom** g_rooms = nullptr;
+ResourceTable<CRoom> g_rooms;
 char** g_names = nullptr;
-int32_t g_count = 0;
 int32_t* g_order = nullptr;
 int32_t g_orderCount = 0;
 int32_t g_lastInstanceId = 0;
@@ -22,32 +22,32 @@ int32_t g_lastTileId = 0;
 
 
 void ResizeTable(int32_t count) {
-    for (int32_t i = count; i < g_count; ++i) {
-        delete g_rooms[i];
+    for (int32_t i = count; i < g_rooms.count; ++i) {
+        delete g_rooms.slots[i];
         MEM_FREE(g_names[i]);
     }
     if (count == 0) {
-        MEM_FREE(g_rooms);
+        MEM_FREE(g_rooms.slots);
         MEM_FREE(g_names);
-        g_rooms = nullptr;
+        g_rooms.slots = nullptr;
         g_names = nullptr;
     } else {
-        g_rooms = static_cast<CRoom**>(MEM_REALLOC(g_rooms, count * sizeof(CRoom*)));
+        g_rooms.slots = static_cast<CRoom**>(MEM_REALLOC(g_rooms.slots, count * sizeof(CRoom*)));
         g_names = static_cast<char**>(MEM_REALLOC(g_names, count * sizeof(char*)));
     }
-    g_count = count;
+    g_rooms.count = count;
 }
 
 // Appends an empty room that owns its records, named "__newroom" and its index.
 int32_t AppendRoom() {
-    const int32_t index = g_count;
-    ResizeTable(g_count + 1);
+    const int32_t index = g_rooms.count;
+    ResizeTable(g_rooms.count + 1);
     char name[128];
     std::snprintf(name, sizeof name, "__newroom%d", index);
     g_names[index] = MEM_COPY_TEXT(name);
-    g_rooms[index] = new CRoom();
-    g_rooms[index]->SetName(name);
-    g_rooms[index]->SetOwnsRecords();
+    g_rooms.slots[index] = new CRoom();
+    g_rooms.slots[index]->SetName(name);
+    g_rooms.slots[index]->SetOwnsRecords();
     return index;
 }
 
@@ -70,14 +70,14 @@ void Room_Load(ChunkView& chunk) {
     ResizeTable(0);
     ResizeTable(static_cast<int32_t>(count));
     for (uint32_t i = 0; i < count; ++i) {
-        g_rooms[i] = nullptr;
+        g_rooms.slots[i] = nullptr;
         g_names[i] = nullptr;
     }
     for (uint32_t i = 0; i < count && chunk.Ok(); ++i) {
         const uint32_t entry = chunk.U32(4 + 4 * i);
         if (entry == 0) continue;
         auto* room = new CRoom();
-        g_rooms[i] = room;
+        g_rooms.slots[i] = room;
         room->LoadFromChunk(chunk, entry);
         g_names[i] = MEM_COPY_TEXT(room->Name());
     }
@@ -118,13 +118,13 @@ bool Room_Prepare() {
 }
 
 int32_t Room_Count() {
-    return g_count;
+    return g_rooms.count;
 }
 bool Room_Exists(int32_t index) {
     return Room_Get(index) != nullptr;
 }
 CRoom* Room_Get(int32_t index) {
-    return index >= 0 && index < g_count ? g_rooms[index] : nullptr;
+    return g_rooms.Get(index);
 }
 
 const char* Room_GetName(int32_t index) {
@@ -133,8 +133,9 @@ const char* Room_GetName(int32_t index) {
 
 int32_t Room_FindByName(const char* name) {
     if (name == nullptr) return -1;
-    for (int32_t i = 0; i < g_count; ++i)
-        if (g_rooms[i] != nullptr && g_names[i] != nullptr && std::strcmp(g_names[i], name) == 0) return i;
+    for (int32_t i = 0; i < g_rooms.count; ++i)
+        if (g_rooms.slots[i] != nullptr && g_names[i] != nullptr && std::strcmp(g_names[i], name) == 0)
+            return i;
     return -1;
 }
 
@@ -161,14 +162,14 @@ int32_t Room_Next(int32_t room) {
 
 int32_t Room_Add() {
     const int32_t index = AppendRoom();
-    g_rooms[index]->speed = 30;
+    g_rooms.slots[index]->speed = 30;
     return index;
 }
 
 int32_t Room_Duplicate(int32_t index) {
     if (!Room_Exists(index)) return -1;
     const int32_t copy = AppendRoom();
-    g_rooms[copy]->CopyFrom(g_rooms[index], false);
+    g_rooms.slots[copy]->CopyFrom(g_rooms.slots[index], false);
     return copy;
 }
 
@@ -177,11 +178,11 @@ bool Room_Assign(int32_t index, int32_t source) {
     // The new definition keeps records of its own and no live instances: instances held by a
     // definition would be made a second time, with the same ids, when the room is entered.
     auto* room = new CRoom();
-    room->SetName(g_rooms[index]->Name());
+    room->SetName(g_rooms.slots[index]->Name());
     room->SetOwnsRecords();
-    room->CopyFrom(g_rooms[source], false);
-    delete g_rooms[index];
-    g_rooms[index] = room;
+    room->CopyFrom(g_rooms.slots[source], false);
+    delete g_rooms.slots[index];
+    g_rooms.slots[index] = room;
     return true;
 }
 

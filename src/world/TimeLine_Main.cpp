@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "core/MemoryManager.h"
+#include "core/ResourceTable.h"
 #include "world/Event_Main.h"
 #include "base/GameFile.h"
 #include "world/Object_Class.h"
@@ -11,9 +12,8 @@ namespace {
 
 constexpr uint32_t kActionCodeIndexAt = 32;
 
-CTimeLine** g_timeLines = nullptr;
+ResourceTable<CTimeLine> g_timeLines;
 char** g_names = nullptr;
-int32_t g_count = 0;
 
 bool IsScript(uintptr_t entry) {
     return (entry & 1u) != 0;
@@ -24,20 +24,21 @@ uintptr_t ScriptEntry(int32_t script) {
 
 
 void ResizeTable(int32_t count) {
-    for (int32_t i = count; i < g_count; ++i) {
-        delete g_timeLines[i];
+    for (int32_t i = count; i < g_timeLines.count; ++i) {
+        delete g_timeLines.slots[i];
         MEM_FREE(g_names[i]);
     }
     if (count == 0) {
-        MEM_FREE(g_timeLines);
+        MEM_FREE(g_timeLines.slots);
         MEM_FREE(g_names);
-        g_timeLines = nullptr;
+        g_timeLines.slots = nullptr;
         g_names = nullptr;
     } else {
-        g_timeLines = static_cast<CTimeLine**>(MEM_REALLOC(g_timeLines, count * sizeof(CTimeLine*)));
+        g_timeLines.slots =
+            static_cast<CTimeLine**>(MEM_REALLOC(g_timeLines.slots, count * sizeof(CTimeLine*)));
         g_names = static_cast<char**>(MEM_REALLOC(g_names, count * sizeof(char*)));
     }
-    g_count = count;
+    g_timeLines.count = count;
 }
 
 // A moment's event record {action count, action offsets}: the first action's code index.
@@ -183,7 +184,7 @@ void TimeLine_Load(ChunkView& chunk) {
     ResizeTable(0);
     ResizeTable(static_cast<int32_t>(count));
     for (uint32_t i = 0; i < count; ++i) {
-        g_timeLines[i] = nullptr;
+        g_timeLines.slots[i] = nullptr;
         g_names[i] = nullptr;
     }
     for (uint32_t i = 0; i < count && chunk.Ok(); ++i) {
@@ -191,14 +192,14 @@ void TimeLine_Load(ChunkView& chunk) {
         if (entry == 0) continue;
         auto* line = new CTimeLine();
         line->LoadFromChunk(chunk, entry);
-        g_timeLines[i] = line;
+        g_timeLines.slots[i] = line;
         g_names[i] = MEM_COPY_TEXT(chunk.RequiredString(chunk.FileU32(entry)));
     }
 }
 
 bool TimeLine_Prepare() {
-    for (int32_t i = 0; i < g_count; ++i)
-        if (g_timeLines[i] != nullptr) g_timeLines[i]->Compile(i);
+    for (int32_t i = 0; i < g_timeLines.count; ++i)
+        if (g_timeLines.slots[i] != nullptr) g_timeLines.slots[i]->Compile(i);
     return true;
 }
 
@@ -210,14 +211,14 @@ void TimeLine_FreeAll() {
 }
 
 int32_t TimeLine_Count() {
-    return g_count;
+    return g_timeLines.count;
 }
 bool TimeLine_Exists(int32_t index) {
     return TimeLine_Get(index) != nullptr;
 }
 
 CTimeLine* TimeLine_Get(int32_t index) {
-    return index >= 0 && index < g_count ? g_timeLines[index] : nullptr;
+    return g_timeLines.Get(index);
 }
 
 const char* TimeLine_GetName(int32_t index) {
@@ -226,27 +227,27 @@ const char* TimeLine_GetName(int32_t index) {
 
 int32_t TimeLine_FindByName(const char* name) {
     if (name == nullptr) return -1;
-    for (int32_t i = 0; i < g_count; ++i)
-        if (g_timeLines[i] != nullptr && g_names[i] != nullptr && std::strcmp(g_names[i], name) == 0)
+    for (int32_t i = 0; i < g_timeLines.count; ++i)
+        if (g_timeLines.slots[i] != nullptr && g_names[i] != nullptr && std::strcmp(g_names[i], name) == 0)
             return i;
     return -1;
 }
 
 int32_t TimeLine_Add() {
-    const int32_t index = g_count;
-    ResizeTable(g_count + 1);
+    const int32_t index = g_timeLines.count;
+    ResizeTable(g_timeLines.count + 1);
     char name[64];
     std::snprintf(name, sizeof name, "__newtimeline%d", index);
     g_names[index] = MEM_COPY_TEXT(name);
-    g_timeLines[index] = new CTimeLine();
+    g_timeLines.slots[index] = new CTimeLine();
     return index;
 }
 
 bool TimeLine_Delete(int32_t index) {
     if (!TimeLine_Exists(index)) return false;
-    delete g_timeLines[index];
+    delete g_timeLines.slots[index];
     MEM_FREE(g_names[index]);
-    g_timeLines[index] = nullptr;
+    g_timeLines.slots[index] = nullptr;
     g_names[index] = nullptr;
     return true;
 }

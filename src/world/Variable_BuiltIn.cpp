@@ -84,9 +84,6 @@ bool Keyword(RValue* out, uint32_t kind, int64_t payload) {
     out->kind = kind;
     return true;
 }
-bool IsString(const RValue* v) {
-    return (v->kind & VALUE_KIND_MASK) == VALUE_STRING;
-}
 
 CRoom* Room() {
     return Run_Room();
@@ -106,7 +103,7 @@ bool g_workingDirectorySet = false;
 // --- global rows ---------------------------------------------------------------------------------
 
 void ReplaceCaption(SharedString*& slot, RValue* v) {
-    if (!IsString(v)) return;  // captions take only text
+    if (!RValue_IsString(v)) return;  // captions take only text
     if (v->str) ++v->str->refCount;
     if (slot) slot->Release();
     slot = v->str;
@@ -246,7 +243,7 @@ void RegisterGameAndRoom() {
     Add("room_height", ROOM_G(Room()->height), ROOM_S(room->height = Rounded(v)));
     Add("room_caption", G(return Text(out, Room() ? Room()->caption : "")), ROOM_S({
             MEM_FREE(room->caption);
-            room->caption = IsString(v) ? String_Duplicate(RValue_GetStringText(v)) : nullptr;
+            room->caption = RValue_IsString(v) ? String_Duplicate(RValue_GetStringText(v)) : nullptr;
         }));
     Add("room_speed", GetRoomSpeed, SetRoomSpeed);
     Add("room_persistent", ROOM_G(Room()->persistent ? 1 : 0), ROOM_S(room->persistent = Flag(v)));
@@ -311,11 +308,11 @@ void RegisterInputAndCaptions() {
             return Text(out, text);
         }),
         S({
-            const char* text = IsString(v) ? RValue_GetStringText(v) : nullptr;
+            const char* text = RValue_IsString(v) ? RValue_GetStringText(v) : nullptr;
             if (text != nullptr && text[0] != '\0') IO_SetLastChar(static_cast<uint8_t>(text[0]));
         }));
     Add("keyboard_string", G(return Text(out, IO_GetKeyboardString())),
-        S(IO_SetKeyboardString(IsString(v) ? RValue_GetStringText(v) : nullptr)));
+        S(IO_SetKeyboardString(RValue_IsString(v) ? RValue_GetStringText(v) : nullptr)));
     Add("cursor_sprite", G(return Real(out, g_RunState.cursorSprite)),
         S(g_RunState.cursorSprite = Rounded(v)));
     Add("show_score", G(return Real(out, g_RunState.showScore ? 1 : 0)), S({
@@ -352,7 +349,7 @@ void RegisterTimeEventsErrors() {
     Add("error_occurred", G(return Real(out, Error_Occurred() ? 1 : 0)),
         S(Error_SetOccurred(AsReal(v) >= 0.5)));
     Add("error_last", G(return Text(out, Error_LastText())), S({
-            if (IsString(v)) Error_SetLastText(v->str);
+            if (RValue_IsString(v)) Error_SetLastText(v->str);
         }));
     Add("application_surface", G(return Real(out, g_RunState.applicationSurface)));
 }

@@ -31,7 +31,7 @@ struct Arg {
 
 // "real:1", "bool:true", "string:abc", "undefined", "kind:N".
 inline std::string Show(const RValue& v) {
-    switch (v.kind & VALUE_KIND_MASK) {
+    switch (RValue_Kind(v)) {
         case VALUE_REAL: {
             std::ostringstream s;
             s.precision(17);

@@ -61,7 +61,7 @@ protected:
     int32_t Map(std::initializer_list<std::pair<RValue, RValue>> entries) {
         const int32_t map = C().NewMap();
         for (auto [key, value] : entries) {
-            std::string name = (key.kind & VALUE_KIND_MASK) == VALUE_STRING ? RValue_GetStringText(&key) : "";
+            std::string name = RValue_IsString(key) ? RValue_GetStringText(&key) : "";
             if (name.empty()) {
                 // Keys that are not texts go in through the add of the real table only; the
                 // tests here use the member name the encoder gives them.
@@ -84,7 +84,7 @@ protected:
 
     // A compact form of a decoded value: {k:v,...} in the map's order, [..] for lists.
     std::string Describe(const RValue& v) {
-        if ((v.kind & VALUE_KIND_MASK) == VALUE_REAL && (v.kind & kMarkMap)) {
+        if (RValue_IsReal(v) && (v.kind & kMarkMap)) {
             // Entries sorted by key: a map's own order follows its hash buckets.
             std::vector<std::string> entries;
             auto visit = [](const RValue* key, const RValue* value, void* context) {
@@ -98,14 +98,14 @@ protected:
             for (const std::string& e : entries) out += (out.size() > 1 ? "," : "") + e;
             return out + "}";
         }
-        if ((v.kind & VALUE_KIND_MASK) == VALUE_REAL && (v.kind & kMarkList)) {
+        if (RValue_IsReal(v) && (v.kind & kMarkList)) {
             std::string out = "[";
             const int32_t list = static_cast<int32_t>(v.val);
             for (int32_t i = 0; i < C().ListSize(list); ++i)
                 out += (i ? "," : "") + Describe(*C().ListItem(list, i));
             return out + "]";
         }
-        switch (v.kind & VALUE_KIND_MASK) {
+        switch (RValue_Kind(v)) {
             case VALUE_REAL: {
                 char text[64];
                 std::snprintf(text, sizeof text, "%.17g", v.val);
