@@ -76,8 +76,9 @@ function(hv_test_suite name)
     add_executable(${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/TestEnvironment.cpp)
     target_link_libraries(${name} PRIVATE ${HV_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-    # Test files are mostly GoogleTest macro expansions: parse its headers once a suite and
-    # optimise lightly, which halves their build time; the code under test keeps its own flags.
+    # Test files are mostly GoogleTest macro expansions: parse its headers once a suite and, in
+    # the optimised builds, optimise lightly, which halves their build time (a Debug build, the
+    # sanitizer one among them, keeps -O0: cheaper still). The code under test keeps its flags.
     # A unity batch parses the headers once anyway: there they are included plainly, which
     # builds as fast and leaves the objects cacheable by ccache.
     set(common_headers gtest/gtest.h string vector memory cstdint cstring)
@@ -88,7 +89,7 @@ function(hv_test_suite name)
         list(TRANSFORM common_headers REPLACE "(.+)" "<\\1>")
         target_precompile_headers(${name} PRIVATE ${common_headers})
     endif()
-    target_compile_options(${name} PRIVATE -O1)
+    target_compile_options(${name} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-O1>)
     # ctest starts the program once a test, so its start-up counts a thousand times over. A
     # position-dependent executable leaves the loader no relocations to apply; the sanitizer
     # build's instrumentation alone would bring close to a million.
