@@ -97,6 +97,9 @@ function(hv_test_suite name)
     hv_target_defaults(${name})
     if(HV_UNITY_TESTS)
         set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${HV_UNITY_BATCH_SIZE})
+        # In a unity source every test file is an included one, where GCC warns about each test
+        # class deriving from a fixture of the file's anonymous namespace.
+        target_compile_options(${name} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-subobject-linkage>)
         foreach(src ${sources})
             get_filename_component(file ${src} NAME)
             if(file IN_LIST HV_UNITY_SKIP)
