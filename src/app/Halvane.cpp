@@ -77,7 +77,7 @@
 #include "base/GEN8.h"
 #include "base/GameCode.h"
 #include "base/GameFile.h"
-#include "world/GameLoopHooks.h"
+#include "world/Room_Services.h"
 #include "world/GameSave.h"
 #include "world/Gamepad_Class.h"
 #include "world/Function_IO.h"
@@ -271,7 +271,7 @@ void InstallHooks() {
     Sprite_InstallHooks();
     Background_InstallHooks();
     Font_RegisterChunkReader();
-    g_GameLoopHooks.textReset = Text_Reset;
+    g_RoomServices.textReset = Text_Reset;
     Particle_InstallHooks();
     Effect_InstallHooks();
     Layer_InstallParticleHooks();
@@ -294,8 +294,6 @@ void InstallHooks() {
     Gamepad_InstallHooks(PlatformGamepad_Sdl());
     Room_InstallDrawHooks();
 
-    g_GameLoopHooks.httpPoll = HTTP_Poll;
-    g_GameLoopHooks.asyncProcessRequests = Async_ProcessRequests;
     Async_SetWorldEventPerformer(Async_PerformEvent);
     DS_SetAsyncPostMapEvent([](int32_t map, int32_t subtype) { Async_PostMapEvent(map, subtype); });
 }

@@ -12,8 +12,9 @@
 #include "graphics/Graphics_DisplayM.h"
 #include "base/GEN8.h"
 #include "app/GameLoopHarness.h"
-#include "world/GameLoopHooks.h"
 #include "app/HalvaneM.h"
+#include "world/Gamepad_Class.h"
+#include "world/IO_Main.h"
 #include "world/Room_Class.h"
 #include "world/Run.h"
 
@@ -67,7 +68,7 @@ bool ActOnRoomChange() {
             break;
         case ROOM_RESTART_GAME:
             EndGame();
-            GAMELOOP_HOOK(gamepadAnnounceAll);
+            Gamepad_AnnounceAll();
             StartGame();
             MainLoop_SeedRandom();
             break;
@@ -121,7 +122,7 @@ int32_t MainLoop_Frame() {
         GR_D3D_Apply_Reset_Countdown();
         Start_Frame();
         DoAStep();
-        GAMELOOP_HOOK(drawVirtualKeys);
+        IO_DrawVirtualKeys();
         End_Frame(NewRoomCode < 0 && g_FrameSwitches.drawingEnabled);
         if (!ActOnRoomChange()) return kNoRoomRate;
     }

@@ -1,14 +1,19 @@
 #include "app/MainLoop.h"
 
+#include "assets/Particle_Main.h"
 #include "core/GarbageCollector.h"
 #include "core/Timing.h"
 #include "base/GEN8.h"
 #include "base/GameOptions.h"
+#include "world/Collision_Main.h"
 #include "world/Event_Main.h"
-#include "world/GameLoopHooks.h"
+#include "world/GameSave.h"
+#include "world/IO_Main.h"
 #include "world/Room_Class.h"
 #include "world/Run.h"
 #include "world/TimeLine.h"
+#include "room/Layer_Manager.h"
+#include "room/Room_Draw.h"
 
 namespace {
 
@@ -26,8 +31,8 @@ void DoAStep() {
     t.deltaTime = now - t.stepClock;
     t.stepClock = now;
     VM_CollectGarbage(nullptr);
-    GAMELOOP_HOOK(gameLoadPerformQueued);
-    GAMELOOP_HOOK(ioStartStep);
+    GameLoad_PerformQueued();
+    IO_StartStep();
 
     // A turn whose game never started has no room: there is nothing to step.
     CRoom* room = Run_Room();
@@ -43,7 +48,7 @@ void DoAStep() {
             anyTimeLine = anyTimeLine || (instance->timeline_running && instance->timeline_index >= 0);
             instance = next;
         }
-        if (g_GameHeader.layerModel) GAMELOOP_HOOK(animateLayers, room);
+        if (g_GameHeader.layerModel) Room_StepLayers(room);
 
         HandleStep(STEP_BEGIN);
         if (StageEnds()) return;
@@ -65,15 +70,15 @@ void DoAStep() {
         if (StageEnds()) return;
         HandleAsync();
         if (StageEnds()) return;
-        if (!physicsMoved) GAMELOOP_HOOK(handleCollision);
+        if (!physicsMoved) HandleCollision();
         if (StageEnds()) return;
         HandleStep(STEP_END);
         if (StageEnds()) return;
-        GAMELOOP_HOOK(particlesUpdate);
+        ParticleSystem_UpdateAll();
     }
     room->RemoveMarkedInstances();
     if (g_FrameSwitches.drawingEnabled) {
-        GAMELOOP_HOOK(drawFrame);
+        Draw_Frame();
         UpdateActiveLists();
     }
     room->ScrollBackgrounds();

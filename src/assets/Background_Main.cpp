@@ -17,6 +17,7 @@
 #include "graphics/TexturesM.h"
 #include "io/HTTP_Main.h"
 #include "io/LoadSave.h"
+#include "world/World_Services.h"
 #include "base/GEN8.h"
 #include "base/GameFile.h"
 
@@ -552,7 +553,23 @@ bool Background_Delete(int32_t index) {
     return true;
 }
 
+namespace {
+
+// A room's stretched backgrounds and background_width/height ask for the size.
+bool BackgroundSizeOf(int32_t index, int32_t* width, int32_t* height) {
+    const CBackground* background = Background_Get(index);
+    if (background == nullptr) return false;
+    *width = background->GetWidth();
+    *height = background->GetHeight();
+    return true;
+}
+
+}  // namespace
+
 void Background_InstallHooks() {
     Form_RegisterChunkReader("BGND", ChunkReader{Background_Load, Background_Init, Background_Shutdown});
     Asset_SetFinder(ASSET_BACKGROUND, Background_Find);
+    WorldServices services;
+    services.backgroundSize = BackgroundSizeOf;
+    World_InstallServices(&services);
 }

@@ -4,7 +4,7 @@
 
 #include "assets/Particle_Main.h"
 #include "core/Timing.h"
-#include "world/GameLoopHooks.h"
+#include "world/Room_Services.h"
 #include "world/World_Step.h"
 #include "world/Room_Class.h"
 #include "world/Run.h"
@@ -276,7 +276,7 @@ int32_t Effect_SystemAbove() {
 }
 
 void Effect_InstallHooks() {
-    g_GameLoopHooks.effectClear = Effect_Clear;
+    g_RoomServices.effectClear = Effect_Clear;
     ParticleType_SetDestroyAllListener(TypesLost);
     ParticleSystem_SetDestroyAllListener(SystemsLost);
 }

@@ -13,7 +13,7 @@
 #include "data/Common.h"
 #include "graphics/TexturesM.h"
 #include "base/GEN8.h"
-#include "world/GameLoopHooks.h"
+#include "world/Room_Services.h"
 
 ParticleRandom g_ParticleRandom = {Random_Real, Random_IntMod};
 ParticleLayerHooks g_ParticleLayerHooks;
@@ -838,9 +838,8 @@ TextureRecord* Particle_ShapeTexture(int32_t shape) {
 }
 
 void Particle_InstallHooks() {
-    g_GameLoopHooks.particlesUpdate = ParticleSystem_UpdateAll;
-    g_GameLoopHooks.particlesAttachLayers = Particle_RoomStart;
-    g_GameLoopHooks.particlesDetachLayers = Particle_RoomEnd;
+    g_RoomServices.particlesAttachLayers = Particle_RoomStart;
+    g_RoomServices.particlesDetachLayers = Particle_RoomEnd;
     if (g_ParticleLayerHooks.layerMode == nullptr)
         g_ParticleLayerHooks.layerMode = [] { return g_GameHeader.layerModel; };
 }

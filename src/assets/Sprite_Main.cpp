@@ -14,7 +14,6 @@
 #include "graphics/Graphics_Texture.h"
 #include "base/GEN8.h"
 #include "base/GameFile.h"
-#include "world/GameLoopHooks.h"
 
 namespace {
 
@@ -447,13 +446,8 @@ namespace {
 bool SpriteInfoOf(int32_t index, SpriteInfo* out) {
     const CSprite* sprite = Sprite_Get(index);
     if (!sprite) return false;
-    *out = SpriteInfo{sprite->m_frameCount, sprite->m_kind == SPRITE_SKELETON, 0.0};
+    *out = SpriteInfo{sprite->m_frameCount, sprite->m_kind == SPRITE_SKELETON, 0.0, sprite->m_playbackSpeed};
     return true;
-}
-
-float PlaybackSpeedOf(int32_t index) {
-    const CSprite* sprite = Sprite_Get(index);
-    return sprite ? sprite->m_playbackSpeed : 30.0f;
 }
 
 }  // namespace
@@ -464,6 +458,5 @@ void Sprite_InstallHooks() {
     InstanceWorldHooks hooks = InstanceWorld();
     hooks.spriteInfo = SpriteInfoOf;
     InstanceWorld_Install(&hooks);
-    g_GameLoopHooks.spritePlaybackSpeed = PlaybackSpeedOf;
     Sprite_InstallServices();
 }

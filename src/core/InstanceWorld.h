@@ -29,8 +29,9 @@ struct ObjectDefaults {
 
 struct SpriteInfo {
     int32_t frameCount;
-    bool skeleton;            // sprite type 2
-    double skeletonDuration;  // seconds of the skeleton's animation
+    bool skeleton;               // sprite type 2
+    double skeletonDuration;     // seconds of the skeleton's animation
+    float playbackSpeed = 1.0f;  // frames a second in the layer model
 };
 
 // Called for each instance of a walk; false stops the walk.

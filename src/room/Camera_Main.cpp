@@ -13,7 +13,7 @@
 #include "graphics/Graphics_Window.h"
 #include "world/Event_Main.h"
 #include "base/GEN8.h"
-#include "world/GameLoopHooks.h"
+#include "world/Room_Services.h"
 #include "base/LoadGame.h"
 #include "world/Object_Class.h"
 #include "world/Object_Main.h"
@@ -480,12 +480,12 @@ void HookSurfaceDefaultView(float x, float y, float w, float h, float angle) {
 
 void Camera_InstallHooks() {
     g_LoaderHooks.resetCameras = Camera_ResetAll;
-    g_GameLoopHooks.cameraCreateScriptInstance = [] { g_CameraManager.CreateScriptInstance(); };
-    g_GameLoopHooks.cameraFreeScriptInstance = [] { g_CameraManager.FreeScriptInstance(); };
-    g_GameLoopHooks.cameraFromView = HookCameraFromView;
-    g_GameLoopHooks.cameraClone = HookCameraClone;
-    g_GameLoopHooks.cameraDestroy = HookCameraDestroy;
-    g_GameLoopHooks.cameraRectangle = HookCameraRectangle;
+    g_RoomServices.cameraCreateScriptInstance = [] { g_CameraManager.CreateScriptInstance(); };
+    g_RoomServices.cameraFreeScriptInstance = [] { g_CameraManager.FreeScriptInstance(); };
+    g_RoomServices.cameraFromView = HookCameraFromView;
+    g_RoomServices.cameraClone = HookCameraClone;
+    g_RoomServices.cameraDestroy = HookCameraDestroy;
+    g_RoomServices.cameraRectangle = HookCameraRectangle;
     g_WindowHooks.Camera_GetViewProjMatrix = HookViewProj;
     g_WindowHooks.Camera_GetInvViewProjMatrix = HookInvViewProj;
     g_SurfaceHooks.setDefaultView = HookSurfaceDefaultView;

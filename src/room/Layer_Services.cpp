@@ -2,7 +2,7 @@
 // the running room once per frame.
 #include "room/Layer_Manager.h"
 #include "room/Layer_Tilemap.h"
-#include "world/GameLoopHooks.h"
+#include "world/Room_Services.h"
 #include "world/World_Services.h"
 
 namespace {
@@ -51,18 +51,17 @@ void Room_StepLayers(CRoom* room) {
 
 void Layer_InstallHooks() {
     LayerPools_Init();
-    g_GameLoopHooks.buildLayers = Room_BuildLayers;
-    g_GameLoopHooks.copyLayers = Room_CopyLayers;
-    g_GameLoopHooks.freeLayers = Room_FreeLayers;
-    g_GameLoopHooks.startLayers = Room_StartLayers;
-    g_GameLoopHooks.unlinkLayerElements = Room_UnlinkLayerElements;
-    g_GameLoopHooks.animateLayers = Room_StepLayers;
-    g_GameLoopHooks.layerAddInstance = Layer_AddInstance;
-    g_GameLoopHooks.layerRemoveInstance = Layer_RemoveInstance;
-    g_GameLoopHooks.layerAttachInstance = Layer_AttachInstance;
-    g_GameLoopHooks.layerDepth = LayerDepth;
-    g_GameLoopHooks.layerForInstanceId = Layer_GetInstanceLayerId;
-    g_GameLoopHooks.layerInstanceDepthChanged = Layer_InstanceDepthChanged;
+    g_RoomServices.buildLayers = Room_BuildLayers;
+    g_RoomServices.copyLayers = Room_CopyLayers;
+    g_RoomServices.freeLayers = Room_FreeLayers;
+    g_RoomServices.startLayers = Room_StartLayers;
+    g_RoomServices.unlinkLayerElements = Room_UnlinkLayerElements;
+    g_RoomServices.layerAddInstance = Layer_AddInstance;
+    g_RoomServices.layerRemoveInstance = Layer_RemoveInstance;
+    g_RoomServices.layerAttachInstance = Layer_AttachInstance;
+    g_RoomServices.layerDepth = LayerDepth;
+    g_RoomServices.layerForInstanceId = Layer_GetInstanceLayerId;
+    g_RoomServices.layerInstanceDepthChanged = Layer_InstanceDepthChanged;
     WorldServices services;
     services.layerFind = Layer_Find;
     services.layerFindByName = Layer_FindByName;

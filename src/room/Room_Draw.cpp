@@ -21,7 +21,7 @@
 #include "room/Room_LayerDraw.h"
 #include "world/Event_Main.h"
 #include "base/GEN8.h"
-#include "world/GameLoopHooks.h"
+#include "world/Room_Services.h"
 #include "world/World_Step.h"
 #include "world/Object_Class.h"
 #include "world/Room_Class.h"
@@ -485,9 +485,8 @@ void ResetDisplayMapping() {
 
 void Room_InstallDrawHooks() {
     Camera_InstallHooks();
-    g_GameLoopHooks.drawFrame = Draw_Frame;
-    g_GameLoopHooks.fitWindowSize = Room_FitWindowSize;
-    g_GameLoopHooks.resetDisplayMapping = ResetDisplayMapping;
+    g_RoomServices.fitWindowSize = Room_FitWindowSize;
+    g_RoomServices.resetDisplayMapping = ResetDisplayMapping;
     g_WindowHooks.ApplicationSurface_Get = HookApplicationSurface;
     g_WindowHooks.Room_GetSize = HookRoomSize;
     g_WindowHooks.Room_ViewVisible = HookViewVisible;

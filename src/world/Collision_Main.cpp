@@ -12,7 +12,7 @@
 #include "core/InstanceWorld.h"
 #include "core/MemoryManager.h"
 #include "world/Event_Main.h"
-#include "world/GameLoopHooks.h"
+#include "world/Event_Inputs.h"
 #include "base/GameOptions.h"
 #include "world/Object_Class.h"
 #include "world/Room_Class.h"
@@ -218,18 +218,6 @@ void HandleCollisionPairs() {
 
 // --- hooks for the frame loop and the instance core ---
 
-void HookApplyFriction(CInstance* i) {
-    i->ApplyFriction();
-}
-bool HookAdvancePath(CInstance* i) {
-    return i->AdvancePath();
-}
-void HookSetPosition(CInstance* i, float x, float y) {
-    i->SetPosition(x, y);
-}
-bool HookCollisionPoint(CInstance* i, float x, float y, bool precise) {
-    return i->CollisionPoint(x, y, precise);
-}
 void HookComputeBox(CInstance* i) {
     i->ComputeBoundingBox(true);
 }
@@ -481,15 +469,11 @@ bool CInstance::CollisionSkeleton(CInstance* other, bool /*preciseTest*/) {
     return true;
 }
 
+bool Collision_InstanceAtPoint(CInstance* instance, float x, float y, bool precise) {
+    return instance->CollisionPoint(x, y, precise);
+}
+
 void Collision_Install() {
-    g_GameLoopHooks.applyFriction = HookApplyFriction;
-    g_GameLoopHooks.advancePath = HookAdvancePath;
-    g_GameLoopHooks.setPosition = HookSetPosition;
-    g_GameLoopHooks.collisionPoint = HookCollisionPoint;
-    g_GameLoopHooks.handleCollision = HandleCollision;
-    g_GameLoopHooks.collisionAddInstance = Collision_AddInstance;
-    g_GameLoopHooks.collisionDiscardTree = Collision_DiscardTree;
-    g_GameLoopHooks.collisionRebuild = Collision_Rebuild;
     InstanceWorldHooks hooks = InstanceWorld();
     hooks.collisionMarkDirty = Collision_MarkDirty;
     hooks.collisionRemoveInstance = Collision_RemoveInstance;

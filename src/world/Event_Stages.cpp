@@ -5,8 +5,10 @@
 #include "core/InstanceWorld.h"
 #include "core/RunSwitches.h"
 #include "world/Event_Main.h"
+#include "io/HTTP_Main.h"
 #include "base/GEN8.h"
-#include "world/GameLoopHooks.h"
+#include "world/Room_Services.h"
+#include "world/Event_Inputs.h"
 #include "world/World_Step.h"
 #include "world/Object_Main.h"
 #include "world/Room_Class.h"
@@ -63,11 +65,11 @@ void RunPass(int32_t type, int32_t subtype) {
 }
 
 bool KeyState(int32_t key, InputEdge edge) {
-    return g_GameLoopHooks.keyState != nullptr && g_GameLoopHooks.keyState(key, edge);
+    return g_EventInputs.keyState != nullptr && g_EventInputs.keyState(key, edge);
 }
 
 bool ButtonState(int32_t button, InputEdge edge) {
-    return g_GameLoopHooks.mouseButtonState != nullptr && g_GameLoopHooks.mouseButtonState(button, edge);
+    return g_EventInputs.mouseButtonState != nullptr && g_EventInputs.mouseButtonState(button, edge);
 }
 
 bool HasSpriteOrMask(const CInstance* instance) {
@@ -109,8 +111,8 @@ bool CrossesRect(CInstance* instance, const Rect& r) {
 Rect ViewRect(const RoomView& view) {
     if (g_GameHeader.layerModel) {
         Rect r{};
-        if (g_GameLoopHooks.cameraRectangle == nullptr ||
-            !g_GameLoopHooks.cameraRectangle(view.cameraId, &r.left, &r.top, &r.right, &r.bottom))
+        if (g_RoomServices.cameraRectangle == nullptr ||
+            !g_RoomServices.cameraRectangle(view.cameraId, &r.left, &r.top, &r.right, &r.bottom))
             return Rect{};
         return r;
     }
@@ -125,9 +127,9 @@ void MouseEnterLeave(int32_t mouseX, int32_t mouseY) {
     const uint64_t pass = EventPassCounter++;
     auto update = [&](CInstance* instance) {
         if (instance->creationPass >= pass) return;  // updated already, or new
-        const bool over = g_GameLoopHooks.collisionPoint != nullptr &&
-                          g_GameLoopHooks.collisionPoint(instance, static_cast<float>(mouseX),
-                                                         static_cast<float>(mouseY), true);
+        const bool over = g_EventInputs.collisionPoint != nullptr &&
+                          g_EventInputs.collisionPoint(instance, static_cast<float>(mouseX),
+                                                       static_cast<float>(mouseY), true);
         const int32_t now = over ? 1 : 2;
         instance->mouseOverState = now | ((now ^ (instance->mouseOverState & 3)) << 2);
         instance->creationPass = pass;
@@ -179,7 +181,7 @@ void Joystick_Reset() {
 
 void Joystick_Probe() {
     for (int32_t id = 0; id < 2; ++id)
-        g_joystickPresent[id] = g_GameLoopHooks.joystickProbe != nullptr && g_GameLoopHooks.joystickProbe(id);
+        g_joystickPresent[id] = g_EventInputs.joystickProbe != nullptr && g_EventInputs.joystickProbe(id);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -259,20 +261,20 @@ void HandleJoystick() {
     }
     for (int32_t j = 1; j <= 2; ++j) {
         JoystickReading reading{};
-        if (!g_joystickPresent[j - 1] || g_GameLoopHooks.joystickRead == nullptr ||
-            !g_GameLoopHooks.joystickRead(j - 1, &reading))
+        if (!g_joystickPresent[j - 1] || g_EventInputs.joystickRead == nullptr ||
+            !g_EventInputs.joystickRead(j - 1, &reading))
             continue;
         JoystickPasses(reading, j == 1 ? 16 : 31);
     }
 }
 
 void HandleMouse() {
-    if (g_GameLoopHooks.windowVisible != nullptr && !g_GameLoopHooks.windowVisible()) return;
+    if (g_EventInputs.windowVisible != nullptr && !g_EventInputs.windowVisible()) return;
     int32_t mx = 0, my = 0;
-    GAMELOOP_HOOK(mouseRoomPosition, &mx, &my);
+    if (g_EventInputs.mouseRoomPosition != nullptr) g_EventInputs.mouseRoomPosition(&mx, &my);
     auto underMouse = [&](CInstance* instance) {
-        return g_GameLoopHooks.collisionPoint != nullptr &&
-               g_GameLoopHooks.collisionPoint(instance, static_cast<float>(mx), static_cast<float>(my), true);
+        return g_EventInputs.collisionPoint != nullptr &&
+               g_EventInputs.collisionPoint(instance, static_cast<float>(mx), static_cast<float>(my), true);
     };
 
     bool anyHeld = false;
@@ -296,7 +298,7 @@ void HandleMouse() {
         RunPass(EVENT_MOUSE, 55 + b);
     }
     MouseEnterLeave(mx, my);
-    const int32_t wheel = g_GameLoopHooks.mouseWheel != nullptr ? g_GameLoopHooks.mouseWheel() : 0;
+    const int32_t wheel = g_EventInputs.mouseWheel != nullptr ? g_EventInputs.mouseWheel() : 0;
     if (wheel > 0) RunPass(EVENT_MOUSE, 60);
     if (wheel < 0) RunPass(EVENT_MOUSE, 61);
 }
@@ -331,8 +333,8 @@ void HandleOther() {
 }
 
 void HandleAsync() {
-    GAMELOOP_HOOK(httpPoll);
-    GAMELOOP_HOOK(asyncProcessRequests);
+    HTTP_Poll();
+    Async_ProcessRequests();
 }
 
 void Async_PerformEvent(int32_t subtype) {

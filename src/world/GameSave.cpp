@@ -17,8 +17,9 @@
 #include "io/LoadSave.h"
 #include "base/Error_Report.h"
 #include "base/GEN8.h"
-#include "world/GameLoopHooks.h"
+#include "world/Room_Services.h"
 #include "world/IO_Main.h"
+#include "world/Collision_Main.h"
 #include "world/World_Step.h"
 #include "world/Object_Main.h"
 #include "world/Room_Class.h"
@@ -251,7 +252,7 @@ void AppendDeactivated(InstanceList& list, CInstance* instance) {
 
 void EnterInstance(CRoom* room, CInstance* instance) {
     if (Instance_IdHash().Find(instance->id) != instance) Instance_IdHash().Insert(instance->id, instance);
-    GAMELOOP_HOOK(layerAddInstance, room, instance);
+    ROOM_SERVICE(layerAddInstance, room, instance);
 }
 
 bool LoadInstances(CRoom* room, IBuffer* buffer, bool isCurrent, bool active) {
@@ -269,7 +270,7 @@ bool LoadInstances(CRoom* room, IBuffer* buffer, bool isCurrent, bool active) {
             AppendDeactivated(room->deactivated, instance);
         }
         if (isCurrent) EnterInstance(room, instance);
-        if (isCurrent && active) GAMELOOP_HOOK(collisionAddInstance, instance);
+        if (isCurrent && active) Collision_AddInstance(instance);
     }
     return in.ok;
 }
@@ -290,11 +291,11 @@ void TakeDefinition(CRoom* room, int32_t slot) {
     room->entry = definition->entry;
     room->layerListOffset = definition->layerListOffset;
     if (!g_GameHeader.layerModel) return;
-    GAMELOOP_HOOK(copyLayers, room, definition);
+    ROOM_SERVICE(copyLayers, room, definition);
     for (int32_t v = 0; v < kRoomViews; ++v) {
         const int32_t camera = definition->views[v].cameraId;
         room->views[v].cameraId =
-            camera >= 0 && g_GameLoopHooks.cameraClone != nullptr ? g_GameLoopHooks.cameraClone(camera) : -1;
+            camera >= 0 && g_RoomServices.cameraClone != nullptr ? g_RoomServices.cameraClone(camera) : -1;
     }
 }
 
@@ -332,7 +333,7 @@ bool ReadRooms(IBuffer* buffer, int32_t currentRoom) {
     }
     if (!in.ok) return false;
     Run_SelectWorkingRoom(currentRoom);
-    GAMELOOP_HOOK(fitWindowSize);
+    ROOM_SERVICE(fitWindowSize);
     if (CRoom* room = Run_Room())
         for (CInstance* i = room->active.head; i != nullptr; i = i->depthNext)
             if (Instance_IdHash().Find(i->id) != i) EnterInstance(room, i);
@@ -360,10 +361,6 @@ void ServiceSaveBuffer(int32_t index) {
 void ServiceLoadBuffer(int32_t index) {
     GameLoad_QueueBuffer(index);
 }
-void HookPerformQueued() {
-    GameLoad_PerformQueued();
-}
-
 }  // namespace
 
 // --- records -------------------------------------------------------------------------------------
@@ -621,5 +618,4 @@ void GameSave_Install() {
     services.gameSaveBuffer = ServiceSaveBuffer;
     services.gameLoadQueueBuffer = ServiceLoadBuffer;
     World_InstallServices(&services);
-    g_GameLoopHooks.gameLoadPerformQueued = HookPerformQueued;
 }

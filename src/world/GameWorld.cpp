@@ -7,16 +7,18 @@
 #include "base/Error_Report.h"
 #include "base/GEN8.h"
 #include "base/GameFile.h"
+#include "world/Event_Inputs.h"
 #include "world/Event_Main.h"
-#include "world/GameLoopHooks.h"
 #include "world/IO_Main.h"
 #include "world/World_Step.h"
 #include "world/Object_Main.h"
 #include "world/Room_Main.h"
+#include "world/Room_Services.h"
 #include "world/Run.h"
 #include "world/TimeLine.h"
 
-GameLoopHooks g_GameLoopHooks;
+RoomServices g_RoomServices;
+EventInputs g_EventInputs;
 
 namespace {
 

@@ -14,7 +14,6 @@
 #include "io/HTTP_Main.h"
 #include "platform/GamepadM.h"
 #include "base/GEN8.h"
-#include "world/GameLoopHooks.h"
 
 namespace {
 
@@ -263,7 +262,6 @@ void Gamepad_InstallHooks(const GamepadDeviceLayer* layer) {
     g_layer = layer;
     g_WindowHooks.Gamepad_RedetectXInput = Gamepad_ScanXInput;
     g_WindowHooks.Gamepad_RedetectDirectInput = Gamepad_RescanDirectInput;
-    g_GameLoopHooks.gamepadAnnounceAll = Gamepad_AnnounceAll;
 }
 
 void Gamepad_InitXInput() {

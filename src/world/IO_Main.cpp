@@ -11,7 +11,6 @@
 #include "graphics/Graphics_Window.h"
 #include "io/IBuffer.h"
 #include "io/IniFile.h"
-#include "world/GameLoopHooks.h"
 #include "world/Gamepad_Class.h"
 
 namespace {
@@ -219,7 +218,11 @@ void HookWheelDown(int32_t, int32_t, int32_t, int32_t* handled) {
     IO_OnWheel(false);
     if (handled) *handled = 1;
 }
-bool HookKeyState(int32_t key, InputEdge edge) {
+}  // namespace
+
+// --- the step's state at an edge ---------------------------------------------------------------
+
+bool IO_KeyState(int32_t key, InputEdge edge) {
     switch (edge) {
         case INPUT_PRESSED:
             return IO_KeyPressed(key);
@@ -229,7 +232,7 @@ bool HookKeyState(int32_t key, InputEdge edge) {
             return IO_KeyDown(key);
     }
 }
-bool HookButtonState(int32_t button, InputEdge edge) {
+bool IO_MouseButtonState(int32_t button, InputEdge edge) {
     switch (edge) {
         case INPUT_PRESSED:
             return IO_MouseButtonPressed(button, 0);
@@ -239,11 +242,9 @@ bool HookButtonState(int32_t button, InputEdge edge) {
             return IO_MouseButtonDown(button, 0);
     }
 }
-int32_t HookWheel() {
+int32_t IO_WheelDirection() {
     return IO_WheelUp(0) ? 1 : IO_WheelDown(0) ? -1 : 0;
 }
-
-}  // namespace
 
 // --- life cycle ------------------------------------------------------------------------------
 
@@ -310,12 +311,6 @@ void IO_InstallHooks() {
     g_WindowHooks.Input_OnWheelDown = HookWheelDown;
     g_WindowHooks.Input_SetMousePosition = IO_OnMouseMove;
     g_WindowHooks.Input_GetMousePosition = IO_GetMouseClient;
-    g_GameLoopHooks.ioStartStep = IO_StartStep;
-    g_GameLoopHooks.drawVirtualKeys = IO_DrawVirtualKeys;
-    g_GameLoopHooks.resetVirtualKeys = IO_ClearVirtualKeys;
-    g_GameLoopHooks.keyState = HookKeyState;
-    g_GameLoopHooks.mouseButtonState = HookButtonState;
-    g_GameLoopHooks.mouseWheel = HookWheel;
 }
 
 // --- record --------------------------------------------------------------------------------

@@ -34,6 +34,12 @@ struct InputState {
     int32_t mouseX = 0, mouseY = 0;    // device 0 in client coordinates (the overlay's copy)
 };
 
+enum InputEdge : int32_t {
+    INPUT_HELD = 0,      // held now, or pressed during this step
+    INPUT_PRESSED = 1,   // went down during this step
+    INPUT_RELEASED = 2,  // went up during this step
+};
+
 struct VirtualKey {
     uint16_t flags = 0;  // bit 0 in use, bit 1 visible
     uint16_t index = 0;
@@ -68,6 +74,10 @@ bool IO_MouseButtonReleased(int32_t button, int32_t device);
 void IO_ClearMouseButton(int32_t button, int32_t device);
 bool IO_WheelUp(int32_t device);
 bool IO_WheelDown(int32_t device);
+// The step's state of a key or of device 0's button (1 left, 2 right, 3 middle) at an edge.
+bool IO_KeyState(int32_t key, InputEdge edge);
+bool IO_MouseButtonState(int32_t button, InputEdge edge);
+int32_t IO_WheelDirection();  // device 0: 1 up, -1 down, 0 still
 int32_t IO_GetLastKey();
 void IO_SetLastKey(int32_t key);
 int32_t IO_GetCurrentKey();

@@ -9,12 +9,14 @@
 #include "world/Event_Main.h"
 #include "base/GEN8.h"
 #include "base/GameFile.h"
-#include "world/GameLoopHooks.h"
+#include "world/Room_Services.h"
 #include "base/GameOptions.h"
 #include "world/World_Step.h"
 #include "world/Object_Main.h"
 #include "world/Room_Main.h"
 #include "world/Run.h"
+#include "world/Collision_Main.h"
+#include "world/World_Services.h"
 
 namespace {
 
@@ -110,8 +112,8 @@ void LoadBackground(ChunkView& chunk, uint32_t at, RoomBackground& b, const CRoo
     b.vspeed = static_cast<float>(chunk.FileI32(at + 32));
     b.xscale = b.yscale = 1.0f;
     int32_t w = 0, h = 0;
-    if (chunk.FileU32(at + 36) != 0 && g_GameLoopHooks.backgroundSize != nullptr &&
-        g_GameLoopHooks.backgroundSize(b.index, &w, &h)) {
+    if (chunk.FileU32(at + 36) != 0 && World().backgroundSize != nullptr &&
+        World().backgroundSize(b.index, &w, &h)) {
         if (w > 0) b.xscale = static_cast<float>(room.width) / static_cast<float>(w);
         if (h > 0) b.yscale = static_cast<float>(room.height) / static_cast<float>(h);
     }
@@ -214,13 +216,13 @@ void CRoom::Clear() {
     tiles = nullptr;
     tileCount = tileCapacity = 0;
     lastTileFound = -1;
-    if (layers != nullptr) GAMELOOP_HOOK(freeLayers, this);
+    if (layers != nullptr) ROOM_SERVICE(freeLayers, this);
     layers = nullptr;
     MEM_FREE(creationOrder);
     creationOrder = nullptr;
     creationOrderCount = 0;
     for (RoomView& view : views)
-        if (view.cameraId >= 0) GAMELOOP_HOOK(cameraDestroy, view.cameraId);
+        if (view.cameraId >= 0) ROOM_SERVICE(cameraDestroy, view.cameraId);
 
     width = 640;
     height = 480;
@@ -274,8 +276,8 @@ void CRoom::LoadFromChunk(ChunkView& chunk, uint32_t at) {
                   [&](int32_t i, uint32_t record) { LoadBackground(chunk, record, backgrounds[i], *this); });
     ReadFixedList(chunk, chunk.FileU32(at + 44), kRoomViews, [&](int32_t i, uint32_t record) {
         LoadView(chunk, record, views[i]);
-        if (g_GameHeader.layerModel && g_GameLoopHooks.cameraFromView != nullptr)
-            views[i].cameraId = g_GameLoopHooks.cameraFromView(this, i);
+        if (g_GameHeader.layerModel && g_RoomServices.cameraFromView != nullptr)
+            views[i].cameraId = g_RoomServices.cameraFromView(this, i);
     });
 
     recordStorage = ROOM_RECORDS_FILE;
@@ -286,7 +288,7 @@ void CRoom::LoadFromChunk(ChunkView& chunk, uint32_t at) {
 
     if (version >= 2) {
         layerListOffset = chunk.FileU32(at + 88);
-        if (chunk.Ok()) GAMELOOP_HOOK(buildLayers, this, layerListOffset);
+        if (chunk.Ok()) ROOM_SERVICE(buildLayers, this, layerListOffset);
     }
 }
 
@@ -332,7 +334,7 @@ void CRoom::CopyFrom(const CRoom* source, bool createInstances) {
         if (!g_GameHeader.layerModel) continue;
         const int32_t camera = source->views[i].cameraId;
         views[i].cameraId =
-            camera >= 0 && g_GameLoopHooks.cameraClone != nullptr ? g_GameLoopHooks.cameraClone(camera) : -1;
+            camera >= 0 && g_RoomServices.cameraClone != nullptr ? g_RoomServices.cameraClone(camera) : -1;
     }
     entry = source->entry;
     layerListOffset = source->layerListOffset;
@@ -355,7 +357,7 @@ void CRoom::CopyFrom(const CRoom* source, bool createInstances) {
         instanceRecordCount = tileRecordCount = 0;
     }
     CopyInstances(source);
-    GAMELOOP_HOOK(copyLayers, this, source);
+    ROOM_SERVICE(copyLayers, this, source);
 }
 
 void CRoom::AppendCreationOrder(int32_t id) {
@@ -380,11 +382,11 @@ void CRoom::CreateRecordInstances(const CRoom* source) {
         g_CurrentEvent.object = record.objectIndex;
         if (physicsWorld != nullptr && ObjectUsesPhysics(record.objectIndex))
             InstanceWorld().rebuildPhysicsBody(instance, this, true);
-        if (g_GameLoopHooks.layerForInstanceId != nullptr)
-            instance->layer = g_GameLoopHooks.layerForInstanceId(this, record.id);
+        if (g_RoomServices.layerForInstanceId != nullptr)
+            instance->layer = g_RoomServices.layerForInstanceId(this, record.id);
         active.InsertByDepth(instance);
         Instance_IdHash().Insert(instance->id, instance);
-        GAMELOOP_HOOK(collisionAddInstance, instance);
+        Collision_AddInstance(instance);
         AppendCreationOrder(record.id);
     }
 }
@@ -445,24 +447,24 @@ CInstance* CRoom::NewInstance(float x, float y, int32_t objectIndex, const float
 
 CInstance* CRoom::CreateInstance(float x, float y, int32_t objectIndex) {
     CInstance* instance = NewInstance(x, y, objectIndex, nullptr);
-    GAMELOOP_HOOK(layerAddInstance, this, instance);
-    GAMELOOP_HOOK(collisionAddInstance, instance);
+    ROOM_SERVICE(layerAddInstance, this, instance);
+    Collision_AddInstance(instance);
     return instance;
 }
 
 CInstance* CRoom::CreateInstanceDepth(float x, float y, float depth, int32_t objectIndex) {
     CInstance* instance = NewInstance(x, y, objectIndex, &depth);
-    GAMELOOP_HOOK(layerAddInstance, this, instance);
-    GAMELOOP_HOOK(collisionAddInstance, instance);
+    ROOM_SERVICE(layerAddInstance, this, instance);
+    Collision_AddInstance(instance);
     return instance;
 }
 
 CInstance* CRoom::CreateInstanceLayer(float x, float y, CLayer* layer, int32_t objectIndex) {
     if (layer == nullptr) return nullptr;
-    const float depth = g_GameLoopHooks.layerDepth != nullptr ? g_GameLoopHooks.layerDepth(layer) : 0.0f;
+    const float depth = g_RoomServices.layerDepth != nullptr ? g_RoomServices.layerDepth(layer) : 0.0f;
     CInstance* instance = NewInstance(x, y, objectIndex, &depth);
-    GAMELOOP_HOOK(layerAttachInstance, this, layer, instance);
-    GAMELOOP_HOOK(collisionAddInstance, instance);
+    ROOM_SERVICE(layerAttachInstance, this, layer, instance);
+    Collision_AddInstance(instance);
     return instance;
 }
 
@@ -488,7 +490,7 @@ void CRoom::UpdateActivation() {
 }
 
 void CRoom::DeleteInstance(CInstance* instance) {
-    GAMELOOP_HOOK(layerRemoveInstance, this, instance);
+    ROOM_SERVICE(layerRemoveInstance, this, instance);
     RemoveFromIdHash(instance);
     delete instance;
 }
@@ -497,7 +499,7 @@ void CRoom::RemoveMarkedInstances() {
     // A mass destruction rebuilds the collision tree once instead of taking entries out one
     // by one.
     const bool rebuild = g_GameOptions.collisionTreeMode && destroyedCount > kMassRemoval;
-    if (rebuild) GAMELOOP_HOOK(collisionDiscardTree);
+    if (rebuild) Collision_DiscardTree();
     for (CInstance* instance = active.head; instance != nullptr;) {
         CInstance* next = instance->depthNext;
         if (instance->destroyed) {
@@ -507,7 +509,7 @@ void CRoom::RemoveMarkedInstances() {
         }
         instance = next;
     }
-    if (rebuild) GAMELOOP_HOOK(collisionRebuild);
+    if (rebuild) Collision_Rebuild();
     destroyedCount = 0;
 }
 

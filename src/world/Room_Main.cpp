@@ -7,7 +7,7 @@
 #include "core/ResourceTable.h"
 #include "base/GEN8.h"
 #include "base/GameFile.h"
-#include "world/GameLoopHooks.h"
+#include "world/Room_Services.h"
 #include "world/World_Step.h"
 #include "world/Run.h"
 
@@ -61,7 +61,7 @@ void FreeOrder() {
 
 void Room_Init() {
     Room_FreeAll();
-    GAMELOOP_HOOK(resetDisplayMapping);
+    ROOM_SERVICE(resetDisplayMapping);
 }
 
 void Room_Load(ChunkView& chunk) {

@@ -14,7 +14,7 @@
 #include "world/Event_Main.h"
 #include "base/GEN8.h"
 #include "base/GameFile.h"
-#include "world/GameLoopHooks.h"
+#include "world/Room_Services.h"
 #include "world/GameLoopServices.h"
 #include "base/GameOptions.h"
 #include "base/Runner.h"
@@ -22,6 +22,7 @@
 #include "world/World_Step.h"
 #include "base/Options.h"
 #include "world/Room_Main.h"
+#include "world/IO_Main.h"
 
 
 namespace {
@@ -98,7 +99,7 @@ void PlaceCarriedInstances(CRoom* room) {
             placed->RoomStartPhysics(room);
             room->active.InsertByDepth(placed);
             Instance_IdHash().Insert(placed->id, placed);
-            GAMELOOP_HOOK(layerAddInstance, room, placed);
+            ROOM_SERVICE(layerAddInstance, room, placed);
         }
         placed->carried = 1;
         delete carried;
@@ -143,7 +144,7 @@ void ParkKeptRoom(CRoom* room) {
     for (CInstance* instance = room->active.head; instance != nullptr; instance = instance->depthNext) {
         if (instance->destroyed || instance->deactivated || instance->persistent) continue;
         if (instance->object != nullptr) instance->object->RemoveInstance(instance);
-        GAMELOOP_HOOK(layerRemoveInstance, room, instance);
+        ROOM_SERVICE(layerRemoveInstance, room, instance);
         RemoveFromIdHash(instance);
     }
 }
@@ -219,7 +220,7 @@ void Run_ForgetObject(const CObjectHV* object) {
 void Room_Start(int32_t index, bool gameStart) {
     NewRoomCode = ROOM_NO_CHANGE;
     if (gameStart) IO_Clear();
-    GAMELOOP_HOOK(effectClear);
+    ROOM_SERVICE(effectClear);
 
     GrowWorkingRooms(index + 1);
     g_roomIndex = index;
@@ -234,10 +235,10 @@ void Room_Start(int32_t index, bool gameStart) {
     }
     g_room = room;
 
-    if (g_GameHeader.layerModel) GAMELOOP_HOOK(cameraCreateScriptInstance);
-    GAMELOOP_HOOK(startLayers, room);
-    GAMELOOP_HOOK(particlesAttachLayers);
-    GAMELOOP_HOOK(fitWindowSize);
+    if (g_GameHeader.layerModel) ROOM_SERVICE(cameraCreateScriptInstance);
+    ROOM_SERVICE(startLayers, room);
+    ROOM_SERVICE(particlesAttachLayers);
+    ROOM_SERVICE(fitWindowSize);
 
     PlaceCarriedInstances(room);
     if (newRoom) RunCreationOrder(room);
@@ -254,8 +255,8 @@ void Room_Start(int32_t index, bool gameStart) {
 void Room_End(bool gameEnd) {
     CRoom* room = g_room;
     if (room == nullptr) return;
-    GAMELOOP_HOOK(unlinkLayerElements, room);
-    if (g_GameHeader.layerModel) GAMELOOP_HOOK(cameraFreeScriptInstance);
+    ROOM_SERVICE(unlinkLayerElements, room);
+    if (g_GameHeader.layerModel) ROOM_SERVICE(cameraFreeScriptInstance);
 
     room->RemoveMarkedInstances();
     const int32_t pending = NewRoomCode;
@@ -268,8 +269,8 @@ void Room_End(bool gameEnd) {
     }
     NewRoomCode = pending;
 
-    GAMELOOP_HOOK(particlesDetachLayers);
-    GAMELOOP_HOOK(resetVirtualKeys);
+    ROOM_SERVICE(particlesDetachLayers);
+    IO_ClearVirtualKeys();
 
     ResetCarried(kCarriedStart);
     for (CInstance* instance = room->active.head; instance != nullptr; instance = instance->depthNext) {
@@ -329,7 +330,7 @@ void EndGame() {
     FreeWorkingRooms();
     g_roomIndex = -1;
     Audio_StopAll(true);
-    GAMELOOP_HOOK(textReset);
+    ROOM_SERVICE(textReset);
     GPUState_Init(&g_GPUState);
     VM_CollectGarbage(nullptr);
 }

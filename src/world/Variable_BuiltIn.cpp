@@ -23,7 +23,6 @@
 #include "world/Event_Main.h"
 #include "world/Function_Game.h"
 #include "base/GEN8.h"
-#include "world/GameLoopHooks.h"
 #include "base/Runner.h"
 #include "world/IO_Main.h"
 #include "world/World_Step.h"
@@ -146,8 +145,7 @@ bool SetHealth(CInstance*, int32_t, RValue* v) {
 bool GetBackgroundSize(int32_t index, bool width, RValue* out) {
     int32_t w = 0, h = 0;
     const RoomBackground* slot = Room() ? &Room()->backgrounds[Slot(index)] : nullptr;
-    if (slot == nullptr || g_GameLoopHooks.backgroundSize == nullptr ||
-        !g_GameLoopHooks.backgroundSize(slot->index, &w, &h))
+    if (slot == nullptr || World().backgroundSize == nullptr || !World().backgroundSize(slot->index, &w, &h))
         w = h = 0;
     return Real(out, width ? w : h);
 }

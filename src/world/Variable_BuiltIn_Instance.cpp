@@ -7,7 +7,7 @@
 #include "core/Value_Convert.h"
 #include "core/Variable.h"
 #include "io/HTTP_Main.h"
-#include "world/GameLoopHooks.h"
+#include "world/Room_Services.h"
 #include "world/World_Step.h"
 #include "world/Run.h"
 #include "world/Variable_BuiltIn.h"
@@ -69,7 +69,7 @@ bool SetDepth(CInstance* self, int32_t, RValue* v) {
     if (static_cast<double>(depth) == static_cast<double>(self->depth)) return true;
     self->depth = depth;
     Pending_AddDepthChange(self);
-    if (Run_Room() != nullptr) GAMELOOP_HOOK(layerInstanceDepthChanged, Run_Room(), self);
+    if (Run_Room() != nullptr) ROOM_SERVICE(layerInstanceDepthChanged, Run_Room(), self);
     return true;
 }
 
@@ -79,12 +79,11 @@ bool GetLayer(CInstance* self, int32_t, RValue* out) {
 }
 bool SetLayer(CInstance* self, int32_t, RValue* v) {
     CRoom* room = Run_Room();
-    if (room != nullptr && g_GameLoopHooks.layerRemoveInstance)
-        g_GameLoopHooks.layerRemoveInstance(room, self);
+    if (room != nullptr && g_RoomServices.layerRemoveInstance) g_RoomServices.layerRemoveInstance(room, self);
     self->layer = static_cast<int32_t>(std::trunc(RValue_ToReal(v)));
     CLayer* layer = room != nullptr && World().layerFind ? World().layerFind(room, self->layer) : nullptr;
-    if (layer != nullptr && g_GameLoopHooks.layerAttachInstance)
-        g_GameLoopHooks.layerAttachInstance(room, layer, self);
+    if (layer != nullptr && g_RoomServices.layerAttachInstance)
+        g_RoomServices.layerAttachInstance(room, layer, self);
     return true;
 }
 

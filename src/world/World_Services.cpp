@@ -27,6 +27,7 @@ void World_InstallServices(const WorldServices* s) {
     Take(d.spriteEllipseTest, s->spriteEllipseTest);
     Take(d.spriteLineTest, s->spriteLineTest);
     Take(d.spritePairTest, s->spritePairTest);
+    Take(d.backgroundSize, s->backgroundSize);
     Take(d.skeletonBox, s->skeletonBox);
     Take(d.pathExists, s->pathExists);
     Take(d.pathLength, s->pathLength);

@@ -8,7 +8,6 @@
 #include "core/Timing.h"
 #include "world/Event_Main.h"
 #include "base/GEN8.h"
-#include "world/GameLoopHooks.h"
 #include "base/GameOptions.h"
 #include "world/World_Step.h"
 #include "world/Room_Class.h"
@@ -178,11 +177,8 @@ void Instance_AnimateImage(CInstance* instance) {
         SpriteInfo sprite;
         const double rate = g_GameClock.GetFps();
         if (InstanceWorld().spriteInfo(instance->sprite_index, &sprite) && rate != 0.0) {
-            const double playback = g_GameLoopHooks.spritePlaybackSpeed != nullptr
-                                        ? g_GameLoopHooks.spritePlaybackSpeed(instance->sprite_index)
-                                        : 1.0;
-            instance->image_index =
-                static_cast<float>(instance->image_index + playback / rate * instance->image_speed);
+            instance->image_index = static_cast<float>(instance->image_index +
+                                                       sprite.playbackSpeed / rate * instance->image_speed);
         }
     } else {
         instance->image_index += instance->image_speed;
@@ -207,19 +203,10 @@ bool HandleInstanceMovement() {
     const uint64_t pass = EventPassCounter++;
     for (CInstance* instance = room->active.head; instance != nullptr;) {
         CInstance* next = instance->depthNext;
-        GAMELOOP_HOOK(applyFriction, instance);
-        const bool pathEnded =
-            g_GameLoopHooks.advancePath != nullptr && g_GameLoopHooks.advancePath(instance);
-        if (pathEnded && instance->creationPass <= pass)
+        instance->ApplyFriction();
+        if (instance->AdvancePath() && instance->creationPass <= pass)
             PerformEvent_Instance(instance, instance, EVENT_OTHER, OTHER_END_OF_PATH);
-        const float x = instance->x + instance->hspeed, y = instance->y + instance->vspeed;
-        if (g_GameLoopHooks.setPosition != nullptr) {
-            g_GameLoopHooks.setPosition(instance, x, y);
-        } else if (x != instance->x || y != instance->y) {
-            instance->x = x;
-            instance->y = y;
-            instance->boxDirty = 1;
-        }
+        instance->SetPosition(instance->x + instance->hspeed, instance->y + instance->vspeed);
         instance = next;
     }
     return false;

@@ -26,14 +26,16 @@
 #include "base/GameCode.h"
 #include "base/GameFile.h"
 #include "app/GameLoopHarness.h"
-#include "world/GameLoopHooks.h"
 #include "world/GameWorld.h"
 #include "app/HalvaneM.h"
 #include "base/LoadGame.h"
 #include "app/MainLoop.h"
 #include "world/Object_Main.h"
 #include "world/Room_Main.h"
+#include "world/Event_Inputs.h"
+#include "world/Room_Services.h"
 #include "world/Run.h"
+#include "world/World_Services.h"
 #include "world/TimeLine.h"
 
 namespace gameloop_test {
@@ -151,7 +153,9 @@ protected:
         g_LoaderHooks = LoaderHooks();
         g_CodeLink = CodeLinkInterface();
         g_LoadState = LoadState();
-        g_GameLoopHooks = GameLoopHooks();
+        g_RoomServices = RoomServices();
+        g_EventInputs = EventInputs();
+        World_InstallServices(nullptr);
         InstanceWorld_Install(nullptr);
         GameWorld_Init();
         GameCode_Install();

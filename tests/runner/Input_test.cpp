@@ -19,7 +19,7 @@
 #include "io/IBuffer.h"
 #include "platform/EventPump.h"
 #include "world/Function_IO.h"
-#include "world/GameLoopHooks.h"
+#include "world/Event_Inputs.h"
 #include "world/IO_Main.h"
 
 namespace {
@@ -42,7 +42,7 @@ protected:
         Window_Hooks_Reset();
         std::filesystem::remove_all(m_dir);
     }
-    static bool Key(int32_t key, InputEdge edge) { return g_GameLoopHooks.keyState(key, edge); }
+    static bool Key(int32_t key, InputEdge edge) { return g_EventInputs.keyState(key, edge); }
     std::filesystem::path m_dir;
 };
 
@@ -118,13 +118,13 @@ TEST_F(InputTest, MouseButtonsAndWheelFoldIntoTheStep) {
     IO_StartStep();
     EXPECT_TRUE(IO_MouseButtonPressed(2, 0));
     EXPECT_TRUE(IO_MouseButtonDown(2, 0));
-    EXPECT_EQ(g_GameLoopHooks.mouseWheel(), 1);
+    EXPECT_EQ(g_EventInputs.mouseWheel(), 1);
     EXPECT_EQ(IO_GetMouseButton(0), 2);
     IO_OnMouseUp(2, 5, 6);
     IO_StartStep();
     EXPECT_TRUE(IO_MouseButtonReleased(2, 0));
     EXPECT_FALSE(IO_MouseButtonDown(2, 0));
-    EXPECT_EQ(g_GameLoopHooks.mouseWheel(), 0);
+    EXPECT_EQ(g_EventInputs.mouseWheel(), 0);
     EXPECT_EQ(IO_GetLastButton(0), 2);
     IO_SetMouseButton(0, 0);  // outside 1..3: ignored
     IO_SetMouseButton(3, -1);

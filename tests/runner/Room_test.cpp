@@ -35,11 +35,13 @@ TEST_F(Rooms, DefinitionFieldsAndListsOfAtMostEightRecords) {
         v.viewX = i;
         r.views.push_back(v);
     }
-    g_GameLoopHooks.backgroundSize = [](int32_t, int32_t* w, int32_t* h) {
+    WorldServices backgrounds;
+    backgrounds.backgroundSize = [](int32_t, int32_t* w, int32_t* h) {
         *w = 400;
         *h = 0;
         return true;
     };
+    World_InstallServices(&backgrounds);
     ASSERT_TRUE(Load(MakeGame({}, {r}, {0})));
     const CRoom* room = Room_Get(0);
     ASSERT_NE(room, nullptr);
