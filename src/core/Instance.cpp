@@ -1,5 +1,6 @@
 #include "core/Instance.h"
 
+#include <cassert>
 #include <initializer_list>
 
 #include "core/CRuntimeCompat.h"
@@ -391,6 +392,7 @@ void CInstance::CopyFrom(const CInstance* source, bool addToObjectList) {
 // --- Depth list -------------------------------------------------------------------------
 
 void InstanceList::InsertByDepth(CInstance* instance) {
+    assert(instance->depthNext == nullptr && instance->depthPrev == nullptr && head != instance);
     ++count;
     instance->sortedDepth = instance->depth;
     CInstance* before = tail;
@@ -420,6 +422,7 @@ void InstanceList::Remove(CInstance* instance) {
         tail = instance->depthPrev;
     instance->depthNext = instance->depthPrev = nullptr;
     --count;
+    assert(count >= 0 && (count == 0) == (head == nullptr));
 }
 
 // --- Instances by id --------------------------------------------------------------------

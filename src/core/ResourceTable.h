@@ -3,6 +3,7 @@
 // range check is written here once.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 
 template <typename T>
@@ -13,6 +14,9 @@ struct ResourceTable {
     // The index names a slot, free or not.
     bool InRange(int64_t index) const { return index >= 0 && index < count; }
     // The record at the index; null outside the table or for a free slot.
-    T* Get(int64_t index) const { return InRange(index) ? slots[index] : nullptr; }
+    T* Get(int64_t index) const {
+        assert(count == 0 || slots != nullptr);
+        return InRange(index) ? slots[index] : nullptr;
+    }
     int32_t Count() const { return count; }
 };

@@ -2,6 +2,7 @@
 // script calls and returns go through these, so a frame looks the same whoever made it.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -45,6 +46,7 @@ inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc
                              uint8_t* argsEnd, PWObjectBase* scope, PWObjectBase* function,
                              int32_t nextInstruction, int32_t first) {
     uint8_t* const record = args - sizeof(VMFrame);
+    assert(record >= ctx->stack && argsEnd <= ctx->stack + ctx->stackSize);  // the caller checked the room
     // The caller's arguments lie above the record when they lie in the block at all.
     const uintptr_t callerArgs = reinterpret_cast<uintptr_t>(VM_Args) - reinterpret_cast<uintptr_t>(record);
     const bool argsInBlock = callerArgs < static_cast<uintptr_t>(ctx->stack + ctx->stackSize - record);
@@ -79,6 +81,7 @@ inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc
 // undefined) and puts the caller back. Answers where the callee's argument block ended.
 [[gnu::always_inline]] inline uint8_t* VM_PopFrame(VMExecContext* ctx) {
     --ctx->depth;
+    assert(ctx->depth >= 0);
     uint8_t* const record = ctx->frame;
     const auto* frame = reinterpret_cast<const VMFrame*>(record);
     const CCode* callerCode = frame->callerCode;

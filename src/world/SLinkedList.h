@@ -3,6 +3,7 @@
 // manager.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 
 #include "core/MemoryManager.h"
@@ -55,6 +56,7 @@ public:
                 m_last = node->prev;
             MEM_FREE(node);
             --m_count;
+            assert(m_count >= 0 && (m_count == 0) == (m_first == nullptr));
             return true;
         }
         return false;
