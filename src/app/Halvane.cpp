@@ -236,8 +236,7 @@ void InstallWorldServices() {
     services.readTargetPixels = ReadScreenPixels;
     services.writePng = WriteScreenPng;
     World_InstallServices(&services);
-    Path_InstallServices();
-    GameSave_Install();
+    Path_InstallChunkReader();
     g_DrawBuiltinHooks.pathExists = Path_Exists;
     g_DrawBuiltinHooks.pathDraw = Path_Draw;
 }

@@ -22,7 +22,10 @@
 #include "world/Room_Main.h"
 #include "world/Run.h"
 #include "world/Run_Command.h"
-#include "world/World_Services.h"
+#include "world/GameSave.h"
+#include "world/Motion_Grid.h"
+#include "world/Motion_Planning.h"
+#include "world/Path_Main.h"
 
 namespace {
 
@@ -54,7 +57,7 @@ int32_t SelfOther(int32_t filter, const CInstance* self, const CInstance* other)
 }
 
 bool PathCheck(int32_t path) {
-    if (World().pathExists != nullptr && World().pathExists(path)) return true;
+    if (Path_Exists(path)) return true;
     Error_Report("Trying to assign to a non-existing path.", false);
     return false;
 }
@@ -256,133 +259,122 @@ BUILTIN(PathEnd) {
 // --- Motion planning and grids --------------------------------------------------------------------
 
 BUILTIN(MpLinearStep) {
-    const auto step = World().mpLinearStep;
     if (self != nullptr)
-        Result_SetFlag(result, step != nullptr && step(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
-                                                       Arg_GetFloat(args, 2), -3, Arg_GetBool(args, 3)));
+        Result_SetFlag(result, Command_MpLinearStep(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                    Arg_GetFloat(args, 2), -3, Arg_GetBool(args, 3)));
 }
 
 BUILTIN(MpLinearPath) {
     const int32_t path = Arg_GetInt32(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
-    const auto plan = World().mpLinearPath;
-    Result_SetFlag(result, plan != nullptr && plan(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
-                                                   Arg_GetFloat(args, 3), -3, Arg_GetBool(args, 4)));
+    Result_SetFlag(result, Command_MpLinearPath(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                                Arg_GetFloat(args, 3), -3, Arg_GetBool(args, 4)));
 }
 
 BUILTIN(MpLinearStepObject) {
-    const auto step = World().mpLinearStep;
     if (self != nullptr)
-        Result_SetFlag(result, step != nullptr && step(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
-                                                       Arg_GetFloat(args, 2), Arg_GetInt32(args, 3), true));
+        Result_SetFlag(result, Command_MpLinearStep(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+                                                    Arg_GetFloat(args, 2), Arg_GetInt32(args, 3), true));
 }
 
 BUILTIN(MpLinearPathObject) {
     const int32_t path = Arg_GetInt32(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
-    const auto plan = World().mpLinearPath;
-    Result_SetFlag(result, plan != nullptr && plan(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
-                                                   Arg_GetFloat(args, 3), Arg_GetInt32(args, 4), true));
+    Result_SetFlag(result, Command_MpLinearPath(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                                Arg_GetFloat(args, 3), Arg_GetInt32(args, 4), true));
 }
 
 BUILTIN(MpPotentialSettings) {
-    if (World().mpPotentialSettings != nullptr)
-        World().mpPotentialSettings(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
-                                    Arg_GetBool(args, 3));
+    Command_MpPotentialSettings(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                Arg_GetBool(args, 3));
 }
 
 BUILTIN(MpPotentialStep) {
-    const auto step = World().mpPotentialStep;
     if (self != nullptr)
-        Result_SetFlag(result, step != nullptr && step(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+        Result_SetFlag(result, Command_MpPotentialStep(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
                                                        Arg_GetFloat(args, 2), -3, Arg_GetBool(args, 3)));
 }
 
 BUILTIN(MpPotentialPath) {
     const int32_t path = Arg_GetInt32(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
-    const auto plan = World().mpPotentialPath;
-    Result_SetFlag(result, plan != nullptr &&
-                               plan(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
-                                    Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), -3, Arg_GetBool(args, 5)));
+    Result_SetFlag(result, Command_MpPotentialPath(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                                   Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), -3,
+                                                   Arg_GetBool(args, 5)));
 }
 
 BUILTIN(MpPotentialStepObject) {
-    const auto step = World().mpPotentialStep;
     if (self != nullptr)
-        Result_SetFlag(result, step != nullptr && step(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
+        Result_SetFlag(result, Command_MpPotentialStep(self, Arg_GetFloat(args, 0), Arg_GetFloat(args, 1),
                                                        Arg_GetFloat(args, 2), Arg_GetInt32(args, 3), true));
 }
 
 BUILTIN(MpPotentialPathObject) {
     const int32_t path = Arg_GetInt32(args, 0);
     if (self == nullptr || !PathCheck(path)) return;
-    const auto plan = World().mpPotentialPath;
-    Result_SetFlag(result, plan != nullptr && plan(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+    Result_SetFlag(result, Command_MpPotentialPath(self, path, Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
                                                    Arg_GetFloat(args, 3), Arg_GetFloat(args, 4),
                                                    Arg_GetInt32(args, 5), true));
 }
 
 BUILTIN(MpGridCreate) {
-    const auto create = World().gridCreate;
-    Result_SetReal(result, create != nullptr
-                               ? create(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
-                                        Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5))
-                               : -1.0);
+    Result_SetReal(result,
+                   MpGrid_Create(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                                 Arg_GetInt32(args, 3), Arg_GetInt32(args, 4), Arg_GetInt32(args, 5)));
 }
 
 BUILTIN(MpGridDestroy) {
-    if (World().gridDestroy != nullptr) World().gridDestroy(Arg_GetInt32(args, 0));
+    MpGrid_Destroy(Arg_GetInt32(args, 0));
 }
 
 BUILTIN(MpGridClearAll) {
-    if (World().gridClearAll != nullptr) World().gridClearAll(Arg_GetInt32(args, 0));
+    if (CGrid* grid = MpGrid_Get(Arg_GetInt32(args, 0))) grid->ClearAll();
 }
 
 BUILTIN(MpGridClearCell) {
-    if (World().gridClearCell != nullptr)
-        World().gridClearCell(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2));
+    if (CGrid* grid = MpGrid_Get(Arg_GetInt32(args, 0)))
+        grid->ClearCell(Arg_GetInt32(args, 1), Arg_GetInt32(args, 2));
 }
 
 BUILTIN(MpGridClearRectangle) {
-    if (World().gridClearRectangle != nullptr)
-        World().gridClearRectangle(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
-                                   Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
+    if (CGrid* grid = MpGrid_Get(Arg_GetInt32(args, 0)))
+        grid->ClearRectangle(Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
+                             Arg_GetInt32(args, 4));
 }
 
 BUILTIN(MpGridAddCell) {
-    if (World().gridAddCell != nullptr)
-        World().gridAddCell(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2));
+    if (CGrid* grid = MpGrid_Get(Arg_GetInt32(args, 0)))
+        grid->AddCell(Arg_GetInt32(args, 1), Arg_GetInt32(args, 2));
 }
 
 BUILTIN(MpGridGetCell) {
-    const auto get = World().gridGetCell;
-    Result_SetReal(result, get != nullptr
-                               ? get(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2))
-                               : -1.0);
+    const CGrid* grid = MpGrid_Get(Arg_GetInt32(args, 0));
+    Result_SetReal(result,
+                   grid != nullptr ? grid->GetCell(Arg_GetInt32(args, 1), Arg_GetInt32(args, 2)) : -1.0);
 }
 
 BUILTIN(MpGridAddRectangle) {
-    if (World().gridAddRectangle != nullptr)
-        World().gridAddRectangle(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
-                                 Arg_GetInt32(args, 3), Arg_GetInt32(args, 4));
+    if (CGrid* grid = MpGrid_Get(Arg_GetInt32(args, 0)))
+        grid->AddRectangle(Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
+                           Arg_GetInt32(args, 4));
 }
 
 BUILTIN(MpGridAddInstances) {
-    const auto add = World().gridAddInstance;
-    if (add == nullptr) return;
-    const int32_t grid = Arg_GetInt32(args, 0), filter = Arg_GetInt32(args, 1);
+    CGrid* grid = MpGrid_Get(Arg_GetInt32(args, 0));
+    if (grid == nullptr) return;
+    const int32_t filter = Arg_GetInt32(args, 1);
     const bool precise = Arg_GetBool(args, 2);
+    const auto add = [grid, precise](CInstance* instance) { grid->AddInstance(instance, precise); };
     if (filter == -1 || filter == -2) {
         // No instance to add when the caller or the other one is missing.
         CInstance* which = filter == -1 ? self : other;
-        if (which != nullptr) add(grid, which, precise);
+        if (which != nullptr) add(which);
     } else if (filter >= kFirstInstanceId) {
         CInstance* i = Instance_Find(filter);
-        if (Instance_Qualifies(i)) add(grid, i, precise);
+        if (Instance_Qualifies(i)) add(i);
     } else {
         Command_ForEachCandidate(filter, [&](CInstance* i) {
-            add(grid, i, precise);
+            add(i);
             return true;
         });
     }
@@ -391,18 +383,18 @@ BUILTIN(MpGridAddInstances) {
 BUILTIN(MpGridPath) {
     const int32_t path = Arg_GetInt32(args, 1);
     if (!PathCheck(path)) return;
-    const auto find = World().gridFindPath;
-    Result_SetFlag(result, find != nullptr &&
-                               find(Arg_GetInt32(args, 0), path, Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
-                                    Arg_GetInt32(args, 4), Arg_GetInt32(args, 5), Arg_GetBool(args, 6)));
+    CGrid* grid = MpGrid_Get(Arg_GetInt32(args, 0));
+    Result_SetFlag(result, grid != nullptr && grid->FindPath(Path_Get(path), Arg_GetInt32(args, 2),
+                                                             Arg_GetInt32(args, 3), Arg_GetInt32(args, 4),
+                                                             Arg_GetInt32(args, 5), Arg_GetBool(args, 6)));
 }
 
 BUILTIN(MpGridDraw) {
-    if (World().gridDraw != nullptr) World().gridDraw(Arg_GetInt32(args, 0));
+    if (CGrid* grid = MpGrid_Get(Arg_GetInt32(args, 0))) grid->Draw();
 }
 
 BUILTIN(MpGridToDsGrid) {
-    if (World().gridToDsGrid != nullptr) World().gridToDsGrid(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
+    MpGrid_ToDsGrid(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1));
 }
 
 // --- Shape queries --------------------------------------------------------------------------------
@@ -742,19 +734,19 @@ BUILTIN(GameRestart) {
 }
 
 BUILTIN(GameLoad) {
-    if (World().gameLoadFile != nullptr) World().gameLoadFile(Arg_GetString(args, 0));
+    GameLoad_File(Arg_GetString(args, 0));
 }
 
 BUILTIN(GameSave) {
-    if (World().gameSaveFile != nullptr) World().gameSaveFile(Arg_GetString(args, 0));
+    GameSave_File(Arg_GetString(args, 0));
 }
 
 BUILTIN(GameSaveBuffer) {
-    if (World().gameSaveBuffer != nullptr) World().gameSaveBuffer(Arg_GetInt32(args, 0));
+    GameSave_Buffer(Arg_GetInt32(args, 0));
 }
 
 BUILTIN(GameLoadBuffer) {
-    if (World().gameLoadQueueBuffer != nullptr) World().gameLoadQueueBuffer(Arg_GetInt32(args, 0));
+    GameLoad_QueueBuffer(Arg_GetInt32(args, 0));
 }
 
 BUILTIN(TransitionDefine) {

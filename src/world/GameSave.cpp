@@ -352,15 +352,6 @@ void WriteAll(IBuffer* buffer) {
     IO_SaveVirtualKeys(buffer);
 }
 
-void ServiceSaveFile(const char* name) {
-    GameSave_File(name);
-}
-void ServiceSaveBuffer(int32_t index) {
-    GameSave_Buffer(index);
-}
-void ServiceLoadBuffer(int32_t index) {
-    GameLoad_QueueBuffer(index);
-}
 }  // namespace
 
 // --- records -------------------------------------------------------------------------------------
@@ -609,13 +600,4 @@ int32_t GameLoad_LastVersion() {
 void GameLoad_ClearQueue() {
     g_queued = -1;
     FreeFileLoadBuffer();
-}
-
-void GameSave_Install() {
-    WorldServices services;
-    services.gameSaveFile = ServiceSaveFile;
-    services.gameLoadFile = GameLoad_File;
-    services.gameSaveBuffer = ServiceSaveBuffer;
-    services.gameLoadQueueBuffer = ServiceLoadBuffer;
-    World_InstallServices(&services);
 }

@@ -40,6 +40,3 @@ void RoomView_Save(const RoomView& view, IBuffer* buffer);
 bool RoomView_Load(RoomView& view, IBuffer* buffer);
 void RoomTile_Save(const RoomTile& tile, IBuffer* buffer);
 bool RoomTile_Load(RoomTile& tile, IBuffer* buffer);
-
-// Fills the saved-game members of the world services and the step's load hook.
-void GameSave_Install();

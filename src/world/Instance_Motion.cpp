@@ -9,6 +9,8 @@
 #include "core/CRuntimeCompat.h"
 #include "core/Instance.h"
 #include "world/Collision_Main.h"
+#include "world/Path_Class.h"
+#include "world/Path_Main.h"
 #include "world/World_Services.h"
 
 namespace {
@@ -32,15 +34,17 @@ float Snap(float v) {
 }
 
 bool PathUsable(int32_t path) {
-    const WorldServices& w = World();
-    return path >= 0 && w.pathExists != nullptr && w.pathExists(path) && w.pathLength != nullptr &&
-           w.pathLength(path) > 0.0;
+    const CPath* p = Path_Get(path);
+    return p != nullptr && p->GetLength() > 0.0;
 }
 
-void PathPoint(int32_t path, double position, float* x, float* y, float* speed) {
-    *x = *y = 0.0f;
-    *speed = 100.0f;
-    if (World().pathPoint != nullptr) World().pathPoint(path, position, x, y, speed);
+// The point at a position (0 start, 1 end) and its speed factor in percent.
+void PathPointAt(int32_t path, double position, float* x, float* y, float* speed) {
+    const CPath* p0 = Path_Get(path);
+    const PathComputedPoint p = p0 != nullptr ? p0->GetPosition(position) : PathComputedPoint{0, 0, 100, 0};
+    *x = p.x;
+    *y = p.y;
+    *speed = p.speed;
 }
 
 // The box conversion: truncation in tree mode, else nearest with ties to even.
@@ -209,9 +213,9 @@ void CInstance::StartPath(int32_t path, float pathSpeed, float scale, float orie
         pathStartY = y;
         return;
     }
-    PathPoint(path, forwards ? 0.0 : 1.0, &px, &py, &ps);
+    PathPointAt(path, forwards ? 0.0 : 1.0, &px, &py, &ps);
     SetPosition(px, py);
-    PathPoint(path, 0.0, &px, &py, &ps);
+    PathPointAt(path, 0.0, &px, &py, &ps);
     pathStartX = px;
     pathStartY = py;
 }
@@ -220,10 +224,10 @@ bool CInstance::AdvancePath() {
     // The path read at the start serves the whole step, also after an end stopped it.
     const int32_t path = path_index;
     if (!PathUsable(path)) return false;
-    const double length = World().pathLength(path);
+    const double length = Path_Get(path)->GetLength();
     const double o = Radians(path_orientation);
     float px, py, factor;
-    PathPoint(path, path_position, &px, &py, &factor);
+    PathPointAt(path, path_position, &px, &py, &factor);
     const double step = path_speed * (factor / (static_cast<double>(path_scale) * 100.0));
     path_position = static_cast<float>(path_position + step / length);
 
@@ -244,8 +248,8 @@ bool CInstance::AdvancePath() {
                 break;
             case 2: {
                 float x0, y0, x1, y1, ignored;
-                PathPoint(path, 0.0, &x0, &y0, &ignored);
-                PathPoint(path, 1.0, &x1, &y1, &ignored);
+                PathPointAt(path, 0.0, &x0, &y0, &ignored);
+                PathPointAt(path, 1.0, &x1, &y1, &ignored);
                 const double dx = static_cast<double>(x1) - x0, dy = static_cast<double>(y1) - y0;
                 const double mx = (c * dx + s * dy) * path_scale, my = (c * dy - s * dx) * path_scale;
                 if (path_position >= 0.0f) {
@@ -275,8 +279,8 @@ bool CInstance::AdvancePath() {
         }
     }
     float tx0, ty0, ax, ay, ignored;
-    PathPoint(path, path_position, &ax, &ay, &ignored);
-    PathPoint(path, 0.0, &tx0, &ty0, &ignored);
+    PathPointAt(path, path_position, &ax, &ay, &ignored);
+    PathPointAt(path, 0.0, &tx0, &ty0, &ignored);
     const double qx = static_cast<double>(ax) - tx0, qy = static_cast<double>(ay) - ty0;
     const float tx = static_cast<float>((c * qx + s * qy) * path_scale + pathStartX);
     const float ty = static_cast<float>((c * qy - s * qx) * path_scale + pathStartY);

@@ -62,7 +62,3 @@ void MpGrid_Destroy(int32_t index);
 CGrid* MpGrid_Get(int32_t index);
 void MpGrid_ToDsGrid(int32_t index, int32_t dsGrid);
 void MpGrid_FreeAll();
-
-// The grid members of the world services, each ignoring an invalid grid index.
-struct WorldServices;
-void MpGrid_FillServices(WorldServices* services);

@@ -144,3 +144,7 @@ void Path_FreeAll() {
 void Path_Draw(int32_t index, float x, float y, bool absolute) {
     if (const CPath* path = Path_Get(index)) path->Draw(x, y, absolute);
 }
+
+void Path_InstallChunkReader() {
+    Form_RegisterChunkReader("PATH", ChunkReader{Path_Load, Path_Init, Path_FreeAll});
+}

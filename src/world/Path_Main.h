@@ -29,8 +29,7 @@ bool Path_Delete(int32_t index);
 // At shutdown.
 void Path_FreeAll();
 
-// Registers the "PATH" reader and fills the path, motion-planning and motion-grid members of the
-// world services.
-void Path_InstallServices();
+// Registers the "PATH" chunk reader.
+void Path_InstallChunkReader();
 // draw_path's entry: draws the path when it exists.
 void Path_Draw(int32_t index, float x, float y, bool absolute);

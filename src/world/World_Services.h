@@ -1,9 +1,8 @@
-// What instance motion, collisions and the game-world built-ins ask of modules that plug in
-// beside them: the sprite table (mask boxes and per-pixel tests), skeletons, paths, motion
-// planning and motion grids, saved games and the screen read-back. Each module fills its
-// members at start-up through World_InstallServices; a member left null answers as a world
-// without that module: no sprites, no skeleton boxes, no paths, and per-pixel tests that
-// accept what the boxes accept.
+// What instance motion, collisions and the game-world built-ins ask of the modules above the
+// world: the sprite and background tables (mask boxes, per-pixel tests, sizes), skeletons, the
+// room's layers and the screen read-back. Each module fills its members at start-up through
+// World_InstallServices; a member left null answers as a world without that module: no
+// sprites, no skeleton boxes, and per-pixel tests that accept what the boxes accept.
 #pragma once
 
 #include <cstdint>
@@ -47,47 +46,9 @@ struct WorldServices {
     // the skeleton gives none.
     bool (*skeletonBox)(CInstance* instance, int32_t box[4]) = nullptr;
 
-    // --- paths ---
-    bool (*pathExists)(int32_t path) = nullptr;
-    double (*pathLength)(int32_t path) = nullptr;
-    // The point at a position (0 start, 1 end) and its speed factor in percent.
-    void (*pathPoint)(int32_t path, double position, float* x, float* y, float* speed) = nullptr;
-
-    // --- motion planning (filter -3 with all = check every instance) ---
-    bool (*mpLinearStep)(CInstance* self, float x, float y, float step, int32_t filter, bool all) = nullptr;
-    bool (*mpLinearPath)(CInstance* self, int32_t path, float x, float y, float step, int32_t filter,
-                         bool all) = nullptr;
-    void (*mpPotentialSettings)(float maxRotation, float rotationStep, float ahead, bool onSpot) = nullptr;
-    bool (*mpPotentialStep)(CInstance* self, float x, float y, float step, int32_t filter,
-                            bool all) = nullptr;
-    bool (*mpPotentialPath)(CInstance* self, int32_t path, float x, float y, float step, float factor,
-                            int32_t filter, bool all) = nullptr;
-
-    // --- motion grids ---
-    int32_t (*gridCreate)(int32_t left, int32_t top, int32_t hcells, int32_t vcells, int32_t cellWidth,
-                          int32_t cellHeight) = nullptr;
-    void (*gridDestroy)(int32_t grid) = nullptr;
-    void (*gridClearAll)(int32_t grid) = nullptr;
-    void (*gridClearCell)(int32_t grid, int32_t h, int32_t v) = nullptr;
-    void (*gridClearRectangle)(int32_t grid, int32_t x1, int32_t y1, int32_t x2, int32_t y2) = nullptr;
-    void (*gridAddCell)(int32_t grid, int32_t h, int32_t v) = nullptr;
-    int32_t (*gridGetCell)(int32_t grid, int32_t h, int32_t v) = nullptr;
-    void (*gridAddRectangle)(int32_t grid, int32_t x1, int32_t y1, int32_t x2, int32_t y2) = nullptr;
-    void (*gridAddInstance)(int32_t grid, CInstance* instance, bool precise) = nullptr;
-    bool (*gridFindPath)(int32_t grid, int32_t path, int32_t xstart, int32_t ystart, int32_t xgoal,
-                         int32_t ygoal, bool diagonal) = nullptr;
-    void (*gridDraw)(int32_t grid) = nullptr;
-    void (*gridToDsGrid)(int32_t grid, int32_t dsGrid) = nullptr;
-
     // --- layers ---
     CLayer* (*layerFind)(CRoom* room, int32_t id) = nullptr;  // null when the room has none
     CLayer* (*layerFindByName)(CRoom* room, const char* name) = nullptr;
-
-    // --- saved games ---
-    void (*gameSaveFile)(const char* name) = nullptr;
-    void (*gameLoadFile)(const char* name) = nullptr;
-    void (*gameSaveBuffer)(int32_t buffer) = nullptr;
-    void (*gameLoadQueueBuffer)(int32_t buffer) = nullptr;
 
     // --- the screen ---
     // New memory-manager block of width x height 4-byte pixels (B, G, R, A) of the current

@@ -108,7 +108,6 @@ class GameSaveTest : public GameLoopTest {
 protected:
     void SetUp() override {
         GameLoopTest::SetUp();
-        GameSave_Install();
         IO_Init();
         Variable_InitFlags();
         ASSERT_TRUE(

@@ -3,6 +3,8 @@
 #include <bit>
 #include <cmath>
 
+#include "world/Path_Class.h"
+#include "world/Path_Main.h"
 #include "MotionTestSupport.h"
 
 using namespace motion_test;
@@ -163,23 +165,20 @@ TEST_F(Motion, WithoutASpriteTheBoxIsTheTruncatedPosition) {
 
 // --- Paths ---
 
-// A straight path from (10, 0) to (110, 0), 100 pixels long, at full speed everywhere.
-void StraightPath(int32_t path, double position, float* x, float* y, float* speed) {
-    (void)path;
-    *x = static_cast<float>(10 + 100 * position);
-    *y = 0;
-    *speed = 100;
-}
-
+// Path 0: a straight path from (10, 0) to (110, 0), 100 pixels long, at full speed everywhere.
 class Paths : public Motion {
 protected:
     void SetUp() override {
         Motion::SetUp();
-        WorldServices services;
-        services.pathExists = [](int32_t path) { return path == 0; };
-        services.pathLength = [](int32_t path) { return path == 0 ? 100.0 : 0.0; };
-        services.pathPoint = StraightPath;
-        World_InstallServices(&services);
+        Path_FreeAll();
+        ASSERT_EQ(Path_Add(), 0);
+        Path_Get(0)->SetClosed(false);
+        Path_Get(0)->AddPoint(10, 0, 100);
+        Path_Get(0)->AddPoint(110, 0, 100);
+    }
+    void TearDown() override {
+        Path_FreeAll();
+        Motion::TearDown();
     }
 };
 

@@ -244,7 +244,7 @@ TEST_F(PathTable, AddDuplicateAssignDelete) {
 }
 
 TEST_F(PathTable, ReaderLoadsPathsAndEmptySlots) {
-    Path_InstallServices();
+    Path_InstallChunkReader();
     formpack::FormFile game;
     formpack::Path line{"line", 0, false, 4, {{0, 0, 100}, {100, 0, 50}}};
     formpack::Path curve{"curve", 1, true, 99, {{0, 0, 100}, {64, 0, 100}, {64, 64, 100}}};
@@ -263,7 +263,7 @@ TEST_F(PathTable, ReaderLoadsPathsAndEmptySlots) {
 }
 
 TEST_F(PathTable, ReaderRefusesPointsBeyondTheFile) {
-    Path_InstallServices();
+    Path_InstallChunkReader();
     formpack::FormFile game;
     game.paths = std::vector<formpack::Path>{formpack::Path{"p", 0, false, 4, {{1, 2, 100}}}};
     std::vector<uint8_t> bytes = Build(game);
