@@ -62,11 +62,15 @@ bool OwnHook(PWObjectBase* object, const char* name, void** hook) {
 }
 
 // The nearest hook of that name up the chain; null when none or a null one is found first.
-void* FindHook(PWObjectBase* object, const char* name) {
+void* FindHook(PWObjectBase* object, const char* name, bool* found = nullptr) {
     for (PWObjectBase* current = object; current != nullptr; current = JS_PrototypeOf(current)) {
         void* hook = nullptr;
-        if (OwnHook(current, name, &hook)) return hook;
+        if (OwnHook(current, name, &hook)) {
+            if (found) *found = true;
+            return hook;
+        }
     }
+    if (found) *found = false;
     return nullptr;
 }
 
@@ -135,8 +139,8 @@ const char* JS_ClassOf(PWObjectBase* object) {
 
 // --- Hook dispatch and the prototype chain ----------------------------------------------
 
-JSGetOwnPropertyHook JS_FindGetOwnPropertyHook(PWObjectBase* object) {
-    return reinterpret_cast<JSGetOwnPropertyHook>(FindHook(object, JS_GET_OWN_PROPERTY));
+JSGetOwnPropertyHook JS_FindGetOwnPropertyHook(PWObjectBase* object, bool* found) {
+    return reinterpret_cast<JSGetOwnPropertyHook>(FindHook(object, JS_GET_OWN_PROPERTY, found));
 }
 
 void JS_GetOwnProperty(PWObjectBase* object, RValue* result, const char* name) {

@@ -81,8 +81,9 @@ void JS_GetOwnProperty(PWObjectBase* object, RValue* result, const char* name);
 // when none has it.
 void JS_GetProperty(PWObjectBase* object, RValue* result, const char* name);
 int32_t JS_DefineOwnProperty(PWObjectBase* object, const char* name, RValue* descriptor, bool throwFlag);
-// The nearest "[[GetOwnProperty]]" hook of the chain; null when none (or a null one) is found.
-JSGetOwnPropertyHook JS_FindGetOwnPropertyHook(PWObjectBase* object);
+// The nearest "[[GetOwnProperty]]" hook of the chain; null when none (found = false) or a null
+// one (found = true) is found.
+JSGetOwnPropertyHook JS_FindGetOwnPropertyHook(PWObjectBase* object, bool* found = nullptr);
 
 // --- Kind tests -------------------------------------------------------------------------
 

@@ -55,12 +55,14 @@ void RunAccessor(PWObjectBase* object, RValue* result, RValue* value, PWObjectBa
 }
 
 // The object's own property as stored, accessor records included, for objects served by the
-// default hook; through the object's hook otherwise. The operations below need an own
-// accessor as an accessor, with its attributes, not as its getter's value.
+// default hook or by none (instances, bare objects: their storage is all there is); through
+// the object's hook otherwise. The operations below need an own accessor as an accessor,
+// with its attributes, not as its getter's value.
 void ReadOwnStored(PWObjectBase* object, RValue* result, const char* name) {
     SetUnset(result);
-    JSGetOwnPropertyHook hook = JS_FindGetOwnPropertyHook(object);
-    if (hook == JS_DefaultGetOwnProperty) {
+    bool found = false;
+    JSGetOwnPropertyHook hook = JS_FindGetOwnPropertyHook(object, &found);
+    if (hook == JS_DefaultGetOwnProperty || !found) {
         if (const RValue* stored = JS_FindOwnValue(object, name)) *result = *stored;
         return;
     }

@@ -215,6 +215,10 @@ TEST_F(ObjectModelTest, DefineRespectsExtensibility) {
     PWObjectBase* bare = JS_NewBareObject();
     EXPECT_EQ(JS_DefaultDefineOwnProperty(bare, "q", &d, false), 0);
     EXPECT_TRUE(bare->IsExtensible());
+    // An object without hooks is read as it is stored: its read-only property stays.
+    bare->AddReal("fixed", 1, 0);
+    EXPECT_EQ(JS_DefaultDefineOwnProperty(bare, "fixed", &d, false), 0);
+    EXPECT_EQ(bare->variables->FindName("fixed")->value.val, 1);
 }
 
 TEST_F(ObjectModelTest, BoolValuesNeverCompareEqualForDefine) {
