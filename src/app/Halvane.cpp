@@ -94,6 +94,7 @@
 #include "world/World_Services.h"
 #include "services/Function_Interaction.h"
 #include "services/Run_Score.h"
+#include "script/JS_Runtime.h"
 
 // The compiled game linked into the program fills the link record.
 GameLinkRecord* Game_FillLinkRecord(GameLinkRecord* record);
@@ -258,6 +259,7 @@ void InstallHooks() {
 
     Runtime_SetErrorReporter(ReportRuntimeError);
     InstallInterpreterHooks();
+    JS_InstallCoreHooks();
     Runtime_SetReportHooks(Error_Report, Error_Show);
     Code_Function_SetScriptFinder(Script_Find);
     Code_Constant_SetGameConstantSource(GameConstants);
