@@ -77,6 +77,9 @@ struct WorldServices {
     void (*gridDraw)(int32_t grid) = nullptr;
     void (*gridToDsGrid)(int32_t grid, int32_t dsGrid) = nullptr;
 
+    // --- backgrounds ---
+    bool (*backgroundExists)(int32_t background) = nullptr;
+
     // --- layers ---
     CLayer* (*layerFind)(CRoom* room, int32_t id) = nullptr;  // null when the room has none
     CLayer* (*layerFindByName)(CRoom* room, const char* name) = nullptr;
