@@ -8,7 +8,7 @@
 #include "audio/Audio_Control.h"
 #include "audio/Audio_Main.h"
 #include "audio/Sound_Main.h"
-#include "base/Error_Report.h"
+#include "core/RuntimeError.h"
 #include "core/Code_Function.h"
 #include "core/Value.h"
 #include "core/Value_Convert.h"
@@ -74,7 +74,7 @@ BUILTIN(SoundDelete) {
     if (Engine()) return;
     const int32_t index = Arg_GetInt32(args, 0);
     Result_SetReal(result, 0);
-    if (!Sound_Exists(index)) return Error_Report("Trying to delete non-existing sound.", false);
+    if (!Sound_Exists(index)) return Runtime_ErrorNonFatal("Trying to delete non-existing sound.");
     Result_SetFlag(result, Sound_Delete(index));
 }
 

@@ -7,7 +7,7 @@
 
 #include "assets/Background_Main.h"
 #include "assets/Function_Texture.h"
-#include "base/Error_Report.h"
+#include "core/RuntimeError.h"
 #include "core/Code_Function.h"
 #include "core/Value.h"
 #include "core/Value_Convert.h"
@@ -31,7 +31,7 @@ RoomTile* TileArg(RValue* args) {
     CRoom* room = Run_Room();
     const int32_t index = room ? room->FindTile(id) : -1;
     if (index < 0) {
-        Error_Report("Tile does not exist.", false);
+        Runtime_ErrorNonFatal("Tile does not exist.");
         return nullptr;
     }
     return &room->tiles[index];
@@ -48,7 +48,7 @@ BUILTIN(TileDelete) {
     const int32_t id = Arg_GetInt32(args, 0);
     CRoom* room = Run_Room();
     const int32_t index = room ? room->FindTile(id) : -1;
-    if (index < 0) return Error_Report("Tile does not exist.", false);
+    if (index < 0) return Runtime_ErrorNonFatal("Tile does not exist.");
     room->DeleteTile(index);
 }
 
@@ -157,7 +157,7 @@ BUILTIN(TileGetId) {
 BUILTIN(TileGetIds) {
     const CRoom* room = Run_Room();
     if (TileCount(room) == 0) return;
-    if (argc != 0) return Error_Report("Incorrect argument count", false);
+    if (argc != 0) return Runtime_ErrorNonFatal("Incorrect argument count");
     std::vector<double> ids;
     for (int32_t i = 0; i < room->tileCount; ++i) ids.push_back(room->tiles[i].id);
     ReturnRealArray(result, int32_t(ids.size()), ids.data());
@@ -178,7 +178,7 @@ BUILTIN(TileGetIdsAtDepth) {
 BUILTIN(TileAdd) {
     Result_SetReal(result, -1);
     const int32_t background = Arg_GetInt32(args, 0);
-    if (!Background_Exists(background)) return Error_Report("Background does not exist.", false);
+    if (!Background_Exists(background)) return Runtime_ErrorNonFatal("Background does not exist.");
     RoomTile tile;
     tile.background = background;
     tile.left = Arg_GetInt32(args, 1);

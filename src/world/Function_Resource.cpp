@@ -6,11 +6,10 @@
 #include <algorithm>
 #include <iterator>
 
-#include "base/Error_Report.h"
+#include "core/RuntimeError.h"
 #include "base/GEN8.h"
 #include "core/Code_Function.h"
 #include "core/Console.h"
-#include "core/RuntimeError.h"
 #include "core/ScriptObjectHooks.h"
 #include "core/Script_Main.h"
 #include "core/Value.h"
@@ -30,7 +29,7 @@ namespace {
                   [[maybe_unused]] RValue* args)
 
 void Report(const char* message) {
-    Error_Report(message, false);
+    Runtime_ErrorNonFatal("%s", message);
 }
 
 // ---- scripts -------------------------------------------------------------------------------
@@ -68,7 +67,7 @@ BUILTIN(ScriptExecute) {
     for (int32_t i = 0; i < count; ++i) RValue_Assign(&copies[i], &args[i + 1]);
     RValue local = RValue_Undefined();
     Script_Run(index, self, other, count, &local, copies);
-    if (g_RuntimeErrorFlag) Error_Report(Runtime_ErrorText(), false);
+    if (g_RuntimeErrorFlag) Runtime_ErrorNonFatal("%s", Runtime_ErrorText());
     RValue_Release(&result);
     result = local;
 }

@@ -48,6 +48,7 @@ void World_InstallServices(const WorldServices* s) {
     Take(d.gridFindPath, s->gridFindPath);
     Take(d.gridDraw, s->gridDraw);
     Take(d.gridToDsGrid, s->gridToDsGrid);
+    Take(d.backgroundExists, s->backgroundExists);
     Take(d.layerFind, s->layerFind);
     Take(d.layerFindByName, s->layerFindByName);
     Take(d.gameSaveFile, s->gameSaveFile);
