@@ -12,6 +12,9 @@
 #include "assets/Function_Particle.h"
 #include "assets/Function_Sprite_Draw.h"
 #include "assets/Function_Sprite_Resource.h"
+#include "assets/Function_Background_Resource.h"
+#include "assets/Function_Font_Resource.h"
+#include "assets/Function_Asset.h"
 #include "assets/Function_Texture.h"
 #include "assets/Graphics_Text.h"
 #include "assets/ImageDecode.h"
@@ -21,6 +24,7 @@
 #include "audio/Audio_Builtins.h"
 #include "audio/Audio_Chunks.h"
 #include "audio/Audio_Sound.h"
+#include "audio/Function_Sound_Resource.h"
 #include "audio/Sound_Main.h"
 #include "core/Code_Constant.h"
 #include "core/Code_Function.h"
@@ -62,6 +66,7 @@
 #include "platform/GamepadM.h"
 #include "room/Function_Camera.h"
 #include "room/Function_Layer.h"
+#include "room/Function_Tile.h"
 #include "room/Layer_Manager.h"
 #include "room/Layer_Particles.h"
 #include "room/Room_Draw.h"
@@ -74,6 +79,7 @@
 #include "world/Function_Event.h"
 #include "world/Function_Gamepad.h"
 #include "world/Function_Path.h"
+#include "world/Function_Resource.h"
 #include "base/GEN8.h"
 #include "base/GameCode.h"
 #include "base/GameFile.h"
@@ -343,7 +349,10 @@ const RegistrarGroup kRegistrarGroups[] = {
       InitTextureFunctions, InitDisplayFunctions, InitCameraFunctions}},  // InitGraphicsFunctions
     {"Action..", {}},                                                     // InitActionFunctions
     {"File..", {InitFileFunctions}},
-    {"Resource..", {InitSpriteResourceFunctions, InitPathFunctions}},  // the resource built-ins
+    {"Resource..",
+     {InitSpriteResourceFunctions, InitBackgroundResourceFunctions, InitFontResourceFunctions,
+      InitSoundResourceFunctions, InitScriptResourceFunctions, InitPathFunctions, InitWorldResourceFunctions,
+      InitAssetFunctions}},  // the resource built-ins
     {"Interaction..", {Function_Interaction_Init}},
     {"3D..", {Init3DFunctions}},
     {"Particle..", {InitParticleFunctions}},
@@ -354,7 +363,8 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Gamepad..", {InitGamepadFunctions}},
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions}},  // and InitVertexBufferFunctions
     {"Networking..", {InitHttpFunctions}},                           // and InitNetworkingFunctions
-    {"Shaders..", {}},  // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles
+    {"Shaders..",
+     {InitTileFunctions}},  // and InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications
     {"Pell..", {InitLayerFunctions}},  // and Pell_Functions_Init, live tiles
 };
 

@@ -570,6 +570,7 @@ void Background_InstallHooks() {
     Form_RegisterChunkReader("BGND", ChunkReader{Background_Load, Background_Init, Background_Shutdown});
     Asset_SetFinder(ASSET_BACKGROUND, Background_Find);
     WorldServices services;
+    services.backgroundExists = Background_Exists;
     services.backgroundSize = BackgroundSizeOf;
     World_InstallServices(&services);
 }

@@ -18,6 +18,9 @@
 #include "graphics/Graphics_Surface.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/TexturesM.h"
+#include "world/Collision_Main.h"
+#include "world/Room_Class.h"
+#include "world/Run.h"
 
 namespace {
 
@@ -233,6 +236,63 @@ void F_SpriteSetAlphaFromSprite(RValue&, CInstance*, CInstance*, int32_t, RValue
     sprite->SetAlphaFromSprite(*source);
 }
 
+// ---- run-time properties ------------------------------------------------------------------
+
+// Instances showing the sprite recompute their boxes and collision data on their next test.
+void MarkInstancesDirty(int32_t index, const InstanceList& list) {
+    for (CInstance* instance = list.head; instance != nullptr; instance = instance->depthNext) {
+        if (instance->sprite_index != index) continue;
+        instance->boxDirty = 1;
+        Collision_MarkDirty(instance);
+    }
+}
+
+void Sprite_MarkInstancesDirty(int32_t index) {
+    const CRoom* room = Run_Room();
+    if (!room) return;
+    MarkInstancesDirty(index, room->active);
+    MarkInstancesDirty(index, room->deactivated);
+}
+
+void F_SpriteSetOffset(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    const int32_t index = Arg_GetInt32(args, 0);
+    CSprite* sprite = Sprite_Get(index);
+    if (!sprite) return;
+    sprite->m_originX = Arg_GetInt32(args, 1);
+    sprite->m_originY = Arg_GetInt32(args, 2);
+    Sprite_MarkInstancesDirty(index);
+}
+
+void F_SpriteSetBboxMode(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    const int32_t index = Arg_GetInt32(args, 0);
+    CSprite* sprite = Sprite_Get(index);
+    if (!sprite) return;
+    sprite->SetBoundingBoxMode(Arg_GetInt32(args, 1));
+    Sprite_MarkInstancesDirty(index);
+}
+
+void F_SpriteSetBbox(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    const int32_t index = Arg_GetInt32(args, 0);
+    CSprite* sprite = Sprite_Get(index);
+    if (!sprite) return;
+    sprite->SetBoundingBox(Arg_GetInt32(args, 1), Arg_GetInt32(args, 2), Arg_GetInt32(args, 3),
+                           Arg_GetInt32(args, 4));
+    Sprite_MarkInstancesDirty(index);
+}
+
+void F_SpriteSetPrecise(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
+    const int32_t index = Arg_GetInt32(args, 0);
+    const bool precise = Flag(args, 1);
+    CSprite* sprite = Sprite_Get(index);
+    if (!sprite) return;
+    if (precise && sprite->m_kind != SPRITE_BITMAP && sprite->m_maskCount <= 0)
+        return Runtime_ErrorNonFatal(
+            "sprite_set_precise: can't set precise collision on vector sprite with no collision masks "
+            "generated");
+    sprite->SetPrecise(precise);
+    Sprite_MarkInstancesDirty(index);
+}
+
 // ---- sprites from the screen and from surfaces ---------------------------------------------
 
 // The flags of the screen and surface rows from argument `first` on. The long form names every
@@ -402,14 +462,6 @@ void F_SpriteFlushMulti(RValue& result, CInstance*, CInstance*, int32_t, RValue*
 
 // ---- saving --------------------------------------------------------------------------------
 
-// Pixels 0xAARRGGBB as the bytes red, green, blue, alpha the PNG writer takes.
-void AppendRgba(std::vector<uint8_t>& out, uint32_t pixel) {
-    out.push_back(uint8_t(pixel >> 16));
-    out.push_back(uint8_t(pixel >> 8));
-    out.push_back(uint8_t(pixel));
-    out.push_back(uint8_t(pixel >> 24));
-}
-
 const CBitmap32* FrameBitmap(const CSprite& sprite, int32_t frame) {
     if (sprite.m_kind != SPRITE_BITMAP || frame < 0 || frame >= sprite.m_frameCount ||
         frame >= sprite.m_bitmapCount)
@@ -433,11 +485,7 @@ void F_SpriteSave(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
         DebugConsole.Output("sprite_save() failed - no bitmap data available\n");
         return;
     }
-    std::vector<uint8_t> rgba;
-    rgba.reserve(size_t(sprite->m_width) * size_t(sprite->m_height) * 4);
-    for (int64_t i = 0; i < int64_t(sprite->m_width) * sprite->m_height; ++i)
-        AppendRgba(rgba, bitmap->GetPixels()[i]);
-    write_png_file(name, rgba.data(), sprite->m_width, sprite->m_height);
+    write_png_file_argb(name, bitmap->GetPixels(), sprite->m_width, sprite->m_height);
 }
 
 void F_SpriteSaveStrip(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -464,10 +512,7 @@ void F_SpriteSaveStrip(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
                 strip.GetPixels()[int64_t(y) * stripWidth + int64_t(f) * sprite->m_width + x] =
                     bitmap->GetPixels()[int64_t(y) * sprite->m_width + x];
     }
-    std::vector<uint8_t> rgba;
-    rgba.reserve(size_t(stripWidth) * size_t(sprite->m_height) * 4);
-    for (int64_t i = 0; i < stripWidth * sprite->m_height; ++i) AppendRgba(rgba, strip.GetPixels()[i]);
-    write_png_file(name, rgba.data(), int32_t(stripWidth), sprite->m_height);
+    write_png_file_argb(name, strip.GetPixels(), int32_t(stripWidth), sprite->m_height);
 }
 
 // ---- rows that answer without doing anything -----------------------------------------------
@@ -505,7 +550,12 @@ void InitSpriteResourceFunctions() {
         {"sprite_collision_mask", F_SpriteCollisionMask, 9, 0},
         {"sprite_set_cache_size", F_Zero, 2, 0},
         {"sprite_set_cache_size_ext", F_Zero, 3, 0},
+        {"font_set_cache_size", F_Zero, 2, 0},
         {"sprite_get_tpe", F_Zero, 2, 0},
+        {"sprite_set_offset", F_SpriteSetOffset, 3, 1},
+        {"sprite_set_bbox_mode", F_SpriteSetBboxMode, 2, 1},
+        {"sprite_set_bbox", F_SpriteSetBbox, 5, 1},
+        {"sprite_set_precise", F_SpriteSetPrecise, 2, 1},
         {"sprite_set_alpha_from_sprite", F_SpriteSetAlphaFromSprite, 2, 0},
         {"sprite_add", F_SpriteAdd, 6, 0},
         {"sprite_create_from_screen", F_SpriteCreateFromScreen, 8, 0},

@@ -23,6 +23,8 @@ uint8_t* GIF_Decode(const void* data, int32_t size, int32_t* width, int32_t* hei
 // RGBA PNG file; the name is resolved in the save area and missing folders are made. False when
 // the file could not be written whole (no partial file is left behind).
 bool write_png_file(const char* name, const uint8_t* pixels, int32_t width, int32_t height);
+// The same from decoded-layout words 0xAARRGGBB.
+bool write_png_file_argb(const char* name, const uint32_t* pixels, int32_t width, int32_t height);
 
 // The file layer resolves names for writing in the save area; until it installs its resolver,
 // names are written as given. The resolver writes the path into buffer and answers false to refuse.

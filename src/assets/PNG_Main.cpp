@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "assets/ImageDecode.h"
 #include "graphics/TBitmap.h"
@@ -267,4 +268,17 @@ bool write_png_file(const char* name, const uint8_t* pixels, int32_t width, int3
     bool ok = EncodePng(&out, pixels, width, height) && WriteWholeFile(path, out.data, out.size);
     MEM_FREE(out.data);
     return ok;
+}
+
+bool write_png_file_argb(const char* name, const uint32_t* pixels, int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0) return false;
+    const size_t count = size_t(width) * size_t(height);
+    std::vector<uint8_t> rgba(count * 4);
+    for (size_t i = 0; i < count; ++i) {
+        rgba[i * 4 + 0] = uint8_t(pixels[i] >> 16);
+        rgba[i * 4 + 1] = uint8_t(pixels[i] >> 8);
+        rgba[i * 4 + 2] = uint8_t(pixels[i]);
+        rgba[i * 4 + 3] = uint8_t(pixels[i] >> 24);
+    }
+    return write_png_file(name, rgba.data(), width, height);
 }

@@ -120,6 +120,9 @@ public:
                    bool keepAlpha);
     // Nothing unless the source is a bitmap sprite; frames on the data file's pages are shared.
     void CopyFrom(const CSprite& source);
+    // Reads every frame's page rectangle back from its texture into a picture of the frame's
+    // full size; false (nothing kept) when the sprite has no pages or one cannot be read.
+    bool ExtractFrameBitmaps();
     // Appends the source's frames resized to this sprite's size; false (reported) when either
     // side has no frame pictures.
     bool Merge(const CSprite& source);

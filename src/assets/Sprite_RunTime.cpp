@@ -1,13 +1,17 @@
 // Run-time sprites: frames decoded from image files and URLs, copies of other sprites, merges
 // and frame pictures for saving. Every new or changed sprite gets textures, page entries, a box
 // and masks the same way, so the drawing and collision code never tells them from loaded ones.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "assets/Graphics_Bitmap32.h"
 #include "assets/ImageDecode.h"
 #include "assets/Sprite_Main.h"
+#include "graphics/Graphics_Clear.h"
+#include "graphics/Graphics_Texture.h"
 #include "graphics/TBitmap.h"
 #include "core/Console.h"
 #include "core/MemoryManager.h"
@@ -171,6 +175,49 @@ void CSprite::CopyFrom(const CSprite& source) {
     CreateTextures();
     if (!shared) BuildPageEntries();
     GenerateMasks();
+}
+
+namespace {
+
+// The page entry's rectangle placed at its offset in a picture of the entry's full size (the
+// trimmed border cleared to 0); null when the texture cannot be read.
+CBitmap32* ReadPageEntry(const TexturePageEntry& entry) {
+    TextureRecord* record = GR_Texture_Exists(entry.texture) ? GR_Texture_Get(entry.texture) : nullptr;
+    uint32_t* pixels = record ? GR_Texture_Read_Pixels(record, entry.sourceX, entry.sourceY,
+                                                       entry.sourceWidth, entry.sourceHeight)
+                              : nullptr;
+    if (!pixels) return nullptr;
+    const int32_t width = std::max<int32_t>(entry.boundWidth, 1),
+                  height = std::max<int32_t>(entry.boundHeight, 1);
+    auto* picture = new CBitmap32(width, height, 0u);
+    for (int32_t y = 0; y < entry.sourceHeight; ++y) {
+        const int32_t ty = entry.targetY + y;
+        if (ty < 0 || ty >= height) continue;
+        for (int32_t x = 0; x < entry.sourceWidth; ++x) {
+            const int32_t tx = entry.targetX + x;
+            if (tx >= 0 && tx < width)
+                picture->GetPixels()[int64_t(ty) * width + tx] = pixels[int64_t(y) * entry.sourceWidth + x];
+        }
+    }
+    MEM_FREE(pixels);
+    return picture;
+}
+
+}  // namespace
+
+bool CSprite::ExtractFrameBitmaps() {
+    if (m_kind != SPRITE_BITMAP || !m_pageEntries || m_frameCount <= 0) return false;
+    std::vector<CBitmap32*> pictures;
+    for (int32_t i = 0; i < m_frameCount; ++i) {
+        CBitmap32* picture = m_pageEntries[i] ? ReadPageEntry(*m_pageEntries[i]) : nullptr;
+        if (!picture) {
+            for (CBitmap32* p : pictures) delete p;
+            return false;
+        }
+        pictures.push_back(picture);
+    }
+    for (CBitmap32* picture : pictures) AppendBitmap(*this, picture);
+    return true;
 }
 
 bool CSprite::Merge(const CSprite& source) {
@@ -420,6 +467,15 @@ int32_t Sprite_Duplicate(int32_t index) {
     if (copy < 0) return -1;
     CSprite* sprite = Sprite_Get(copy);
     sprite->CopyFrom(*source);
+    // A copy of a data-file sprite gets pictures of its own, so it can be saved, merged and
+    // changed like any run-time sprite.
+    if (sprite->m_bitmapCount == 0 && sprite->m_pageEntries && !sprite->m_ownsPageEntries &&
+        sprite->ExtractFrameBitmaps()) {
+        MEM_FREE(sprite->m_pageEntries);  // the shared entries belong to the data file
+        sprite->m_pageEntries = nullptr;
+        sprite->CreateTextures();
+        sprite->BuildPageEntries();
+    }
     Rename(copy);
     return copy;
 }

@@ -622,14 +622,18 @@ void Asset_SetFinder(AssetTable table, NameFinder finder) {
     if (table >= 0 && table < ASSET_TABLE_COUNT) g_assetFinders[table] = finder;
 }
 
+int32_t Asset_FindInTable(AssetTable table, const char* name) {
+    if (name == nullptr || table < 0 || table >= ASSET_TABLE_COUNT) return -1;
+    if (table == ASSET_SCRIPT) return Code_Function_FindScript(name);
+    return g_assetFinders[table] ? g_assetFinders[table](name) : -1;
+}
+
 bool Asset_GetIndexByName(const char* name, RValue* out) {
     RValue_Release(out);
     *out = RValue_Real(-1.0);
     if (name == nullptr) return false;
     for (int32_t table = 0; table < ASSET_TABLE_COUNT; ++table) {
-        int32_t index = table == ASSET_SCRIPT   ? Code_Function_FindScript(name)
-                        : g_assetFinders[table] ? g_assetFinders[table](name)
-                                                : -1;
+        const int32_t index = Asset_FindInTable(AssetTable(table), name);
         if (index >= 0) {
             *out = RValue_Real(index);
             return true;

@@ -56,6 +56,8 @@ enum AssetTable : int32_t {
 // Installs the name lookup of one asset table; null makes it answer "none" again.
 void Asset_SetFinder(AssetTable table, NameFinder finder);
 
+// The index of the asset of that name in one table (exact), -1 when it has none.
+int32_t Asset_FindInTable(AssetTable table, const char* name);
 // out = the real index of the first asset of that name (exact), else a copy of the last
 // constant of that name (exact, case-sensitive), else the real -1 and false.
 bool Asset_GetIndexByName(const char* name, RValue* out);

@@ -1,5 +1,6 @@
 #include "world/GameWorld.h"
 
+#include "core/Code_Constant.h"
 #include "core/GarbageCollector.h"
 #include "core/InstanceWorld.h"
 #include "core/Timing.h"
@@ -12,6 +13,7 @@
 #include "world/IO_Main.h"
 #include "world/World_Step.h"
 #include "world/Object_Main.h"
+#include "world/Path_Main.h"
 #include "world/Room_Main.h"
 #include "world/Room_Services.h"
 #include "world/Run.h"
@@ -93,6 +95,10 @@ void GameWorld_Init() {
     Form_RegisterChunkReader("OBJT", ChunkReader{Object_Load, Object_Init, nullptr});
     Form_RegisterChunkReader("ROOM", ChunkReader{Room_Load, Room_Init, nullptr});
     Form_RegisterChunkReader("TMLN", ChunkReader{TimeLine_Load, TimeLine_Init, TimeLine_Free});
+    Asset_SetFinder(ASSET_OBJECT, Object_FindByName);
+    Asset_SetFinder(ASSET_PATH, Path_FindByName);
+    Asset_SetFinder(ASSET_TIMELINE, TimeLine_FindByName);
+    Asset_SetFinder(ASSET_ROOM, Room_FindByName);
 
     InstanceWorldHooks hooks = InstanceWorld();
     hooks.findObject = Object_Find;

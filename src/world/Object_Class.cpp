@@ -233,6 +233,11 @@ bool CObjectHV::HasEvent(int32_t type, int32_t subtype) const {
     return false;
 }
 
+void CObjectHV::SetParent(int32_t index) {
+    parentIndex = index;
+    if (index >= 0 && index <= 999999) parent = Object_Find(index);
+}
+
 bool CObjectHV::IsDescendantOf(int32_t index) const {
     // A parent chain that loops back on itself (object_set_parent refuses cycles, but a data
     // file may hold one) ends after as many steps as there are object slots.

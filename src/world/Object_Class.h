@@ -131,6 +131,8 @@ public:
     // Own or an ancestor's, without the collision rule.
     bool HasEvent(int32_t type, int32_t subtype) const;
     bool IsDescendantOf(int32_t index) const;
+    // Stores the parent index and, for an index of 0..999999, the parent it names.
+    void SetParent(int32_t index);
 
     void AddInstance(CInstance* instance);
     void RemoveInstance(CInstance* instance);

@@ -208,7 +208,8 @@ void CRoom::Clear() {
     recordStorage = ROOM_RECORDS_SHARED;
     MEM_FREE(caption);
     MEM_FREE(creationCodeName);
-    caption = creationCodeName = nullptr;
+    MEM_FREE(codeText);
+    caption = creationCodeName = codeText = nullptr;
     creationCode = nullptr;
     DeleteActiveInstances();
     DeleteDeactivatedInstances();
@@ -320,6 +321,7 @@ void CRoom::CopyFrom(const CRoom* source, bool createInstances) {
     colour = source->colour;
     showColour = source->showColour;
     ReplaceText(creationCodeName, source->creationCodeName);
+    ReplaceText(codeText, source->codeText);
     creationCode = source->creationCode;
     usesPhysics = source->usesPhysics;
     gravityX = source->gravityX;
@@ -531,6 +533,14 @@ void CRoom::DeleteDeactivatedInstances() {
 
 // ---------------------------------------------------------------------------------------------
 // Definition records
+
+void CRoom::SetCaption(const char* text) {
+    ReplaceText(caption, text);
+}
+
+void CRoom::SetCodeText(const char* text) {
+    ReplaceText(codeText, text);
+}
 
 int32_t CRoom::AddInstanceRecord(float x, float y, int32_t objectIndex) {
     MakeRecordsOwned();

@@ -100,6 +100,9 @@ public:
     // Destroys the contents; the room is left as a cleared record.
     void Clear();
     void SetName(const char* name);
+    // Each stores a copy of the text (room_set_caption, room_set_code).
+    void SetCaption(const char* text);
+    void SetCodeText(const char* text);
     // The room then owns its records (rooms made at run time).
     void SetOwnsRecords();
 
@@ -150,6 +153,7 @@ public:
     int32_t colour = 0xC0C0C0;
     bool showColour = true;
     char* creationCodeName = nullptr;
+    char* codeText = nullptr;  // set by room_set_code; nothing compiles it
     CCode* creationCode = nullptr;
     bool viewsEnabled = false;
     bool clearWindow = false;

@@ -29,6 +29,7 @@ void World_InstallServices(const WorldServices* s) {
     Take(d.spritePairTest, s->spritePairTest);
     Take(d.backgroundSize, s->backgroundSize);
     Take(d.skeletonBox, s->skeletonBox);
+    Take(d.backgroundExists, s->backgroundExists);
     Take(d.layerFind, s->layerFind);
     Take(d.layerFindByName, s->layerFindByName);
     Take(d.readTargetPixels, s->readTargetPixels);

@@ -39,6 +39,8 @@ struct WorldServices {
     bool (*spriteLineTest)(const MaskPose& pose, int32_t x1, int32_t y1, int32_t x2, int32_t y2) = nullptr;
     bool (*spritePairTest)(const MaskPose& a, const MaskPose& b) = nullptr;
 
+    // --- backgrounds ---
+    bool (*backgroundExists)(int32_t background) = nullptr;
     bool (*backgroundSize)(int32_t background, int32_t* width, int32_t* height) = nullptr;
 
     // --- skeletons ---

@@ -8,7 +8,10 @@
 
 #include "SpriteDrawSupport.h"
 #include "assets/Background_Main.h"
+#include "assets/Function_Asset.h"
 #include "assets/Function_Background_Draw.h"
+#include "assets/Function_Background_Resource.h"
+#include "assets/Function_Font_Resource.h"
 #include "assets/Function_Texture.h"
 #include "assets/Graphics_Bitmap32.h"
 #include "assets/ImageDecode.h"
@@ -252,6 +255,94 @@ TEST_F(BackgroundTest, DuplicatesAssignsAndDeletesKeepTheTableConsistent) {
     EXPECT_FALSE(Background_Delete(1));
     EXPECT_STREQ(Background_GetName(1), "<undefined>");
     EXPECT_EQ(Background_AddEmpty(), 3);  // appended, never reusing a slot
+}
+
+RValue Name(const char* text) {
+    RValue v = RValue_Undefined();
+    RValue_SetString(&v, text);
+    return v;
+}
+
+TEST_F(BackgroundTest, ResourceBuiltinsAnswerForMissingBackgroundsAndFonts) {
+    static const bool registered =
+        (InitBackgroundResourceFunctions(), InitFontResourceFunctions(), InitAssetFunctions(), true);
+    (void)registered;
+    ASSERT_TRUE(Load(BackgroundFile()));
+    const std::pair<const char*, double> missing[] = {
+        {"background_exists", 0},
+        {"background_get_width", -1},
+        {"background_get_height", -1},
+        {"background_get_transparent", -1},
+        {"background_get_smooth", -1},
+        {"background_get_preload", -1},
+        {"font_exists", 0},
+        {"font_get_size", 0},
+        {"font_get_bold", 0},
+        {"font_get_italic", 0},
+        {"font_get_first", -1},
+        {"font_get_last", -1},
+    };
+    for (const auto& [name, want] : missing) EXPECT_EQ(CallReal(name, {R(1)}), want) << name;
+    RValue name = Call("background_get_name", {R(1)});
+    EXPECT_STREQ(RValue_GetStringText(&name), "<undefined>");
+    RValue_Release(&name);
+    RValue fontName = Call("font_get_fontname", {R(1)});
+    EXPECT_EQ(fontName.kind, VALUE_UNDEFINED);
+    EXPECT_TRUE(Reports().empty());
+
+    EXPECT_EQ(CallReal("background_delete", {R(1)}), 0);
+    EXPECT_EQ(CallReal("background_duplicate", {R(1)}), -1);
+    EXPECT_EQ(CallReal("background_replace", {R(1), Name("red.png"), R(0), R(0)}), 0);
+    EXPECT_EQ(CallReal("font_delete", {R(1)}), 0);
+    EXPECT_EQ(CallReal("font_add_sprite", {R(5), R(32), R(0), R(0)}), -1);
+    EXPECT_EQ(Reports(), (std::vector<std::string>{
+                             "Trying to delete non-existing background.",
+                             "Trying to duplicate non-existing background.",
+                             "Trying to replace non-existing background.",
+                             "Trying to delete non-existing font.",
+                             "Trying to create font from non-existing sprite.",
+                         }));
+
+    EXPECT_EQ(CallReal("asset_get_index", {Name("bg_sea")}), 2);
+    EXPECT_EQ(CallReal("asset_get_type", {Name("bg_sea")}), 4);
+    EXPECT_EQ(CallReal("asset_get_index", {Name("bg_none")}), -1);
+    EXPECT_EQ(CallReal("asset_get_type", {Name("bg_none")}), -1);
+}
+
+TEST_F(BackgroundTest, ResourceBuiltinsCreateSaveAndPrefetch) {
+    static const bool registered = (InitBackgroundResourceFunctions(), true);
+    (void)registered;
+    ASSERT_TRUE(Load(BackgroundFile()));
+    const double gradient = CallReal("background_create_gradient", {R(6), R(2), R(0), R(0xFFFFFF), R(0)});
+    EXPECT_EQ(gradient, 3);
+    EXPECT_EQ(CallReal("background_get_width", {R(gradient)}), 6);
+    EXPECT_EQ(CallReal("background_get_preload", {R(gradient)}), 1);
+    const double colour = CallReal("background_create_colour", {R(3), R(2), R(0x0000FF), R(0)});
+    EXPECT_EQ(CallReal("background_get_preload", {R(colour)}), 0);
+
+    // A page background has no bitmap of its own to save; a made one is written whole.
+    s_log.clear();
+    Call("background_save", {R(0), Name("page.png")});
+    EXPECT_NE(s_log.find("background_save() failed - no bitmap data available\n"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(m_root + "/page.png"));
+    Call("background_save", {R(colour), Name("colour.png")});
+    std::ifstream saved(m_root + "/colour.png", std::ios::binary);
+    const std::vector<uint8_t> png((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+    int32_t w = 0, h = 0;
+    EXPECT_TRUE(PNG_GetSize(png.data(), int32_t(png.size()), &w, &h, false));
+    EXPECT_EQ(w, 3);
+    EXPECT_EQ(h, 2);
+    Call("background_save", {R(1), Name("none.png")});
+    EXPECT_EQ(Reports(), std::vector<std::string>{"Trying to save non-existing background bitmap."});
+
+    // Flush shares prefetch, messages included.
+    s_log.clear();
+    EXPECT_EQ(CallReal("background_prefetch", {R(2)}), 0);
+    EXPECT_EQ(CallReal("background_flush", {R(1)}), 0);
+    EXPECT_EQ(s_log, "background_prefetch: Background id 1 not found\n");
+    s_log.clear();
+    EXPECT_EQ(CallReal("background_flush_multi", {R(2)}), -1);
+    EXPECT_EQ(s_log, "background_prefetch_multi: parameter should be array of sprite indices\n");
 }
 
 TEST_F(BackgroundTest, SetAlphaFromAnotherBitmapTakesItsBrightness) {

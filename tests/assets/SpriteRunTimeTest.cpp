@@ -398,6 +398,50 @@ TEST_F(SpriteRunTimeTest, ResourceBuiltinsReadTheirArgumentsAndAnswerForMissingS
     Runtime_SetNonFatalReporter(previous);
 }
 
+TEST_F(SpriteRunTimeTest, PropertySettersChangeOriginBoxAndPrecision) {
+    Reports().clear();
+    RuntimeErrorReporter previous =
+        Runtime_SetNonFatalReporter([](const char* m) { Reports().push_back(m); });
+    const int32_t index = Sprite_Add("strip.png", Frames(4));
+    ASSERT_GE(index, 0);
+    CSprite* sprite = Sprite_Get(index);
+    Call("sprite_set_offset", {RValue_Real(index), RValue_Real(7), RValue_Real(9)});
+    EXPECT_EQ(Real("sprite_get_xoffset", {RValue_Real(index)}), 7);
+    EXPECT_EQ(Real("sprite_get_yoffset", {RValue_Real(index)}), 9);
+
+    // The box follows the mode; a manual box is taken only in manual mode.
+    const SpriteBox automatic = sprite->m_box;
+    Call("sprite_set_bbox",
+         {RValue_Real(index), RValue_Real(1), RValue_Real(2), RValue_Real(3), RValue_Real(4)});
+    EXPECT_EQ(sprite->m_box.left, automatic.left);
+    EXPECT_EQ(sprite->m_box.bottom, automatic.bottom);
+    Call("sprite_set_bbox_mode", {RValue_Real(index), RValue_Real(2)});
+    Call("sprite_set_bbox",
+         {RValue_Real(index), RValue_Real(1), RValue_Real(2), RValue_Real(3), RValue_Real(4)});
+    EXPECT_EQ(Real("sprite_get_bbox_mode", {RValue_Real(index)}), 2);
+    EXPECT_EQ(Real("sprite_get_bbox_left", {RValue_Real(index)}), 1);
+    EXPECT_EQ(Real("sprite_get_bbox_bottom", {RValue_Real(index)}), 4);
+    Call("sprite_set_bbox_mode", {RValue_Real(index), RValue_Real(3)});
+    EXPECT_EQ(Real("sprite_get_bbox_mode", {RValue_Real(index)}), 2);
+
+    Call("sprite_set_precise", {RValue_Real(index), RValue_Real(1)});
+    EXPECT_EQ(Real("sprite_get_precise", {RValue_Real(index)}), 1);
+    Call("sprite_set_offset", {RValue_Real(777), RValue_Real(1), RValue_Real(1)});
+    EXPECT_TRUE(Reports().empty());
+
+    // A vector sprite without masks cannot become precise; leaving it imprecise is fine.
+    const int32_t vector = Sprite_CreateEmpty();
+    Sprite_Get(vector)->m_kind = SPRITE_VECTOR;
+    Sprite_Get(vector)->m_precise = false;
+    Call("sprite_set_precise", {RValue_Real(vector), RValue_Real(1)});
+    EXPECT_EQ(Real("sprite_get_precise", {RValue_Real(vector)}), 0);
+    Call("sprite_set_precise", {RValue_Real(vector), RValue_Real(0)});
+    EXPECT_EQ(Reports(), std::vector<std::string>{"sprite_set_precise: can't set precise collision on vector "
+                                                  "sprite with no collision masks generated"});
+    Sprite_Get(vector)->m_kind = SPRITE_BITMAP;
+    Runtime_SetNonFatalReporter(previous);
+}
+
 // A static file server on 127.0.0.1 over the test's folder.
 class FileServer {
 public:
