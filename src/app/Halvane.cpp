@@ -65,6 +65,7 @@
 #include "room/Layer_Manager.h"
 #include "room/Layer_Particles.h"
 #include "room/Room_Draw.h"
+#include "services/Pell_Functions.h"
 #include "app/AudioHostWiring.h"
 #include "base/CodeLink.h"
 #include "base/CommandLine.h"
@@ -293,6 +294,11 @@ void InstallHooks() {
     IO_InstallHooks();
     Gamepad_InstallHooks(PlatformGamepad_Sdl());
     Room_InstallDrawHooks();
+    Code_Constant_SetPlatformRegistrar(Pell_RegisterOSConstants);
+    PellRunnerHooks pellHooks;
+    pellHooks.setReleaseMode = SetReleaseMode;
+    pellHooks.setPendingGame = Runner_SetPendingGame;
+    Pell_SetRunnerHooks(pellHooks);
 
     g_GameLoopHooks.httpPoll = HTTP_Poll;
     g_GameLoopHooks.asyncProcessRequests = Async_ProcessRequests;
@@ -355,8 +361,8 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Gamepad..", {InitGamepadFunctions}},
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions}},  // and InitVertexBufferFunctions
     {"Networking..", {InitHttpFunctions}},                           // and InitNetworkingFunctions
-    {"Shaders..", {}},  // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles
-    {"Pell..", {InitLayerFunctions}},  // and Pell_Functions_Init, live tiles
+    {"Shaders..", {InitPushFunctions}},  // InitShaderFunctions, InitVertexFormatFunctions, Steam
+    {"Pell..", {InitLayerFunctions, Pell_Functions_Init, InitWin8Functions}},
 };
 
 // Modules that prepare nothing yet (extension packages, sounds) succeed.
