@@ -31,7 +31,7 @@ struct GameLoopHooks {
 
     // --- input ---
     void (*ioStartStep)() = nullptr;      // IO_StartStep
-    void (*drawVirtualKeys)() = nullptr;  // IO_DrawVirtualKeys
+    void (*drawVirtualKeys)() = nullptr;  // Draw_VirtualKeys (room)
     void (*resetVirtualKeys)() = nullptr;
     bool (*keyState)(int32_t key, InputEdge edge) = nullptr;
     bool (*mouseButtonState)(int32_t button, InputEdge edge) = nullptr;  // 1 left, 2 right, 3 middle

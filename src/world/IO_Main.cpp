@@ -283,10 +283,6 @@ void IO_StartStep() {
     }
 }
 
-void IO_DrawVirtualKeys() {
-    // Virtual keys are drawn by the overlay layer where one is present; there is none here yet.
-}
-
 void IO_Clear() {
     ClearInput(g_step);
     ClearInput(g_back);
@@ -311,7 +307,6 @@ void IO_InstallHooks() {
     g_WindowHooks.Input_SetMousePosition = IO_OnMouseMove;
     g_WindowHooks.Input_GetMousePosition = IO_GetMouseClient;
     g_GameLoopHooks.ioStartStep = IO_StartStep;
-    g_GameLoopHooks.drawVirtualKeys = IO_DrawVirtualKeys;
     g_GameLoopHooks.resetVirtualKeys = IO_ClearVirtualKeys;
     g_GameLoopHooks.keyState = HookKeyState;
     g_GameLoopHooks.mouseButtonState = HookButtonState;

@@ -582,6 +582,27 @@ TEST_F(PellUrlTest, RefusedUrlsAreReportedAndNeverOpened) {
     EXPECT_EQ(Opened(1), std::vector<std::string>{"https://example.org/last"});
 }
 
+TEST_F(PellTest, LaunchBuiltinsHandTheRunnerTheNextGameAndTheReleaseMode) {
+    static std::vector<std::string> calls;
+    calls.clear();
+    PellRunnerHooks hooks;
+    hooks.setReleaseMode = [](bool checked) { calls.push_back(checked ? "checked" : "unchecked"); };
+    hooks.setPendingGame = [](const char* game, const char*, const char* saveFolder) {
+        calls.push_back(std::string(game) + "|" + saveFolder);
+    };
+    Pell_SetRunnerHooks(hooks);
+    Write("bundle/other.win", "FORM");
+    PellCall("pw_player_run", {Text("other.win"), Text("sub"), RValue_Real(0), RValue_Real(0)});
+    PellCall("pw_player_run", {Text("new.win"), Text("sub")});  // in neither: where it would be saved
+    PellCall("hvs_release_mode", {RValue_Real(0)});
+    PellCall("hvs_release_mode", {RValue_Real(0.5)});
+    const std::string save = LoadSave_GetSavePath("sub");
+    EXPECT_EQ(calls, (std::vector<std::string>{LoadSave_GetBundlePath("other.win") + "|" + save,
+                                               LoadSave_GetSavePath("new.win") + "|" + save, "checked",
+                                               "unchecked"}));
+    Pell_SetRunnerHooks(PellRunnerHooks{});
+}
+
 TEST_F(PellTest, AnalyticsPairsMustBeTextAndNumber) {
     Arm();
     PellCall("analytics_event_ext", {Text("start"), Text("level"), RValue_Real(3), Text("odd")});
