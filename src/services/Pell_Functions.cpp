@@ -194,10 +194,12 @@ bool AdvertSlotValid(int32_t slot) {
     return false;
 }
 
-PELL_BUILTIN(AdsEnable) {
+PELL_BUILTIN(EnableAds) {
     Arg_GetInt32(args, 0);
     Arg_GetInt32(args, 1);
-    if (argc > 2) Arg_GetInt32(args, 2);
+}
+PELL_BUILTIN(AdsEnable) {
+    for (int32_t n : {0, 1, 2}) Arg_GetInt32(args, n);
 }
 // Pell_DisableAds has no argument: it then disables slot 0.
 PELL_BUILTIN(AdsDisable) {
@@ -219,7 +221,7 @@ PELL_BUILTIN(LeaveRating) {
 }
 
 const BuiltinRow kAdvertisingRows[] = {
-    {"Pell_EnableAds", F_AdsEnable, 5},
+    {"Pell_EnableAds", F_EnableAds, 5},
     {"Pell_DisableAds", F_AdsDisable, 0},
     {"Pell_LeaveRating", F_LeaveRating, 4},
     {"ads_enable", F_AdsEnable, 3},
