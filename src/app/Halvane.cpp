@@ -70,6 +70,7 @@
 #include "room/Layer_Manager.h"
 #include "room/Layer_Particles.h"
 #include "room/Room_Draw.h"
+#include "services/Pell_Functions.h"
 #include "app/AudioHostWiring.h"
 #include "base/CodeLink.h"
 #include "base/CommandLine.h"
@@ -300,6 +301,11 @@ void InstallHooks() {
     IO_InstallHooks();
     Gamepad_InstallHooks(PlatformGamepad_Sdl());
     Room_InstallDrawHooks();
+    Code_Constant_SetPlatformRegistrar(Pell_RegisterOSConstants);
+    PellRunnerHooks pellHooks;
+    pellHooks.setReleaseMode = SetReleaseMode;
+    pellHooks.setPendingGame = Runner_SetPendingGame;
+    Pell_SetRunnerHooks(pellHooks);
 
     Async_SetWorldEventPerformer(Async_PerformEvent);
     DS_SetAsyncPostMapEvent([](int32_t map, int32_t subtype) { Async_PostMapEvent(map, subtype); });
@@ -364,8 +370,8 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions}},  // and InitVertexBufferFunctions
     {"Networking..", {InitHttpFunctions}},                           // and InitNetworkingFunctions
     {"Shaders..",
-     {InitTileFunctions}},  // and InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications
-    {"Pell..", {InitLayerFunctions}},  // and Pell_Functions_Init, live tiles
+     {InitTileFunctions, InitPushFunctions}},  // and InitShaderFunctions, InitVertexFormatFunctions, Steam
+    {"Pell..", {InitLayerFunctions, Pell_Functions_Init, InitWin8Functions}},
 };
 
 // Modules that prepare nothing yet (extension packages, sounds) succeed.

@@ -13,6 +13,7 @@
 #include "base/GEN8.h"
 #include "app/GameLoopHarness.h"
 #include "app/HalvaneM.h"
+#include "room/Room_Draw.h"
 #include "world/Gamepad_Class.h"
 #include "world/IO_Main.h"
 #include "world/Room_Class.h"
@@ -122,7 +123,7 @@ int32_t MainLoop_Frame() {
         GR_D3D_Apply_Reset_Countdown();
         Start_Frame();
         DoAStep();
-        IO_DrawVirtualKeys();
+        Draw_VirtualKeys();
         End_Frame(NewRoomCode < 0 && g_FrameSwitches.drawingEnabled);
         if (!ActOnRoomChange()) return kNoRoomRate;
     }

@@ -3,8 +3,6 @@
 
 #include <cstdint>
 
-// The id the next record will take.
-int32_t Async_NextId();
 // Stops every request thread and waits for it; the records stay on the list.
 void HTTP_StopAll();
 

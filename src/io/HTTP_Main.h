@@ -84,6 +84,9 @@ HTTP_REQ_CONTEXT* Async_PostMapEvent(int32_t map, int32_t subtype);
 // The same; the buffer is freed after the event.
 HTTP_REQ_CONTEXT* Async_PostMapBufferEvent(int32_t map, int32_t buffer, int32_t subtype);
 
+// The id the next record will take, shared by every kind of request.
+int32_t Async_NextId();
+
 // The asynchronous stage's walk of the list (after HTTP_Poll): progress events of records in
 // state 3, then the events of finished records, which are unlinked and deleted.
 void Async_ProcessRequests();

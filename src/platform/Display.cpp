@@ -106,3 +106,12 @@ void Display_SetCursor(int32_t x, int32_t y) {
     }
     SDL_WarpMouseGlobal(x, y);
 }
+
+bool Display_GetDPI(float* x, float* y) {
+    float horizontal = 0.0f, vertical = 0.0f;
+    if (!UsingSdl() || SDL_GetDisplayDPI(0, nullptr, &horizontal, &vertical) != 0) return false;
+    if (horizontal <= 0.0f || vertical <= 0.0f) return false;
+    *x = horizontal;
+    *y = vertical;
+    return true;
+}

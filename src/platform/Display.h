@@ -25,6 +25,10 @@ bool Display_GetMode(int32_t adapter, int32_t index, DisplayModeDesc* out);
 // The desktop mode of the virtual display (1920 x 1080, 32 bits, 60 Hz until set).
 void Display_SetVirtualMode(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t refreshRate);
 
+// The first display's dots per inch; false (outputs untouched) when the system does not say,
+// as with the virtual display.
+bool Display_GetDPI(float* x, float* y);
+
 // Pointer position on the desktop.
 void Display_GetCursor(int32_t* x, int32_t* y);
 void Display_SetCursor(int32_t x, int32_t y);

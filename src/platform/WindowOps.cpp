@@ -118,6 +118,10 @@ void Window_BringToFront(void* window) {
     SDL_SetWindowAlwaysOnTop(AsSdl(window), SDL_FALSE);
 }
 
+bool Window_HasKeyboardFocus(void* window) {
+    return window != nullptr && SDL_GetKeyboardFocus() == AsSdl(window);
+}
+
 int32_t Window_TitleHeight() {
     return 30;
 }

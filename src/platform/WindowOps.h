@@ -40,6 +40,8 @@ void Window_GetOuterSize(void* window, int32_t* width, int32_t* height);
 // Shows, raises and focuses the window, then takes it out of the always-on-top layer after a
 // moment in it, so that it ends in front of the others.
 void Window_BringToFront(void* window);
+// True when the window holds the keyboard focus; false for no window.
+bool Window_HasKeyboardFocus(void* window);
 // What a title bar and frame add to a window's height before one exists to ask.
 int32_t Window_TitleHeight();
 

@@ -22,6 +22,7 @@
 #include "world/Event_Main.h"
 #include "base/GEN8.h"
 #include "world/Room_Services.h"
+#include "world/IO_Main.h"
 #include "world/World_Step.h"
 #include "world/Object_Class.h"
 #include "world/Room_Class.h"
@@ -430,6 +431,70 @@ void GUI_BeginDraw() {
     GR_D3D_Set_Matrix(GR_MATRIX_PROJECTION, projection);
     GUI_ApplyTransform();
 }
+
+
+// ---- virtual keys --------------------------------------------------------------------------------
+
+namespace {
+
+struct KeyVertex {
+    float x, y, z;
+    uint32_t colour;
+    float u, v;
+};
+static_assert(sizeof(KeyVertex) == GR_FORMAT_XYZCUV);
+
+bool AnyVirtualKeyVisible() {
+    for (int32_t slot = 0; slot < IO_VIRTUAL_KEYS; ++slot) {
+        const VirtualKey* key = IO_VirtualKey(slot);
+        if (key != nullptr && (key->flags & VIRTUAL_KEY_VISIBLE) != 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void Draw_VirtualKeys() {
+    if (!g_D3D.device || !AnyVirtualKeyVisible()) return;
+    GraphicsFlush();
+    Matrix4 savedView, savedProjection;
+    GR_D3D_Get_Matrix(GR_MATRIX_VIEW, &savedView);
+    GR_D3D_Get_Matrix(GR_MATRIX_PROJECTION, &savedProjection);
+    const float windowW = static_cast<float>(WindowWidth()), windowH = static_cast<float>(WindowHeight());
+    SetViewport(0, 0, WindowWidth(), WindowHeight());
+    Matrix4 projection, view = Matrix_Identity;
+    Matrix_Build_Ortho(&projection, windowW, -windowH, 1.0f, 32000.0f);
+    view.m[12] = -windowW * 0.5f;
+    view.m[13] = -windowH * 0.5f;
+    view.m[14] = 16000.0f;
+    GR_D3D_Set_Matrix(GR_MATRIX_PROJECTION, projection);
+    GR_D3D_Set_Matrix(GR_MATRIX_VIEW, view);
+
+    // Keys are placed in GUI coordinates, which the letterboxed display area shows.
+    int32_t left, top, right, bottom;
+    Window_Get_Display_Rect(&left, &top, &right, &bottom);
+    const float guiW = g_DisplayMapping.guiWidth > 0 ? g_DisplayMapping.guiWidth : windowW;
+    const float guiH = g_DisplayMapping.guiHeight > 0 ? g_DisplayMapping.guiHeight : windowH;
+    const float scaleX = (windowW - 2.0f * static_cast<float>(left)) / guiW;
+    const float scaleY = (windowH - 2.0f * static_cast<float>(top)) / guiH;
+    for (int32_t slot = 0; slot < IO_VIRTUAL_KEYS; ++slot) {
+        const VirtualKey* key = IO_VirtualKey(slot);
+        if (key == nullptr || (key->flags & VIRTUAL_KEY_VISIBLE) == 0) continue;
+        const float x1 = static_cast<float>(key->left) * scaleX + static_cast<float>(left);
+        const float y1 = static_cast<float>(key->top) * scaleY + static_cast<float>(top);
+        const float x2 = static_cast<float>(key->right) * scaleX + static_cast<float>(left);
+        const float y2 = static_cast<float>(key->bottom) * scaleY + static_cast<float>(top);
+        auto* v = static_cast<KeyVertex*>(
+            GR_Batch_Alloc(D3DPT_TRIANGLELIST, g_D3D.whiteTexture, GR_FORMAT_XYZCUV, 6));
+        if (v == nullptr) break;
+        const float corners[6][2] = {{x1, y1}, {x2, y1}, {x2, y2}, {x2, y2}, {x1, y2}, {x1, y1}};
+        for (int32_t i = 0; i < 6; ++i) v[i] = {corners[i][0], corners[i][1], 0.5f, 0xFFFFFFFFu, 0.0f, 0.0f};
+    }
+    GraphicsFlush();
+    GR_D3D_Set_Matrix(GR_MATRIX_VIEW, savedView);
+    GR_D3D_Set_Matrix(GR_MATRIX_PROJECTION, savedProjection);
+}
+
 
 // ---- application surface switches -------------------------------------------------------------
 

@@ -81,6 +81,10 @@ void Room_FitWindowSize();
 // The size Room_FitWindowSize asks for, before the screen's limit.
 void Room_ComputeWindowFit(const CRoom& room, int32_t* width, int32_t* height);
 
+// Draws the visible virtual keys over the finished frame, as white rectangles placed in GUI
+// coordinates. Runs after the step, each frame.
+void Draw_VirtualKeys();
+
 // application_surface_enable and application_surface_draw_enable.
 void Draw_SetApplicationSurfaceEnabled(bool on);
 bool Draw_GetApplicationSurfaceEnabled();

@@ -284,10 +284,6 @@ void IO_StartStep() {
     }
 }
 
-void IO_DrawVirtualKeys() {
-    // Virtual keys are drawn by the overlay layer where one is present; there is none here yet.
-}
-
 void IO_Clear() {
     ClearInput(g_step);
     ClearInput(g_back);

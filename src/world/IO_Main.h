@@ -53,7 +53,6 @@ constexpr uint16_t VIRTUAL_KEY_VISIBLE = 2;
 // --- Life cycle --------------------------------------------------------------------------
 void IO_Init();
 void IO_StartStep();
-void IO_DrawVirtualKeys();
 void IO_Clear();
 void IO_End();
 // Fills the window's input hooks and the game loop's input hooks with this module's calls.

@@ -19,6 +19,7 @@
 #include "graphics/Graphics_Window.h"
 #include "io/HTTP_Main.h"
 #include "io/Support_File.h"
+#include "platform/PlatformOS.h"
 #include "base/Error_Report.h"
 #include "world/Event_Main.h"
 #include "world/Function_Game.h"
@@ -354,8 +355,8 @@ void RegisterTimeEventsErrors() {
 
 void RegisterOSVariables() {
     Add("os_type", G(return Real(out, 6)));  // os_linux
-    Add("os_device", G(return Real(out, 0)));
-    Add("os_version", G(return Real(out, 0)));
+    Add("os_device", G(return Real(out, -1)));
+    Add("os_version", G(return Real(out, PlatformOS_Version())));
     Add("os_browser", G(return Real(out, -1)));  // browser_not_a_browser
     Add("browser_width", G(return Real(out, Window_Get_Width())));
     Add("browser_height", G(return Real(out, Window_Get_Height())));

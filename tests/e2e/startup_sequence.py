@@ -20,7 +20,7 @@ BANNER = ("\n***************************************\n"
           "***************************************\t \n")
 
 TAGS = ("HighScore..Game..Math..Graphic..Action..File..Resource..Interaction..3D..Particle..Misc..DS.."
-        "Sound..Physics..Gamepad..Buffers..Networking..Shaders..Pell..Fini")
+        "Sound..Physics..Gamepad..Buffers..Networking..Shaders..InitPushFunctions...Pell..Fini")
 
 # Lines that appear in this order (others may come between them).
 IN_ORDER = [
