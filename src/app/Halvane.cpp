@@ -43,6 +43,7 @@
 #include "data/Function_Data_Structures.h"
 #include "data/Function_Math.h"
 #include "data/Function_Misc.h"
+#include "graphics/Buffer_Vertex.h"
 #include "graphics/Function_3D.h"
 #include "graphics/Function_Window.h"
 #include "graphics/Graphics_Clear.h"
@@ -51,6 +52,8 @@
 #include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Window.h"
+#include "graphics/ShaderM.h"
+#include "graphics/VertexFormat.h"
 #include "io/Buffer_Async.h"
 #include "io/Buffer_Manager.h"
 #include "io/Function_File.h"
@@ -271,6 +274,8 @@ void InstallHooks() {
     Sprite_InstallHooks();
     Background_InstallHooks();
     Font_RegisterChunkReader();
+    Shader_RegisterChunkReader();
+    VertexBuffer_InstallHooks();
     g_GameLoopHooks.textReset = Text_Reset;
     Particle_InstallHooks();
     Effect_InstallHooks();
@@ -353,10 +358,10 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Sound..", {Audio_RegisterBuiltins}},
     {"Physics..", {}},  // the physics built-ins
     {"Gamepad..", {InitGamepadFunctions}},
-    {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions}},  // and InitVertexBufferFunctions
-    {"Networking..", {InitHttpFunctions}},                           // and InitNetworkingFunctions
-    {"Shaders..", {}},  // InitShaderFunctions, InitVertexFormatFunctions, Steam, notifications, tiles
-    {"Pell..", {InitLayerFunctions}},  // and Pell_Functions_Init, live tiles
+    {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions, InitVertexBufferFunctions}},
+    {"Networking..", {InitHttpFunctions}},                            // and InitNetworkingFunctions
+    {"Shaders..", {InitShaderFunctions, InitVertexFormatFunctions}},  // Steam, notifications, tiles
+    {"Pell..", {InitLayerFunctions}},                                 // and Pell_Functions_Init, live tiles
 };
 
 // Modules that prepare nothing yet (extension packages, sounds) succeed.
@@ -543,6 +548,8 @@ void Runner_Shutdown() {
     Highscore_SaveAtEnd();
     Highscore_Free();
     GR_D3D_Print_Fps_Stats();
+    VertexBuffer_Free_All();
+    VertexFormat_Free_All();
     GR_D3D_Shutdown();
     Window_Destroy();
     Code_Constant_Free();
@@ -603,6 +610,7 @@ void Runner_PrepareRestart() {
 void SetReleaseMode(bool checked) {
     g_releaseMode = checked;
     DS_SetGridBoundsChecking(checked);
+    VertexBuffer_Set_Checked(checked);
 }
 
 bool Runner_ReleaseMode() {
