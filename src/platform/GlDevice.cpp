@@ -1879,28 +1879,50 @@ void main() {
 
 // Desktop GLSL 3.30 spellings of the ES 1.00 words the game's texts use.
 const char* const kDesktopVertexPrelude =
-    "#version 330 core\n#define attribute in\n#define varying out\n#define texture2D texture\n"
+    "#define attribute in\n#define varying out\n#define texture2D texture\n"
     "#define texture2DLod textureLod\n#define textureCube texture\n";
 const char* const kDesktopFragmentPrelude =
-    "#version 330 core\n#define varying in\n#define texture2D texture\n#define texture2DLod textureLod\n"
+    "#define varying in\n#define texture2D texture\n#define texture2DLod textureLod\n"
     "#define textureCube texture\n#define gl_FragColor hvd_FragColor\nout vec4 hvd_FragColor;\n";
 
-// The game's text with its own #version line blanked (ours comes first).
-std::string WithoutVersion(const char* text) {
-    std::string source = text;
-    size_t at = source.find("#version");
-    if (at != std::string::npos) {
-        size_t end = source.find('\n', at);
-        source.replace(at, (end == std::string::npos ? source.size() : end) - at, "");
+// The game's text with its #version line dropped (ours comes first) and its #extension lines
+// moved out to `extensions`, which go right after our #version, before anything of ours.
+std::string SplitDirectives(const char* text, std::string* extensions) {
+    std::string source;
+    const std::string all = text;
+    size_t at = 0;
+    while (at < all.size()) {
+        size_t end = all.find('\n', at);
+        if (end == std::string::npos) end = all.size();
+        const std::string line = all.substr(at, end - at);
+        const size_t first = line.find_first_not_of(" \t");
+        const bool directive = first != std::string::npos && line[first] == '#';
+        const std::string word = directive ? line.substr(line.find_first_not_of(" \t", first + 1)) : "";
+        if (directive && word.starts_with("extension")) {
+            *extensions += line + "\n";
+            source += "\n";
+        } else if (directive && word.starts_with("version")) {
+            source += "\n";
+        } else {
+            source += line + "\n";
+        }
+        at = end + 1;
     }
     return source;
 }
 
 std::string FramedSource(const char* text, bool vertex, bool es) {
-    std::string source = es ? "#version 100\n" : (vertex ? kDesktopVertexPrelude : kDesktopFragmentPrelude);
-    if (es && !vertex) source += "precision mediump float;\n";
+    std::string extensions;
+    const std::string body = SplitDirectives(text, &extensions);
+    std::string source = es ? "#version 100\n" : "#version 330 core\n";
+    source += extensions;
+    if (es) {
+        if (!vertex) source += "precision mediump float;\n";
+    } else {
+        source += vertex ? kDesktopVertexPrelude : kDesktopFragmentPrelude;
+    }
     source += "#define main hv_UserMain\n#line 1\n";
-    source += WithoutVersion(text);
+    source += body;
     source += vertex ? kUserVertexFrame : kUserFragmentFrame;
     return source;
 }

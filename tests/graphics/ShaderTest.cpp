@@ -9,7 +9,7 @@
 #include "io/Buffer_Manager.h"
 #include "io/IBuffer.h"
 
-namespace {
+namespace shader_trace_test {
 
 const char* const kVertex = "attribute vec3 in_Position;\nuniform mat4 hv_Matrices[5];\nvoid main() {}\n";
 const char* const kFragment = "uniform sampler2D hv_BaseTexture;\nvoid main() {}\n";
@@ -104,7 +104,8 @@ TEST_F(ShaderTest, SettingShadersFlushesOnceAndFillsTheBuiltInUniforms) {
     // hv_Matrices: view, projection, world, ..., four registers each, after the program.
     const int sent = Trace().Find("SetShaderConstantF(0,20,");
     EXPECT_GT(sent, Trace().Find("SetShaderProgram(prog"));
-    EXPECT_NE(Trace().Calls()[static_cast<size_t>(sent)].find(",1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1,"), std::string::npos);
+    EXPECT_NE(Trace().Calls()[static_cast<size_t>(sent)].find(",1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1,"),
+              std::string::npos);
     EXPECT_EQ(g_Batch.textureStage, 0);
     Trace().ClearCalls();
     CallBuiltin("shader_set", {RValue_Real(1)});  // already current
@@ -349,4 +350,4 @@ TEST_F(ShaderTest, BuffersMadeFromBinaryBuffersCountWholeVertices) {
     Buffer_Free(source);
 }
 
-}  // namespace
+}  // namespace shader_trace_test
