@@ -90,6 +90,21 @@ TEST_F(ShaderGlTest, RedShaderColoursWhatIsDrawnThroughItOnBothShaderPaths) {
     }
 }
 
+TEST_F(ShaderGlTest, AlphaTestAppliesToWhatAShaderDraws) {
+    OpenCleared();
+    AddShader("faint", kVertex, "#version 100\nvoid main() { gl_FragColor = vec4(1.0, 0.0, 0.0, 0.25); }\n");
+    CallBuiltin("shader_set", {RValue_Real(0)});
+    GR_Set_Alpha_Test_Ref(128);
+    GR_Set_Alpha_Test(true);
+    DrawQuad(4, 4, 12, 12);  // alpha 64 fails the test
+    GR_Set_Alpha_Test(false);
+    DrawQuad(20, 20, 24, 24);
+    ASSERT_TRUE(End_Frame(true));
+    const std::vector<uint32_t> pixels = ReadBackBuffer(g_D3D.device);
+    EXPECT_EQ(Pixel(pixels, 6, 6), 0xFF000000u);
+    EXPECT_NE(Pixel(pixels, 22, 22), 0xFF000000u);
+}
+
 TEST_F(ShaderGlTest, BrokenFragmentProgramIsNotCompiledAndSettingItReportsTheCompiler) {
     OpenCleared();
     AddShader("broken", kVertex, "#version 100\nvoid main() { gl_FragColor = undeclared; }\n");
