@@ -47,6 +47,7 @@
 #include "data/Function_Data_Structures.h"
 #include "data/Function_Math.h"
 #include "data/Function_Misc.h"
+#include "graphics/Buffer_Vertex.h"
 #include "graphics/Function_3D.h"
 #include "graphics/Function_Window.h"
 #include "graphics/Graphics_Clear.h"
@@ -55,6 +56,8 @@
 #include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Window.h"
+#include "graphics/ShaderM.h"
+#include "graphics/VertexFormat.h"
 #include "io/Buffer_Async.h"
 #include "io/Buffer_Manager.h"
 #include "io/Function_File.h"
@@ -279,6 +282,8 @@ void InstallHooks() {
     Sprite_InstallHooks();
     Background_InstallHooks();
     Font_RegisterChunkReader();
+    Shader_RegisterChunkReader();
+    VertexBuffer_InstallHooks();
     g_RoomServices.textReset = Text_Reset;
     Particle_InstallHooks();
     Effect_InstallHooks();
@@ -367,10 +372,10 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Sound..", {Audio_RegisterBuiltins}},
     {"Physics..", {}},  // the physics built-ins
     {"Gamepad..", {InitGamepadFunctions}},
-    {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions}},  // and InitVertexBufferFunctions
-    {"Networking..", {InitHttpFunctions}},                           // and InitNetworkingFunctions
-    {"Shaders..",
-     {InitTileFunctions, InitPushFunctions}},  // and InitShaderFunctions, InitVertexFormatFunctions, Steam
+    {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions, InitVertexBufferFunctions}},
+    {"Networking..", {InitHttpFunctions}},  // and InitNetworkingFunctions
+    // Steam's built-ins and the notifications come between the vertex formats and the tiles.
+    {"Shaders..", {InitShaderFunctions, InitVertexFormatFunctions, InitTileFunctions, InitPushFunctions}},
     {"Pell..", {InitLayerFunctions, Pell_Functions_Init, InitWin8Functions}},
 };
 
@@ -558,6 +563,8 @@ void Runner_Shutdown() {
     Highscore_SaveAtEnd();
     Highscore_Free();
     GR_D3D_Print_Fps_Stats();
+    VertexBuffer_Free_All();
+    VertexFormat_Free_All();
     GR_D3D_Shutdown();
     Window_Destroy();
     Code_Constant_Free();
@@ -618,6 +625,7 @@ void Runner_PrepareRestart() {
 void SetReleaseMode(bool checked) {
     g_releaseMode = checked;
     DS_SetGridBoundsChecking(checked);
+    VertexBuffer_Set_Checked(checked);
 }
 
 bool Runner_ReleaseMode() {

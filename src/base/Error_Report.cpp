@@ -55,8 +55,11 @@ const char* TimeLineName(int32_t index) {
     return g_sources.timeLineName ? g_sources.timeLineName(index) : kUnnamed;
 }
 
+const ErrorEventContext* g_shaderContext = nullptr;  // set around a shader compilation report
+
 ErrorEventContext RunningEvent() {
     ErrorEventContext context;
+    if (g_shaderContext) return *g_shaderContext;
     if (g_sources.currentEvent) g_sources.currentEvent(&context);
     return context;
 }
@@ -113,6 +116,16 @@ const char* Error_ObjectName(int32_t index) {
 
 void Error_SetSources(const ErrorReportSources* sources) {
     g_sources = sources ? *sources : ErrorReportSources();
+}
+
+void Error_ReportShader(const char* shaderName, bool fragmentShader, const char* message) {
+    ErrorEventContext context;
+    context.type = kShaderEvent;
+    context.shaderName = shaderName;
+    context.fragmentShader = fragmentShader;
+    g_shaderContext = &context;
+    Error_Report(message, true);
+    g_shaderContext = nullptr;
 }
 
 void Error_Report(const char* message, bool fatal) {

@@ -47,6 +47,9 @@ void Error_SetSources(const ErrorReportSources* sources);
 // Composes the report around the message (null reads as empty) and shows it unless a fatal
 // error was shown already.
 void Error_Report(const char* message, bool fatal);
+// The fatal report of a shader that failed to compile, naming the shader and its stage in
+// place of the running event.
+void Error_ReportShader(const char* shaderName, bool fragmentShader, const char* message);
 // Shows a composed text: the dialog (not under "-headless" or "-noerrors"), the log line
 // "ERROR!!! :: %s\n", the last error text and the error-occurred flag. A fatal error (also any
 // error while the game's errors-are-fatal option is on, or one the player aborted on) ends the

@@ -8,6 +8,7 @@
 #include "graphics/GPUState.h"
 #include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Hooks.h"
+#include "graphics/VertexFormat.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ uint32_t DeviceKind(int32_t kind) {
 void SetVertexLayout(uint32_t fvf) {
     if (fvf & GR_CUSTOM_FORMAT_BIT) {
         g_D3D.device->SetFVF(0);
-        g_GRHooks.vertexFormatApply(fvf);
+        VertexFormat_Apply(fvf);
     } else {
         g_D3D.device->SetFVF(fvf);
     }
@@ -165,7 +166,7 @@ uint32_t GR_Format_To_FVF(uint32_t format) {
 }
 
 uint32_t GR_FVF_Stride(uint32_t fvf) {
-    if (fvf & GR_CUSTOM_FORMAT_BIT) return g_GRHooks.vertexFormatStride(fvf);
+    if (fvf & GR_CUSTOM_FORMAT_BIT) return VertexFormat_Stride(fvf);
     return Gpu_FVFStride(fvf);
 }
 

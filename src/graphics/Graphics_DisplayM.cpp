@@ -16,6 +16,8 @@
 #include "graphics/Graphics_Clear.h"
 #include "graphics/Graphics_Hooks.h"
 #include "graphics/Graphics_Matrix.h"
+#include "graphics/ShaderM.h"
+#include "graphics/Buffer_Vertex.h"
 #include "platform/Display.h"
 #include "platform/WindowOps.h"
 
@@ -611,7 +613,8 @@ void GR_D3D_Shutdown() {
     g_D3D.whiteTextureId = -1;
     g_D3D.whiteTexture = nullptr;
     g_GRHooks.surfaceReleaseAll();
-    g_GRHooks.vertexBufferReleaseAllDevice();
+    VertexBuffer_Release_All_Device();
+    Shader_Release_All_Device();
     GR_Batch_Free_All();
     GR_D3D_Release();
 }

@@ -46,10 +46,6 @@ void NoFpsStats(int32_t* minimum, int32_t* maximum, int32_t* average) {
     *minimum = *maximum = *average = 0;
 }
 
-uint32_t NoCustomStride(uint32_t) {
-    return 0;
-}
-void NoCustomLayout(uint32_t) {}
 
 int64_t SteadyMicros() {
     using namespace std::chrono;
@@ -106,14 +102,10 @@ constexpr GR_Hooks kDefaultHooks = {
     .targetPopAll = NoOp,
     .targetUnwindForEndScene = NoOp,
     .surfaceReleaseAll = GR_Surface_Release_All,
-    .vertexBufferReleaseAllDevice = NoOp,
     .overlayInit = NoOp,
     .overlayFrameBegin = NoOp,
     .overlayDraw = NoOp,
     .overlayFpsStats = NoFpsStats,
-    .shaderMatricesChanged = NoOp,
-    .vertexFormatStride = NoCustomStride,
-    .vertexFormatApply = NoCustomLayout,
     .timeMicros = SteadyMicros,
     .wait = SleepMicros,
     .processMessages = NoOp,

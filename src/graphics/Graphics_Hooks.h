@@ -1,5 +1,5 @@
 // Calls the device layer makes into modules that sit beside or above it (textures and the
-// render-target stack, surfaces, the overlay, shaders, vertex formats, the runner's clock,
+// render-target stack, surfaces, the overlay, the runner's clock,
 // messages and errors). Each slot has a default that does the least harmful thing; the
 // module that owns the call puts its function in the slot when it starts.
 #pragma once
@@ -23,17 +23,12 @@ struct GR_Hooks {
     // then pops that one.
     void (*targetUnwindForEndScene)();
 
-    // Surfaces, vertex buffers, the overlay and shaders.
+    // Surfaces and the overlay.
     void (*surfaceReleaseAll)();
-    void (*vertexBufferReleaseAllDevice)();
     void (*overlayInit)();
     void (*overlayFrameBegin)();
     void (*overlayDraw)();
     void (*overlayFpsStats)(int32_t* minimum, int32_t* maximum, int32_t* average);
-    void (*shaderMatricesChanged)();  // the current shader takes the matrix set again
-    // Custom vertex formats (ids with bit 24 set): stride, and the layout the device draws with.
-    uint32_t (*vertexFormatStride)(uint32_t id);
-    void (*vertexFormatApply)(uint32_t id);
 
     // Runner and platform services.
     int64_t (*timeMicros)();

@@ -8,6 +8,7 @@
 #include "graphics/Graphics_Clear.h"
 #include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Hooks.h"
+#include "graphics/ShaderM.h"
 
 Matrix4 g_Matrices[5] = {Matrix_Identity, Matrix_Identity, Matrix_Identity, Matrix_Identity, Matrix_Identity};
 GRViewRecord g_ViewRecord = {};
@@ -64,7 +65,7 @@ void GR_D3D_Set_Matrix(int32_t index, const Matrix4& matrix) {
     g_D3D.device->SetTransform(kTransformOf[index], target.m);
     if (index == GR_MATRIX_PROJECTION) GR_Set_Fog_Range();
     if (index == GR_MATRIX_VIEW) GR_D3D_View_Changed();
-    g_GRHooks.shaderMatricesChanged();
+    Shader_Matrices_Changed();
 }
 
 void GR_D3D_Set_Perspective(bool on) {

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/GpuDefs.h"
 
@@ -105,6 +107,37 @@ public:
     virtual HRESULT Unlock() = 0;
 };
 
+// One element of a vertex declaration (stream 0 only); D3DDECL_END (Stream 0xFF) ends a list.
+struct GpuVertexElement {
+    uint16_t Stream, Offset;
+    uint8_t Type, Method, Usage, UsageIndex;
+};
+constexpr GpuVertexElement D3DDECL_END = {0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0};
+
+class GpuVertexDeclaration : public GpuResource {};
+
+// A uniform of a linked shader program, described as constant registers of four values: a
+// vector or scalar takes one register per element, a matN takes N registers per element (one
+// register per matrix column as the program reads it), a sampler names its texture stage.
+struct GpuUniformDesc {
+    std::string name;  // without a trailing "[0]"
+    uint32_t registerIndex;
+    uint32_t registerCount;  // rows x elements
+    uint32_t columns, rows, elements;
+    bool integer, boolean, sampler;
+};
+
+// A program made from a vertex and a fragment text. It exists even when compiling or linking
+// failed: Linked() is false, FailedStage() says which text (0 vertex, 1 fragment) and Log()
+// holds the compiler's message.
+class GpuShaderProgram : public GpuResource {
+public:
+    virtual bool Linked() const = 0;
+    virtual int32_t FailedStage() const = 0;
+    virtual const std::string& Log() const = 0;
+    virtual const std::vector<GpuUniformDesc>& Uniforms() const = 0;
+};
+
 class Device : public GpuResource {
 public:
     // Frame and presentation.
@@ -153,6 +186,23 @@ public:
     virtual HRESULT DrawPrimitive(uint32_t kind, uint32_t startVertex, uint32_t primitiveCount) = 0;
     virtual HRESULT DrawPrimitiveUP(uint32_t kind, uint32_t primitiveCount, const void* vertices,
                                     uint32_t stride) = 0;
+    // Vertex declarations: SetFVF(0) with a declaration draws through it; a non-zero FVF wins.
+    virtual HRESULT CreateVertexDeclaration(const GpuVertexElement* elements,
+                                            GpuVertexDeclaration** declaration) = 0;
+    virtual HRESULT SetVertexDeclaration(GpuVertexDeclaration* declaration) = 0;
+
+    // Shader programs. attributes: names bound to locations by Gpu_AttributeLocation (the
+    // standard names are always bound). Null program: the fixed-function stages.
+    virtual HRESULT CreateShaderProgram(const char* vertexText, const char* fragmentText,
+                                        const char* const* attributes, uint32_t attributeCount,
+                                        GpuShaderProgram** program) = 0;
+    virtual HRESULT SetShaderProgram(GpuShaderProgram* program) = 0;
+    // Writes registerCount registers of four values to a uniform of the current program; a
+    // uniform of the other kind (float or integer) takes the values converted.
+    virtual HRESULT SetShaderConstantF(uint32_t uniform, const float* registers, uint32_t registerCount) = 0;
+    virtual HRESULT SetShaderConstantI(uint32_t uniform, const int32_t* registers,
+                                       uint32_t registerCount) = 0;
+
     // Clears the viewport (or the given rectangles inside it) whatever the write masks are.
     virtual HRESULT Clear(uint32_t rectCount, const GpuRect* rects, uint32_t flags, uint32_t colour, float z,
                           uint32_t stencil) = 0;
@@ -162,3 +212,12 @@ public:
 uint32_t Gpu_VertexCount(uint32_t kind, uint32_t primitiveCount);
 // Bytes one vertex of a flexible vertex format takes.
 uint32_t Gpu_FVFStride(uint32_t fvf);
+
+// Attribute locations shared by vertex declarations and shader attribute names:
+// position 0, normal 1, colour 2, texture coordinates 0-7 at 3-10, colour 1 at 11, blend
+// weight 12, blend indices 13, tangent 14, binormal 15. -1: no location.
+int32_t Gpu_UsageLocation(uint32_t declUsage, uint32_t usageIndex);
+// A shader attribute name: an optional "in_" prefix, a usage word (Position, Normal, Colour or
+// Color, TextureCoord or TexCoord, BlendWeight, BlendIndices, Tangent, BiNormal; any case) and
+// an optional index ("in_TextureCoord1"). -1 for any other name.
+int32_t Gpu_AttributeLocation(const char* name);

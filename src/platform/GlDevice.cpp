@@ -25,6 +25,8 @@
 // - Colours are 0xAARRGGBB words, i.e. bytes B, G, R, A: vertex colours are read and
 //   texels uploaded as BGRA.
 
+bool g_GlDesktopShaderPrelude = false;
+
 namespace {
 
 constexpr GLenum kCompressedDxt1 = 0x83F1;
@@ -428,6 +430,38 @@ private:
     bool m_pendingSync = false;     // a plain lock: the GPU may still read the old bytes
 };
 
+class GlVertexDeclaration final : public GpuVertexDeclaration {
+public:
+    explicit GlVertexDeclaration(std::vector<GpuVertexElement> elements) : m_elements(std::move(elements)) {}
+    const std::vector<GpuVertexElement>& Elements() const { return m_elements; }
+
+private:
+    std::vector<GpuVertexElement> m_elements;
+};
+
+struct GlUniformSlot {
+    GLint location;
+    GLenum type;
+};
+
+class GlShaderProgram final : public GpuShaderProgram, public GlOwned {
+public:
+    explicit GlShaderProgram(GlDevice* device) : GlOwned(device) {}
+    ~GlShaderProgram() override { DropGlObjects(); }
+    bool Linked() const override { return name != 0; }
+    int32_t FailedStage() const override { return failedStage; }
+    const std::string& Log() const override { return log; }
+    const std::vector<GpuUniformDesc>& Uniforms() const override { return uniforms; }
+    void DropGlObjects() override;
+
+    GLuint name = 0;
+    int32_t failedStage = 0;
+    std::string log;
+    std::vector<GpuUniformDesc> uniforms;
+    std::vector<GlUniformSlot> slots;
+    GLint pixelCentre = -1, alphaFunc = -1, alphaRef = -1;
+};
+
 // Uniform values as the current states make them; each program remembers what it was sent.
 struct UniformValues {
     float worldViewProj[16];
@@ -529,8 +563,28 @@ public:
                             uint32_t stride) override;
     HRESULT Clear(uint32_t rectCount, const GpuRect* rects, uint32_t flags, uint32_t colour, float z,
                   uint32_t stencil) override;
+    HRESULT CreateVertexDeclaration(const GpuVertexElement* elements,
+                                    GpuVertexDeclaration** declaration) override;
+    HRESULT SetVertexDeclaration(GpuVertexDeclaration* declaration) override;
+    HRESULT CreateShaderProgram(const char* vertexText, const char* fragmentText,
+                                const char* const* attributes, uint32_t attributeCount,
+                                GpuShaderProgram** program) override;
+    HRESULT SetShaderProgram(GpuShaderProgram* program) override;
+    HRESULT SetShaderConstantF(uint32_t uniform, const float* registers, uint32_t registerCount) override;
+    HRESULT SetShaderConstantI(uint32_t uniform, const int32_t* registers, uint32_t registerCount) override;
+    void ForgetProgram(GlShaderProgram* program) {
+        if (m_userProgram == program) m_userProgram = nullptr;
+        if (m_usedProgram == program->name) m_usedProgram = 0;
+    }
 
 private:
+    void UseProgram(GLuint name) {
+        if (m_usedProgram != name) glUseProgram(name);
+        m_usedProgram = name;
+    }
+    void SendUserUniforms();
+    void EnableAttributes(uint32_t mask);
+    bool SetupDeclarationLayout(GLuint buffer, uintptr_t base, uint32_t stride);
     GlProgram* ProgramFor(uint32_t key);
     uint32_t ProgramKey() const;
     void SendUniforms(GlProgram* program);
@@ -577,6 +631,11 @@ private:
     GlVertexBuffer* m_stream = nullptr;
     uint32_t m_streamOffset = 0, m_streamStride = 0;
     uint32_t m_fvf = 0;
+    GlVertexDeclaration* m_declaration = nullptr;
+    GlShaderProgram* m_userProgram = nullptr;  // no reference held: a program forgets itself
+    GLuint m_usedProgram = 0;
+    uint32_t m_enabledAttributes = 0;
+    bool m_esShaders = false;  // the driver compiles "#version 100" texts as they are
     bool m_inScene = false;
 };
 
@@ -807,6 +866,19 @@ void GlVertexBuffer::Prepare(uint32_t from, uint32_t to) {
 
 // ---- device ----------------------------------------------------------------------------
 
+// A driver with ES 2 compatibility compiles "#version 100" texts itself; the others get them
+// turned into "#version 330" texts by a prelude of defines.
+bool DriverTakesEsShaders() {
+    const char* source = "#version 100\nattribute vec4 a;\nvoid main() { gl_Position = a; }\n";
+    GLuint shader = glCreateShader(GL_VERTEX_SHADER);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint ok = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    glDeleteShader(shader);
+    return ok != 0;
+}
+
 GLuint CompileShader(GLenum kind, const char* source) {
     GLuint shader = glCreateShader(kind);
     glShaderSource(shader, 1, &source, nullptr);
@@ -852,7 +924,7 @@ GlProgram* GlDevice::ProgramFor(uint32_t key) {
     program->fogRange = at("uFogRange");
     glUseProgram(program->name);
     glUniform1i(at("uTexture0"), 0);
-    if (m_program) glUseProgram(m_program->name);
+    glUseProgram(m_usedProgram);
     return m_programs.emplace(key, std::move(program)).first->second.get();
 }
 
@@ -906,6 +978,7 @@ HRESULT GlDevice::Initialise(GpuPresentParameters* params) {
 
     // The program of the default states proves the fixed-function texts compile here.
     if (!ProgramFor(kExprDT | kExprT << 3)) return D3DERR_NOTAVAILABLE;
+    m_esShaders = !g_GlDesktopShaderPrelude && DriverTakesEsShaders();
 
     GLint maxTexture = 0, maxDrawBuffers = 0, maxAttachments = 0, maxSamples = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
@@ -969,6 +1042,8 @@ void GlDevice::ReleaseBindings() {
     m_depthStencil = nullptr;
     if (m_stream) m_stream->Release();
     m_stream = nullptr;
+    if (m_declaration) m_declaration->Release();
+    m_declaration = nullptr;
 }
 
 HRESULT GlDevice::MakeBackBuffer() {
@@ -1535,12 +1610,15 @@ void GlDevice::ApplyUniforms() {
     if (m_dirty &
         (kDirtyStage | kDirtyAlphaTest | kDirtyFog | kDirtyShade | kDirtyTextures | kDirtyTransform)) {
         GlProgram* program = ProgramFor(ProgramKey());
-        if (program && program != m_program) {
-            m_program = program;
-            glUseProgram(program->name);
-        }
+        if (program) m_program = program;
     }
-    if (m_program) SendUniforms(m_program);
+    if (m_userProgram) {
+        UseProgram(m_userProgram->name);
+        SendUserUniforms();
+    } else if (m_program) {
+        UseProgram(m_program->name);
+        SendUniforms(m_program);
+    }
 }
 
 void GlDevice::SendUniforms(GlProgram* program) {
@@ -1587,33 +1665,80 @@ void GlDevice::MarkTargetsWritten() {
     }
 }
 
+void GlDevice::EnableAttributes(uint32_t mask) {
+    const uint32_t change = mask ^ m_enabledAttributes;
+    for (GLuint location = 0; location < 16; ++location) {
+        if (!(change >> location & 1)) continue;
+        if (mask >> location & 1) {
+            glEnableVertexAttribArray(location);
+        } else {
+            glDisableVertexAttribArray(location);
+        }
+    }
+    m_enabledAttributes = mask;
+    // What no array feeds reads as white colour, zero texture coordinates, (0, 0, 0, 1) else.
+    for (GLuint location = 0; location < 16; ++location) {
+        if (mask >> location & 1) continue;
+        if (location == kAttribColour) {
+            glVertexAttrib4f(location, 1, 1, 1, 1);
+        } else {
+            glVertexAttrib4f(location, 0, 0, 0, 1);
+        }
+    }
+}
+
+bool GlDevice::SetupDeclarationLayout(GLuint buffer, uintptr_t base, uint32_t stride) {
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    uint32_t mask = 0;
+    for (const GpuVertexElement& e : m_declaration->Elements()) {
+        const int32_t location = Gpu_UsageLocation(e.Usage, e.UsageIndex);
+        if (location < 0 || (mask >> location & 1)) continue;
+        mask |= 1u << location;
+    }
+    EnableAttributes(mask);
+    uint32_t placed = 0;
+    for (const GpuVertexElement& e : m_declaration->Elements()) {
+        const int32_t location = Gpu_UsageLocation(e.Usage, e.UsageIndex);
+        if (location < 0 || (placed >> location & 1)) continue;
+        placed |= 1u << location;
+        const auto* at = reinterpret_cast<const void*>(base + e.Offset);
+        const auto gl = static_cast<GLuint>(location);
+        switch (e.Type) {
+            case D3DDECLTYPE_D3DCOLOR:
+                glVertexAttribPointer(gl, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at);
+                break;
+            case D3DDECLTYPE_UBYTE4:
+                glVertexAttribPointer(gl, 4, GL_UNSIGNED_BYTE, GL_FALSE, stride, at);
+                break;
+            default:
+                glVertexAttribPointer(gl, e.Type <= D3DDECLTYPE_FLOAT4 ? e.Type + 1 : 1, GL_FLOAT, GL_FALSE,
+                                      stride, at);
+                break;
+        }
+    }
+    return (mask & 1) != 0;
+}
+
 bool GlDevice::SetupVertexLayout(GLuint buffer, uintptr_t base, uint32_t stride) {
     const uint32_t fvf = m_fvf;
+    if (fvf == 0 && m_declaration) return SetupDeclarationLayout(buffer, base, stride);
     if (!(fvf & D3DFVF_XYZ) || (fvf & D3DFVF_XYZRHW)) return false;
+    EnableAttributes((1u << kAttribPosition) | ((fvf & D3DFVF_DIFFUSE) ? 1u << kAttribColour : 0u) |
+                     ((fvf & D3DFVF_TEX1) ? 1u << kAttribTexCoord : 0u));
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
     uintptr_t offset = base;
-    glEnableVertexAttribArray(kAttribPosition);
     glVertexAttribPointer(kAttribPosition, 3, GL_FLOAT, GL_FALSE, stride,
                           reinterpret_cast<const void*>(offset));
     offset += 12;
     if (fvf & D3DFVF_NORMAL) offset += 12;
     if (fvf & D3DFVF_DIFFUSE) {
-        glEnableVertexAttribArray(kAttribColour);
         glVertexAttribPointer(kAttribColour, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                               reinterpret_cast<const void*>(offset));
         offset += 4;
-    } else {
-        // Vertices without a colour are white.
-        glDisableVertexAttribArray(kAttribColour);
-        glVertexAttrib4f(kAttribColour, 1, 1, 1, 1);
     }
     if (fvf & D3DFVF_TEX1) {
-        glEnableVertexAttribArray(kAttribTexCoord);
         glVertexAttribPointer(kAttribTexCoord, 2, GL_FLOAT, GL_FALSE, stride,
                               reinterpret_cast<const void*>(offset));
-    } else {
-        glDisableVertexAttribArray(kAttribTexCoord);
-        glVertexAttrib4f(kAttribTexCoord, 0, 0, 0, 1);
     }
     return true;
 }
@@ -1627,7 +1752,7 @@ HRESULT GlDevice::DrawPrimitive(uint32_t kind, uint32_t startVertex, uint32_t pr
     const uint64_t to = from + count * m_streamStride;
     if (to > m_stream->Length()) return D3DERR_INVALIDCALL;
     ApplyForDraw();
-    if (!m_program) return D3DERR_INVALIDCALL;
+    if (!m_program && !m_userProgram) return D3DERR_INVALIDCALL;
     m_stream->Prepare(static_cast<uint32_t>(from), static_cast<uint32_t>(to));
     if (!SetupVertexLayout(m_stream->Name(), m_streamOffset, m_streamStride)) return D3DERR_INVALIDCALL;
     glDrawArrays(mode, static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
@@ -1642,7 +1767,7 @@ HRESULT GlDevice::DrawPrimitiveUP(uint32_t kind, uint32_t primitiveCount, const 
     if (primitiveCount == 0) return D3D_OK;
     const uint32_t count = Gpu_VertexCount(kind, primitiveCount);
     ApplyForDraw();
-    if (!m_program) return D3DERR_INVALIDCALL;
+    if (!m_program && !m_userProgram) return D3DERR_INVALIDCALL;
     glBindBuffer(GL_ARRAY_BUFFER, m_upBuffer);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count) * stride, vertices, GL_STREAM_DRAW);
     if (!SetupVertexLayout(m_upBuffer, 0, stride)) return D3DERR_INVALIDCALL;
@@ -1689,6 +1814,371 @@ HRESULT GlDevice::Clear(uint32_t rectCount, const GpuRect* rects, uint32_t flags
     glDisable(GL_SCISSOR_TEST);
     ApplyMasks();
     if (bits & GL_COLOR_BUFFER_BIT) MarkTargetsWritten();
+    return D3D_OK;
+}
+
+// ---- vertex declarations and shader programs ------------------------------------------
+
+HRESULT GlDevice::CreateVertexDeclaration(const GpuVertexElement* elements,
+                                          GpuVertexDeclaration** declaration) {
+    *declaration = nullptr;
+    if (!elements) return D3DERR_INVALIDCALL;
+    std::vector<GpuVertexElement> list;
+    for (const GpuVertexElement* e = elements; e->Stream != 0xFF; ++e) {
+        if (e->Stream != 0 || (e->Type > D3DDECLTYPE_UBYTE4)) return D3DERR_INVALIDCALL;
+        list.push_back(*e);
+    }
+    *declaration = new GlVertexDeclaration(std::move(list));
+    return D3D_OK;
+}
+
+HRESULT GlDevice::SetVertexDeclaration(GpuVertexDeclaration* declaration) {
+    auto* gl = static_cast<GlVertexDeclaration*>(declaration);
+    if (gl) gl->AddRef();
+    if (m_declaration) m_declaration->Release();
+    m_declaration = gl;
+    return D3D_OK;
+}
+
+void GlShaderProgram::DropGlObjects() {
+    if (Owner()) {
+        Owner()->MakeCurrent();
+        Owner()->ForgetProgram(this);
+        if (name) glDeleteProgram(name);
+    }
+    name = 0;
+}
+
+// The game's texts run inside a frame of ours: their main becomes hv_UserMain, and our main
+// calls it and then does what the device's conventions need. The vertex side moves the clip
+// position as the fixed-function program does (y turned, half-pixel centre, depth 0..w to
+// -w..w); the fragment side applies the alpha test, which GL has no state for.
+const char* const kUserVertexFrame = R"(
+#undef main
+uniform vec2 hvd_PixelCentre;
+void main() {
+    hv_UserMain();
+    vec4 p = gl_Position;
+    gl_Position = vec4(p.x + p.w * hvd_PixelCentre.x, -p.y + p.w * hvd_PixelCentre.y, 2.0 * p.z - p.w, p.w);
+}
+)";
+
+const char* const kUserFragmentFrame = R"(
+#undef main
+uniform int hvd_AlphaFunc;
+uniform float hvd_AlphaRef;
+void main() {
+    hv_UserMain();
+    float a = floor(gl_FragColor.a * 255.0 + 0.5);
+    int f = hvd_AlphaFunc;
+    bool pass = f == 2 ? a < hvd_AlphaRef : f == 3 ? a == hvd_AlphaRef : f == 4 ? a <= hvd_AlphaRef
+              : f == 5 ? a > hvd_AlphaRef : f == 6 ? a != hvd_AlphaRef : f == 7 ? a >= hvd_AlphaRef : f != 1;
+    if (!pass) discard;
+}
+)";
+
+// Desktop GLSL 3.30 spellings of the ES 1.00 words the game's texts use.
+const char* const kDesktopVertexPrelude =
+    "#define attribute in\n#define varying out\n#define texture2D texture\n"
+    "#define texture2DLod textureLod\n#define textureCube texture\n";
+const char* const kDesktopFragmentPrelude =
+    "#define varying in\n#define texture2D texture\n#define texture2DLod textureLod\n"
+    "#define textureCube texture\n#define gl_FragColor hvd_FragColor\nout vec4 hvd_FragColor;\n";
+
+// The game's text with its #version line dropped (ours comes first) and its #extension lines
+// moved out to `extensions`, which go right after our #version, before anything of ours.
+std::string SplitDirectives(const char* text, std::string* extensions) {
+    std::string source;
+    const std::string all = text;
+    size_t at = 0;
+    while (at < all.size()) {
+        size_t end = all.find('\n', at);
+        if (end == std::string::npos) end = all.size();
+        const std::string line = all.substr(at, end - at);
+        const size_t first = line.find_first_not_of(" \t");
+        const bool directive = first != std::string::npos && line[first] == '#';
+        const std::string word = directive ? line.substr(line.find_first_not_of(" \t", first + 1)) : "";
+        if (directive && word.starts_with("extension")) {
+            *extensions += line + "\n";
+            source += "\n";
+        } else if (directive && word.starts_with("version")) {
+            source += "\n";
+        } else {
+            source += line + "\n";
+        }
+        at = end + 1;
+    }
+    return source;
+}
+
+std::string FramedSource(const char* text, bool vertex, bool es) {
+    std::string extensions;
+    const std::string body = SplitDirectives(text, &extensions);
+    std::string source = es ? "#version 100\n" : "#version 330 core\n";
+    source += extensions;
+    if (es) {
+        if (!vertex) source += "precision mediump float;\n";
+    } else {
+        source += vertex ? kDesktopVertexPrelude : kDesktopFragmentPrelude;
+    }
+    source += "#define main hv_UserMain\n#line 1\n";
+    source += body;
+    source += vertex ? kUserVertexFrame : kUserFragmentFrame;
+    return source;
+}
+
+// Compiles one stage; on failure the log, else 0 and the shader.
+GLuint CompileStage(GLenum kind, const std::string& source, std::string* log) {
+    GLuint shader = glCreateShader(kind);
+    const char* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint ok = 0, length = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok) return shader;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    log->assign(static_cast<size_t>(std::max(length, 1)), '\0');
+    glGetShaderInfoLog(shader, length, nullptr, log->data());
+    log->resize(std::strlen(log->c_str()));
+    glDeleteShader(shader);
+    return 0;
+}
+
+// Columns, rows and kind of a GL uniform type; false for types the register model skips.
+bool DescribeUniformType(GLenum type, GpuUniformDesc* d) {
+    d->columns = 1;
+    d->rows = 1;
+    d->integer = d->boolean = d->sampler = false;
+    switch (type) {
+        case GL_FLOAT:
+            return true;
+        case GL_FLOAT_VEC2:
+            d->columns = 2;
+            return true;
+        case GL_FLOAT_VEC3:
+            d->columns = 3;
+            return true;
+        case GL_FLOAT_VEC4:
+            d->columns = 4;
+            return true;
+        case GL_INT:
+            d->integer = true;
+            return true;
+        case GL_INT_VEC2:
+            d->integer = true;
+            d->columns = 2;
+            return true;
+        case GL_INT_VEC3:
+            d->integer = true;
+            d->columns = 3;
+            return true;
+        case GL_INT_VEC4:
+            d->integer = true;
+            d->columns = 4;
+            return true;
+        case GL_BOOL:
+            d->boolean = true;
+            return true;
+        case GL_BOOL_VEC2:
+            d->boolean = true;
+            d->columns = 2;
+            return true;
+        case GL_BOOL_VEC3:
+            d->boolean = true;
+            d->columns = 3;
+            return true;
+        case GL_BOOL_VEC4:
+            d->boolean = true;
+            d->columns = 4;
+            return true;
+        case GL_FLOAT_MAT2:
+            d->columns = d->rows = 2;
+            return true;
+        case GL_FLOAT_MAT3:
+            d->columns = d->rows = 3;
+            return true;
+        case GL_FLOAT_MAT4:
+            d->columns = d->rows = 4;
+            return true;
+        case GL_SAMPLER_2D:
+        case GL_SAMPLER_CUBE:
+            d->sampler = true;
+            return true;
+        default:
+            return false;
+    }
+}
+
+HRESULT GlDevice::CreateShaderProgram(const char* vertexText, const char* fragmentText,
+                                      const char* const* attributes, uint32_t attributeCount,
+                                      GpuShaderProgram** out) {
+    *out = nullptr;
+    if (!vertexText || !fragmentText) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    auto* program = new GlShaderProgram(this);
+    *out = program;
+    GLuint vertex =
+        CompileStage(GL_VERTEX_SHADER, FramedSource(vertexText, true, m_esShaders), &program->log);
+    if (!vertex) return D3D_OK;
+    GLuint fragment =
+        CompileStage(GL_FRAGMENT_SHADER, FramedSource(fragmentText, false, m_esShaders), &program->log);
+    if (!fragment) {
+        glDeleteShader(vertex);
+        program->failedStage = 1;
+        return D3D_OK;
+    }
+    GLuint name = glCreateProgram();
+    glAttachShader(name, vertex);
+    glAttachShader(name, fragment);
+    static const char* const kStandardNames[] = {
+        "in_Position",    "in_Normal",       "in_Colour",  "in_Color",         "in_TextureCoord",
+        "in_TexCoord",    "in_Colour1",      "in_Color1",  "in_TextureCoord1", "in_TexCoord1",
+        "in_BlendWeight", "in_BlendIndices", "in_Tangent", "in_BiNormal"};
+    auto bind = [name](const char* attribute) {
+        const int32_t location = Gpu_AttributeLocation(attribute);
+        if (location >= 0) glBindAttribLocation(name, static_cast<GLuint>(location), attribute);
+    };
+    for (const char* attribute : kStandardNames) bind(attribute);
+    for (uint32_t i = 0; i < attributeCount; ++i) bind(attributes[i]);
+    glLinkProgram(name);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    GLint ok = 0, length = 0;
+    glGetProgramiv(name, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        glGetProgramiv(name, GL_INFO_LOG_LENGTH, &length);
+        program->log.assign(static_cast<size_t>(std::max(length, 1)), '\0');
+        glGetProgramInfoLog(name, length, nullptr, program->log.data());
+        program->log.resize(std::strlen(program->log.c_str()));
+        program->failedStage = 1;
+        glDeleteProgram(name);
+        return D3D_OK;
+    }
+    program->name = name;
+    program->pixelCentre = glGetUniformLocation(name, "hvd_PixelCentre");
+    program->alphaFunc = glGetUniformLocation(name, "hvd_AlphaFunc");
+    program->alphaRef = glGetUniformLocation(name, "hvd_AlphaRef");
+    UseProgram(name);
+    GLint count = 0;
+    glGetProgramiv(name, GL_ACTIVE_UNIFORMS, &count);
+    uint32_t nextRegister = 0, nextStage = 1;
+    for (GLint i = 0; i < count; ++i) {
+        char text[512];
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveUniform(name, static_cast<GLuint>(i), sizeof text, nullptr, &size, &type, text);
+        std::string uniformName = text;
+        if (uniformName.starts_with("hvd_") || uniformName.starts_with("gl_")) continue;
+        if (uniformName.ends_with("[0]")) uniformName.resize(uniformName.size() - 3);
+        GpuUniformDesc desc{};
+        if (!DescribeUniformType(type, &desc)) continue;
+        desc.name = uniformName;
+        desc.elements = static_cast<uint32_t>(std::max(size, 1));
+        desc.registerCount = desc.rows * desc.elements;
+        const GLint location = glGetUniformLocation(name, uniformName.c_str());
+        if (desc.sampler) {
+            // The base texture is always on stage 0, where the batch binds its texture.
+            desc.registerIndex = uniformName == "hv_BaseTexture" ? 0 : std::min(nextStage++, kStages - 1);
+            glUniform1i(location, static_cast<GLint>(desc.registerIndex));
+        } else {
+            desc.registerIndex = nextRegister;
+            nextRegister += desc.registerCount;
+        }
+        program->uniforms.push_back(desc);
+        program->slots.push_back({location, type});
+    }
+    m_dirty |= kDirtyStage;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::SetShaderProgram(GpuShaderProgram* program) {
+    auto* gl = static_cast<GlShaderProgram*>(program);
+    if (gl && !gl->Linked()) return D3DERR_INVALIDCALL;
+    m_userProgram = gl;
+    m_dirty |= kDirtyStage;
+    return D3D_OK;
+}
+
+void GlDevice::SendUserUniforms() {
+    const GlShaderProgram* p = m_userProgram;
+    if (p->pixelCentre >= 0) glUniform2fv(p->pixelCentre, 1, m_values.pixelCentre);
+    const bool test = m_renderStates[D3DRS_ALPHATESTENABLE] != 0;
+    if (p->alphaFunc >= 0)
+        glUniform1i(p->alphaFunc, test ? m_values.alphaFunc : static_cast<GLint>(D3DCMP_ALWAYS));
+    if (p->alphaRef >= 0) glUniform1f(p->alphaRef, m_values.alphaRef);
+}
+
+namespace {
+// Registers of four values packed into what a uniform of that shape reads: the first
+// `columns` values of each register, `rows` registers an element.
+template <typename T>
+uint32_t PackRegisters(const GpuUniformDesc& d, const T* registers, uint32_t registerCount,
+                       std::vector<T>* out) {
+    const uint32_t elements = std::min(d.elements, registerCount / d.rows);
+    out->clear();
+    for (uint32_t r = 0; r < elements * d.rows; ++r)
+        for (uint32_t c = 0; c < d.columns; ++c) out->push_back(registers[r * 4 + c]);
+    return elements;
+}
+}  // namespace
+
+HRESULT GlDevice::SetShaderConstantF(uint32_t uniform, const float* registers, uint32_t registerCount) {
+    GlShaderProgram* p = m_userProgram;
+    if (!p || uniform >= p->uniforms.size() || !registers) return D3DERR_INVALIDCALL;
+    const GpuUniformDesc& d = p->uniforms[uniform];
+    if (d.sampler) return D3DERR_INVALIDCALL;
+    if (d.integer) {
+        std::vector<int32_t> converted(size_t{registerCount} * 4);
+        for (size_t i = 0; i < converted.size(); ++i) converted[i] = static_cast<int32_t>(registers[i]);
+        return SetShaderConstantI(uniform, converted.data(), registerCount);
+    }
+    MakeCurrent();
+    UseProgram(p->name);
+    std::vector<float> values;
+    const auto n = static_cast<GLsizei>(PackRegisters(d, registers, registerCount, &values));
+    if (n == 0) return D3D_OK;
+    const GLint at = p->slots[uniform].location;
+    if (d.rows == 4)
+        glUniformMatrix4fv(at, n, GL_FALSE, values.data());
+    else if (d.rows == 3)
+        glUniformMatrix3fv(at, n, GL_FALSE, values.data());
+    else if (d.rows == 2)
+        glUniformMatrix2fv(at, n, GL_FALSE, values.data());
+    else if (d.columns == 1)
+        glUniform1fv(at, n, values.data());
+    else if (d.columns == 2)
+        glUniform2fv(at, n, values.data());
+    else if (d.columns == 3)
+        glUniform3fv(at, n, values.data());
+    else
+        glUniform4fv(at, n, values.data());
+    return D3D_OK;
+}
+
+HRESULT GlDevice::SetShaderConstantI(uint32_t uniform, const int32_t* registers, uint32_t registerCount) {
+    GlShaderProgram* p = m_userProgram;
+    if (!p || uniform >= p->uniforms.size() || !registers) return D3DERR_INVALIDCALL;
+    const GpuUniformDesc& d = p->uniforms[uniform];
+    if (d.sampler) return D3DERR_INVALIDCALL;
+    if (!d.integer && !d.boolean) {
+        std::vector<float> converted(size_t{registerCount} * 4);
+        for (size_t i = 0; i < converted.size(); ++i) converted[i] = static_cast<float>(registers[i]);
+        return SetShaderConstantF(uniform, converted.data(), registerCount);
+    }
+    MakeCurrent();
+    UseProgram(p->name);
+    std::vector<int32_t> values;
+    const auto n = static_cast<GLsizei>(PackRegisters(d, registers, registerCount, &values));
+    if (n == 0) return D3D_OK;
+    const GLint at = p->slots[uniform].location;
+    if (d.columns == 1)
+        glUniform1iv(at, n, values.data());
+    else if (d.columns == 2)
+        glUniform2iv(at, n, values.data());
+    else if (d.columns == 3)
+        glUniform3iv(at, n, values.data());
+    else
+        glUniform4iv(at, n, values.data());
     return D3D_OK;
 }
 

@@ -8,3 +8,8 @@
 
 // params->BackBufferWidth/Height of 0 take the window's drawable size (1 x 1 off-screen).
 HRESULT GlDevice_Create(void* window, GpuPresentParameters* params, Device** device);
+
+// Game shader texts are "#version 100" programs. Drivers that compile those directly get them
+// as they are; set this (before creating a device) to turn them into "#version 330" texts
+// through our prelude instead, as drivers without ES 2 compatibility need.
+extern bool g_GlDesktopShaderPrelude;

@@ -1,7 +1,12 @@
 #include "platform/TraceDevice.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstdio>
+#include <cstring>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -111,6 +116,80 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
+class TraceDeclaration final : public GpuVertexDeclaration, public TraceObject {
+public:
+    using TraceObject::TraceObject;
+};
+
+class TraceProgram final : public GpuShaderProgram, public TraceObject {
+public:
+    using TraceObject::TraceObject;
+    bool Linked() const override { return linked; }
+    int32_t FailedStage() const override { return failedStage; }
+    const std::string& Log() const override { return log; }
+    const std::vector<GpuUniformDesc>& Uniforms() const override { return uniforms; }
+
+    bool linked = true;
+    int32_t failedStage = 0;
+    std::string log;
+    std::vector<GpuUniformDesc> uniforms;
+};
+
+bool DescribeType(const std::string& type, GpuUniformDesc* d) {
+    struct Shape {
+        const char* name;
+        uint32_t columns, rows;
+        bool integer, boolean, sampler;
+    };
+    static const Shape kShapes[] = {
+        {"float", 1, 1, false, false, false},    {"vec2", 2, 1, false, false, false},
+        {"vec3", 3, 1, false, false, false},     {"vec4", 4, 1, false, false, false},
+        {"int", 1, 1, true, false, false},       {"ivec2", 2, 1, true, false, false},
+        {"ivec3", 3, 1, true, false, false},     {"ivec4", 4, 1, true, false, false},
+        {"bool", 1, 1, false, true, false},      {"mat2", 2, 2, false, false, false},
+        {"mat3", 3, 3, false, false, false},     {"mat4", 4, 4, false, false, false},
+        {"sampler2D", 1, 1, false, false, true}, {"samplerCube", 1, 1, false, false, true},
+    };
+    for (const Shape& shape : kShapes) {
+        if (type != shape.name) continue;
+        d->columns = shape.columns;
+        d->rows = shape.rows;
+        d->integer = shape.integer;
+        d->boolean = shape.boolean;
+        d->sampler = shape.sampler;
+        return true;
+    }
+    return false;
+}
+
+// The uniforms a text declares ("uniform [precision] type name[n];"), added once each, in order.
+void ReadUniforms(const char* text, std::vector<GpuUniformDesc>* uniforms, uint32_t* nextStage) {
+    std::string source = text;
+    for (char& c : source)
+        if (c == ';' || c == '[' || c == ']') c = ' ';
+    std::istringstream in(source);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) words.push_back(word);
+    for (size_t i = 0; i + 2 < words.size(); ++i) {
+        if (words[i] != "uniform") continue;
+        size_t at = i + 1;
+        if (words[at] == "lowp" || words[at] == "mediump" || words[at] == "highp") ++at;
+        if (at + 1 >= words.size()) break;
+        GpuUniformDesc d{};
+        if (!DescribeType(words[at], &d)) continue;
+        d.name = words[at + 1];
+        const bool sized =
+            at + 2 < words.size() && std::isdigit(static_cast<unsigned char>(words[at + 2][0]));
+        d.elements = sized ? std::max(1, std::atoi(words[at + 2].c_str())) : 1;
+        d.registerCount = d.rows * d.elements;
+        bool known = false;
+        for (const GpuUniformDesc& u : *uniforms) known = known || u.name == d.name;
+        if (known) continue;
+        if (d.sampler) d.registerIndex = d.name == "hv_BaseTexture" ? 0 : (*nextStage)++;
+        uniforms->push_back(d);
+    }
+}
+
 std::string NextName(int& count, const char* kind) {
     return kind + std::to_string(++count);
 }
@@ -143,6 +222,8 @@ TraceDevice::~TraceDevice() {
     Hold(m_depthStencil, nullptr);
     Hold(m_stream, nullptr);
     Hold(m_backBuffer, nullptr);
+    Hold(m_declaration, nullptr);
+    Hold(m_program, nullptr);
 }
 
 void TraceDevice::Record(const char* format, ...) {
@@ -381,5 +462,68 @@ HRESULT TraceDevice::DrawPrimitiveUP(uint32_t kind, uint32_t primitiveCount, con
 HRESULT TraceDevice::Clear(uint32_t rectCount, const GpuRect*, uint32_t flags, uint32_t colour, float z,
                            uint32_t stencil) {
     Record("Clear(%u,%u,0x%08X,%g,%u)", rectCount, flags, colour, z, stencil);
+    return D3D_OK;
+}
+
+HRESULT TraceDevice::CreateVertexDeclaration(const GpuVertexElement* elements,
+                                             GpuVertexDeclaration** declaration) {
+    std::string text;
+    for (const GpuVertexElement* e = elements; e && e->Stream != 0xFF; ++e) {
+        char part[64];
+        std::snprintf(part, sizeof part, "%s%u:%u:%u:%u", text.empty() ? "" : ";", e->Offset, e->Type,
+                      e->Usage, e->UsageIndex);
+        text += part;
+    }
+    *declaration = new TraceDeclaration(NextName(m_objectCount, "decl"));
+    Record("CreateVertexDeclaration(%s,%s)", NameOf(*declaration).c_str(), text.c_str());
+    return D3D_OK;
+}
+
+HRESULT TraceDevice::SetVertexDeclaration(GpuVertexDeclaration* declaration) {
+    Record("SetVertexDeclaration(%s)", NameOf(declaration).c_str());
+    Hold(m_declaration, declaration);
+    return D3D_OK;
+}
+
+HRESULT TraceDevice::CreateShaderProgram(const char* vertexText, const char* fragmentText, const char* const*,
+                                         uint32_t, GpuShaderProgram** program) {
+    *program = nullptr;
+    if (!vertexText || !fragmentText) return D3DERR_INVALIDCALL;
+    auto* trace = new TraceProgram(NextName(m_objectCount, "prog"));
+    if (std::strstr(vertexText, "#error") || std::strstr(fragmentText, "#error")) {
+        trace->linked = false;
+        trace->failedStage = std::strstr(vertexText, "#error") ? 0 : 1;
+        trace->log = "#error";
+    } else {
+        uint32_t nextStage = 1;
+        ReadUniforms(vertexText, &trace->uniforms, &nextStage);
+        ReadUniforms(fragmentText, &trace->uniforms, &nextStage);
+    }
+    *program = trace;
+    Record("CreateShaderProgram(%s)", trace->Name().c_str());
+    return D3D_OK;
+}
+
+HRESULT TraceDevice::SetShaderProgram(GpuShaderProgram* program) {
+    Record("SetShaderProgram(%s)", NameOf(program).c_str());
+    Hold(m_program, program);
+    return D3D_OK;
+}
+
+HRESULT TraceDevice::SetShaderConstantF(uint32_t uniform, const float* registers, uint32_t registerCount) {
+    std::string values;
+    for (uint32_t i = 0; i < registerCount * 4; ++i) {
+        char part[32];
+        std::snprintf(part, sizeof part, "%s%g", i ? "," : "", registers[i]);
+        values += part;
+    }
+    Record("SetShaderConstantF(%u,%u,%s)", uniform, registerCount, values.c_str());
+    return D3D_OK;
+}
+
+HRESULT TraceDevice::SetShaderConstantI(uint32_t uniform, const int32_t* registers, uint32_t registerCount) {
+    std::string values;
+    for (uint32_t i = 0; i < registerCount * 4; ++i) values += (i ? "," : "") + std::to_string(registers[i]);
+    Record("SetShaderConstantI(%u,%u,%s)", uniform, registerCount, values.c_str());
     return D3D_OK;
 }

@@ -75,6 +75,17 @@ public:
                             uint32_t stride) override;
     HRESULT Clear(uint32_t rectCount, const GpuRect* rects, uint32_t flags, uint32_t colour, float z,
                   uint32_t stencil) override;
+    HRESULT CreateVertexDeclaration(const GpuVertexElement* elements,
+                                    GpuVertexDeclaration** declaration) override;
+    HRESULT SetVertexDeclaration(GpuVertexDeclaration* declaration) override;
+    // Programs are not compiled: a text holding "#error" fails (the vertex text first), and
+    // the uniforms are read from the "uniform type name[n];" declarations of both texts.
+    HRESULT CreateShaderProgram(const char* vertexText, const char* fragmentText,
+                                const char* const* attributes, uint32_t attributeCount,
+                                GpuShaderProgram** program) override;
+    HRESULT SetShaderProgram(GpuShaderProgram* program) override;
+    HRESULT SetShaderConstantF(uint32_t uniform, const float* registers, uint32_t registerCount) override;
+    HRESULT SetShaderConstantI(uint32_t uniform, const int32_t* registers, uint32_t registerCount) override;
 
 private:
     ~TraceDevice() override;
@@ -90,6 +101,8 @@ private:
     GpuResource* m_backBuffer = nullptr;
     GpuResource* m_textures[8] = {};
     GpuResource* m_stream = nullptr;
+    GpuResource* m_declaration = nullptr;
+    GpuResource* m_program = nullptr;
     bool m_inScene = false;
     int m_objectCount = 0;
 };

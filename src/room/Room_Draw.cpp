@@ -14,6 +14,7 @@
 #include "graphics/Graphics_Surface.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Window.h"
+#include "graphics/ShaderM.h"
 #include "assets/Function_Graphics_Colour.h"
 #include "room/Camera_Main.h"
 #include "room/Function_Layer.h"
@@ -75,8 +76,8 @@ void RunPass(const GRBounds& rect, int32_t type, int32_t subtype, bool* clear) {
     if (Room_LayerCount(room) > 0) {
         for (CLayer* layer = Room_LastLayer(room); layer; layer = layer->prev) {
             if (!layer->visible) continue;
-            const bool shaded = layer->shader != -1 && g_RoomDrawServices.shaderSet;
-            if (shaded) g_RoomDrawServices.shaderSet(layer->shader);
+            const bool shaded = layer->shader != -1;
+            if (shaded) Shader_Set_Index(layer->shader);
             Layer_RunScript(layer->id, layer->beginScript, type, subtype);
             for (CLayerElement* element = layer->elements.head; element;) {
                 CLayerElement* next = element->next;
@@ -86,7 +87,7 @@ void RunPass(const GRBounds& rect, int32_t type, int32_t subtype, bool* clear) {
                 element = next;
             }
             Layer_RunScript(layer->id, layer->endScript, type, subtype);
-            if (shaded && g_RoomDrawServices.shaderReset) g_RoomDrawServices.shaderReset();
+            if (shaded) Shader_Reset();
         }
         return;
     }

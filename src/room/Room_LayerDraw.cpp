@@ -16,6 +16,7 @@
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Texture.h"
+#include "graphics/ShaderM.h"
 #include "graphics/TexturesM.h"
 #include "room/Layer_Manager.h"
 #include "room/Room_Draw.h"
@@ -25,7 +26,6 @@
 #include "world/Room_Class.h"
 #include "world/Run.h"
 
-RoomDrawServices g_RoomDrawServices;
 
 uint32_t Colour_ToARGB(uint32_t colour, float alpha);
 
@@ -47,12 +47,12 @@ bool Drawable(const CInstance* instance) {
 
 bool ShaderSet(int32_t shader) {
     if (shader == -1) return false;
-    if (g_RoomDrawServices.shaderSet) g_RoomDrawServices.shaderSet(shader);
+    Shader_Set_Index(shader);
     return true;
 }
 
 void ShaderReset() {
-    if (g_RoomDrawServices.shaderReset) g_RoomDrawServices.shaderReset();
+    Shader_Reset();
 }
 
 double ParticleMax() {

@@ -15,14 +15,6 @@ struct CLayerElement;
 struct LayerTilemapElement;
 struct TextureRecord;
 
-// Services that join from modules built beside this one (shaders). Unset members mean "none":
-// no shader is set.
-struct RoomDrawServices {
-    void (*shaderSet)(int32_t shader) = nullptr;
-    void (*shaderReset)() = nullptr;
-};
-extern RoomDrawServices g_RoomDrawServices;
-
 void Draw_Layers(const GRBounds& rect);
 void Draw_LegacyRoom(const GRBounds& rect);
 

@@ -136,7 +136,8 @@ void RunRoomCreationCode(CRoom* room) {
     Code_ExecuteReport(scratch, scratch, room->creationCode, &result, 1);
     delete scratch;
     RValue_Free(&result);
-    if (g_Switches.headless) Process_Exit(0);
+    // A fatal error in the creation code has set the exit status: the run did not succeed.
+    if (g_Switches.headless) Process_Exit(g_RunnerExitStatus);
 }
 
 // Takes the instances out of every lookup while the persistent room waits to be visited again.

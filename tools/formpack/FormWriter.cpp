@@ -434,6 +434,41 @@ Section WriteFonts(const FormFile& file, int pageSection) {
     return s;
 }
 
+Section WriteShaders(const std::vector<std::optional<Shader>>& shaders) {
+    Section s;
+    WriteTable(
+        s, shaders, [](const std::optional<Shader>& h) { return h.has_value(); },
+        [&](const std::optional<Shader>& h) {
+            s.String(h->name);
+            s.U32(h->version >= 0 ? h->kind | 0x80000000u : h->kind);
+            for (const std::string& text : h->texts) s.OptionalString(text);
+            s.U32(static_cast<uint32_t>(h->attributes.size()));
+            for (const std::string& attribute : h->attributes) s.String(attribute);
+            if (h->version < 0) return;
+            s.I32(h->version);
+            std::vector<size_t> at;
+            if (h->version >= 1) {
+                for (const std::vector<uint8_t>& blob : h->blobs) {
+                    if (blob.empty()) {
+                        s.U32(0);
+                        at.push_back(SIZE_MAX);
+                    } else {
+                        at.push_back(s.LocalOffsetLater());
+                    }
+                    s.U32(static_cast<uint32_t>(blob.size()));
+                }
+            }
+            if (h->version >= 2) s.Zeros(16);
+            for (size_t i = 0; i < at.size(); ++i) {
+                if (at[i] == SIZE_MAX) continue;
+                s.SetLocalOffsetHere(at[i]);
+                s.Raw(h->blobs[i].data(), h->blobs[i].size());
+            }
+            s.Align(4);
+        });
+    return s;
+}
+
 Section WritePageEntries(const std::vector<PageEntry>& entries) {
     Section s;
     s.U32(static_cast<uint32_t>(entries.size()));
@@ -783,6 +818,7 @@ std::vector<uint8_t> Build(const FormFile& file, std::string* errorOut) {
     if (file.paths) add("PATH", WritePaths(*file.paths));
     if (file.scripts) add("SCPT", WriteScripts(*file.scripts));
     if (file.globalInits) add("GLOB", WriteGlobals(*file.globalInits));
+    if (file.shaders) add("SHDR", WriteShaders(*file.shaders));
     if (file.fonts) {
         // "TPAG" follows the chunks written between the two.
         const int pageSection = file.pageEntries

@@ -310,6 +310,20 @@ struct Font {
     std::vector<FontGlyph> glyphs;
 };
 
+// "SHDR" entry. Texts 1 and 2 (`texts[0]`, `texts[1]`) are the GLSL ES vertex and fragment
+// programs the runner compiles; an empty text is written as 0. With `version` 0 or more the kind
+// word gets bit 31 and the extended block follows the attribute names: the version, then for
+// version 1 and later four {offset, size} pairs of `blobs` (an empty blob: offset 0), and for
+// version 2 and later two more pairs of zeros.
+struct Shader {
+    std::string name;
+    uint32_t kind = 1;
+    std::array<std::string, 8> texts;
+    std::vector<std::string> attributes;
+    int32_t version = -1;
+    std::array<std::vector<uint8_t>, 4> blobs;
+};
+
 struct TexturePage {
     uint32_t flags = 0;
     std::vector<uint8_t> blob;  // PNG (or any image) bytes
@@ -342,6 +356,7 @@ struct FormFile {
     std::optional<std::vector<Path>> paths;                             // "PATH"; empty name: empty slot
     std::optional<std::vector<Script>> scripts;                         // "SCPT"; empty name: empty slot
     std::optional<std::vector<int32_t>> globalInits;                    // "GLOB"
+    std::optional<std::vector<std::optional<Shader>>> shaders;          // "SHDR"; nullopt: entry offset 0
     std::optional<std::vector<std::optional<Font>>> fonts;              // "FONT"; nullopt: empty slot
     // The last 512 bytes of "FONT": 8-bit codes to characters (unset: the identity).
     std::optional<std::array<uint16_t, 256>> fontCharTable;
