@@ -242,6 +242,10 @@ bool IO_MouseButtonState(int32_t button, InputEdge edge) {
             return IO_MouseButtonDown(button, 0);
     }
 }
+void IO_MouseRoomPosition(int32_t* x, int32_t* y) {
+    Window_Device_Mouse_Room(x, y, 0);
+}
+
 int32_t IO_WheelDirection() {
     return IO_WheelUp(0) ? 1 : IO_WheelDown(0) ? -1 : 0;
 }

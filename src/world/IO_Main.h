@@ -77,6 +77,8 @@ bool IO_WheelDown(int32_t device);
 bool IO_KeyState(int32_t key, InputEdge edge);
 bool IO_MouseButtonState(int32_t button, InputEdge edge);
 int32_t IO_WheelDirection();  // device 0: 1 up, -1 down, 0 still
+// Device 0 in room coordinates, through the view under the pointer.
+void IO_MouseRoomPosition(int32_t* x, int32_t* y);
 int32_t IO_GetLastKey();
 void IO_SetLastKey(int32_t key);
 int32_t IO_GetCurrentKey();

@@ -113,6 +113,7 @@ TEST_F(InputTest, KeyboardStringKeepsAtMost1023AndBackspaceOnEmptyDoesNothing) {
 }
 
 TEST_F(InputTest, MouseButtonsAndWheelFoldIntoTheStep) {
+    IO_OnMouseMove(0, 40, 30);
     IO_OnMouseDown(2, 5, 6);
     IO_OnWheel(true);
     IO_StartStep();
@@ -120,6 +121,11 @@ TEST_F(InputTest, MouseButtonsAndWheelFoldIntoTheStep) {
     EXPECT_TRUE(IO_MouseButtonDown(2, 0));
     EXPECT_EQ(g_EventInputs.mouseWheel(), 1);
     EXPECT_EQ(IO_GetMouseButton(0), 2);
+    // The mouse events of instances look where the pointer is (no room: client coordinates).
+    int32_t x = 0, y = 0;
+    g_EventInputs.mouseRoomPosition(&x, &y);
+    EXPECT_EQ(x, 40);
+    EXPECT_EQ(y, 30);
     IO_OnMouseUp(2, 5, 6);
     IO_StartStep();
     EXPECT_TRUE(IO_MouseButtonReleased(2, 0));
