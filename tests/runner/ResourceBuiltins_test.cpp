@@ -156,8 +156,11 @@ TEST_F(ResourceBuiltins, RoomDefinitionsChangeOnlyInsideTheirSlots) {
     EXPECT_TRUE(room->views[1].visible);
     EXPECT_EQ(room->views[1].portH, 9);
     EXPECT_EQ(room->views[1].object, 14);
-    for (int32_t v = 0; v < kRoomViews; ++v)
-        if (v != 1) EXPECT_FALSE(room->views[v].visible) << v;
+    for (int32_t v = 0; v < kRoomViews; ++v) {
+        if (v != 1) {
+            EXPECT_FALSE(room->views[v].visible) << v;
+        }
+    }
     RealRow("room_set_background", {0, 2, 1, 0, 7, 3, 4, 1, 0, 0.5, 0, 0.25});
     EXPECT_EQ(room->backgrounds[2].index, 7);
     EXPECT_EQ(room->backgrounds[2].alpha, 0.25f);

@@ -224,7 +224,6 @@ TEST_F(PellTest, TheRegistrarAddsEveryRowOfTheFamiliesInOrder) {
     std::string token;
     int32_t index = first, count = 0;
     while (expected >> token) {
-        const size_t colon = token.rfind(':');
         const char* name = nullptr;
         BuiltinProc function = nullptr;
         int32_t argc = -99;
