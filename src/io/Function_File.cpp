@@ -345,8 +345,8 @@ void OpenTextForWriting(RValue& result, const RValue* args, bool append) {
                 MEM_FREE(bytes);
             }
         }
-        File_CreateDirectoryForFile(path.c_str());
-        file = LoadSave_fopen(path.c_str(), append ? "a+" : "w");
+        // A name that can never be made fails now, not silently at the close.
+        if (LoadSave_CanCreatePath(path)) file = LoadSave_fopen(path.c_str(), append ? "a+" : "w");
     }
     if (file == nullptr) {
         LogFailedOpen(path.c_str());

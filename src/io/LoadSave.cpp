@@ -1,6 +1,7 @@
 #include "io/LoadSave.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -489,6 +490,23 @@ bool LoadSave_WritePath(const std::string& path, const void* bytes, int64_t size
     std::string leaf;
     const Folder folder(OpenParent(path, true, &leaf));
     return folder.Get() >= 0 && ReplaceAt(folder.Get(), leaf, bytes, size);
+}
+
+bool LoadSave_CanCreatePath(const std::string& path) {
+    if (path.size() >= PATH_MAX) return false;
+    std::string leaf;
+    const Folder folder(OpenParent(path, true, &leaf));
+    if (folder.Get() < 0 || leaf.size() > NAME_MAX) return false;
+    struct stat st;
+    return ::fstatat(folder.Get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode);
+}
+
+int64_t LoadSave_FileSize(const char* path) {
+    struct stat st;
+    if (path == nullptr || *path == '\0' || ::stat(File_ToSystemPath(path).c_str(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
+        return -1;
+    return st.st_size;
 }
 
 bool LoadSave_DeletePath(const std::string& path) {
