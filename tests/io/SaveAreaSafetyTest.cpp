@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "FileBuiltinTestSupport.h"
+#include "io/IBuffer.h"
 
 namespace fs = std::filesystem;
 using namespace filetest;
@@ -127,6 +128,20 @@ TEST_F(FileBuiltinTest, AKilledSaveLeavesTheOldFileOrTheNewOne) {
         const std::string now = SaveFile("slot.sav");
         ASSERT_TRUE(now == first || now == second) << "round " << round << ": " << now.size() << " bytes";
     }
+}
+
+// A file larger than any buffer is refused by its size, before a byte of it is read (the file
+// is sparse: reading it whole would take gigabytes).
+TEST_F(FileBuiltinTest, BufferLoadRefusesAFileLargerThanAnyBufferUnread) {
+    PutSave("big.bin", "");
+    fs::resize_file(save + "big.bin", uint64_t(IBuffer::kMaxSize) + 1);
+    PutSave("small.bin", "abc");
+    Buffer_Standard buffer;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(buffer.Load("big.bin", 0, -1, 0), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(buffer.Load("small.bin", 0, -1, 0), 1);
+    EXPECT_EQ(buffer.GetSize(), 3);
 }
 
 }  // namespace
