@@ -1,5 +1,6 @@
 #include "base/CodeLink.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -173,6 +174,25 @@ private:
 // sweep over the bytecode patches both.
 ChainSet g_pendingVariables;
 
+// A bit per word of the "CODE" chunk: an occurrence was patched there. Once the code is known
+// to be whole instructions, every mark must be an instruction with an operand word, or a chain
+// wrote into the middle of other code and the file is refused.
+uint64_t* g_patchMarks = nullptr;
+uint32_t g_patchMarkWords = 0;
+
+bool MakePatchMarks(uint32_t codeBytes) {
+    if (g_patchMarks) return true;
+    g_patchMarkWords = codeBytes / 4;
+    g_patchMarks = static_cast<uint64_t*>(MEM_ALLOC((g_patchMarkWords / 64 + 1) * sizeof(uint64_t)));
+    return g_patchMarks != nullptr;
+}
+
+void FreePatchMarks() {
+    MEM_FREE(g_patchMarks);
+    g_patchMarks = nullptr;
+    g_patchMarkWords = 0;
+}
+
 // Patches the chains of one or more sets in a single sweep over the bytecode.
 //
 // Chains jump all over the code, so following them one after another misses the cache at
@@ -216,6 +236,7 @@ private:
     uint32_t m_setCount;
     uint8_t* m_base = nullptr;
     int64_t m_begin = 0, m_end = 0;
+    int64_t m_markBase = 0;  // the window's start, from the code's start
     bool m_stop = false;
     int64_t m_prefetch = 0, m_prefetchEnd = 0;  // what of the next window is still to be fetched
 };
@@ -224,16 +245,17 @@ bool ChainSweep::Enter(ChainSet& set, int64_t lo, int64_t hi, uint64_t pass, uin
     while (*scan < set.m_count) {
         const uint32_t i = (*scan)++;
         const Chain& c = set.m_chains[i];
-        if (c.remaining == 0 || c.at < lo || c.at >= hi) continue;
+        if (c.remaining == 0 || c.at < lo || c.at >= hi || ((c.at - lo) & 3) != 0) continue;
         *lane = Lane{c.at - lo, pass + c.remaining, c.bits, i};
         return true;
     }
     return false;
 }
 
-// Every occurrence a chain still has must hold an instruction and its operand inside the code.
+// Every occurrence a chain still has must hold an instruction and its operand inside the code,
+// on a whole word.
 bool ChainSweep::Inside(const Chain& c) const {
-    return c.remaining == 0 || (c.at >= m_begin && c.at <= m_end - 8);
+    return c.remaining == 0 || (c.at >= m_begin && c.at <= m_end - 8 && ((c.at - m_begin) & 3) == 0);
 }
 
 // A lane's chain ran out or left the window: its state goes back to the set, and the lane
@@ -258,6 +280,7 @@ bool ChainSweep::Leave(ChainSet& set, int64_t lo, int64_t hi, uint64_t pass, Lan
 template <class Format>
 bool ChainSweep::Window(ChainSet& set, int64_t lo, int64_t hi) {
     uint8_t* const window = m_base + lo;
+    m_markBase = lo - m_begin;
     const auto span = static_cast<uint64_t>(hi - lo);
     Lane lanes[kLanes];
     uint32_t live = 0, scan = 0;
@@ -276,8 +299,10 @@ bool ChainSweep::Window(ChainSet& set, int64_t lo, int64_t hi) {
             uint8_t* operand = window + lane.rel + 4;
             const uint32_t word = ReadLE32(operand);
             WriteLE32(operand, (word & Format::kKeep) | lane.bits);
+            const uint64_t mark = static_cast<uint64_t>(m_markBase + lane.rel) / 4;
+            g_patchMarks[mark / 64] |= uint64_t{1} << (mark % 64);
             lane.rel += Format::Distance(word);
-            if (pass == lane.stop || static_cast<uint64_t>(lane.rel) >= span) [[unlikely]] {
+            if (pass == lane.stop || static_cast<uint64_t>(lane.rel) >= span || (lane.rel & 3)) [[unlikely]] {
                 if (Leave(set, lo, hi, pass, &lane, &scan)) continue;
                 if (m_stop) return false;
                 // The last lane moves into the empty one and takes its step of this pass there.
@@ -327,6 +352,10 @@ bool ChainSweep::Run() {
     m_base = Form_Base();
     m_begin = begin;
     m_end = end;
+    if (!MakePatchMarks(end - begin)) {
+        ChunkView chunk(m_sets[0]->m_tag, m_sets[0]->m_offset, m_sets[0]->m_length);
+        return chunk.Fail("out of memory for the occurrences of %u bytes of code", end - begin);
+    }
     // An occurrence needs 8 bytes of code: the last one starts 8 bytes before the end.
     const int64_t last = m_end - 8;
     for (int64_t lo = m_begin; lo <= last && !m_stop; lo += kWindow) {
@@ -366,6 +395,18 @@ void ReadVariableCounts(ChunkView& chunk) {
     int32_t instances = chunk.I32(4);
     const int32_t locals = chunk.I32(8);
     if (!chunk.Ok()) return;
+    // Each count sizes tables of 8 or 16 bytes a slot (and the locals of every call): a file
+    // names at most a slot for every word it holds.
+    const int64_t most = Form_Size() / 4;
+    const struct {
+        const char* what;
+        int32_t count;
+    } counts[] = {{"global", globals}, {"instance", instances}, {"local", locals}};
+    for (const auto& c : counts)
+        if (c.count < 0 || c.count > most) {
+            chunk.Fail("the %s variable count %d is more than the file can hold", c.what, c.count);
+            return;
+        }
     if (instances == 0) instances = 2;
     g_variGlobals = globals;
     g_variInstances = instances;
@@ -590,6 +631,46 @@ uint32_t CheckThreads(uint64_t codeBytes) {
     return threads ? static_cast<uint32_t>(threads) : 1;
 }
 
+// Every patched occurrence must be an instruction of some entry whose operand word the patch
+// wrote. Entries that share their bytecode are walked once.
+void CheckPatchMarks(ChunkView& chunk, const CodeEntryView* entries) {
+    if (!g_patchMarks) return;
+    uint32_t begin, end;
+    CodeBounds(&begin, &end);
+    const uint32_t blocks = g_patchMarkWords / 64 + 1;
+    auto* operands = static_cast<uint64_t*>(MEM_ALLOC(blocks * sizeof(uint64_t)));
+    if (!operands) {
+        chunk.Fail("out of memory for the occurrences of %u bytes of code", end - begin);
+        return;
+    }
+    const uint8_t* walked = nullptr;
+    for (uint32_t i = 0; i < g_entryCount; ++i) {
+        const CodeEntryView& e = entries[i];
+        const auto from = static_cast<uint64_t>(e.code - Form_Base()) - begin;
+        if (!e.code || e.code == walked || from % 4 != 0) continue;
+        walked = e.code;
+        for (uint32_t at = 0; e.length - at >= 4;) {
+            const uint32_t word = ReadLE32(e.code + at);
+            const uint32_t size = (word >> 24) & 0x40 ? OperandSize(word) : 0;
+            if (size >= 4) {
+                const uint64_t w = (from + at) / 4;
+                operands[w / 64] |= uint64_t{1} << (w % 64);
+            }
+            at += 4 + size;
+        }
+    }
+    for (uint32_t b = 0; b < blocks; ++b) {
+        const uint64_t stray = g_patchMarks[b] & ~operands[b];
+        if (stray == 0) continue;
+        const uint64_t at = begin + 4 * (uint64_t{b} * 64 + static_cast<uint32_t>(std::countr_zero(stray)));
+        chunk.Fail("an occurrence at %llu is not an instruction with an operand",
+                   static_cast<unsigned long long>(at));
+        break;
+    }
+    MEM_FREE(operands);
+    FreePatchMarks();
+}
+
 // Nothing runs bytecode that could step outside itself or its tables. The check reads the
 // variable ids the chains wrote, so it runs once every chain is patched. The table is read
 // here, in order; the bytecode is then checked, and of several bad entries the first is
@@ -636,6 +717,7 @@ bool CheckCodeEntries() {
             break;
         }
     }
+    if (chunk.Ok()) CheckPatchMarks(chunk, entries);
     MEM_FREE(entries);
     if (!chunk.Ok()) g_entryCount = 0;
     return chunk.Ok();
@@ -683,6 +765,7 @@ int32_t Code_VariInstanceCount() {
 
 void CodeLink_Reset() {
     g_pendingVariables.Release();
+    FreePatchMarks();
     g_entryCount = g_entryTable = 0;
     g_codeChunkOffset = g_codeChunkLength = 0;
     g_variGlobals = g_variInstances = 0;

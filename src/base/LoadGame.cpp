@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -99,13 +101,6 @@ void ReadOptionsIni(const char* path) {
     g_LoaderHooks.readOptionsIni(iniPath);
 }
 
-void ShowMessage(const char* text) {
-    if (g_LoaderHooks.showMessage)
-        g_LoaderHooks.showMessage(text);
-    else
-        ErrorConsole.Output("%s\n", text);
-}
-
 bool IsForm(const uint8_t* data, uint32_t size) {
     return size >= 4 && (std::memcmp(data, "FORM", 4) == 0 || std::memcmp(data, "MROF", 4) == 0);
 }
@@ -116,6 +111,52 @@ void FillLinkRecord() {
     if (record && g_LoaderHooks.fillLinkRecord) g_LoaderHooks.fillLinkRecord(record);
     g_LoadState.linkRecord = record;
     g_LoadState.codeCount = record ? record->codeCount : 0;
+}
+
+// Why the game file at `path` cannot be read, in `why`; false when it can (or is simply
+// missing, which keeps its own message).
+bool FileFault(const char* path, char* why, size_t whyBytes) {
+    struct stat st;
+    if (stat(path, &st) != 0) {
+        if (errno == ENOENT) return false;
+        std::snprintf(why, whyBytes, "Unable to read game file %s: %s", path, std::strerror(errno));
+    } else if (S_ISDIR(st.st_mode)) {
+        std::snprintf(why, whyBytes, "Unable to load game: %s is a folder", path);
+    } else if (st.st_size == 0) {
+        std::snprintf(why, whyBytes, "Unable to load game: %s is empty", path);
+    } else if (access(path, R_OK) != 0) {
+        std::snprintf(why, whyBytes, "Unable to read game file %s: %s", path, std::strerror(errno));
+    } else {
+        std::snprintf(why, whyBytes, "Unable to read game file %s", path);
+    }
+    return true;
+}
+
+// Data that is no "FORM", or whose "FORM" length is not the rest of the file, is refused with
+// its cause in `why`.
+bool FormFault(const char* path, const uint8_t* data, uint32_t size, char* why, size_t whyBytes) {
+    if (!IsForm(data, size)) {
+        std::snprintf(why, whyBytes, "Unable to load game: %s is not a game data file", path);
+        return true;
+    }
+    uint32_t length = 0;
+    if (size >= 8) std::memcpy(&length, data + 4, 4);
+    if (size < 8 || uint64_t{length} + 8 != size) {
+        std::snprintf(why, whyBytes,
+                      "Unable to load game: %s is damaged (its data holds %llu bytes, the file %u)", path,
+                      size < 8 ? 0ull : static_cast<unsigned long long>(length) + 8, size);
+        return true;
+    }
+    return false;
+}
+
+// A load failure goes to the error console and, as a message, to the player.
+bool LoadFailed(const char* text) {
+    Form_AdoptData(nullptr, 0);
+    ErrorConsole.Output("%s\n", text);
+    if (g_LoaderHooks.showMessage) g_LoaderHooks.showMessage(text);
+    RunnerLoadGame_End();
+    return false;
 }
 
 // Steps 3 to 8 once the path is known: companions, the data itself, the check.
@@ -139,15 +180,14 @@ bool LoadChosen(const char* path, const uint8_t* embedded, uint32_t embeddedSize
             DebugConsole.Output("FAILED to load File %s\n", path);
         }
     }
+    char text[1024];
     if (!present) {
-        Form_AdoptData(nullptr, 0);
-        char text[1024];
-        std::snprintf(text, sizeof text, "Unable to find game!!: %s", path);
-        ShowMessage(text);
-        RunnerLoadGame_End();
-        return false;
+        if (fromMemory || !FileFault(path, text, sizeof text))
+            std::snprintf(text, sizeof text, "Unable to find game!!: %s", path);
+        return LoadFailed(text);
     }
-    if (IsForm(Form_Base(), Form_Size())) DebugConsole.Output("IFF wad found\n");
+    if (FormFault(path, Form_Base(), Form_Size(), text, sizeof text)) return LoadFailed(text);
+    DebugConsole.Output("IFF wad found\n");
     if (g_LoadState.firstGamePath[0] == 0) CopyPath(g_LoadState.firstGamePath, path);
     return true;
 }

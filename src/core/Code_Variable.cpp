@@ -38,9 +38,12 @@ void FreeNames(char** names, int32_t count) {
 void SizeTable(NameTable& table, int32_t count, int line) {
     FreeNames(table.names, table.count);
     table.count = count > 0 ? count : 0;
-    table.names = table.count > 0 ? static_cast<char**>(MemoryManager::Alloc(
-                                        sizeof(char*) * uint32_t(table.count), "Code_Variable", line, true))
-                                  : nullptr;
+    const uint64_t bytes = sizeof(char*) * uint64_t(table.count);
+    table.names =
+        table.count > 0 && bytes < UINT32_MAX
+            ? static_cast<char**>(MemoryManager::Alloc(uint32_t(bytes), "Code_Variable", line, true))
+            : nullptr;
+    if (table.names == nullptr) table.count = 0;  // names past what could be had are not kept
 }
 
 bool StoreName(NameTable& table, int32_t index, const char* name) {
@@ -115,6 +118,8 @@ int32_t Code_Variable_SetName(const char* name, int32_t scope, int32_t index) {
         default:
             break;
     }
+    // A slot id must fit the 28 bits bytecode keeps for it.
+    if (index > 0x0FFFFFFF - VARIABLE_ID_BASE) return -1;
     return index + VARIABLE_ID_BASE;
 }
 

@@ -186,6 +186,15 @@ void PWObjectBase::ReleaseSlots() {
 
 // --- Allocation and pooling -------------------------------------------------------------
 
+// Slot arrays are written at once, so a request the memory manager cannot serve ends the run
+// through the out-of-memory path instead of handing back null.
+static RValue* SlotArray(RValue* old, int32_t count) {
+    const uint64_t bytes = sizeof(RValue) * uint64_t(count);
+    void* p = bytes < UINT32_MAX ? (old ? MEM_REALLOC(old, bytes) : MEM_ALLOC(bytes)) : nullptr;
+    if (p == nullptr) OutOfMemory_Handler(static_cast<int64_t>(bytes));
+    return static_cast<RValue*>(p);
+}
+
 PWObjectBase* PWObjectBase_Alloc(int32_t count, uint32_t defaultKind, bool wantArray) {
     if (count < 0) count = 0;
     PWObjectBase* object = g_pool;
@@ -198,8 +207,7 @@ PWObjectBase* PWObjectBase_Alloc(int32_t count, uint32_t defaultKind, bool wantA
             object->slotCapacity = count;
             if (object->slots != nullptr || wantArray) {
                 uintptr_t oldBase = reinterpret_cast<uintptr_t>(object->slots);
-                object->slots =
-                    static_cast<RValue*>(MEM_REALLOC(object->slots, sizeof(RValue) * size_t(count)));
+                object->slots = SlotArray(object->slots, count);
                 RValue_RelocateRange(object->slots, oldCapacity, oldBase);
             }
         }
@@ -210,7 +218,7 @@ PWObjectBase* PWObjectBase_Alloc(int32_t count, uint32_t defaultKind, bool wantA
         object = new PWObjectBase(count, defaultKind);
     }
     if (wantArray && object->slots == nullptr && count > 0) {
-        object->slots = static_cast<RValue*>(MEM_ALLOC(sizeof(RValue) * size_t(count)));
+        object->slots = SlotArray(nullptr, count);
         // A pooled object may remember a larger capacity than the array now made.
         object->slotCapacity = count;
         SetKinds(object->slots, count, defaultKind);

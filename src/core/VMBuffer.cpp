@@ -310,6 +310,21 @@ const char* OperandFault(uint32_t word, uint32_t operand, const VMCodeLimits& li
     return nullptr;
 }
 
+// The opcode bytes the interpreter defines, a bit per byte. Any other byte would reach a handler
+// with an operand it does not have or a debug stop that is not there, so it is refused.
+struct OpcodeSet {
+    uint64_t bits[4] = {};
+    constexpr OpcodeSet() {
+        constexpr uint8_t kDefined[] = {0xC0, 0x80, 0xC1, 0xC2, 0xC3, 0x84, 0x45, 0x05, 0x86,
+                                        0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F,
+                                        0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0xB6, 0xB7, 0xB8,
+                                        0xD9, 0x99, 0xBA, 0xBB, 0x9C, 0x9D, 0x9E, 0xFF};
+        for (uint8_t opcode : kDefined) bits[opcode >> 6] |= uint64_t{1} << (opcode & 63);
+    }
+    constexpr bool Has(uint32_t opcode) const { return (bits[opcode >> 6] >> (opcode & 63)) & 1; }
+};
+constexpr OpcodeSet kDefinedOpcodes;
+
 // The check works on blocks of 64 words, a bit per word in each mask.
 constexpr uint32_t kBlockWords = 64;
 
@@ -511,8 +526,27 @@ private:
             const uint64_t starts = WalkBlock(scan, first);
             m_starts[block] = starts;
             m_branches[block] = starts & scan.branches;
-            if (scan.mayFault && !m_fault) NoteOperandFault(words, base, starts, limits);
+            if (m_fault) continue;
+            // Of the words past the end only the one right after it is a start, and it is no
+            // instruction.
+            const uint64_t real =
+                m_words - base >= kBlockWords ? ~uint64_t{0} : (uint64_t{1} << (m_words - base)) - 1;
+            const uint64_t unknown = FirstUnknownOpcode(words, starts & real);
+            if (scan.mayFault) NoteOperandFault(words, base, starts & real & (unknown - 1), limits);
+            if (!m_fault && unknown) {
+                m_fault = "the instruction at %u has an opcode the interpreter does not define";
+                m_faultAt = base + static_cast<uint32_t>(std::countr_zero(unknown));
+            }
         }
+    }
+
+    // The bit of the first of `starts` whose opcode byte is not defined, or 0.
+    static uint64_t FirstUnknownOpcode(const uint8_t* words, uint64_t starts) {
+        for (; starts != 0; starts &= starts - 1) {
+            const uint32_t j = static_cast<uint32_t>(std::countr_zero(starts));
+            if (!kDefinedOpcodes.Has(words[4 * j + 3])) return starts & (0 - starts);
+        }
+        return 0;
     }
 
     // Notes the first bad string or variable among the instructions starting at `starts` in the

@@ -2,6 +2,7 @@
 
 #include <locale.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <cstring>
@@ -155,16 +156,19 @@ void F_DateValidTime(RValue& result, CInstance*, CInstance*, int32_t, RValue* ar
 }
 
 // --- Incrementing ---------------------------------------------------------------------------
-// Always in UTC fields, whatever the setting. A result the calendar cannot hold (before 1970,
-// after the year 3000) is a failure like a date without fields: -1, never a wrong date.
+// Always in UTC fields, whatever the setting. The composed moment is the answer even before
+// 1970 (a step back over 1 January 1970 is an ordinary date); one past the year 3000, or one
+// the system cannot compose, is a failure: -1, never a wrong date.
 
 double IncrementDate(double date, int tm::*field, int64_t amount) {
     int64_t seconds = 0;
     struct tm fields;
     if (!Date_ToSeconds(date, &seconds) || !Breakdown(seconds, true, &fields)) return -1.0;
     if (!StoreField(&(fields.*field), static_cast<int64_t>(fields.*field) + amount)) return -1.0;
-    if (!Compose(&fields, true, &seconds)) return -1.0;
-    return Date_FromSeconds(seconds);
+    errno = 0;
+    const time_t t = timegm(&fields);
+    if ((t == -1 && errno != 0) || t > kLatestTime) return -1.0;
+    return Date_FromSeconds(static_cast<int64_t>(t));
 }
 
 #define INC_ROW(name, field, scale) \

@@ -345,8 +345,8 @@ void OpenTextForWriting(RValue& result, const RValue* args, bool append) {
                 MEM_FREE(bytes);
             }
         }
-        File_CreateDirectoryForFile(path.c_str());
-        file = LoadSave_fopen(path.c_str(), append ? "a+" : "w");
+        // A name that can never be made fails now, not silently at the close.
+        if (LoadSave_CanCreatePath(path)) file = LoadSave_fopen(path.c_str(), append ? "a+" : "w");
     }
     if (file == nullptr) {
         LogFailedOpen(path.c_str());
@@ -538,9 +538,7 @@ HV_FILE_BUILTIN(F_FileRename) {
     const std::string toPath = LoadSave_GetSavePath(to);
     // An existing file of the new name is never replaced, as the system's rename on the
     // original platform refuses it.
-    const bool moved =
-        !toPath.empty() && HostOS_MoveFileNoReplace(File_ToSystemPath(fromPath.c_str()).c_str(),
-                                                    File_ToSystemPath(toPath.c_str()).c_str());
+    const bool moved = !fromPath.empty() && !toPath.empty() && LoadSave_MovePathNoReplace(fromPath, toPath);
     RValue_SetReal(&result, moved ? 1 : 0);
 }
 
@@ -558,20 +556,13 @@ HV_FILE_BUILTIN(F_FileCopy) {
         return;
     }
     const std::string path = LoadSave_GetSavePath(destination);
-    FILE* out = nullptr;
-    if (!path.empty()) {
-        File_CreateDirectoryForFile(path.c_str());
-        out = std::fopen(File_ToSystemPath(path.c_str()).c_str(), "wb");
-    }
-    if (out == nullptr) {
+    const bool written = !path.empty() && LoadSave_WritePath(path, bytes, size);
+    MEM_FREE(bytes);
+    if (!written) {
         DebugConsole.Output("Unable to open destination file %s\n", destination ? destination : "");
-        MEM_FREE(bytes);
         return;
     }
-    const bool written = std::fwrite(bytes, 1, static_cast<size_t>(size), out) == static_cast<size_t>(size);
-    const bool closed = std::fclose(out) == 0;
-    MEM_FREE(bytes);
-    if (written && closed) RValue_SetReal(&result, 0);
+    RValue_SetReal(&result, 0);
 }
 
 HV_FILE_BUILTIN(F_DirectoryExists) {
@@ -585,12 +576,12 @@ HV_FILE_BUILTIN(F_DirectoryExists) {
 
 HV_FILE_BUILTIN(F_DirectoryCreate) {
     const std::string path = LoadSave_GetSavePath(Arg_GetString(args, 0));
-    RValue_SetReal(&result, !path.empty() && File_CreateDirectories(path.c_str()) ? 1 : 0);
+    RValue_SetReal(&result, !path.empty() && LoadSave_CreateFolderPath(path) ? 1 : 0);
 }
 
 HV_FILE_BUILTIN(F_DirectoryDestroy) {
     const std::string path = LoadSave_GetSavePath(Arg_GetString(args, 0));
-    if (!path.empty()) Directory_Delete(path.c_str());
+    if (!path.empty()) LoadSave_DestroyFolderPath(path);
 }
 
 HV_FILE_BUILTIN(F_FileFindFirst) {

@@ -591,12 +591,14 @@ int32_t IBuffer::Load(const char* file, int32_t srcOffset, int32_t size, int32_t
     if (file == nullptr) return 0;
     if (std::strncmp(file, "http://", 7) == 0 || std::strncmp(file, "https://", 8) == 0) return 0;
     int64_t length = 0;
-    void* block = nullptr;
-    if (LoadSave_SaveFileExists(file)) {
-        block = LoadSave_ReadSaveFile(file, &length);
-    } else if (LoadSave_BundleFileExists(file)) {
-        block = LoadSave_ReadBundleFile(file, &length);
-    }
+    std::string path;
+    if (LoadSave_SaveFileExists(file))
+        path = LoadSave_GetSavePath(file);
+    else if (LoadSave_BundleFileExists(file))
+        path = LoadSave_GetBundlePath(file);
+    // A file larger than any buffer is refused before a byte of it is read.
+    if (path.empty() || LoadSave_FileSize(path.c_str()) > kMaxSize) return 0;
+    void* block = LoadSave_ReadWholeFile(path.c_str(), &length);
     if (block == nullptr) return 0;
     if (length > kMaxSize) {
         MEM_FREE(block);

@@ -1,10 +1,13 @@
 #include "io/LoadSave.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -116,6 +119,115 @@ std::string BaseFolder(const char* variable, const char* homeRelative) {
     if (const char* value = std::getenv(variable); value && value[0] == '/') return value;
     const std::string home = HomeFolder();
     return home.empty() ? std::string() : home + "/" + homeRelative;
+}
+
+// --- changes inside the save area ----------------------------------------------------------
+
+// An open folder, closed when it goes.
+class Folder {
+public:
+    explicit Folder(int fd = -1) : m_fd(fd) {}
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    ~Folder() { Reset(-1); }
+    int Get() const { return m_fd; }
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+    void Reset(int fd) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// Opens the folder `name` of the folder open at `parent` without following a link; `create`
+// makes it when it is missing.
+int OpenChildFolder(int parent, const std::string& name, bool create) {
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(parent, name.c_str(), kFlags);
+    if (fd < 0 && errno == ENOENT && create) {
+        if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) return -1;
+        fd = ::openat(parent, name.c_str(), kFlags);
+    }
+    return fd;
+}
+
+// Opens the folder that holds `path` and gives the last name in `leaf`. Inside the save area
+// the walk starts at the area's root and opens each folder on the way without following a
+// symbolic link, so a link planted in the area never leads a change out of it. A path the
+// player picked outside the area (the allow-list) is opened as given. `create` makes missing
+// folders. -1 when the folder cannot be had or a link stands in the way.
+int OpenParent(const std::string& path, bool create, std::string* leaf) {
+    const std::string native = File_ToSystemPath(path.c_str());
+    const size_t slash = native.rfind('/');
+    if (slash == std::string::npos || native[0] != '/') return -1;
+    *leaf = native.substr(slash + 1);
+    if (leaf->empty() || *leaf == "." || *leaf == "..") return -1;
+    const std::string folder = slash == 0 ? "/" : native.substr(0, slash);
+    std::string save;
+    {
+        std::lock_guard lock(g_rootsAndListsMutex);
+        save = g_roots.save;
+    }
+    const std::optional<std::string_view> rest = RestInside(folder, save);
+    const std::string start = rest ? save : folder;
+    if (create && !Directory_Exists(start.c_str())) File_CreateDirectories(start.c_str());
+    Folder at(::open(start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (at.Get() < 0 || !rest) return at.Release();
+    std::string_view remaining = *rest;
+    while (!remaining.empty() && at.Get() >= 0) {
+        const size_t next = remaining.find('/');
+        const std::string part(remaining.substr(0, next));
+        remaining = next == std::string_view::npos ? std::string_view() : remaining.substr(next + 1);
+        if (part.empty()) continue;
+        at.Reset(OpenChildFolder(at.Get(), part, create));
+    }
+    return at.Release();
+}
+
+// A temporary name of this process in the target's folder.
+std::string TemporaryName() {
+    static std::atomic<uint32_t> counter{0};
+    return ".hv-save-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+}
+
+bool WriteAll(int fd, const uint8_t* bytes, int64_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, static_cast<size_t>(std::min<int64_t>(size, 1 << 30)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= n;
+    }
+    return true;
+}
+
+// The bytes go to a temporary file beside `leaf`, reach the disk, and then take its name in one
+// step: whoever looks, at any moment, finds the old file or the new one whole. A link standing
+// at the name is replaced, never written through.
+bool ReplaceAt(int folder, const std::string& leaf, const void* bytes, int64_t size) {
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temporary = TemporaryName();
+        fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, static_cast<const uint8_t*>(bytes), size) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::renameat(folder, temporary.c_str(), folder, leaf.c_str()) == 0;
+    if (!ok) {
+        ::unlinkat(folder, temporary.c_str(), 0);
+        return false;
+    }
+    ::fsync(folder);  // the new name itself survives a crash
+    return true;
 }
 
 int OpenForReading(const char* path) {
@@ -366,19 +478,67 @@ bool LoadSave_BundleFileExists(const char* name) {
 bool LoadSave_WriteFile(const char* name, const void* bytes, int64_t size) {
     if (size < 0 || (bytes == nullptr && size > 0)) return false;
     const std::string path = LoadSave_GetSavePath(name);
-    if (path.empty()) return false;
-    File_CreateDirectoryForFile(path.c_str());
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written =
-        size == 0 || std::fwrite(bytes, 1, static_cast<size_t>(size), file) == static_cast<size_t>(size);
-    const bool closed = std::fclose(file) == 0;
-    return written && closed;
+    return !path.empty() && LoadSave_WritePath(path, bytes, size);
 }
 
 bool LoadSave_DeleteFile(const char* name) {
     const std::string path = LoadSave_GetSavePath(name);
-    return !path.empty() && FileM_DeleteFile(path.c_str());
+    return !path.empty() && LoadSave_DeletePath(path);
+}
+
+bool LoadSave_WritePath(const std::string& path, const void* bytes, int64_t size) {
+    std::string leaf;
+    const Folder folder(OpenParent(path, true, &leaf));
+    return folder.Get() >= 0 && ReplaceAt(folder.Get(), leaf, bytes, size);
+}
+
+bool LoadSave_CanCreatePath(const std::string& path) {
+    if (path.size() >= PATH_MAX) return false;
+    std::string leaf;
+    const Folder folder(OpenParent(path, true, &leaf));
+    if (folder.Get() < 0 || leaf.size() > NAME_MAX) return false;
+    struct stat st;
+    return ::fstatat(folder.Get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode);
+}
+
+int64_t LoadSave_FileSize(const char* path) {
+    struct stat st;
+    if (path == nullptr || *path == '\0' || ::stat(File_ToSystemPath(path).c_str(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
+        return -1;
+    return st.st_size;
+}
+
+bool LoadSave_DeletePath(const std::string& path) {
+    std::string leaf;
+    const Folder folder(OpenParent(path, false, &leaf));
+    struct stat st;
+    if (folder.Get() < 0 || ::fstatat(folder.Get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        S_ISDIR(st.st_mode))
+        return false;
+    return ::unlinkat(folder.Get(), leaf.c_str(), 0) == 0;
+}
+
+bool LoadSave_MovePathNoReplace(const std::string& from, const std::string& to) {
+    std::string fromLeaf, toLeaf;
+    const Folder fromFolder(OpenParent(from, false, &fromLeaf));
+    const Folder toFolder(OpenParent(to, false, &toLeaf));
+    if (fromFolder.Get() < 0 || toFolder.Get() < 0) return false;
+    return FileM_MoveNoReplaceAt(fromFolder.Get(), fromLeaf.c_str(), toFolder.Get(), toLeaf.c_str());
+}
+
+bool LoadSave_CreateFolderPath(const std::string& path) {
+    std::string leaf;
+    const Folder parent(OpenParent(path, true, &leaf));
+    if (parent.Get() < 0) return false;
+    const Folder made(OpenChildFolder(parent.Get(), leaf, true));
+    return made.Get() >= 0;
+}
+
+bool LoadSave_DestroyFolderPath(const std::string& path) {
+    std::string leaf;
+    const Folder parent(OpenParent(path, false, &leaf));
+    return parent.Get() >= 0 && Directory_DeleteAt(parent.Get(), leaf.c_str());
 }
 
 FILE* LoadSave_wfopen(const char* path, const char* mode) {
@@ -403,7 +563,11 @@ bool File_CreateDirectoryForFile(const char* path) {
     const size_t slash = native.rfind('/');
     if (slash == std::string::npos) return false;
     if (slash == 0) return true;  // a file of the root folder
-    return File_CreateDirectories(native.substr(0, slash).c_str());
+    if (native[0] != '/') return File_CreateDirectories(native.substr(0, slash).c_str());
+    // In the save area no link on the way is followed.
+    std::string leaf;
+    const Folder folder(OpenParent(native.back() == '/' ? native + "-" : native, true, &leaf));
+    return folder.Get() >= 0;
 }
 
 void LoadSave_Init() {}

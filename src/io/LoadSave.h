@@ -84,6 +84,22 @@ bool LoadSave_WriteFile(const char* name, const void* bytes, int64_t size);
 // Resolves the name for writing and deletes that file.
 bool LoadSave_DeleteFile(const char* name);
 
+// Changes to a path the save area resolved. Inside the area each folder on the way is opened
+// without following a symbolic link, so no link leads a change out of it; a link at the last
+// name is itself replaced, deleted or moved. A write goes to a temporary file in the same
+// folder, reaches the disk and is renamed over the target, so the old file or the new one is
+// there at any moment, never a part of one. Missing folders are made for writes and folders.
+bool LoadSave_WritePath(const std::string& path, const void* bytes, int64_t size);
+bool LoadSave_DeletePath(const std::string& path);                                // files only
+bool LoadSave_MovePathNoReplace(const std::string& from, const std::string& to);  // never replaces
+bool LoadSave_CreateFolderPath(const std::string& path);
+bool LoadSave_DestroyFolderPath(const std::string& path);
+// Whether a file can be made at the path: its folders can be had (they are made) and its name
+// is neither too long nor a folder's.
+bool LoadSave_CanCreatePath(const std::string& path);
+// The size of the regular file at the path, or -1.
+int64_t LoadSave_FileSize(const char* path);  // with all it holds; links are removed
+
 // A standard stream on the path as given (no resolution). Without "b" in the mode the stream is
 // in text mode: every LF written reaches the file as CR LF, and CR LF reads back as LF.
 FILE* LoadSave_wfopen(const char* path, const char* mode);

@@ -87,6 +87,24 @@ bool Directory_Delete(const char* path) {
     return EmptyDirectory(fd) && ::rmdir(native.c_str()) == 0;
 }
 
+bool Directory_DeleteAt(int parentFd, const char* name) {
+    const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    return EmptyDirectory(fd) && ::unlinkat(parentFd, name, AT_REMOVEDIR) == 0;
+}
+
+bool FileM_MoveNoReplaceAt(int fromFolder, const char* from, int toFolder, const char* to) {
+    if (::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without the no-replace rename: a hard link fails on an existing name too.
+    if (::linkat(fromFolder, from, toFolder, to, 0) != 0) return false;
+    if (::unlinkat(fromFolder, from, 0) != 0) {
+        ::unlinkat(toFolder, to, 0);
+        return false;
+    }
+    return true;
+}
+
 bool FileM_DeleteFile(const char* path) {
     if (path == nullptr || *path == '\0') return false;
     const std::string native = File_ToSystemPath(path);

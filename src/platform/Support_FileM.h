@@ -22,6 +22,10 @@ bool File_CreateDirectory(const char* path);
 // that is itself a link, or not a folder, is left alone. The first entry that cannot be removed
 // stops the walk and leaves the folder. True when the folder is gone.
 bool Directory_Delete(const char* path);
+// The folder `name` of the folder open at parentFd, emptied and removed; no link is followed.
+bool Directory_DeleteAt(int parentFd, const char* name);
+// Renames `from` of one open folder to `to` of another, failing when `to` exists.
+bool FileM_MoveNoReplaceAt(int fromFolder, const char* from, int toFolder, const char* to);
 // Removes one file (not a folder).
 bool FileM_DeleteFile(const char* path);
 

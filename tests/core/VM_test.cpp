@@ -263,8 +263,13 @@ std::string ReferenceCheck(const std::vector<uint32_t>& words, uint32_t start, c
                               "the branch at %u leads outside the code or into an instruction", 4 * at);
                 return reason;
             }
-            continue;
         }
+        if (std::strcmp(Code_OpcodeName(opcode), "unknown") == 0) {
+            std::snprintf(reason, sizeof reason,
+                          "the instruction at %u has an opcode the interpreter does not define", 4 * at);
+            return reason;
+        }
+        if (jumps) continue;
         if (!(opcode & VM_OPCODE_OPERAND)) continue;
         const uint32_t operand = VM_OperandSize(word) >= 4 ? words[at + 1] : 0;
         const auto id = static_cast<int32_t>(operand & 0x0FFFFFFF);

@@ -259,10 +259,21 @@ TEST_F(DateTest, IncrementsThatLeaveTheCalendarFail) {
     Run("date_set_timezone", {R(1)});
     const double date = Real("date_create_date", {R(2017), R(1), R(1)});
     EXPECT_EQ(Real("date_inc_year", {R(date), R(2000)}), -1.0);  // after the year 3000
-    EXPECT_EQ(Real("date_inc_year", {R(date), R(-48)}), -1.0);   // before 1970
     EXPECT_EQ(Real("date_inc_day", {R(25000.0), R(1)}), -1.0);   // 1968 has no fields
     EXPECT_EQ(Real("date_inc_week", {R(date), R(2147483647)}), -1.0);
     EXPECT_EQ(Real("date_inc_second", {R(std::nan("")), R(1)}), -1.0);
+}
+
+// A step back over 1 January 1970 gives the composed date, as any other step does.
+TEST_F(DateTest, IncrementsBackOver1970GiveTheComposedDate) {
+    Run("date_set_timezone", {R(1)});
+    const double epoch = Date_FromSeconds(0);
+    EXPECT_EQ(Real("date_inc_second", {R(epoch), R(-1)}), Date_FromSeconds(-1));
+    EXPECT_EQ(Real("date_inc_day", {R(epoch), R(-1)}), Date_FromSeconds(-86400));
+    EXPECT_EQ(Real("date_inc_second", {R(Date_FromSeconds(5)), R(-3605)}), Date_FromSeconds(-3600));
+    const double date = Real("date_create_date", {R(2017), R(1), R(1)});
+    const double year1969 = Real("date_inc_year", {R(date), R(-48)});
+    EXPECT_EQ(year1969, Date_FromSeconds(-365 * 86400));
 }
 
 TEST_F(DateTest, ValidityOfDatesAndTimes) {

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "LoaderTestSupport.h"
+#include "core/Code_Variable.h"
 
 using namespace loadertest;
 
@@ -15,6 +16,20 @@ constexpr uint32_t kPopV = 0x45550000u;
 constexpr uint32_t kCallI = 0xD9020000u;
 constexpr uint32_t kExit = 0x9D000000u;
 constexpr uint32_t kVarFlags = 0xA0000000u;  // no index, instance from the immediate
+// The same instructions in the numbering of files before format 15, which the loader remaps.
+constexpr uint32_t kOldPopV = 0x41550000u;
+constexpr uint32_t kOldCallI = 0xDA020000u;
+constexpr uint32_t kOldExit = 0x9E000000u;
+
+uint32_t PopV(int format) {
+    return format >= 15 ? kPopV : kOldPopV;
+}
+uint32_t CallI(int format) {
+    return format >= 15 ? kCallI : kOldCallI;
+}
+uint32_t Exit(int format) {
+    return format >= 15 ? kExit : kOldExit;
+}
 
 std::vector<std::string> g_setNameCalls;
 std::vector<std::string> g_localsLoaded;
@@ -47,8 +62,11 @@ formpack::FormFile CodeGame(int format) {
     f.header.format = static_cast<uint8_t>(format);
     formpack::Code& c = f.code.emplace();
     c.entries.push_back(
-        {"code0", {kPushV | 0xFFFF, kVarFlags, kCallI, 0, kPopV | 0xFFFF, kVarFlags, kExit}, 2, 1});
-    c.entries.push_back({"code1", {kPushV | 0xFFFB, kVarFlags, kCallI, 0, kExit}});
+        {"code0",
+         {kPushV | 0xFFFF, kVarFlags, CallI(format), 0, PopV(format) | 0xFFFF, kVarFlags, Exit(format)},
+         2,
+         1});
+    c.entries.push_back({"code1", {kPushV | 0xFFFB, kVarFlags, CallI(format), 0, Exit(format)}});
     if (format >= 15) c.entries.push_back({"code2", {}, 0, 0, 0, 16});
     c.variables.push_back({"x", -1, 0, {{0, 0}, {0, 16}}});
     c.variables.push_back({"g", -5, 3, {{1, 0}}});
@@ -115,10 +133,10 @@ TEST_F(CodeLink, OldFormatPatchesAndRemapsOpcodes) {
     EXPECT_EQ(Word(e0, 5), kVarFlags | 100007u);
     EXPECT_EQ(Word(e1, 1), kVarFlags | 100009u);
     EXPECT_EQ(Word(e0, 3), 42u);
-    EXPECT_EQ(Word(e0, 0), 0xC055FFFFu);  // index 0 stays
-    EXPECT_EQ(Word(e0, 2), 0xD8020000u);  // call: 25 -> 24
-    EXPECT_EQ(Word(e0, 4), 0x4955FFFFu);  // 5 -> 9
-    EXPECT_EQ(Word(e0, 6), 0x9C000000u);  // 29 -> 28
+    EXPECT_EQ(Word(e0, 0), 0xC055FFFFu);     // index 0 stays
+    EXPECT_EQ(Word(e0, 2), kCallI);          // call: 26 -> 25
+    EXPECT_EQ(Word(e0, 4), kPopV | 0xFFFF);  // pop: 1 -> 5
+    EXPECT_EQ(Word(e0, 6), kExit);           // exit: 30 -> 29
     EXPECT_EQ(e0.start, 0u);
     EXPECT_EQ(e0.locals, 0);
 }
@@ -273,12 +291,12 @@ formpack::FormFile ScatteredGame(int format, std::vector<ScatteredSite>* sites) 
     for (int e = 0; e < kEntries; ++e) {
         formpack::CodeEntry entry;
         entry.name = "code" + std::to_string(e);
-        entry.words.assign(kWords, kExit);
+        entry.words.assign(kWords, Exit(format));
         for (uint32_t w = 0; w + 1 < kWords; w += 2) {
             if (random() % 3 == 0) continue;
             const bool function = random() % 4 == 0;
             const int32_t chain = static_cast<int32_t>(random() % (function ? kFunctions : kVariables));
-            entry.words[w] = function ? kCallI : (kPushV | 0xFFFF);
+            entry.words[w] = function ? CallI(format) : (kPushV | 0xFFFF);
             entry.words[w + 1] = function ? 0 : kVarFlags;
             const formpack::CodeSite site{e, w * 4};
             (function ? c.functions[chain].sites : c.variables[chain].sites).push_back(site);
@@ -377,10 +395,11 @@ TEST_F(CodeLink, BadChainsNameTheirOwnChunk) {
         formpack::FormFile f = CodeGame(c.format);
         if (c.noFunctions) {
             f.code->functions.clear();
-            f.code->entries[0].words[2] = kExit;  // the calls become plain words
-            f.code->entries[0].words[3] = kExit;
-            f.code->entries[1].words[2] = kExit;
-            f.code->entries[1].words[3] = kExit;
+            const uint32_t exit = Exit(c.format);  // the calls become plain words
+            f.code->entries[0].words[2] = exit;
+            f.code->entries[0].words[3] = exit;
+            f.code->entries[1].words[2] = exit;
+            f.code->entries[1].words[3] = exit;
         }
         std::vector<uint8_t> bytes = Build(f);
         // Each first occurrence moved into the middle of the code chunk's entry table.
@@ -451,6 +470,80 @@ TEST_F(CodeLink, BadBytecodeIsRefusedAtLoad) {
                   std::string::npos)
             << Form_LoadError();
     }
+}
+
+// Opcode bytes the interpreter has no instruction for: push.b without its operand, breaks other
+// than the one break word, and bytes that name nothing.
+TEST_F(CodeLink, UndefinedOpcodesAreRefused) {
+    for (const uint32_t opcode : {0x03u, 0x23u, 0x83u, 0xA3u, 0x1Fu, 0x3Fu, 0x9Fu, 0xBFu, 0x00u, 0x98u}) {
+        SCOPED_TRACE(opcode);
+        formpack::FormFile f = CodeGame(15);
+        f.code->entries.push_back({"bad", {kExit, opcode << 24, kExit}});
+        EXPECT_FALSE(LoadBoth(Build(f)));
+        ASSERT_NE(Form_LoadError(), nullptr);
+        EXPECT_NE(std::string(Form_LoadError())
+                      .find("(bad) is not valid bytecode: the instruction at 4 has an "
+                            "opcode the interpreter does not define"),
+                  std::string::npos)
+            << Form_LoadError();
+    }
+}
+
+// An occurrence must be an instruction whose operand word it rewrites: one inside another
+// instruction's operand, one off the word grid and a link of -1 are refused.
+TEST_F(CodeLink, OccurrencesOutsideInstructionsAreRefused) {
+    constexpr uint32_t kPushD = 0xC0000000u;
+    struct Case {
+        const char* name;
+        uint32_t site;          // byte offset of x's second occurrence in entry "d"
+        uint32_t firstOperand;  // replaces the first occurrence's operand when not 0
+        const char* error;
+    };
+    const Case cases[] = {
+        {"inside a double", 12, 0, "is not an instruction with an operand"},
+        {"the double's instruction", 8, 0, nullptr},
+        {"off the words", 10, 0, "lies outside the code"},
+        {"link of -1", 8, 0xFFFFFFFFu, "lies outside the code"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        formpack::FormFile f = CodeGame(15);
+        f.code->entries.push_back({"d", {kPushV | 0xFFFF, kVarFlags, kPushD, 0, 0, kExit}});
+        f.code->variables.push_back({"y", -1, 1, {{3, 0}, {3, c.site}}});
+        std::vector<uint8_t> bytes = Build(f);
+        if (c.firstOperand) {
+            const uint32_t code = ChunkData(bytes, "CODE");
+            const uint32_t entry = ReadU32(&bytes[code + 4 + 4 * 3]);
+            const uint32_t block = entry + 12 + ReadU32(&bytes[entry + 12]);
+            WriteU32(bytes, block + 4, c.firstOperand);
+        }
+        const bool loaded = LoadBoth(bytes);
+        if (!c.error) {
+            EXPECT_TRUE(loaded) << (Form_LoadError() ? Form_LoadError() : "");
+            continue;
+        }
+        EXPECT_FALSE(loaded);
+        ASSERT_NE(Form_LoadError(), nullptr);
+        EXPECT_NE(std::string(Form_LoadError()).find(c.error), std::string::npos) << Form_LoadError();
+    }
+}
+
+// Slot counts size the name tables, the global object and every call's locals: counts no file
+// could need are refused, and a slot index whose id would pass 28 bits names no variable.
+TEST_F(CodeLink, VariableCountsBeyondTheFileAreRefused) {
+    for (const uint32_t field : {0u, 4u, 8u}) {
+        for (const uint32_t count : {0x0FFFFFFFu, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+            SCOPED_TRACE(std::to_string(field) + " " + std::to_string(count));
+            std::vector<uint8_t> bytes = Build(CodeGame(15));
+            WriteU32(bytes, ChunkData(bytes, "VARI") + field, count);
+            EXPECT_FALSE(LoadBoth(bytes));
+            ASSERT_NE(Form_LoadError(), nullptr);
+            EXPECT_NE(std::string(Form_LoadError()).find("variable count"), std::string::npos)
+                << Form_LoadError();
+        }
+    }
+    EXPECT_EQ(Code_Variable_SetName("v", -1, 0x7FFFFFFF), -1);
+    EXPECT_EQ(Code_Variable_SetName("v", -1, 0x0FFFFFFF - 100000), 0x0FFFFFFF);
 }
 
 // Code of several megabytes is checked in parts side by side; the first bad entry is still the

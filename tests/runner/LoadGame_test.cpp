@@ -101,6 +101,48 @@ TEST_F(LoadGameTest, MissingFileOfALaunchedGameRequestsTheEnd) {
     EXPECT_NE(Captured().find("Unable to find game!!: " + path), std::string::npos);
 }
 
+// Each way a file can fail to be a game has its own message, on the error console and to the
+// player, and ends the load.
+TEST_F(LoadGameTest, LoadFailuresNameTheirCause) {
+    static std::vector<std::string> shown;
+    std::vector<uint8_t> game = Build(SmallGame());
+    std::vector<uint8_t> cut(game.begin(), game.begin() + 40);
+    std::vector<uint8_t> longer = game;
+    longer.push_back(0);
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const char* message;  // after "Unable to load game: <path> "
+    };
+    const Case cases[] = {
+        {"cut.win", cut, "is damaged (its data holds"},
+        {"longer.win", longer, "is damaged (its data holds"},
+        {"text.win", {'h', 'e', 'l', 'l', 'o'}, "is not a game data file"},
+        {"empty.win", {}, "is empty"},
+        {"folder.win", {}, "is a folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        shown.clear();
+        CapturedLines().clear();
+        g_LoadState = LoadState();
+        g_LoadState.launchedByGame = true;
+        g_LoaderHooks.showMessage = [](const char* text) { shown.emplace_back(text); };
+        std::string path = (m_folder / c.name).string();
+        if (std::string(c.name) == "folder.win")
+            fs::create_directories(path);
+        else
+            Write(c.name, c.bytes);
+        EXPECT_FALSE(RunnerLoadGame(path.c_str()));
+        EXPECT_TRUE(g_LoadState.gameEndRequested);
+        const std::string expected = "Unable to load game: " + path + " " + c.message;
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].rfind(expected, 0), 0u) << shown[0];
+        EXPECT_NE(Captured().find(expected), std::string::npos) << Captured();
+        EXPECT_EQ(Form_Base(), nullptr);
+    }
+}
+
 TEST_F(LoadGameTest, MissingFileEndsTheProcessWithCodeOne) {
     const std::string path = (m_folder / "none.win").string();
     EXPECT_EXIT(RunnerLoadGame(path.c_str()), ::testing::ExitedWithCode(1), "");

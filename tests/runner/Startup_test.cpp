@@ -87,7 +87,7 @@ TEST_F(StartupTest, HeaderPassRegistersTheBuiltInsUnderTheirTags) {
 TEST_F(StartupTest, ScriptChunkFillsTheTableWithGapsAndDuplicates) {
     formpack::FormFile file;
     formpack::Code code;
-    code.entries = {{"gml_Script_a", {0}}, {"gml_Script_b", {0}}};
+    code.entries = {{"gml_Script_a", {0x9D000000u}}, {"gml_Script_b", {0x9D000000u}}};
     file.code = code;
     file.scripts = std::vector<formpack::Script>{{"scr_a", 0}, {"", 0}, {"scr_a", 1}};
     Load(Build(file));
@@ -108,7 +108,7 @@ TEST_F(StartupTest, GlobalObjectHoldsASlotForEveryVariable) {
     formpack::FormFile file;
     file.header.format = 15;
     formpack::Code code;
-    code.entries = {{"gml_Script_a", {0}}};
+    code.entries = {{"gml_Script_a", {0x9D000000u}}};
     code.globalCount = 7;
     code.instanceCount = 4;
     file.code = code;
