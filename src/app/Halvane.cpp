@@ -105,6 +105,7 @@
 #include "services/Function_Interaction.h"
 #include "services/Run_Score.h"
 #include "script/JS_Runtime.h"
+#include "script/JS_VMHelpers.h"
 
 // The compiled game linked into the program fills the link record.
 GameLinkRecord* Game_FillLinkRecord(GameLinkRecord* record);
@@ -376,7 +377,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Networking..", {InitHttpFunctions}},  // and InitNetworkingFunctions
     // Steam's built-ins and the notifications come between the vertex formats and the tiles.
     {"Shaders..", {InitShaderFunctions, InitVertexFormatFunctions, InitTileFunctions, InitPushFunctions}},
-    {"Pell..", {InitLayerFunctions, Pell_Functions_Init, InitWin8Functions}},
+    {"Pell..", {InitLayerFunctions, Pell_Functions_Init, JS_RegisterVMHelpers, InitWin8Functions}},
 };
 
 // Modules that prepare nothing yet (extension packages, sounds) succeed.

@@ -287,7 +287,7 @@ uint8_t* DebugLoop(uint8_t* sp, VMExecContext* ctx) {
             sp = DebugStep(sp, ctx);
             if (VM_PendingException.pending && VM_PendingException.catcher == ctx) {
                 sp = VM_AtFromEnd(ctx, VM_PendingException.position) - 16;
-                VM_Store(sp, VM_PendingException.value);
+                VM_PushPendingValue(sp);
                 VM_PendingException.pending = false;
             } else if (VM_PendingException.pending) {
                 EndRun(ctx);
@@ -406,6 +406,13 @@ uint8_t* VM_GrowStack(uint8_t* sp, VMExecContext* ctx, int32_t bytes) {
     ctx->stack = block;
     ctx->stackSize = static_cast<int32_t>(size);
     return sp + delta;
+}
+
+void VM_PushPendingValue(uint8_t* sp) {
+    RValue thrown = RValue_Undefined();
+    RValue_Assign(&thrown, &VM_PendingException.value);
+    VM_Store(sp, thrown);
+    RValue_Relocated(reinterpret_cast<RValue*>(sp), reinterpret_cast<uintptr_t>(&thrown));
 }
 
 uint8_t* VM_Unwind(uint8_t*, VMExecContext* ctx) {

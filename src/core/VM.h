@@ -155,3 +155,6 @@ struct VMPendingException {
     RValue value = RValue_Undefined();
 };
 extern VMPendingException VM_PendingException;
+// The catching run's copy of the thrown value at sp: the exception state keeps its own
+// references, so the copy takes one of its own.
+void VM_PushPendingValue(uint8_t* sp);

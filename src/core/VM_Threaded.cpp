@@ -578,7 +578,7 @@ afterHandler:
     if (VM_PendingException.pending) {
         if (VM_PendingException.catcher == ctx) {
             sp = VM_AtFromEnd(ctx, VM_PendingException.position) - 16;
-            VM_Store(sp, VM_PendingException.value);
+            VM_PushPendingValue(sp);
             VM_PendingException.pending = false;
         } else {
             ctx->aborted = true;

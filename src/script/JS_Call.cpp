@@ -6,6 +6,8 @@
 #include "core/Script_Main.h"
 #include "core/VM.h"
 #include "core/VariableList.h"
+#include "core/Value_Convert.h"
+#include "script/JS_Element.h"
 
 namespace {
 
@@ -70,6 +72,7 @@ void JS_CreateArgumentsObject(RValue* result, PWObjectBase* callee, int32_t argc
                               bool noCallee) {
     JS_NewObject(*result, nullptr, nullptr, 0, nullptr);
     PWObjectBase* arguments = result->obj;
+    arguments->AddPointer(JS_GET_OWN_PROPERTY, reinterpret_cast<void*>(JS_ArgumentsGetOwnProperty), 0);
     arguments->AddString(JS_CLASS, "Arguments", 0);
     arguments->AddReal("length", argc, JS_CONFIGURABLE | JS_WRITABLE);
     int32_t declared = 0;
@@ -127,4 +130,84 @@ PWObjectBase* JS_CreateNativeAccessor(NativeAccessorGetter getter, NativeAccesso
         slot->kind = VALUE_ACCESSOR;
     }
     return record;
+}
+
+// --- Construction and instances ---------------------------------------------------------
+
+void JS_ScriptConstruct(RValue& result, CInstance* constructor, CInstance*, int32_t argc, RValue* args) {
+    JS_NewObject(result, nullptr, nullptr, 0, nullptr);
+    PWObjectBase* made = result.obj;
+    auto* function = reinterpret_cast<PWObjectBase*>(constructor);
+    const RValue* prototype = function != nullptr ? function->PeekSlot(JS_SLOT_PROTOTYPE) : nullptr;
+    RValue* link = made->FindName(JS_PROTOTYPE);
+    RValue_Release(link);
+    if (prototype != nullptr && RValue_IsObject(prototype) && prototype->obj != nullptr) {
+        link->obj = prototype->obj;
+        link->kind = VALUE_OBJECT;
+    } else {
+        link->kind = VALUE_NULL;
+    }
+    if (function == nullptr || !HasOwnPointer(function, JS_CALL_SCRIPT)) return;
+    // What the constructor returns is dropped: "new" always answers the object it made.
+    RValue scratch = RValue_Undefined();
+    JS_Call(made, &scratch, function, argc, args);
+    RValue_Release(&scratch);
+}
+
+int32_t JS_HasInstance(PWObjectBase* function, RValue* value) {
+    if (!RValue_IsObject(value) || value->obj == nullptr) return 0;
+    const RValue* prototype = function != nullptr ? function->PeekSlot(JS_SLOT_PROTOTYPE) : nullptr;
+    if (prototype == nullptr || !RValue_IsObject(prototype)) return 2;
+    for (PWObjectBase* p = JS_PrototypeOf(value->obj); p != nullptr; p = JS_PrototypeOf(p))
+        if (p == prototype->obj) return 1;
+    return 0;
+}
+
+void JS_CreateScriptFunction(RValue& result, CInstance*, CInstance*, int32_t argc, RValue* args) {
+    if (argc < 1) return;
+    CScript* script = Script_Get(Arg_GetInt32(args, 0) - 100000);
+    if (script == nullptr) return;
+    CCode* code = script->GetCode();
+    RValue_Release(&result);
+    PWObjectBase* function = JS_NewBareObject();
+    result.obj = function;
+    result.kind = VALUE_OBJECT;
+    if (g_JSStandard.functionPrototype != nullptr)
+        function->AddObject(JS_PROTOTYPE, g_JSStandard.functionPrototype, 0);
+    else
+        function->AddNull(JS_PROTOTYPE, 0);
+    function->AddString(JS_CLASS, "Function", 0);
+    function->AddReal(JS_EXTENSIBLE, 1.0, 0);
+    function->AddPointer(JS_CALL_CPP, nullptr, 0);
+    function->AddPointer(JS_HAS_INSTANCE, reinterpret_cast<void*>(JS_HasInstance), 0);
+    // A closure keeps the running call's locals: the run must not free them when the call ends.
+    PWObjectBase* scope = VM_Current != nullptr ? VM_Locals(VM_Current) : nullptr;
+    if (scope != nullptr) {
+        function->AddObject(JS_SCOPE, scope, 0);
+        VM_Current->localsBorrowed = 1;
+    } else {
+        function->AddNull(JS_SCOPE, 0);
+    }
+    function->AddNull(JS_FORMAL_PARAMETERS, 0);
+    function->AddPointer(JS_CODE, code, 0);
+    function->AddPointer(JS_CALL_SCRIPT, script, 0);
+    function->AddReal("length", code != nullptr ? code->arguments : 0, 0);
+    function->AddPointer(JS_CONSTRUCT, reinterpret_cast<void*>(JS_ScriptConstruct), 0);
+    PWObjectBase* prototype = JS_NewBareObject();
+    prototype->AddObject("constructor", function, JS_CONFIGURABLE | JS_WRITABLE);
+    if (g_JSStandard.objectPrototype != nullptr)
+        prototype->AddObject(JS_PROTOTYPE, g_JSStandard.objectPrototype, 0);
+    else
+        prototype->AddNull(JS_PROTOTYPE, 0);
+    RValue* slot = function->GetSlot(JS_SLOT_PROTOTYPE);
+    RValue_Release(slot);
+    slot->obj = prototype;
+    slot->kind = VALUE_OBJECT;
+    slot->flags = JS_CONFIGURABLE | JS_WRITABLE;
+}
+
+void JS_NativeNoOp(RValue&, CInstance*, CInstance*, int32_t, RValue*) {}
+
+void JS_NativeReturnUndefined(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
+    RValue_Release(&result);
 }

@@ -26,3 +26,18 @@ PWObjectBase* JS_CreateAccessorFunction(void* accessor, int32_t length);
 // An accessor record whose getter and setter call the native functions; a null one leaves its
 // slot unset.
 PWObjectBase* JS_CreateNativeAccessor(NativeAccessorGetter getter, NativeAccessorSetter setter);
+
+// "[[Construct]]" of script functions: a new object whose prototype is the constructor's slot 0
+// (null when that is no object), with the constructor run on it; its return value is dropped.
+void JS_ScriptConstruct(RValue& result, CInstance* constructor, CInstance* other, int32_t argc, RValue* args);
+// The default "[[HasInstance]]": 1 when the function's slot-0 prototype is on the value's
+// chain, 0 when not or the value is no object, 2 when slot 0 holds no object.
+int32_t JS_HasInstance(PWObjectBase* function, RValue* value);
+// "@@script_ref@@": a function object for the script id (script index + 100000), closing over
+// the running call's locals. An unknown id leaves the result untouched.
+void JS_CreateScriptFunction(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
+
+// Does nothing at all (the result is left as it is).
+void JS_NativeNoOp(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
+// result = undefined.
+void JS_NativeReturnUndefined(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);

@@ -54,21 +54,6 @@ void RunAccessor(PWObjectBase* object, RValue* result, RValue* value, PWObjectBa
         reinterpret_cast<NativeAccessorSetter>(node->value.ptr)(instance, 0, value);
 }
 
-// The object's own property as stored, accessor records included, for objects served by the
-// default hook or by none (instances, bare objects: their storage is all there is); through
-// the object's hook otherwise. The operations below need an own accessor as an accessor,
-// with its attributes, not as its getter's value.
-void ReadOwnStored(PWObjectBase* object, RValue* result, const char* name) {
-    SetUnset(result);
-    bool found = false;
-    JSGetOwnPropertyHook hook = JS_FindGetOwnPropertyHook(object, &found);
-    if (hook == JS_DefaultGetOwnProperty || !found) {
-        if (const RValue* stored = JS_FindOwnValue(object, name)) *result = *stored;
-        return;
-    }
-    JS_GetOwnProperty(object, result, name);
-}
-
 double ExtensibleValue(PWObjectBase* object) {
     RValue value;
     JS_GetProperty(object, &value, JS_EXTENSIBLE);
@@ -140,8 +125,15 @@ RValue FunctionOrUndefined(PWObjectBase* function) {
 
 }  // namespace
 
-void JS_ThrowTypeError(const char* message) {
-    Runtime_ErrorNonFatal("%s", message);
+void JS_ReadOwnStored(PWObjectBase* object, RValue* result, const char* name) {
+    SetUnset(result);
+    bool found = false;
+    JSGetOwnPropertyHook hook = JS_FindGetOwnPropertyHook(object, &found);
+    if (hook == JS_DefaultGetOwnProperty || !found) {
+        if (const RValue* stored = JS_FindOwnValue(object, name)) *result = *stored;
+        return;
+    }
+    JS_GetOwnProperty(object, result, name);
 }
 
 // --- Reading ----------------------------------------------------------------------------
@@ -165,7 +157,7 @@ void JS_CallSetter(PWObjectBase* object, RValue* value, const RValue* accessor) 
 void JS_Get(PWObjectBase* object, RValue* result, const char* name) {
     // Walks the chain itself so that an inherited getter runs with the object read as this.
     for (PWObjectBase* current = object; current != nullptr; current = JS_PrototypeOf(current)) {
-        ReadOwnStored(current, result, name);
+        JS_ReadOwnStored(current, result, name);
         if (RValue_IsUnset(result)) continue;
         if (JS_IsAccessor(result)) {
             RValue accessor = *result;
@@ -189,12 +181,12 @@ void JS_DefaultGetOwnProperty(PWObjectBase* object, RValue* result, const char* 
 
 bool JS_CanPut(PWObjectBase* object, const char* name) {
     RValue own;
-    ReadOwnStored(object, &own, name);
+    JS_ReadOwnStored(object, &own, name);
     if (JS_IsAccessor(&own)) return HasAccessorSlot(&own, 1);
     if (!JS_IsAbsent(&own)) return (own.flags & JS_WRITABLE) != 0;
     for (PWObjectBase* p = JS_PrototypeOf(object); p != nullptr; p = JS_PrototypeOf(p)) {
         RValue inherited;
-        ReadOwnStored(p, &inherited, name);
+        JS_ReadOwnStored(p, &inherited, name);
         if (RValue_IsUnset(inherited)) continue;
         if (JS_IsDataValue(&inherited)) return (inherited.flags & JS_WRITABLE) != 0;
         break;
@@ -208,7 +200,7 @@ int32_t JS_DefaultDefineOwnProperty(PWObjectBase* object, const char* name, RVal
                                     bool throwFlag) {
     const int32_t reject = throwFlag ? 2 : 0;
     RValue current;
-    ReadOwnStored(object, &current, name);
+    JS_ReadOwnStored(object, &current, name);
     if (JS_IsAbsent(&current)) {
         if (!(ExtensibleValue(object) > 0.5)) return reject;
         StoreDescriptor(object, name, descriptor);

@@ -8,12 +8,18 @@
 
 #include <cstdint>
 
+#include "script/JS_Exception.h"
 #include "script/JS_Object.h"
 
 // [[Get]]: the property found on the object or up its chain; an accessor answers its getter's
 // result, the getter running with the object as this. Unset when nothing has the property.
 // A stored value is copied plainly (no reference taken); a getter's result is the getter's.
 void JS_Get(PWObjectBase* object, RValue* result, const char* name);
+// The object's own property as stored, accessor records included, for objects served by the
+// default hook or by none (instances, bare objects: their storage is all there is); through
+// the object's hook otherwise. The write operations need an own accessor as an accessor, with
+// its attributes, not as its getter's value. Unset when there is none.
+void JS_ReadOwnStored(PWObjectBase* object, RValue* result, const char* name);
 void JS_CallGetter(PWObjectBase* object, RValue* result, const RValue* accessor);
 void JS_CallSetter(PWObjectBase* object, RValue* value, const RValue* accessor);
 
@@ -34,6 +40,6 @@ int32_t JS_ToPropertyDescriptor(RValue* descriptor, const RValue* value);
 // A descriptor object for a stored descriptor; undefined for an absent one.
 void JS_FromPropertyDescriptor(RValue* result, const RValue* descriptor);
 
-// Raises a TypeError with the message. Until script exceptions exist it is reported as a
-// run-time error the game goes on after.
-void JS_ThrowTypeError(const char* message);
+// [[Put]]: the write of a named property, setters and element stores included. A refusal
+// throws only with throwFlag.
+void JS_Put(PWObjectBase* object, RValue* value, const char* name, bool throwFlag);

@@ -1,0 +1,82 @@
+// Writes a game data file whose code names every interpreter support built-in of the script
+// object runtime (a game naming a row the runner lacks is refused at load), and whose room
+// creation code prints the type names of a number and of an object literal.
+// Usage: e2e_scriptfns_game OUTPUT
+#include <cstdio>
+#include <string>
+
+#include "TestGameFileWriter.h"
+
+namespace {
+
+const char* const kEveryRow[] = {
+    "$ERROR",
+    "ERROR",
+    "testFailed",
+    "@@typeof@@",
+    "@@new@@",
+    "@@delete@@",
+    "@@try_hook@@",
+    "@@try_unhook@@",
+    "@@throw@@",
+    "@@finish_catch@@",
+    "@@finish_finally@@",
+    "@@script_ref@@",
+    "@@instanceof@@",
+    "@@This@@",
+    "@@Other@@",
+    "@@GlobalScope@@",
+    "@@NewHVSArray@@",
+    "@@NewArray@@",
+    "@@NewObject@@",
+    "@@NewProperty@@",
+    "@@ForInIterator@@",
+    "@@ForInIteratorGetNext@@",
+    "@@ForInIteratorDelete@@",
+};
+
+std::string Print(const char* label, const std::string& call) {
+    return call + "    pop.v.v global.value\n    push.s \"" + label +
+           "=\"\n    conv.s.v\n    push.v global.value\n    add.v.v\n"
+           "    call.i show_debug_message 1\n    pop.v.v global.sink\n";
+}
+
+std::string RoomCreation() {
+    std::string code;
+    code += Print("number", "    push.i 1\n    conv.i.v\n    call.i @@typeof@@ 1\n");
+    code += Print("object", "    call.i @@NewObject@@ 0\n    call.i @@typeof@@ 1\n");
+    return code;
+}
+
+std::string EveryRow() {
+    std::string code;
+    for (const char* name : kEveryRow) code += std::string("    call.i ") + name + " 0\n    popz.v\n";
+    return code + "    exit.i\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: e2e_scriptfns_game OUTPUT\n");
+        return 2;
+    }
+    formpack::FormFile file;
+    file.header.format = 15;
+    file.header.gameName = "scriptfns_test";
+    file.header.roomOrder = {0};
+    file.header.windowWidth = 320;
+    file.header.windowHeight = 240;
+    const std::string creation = RoomCreation(), every = EveryRow();
+    if (!e2e::AddCode(file, "gml_RoomCC_room0_Create", creation.c_str()) ||
+        !e2e::AddCode(file, "gml_Script_scr_every_row", every.c_str()))
+        return 1;
+    file.scripts = std::vector<formpack::Script>{{"scr_every_row", 1}};
+    formpack::Room room;
+    room.name = "room0";
+    room.width = 320;
+    room.height = 240;
+    room.creationCode = 0;
+    file.rooms = std::vector<std::optional<formpack::Room>>{room};
+    return e2e::WriteGame(file, argv[1]);
+}

@@ -1,0 +1,51 @@
+#!/usr/bin/env python3
+"""Runs a game that names every interpreter support built-in of the script object runtime.
+
+The game loads only when every row it names is registered; its room creation code prints the
+type names that "@@typeof@@" gives a number and an object literal.
+"""
+import os
+import subprocess
+import sys
+import tempfile
+
+
+def read(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+    except OSError:
+        return ""
+
+
+def main():
+    maker, runner = sys.argv[1], sys.argv[2]
+    if os.environ.get("HV_TEST_TMP"):
+        os.makedirs(os.environ["HV_TEST_TMP"], exist_ok=True)
+    with tempfile.TemporaryDirectory(dir=os.environ.get("HV_TEST_TMP")) as folder:
+        game = os.path.join(folder, "scriptfns.win")
+        subprocess.run([maker, game], check=True, timeout=30)
+        env = dict(os.environ)
+        env.pop("DISPLAY", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        env["XDG_DATA_HOME"] = os.path.join(folder, "data")
+        env["XDG_CONFIG_HOME"] = os.path.join(folder, "config")
+        log, errors = os.path.join(folder, "log.txt"), os.path.join(folder, "err.txt")
+        done = subprocess.run([runner, "-game", game, "-headless", "-debugoutput", log, "-output", errors],
+                              cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
+        out = read(errors)
+        answers = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        failures = []
+        if done.returncode != 0 or "Unable to find function" in out + read(log):
+            failures.append("the game did not load and run (exit %d): %r" % (done.returncode, out[-800:]))
+        for key, value in {"number": "number", "object": "object"}.items():
+            if answers.get(key) != value:
+                failures.append("%s: got %r, expected %r" % (key, answers.get(key), value))
+        for failure in failures:
+            print("FAIL:", failure)
+        print("3 checks, %d failed" % len(failures))
+        return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
