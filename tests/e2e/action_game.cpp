@@ -195,6 +195,7 @@ std::string CreateEvent() {
     Code c;
     c.Real(1).Call("action_set_relative", 1);
     c.Real(10).Call("action_set_score", 1).Game("score").ShowResult("relative score");
+    c.Real(7).Real(5).Call("action_move_to", 2).Game("y").ShowResult("relative move y");
     // The user event runs with the flag clear; it is back on when the event returns.
     c.Real(0).Call("event_user", 1);
     c.Real(10).Call("action_set_score", 1).Game("score").ShowResult("score after the nested event");

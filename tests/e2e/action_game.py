@@ -47,7 +47,8 @@ def main():
             failures.append("the game did not load and run (%d): %r" % (done.returncode, text[-1500:]))
         values = labelled(text)
         expected = {
-            "relative score": 10, "score in the nested event": 3, "score after the nested event": 13,
+            "relative score": 10, "relative move y": 107, "score in the nested event": 3,
+            "score after the nested event": 13,
             "score in the next event": 100, "stop cell direction": 0, "stop cell speed": 0,
             "no cell speed": 0, "real against text": 0, "abc below abd": 1, "dice of half a side": 1,
             "fewer than two actors": 1, "time line started with 1": 0, "time line started with 0": 1,
@@ -69,10 +70,12 @@ def main():
         if text.count("no more lives\n") != 1:
             failures.append("No More Lives ran %d times, want 1" % text.count("no more lives\n"))
         reports = {"Wrong argument to action_move().": 1, "Cannot compare arguments.": 1,
-                   "The particle emitter must first be created.": 2, "Trying to draw a non-existing sprite.": 1}
+                   "The particle emitter must first be created.": 2,
+                   "Trying to draw a non-existing sprite.": 1}
         for message, least in reports.items():
             if text.count(message) < least:
-                failures.append("report %r seen %d times, want %d or more" % (message, text.count(message), least))
+                failures.append("report %r seen %d times, want %d or more"
+                                % (message, text.count(message), least))
         for failure in failures:
             print("FAIL:", failure)
         print("%d checks, %d failed" % (len(expected) + 3 + len(reports), len(failures)))
