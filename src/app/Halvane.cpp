@@ -102,6 +102,7 @@
 #include "base/Options.h"
 #include "world/Path_Main.h"
 #include "world/World_Services.h"
+#include "services/Function_Action.h"
 #include "services/Function_Interaction.h"
 #include "services/Run_Score.h"
 #include "script/JS_Runtime.h"
@@ -359,7 +360,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Graphic..",
      {InitColourFunctions, InitTextFunctions, InitSpriteDrawFunctions, InitBackgroundDrawFunctions,
       InitTextureFunctions, InitDisplayFunctions, InitCameraFunctions}},  // InitGraphicsFunctions
-    {"Action..", {}},                                                     // InitActionFunctions
+    {"Action..", {InitActionFunctions}},
     {"File..", {InitFileFunctions}},
     {"Resource..",
      {InitSpriteResourceFunctions, InitBackgroundResourceFunctions, InitFontResourceFunctions,

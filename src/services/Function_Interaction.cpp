@@ -267,16 +267,8 @@ BUILTIN(HighscoreName) {
     RValue_SetString(&result, Highscore_Name(Arg_GetInt32(args, 0)));
 }
 BUILTIN(DrawHighscore) {
-    const int32_t x1 = Arg_GetInt32(args, 0), y1 = Arg_GetInt32(args, 1);
-    const int32_t x2 = Arg_GetInt32(args, 2), y2 = Arg_GetInt32(args, 3);
-    const int32_t step = (y2 - y1) / HIGHSCORE_PLACES;
-    int32_t y = y1;
-    for (int32_t place = 1; place <= HIGHSCORE_PLACES; ++place, y += step) {
-        if (const char* name = Highscore_Name(place)) Text_Draw(x1, y, name, -1, -1);
-        char value[16];
-        std::snprintf(value, sizeof value, "%d", Highscore_Value(place));
-        Text_Draw(x2 - Text_Width(value, -1, -1), y, value, -1, -1);
-    }
+    Interaction_DrawHighscore(Arg_GetInt32(args, 0), Arg_GetInt32(args, 1), Arg_GetInt32(args, 2),
+                              Arg_GetInt32(args, 3));
 }
 
 // --- keyboard and mouse ---------------------------------------------------------------------
@@ -484,4 +476,15 @@ void Function_Interaction_Init() {
     AddRows(kKeyboardRows);
     if (g_GameHeader.major < 2) AddRows(kJoystickRows);
     AddRows(kHousekeepingRows);
+}
+
+void Interaction_DrawHighscore(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    const int32_t step = (y2 - y1) / HIGHSCORE_PLACES;
+    int32_t y = y1;
+    for (int32_t place = 1; place <= HIGHSCORE_PLACES; ++place, y += step) {
+        if (const char* name = Highscore_Name(place)) Text_Draw(x1, y, name, -1, -1);
+        char value[16];
+        std::snprintf(value, sizeof value, "%d", Highscore_Value(place));
+        Text_Draw(x2 - Text_Width(value, -1, -1), y, value, -1, -1);
+    }
 }

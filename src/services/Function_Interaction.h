@@ -11,3 +11,6 @@ void Function_Interaction_Init();
 
 // keyboard_check: 0 no key held, 1 any key held, 2..255 that key held; else 0.
 bool Interaction_KeyboardCheck(int32_t key);
+
+// The high-score table drawn in the box: names at the left edge, values against the right.
+void Interaction_DrawHighscore(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
