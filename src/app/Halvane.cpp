@@ -105,6 +105,7 @@
 #include "services/Function_Interaction.h"
 #include "services/Run_Score.h"
 #include "script/JS_Runtime.h"
+#include "physics/Physics_Main.h"
 
 // The compiled game linked into the program fills the link record.
 GameLinkRecord* Game_FillLinkRecord(GameLinkRecord* record);
@@ -289,6 +290,7 @@ void InstallHooks() {
     Effect_InstallHooks();
     Layer_InstallParticleHooks();
     AudioHost_Install();
+    Physics_Install();
 
     g_GRHooks.processMessages = ProcessMessages;
     g_GRHooks.showMessage = ShowMessage;
