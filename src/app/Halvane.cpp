@@ -107,6 +107,7 @@
 #include "services/Run_Score.h"
 #include "script/JS_Runtime.h"
 #include "script/JS_VMHelpers.h"
+#include "physics/Physics_Main.h"
 
 // The compiled game linked into the program fills the link record.
 GameLinkRecord* Game_FillLinkRecord(GameLinkRecord* record);
@@ -291,6 +292,7 @@ void InstallHooks() {
     Effect_InstallHooks();
     Layer_InstallParticleHooks();
     AudioHost_Install();
+    Physics_Install();
 
     g_GRHooks.processMessages = ProcessMessages;
     g_GRHooks.showMessage = ShowMessage;

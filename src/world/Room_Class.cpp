@@ -17,6 +17,7 @@
 #include "world/Run.h"
 #include "world/Collision_Main.h"
 #include "world/World_Services.h"
+#include "world/Physics_Services.h"
 
 namespace {
 
@@ -203,6 +204,9 @@ void CRoom::MakeRecordsOwned() {
 }
 
 void CRoom::Clear() {
+    // The world goes first: it takes the bodies off the instances deleted below.
+    if (physicsWorld != nullptr && g_PhysicsServices.destroyWorld != nullptr)
+        g_PhysicsServices.destroyWorld(physicsWorld);
     physicsWorld = nullptr;
     FreeRecords();
     recordStorage = ROOM_RECORDS_SHARED;
@@ -270,6 +274,14 @@ void CRoom::LoadFromChunk(ChunkView& chunk, uint32_t at) {
         gravityX = static_cast<int32_t>(chunk.FileF32(at + 76));
         gravityY = static_cast<int32_t>(chunk.FileF32(at + 80));
         pixelsToMetres = chunk.FileF32(at + 84);
+        if (usesPhysics && g_PhysicsServices.createWorld != nullptr) {
+            // The layer model runs at the game's speed; older games at the room's.
+            const int32_t updateSpeed = g_GameHeader.major >= 2 && g_GameHeader.hasFrameRate
+                                            ? static_cast<int32_t>(g_GameHeader.frameRate)
+                                            : speed;
+            physicsWorld = g_PhysicsServices.createWorld(
+                pixelsToMetres, updateSpeed, static_cast<float>(gravityX), static_cast<float>(gravityY));
+        }
     }
 
     // Both lists hold at most eight records; the rest of a longer list is not read.
@@ -327,6 +339,8 @@ void CRoom::CopyFrom(const CRoom* source, bool createInstances) {
     gravityX = source->gravityX;
     gravityY = source->gravityY;
     pixelsToMetres = source->pixelsToMetres;
+    if (source->physicsWorld != nullptr && g_PhysicsServices.copyWorld != nullptr)
+        physicsWorld = g_PhysicsServices.copyWorld(source->physicsWorld);
     for (int32_t i = 0; i < kRoomBackgrounds; ++i) backgrounds[i] = source->backgrounds[i];
     viewsEnabled = source->viewsEnabled;
     clearWindow = source->clearWindow;

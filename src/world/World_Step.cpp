@@ -13,6 +13,7 @@
 #include "world/Room_Class.h"
 #include "world/Run.h"
 #include "world/TimeLine.h"
+#include "world/Physics_Services.h"
 
 FrameTiming g_FrameTiming;
 FrameSwitches g_FrameSwitches;
@@ -196,10 +197,29 @@ void Instance_AnimateImage(CInstance* instance) {
     PerformEvent_Instance(instance, instance, EVENT_OTHER, OTHER_ANIMATION_END);
 }
 
+namespace {
+
+void StepPhysicsWorld(CRoom* room) {
+    if (g_PhysicsServices.step == nullptr) return;
+    bool anyOnPath = false;
+    for (CInstance* instance = room->active.head; instance != nullptr && !anyOnPath;
+         instance = instance->depthNext)
+        anyOnPath = instance->path_index >= 0;
+    // The layer model runs at the game clock's rate, older games at the room's speed.
+    const int32_t frameRate =
+        g_GameHeader.major >= 2 ? static_cast<int32_t>(InstanceWorld().frameRate()) : room->speed;
+    g_PhysicsServices.step(room->physicsWorld, frameRate, anyOnPath);
+}
+
+}  // namespace
+
 bool HandleInstanceMovement() {
     CRoom* room = Run_Room();
     if (room == nullptr) return false;
-    if (room->physicsWorld != nullptr) return true;  // its bodies move the instances
+    if (room->physicsWorld != nullptr) {  // its bodies move the instances
+        StepPhysicsWorld(room);
+        return true;
+    }
     const uint64_t pass = EventPassCounter++;
     for (CInstance* instance = room->active.head; instance != nullptr;) {
         CInstance* next = instance->depthNext;

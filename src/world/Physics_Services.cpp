@@ -1,0 +1,3 @@
+#include "world/Physics_Services.h"
+
+PhysicsServices g_PhysicsServices;
