@@ -595,6 +595,7 @@ public:
     HRESULT CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
                                GpuVertexBuffer** buffer) override;
     HRESULT SetFVF(uint32_t fvf) override {
+        if ((fvf ^ m_fvf) & D3DFVF_NORMAL) m_dirty |= kDirtyLights;  // lit programs need normals
         m_fvf = fvf;
         return D3D_OK;
     }
@@ -1016,7 +1017,8 @@ uint32_t GlDevice::ProgramKey() const {
         if (m_projection[11] != 0.0f) key |= kKeyFogUseW;
     }
     if (rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT) key |= kKeyFlat;
-    if (rs[D3DRS_LIGHTING]) key |= kKeyLit;
+    // Only vertices with normals are lit; the others keep their colours.
+    if (rs[D3DRS_LIGHTING] && (m_fvf & D3DFVF_NORMAL)) key |= kKeyLit;
     return key;
 }
 

@@ -232,6 +232,7 @@ TEST_F(ThreeDTest, FogColourWriteAndSamplerBuiltins) {
     const GPUState before = g_GPUState;
     EXPECT_EQ(CallReal("gpu_set_texfilter_ext", {R(9), R(1)}), -1);
     EXPECT_EQ(std::memcmp(before.currentSampler, g_GPUState.currentSampler, sizeof before.currentSampler), 0);
+    CallBuiltin("gpu_set_texrepeat", {R(0)});
     CallBuiltin("gpu_set_texrepeat_ext", {R(2), R(1)});
     EXPECT_EQ(CallReal("gpu_get_texrepeat_ext", {R(2)}), 1);
     EXPECT_EQ(CallReal("gpu_get_texrepeat_ext", {R(3)}), 0);
