@@ -211,22 +211,6 @@ void F_ShaderEnableCornerId(RValue&, CInstance*, CInstance*, int32_t, RValue* ar
 
 }  // namespace
 
-void ReturnRealArray(RValue& result, int32_t count, const double* values) {
-    RValue_Release(&result);
-    result = RValue_Undefined();
-    result.kind = VALUE_ARRAY;
-    SharedArray* record = SharedArray_Create(&result);
-    result.arr = record;
-    if (count <= 0) return;
-    record->rows = static_cast<ArrayRow*>(MEM_ALLOC(sizeof(ArrayRow)));
-    record->rowCapacity = 1;
-    record->rowCount = 1;
-    ArrayRow& row = record->rows[0];
-    row.items = static_cast<RValue*>(MEM_ALLOC(sizeof(RValue) * static_cast<size_t>(count)));
-    row.length = row.capacity = count;
-    for (int32_t i = 0; i < count; ++i) row.items[i] = RValue_Real(values[i]);
-}
-
 void InitTextureFunctions() {
     static const BuiltinRow kRows[] = {
         {"sprite_get_texture", F_SpriteGetTexture, 2, 1},

@@ -4,10 +4,7 @@
 
 #include <cstdint>
 
-struct RValue;
-
-// Makes the result a new one-row array of `count` reals (count 0: an empty array).
-void ReturnRealArray(RValue& result, int32_t count, const double* values);
+#include "core/Value_Array.h"
 
 // Registers the rows of the texture and UV built-ins.
 void InitTextureFunctions();

@@ -299,6 +299,12 @@ void GR_Batch_End_Frame() {
     if (g_D3D.discardFlag) g_minimumNodeVertices = 4096;
 }
 
+void GR_Batch_Close() {
+    g_Batch.kind = -1;
+    g_Batch.texture = kNoTexture;
+    g_Batch.closed = true;
+}
+
 void GR_Batch_Free_All() {
     while (g_listHead) DeleteNode(g_listHead);
     g_single = nullptr;

@@ -63,6 +63,8 @@ extern uint32_t g_Format36FVF;
 
 void* GR_Batch_Alloc(int32_t kind, TextureRecord* texture, uint32_t format, int32_t n);
 void GraphicsFlush();
+// Closes the batch after a direct draw: the next GR_Batch_Alloc starts afresh.
+void GR_Batch_Close();
 void GR_Batch_Unreserve(int32_t n);
 constexpr int32_t GR_Batch_Max_Vertices() {
     return 65536;

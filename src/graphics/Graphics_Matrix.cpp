@@ -274,3 +274,28 @@ void Matrix_Build_Ortho(Matrix4* out, float width, float height, float nearPlane
     out->m[14] = nearPlane / (nearPlane - farPlane);
     out->m[15] = 1;
 }
+
+void Matrix_Build_Transform(Matrix4* out, float x, float y, float z, float xrotation, float yrotation,
+                            float zrotation, float xscale, float yscale, float zscale) {
+    constexpr double kRadians = 0.01745329238474369;
+    const double ax = -xrotation * kRadians, ay = -yrotation * kRadians, az = -zrotation * kRadians;
+    const double sx = std::sin(ax), cx = std::cos(ax), sy = std::sin(ay), cy = std::cos(ay);
+    const double sz = std::sin(az), cz = std::cos(az);
+    const double m[16] = {(cy * cz - sy * sx * sz) * xscale,
+                          (sy * sx * cz + sz * cy) * yscale,
+                          -sy * cx * zscale,
+                          0,
+                          -sz * cx * xscale,
+                          cz * cx * yscale,
+                          sx * zscale,
+                          0,
+                          (sx * sz * cy + cz * sy) * xscale,
+                          (sz * sy - sx * cz * cy) * yscale,
+                          cy * cx * zscale,
+                          0,
+                          x,
+                          y,
+                          z,
+                          1};
+    for (int32_t i = 0; i < 16; ++i) out->m[i] = static_cast<float>(m[i]);
+}

@@ -64,3 +64,6 @@ void Matrix_Build_Rotation_Axis(Matrix4* out, float axis[3], float degrees);
 void Matrix_Build_Perspective_Fov(Matrix4* out, float fov, float aspect, float nearPlane, float farPlane);
 void Matrix_Build_Perspective(Matrix4* out, float width, float height, float nearPlane, float farPlane);
 void Matrix_Build_Ortho(Matrix4* out, float width, float height, float nearPlane, float farPlane);
+// Rotation about y, then x, then z (degrees), then scaling, then translation by (x, y, z).
+void Matrix_Build_Transform(Matrix4* out, float x, float y, float z, float xrotation, float yrotation,
+                            float zrotation, float xscale, float yscale, float zscale);

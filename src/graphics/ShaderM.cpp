@@ -12,6 +12,7 @@
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Hooks.h"
+#include "graphics/Graphics_Light.h"
 #include "graphics/Graphics_Matrix.h"
 #include "platform/Device.h"
 
@@ -203,18 +204,27 @@ void Shader_Matrices_Changed() {
 
 namespace {
 
-// The lighting uniforms. No light table is kept yet: every slot is off, the ambient colour
-// black; the lighting flag is the render state's.
+// The lighting uniforms, copied from the light table; each slot's colour counts only while
+// the slot is enabled.
 void SendLights() {
-    const float ambient[4] = {0, 0, 0, 0};
-    const float zeros[32] = {};
+    const LightTable& table = g_LightTable;
+    float ambient[4];
+    for (int32_t i = 0; i < 4; ++i) ambient[i] = static_cast<float>(table.ambient >> (8 * i) & 0xFF) / 255.0f;
+    float directions[32], colours[32], positions[32];
+    for (int32_t slot = 0; slot < 8; ++slot) {
+        const LightSlot& light = table.slots[slot];
+        for (int32_t i = 0; i < 4; ++i) {
+            directions[4 * slot + i] = light.direction[i];
+            colours[4 * slot + i] = light.colour[i] * light.enabled;
+            positions[4 * slot + i] = light.position[i];
+        }
+    }
     const int32_t* u = g_current->builtinUniforms;
     GR_Shader_Set_Uniform_F_Array(u[SHADER_U_AMBIENT_COLOUR], 4, ambient);
-    GR_Shader_Set_Uniform_F_Array(u[SHADER_U_LIGHTS_DIRECTION], 32, zeros);
-    GR_Shader_Set_Uniform_F_Array(u[SHADER_U_LIGHTS_COLOUR], 32, zeros);
-    GR_Shader_Set_Uniform_F_Array(u[SHADER_U_LIGHTS_POSRANGE], 32, zeros);
-    const bool lighting = GPUState_GetRenderState(&g_GPUState, GPU_RS_LIGHTING) != 0;
-    GR_Shader_Set_Uniform_B(u[SHADER_U_LIGHTING_ENABLED], 1, lighting ? 1 : 0, 0, 0, 0);
+    GR_Shader_Set_Uniform_F_Array(u[SHADER_U_LIGHTS_DIRECTION], 32, directions);
+    GR_Shader_Set_Uniform_F_Array(u[SHADER_U_LIGHTS_COLOUR], 32, colours);
+    GR_Shader_Set_Uniform_F_Array(u[SHADER_U_LIGHTS_POSRANGE], 32, positions);
+    GR_Shader_Set_Uniform_B(u[SHADER_U_LIGHTING_ENABLED], 1, table.lighting ? 1 : 0, 0, 0, 0);
 }
 
 }  // namespace

@@ -181,6 +181,10 @@ public:
     virtual HRESULT CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
                                        GpuVertexBuffer** buffer) = 0;
     virtual HRESULT SetFVF(uint32_t fvf) = 0;
+    // Fixed-function lighting (render state D3DRS_LIGHTING switches it; vertices need normals).
+    virtual HRESULT SetMaterial(const GpuMaterial* material) = 0;
+    virtual HRESULT SetLight(uint32_t index, const GpuLight* light) = 0;
+    virtual HRESULT LightEnable(uint32_t index, bool on) = 0;
     virtual HRESULT SetStreamSource(uint32_t stream, GpuVertexBuffer* buffer, uint32_t offset,
                                     uint32_t stride) = 0;
     virtual HRESULT DrawPrimitive(uint32_t kind, uint32_t startVertex, uint32_t primitiveCount) = 0;

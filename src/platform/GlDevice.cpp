@@ -37,6 +37,7 @@ constexpr uint32_t kTargets = 4;
 constexpr GLenum kScratchUnit = GL_TEXTURE0 + 15;  // uploads and read-backs; never sampled
 
 constexpr GLuint kAttribPosition = 0;
+constexpr GLuint kAttribNormal = 1;
 constexpr GLuint kAttribColour = 2;
 constexpr GLuint kAttribTexCoord = 3;
 
@@ -49,6 +50,38 @@ layout(location = 2) in vec4 aColour;
 layout(location = 3) in vec2 aTexCoord;
 uniform mat4 uWorldViewProj;
 uniform vec2 uPixelCentre;
+#ifdef LIT
+// Fixed-function lighting in world space: the vertex colour is the diffuse material, the
+// material's ambient (white) takes the ambient colour. Light kinds: 0 off, 1 directional, 2 point.
+layout(location = 1) in vec3 aNormal;
+uniform mat4 uWorld;
+uniform vec4 uAmbient;
+uniform vec4 uLightDiffuse[8];
+uniform vec4 uLightPosition[8];   // x, y, z, range
+uniform vec4 uLightDirection[8];  // x, y, z, kind
+uniform vec3 uLightAttenuation[8];
+
+vec4 Lit(vec4 colour) {
+    vec3 position = (uWorld * vec4(aPosition, 1.0)).xyz;
+    vec3 normal = mat3(uWorld) * aNormal;
+    vec3 sum = uAmbient.rgb;
+    for (int i = 0; i < 8; ++i) {
+        int kind = int(uLightDirection[i].w);
+        if (kind == 1) {
+            sum += uLightDiffuse[i].rgb * colour.rgb * max(dot(normal, -uLightDirection[i].xyz), 0.0);
+        } else if (kind == 2) {
+            vec3 toLight = uLightPosition[i].xyz - position;
+            float distance = length(toLight);
+            if (distance > uLightPosition[i].w) continue;
+            vec3 a = uLightAttenuation[i];
+            float attenuation = 1.0 / max(a.x + a.y * distance + a.z * distance * distance, 1e-6);
+            vec3 l = distance > 0.0 ? toLight / distance : vec3(0.0);
+            sum += uLightDiffuse[i].rgb * colour.rgb * max(dot(normal, l), 0.0) * attenuation;
+        }
+    }
+    return vec4(clamp(sum, 0.0, 1.0), colour.a);
+}
+#endif
 out vec4 vColour;
 #ifdef FLAT
 flat out vec4 vFlatColour;
@@ -56,9 +89,13 @@ flat out vec4 vFlatColour;
 out vec2 vTexCoord;
 void main() {
     vec4 p = uWorldViewProj * vec4(aPosition, 1.0);
+#ifdef LIT
+    vColour = Lit(aColour);
+#else
     vColour = aColour;
+#endif
 #ifdef FLAT
-    vFlatColour = aColour;
+    vFlatColour = vColour;
 #endif
     vTexCoord = aTexCoord;
     gl_Position = vec4(p.x + p.w * uPixelCentre.x, -p.y + p.w * uPixelCentre.y, 2.0 * p.z - p.w, p.w);
@@ -142,6 +179,7 @@ constexpr uint32_t kKeyAlphaTest = 1u << 7;
 constexpr uint32_t kKeyFog = 1u << 8;
 constexpr uint32_t kKeyFogUseW = 1u << 9;
 constexpr uint32_t kKeyFlat = 1u << 10;
+constexpr uint32_t kKeyLit = 1u << 11;
 
 std::string ProgramDefines(uint32_t key) {
     std::string defines = "#version 330 core\n";
@@ -152,6 +190,7 @@ std::string ProgramDefines(uint32_t key) {
     if (key & kKeyFog) defines += "#define FOG\n";
     if (key & kKeyFogUseW) defines += "#define FOG_USE_W\n";
     if (key & kKeyFlat) defines += "#define FLAT\n";
+    if (key & kKeyLit) defines += "#define LIT\n";
     return defines;
 }
 
@@ -475,6 +514,8 @@ struct UniformValues {
 struct GlProgram {
     GLuint name = 0;
     GLint worldViewProj = -1, pixelCentre = -1, alphaFunc = -1, alphaRef = -1, fogColour = -1, fogRange = -1;
+    GLint world = -1, ambient = -1, lightDiffuse = -1, lightPosition = -1, lightDirection = -1,
+          lightAttenuation = -1;
     UniformValues sent{};
     bool primed = false;
 };
@@ -494,6 +535,7 @@ enum DirtyGroup : uint32_t {
     kDirtyViewport = 1u << 11,
     kDirtyTargets = 1u << 12,
     kDirtyTextures = 1u << 13,
+    kDirtyLights = 1u << 14,
     kDirtyAll = 0xFFFFFFFFu,
 };
 
@@ -553,7 +595,25 @@ public:
     HRESULT CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
                                GpuVertexBuffer** buffer) override;
     HRESULT SetFVF(uint32_t fvf) override {
+        if ((fvf ^ m_fvf) & D3DFVF_NORMAL) m_dirty |= kDirtyLights;  // lit programs need normals
         m_fvf = fvf;
+        return D3D_OK;
+    }
+    HRESULT SetMaterial(const GpuMaterial* material) override {
+        m_material = *material;
+        m_dirty |= kDirtyLights;
+        return D3D_OK;
+    }
+    HRESULT SetLight(uint32_t index, const GpuLight* light) override {
+        if (index >= 8) return D3DERR_INVALIDCALL;
+        m_lights[index] = *light;
+        m_dirty |= kDirtyLights;
+        return D3D_OK;
+    }
+    HRESULT LightEnable(uint32_t index, bool on) override {
+        if (index >= 8) return D3DERR_INVALIDCALL;
+        m_lightOn[index] = on;
+        m_dirty |= kDirtyLights;
         return D3D_OK;
     }
     HRESULT SetStreamSource(uint32_t stream, GpuVertexBuffer* buffer, uint32_t offset,
@@ -587,6 +647,7 @@ private:
     bool SetupDeclarationLayout(GLuint buffer, uintptr_t base, uint32_t stride);
     GlProgram* ProgramFor(uint32_t key);
     uint32_t ProgramKey() const;
+    void SendLights(GlProgram* program);
     void SendUniforms(GlProgram* program);
     HRESULT MakeBackBuffer();
     void ReleaseBindings();
@@ -635,6 +696,9 @@ private:
     GlShaderProgram* m_userProgram = nullptr;  // no reference held: a program forgets itself
     GLuint m_usedProgram = 0;
     uint32_t m_enabledAttributes = 0;
+    GpuMaterial m_material = {{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {}, 1};
+    GpuLight m_lights[8] = {};
+    bool m_lightOn[8] = {};
     bool m_esShaders = false;  // the driver compiles "#version 100" texts as they are
     bool m_inScene = false;
 };
@@ -922,6 +986,12 @@ GlProgram* GlDevice::ProgramFor(uint32_t key) {
     program->alphaRef = at("uAlphaRef");
     program->fogColour = at("uFogColour");
     program->fogRange = at("uFogRange");
+    program->world = at("uWorld");
+    program->ambient = at("uAmbient");
+    program->lightDiffuse = at("uLightDiffuse");
+    program->lightPosition = at("uLightPosition");
+    program->lightDirection = at("uLightDirection");
+    program->lightAttenuation = at("uLightAttenuation");
     glUseProgram(program->name);
     glUniform1i(at("uTexture0"), 0);
     glUseProgram(m_usedProgram);
@@ -947,6 +1017,8 @@ uint32_t GlDevice::ProgramKey() const {
         if (m_projection[11] != 0.0f) key |= kKeyFogUseW;
     }
     if (rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT) key |= kKeyFlat;
+    // Only vertices with normals are lit; the others keep their colours.
+    if (rs[D3DRS_LIGHTING] && (m_fvf & D3DFVF_NORMAL)) key |= kKeyLit;
     return key;
 }
 
@@ -1270,8 +1342,12 @@ HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE state, uint32_t value) {
         case D3DRS_COLORWRITEENABLE:
             m_dirty |= kDirtyColourMask;
             break;
+        case D3DRS_LIGHTING:
+        case D3DRS_AMBIENT:
+            m_dirty |= kDirtyLights;
+            break;
         default:
-            break;  // kept; lighting and the rest have no effect on this device yet
+            break;  // kept; the rest have no effect on this device yet
     }
     return D3D_OK;
 }
@@ -1607,8 +1683,8 @@ void GlDevice::ApplyUniforms() {
             glBindTexture(GL_TEXTURE_2D, m_textures[stage] ? m_textures[stage]->Name() : m_whiteTexture);
         }
     }
-    if (m_dirty &
-        (kDirtyStage | kDirtyAlphaTest | kDirtyFog | kDirtyShade | kDirtyTextures | kDirtyTransform)) {
+    if (m_dirty & (kDirtyStage | kDirtyAlphaTest | kDirtyFog | kDirtyShade | kDirtyTextures |
+                   kDirtyTransform | kDirtyLights)) {
         GlProgram* program = ProgramFor(ProgramKey());
         if (program) m_program = program;
     }
@@ -1647,7 +1723,37 @@ void GlDevice::SendUniforms(GlProgram* program) {
         glUniform4fv(program->fogColour, 1, want.fogColour);
         glUniform2fv(program->fogRange, 1, want.fogRange);
     }
+    if (program->world >= 0) SendLights(program);
     sent = want;
+}
+
+// The lighting uniforms of a lit program, from the lights, the material and the ambient state.
+void GlDevice::SendLights(GlProgram* program) {
+    glUniformMatrix4fv(program->world, 1, GL_FALSE, m_world);
+    const uint32_t ambient = m_renderStates[D3DRS_AMBIENT];
+    const float ambientColour[4] = {(ambient >> 16 & 0xFF) / 255.0f * m_material.ambient[0],
+                                    (ambient >> 8 & 0xFF) / 255.0f * m_material.ambient[1],
+                                    (ambient & 0xFF) / 255.0f * m_material.ambient[2], 1.0f};
+    glUniform4fv(program->ambient, 1, ambientColour);
+    float diffuse[32], position[32], direction[32], attenuation[24];
+    for (uint32_t i = 0; i < 8; ++i) {
+        const GpuLight& light = m_lights[i];
+        const bool on = m_lightOn[i] && (light.type == D3DLIGHT_DIRECTIONAL || light.type == D3DLIGHT_POINT);
+        for (uint32_t c = 0; c < 4; ++c) diffuse[4 * i + c] = light.diffuse[c] * m_material.diffuse[c];
+        for (uint32_t c = 0; c < 3; ++c) {
+            position[4 * i + c] = light.position[c];
+            direction[4 * i + c] = light.direction[c];
+        }
+        position[4 * i + 3] = light.range;
+        direction[4 * i + 3] = !on ? 0.0f : light.type == D3DLIGHT_DIRECTIONAL ? 1.0f : 2.0f;
+        attenuation[3 * i] = light.attenuation0;
+        attenuation[3 * i + 1] = light.attenuation1;
+        attenuation[3 * i + 2] = light.attenuation2;
+    }
+    glUniform4fv(program->lightDiffuse, 8, diffuse);
+    glUniform4fv(program->lightPosition, 8, position);
+    glUniform4fv(program->lightDirection, 8, direction);
+    glUniform3fv(program->lightAttenuation, 8, attenuation);
 }
 
 void GlDevice::ApplyForDraw() {
@@ -1723,14 +1829,19 @@ bool GlDevice::SetupVertexLayout(GLuint buffer, uintptr_t base, uint32_t stride)
     const uint32_t fvf = m_fvf;
     if (fvf == 0 && m_declaration) return SetupDeclarationLayout(buffer, base, stride);
     if (!(fvf & D3DFVF_XYZ) || (fvf & D3DFVF_XYZRHW)) return false;
-    EnableAttributes((1u << kAttribPosition) | ((fvf & D3DFVF_DIFFUSE) ? 1u << kAttribColour : 0u) |
+    EnableAttributes((1u << kAttribPosition) | ((fvf & D3DFVF_NORMAL) ? 1u << kAttribNormal : 0u) |
+                     ((fvf & D3DFVF_DIFFUSE) ? 1u << kAttribColour : 0u) |
                      ((fvf & D3DFVF_TEX1) ? 1u << kAttribTexCoord : 0u));
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
     uintptr_t offset = base;
     glVertexAttribPointer(kAttribPosition, 3, GL_FLOAT, GL_FALSE, stride,
                           reinterpret_cast<const void*>(offset));
     offset += 12;
-    if (fvf & D3DFVF_NORMAL) offset += 12;
+    if (fvf & D3DFVF_NORMAL) {
+        glVertexAttribPointer(kAttribNormal, 3, GL_FLOAT, GL_FALSE, stride,
+                              reinterpret_cast<const void*>(offset));
+        offset += 12;
+    }
     if (fvf & D3DFVF_DIFFUSE) {
         glVertexAttribPointer(kAttribColour, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                               reinterpret_cast<const void*>(offset));

@@ -53,9 +53,25 @@ enum D3DRENDERSTATETYPE : uint32_t {
     D3DRS_STENCILMASK = 58,
     D3DRS_STENCILWRITEMASK = 59,
     D3DRS_LIGHTING = 137,
+    D3DRS_AMBIENT = 139,
     D3DRS_FOGVERTEXMODE = 140,
     D3DRS_NORMALIZENORMALS = 143,
     D3DRS_COLORWRITEENABLE = 168,
+};
+
+enum D3DLIGHTTYPE : uint32_t { D3DLIGHT_POINT = 1, D3DLIGHT_SPOT = 2, D3DLIGHT_DIRECTIONAL = 3 };
+
+// A fixed-function light as the device takes it whole.
+struct GpuLight {
+    uint32_t type;
+    float diffuse[4], specular[4], ambient[4];
+    float position[3], direction[3];
+    float range, falloff, attenuation0, attenuation1, attenuation2, theta, phi;
+};
+
+struct GpuMaterial {
+    float diffuse[4], ambient[4], specular[4], emissive[4];
+    float power;
 };
 
 enum D3DSAMPLERSTATETYPE : uint32_t {

@@ -433,6 +433,23 @@ HRESULT TraceDevice::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_
     return D3D_OK;
 }
 
+HRESULT TraceDevice::SetMaterial(const GpuMaterial* material) {
+    Record("SetMaterial(%g,%g)", material->diffuse[0], material->emissive[0]);
+    return D3D_OK;
+}
+
+HRESULT TraceDevice::SetLight(uint32_t index, const GpuLight* light) {
+    Record("SetLight(%u,%u,%g,%g,%g,%g,%g,%g)", index, light->type, light->direction[0], light->direction[1],
+           light->direction[2], light->range, light->attenuation0, light->attenuation1);
+    if (index < 8) lights[index] = *light;
+    return D3D_OK;
+}
+
+HRESULT TraceDevice::LightEnable(uint32_t index, bool on) {
+    Record("LightEnable(%u,%d)", index, on ? 1 : 0);
+    return D3D_OK;
+}
+
 HRESULT TraceDevice::SetFVF(uint32_t fvf) {
     Record("SetFVF(0x%X)", fvf);
     return D3D_OK;

@@ -68,6 +68,10 @@ public:
     HRESULT CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
                                GpuVertexBuffer** buffer) override;
     HRESULT SetFVF(uint32_t fvf) override;
+    HRESULT SetMaterial(const GpuMaterial* material) override;
+    HRESULT SetLight(uint32_t index, const GpuLight* light) override;
+    HRESULT LightEnable(uint32_t index, bool on) override;
+    GpuLight lights[8] = {};  // the last SetLight of each slot
     HRESULT SetStreamSource(uint32_t stream, GpuVertexBuffer* buffer, uint32_t offset,
                             uint32_t stride) override;
     HRESULT DrawPrimitive(uint32_t kind, uint32_t startVertex, uint32_t primitiveCount) override;
