@@ -10,13 +10,7 @@ import subprocess
 import sys
 import tempfile
 
-
-def read(path):
-    try:
-        with open(path, "rb") as f:
-            return f.read().decode("utf-8", "replace")
-    except OSError:
-        return ""
+from headless import read, headless_env
 
 
 def main():
@@ -24,11 +18,7 @@ def main():
     with tempfile.TemporaryDirectory(dir=os.environ.get("HV_TEST_TMP")) as folder:
         game = os.path.join(folder, "bytecode.win")
         subprocess.run([maker, game], check=True, timeout=30)
-        env = dict(os.environ)
-        env.pop("DISPLAY", None)
-        env.pop("WAYLAND_DISPLAY", None)
-        env["XDG_DATA_HOME"] = os.path.join(folder, "data")
-        env["XDG_CONFIG_HOME"] = os.path.join(folder, "config")
+        env = headless_env(folder)
         log = os.path.join(folder, "log.txt")
         errors = os.path.join(folder, "err.txt")
         done = subprocess.run([runner, "-game", game, "-headless", "-debugoutput", log, "-output", errors],

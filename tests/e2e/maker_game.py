@@ -14,13 +14,7 @@ import sys
 import tempfile
 import time
 
-
-def read(path):
-    try:
-        with open(path, "rb") as f:
-            return f.read().decode("utf-8", "replace")
-    except OSError:
-        return ""
+from headless import read, headless_env
 
 
 def main():
@@ -36,12 +30,8 @@ def main():
         with open(handler, "w") as f:
             f.write('#!/bin/sh\nprintf \'%%s\\n\' "$1" >> "%s"\n' % opened)
         os.chmod(handler, stat.S_IRWXU)
-        env = dict(os.environ)
-        env.pop("DISPLAY", None)
-        env.pop("WAYLAND_DISPLAY", None)
+        env = headless_env(folder)
         env["PATH"] = os.path.dirname(handler) + os.pathsep + env.get("PATH", "")
-        env["XDG_DATA_HOME"] = os.path.join(folder, "data")
-        env["XDG_CONFIG_HOME"] = os.path.join(folder, "config")
         log, errors = os.path.join(folder, "log.txt"), os.path.join(folder, "err.txt")
         done = subprocess.run([runner, "-game", game, "-headless", "-debugoutput", log, "-output", errors],
                               cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)

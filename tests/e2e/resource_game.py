@@ -13,6 +13,8 @@ import sys
 import tempfile
 import zlib
 
+from headless import read, headless_env
+
 PAGE_W, PAGE_H = 16, 12
 RECT = (4, 2, 8, 6)  # x, y, width, height of the sprite on the page
 
@@ -70,22 +72,10 @@ def read_png(path):
     return width, height, rows
 
 
-def read(path):
-    try:
-        with open(path, "rb") as f:
-            return f.read().decode("utf-8", "replace")
-    except OSError:
-        return ""
-
-
 def run(maker, runner, folder, page, mode):
     game = os.path.join(folder, mode + ".win")
     subprocess.run([maker, game, page, mode], check=True, timeout=30)
-    env = dict(os.environ)
-    env.pop("DISPLAY", None)
-    env.pop("WAYLAND_DISPLAY", None)
-    env["XDG_DATA_HOME"] = os.path.join(folder, mode + "-data")
-    env["XDG_CONFIG_HOME"] = os.path.join(folder, mode + "-config")
+    env = headless_env(folder, mode + "-")
     log, out = os.path.join(folder, mode + "-log.txt"), os.path.join(folder, mode + "-out.txt")
     done = subprocess.run([runner, "-game", game, "-headless", "-debugoutput", log, "-output", out],
                           cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)

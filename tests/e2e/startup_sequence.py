@@ -15,6 +15,8 @@ import subprocess
 import sys
 import tempfile
 
+from headless import read, headless_env
+
 BANNER = ("\n***************************************\n"
           "*     Pell Works Runner v1.0(999)[r32908]    *\n"
           "***************************************\t \n")
@@ -83,20 +85,8 @@ def fail(text):
     failures.append(text)
 
 
-def read(path):
-    try:
-        with open(path, "rb") as f:
-            return f.read().decode("utf-8", "replace")
-    except OSError:
-        return ""
-
-
 def run(game, folder, scenario):
-    env = dict(os.environ)
-    env.pop("DISPLAY", None)
-    env.pop("WAYLAND_DISPLAY", None)
-    env["XDG_DATA_HOME"] = os.path.join(folder, "data")
-    env["XDG_CONFIG_HOME"] = os.path.join(folder, "config")
+    env = headless_env(folder)
     if scenario:
         env["HV_STARTUP_GAME"] = scenario
     log = os.path.join(folder, scenario + "log.txt")

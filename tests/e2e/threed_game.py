@@ -9,23 +9,13 @@ import subprocess
 import sys
 import tempfile
 
-
-def read(path):
-    try:
-        with open(path, "rb") as f:
-            return f.read().decode("utf-8", "replace")
-    except OSError:
-        return ""
+from headless import read, headless_env
 
 
 def run(maker, runner, folder, major):
     game = os.path.join(folder, "threed%d.win" % major)
     subprocess.run([maker, game, str(major)], check=True, timeout=30)
-    env = dict(os.environ)
-    env.pop("DISPLAY", None)
-    env.pop("WAYLAND_DISPLAY", None)
-    env["XDG_DATA_HOME"] = os.path.join(folder, "data")
-    env["XDG_CONFIG_HOME"] = os.path.join(folder, "config")
+    env = headless_env(folder)
     log, errors = os.path.join(folder, "log%d.txt" % major), os.path.join(folder, "err%d.txt" % major)
     done = subprocess.run([runner, "-game", game, "-headless", "-debugoutput", log, "-output", errors],
                           cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
