@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,32 @@ inline bool AddCode(formpack::FormFile& file, const char* name, const char* text
         return false;
     }
     hvasm::AddCodeEntry(file, name, assembly);
+    return true;
+}
+
+// Code that calls each named built-in once without arguments and exits. As a script the game
+// never runs, it proves at load that every name is registered.
+template <typename Names>
+std::string CallEachOnce(const Names& names) {
+    std::string code;
+    for (const char* name : names) code += std::string("    call.i ") + name + " 0\n    popz.v\n";
+    return code + "    exit.i\n";
+}
+
+// One room of width x height running roomCreation, and the script "scr_every_row" holding
+// everyRow; false when either does not assemble.
+inline bool AddRoomAndEveryRowScript(formpack::FormFile& file, const std::string& roomCreation,
+                                     const std::string& everyRow, int32_t width, int32_t height) {
+    if (!AddCode(file, "gml_RoomCC_room0_Create", roomCreation.c_str()) ||
+        !AddCode(file, "gml_Script_scr_every_row", everyRow.c_str()))
+        return false;
+    file.scripts = std::vector<formpack::Script>{{"scr_every_row", 1}};
+    formpack::Room room;
+    room.name = "room0";
+    room.width = width;
+    room.height = height;
+    room.creationCode = 0;
+    file.rooms = std::vector<std::optional<formpack::Room>>{room};
     return true;
 }
 

@@ -427,12 +427,6 @@ std::string RoomCreation() {
     return code;
 }
 
-std::string EveryRow() {
-    std::string code;
-    for (const char* name : kEveryRow) code += std::string("    call.i ") + name + " 0\n    popz.v\n";
-    return code + "    exit.i\n";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -446,16 +440,7 @@ int main(int argc, char** argv) {
     file.header.roomOrder = {0};
     file.header.windowWidth = 800;
     file.header.windowHeight = 600;
-    const std::string creation = RoomCreation(), every = EveryRow();
-    if (!e2e::AddCode(file, "gml_RoomCC_room0_Create", creation.c_str()) ||
-        !e2e::AddCode(file, "gml_Script_scr_every_row", every.c_str()))
+    if (!e2e::AddRoomAndEveryRowScript(file, RoomCreation(), e2e::CallEachOnce(kEveryRow), 800, 600))
         return 1;
-    file.scripts = std::vector<formpack::Script>{{"scr_every_row", 1}};
-    formpack::Room room;
-    room.name = "room0";
-    room.width = 800;
-    room.height = 600;
-    room.creationCode = 0;
-    file.rooms = std::vector<std::optional<formpack::Room>>{room};
     return e2e::WriteGame(file, argv[1]);
 }

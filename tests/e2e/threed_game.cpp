@@ -210,9 +210,7 @@ std::string EveryRow(bool legacy) {
         names.insert(names.end(), std::begin(kLegacy), std::end(kLegacy));
     else
         names.insert(names.end(), std::begin(kModern), std::end(kModern));
-    std::string code;
-    for (const char* name : names) code += std::string("    call.i ") + name + " 0\n    popz.v\n";
-    return code + "    exit.i\n";
+    return e2e::CallEachOnce(names);
 }
 
 }  // namespace
@@ -228,16 +226,6 @@ int main(int argc, char** argv) {
     file.header.major = legacy ? 1 : 2;
     file.header.gameName = "threed_test";
     file.header.roomOrder = {0};
-    const std::string creation = RoomCreation(legacy), every = EveryRow(legacy);
-    if (!e2e::AddCode(file, "gml_RoomCC_room0_Create", creation.c_str()) ||
-        !e2e::AddCode(file, "gml_Script_scr_every_row", every.c_str()))
-        return 1;
-    file.scripts = std::vector<formpack::Script>{{"scr_every_row", 1}};
-    formpack::Room room;
-    room.name = "room0";
-    room.width = 640;
-    room.height = 480;
-    room.creationCode = 0;
-    file.rooms = std::vector<std::optional<formpack::Room>>{room};
+    if (!e2e::AddRoomAndEveryRowScript(file, RoomCreation(legacy), EveryRow(legacy), 640, 480)) return 1;
     return e2e::WriteGame(file, argv[1]);
 }
