@@ -1,6 +1,9 @@
 // Equality, strict equality, relational comparison and typeof. The rows that follow ES5 were
 // checked against node; the ones that differ on purpose are marked.
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "ScriptTestSupport.h"
 #include "script/JS_Compare.h"
@@ -135,6 +138,69 @@ TEST_F(CompareTest, RelationalComparisonTable) {
     EXPECT_EQ(Less(RValue_Undefined(), one), -1);
     EXPECT_EQ(Less(Null(), one), 1);
     for (RValue* v : {&ab, &abc, &a, &b, &empty, &accented, &emoji, &ten, &nine}) RValue_Release(v);
+}
+
+// Every pair of these primitives under ==, === and <, against node on the same literals: one
+// character a pair and operator ('1' true, '0' false, 'u' an undefined comparison).
+TEST_F(CompareTest, PrimitivePairsAgreeWithNode) {
+    if (std::system("node --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "node is not installed";
+    struct Literal {
+        const char* js;
+        RValue value;
+    };
+    std::vector<Literal> literals = {
+        {"undefined", RValue_Undefined()},
+        {"null", Null()},
+        {"true", Bool(true)},
+        {"false", Bool(false)},
+        {"0", RValue_Real(0)},
+        {"-0", RValue_Real(-0.0)},
+        {"1", RValue_Real(1)},
+        {"2.5", RValue_Real(2.5)},
+        {"NaN", RValue_Real(std::nan(""))},
+        {"Infinity", RValue_Real(INFINITY)},
+        {"-Infinity", RValue_Real(-INFINITY)},
+        {"''", String("")},
+        {"'1'", String("1")},
+        {"' 1 '", String(" 1 ")},
+        {"'a'", String("a")},
+        {"'b'", String("b")},
+        {"'10'", String("10")},
+        {"'9'", String("9")},
+        {"'true'", String("true")},
+        {"'0x10'", String("0x10")},
+    };
+    std::string list, ours;
+    for (const Literal& l : literals) list += std::string(list.empty() ? "" : ",") + l.js;
+    for (const Literal& x : literals) {
+        for (const Literal& y : literals) {
+            RValue equal = RValue_Undefined();
+            EXPECT_EQ(JS_AbstractEquality(&equal, &x.value, &y.value), JS_DONE);
+            ours += equal.val != 0 ? '1' : '0';
+            ours += JS_StrictEquals(&x.value, &y.value) ? '1' : '0';
+            const int less = Less(x.value, y.value);
+            ours += less < 0 ? 'u' : static_cast<char>('0' + less);
+        }
+    }
+    const std::string script = "node -e \"const v=[" + list +
+                               "];let s='';for(const x of v)for(const y of v){s+=(x==y)?'1':'0';"
+                               "s+=(x===y)?'1':'0';s+=(x<y)?'1':(x>=y)?'0':'u';}process.stdout.write(s)\"";
+    FILE* node = popen(script.c_str(), "r");
+    ASSERT_NE(node, nullptr);
+    std::string theirs;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, node)) > 0;) theirs.append(buffer, n);
+    pclose(node);
+    ASSERT_EQ(theirs.size(), ours.size());
+    for (size_t i = 0; i < ours.size(); ++i) {
+        const size_t pair = i / 3;
+        EXPECT_EQ(ours[i], theirs[i]) << literals[pair / literals.size()].js << " "
+                                      << (i % 3 == 0   ? "=="
+                                          : i % 3 == 1 ? "==="
+                                                       : "<")
+                                      << " " << literals[pair % literals.size()].js;
+    }
+    for (Literal& l : literals) RValue_Release(&l.value);
 }
 
 TEST_F(CompareTest, RelationalFailureNamesTheLeftWhicheverSideFailed) {
