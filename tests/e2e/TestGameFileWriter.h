@@ -26,6 +26,46 @@ inline bool AddCode(formpack::FormFile& file, const char* name, const char* text
     return true;
 }
 
+// Bytecode text of calls: arguments are pushed last first; a result goes to global.r.
+class CallCode {
+public:
+    CallCode& Real(double v) {
+        m_text += "    push.d " + std::to_string(v) + "\n    conv.d.v\n";
+        return *this;
+    }
+    CallCode& Text(const std::string& t) {
+        m_text += "    push.s \"" + t + "\"\n    conv.s.v\n";
+        return *this;
+    }
+    CallCode& Global(const std::string& name) {
+        m_text += "    push.v global." + name + "\n";
+        return *this;
+    }
+    CallCode& Call(const std::string& name, int argc) {
+        m_text += "    call.i " + name + " " + std::to_string(argc) + "\n    pop.v.v global.r\n";
+        return *this;
+    }
+    // global.r kept in global.<name>.
+    CallCode& Keep(const std::string& name) {
+        m_text += "    push.v global.r\n    pop.v.v global." + name + "\n";
+        return *this;
+    }
+    // A built-in variable (of self, or of the game) into global.r.
+    CallCode& Game(const std::string& name) {
+        m_text += "    push.v builtin." + name + "\n    pop.v.v global.r\n";
+        return *this;
+    }
+    CallCode& Show(const std::string& label) { return Text(label).Call("show_debug_message", 1); }
+    // show_debug_message(label), then show_debug_message(global.r).
+    CallCode& ShowResult(const std::string& label) {
+        return Keep("shown").Show(label).Global("shown").Call("show_debug_message", 1);
+    }
+    const std::string& Str() const { return m_text; }
+
+private:
+    std::string m_text;
+};
+
 // Code that calls each named built-in once without arguments and exits. As a script the game
 // never runs, it proves at load that every name is registered.
 template <typename Names>

@@ -155,39 +155,7 @@ const Row kRows[] = {
     {"action_partemit_stream", 3},
 };
 
-// Bytecode of calls: arguments are pushed last first; a result goes to global.r.
-class Code {
-public:
-    Code& Real(double v) {
-        m_text += "    push.d " + std::to_string(v) + "\n    conv.d.v\n";
-        return *this;
-    }
-    Code& Text(const std::string& t) {
-        m_text += "    push.s \"" + t + "\"\n    conv.s.v\n";
-        return *this;
-    }
-    Code& Call(const std::string& name, int argc) {
-        m_text += "    call.i " + name + " " + std::to_string(argc) + "\n    pop.v.v global.r\n";
-        return *this;
-    }
-    // A built-in variable (of self, or of the game) into global.r.
-    Code& Game(const std::string& name) {
-        m_text += "    push.v builtin." + name + "\n    pop.v.v global.r\n";
-        return *this;
-    }
-    // show_debug_message(label), then show_debug_message(global.r).
-    Code& ShowResult(const std::string& label) {
-        m_text += "    push.v global.r\n    pop.v.v global.shown\n";
-        Text(label).Call("show_debug_message", 1);
-        m_text += "    push.v global.shown\n";
-        return Call("show_debug_message", 1);
-    }
-    Code& Show(const std::string& label) { return Text(label).Call("show_debug_message", 1); }
-    const std::string& Str() const { return m_text; }
-
-private:
-    std::string m_text;
-};
+using Code = e2e::CallCode;
 
 constexpr int kUserEvent0 = 10, kNoMoreLives = 6;
 

@@ -254,43 +254,7 @@ const Row kRows[] = {
 const Row kLegacyRows[] = {{"object_get_depth", 1}, {"object_set_depth", 2}};
 const Row kLayerRows[] = {{"room_get_camera", 2}};
 
-// Bytecode of calls: arguments are pushed last first; a result goes to global.r.
-class Code {
-public:
-    Code& Real(double v) {
-        m_text += "    push.d " + std::to_string(v) + "\n    conv.d.v\n";
-        return *this;
-    }
-    Code& Text(const std::string& t) {
-        m_text += "    push.s \"" + t + "\"\n    conv.s.v\n";
-        return *this;
-    }
-    Code& Global(const std::string& name) {
-        m_text += "    push.v global." + name + "\n";
-        return *this;
-    }
-    Code& Call(const std::string& name, int argc) {
-        m_text += "    call.i " + name + " " + std::to_string(argc) + "\n    pop.v.v global.r\n";
-        return *this;
-    }
-    Code& Keep(const std::string& name) {
-        m_text += "    push.v global.r\n    pop.v.v global." + name + "\n";
-        return *this;
-    }
-    // show_debug_message(label), then show_debug_message(global.r).
-    Code& Show(const std::string& label) {
-        Text(label).Call("show_debug_message", 1);
-        return *this;
-    }
-    Code& ShowResult(const std::string& label) {
-        Keep("shown").Show(label).Global("shown").Call("show_debug_message", 1);
-        return *this;
-    }
-    const std::string& Str() const { return m_text; }
-
-private:
-    std::string m_text;
-};
+using Code = e2e::CallCode;
 
 // The room's checks; python reads each label and the value on the line after it.
 std::string RoomCreation() {
