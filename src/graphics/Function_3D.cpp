@@ -22,12 +22,6 @@ namespace {
 
 using Args = RValue*;
 
-float Fl(Args args, int32_t n) {
-    return Arg_GetFloat(args, n);
-}
-int32_t In(Args args, int32_t n) {
-    return Arg_GetInt32(args, n);
-}
 int32_t Tex(Args args, int32_t n) {
     return Arg_GetNumberOrPointer(args, n);
 }
@@ -58,7 +52,7 @@ HV_BUILTIN(F_D3DSetHidden) {
 }
 HV_BUILTIN(F_D3DSetDepth) {
     HV_UNUSED_ARGS;
-    GR_Set_Depth(Fl(args, 0));
+    GR_Set_Depth(Arg_GetFloat(args, 0));
 }
 HV_BUILTIN(F_D3DSetShading) {
     HV_UNUSED_ARGS;
@@ -66,8 +60,8 @@ HV_BUILTIN(F_D3DSetShading) {
 }
 HV_BUILTIN(F_D3DSetFog) {
     HV_UNUSED_ARGS;
-    GR_Set_Fog(Arg_GetBool(args, 0), static_cast<int32_t>(std::lround(Arg_GetReal(args, 1))), In(args, 2),
-               In(args, 3));
+    GR_Set_Fog(Arg_GetBool(args, 0), static_cast<int32_t>(std::lround(Arg_GetReal(args, 1))),
+               Arg_GetInt32(args, 2), Arg_GetInt32(args, 3));
 }
 HV_BUILTIN(F_D3DSetCulling) {
     HV_UNUSED_ARGS;
@@ -79,18 +73,18 @@ HV_BUILTIN(F_D3DSetZWriteEnable) {
 }
 HV_BUILTIN(F_DrawEnableAlphaBlend) {
     HV_UNUSED_ARGS;
-    GPUState_SetRenderState(&g_GPUState, GPU_RS_BLENDENABLE, static_cast<uint32_t>(In(args, 0)));
+    GPUState_SetRenderState(&g_GPUState, GPU_RS_BLENDENABLE, static_cast<uint32_t>(Arg_GetInt32(args, 0)));
 }
 
 // --- Primitives and shapes ----------------------------------------------------------------
 
 HV_BUILTIN(F_D3DPrimitiveBegin) {
     HV_UNUSED_ARGS;
-    GR_D3D_Primitive_Begin(In(args, 0), -1);
+    GR_D3D_Primitive_Begin(Arg_GetInt32(args, 0), -1);
 }
 HV_BUILTIN(F_D3DPrimitiveBeginTexture) {
     HV_UNUSED_ARGS;
-    GR_D3D_Primitive_Begin(In(args, 0), Tex(args, 1));
+    GR_D3D_Primitive_Begin(Arg_GetInt32(args, 0), Tex(args, 1));
 }
 HV_BUILTIN(F_D3DPrimitiveEnd) {
     HV_UNUSED_ARGS;
@@ -98,79 +92,95 @@ HV_BUILTIN(F_D3DPrimitiveEnd) {
 }
 HV_BUILTIN(F_D3DVertex) {
     HV_UNUSED_ARGS;
-    GR_D3D_Vertex(Fl(args, 0), Fl(args, 1), Fl(args, 2));
+    GR_D3D_Vertex(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2));
 }
 HV_BUILTIN(F_D3DVertexColour) {
     HV_UNUSED_ARGS;
-    GR_D3D_Vertex_Colour(Fl(args, 0), Fl(args, 1), Fl(args, 2), In(args, 3), Fl(args, 4));
+    GR_D3D_Vertex_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                         Arg_GetInt32(args, 3), Arg_GetFloat(args, 4));
 }
 HV_BUILTIN(F_D3DVertexTexture) {
     HV_UNUSED_ARGS;
-    GR_D3D_Vertex_Texture(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4));
+    GR_D3D_Vertex_Texture(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                          Arg_GetFloat(args, 3), Arg_GetFloat(args, 4));
 }
 HV_BUILTIN(F_D3DVertexTextureColour) {
     HV_UNUSED_ARGS;
-    GR_D3D_Vertex_Texture_Colour(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4), In(args, 5),
-                                 Fl(args, 6));
+    GR_D3D_Vertex_Texture_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                 Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetInt32(args, 5),
+                                 Arg_GetFloat(args, 6));
 }
 HV_BUILTIN(F_D3DVertexNormal) {
     HV_UNUSED_ARGS;
-    GR_D3D_Vertex_Normal(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4), Fl(args, 5));
+    GR_D3D_Vertex_Normal(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                         Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5));
 }
 HV_BUILTIN(F_D3DVertexNormalColour) {
     HV_UNUSED_ARGS;
-    GR_D3D_Vertex_Normal_Colour(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4), Fl(args, 5),
-                                In(args, 6), Fl(args, 7));
+    GR_D3D_Vertex_Normal_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                                Arg_GetInt32(args, 6), Arg_GetFloat(args, 7));
 }
 HV_BUILTIN(F_D3DVertexNormalTexture) {
     HV_UNUSED_ARGS;
-    GR_D3D_Vertex_Normal_Texture(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4), Fl(args, 5),
-                                 Fl(args, 6), Fl(args, 7));
+    GR_D3D_Vertex_Normal_Texture(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                 Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                                 Arg_GetFloat(args, 6), Arg_GetFloat(args, 7));
 }
 HV_BUILTIN(F_D3DVertexNormalTextureColour) {
     HV_UNUSED_ARGS;
-    GR_D3D_Vertex_Normal_Texture_Colour(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4),
-                                        Fl(args, 5), Fl(args, 6), Fl(args, 7), In(args, 8), Fl(args, 9));
+    GR_D3D_Vertex_Normal_Texture_Colour(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                        Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                                        Arg_GetFloat(args, 6), Arg_GetFloat(args, 7), Arg_GetInt32(args, 8),
+                                        Arg_GetFloat(args, 9));
 }
 
 template <void (*Shape)(float, float, float, float, float, float, int32_t, float, float)>
 HV_BUILTIN(F_D3DDrawQuadShape) {
     HV_UNUSED_ARGS;
-    Shape(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4), Fl(args, 5), Tex(args, 6),
-          Fl(args, 7), Fl(args, 8));
+    Shape(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3),
+          Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Tex(args, 6), Arg_GetFloat(args, 7),
+          Arg_GetFloat(args, 8));
 }
 template <void (*Shape)(float, float, float, float, float, float, int32_t, float, float, bool, int32_t)>
 HV_BUILTIN(F_D3DDrawRoundShape) {
     HV_UNUSED_ARGS;
-    Shape(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4), Fl(args, 5), Tex(args, 6),
-          Fl(args, 7), Fl(args, 8), Arg_GetBool(args, 9), In(args, 10));
+    Shape(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3),
+          Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Tex(args, 6), Arg_GetFloat(args, 7),
+          Arg_GetFloat(args, 8), Arg_GetBool(args, 9), Arg_GetInt32(args, 10));
 }
 HV_BUILTIN(F_D3DDrawEllipsoid) {
     HV_UNUSED_ARGS;
-    GR_D3D_Draw_Ellipsoid(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4), Fl(args, 5),
-                          Tex(args, 6), Fl(args, 7), Fl(args, 8), In(args, 9));
+    GR_D3D_Draw_Ellipsoid(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                          Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Tex(args, 6),
+                          Arg_GetFloat(args, 7), Arg_GetFloat(args, 8), Arg_GetInt32(args, 9));
 }
 
 // --- Projections and transforms -----------------------------------------------------------
 
 HV_BUILTIN(F_D3DSetProjection) {
     HV_UNUSED_ARGS;
-    GR_D3D_Set_Projection(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4), Fl(args, 5),
-                          Fl(args, 6), Fl(args, 7), Fl(args, 8));
+    GR_D3D_Set_Projection(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                          Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                          Arg_GetFloat(args, 6), Arg_GetFloat(args, 7), Arg_GetFloat(args, 8));
 }
 HV_BUILTIN(F_D3DSetProjectionExt) {
     HV_UNUSED_ARGS;
-    GR_D3D_Set_Projection_Ext(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4), Fl(args, 5),
-                              Fl(args, 6), Fl(args, 7), Fl(args, 8), Fl(args, 9), Fl(args, 10), Fl(args, 11),
-                              Fl(args, 12));
+    GR_D3D_Set_Projection_Ext(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                              Arg_GetFloat(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
+                              Arg_GetFloat(args, 6), Arg_GetFloat(args, 7), Arg_GetFloat(args, 8),
+                              Arg_GetFloat(args, 9), Arg_GetFloat(args, 10), Arg_GetFloat(args, 11),
+                              Arg_GetFloat(args, 12));
 }
 HV_BUILTIN(F_D3DSetProjectionOrtho) {
     HV_UNUSED_ARGS;
-    GR_D3D_Set_Projection_Ortho(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4));
+    GR_D3D_Set_Projection_Ortho(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                Arg_GetFloat(args, 3), Arg_GetFloat(args, 4));
 }
 HV_BUILTIN(F_D3DSetProjectionPerspective) {
     HV_UNUSED_ARGS;
-    GR_D3D_Set_Projection_Perspective(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Fl(args, 4));
+    GR_D3D_Set_Projection_Perspective(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                                      Arg_GetFloat(args, 3), Arg_GetFloat(args, 4));
 }
 
 template <void (*Operation)()>
@@ -181,17 +191,17 @@ HV_BUILTIN(F_D3DTransform0) {
 template <void (*Operation)(float)>
 HV_BUILTIN(F_D3DTransform1) {
     HV_UNUSED_ARGS;
-    Operation(Fl(args, 0));
+    Operation(Arg_GetFloat(args, 0));
 }
 template <void (*Operation)(float, float, float)>
 HV_BUILTIN(F_D3DTransform3) {
     HV_UNUSED_ARGS;
-    Operation(Fl(args, 0), Fl(args, 1), Fl(args, 2));
+    Operation(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2));
 }
 template <void (*Operation)(float, float, float, float)>
 HV_BUILTIN(F_D3DTransform4) {
     HV_UNUSED_ARGS;
-    Operation(Fl(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3));
+    Operation(Arg_GetFloat(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3));
 }
 template <bool (*Operation)()>
 HV_BUILTIN(F_D3DTransformStack) {
@@ -200,7 +210,7 @@ HV_BUILTIN(F_D3DTransformStack) {
 }
 HV_BUILTIN(F_D3DTransformVertex) {
     HV_UNUSED_ARGS;
-    float x = Fl(args, 0), y = Fl(args, 1), z = Fl(args, 2);
+    float x = Arg_GetFloat(args, 0), y = Arg_GetFloat(args, 1), z = Arg_GetFloat(args, 2);
     GR_Transform_Vertex(&x, &y, &z);
     const double values[3] = {x, y, z};
     ReturnRealArray(result, 3, values);
@@ -214,11 +224,11 @@ HV_BUILTIN(F_D3DModelCreate) {
 }
 HV_BUILTIN(F_D3DModelDestroy) {
     HV_UNUSED_ARGS;
-    Model3D_Destroy_By_Index(In(args, 0));
+    Model3D_Destroy_By_Index(Arg_GetInt32(args, 0));
 }
 HV_BUILTIN(F_D3DModelClear) {
     HV_UNUSED_ARGS;
-    Model3D_Clear_By_Index(In(args, 0));
+    Model3D_Clear_By_Index(Arg_GetInt32(args, 0));
 }
 HV_BUILTIN(F_D3DModelLoad) {
     HV_UNUSED_ARGS;
@@ -234,7 +244,7 @@ HV_BUILTIN(F_D3DModelLoad) {
         result = RValue_Real(0);
         return;
     }
-    Model3D_Load_By_Index(In(args, 0), path);
+    Model3D_Load_By_Index(Arg_GetInt32(args, 0), path);
     result = RValue_Real(1);
 }
 HV_BUILTIN(F_D3DModelSave) {
@@ -242,11 +252,12 @@ HV_BUILTIN(F_D3DModelSave) {
     char path[1024] = {};
     if (!LoadSave_GetSavePath(path, sizeof path, Arg_GetStringOrEmpty(args, 1))) return;
     File_CreateDirectoryForFile(path);
-    Model3D_Save_By_Index(In(args, 0), path);
+    Model3D_Save_By_Index(Arg_GetInt32(args, 0), path);
 }
 HV_BUILTIN(F_D3DModelDraw) {
     HV_UNUSED_ARGS;
-    Model3D_Draw_By_Index(In(args, 0), Fl(args, 1), Fl(args, 2), Fl(args, 3), Tex(args, 4));
+    Model3D_Draw_By_Index(Arg_GetInt32(args, 0), Arg_GetFloat(args, 1), Arg_GetFloat(args, 2),
+                          Arg_GetFloat(args, 3), Tex(args, 4));
 }
 
 // A model command from the arguments after the index: `count` values, those named in intMask
@@ -260,18 +271,18 @@ HV_BUILTIN(F_D3DModelCommand) {
         if (i == FlagValue)
             ints[i] = Arg_GetBool(args, i + 1) ? 1 : 0;
         else if (IntMask >> i & 1u)
-            ints[i] = In(args, i + 1);
+            ints[i] = Arg_GetInt32(args, i + 1);
         else
-            values[i] = Fl(args, i + 1);
+            values[i] = Arg_GetFloat(args, i + 1);
     }
-    Model3D_Add_Command(In(args, 0), Type, values, Count, IntMask, ints);
+    Model3D_Add_Command(Arg_GetInt32(args, 0), Type, values, Count, IntMask, ints);
 }
 
 // --- Lights -------------------------------------------------------------------------------
 
 // The light index argument; -1 after the report when it is outside 0 .. 7.
 int32_t LightIndex(Args args) {
-    const int32_t index = In(args, 0);
+    const int32_t index = Arg_GetInt32(args, 0);
     if (index >= 0 && index < 8) return index;
     Error_Report("Light index out of range - must be between 0 and 7 (inclusive)", false);
     return -1;
@@ -285,7 +296,7 @@ void StoreLightColour(LightSlot& slot, uint32_t colour) {
 
 HV_BUILTIN(F_LightDefineAmbient) {
     HV_UNUSED_ARGS;
-    const uint32_t colour = static_cast<uint32_t>(In(args, 0));
+    const uint32_t colour = static_cast<uint32_t>(Arg_GetInt32(args, 0));
     g_LightTable.ambient = colour;
     GR_D3D_Light_Define_Ambient(colour);
 }
@@ -294,12 +305,12 @@ HV_BUILTIN(F_LightDefineDirection) {
     HV_UNUSED_ARGS;
     const int32_t index = LightIndex(args);
     if (index < 0) return;
-    float n[3] = {Fl(args, 1), Fl(args, 2), Fl(args, 3)};
+    float n[3] = {Arg_GetFloat(args, 1), Arg_GetFloat(args, 2), Arg_GetFloat(args, 3)};
     const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
     // A zero direction stays zero instead of becoming non-numbers.
     if (length > 0)
         for (float& c : n) c *= 1 / length;
-    const uint32_t colour = static_cast<uint32_t>(In(args, 4));
+    const uint32_t colour = static_cast<uint32_t>(Arg_GetInt32(args, 4));
     LightSlot& slot = g_LightTable.slots[index];
     slot.kind = 0;
     slot.direction[0] = -n[0];
@@ -315,8 +326,9 @@ HV_BUILTIN(F_LightDefinePoint) {
     HV_UNUSED_ARGS;
     const int32_t index = LightIndex(args);
     if (index < 0) return;
-    const float x = Fl(args, 1), y = Fl(args, 2), z = Fl(args, 3), range = Fl(args, 4);
-    const uint32_t colour = static_cast<uint32_t>(In(args, 5));
+    const float x = Arg_GetFloat(args, 1), y = Arg_GetFloat(args, 2), z = Arg_GetFloat(args, 3),
+                range = Arg_GetFloat(args, 4);
+    const uint32_t colour = static_cast<uint32_t>(Arg_GetInt32(args, 5));
     LightSlot& slot = g_LightTable.slots[index];
     slot.kind = 1;
     slot.position[0] = x;
@@ -358,7 +370,7 @@ HV_BUILTIN(F_DrawLightGet) {
     HV_UNUSED_ARGS;
     if (argc != 1)
         return Error_Report("draw_light_get() - wrong number of arguments - should take light index", false);
-    const int32_t index = In(args, 0);
+    const int32_t index = Arg_GetInt32(args, 0);
     if (index < 0 || index >= 8) return Error_Report("draw_light_get() - light index out of range", false);
     const LightSlot& slot = g_LightTable.slots[index];
     const float* where = slot.kind == 1 ? slot.position : slot.direction;
