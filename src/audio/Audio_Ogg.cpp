@@ -648,6 +648,11 @@ void Ogg_ReadInfo(CAudioSound* sound) {
     ov_clear(&channel.decoder);
 }
 
+// What decoding a sound held in memory may give: Vorbis packs 16-bit audio at most some tens of
+// times over, so more than this for its size is a damaged or hostile stream.
+constexpr int64_t kDecodeAllowance = int64_t{16} << 20;
+constexpr int64_t kDecodePerByte = 64;
+
 uint32_t DecompressOgg(CAudioSound* sound) {
     if (sound->oggData == nullptr || sound->oggLength == 0) return 0;
     const char* name = sound->fileName ? sound->fileName : "";
@@ -668,8 +673,15 @@ uint32_t DecompressOgg(CAudioSound* sound) {
         ov_clear(&channel.decoder);
         return 0;
     }
-    // OpenAL takes a buffer's size as an int; longer sounds are refused before allocating.
+    // OpenAL takes a buffer's size as an int; longer sounds are refused before allocating, and
+    // so is a length the compressed data could never hold (the stream's last page states it).
     const int64_t expected = int64_t(total) * frameBytes;
+    if (expected > kDecodeAllowance + kDecodePerByte * int64_t(sound->oggLength)) {
+        ErrorConsole.Output("AUDO: sound %s claims %lld bytes decoded from %u compressed; refused\n", name,
+                            static_cast<long long>(expected), static_cast<unsigned>(sound->oggLength));
+        ov_clear(&channel.decoder);
+        return 0;
+    }
     uint8_t* pcm = expected <= INT_MAX ? static_cast<uint8_t*>(std::malloc(size_t(expected))) : nullptr;
     if (pcm == nullptr) {
         DebugConsole.Output("ERROR: failed to allocate buffer of %lld bytes for sound %s\n",

@@ -12,7 +12,11 @@ constexpr uint32_t kPageEntryBytes = 22;
 constexpr uint32_t kTextureFieldAt = 20;
 constexpr uint32_t kTextureEntryBytes = 8;
 
+constexpr uint64_t kBudgetAllowance = uint64_t{1} << 30;
+constexpr uint64_t kBudgetPerFileByte = 64;
+
 TextureCreateFn g_createTexture = nullptr;
+TextureSizeFn g_textureSize = nullptr;
 uint32_t g_pageCount = 0;
 uint32_t g_pageTable = 0;  // file offset of the entry offsets
 uint32_t g_textureCount = 0;
@@ -43,8 +47,13 @@ void RewritePageEntries() {
 
 }  // namespace
 
-void TXTR_SetTextureCreator(TextureCreateFn create) {
+void TXTR_SetTextureCreator(TextureCreateFn create, TextureSizeFn sizeOf) {
     g_createTexture = create;
+    g_textureSize = sizeOf;
+}
+
+uint64_t TXTR_DecodeBudget(uint32_t fileSize) {
+    return kBudgetAllowance + kBudgetPerFileByte * fileSize;
 }
 
 void TPAG_Load(ChunkView& chunk) {
@@ -55,28 +64,66 @@ void TPAG_Load(ChunkView& chunk) {
     g_pageTable = chunk.Offset() + 4;
 }
 
+namespace {
+
+// The blob of texture entry i, or null after failing the chunk.
+const uint8_t* TextureBlob(ChunkView& chunk, uint32_t i, bool* flag, uint32_t* length) {
+    const uint32_t entry = chunk.U32(4 + 4 * i);
+    if (!chunk.FileBytes(entry, kTextureEntryBytes)) return nullptr;
+    *flag = (chunk.FileU32(entry) & 1) != 0;
+    const uint32_t blob = chunk.FileU32(entry + 4);
+    if (!chunk.Ok()) return nullptr;
+    const uint32_t chunkEnd = chunk.Offset() + chunk.Length();
+    if (blob < chunk.Offset() || blob >= chunkEnd) {
+        chunk.Fail("texture %u lies outside the chunk", i);
+        return nullptr;
+    }
+    *length = chunkEnd - blob;
+    return Form_Base() + blob;
+}
+
+// Every page's decoded size against the limits, before any page is decoded.
+bool TexturesFitBudget(ChunkView& chunk, uint32_t count) {
+    if (!g_textureSize) return true;
+    const uint64_t budget = TXTR_DecodeBudget(Form_Size());
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        bool flag = false;
+        uint32_t length = 0;
+        const uint8_t* blob = TextureBlob(chunk, i, &flag, &length);
+        if (blob == nullptr) return false;
+        int32_t width = 0, height = 0;
+        if (!g_textureSize(blob, length, &width, &height)) continue;  // the creator reports it
+        if (width > TXTR_PAGE_SIDE_LIMIT || height > TXTR_PAGE_SIDE_LIMIT)
+            return chunk.Fail("texture %u is %dx%d, more than %d pixels a side", i, width, height,
+                              TXTR_PAGE_SIDE_LIMIT);
+        total += uint64_t(width) * uint64_t(height) * 4;
+        if (total > budget)
+            return chunk.Fail(
+                "textures up to %u decode to %llu MB, more than a file of this size may (%llu MB)", i,
+                static_cast<unsigned long long>(total >> 20), static_cast<unsigned long long>(budget >> 20));
+    }
+    return true;
+}
+
+}  // namespace
+
 void TXTR_Load(ChunkView& chunk) {
     if (!g_createTexture) {
         DebugConsole.Output("No reader for chunk %s, skipped\n", chunk.Tag());
         return;
     }
     const uint32_t count = chunk.Count(0, 4);
-    if (!chunk.Ok()) return;
+    if (!chunk.Ok() || !TexturesFitBudget(chunk, count)) return;
     MEM_FREE(g_textureIds);
     g_textureIds = count ? static_cast<int32_t*>(MEM_ALLOC(count * sizeof(int32_t))) : nullptr;
     g_textureCount = 0;
-    const uint32_t chunkEnd = chunk.Offset() + chunk.Length();
     for (uint32_t i = 0; i < count && chunk.Ok(); ++i) {
-        const uint32_t entry = chunk.U32(4 + 4 * i);
-        if (!chunk.FileBytes(entry, kTextureEntryBytes)) return;
-        const uint32_t flags = chunk.FileU32(entry);
-        const uint32_t blob = chunk.FileU32(entry + 4);
-        if (!chunk.Ok()) return;
-        if (blob < chunk.Offset() || blob >= chunkEnd) {
-            chunk.Fail("texture %u lies outside the chunk", i);
-            return;
-        }
-        g_textureIds[i] = g_createTexture(Form_Base() + blob, chunkEnd - blob, (flags & 1) != 0);
+        bool flag = false;
+        uint32_t length = 0;
+        const uint8_t* blob = TextureBlob(chunk, i, &flag, &length);
+        if (blob == nullptr) return;
+        g_textureIds[i] = g_createTexture(blob, length, flag);
         g_textureCount = i + 1;
     }
     RewritePageEntries();

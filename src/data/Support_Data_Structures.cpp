@@ -534,18 +534,29 @@ DSMapEntry* CDS_Map::Find(const RValue* key) const {
 }
 
 void CDS_Map::AppendEntry(const RValue* key, const RValue* value, uint32_t hash) {
+    DSMapBucket& bucket = m_buckets[hash & static_cast<uint32_t>(m_mask)];
+    LinkEntry(key, value, hash, bucket.tail);
+}
+
+void CDS_Map::AddRepeatable(const RValue* key, const RValue* value) {
+    const uint32_t hash = DS_ValueHash(key);
+    DSMapNode* last = FindNode(key, hash);
+    if (last == nullptr) return AppendEntry(key, value, hash);
+    while (last->next != nullptr && last->next->hash == hash && SameKey(&last->next->entry.key, key))
+        last = last->next;
+    LinkEntry(key, value, hash, last);
+}
+
+void CDS_Map::LinkEntry(const RValue* key, const RValue* value, uint32_t hash, DSMapNode* after) {
     DSMapNode* node = NewNode();
     RValue_Assign(&node->entry.key, key);
     RValue_Assign(&node->entry.value, value);
     node->hash = hash;
     DSMapBucket& bucket = m_buckets[hash & static_cast<uint32_t>(m_mask)];
-    node->prev = bucket.tail;
-    if (bucket.tail != nullptr) {
-        bucket.tail->next = node;
-    } else {
-        bucket.head = node;
-    }
-    bucket.tail = node;
+    node->prev = after;
+    node->next = after != nullptr ? after->next : bucket.head;
+    (after != nullptr ? after->next : bucket.head) = node;
+    (node->next != nullptr ? node->next->prev : bucket.tail) = node;
     ++m_count;
     if (m_index != nullptr) {
         IndexInsert(node);
@@ -662,6 +673,10 @@ RValue* CDS_Map::FindLast() const {
 
 RValue* CDS_Map::FindNext(const RValue* key) const {
     const DSMapNode* node = FirstEqualNode(key);
+    // Repeats of a key (kept from an old map text) lie together: the walk steps over them.
+    while (node != nullptr && node->next != nullptr && node->next->hash == node->hash &&
+           SameKey(&node->next->entry.key, &node->entry.key))
+        node = node->next;
     DSMapNode* next = node ? NextNode(node) : nullptr;
     return next ? &next->entry.key : nullptr;
 }

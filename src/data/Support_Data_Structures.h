@@ -265,9 +265,14 @@ public:
 
     // Appends a copy of key and value under the given hash without looking for the key.
     void AppendEntry(const RValue* key, const RValue* value, uint32_t hash);
+    // Adds the entry even when its key is there already: the repeat goes right after the
+    // entries of that key, so lookups find the first and a walk by key passes all of them.
+    void AddRepeatable(const RValue* key, const RValue* value);
 
 private:
     DSMapNode* FindNode(const RValue* key, uint32_t hash) const;
+    // Links a new entry after the node (null: at the head of the hash's bucket).
+    void LinkEntry(const RValue* key, const RValue* value, uint32_t hash, DSMapNode* after);
     DSMapNode* LastNode() const;
     DSMapNode* PreviousNode(const DSMapNode* node) const;
     // The node a walk by key starts from.

@@ -455,9 +455,9 @@ char* CDS_Map::Write() const {
 }
 
 // The map's entries are dropped before the text is looked at (nested containers they name
-// stay alive), so a refused text leaves the map empty. Keys that repeat keep their first
-// value, in both forms. The legacy flag is not used: map values are always in the current
-// layout.
+// stay alive), so a refused text leaves the map empty. An old text keeps a key that repeats
+// (lookups find its first value); the hex form keeps only the first. The legacy flag is not
+// used: map values are always in the current layout.
 bool CDS_Map::Read(const char* text, bool /*legacy*/) {
     FreeAllNodes();
     if (text == nullptr || text[0] == '\0' || text[1] == '\0') return false;
@@ -470,9 +470,7 @@ bool CDS_Map::Read(const char* text, bool /*legacy*/) {
             ReadOldField(text, &at, (type & 1) != 0, &key);
             if (text[at] != '\0') ++at;
             ReadOldField(text, &at, (type & 2) != 0, &value);
-            // A key that repeats keeps its first value, as in the hex form: two equal keys
-            // would make the walk by FindNext come back to the first for ever.
-            Add(&key, &value);
+            AddRepeatable(&key, &value);
             RValue_Release(&key);
             RValue_Release(&value);
             if (text[at] == '\0' || text[at + 1] == '\0') break;

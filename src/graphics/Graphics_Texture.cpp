@@ -640,6 +640,6 @@ void GR_Texture_Startup() {
     g_GRHooks.freeTexture = GR_Texture_Free;
     g_GRHooks.targetPopAll = GR_Target_Pop_All;
     g_GRHooks.targetUnwindForEndScene = GR_Target_Unwind_For_End_Scene;
-    TXTR_SetTextureCreator(CreateTextureFromChunk);
+    TXTR_SetTextureCreator(CreateTextureFromChunk, GR_Texture_Read_Blob_Size);
     GR_Builtin_Images_Init(BuiltinImages_Table());
 }

@@ -183,6 +183,11 @@ uint32_t* DecodeImage(const uint8_t* blob, uint32_t length, int32_t* width, int3
 }
 
 bool ReadImageSize(const uint8_t* blob, uint32_t length, int32_t* width, int32_t* height) {
+    if (IsRaw(blob, length) && length >= 12) {
+        *width = static_cast<int32_t>(ReadU32(blob + 4));
+        *height = static_cast<int32_t>(ReadU32(blob + 8));
+        return *width >= 1 && *height >= 1;
+    }
     if (DDS_IsFile(blob, length)) return DDS_ReadSize(blob, length, width, height);
     return g_imageReader.readSize && g_imageReader.readSize(blob, length, width, height) && *width >= 1 &&
            *height >= 1;
@@ -500,6 +505,10 @@ TextureRecord* CreateImageNow(const uint8_t* blob, uint32_t length, GR_ImageInfo
 }
 
 }  // namespace
+
+bool GR_Texture_Read_Blob_Size(const uint8_t* blob, uint32_t length, int32_t* width, int32_t* height) {
+    return blob != nullptr && length >= 4 && ReadImageSize(blob, length, width, height);
+}
 
 TextureRecord* GR_Texture_Create_From_Blob(const uint8_t* blob, uint32_t length, GR_ImageInfo* info,
                                            int32_t format) {

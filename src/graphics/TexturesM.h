@@ -6,6 +6,7 @@
 // render-target stack and serves the built-in image table.
 #pragma once
 
+#include "base/TextureChunks.h"
 #include <cstdint>
 
 class GpuTexture;
@@ -85,7 +86,7 @@ struct GR_ImageReader {
 void GR_Texture_Set_Image_Reader(const GR_ImageReader* reader);
 
 // Whole sides of any record: 1 to 8192 pixels.
-constexpr int32_t GR_TEXTURE_SIDE_LIMIT = 8192;
+constexpr int32_t GR_TEXTURE_SIDE_LIMIT = TXTR_PAGE_SIDE_LIMIT;
 
 // Creation. Sides are rounded up to powers of two within the device limit, except in
 // on-demand mode and for render targets, whose sides stay as requested (within 1 .. limit).
@@ -94,6 +95,9 @@ TextureRecord* GR_Texture_Create(int32_t width, int32_t height, uint32_t flags, 
 TextureRecord* GR_Texture_Create_From_RGBA(const void* pixels, int32_t width, int32_t height,
                                            GR_ImageInfo* info);
 // `length` bounds every read of the blob. Null for a blob that makes no record.
+// The sides an image blob (raw, DDS, or what the image reader knows) decodes to, from its
+// header alone.
+bool GR_Texture_Read_Blob_Size(const uint8_t* blob, uint32_t length, int32_t* width, int32_t* height);
 TextureRecord* GR_Texture_Create_From_Blob(const uint8_t* blob, uint32_t length, GR_ImageInfo* info,
                                            int32_t format);
 TextureRecord* TextureRecord_Init(int32_t width, int32_t height, int32_t levels);

@@ -204,6 +204,56 @@ TEST_F(LoadGameTest, TexturesBecomeIdsInThePageEntries) {
     EXPECT_NE(Captured().find("what!!!!\n"), std::string::npos);
 }
 
+// Pages whose decoded size breaks the limits are refused before any page is decoded. The blobs
+// here state their sides in place of an image header.
+TEST_F(LoadGameTest, TexturePagesOverTheDecodeLimitsAreRefusedUpFront) {
+    struct Case {
+        std::vector<std::pair<uint32_t, uint32_t>> sides;
+        const char* refusal;  // null: loads
+    };
+    const Case cases[] = {
+        {{{8192, 8192}, {16, 16}}, nullptr},
+        {{{16, 16}, {8193, 16}}, "texture 1 is 8193x16, more than 8192 pixels a side"},
+        {{{16, 16384}}, "texture 0 is 16x16384"},
+        {{{8192, 8192}, {8192, 8192}, {8192, 8192}, {8192, 8192}, {8192, 8192}},
+         "textures up to 4 decode to 1280 MB"},
+    };
+    for (const Case& c : cases) {
+        formpack::FormFile f;
+        f.textures.emplace();
+        for (const auto& [width, height] : c.sides) {
+            std::vector<uint8_t> blob(12, 0);
+            std::memcpy(blob.data(), "SIDE", 4);
+            std::memcpy(&blob[4], &width, 4);
+            std::memcpy(&blob[8], &height, 4);
+            f.textures->push_back({0, blob});
+        }
+        g_blobsSeen.clear();
+        TXTR_SetTextureCreator(
+            [](const uint8_t*, uint32_t length, bool flag) {
+                g_blobsSeen.emplace_back(length, flag);
+                return 1;
+            },
+            [](const uint8_t* blob, uint32_t, int32_t* width, int32_t* height) {
+                std::memcpy(width, blob + 4, 4);
+                std::memcpy(height, blob + 8, 4);
+                return true;
+            });
+        const bool loaded = LoadBoth(Build(f));
+        if (c.refusal == nullptr) {
+            EXPECT_TRUE(loaded);
+            EXPECT_EQ(g_blobsSeen.size(), c.sides.size());
+            continue;
+        }
+        EXPECT_FALSE(loaded) << c.refusal;
+        EXPECT_TRUE(g_blobsSeen.empty()) << c.refusal;
+        ASSERT_NE(Form_LoadError(), nullptr);
+        const std::string error = Form_LoadError();
+        EXPECT_NE(error.find("\"TXTR\""), std::string::npos) << error;
+        EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+    }
+}
+
 TEST_F(LoadGameTest, PageEntryOutsideTheFileFailsNamingTheChunk) {
     formpack::FormFile f;
     f.pageEntries = std::vector<formpack::PageEntry>{formpack::PageEntry{}};
