@@ -1,5 +1,6 @@
 #include "app/Halvane.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -389,7 +390,11 @@ bool NothingToPrepare() {
 }
 
 // The sound front starts here, so both sound systems see the sounds the data file gave them.
+// A run that ends inside the game (-headless after the first room, a fatal error) closes the
+// device on its way out as a finished turn does.
 bool PrepareSounds() {
+    static const bool closesAtExit = std::atexit(SND_Quit) == 0;
+    (void)closesAtExit;
     SND_Init();
     if (!Sound_Prepare()) return false;
     Audio_PrepareAll();
@@ -424,6 +429,13 @@ void ClearPendingGame() {
 }
 
 }  // namespace
+
+const char* Runner_VersionText() {
+    static char text[64];
+    std::snprintf(text, sizeof text, "Pell Works Runner v%d.%d(%d)[r%d]", kVersionMajor, kVersionMinor,
+                  kVersionBuild, kRevision);
+    return text;
+}
 
 bool Runner_EarlyInit() {
     InstallHooks();
@@ -468,7 +480,7 @@ void Runner_StartUp() {
     DebugConsole.Output("Init Graphics\n");
     if (!Runner_InitGraphics()) return StartUpFailed();
     DebugConsole.Output("IO Init\n");
-    IO_Init();
+    if (!IO_Init()) return StartUpFailed();
     DebugConsole.Output("Process Messages\n");
     ProcessMessages();
     DebugConsole.Output("Splash!\n");

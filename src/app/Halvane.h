@@ -10,6 +10,8 @@
 #include "world/Run.h"
 
 // Process-wide tables that every turn needs first; false ends the restart loop.
+// "Pell Works Runner v1.0(999)[r32908]": the banner's version.
+const char* Runner_VersionText();
 bool Runner_EarlyInit();
 // The logged start-up steps up to the start of the game. A failed step leaves the running
 // flag at 0: the turn then goes straight to its end, with exit status 1.

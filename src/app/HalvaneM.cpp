@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -63,16 +64,77 @@ namespace {
 void ShowOutOfMemoryBox(const char* text, const char* title) {
     PlatformDialog_ShowMessage(title, text);
 }
+
+constexpr const char kUsage[] =
+    "Usage: %s [options]\n"
+    "Runs the game embedded in the program, else data.win beside it, else the file -game names.\n"
+    "\n"
+    "  -game FILE                 the game data file to run\n"
+    "  -headless                  no window, no output to standard output, no dialogs; the process\n"
+    "                             ends after the first room's creation code\n"
+    "  -output FILE               append the error console to a file\n"
+    "  -debugoutput FILE          append the debug console to a file\n"
+    "  -memlog FILE               write the memory manager's allocation log\n"
+    "  -noaudio                   no sound\n"
+    "  -noerrors                  no error dialogs\n"
+    "  -inawindow                 a window even where the game asks for full screen\n"
+    "  -debug                     the debug overlay\n"
+    "  -trace                     the interpreter trace\n"
+    "  -sleepmargin MS            sleep margin of the frame wait (default 10 ms)\n"
+    "  -record FILE               record the player's input\n"
+    "  -playback FILE             replay recorded input\n"
+    "  -help, --help, -h          this text\n"
+    "  --version                  the runner's version\n"
+    "\n"
+    "Other options are left to the game, which reads its own parameters.\n";
+
+bool IsOneOf(const char* text, std::initializer_list<const char*> names) {
+    for (const char* name : names)
+        if (std::strcmp(text, name) == 0) return true;
+    return false;
+}
+
+// -help or --version anywhere on the line answers and ends the process before anything starts.
+bool AnswerInformationOptions(int argc, char** argv, int* status) {
+    for (int i = 1; i < argc; ++i) {
+        if (IsOneOf(argv[i], {"-help", "--help", "-h"})) {
+            std::printf(kUsage, argc > 0 ? argv[0] : "halvane-runner");
+        } else if (IsOneOf(argv[i], {"--version"})) {
+            std::printf("%s\n", Runner_VersionText());
+        } else {
+            continue;
+        }
+        *status = 0;
+        return true;
+    }
+    return false;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// The "@" names are tidied only in the game's own folder: the program's, or the data file's.
+bool WorkingFolderIsTheGames(int argc, char** argv) {
+    const std::string here = HostOS_FullPath(".");
+    if (FolderOf(GetExePath()) == here) return true;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "-game") == 0 && FolderOf(HostOS_FullPath(argv[i + 1])) == here) return true;
+    return false;
+}
 }  // namespace
 
 int Runner_Main(int argc, char** argv) {
+    int status = 0;
+    if (AnswerInformationOptions(argc, argv, &status)) return status;
     MemoryManager_MarkThread(true);
     OutOfMemory_SetBoxHook(ShowOutOfMemoryBox);
     ErrorDialog_SetMessagePump(ProcessMessages);
     char* commandLine = Runner_CommandLineFromArgs(argc, argv);
     Runner_SetCommandLine(commandLine);
     MEM_FREE(commandLine);
-    Runner_MoveAtNamedFiles();
+    if (WorkingFolderIsTheGames(argc, argv)) Runner_MoveAtNamedFiles();
     return Runner_WinMain();
 }
 

@@ -194,6 +194,15 @@ bool LoadChosen(const char* path, const uint8_t* embedded, uint32_t embeddedSize
 
 }  // namespace
 
+namespace {
+// Nothing embedded, nothing beside the program, nothing named and no dialog answered.
+void ReportNoGame() {
+    Console_ReportStartFailure(
+        "No game to run: none is embedded in the program, there is no data.win beside it, and none "
+        "was chosen. Name one with -game FILE.\n");
+}
+}  // namespace
+
 bool RunnerLoadGame(const char* dataFilePath) {
     DebugConsole.Output("RunnerLoadGame: %s\n", dataFilePath ? dataFilePath : "");
     FillLinkRecord();
@@ -212,6 +221,7 @@ bool RunnerLoadGame(const char* dataFilePath) {
         DebugConsole.Output("RunnerLoadGame() - %s\n", path);
         return LoadChosen(path, nullptr, 0, false);
     }
+    ReportNoGame();
     RunnerLoadGame_End();
     return false;
 }

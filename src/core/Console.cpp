@@ -72,6 +72,16 @@ void TConsole::OutputV(const char* format, va_list args) {
     std::fflush(stdout);
 }
 
+void Console_ReportStartFailure(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    ErrorConsole.Output("%s", text);
+    if (g_Switches.headless) std::fputs(text, stderr);
+}
+
 TErrStreamConsole::TErrStreamConsole()
     : m_capacity(kStreamInitialCapacity), m_text(static_cast<char*>(MEM_ALLOC(kStreamInitialCapacity))) {}
 

@@ -42,6 +42,10 @@ private:
 extern TConsole DebugConsole;
 extern TConsole ErrorConsole;
 
+// A reason the run cannot start, for the person who started it: the error console, and under
+// -headless (whose consoles print nothing) standard error as well.
+void Console_ReportStartFailure(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Lets the remote debugger receive console text while it is connected (null: none).
 using ConsoleDebuggerSink = void (*)(const char* text);
 void Console_SetDebuggerSink(ConsoleDebuggerSink sink);

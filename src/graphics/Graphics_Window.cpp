@@ -239,8 +239,12 @@ bool Window_Create(int32_t width, int32_t height) {
     const bool borderless = (flags & GR_FLAG_BORDERLESS) != 0;
     const bool headless = g_Switches.headless;
     if (!headless) Window_InitVideo();
-    const int32_t screenWidth = Display_Get_Width();
-    const int32_t screenHeight = Display_Get_Height();
+    // The window fits the area windows may take, so no panel covers part of it.
+    int32_t areaX = 0, areaY = 0, screenWidth = 0, screenHeight = 0;
+    if (headless || !Window_UsableArea(&areaX, &areaY, &screenWidth, &screenHeight)) {
+        screenWidth = Display_Get_Width();
+        screenHeight = Display_Get_Height();
+    }
     const int32_t titleHeight = (borderless || headless) ? 0 : Window_TitleHeight();
     int32_t clientWidth = width, clientHeight = height;
     Window_Compute_Client_Size(width, height, screenWidth, screenHeight, titleHeight, &clientWidth,
@@ -255,8 +259,8 @@ bool Window_Create(int32_t width, int32_t height) {
 
     // The client area is centred with its frame around it.
     DebugConsole.Output("AdjustWindowRectEx\n");
-    const int32_t left = (screenWidth - clientWidth) / 2;
-    const int32_t top = (screenHeight - clientHeight - titleHeight) / 2 + titleHeight;
+    const int32_t left = areaX + std::max((screenWidth - clientWidth) / 2, 0);
+    const int32_t top = areaY + std::max((screenHeight - clientHeight - titleHeight) / 2, 0) + titleHeight;
     const WindowIcons icons = LoadIcons();
     DebugConsole.Output("RegisterClassEx\n");
     DebugConsole.Output("CreateWindowEx\n");

@@ -122,6 +122,18 @@ bool Window_HasKeyboardFocus(void* window) {
     return window != nullptr && SDL_GetKeyboardFocus() == AsSdl(window);
 }
 
+bool Window_UsableArea(int32_t* x, int32_t* y, int32_t* width, int32_t* height) {
+    SDL_Rect area;
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 || SDL_GetDisplayUsableBounds(0, &area) != 0 || area.w < 1 ||
+        area.h < 1)
+        return false;
+    *x = area.x;
+    *y = area.y;
+    *width = area.w;
+    *height = area.h;
+    return true;
+}
+
 int32_t Window_TitleHeight() {
     return 30;
 }

@@ -43,6 +43,9 @@ void Window_BringToFront(void* window);
 // True when the window holds the keyboard focus; false for no window.
 bool Window_HasKeyboardFocus(void* window);
 // What a title bar and frame add to a window's height before one exists to ask.
+// The part of the first display that windows may take (without panels and docks); false when
+// the window system does not say.
+bool Window_UsableArea(int32_t* x, int32_t* y, int32_t* width, int32_t* height);
 int32_t Window_TitleHeight();
 
 // ---- cursor and pointer -------------------------------------------------------------------

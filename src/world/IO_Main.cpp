@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/Code_Constant.h"
+#include "core/Console.h"
 #include "core/RunSwitches.h"
 #include "core/UTF8.h"
 #include "core/Value.h"
@@ -28,6 +29,7 @@ int32_t g_clientY[IO_MOUSE_DEVICES] = {};
 int32_t g_backClientX = 0, g_backClientY = 0;
 
 FILE* g_recordFile = nullptr;
+bool g_playbackEndLogged = false;
 bool g_recording = false;
 bool g_playing = false;
 
@@ -187,17 +189,35 @@ void CloseRecordFile() {
     g_recording = g_playing = false;
 }
 
-void OpenRecordFile() {
+// Stops the run before it starts: the player asked for a recording that cannot be.
+bool RefuseRecordFile(const char* what) {
+    Console_ReportStartFailure("%s: %s\n", what, g_Switches.recordFile.c_str());
     CloseRecordFile();
-    if (g_Switches.recordFile.empty()) return;
+    return false;
+}
+
+bool OpenRecordFile() {
+    CloseRecordFile();
+    g_playbackEndLogged = false;
+    if (g_Switches.recordFile.empty()) return true;
     if (g_Switches.playback) {
         g_playing = true;
         g_recordFile = std::fopen(g_Switches.recordFile.c_str(), "rb");
+        if (g_recordFile == nullptr) return RefuseRecordFile("Cannot open the input recording to play back");
+        // A recording is whole steps: anything else is not one of ours, or was cut short.
+        if (std::fseek(g_recordFile, 0, SEEK_END) != 0)
+            return RefuseRecordFile("Cannot read the input recording");
+        const long size = std::ftell(g_recordFile);
+        if (size < 0 || size % IO_RECORD_SIZE != 0)
+            return RefuseRecordFile("Not an input recording (its size is not a whole number of steps)");
+        std::rewind(g_recordFile);
     } else if (g_Switches.recording) {
         g_recording = true;
         g_recordFile = std::fopen(g_Switches.recordFile.c_str(), "w+b");
+        if (g_recordFile == nullptr) return RefuseRecordFile("Cannot write the input recording");
     }
     if (g_recordFile != nullptr) std::setvbuf(g_recordFile, nullptr, _IONBF, 0);
+    return true;
 }
 
 char g_stringBuffer[IO_STRING_UNITS * 3 + 1];
@@ -252,7 +272,7 @@ int32_t IO_WheelDirection() {
 
 // --- life cycle ------------------------------------------------------------------------------
 
-void IO_Init() {
+bool IO_Init() {
     for (PointerEvent& pointer : g_pointers) pointer = PointerEvent{};
     g_step = InputState{};
     g_back = InputState{};
@@ -261,12 +281,12 @@ void IO_Init() {
     g_virtualMask = 0;
     std::memset(g_systemKeys, 0, sizeof g_systemKeys);
     for (int32_t k = 0; k < IO_KEYS; ++k) g_keyMap[k] = k;
-    OpenRecordFile();
     delete[] g_virtualKeys;
     g_virtualKeys = new VirtualKey[IO_VIRTUAL_KEYS];
     for (int32_t i = 0; i < IO_VIRTUAL_KEYS; ++i) g_virtualKeys[i].index = static_cast<uint16_t>(i);
     // The window exists by now: the pads can be looked for.
     Gamepad_InitDirectInput();
+    return OpenRecordFile();
 }
 
 void IO_StartStep() {
@@ -274,8 +294,13 @@ void IO_StartStep() {
     ClearPerStep(g_step);
     if (g_playing) {
         uint8_t record[IO_RECORD_SIZE];
-        if (g_recordFile != nullptr && std::fread(record, 1, IO_RECORD_SIZE, g_recordFile) == IO_RECORD_SIZE)
+        if (g_recordFile != nullptr &&
+            std::fread(record, 1, IO_RECORD_SIZE, g_recordFile) == IO_RECORD_SIZE) {
             IO_DecodeRecord(record, g_step);
+        } else if (!g_playbackEndLogged) {
+            g_playbackEndLogged = true;
+            DebugConsole.Output("The input recording has ended: %s\n", g_Switches.recordFile.c_str());
+        }
     } else {
         TakeSnapshot();
         UpdateVirtualButtons();

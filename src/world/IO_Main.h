@@ -51,7 +51,8 @@ constexpr uint16_t VIRTUAL_KEY_IN_USE = 1;
 constexpr uint16_t VIRTUAL_KEY_VISIBLE = 2;
 
 // --- Life cycle --------------------------------------------------------------------------
-void IO_Init();
+// False when the -record or -playback file cannot be used (said on the error console).
+bool IO_Init();
 void IO_StartStep();
 void IO_Clear();
 void IO_End();

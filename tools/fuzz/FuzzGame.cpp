@@ -13,7 +13,9 @@
 #include "core/VMBuffer.h"
 #include "base/DebugInfo.h"
 #include "formpack/FormWriter.h"
+#include "base/LoadGame.h"
 #include "base/Runner.h"
+#include "world/Run.h"
 #include "app/GameLoopHarness.h"
 #include "app/Halvane.h"
 #include "app/HalvaneM.h"
@@ -57,8 +59,12 @@ bool WriteGame(const std::string& path, const uint8_t* data, size_t size) {
     return std::fclose(file) == 0 && whole;
 }
 
-// What a turn cut short by a jump left running is shut down as a finished turn would be.
+// A turn cut short by a jump is ended as a finished turn is: the game's end (its end events
+// may end the process again, which only cuts them short), then the shutdown.
 void CloseCutTurn() {
+    g_inTurn = true;
+    if (setjmp(g_turnEnd) == 0) EndGame();
+    g_inTurn = false;
     Runner_Finish();
     Runner_Shutdown();
     Run_FreeGlobals();
@@ -105,6 +111,8 @@ int FuzzGame_RunFile(const uint8_t* data, size_t size) {
     if (!WriteGame(path, data, size)) return -1;
     const std::string command = "fuzz -game " + path + " -headless -noaudio";
     Runner_SetCommandLine(command.c_str());
+    // As for a game another one started: a fatal error ends the game, not the process.
+    g_LoadState.launchedByGame = true;
     Harness_UseVirtualClock();
     Harness_StopAfterFrames(FUZZ_GAME_FRAMES);
     const ProcessExitHook previous = Process_SetExitHook(LeaveTurn);
