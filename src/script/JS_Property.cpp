@@ -1,5 +1,8 @@
 #include "script/JS_Property.h"
 
+#include "script/JS_Array.h"
+#include "script/JS_Element.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -129,7 +132,9 @@ void JS_ReadOwnStored(PWObjectBase* object, RValue* result, const char* name) {
     SetUnset(result);
     bool found = false;
     JSGetOwnPropertyHook hook = JS_FindGetOwnPropertyHook(object, &found);
-    if (hook == JS_DefaultGetOwnProperty || !found) {
+    // An Array's hook serves its elements; its other properties are stored as on any object.
+    if (hook == JS_DefaultGetOwnProperty || !found ||
+        (hook == JS_ArrayGetOwnProperty && !JS_IsElementName(name))) {
         if (const RValue* stored = JS_FindOwnValue(object, name)) *result = *stored;
         return;
     }
