@@ -11,6 +11,8 @@
 #include "core/Code_Constant.h"
 #include "core/Code_Function.h"
 #include "script/JS_Array.h"
+#include "script/JS_Convert.h"
+#include "script/JS_Element.h"
 #include "script/JS_Exception.h"
 #include "script/JS_Number.h"
 #include "script/JS_Property.h"
@@ -41,10 +43,10 @@ class StandardTest : public ScriptTest {
 protected:
     void SetUp() override {
         ScriptTest::SetUp();
-        static bool registered = false;
-        if (!registered) {
-            registered = true;
-            Code_Function_Add("test_row_any", AnswerFortyTwo, -1);
+        // Other suites may have emptied the tables since the last test.
+        int32_t id = -1;
+        if (!Code_Function_Find("test_row_any", &id)) Code_Function_Add("test_row_any", AnswerFortyTwo, -1);
+        if (Code_Constant_Find("test_constant") == nullptr) {
             Code_Constant_AddReal("test_constant", 7);
             Code_Constant_AddReal("global", 1);
         }
