@@ -61,6 +61,10 @@ std::string RoomCreation() {
     code += PrintType("TypeError", Chain("TypeError"));
     code += PrintType("global", Chain("global"));
     code += PrintType("resource", Chain("resource"));
+    // Names the global object lacks come from the namespace object: a constant and a built-in
+    // global variable (through its accessor).
+    code += PrintType("c_red", Chain("c_red"));
+    code += PrintType("room", Chain("room"));
     code +=
         PrintType("constructed", "    push.d 3\n    conv.d.v\n" + Chain("Array") + "    call.i @@new@@ 2\n");
     // instanceof (the constructor on top, the value under it): its answer on the line after.

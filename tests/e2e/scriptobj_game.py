@@ -19,6 +19,8 @@ EXPECTED = {
     "global": "object",
     "resource": "object",
     "constructed": "object",
+    "c_red": "number",
+    "room": "number",
 }
 
 

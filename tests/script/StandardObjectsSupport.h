@@ -21,6 +21,11 @@
 
 namespace script_test {
 
+inline bool RoomSeven(CInstance*, int32_t, RValue* out) {
+    *out = RValue_Real(7);
+    return true;
+}
+
 inline void AnswerFortyTwo(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
     result = RValue_Real(42);
 }
@@ -46,6 +51,7 @@ protected:
         // Other suites may have emptied the tables since the last test.
         int32_t id = -1;
         if (!Code_Function_Find("test_row_any", &id)) Code_Function_Add("test_row_any", AnswerFortyTwo, -1);
+        if (Variable_BuiltIn_Find("room") < 0) Variable_BuiltIn_Add("room", RoomSeven, nullptr);
         if (Code_Constant_Find("test_constant") == nullptr) {
             Code_Constant_AddReal("test_constant", 7);
             Code_Constant_AddReal("global", 1);
