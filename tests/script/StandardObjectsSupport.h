@@ -61,11 +61,23 @@ protected:
     }
     void TearDown() override {
         JS_ResetExceptions();
+        for (RValue& value : Held()) RValue_Release(&value);
+        Held().clear();
         ScriptTest::TearDown();
     }
 
+    // Values whose references the test owns, released when it ends.
+    static std::vector<RValue>& Held() {
+        static std::vector<RValue> values;
+        return values;
+    }
+    static RValue Hold(RValue value) {
+        Held().push_back(value);
+        return value;
+    }
+
     static RValue Obj(PWObjectBase* o) { return Object(o); }
-    static RValue Str(const char* text) { return String(text); }
+    static RValue Str(const char* text) { return Hold(String(text)); }
     static RValue Null() { return RValue{{0}, 0, VALUE_NULL}; }
 
     static RValue Property(PWObjectBase* o, const char* name) {
@@ -80,7 +92,7 @@ protected:
     static RValue Call(PWObjectBase* self, PWObjectBase* function, std::vector<RValue> args) {
         RValue result = RValue_Undefined();
         JS_Call(self, &result, function, static_cast<int32_t>(args.size()), args.data());
-        return result;
+        return Hold(result);
     }
     static RValue Method(const RValue& target, const char* name, std::vector<RValue> args) {
         RValue method = Property(target.obj, name);
@@ -130,7 +142,7 @@ protected:
         if (JS_ExceptionPending()) RValue_Assign(&thrown, JS_PendingValue());
         JS_ResetExceptions();
         Errors().clear();
-        return thrown;
+        return Hold(thrown);
     }
     // "Kind: message" of what was thrown, "" when nothing was.
     static std::string ThrownText() {
