@@ -107,6 +107,7 @@
 #include "services/Function_Interaction.h"
 #include "services/Run_Score.h"
 #include "script/JS_Runtime.h"
+#include "script/JS_StandardObjects.h"
 #include "script/JS_VMHelpers.h"
 #include "physics/Physics_Main.h"
 
@@ -266,6 +267,8 @@ void InstallHooks() {
     g_LoaderHooks.initHVSFunctions = InitHVSFunctions;
     g_LoaderHooks.setFrameRate = SetGameClockRate;
     g_LoaderHooks.createGlobalObject = CreateGlobalObject;
+    g_LoaderHooks.initStandardObjects = JS_InitStandardObjects;
+    g_LoaderHooks.createResourceObject = JS_CreateResourceObject;
     g_CodeLink.functionFind = FindFunction;
     g_CodeLink.initVariableTables = InitVariableTables;
     g_CodeLink.variableSetName = Code_Variable_SetName;

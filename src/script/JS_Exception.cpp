@@ -144,7 +144,14 @@ void JS_UnwindToHandler() {
 
 void JS_CreateError(const char* kindName, PWObjectBase* kindPrototype, RValue& result, CInstance*, CInstance*,
                     int32_t argc, RValue* args) {
-    const char* message = argc > 0 ? Arg_GetString(args, 0) : "";
+    // The message is the text of any value; an undefined one leaves it empty.
+    RValue text = RValue_Undefined();
+    const uint32_t kind = argc > 0 ? RValue_Kind(args[0]) : VALUE_UNDEFINED;
+    if (kind != VALUE_UNDEFINED && kind != VALUE_UNSET && JS_ToString(&text, &args[0]) != JS_DONE) {
+        RValue_Release(&text);
+        return;
+    }
+    const char* message = RValue_IsString(text) ? RValue_GetStringText(&text) : "";
     JS_NewObject(result, nullptr, nullptr, 0, nullptr);
     PWObjectBase* error = result.obj;
     RValue* prototype = error->FindName(JS_PROTOTYPE);
@@ -169,6 +176,7 @@ void JS_CreateError(const char* kindName, PWObjectBase* kindPrototype, RValue& r
     slot->obj = constructorPrototype;
     slot->kind = VALUE_OBJECT;
     slot->flags = JS_CONFIGURABLE | JS_WRITABLE;
+    RValue_Release(&text);
 }
 
 #define HV_ERROR_CONSTRUCTOR(Name, index) \

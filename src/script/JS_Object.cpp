@@ -32,9 +32,17 @@ JSStandardObjects g_JSStandard;
 namespace {
 
 void MarkStandardObjects(GCMarkContext& marker) {
-    PWObjectBase* roots[] = {
-        g_JSStandard.global,           g_JSStandard.objectPrototype, g_JSStandard.functionPrototype,
-        g_JSStandard.booleanPrototype, g_JSStandard.stringPrototype, g_JSStandard.datePrototype};
+    PWObjectBase* roots[] = {g_JSStandard.global,
+                             g_JSStandard.objectPrototype,
+                             g_JSStandard.functionPrototype,
+                             g_JSStandard.booleanPrototype,
+                             g_JSStandard.stringPrototype,
+                             g_JSStandard.datePrototype,
+                             g_JSStandard.arrayPrototype,
+                             g_JSStandard.numberPrototype,
+                             g_JSStandard.regExpPrototype,
+                             g_JSStandard.objectConstructor,
+                             g_JSStandard.namespaceObject};
     for (PWObjectBase* object : roots)
         if (object != nullptr) GC_MarkObject(object, marker);
     for (PWObjectBase* object : g_JSStandard.errorPrototypes)

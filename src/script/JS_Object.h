@@ -43,6 +43,13 @@ struct JSStandardObjects {
     PWObjectBase* booleanPrototype = nullptr;
     PWObjectBase* stringPrototype = nullptr;
     PWObjectBase* datePrototype = nullptr;
+    PWObjectBase* arrayPrototype = nullptr;
+    PWObjectBase* numberPrototype = nullptr;
+    PWObjectBase* regExpPrototype = nullptr;
+    // The Object constructor, and the namespace object that exposes the built-in functions,
+    // constants and global variables behind the global object on the scope chain.
+    PWObjectBase* objectConstructor = nullptr;
+    PWObjectBase* namespaceObject = nullptr;
     // Error, EvalError, RangeError, ReferenceError, SyntaxError, TypeError, URIError.
     PWObjectBase* errorPrototypes[7] = {};
     // The wrapper constructors behind ToObject: each makes the wrapper of arguments[0].

@@ -27,5 +27,7 @@ void JS_InstallCoreHooks() {
     };
     hooks.createNativeAccessor = JS_CreateNativeAccessor;
     hooks.isBuiltinGlobalName = JS_IsBuiltinGlobalName;
+    // In object mode the global object heads the scope chain once the standard objects exist.
+    hooks.scopeChainHead = []() -> PWObjectBase* { return g_JSStandard.global; };
     ScriptObjects_Install(&hooks);
 }

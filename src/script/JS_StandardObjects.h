@@ -9,6 +9,7 @@
 
 struct RValue;
 class CInstance;
+class PWObjectBase;
 
 // Runs the whole chain: Function.prototype, the global and namespace objects, Object, Array,
 // String, Math, Boolean, the error kinds, Number, Date, RegExp, JSON.
@@ -36,3 +37,28 @@ void JS_Global_parseFloat(RValue& result, CInstance* self, CInstance* other, int
 // decodeURI, decodeURIComponent, encodeURI, encodeURIComponent and the other functions the
 // runtime names without providing.
 void JS_Unimplemented(RValue& result, CInstance* self, CInstance* other, int32_t argc, RValue* args);
+
+// --- Building blocks of the steps -------------------------------------------------------
+
+// A Function object over a native procedure: prototype Function.prototype (as it stands now),
+// class "Function", extensible, callable through "[[Call_Cpp]]", the default has-instance
+// hook, "[[Construct]]" = the ordinary-object constructor when constructible, and "length".
+PWObjectBase* JS_CreateNativeFunction(BuiltinProc function, int32_t length, bool constructible);
+// An accessor property record whose getter and setter are native Function objects (length 0)
+// over the two procedures; a null procedure leaves its half empty.
+PWObjectBase* JS_CreateFunctionAccessor(BuiltinProc getter, BuiltinProc setter);
+// Adds a native Function object of that length under the name, with the attributes; answers it.
+PWObjectBase* JS_AddNativeMethod(PWObjectBase* object, const char* name, BuiltinProc function, int32_t length,
+                                 uint32_t attributes);
+// A new ordinary object (prototype Object.prototype as it stands now).
+PWObjectBase* JS_NewOrdinaryObject();
+// Sets the object's own "[[Prototype]]": the prototype, or null for none.
+void JS_SetPrototypeLink(PWObjectBase* object, PWObjectBase* prototype);
+// Stores a constructor's prototype object in its prototype slot (slot 0) with the attributes.
+void JS_SetPrototypeSlot(PWObjectBase* constructor, PWObjectBase* prototype, uint32_t attributes);
+// Adds the three default hooks of ordinary objects.
+void JS_AddDefaultHooks(PWObjectBase* object);
+// One error kind: its prototype (stored through prototypeOut, inheriting from parent) and its
+// constructor, which is answered.
+PWObjectBase* JS_CreateErrorConstructor(const char* name, BuiltinProc function, PWObjectBase** prototypeOut,
+                                        PWObjectBase* parent);

@@ -3,8 +3,10 @@
 #include "core/Code_Function.h"
 #include "core/Variable.h"
 #include "core/VariableList.h"
+#include "script/JS_Array.h"
 #include "script/JS_Call.h"
 #include "script/JS_Compare.h"
+#include "script/JS_Element.h"
 #include "script/JS_Exception.h"
 #include "script/JS_PropertyIterator.h"
 
@@ -141,18 +143,11 @@ void F_JS_NewHVSArray(RValue& result, CInstance*, CInstance*, int32_t argc, RVal
     for (int32_t i = 0; i < argc; ++i) RValue_SetIndexed(&result, &args[i], i);
 }
 
-// An Array object over the elements; its prototype, growth and "length" accessor belong to
-// the Array constructor, which installs them on objects of class "Array".
+// The array literal: an Array whose elements are enumerable, unlike those written by index.
 void F_JS_NewArray(RValue& result, CInstance*, CInstance*, int32_t argc, RValue* args) {
-    JS_NewObject(result, nullptr, nullptr, 0, nullptr);
-    PWObjectBase* array = result.obj;
-    array->AddString(JS_CLASS, "Array", 0);
-    array->AddReal("length", argc, JS_WRITABLE);
-    PWObjectBase* store = PWObjectBase_Alloc(argc, VALUE_UNDEFINED, false);
-    RValue* slot = array->GetSlot(JS_SLOT_ELEMENTS);
-    RValue_Release(slot);
-    slot->obj = store;
-    slot->kind = VALUE_OBJECT;
+    RValue_Release(&result);
+    JS_CreateArray(result, argc);
+    PWObjectBase* store = JS_ElementStore(result.obj);
     for (int32_t i = 0; i < argc; ++i) {
         RValue* element = store->GetSlot(i);
         RValue_Assign(element, &args[i]);
