@@ -545,7 +545,7 @@ bool Net_ResolveAddress(const char* name, uint32_t* ip) {
         NetSocket_SetLastError(NET_HOST_NOT_FOUND);
         return false;
     }
-    if ( && std::strcmp(name, "localhost") == 0) name = "127.0.0.1";
+    if (std::strcmp(name, "localhost") == 0) name = "127.0.0.1";
     return NetSocket_Resolve(name, ip);
 }
 

@@ -6,6 +6,7 @@
 #include "NetworkTestSupport.h"
 #include "core/Timing.h"
 #include "io/Network_Rely.h"
+#include "io/Network_Socket.h"
 
 namespace {
 
@@ -307,7 +308,9 @@ TEST_F(NetworkTest, ReliablePacketIsDeliveredOnceAndAcknowledgedWithAValidCrc) {
 u = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); u.bind(("127.0.0.1", 0))
 to = ("127.0.0.1", int(sys.argv[1]))
 bad = bytearray(rely(1, 8, b"spoilt")); bad[-1] ^= 1
-for d in (rely(1, 7, b"rely"), rely(1, 7, b"rely"), bytes(bad), b"abc", rely(0, 0, b"plain"), rely(9, 1, b"")):
+body = struct.pack("<I", 0) + b"plain"
+plain = struct.pack("<I", crc(body)) + body
+for d in (rely(1, 7, b"rely"), rely(1, 7, b"rely"), bytes(bad), b"abc", plain, rely(9, 1, b"")):
     u.sendto(d, to)
 u.settimeout(2.0)
 start = time.time()
