@@ -31,7 +31,8 @@ RValue CallRow(const char* name, std::initializer_list<RValue> args) {
     Code_Function_Find(name, &id);
     RValue result = RValue_Undefined();
     std::vector<RValue> values(args);
-    Code_Function_Row(id)->function(result, nullptr, nullptr, static_cast<int32_t>(values.size()), values.data());
+    Code_Function_Row(id)->function(result, nullptr, nullptr, static_cast<int32_t>(values.size()),
+                                    values.data());
     return result;
 }
 
@@ -70,7 +71,8 @@ void Runner_PacketEcho(benchmark::State& state) {
         InitNetworkingFunctions();
     }
     Async_SetEventPerformer(EchoEvent);
-    const int32_t server = static_cast<int32_t>(CallRow("network_create_server", {RValue_Real(0), RValue_Real(0), RValue_Real(4)}).val);
+    const int32_t server = static_cast<int32_t>(
+        CallRow("network_create_server", {RValue_Real(0), RValue_Real(0), RValue_Real(4)}).val);
     g_client = static_cast<int32_t>(CallRow("network_create_socket", {RValue_Real(0)}).val);
     RValue host = Text("127.0.0.1");
     const double connected =
@@ -85,11 +87,13 @@ void Runner_PacketEcho(benchmark::State& state) {
     for (auto _ : state) {
         g_echoes = 0;
         for (int32_t i = 0; i < kBatch; ++i)
-            CallRow("network_send_packet", {RValue_Real(g_client), RValue_Real(buffer), RValue_Real(kPayload)});
+            CallRow("network_send_packet",
+                    {RValue_Real(g_client), RValue_Real(buffer), RValue_Real(kPayload)});
         for (int32_t spins = 0; g_echoes < kBatch && spins < 1000000; ++spins) Network_Tick();
         if (g_echoes < kBatch) state.SkipWithError("echoes lost");
     }
-    state.counters["packets_per_s"] = benchmark::Counter(double(state.iterations()) * kBatch, benchmark::Counter::kIsRate);
+    state.counters["packets_per_s"] =
+        benchmark::Counter(double(state.iterations()) * kBatch, benchmark::Counter::kIsRate);
     Buffer_Free(buffer);
     Network_Shutdown();
     Async_SetEventPerformer(nullptr);
@@ -140,7 +144,8 @@ void Baseline_PacketEcho(benchmark::State& state) {
         }
         if (!ReadAll(a, echoes, sizeof echoes)) state.SkipWithError("echoes lost");
     }
-    state.counters["packets_per_s"] = benchmark::Counter(double(state.iterations()) * kBatch, benchmark::Counter::kIsRate);
+    state.counters["packets_per_s"] =
+        benchmark::Counter(double(state.iterations()) * kBatch, benchmark::Counter::kIsRate);
     ::close(a);
     ::close(b);
     ::close(listener);

@@ -187,7 +187,8 @@ void Network_Shutdown() {
 
 // --- events ------------------------------------------------------------------------------------
 
-void Network_PostConnectEvent(int32_t serverSlot, int32_t clientSlot, int32_t port, const char* ip, bool connected) {
+void Network_PostConnectEvent(int32_t serverSlot, int32_t clientSlot, int32_t port, const char* ip,
+                              bool connected) {
     const int32_t map = EventMap();
     DsMap_AddRealDirect(map, "type", connected ? NETWORK_EVENT_CONNECT : NETWORK_EVENT_DISCONNECT);
     DsMap_AddRealDirect(map, "id", serverSlot);

@@ -60,7 +60,8 @@ void Network_RetireSocket(pwSocket* socket);
 void Network_RetireServer(pwServer* server);
 
 // The events, performed before these return. ip may be null.
-void Network_PostConnectEvent(int32_t serverSlot, int32_t clientSlot, int32_t port, const char* ip, bool connected);
+void Network_PostConnectEvent(int32_t serverSlot, int32_t clientSlot, int32_t port, const char* ip,
+                              bool connected);
 // "ip" and "port" are the socket's in the slot.
 void Network_PostNonBlockingConnectEvent(int32_t slot, bool succeeded);
 // ip and port: the sender of the data.

@@ -48,8 +48,8 @@ std::list<RelyPeer> g_peers;
 std::list<ResendEntry> g_resends;
 
 uint32_t Word(const uint8_t* at) {
-    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
-           static_cast<uint32_t>(at[3]) << 24;
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+           static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
 }
 
 void PutWord(uint8_t* at, uint32_t value) {
@@ -83,8 +83,8 @@ void FreeEntry(const ResendEntry& entry) {
 
 // Builds a packet of the type with the next id around the payload, sends it and keeps it for
 // resending; the send's result.
-int32_t SendNumbered(uint32_t type, int32_t socketSlot, const char* host, int32_t port, const uint8_t* payload,
-                     int32_t length) {
+int32_t SendNumbered(uint32_t type, int32_t socketSlot, const char* host, int32_t port,
+                     const uint8_t* payload, int32_t length) {
     const uint32_t id = g_nextId++;
     const int32_t buffer = Buffer_Create(kIdHeader + length, 3, 1);
     IBuffer* packet = Buffer_GetByIndex(buffer);
@@ -142,7 +142,8 @@ bool RecordId(int32_t socketSlot, const char* address, int32_t port, uint32_t id
     peer.lastHeard = Timing_Time();
     for (uint32_t seen : peer.ids) {
         if (seen == id) {
-            DebugConsole.Output("Already received packet %d from %s:%d\n", static_cast<int32_t>(id), address, port);
+            DebugConsole.Output("Already received packet %d from %s:%d\n", static_cast<int32_t>(id), address,
+                                port);
             return false;
         }
     }
@@ -166,15 +167,16 @@ int32_t Rely_Send(int32_t socketSlot, const char* host, int32_t port, const uint
     return sent;
 }
 
-bool Rely_Receive(int32_t socketSlot, const uint8_t* datagram, int32_t length, const char* address, int32_t port,
-                  int32_t* payloadOffset) {
+bool Rely_Receive(int32_t socketSlot, const uint8_t* datagram, int32_t length, const char* address,
+                  int32_t port, int32_t* payloadOffset) {
     // Too short for any header: nothing in it can be read safely.
     if (length < kPlainHeader) {
         Malformed(address, port);
         return false;
     }
     if (CRC32_Bytes(datagram + 4, length - 4) != Word(datagram)) {
-        DebugConsole.Output("RELY: crc on incoming packet from %s:%d does not match, discarding!\n", address, port);
+        DebugConsole.Output("RELY: crc on incoming packet from %s:%d does not match, discarding!\n", address,
+                            port);
         return false;
     }
     const uint32_t type = datagram[4];
@@ -210,7 +212,8 @@ void Rely_Tick() {
     for (RelyPeer& peer : g_peers)
         if (Elapsed(peer.lastFlush, kAckAfterSeconds)) SendAcks(peer);
     // Each entry sent again goes to the end with a fresh time, so the walk meets it no more.
-    for (size_t n = g_resends.size(); n > 0 && Elapsed(g_resends.front().sendTime, kResendAfterSeconds); --n) {
+    for (size_t n = g_resends.size(); n > 0 && Elapsed(g_resends.front().sendTime, kResendAfterSeconds);
+         --n) {
         ResendEntry entry = std::move(g_resends.front());
         g_resends.pop_front();
         IBuffer* buffer = LiveBuffer(entry);

@@ -19,8 +19,8 @@ constexpr int32_t kRelyMaxPeers = 1024;
 // -4 when no more than the header went out, or the send's negative result.
 int32_t Rely_Send(int32_t socketSlot, const char* host, int32_t port, const uint8_t* data, int32_t length);
 // Checks a received datagram: true with the payload's offset when it is to be delivered.
-bool Rely_Receive(int32_t socketSlot, const uint8_t* datagram, int32_t length, const char* address, int32_t port,
-                  int32_t* payloadOffset);
+bool Rely_Receive(int32_t socketSlot, const uint8_t* datagram, int32_t length, const char* address,
+                  int32_t port, int32_t* payloadOffset);
 // Once per frame, after every socket and server has been polled: acknowledgements due, resends due.
 void Rely_Tick();
 // Forgets every peer and resend entry, freeing their buffers (the game's end, tests).

@@ -18,13 +18,14 @@ constexpr int64_t kUdpWaitMicroseconds = 100;
 constexpr int32_t kMaxDatagramsPerPoll = 4096;
 
 uint32_t Word(const uint8_t* at) {
-    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
-           static_cast<uint32_t>(at[3]) << 24;
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+           static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
 }
 
 void Refuse(int32_t handle, const char* address) {
     DebugConsole.Output("Client Refused: %s\n", address);
-    if (NetSocket_Send(handle, kNetRefusal, kNetRefusalSize) != kNetRefusalSize) DebugConsole.Output("send error");
+    if (NetSocket_Send(handle, kNetRefusal, kNetRefusalSize) != kNetRefusalSize)
+        DebugConsole.Output("send error");
     NetSocket_Close(handle);
 }
 
@@ -248,12 +249,13 @@ void pwServer::HandlePacket(pwSocket* client, const uint8_t* data, int32_t lengt
 }
 
 void pwServer::PollUDP() {
-    for (int32_t reads = 0; reads < kMaxDatagramsPerPoll && !retired && socket != nullptr && socket->handle >= 0;
-         ++reads) {
+    for (int32_t reads = 0;
+         reads < kMaxDatagramsPerPoll && !retired && socket != nullptr && socket->handle >= 0; ++reads) {
         const int32_t handle = socket->handle;
         const uint8_t want = NET_POLL_READ;
         uint8_t ready = 0;
-        const int32_t found = NetSocket_Poll(&handle, &want, &ready, 1, reads == 0 ? kUdpWaitMicroseconds : 0);
+        const int32_t found =
+            NetSocket_Poll(&handle, &want, &ready, 1, reads == 0 ? kUdpWaitMicroseconds : 0);
         if (found < 0) {
             Net_ReportError();
             return;

@@ -32,8 +32,8 @@ void PutWord(uint8_t* at, uint32_t value) {
 }
 
 uint32_t Word(const uint8_t* at) {
-    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
-           static_cast<uint32_t>(at[3]) << 24;
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+           static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
 }
 
 bool WordsEqual(const uint8_t* at, const uint32_t* words, int32_t count) {
@@ -115,7 +115,8 @@ int32_t pwSocket::Open() {
             result = -1;
         }
     }
-    if (NetSocket_SetNonBlocking(handle, true) != 0) DebugConsole.Output("Error: Can't put socket into ASYNC mode\n");
+    if (NetSocket_SetNonBlocking(handle, true) != 0)
+        DebugConsole.Output("Error: Can't put socket into ASYNC mode\n");
     const int32_t timeouts = SetTimeouts(receiveTimeoutMs, sendTimeoutMs);
     return result != 0 ? result : timeouts;
 }
@@ -239,7 +240,8 @@ int32_t pwSocket::Connect(const char* host, int32_t hostPort) {
         return 0;
     }
     uint8_t greeting[kNetGreetingSize];
-    if (!WaitForBytes(greeting, kNetGreetingSize, PlatformClock_Microseconds() + kNetHandshakeWaitMicroseconds) ||
+    if (!WaitForBytes(greeting, kNetGreetingSize,
+                      PlatformClock_Microseconds() + kNetHandshakeWaitMicroseconds) ||
         std::memcmp(greeting, kNetGreeting, kNetGreetingSize) != 0) {
         CloseHandle();
         return -1;
@@ -272,8 +274,8 @@ int32_t pwSocket::HandshakeStep() {
     if (handshakeStep == 1) {
         DebugConsole.Output("handshake wait1 peek %d\n", waiting);
         if (expired && waiting <= 0) {
-            DebugConsole.Output("handshake wait1 time_expired %lld %lld\n", static_cast<long long>(handshakeStart),
-                                static_cast<long long>(now));
+            DebugConsole.Output("handshake wait1 time_expired %lld %lld\n",
+                                static_cast<long long>(handshakeStart), static_cast<long long>(now));
             return -1;
         }
         if (!expired && waiting < kNetGreetingSize) {
@@ -364,7 +366,8 @@ int32_t pwSocket::Write(const uint8_t* data, int32_t length) {
     return SendAll(handle, data, length < 0 ? 0 : length, sendTimeoutMs);
 }
 
-int32_t pwSocket::SendUDP(const char* host, int32_t hostPort, const uint8_t* data, int32_t length, bool framed) {
+int32_t pwSocket::SendUDP(const char* host, int32_t hostPort, const uint8_t* data, int32_t length,
+                          bool framed) {
     uint32_t ip = 0;
     if (!Net_ResolveAddress(host, &ip)) return -1;
     if (length < 0) length = 0;
@@ -397,7 +400,8 @@ int32_t pwSocket::Broadcast(int32_t toPort, const uint8_t* data, int32_t length)
         }
     }
     if (length < 0) length = 0;
-    const int32_t sent = NetSocket_SendTo(broadcastHandle, data, length, NetAddress{kBroadcastAddress, toPort});
+    const int32_t sent =
+        NetSocket_SendTo(broadcastHandle, data, length, NetAddress{kBroadcastAddress, toPort});
     if (sent < 0) return -2;
     if (sent < length) return -3;
     return 0;
@@ -414,8 +418,8 @@ void pwSocket::HandOver(pwServer* server, const uint8_t* data, int32_t length) {
 
 // A stream announcing a packet beyond the limit is not followed: the connection is dropped.
 void pwSocket::Drop(pwServer* server) {
-    DebugConsole.Output("Error: packet of more than %d bytes announced by %s, connection dropped\n", kNetMaxPacket,
-                        address);
+    DebugConsole.Output("Error: packet of more than %d bytes announced by %s, connection dropped\n",
+                        kNetMaxPacket, address);
     expectedSize = receivedCount = 0;
     if (server == nullptr) CloseHandle();
 }
@@ -426,9 +430,11 @@ bool pwSocket::ReceiveStream(pwServer* server) {
     for (int32_t reads = 0; reads < kMaxReadsPerPoll && !retired && handle >= 0; ++reads) {
         if (expectedSize == 0) {
             if (NetSocket_Waiting(handle) <= 0) break;
-            const int32_t headerSize = owesLogin && state == PW_STATE_AWAIT_LOGIN ? kNetLoginSize : kNetHeaderSize;
+            const int32_t headerSize =
+                owesLogin && state == PW_STATE_AWAIT_LOGIN ? kNetLoginSize : kNetHeaderSize;
             EnsureReadCapacity(headerSize);
-            const int32_t n = NetSocket_Receive(handle, readBuffer + receivedCount, headerSize - receivedCount);
+            const int32_t n =
+                NetSocket_Receive(handle, readBuffer + receivedCount, headerSize - receivedCount);
             if (n <= 0) break;
             readAny = true;
             receivedCount += n;
@@ -511,7 +517,8 @@ void pwSocket::ReceiveDatagrams() {
             continue;
         }
         int32_t offset = 0;
-        if (Rely_Receive(id, readBuffer, n, address, port, &offset)) DeliverData(readBuffer + offset, n - offset);
+        if (Rely_Receive(id, readBuffer, n, address, port, &offset))
+            DeliverData(readBuffer + offset, n - offset);
     }
 }
 
@@ -585,7 +592,8 @@ void Net_HexDump(const uint8_t* data, int32_t length) {
         DebugConsole.Output("%08x :: ", line);
         for (int32_t i = line; i < end; ++i) DebugConsole.Output(" %02x", data[i]);
         DebugConsole.Output("\t");
-        for (int32_t i = line; i < end; ++i) DebugConsole.Output(" %c", std::isalnum(data[i]) ? data[i] : '.');
+        for (int32_t i = line; i < end; ++i)
+            DebugConsole.Output(" %c", std::isalnum(data[i]) ? data[i] : '.');
         DebugConsole.Output("\n");
     }
 }

@@ -37,7 +37,12 @@ constexpr int64_t kNetHandshakeWaitMicroseconds = 5'000'000;
 
 enum pwSocketKind : int32_t { PW_SOCKET_TCP = 0, PW_SOCKET_UDP = 1, PW_SOCKET_BLUETOOTH = 2 };
 // A server's client: 1 greeted and awaiting its login, 2 logged in (or accepted raw), 3 gone.
-enum pwSocketState : int32_t { PW_STATE_NEW = 0, PW_STATE_AWAIT_LOGIN = 1, PW_STATE_READY = 2, PW_STATE_CLOSED = 3 };
+enum pwSocketState : int32_t {
+    PW_STATE_NEW = 0,
+    PW_STATE_AWAIT_LOGIN = 1,
+    PW_STATE_READY = 2,
+    PW_STATE_CLOSED = 3
+};
 
 // Network-wide settings (network_set_config).
 struct NetSettings {

@@ -23,42 +23,73 @@ thread_local int32_t t_lastError = NET_OK;
 
 int32_t MapErrno(int error) {
     switch (error) {
-        case 0: return NET_OK;
-        case EINTR: return NET_EINTR;
-        case EBADF: return NET_EBADF;
+        case 0:
+            return NET_OK;
+        case EINTR:
+            return NET_EINTR;
+        case EBADF:
+            return NET_EBADF;
         case EACCES:
-        case EPERM: return NET_EACCES;
-        case EFAULT: return NET_EFAULT;
-        case EINVAL: return NET_EINVAL;
+        case EPERM:
+            return NET_EACCES;
+        case EFAULT:
+            return NET_EFAULT;
+        case EINVAL:
+            return NET_EINVAL;
         case EMFILE:
-        case ENFILE: return NET_EMFILE;
-        case EAGAIN: return NET_EWOULDBLOCK;
+        case ENFILE:
+            return NET_EMFILE;
+        case EAGAIN:
+            return NET_EWOULDBLOCK;
 #if EWOULDBLOCK != EAGAIN
-        case EWOULDBLOCK: return NET_EWOULDBLOCK;
+        case EWOULDBLOCK:
+            return NET_EWOULDBLOCK;
 #endif
-        case EINPROGRESS: return NET_EINPROGRESS;
-        case EALREADY: return NET_EALREADY;
-        case ENOTSOCK: return NET_ENOTSOCK;
-        case EDESTADDRREQ: return NET_EDESTADDRREQ;
-        case EMSGSIZE: return NET_EMSGSIZE;
-        case EPROTOTYPE: return NET_EPROTOTYPE;
-        case ENOPROTOOPT: return NET_ENOPROTOOPT;
-        case EPROTONOSUPPORT: return NET_EPROTONOSUPPORT;
-        case EOPNOTSUPP: return NET_EOPNOTSUPP;
-        case EADDRINUSE: return NET_EADDRINUSE;
-        case EADDRNOTAVAIL: return NET_EADDRNOTAVAIL;
-        case ENETUNREACH: return NET_ENETUNREACH;
-        case ECONNABORTED: return NET_ECONNABORTED;
-        case ECONNRESET: return NET_ECONNRESET;
+        case EINPROGRESS:
+            return NET_EINPROGRESS;
+        case EALREADY:
+            return NET_EALREADY;
+        case ENOTSOCK:
+            return NET_ENOTSOCK;
+        case EDESTADDRREQ:
+            return NET_EDESTADDRREQ;
+        case EMSGSIZE:
+            return NET_EMSGSIZE;
+        case EPROTOTYPE:
+            return NET_EPROTOTYPE;
+        case ENOPROTOOPT:
+            return NET_ENOPROTOOPT;
+        case EPROTONOSUPPORT:
+            return NET_EPROTONOSUPPORT;
+        case EOPNOTSUPP:
+            return NET_EOPNOTSUPP;
+        case EADDRINUSE:
+            return NET_EADDRINUSE;
+        case EADDRNOTAVAIL:
+            return NET_EADDRNOTAVAIL;
+        case ENETUNREACH:
+            return NET_ENETUNREACH;
+        case ECONNABORTED:
+            return NET_ECONNABORTED;
+        case ECONNRESET:
+            return NET_ECONNRESET;
         case ENOBUFS:
-        case ENOMEM: return NET_ENOBUFS;
-        case EISCONN: return NET_EISCONN;
-        case ENOTCONN: return NET_ENOTCONN;
-        case EPIPE: return NET_ESHUTDOWN;
-        case ETIMEDOUT: return NET_ETIMEDOUT;
-        case ECONNREFUSED: return NET_ECONNREFUSED;
-        case EHOSTUNREACH: return NET_EHOSTUNREACH;
-        default: return NET_OTHER;
+        case ENOMEM:
+            return NET_ENOBUFS;
+        case EISCONN:
+            return NET_EISCONN;
+        case ENOTCONN:
+            return NET_ENOTCONN;
+        case EPIPE:
+            return NET_ESHUTDOWN;
+        case ETIMEDOUT:
+            return NET_ETIMEDOUT;
+        case ECONNREFUSED:
+            return NET_ECONNREFUSED;
+        case EHOSTUNREACH:
+            return NET_EHOSTUNREACH;
+        default:
+            return NET_OTHER;
     }
 }
 
@@ -237,7 +268,8 @@ int32_t NetSocket_ReceiveFrom(int32_t handle, void* data, int32_t length, NetAdd
     socklen_t inLength = sizeof in;
     ssize_t got;
     do {
-        got = ::recvfrom(handle, data, Length(length), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&in), &inLength);
+        got = ::recvfrom(handle, data, Length(length), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&in),
+                         &inLength);
     } while (got < 0 && errno == EINTR);
     if (got >= 0 && from != nullptr) *from = FromSockaddr(in);
     return Done(static_cast<int>(got));
@@ -290,7 +322,9 @@ bool NetSocket_Resolve(const char* name, uint32_t* ip) {
     addrinfo* found = nullptr;
     const int result = ::getaddrinfo(name, nullptr, &hints, &found);
     if (result != 0 || found == nullptr) {
-        t_lastError = result == EAI_AGAIN ? NET_TRY_AGAIN : result == EAI_FAIL ? NET_NO_RECOVERY : NET_HOST_NOT_FOUND;
+        t_lastError = result == EAI_AGAIN  ? NET_TRY_AGAIN
+                      : result == EAI_FAIL ? NET_NO_RECOVERY
+                                           : NET_HOST_NOT_FOUND;
         if (found) ::freeaddrinfo(found);
         return false;
     }
@@ -300,5 +334,6 @@ bool NetSocket_Resolve(const char* name, uint32_t* ip) {
 }
 
 void NetSocket_FormatAddress(uint32_t ip, char* out, size_t size) {
-    std::snprintf(out, size, "%u.%u.%u.%u", (ip >> 24) & 0xFF, (ip >> 16) & 0xFF, (ip >> 8) & 0xFF, ip & 0xFF);
+    std::snprintf(out, size, "%u.%u.%u.%u", (ip >> 24) & 0xFF, (ip >> 16) & 0xFF, (ip >> 8) & 0xFF,
+                  ip & 0xFF);
 }

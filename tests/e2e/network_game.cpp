@@ -10,10 +10,11 @@
 namespace {
 
 const char* const kRows[] = {
-    "network_create_socket", "network_create_socket_ext", "network_create_server", "network_create_server_raw",
-    "network_connect",       "network_connect_raw",       "network_send_packet",   "network_send_raw",
-    "network_send_broadcast", "network_send_udp",         "network_send_udp_raw",  "network_resolve",
-    "network_destroy",       "network_set_timeout",       "network_set_config",
+    "network_create_socket",     "network_create_socket_ext", "network_create_server",
+    "network_create_server_raw", "network_connect",           "network_connect_raw",
+    "network_send_packet",       "network_send_raw",          "network_send_broadcast",
+    "network_send_udp",          "network_send_udp_raw",      "network_resolve",
+    "network_destroy",           "network_set_timeout",       "network_set_config",
 };
 
 // Prints "label=value" for a built-in called with the pushed arguments.
@@ -27,7 +28,9 @@ std::string RoomCreation() {
     std::string code;
     code += Print("resolve", "    push.s \"localhost\"\n    conv.s.v\n    call.i network_resolve 1\n");
     code += Print("udp", "    push.i 1\n    conv.i.v\n    call.i network_create_socket 1\n");
-    code += Print("config", "    push.i 0\n    conv.i.v\n    push.i 2\n    conv.i.v\n    call.i network_set_config 2\n");
+    code +=
+        Print("config",
+              "    push.i 0\n    conv.i.v\n    push.i 2\n    conv.i.v\n    call.i network_set_config 2\n");
     code += Print("destroy", "    push.i 0\n    conv.i.v\n    call.i network_destroy 1\n");
     return code;
 }

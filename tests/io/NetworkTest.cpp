@@ -144,7 +144,8 @@ time.sleep(0.3)
     // Only the client that logged in is reported, coming and going.
     EXPECT_EQ(OfType(NETWORK_EVENT_CONNECT).size(), 1u);
     EXPECT_EQ(OfType(NETWORK_EVENT_DISCONNECT).size(), 1u);
-    EXPECT_EQ(OfType(NETWORK_EVENT_CONNECT)[0].Get("socket"), OfType(NETWORK_EVENT_DISCONNECT)[0].Get("socket"));
+    EXPECT_EQ(OfType(NETWORK_EVENT_CONNECT)[0].Get("socket"),
+              OfType(NETWORK_EVENT_DISCONNECT)[0].Get("socket"));
 }
 
 TEST_F(NetworkTest, RawServerSplitsFramesHoldsSplitHeadersAndDropsOversizedOnes) {
@@ -242,9 +243,9 @@ TEST_F(NetworkTest, ConnectsToAClosedPortFail) {
     const int port = Port(probe);
     Call("network_destroy", {probe});
 
-    const int32_t blocking = static_cast<int32_t>(Real("network_connect_raw",
-                                                        {static_cast<int32_t>(Real("network_create_socket", {0})),
-                                                         "127.0.0.1", port}));
+    const int32_t blocking = static_cast<int32_t>(
+        Real("network_connect_raw",
+             {static_cast<int32_t>(Real("network_create_socket", {0})), "127.0.0.1", port}));
     EXPECT_EQ(blocking, -1);
     Call("network_set_config", {1, 1});
     const int32_t socket = static_cast<int32_t>(Real("network_create_socket", {0}));
@@ -376,7 +377,10 @@ TEST_F(NetworkTest, BuiltinsCheckTheirArguments) {
         const char* message;
     };
     const Case cases[] = {
-        {"network_create_server", {0, 0, 0}, -1, "Maximum number of clients for server cannot be less than 1"},
+        {"network_create_server",
+         {0, 0, 0},
+         -1,
+         "Maximum number of clients for server cannot be less than 1"},
         {"network_create_server",
          {0, 0, 1015},
          -1,

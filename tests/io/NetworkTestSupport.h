@@ -33,11 +33,13 @@ public:
         const std::string dir = base && *base ? base : "/tmp";
         std::system(("mkdir -p '" + dir + "'").c_str());
         static int counter = 0;
-        const std::string stem = dir + "/netpeer-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+        const std::string stem =
+            dir + "/netpeer-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
         m_script = stem + ".py";
         m_output = stem + ".out";
-        iotest::WriteFile(m_script, "import threading, os\nthreading.Timer(20, lambda: os._exit(3)).start()\n" +
-                                        script + "\nimport sys\nsys.stdout.flush()\nos._exit(0)\n");
+        iotest::WriteFile(
+            m_script, "import threading, os\nthreading.Timer(20, lambda: os._exit(3)).start()\n" + script +
+                          "\nimport sys\nsys.stdout.flush()\nos._exit(0)\n");
         m_pid = ::fork();
         if (m_pid == 0) {
             const int out = ::open(m_output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
