@@ -428,6 +428,8 @@ bool pwSocket::ReceiveStream(pwServer* server) {
     bool readAny = false;
     const bool owesLogin = server != nullptr && state == PW_STATE_AWAIT_LOGIN;
     for (int32_t reads = 0; reads < kMaxReadsPerPoll && !retired && handle >= 0; ++reads) {
+        // A server destroyed by an event of this loop polls its clients no more.
+        if (server != nullptr && server->retired) break;
         if (expectedSize == 0) {
             if (NetSocket_Waiting(handle) <= 0) break;
             const int32_t headerSize =
