@@ -4,6 +4,7 @@
 
 #include "FileBuiltinTestSupport.h"
 #include "NetworkTestSupport.h"
+#include "core/CRC32.h"
 #include "core/Timing.h"
 #include "io/Network_Rely.h"
 #include "io/Network_Socket.h"
@@ -365,6 +366,37 @@ TEST_F(NetworkTest, UnacknowledgedPacketIsResentAfterThreeSecondsAndAnAckEndsIt)
     clock.now = 7'600'000;
     EXPECT_TRUE(PumpUntil([] { return Rely_ResendCount() == 1; }, 2000));  // only the ack itself waits
     Timing_SetClock(previous);
+}
+
+TEST_F(NetworkTest, ReliableLayerRefusesShortDatagramsAndBoundsItsPeers) {
+    auto packet = [](uint32_t type, uint32_t id, int32_t keep) {
+        std::vector<uint8_t> bytes(12, 0);
+        for (int i = 0; i < 4; ++i) {
+            bytes[4 + i] = static_cast<uint8_t>(type >> (8 * i));
+            bytes[8 + i] = static_cast<uint8_t>(id >> (8 * i));
+        }
+        bytes.resize(static_cast<size_t>(keep));
+        const uint32_t crc = CRC32_Bytes(bytes.data() + 4, keep - 4);
+        for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(crc >> (8 * i));
+        return bytes;
+    };
+    int32_t offset = -1;
+    // Too short for any header, and a reliable or acknowledgement packet without its id.
+    for (const auto& [type, keep] :
+         std::vector<std::pair<uint32_t, int32_t>>{{0, 5}, {1, 8}, {1, 11}, {2, 9}}) {
+        const auto bytes = packet(type, 1, keep);
+        EXPECT_FALSE(Rely_Receive(700, bytes.data(), keep, "127.0.0.1", 9, &offset)) << type << "/" << keep;
+    }
+    EXPECT_EQ(Rely_PeerCount(), 0);
+    // Slot 700 is free: acknowledgements to the peers go nowhere, but the peers are kept.
+    for (int32_t port = 1; port <= kRelyMaxPeers + 10; ++port) {
+        const auto bytes = packet(1, 5, 12);
+        EXPECT_TRUE(Rely_Receive(700, bytes.data(), 12, "127.0.0.1", port, &offset));
+    }
+    EXPECT_EQ(Rely_PeerCount(), kRelyMaxPeers);
+    // The newest peers are the ones remembered: a copy from the last is still a duplicate.
+    const auto again = packet(1, 5, 12);
+    EXPECT_FALSE(Rely_Receive(700, again.data(), 12, "127.0.0.1", kRelyMaxPeers + 10, &offset));
 }
 
 // --- the built-ins' checks -----------------------------------------------------------------------
