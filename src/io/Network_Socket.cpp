@@ -430,8 +430,8 @@ bool pwSocket::ReceiveStream(pwServer* server) {
     for (int32_t reads = 0; reads < kMaxReadsPerPoll && !retired && handle >= 0; ++reads) {
         // A server destroyed by an event of this loop polls its clients no more.
         if (server != nullptr && server->retired) break;
+        // Receives never wait: one that finds nothing ends the loop, as an empty count would.
         if (expectedSize == 0) {
-            if (NetSocket_Waiting(handle) <= 0) break;
             const int32_t headerSize =
                 owesLogin && state == PW_STATE_AWAIT_LOGIN ? kNetLoginSize : kNetHeaderSize;
             EnsureReadCapacity(headerSize);
@@ -471,19 +471,12 @@ bool pwSocket::ReceiveStream(pwServer* server) {
             HandOver(server, readBuffer, length);
             continue;
         }
-        const int32_t waiting = NetSocket_Waiting(handle);
-        if (waiting <= 0) break;
-        int32_t want;
-        if (expectedSize < 0) {
-            if (receivedCount >= kNetMaxPacket) break;  // a raw run is handed over at this size
-            if (receivedCount == readCapacity) EnsureReadCapacity(readCapacity * 2);
-            want = readCapacity - receivedCount;
-            if (want > waiting) want = waiting;
-        } else {
-            want = expectedSize - receivedCount;
-            if (want > waiting) want = waiting;
-            EnsureReadCapacity(receivedCount + want);
-        }
+        // The buffer grows as bytes come, never to a size a peer merely announced.
+        if (expectedSize < 0 && receivedCount >= kNetMaxPacket)
+            break;  // a raw run is handed over at this size
+        if (receivedCount == readCapacity) EnsureReadCapacity(readCapacity * 2);
+        int32_t want = readCapacity - receivedCount;
+        if (expectedSize > 0 && want > expectedSize - receivedCount) want = expectedSize - receivedCount;
         const int32_t n = NetSocket_Receive(handle, readBuffer + receivedCount, want);
         if (n <= 0) break;
         readAny = true;
