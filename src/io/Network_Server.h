@@ -65,6 +65,3 @@ private:
     // Takes a client out and releases its slot (a failed login).
     void DropClient(pwSocket* client);
 };
-
-// Sends the refusal and closes the handle.
-void pwServer_Refuse(int32_t handle, const char* address);
