@@ -63,6 +63,7 @@
 #include "io/Buffer_Manager.h"
 #include "io/Function_File.h"
 #include "io/HTTP_Main.h"
+#include "io/Network_Main.h"
 #include "io/Support_SecureMap.h"
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
@@ -381,7 +382,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Physics..", {}},  // the physics built-ins
     {"Gamepad..", {InitGamepadFunctions}},
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions, InitVertexBufferFunctions}},
-    {"Networking..", {InitHttpFunctions}},  // and InitNetworkingFunctions
+    {"Networking..", {InitHttpFunctions, InitNetworkingFunctions}},
     // Steam's built-ins and the notifications come between the vertex formats and the tiles.
     {"Shaders..", {InitShaderFunctions, InitVertexFormatFunctions, InitTileFunctions, InitPushFunctions}},
     {"Pell..", {InitLayerFunctions, Pell_Functions_Init, JS_RegisterVMHelpers, InitWin8Functions}},
@@ -601,6 +602,8 @@ void Runner_Shutdown() {
     Path_FreeAll();
     MpGrid_FreeAll();
     Sound_Free();
+    // Sockets close and reliable-UDP packets let go of their buffers before the buffers go.
+    Network_Shutdown();
     // Requests still running stop before the buffers and maps they would report into go.
     Async_FreeAll();
     BufferAsync_Reset();

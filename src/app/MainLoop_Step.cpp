@@ -5,6 +5,7 @@
 #include "core/Timing.h"
 #include "base/GEN8.h"
 #include "base/GameOptions.h"
+#include "io/Network_Main.h"
 #include "world/Collision_Main.h"
 #include "world/Event_Main.h"
 #include "world/GameSave.h"
@@ -51,6 +52,8 @@ void DoAStep() {
         if (g_GameHeader.layerModel) Room_StepLayers(room);
 
         HandleStep(STEP_BEGIN);
+        if (StageEnds()) return;
+        Network_Tick();
         if (StageEnds()) return;
         if (anyTimeLine) HandleTimeLines();
         if (StageEnds()) return;

@@ -189,6 +189,13 @@ void Async_SetLoadMap(int32_t map) {
     g_asyncLoad = map;
 }
 
+void Async_PerformEventNow(int32_t map, int32_t subtype) {
+    const int32_t outer = g_asyncLoad;
+    g_asyncLoad = map;
+    Perform(subtype);
+    g_asyncLoad = outer;
+}
+
 void Async_SetEventPerformer(AsyncEventPerformer perform) {
     g_perform = perform;
 }

@@ -96,6 +96,10 @@ void Async_ProcessRequests();
 int32_t Async_GetLoadMap();
 void Async_SetLoadMap(int32_t map);
 
+// Performs the Other event of the subtype at once with async_load holding the map, then puts
+// back the async_load that was in force (the networking events, which are not queued).
+void Async_PerformEventNow(int32_t map, int32_t subtype);
+
 // Performs the Other event of a subtype on every instance that has it: the game world's
 // dispatcher, installed at start-up, unless a test installs another. Null restores the
 // dispatcher.
