@@ -15,6 +15,7 @@
 #include "platform/DialogLayer.h"
 #include "platform/EventPump.h"
 #include "platform/HostOS.h"
+#include "platform/QuitSignals.h"
 #include "base/CommandLine.h"
 #include "base/Runner.h"
 #include "app/Halvane.h"
@@ -128,6 +129,7 @@ bool WorkingFolderIsTheGames(int argc, char** argv) {
 int Runner_Main(int argc, char** argv) {
     int status = 0;
     if (AnswerInformationOptions(argc, argv, &status)) return status;
+    QuitSignals_Install();
     MemoryManager_MarkThread(true);
     OutOfMemory_SetBoxHook(ShowOutOfMemoryBox);
     ErrorDialog_SetMessagePump(ProcessMessages);

@@ -1,6 +1,7 @@
 #include "platform/DialogLayer.h"
 
 #include <SDL.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform/DialogWindow.h"
+#include "platform/QuitSignals.h"
 
 namespace {
 bool EnvSet(const char* name) {
@@ -58,6 +60,7 @@ Child Spawn(const std::string& program, const std::vector<std::string>& args) {
         return {};
     }
     if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);  // a dialog never outlives the runner
         dup2(pipeFds[1], STDOUT_FILENO);
         close(pipeFds[0]);
         close(pipeFds[1]);
@@ -88,6 +91,7 @@ bool ExitedWell(int status) {
 
 // Runs the program to its end and collects its output; true when it answered OK.
 bool RunAndCapture(const std::string& program, const std::vector<std::string>& args, std::string& out) {
+    const QuitSignals_ModalWait modal;
     Child child = Spawn(program, args);
     if (child.pid < 0) return false;
     Drain(child.output, out);
@@ -104,6 +108,7 @@ void TrimLineEnd(std::string& text) {
 
 // Messages and questions fit SDL's own message box, which needs no helper program.
 PlatformDialogAnswer SdlBox(const PlatformDialogRequest& request) {
+    const QuitSignals_ModalWait modal;
     PlatformDialogAnswer answer;
     if (request.kind == PlatformDialogKind::Message) {
         answer.accepted = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, request.caption.c_str(),

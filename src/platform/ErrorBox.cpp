@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/QuitSignals.h"
+
 namespace {
 
 bool HasDisplay() {
@@ -37,6 +39,7 @@ public:
         box.buttons = buttons;
 
         int pressed = -1;
+        const QuitSignals_ModalWait modal;
         if (SDL_ShowMessageBox(&box, &pressed) < 0) {
             m_failure = SDL_GetError();
             return ErrorBoxChoice::Unavailable;

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/DialogWindow.h"
+#include "platform/QuitSignals.h"
 
 namespace {
 // One text-input event holds at most 32 bytes, hence at most 32 UTF-16 units.
@@ -36,7 +37,7 @@ void PlatformEvents_SetDispatcher(PlatformEventDispatcher dispatcher) {
 }
 
 bool PlatformEvents_Pump() {
-    if (TakeFallbackQuit()) return true;
+    if (TakeFallbackQuit() || QuitSignals_Take()) return true;
     if (!EnsureEventQueue()) return false;
     SDL_Event event;
     WindowMessage messages[kMessagesPerEvent];
