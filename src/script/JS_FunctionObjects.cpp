@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Variable.h"
+#include "script/JS_ArrayShared.h"
 #include "script/JS_Call.h"
 #include "script/JS_Convert.h"
 #include "script/JS_Exception.h"
@@ -73,9 +74,13 @@ void F_FunctionPrototype_Apply(RValue& result, CInstance* self, CInstance*, int3
         for (size_t i = 0; i < list.size(); ++i) {
             char name[24];
             std::snprintf(name, sizeof name, "%d", static_cast<int32_t>(i));
-            RValue element;
-            JS_Get(argArray->obj, &element, name);
-            if (!RValue_IsUnset(element)) RValue_Assign(&list[i], &element);
+            js_array::GetOwned(argArray->obj, name, &list[i]);
+            if (JS_ExceptionPending()) break;
+        }
+        if (JS_ExceptionPending()) {
+            for (RValue& value : list) RValue_Release(&value);
+            RValue_Release(&holder);
+            return;
         }
     } else if (kind != VALUE_UNDEFINED && kind != VALUE_NULL && kind != VALUE_UNSET) {
         RValue_Release(&holder);

@@ -38,7 +38,8 @@ bool HasOwnName(PWObjectBase* object, const char* name) {
 // Built-in variable accessors read the fields of an instance: they run only for an instance
 // or the global object, never for another object that inherited them.
 bool MayRunBuiltinAccessor(PWObjectBase* object) {
-    return object->objectClass == OBJECT_CLASS_INSTANCE || object == g_GlobalObject;
+    return object->objectClass == OBJECT_CLASS_INSTANCE || object == g_GlobalObject ||
+           (object != nullptr && object == g_JSStandard.namespaceObject);
 }
 
 // Runs accessor slot 0 (getter) or 1 (setter) with object as this.
@@ -50,6 +51,9 @@ void RunAccessor(PWObjectBase* object, RValue* result, RValue* value, PWObjectBa
     CVariableNode* node = function->variables ? function->variables->FindName(JS_CALL_CPP_BUILTIN) : nullptr;
     if (node == nullptr || !RValue_IsPtr(node->value) || node->value.ptr == nullptr) return;
     if (!MayRunBuiltinAccessor(object)) return;
+    // The namespace object's accessors are the game's global variables: they run as on the
+    // global object.
+    if (object == g_JSStandard.namespaceObject) object = g_GlobalObject;
     auto* instance = reinterpret_cast<CInstance*>(object);
     if (getter)
         reinterpret_cast<NativeAccessorGetter>(node->value.ptr)(instance, 0, result);

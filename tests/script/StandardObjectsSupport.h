@@ -11,6 +11,8 @@
 #include "core/Code_Constant.h"
 #include "core/Code_Function.h"
 #include "script/JS_Array.h"
+#include "script/JS_Convert.h"
+#include "script/JS_Element.h"
 #include "script/JS_Exception.h"
 #include "script/JS_Number.h"
 #include "script/JS_Property.h"
@@ -18,6 +20,11 @@
 #include "script/JS_VMHelpers.h"
 
 namespace script_test {
+
+inline bool RoomSeven(CInstance*, int32_t, RValue* out) {
+    *out = RValue_Real(7);
+    return true;
+}
 
 inline void AnswerFortyTwo(RValue& result, CInstance*, CInstance*, int32_t, RValue*) {
     result = RValue_Real(42);
@@ -41,10 +48,11 @@ class StandardTest : public ScriptTest {
 protected:
     void SetUp() override {
         ScriptTest::SetUp();
-        static bool registered = false;
-        if (!registered) {
-            registered = true;
-            Code_Function_Add("test_row_any", AnswerFortyTwo, -1);
+        // Other suites may have emptied the tables since the last test.
+        int32_t id = -1;
+        if (!Code_Function_Find("test_row_any", &id)) Code_Function_Add("test_row_any", AnswerFortyTwo, -1);
+        if (Variable_BuiltIn_Find("room") < 0) Variable_BuiltIn_Add("room", RoomSeven, nullptr);
+        if (Code_Constant_Find("test_constant") == nullptr) {
             Code_Constant_AddReal("test_constant", 7);
             Code_Constant_AddReal("global", 1);
         }
@@ -53,11 +61,23 @@ protected:
     }
     void TearDown() override {
         JS_ResetExceptions();
+        for (RValue& value : Held()) RValue_Release(&value);
+        Held().clear();
         ScriptTest::TearDown();
     }
 
+    // Values whose references the test owns, released when it ends.
+    static std::vector<RValue>& Held() {
+        static std::vector<RValue> values;
+        return values;
+    }
+    static RValue Hold(RValue value) {
+        Held().push_back(value);
+        return value;
+    }
+
     static RValue Obj(PWObjectBase* o) { return Object(o); }
-    static RValue Str(const char* text) { return String(text); }
+    static RValue Str(const char* text) { return Hold(String(text)); }
     static RValue Null() { return RValue{{0}, 0, VALUE_NULL}; }
 
     static RValue Property(PWObjectBase* o, const char* name) {
@@ -72,7 +92,7 @@ protected:
     static RValue Call(PWObjectBase* self, PWObjectBase* function, std::vector<RValue> args) {
         RValue result = RValue_Undefined();
         JS_Call(self, &result, function, static_cast<int32_t>(args.size()), args.data());
-        return result;
+        return Hold(result);
     }
     static RValue Method(const RValue& target, const char* name, std::vector<RValue> args) {
         RValue method = Property(target.obj, name);
@@ -122,7 +142,7 @@ protected:
         if (JS_ExceptionPending()) RValue_Assign(&thrown, JS_PendingValue());
         JS_ResetExceptions();
         Errors().clear();
-        return thrown;
+        return Hold(thrown);
     }
     // "Kind: message" of what was thrown, "" when nothing was.
     static std::string ThrownText() {

@@ -7,6 +7,8 @@
 #include "StandardObjectsSupport.h"
 #include "core/Code_Constant.h"
 #include "core/Code_Function.h"
+#include "core/Variable.h"
+#include "world/Path_Main.h"
 
 namespace {
 
@@ -72,6 +74,19 @@ TEST_F(StandardObjectsTest, NamespaceCopiesRowsAndConstantsButNotGlobal) {
     EXPECT_EQ(Call(nullptr, row.obj, {}).val, 42);
     EXPECT_EQ(Property(names, "test_constant").val, 7);
     EXPECT_TRUE(RValue_IsUnset(Property(names, "global")));
+    // A built-in global variable reads through its getter.
+    EXPECT_TRUE(JS_IsAccessor(JS_FindOwnValue(names, "room")));
+    EXPECT_EQ(Property(names, "room").val, 7);
+}
+
+TEST_F(StandardObjectsTest, ResourceObjectNamesEveryResource) {
+    const int32_t path = Path_Add();
+    JS_CreateResourceObject();
+    RValue resources = Property(g_JSStandard.global, "resource");
+    ASSERT_TRUE(RValue_IsObject(resources));
+    EXPECT_EQ(Property(resources.obj, Path_GetName(path)).val, path);
+    EXPECT_EQ(JS_FindOwnValue(resources.obj, Path_GetName(path))->flags, JS_ENUMERABLE);
+    Path_Delete(path);
 }
 
 TEST_F(StandardObjectsTest, FunctionPrototypeMethods) {
