@@ -225,7 +225,8 @@ void F_String_lastIndexOf(RValue& result, CInstance* self, CInstance*, int32_t a
     start = std::min(start, static_cast<double>(units.count - needle.count));
     int32_t found = -1;
     for (int32_t at = start < 0 ? -1 : static_cast<int32_t>(start); at >= 0 && found < 0; --at) {
-        if (std::memcmp(units.units + at, needle.units, static_cast<size_t>(needle.count) * 2) == 0)
+        if (needle.count == 0 ||
+            std::memcmp(units.units + at, needle.units, static_cast<size_t>(needle.count) * 2) == 0)
             found = at;
     }
     RValue_SetReal(&result, found);
