@@ -30,6 +30,9 @@ PWObjectBase* ToScriptObject(json_object* json) {
     PWObjectBase* object = made.obj;
     json_object_object_foreach(json, key, member) {
         if (member == nullptr || json_object_get_type(member) == json_type_null) continue;
+        // A member named like an internal property would replace the object's own internals
+        // (its prototype, class or hooks): the text cannot reach those.
+        if (std::strlen(key) > 2 && std::strncmp(key, "[[", 2) == 0) continue;
         RValue value = RValue_Undefined();
         ToScriptValue(member, &value);
         object->AddValue(key, &value, JS_ATTRIBUTES);

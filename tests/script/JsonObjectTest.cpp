@@ -45,6 +45,14 @@ TEST_F(JsonObjectTest, ParseKeepsNumbersStringsAndObjects) {
     JS_Get(nested.obj, &inner, "x");
     EXPECT_EQ(Member(inner, "y"), "n:7");
     EXPECT_EQ(JS_FindOwnValue(r.obj, "c")->flags, JS_ATTRIBUTES);
+    // Members named like internal properties are left out: the text cannot replace them.
+    const RValue hostile =
+        Parse(R"({"[[Prototype]]":1,"[[Class]]":"Array","[[Call_Cpp]]":"x","[[":2,"ok":3})");
+    ASSERT_EQ(Show(hostile), "o:Object");
+    EXPECT_EQ(JS_PrototypeOf(hostile.obj), g_JSStandard.objectPrototype);
+    EXPECT_FALSE(JS_IsCallable(&hostile));
+    EXPECT_EQ(Member(hostile, "[["), "n:2");
+    EXPECT_EQ(Member(hostile, "ok"), "n:3");
 }
 
 TEST_F(JsonObjectTest, ParseErrors) {
