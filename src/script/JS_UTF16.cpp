@@ -114,12 +114,15 @@ int32_t C_UTF16String::IndexOf(const C_UTF16String& needle, int32_t from) const 
 void C_UTF16String::ToUtf8Range(RValue* result, int32_t start, int32_t n) const {
     start = std::clamp(start, 0, count);
     n = std::clamp(n, 0, count - start);
+    JS_Utf16ToUtf8(result, units + start, n);
+}
+
+void JS_Utf16ToUtf8(RValue* result, const uint16_t* units, int32_t n) {
     char* text = static_cast<char*>(MEM_ALLOC(static_cast<uint32_t>(n) * 6 + 1));
     char* out = text;
-    const int32_t end = start + n;
-    for (int32_t i = start; i < end; ++i) {
+    for (int32_t i = 0; i < n; ++i) {
         uint32_t c = units[i];
-        if (IsHighSurrogate(c) && i + 1 < end) {
+        if (IsHighSurrogate(c) && i + 1 < n) {
             uint32_t next = units[++i];
             c = IsLowSurrogate(next) ? ((c - 0xD800) << 10) + (next - 0xDC00) + 0x10000 : next;
         }

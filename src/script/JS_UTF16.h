@@ -50,6 +50,11 @@ public:
     int32_t count = 0;
 };
 
+// result = the code units as UTF-8: a surrogate pair gives its code point, a high surrogate
+// followed by anything else is dropped, and a lone surrogate is written as a code point of
+// its own.
+void JS_Utf16ToUtf8(RValue* result, const uint16_t* units, int32_t count);
+
 // Gives the object the UTF-16 copy of text as its "[[PrimitiveValue_UTF16]]" (owned: releasing
 // the property destroys it). Answers the copy.
 C_UTF16String* JS_AttachUTF16(PWObjectBase* object, const char* text);
