@@ -364,7 +364,8 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Math..", {InitMathFunctions}},
     {"Graphic..",
      {InitColourFunctions, InitTextFunctions, InitSpriteDrawFunctions, InitBackgroundDrawFunctions,
-      InitTextureFunctions, InitDisplayFunctions, InitCameraFunctions, InitSkeletonFunctions}},  // InitGraphicsFunctions
+      InitTextureFunctions, InitDisplayFunctions, InitCameraFunctions,
+      InitSkeletonFunctions}},  // InitGraphicsFunctions
     {"Action..", {InitActionFunctions}},
     {"File..", {InitFileFunctions}},
     {"Resource..",

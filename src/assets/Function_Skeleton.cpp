@@ -182,9 +182,10 @@ void F_DrawSkeletonTime(RValue& result, CInstance*, CInstance*, int32_t, RValue*
     Result_SetReal(result, -1);
     CSkeletonAsset* asset = Skeleton_AssetOf(Arg_GetInt32(args, 0));
     if (!asset) return;
-    asset->DrawTime(Arg_GetString(args, 1), Arg_GetString(args, 2), Arg_GetFloat(args, 3), Arg_GetFloat(args, 4),
-                    Arg_GetFloat(args, 5), Arg_GetFloat(args, 6), Arg_GetFloat(args, 7), Arg_GetFloat(args, 8),
-                    uint32_t(Arg_GetInt32(args, 9)), Arg_GetFloat(args, 10));
+    asset->DrawTime(Arg_GetString(args, 1), Arg_GetString(args, 2), Arg_GetFloat(args, 3),
+                    Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Arg_GetFloat(args, 6),
+                    Arg_GetFloat(args, 7), Arg_GetFloat(args, 8), uint32_t(Arg_GetInt32(args, 9)),
+                    Arg_GetFloat(args, 10));
 }
 
 void F_DrawSkeletonCollision(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
@@ -192,7 +193,8 @@ void F_DrawSkeletonCollision(RValue& result, CInstance*, CInstance*, int32_t, RV
     CSkeletonAsset* asset = Skeleton_AssetOf(Arg_GetInt32(args, 0));
     if (!asset) return;
     asset->DrawCollision(Arg_GetString(args, 1), Arg_GetInt32(args, 2), Arg_GetFloat(args, 3),
-                         Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Arg_GetFloat(args, 6), Arg_GetFloat(args, 7));
+                         Arg_GetFloat(args, 4), Arg_GetFloat(args, 5), Arg_GetFloat(args, 6),
+                         Arg_GetFloat(args, 7));
 }
 
 // A list built-in: the skeleton sprite and a list that exists, else the family's report.
@@ -213,7 +215,8 @@ CSkeletonAsset* ListTarget(RValue* args, const char* family, int32_t* list) {
 void F_SkeletonAnimationList(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
     Result_SetReal(result, -1);
     int32_t list;
-    if (CSkeletonAsset* asset = ListTarget(args, "skeleton_animation_list", &list)) asset->ListAnimations(list);
+    if (CSkeletonAsset* asset = ListTarget(args, "skeleton_animation_list", &list))
+        asset->ListAnimations(list);
 }
 
 void F_SkeletonSkinList(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {

@@ -63,8 +63,8 @@ float SkeletonCurve::Apply(float t) const {
     return at(cy1, cy2, s);
 }
 
-void SkeletonAnimation_Apply(const SkeletonAnimationData& animation, Skeleton& skeleton, float time, bool loop,
-                             float alpha) {
+void SkeletonAnimation_Apply(const SkeletonAnimationData& animation, Skeleton& skeleton, float time,
+                             bool loop, float alpha) {
     if (loop) time = animation.duration > 0 ? std::fmod(time, animation.duration) : 0;
     if (time < 0) time = 0;
     for (const SkeletonTimeline& timeline : animation.timelines) {
@@ -112,7 +112,8 @@ void SkeletonAnimation_Apply(const SkeletonAnimationData& animation, Skeleton& s
 
 // ---- mixes ---------------------------------------------------------------------------------
 
-bool SkeletonAnimationStateData::SetMixByName(const std::string& from, const std::string& to, float duration) {
+bool SkeletonAnimationStateData::SetMixByName(const std::string& from, const std::string& to,
+                                              float duration) {
     const SkeletonAnimationData* a = data->FindAnimation(from);
     const SkeletonAnimationData* b = data->FindAnimation(to);
     if (!a || !b) return false;
@@ -126,7 +127,8 @@ bool SkeletonAnimationStateData::SetMixByName(const std::string& from, const std
     return true;
 }
 
-float SkeletonAnimationStateData::GetMix(const SkeletonAnimationData* from, const SkeletonAnimationData* to) const {
+float SkeletonAnimationStateData::GetMix(const SkeletonAnimationData* from,
+                                         const SkeletonAnimationData* to) const {
     for (const SkeletonMix& mix : mixes)
         if (mix.from == from && mix.to == to) return mix.duration;
     return 0;

@@ -28,7 +28,8 @@ void FinishRegion(SkeletonAtlas& atlas) {
     if (atlas.regions.empty() || atlas.pages.empty()) return;
     SkeletonAtlasRegion& r = atlas.regions.back();
     const SkeletonAtlasPage& page = atlas.pages[size_t(r.page)];
-    const float pw = page.width > 0 ? float(page.width) : 1.0f, ph = page.height > 0 ? float(page.height) : 1.0f;
+    const float pw = page.width > 0 ? float(page.width) : 1.0f,
+                ph = page.height > 0 ? float(page.height) : 1.0f;
     r.u = float(r.x) / pw;
     r.v = float(r.y) / ph;
     r.u2 = float(r.x + (r.rotate ? r.height : r.width)) / pw;
@@ -39,8 +40,9 @@ void FinishRegion(SkeletonAtlas& atlas) {
 
 }  // namespace
 
-std::unique_ptr<SkeletonAtlas> SkeletonAtlas::Parse(const char* text, int64_t length, const std::string& folder,
-                                                    SkeletonTextureLoader loader, void* context) {
+std::unique_ptr<SkeletonAtlas> SkeletonAtlas::Parse(const char* text, int64_t length,
+                                                    const std::string& folder, SkeletonTextureLoader loader,
+                                                    void* context) {
     auto atlas = std::make_unique<SkeletonAtlas>();
     if (!text || length <= 0) return nullptr;
     bool pageOpen = false, inRegion = false;

@@ -14,12 +14,14 @@ namespace {
 
 json_object* Member(json_object* o, const char* key) {
     json_object* v = nullptr;
-    return o && json_object_is_type(o, json_type_object) && json_object_object_get_ex(o, key, &v) ? v : nullptr;
+    return o && json_object_is_type(o, json_type_object) && json_object_object_get_ex(o, key, &v) ? v
+                                                                                                  : nullptr;
 }
 
 float Number(json_object* o, const char* key, float fallback) {
     json_object* v = Member(o, key);
-    if (!v || !(json_object_is_type(v, json_type_double) || json_object_is_type(v, json_type_int))) return fallback;
+    if (!v || !(json_object_is_type(v, json_type_double) || json_object_is_type(v, json_type_int)))
+        return fallback;
     const double d = json_object_get_double(v);
     return std::isfinite(d) ? float(d) : fallback;
 }
@@ -64,7 +66,8 @@ std::vector<float> Floats(json_object* array) {
     if (!array || !json_object_is_type(array, json_type_array)) return out;
     const size_t n = json_object_array_length(array);
     out.reserve(n);
-    for (size_t i = 0; i < n; ++i) out.push_back(float(json_object_get_double(json_object_array_get_idx(array, i))));
+    for (size_t i = 0; i < n; ++i)
+        out.push_back(float(json_object_get_double(json_object_array_get_idx(array, i))));
     return out;
 }
 
@@ -81,8 +84,8 @@ SkeletonCurve ReadCurve(json_object* key) {
         if (v.size() < 4) return curve;
         curve = {SKELETON_BEZIER, v[0], v[1], v[2], v[3]};
     } else {  // "curve": cx1, "c2": cy1, "c3": cx2, "c4": cy2
-        curve = {SKELETON_BEZIER, float(json_object_get_double(c)), Number(key, "c2", 0), Number(key, "c3", 1),
-                 Number(key, "c4", 1)};
+        curve = {SKELETON_BEZIER, float(json_object_get_double(c)), Number(key, "c2", 0),
+                 Number(key, "c3", 1), Number(key, "c4", 1)};
     }
     curve.cx1 = Clamp01(curve.cx1), curve.cx2 = Clamp01(curve.cx2);
     return curve;
@@ -109,7 +112,8 @@ private:
     }
 
     bool ReadBones(json_object* bones) {
-        if (!bones || !json_object_is_type(bones, json_type_array)) return Fail("the skeleton has no bones"), false;
+        if (!bones || !json_object_is_type(bones, json_type_array))
+            return Fail("the skeleton has no bones"), false;
         for (size_t i = 0; i < Length(bones); ++i) {
             json_object* b = json_object_array_get_idx(bones, i);
             SkeletonBoneData bone;
@@ -214,7 +218,8 @@ private:
         at->vertices = Floats(Member(a, "vertices"));
         for (float t : Floats(Member(a, "triangles"))) {
             const auto index = int32_t(t);
-            if (index < 0 || size_t(index) >= vertexCount) return Fail("mesh triangle out of range: " + name), nullptr;
+            if (index < 0 || size_t(index) >= vertexCount)
+                return Fail("mesh triangle out of range: " + name), nullptr;
             at->triangles.push_back(index);
         }
         // Region uvs 0..1 to page uvs.
@@ -231,7 +236,8 @@ private:
         }
         const bool weighted = type != "mesh" || at->vertices.size() > regionUvs.size();
         if (!weighted) {
-            if (at->vertices.size() != regionUvs.size()) return Fail("mesh vertices do not match: " + name), nullptr;
+            if (at->vertices.size() != regionUvs.size())
+                return Fail("mesh vertices do not match: " + name), nullptr;
             at->kind = SKELETON_MESH;
             return at;
         }
@@ -298,7 +304,8 @@ private:
                 ForEach(Member(a, "bones"),
                         [&](const char* boneName, json_object* timelines) {
                             const int32_t bone = m_data->FindBone(boneName);
-                            if (bone < 0) return Fail(std::string("animation bone not found: ") + boneName), false;
+                            if (bone < 0)
+                                return Fail(std::string("animation bone not found: ") + boneName), false;
                             return ReadKeys(Member(timelines, "rotate"), SKELETON_ROTATE, bone, anim) &&
                                    ReadKeys(Member(timelines, "translate"), SKELETON_TRANSLATE, bone, anim) &&
                                    ReadKeys(Member(timelines, "scale"), SKELETON_SCALE, bone, anim);

@@ -23,8 +23,10 @@ void SkeletonAttachment::SetUvs(float u, float v, float u2, float v2, bool rotat
 
 void SkeletonAttachment::UpdateOffset(const SkeletonAtlasRegion* region) {
     const float originalWidth = region && region->originalWidth > 0 ? float(region->originalWidth) : width;
-    const float originalHeight = region && region->originalHeight > 0 ? float(region->originalHeight) : height;
-    const float regionWidth = region ? float(region->width) : width, regionHeight = region ? float(region->height) : height;
+    const float originalHeight =
+        region && region->originalHeight > 0 ? float(region->originalHeight) : height;
+    const float regionWidth = region ? float(region->width) : width,
+                regionHeight = region ? float(region->height) : height;
     const float offsetX = region ? float(region->offsetX) : 0, offsetY = region ? float(region->offsetY) : 0;
     const float sx = originalWidth != 0 ? width / originalWidth * scaleX : 0;
     const float sy = originalHeight != 0 ? height / originalHeight * scaleY : 0;
@@ -69,8 +71,9 @@ void Skeleton::SetBonesToSetupPose() {
 void Skeleton::SetSlotsToSetupPose() {
     for (size_t i = 0; i < slots.size(); ++i) {
         slots[i].colour = slots[i].data->colour;
-        slots[i].attachment =
-            slots[i].data->attachment.empty() ? nullptr : GetAttachment(int32_t(i), slots[i].data->attachment);
+        slots[i].attachment = slots[i].data->attachment.empty()
+                                  ? nullptr
+                                  : GetAttachment(int32_t(i), slots[i].data->attachment);
         drawOrder[i] = int32_t(i);
     }
 }
@@ -84,7 +87,8 @@ bool Skeleton::SetSkinByName(const std::string& name) {
             if (!slots[i].attachment) continue;
             for (const SkeletonSkin::Entry& e : data->skins[size_t(skin)].entries) {
                 if (e.slot != int32_t(i) || e.attachment.get() != slots[i].attachment) continue;
-                if (SkeletonAttachment* a = data->skins[size_t(index)].Find(int32_t(i), e.name)) slots[i].attachment = a;
+                if (SkeletonAttachment* a = data->skins[size_t(index)].Find(int32_t(i), e.name))
+                    slots[i].attachment = a;
             }
         }
     }
@@ -190,7 +194,8 @@ bool SkeletonBounds::PolygonContainsPoint(const std::vector<float>& p, float px,
     return inside;
 }
 
-bool SkeletonBounds::PolygonIntersectsSegment(const std::vector<float>& p, float x1, float y1, float x2, float y2) {
+bool SkeletonBounds::PolygonIntersectsSegment(const std::vector<float>& p, float x1, float y1, float x2,
+                                              float y2) {
     const size_t n = p.size() / 2;
     if (n < 2) return false;
     const float width12 = x1 - x2, height12 = y1 - y2, det1 = x1 * y2 - y1 * x2;

@@ -211,8 +211,8 @@ public:
 // ---- animation -----------------------------------------------------------------------------
 
 // Applies the animation at a time (wrapped when looping) with a weight 0..1 towards its keys.
-void SkeletonAnimation_Apply(const SkeletonAnimationData& animation, Skeleton& skeleton, float time, bool loop,
-                             float alpha);
+void SkeletonAnimation_Apply(const SkeletonAnimationData& animation, Skeleton& skeleton, float time,
+                             bool loop, float alpha);
 
 struct SkeletonMix {
     const SkeletonAnimationData* from;

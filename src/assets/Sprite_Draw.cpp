@@ -186,8 +186,8 @@ void CSprite::DrawTiled(int32_t frame, float x, float y, float xScale, float ySc
                         float regionHeight, uint32_t colour, float alpha) {
     const int32_t i = WrapFrame(frame);
     if (i >= 0 && m_kind == SPRITE_VECTOR)
-        return DrawVectorTiled(i, x, y, xScale, yScale, horizontal, vertical, regionLeft, regionTop, regionWidth,
-                               regionHeight, colour, alpha);
+        return DrawVectorTiled(i, x, y, xScale, yScale, horizontal, vertical, regionLeft, regionTop,
+                               regionWidth, regionHeight, colour, alpha);
     if (i < 0 || m_kind != SPRITE_BITMAP) return;
     const FrameSource source = SourceOf(*this, i);
     if (source.kind == FrameSource::kNone) return;

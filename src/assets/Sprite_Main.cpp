@@ -462,7 +462,8 @@ bool SpriteInfoOf(int32_t index, SpriteInfo* out) {
     const CSprite* sprite = Sprite_Get(index);
     if (!sprite) return false;
     const bool skeleton = sprite->m_kind == SPRITE_SKELETON;
-    const double duration = skeleton && sprite->m_skeleton ? sprite->m_skeleton->FirstAnimationDuration() : 0.0;
+    const double duration =
+        skeleton && sprite->m_skeleton ? sprite->m_skeleton->FirstAnimationDuration() : 0.0;
     *out = SpriteInfo{sprite->m_frameCount, skeleton, duration, sprite->m_playbackSpeed};
     return true;
 }

@@ -161,9 +161,9 @@ public:
     // One item under the sprite's transform; the number of triangles it put in the batch.
     int32_t DrawVectorItem(const VectorItem& item, const Matrix4& transform, const Matrix4& gradientMatrix,
                            uint32_t drawColour, uint32_t fringeColour, bool antiAlias);
-    void DrawVectorTiled(int32_t frame, float x, float y, float xScale, float yScale, bool horizontal, bool vertical,
-                         float regionLeft, float regionTop, float regionWidth, float regionHeight, uint32_t colour,
-                         float alpha);
+    void DrawVectorTiled(int32_t frame, float x, float y, float xScale, float yScale, bool horizontal,
+                         bool vertical, float regionLeft, float regionTop, float regionWidth,
+                         float regionHeight, uint32_t colour, float alpha);
 
     // Collision masks. Masks from the data file are unpacked on the first precise test; run-time
     // frames make theirs from alpha, or in a chosen shape.

@@ -44,7 +44,8 @@ int32_t TextureFromPng(const uint8_t* png, int64_t size, int32_t* width, int32_t
     int32_t w = 0, h = 0;
     uint8_t* pixels = PNG_Decode(png, int32_t(size), &w, &h);
     int32_t id = -1;
-    if (pixels && w > 0 && h > 0) id = GR_Texture_Create_From_Pixels(w, h, pixels, uint32_t(w) * uint32_t(h) * 4);
+    if (pixels && w > 0 && h > 0)
+        id = GR_Texture_Create_From_Pixels(w, h, pixels, uint32_t(w) * uint32_t(h) * 4);
     PNG_Release();
     if (id >= 0 && !GR_Texture_Exists(id)) id = -1;
     *width = w, *height = h;
@@ -79,7 +80,7 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 void LoadFileTexture(SkeletonAtlasPage& page, const std::string& path, void*) {
     int64_t size = 0;
     void* bytes = LoadSave_SaveFileExists(path.c_str()) ? LoadSave_ReadSaveFile(path.c_str(), &size)
-                                                         : LoadSave_ReadBundleFile(path.c_str(), &size);
+                                                        : LoadSave_ReadBundleFile(path.c_str(), &size);
     if (!bytes) return;
     int32_t w = 0, h = 0;
     page.textureId = TextureFromPng(static_cast<const uint8_t*>(bytes), size, &w, &h);
@@ -224,12 +225,14 @@ bool CSkeletonAsset::LoadFiles(const std::string& name, const std::string& folde
     }
     if (m_atlas) {
         const SkeletonAtlasPage& page = m_atlas->pages.front();
-        DebugConsole.Output("First page name: %s, size: %d, %d\n", page.name.c_str(), page.width, page.height);
+        DebugConsole.Output("First page name: %s, size: %d, %d\n", page.name.c_str(), page.width,
+                            page.height);
     }
     const std::vector<uint8_t> json = ReadWholeFile(folder + name + ".json");
     std::string error = m_atlas ? "" : "could not read " + folder + name + ".atlas";
-    if (m_atlas) m_data = SkeletonData_Read(reinterpret_cast<const char*>(json.data()), int64_t(json.size()),
-                                            m_atlas.get(), &error);
+    if (m_atlas)
+        m_data = SkeletonData_Read(reinterpret_cast<const char*>(json.data()), int64_t(json.size()),
+                                   m_atlas.get(), &error);
     if (!m_data) {
         DebugConsole.Output("Error: %s\n", error.c_str());
         return false;
@@ -270,9 +273,9 @@ void CSkeletonAsset::ListSlots(int32_t list) const {
     if (!l || !m_data) return;
     for (const SkeletonSlotData& s : m_data->slots) {
         const char* attachment = s.attachment.empty() ? "(none)" : s.attachment.c_str();
-        const int32_t map = DsMap_CreateFromPairs(3, "name", 0.0, s.name.c_str(), "bone", 0.0,
-                                                  m_data->bones[size_t(s.bone)].name.c_str(), "attachment", 0.0,
-                                                  attachment);
+        const int32_t map =
+            DsMap_CreateFromPairs(3, "name", 0.0, s.name.c_str(), "bone", 0.0,
+                                  m_data->bones[size_t(s.bone)].name.c_str(), "attachment", 0.0, attachment);
         RValue v = RValue_Real(map);
         l->Add(&v);
     }
@@ -317,11 +320,12 @@ void CSkeletonAsset::DrawBounds(const SkeletonBounds& bounds) {
     }
 }
 
-void CSkeletonAsset::DrawInstance(int32_t imageIndex, float x, float y, float xScale, float yScale, float angle,
-                                  uint32_t colour, float alpha) {
+void CSkeletonAsset::DrawInstance(int32_t imageIndex, float x, float y, float xScale, float yScale,
+                                  float angle, uint32_t colour, float alpha) {
     CInstance* instance = Draw_CurrentInstance;
     CSkeletonInstance* state = instance ? Skeleton_InstanceOf(instance) : nullptr;
-    if (!state) return Draw(nullptr, nullptr, imageIndex, x, y, xScale, yScale, angle, colour, alpha, nullptr);
+    if (!state)
+        return Draw(nullptr, nullptr, imageIndex, x, y, xScale, yScale, angle, colour, alpha, nullptr);
     state->Update(imageIndex, x, y, xScale, yScale, angle, instance);
     DrawSlots(*state->GetSkeleton(), colour, alpha);
     if (state->m_collisionDraw) DrawBounds(state->Bounds());
@@ -352,8 +356,8 @@ void CSkeletonAsset::Draw(const char* animation, const char* skin, int32_t image
     DrawSlots(*state->GetSkeleton(), colour, alpha);
 }
 
-void CSkeletonAsset::DrawTime(const char* animation, const char* skin, float time, float x, float y, float xScale,
-                              float yScale, float angle, uint32_t colour, float alpha) {
+void CSkeletonAsset::DrawTime(const char* animation, const char* skin, float time, float x, float y,
+                              float xScale, float yScale, float angle, uint32_t colour, float alpha) {
     if (!IsValid()) return;
     CSkeletonInstance state(this);
     state.SetAnimation(animation && *animation ? animation : nullptr);
@@ -422,8 +426,8 @@ void CSkeletonInstance::Update(int32_t f, float x, float y, float xScale, float 
     if (!m_skeleton) return;
     const float sx = std::fabs(xScale * m_baseXScale), sy = std::fabs(yScale * m_baseYScale);
     SkeletonBone& root = m_skeleton->bones[0];
-    const bool changed = f != m_lastImageIndex || m_skeleton->x != x || m_skeleton->y != y || root.scaleX != sx ||
-                         root.scaleY != sy || root.rotation != angle;
+    const bool changed = f != m_lastImageIndex || m_skeleton->x != x || m_skeleton->y != y ||
+                         root.scaleX != sx || root.scaleY != sy || root.rotation != angle;
     if (changed) {
         const float duration = m_current ? m_current->duration : 0.0f;
         const auto n = int32_t(std::trunc(double(FramesPerSecond()) * duration + 0.5));
@@ -468,14 +472,14 @@ bool CSkeletonInstance::GetBounds(int32_t box[4], int32_t f, float x, float y, f
     return true;
 }
 
-bool CSkeletonInstance::CollidePoint(int32_t f, float x, float y, float xScale, float yScale, float angle, float px,
-                                     float py) {
+bool CSkeletonInstance::CollidePoint(int32_t f, float x, float y, float xScale, float yScale, float angle,
+                                     float px, float py) {
     Update(f, x, y, xScale, yScale, angle, nullptr);
     return m_bounds.ContainsPoint(px, py);
 }
 
-bool CSkeletonInstance::CollideLine(int32_t f, float x, float y, float xScale, float yScale, float angle, float x1,
-                                    float y1, float x2, float y2) {
+bool CSkeletonInstance::CollideLine(int32_t f, float x, float y, float xScale, float yScale, float angle,
+                                    float x1, float y1, float x2, float y2) {
     Update(f, x, y, xScale, yScale, angle, nullptr);
     return m_bounds.IntersectsSegment(x1, y1, x2, y2);
 }
@@ -504,7 +508,8 @@ bool CSkeletonInstance::CollideEllipse(int32_t f, float x, float y, float xScale
     };
     for (int32_t i = left; i <= right; ++i)
         for (int32_t j = top; j <= bottom; ++j)
-            if (term(i - cx, rx) + term(j - cy, ry) <= 1.0 && m_bounds.ContainsPoint(float(i), float(j))) return true;
+            if (term(i - cx, rx) + term(j - cy, ry) <= 1.0 && m_bounds.ContainsPoint(float(i), float(j)))
+                return true;
     return false;
 }
 
@@ -559,7 +564,7 @@ bool CSkeletonInstance::CollideSprite(int32_t f, float x, float y, float xScale,
 
 void CSkeletonInstance::SetAnimation(const char* name) {
     if (!m_data) return;
-    const SkeletonAnimationData* a = name && *name ? m_data->FindAnimation(name)
+    const SkeletonAnimationData* a = name && *name                ? m_data->FindAnimation(name)
                                      : m_data->animations.empty() ? nullptr
                                                                   : &m_data->animations.front();
     if (!a) return;
@@ -654,18 +659,18 @@ void CSkeletonInstance::CreateAttachmentFromSprite(const char* name, CSprite* sp
     const float u = float(entry->sourceX) * texture->invWidth, v = float(entry->sourceY) * texture->invHeight;
     const float u2 = float(entry->sourceX + entry->sourceWidth) * texture->invWidth;
     const float v2 = float(entry->sourceY + entry->sourceHeight) * texture->invHeight;
-    CreateAttachment(name, sprite->GetName(), entry->texture, sprite->m_width, sprite->m_height, u, v, u2, v2, x, y,
-                     xScale, yScale, angle);
+    CreateAttachment(name, sprite->GetName(), entry->texture, sprite->m_width, sprite->m_height, u, v, u2, v2,
+                     x, y, xScale, yScale, angle);
 }
 
-void CSkeletonInstance::CreateAttachment(const char* name, const char* pageName, int32_t textureId, int32_t width,
-                                         int32_t height, float u, float v, float u2, float v2, float x, float y,
-                                         float xScale, float yScale, float angle) {
+void CSkeletonInstance::CreateAttachment(const char* name, const char* pageName, int32_t textureId,
+                                         int32_t width, int32_t height, float u, float v, float u2, float v2,
+                                         float x, float y, float xScale, float yScale, float angle) {
     auto atlas = std::make_unique<SkeletonAtlas>();
     atlas->ownsTextures = false;  // the sprite's page
     const TextureEntry* texture = GR_Texture_Get_Entry(textureId);
-    atlas->pages.push_back({Name(pageName), texture ? texture->width : width, texture ? texture->height : height,
-                            textureId});
+    atlas->pages.push_back(
+        {Name(pageName), texture ? texture->width : width, texture ? texture->height : height, textureId});
     SkeletonAtlasRegion region;
     region.name = Name(name);
     region.u = u, region.v = v, region.u2 = u2, region.v2 = v2;
@@ -752,14 +757,15 @@ bool CSkeletonInstance::SetBoneState(const char* bone, int32_t map) {
 void CSkeletonInstance::CopyFrom(const CSkeletonInstance& other) {
     Init(other.m_data);
     if (!m_skeleton || !other.m_skeleton) return;
-    if (const SkeletonTrack* t = other.m_state->Track(0); t && t->animation) SetAnimation(t->animation->name.c_str());
+    if (const SkeletonTrack* t = other.m_state->Track(0); t && t->animation)
+        SetAnimation(t->animation->name.c_str());
     SetSkin(other.GetSkin());
     for (const CustomAttachment& c : other.m_custom) {
         const SkeletonAtlasPage& page = c.atlas->pages.front();
         const SkeletonAtlasRegion& r = c.atlas->regions.front();
         const SkeletonAttachment& a = *c.attachment;
-        CreateAttachment(a.name.c_str(), page.name.c_str(), page.textureId, r.width, r.height, r.u, r.v, r.u2, r.v2,
-                         a.x, a.y, a.scaleX, a.scaleY, a.rotation);
+        CreateAttachment(a.name.c_str(), page.name.c_str(), page.textureId, r.width, r.height, r.u, r.v, r.u2,
+                         r.v2, a.x, a.y, a.scaleX, a.scaleY, a.rotation);
     }
     for (size_t i = 0; i < other.m_skeleton->slots.size(); ++i)
         if (const SkeletonAttachment* a = other.m_skeleton->slots[i].attachment)
@@ -777,7 +783,8 @@ void CSkeletonInstance::CopyFrom(const CSkeletonInstance& other) {
 
 CSkeletonAsset* Skeleton_AssetOf(int32_t sprite) {
     CSprite* s = Sprite_Get(sprite);
-    return s && s->m_kind == SPRITE_SKELETON && s->m_skeleton && s->m_skeleton->IsValid() ? s->m_skeleton : nullptr;
+    return s && s->m_kind == SPRITE_SKELETON && s->m_skeleton && s->m_skeleton->IsValid() ? s->m_skeleton
+                                                                                          : nullptr;
 }
 
 CSkeletonInstance* Skeleton_InstanceOf(CInstance* instance) {
@@ -810,8 +817,8 @@ int32_t FrameOf(const CInstance* i) {
 }
 
 bool BoxOf(CInstance* i, int32_t box[4]) {
-    return i->skeleton &&
-           i->skeleton->GetBounds(box, FrameOf(i), i->x, i->y, i->image_xscale, i->image_yscale, i->image_angle);
+    return i->skeleton && i->skeleton->GetBounds(box, FrameOf(i), i->x, i->y, i->image_xscale,
+                                                 i->image_yscale, i->image_angle);
 }
 
 // A skeleton without bounding polygons answers as its box did.
@@ -820,13 +827,13 @@ bool HasPolygons(const CInstance* i) {
 }
 
 bool PointTest(CInstance* i, float px, float py) {
-    return !HasPolygons(i) ||
-           i->skeleton->CollidePoint(FrameOf(i), i->x, i->y, i->image_xscale, i->image_yscale, i->image_angle, px, py);
+    return !HasPolygons(i) || i->skeleton->CollidePoint(FrameOf(i), i->x, i->y, i->image_xscale,
+                                                        i->image_yscale, i->image_angle, px, py);
 }
 
 bool LineTest(CInstance* i, float x1, float y1, float x2, float y2) {
-    return !HasPolygons(i) || i->skeleton->CollideLine(FrameOf(i), i->x, i->y, i->image_xscale, i->image_yscale,
-                                                       i->image_angle, x1, y1, x2, y2);
+    return !HasPolygons(i) || i->skeleton->CollideLine(FrameOf(i), i->x, i->y, i->image_xscale,
+                                                       i->image_yscale, i->image_angle, x1, y1, x2, y2);
 }
 
 bool RectangleTest(CInstance* i, float x1, float y1, float x2, float y2) {
@@ -844,8 +851,8 @@ bool InstanceTest(CInstance* i, CInstance* other) {
     CSkeletonInstance* mine = i->skeleton;
     if (other->skeleton) {
         if (other->skeleton->Bounds().Empty()) {
-            return mine->CollideRectangle(FrameOf(i), i->x, i->y, i->image_xscale, i->image_yscale, i->image_angle,
-                                          float(other->bbox_left), float(other->bbox_top),
+            return mine->CollideRectangle(FrameOf(i), i->x, i->y, i->image_xscale, i->image_yscale,
+                                          i->image_angle, float(other->bbox_left), float(other->bbox_top),
                                           float(other->bbox_right), float(other->bbox_bottom));
         }
         return mine->CollideSkeleton(FrameOf(i), i->x, i->y, i->image_xscale, i->image_yscale, i->image_angle,

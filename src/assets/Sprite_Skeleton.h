@@ -50,8 +50,8 @@ public:
               float yScale, float angle, uint32_t colour, float alpha, CInstance* instance);
     void DrawTime(const char* animation, const char* skin, float time, float x, float y, float xScale,
                   float yScale, float angle, uint32_t colour, float alpha);
-    void DrawCollision(const char* animation, int32_t imageIndex, float x, float y, float xScale, float yScale,
-                       float angle);
+    void DrawCollision(const char* animation, int32_t imageIndex, float x, float y, float xScale,
+                       float yScale, float angle);
     static void DrawSlots(const Skeleton& skeleton, uint32_t colour, float alpha);
     static void DrawBounds(const SkeletonBounds& bounds);
 
@@ -73,16 +73,18 @@ public:
 
     // Poses the skeleton for an image index at a placement; with an instance its Animation
     // Update event runs before the world transform.
-    void Update(int32_t imageIndex, float x, float y, float xScale, float yScale, float angle, CInstance* instance);
+    void Update(int32_t imageIndex, float x, float y, float xScale, float yScale, float angle,
+                CInstance* instance);
     void UpdateByTime(float time, float x, float y, float xScale, float yScale, float angle);
-    bool GetBounds(int32_t box[4], int32_t imageIndex, float x, float y, float xScale, float yScale, float angle);
+    bool GetBounds(int32_t box[4], int32_t imageIndex, float x, float y, float xScale, float yScale,
+                   float angle);
 
     bool CollidePoint(int32_t imageIndex, float x, float y, float xScale, float yScale, float angle, float px,
                       float py);
     bool CollideLine(int32_t imageIndex, float x, float y, float xScale, float yScale, float angle, float x1,
                      float y1, float x2, float y2);
-    bool CollideRectangle(int32_t imageIndex, float x, float y, float xScale, float yScale, float angle, float x1,
-                          float y1, float x2, float y2);
+    bool CollideRectangle(int32_t imageIndex, float x, float y, float xScale, float yScale, float angle,
+                          float x1, float y1, float x2, float y2);
     bool CollideEllipse(int32_t imageIndex, float x, float y, float xScale, float yScale, float angle,
                         const int32_t box[4]);
     bool CollideSkeleton(int32_t imageIndex, float x, float y, float xScale, float yScale, float angle,
@@ -105,8 +107,8 @@ public:
     void CreateAttachmentFromSprite(const char* name, CSprite* sprite, int32_t frame, float x, float y,
                                     float xScale, float yScale, float angle);
     void CreateAttachment(const char* name, const char* pageName, int32_t textureId, int32_t width,
-                          int32_t height, float u, float v, float u2, float v2, float x, float y, float xScale,
-                          float yScale, float angle);
+                          int32_t height, float u, float v, float u2, float v2, float x, float y,
+                          float xScale, float yScale, float angle);
 
     bool GetBoneData(const char* bone, int32_t map) const;
     bool SetBoneData(const char* bone, int32_t map);

@@ -156,10 +156,10 @@ bool IndicesBelow(const int16_t* indices, int64_t count, int32_t limit) {
 
 // The triangles and fringe edges of a part name vertices (and normals) that exist.
 bool PartIndicesValid(const VectorPart& p) {
-    const int32_t fillEdgeLimit = p.fillNormalCount > 0 ? std::min(p.fillVertexCount, p.fillNormalCount)
-                                                        : p.fillVertexCount;
-    const int32_t lineEdgeLimit = p.lineNormalCount > 0 ? std::min(p.lineVertexCount, p.lineNormalCount)
-                                                        : p.lineVertexCount;
+    const int32_t fillEdgeLimit =
+        p.fillNormalCount > 0 ? std::min(p.fillVertexCount, p.fillNormalCount) : p.fillVertexCount;
+    const int32_t lineEdgeLimit =
+        p.lineNormalCount > 0 ? std::min(p.lineVertexCount, p.lineNormalCount) : p.lineVertexCount;
     return IndicesBelow(p.fillTriangles, int64_t(p.fillTriangleCount) * 3, p.fillVertexCount) &&
            IndicesBelow(p.lineTriangles, int64_t(p.lineTriangleCount) * 3, p.lineVertexCount) &&
            IndicesBelow(p.fillEdges, int64_t(p.fillEdgeCount) * 2, fillEdgeLimit) &&

@@ -52,7 +52,8 @@ int32_t ChannelOf(uint32_t colour, int i) {
 uint32_t ItemColour(uint32_t k, const int32_t base[4], const int32_t multiply[4], const int32_t add[4]) {
     uint32_t out = 0;
     for (int i = 0; i < 4; ++i)
-        out |= uint32_t(Clamp255(((multiply[i] * ((ChannelOf(k, i) * base[i]) >> 8)) >> 8) + add[i])) << (i * 8);
+        out |= uint32_t(Clamp255(((multiply[i] * ((ChannelOf(k, i) * base[i]) >> 8)) >> 8) + add[i]))
+               << (i * 8);
     return out;
 }
 
@@ -152,7 +153,8 @@ int32_t DrawArea(const Matrix4& m, const float* vertices, int32_t vertexCount, c
         for (int32_t i = 0; i < k; ++i) {
             const float nx = normals[i * 2], ny = normals[i * 2 + 1];
             g_outer[size_t(i) * 2] = g_transformed[size_t(i) * 2] + fringe * (nx * m.m[0] + ny * m.m[4]);
-            g_outer[size_t(i) * 2 + 1] = g_transformed[size_t(i) * 2 + 1] + fringe * (nx * m.m[1] + ny * m.m[5]);
+            g_outer[size_t(i) * 2 + 1] =
+                g_transformed[size_t(i) * 2 + 1] + fringe * (nx * m.m[1] + ny * m.m[5]);
         }
     }
     // Indices were checked against the vertex and normal counts when the data was read; the
@@ -176,8 +178,8 @@ int32_t DrawArea(const Matrix4& m, const float* vertices, int32_t vertexCount, c
         }
     };
     auto inner_ = [&](int32_t i) {
-        put(g_transformed[size_t(i) * 2], g_transformed[size_t(i) * 2 + 1], vertices[i * 2], vertices[i * 2 + 1],
-            inner);
+        put(g_transformed[size_t(i) * 2], g_transformed[size_t(i) * 2 + 1], vertices[i * 2],
+            vertices[i * 2 + 1], inner);
     };
     auto outer_ = [&](int32_t i) {
         put(g_outer[size_t(i) * 2], g_outer[size_t(i) * 2 + 1], vertices[i * 2] + fringe * normals[i * 2],
@@ -203,15 +205,17 @@ int32_t DrawArea(const Matrix4& m, const float* vertices, int32_t vertexCount, c
 
 }  // namespace
 
-int32_t CSprite::DrawVectorItem(const VectorItem& item, const Matrix4& transform, const Matrix4& gradientMatrix,
-                                uint32_t drawColour, uint32_t fringeColour, bool antiAlias) {
+int32_t CSprite::DrawVectorItem(const VectorItem& item, const Matrix4& transform,
+                                const Matrix4& gradientMatrix, uint32_t drawColour, uint32_t fringeColour,
+                                bool antiAlias) {
     if (item.kind == 0 || item.shape < 0 || item.shape >= m_vectorShapeCount) return 0;
     const VectorShape* shape = m_vectorShapes[item.shape];
     if (!shape || shape->kind != VECTOR_SHAPE) return 0;
     const Matrix4 m = Times(*reinterpret_cast<const Matrix4*>(item.matrix), transform);
     const float fringe = antiAlias ? FringeWidth(m) : 0.0f;
     int32_t base[4], fringeBase[4];
-    for (int i = 0; i < 4; ++i) base[i] = ChannelOf(drawColour, i), fringeBase[i] = ChannelOf(fringeColour, i);
+    for (int i = 0; i < 4; ++i)
+        base[i] = ChannelOf(drawColour, i), fringeBase[i] = ChannelOf(fringeColour, i);
     int32_t triangles = 0;
     for (int32_t s = 0; s < shape->subShapeCount; ++s) {
         const VectorSubShape& sub = shape->subShapes[s];
@@ -233,9 +237,10 @@ int32_t CSprite::DrawVectorItem(const VectorItem& item, const Matrix4& transform
                     GPUState_SetSamplerState(&g_GPUState, 0, GPU_SAMP_ADDRESSU, kSamplerClamp);
                     GPUState_SetSamplerState(&g_GPUState, 0, GPU_SAMP_ADDRESSV, kSamplerClamp);
                 } else if (ok && style->kind == VECTOR_FILL_BITMAP) {
-                    const VectorShape* bitmap = style->bitmapShape >= 0 && style->bitmapShape < m_vectorShapeCount
-                                                    ? m_vectorShapes[style->bitmapShape]
-                                                    : nullptr;
+                    const VectorShape* bitmap =
+                        style->bitmapShape >= 0 && style->bitmapShape < m_vectorShapeCount
+                            ? m_vectorShapes[style->bitmapShape]
+                            : nullptr;
                     const TextureEntry* entry = bitmap ? GR_Texture_Get_Entry(bitmap->textureId) : nullptr;
                     fill.texture = bitmap ? GR_Texture_Get(bitmap->textureId) : nullptr;
                     ok = fill.texture != nullptr && entry != nullptr;
@@ -243,8 +248,8 @@ int32_t CSprite::DrawVectorItem(const VectorItem& item, const Matrix4& transform
                     if (ok) {
                         fill.uv = Times(*reinterpret_cast<const Matrix4*>(style->matrix),
                                         Scale(entry->invWidth, entry->invHeight));
-                        const uint32_t address = style->bitmapMode == 1 || style->bitmapMode == 3 ? kSamplerClamp
-                                                                                                  : kSamplerWrap;
+                        const uint32_t address =
+                            style->bitmapMode == 1 || style->bitmapMode == 3 ? kSamplerClamp : kSamplerWrap;
                         GPUState_SetSamplerState(&g_GPUState, 0, GPU_SAMP_ADDRESSU, address);
                         GPUState_SetSamplerState(&g_GPUState, 0, GPU_SAMP_ADDRESSV, address);
                     }
@@ -256,16 +261,16 @@ int32_t CSprite::DrawVectorItem(const VectorItem& item, const Matrix4& transform
                     outer = TexturedColour(fringeBase, item.multiply, item.fringeAdd);
                 }
                 if (ok)
-                    triangles += DrawArea(m, part.fillVertices, part.fillVertexCount, part.fillTriangles,
-                                          part.fillTriangleCount, part.fillEdges, part.fillEdgeCount,
-                                          part.fillNormals, part.fillNormalCount, antiAlias, fringe, fill, inner,
-                                          outer);
+                    triangles +=
+                        DrawArea(m, part.fillVertices, part.fillVertexCount, part.fillTriangles,
+                                 part.fillTriangleCount, part.fillEdges, part.fillEdgeCount, part.fillNormals,
+                                 part.fillNormalCount, antiAlias, fringe, fill, inner, outer);
             }
             if (part.lineStyle >= 0 && part.lineStyle < sub.lineStyleCount && part.lineTriangleCount != 0) {
                 const uint32_t k = sub.lineColours[part.lineStyle];
                 triangles += DrawArea(m, part.lineVertices, part.lineVertexCount, part.lineTriangles,
-                                      part.lineTriangleCount, part.lineEdges, part.lineEdgeCount, part.lineNormals,
-                                      part.lineNormalCount, antiAlias, fringe, Fill{},
+                                      part.lineTriangleCount, part.lineEdges, part.lineEdgeCount,
+                                      part.lineNormals, part.lineNormalCount, antiAlias, fringe, Fill{},
                                       ItemColour(k, base, item.multiply, item.add),
                                       ItemColour(k, fringeBase, item.multiply, item.fringeAdd));
             }
@@ -274,11 +279,12 @@ int32_t CSprite::DrawVectorItem(const VectorItem& item, const Matrix4& transform
     return triangles;
 }
 
-void CSprite::DrawVector(int32_t frame, float originX, float originY, float x, float y, float xScale, float yScale,
-                         float angle, uint32_t colour, float alpha) {
-    if (m_vectorShapeCount <= 0 || !m_vectorShapes || !m_vectorFrames || m_vectorFrames->frameCount <= 0) return;
-    const int32_t saved[] = {GPU_RS_STENCILREF, GPU_RS_STENCILENABLE, GPU_RS_STENCILFUNC, GPU_RS_STENCILPASS,
-                             GPU_RS_COLORWRITEENABLE, GPU_RS_ZWRITEENABLE};
+void CSprite::DrawVector(int32_t frame, float originX, float originY, float x, float y, float xScale,
+                         float yScale, float angle, uint32_t colour, float alpha) {
+    if (m_vectorShapeCount <= 0 || !m_vectorShapes || !m_vectorFrames || m_vectorFrames->frameCount <= 0)
+        return;
+    const int32_t saved[] = {GPU_RS_STENCILREF,  GPU_RS_STENCILENABLE,    GPU_RS_STENCILFUNC,
+                             GPU_RS_STENCILPASS, GPU_RS_COLORWRITEENABLE, GPU_RS_ZWRITEENABLE};
     uint32_t savedRender[6];
     for (int i = 0; i < 6; ++i) savedRender[i] = GPUState_GetRenderState(&g_GPUState, saved[i]);
     const uint32_t savedU = GPUState_GetSamplerState(&g_GPUState, 0, GPU_SAMP_ADDRESSU);
@@ -294,11 +300,10 @@ void CSprite::DrawVector(int32_t frame, float originX, float originY, float x, f
 
     Matrix4 rotation;
     Matrix_Build_Rotation_Z(&rotation, angle);
-    const Matrix4 transform =
-        Times(Times(Times(Translate(-originX / kVectorScale, -originY / kVectorScale),
-                          Scale(kVectorScale * xScale, kVectorScale * yScale)),
-                    rotation),
-              Translate(x, y));
+    const Matrix4 transform = Times(Times(Times(Translate(-originX / kVectorScale, -originY / kVectorScale),
+                                                Scale(kVectorScale * xScale, kVectorScale * yScale)),
+                                          rotation),
+                                    Translate(x, y));
     const Matrix4 gradient = Times(Scale(1.0f / 32768.0f, 1.0f / 32768.0f), Translate(0.5f, 0.5f));
 
     std::vector<const VectorItem*> masks;
@@ -328,7 +333,8 @@ void CSprite::DrawVector(int32_t frame, float originX, float originY, float x, f
             SetWrites(0, 0);
         }
         if (masks.empty()) GPUState_SetRenderState(&g_GPUState, GPU_RS_STENCILENABLE, 0);
-        DrawVectorItem(item, transform, gradient, drawColour, fringeColour, !isMask && g_VectorSpriteAntiAlias);
+        DrawVectorItem(item, transform, gradient, drawColour, fringeColour,
+                       !isMask && g_VectorSpriteAntiAlias);
         if (isMask) {
             GPUState_SetRenderState(&g_GPUState, GPU_RS_STENCILREF, uint32_t(masks.size()));
             SetStencil(true, kStencilEqual, kStencilKeep);
@@ -343,7 +349,8 @@ void CSprite::DrawVector(int32_t frame, float originX, float originY, float x, f
 }
 
 void CSprite::DrawVectorTiled(int32_t frame, float x, float y, float xScale, float yScale, bool horizontal,
-                              bool vertical, float rx, float ry, float rw, float rh, uint32_t colour, float alpha) {
+                              bool vertical, float rx, float ry, float rw, float rh, uint32_t colour,
+                              float alpha) {
     if (xScale == 0 || yScale == 0) return;
     const float tw = std::fabs(xScale) * float(m_width), th = std::fabs(yScale) * float(m_height);
     float ux = float(m_originX) * xScale, uy = float(m_originY) * yScale;
@@ -373,6 +380,6 @@ void CSprite::DrawVectorTiled(int32_t frame, float x, float y, float xScale, flo
     }
     for (int32_t i = 0; i < rows; ++i)
         for (int32_t j = 0; j < columns; ++j)
-            DrawVector(frame, float(m_originX), float(m_originY), firstX + float(j) * tw, firstY + float(i) * th,
-                       xScale, yScale, 0, colour, alpha);
+            DrawVector(frame, float(m_originX), float(m_originY), firstX + float(j) * tw,
+                       firstY + float(i) * th, xScale, yScale, 0, colour, alpha);
 }

@@ -429,7 +429,8 @@ bool CInstance::CollisionLine(float fx1, float fy1, float fx2, float fy2, bool p
     SpriteCollisionShape mask;
     if (!MaskOf(this, &mask)) return false;
     if (skeleton != nullptr)
-        return !World().skeletonLineTest || World().skeletonLineTest(this, float(x1), float(y1), float(x2), float(y2));
+        return !World().skeletonLineTest ||
+               World().skeletonLineTest(this, float(x1), float(y1), float(x2), float(y2));
     if (World().spriteLineTest == nullptr) return true;
     return World().spriteLineTest(RoundedPose(this), Nearest(x1), Nearest(y1), Nearest(x2), Nearest(y2));
 }

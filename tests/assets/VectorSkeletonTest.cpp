@@ -79,8 +79,8 @@ protected:
     // Rows top..bottom show the colour (0xRRGGBB, each channel on or off) in columns
     // left..right - 1 and black elsewhere. The item colour's 8-bit arithmetic takes a full
     // channel to 254, so "on" is anything from 0xF0.
-    static void ExpectRows(const std::vector<uint32_t>& pixels, int top, int bottom, uint32_t colour, int left,
-                           int right) {
+    static void ExpectRows(const std::vector<uint32_t>& pixels, int top, int bottom, uint32_t colour,
+                           int left, int right) {
         for (int y = top; y < bottom; ++y)
             for (int x = 0; x < 40; ++x) {
                 const bool inside = x >= left && x < right;
@@ -92,15 +92,16 @@ protected:
                         if ((p >> shift & 0xFF) != 0 && (p >> shift & 0xFF) < 0xF0) return false;
                     return true;
                 }();
-                EXPECT_TRUE(clean && seen == (inside ? colour : 0u)) << std::hex << p << " at " << std::dec << x
-                                                                      << "," << y;
+                EXPECT_TRUE(clean && seen == (inside ? colour : 0u))
+                    << std::hex << p << " at " << std::dec << x << "," << y;
             }
     }
 };
 
 TEST_F(GlVectorTest, ARedSquareMaskedToItsLeftHalfIsRedOnlyThere) {
-    ASSERT_TRUE(Load(VectorFile({Rectangle(1, 10, 10, 20, 30, 0xFF0000FF), Rectangle(2, 10, 10, 30, 30, 0xFFFF0000)},
-                                {Item(0, 1, 2), Item(1, 2)})));
+    ASSERT_TRUE(
+        Load(VectorFile({Rectangle(1, 10, 10, 20, 30, 0xFF0000FF), Rectangle(2, 10, 10, 30, 30, 0xFFFF0000)},
+                        {Item(0, 1, 2), Item(1, 2)})));
     ASSERT_EQ(Sprite_Get(0)->m_kind, SPRITE_VECTOR);
     const std::vector<uint32_t> pixels = DrawnPixels();
     ExpectRows(pixels, 10, 30, 0xFF0000u, 10, 20);
@@ -112,10 +113,11 @@ TEST_F(GlVectorTest, NestedMasksClipToBothThenToTheOuterOneThenNotAtAll) {
     // Mask A (x 10..25) holds to depth 5, mask B (x 15..30) to depth 3: the red band (depth 3)
     // shows where both are, the green band (depth 4) where A is, the blue band (depth 6)
     // everywhere.
-    ASSERT_TRUE(Load(VectorFile({Rectangle(1, 10, 0, 25, 40, 0xFFFFFFFF), Rectangle(2, 15, 0, 30, 40, 0xFFFFFFFF),
-                                 Rectangle(3, 5, 5, 35, 15, 0xFFFF0000), Rectangle(4, 5, 15, 35, 25, 0xFF00FF00),
-                                 Rectangle(5, 5, 25, 35, 35, 0xFF0000FF)},
-                                {Item(0, 1, 5), Item(1, 2, 3), Item(2, 3), Item(3, 4), Item(4, 6)})));
+    ASSERT_TRUE(
+        Load(VectorFile({Rectangle(1, 10, 0, 25, 40, 0xFFFFFFFF), Rectangle(2, 15, 0, 30, 40, 0xFFFFFFFF),
+                         Rectangle(3, 5, 5, 35, 15, 0xFFFF0000), Rectangle(4, 5, 15, 35, 25, 0xFF00FF00),
+                         Rectangle(5, 5, 25, 35, 35, 0xFF0000FF)},
+                        {Item(0, 1, 5), Item(1, 2, 3), Item(2, 3), Item(3, 4), Item(4, 6)})));
     const std::vector<uint32_t> pixels = DrawnPixels();
     ExpectRows(pixels, 5, 15, 0xFF0000u, 15, 25);
     ExpectRows(pixels, 15, 25, 0x00FF00u, 10, 25);
@@ -123,8 +125,9 @@ TEST_F(GlVectorTest, NestedMasksClipToBothThenToTheOuterOneThenNotAtAll) {
 }
 
 TEST_F(GlVectorTest, TheMasksLeaveTheStencilAndWritesAsTheyFoundThem) {
-    ASSERT_TRUE(Load(VectorFile({Rectangle(1, 10, 10, 20, 30, 0xFF0000FF), Rectangle(2, 10, 10, 30, 30, 0xFFFF0000)},
-                                {Item(0, 1, 2), Item(1, 2)})));
+    ASSERT_TRUE(
+        Load(VectorFile({Rectangle(1, 10, 10, 20, 30, 0xFF0000FF), Rectangle(2, 10, 10, 30, 30, 0xFFFF0000)},
+                        {Item(0, 1, 2), Item(1, 2)})));
     DrawnPixels();
     EXPECT_EQ(GPUState_GetRenderState(&g_GPUState, GPU_RS_STENCILENABLE), 0u);
     EXPECT_EQ(GPUState_GetRenderState(&g_GPUState, GPU_RS_COLORWRITEENABLE),
@@ -166,8 +169,10 @@ TEST_F(VectorTest, AntiAliasingAddsTwoTrianglesPerFringeEdge) {
     OpenInFrame();
     CSprite* sprite = Sprite_Get(0);
     const VectorItem& item = sprite->m_vectorFrames->frames[0].items[0];
-    EXPECT_EQ(sprite->DrawVectorItem(item, Matrix_Identity, Matrix_Identity, 0xFFFFFFFF, 0x00FFFFFF, false), 2);
-    EXPECT_EQ(sprite->DrawVectorItem(item, Matrix_Identity, Matrix_Identity, 0xFFFFFFFF, 0x00FFFFFF, true), 10);
+    EXPECT_EQ(sprite->DrawVectorItem(item, Matrix_Identity, Matrix_Identity, 0xFFFFFFFF, 0x00FFFFFF, false),
+              2);
+    EXPECT_EQ(sprite->DrawVectorItem(item, Matrix_Identity, Matrix_Identity, 0xFFFFFFFF, 0x00FFFFFF, true),
+              10);
 }
 
 // ---- skeletons -------------------------------------------------------------------------------
@@ -342,7 +347,8 @@ TEST_F(SkeletonTest, MixingBlendsTheOutgoingAnimationIntoTheNextOverTheMixTime) 
 }
 
 TEST_F(SkeletonTest, CurvesEaseTheFractionBetweenKeys) {
-    const SkeletonCurve linear, stepped{SKELETON_STEPPED}, straight{SKELETON_BEZIER, 0.25f, 0.25f, 0.75f, 0.75f},
+    const SkeletonCurve linear, stepped{SKELETON_STEPPED},
+        straight{SKELETON_BEZIER, 0.25f, 0.25f, 0.75f, 0.75f},
         easeIn{SKELETON_BEZIER, 0.5f, 0.0f, 1.0f, 1.0f};
     EXPECT_FLOAT_EQ(linear.Apply(0.3f), 0.3f);
     EXPECT_FLOAT_EQ(stepped.Apply(0.9f), 0.0f);
@@ -370,7 +376,8 @@ TEST_F(SkeletonTest, BrokenSkeletonDataLeavesTheAssetInvalid) {
     ASSERT_NE(atlas, nullptr);
     for (const Case& c : cases) {
         std::string error;
-        EXPECT_EQ(SkeletonData_Read(c.json.data(), int64_t(c.json.size()), atlas.get(), &error), nullptr) << c.name;
+        EXPECT_EQ(SkeletonData_Read(c.json.data(), int64_t(c.json.size()), atlas.get(), &error), nullptr)
+            << c.name;
         EXPECT_FALSE(error.empty()) << c.name;
     }
 }
@@ -442,8 +449,8 @@ TEST_F(SkeletonTest, ListBuiltInsFillTheListOrSayWhatIsWrong) {
 
 TEST_F(SkeletonTest, DrawingPutsTheSquaresTwoTrianglesInTheBatch) {
     s_batches.clear();
-    EXPECT_DOUBLE_EQ(CallReal("draw_skeleton_time", {R(0), Text("spin"), Text(""), R(0.5), R(100), R(50), R(1),
-                                                     R(1), R(0), R(0x0000FF), R(2)}),
+    EXPECT_DOUBLE_EQ(CallReal("draw_skeleton_time", {R(0), Text("spin"), Text(""), R(0.5), R(100), R(50),
+                                                     R(1), R(1), R(0), R(0x0000FF), R(2)}),
                      -1.0);
     const std::vector<TestVertex> v = Flushed();
     ASSERT_EQ(v.size(), 6u);

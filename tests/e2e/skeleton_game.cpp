@@ -12,14 +12,29 @@
 namespace {
 
 const char* const kEveryRow[] = {
-    "skeleton_animation_set",     "skeleton_animation_set_ext",      "skeleton_animation_get",
-    "skeleton_animation_get_ext", "skeleton_animation_get_duration", "skeleton_animation_clear",
-    "skeleton_animation_mix",     "skeleton_skin_set",               "skeleton_skin_get",
-    "skeleton_attachment_set",    "skeleton_attachment_get",         "skeleton_attachment_create",
-    "skeleton_collision_draw_set", "skeleton_bone_data_get",         "skeleton_bone_data_set",
-    "skeleton_bone_state_get",    "skeleton_bone_state_set",         "draw_skeleton",
-    "draw_skeleton_time",         "draw_skeleton_collision",         "skeleton_animation_list",
-    "skeleton_skin_list",         "skeleton_slot_data",
+    "skeleton_animation_set",
+    "skeleton_animation_set_ext",
+    "skeleton_animation_get",
+    "skeleton_animation_get_ext",
+    "skeleton_animation_get_duration",
+    "skeleton_animation_clear",
+    "skeleton_animation_mix",
+    "skeleton_skin_set",
+    "skeleton_skin_get",
+    "skeleton_attachment_set",
+    "skeleton_attachment_get",
+    "skeleton_attachment_create",
+    "skeleton_collision_draw_set",
+    "skeleton_bone_data_get",
+    "skeleton_bone_data_set",
+    "skeleton_bone_state_get",
+    "skeleton_bone_state_set",
+    "draw_skeleton",
+    "draw_skeleton_time",
+    "draw_skeleton_collision",
+    "skeleton_animation_list",
+    "skeleton_skin_list",
+    "skeleton_slot_data",
 };
 
 const char* const kAtlas = "page.png\nsize: 8,8\nsq\n  xy: 0, 0\n  size: 8, 8\n";
@@ -32,7 +47,8 @@ const char* const kJson = R"({"bones": [{"name": "root"}, {"name": "arm", "paren
 // global.r printed as "label=<value>".
 std::string Line(const std::string& label) {
     return "    push.v global.r\n    call.i string 1\n    pop.v.v global.r\n    push.s \"" + label +
-           "=\"\n    conv.s.v\n    push.v global.r\n    add.v.v\n    call.i show_debug_message 1\n    popz.v\n";
+           "=\"\n    conv.s.v\n    push.v global.r\n    add.v.v\n    call.i show_debug_message 1\n    "
+           "popz.v\n";
 }
 
 std::string RoomCreation() {
@@ -48,7 +64,17 @@ std::string RoomCreation() {
     width.Real(1).Call("sprite_get_width", 1);
     code += width.Str() + Line("vector_width");
     e2e::CallCode draw;  // no instance draws here: a temporary pose
-    draw.Real(1).Real(0xFFFFFF).Real(0).Real(1).Real(1).Real(20).Real(20).Real(0.5).Text("").Text("spin").Real(0)
+    draw.Real(1)
+        .Real(0xFFFFFF)
+        .Real(0)
+        .Real(1)
+        .Real(1)
+        .Real(20)
+        .Real(20)
+        .Real(0.5)
+        .Text("")
+        .Text("spin")
+        .Real(0)
         .Call("draw_skeleton_time", 11);
     code += draw.Str() + Line("drawn");
     return code;
@@ -92,11 +118,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     formpack::FormFile file;
+    file.header.format = 15;
     file.header.gameName = "skeleton_test";
     file.header.roomOrder = {0};
     file.header.windowWidth = 320;
     file.header.windowHeight = 240;
     file.sprites = std::vector<std::optional<formpack::Sprite>>{SkeletonSprite(), VectorSprite()};
-    if (!e2e::AddRoomAndEveryRowScript(file, RoomCreation(), e2e::CallEachOnce(kEveryRow), 320, 240)) return 1;
+    if (!e2e::AddRoomAndEveryRowScript(file, RoomCreation(), e2e::CallEachOnce(kEveryRow), 320, 240))
+        return 1;
     return e2e::WriteGame(file, argv[1]);
 }

@@ -19,7 +19,8 @@ struct Words {
     }
     void Colour(uint32_t argb) {
         // Bytes red, green, blue, alpha.
-        bytes.insert(bytes.end(), {uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb), uint8_t(argb >> 24)});
+        bytes.insert(bytes.end(),
+                     {uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb), uint8_t(argb >> 24)});
     }
     void Raw(const std::vector<uint8_t>& b) { bytes.insert(bytes.end(), b.begin(), b.end()); }
     void Pad() {

@@ -14,7 +14,7 @@ namespace formpack {
 struct VectorFillStyle {
     int32_t kind = 1;  // 1 solid, 2 gradient, 3 bitmap
     uint32_t colour = 0xFFFFFFFF;
-    int32_t gradientKind = 0;                            // 0 linear, 1 radial
+    int32_t gradientKind = 0;                          // 0 linear, 1 radial
     std::array<float, 6> matrix = {1, 0, 0, 0, 1, 0};  // a, c, tx, b, d, ty
     std::vector<std::pair<int32_t, uint32_t>> stops;   // ratio 0..255, colour
     int32_t bitmapMode = 0, bitmapId = 0;
@@ -50,9 +50,9 @@ struct VectorShape {
 struct VectorItem {
     int32_t kind = 1, shape = 0, depth = 1, clipDepth = 0;
     std::array<int32_t, 4> multiply = {256, 256, 256, 256};  // red, green, blue, alpha (8.8)
-    std::array<int32_t, 4> add = {0, 0, 0, 0};              // red, green, blue, alpha
-    std::array<float, 4> bounds = {0, 0, 0, 0};             // min x, max x, min y, max y
-    std::array<float, 6> matrix = {1, 0, 0, 0, 1, 0};       // a, c, tx, b, d, ty
+    std::array<int32_t, 4> add = {0, 0, 0, 0};               // red, green, blue, alpha
+    std::array<float, 4> bounds = {0, 0, 0, 0};              // min x, max x, min y, max y
+    std::array<float, 6> matrix = {1, 0, 0, 0, 1, 0};        // a, c, tx, b, d, ty
 };
 
 struct VectorFrame {
