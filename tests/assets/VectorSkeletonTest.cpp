@@ -12,6 +12,7 @@
 #include "data/Function_Data_Structures.h"
 #include "formpack/Png.h"
 #include "formpack/SpriteKinds.h"
+#include "world/World_Services.h"
 
 namespace spritetest {
 namespace {
@@ -204,6 +205,7 @@ formpack::FormFile SkeletonFile() {
     sprite.kind = SPRITE_SKELETON;
     const std::vector<uint8_t> png = formpack::EncodePng(16, 16, std::vector<uint8_t>(16 * 16 * 4, 0xFF));
     sprite.kindData = formpack::BuildSkeletonBlock(kJson, kAtlas, png, 16, 16);
+    sprite.precise = true;
     formpack::Sprite bitmap;
     bitmap.name = "spr_plain";
     return SpriteFile({sprite, bitmap});
@@ -324,6 +326,27 @@ TEST_F(SkeletonTest, TheBoundingSquareAnswersPointAndSegmentTests) {
     EXPECT_TRUE(state.CollideEllipse(0, 50, 50, 1, 1, 0, ellipse));
     const int32_t flat[4] = {45, 50, 55, 50};  // no height: only its centre line
     EXPECT_TRUE(state.CollideEllipse(0, 50, 50, 1, 1, 0, flat));
+}
+
+TEST_F(SkeletonTest, InstanceCollisionsGoThroughTheBoundingPolygons) {
+    const WorldServices saved = World();
+    Skeleton_InstallHooks();
+    CInstance self(50, 50, 100001, -1, false);
+    self.sprite_index = 0;
+    self.skeleton = new CSkeletonInstance(m_asset);
+    self.boxDirty = 1;
+    EXPECT_TRUE(self.CollisionPoint(50, 50, true));
+    EXPECT_EQ(std::vector<int32_t>({self.bbox_left, self.bbox_top, self.bbox_right, self.bbox_bottom}),
+              (std::vector<int32_t>{40, 40, 60, 60}));
+    EXPECT_TRUE(self.CollisionLine(30, 50, 70, 50, true));
+    // Inside the box but across no edge of the square: the polygons decide, not the box.
+    EXPECT_FALSE(self.CollisionLine(45, 45, 55, 55, true));
+    EXPECT_TRUE(self.CollisionLine(45, 45, 55, 55, false));
+    EXPECT_FALSE(self.CollisionRectangle(44, 44, 56, 56, true));
+    delete self.skeleton;
+    self.skeleton = nullptr;
+    World_InstallServices(nullptr);
+    World_InstallServices(&saved);
 }
 
 TEST_F(SkeletonTest, MixingBlendsTheOutgoingAnimationIntoTheNextOverTheMixTime) {
