@@ -79,8 +79,14 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 // A page's picture from the save area, else the bundle; the page takes the picture's size.
 void LoadFileTexture(SkeletonAtlasPage& page, const std::string& path, void*) {
     int64_t size = 0;
-    void* bytes = LoadSave_SaveFileExists(path.c_str()) ? LoadSave_ReadSaveFile(path.c_str(), &size)
-                                                        : LoadSave_ReadBundleFile(path.c_str(), &size);
+    // A folder that came resolved (a sprite added from a file) is read as it stands.
+    void* bytes = nullptr;
+    if (!path.empty() && path[0] == '/')
+        bytes = LoadSave_ReadWholeFile(path.c_str(), &size);
+    else if (LoadSave_SaveFileExists(path.c_str()))
+        bytes = LoadSave_ReadSaveFile(path.c_str(), &size);
+    else
+        bytes = LoadSave_ReadBundleFile(path.c_str(), &size);
     if (!bytes) return;
     int32_t w = 0, h = 0;
     page.textureId = TextureFromPng(static_cast<const uint8_t*>(bytes), size, &w, &h);
