@@ -219,7 +219,18 @@ CSkeletonAsset::CSkeletonAsset(const char* path) {
     LoadFiles(p.substr(folder.size()), folder);
 }
 
-CSkeletonAsset::~CSkeletonAsset() = default;
+CSkeletonAsset::~CSkeletonAsset() {
+    // Orphan() detaches each user from the list as it goes.
+    while (!m_users.empty()) m_users.back()->Orphan();
+}
+
+void CSkeletonAsset::Attach(CSkeletonInstance* user) const {
+    if (std::find(m_users.begin(), m_users.end(), user) == m_users.end()) m_users.push_back(user);
+}
+
+void CSkeletonAsset::Detach(CSkeletonInstance* user) const {
+    m_users.erase(std::remove(m_users.begin(), m_users.end(), user), m_users.end());
+}
 
 bool CSkeletonAsset::LoadFiles(const std::string& name, const std::string& folder) {
     const std::vector<uint8_t> atlasText = ReadWholeFile(folder + name + ".atlas");
@@ -333,6 +344,7 @@ void CSkeletonAsset::DrawInstance(int32_t imageIndex, float x, float y, float xS
     if (!state)
         return Draw(nullptr, nullptr, imageIndex, x, y, xScale, yScale, angle, colour, alpha, nullptr);
     state->Update(imageIndex, x, y, xScale, yScale, angle, instance);
+    if (!state->GetSkeleton()) return;
     DrawSlots(*state->GetSkeleton(), colour, alpha);
     if (state->m_collisionDraw) DrawBounds(state->Bounds());
 }
@@ -359,7 +371,7 @@ void CSkeletonAsset::Draw(const char* animation, const char* skin, int32_t image
         state->SetSkin(nullptr);
     }
     state->Update(imageIndex, x, y, xScale, yScale, angle, nullptr);
-    DrawSlots(*state->GetSkeleton(), colour, alpha);
+    if (state->GetSkeleton()) DrawSlots(*state->GetSkeleton(), colour, alpha);
 }
 
 void CSkeletonAsset::DrawTime(const char* animation, const char* skin, float time, float x, float y,
@@ -384,11 +396,21 @@ void CSkeletonAsset::DrawCollision(const char* animation, int32_t imageIndex, fl
 // ---- the instance's skeleton ---------------------------------------------------------------
 
 CSkeletonInstance::CSkeletonInstance(const CSkeletonAsset* asset) : m_asset(asset) {
-    if (asset && asset->IsValid()) Init(asset->Data());
+    if (!asset) return;
+    asset->Attach(this);
+    if (asset->IsValid()) Init(asset->Data());
 }
 
 CSkeletonInstance::~CSkeletonInstance() {
+    if (m_asset) m_asset->Detach(this);
     Release();
+}
+
+void CSkeletonInstance::Orphan() {
+    if (m_asset) m_asset->Detach(this);
+    m_asset = nullptr;
+    Release();
+    m_data = nullptr;
 }
 
 void CSkeletonInstance::Init(SkeletonData* data) {
@@ -761,6 +783,11 @@ bool CSkeletonInstance::SetBoneState(const char* bone, int32_t map) {
 // ---- copies --------------------------------------------------------------------------------
 
 void CSkeletonInstance::CopyFrom(const CSkeletonInstance& other) {
+    if (m_asset != other.m_asset) {
+        if (m_asset) m_asset->Detach(this);
+        m_asset = other.m_asset;
+        if (m_asset) m_asset->Attach(this);
+    }
     Init(other.m_data);
     if (!m_skeleton || !other.m_skeleton) return;
     if (const SkeletonTrack* t = other.m_state->Track(0); t && t->animation)

@@ -55,9 +55,15 @@ public:
     static void DrawSlots(const Skeleton& skeleton, uint32_t colour, float alpha);
     static void DrawBounds(const SkeletonBounds& bounds);
 
+    // The poses made from this data; they are released when the data goes (a deleted or
+    // replaced sprite), so none is left pointing into it.
+    void Attach(CSkeletonInstance* user) const;
+    void Detach(CSkeletonInstance* user) const;
+
 private:
     std::unique_ptr<SkeletonAtlas> m_atlas;
     std::unique_ptr<SkeletonData> m_data;
+    mutable std::vector<CSkeletonInstance*> m_users;
 };
 
 class CSkeletonInstance : public MemoryManaged {
@@ -69,6 +75,8 @@ public:
 
     void Init(SkeletonData* data);
     void Release();
+    // The data is going: release the pose and forget the asset.
+    void Orphan();
     void CopyFrom(const CSkeletonInstance& other);
 
     // Poses the skeleton for an image index at a placement; with an instance its Animation

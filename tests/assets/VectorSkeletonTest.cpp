@@ -349,6 +349,23 @@ TEST_F(SkeletonTest, InstanceCollisionsGoThroughTheBoundingPolygons) {
     World_InstallServices(&saved);
 }
 
+TEST_F(SkeletonTest, APoseOutlivingItsSpriteIsReleasedWithIt) {
+    CSkeletonInstance state(m_asset);
+    CSkeletonInstance copy(nullptr);
+    copy.CopyFrom(state);
+    ASSERT_NE(copy.GetSkeleton(), nullptr);
+    ASSERT_TRUE(Sprite_Delete(0));
+    for (CSkeletonInstance* s : {&state, &copy}) {
+        EXPECT_EQ(s->GetSkeleton(), nullptr);
+        s->Update(3, 10, 10, 1, 1, 0, nullptr);
+        s->SetAnimation("spin");
+        int32_t box[4];
+        EXPECT_FALSE(s->GetBounds(box, 3, 10, 10, 1, 1, 0));
+        EXPECT_FALSE(s->CollidePoint(3, 10, 10, 1, 1, 0, 10, 10));
+        EXPECT_STREQ(s->GetAnimation(0), "");
+    }
+}
+
 TEST_F(SkeletonTest, MixingBlendsTheOutgoingAnimationIntoTheNextOverTheMixTime) {
     const SkeletonData* data = m_asset->Data();
     Skeleton skeleton(data);
