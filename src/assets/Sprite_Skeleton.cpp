@@ -564,10 +564,12 @@ bool CSkeletonInstance::CollideSprite(int32_t f, float x, float y, float xScale,
     if (!sprite || sprite->m_frameCount < 1 || m_bounds.Empty()) return false;
     sprite->UnpackMasks();
     const uint8_t* mask = nullptr;
+    int64_t maskSize = 0;
     if (sprite->m_masksUnpacked && sprite->m_maskCount > 0) {
         int32_t m = frame % sprite->m_maskCount;
         if (m < 0) m += sprite->m_maskCount;
         mask = sprite->m_masks[m].data;
+        maskSize = sprite->m_masks[m].size;
     }
     const int32_t left = std::max(otherBox[0], int32_t(std::floor(m_bounds.minX)));
     const int32_t right = std::min(otherBox[2], int32_t(std::ceil(m_bounds.maxX)));
@@ -581,7 +583,8 @@ bool CSkeletonInstance::CollideSprite(int32_t f, float x, float y, float xScale,
             const float v = (dy * c - dx * s) / otherYScale + float(sprite->m_originY);
             if (!(u >= 0 && v >= 0 && u < float(sprite->m_width) && v < float(sprite->m_height))) continue;
             const int32_t px = int32_t(u), py = int32_t(v);
-            if (mask && mask[size_t(py) * size_t(sprite->m_width) + size_t(px)] == 0) continue;
+            const int64_t at = int64_t(py) * sprite->m_width + px;
+            if (mask && (at >= maskSize || mask[at] == 0)) continue;
             if (m_bounds.ContainsPoint(float(i), float(j))) return true;
         }
     }
