@@ -12,6 +12,7 @@
 #include "assets/Function_Graphics_Text.h"
 #include "assets/Function_Particle.h"
 #include "assets/Function_Sprite_Draw.h"
+#include "assets/Function_Skeleton.h"
 #include "assets/Function_Sprite_Resource.h"
 #include "assets/Function_Background_Resource.h"
 #include "assets/Function_Font_Resource.h"
@@ -22,6 +23,7 @@
 #include "assets/Particle_Effects.h"
 #include "assets/Particle_Main.h"
 #include "assets/Sprite_Main.h"
+#include "assets/Sprite_Skeleton.h"
 #include "audio/Audio_Builtins.h"
 #include "audio/Audio_Chunks.h"
 #include "audio/Audio_Sound.h"
@@ -288,6 +290,7 @@ void InstallHooks() {
     GameWorld_Init();
     Audio_RegisterChunkReaders();
     Sprite_InstallHooks();
+    Skeleton_InstallHooks();
     Background_InstallHooks();
     Font_RegisterChunkReader();
     Shader_RegisterChunkReader();
@@ -366,7 +369,8 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Math..", {InitMathFunctions}},
     {"Graphic..",
      {InitColourFunctions, InitTextFunctions, InitSpriteDrawFunctions, InitBackgroundDrawFunctions,
-      InitTextureFunctions, InitDisplayFunctions, InitCameraFunctions}},  // InitGraphicsFunctions
+      InitTextureFunctions, InitDisplayFunctions, InitCameraFunctions,
+      InitSkeletonFunctions}},  // InitGraphicsFunctions
     {"Action..", {InitActionFunctions}},
     {"File..", {InitFileFunctions}},
     {"Resource..",

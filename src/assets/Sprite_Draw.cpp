@@ -1,10 +1,11 @@
 // The sprite draw operations: pick the frame, cull by the bounding radius against the visible
 // bounds, then hand the frame to the page-entry quads (data-file frames and run-time frames with
-// entries) or the texture quads (run-time frames without entries). Vector and skeleton frames
-// have no back end yet and draw nothing.
+// entries) or the texture quads (run-time frames without entries). Vector frames go to the
+// vector drawing, skeleton frames to the sprite's skeleton.
 #include <cmath>
 
 #include "assets/Sprite_Main.h"
+#include "assets/Sprite_Skeleton.h"
 #include "core/Console.h"
 #include "graphics/Graphics_3D.h"
 #include "graphics/Graphics_Hooks.h"
@@ -84,6 +85,12 @@ void CSprite::Draw(int32_t frame, float x, float y) {
         const auto radius = static_cast<float>(m_boundingRadius);
         if (!Visible(x, y, radius, radius)) return;
     }
+    if (m_kind == SPRITE_VECTOR)
+        return DrawVector(i, float(m_originX), float(m_originY), x, y, 1, 1, 0, 0xFFFFFFFF, 1);
+    if (m_kind == SPRITE_SKELETON) {
+        if (m_skeleton && m_skeleton->IsValid()) m_skeleton->DrawInstance(i, x, y, 1, 1, 0, 0xFFFFFFFF, 1);
+        return;
+    }
     if (m_kind != SPRITE_BITMAP) return;
     const auto left = static_cast<float>(double(x) - m_originX),
                top = static_cast<float>(double(y) - m_originY);
@@ -102,6 +109,13 @@ void CSprite::DrawExt(int32_t frame, float x, float y, float xScale, float yScal
         const auto radius = static_cast<float>(m_boundingRadius);
         const float extent = std::fmax(Magnitude(radius * xScale), Magnitude(radius * yScale));
         if (!Visible(x, y, extent, extent)) return;
+    }
+    if (m_kind == SPRITE_VECTOR)
+        return DrawVector(i, float(m_originX), float(m_originY), x, y, xScale, yScale, angle, colour, alpha);
+    if (m_kind == SPRITE_SKELETON) {
+        if (m_skeleton && m_skeleton->IsValid())
+            m_skeleton->DrawInstance(i, x, y, xScale, yScale, angle, colour, alpha);
+        return;
     }
     if (m_kind != SPRITE_BITMAP) return;
     const auto ox = static_cast<float>(m_originX), oy = static_cast<float>(m_originY);
@@ -154,9 +168,10 @@ void CSprite::DrawStretched(int32_t frame, float x, float y, float width, float 
     const int32_t i = WrapFrame(frame);
     if (i < 0) return;
     if (!(width > 0) || !(height > 0) || m_width <= 0 || m_height <= 0) return;
-    if (m_kind != SPRITE_BITMAP) return;  // vector frames: drawn once their shapes are read
     const auto xScale = static_cast<float>(double(width) / m_width);
     const auto yScale = static_cast<float>(double(height) / m_height);
+    if (m_kind == SPRITE_VECTOR) return DrawVector(i, 0, 0, x, y, xScale, yScale, 0, colour, alpha);
+    if (m_kind != SPRITE_BITMAP) return;
     const FrameSource source = SourceOf(*this, i);
     if (source.kind == FrameSource::kNone) return;
     const bool drawn =
@@ -170,6 +185,9 @@ void CSprite::DrawTiled(int32_t frame, float x, float y, float xScale, float ySc
                         bool vertical, float regionLeft, float regionTop, float regionWidth,
                         float regionHeight, uint32_t colour, float alpha) {
     const int32_t i = WrapFrame(frame);
+    if (i >= 0 && m_kind == SPRITE_VECTOR)
+        return DrawVectorTiled(i, x, y, xScale, yScale, horizontal, vertical, regionLeft, regionTop,
+                               regionWidth, regionHeight, colour, alpha);
     if (i < 0 || m_kind != SPRITE_BITMAP) return;
     const FrameSource source = SourceOf(*this, i);
     if (source.kind == FrameSource::kNone) return;

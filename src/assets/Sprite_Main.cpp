@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "assets/Graphics_Bitmap32.h"
+#include "assets/Sprite_Skeleton.h"
 #include "core/Code_Constant.h"
 #include "core/Console.h"
 #include "core/InstanceWorld.h"
@@ -102,9 +103,9 @@ void CSprite::FreeOwnedPageEntries() {
 }
 
 void CSprite::Free() {
-    // Skeletons are never made yet: their loader is still to come.
-    assert(m_skeleton == nullptr);
     FreeVectorData();
+    delete m_skeleton;
+    m_skeleton = nullptr;
     FreeOwnedPageEntries();
     if (m_pageEntries) {
         // Data-file entries: the array is ours, the entries belong to the file.
@@ -188,13 +189,27 @@ bool CSprite::LoadFromChunk(ChunkView& chunk, uint32_t entry, bool layerMode) {
         }
         countPresent = layerMode;
     }
+    if (m_kind == SPRITE_VECTOR) {
+        // The kind data follows one unread word.
+        m_vectorFromDataFile = true;
+        if (!Fits(at, kWord)) return chunk.Fail("sprite %s: its vector data lies outside the file", name);
+        const uint64_t data = at + kWord;
+        if (!LoadVectorShapes(Form_Base() + data, int64_t(Form_Size() - data), m_originX, m_originY))
+            return chunk.Fail("sprite %s: its vector data is damaged", name);
+        return chunk.Ok();
+    }
+    if (m_kind == SPRITE_SKELETON) {
+        // The skeleton block begins with the unread word.
+        if (!Fits(at, 24)) return chunk.Fail("sprite %s: its skeleton lies outside the file", name);
+        const uint64_t sizes = uint64_t(chunk.FileU32(uint32_t(at + 4))) + chunk.FileU32(uint32_t(at + 8)) +
+                               chunk.FileU32(uint32_t(at + 12));
+        if (!Fits(at, 24 + sizes)) return chunk.Fail("sprite %s: its skeleton lies outside the file", name);
+        m_skeleton = new CSkeletonAsset(Form_Base() + at, int64_t(24 + sizes));
+        m_frameCount = SPRITE_SKELETON_FRAMES;
+        return chunk.Ok();
+    }
     if (m_kind != SPRITE_BITMAP) {
-        DebugConsole.Output("Sprite %s: %s sprites are not supported, loaded empty\n", name,
-                            m_kind == SPRITE_VECTOR     ? "vector"
-                            : m_kind == SPRITE_SKELETON ? "skeleton"
-                                                        : "unknown");
-        m_vectorFromDataFile = m_kind == SPRITE_VECTOR;
-        if (m_kind == SPRITE_SKELETON) m_frameCount = SPRITE_SKELETON_FRAMES;
+        DebugConsole.Output("Sprite %s: sprites of kind %d are not supported, loaded empty\n", name, m_kind);
         return chunk.Ok();
     }
 
@@ -446,7 +461,10 @@ namespace {
 bool SpriteInfoOf(int32_t index, SpriteInfo* out) {
     const CSprite* sprite = Sprite_Get(index);
     if (!sprite) return false;
-    *out = SpriteInfo{sprite->m_frameCount, sprite->m_kind == SPRITE_SKELETON, 0.0, sprite->m_playbackSpeed};
+    const bool skeleton = sprite->m_kind == SPRITE_SKELETON;
+    const double duration =
+        skeleton && sprite->m_skeleton ? sprite->m_skeleton->FirstAnimationDuration() : 0.0;
+    *out = SpriteInfo{sprite->m_frameCount, skeleton, duration, sprite->m_playbackSpeed};
     return true;
 }
 

@@ -20,6 +20,8 @@ class ChunkView;
 struct VectorShape;
 struct VectorFrameList;
 struct TexturePageEntry;
+struct VectorItem;
+struct Matrix4;
 
 enum SpriteKind : int32_t {
     SPRITE_BITMAP = 0,
@@ -152,6 +154,16 @@ public:
     bool LoadVectorFile(const char* name, int32_t originX, int32_t originY);
     void LoadVectorMasks(const uint8_t* const* masks, const int32_t* sizes, int32_t count);
     void FreeVectorData();
+    // Draws a vector frame (wrapped into the count); angle in degrees, colour 0xBBGGRR. Items
+    // with a clip depth mask the items after them through the stencil.
+    void DrawVector(int32_t frame, float originX, float originY, float x, float y, float xScale, float yScale,
+                    float angle, uint32_t colour, float alpha);
+    // One item under the sprite's transform; the number of triangles it put in the batch.
+    int32_t DrawVectorItem(const VectorItem& item, const Matrix4& transform, const Matrix4& gradientMatrix,
+                           uint32_t drawColour, uint32_t fringeColour, bool antiAlias);
+    void DrawVectorTiled(int32_t frame, float x, float y, float xScale, float yScale, bool horizontal,
+                         bool vertical, float regionLeft, float regionTop, float regionWidth,
+                         float regionHeight, uint32_t colour, float alpha);
 
     // Collision masks. Masks from the data file are unpacked on the first precise test; run-time
     // frames make theirs from alpha, or in a chosen shape.

@@ -5,11 +5,13 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <vector>
 
 #include "assets/Graphics_Bitmap32.h"
 #include "assets/ImageDecode.h"
 #include "assets/Sprite_Main.h"
+#include "assets/Sprite_Skeleton.h"
 #include "graphics/Graphics_Clear.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/TBitmap.h"
@@ -137,8 +139,22 @@ bool CSprite::LoadFromFile(const char* name, const SpriteLoadOptions& options) {
 }
 
 bool CSprite::LoadFromFileBytes(const char* name, const SpriteLoadOptions& options) {
-    // Skeleton data (".json") is not read by this runner: such a name is tried as an image, as
-    // invalid skeleton data would be.
+    // Skeleton data first for a ".json" name; data that does not read is tried as an image.
+    const size_t length = name ? std::strlen(name) : 0;
+    if (length >= 5 && strcasecmp(name + length - 5, ".json") == 0) {
+        char path[1024];
+        const bool found = LoadSave_SaveFileExists(name) ? LoadSave_GetSavePath(path, sizeof path, name)
+                                                         : LoadSave_GetBundlePath(path, sizeof path, name);
+        auto* skeleton = found ? new CSkeletonAsset(path) : nullptr;
+        if (skeleton && skeleton->IsValid()) {
+            Free();
+            m_skeleton = skeleton;
+            m_kind = SPRITE_SKELETON;
+            m_frameCount = SPRITE_SKELETON_FRAMES;
+            return true;
+        }
+        delete skeleton;
+    }
     int64_t size = 0;
     void* bytes = LoadSave_SaveFileExists(name) ? LoadSave_ReadSaveFile(name, &size)
                                                 : LoadSave_ReadBundleFile(name, &size);

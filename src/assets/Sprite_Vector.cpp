@@ -4,6 +4,7 @@
 // being read past its end.
 #include "assets/Sprite_Vector.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -144,6 +145,32 @@ void ReadPart(WordReader& in, int32_t version, VectorPart& p) {
     p.fillNormals = ReadArray<float>(in, p.fillNormalCount, 2);
     p.lineEdges = ReadArray<int16_t>(in, p.lineEdgeCount, 2);
     p.lineNormals = ReadArray<float>(in, p.lineNormalCount, 2);
+}
+
+// Every index of the list lies below the limit.
+bool IndicesBelow(const int16_t* indices, int64_t count, int32_t limit) {
+    for (int64_t i = 0; i < count; ++i)
+        if (indices[i] < 0 || indices[i] >= limit) return false;
+    return true;
+}
+
+// The triangles and fringe edges of a part name vertices (and normals) that exist.
+bool PartIndicesValid(const VectorPart& p) {
+    const int32_t fillEdgeLimit =
+        p.fillNormalCount > 0 ? std::min(p.fillVertexCount, p.fillNormalCount) : p.fillVertexCount;
+    const int32_t lineEdgeLimit =
+        p.lineNormalCount > 0 ? std::min(p.lineVertexCount, p.lineNormalCount) : p.lineVertexCount;
+    return IndicesBelow(p.fillTriangles, int64_t(p.fillTriangleCount) * 3, p.fillVertexCount) &&
+           IndicesBelow(p.lineTriangles, int64_t(p.lineTriangleCount) * 3, p.lineVertexCount) &&
+           IndicesBelow(p.fillEdges, int64_t(p.fillEdgeCount) * 2, fillEdgeLimit) &&
+           IndicesBelow(p.lineEdges, int64_t(p.lineEdgeCount) * 2, lineEdgeLimit);
+}
+
+bool ShapeIndicesValid(const VectorShape* shape) {
+    for (int32_t i = 0; shape && i < shape->subShapeCount; ++i)
+        for (int32_t p = 0; p < shape->subShapes[i].partCount; ++p)
+            if (!PartIndicesValid(shape->subShapes[i].parts[p])) return false;
+    return true;
 }
 
 void ReadSubShape(WordReader& in, int32_t version, VectorSubShape& s) {
@@ -408,8 +435,10 @@ bool CSprite::LoadVectorShapes(const uint8_t* data, int64_t size, int32_t origin
 
     m_vectorShapeCount = in.Count(2);
     m_vectorShapes = NewArray<VectorShape*>(m_vectorShapeCount);
-    for (int32_t i = 0; i < m_vectorShapeCount && in.Ok(); ++i)
+    for (int32_t i = 0; i < m_vectorShapeCount && in.Ok(); ++i) {
         m_vectorShapes[i] = ReadShape(in, version, tables, tables ? tableWord : 0);
+        if (in.Ok() && !ShapeIndicesValid(m_vectorShapes[i])) in.Fail();
+    }
 
     auto* list = NewArray<VectorFrameList>(1);
     m_vectorFrames = list;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "assets/Background_Main.h"
+#include "assets/Function_Sprite_Draw.h"
 #include "assets/Particle_Main.h"
 #include "assets/Sprite_Main.h"
 #include "core/Instance.h"
@@ -453,6 +454,8 @@ void Draw_TileFromSet(const GRBounds&, int32_t tileSet, uint32_t value, int32_t 
 void Draw_InstanceSprite(CInstance* instance, bool truncateFrame) {
     CSprite* sprite = Sprite_Get(instance->sprite_index);
     if (!sprite) return;
+    // A skeleton sprite poses the instance's own skeleton.
+    Draw_CurrentInstance = instance;
     const bool plain = instance->image_xscale == 1.0f && instance->image_yscale == 1.0f &&
                        instance->image_angle == 0.0f && instance->image_blend == 0xFFFFFF &&
                        instance->image_alpha == 1.0f;
@@ -465,6 +468,7 @@ void Draw_InstanceSprite(CInstance* instance, bool truncateFrame) {
                         instance->image_yscale, instance->image_angle, instance->image_blend,
                         instance->image_alpha);
     }
+    Draw_CurrentInstance = nullptr;
 }
 
 void Draw_Instance(CInstance* instance, bool truncateFrame) {

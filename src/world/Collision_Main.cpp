@@ -367,7 +367,8 @@ bool CInstance::CollisionPoint(float px, float py, bool preciseTest) {
     SpriteCollisionShape mask;
     if (!MaskOf(this, &mask)) return false;
     if (!preciseTest || !mask.precise) return true;
-    if (skeleton != nullptr || World().spritePointTest == nullptr) return true;
+    if (skeleton != nullptr) return !World().skeletonPointTest || World().skeletonPointTest(this, px, py);
+    if (World().spritePointTest == nullptr) return true;
     return World().spritePointTest(RoundedPose(this), Nearest(px), Nearest(py));
 }
 
@@ -377,7 +378,9 @@ bool CInstance::CollisionRectangle(float x1, float y1, float x2, float y2, bool 
     if (!preciseTest || !precise) return true;
     SpriteCollisionShape mask;
     if (!MaskOf(this, &mask)) return false;
-    if (skeleton != nullptr || World().spriteRectangleTest == nullptr) return true;
+    if (skeleton != nullptr)
+        return !World().skeletonRectangleTest || World().skeletonRectangleTest(this, x1, y1, x2, y2);
+    if (World().spriteRectangleTest == nullptr) return true;
     const int32_t rect[4] = {Nearest(std::min(x1, x2)), Nearest(std::min(y1, y2)), Nearest(std::max(x1, x2)),
                              Nearest(std::max(y1, y2))};
     return World().spriteRectangleTest(RoundedPose(this), rect);
@@ -397,7 +400,7 @@ bool CInstance::CollisionEllipse(float x1, float y1, float x2, float y2, bool pr
         Ellipse_ContainsPoint(e, bbox_right, bbox_top) || Ellipse_ContainsPoint(e, bbox_right, bbox_bottom);
     if (!meets) return false;
     if (!preciseTest || !precise) return true;
-    if (skeleton != nullptr) return true;
+    if (skeleton != nullptr) return !World().skeletonEllipseTest || World().skeletonEllipseTest(this, e);
     SpriteCollisionShape mask;
     if (!MaskOf(this, &mask)) return false;
     if (World().spriteEllipseTest == nullptr) return true;
@@ -425,7 +428,10 @@ bool CInstance::CollisionLine(float fx1, float fy1, float fx2, float fy2, bool p
     if (!preciseTest || !precise) return true;
     SpriteCollisionShape mask;
     if (!MaskOf(this, &mask)) return false;
-    if (skeleton != nullptr || World().spriteLineTest == nullptr) return true;
+    if (skeleton != nullptr)
+        return !World().skeletonLineTest ||
+               World().skeletonLineTest(this, float(x1), float(y1), float(x2), float(y2));
+    if (World().spriteLineTest == nullptr) return true;
     return World().spriteLineTest(RoundedPose(this), Nearest(x1), Nearest(y1), Nearest(x2), Nearest(y2));
 }
 
@@ -447,7 +453,7 @@ bool CInstance::CollisionInstance(CInstance* other, bool preciseTest) {
     return World().spritePairTest(place(this), place(other));
 }
 
-bool CInstance::CollisionSkeleton(CInstance* other, bool /*preciseTest*/) {
+bool CInstance::CollisionSkeleton(CInstance* other, bool preciseTest) {
     if (other == nullptr || other == this || destroyed || other->destroyed) return false;
     int32_t box[4];
     for (CInstance* i : {this, other}) {
@@ -465,8 +471,8 @@ bool CInstance::CollisionSkeleton(CInstance* other, bool /*preciseTest*/) {
     if (!BoxesOverlap(this, other)) return false;
     SpriteCollisionShape theirs;
     if (!MaskOf(other, &theirs)) return false;
-    // The skeleton-against-mask tests come with the skeleton module; until then the boxes answer.
-    return true;
+    if (!preciseTest || World().skeletonInstanceTest == nullptr) return true;
+    return World().skeletonInstanceTest(this, other);
 }
 
 bool Collision_InstanceAtPoint(CInstance* instance, float x, float y, bool precise) {

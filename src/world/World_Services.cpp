@@ -29,6 +29,11 @@ void World_InstallServices(const WorldServices* s) {
     Take(d.spritePairTest, s->spritePairTest);
     Take(d.backgroundSize, s->backgroundSize);
     Take(d.skeletonBox, s->skeletonBox);
+    Take(d.skeletonPointTest, s->skeletonPointTest);
+    Take(d.skeletonLineTest, s->skeletonLineTest);
+    Take(d.skeletonRectangleTest, s->skeletonRectangleTest);
+    Take(d.skeletonEllipseTest, s->skeletonEllipseTest);
+    Take(d.skeletonInstanceTest, s->skeletonInstanceTest);
     Take(d.backgroundExists, s->backgroundExists);
     Take(d.layerFind, s->layerFind);
     Take(d.layerFindByName, s->layerFindByName);

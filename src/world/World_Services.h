@@ -47,6 +47,14 @@ struct WorldServices {
     // The box of the instance's skeleton at its frame, position, scales and angle; false when
     // the skeleton gives none.
     bool (*skeletonBox)(CInstance* instance, int32_t box[4]) = nullptr;
+    // Precise tests of the instance's skeleton (its bounding polygons at its frame and
+    // placement); a skeleton without polygons answers as its box.
+    bool (*skeletonPointTest)(CInstance* instance, float px, float py) = nullptr;
+    bool (*skeletonLineTest)(CInstance* instance, float x1, float y1, float x2, float y2) = nullptr;
+    bool (*skeletonRectangleTest)(CInstance* instance, float x1, float y1, float x2, float y2) = nullptr;
+    bool (*skeletonEllipseTest)(CInstance* instance, const int32_t rect[4]) = nullptr;
+    // Against another instance: its skeleton's polygons, else its mask.
+    bool (*skeletonInstanceTest)(CInstance* instance, CInstance* other) = nullptr;
 
     // --- layers ---
     CLayer* (*layerFind)(CRoom* room, int32_t id) = nullptr;  // null when the room has none

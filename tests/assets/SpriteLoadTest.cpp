@@ -109,7 +109,7 @@ TEST_F(SpriteLoadTest, ExtendedEntryReadsSpeedAndCountOnlyInLayerMode) {
     EXPECT_FLOAT_EQ(legacy->m_playbackSpeed, 30.0f);
 }
 
-TEST_F(SpriteLoadTest, VectorAndSkeletonEntriesLoadEmptyWithALogLine) {
+TEST_F(SpriteLoadTest, DamagedVectorAndSkeletonEntriesFailTheLoadNamingTheSprite) {
     formpack::Sprite vector = Legacy("spr_vector", 0);
     vector.extended = true;
     vector.kind = SPRITE_VECTOR;
@@ -117,16 +117,10 @@ TEST_F(SpriteLoadTest, VectorAndSkeletonEntriesLoadEmptyWithALogLine) {
     formpack::Sprite skeleton = vector;
     skeleton.name = "spr_skeleton";
     skeleton.kind = SPRITE_SKELETON;
-    ASSERT_TRUE(Load(BuildFile(SpriteFile({vector, skeleton}, {}, 2))));
-    ASSERT_TRUE(Sprite_Exists(0));
-    ASSERT_TRUE(Sprite_Exists(1));
-    EXPECT_EQ(Sprite_Get(0)->m_kind, SPRITE_VECTOR);
-    EXPECT_EQ(Sprite_Get(0)->m_frameCount, 0);
-    EXPECT_EQ(Sprite_Get(0)->GetPageEntry(0), nullptr);
-    EXPECT_EQ(Sprite_Get(1)->m_kind, SPRITE_SKELETON);
-    EXPECT_EQ(Sprite_Get(1)->m_frameCount, SPRITE_SKELETON_FRAMES);
-    EXPECT_NE(Log().find("Sprite spr_vector: vector sprites are not supported"), std::string::npos) << Log();
-    EXPECT_NE(Log().find("Sprite spr_skeleton: skeleton sprites are not supported"), std::string::npos);
+    EXPECT_FALSE(Load(BuildFile(SpriteFile({vector}, {}, 2))));
+    EXPECT_NE(LoadError().find("spr_vector"), std::string::npos) << LoadError();
+    EXPECT_FALSE(Load(BuildFile(SpriteFile({skeleton}, {}, 2))));
+    EXPECT_NE(LoadError().find("spr_skeleton"), std::string::npos) << LoadError();
 }
 
 // Each patch breaks one offset or count of the second sprite; the load fails naming it.

@@ -12,6 +12,7 @@
 #include "assets/Graphics_Bitmap32.h"
 #include "assets/ImageDecode.h"
 #include "assets/Sprite_Main.h"
+#include "assets/Sprite_Skeleton.h"
 #include "assets/Sprite_Vector.h"
 #include "graphics/TBitmap.h"
 #include "core/Code_Function.h"
@@ -204,6 +205,31 @@ VectorWords VectorFile(int32_t maskCount) {
     }
     for (int m = 0; m < maskCount; ++m) v << 3 << int32_t(0x00008280u);  // 1, then 1 x 3, then 0
     return v;
+}
+
+TEST_F(SpriteRunTimeTest, SkeletonFilesLoadFromTheJsonBesideItsAtlas) {
+    auto write = [&](const std::string& name, const std::string& text) {
+        if (FILE* f = std::fopen((m_dir + "/" + name).c_str(), "wb")) {
+            std::fputs(text.c_str(), f);
+            std::fclose(f);
+        }
+    };
+    // The atlas gives no page size: the page takes the picture's.
+    write("skel.atlas", "strip.png\nsq\n  xy: 0, 0\n  size: 8, 8\n");
+    write("skel.json",
+          R"({"bones": [{"name": "root"}], "slots": [{"name": "s", "bone": "root", "attachment": "sq"}],
+                           "skins": {"default": {"s": {"sq": {}}}}, "animations": {"idle": {}}})");
+    write("bad.json", "{\"bones\": 3}");
+    const int32_t index = Sprite_Add("skel.json", Frames(1));
+    ASSERT_GE(index, 0);
+    const CSprite* sprite = Sprite_Get(index);
+    EXPECT_EQ(sprite->m_kind, SPRITE_SKELETON);
+    EXPECT_EQ(sprite->m_frameCount, SPRITE_SKELETON_FRAMES);
+    ASSERT_NE(sprite->m_skeleton, nullptr);
+    EXPECT_TRUE(sprite->m_skeleton->IsValid());
+    EXPECT_EQ(sprite->m_skeleton->Data()->animations.front().name, "idle");
+    // Data that does not read is tried as a picture, which it is not either.
+    EXPECT_EQ(Sprite_Add("bad.json", Frames(1)), -1);
 }
 
 TEST_F(SpriteRunTimeTest, VectorFilesLoadTheirShapesFramesAndMasks) {
