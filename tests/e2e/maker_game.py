@@ -11,17 +11,14 @@ import os
 import stat
 import subprocess
 import sys
-import tempfile
 import time
 
-from headless import read, headless_env
+from headless import headless_env, read, report, run_headless, scratch
 
 
 def main():
     maker, runner = sys.argv[1], sys.argv[2]
-    if os.environ.get("HV_TEST_TMP"):
-        os.makedirs(os.environ["HV_TEST_TMP"], exist_ok=True)
-    with tempfile.TemporaryDirectory(dir=os.environ.get("HV_TEST_TMP")) as folder:
+    with scratch() as folder:
         game = os.path.join(folder, "maker.win")
         subprocess.run([maker, game], check=True, timeout=30)
         opened = os.path.join(folder, "opened.txt")
@@ -32,11 +29,7 @@ def main():
         os.chmod(handler, stat.S_IRWXU)
         env = headless_env(folder)
         env["PATH"] = os.path.dirname(handler) + os.pathsep + env.get("PATH", "")
-        log, errors = os.path.join(folder, "log.txt"), os.path.join(folder, "err.txt")
-        done = subprocess.run([runner, "-game", game, "-headless", "-debugoutput", log, "-output", errors],
-                              cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
-        out = read(errors)
-        answers = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        run = run_headless(runner, game, folder, env)
         expected = {
             "md5": hashlib.md5(b"abc").hexdigest(),
             "md5u": hashlib.md5("abc".encode("utf-16-le")).hexdigest(),
@@ -45,22 +38,14 @@ def main():
             "gui_width": "800", "gui_height": "600", "set_gui": "0", "gui_width_set": "400", "to_gui": "0",
             "surface": "1", "compiled": "1", "domain": "localhost", "url": "0",
         }
-        failures = []
-        if done.returncode != 0 or "Unable to find function" in out + read(log):
-            failures.append("the game did not load and run (exit %d): %r" % (done.returncode, out[-800:]))
-        for key, value in expected.items():
-            if answers.get(key) != value:
-                failures.append("%s: got %r, expected %r" % (key, answers.get(key), value))
+        failures = run.load_failures() + run.answer_failures(expected)
         for _ in range(100):
             if read(opened):
                 break
             time.sleep(0.05)
         if read(opened) != "https://example.org/maker/game\n":
             failures.append("the URL handler received %r" % read(opened))
-        for failure in failures:
-            print("FAIL:", failure)
-        print("%d checks, %d failed" % (len(expected) + 2, len(failures)))
-        return 1 if failures else 0
+        return report(failures, len(expected) + 2)
 
 
 if __name__ == "__main__":

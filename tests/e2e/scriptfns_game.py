@@ -7,34 +7,18 @@ type names that "@@typeof@@" gives a number and an object literal.
 import os
 import subprocess
 import sys
-import tempfile
 
-from headless import read, headless_env
+from headless import report, run_headless, scratch
 
 
 def main():
     maker, runner = sys.argv[1], sys.argv[2]
-    if os.environ.get("HV_TEST_TMP"):
-        os.makedirs(os.environ["HV_TEST_TMP"], exist_ok=True)
-    with tempfile.TemporaryDirectory(dir=os.environ.get("HV_TEST_TMP")) as folder:
+    with scratch() as folder:
         game = os.path.join(folder, "scriptfns.win")
         subprocess.run([maker, game], check=True, timeout=30)
-        env = headless_env(folder)
-        log, errors = os.path.join(folder, "log.txt"), os.path.join(folder, "err.txt")
-        done = subprocess.run([runner, "-game", game, "-headless", "-debugoutput", log, "-output", errors],
-                              cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
-        out = read(errors)
-        answers = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
-        failures = []
-        if done.returncode != 0 or "Unable to find function" in out + read(log):
-            failures.append("the game did not load and run (exit %d): %r" % (done.returncode, out[-800:]))
-        for key, value in {"number": "number", "object": "object"}.items():
-            if answers.get(key) != value:
-                failures.append("%s: got %r, expected %r" % (key, answers.get(key), value))
-        for failure in failures:
-            print("FAIL:", failure)
-        print("3 checks, %d failed" % len(failures))
-        return 1 if failures else 0
+        run = run_headless(runner, game, folder)
+        expected = {"number": "number", "object": "object"}
+        return report(run.load_failures() + run.answer_failures(expected), len(expected) + 1)
 
 
 if __name__ == "__main__":
