@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/CRuntimeCompat.h"
 #include "core/Code_Main.h"
 #include "core/Hash.h"
 #include "core/InstanceWorld.h"
@@ -271,8 +272,8 @@ void CRoom::LoadFromChunk(ChunkView& chunk, uint32_t at) {
     }
     if (g_GameHeader.format >= 6) {
         usesPhysics = chunk.FileU32(at + 56) != 0;
-        gravityX = static_cast<int32_t>(chunk.FileF32(at + 76));
-        gravityY = static_cast<int32_t>(chunk.FileF32(at + 80));
+        gravityX = CRT_TruncToInt32(chunk.FileF32(at + 76));
+        gravityY = CRT_TruncToInt32(chunk.FileF32(at + 80));
         pixelsToMetres = chunk.FileF32(at + 84);
         if (usesPhysics && g_PhysicsServices.createWorld != nullptr) {
             // The layer model runs at the game's speed; older games at the room's.
