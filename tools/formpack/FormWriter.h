@@ -61,6 +61,26 @@ struct LanguageTable {
     std::vector<Language> languages;
 };
 
+// "EXTN": extension packages. Types and results: 1 a string, any other value (2) a real.
+struct ExtensionFunction {
+    std::string name;          // what game code calls
+    std::string externalName;  // what the library exports
+    int32_t id = 1;
+    int32_t convention = 12;  // 12 declares cdecl, any other value stdcall
+    int32_t resultType = 2;
+    std::vector<int32_t> argTypes;
+};
+struct ExtensionFile {
+    std::string name;  // a library's file name
+    std::string finalFunction, initFunction;  // empty: none
+    int32_t kind = 1;  // 1 a library, 4 a file whose functions do nothing here
+    std::vector<ExtensionFunction> functions;
+};
+struct ExtensionPackage {
+    std::string name, secondText, thirdText;
+    std::vector<std::optional<ExtensionFile>> files;  // nullopt: the file keeps its defaults (offset 0)
+};
+
 // One handler: the event's subtype and the code index of its (single) action.
 struct EventHandler {
     int32_t subtype = 0;
@@ -349,6 +369,7 @@ struct FormFile {
     Header header;
     std::optional<Options> options;
     std::optional<LanguageTable> languages;
+    std::optional<std::vector<std::optional<ExtensionPackage>>> extensions;  // "EXTN"; nullopt: empty slot
     std::optional<std::vector<std::optional<Sound>>> sounds;            // "SOND"; nullopt: empty slot
     std::optional<std::vector<std::string>> audioGroups;                // "AGRP": group names
     std::optional<std::vector<std::optional<Sprite>>> sprites;          // "SPRT"; nullopt: empty slot
