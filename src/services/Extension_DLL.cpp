@@ -40,7 +40,9 @@ std::vector<std::unique_ptr<ExternalFunction>> g_functions;
 // --- loading ------------------------------------------------------------------------------
 
 // The save area's file, else the game folder's, else the name for the system's own search.
+// An absolute path is taken as it is: it names the same file under every root.
 std::string ResolvePath(const char* name) {
+    if (name[0] == '/') return name;
     if (LoadSave_SaveFileExists(name)) {
         std::string path = LoadSave_GetSavePath(name);
         if (!path.empty()) return path;
