@@ -20,7 +20,7 @@ constexpr int32_t EXTENSION_TYPE_REAL = 2;
 constexpr int32_t EXTENSION_CONVENTION_CDECL = 12;
 
 struct CExtensionFunction {
-    std::string name;  // what game code calls
+    std::string name;          // what game code calls
     std::string externalName;  // what the library exports
     int32_t convention = 0;
     int32_t id = -1;  // -1: refused (negative or too large in the file)

@@ -100,8 +100,8 @@ void* LoadedModule(const std::string& path) {
 
 bool CheckLimits(const char* name, int32_t argc, const int32_t* argTypes) {
     if (argc > DLL_MAX_ARGUMENTS) {
-        DebugConsole.Output("ERROR :: DLL_Define :: function %s has too many parameters (limit 16) - has %d\n",
-                            name, argc);
+        DebugConsole.Output(
+            "ERROR :: DLL_Define :: function %s has too many parameters (limit 16) - has %d\n", name, argc);
         return false;
     }
     bool ok = true;
@@ -109,7 +109,8 @@ bool CheckLimits(const char* name, int32_t argc, const int32_t* argTypes) {
         for (int32_t i = 0; i < argc; ++i) {
             if (argTypes[i] != 1) continue;
             DebugConsole.Output(
-                "ERROR :: DLL_Define :: function %s has more than 4 parameters and they are not all numbers\n",
+                "ERROR :: DLL_Define :: function %s has more than 4 parameters and they are not all "
+                "numbers\n",
                 name);
             ok = false;
         }
@@ -212,8 +213,8 @@ void HandOverCallbacks(const ExternalFunction& f) {
 
 }  // namespace
 
-int32_t DLL_Define(const char* dll, const char* name, int32_t convention, int32_t argc, const int32_t* argTypes,
-                   bool resultIsText) {
+int32_t DLL_Define(const char* dll, const char* name, int32_t convention, int32_t argc,
+                   const int32_t* argTypes, bool resultIsText) {
     (void)convention;
     if (dll == nullptr || name == nullptr || argc < 0) return -1;
     if (!CheckLimits(name, argc, argTypes)) return -1;
@@ -290,7 +291,8 @@ void DLL_FreeTable() {
 bool DLL_GetRecord(int32_t id, DLL_Record* out) {
     if (id < 0 || id >= static_cast<int32_t>(g_functions.size())) return false;
     const ExternalFunction& f = *g_functions[static_cast<size_t>(id)];
-    *out = DLL_Record{f.path.c_str(), f.name.c_str(), f.module != nullptr, f.calleeCleans, f.argc, f.resultIsText};
+    *out = DLL_Record{f.path.c_str(), f.name.c_str(), f.module != nullptr,
+                      f.calleeCleans, f.argc,         f.resultIsText};
     return true;
 }
 

@@ -16,8 +16,8 @@ constexpr int32_t DLL_MAX_MIXED_ARGUMENTS = 4;
 // ".so") and finds `name` in it, else its decorated form "_name@bytes". argTypes holds argc
 // flags, 1 a text, 0 a real. The convention (0 cdecl, 1 stdcall) is recorded, not used: this
 // platform has one calling convention. Answers the new id, or -1.
-int32_t DLL_Define(const char* dll, const char* name, int32_t convention, int32_t argc, const int32_t* argTypes,
-                   bool resultIsText);
+int32_t DLL_Define(const char* dll, const char* name, int32_t convention, int32_t argc,
+                   const int32_t* argTypes, bool resultIsText);
 // Calls function id with argc values; the result is always written (the real 0 when the call
 // is refused: a bad id, another argument count, an unloaded library, or "-ext").
 void DLL_Call(int32_t id, int32_t argc, const RValue* args, RValue* result);

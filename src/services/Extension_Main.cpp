@@ -157,7 +157,7 @@ void DefineFunction(const CExtensionFile& file, const CExtensionFunction& f) {
     for (int32_t n = 0; n < EXTENSION_MAX_ARGUMENTS; ++n) flags[n] = f.ArgType(n) == EXTENSION_TYPE_STRING;
     const int32_t convention = f.convention == EXTENSION_CONVENTION_CDECL ? 0 : 1;
     row = CallRow{CALL_EXTERNAL, DLL_Define(file.name.c_str(), f.externalName.c_str(), convention, f.argCount,
-                                             flags, f.resultType == EXTENSION_TYPE_STRING)};
+                                            flags, f.resultType == EXTENSION_TYPE_STRING)};
 }
 
 }  // namespace

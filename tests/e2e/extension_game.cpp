@@ -43,7 +43,14 @@ std::string RoomCreation() {
     code += registered.Str() + Print("registered");
     // At run time: external_define("hvtestext.so", "add", dll_cdecl, ty_real, 2, ty_real, ty_real).
     e2e::CallCode define;
-    define.Real(0).Real(0).Real(2).Real(0).Real(0).Text("add").Text("hvtestext.so").Call("external_define", 7);
+    define.Real(0)
+        .Real(0)
+        .Real(2)
+        .Real(0)
+        .Real(0)
+        .Text("add")
+        .Text("hvtestext.so")
+        .Call("external_define", 7);
     define.Keep("id").Real(22).Real(20).Global("id").Call("external_call", 3);
     code += define.Str() + Print("external");
     // The game ends at once, so its end runs the finalisation function.
@@ -74,7 +81,8 @@ int main(int argc, char** argv) {
     file.header.roomOrder = {0};
     file.header.windowWidth = 320;
     file.header.windowHeight = 240;
-    if (!e2e::AddRoomAndEveryRowScript(file, RoomCreation(), e2e::CallEachOnce(kEveryRow), 320, 240)) return 1;
+    if (!e2e::AddRoomAndEveryRowScript(file, RoomCreation(), e2e::CallEachOnce(kEveryRow), 320, 240))
+        return 1;
     // The checks run in the create event of the room's one instance, not as the room's creation
     // code, after which a headless run ends before the game does.
     formpack::Object checker;

@@ -174,7 +174,8 @@ TEST_F(ExtensionTest, FreeByExactPathSilencesTheFunctionsAndALaterDefinitionLoad
 TEST_F(ExtensionTest, DllNamesFallBackToSharedObjectsAndWindowsLibrariesFail) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "hv_extension_names";
     std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(kLibrary, folder / "mylib.so", std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(kLibrary, folder / "mylib.so",
+                               std::filesystem::copy_options::overwrite_existing);
     std::ofstream(folder / "winlib.dll", std::ios::binary) << "MZ\x90\x00 not an ELF file";
     const std::string dll = (folder / "mylib.dll").string();
     const int32_t add = Define(dll.c_str(), "add", {0, 0});
@@ -448,9 +449,9 @@ RValue Builtin(const char* name, std::vector<RValue> args) {
 }
 
 TEST_F(ExtensionTest, ExternalBuiltinsDefineCallAndFree) {
-    const double add = Real(Builtin("external_define", {Text(kLibrary), Text("add"), RValue_Real(0),
-                                                        RValue_Real(0), RValue_Real(2), RValue_Real(0),
-                                                        RValue_Real(0)}));
+    const double add =
+        Real(Builtin("external_define", {Text(kLibrary), Text("add"), RValue_Real(0), RValue_Real(0),
+                                         RValue_Real(2), RValue_Real(0), RValue_Real(0)}));
     ASSERT_GE(add, 0);
     EXPECT_EQ(Real(Builtin("external_call", {RValue_Real(add), RValue_Real(2), RValue_Real(3)})), 5);
     EXPECT_EQ(Real(Builtin("external_call2", {RValue_Real(add), RValue_Real(20), RValue_Real(22)})), 42);

@@ -71,9 +71,9 @@ struct ExtensionFunction {
     std::vector<int32_t> argTypes;
 };
 struct ExtensionFile {
-    std::string name;  // a library's file name
+    std::string name;                         // a library's file name
     std::string finalFunction, initFunction;  // empty: none
-    int32_t kind = 1;  // 1 a library, 4 a file whose functions do nothing here
+    int32_t kind = 1;                         // 1 a library, 4 a file whose functions do nothing here
     std::vector<ExtensionFunction> functions;
 };
 struct ExtensionPackage {
@@ -370,15 +370,15 @@ struct FormFile {
     std::optional<Options> options;
     std::optional<LanguageTable> languages;
     std::optional<std::vector<std::optional<ExtensionPackage>>> extensions;  // "EXTN"; nullopt: empty slot
-    std::optional<std::vector<std::optional<Sound>>> sounds;            // "SOND"; nullopt: empty slot
-    std::optional<std::vector<std::string>> audioGroups;                // "AGRP": group names
-    std::optional<std::vector<std::optional<Sprite>>> sprites;          // "SPRT"; nullopt: empty slot
-    std::optional<std::vector<std::optional<Background>>> backgrounds;  // "BGND"; nullopt: empty slot
-    std::optional<std::vector<Path>> paths;                             // "PATH"; empty name: empty slot
-    std::optional<std::vector<Script>> scripts;                         // "SCPT"; empty name: empty slot
-    std::optional<std::vector<int32_t>> globalInits;                    // "GLOB"
-    std::optional<std::vector<std::optional<Shader>>> shaders;          // "SHDR"; nullopt: entry offset 0
-    std::optional<std::vector<std::optional<Font>>> fonts;              // "FONT"; nullopt: empty slot
+    std::optional<std::vector<std::optional<Sound>>> sounds;                 // "SOND"; nullopt: empty slot
+    std::optional<std::vector<std::string>> audioGroups;                     // "AGRP": group names
+    std::optional<std::vector<std::optional<Sprite>>> sprites;               // "SPRT"; nullopt: empty slot
+    std::optional<std::vector<std::optional<Background>>> backgrounds;       // "BGND"; nullopt: empty slot
+    std::optional<std::vector<Path>> paths;                                  // "PATH"; empty name: empty slot
+    std::optional<std::vector<Script>> scripts;                              // "SCPT"; empty name: empty slot
+    std::optional<std::vector<int32_t>> globalInits;                         // "GLOB"
+    std::optional<std::vector<std::optional<Shader>>> shaders;  // "SHDR"; nullopt: entry offset 0
+    std::optional<std::vector<std::optional<Font>>> fonts;      // "FONT"; nullopt: empty slot
     // The last 512 bytes of "FONT": 8-bit codes to characters (unset: the identity).
     std::optional<std::array<uint16_t, 256>> fontCharTable;
     std::optional<std::vector<TimeLine>> timeLines;             // "TMLN"; empty name: empty slot
