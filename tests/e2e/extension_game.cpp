@@ -3,7 +3,8 @@
 // a script as the package's initialisation function and a library function as its
 // finalisation. Its code names every external_* built-in (a game naming a row the runner lacks
 // is refused at load); its one instance prints what the calls answer and ends the game.
-// Usage: e2e_extension_game OUTPUT
+// With "missing-init" the initialisation function names nothing, so the game cannot start.
+// Usage: e2e_extension_game OUTPUT [missing-init]
 #include <cstdio>
 #include <string>
 
@@ -71,8 +72,9 @@ formpack::ExtensionFunction Function(const char* name, const char* external, int
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: e2e_extension_game OUTPUT\n");
+    const bool missingInit = argc == 3 && std::string(argv[2]) == "missing-init";
+    if (argc != 2 && !missingInit) {
+        std::fprintf(stderr, "usage: e2e_extension_game OUTPUT [missing-init]\n");
         return 2;
     }
     formpack::FormFile file;
@@ -100,7 +102,7 @@ int main(int argc, char** argv) {
 
     formpack::ExtensionFile library;
     library.name = "hvtestext.dll";
-    library.initFunction = "ext_init_script";
+    library.initFunction = missingInit ? "ext_nowhere" : "ext_init_script";
     library.finalFunction = "ext_end";
     library.functions = {Function("ext_add", "add", 1, 2),
                          Function("ext_echo", "echo", 2, 1, 1, 1),

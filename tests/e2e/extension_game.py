@@ -5,7 +5,8 @@ The game names the library "hvtestext.dll"; the runner loads "hvtestext.so" from
 folder. It loads only when every external_* row it names is registered; its package's script
 runs as the game starts, the library's end function as it ends, and its room creation code prints
 what the extension functions and a run-time definition answer. A run with "-steam" registers
-no external row, so the same game is refused at load.
+no external row, so the same game is refused at load; a game whose initialisation function
+names nothing ends with the fatal error before it starts.
 """
 import os
 import shutil
@@ -48,12 +49,20 @@ def main():
         if "library: end 1" not in done.stderr.decode("utf-8", "replace"):
             failures.append("the finalisation function did not run: %r" % done.stderr[-400:])
 
+        missing = os.path.join(folder, "missing.win")
+        subprocess.run([maker, missing, "missing-init"], check=True, timeout=30)
+        done, out, log = run(runner, missing, folder, [])
+        if done.returncode != 1 or "Could not locate initialization function ext_nowhere" not in out:
+            failures.append("a missing initialisation function: exit %d, %r" % (done.returncode, out[-400:]))
+        if "add=" in out:
+            failures.append("the game started without its initialisation function")
+
         done, out, log = run(runner, game, folder, ["-steam"])
         if "Unable to find function external_define" not in out + log:
             failures.append("a -steam run loaded the game: %r" % (out + log)[-400:])
         for failure in failures:
             print("FAIL:", failure)
-        print("%d checks, %d failed" % (len(expected) + 3, len(failures)))
+        print("%d checks, %d failed" % (len(expected) + 5, len(failures)))
         return 1 if failures else 0
 
 
