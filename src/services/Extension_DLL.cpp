@@ -216,7 +216,7 @@ void HandOverCallbacks(const ExternalFunction& f) {
 int32_t DLL_Define(const char* dll, const char* name, int32_t convention, int32_t argc,
                    const int32_t* argTypes, bool resultIsText) {
     (void)convention;
-    if (dll == nullptr || name == nullptr || argc < 0) return -1;
+    if (dll == nullptr || name == nullptr || argc < 0 || (argc > 0 && argTypes == nullptr)) return -1;
     if (!CheckLimits(name, argc, argTypes)) return -1;
     const std::string path = ResolvePath(dll);
     void* module = LoadedModule(path);
