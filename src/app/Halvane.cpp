@@ -106,7 +106,9 @@
 #include "base/Options.h"
 #include "world/Path_Main.h"
 #include "world/World_Services.h"
+#include "services/Extension_Main.h"
 #include "services/Function_Action.h"
+#include "services/Function_Extension.h"
 #include "services/Function_Interaction.h"
 #include "services/Run_Score.h"
 #include "script/JS_Runtime.h"
@@ -226,6 +228,7 @@ void InstallInterpreterHooks() {
     hooks.stringText = StringTableText;
     hooks.maxLocals = [] { return g_maxLocals; };
     hooks.objectMode = [] { return g_GameHeader.objectMode; };
+    hooks.extensionCall = Extension_Call;
     VM_Install(&hooks);
 }
 
@@ -282,6 +285,10 @@ void InstallHooks() {
     JS_InstallCoreHooks();
     Runtime_SetReportHooks(Error_Report, Error_Show);
     Code_Function_SetScriptFinder(Script_Find);
+    Code_Function_SetExtensionFinder(Extension_Find);
+    Extension_RegisterChunkReader();
+    g_RoomServices.gameStarting = Extension_RunInitFunctions;
+    g_RoomServices.gameEnded = Extension_RunFinalFunctions;
     Code_Constant_SetGameConstantSource(GameConstants);
     Code_Constant_SetMessageHook(ShowMessage);
     File_SetMessagePump(ProcessMessages);
@@ -380,7 +387,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Interaction..", {Function_Interaction_Init}},
     {"3D..", {Init3DFunctions}},
     {"Particle..", {InitParticleFunctions}},
-    {"Misc..", {InitEventFunctions, InitWindowFunctions, InitMiscFunctions}},
+    {"Misc..", {InitEventFunctions, InitExternalFunctions, InitWindowFunctions, InitMiscFunctions}},
     {"DS..", {InitDataStructureFunctions, InitSecureMapFunctions}},
     {"Sound..", {Audio_RegisterBuiltins}},
     {"Physics..", {}},  // the physics built-ins
@@ -391,11 +398,6 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Shaders..", {InitShaderFunctions, InitVertexFormatFunctions, InitTileFunctions, InitPushFunctions}},
     {"Pell..", {InitLayerFunctions, Pell_Functions_Init, JS_RegisterVMHelpers, InitWin8Functions}},
 };
-
-// Modules that prepare nothing yet (extension packages, sounds) succeed.
-bool NothingToPrepare() {
-    return true;
-}
 
 // The sound front starts here, so both sound systems see the sounds the data file gave them.
 // A run that ends inside the game (-headless after the first room, a fatal error) closes the
@@ -416,7 +418,7 @@ struct PrepareStep {
 };
 
 const PrepareStep kPrepareSteps[] = {
-    {"Extension_Prepare() \n", NothingToPrepare, "Failed to prepare extension packages."},
+    {"Extension_Prepare() \n", Extension_Prepare, "Failed to prepare extension packages."},
     {"Code_Constant_Prepare() \n", Code_Constant_Prepare, "Failed to define the constants."},
     {"Script_Prepare() \n", Script_Prepare, "Failed to compile the scripts."},
     {"TimeLine_Prepare() \n", TimeLine_Prepare, "Failed to compile the actions in the time lines."},
@@ -523,7 +525,9 @@ bool Runner_InitGraphics() {
 }
 
 void InitHVSFunctions() {
-    ExternalsDisabled = g_GameHeader.externalsDisabled;
+    // A restricted run ("-steam", a game launched by another) stays restricted whatever the
+    // header says.
+    ExternalsDisabled = g_Switches.steam || g_LoadState.launchedByGame || g_GameHeader.externalsDisabled;
     for (const RegistrarGroup& group : kRegistrarGroups) {
         DebugConsole.Output("%s", group.tag);
         for (void (*registrar)() : group.registrars)

@@ -236,12 +236,32 @@ uint8_t* VM_HandlerCall(uint32_t word, uint8_t* sp, const uint8_t* operand, VMEx
     return sp;
 }
 
+namespace {
+
+// Compiled code reaches an extension function through its id (500000 + the function's id);
+// the call starts from the real 0, as the interpreter's does.
+RValue* CallExtensionByIndex(RValue* result, int32_t argc, int32_t index, RValue** args) {
+    *result = RValue_Real(0.0);
+    const VMHooks& hooks = VM_Hooks();
+    if (hooks.extensionCall == nullptr) return result;
+    RValue local[16];
+    RValue* values =
+        argc <= 16 ? local : static_cast<RValue*>(MEM_ALLOC(sizeof(RValue) * static_cast<size_t>(argc)));
+    for (int32_t i = 0; i < argc; ++i) std::memcpy(static_cast<void*>(&values[i]), args[i], sizeof(RValue));
+    hooks.extensionCall(index - FUNCTION_ID_EXTENSION_BASE, argc, values, result);
+    if (values != local) MEM_FREE(values);
+    return result;
+}
+
+}  // namespace
+
 RValue* Builtin_CallByIndex(CInstance* self, CInstance* other, RValue* result, int32_t argc, int32_t index,
                             RValue** args) {
     const BuiltinFunction* row = Code_Function_Row(index);
     RValue_Release(result);
-    if (row == nullptr || row->function == nullptr) return result;
     if (argc < 0) argc = 0;
+    if (index > FUNCTION_ID_EXTENSION_BASE) return CallExtensionByIndex(result, argc, index, args);
+    if (row == nullptr || row->function == nullptr) return result;
     RValue local[16];
     RValue* values =
         argc <= 16 ? local : static_cast<RValue*>(MEM_ALLOC(sizeof(RValue) * static_cast<size_t>(argc)));

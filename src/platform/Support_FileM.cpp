@@ -124,6 +124,11 @@ std::string FileM_CurrentDirectory() {
     return folder;
 }
 
+bool FileM_SetCurrentDirectory(const char* folder) {
+    if (folder == nullptr || *folder == '\0') return false;
+    return ::chdir(File_ToSystemPath(folder).c_str()) == 0;
+}
+
 bool FileM_IsExecutableFile(const char* path) {
     struct stat st;
     if (!StatPath(path, st) || !S_ISREG(st.st_mode)) return false;

@@ -31,6 +31,8 @@ bool FileM_DeleteFile(const char* path);
 
 // The process's current folder without a trailing separator; empty when it cannot be read.
 std::string FileM_CurrentDirectory();
+// Makes the folder the process's current one; false when it cannot be.
+bool FileM_SetCurrentDirectory(const char* folder);
 // True for a regular file the process may execute.
 bool FileM_IsExecutableFile(const char* path);
 

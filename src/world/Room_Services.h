@@ -40,6 +40,12 @@ struct RoomServices {
     void (*particlesAttachLayers)() = nullptr;  // room start
     void (*particlesDetachLayers)() = nullptr;  // room end
     void (*textReset)() = nullptr;              // game end
+
+    // --- what runs as a game starts and ends ---
+    // Before the first room is built; false: the game does not start.
+    bool (*gameStarting)() = nullptr;
+    // After the rooms are gone; false: the rest of the game's end is skipped.
+    bool (*gameEnded)() = nullptr;
 };
 
 extern RoomServices g_RoomServices;

@@ -302,6 +302,7 @@ void StartGame() {
     g_RunState.cursorSprite = -1;
     g_RunState.transitionKind = 0;
     g_FrameTiming.stepCount = 0;
+    if (g_RoomServices.gameStarting != nullptr && !g_RoomServices.gameStarting()) return;
     Run_ResetWorkingRooms();
     if (!g_FrameSwitches.debuggerWait) {
         NewRoomCode = Room_First();
@@ -330,6 +331,7 @@ void EndGame() {
     Room_End(true);
     FreeWorkingRooms();
     g_roomIndex = -1;
+    if (g_RoomServices.gameEnded != nullptr && !g_RoomServices.gameEnded()) return;
     Audio_StopAll(true);
     ROOM_SERVICE(textReset);
     GPUState_Init(&g_GPUState);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/Code_Function.h"
+#include "core/VM.h"
 #include "core/Value.h"
 
 namespace {
@@ -128,3 +129,34 @@ TEST_F(BuiltinTable, OverlongNameIsCutNotOverflowed) {
 }
 
 }  // namespace
+
+namespace {
+
+int32_t g_calledId = -1, g_calledArgc = -1;
+double g_calledFirst = 0;
+bool RecordExtensionCall(int32_t id, int32_t argc, RValue* args, RValue* result) {
+    g_calledId = id;
+    g_calledArgc = argc;
+    g_calledFirst = args[0].val;
+    EXPECT_TRUE(RValue_IsReal(*result));  // the call starts from the real 0
+    *result = RValue_Real(result->val + 42);
+    return true;
+}
+
+}  // namespace
+
+// Compiled code calls extension functions by their id (500000 + the function's) like built-ins.
+TEST(CompiledExtensionCall, ReachesTheExtensionHookWithTheFunctionsOwnId) {
+    const VMHooks saved = VM_HookTable;
+    VM_HookTable.extensionCall = RecordExtensionCall;
+    RValue a = RValue_Real(7), b = RValue_Real(8);
+    RValue* args[] = {&a, &b};
+    RValue result = RValue_Undefined();
+    Builtin_CallByIndex(nullptr, nullptr, &result, 2, FUNCTION_ID_EXTENSION_BASE + 3, args);
+    VM_HookTable = saved;
+    EXPECT_EQ(g_calledId, 3);
+    EXPECT_EQ(g_calledArgc, 2);
+    EXPECT_EQ(g_calledFirst, 7);
+    EXPECT_TRUE(RValue_IsReal(result));
+    EXPECT_EQ(result.val, 42);
+}

@@ -131,6 +131,40 @@ Section WriteLanguages(const LanguageTable& t) {
     return s;
 }
 
+void WriteExtensionFunction(Section& s, const ExtensionFunction& f) {
+    s.String(f.name);
+    s.I32(f.id);
+    s.I32(f.convention);
+    s.I32(f.resultType);
+    s.String(f.externalName);
+    s.U32(static_cast<uint32_t>(f.argTypes.size()));
+    for (int32_t type : f.argTypes) s.I32(type);
+}
+
+// The record with its function offsets, then the function records.
+void WriteExtensionFile(Section& s, const ExtensionFile& file) {
+    s.String(file.name);
+    s.OptionalString(file.finalFunction);
+    s.OptionalString(file.initFunction);
+    s.I32(file.kind);
+    WriteList(s, file.functions, [&](const ExtensionFunction& f) { WriteExtensionFunction(s, f); });
+}
+
+Section WriteExtensions(const std::vector<std::optional<ExtensionPackage>>& packages) {
+    Section s;
+    WriteTable(
+        s, packages, [](const std::optional<ExtensionPackage>& p) { return p.has_value(); },
+        [&](const std::optional<ExtensionPackage>& p) {
+            s.OptionalString(p->name);
+            s.OptionalString(p->secondText);
+            s.OptionalString(p->thirdText);
+            WriteTable(
+                s, p->files, [](const std::optional<ExtensionFile>& f) { return f.has_value(); },
+                [&](const std::optional<ExtensionFile>& f) { WriteExtensionFile(s, *f); });
+        });
+    return s;
+}
+
 Section WritePaths(const std::vector<Path>& paths) {
     Section s;
     WriteTable(
@@ -810,6 +844,7 @@ std::vector<uint8_t> Build(const FormFile& file, std::string* errorOut) {
     add("GEN8", WriteHeader(file.header));
     if (file.options) add("OPTN", WriteOptions(*file.options));
     if (file.languages) add("LANG", WriteLanguages(*file.languages));
+    if (file.extensions) add("EXTN", WriteExtensions(*file.extensions));
     if (file.sounds) add("SOND", WriteSounds(*file.sounds));
     if (file.audioGroups) add("AGRP", WriteAudioGroups(*file.audioGroups));
     // Frames point into "TPAG", which comes later: the entries are written once its place is known.

@@ -61,6 +61,26 @@ struct LanguageTable {
     std::vector<Language> languages;
 };
 
+// "EXTN": extension packages. Types and results: 1 a string, any other value (2) a real.
+struct ExtensionFunction {
+    std::string name;          // what game code calls
+    std::string externalName;  // what the library exports
+    int32_t id = 1;
+    int32_t convention = 12;  // 12 declares cdecl, any other value stdcall
+    int32_t resultType = 2;
+    std::vector<int32_t> argTypes;
+};
+struct ExtensionFile {
+    std::string name;                         // a library's file name
+    std::string finalFunction, initFunction;  // empty: none
+    int32_t kind = 1;                         // 1 a library, 4 a file whose functions do nothing here
+    std::vector<ExtensionFunction> functions;
+};
+struct ExtensionPackage {
+    std::string name, secondText, thirdText;
+    std::vector<std::optional<ExtensionFile>> files;  // nullopt: the file keeps its defaults (offset 0)
+};
+
 // One handler: the event's subtype and the code index of its (single) action.
 struct EventHandler {
     int32_t subtype = 0;
@@ -349,15 +369,16 @@ struct FormFile {
     Header header;
     std::optional<Options> options;
     std::optional<LanguageTable> languages;
-    std::optional<std::vector<std::optional<Sound>>> sounds;            // "SOND"; nullopt: empty slot
-    std::optional<std::vector<std::string>> audioGroups;                // "AGRP": group names
-    std::optional<std::vector<std::optional<Sprite>>> sprites;          // "SPRT"; nullopt: empty slot
-    std::optional<std::vector<std::optional<Background>>> backgrounds;  // "BGND"; nullopt: empty slot
-    std::optional<std::vector<Path>> paths;                             // "PATH"; empty name: empty slot
-    std::optional<std::vector<Script>> scripts;                         // "SCPT"; empty name: empty slot
-    std::optional<std::vector<int32_t>> globalInits;                    // "GLOB"
-    std::optional<std::vector<std::optional<Shader>>> shaders;          // "SHDR"; nullopt: entry offset 0
-    std::optional<std::vector<std::optional<Font>>> fonts;              // "FONT"; nullopt: empty slot
+    std::optional<std::vector<std::optional<ExtensionPackage>>> extensions;  // "EXTN"; nullopt: empty slot
+    std::optional<std::vector<std::optional<Sound>>> sounds;                 // "SOND"; nullopt: empty slot
+    std::optional<std::vector<std::string>> audioGroups;                     // "AGRP": group names
+    std::optional<std::vector<std::optional<Sprite>>> sprites;               // "SPRT"; nullopt: empty slot
+    std::optional<std::vector<std::optional<Background>>> backgrounds;       // "BGND"; nullopt: empty slot
+    std::optional<std::vector<Path>> paths;                                  // "PATH"; empty name: empty slot
+    std::optional<std::vector<Script>> scripts;                              // "SCPT"; empty name: empty slot
+    std::optional<std::vector<int32_t>> globalInits;                         // "GLOB"
+    std::optional<std::vector<std::optional<Shader>>> shaders;  // "SHDR"; nullopt: entry offset 0
+    std::optional<std::vector<std::optional<Font>>> fonts;      // "FONT"; nullopt: empty slot
     // The last 512 bytes of "FONT": 8-bit codes to characters (unset: the identity).
     std::optional<std::array<uint16_t, 256>> fontCharTable;
     std::optional<std::vector<TimeLine>> timeLines;             // "TMLN"; empty name: empty slot

@@ -402,6 +402,7 @@ int main(int argc, char** argv) {
     // The game plays its sounds through the audio engine (audio_play_sound); the cursor shows.
     constexpr uint32_t kNewAudioEngine = 1u << 2, kShowCursor = 1u << 4;
     file.options.emplace().flags = kNewAudioEngine | kShowCursor;
+    file.extensions.emplace();  // no extension packages
     file.scripts = std::vector<formpack::Script>{{"scr_particle_1", 0},
                                                  {"scr_particle_2", 1},
                                                  {"scr_particle_3", 2},
