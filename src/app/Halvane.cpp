@@ -105,6 +105,7 @@
 #include "services/Function_Action.h"
 #include "services/Function_Interaction.h"
 #include "services/Run_Score.h"
+#include "services/Steam_Main.h"
 #include "script/JS_Runtime.h"
 #include "script/JS_VMHelpers.h"
 #include "physics/Physics_Main.h"
@@ -379,7 +380,8 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions, InitVertexBufferFunctions}},
     {"Networking..", {InitHttpFunctions}},  // and InitNetworkingFunctions
     // Steam's built-ins and the notifications come between the vertex formats and the tiles.
-    {"Shaders..", {InitShaderFunctions, InitVertexFormatFunctions, InitTileFunctions, InitPushFunctions}},
+    {"Shaders..",
+     {InitShaderFunctions, InitVertexFormatFunctions, Steam_RegisterFunctions, InitTileFunctions, InitPushFunctions}},
     {"Pell..", {InitLayerFunctions, Pell_Functions_Init, JS_RegisterVMHelpers, InitWin8Functions}},
 };
 
@@ -566,6 +568,7 @@ void Runner_Finish() {
 void Runner_Shutdown() {
     Highscore_SaveAtEnd();
     Highscore_Free();
+    Steam_Shutdown();
     GR_D3D_Print_Fps_Stats();
     VertexBuffer_Free_All();
     VertexFormat_Free_All();

@@ -14,6 +14,7 @@
 #include "world/TimeLine.h"
 #include "room/Layer_Manager.h"
 #include "room/Room_Draw.h"
+#include "services/Steam_Main.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ void DoAStep() {
 
         HandleStep(STEP_BEGIN);
         if (StageEnds()) return;
+        Steam_Update();
         if (anyTimeLine) HandleTimeLines();
         if (StageEnds()) return;
         HandleAlarm();

@@ -218,6 +218,14 @@ int32_t Async_NextId() {
     return g_nextId;
 }
 
+int32_t Async_TakeId() {
+    return g_nextId++;
+}
+
+void Async_DeliverEvent(int32_t subtype) {
+    Perform(subtype);
+}
+
 HTTP_REQ_CONTEXT* Async_FirstRecord() {
     return g_head;
 }
