@@ -105,6 +105,7 @@
 #include "services/Function_Action.h"
 #include "services/Function_Interaction.h"
 #include "services/Run_Score.h"
+#include "services/Pell_Services.h"
 #include "services/Steam_Main.h"
 #include "script/JS_Runtime.h"
 #include "script/JS_VMHelpers.h"
@@ -302,6 +303,7 @@ void InstallHooks() {
     g_GRHooks.runtimeError = ReportRuntimeError;
     g_GRHooks.errorReport = Error_Report;
     g_WindowHooks.Run_RequestEnd = Run_RequestEnd;
+    g_WindowHooks.Platform_RegisterPauseEvent = Pell_RegisterPauseEvent;
     g_LoaderHooks.setWindowColour = Window_Set_Colour;
     g_TextureHooks.drawAlpha = GR_Draw_Get_Alpha;
     Image_InstallTextureReader();
@@ -568,6 +570,7 @@ void Runner_Finish() {
 void Runner_Shutdown() {
     Highscore_SaveAtEnd();
     Highscore_Free();
+    Pell_Shutdown();
     Steam_Shutdown();
     GR_D3D_Print_Fps_Stats();
     VertexBuffer_Free_All();

@@ -167,8 +167,9 @@ void JoystickPasses(const JoystickReading& r, int32_t base) {
         if (r.buttons & (1u << (n - 1))) RunPass(EVENT_MOUSE, base + 4 + n);
 }
 
+// 66: the in-app purchase events.
 bool IsAsyncSubtype(int32_t subtype) {
-    return (subtype >= 60 && subtype <= 64) || subtype == 67 || (subtype >= 69 && subtype <= 75);
+    return (subtype >= 60 && subtype <= 64) || subtype == 66 || subtype == 67 || (subtype >= 69 && subtype <= 75);
 }
 
 }  // namespace
