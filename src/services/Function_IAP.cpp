@@ -381,8 +381,7 @@ void IAP_ProcessEvents() {
     }
 }
 
-void IAP_Init() {
-    EventLock();
+void IAP_Reset() {
     {
         std::lock_guard<Mutex> hold(EventLock());
         for (const PostedEvent& event : g_events)
@@ -392,5 +391,9 @@ void IAP_Init() {
     g_deferred.clear();
     g_state = -2;
     IAP_ClearTables();
+}
+
+void IAP_Init() {
+    IAP_Reset();
     Code_Function_AddRows(kIAPRows);
 }

@@ -110,5 +110,7 @@ int32_t IAP_StoreState();
 // The first step of the asynchronous stage: each posted event updates the tables and the
 // state, then is performed as Other event 66 with async_load holding its map.
 void IAP_ProcessEvents();
-// Creates the lock and adds the 15 iap_* rows; puts the store at -2 with empty tables.
+// Puts the store at -2 with no events, no deferred requests and empty tables.
+void IAP_Reset();
+// Resets, then adds the 15 iap_* rows.
 void IAP_Init();
