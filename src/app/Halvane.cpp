@@ -383,7 +383,8 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Networking..", {InitHttpFunctions}},  // and InitNetworkingFunctions
     // Steam's built-ins and the notifications come between the vertex formats and the tiles.
     {"Shaders..",
-     {InitShaderFunctions, InitVertexFormatFunctions, Steam_RegisterFunctions, InitTileFunctions, InitPushFunctions}},
+     {InitShaderFunctions, InitVertexFormatFunctions, Steam_RegisterFunctions, InitTileFunctions,
+      InitPushFunctions}},
     {"Pell..", {InitLayerFunctions, Pell_Functions_Init, JS_RegisterVMHelpers, InitWin8Functions}},
 };
 

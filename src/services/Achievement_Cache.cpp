@@ -127,7 +127,8 @@ void Pell_SaveAchievementCache() {
             WriteLE32(out + 5 + entry.name.size(), entry.value);
             out += entry.name.size() + 9;
         }
-        LoadSave_WriteFile(Pell_AchievementCacheName().c_str(), block.data(), static_cast<int64_t>(block.size()));
+        LoadSave_WriteFile(Pell_AchievementCacheName().c_str(), block.data(),
+                           static_cast<int64_t>(block.size()));
     }
     g_pending.dirty = false;
 }

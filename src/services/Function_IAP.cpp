@@ -56,7 +56,7 @@ NoStore g_noStore;
 IAPStore* g_store = &g_noStore;
 int32_t g_state = -2;
 std::vector<PostedEvent> g_events;  // guarded by EventLock
-std::deque<Request> g_deferred;      // main thread only
+std::deque<Request> g_deferred;     // main thread only
 
 constexpr const char* kNotAvailable = "BILLING: Request ignored; Store is not available\n";
 constexpr const char* kAlreadyLoaded = "BILLING: Activate request ignored; Store has already loaded\n";
@@ -132,7 +132,8 @@ void Finish() {
 
 const char* JsonText(json_object* object, const char* name) {
     json_object* member = nullptr;
-    if (object == nullptr || !json_object_object_get_ex(object, name, &member) || member == nullptr) return nullptr;
+    if (object == nullptr || !json_object_object_get_ex(object, name, &member) || member == nullptr)
+        return nullptr;
     return json_object_get_string(member);
 }
 
@@ -297,7 +298,8 @@ IAP_BUILTIN(IAPEnumerateProducts) {
     }
     for (int32_t i = 0; i < IAP_ProductCount(); ++i) {
         RValue id = RValue_Undefined();
-        RValue_CreateString(&id, IAP_GetProduct(i)->productId ? IAP_GetProduct(i)->productId->c_str() : nullptr);
+        RValue_CreateString(&id,
+                            IAP_GetProduct(i)->productId ? IAP_GetProduct(i)->productId->c_str() : nullptr);
         list->Add(&id);
         RValue_Free(&id);
     }

@@ -181,7 +181,8 @@ int32_t IAP_PurchaseCount() {
 }
 
 CIAPPurchase* IAP_GetPurchase(int32_t index) {
-    return index >= 0 && index < IAP_PurchaseCount() ? g_purchases[static_cast<size_t>(index)].get() : nullptr;
+    return index >= 0 && index < IAP_PurchaseCount() ? g_purchases[static_cast<size_t>(index)].get()
+                                                     : nullptr;
 }
 
 int32_t IAP_ProductIndexFromArg(const RValue& argument) {

@@ -51,9 +51,9 @@ int32_t Pell_CloudComplete(HTTP_REQ_CONTEXT* request, void*, int32_t* map) {
     } else {
         result = block.data();
     }
-    *map = DsMap_CreateFromPairs(5, "id", static_cast<double>(request->id), nullptr, "errorString", 0.0, error,
-                                 "resultString", 0.0, result, "status", static_cast<double>(status), nullptr,
-                                 "description", 0.0, description);
+    *map = DsMap_CreateFromPairs(5, "id", static_cast<double>(request->id), nullptr, "errorString", 0.0,
+                                 error, "resultString", 0.0, result, "status", static_cast<double>(status),
+                                 nullptr, "description", 0.0, description);
     return kAsyncEventCloud;
 }
 

@@ -209,8 +209,9 @@ public:
         return 0;
     }
     virtual uint64_t DownloadLeaderboardEntries(uint64_t, int32_t /*kind*/, int32_t, int32_t) { return 0; }
-    virtual bool GetDownloadedLeaderboardEntry(uint64_t /*entries*/, int32_t /*index*/, SteamLeaderboardEntry*,
-                                               int32_t* /*details*/, int32_t /*max*/) {
+    virtual bool GetDownloadedLeaderboardEntry(uint64_t /*entries*/, int32_t /*index*/,
+                                               SteamLeaderboardEntry*, int32_t* /*details*/,
+                                               int32_t /*max*/) {
         return false;
     }
 
@@ -270,7 +271,8 @@ public:
     virtual uint32_t NumSubscribedItems() { return 0; }
     virtual uint32_t GetSubscribedItems(uint64_t*, uint32_t) { return 0; }
     virtual uint32_t GetItemState(uint64_t) { return 0; }
-    virtual bool GetItemInstallInfo(uint64_t, uint64_t* /*size*/, std::string* /*folder*/, uint32_t* /*stamp*/) {
+    virtual bool GetItemInstallInfo(uint64_t, uint64_t* /*size*/, std::string* /*folder*/,
+                                    uint32_t* /*stamp*/) {
         return false;
     }
     virtual bool GetItemDownloadInfo(uint64_t, uint64_t* downloaded, uint64_t* total) {

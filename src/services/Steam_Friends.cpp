@@ -140,8 +140,9 @@ STEAM_BUILTIN(SteamGetUserPersonaName) {
     if (Steam_Backend().RequestUserInformation(user, true)) return Result_SetReal(result, Async_TakeId());
     const int32_t id = Async_TakeId();
     const std::string name = Steam_Backend().FriendPersonaName(user);
-    const int32_t map = DsMap_CreateFromPairs(3, "event_type", 0.0, "user_persona_name", "id",
-                                              static_cast<double>(id), nullptr, "persona_name", 0.0, name.c_str());
+    const int32_t map =
+        DsMap_CreateFromPairs(3, "event_type", 0.0, "user_persona_name", "id", static_cast<double>(id),
+                              nullptr, "persona_name", 0.0, name.c_str());
     Steam_MapAddInt64(map, "steamid", user);
     Async_PostMapEvent(map, kAsyncEventSteam);
     Result_SetReal(result, id);

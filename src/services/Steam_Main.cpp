@@ -42,10 +42,17 @@ bool g_interfaces[STEAM_INTERFACE_COUNT] = {};
 std::unordered_map<uint64_t, SteamResultHandler> g_pendingResults;
 
 const char* const kExports[] = {
-    "SteamAPI_Init",          "SteamAPI_InitSafe",          "SteamClient",
-    "SteamAPI_RunCallbacks",  "SteamAPI_Shutdown",          "SteamAPI_GetHSteamUser",
-    "SteamAPI_GetHSteamPipe", "SteamAPI_RegisterCallback",  "SteamAPI_UnregisterCallback",
-    "SteamAPI_RegisterCallResult", "SteamAPI_UnregisterCallResult",
+    "SteamAPI_Init",
+    "SteamAPI_InitSafe",
+    "SteamClient",
+    "SteamAPI_RunCallbacks",
+    "SteamAPI_Shutdown",
+    "SteamAPI_GetHSteamUser",
+    "SteamAPI_GetHSteamPipe",
+    "SteamAPI_RegisterCallback",
+    "SteamAPI_UnregisterCallback",
+    "SteamAPI_RegisterCallResult",
+    "SteamAPI_UnregisterCallResult",
 };
 
 const char* const kInterfaceVersions[STEAM_INTERFACE_COUNT] = {

@@ -121,8 +121,8 @@ void OnItemDetails(int32_t id, const SteamCallResult& result, bool ioFailure) {
     if (done == nullptr) return;
     const int32_t code = ioFailure ? 0 : done->details.result;
     const int32_t map = DsMap_CreateFromPairs(4, "id", static_cast<double>(id), nullptr, "event_type", 0.0,
-                                              "ugc_item_details", "result", static_cast<double>(code), nullptr,
-                                              "cached_data", done->cached ? 1.0 : 0.0, nullptr);
+                                              "ugc_item_details", "result", static_cast<double>(code),
+                                              nullptr, "cached_data", done->cached ? 1.0 : 0.0, nullptr);
     if (code == 1) AddDetailsToMap(map, done->details);
     Async_PostMapEvent(map, kAsyncEventSteam);
 }
@@ -130,9 +130,8 @@ void OnItemDetails(int32_t id, const SteamCallResult& result, bool ioFailure) {
 // Binds a call whose result becomes an event of the kind, under the id taken before the call.
 template <typename Build>
 void BindEvent(uint64_t call, int32_t id, Build build) {
-    Steam_BindCallResult(call, [id, build](const SteamCallResult& result, bool ioFailure) {
-        build(id, result, ioFailure);
-    });
+    Steam_BindCallResult(
+        call, [id, build](const SteamCallResult& result, bool ioFailure) { build(id, result, ioFailure); });
 }
 
 void OnCreateItem(int32_t id, const SteamCallResult& result, bool ioFailure) {
@@ -175,7 +174,8 @@ void OnDownload(int32_t id, const std::string& destination, const SteamCallResul
 void Steam_UGC_Init() {
     g_ugcHolder = true;
     SteamBackend& steam = Steam_Backend();
-    if (steam.LoggedOn()) DebugConsole.Output("Logged in steam user id %ld\n", static_cast<long>(steam.SteamId()));
+    if (steam.LoggedOn())
+        DebugConsole.Output("Logged in steam user id %ld\n", static_cast<long>(steam.SteamId()));
     if (!Steam_HasInterface(STEAM_UGC)) {
         DebugConsole.Output("SteamUGC is NULL, stopping init\n");
         return;
@@ -198,7 +198,8 @@ void Steam_UGC_OnCallback(const SteamCallback& callback) {
     const uint32_t ownApp = Steam_Backend().AppId();
     if (const auto* subscribed = std::get_if<SteamItemSubscribed>(&callback)) {
         if (subscribed->appId != ownApp) return;
-        DebugConsole.Output("Steam UGC - an item was subscribed (%ld)\n", static_cast<long>(subscribed->publishedFileId));
+        DebugConsole.Output("Steam UGC - an item was subscribed (%ld)\n",
+                            static_cast<long>(subscribed->publishedFileId));
         PostItemNote("ugc_item_subscribed", subscribed->publishedFileId);
     } else if (const auto* unsubscribed = std::get_if<SteamItemUnsubscribed>(&callback)) {
         if (unsubscribed->appId != ownApp) return;
@@ -207,7 +208,8 @@ void Steam_UGC_OnCallback(const SteamCallback& callback) {
         PostItemNote("ugc_item_unsubscribed", unsubscribed->publishedFileId);
     } else if (const auto* installed = std::get_if<SteamItemInstalled>(&callback)) {
         if (installed->appId != ownApp) return;
-        DebugConsole.Output("SteamUGC - an item was installed (%x)\n", static_cast<uint32_t>(installed->publishedFileId));
+        DebugConsole.Output("SteamUGC - an item was installed (%x)\n",
+                            static_cast<uint32_t>(installed->publishedFileId));
         AllowInstalledItem(installed->publishedFileId);
         PostItemNote("ugc_item_installed", installed->publishedFileId);
     }
@@ -423,8 +425,9 @@ STEAM_BUILTIN(SteamUGCCreateQueryUser) {
     int32_t v[4];
     for (int32_t n = 0; n < 4; ++n) v[n] = Arg_GetInt32(args, n);
     SteamBackend& steam = Steam_Backend();
-    const uint64_t query = steam.CreateQueryUserUGCRequest(static_cast<uint32_t>(steam.SteamId()), v[0], v[1], v[2],
-                                                           0, steam.AppId(), static_cast<uint32_t>(v[3]));
+    const uint64_t query =
+        steam.CreateQueryUserUGCRequest(static_cast<uint32_t>(steam.SteamId()), v[0], v[1], v[2], 0,
+                                        steam.AppId(), static_cast<uint32_t>(v[3]));
     result = RValue_Int64(static_cast<int64_t>(query));
 }
 STEAM_BUILTIN(SteamUGCCreateQueryUserEx) {
@@ -435,8 +438,8 @@ STEAM_BUILTIN(SteamUGCCreateQueryUserEx) {
     int32_t v[7];
     for (int32_t n = 0; n < 7; ++n) v[n] = Arg_GetInt32(args, n);
     const uint64_t query = Steam_Backend().CreateQueryUserUGCRequest(
-        static_cast<uint32_t>(v[4]), v[0], v[1], v[2], static_cast<uint32_t>(v[5]), static_cast<uint32_t>(v[6]),
-        static_cast<uint32_t>(v[3]));
+        static_cast<uint32_t>(v[4]), v[0], v[1], v[2], static_cast<uint32_t>(v[5]),
+        static_cast<uint32_t>(v[6]), static_cast<uint32_t>(v[3]));
     result = RValue_Int64(static_cast<int64_t>(query));
 }
 STEAM_BUILTIN(SteamUGCCreateQueryAll) {
@@ -462,11 +465,11 @@ STEAM_BUILTIN(SteamUGCCreateQueryAllEx) {
     result = RValue_Int64(static_cast<int64_t>(query));
 }
 
-#define STEAM_QUERY_SETTER(name, call, read)                                 \
-    STEAM_BUILTIN(name) {                                                    \
-        if (!Steam_IsInitialised()) return Result_SetReal(result, -1);       \
-        const uint64_t query = Arg_GetHandle(args, 0);                       \
-        Result_SetFlag(result, Steam_Backend().call(query, read(args, 1)));  \
+#define STEAM_QUERY_SETTER(name, call, read) \
+    STEAM_BUILTIN(name) { \
+        if (!Steam_IsInitialised()) return Result_SetReal(result, -1); \
+        const uint64_t query = Arg_GetHandle(args, 0); \
+        Result_SetFlag(result, Steam_Backend().call(query, read(args, 1))); \
     }
 
 namespace {

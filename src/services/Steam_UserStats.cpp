@@ -127,15 +127,16 @@ void OnScoreUploaded(int32_t postId, const SteamCallResult& result, bool ioFailu
     else if (!uploaded->success)
         DebugConsole.Output("Failed to upload score %d to \"%s\"\n", uploaded->score, name.c_str());
     else if (uploaded->changed)
-        DebugConsole.Output("uploaded score %d to lb %s - score was updated\n", uploaded->score, name.c_str());
+        DebugConsole.Output("uploaded score %d to lb %s - score was updated\n", uploaded->score,
+                            name.c_str());
     else
-        DebugConsole.Output("uploaded score %d to lb %s - score was not updated\n", uploaded->score, name.c_str());
+        DebugConsole.Output("uploaded score %d to lb %s - score was not updated\n", uploaded->score,
+                            name.c_str());
     const bool success = !ioFailure && uploaded->success;
-    const int32_t map = DsMap_CreateFromPairs(6, "event_type", 0.0, "leaderboard_upload", "lb_name", 0.0,
-                                              name.c_str(), "success", success ? 1.0 : 0.0, nullptr, "updated",
-                                              success && uploaded->changed ? 1.0 : 0.0, nullptr, "post_id",
-                                              static_cast<double>(postId), nullptr, "score",
-                                              static_cast<double>(uploaded->score), nullptr);
+    const int32_t map = DsMap_CreateFromPairs(
+        6, "event_type", 0.0, "leaderboard_upload", "lb_name", 0.0, name.c_str(), "success",
+        success ? 1.0 : 0.0, nullptr, "updated", success && uploaded->changed ? 1.0 : 0.0, nullptr, "post_id",
+        static_cast<double>(postId), nullptr, "score", static_cast<double>(uploaded->score), nullptr);
     Async_PostMapEvent(map, kAsyncEventSteam);
 }
 
@@ -173,14 +174,16 @@ void OnScoresDownloaded(int32_t requestId, const SteamCallResult& result, bool i
     for (int32_t i = 0; i < count; ++i) {
         DownloadedEntry& entry = record->entries[static_cast<size_t>(i)];
         int32_t details[kMaxDetails] = {};
-        Steam_Backend().GetDownloadedLeaderboardEntry(downloaded->entries, i, &entry.entry, details, kMaxDetails);
+        Steam_Backend().GetDownloadedLeaderboardEntry(downloaded->entries, i, &entry.entry, details,
+                                                      kMaxDetails);
         const int32_t kept = std::clamp(entry.entry.details, 0, kMaxDetails);
         entry.details.assign(details, details + kept);
     }
     FinishRequest(request, 1);
 }
 
-void Upload(uint64_t handle, int32_t method, int32_t score, const std::vector<int32_t>& details, int32_t postId) {
+void Upload(uint64_t handle, int32_t method, int32_t score, const std::vector<int32_t>& details,
+            int32_t postId) {
     const uint64_t call = Steam_Backend().UploadLeaderboardScore(handle, method, score, details.data(),
                                                                  static_cast<int32_t>(details.size()));
     Steam_BindCallResult(call, [postId](const SteamCallResult& result, bool ioFailure) {
@@ -201,8 +204,8 @@ void SendPending(const PendingLeaderboardOp& op, uint64_t handle) {
         DebugConsole.Output("Sending queued LB post: %s, %d \n", name.c_str(), op.score);
         Upload(handle, 1, op.score, op.details, op.postId);
     } else {
-        DebugConsole.Output("Sending queued LB get: %s, %d, %d, %d, %d \n", name.c_str(), op.request->id, op.kind,
-                            op.start, op.end);
+        DebugConsole.Output("Sending queued LB get: %s, %d, %d, %d, %d \n", name.c_str(), op.request->id,
+                            op.kind, op.start, op.end);
         Download(handle, op.kind, op.start, op.end, op.request->id);
     }
 }
@@ -286,9 +289,11 @@ std::string EntriesText(const LeaderboardDownloadRecord& record) {
             std::vector<uint8_t> bytes(entry.details.size() * 4);
             for (size_t n = 0; n < entry.details.size(); ++n) {
                 const uint32_t v = static_cast<uint32_t>(entry.details[n]);
-                for (int b = 0; b < 4; ++b) bytes[n * 4 + static_cast<size_t>(b)] = static_cast<uint8_t>(v >> (8 * b));
+                for (int b = 0; b < 4; ++b)
+                    bytes[n * 4 + static_cast<size_t>(b)] = static_cast<uint8_t>(v >> (8 * b));
             }
-            std::string encoded(static_cast<size_t>(Base64_EncodedCapacity(static_cast<int64_t>(bytes.size()))), '\0');
+            std::string encoded(
+                static_cast<size_t>(Base64_EncodedCapacity(static_cast<int64_t>(bytes.size()))), '\0');
             Base64_Encode(bytes.data(), static_cast<int64_t>(bytes.size()), encoded.data());
             text += ", \"data\":\"" + std::string(encoded.c_str()) + "\" }";
         }
@@ -301,15 +306,15 @@ int32_t MakeDownloadEvent(HTTP_REQ_CONTEXT* request, void* userData, int32_t* ma
     const auto* record = static_cast<const LeaderboardDownloadRecord*>(userData);
     if (request->httpStatus < 0) {
         *map = DsMap_CreateFromPairs(6, "event_type", 0.0, "leaderboard_download", "id",
-                                     static_cast<double>(request->id), nullptr, "status", -1.0, nullptr, "lb_name",
-                                     0.0, nullptr, "num_entries", 0.0, nullptr, "entries", 0.0, nullptr);
+                                     static_cast<double>(request->id), nullptr, "status", -1.0, nullptr,
+                                     "lb_name", 0.0, nullptr, "num_entries", 0.0, nullptr, "entries", 0.0,
+                                     nullptr);
     } else {
         const std::string entries = EntriesText(*record);
-        *map = DsMap_CreateFromPairs(6, "event_type", 0.0, "leaderboard_download", "id",
-                                     static_cast<double>(request->id), nullptr, "status", 0.0, nullptr, "lb_name",
-                                     0.0, record->name.c_str(), "num_entries",
-                                     static_cast<double>(record->entries.size()), nullptr, "entries", 0.0,
-                                     entries.c_str());
+        *map = DsMap_CreateFromPairs(
+            6, "event_type", 0.0, "leaderboard_download", "id", static_cast<double>(request->id), nullptr,
+            "status", 0.0, nullptr, "lb_name", 0.0, record->name.c_str(), "num_entries",
+            static_cast<double>(record->entries.size()), nullptr, "entries", 0.0, entries.c_str());
     }
     return kAsyncEventSteam;
 }
@@ -332,7 +337,8 @@ std::vector<int32_t> BufferDetails(int32_t bufferIndex) {
     int32_t bytes = std::clamp(buffer->GetPosition(), 0, buffer->GetSize());
     if (bytes > kMaxDetailBytes) {
         DebugConsole.Output(
-            "steam_upload_score_buffer: requested upload of %d bytes was truncated to max of 256 bytes\n", bytes);
+            "steam_upload_score_buffer: requested upload of %d bytes was truncated to max of 256 bytes\n",
+            bytes);
         bytes = kMaxDetailBytes;
     }
     uint8_t block[kMaxDetailBytes] = {};
@@ -424,8 +430,9 @@ double Steam_SetStatFloat(const char* name, double value) {
     return g_statsReceived ? Accepted(Steam_Backend().SetStatFloat(name, static_cast<float>(value))) : 0;
 }
 double Steam_SetStatAvgRate(const char* name, double count, double length) {
-    return g_statsReceived ? Accepted(Steam_Backend().UpdateAvgRateStat(name, static_cast<float>(count), length))
-                           : 0;
+    return g_statsReceived
+               ? Accepted(Steam_Backend().UpdateAvgRateStat(name, static_cast<float>(count), length))
+               : 0;
 }
 double Steam_GetStatInt(const char* name) {
     int32_t value = 0;

@@ -169,7 +169,8 @@ void JoystickPasses(const JoystickReading& r, int32_t base) {
 
 // 66: the in-app purchase events.
 bool IsAsyncSubtype(int32_t subtype) {
-    return (subtype >= 60 && subtype <= 64) || subtype == 66 || subtype == 67 || (subtype >= 69 && subtype <= 75);
+    return (subtype >= 60 && subtype <= 64) || subtype == 66 || subtype == 67 ||
+           (subtype >= 69 && subtype <= 75);
 }
 
 }  // namespace

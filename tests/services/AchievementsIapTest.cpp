@@ -151,8 +151,8 @@ TEST_F(AchievementCacheTest, LoadingCapsTheListAndStopsAtTheEndOfTheData) {
     EXPECT_EQ(Pell_PendingEntries().back().name, "n2048");
 
     // Records cut short: a name without its zero byte, or a value missing bytes, end the load.
-    for (const std::string& tail : {std::string("\1\0\0\0abc", 7), std::string("\1\0\0\0a\0\7\0", 8),
-                                    std::string("\1\0", 2)}) {
+    for (const std::string& tail :
+         {std::string("\1\0\0\0abc", 7), std::string("\1\0\0\0a\0\7\0", 8), std::string("\1\0", 2)}) {
         Pell_ResetAchievements();
         WriteCache(Record(3, "x", 1) + tail);
         Pell_LoadAchievementCache();
@@ -220,7 +220,9 @@ struct CloudCase {
 
 TEST_F(PellServicesTest, CloudCompletionsBuildTheirMapFromTheStatus) {
     const std::vector<CloudCase> cases = {
-        {0, std::string("D\0R", 3), {{"errorString", "0"}, {"resultString", "R"}, {"status", "0"}, {"description", "D"}}},
+        {0,
+         std::string("D\0R", 3),
+         {{"errorString", "0"}, {"resultString", "R"}, {"status", "0"}, {"description", "D"}}},
         {-1, "E", {{"errorString", "E"}, {"resultString", "0"}, {"status", "-1"}, {"description", "0"}}},
         {1, "R2", {{"errorString", "0"}, {"resultString", "R2"}, {"status", "1"}, {"description", "0"}}},
     };
@@ -281,7 +283,8 @@ TEST_F(PellServicesTest, LosingActivationPausesForExactlyOneStep) {
     EXPECT_EQ(Real(Call("Pell_OSPauseEvent")), 1);
     Pell_Tick();
     EXPECT_EQ(Real(Call("os_is_paused")), 0);
-    EXPECT_EQ(ConsoleText(), "Pause event has been registered for this frame\nPause event has been unregistered\n");
+    EXPECT_EQ(ConsoleText(),
+              "Pause event has been registered for this frame\nPause event has been unregistered\n");
     const std::string before = ConsoleText();
     Pell_Tick();
     EXPECT_EQ(ConsoleText(), before);  // nothing more
@@ -304,7 +307,8 @@ int32_t MapOf(std::initializer_list<std::pair<const char*, RValue>> entries) {
 
 TEST_F(IapRecordTest, ProductsFromMapsAndJson) {
     CIAPProduct product;
-    int32_t map = MapOf({{"id", Text("gold")}, {"price", RValue_Real(4.5)}, {"itemType", Text("consumable")}});
+    int32_t map =
+        MapOf({{"id", Text("gold")}, {"price", RValue_Real(4.5)}, {"itemType", Text("consumable")}});
     product.SetFromMap(map);
     EXPECT_EQ(product.productId, "gold");
     EXPECT_EQ(product.price, "4.50");
@@ -426,11 +430,13 @@ public:
         IAP_PostEvent(IAP_EVENT_PURCHASE, json_tokener_parse(text));
     }
     void Consume(const char* product) override {
-        const std::string text = std::string(R"({"productId":")") + product + R"(","token":"tok","consumed":"TRUE"})";
+        const std::string text =
+            std::string(R"({"productId":")") + product + R"(","token":"tok","consumed":"TRUE"})";
         IAP_PostEvent(IAP_EVENT_CONSUMED, json_tokener_parse(text.c_str()));
     }
     void ProductDetails(const char* product) override {
-        const std::string text = std::string(R"({"productId":")") + product + R"(","title":"Gold","price":"1.99"})";
+        const std::string text =
+            std::string(R"({"productId":")") + product + R"(","title":"Gold","price":"1.99"})";
         IAP_PostEvent(IAP_EVENT_PRODUCT, json_tokener_parse(text.c_str()));
     }
     void Restore() override { IAP_PostEvent(IAP_EVENT_RESTORED, nullptr); }

@@ -94,7 +94,8 @@ void RecordSteamEvent(int32_t subtype) {
     if (auto list = event.values.find("results_list"); list != event.values.end()) {
         const CDS_List* items = g_DsListTable.Get(std::stoi(list->second));
         for (int32_t i = 0; items != nullptr && i < items->Size(); ++i)
-            event.results.push_back(MapValues(static_cast<int32_t>(const_cast<CDS_List*>(items)->GetItem(i)->val)));
+            event.results.push_back(
+                MapValues(static_cast<int32_t>(const_cast<CDS_List*>(items)->GetItem(i)->val)));
     }
     SteamEvents().push_back(std::move(event));
 }
@@ -162,8 +163,8 @@ public:
             {call, SteamScoresDownloaded{board, 77, static_cast<int32_t>(entries.size())}, false});
         return call;
     }
-    bool GetDownloadedLeaderboardEntry(uint64_t, int32_t index, SteamLeaderboardEntry* entry, int32_t* details,
-                                       int32_t max) override {
+    bool GetDownloadedLeaderboardEntry(uint64_t, int32_t index, SteamLeaderboardEntry* entry,
+                                       int32_t* details, int32_t max) override {
         *entry = entries[static_cast<size_t>(index)].first;
         const auto& values = entries[static_cast<size_t>(index)].second;
         for (size_t i = 0; i < values.size() && static_cast<int32_t>(i) < max; ++i) details[i] = values[i];
@@ -411,9 +412,9 @@ TEST_F(SteamTest, EveryRowGivesItsNotRunningAnswerWithoutReadingArguments) {
         EXPECT_STREQ(name, row.name);
         EXPECT_EQ(argc, row.argc) << row.name;
         std::vector<RValue> args;
-        for (int n = 0; n < row.argc; ++n) args.push_back(std::string(row.name) == "steam_activate_overlay"
-                                                              ? RValue_Real(2)
-                                                              : RValue_Undefined());
+        for (int n = 0; n < row.argc; ++n)
+            args.push_back(std::string(row.name) == "steam_activate_overlay" ? RValue_Real(2)
+                                                                             : RValue_Undefined());
         EXPECT_EQ(TakeAnswer(Call(row.name, std::move(args))), row.answer) << row.name;
     }
     EXPECT_TRUE(TypeErrors().empty());
@@ -466,7 +467,8 @@ TEST_F(SteamTest, AMissingExportIsNamedAndFailsTheStart) {
     EXPECT_FALSE(Steam_IsInitialised());
     EXPECT_NE(console.Text().find("ERROR: Failed to find function SteamAPI_RunCallbacks error 127\n"),
               std::string::npos);
-    EXPECT_NE(console.Text().find("SteamInit failed: Failed to find steam api functions\n"), std::string::npos);
+    EXPECT_NE(console.Text().find("SteamInit failed: Failed to find steam api functions\n"),
+              std::string::npos);
 }
 
 // --- through the fake library --------------------------------------------------------------------
@@ -524,8 +526,12 @@ TEST_F(SteamTest, UploadsWaitForTheirLeaderboardAndRaiseUploadEvents) {
     EXPECT_EQ(fake.uploads[1].score, 10);
     Frame();
     ASSERT_EQ(SteamEvents().size(), 2u);
-    const Values expected = {{"event_type", "leaderboard_upload"}, {"lb_name", "hi"}, {"success", "1"},
-                             {"updated", "1"}, {"post_id", "2"}, {"score", "20"}};
+    const Values expected = {{"event_type", "leaderboard_upload"},
+                             {"lb_name", "hi"},
+                             {"success", "1"},
+                             {"updated", "1"},
+                             {"post_id", "2"},
+                             {"score", "20"}};
     EXPECT_EQ(SteamEvents()[0].values, expected);
     EXPECT_EQ(SteamEvents()[0].subtype, 69);
     EXPECT_EQ(SteamEvents()[1].values.at("post_id"), "1");
@@ -540,7 +546,8 @@ TEST_F(SteamTest, DownloadsDeliverTheirEntriesAsJsonText) {
     fake.boards["hi"] = 0x4242;
     fake.entries = {{{7, 1, 500, 0, 0}, {}}, {{8, 2, 400, 1, 0}, {0x01020304}}};
     fake.names = {{7, "Al \"the\" \\one"}, {8, "Bo"}};
-    const std::string id = TakeAnswer(SteamCall("steam_download_scores", {Text("hi"), RValue_Real(1), RValue_Real(10)}));
+    const std::string id =
+        TakeAnswer(SteamCall("steam_download_scores", {Text("hi"), RValue_Real(1), RValue_Real(10)}));
     Frame();  // the find
     Frame();  // the download result
     Frame();  // the event
@@ -565,19 +572,25 @@ TEST_F(SteamTest, ALeaderboardThatIsNotFoundFailsItsQueuedDownloads) {
     Frame();
     Frame();
     ASSERT_EQ(SteamEvents().size(), 1u);
-    const Values expected = {{"event_type", "leaderboard_download"}, {"id", id}, {"status", "-1"},
-                             {"lb_name", "0"}, {"num_entries", "0"}, {"entries", "0"}};
+    const Values expected = {{"event_type", "leaderboard_download"},
+                             {"id", id},
+                             {"status", "-1"},
+                             {"lb_name", "0"},
+                             {"num_entries", "0"},
+                             {"entries", "0"}};
     EXPECT_EQ(SteamEvents()[0].values, expected);
     EXPECT_TRUE(fake.uploads.empty());
     // Logged off: no find, -1.
     fake.loggedOn = false;
     EXPECT_EQ(TakeAnswer(SteamCall("steam_upload_score", {Text("x"), RValue_Real(1)})), "-1");
-    EXPECT_EQ(TakeAnswer(SteamCall("steam_create_leaderboard", {Text("x"), RValue_Real(1), RValue_Real(1)})), "0");
+    EXPECT_EQ(TakeAnswer(SteamCall("steam_create_leaderboard", {Text("x"), RValue_Real(1), RValue_Real(1)})),
+              "0");
 }
 
 TEST_F(SteamTest, AQueryDeliversItsResultsAsAListOfItemMaps) {
     StartFake();
-    const std::string query = TakeAnswer(SteamCall("steam_ugc_create_query_all", {RValue_Real(0), RValue_Real(0), RValue_Real(2)}));
+    const std::string query =
+        TakeAnswer(SteamCall("steam_ugc_create_query_all", {RValue_Real(0), RValue_Real(0), RValue_Real(2)}));
     EXPECT_EQ(query, "i64:" + std::to_string(0x500000001ll));
     EXPECT_EQ(fake.queryConsumer, 480u);
     EXPECT_EQ(fake.queryPage, 2u);
@@ -625,20 +638,24 @@ TEST_F(SteamTest, CloudFilesAndAPublishThatWaitsForItsShare) {
     fake.cloud["z"] = std::string("A\0B", 3);
     EXPECT_EQ(TakeAnswer(SteamCall("steam_file_read", {Text("z")})), "A");
     EXPECT_EQ(TakeAnswer(SteamCall("steam_file_read", {Text("missing")})), "");
-    EXPECT_EQ(TakeAnswer(SteamCall("steam_publish_workshop_file", {Text("a"), Text(""), Text("t"), Text("d")})),
-              "1");
-    EXPECT_EQ(TakeAnswer(SteamCall("steam_publish_workshop_file", {Text("a"), Text(""), Text("t"), Text("d")})),
-              "0");
+    EXPECT_EQ(
+        TakeAnswer(SteamCall("steam_publish_workshop_file", {Text("a"), Text(""), Text("t"), Text("d")})),
+        "1");
+    EXPECT_EQ(
+        TakeAnswer(SteamCall("steam_publish_workshop_file", {Text("a"), Text(""), Text("t"), Text("d")})),
+        "0");
     Frame();  // the share succeeds: the publish is asked for
     EXPECT_EQ(fake.publishes, 1);
     Frame();  // the publish result ends it
     fake.shareResult = 2;
-    EXPECT_EQ(TakeAnswer(SteamCall("steam_publish_workshop_file", {Text("a"), Text("a"), Text("t"), Text("d")})),
-              "1");
+    EXPECT_EQ(
+        TakeAnswer(SteamCall("steam_publish_workshop_file", {Text("a"), Text("a"), Text("t"), Text("d")})),
+        "1");
     Frame();  // both shares fail: no publish, and a new one may start
     EXPECT_EQ(fake.publishes, 1);
-    EXPECT_EQ(TakeAnswer(SteamCall("steam_publish_workshop_file", {Text("a"), Text(""), Text("t"), Text("d")})),
-              "1");
+    EXPECT_EQ(
+        TakeAnswer(SteamCall("steam_publish_workshop_file", {Text("a"), Text(""), Text("t"), Text("d")})),
+        "1");
 }
 
 TEST_F(SteamTest, OverlayScreenshotsAndPersonaNames) {
