@@ -222,10 +222,6 @@ int32_t Async_TakeId() {
     return g_nextId++;
 }
 
-void Async_DeliverEvent(int32_t subtype) {
-    Perform(subtype);
-}
-
 HTTP_REQ_CONTEXT* Async_FirstRecord() {
     return g_head;
 }

@@ -89,9 +89,6 @@ int32_t Async_NextId();
 // Takes that id for an operation whose result comes later by another way (a store's or a
 // service's call), so the next record takes the one after.
 int32_t Async_TakeId();
-// Performs the Other event of the subtype through the installed performer, with async_load as
-// it stands (results delivered outside the request list).
-void Async_DeliverEvent(int32_t subtype);
 
 // The asynchronous stage's walk of the list (after HTTP_Poll): progress events of records in
 // state 3, then the events of finished records, which are unlinked and deleted.

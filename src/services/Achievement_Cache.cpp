@@ -33,6 +33,11 @@ const char* PlayerId() {
     return "player";
 }
 
+// The cache lives in the save area; a game without one (no name yet) keeps none.
+bool HasSaveArea() {
+    return !LoadSave_GetSaveArea().empty();
+}
+
 uint32_t ReadLE32(const uint8_t* bytes) {
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
@@ -93,7 +98,7 @@ void Pell_ResetAchievements() {
 // Loading adds the entries, then saves the list once, which leaves the file as saving after
 // each addition would.
 bool Pell_LoadAchievementCache() {
-    if (!g_pending.entries.empty()) return false;
+    if (!g_pending.entries.empty() || !HasSaveArea()) return false;
     const std::string name = Pell_AchievementCacheName();
     int64_t size = 0;
     auto* block = static_cast<uint8_t*>(LoadSave_ReadSaveFile(name.c_str(), &size));
@@ -116,7 +121,7 @@ bool Pell_LoadAchievementCache() {
 }
 
 void Pell_SaveAchievementCache() {
-    if (!g_pending.entries.empty()) {
+    if (!g_pending.entries.empty() && HasSaveArea()) {
         size_t total = 0;
         for (const AchievementEntry& entry : g_pending.entries) total += entry.name.size() + 9;
         std::vector<uint8_t> block(total);

@@ -19,6 +19,7 @@
 #include "data/Support_Data_Structures.h"
 #include "io/HTTP_Main.h"
 #include "services/IAP.h"
+#include "world/Event_Main.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ public:
 };
 
 NoStore g_noStore;
+IAPEventPerformer g_perform = Event_PerformOtherPass;
 IAPStore* g_store = &g_noStore;
 int32_t g_state = -2;
 std::vector<PostedEvent> g_events;  // guarded by EventLock
@@ -349,6 +351,10 @@ void IAP_SetStore(IAPStore* store) {
     g_store = store != nullptr ? store : &g_noStore;
 }
 
+void IAP_SetEventPerformer(IAPEventPerformer perform) {
+    g_perform = perform != nullptr ? perform : Event_PerformOtherPass;
+}
+
 void IAP_PostStatus(int32_t status) {
     std::lock_guard<Mutex> hold(EventLock());
     g_events.push_back({IAP_EVENT_STATUS, status, nullptr});
@@ -377,7 +383,7 @@ void IAP_ProcessEvents() {
         if (event.json != nullptr) json_object_put(event.json);
         const int32_t previous = Async_GetLoadMap();
         Async_SetLoadMap(map);
-        Async_DeliverEvent(kAsyncEventIAP);
+        g_perform(kAsyncEventIAP);
         Async_SetLoadMap(previous);
         DsMap_Destroy(map);
     }

@@ -105,6 +105,11 @@ void IAP_PostStatus(int32_t status);
 // An event of type 1, 2 or 3 carrying a JSON object (taken over), or 4 with none.
 void IAP_PostEvent(int32_t type, json_object* json);
 
+// Performs Other event 66 on every instance that has it: the game world's pass, unless a test
+// installs another. Null restores the world's.
+using IAPEventPerformer = void (*)(int32_t subtype);
+void IAP_SetEventPerformer(IAPEventPerformer perform);
+
 // -2 never activated, -1 not available, 0 activating, 1 ready, 2 busy, 3 restoring.
 int32_t IAP_StoreState();
 // The first step of the asynchronous stage: each posted event updates the tables and the

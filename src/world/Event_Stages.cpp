@@ -167,10 +167,8 @@ void JoystickPasses(const JoystickReading& r, int32_t base) {
         if (r.buttons & (1u << (n - 1))) RunPass(EVENT_MOUSE, base + 4 + n);
 }
 
-// 66: the in-app purchase events.
 bool IsAsyncSubtype(int32_t subtype) {
-    return (subtype >= 60 && subtype <= 64) || subtype == 66 || subtype == 67 ||
-           (subtype >= 69 && subtype <= 75);
+    return (subtype >= 60 && subtype <= 64) || subtype == 67 || (subtype >= 69 && subtype <= 75);
 }
 
 }  // namespace
@@ -340,7 +338,10 @@ void HandleAsync() {
 }
 
 void Async_PerformEvent(int32_t subtype) {
-    if (!IsAsyncSubtype(subtype)) return;
+    if (IsAsyncSubtype(subtype)) Event_PerformOtherPass(subtype);
+}
+
+void Event_PerformOtherPass(int32_t subtype) {
     const uint64_t pass = EventPassCounter++;
     ForEachListed(EVENT_OTHER, subtype, pass, [&](CInstance* instance) {
         PerformEvent(instance, instance, instance->object_index, EVENT_OTHER, subtype);

@@ -72,12 +72,14 @@ protected:
         IAP_SetStore(nullptr);
         Events().clear();
         Async_SetEventPerformer(RecordEvent);
+        IAP_SetEventPerformer(RecordEvent);
         ConsoleText().clear();
         Console_SetDebuggerSink([](const char* text) { ConsoleText() += text; });
     }
     void TearDown() override {
         Console_SetDebuggerSink(nullptr);
         Async_SetEventPerformer(nullptr);
+        IAP_SetEventPerformer(nullptr);
         Async_FreeAll();
         IAP_SetStore(nullptr);
         IAP_Reset();
