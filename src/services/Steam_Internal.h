@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/Value.h"
 #include "services/Steam_Backend.h"
+
+class CInstance;
 
 // The interfaces the client handed out, in the order they are asked for.
 enum SteamInterfaceSlot : int32_t {
@@ -63,9 +66,6 @@ void Steam_UGC_OnCallback(const SteamCallback& callback);
 // --- built-ins -------------------------------------------------------------------------------
 // Each steam_* built-in first tests Steam_IsInitialised and, while Steam is not running, gives
 // its fixed answer without reading its arguments.
-
-#include "core/Value.h"
-class CInstance;
 
 #define STEAM_BUILTIN(name) \
     void F_##name([[maybe_unused]] RValue& result, [[maybe_unused]] CInstance* self, \
