@@ -111,6 +111,8 @@
 #include "services/Function_Extension.h"
 #include "services/Function_Interaction.h"
 #include "services/Run_Score.h"
+#include "services/Pell_Services.h"
+#include "services/Steam_Main.h"
 #include "script/JS_Runtime.h"
 #include "script/JS_StandardObjects.h"
 #include "script/JS_VMHelpers.h"
@@ -316,6 +318,7 @@ void InstallHooks() {
     g_GRHooks.runtimeError = ReportRuntimeError;
     g_GRHooks.errorReport = Error_Report;
     g_WindowHooks.Run_RequestEnd = Run_RequestEnd;
+    g_WindowHooks.Platform_RegisterPauseEvent = Pell_RegisterPauseEvent;
     g_LoaderHooks.setWindowColour = Window_Set_Colour;
     g_TextureHooks.drawAlpha = GR_Draw_Get_Alpha;
     Image_InstallTextureReader();
@@ -395,7 +398,9 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions, InitVertexBufferFunctions}},
     {"Networking..", {InitHttpFunctions, InitNetworkingFunctions}},
     // Steam's built-ins and the notifications come between the vertex formats and the tiles.
-    {"Shaders..", {InitShaderFunctions, InitVertexFormatFunctions, InitTileFunctions, InitPushFunctions}},
+    {"Shaders..",
+     {InitShaderFunctions, InitVertexFormatFunctions, Steam_RegisterFunctions, InitTileFunctions,
+      InitPushFunctions}},
     {"Pell..", {InitLayerFunctions, Pell_Functions_Init, JS_RegisterVMHelpers, InitWin8Functions}},
 };
 
@@ -590,6 +595,8 @@ void Runner_Finish() {
 void Runner_Shutdown() {
     Highscore_SaveAtEnd();
     Highscore_Free();
+    Pell_Shutdown();
+    Steam_Shutdown();
     GR_D3D_Print_Fps_Stats();
     VertexBuffer_Free_All();
     VertexFormat_Free_All();

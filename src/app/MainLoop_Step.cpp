@@ -15,6 +15,9 @@
 #include "world/TimeLine.h"
 #include "room/Layer_Manager.h"
 #include "room/Room_Draw.h"
+#include "services/IAP.h"
+#include "services/Pell_Services.h"
+#include "services/Steam_Main.h"
 
 namespace {
 
@@ -34,6 +37,7 @@ void DoAStep() {
     VM_CollectGarbage(nullptr);
     GameLoad_PerformQueued();
     IO_StartStep();
+    Pell_Tick();
 
     // A turn whose game never started has no room: there is nothing to step.
     CRoom* room = Run_Room();
@@ -55,6 +59,7 @@ void DoAStep() {
         if (StageEnds()) return;
         Network_Tick();
         if (StageEnds()) return;
+        Steam_Update();
         if (anyTimeLine) HandleTimeLines();
         if (StageEnds()) return;
         HandleAlarm();
@@ -71,6 +76,8 @@ void DoAStep() {
         if (StageEnds()) return;
         HandleOther();
         if (StageEnds()) return;
+        IAP_ProcessEvents();
+        Pell_ProcessCallbacks();
         HandleAsync();
         if (StageEnds()) return;
         if (!physicsMoved) HandleCollision();

@@ -225,6 +225,10 @@ int32_t Async_NextId() {
     return g_nextId;
 }
 
+int32_t Async_TakeId() {
+    return g_nextId++;
+}
+
 HTTP_REQ_CONTEXT* Async_FirstRecord() {
     return g_head;
 }

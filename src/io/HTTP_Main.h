@@ -86,6 +86,9 @@ HTTP_REQ_CONTEXT* Async_PostMapBufferEvent(int32_t map, int32_t buffer, int32_t 
 
 // The id the next record will take, shared by every kind of request.
 int32_t Async_NextId();
+// Takes that id for an operation whose result comes later by another way (a store's or a
+// service's call), so the next record takes the one after.
+int32_t Async_TakeId();
 
 // The asynchronous stage's walk of the list (after HTTP_Poll): progress events of records in
 // state 3, then the events of finished records, which are unlinked and deleted.

@@ -10,15 +10,14 @@
 #include "core/Value_Convert.h"
 #include "io/HTTP_Main.h"
 #include "io/LoadSave.h"
+#include "services/Achievement_Cache.h"
+#include "services/IAP.h"
 #include "services/Pell_Functions_Internal.h"
 
 namespace {
 
 PellRunnerHooks g_runnerHooks;
 
-// The achievement service is never available here: the posting built-ins check their
-// arguments and stop.
-bool g_achievementsAvailable = false;
 
 constexpr const char* kIllegalCount = "Illegal argument count";
 constexpr const char* kIllegalType = "Illegal argument type";
@@ -33,7 +32,7 @@ void SetNoText(RValue& result) {
 PELL_BUILTIN(AchievementServiceCall) {}
 
 PELL_BUILTIN(AchievementsAvailable) {
-    Result_SetFlag(result, g_achievementsAvailable);
+    Result_SetFlag(result, Pell_AchievementsAvailable());
 }
 
 // (name, value): a string and a real, else the count or type is reported.
@@ -51,13 +50,13 @@ bool AchievementArgumentsValid(int32_t argc, RValue* args) {
 
 PELL_BUILTIN(AchievementPost) {
     Result_SetReal(result, 0);
-    if (!AchievementArgumentsValid(argc, args) || !g_achievementsAvailable) return;
+    if (!AchievementArgumentsValid(argc, args) || !Pell_AchievementsAvailable()) return;
     Arg_GetFloat(args, 1);
     Arg_GetString(args, 0);
 }
 PELL_BUILTIN(AchievementPostScore) {
     Result_SetReal(result, 0);
-    if (!AchievementArgumentsValid(argc, args) || !g_achievementsAvailable) return;
+    if (!AchievementArgumentsValid(argc, args) || !Pell_AchievementsAvailable()) return;
     Arg_GetInt32(args, 1);
     Arg_GetString(args, 0);
 }
@@ -774,7 +773,13 @@ void Pell_SetRunnerHooks(const PellRunnerHooks& hooks) {
     g_runnerHooks = hooks;
 }
 
+// The achievement service is never available here: the posting built-ins check their
+// arguments and stop.
 void Pell_Functions_Init() {
+    Pell_ResetAchievements();
+    Pell_LoadAchievementCache();
+    IAP_Init();
+    Pell_SetAchievementsAvailable(false);
     PellRows_VirtualKeys();
     Code_Function_AddRows(kAchievementRows);
     Code_Function_AddRows(kCloudRows);

@@ -10,6 +10,7 @@
 #include "platform/WindowOps.h"
 #include "room/Room_Draw.h"
 #include "services/Pell_Functions_Internal.h"
+#include "services/Pell_Services.h"
 #include "world/IO_Main.h"
 
 namespace {
@@ -19,8 +20,6 @@ constexpr float kDefaultDpi = 96.0f;
 // Nothing measures tilt or watches a keypad here: they stay 0 and closed.
 float g_tilt[3] = {0.0f, 0.0f, 0.0f};
 bool g_keypadOpen = false;
-// Nothing reports a pause event here.
-bool g_osPaused = false;
 
 // --- virtual keys ------------------------------------------------------------------------------
 
@@ -241,7 +240,7 @@ const BuiltinRow kPointerRows[] = {
 // --- pause and focus ---------------------------------------------------------------------------
 
 PELL_BUILTIN(OSIsPaused) {
-    Result_SetFlag(result, g_osPaused);
+    Result_SetFlag(result, Pell_IsPaused());
 }
 PELL_BUILTIN(WindowHasFocus) {
     Result_SetFlag(result, Window_HasKeyboardFocus(Window_Get_Handle()));

@@ -75,5 +75,8 @@ void HandleAsync();
 void Joystick_Probe();
 // Forgets the joystick stage's decision and asks for a probe (start of a turn).
 void Joystick_Reset();
-// One asynchronous pass over the objects with Other event `subtype`.
+// One asynchronous pass over the objects with Other event `subtype` (the request list's
+// subtypes only).
 void Async_PerformEvent(int32_t subtype);
+// The same pass for any Other subtype: instances made during the pass are skipped.
+void Event_PerformOtherPass(int32_t subtype);

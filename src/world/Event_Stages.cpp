@@ -339,7 +339,10 @@ void HandleAsync() {
 }
 
 void Async_PerformEvent(int32_t subtype) {
-    if (!IsAsyncSubtype(subtype)) return;
+    if (IsAsyncSubtype(subtype)) Event_PerformOtherPass(subtype);
+}
+
+void Event_PerformOtherPass(int32_t subtype) {
     const uint64_t pass = EventPassCounter++;
     ForEachListed(EVENT_OTHER, subtype, pass, [&](CInstance* instance) {
         PerformEvent(instance, instance, instance->object_index, EVENT_OTHER, subtype);
