@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <unordered_map>
 
 #include "base/GEN8.h"
@@ -10,26 +11,41 @@
 #include "core/MemoryManager.h"
 #include "data/Function_Data_Structures.h"
 #include "io/LoadSave.h"
+#include "platform/SharedObject.h"
 #include "io/Support_File.h"
 #include "services/Steam_Internal.h"
 
 namespace {
 
-// The real back end: the library is loaded through the platform's shared-object layer where
-// there is one; this build has none, so the library is never found.
-class SteamBackendNotPresent final : public SteamBackend {
+// The real back end: the library is looked for through the platform's shared-object loader and
+// its exports are bound. No client interface is ever handed out from it (nothing here knows the
+// library's calls), so a found library still ends start-up at the interfaces, with their lines.
+class SteamBackendLibrary final : public SteamBackend {
 public:
     bool LoadLibrary(int32_t* error) override {
-        *error = kModuleNotFound;
-        return false;
+        std::string why;
+        m_module = SharedObject_Loader().Open(kLibraryName, &why);
+        *error = m_module != nullptr ? 0 : kModuleNotFound;
+        return m_module != nullptr;
+    }
+    bool HasExport(const char* name) override {
+        return m_module != nullptr && SharedObject_Loader().Symbol(m_module, name) != nullptr;
+    }
+    int32_t LastError() override { return m_module != nullptr ? kProcedureNotFound : kModuleNotFound; }
+    void FreeLibrary() override {
+        if (m_module != nullptr) SharedObject_Loader().Close(m_module);
+        m_module = nullptr;
     }
 
 private:
+    static constexpr const char* kLibraryName = "libsteam_api.so";
     static constexpr int32_t kModuleNotFound = 126;
+    static constexpr int32_t kProcedureNotFound = 127;
+    void* m_module = nullptr;
 };
 
-SteamBackendNotPresent g_notPresent;
-SteamBackend* g_backend = &g_notPresent;
+SteamBackendLibrary g_library;
+SteamBackend* g_backend = &g_library;
 
 bool g_initialised = false;
 bool g_startFailed = false;
