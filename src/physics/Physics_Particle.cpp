@@ -18,6 +18,7 @@ constexpr float kRestWeight = 1.0f;
 constexpr float kMaxWeight = 5.0f;
 // Damping takes away at most the whole speed at which a pair approaches.
 constexpr float kMaxDampingShare = 1.0f;
+constexpr size_t kMaxPairsPerParticle = 16;
 // Steps of the liquid within one world step: enough that gravity moves a particle by no more
 // than about a hundredth of its radius a step, at most eight.
 constexpr float kRadiusThreshold = 0.01f;
@@ -146,7 +147,7 @@ void CPhysicsParticleSystem::SetRadius(float metres) {
         Physics_AssertHandler(false, "radius > 0.0f");
         return;
     }
-    m_radius = PhysicsGuard_Length(metres) > 0.0f ? metres : m_radius;
+    if (PhysicsGuard_Length(metres) > 0.0f) m_radius = metres;
 }
 
 void CPhysicsParticleSystem::SetDensity(float density) {
@@ -404,7 +405,10 @@ void CPhysicsParticleSystem::FindPairs() {
     const float diameter2 = diameter * diameter;
     const float inverseDiameter = 1.0f / diameter;
     const int32_t n = Count();
-    for (int32_t k = 0; k < n; ++k) {
+    // Particles heaped on one spot would pair every one with every other; past this many pairs
+    // a step leaves the rest for the steps after it, which part the heap.
+    const size_t maxPairs = static_cast<size_t>(n) * kMaxPairsPerParticle;
+    for (int32_t k = 0; k < n && m_pairs.size() < maxPairs; ++k) {
         const int32_t i = m_sorted[k];  // in bucket order, so neighbours sit close in memory
         const b2Vec2 pi = m_particles[i].position;
         for (int64_t dy = -1; dy <= 1; ++dy) {

@@ -6,6 +6,7 @@
 #include "PhysicsTestSupport.h"
 #include "core/Code_Function.h"
 #include "core/Value.h"
+#include "data/Function_Data_Structures.h"
 #include "io/Buffer_Manager.h"
 #include "physics/Function_Physics_Particle.h"
 #include "physics/Physics_Particle.h"
@@ -261,6 +262,18 @@ TEST_F(PhysicsParticleTest, ParticlesPushDynamicBodiesAndAreStoppedByThem) {
     EXPECT_GT(system.Particles()[1].position.x, -2.0f);
 }
 
+// Thousands of particles made on one spot neither hang the step nor stay heaped.
+TEST_F(PhysicsParticleTest, AHeapOnOneSpotParts) {
+    CPhysicsParticleSystem& system = UnitLattice();
+    system.SetRadius(0.1f);
+    for (int32_t i = 0; i < 3000; ++i) system.CreateParticle(0, b2Vec2(0, 0), b2Vec2(0, 0), {}, 0);
+    for (int step = 0; step < 30; ++step) system.Step(1.0f / 60);
+    float farthest = 0.0f;
+    for (int32_t i = 0; i < system.Count(); ++i) farthest = std::max(farthest, system.Particles()[i].position.Length());
+    EXPECT_GT(farthest, 1.0f);
+    for (int32_t i = 0; i < system.Count(); ++i) ASSERT_TRUE(system.Particles()[i].position.IsValid());
+}
+
 // --- The built-ins ------------------------------------------------------------------------
 
 class ParticleBuiltinTest : public PhysicsParticleTest {
@@ -349,6 +362,32 @@ TEST_F(ParticleBuiltinTest, RoomUnitsAndColoursConvert) {
     EXPECT_EQ(system.Particles()[0].flags, 5u);
     Call("physics_particle_set_category_flags", {0, 32});
     EXPECT_EQ(system.Particles()[0].flags, 32u);
+}
+
+TEST_F(ParticleBuiltinTest, RegionsDeleteWhatLiesInThem) {
+    m_room.physicsWorld = MakeWorld(0.1f, 60, 0, 0);
+    CPhysicsParticleSystem& system = m_room.physicsWorld->Particles();
+    system.SetRadius(0.1f);
+    for (int32_t i = 0; i < 10; ++i) system.CreateParticle(0, b2Vec2(1.0f * i, 0), b2Vec2(0, 0), {}, 0);
+    Call("physics_particle_delete_region_circle", {0, 0, 15});  // pixels: particles 0 and 1
+    Call("physics_particle_delete_region_box", {50, 0, 5, 5});   // particle 5
+    const int32_t list = g_DsListTable.AllocSlot();
+    g_DsListTable.Store(list, new CDS_List());
+    for (double v : {65.0, -5.0, 85.0, -5.0, 85.0, 5.0, 65.0, 5.0, 99.0}) {  // an odd last value is left
+        const RValue value = RValue_Real(v);
+        g_DsListTable.Get(list)->Add(&value);
+    }
+    Call("physics_particle_delete_region_poly", {double(list)});  // particles 7 and 8
+    Runtime_SetNonFatalReporter([](const char* text) { Reports().push_back(text); });
+    Call("physics_particle_delete_region_poly", {double(list + 1)});
+    Runtime_SetNonFatalReporter(nullptr);
+    DS_DestroyList(list);
+    EXPECT_EQ(Reports().back(), "Data structure with index does not exist.");
+    EXPECT_EQ(system.Count(), 10);
+    m_room.physicsWorld->Step(60, false);
+    ASSERT_EQ(system.Count(), 5);
+    const float kept[] = {2.0f, 3.0f, 4.0f, 6.0f, 9.0f};
+    for (int32_t i = 0; i < 5; ++i) EXPECT_FLOAT_EQ(system.Particles()[i].position.x, kept[i]);
 }
 
 TEST_F(ParticleBuiltinTest, DataParticleNeedsItsThreeArguments) {
