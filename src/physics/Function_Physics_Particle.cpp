@@ -22,7 +22,7 @@
 
 #define PARTICLE_BUILTIN(Name) \
     void Name(RValue& result, CInstance*, CInstance*, [[maybe_unused]] int32_t argc, \
-                [[maybe_unused]] RValue* args)
+              [[maybe_unused]] RValue* args)
 
 namespace {
 
@@ -93,7 +93,8 @@ PARTICLE_BUILTIN(F_PhysicsParticleDeleteRegionCircle) {
     const float f = world->PixelsToMetres();
     b2CircleShape circle;
     circle.m_radius = PhysicsGuard_Length(Arg_GetFloat(args, 2) * f);
-    const b2Transform at(PhysicsGuard_Vector(Arg_GetFloat(args, 0) * f, Arg_GetFloat(args, 1) * f), b2Rot(0.0f));
+    const b2Transform at(PhysicsGuard_Vector(Arg_GetFloat(args, 0) * f, Arg_GetFloat(args, 1) * f),
+                         b2Rot(0.0f));
     world->Particles().DestroyParticlesInShape(circle, at);
 }
 
@@ -105,7 +106,8 @@ PARTICLE_BUILTIN(F_PhysicsParticleDeleteRegionBox) {
     b2PolygonShape box;
     box.SetAsBox(std::fabs(PhysicsGuard_Length(Arg_GetFloat(args, 2) * f)),
                  std::fabs(PhysicsGuard_Length(Arg_GetFloat(args, 3) * f)));
-    const b2Transform at(PhysicsGuard_Vector(Arg_GetFloat(args, 0) * f, Arg_GetFloat(args, 1) * f), b2Rot(0.0f));
+    const b2Transform at(PhysicsGuard_Vector(Arg_GetFloat(args, 0) * f, Arg_GetFloat(args, 1) * f),
+                         b2Rot(0.0f));
     world->Particles().DestroyParticlesInShape(box, at);
 }
 
@@ -154,7 +156,8 @@ PARTICLE_BUILTIN(F_PhysicsParticleDraw) {
     if (world == nullptr) return;
     const int32_t sprite = Arg_GetInt32(args, 2);
     if (Sprite_Exists(sprite))
-        PhysicsParticles_Draw(*world, Arg_GetUInt32(args, 0), Arg_GetInt32(args, 1), sprite, Arg_GetInt32(args, 3));
+        PhysicsParticles_Draw(*world, Arg_GetUInt32(args, 0), Arg_GetInt32(args, 1), sprite,
+                              Arg_GetInt32(args, 3));
 }
 
 PARTICLE_BUILTIN(F_PhysicsParticleDrawExt) {
@@ -165,12 +168,14 @@ PARTICLE_BUILTIN(F_PhysicsParticleDrawExt) {
     if (Sprite_Exists(sprite))
         PhysicsParticles_DrawExt(*world, Arg_GetUInt32(args, 0), Arg_GetInt32(args, 1), sprite,
                                  Arg_GetInt32(args, 3), Arg_GetFloat(args, 4), Arg_GetFloat(args, 5),
-                                 Radians(Arg_GetFloat(args, 6)), Arg_GetColour(args, 7), Arg_GetFloat(args, 8));
+                                 Radians(Arg_GetFloat(args, 6)), Arg_GetColour(args, 7),
+                                 Arg_GetFloat(args, 8));
 }
 
 PARTICLE_BUILTIN(F_PhysicsParticleCount) {
     Result_SetReal(result, -1.0);
-    if (CPhysicsWorld* world = WorldOf("physics_particle_count()")) Result_SetReal(result, world->Particles().Count());
+    if (CPhysicsWorld* world = WorldOf("physics_particle_count()"))
+        Result_SetReal(result, world->Particles().Count());
 }
 
 PARTICLE_BUILTIN(F_PhysicsParticleGetData) {
@@ -187,8 +192,8 @@ PARTICLE_BUILTIN(F_PhysicsParticleGetDataParticle) {
     CPhysicsWorld* world = WorldOf("physics_particle_get_data_particle()");
     if (world == nullptr) return;
     if (argc < 3) {
-        Runtime_ReportError("physics_particle_get_data_particle() takes 3 arguments: index, buffer, data mask",
-                            false);
+        Runtime_ReportError(
+            "physics_particle_get_data_particle() takes 3 arguments: index, buffer, data mask", false);
         return;
     }
     const int32_t index = Arg_GetInt32(args, 0);
@@ -311,16 +316,36 @@ void GroupGetter(RValue& result, RValue* args, const char* name) {
     const ParticleGroupStats s = system.GroupStats(id);
     float answer = 0.0f;
     switch (value) {
-        case GroupValue::Mass: answer = s.mass; break;
-        case GroupValue::Inertia: answer = s.inertia; break;
-        case GroupValue::CentreX: answer = s.centre.x / f; break;
-        case GroupValue::CentreY: answer = s.centre.y / f; break;
-        case GroupValue::VelX: answer = s.velocity.x / f; break;
-        case GroupValue::VelY: answer = s.velocity.y / f; break;
-        case GroupValue::AngVel: answer = Degrees(s.angularVelocity); break;
-        case GroupValue::X: answer = group->position.x / f; break;
-        case GroupValue::Y: answer = group->position.y / f; break;
-        case GroupValue::Angle: answer = Degrees(group->angle); break;
+        case GroupValue::Mass:
+            answer = s.mass;
+            break;
+        case GroupValue::Inertia:
+            answer = s.inertia;
+            break;
+        case GroupValue::CentreX:
+            answer = s.centre.x / f;
+            break;
+        case GroupValue::CentreY:
+            answer = s.centre.y / f;
+            break;
+        case GroupValue::VelX:
+            answer = s.velocity.x / f;
+            break;
+        case GroupValue::VelY:
+            answer = s.velocity.y / f;
+            break;
+        case GroupValue::AngVel:
+            answer = Degrees(s.angularVelocity);
+            break;
+        case GroupValue::X:
+            answer = group->position.x / f;
+            break;
+        case GroupValue::Y:
+            answer = group->position.y / f;
+            break;
+        case GroupValue::Angle:
+            answer = Degrees(group->angle);
+            break;
     }
     Result_SetReal(result, answer);
 }

@@ -11,7 +11,8 @@ class IBuffer;
 // room units, and puts the position back where it was. Nothing unless 0 <= first < count and
 // first <= end <= count. Mask bits: 1 flags (u32), 2 position (f32 x, y), 4 velocity (f32 x, y),
 // 8 colour (u32 0xAARRGGBB), 16 category (s32).
-void PhysicsParticles_WriteData(CPhysicsWorld& world, IBuffer* buffer, uint32_t mask, int32_t first, int32_t end);
+void PhysicsParticles_WriteData(CPhysicsWorld& world, IBuffer* buffer, uint32_t mask, int32_t first,
+                                int32_t end);
 
 // Adds the 44 physics_particle_* rows.
 void InitPhysicsParticleFunctions();

@@ -30,7 +30,8 @@ constexpr double kMaxLatticePoints = 64.0 * 1024.0 * 1024.0;
 constexpr double kLargestCell = 1.0e15;
 
 uint32_t HashCell(int64_t x, int64_t y) {
-    const uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full;
+    const uint64_t h =
+        static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full;
     return static_cast<uint32_t>(h >> 32);
 }
 
@@ -70,7 +71,8 @@ void Separation(const b2Shape* shape, int32_t child, const b2Transform& xf, b2Ve
             const b2Vec2 local = b2MulT(xf, p);
             const b2Vec2 d = local - ClosestOnSegment(local, edge.m_vertex1, edge.m_vertex2);
             const float length = d.Length();
-            b2Vec2 n = length > b2_epsilon ? (1.0f / length) * d : b2Cross(edge.m_vertex2 - edge.m_vertex1, 1.0f);
+            b2Vec2 n =
+                length > b2_epsilon ? (1.0f / length) * d : b2Cross(edge.m_vertex2 - edge.m_vertex1, 1.0f);
             n.Normalize();
             *separation = length - edge.m_radius;
             *normal = b2Mul(xf.q, n);
@@ -172,8 +174,8 @@ int32_t CPhysicsParticleSystem::CreateParticle(uint32_t flags, b2Vec2 position, 
                                                ParticleColour colour, int32_t category) {
     const int32_t count = Count();
     if ((m_maxCount > 0 && count >= m_maxCount) || count >= kHardLimit) return -1;
-    m_particles.push_back({PhysicsGuard_Vector(position.x, position.y), PhysicsGuard_Vector(velocity.x, velocity.y),
-                           flags, colour, category, nullptr});
+    m_particles.push_back({PhysicsGuard_Vector(position.x, position.y),
+                           PhysicsGuard_Vector(velocity.x, velocity.y), flags, colour, category, nullptr});
     return count;
 }
 
@@ -235,7 +237,8 @@ int32_t CPhysicsParticleSystem::EndGroup() {
             shape = &polygon;
             break;
         case ParticleGroupDef::POLYGON:
-            if (!PhysicsGuard_PolygonIsBuildable(def.points.data(), static_cast<int32_t>(def.points.size()))) {
+            if (!PhysicsGuard_PolygonIsBuildable(def.points.data(),
+                                                 static_cast<int32_t>(def.points.size()))) {
                 Physics_AssertHandler(false, "3 <= count && count <= b2_maxPolygonVertices");
                 return -1;
             }
@@ -275,8 +278,8 @@ int32_t CPhysicsParticleSystem::EndGroup() {
             const b2Vec2 local(static_cast<float>(column * stride), static_cast<float>(row * stride));
             if (!shape->TestPoint(identity, local)) continue;
             const b2Vec2 at = b2Mul(placed, local);
-            const int32_t index =
-                CreateParticle(def.flags, at, velocity + b2Cross(spin, at - group->position), def.colour, def.category);
+            const int32_t index = CreateParticle(
+                def.flags, at, velocity + b2Cross(spin, at - group->position), def.colour, def.category);
             if (index < 0) {
                 full = true;
                 break;
@@ -396,7 +399,8 @@ void CPhysicsParticleSystem::BuildHash() {
     // Running totals give each bucket's end; filling from the back brings each back to its start.
     for (uint32_t b = 1; b < buckets; ++b) m_bucketStart[b] += m_bucketStart[b - 1];
     m_bucketStart[buckets] = n;
-    for (int32_t i = n - 1; i >= 0; --i) m_sorted[--m_bucketStart[HashCell(m_cellX[i], m_cellY[i]) & m_bucketMask]] = i;
+    for (int32_t i = n - 1; i >= 0; --i)
+        m_sorted[--m_bucketStart[HashCell(m_cellX[i], m_cellY[i]) & m_bucketMask]] = i;
 }
 
 void CPhysicsParticleSystem::FindPairs() {
@@ -641,7 +645,8 @@ void CPhysicsParticleSystem::Step(float dt) {
     if (!(dt > 0.0f)) return;
     const float gravity = m_world->GetGravity().Length() * std::fabs(m_gravityScale);
     const float steps = std::ceil(std::sqrt(gravity / (kRadiusThreshold * m_radius)) * dt);
-    const int32_t iterations = std::isfinite(steps) ? std::clamp(static_cast<int32_t>(steps), 1, kMaxIterations) : 1;
+    const int32_t iterations =
+        std::isfinite(steps) ? std::clamp(static_cast<int32_t>(steps), 1, kMaxIterations) : 1;
     for (int32_t i = 0; i < iterations; ++i) SubStep(dt / static_cast<float>(iterations));
 }
 

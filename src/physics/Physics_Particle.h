@@ -60,9 +60,9 @@ struct ParticleGroupDef {
     bool destroyAutomatically = true;
 
     Shape shape = NONE;
-    float radius = 0.0f;                   // CIRCLE
+    float radius = 0.0f;                        // CIRCLE
     float halfWidth = 0.0f, halfHeight = 0.0f;  // BOX
-    std::vector<b2Vec2> points;            // POLYGON, at most 8
+    std::vector<b2Vec2> points;                 // POLYGON, at most 8
 };
 
 constexpr int32_t kParticleGroupPolygonPoints = 8;
@@ -163,7 +163,7 @@ private:
     // Scratch of the step, kept between steps so it is not allocated every time.
     struct Pair {
         int32_t a, b;
-        float weight;  // 1 at the same place, 0 a diameter apart
+        float weight;   // 1 at the same place, 0 a diameter apart
         b2Vec2 normal;  // from a to b
     };
     std::vector<Pair> m_pairs;

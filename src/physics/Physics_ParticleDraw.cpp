@@ -42,8 +42,17 @@ bool FrameOf(int32_t spriteIndex, int32_t frame, FrameQuad* out) {
         const int32_t id = sprite->GetTextureId(wrapped);
         const TextureEntry* texture = GR_Texture_Get_Entry(id);
         if (texture == nullptr) return false;
-        out->entry = {0, 0, texture->width, texture->height, 0, 0, texture->width, texture->height,
-                      texture->width, texture->height, static_cast<int16_t>(id)};
+        out->entry = {0,
+                      0,
+                      texture->width,
+                      texture->height,
+                      0,
+                      0,
+                      texture->width,
+                      texture->height,
+                      texture->width,
+                      texture->height,
+                      static_cast<int16_t>(id)};
     }
     out->texture = GR_Texture_Get_Entry(out->entry.texture);
     if (out->texture == nullptr || out->texture->record == nullptr) return false;
@@ -59,8 +68,8 @@ bool Selected(const PhysicsParticle& p, uint32_t typeMask, int32_t category) {
 }
 
 uint32_t DeviceColour(ParticleColour c) {
-    return static_cast<uint32_t>(c.a) << 24 | static_cast<uint32_t>(c.r) << 16 | static_cast<uint32_t>(c.g) << 8 |
-           c.b;
+    return static_cast<uint32_t>(c.a) << 24 | static_cast<uint32_t>(c.r) << 16 |
+           static_cast<uint32_t>(c.g) << 8 | c.b;
 }
 
 // Corner offsets from a particle, in the order top-left, top-right, bottom-right, bottom-left.
@@ -118,7 +127,8 @@ void PhysicsParticles_Draw(CPhysicsWorld& world, uint32_t typeMask, int32_t cate
     const float left = quad.entry.targetX - quad.originX, top = quad.entry.targetY - quad.originY;
     const float right = left + quad.entry.targetWidth, bottom = top + quad.entry.targetHeight;
     const Corners corners = {{left, right, right, left}, {top, top, bottom, bottom}};
-    DrawQuads(world, typeMask, category, quad, corners, [](const PhysicsParticle& p) { return DeviceColour(p.colour); });
+    DrawQuads(world, typeMask, category, quad, corners,
+              [](const PhysicsParticle& p) { return DeviceColour(p.colour); });
 }
 
 void PhysicsParticles_DrawExt(CPhysicsWorld& world, uint32_t typeMask, int32_t category, int32_t sprite,
@@ -128,7 +138,8 @@ void PhysicsParticles_DrawExt(CPhysicsWorld& world, uint32_t typeMask, int32_t c
     if (!FrameOf(sprite, frame, &quad)) return;
     const float left = (quad.entry.targetX - quad.originX) * xScale;
     const float top = (quad.entry.targetY - quad.originY) * yScale;
-    const float right = left + quad.entry.targetWidth * xScale, bottom = top + quad.entry.targetHeight * yScale;
+    const float right = left + quad.entry.targetWidth * xScale,
+                bottom = top + quad.entry.targetHeight * yScale;
     Corners corners = {{left, right, right, left}, {top, top, bottom, bottom}};
     if (std::fabs(angle) >= 0.001f) {
         const float c = std::cos(angle), s = std::sin(angle);
@@ -148,7 +159,8 @@ void PhysicsParticles_DrawDebug(CPhysicsWorld& world) {
     const float radius = system.Radius() * scale;
     for (int32_t i = 0; i < system.Count(); ++i) {
         const PhysicsParticle& p = system.Particles()[i];
-        GR_Draw_Set_Colour(p.colour.r | static_cast<uint32_t>(p.colour.g) << 8 | static_cast<uint32_t>(p.colour.b) << 16);
+        GR_Draw_Set_Colour(p.colour.r | static_cast<uint32_t>(p.colour.g) << 8 |
+                           static_cast<uint32_t>(p.colour.b) << 16);
         const float x = p.position.x * scale, y = p.position.y * scale;
         GR_Draw_Ellipse(x - radius, y - radius, x + radius, y + radius, true);
     }

@@ -257,7 +257,8 @@ void CPhysicsWorld::Step(int32_t frameRate, bool anyInstanceOnPath) {
     StorePreviousPositions();
     if (m_updateSpeed > 0) {
         const float inverse = 1.0f / static_cast<float>(m_updateSpeed);
-        for (float e = static_cast<float>(m_updateSpeed) / static_cast<float>(frameRate); e > 0.0f; e -= 1.0f) {
+        for (float e = static_cast<float>(m_updateSpeed) / static_cast<float>(frameRate); e > 0.0f;
+             e -= 1.0f) {
             const float dt = e > 1.0f ? inverse : e * inverse;
             m_world.Step(dt, m_iterations, m_iterations);
             m_particles.Step(dt);

@@ -25,7 +25,8 @@ protected:
         world->Particles().SetRadius(1.0f / 1.5f);
         return world->Particles();
     }
-    static int32_t FillBox(CPhysicsParticleSystem& system, float halfWidth, float halfHeight, b2Vec2 at = {0, 0}) {
+    static int32_t FillBox(CPhysicsParticleSystem& system, float halfWidth, float halfHeight,
+                           b2Vec2 at = {0, 0}) {
         ParticleGroupDef& def = system.PendingGroup();
         def.shape = ParticleGroupDef::BOX;
         def.halfWidth = halfWidth;
@@ -42,8 +43,9 @@ TEST_F(PhysicsParticleTest, GroupsFillTheirShapeOnTheLattice) {
         int32_t count;
     };
     // Lattice points inside: a 5 x 3 box; the 3 x 3 points within 1.5 of the centre.
-    for (const Case& c : {Case{ParticleGroupDef::BOX, 2.5f, 1.5f, 15}, Case{ParticleGroupDef::CIRCLE, 1.5f, 0, 9},
-                          Case{ParticleGroupDef::CIRCLE, 0.5f, 0, 1}}) {
+    for (const Case& c :
+         {Case{ParticleGroupDef::BOX, 2.5f, 1.5f, 15}, Case{ParticleGroupDef::CIRCLE, 1.5f, 0, 9},
+          Case{ParticleGroupDef::CIRCLE, 0.5f, 0, 1}}) {
         CPhysicsParticleSystem& system = UnitLattice();
         ParticleGroupDef& def = system.PendingGroup();
         def.shape = c.shape;
@@ -164,7 +166,8 @@ TEST_F(PhysicsParticleTest, ParticleDataDecodesFieldByField) {
     ASSERT_EQ(buffer->GetUsedSize(), 2 * (4 + 8 + 8 + 4 + 4));
     const double expected[2][7] = {{5, 2, 4, 6, -8, 40u << 24 | 10 << 16 | 20 << 8 | 30, 7},
                                    {0, -2, 1, 0, 0, 0xFFFF0000u, -2}};
-    const int32_t types[7] = {eBuffer_U32, eBuffer_F32, eBuffer_F32, eBuffer_F32, eBuffer_F32, eBuffer_U32, eBuffer_S32};
+    const int32_t types[7] = {eBuffer_U32, eBuffer_F32, eBuffer_F32, eBuffer_F32,
+                              eBuffer_F32, eBuffer_U32, eBuffer_S32};
     for (int32_t p = 0; p < 2; ++p)
         for (int32_t field = 0; field < 7; ++field) {
             RValue value = RValue_Real(0);
@@ -212,7 +215,7 @@ TEST_F(PhysicsParticleTest, TenThousandParticlesSettleInABox) {
         highest = std::min(highest, p.position.y);
     }
     EXPECT_LT(meanSpeed, 1.0f);
-    EXPECT_GT(lowest, halfHeight - 0.5f);  // the lowest layer lies on the floor
+    EXPECT_GT(lowest, halfHeight - 0.5f);    // the lowest layer lies on the floor
     EXPECT_GT(highest, -halfHeight + 2.0f);  // and nothing is still up at the ceiling
 }
 
@@ -269,7 +272,8 @@ TEST_F(PhysicsParticleTest, AHeapOnOneSpotParts) {
     for (int32_t i = 0; i < 3000; ++i) system.CreateParticle(0, b2Vec2(0, 0), b2Vec2(0, 0), {}, 0);
     for (int step = 0; step < 30; ++step) system.Step(1.0f / 60);
     float farthest = 0.0f;
-    for (int32_t i = 0; i < system.Count(); ++i) farthest = std::max(farthest, system.Particles()[i].position.Length());
+    for (int32_t i = 0; i < system.Count(); ++i)
+        farthest = std::max(farthest, system.Particles()[i].position.Length());
     EXPECT_GT(farthest, 1.0f);
     for (int32_t i = 0; i < system.Count(); ++i) ASSERT_TRUE(system.Particles()[i].position.IsValid());
 }
@@ -295,7 +299,8 @@ protected:
         std::vector<RValue> args;
         for (double v : values) args.push_back(RValue_Real(v));
         RValue result = RValue_Real(12345);
-        Code_Function_Row(id)->function(result, nullptr, nullptr, static_cast<int32_t>(args.size()), args.data());
+        Code_Function_Row(id)->function(result, nullptr, nullptr, static_cast<int32_t>(args.size()),
+                                        args.data());
         return result;
     }
     CRoom m_room;
@@ -316,8 +321,10 @@ TEST_F(ParticleBuiltinTest, WithoutAWorldEachReportsItsMessageAndDefault) {
     EXPECT_EQ(Call("physics_particle_group_get_ang_vel", {0}).val, -1.0);
     EXPECT_EQ(Call("physics_particle_delete", {0}).val, 12345.0);  // no default: left as it was
     ASSERT_EQ(Reports().size(), 3u);
-    EXPECT_EQ(Reports()[0], "physics_particle_create() The current room does not have a physics world representation");
-    EXPECT_EQ(Reports()[1], "physics_particle_group_get_x() The current room does not have a physics world representation");
+    EXPECT_EQ(Reports()[0],
+              "physics_particle_create() The current room does not have a physics world representation");
+    EXPECT_EQ(Reports()[1],
+              "physics_particle_group_get_x() The current room does not have a physics world representation");
 }
 
 TEST_F(ParticleBuiltinTest, RoomUnitsAndColoursConvert) {
@@ -370,7 +377,7 @@ TEST_F(ParticleBuiltinTest, RegionsDeleteWhatLiesInThem) {
     system.SetRadius(0.1f);
     for (int32_t i = 0; i < 10; ++i) system.CreateParticle(0, b2Vec2(1.0f * i, 0), b2Vec2(0, 0), {}, 0);
     Call("physics_particle_delete_region_circle", {0, 0, 15});  // pixels: particles 0 and 1
-    Call("physics_particle_delete_region_box", {50, 0, 5, 5});   // particle 5
+    Call("physics_particle_delete_region_box", {50, 0, 5, 5});  // particle 5
     const int32_t list = g_DsListTable.AllocSlot();
     g_DsListTable.Store(list, new CDS_List());
     for (double v : {65.0, -5.0, 85.0, -5.0, 85.0, 5.0, 65.0, 5.0, 99.0}) {  // an odd last value is left
