@@ -6,7 +6,7 @@
 // destruction are compacted away (and groups left empty destroyed, their ids freed), gravity
 // and the particles' own pressure and damping change velocities, positions advance, and
 // particles that reach into a fixture are pushed out of it, giving dynamic bodies the impulse.
-// Wall particles never move. The README's "Physics particles" section gives the model.
+// Wall particles never move. The README gives the whole model.
 #pragma once
 
 #include <box2d/box2d.h>
