@@ -116,6 +116,7 @@
 #include "script/JS_Runtime.h"
 #include "script/JS_StandardObjects.h"
 #include "script/JS_VMHelpers.h"
+#include "physics/Function_Physics_Particle.h"
 #include "physics/Physics_Main.h"
 
 // The compiled game linked into the program fills the link record.
@@ -393,7 +394,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Misc..", {InitEventFunctions, InitExternalFunctions, InitWindowFunctions, InitMiscFunctions}},
     {"DS..", {InitDataStructureFunctions, InitSecureMapFunctions}},
     {"Sound..", {Audio_RegisterBuiltins}},
-    {"Physics..", {}},  // the physics built-ins
+    {"Physics..", {InitPhysicsParticleFunctions}},  // the physics built-ins
     {"Gamepad..", {InitGamepadFunctions}},
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions, InitVertexBufferFunctions}},
     {"Networking..", {InitHttpFunctions, InitNetworkingFunctions}},

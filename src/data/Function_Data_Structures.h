@@ -27,6 +27,10 @@ struct DsIndexTable : ResourceTable<T> {
 extern DsIndexTable<CDS_Map> g_DsMapTable;
 extern DsIndexTable<CDS_List> g_DsListTable;
 
+// Reports "Data structure with index does not exist." (non-fatal), as every ds_* built-in does
+// for an index that names no container.
+void DS_ReportMissing();
+
 // Registers the 130 ds_* built-ins in their order (the checked grid accessors), and the
 // containers as a root of the collector.
 void InitDataStructureFunctions();

@@ -257,8 +257,12 @@ void CPhysicsWorld::Step(int32_t frameRate, bool anyInstanceOnPath) {
     StorePreviousPositions();
     if (m_updateSpeed > 0) {
         const float inverse = 1.0f / static_cast<float>(m_updateSpeed);
-        for (float e = static_cast<float>(m_updateSpeed) / static_cast<float>(frameRate); e > 0.0f; e -= 1.0f)
-            m_world.Step(e > 1.0f ? inverse : e * inverse, m_iterations, m_iterations);
+        for (float e = static_cast<float>(m_updateSpeed) / static_cast<float>(frameRate); e > 0.0f;
+             e -= 1.0f) {
+            const float dt = e > 1.0f ? inverse : e * inverse;
+            m_world.Step(dt, m_iterations, m_iterations);
+            m_particles.Step(dt);
+        }
     }
     // A force applied between frames acts in the first sub-step only.
     m_world.ClearForces();

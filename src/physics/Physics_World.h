@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "physics/Physics_Contact.h"
+#include "physics/Physics_Particle.h"
 
 class CInstance;
 class CPhysicsFixture;
@@ -77,6 +78,9 @@ public:
     bool Paused() const { return m_paused; }
     void SetPaused(bool paused) { m_paused = paused; }
 
+    // The world's liquid particles, stepped after each library step.
+    CPhysicsParticleSystem& Particles() { return m_particles; }
+
 private:
     void InitListeners();
     void SyncNonDynamicBodies();
@@ -95,6 +99,7 @@ private:
     float m_pixelsToMetres;
     bool m_paused = false;
     CollisionCategorySlot m_slots[kCollisionCategorySlots];
+    CPhysicsParticleSystem m_particles{&m_world};
 };
 
 // The instance whose body this is; null for a body that belongs to no instance.

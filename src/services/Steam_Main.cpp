@@ -200,7 +200,7 @@ public:
 }  // namespace
 
 void Steam_SetBackend(SteamBackend* backend) {
-    g_backend = backend != nullptr ? backend : &g_notPresent;
+    g_backend = backend != nullptr ? backend : &g_library;
 }
 
 SteamBackend& Steam_Backend() {
