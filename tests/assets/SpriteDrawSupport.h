@@ -18,6 +18,13 @@
 
 namespace spritetest {
 
+// A string value the caller owns.
+inline RValue Text(const char* text) {
+    RValue v = RValue_Undefined();
+    RValue_SetString(&v, text);
+    return v;
+}
+
 // A "RAW " texture blob: width x height pixels of the bytes red, green, blue, alpha.
 inline std::vector<uint8_t> RawBlob(uint32_t width, uint32_t height, const std::vector<uint32_t>& rgba) {
     const uint32_t header[4] = {0x20574152u, width, height, 0};

@@ -13,12 +13,6 @@ namespace {
 constexpr uint32_t kHalfRed = 0x800000FFu;  // 0xAABBGGRR
 constexpr uint32_t kBlue = 0xFFFF0000u;
 
-RValue Text(const char* text) {
-    RValue v = RValue_Undefined();
-    RValue_SetString(&v, text);
-    return v;
-}
-
 class SpritePictureTest : public SpriteDrawFixture<GlTextureTest> {
 protected:
     void SetUp() override {

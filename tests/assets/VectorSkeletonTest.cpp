@@ -17,12 +17,6 @@
 namespace spritetest {
 namespace {
 
-RValue Text(const char* text) {
-    RValue v = RValue_Undefined();
-    RValue_SetString(&v, text);
-    return v;
-}
-
 // ---- vector sprites --------------------------------------------------------------------------
 
 constexpr float kUnits = 20;  // data units per pixel

@@ -11,7 +11,6 @@
 
 namespace {
 
-using nettest::Events;
 using nettest::OfType;
 using nettest::PumpUntil;
 using nettest::PyPeer;
@@ -23,7 +22,7 @@ protected:
         InitDataStructureFunctions();
         InitBufferFunctions();
         InitNetworkingFunctions();
-        Events().clear();
+        nettest::Events().clear();
         nettest::DuringEvent() = nullptr;
         Async_SetEventPerformer(nettest::RecordEvent);
         errors.TakeNonFatal();
@@ -214,7 +213,7 @@ TEST_F(NetworkTest, ClientConnectsWithTheHandshakeBlockingAndNot) {
 
     for (const bool nonBlocking : {false, true}) {
         SCOPED_TRACE(nonBlocking ? "non-blocking" : "blocking");
-        Events().clear();
+        nettest::Events().clear();
         Call("network_set_config", {1, nonBlocking ? 1 : 0});
         const int32_t socket = static_cast<int32_t>(Real("network_create_socket", {0}));
         EXPECT_EQ(Real("network_connect", {socket, "127.0.0.1", port}), 0.0);

@@ -38,22 +38,9 @@ void RegisterRows() {
     InitPushFunctions();
 }
 
-double Real(RValue value) {
-    const double d = RValue_IsReal(value) ? value.val : -12345;
-    RValue_Free(&value);
-    return d;
-}
-
 std::string& ConsoleText() {
     static std::string text;
     return text;
-}
-
-std::filesystem::path TempParent() {
-    const char* base = std::getenv("HV_TEST_TMP");
-    std::filesystem::path parent = base && *base ? base : std::filesystem::temp_directory_path();
-    std::filesystem::create_directories(parent);
-    return parent;
 }
 
 class ServicesFixture : public ::testing::Test {

@@ -152,25 +152,12 @@ RValue PellCall(const char* name, std::vector<RValue> args = {}) {
     return Call(name, std::move(args));
 }
 
-double Real(RValue value) {
-    const double d = value.kind == VALUE_REAL ? value.val : -12345;
-    RValue_Free(&value);
-    return d;
-}
-
 // Clears the error-occurred flag, so that a later report shows.
 void Arm() {
     Error_SetOccurred(false);
 }
 bool Reported(const char* message) {
     return Error_Occurred() && std::string(Error_LastText()).find(message) != std::string::npos;
-}
-
-std::filesystem::path TempParent() {
-    const char* base = std::getenv("HV_TEST_TMP");
-    std::filesystem::path parent = base && *base ? base : std::filesystem::temp_directory_path();
-    std::filesystem::create_directories(parent);
-    return parent;
 }
 
 class PellTest : public ::testing::Test {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <initializer_list>
 #include <map>
 #include <string>
@@ -111,5 +113,20 @@ protected:
 
     ScriptedDialogs dialogs;
 };
+
+// The real a built-in answered (the value is freed); -12345 for any other kind.
+inline double Real(RValue value) {
+    const double d = RValue_IsReal(value) ? value.val : -12345;
+    RValue_Free(&value);
+    return d;
+}
+
+// Where a test makes its folders: HV_TEST_TMP, else the system's temporary folder.
+inline std::filesystem::path TempParent() {
+    const char* base = std::getenv("HV_TEST_TMP");
+    std::filesystem::path parent = base && *base ? base : std::filesystem::temp_directory_path();
+    std::filesystem::create_directories(parent);
+    return parent;
+}
 
 }  // namespace servicestest
