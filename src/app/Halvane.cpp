@@ -107,6 +107,7 @@
 #include "services/Run_Score.h"
 #include "script/JS_Runtime.h"
 #include "script/JS_VMHelpers.h"
+#include "physics/Function_Physics.h"
 #include "physics/Physics_Main.h"
 
 // The compiled game linked into the program fills the link record.
@@ -374,7 +375,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Misc..", {InitEventFunctions, InitWindowFunctions, InitMiscFunctions}},
     {"DS..", {InitDataStructureFunctions, InitSecureMapFunctions}},
     {"Sound..", {Audio_RegisterBuiltins}},
-    {"Physics..", {}},  // the physics built-ins
+    {"Physics..", {InitPhysicsFunctions}},
     {"Gamepad..", {InitGamepadFunctions}},
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions, InitVertexBufferFunctions}},
     {"Networking..", {InitHttpFunctions}},  // and InitNetworkingFunctions

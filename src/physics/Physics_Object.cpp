@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "physics/Physics_Guard.h"
+#include "physics/Physics_Joint.h"
 #include "physics/Physics_World.h"
 
 CPhysicsObject::CPhysicsObject(CPhysicsWorld* world, b2Body* body, int32_t categorySlot, float offsetX,
@@ -48,6 +49,8 @@ bool CPhysicsObject::RemoveFixture(int32_t key) {
 
 void CPhysicsObject::Destroy() {
     if (m_body != nullptr) {
+        // The library would take the joints with the body, but not their ids.
+        Joint_DeleteAllOfBody(m_body);
         for (auto& entry : m_fixtures) m_world->RemoveContactsOfFixture(entry.second.get());
         m_world->DestroyBody(this);
     }

@@ -7,6 +7,7 @@
 #include "core/RuntimeError.h"
 #include "physics/Physics_Fixture.h"
 #include "physics/Physics_Guard.h"
+#include "physics/Physics_Joint.h"
 #include "physics/Physics_Object.h"
 #include "world/Collision_Main.h"
 #include "world/Event_Main.h"
@@ -217,6 +218,7 @@ CPhysicsWorld::~CPhysicsWorld() {
     m_world.SetContactListener(nullptr);
     m_world.SetContactFilter(nullptr);
     DestroyInstanceBodies();
+    Joint_DeleteAllOfWorld(this);
 }
 
 void CPhysicsWorld::DestroyInstanceBodies() {
