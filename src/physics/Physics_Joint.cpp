@@ -502,6 +502,12 @@ int32_t Joint_CreateGear(CPhysicsWorld* world, CPhysicsObject* a, CPhysicsObject
     // A gear couples joints of one world only.
     if (joint1->world != world || joint2->world != world) return -1;
     if (!DistinctBodies(a, b)) return -1;
+    // The gear turns the second bodies of its joints, which the library needs to be dynamic.
+    if (joint1->joint->GetBodyB()->GetType() != b2_dynamicBody ||
+        joint2->joint->GetBodyB()->GetType() != b2_dynamicBody) {
+        Physics_AssertHandler(false, "m_bodyA->m_type == b2_dynamicBody");
+        return -1;
+    }
     WakeBodies(a, b);
     b2GearJointDef def;
     FillCommon(def, a, b, false);

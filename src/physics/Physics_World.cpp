@@ -1,5 +1,6 @@
 #include "physics/Physics_World.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -100,6 +101,7 @@ bool HasShapeData(const CPhysicsFixture& def) {
 
 b2Fixture* MakePart(b2Body* body, b2FixtureDef fd, const b2Shape& shape) {
     fd.shape = &shape;
+    if (fd.density > 0.0f) Physics_KeepInertiaPositive(body, nullptr, &shape, fd.density);
     return body->CreateFixture(&fd);
 }
 
@@ -258,9 +260,15 @@ void CPhysicsWorld::Step(int32_t frameRate, bool anyInstanceOnPath) {
     if (m_paused) return;
     StorePreviousPositions();
     if (m_updateSpeed > 0) {
+        // A frame stays bounded whatever speed and iterations the game sets; beyond 2^24 sub-steps
+        // the single-precision count would not even go down.
+        constexpr int32_t kMostSubSteps = 1000, kMostIterations = 1000;
+        const int32_t iterations = std::min(m_iterations, kMostIterations);
         const float inverse = 1.0f / static_cast<float>(m_updateSpeed);
-        for (float e = static_cast<float>(m_updateSpeed) / static_cast<float>(frameRate); e > 0.0f; e -= 1.0f)
-            m_world.Step(e > 1.0f ? inverse : e * inverse, m_iterations, m_iterations);
+        int32_t steps = 0;
+        for (float e = static_cast<float>(m_updateSpeed) / static_cast<float>(frameRate);
+             e > 0.0f && steps < kMostSubSteps; e -= 1.0f, ++steps)
+            m_world.Step(e > 1.0f ? inverse : e * inverse, iterations, iterations);
     }
     // A force applied between frames acts in the first sub-step only.
     m_world.ClearForces();
