@@ -135,7 +135,14 @@ std::unique_ptr<PhysicsFixtureRecord> MakeFixtures(b2Body* body, const CPhysicsF
         case PHYSICS_SHAPE_EDGE: {
             const std::vector<PhysicsPoint>& p = def.Points();
             b2EdgeShape edge;
-            edge.SetTwoSided(PhysicsGuard_Vector(p[0].x, p[0].y), PhysicsGuard_Vector(p[1].x, p[1].y));
+            const b2Vec2 v1 = PhysicsGuard_Vector(p[0].x, p[0].y);
+            b2Vec2 v2 = PhysicsGuard_Vector(p[1].x, p[1].y);
+            // An edge without length leaves the library's collision nothing to divide by.
+            if (!(b2DistanceSquared(v1, v2) > b2_linearSlop * b2_linearSlop)) {
+                Physics_AssertHandler(false, "den > 0.0f");
+                v2 = v1 + b2Vec2(std::max(b2_linearSlop, 1.0e-6f * std::fabs(v1.x)), 0.0f);
+            }
+            edge.SetTwoSided(v1, v2);
             record->parts.push_back(MakePart(body, fd, edge));
             break;
         }
