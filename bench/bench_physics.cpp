@@ -26,10 +26,10 @@ namespace {
 
 constexpr int kColumns = 25, kRows = 40;  // 1,000 boxes
 constexpr int kFrames = 300;
-constexpr float kFactor = 0.05f;         // metres per pixel
-constexpr float kHalfBox = 8.0f;         // pixels
-constexpr float kSpacing = 20.0f;        // pixels between box centres
-constexpr float kFloorY = 1000.0f;       // pixels
+constexpr float kFactor = 0.05f;    // metres per pixel
+constexpr float kHalfBox = 8.0f;    // pixels
+constexpr float kSpacing = 20.0f;   // pixels between box centres
+constexpr float kFloorY = 1000.0f;  // pixels
 constexpr float kFloorHalfWidth = 400.0f;
 
 void Collided(CInstance*, CInstance*) {}

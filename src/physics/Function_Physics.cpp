@@ -350,7 +350,8 @@ void F_PhysicsMassProperties(RValue&, CInstance* self, CInstance*, int32_t, RVal
 void F_PhysicsDrawDebug(RValue&, CInstance* self, CInstance*, int32_t, RValue*) {
     CPhysicsWorld* world = NeedWorld();
     if (world == nullptr) return;
-    if (const CPhysicsObject* body = BodyOf(self)) PhysicsDebug_DrawObject(body, 1.0f / world->PixelsToMetres());
+    if (const CPhysicsObject* body = BodyOf(self))
+        PhysicsDebug_DrawObject(body, 1.0f / world->PixelsToMetres());
 }
 
 void F_PhysicsTestOverlap(RValue& result, CInstance* self, CInstance*, int32_t, RValue* args) {
@@ -405,15 +406,18 @@ void F_PhysicsGetDensity(RValue& result, CInstance* self, CInstance*, int32_t, R
 }
 
 void F_PhysicsGetRestitution(RValue& result, CInstance* self, CInstance*, int32_t, RValue* args) {
-    GetFixtureValue(result, self, args, [](CPhysicsObject* b, int32_t key) { return b->GetRestitution(key); });
+    GetFixtureValue(result, self, args,
+                    [](CPhysicsObject* b, int32_t key) { return b->GetRestitution(key); });
 }
 
 void F_PhysicsSetFriction(RValue& result, CInstance* self, CInstance*, int32_t, RValue* args) {
-    SetFixtureValue(result, self, args, [](CPhysicsObject* b, int32_t key, float v) { b->SetFriction(key, v); });
+    SetFixtureValue(result, self, args,
+                    [](CPhysicsObject* b, int32_t key, float v) { b->SetFriction(key, v); });
 }
 
 void F_PhysicsSetDensity(RValue& result, CInstance* self, CInstance*, int32_t, RValue* args) {
-    SetFixtureValue(result, self, args, [](CPhysicsObject* b, int32_t key, float v) { b->SetDensity(key, v); });
+    SetFixtureValue(result, self, args,
+                    [](CPhysicsObject* b, int32_t key, float v) { b->SetDensity(key, v); });
 }
 
 void F_PhysicsSetRestitution(RValue& result, CInstance* self, CInstance*, int32_t, RValue* args) {
@@ -504,53 +508,57 @@ constexpr const char* kPulleyNoBody =
     "physics_joint_pulley_create: An instance does not have an associated physics representation";
 
 void F_PhysicsJointDistanceCreate(RValue& result, CInstance* self, CInstance* other, int32_t, RValue* args) {
-    CreateJoint(result, self, other, args,
-                "physics_joint_distance_create: An instance does not have an associated physics representation",
-                [&](const JointBodies& j) {
-                    return Joint_CreateDistance(j.world, j.a, j.b, F(args, 2), F(args, 3), F(args, 4), F(args, 5),
-                                                B(args, 6));
-                });
+    CreateJoint(
+        result, self, other, args,
+        "physics_joint_distance_create: An instance does not have an associated physics representation",
+        [&](const JointBodies& j) {
+            return Joint_CreateDistance(j.world, j.a, j.b, F(args, 2), F(args, 3), F(args, 4), F(args, 5),
+                                        B(args, 6));
+        });
 }
 
 void F_PhysicsJointRopeCreate(RValue& result, CInstance* self, CInstance* other, int32_t, RValue* args) {
-    CreateJoint(result, self, other, args,
-                "physics_rope_distance_create: An instance does not have an associated physics representation",
-                [&](const JointBodies& j) {
-                    return Joint_CreateRope(j.world, j.a, j.b, F(args, 2), F(args, 3), F(args, 4), F(args, 5),
-                                            F(args, 6), B(args, 7));
-                });
+    CreateJoint(
+        result, self, other, args,
+        "physics_rope_distance_create: An instance does not have an associated physics representation",
+        [&](const JointBodies& j) {
+            return Joint_CreateRope(j.world, j.a, j.b, F(args, 2), F(args, 3), F(args, 4), F(args, 5),
+                                    F(args, 6), B(args, 7));
+        });
 }
 
 void F_PhysicsJointRevoluteCreate(RValue& result, CInstance* self, CInstance* other, int32_t, RValue* args) {
-    CreateJoint(result, self, other, args,
-                "physics_joint_revolute_create: An instance does not have an associated physics representation",
-                [&](const JointBodies& j) {
-                    return Joint_CreateRevolute(j.world, j.a, j.b, F(args, 2), F(args, 3), F(args, 4), F(args, 5),
-                                                B(args, 6), F(args, 7), F(args, 8), B(args, 9), B(args, 10));
-                });
+    CreateJoint(
+        result, self, other, args,
+        "physics_joint_revolute_create: An instance does not have an associated physics representation",
+        [&](const JointBodies& j) {
+            return Joint_CreateRevolute(j.world, j.a, j.b, F(args, 2), F(args, 3), F(args, 4), F(args, 5),
+                                        B(args, 6), F(args, 7), F(args, 8), B(args, 9), B(args, 10));
+        });
 }
 
 void F_PhysicsJointPrismaticCreate(RValue& result, CInstance* self, CInstance* other, int32_t, RValue* args) {
-    CreateJoint(result, self, other, args,
-                "physics_joint_prismatic_create: An instance does not have an associated physics representation",
-                [&](const JointBodies& j) {
-                    return Joint_CreatePrismatic(j.world, j.a, j.b, F(args, 2), F(args, 3), F(args, 4),
-                                                 F(args, 5), F(args, 6), F(args, 7), B(args, 8), F(args, 9),
-                                                 F(args, 10), B(args, 11), B(args, 12));
-                });
+    CreateJoint(
+        result, self, other, args,
+        "physics_joint_prismatic_create: An instance does not have an associated physics representation",
+        [&](const JointBodies& j) {
+            return Joint_CreatePrismatic(j.world, j.a, j.b, F(args, 2), F(args, 3), F(args, 4), F(args, 5),
+                                         F(args, 6), F(args, 7), B(args, 8), F(args, 9), F(args, 10),
+                                         B(args, 11), B(args, 12));
+        });
 }
 
 void F_PhysicsJointPulleyCreate(RValue& result, CInstance* self, CInstance* other, int32_t, RValue* args) {
     CreateJoint(result, self, other, args, kPulleyNoBody, [&](const JointBodies& j) {
-        return Joint_CreatePulley(j.world, j.a, j.b, F(args, 2), F(args, 3), F(args, 4), F(args, 5), F(args, 6),
-                                  F(args, 7), F(args, 8), F(args, 9), F(args, 10), B(args, 11));
+        return Joint_CreatePulley(j.world, j.a, j.b, F(args, 2), F(args, 3), F(args, 4), F(args, 5),
+                                  F(args, 6), F(args, 7), F(args, 8), F(args, 9), F(args, 10), B(args, 11));
     });
 }
 
 void F_PhysicsJointWheelCreate(RValue& result, CInstance* self, CInstance* other, int32_t, RValue* args) {
     CreateJoint(result, self, other, args, kPulleyNoBody, [&](const JointBodies& j) {
-        return Joint_CreateWheel(j.world, j.a, j.b, F(args, 2), F(args, 3), F(args, 4), F(args, 5), B(args, 6),
-                                 F(args, 7), F(args, 8), F(args, 9), F(args, 10), B(args, 11));
+        return Joint_CreateWheel(j.world, j.a, j.b, F(args, 2), F(args, 3), F(args, 4), F(args, 5),
+                                 B(args, 6), F(args, 7), F(args, 8), F(args, 9), F(args, 10), B(args, 11));
     });
 }
 
@@ -579,9 +587,9 @@ void F_PhysicsJointGearCreate(RValue& result, CInstance* self, CInstance* other,
         return;
     }
     JointBodies j{};
-    if (!JointBodiesOf(a, b,
-                       "physics_joint_gear_create: An instance does not have an associated physics representation",
-                       &j))
+    if (!JointBodiesOf(
+            a, b, "physics_joint_gear_create: An instance does not have an associated physics representation",
+            &j))
         return;
     Result_SetReal(result, Joint_CreateGear(j.world, j.a, j.b, joint1, joint2, F(args, 4)));
 }

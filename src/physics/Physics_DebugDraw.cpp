@@ -32,8 +32,8 @@ public:
         if (count < 3) return;
         m_canvas.SetColour(PhysicsDebug_Colour(colour));
         for (int32 i = 1; i + 1 < count; ++i)
-            m_canvas.Triangle(X(vertices[0]), Y(vertices[0]), X(vertices[i]), Y(vertices[i]), X(vertices[i + 1]),
-                              Y(vertices[i + 1]));
+            m_canvas.Triangle(X(vertices[0]), Y(vertices[0]), X(vertices[i]), Y(vertices[i]),
+                              X(vertices[i + 1]), Y(vertices[i + 1]));
     }
     void DrawCircle(const b2Vec2& centre, float radius, const b2Color& colour) override {
         m_canvas.SetColour(PhysicsDebug_Colour(colour));
@@ -110,7 +110,8 @@ void PhysicsDebug_DrawObject(const CPhysicsObject* object, float s, PhysicsDebug
     const b2Body* body = object->Body();
     if (body == nullptr) return;
     const b2Transform& xf = body->GetTransform();
-    for (const b2Fixture* fixture = body->GetFixtureList(); fixture != nullptr; fixture = fixture->GetNext()) {
+    for (const b2Fixture* fixture = body->GetFixtureList(); fixture != nullptr;
+         fixture = fixture->GetNext()) {
         const b2Shape* shape = fixture->GetShape();
         if (shape->GetType() == b2Shape::e_circle) {
             // Around the body's position: the circle's own offset is not applied.

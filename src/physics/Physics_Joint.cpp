@@ -24,8 +24,9 @@ constexpr float kRadiansToDegrees = 180.0f / kPhysicsPi;
 constexpr float kLongestJoint = 100000.0f * b2_lengthUnitsPerMeter;
 
 CPhysicsJoint* WrapperOf(const b2Joint* joint) {
-    return joint == nullptr ? nullptr
-                            : reinterpret_cast<CPhysicsJoint*>(const_cast<b2Joint*>(joint)->GetUserData().pointer);
+    return joint == nullptr
+               ? nullptr
+               : reinterpret_cast<CPhysicsJoint*>(const_cast<b2Joint*>(joint)->GetUserData().pointer);
 }
 
 void WakeBodies(b2Joint* joint) {
@@ -131,7 +132,8 @@ void DestroyWrapper(CPhysicsJoint* j) {
     // A gear holds on to the joints it couples: it goes first.
     if (j->kind == PHYSICS_JOINT_REVOLUTE || j->kind == PHYSICS_JOINT_PRISMATIC) {
         std::vector<int32_t> gears;
-        for (b2Joint* other = j->world->Library().GetJointList(); other != nullptr; other = other->GetNext()) {
+        for (b2Joint* other = j->world->Library().GetJointList(); other != nullptr;
+             other = other->GetNext()) {
             if (other->GetType() != e_gearJoint) continue;
             auto* gear = static_cast<b2GearJoint*>(other);
             if (gear->GetJoint1() == j->joint || gear->GetJoint2() == j->joint)
@@ -269,11 +271,14 @@ float Joint_GetValue(const CPhysicsJoint* j, int32_t code) {
         case JOINT_MAX_MOTOR_FORCE:
             return kind == PHYSICS_JOINT_PRISMATIC ? prismatic()->GetMaxMotorForce() : 0.0f;
         case JOINT_LENGTH_1:
-            if (kind == PHYSICS_JOINT_DISTANCE) return static_cast<b2DistanceJoint*>(joint)->GetLength() / factor;
-            if (kind == PHYSICS_JOINT_PULLEY) return static_cast<b2PulleyJoint*>(joint)->GetLengthA() / factor;
+            if (kind == PHYSICS_JOINT_DISTANCE)
+                return static_cast<b2DistanceJoint*>(joint)->GetLength() / factor;
+            if (kind == PHYSICS_JOINT_PULLEY)
+                return static_cast<b2PulleyJoint*>(joint)->GetLengthA() / factor;
             return 0.0f;
         case JOINT_LENGTH_2:
-            return kind == PHYSICS_JOINT_PULLEY ? static_cast<b2PulleyJoint*>(joint)->GetLengthB() / factor : 0.0f;
+            return kind == PHYSICS_JOINT_PULLEY ? static_cast<b2PulleyJoint*>(joint)->GetLengthB() / factor
+                                                : 0.0f;
         case JOINT_DAMPING_RATIO:
         case JOINT_FREQUENCY:
             if (kind != PHYSICS_JOINT_DISTANCE && kind != PHYSICS_JOINT_WHEEL && kind != PHYSICS_JOINT_WELD)
@@ -289,9 +294,11 @@ float Joint_GetValue(const CPhysicsJoint* j, int32_t code) {
             return kind == PHYSICS_JOINT_ROPE ? static_cast<b2DistanceJoint*>(joint)->GetMaxLength() / factor
                                               : 0.0f;
         case JOINT_MAX_TORQUE:
-            return kind == PHYSICS_JOINT_FRICTION ? static_cast<b2FrictionJoint*>(joint)->GetMaxTorque() : 0.0f;
+            return kind == PHYSICS_JOINT_FRICTION ? static_cast<b2FrictionJoint*>(joint)->GetMaxTorque()
+                                                  : 0.0f;
         case JOINT_MAX_FORCE:
-            return kind == PHYSICS_JOINT_FRICTION ? static_cast<b2FrictionJoint*>(joint)->GetMaxForce() : 0.0f;
+            return kind == PHYSICS_JOINT_FRICTION ? static_cast<b2FrictionJoint*>(joint)->GetMaxForce()
+                                                  : 0.0f;
         default:
             return 0.0f;
     }
@@ -315,11 +322,13 @@ void Joint_SetValue(CPhysicsJoint* j, int32_t code, float value) {
             }
             break;
         case JOINT_MAX_MOTOR_TORQUE:
-            if (kind == PHYSICS_JOINT_REVOLUTE) static_cast<b2RevoluteJoint*>(joint)->SetMaxMotorTorque(value);
+            if (kind == PHYSICS_JOINT_REVOLUTE)
+                static_cast<b2RevoluteJoint*>(joint)->SetMaxMotorTorque(value);
             if (kind == PHYSICS_JOINT_WHEEL) static_cast<b2WheelJoint*>(joint)->SetMaxMotorTorque(value);
             break;
         case JOINT_MAX_MOTOR_FORCE:
-            if (kind == PHYSICS_JOINT_PRISMATIC) static_cast<b2PrismaticJoint*>(joint)->SetMaxMotorForce(value);
+            if (kind == PHYSICS_JOINT_PRISMATIC)
+                static_cast<b2PrismaticJoint*>(joint)->SetMaxMotorForce(value);
             break;
         case JOINT_LENGTH_1:
             if (kind == PHYSICS_JOINT_DISTANCE) {
@@ -332,7 +341,8 @@ void Joint_SetValue(CPhysicsJoint* j, int32_t code, float value) {
             break;
         case JOINT_DAMPING_RATIO:
         case JOINT_FREQUENCY:
-            if (kind != PHYSICS_JOINT_DISTANCE && kind != PHYSICS_JOINT_WHEEL && kind != PHYSICS_JOINT_WELD) break;
+            if (kind != PHYSICS_JOINT_DISTANCE && kind != PHYSICS_JOINT_WHEEL && kind != PHYSICS_JOINT_WELD)
+                break;
             (code == JOINT_FREQUENCY ? j->frequency : j->dampingRatio) = value;
             ApplySpring(j);
             break;
@@ -350,7 +360,8 @@ void Joint_SetValue(CPhysicsJoint* j, int32_t code, float value) {
             }
             break;
         case JOINT_ANGLE_LIMITS:
-            if (kind == PHYSICS_JOINT_REVOLUTE) static_cast<b2RevoluteJoint*>(joint)->EnableLimit(value > 0.5f);
+            if (kind == PHYSICS_JOINT_REVOLUTE)
+                static_cast<b2RevoluteJoint*>(joint)->EnableLimit(value > 0.5f);
             break;
         case JOINT_MAX_LENGTH:
             if (kind == PHYSICS_JOINT_ROPE) {

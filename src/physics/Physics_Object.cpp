@@ -9,7 +9,8 @@
 namespace {
 
 // The sums of the library's mass update, in its order: the newest fixture first.
-bool InertiaHolds(const b2Body* body, const b2Fixture* leaving, const b2Shape* joining, float joiningDensity) {
+bool InertiaHolds(const b2Body* body, const b2Fixture* leaving, const b2Shape* joining,
+                  float joiningDensity) {
     float mass = 0.0f, inertia = 0.0f;
     b2Vec2 centre(0.0f, 0.0f);
     const auto add = [&](const b2Shape* shape, float density) {
@@ -27,7 +28,7 @@ bool InertiaHolds(const b2Body* body, const b2Fixture* leaving, const b2Shape* j
     if (!(inertia > 0.0f)) return true;
     const float centred = inertia - mass * b2Dot(centre, centre);
     // A margin for the library's own rounding of the same sums.
-    return centred > 1.0e-5f * inertia;
+    return centred > 1.0e-6f * inertia;
 }
 
 }  // namespace

@@ -15,8 +15,9 @@ class PhysicsBuiltinsTest : public PhysicsTest {};
 
 TEST_F(PhysicsBuiltinsTest, RowsRegisterInOrderWithTheirArgumentCounts) {
     Builtin("physics_world_create");  // registers the rows
-    const int32_t argcs[] = {1, 2, 1, 1, 1, 1, 0, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 3, 5, 1, 2, 3, 2, 4, 1, 4, 4,
-                             1, 4, 4, 1, 4, 0, 4, 2, 1, 1, 1, 2, 2, 2, 7, 8, 11, 13, 12, 12, 5, 8, 7, 2, 2, 3, 1};
+    const int32_t argcs[] = {1, 2, 1, 1, 1, 1, 0, 1,  2,  2,  2,  2, 2, 2, 2, 2, 2, 3,
+                             5, 1, 2, 3, 2, 4, 1, 4,  4,  1,  4,  4, 1, 4, 0, 4, 2, 1,
+                             1, 1, 2, 2, 2, 7, 8, 11, 13, 12, 12, 5, 8, 7, 2, 2, 3, 1};
     static_assert(sizeof argcs / sizeof argcs[0] == physicsfuzz::kNameCount);
     int32_t first = -1;
     for (int32_t i = 0; i < Code_Function_Count() && first < 0; ++i)
@@ -50,12 +51,13 @@ TEST_F(PhysicsBuiltinsTest, BindingTargetsAndTheirMessages) {
     EXPECT_EQ(Call("physics_test_overlap", a, {10, 10, 0, 777777}), 0);
     EXPECT_EQ(Call("physics_get_density", asleep, {0}), -1);
     Call("physics_fixture_add_point", nullptr, {fixture, 1, 1});
-    EXPECT_EQ(Reports(), (std::vector<std::string>{
-                             "  is not valid.", "The physics fixture does not exist",
-                             "physics_test_overlap:   is not valid.",
-                             "The instance does not have an associated physics representation",
-                             "The fixture must be a polygon shape, convex, ordered clockwise and have no more "
-                             "than 8 points"}));
+    EXPECT_EQ(
+        Reports(),
+        (std::vector<std::string>{
+            "  is not valid.", "The physics fixture does not exist", "physics_test_overlap:   is not valid.",
+            "The instance does not have an associated physics representation",
+            "The fixture must be a polygon shape, convex, ordered clockwise and have no more "
+            "than 8 points"}));
     EXPECT_EQ(Call("physics_test_overlap", a, {50, 10, 0, -3}), 1);
     EXPECT_EQ(Call("physics_test_overlap", a, {500, 500, 0, 1}), 0);
     EXPECT_EQ(Call("physics_remove_fixture", a, {-1, 1}), 1);
@@ -74,13 +76,13 @@ TEST_F(PhysicsBuiltinsTest, WorldBuiltinsNeedARoomAndAWorld) {
     Run_SetCurrentRoom(m_room);
     Call("physics_world_gravity", nullptr, {0, 5});
     Call("physics_pause_enable", nullptr, {1});
-    EXPECT_EQ(Reports(),
-              (std::vector<std::string>{"No room is available to create a physics world for",
-                                        "The current room does not have a physics world representation",
-                                        "No room is available to create a physics world for",
-                                        "The current room does not have a physics world representation",
-                                        "physics_pause_enable() The current room does not have a physics world "
-                                        "representation"}));
+    EXPECT_EQ(Reports(), (std::vector<std::string>{
+                             "No room is available to create a physics world for",
+                             "The current room does not have a physics world representation",
+                             "No room is available to create a physics world for",
+                             "The current room does not have a physics world representation",
+                             "physics_pause_enable() The current room does not have a physics world "
+                             "representation"}));
     Call("physics_world_create", nullptr, {0.1});
     CPhysicsWorld* world = m_room->physicsWorld;
     ASSERT_NE(world, nullptr);
@@ -116,7 +118,8 @@ TEST_F(PhysicsBuiltinsTest, InertiaLostToRoundingFallsBackToFixedRotation) {
     world->Step(60, false);
 }
 
-// Random calls over every row for a bounded time; PHYSICS_FUZZ_SECONDS sets a longer run.
+// Random calls over every row for a bounded time; PHYSICS_FUZZ_SECONDS sets a longer run and
+// PHYSICS_FUZZ_SEED another sequence.
 TEST_F(PhysicsBuiltinsTest, RandomCallsNeverEndTheProcess) {
     Builtin("physics_world_create");
     const std::vector<physicsfuzz::Row> rows = physicsfuzz::FindRows();
@@ -127,7 +130,8 @@ TEST_F(PhysicsBuiltinsTest, RandomCallsNeverEndTheProcess) {
     const char* seconds = std::getenv("PHYSICS_FUZZ_SECONDS");
     const double limit = seconds != nullptr ? std::atof(seconds) : 1.5;
     const auto start = std::chrono::steady_clock::now();
-    std::mt19937 random(20261211);
+    const char* seed = std::getenv("PHYSICS_FUZZ_SEED");
+    std::mt19937 random(seed != nullptr ? static_cast<uint32_t>(std::atol(seed)) : 20261211u);
     int64_t runs = 0;
     while (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() < limit &&
            (seconds != nullptr || runs < 400)) {

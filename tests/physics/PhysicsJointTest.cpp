@@ -27,7 +27,9 @@ protected:
         Call("physics_fixture_delete", nullptr, {fixture});
         return instance;
     }
-    double Value(double joint, int32_t code) { return Call("physics_joint_get_value", nullptr, {joint, double(code)}); }
+    double Value(double joint, int32_t code) {
+        return Call("physics_joint_get_value", nullptr, {joint, double(code)});
+    }
     void SetValue(double joint, int32_t code, double value) {
         Call("physics_joint_set_value", nullptr, {joint, double(code), value});
     }
@@ -55,7 +57,9 @@ TEST_F(PhysicsJointTest, ValueCodesByKind) {
         {"distance",
          Call("physics_joint_distance_create", nullptr, {ia, ib, 100, 100, 200, 100, 0}),
          {{15, 100}}},
-        {"rope", Call("physics_joint_rope_create", nullptr, {ia, ib, 100, 100, 200, 100, 300, 0}), {{22, 300}}},
+        {"rope",
+         Call("physics_joint_rope_create", nullptr, {ia, ib, 100, 100, 200, 100, 300, 0}),
+         {{22, 300}}},
         {"revolute", revolute, {{7, 3}, {10, 20}, {19, -45}, {20, 45}, {21, 1}}},
         {"prismatic",
          Call("physics_joint_prismatic_create", nullptr, {ia, ib, 150, 100, 1, 0, -10, 10, 1, 40, 2, 1, 0}),
@@ -66,9 +70,11 @@ TEST_F(PhysicsJointTest, ValueCodesByKind) {
         {"wheel",
          Call("physics_joint_wheel_create", nullptr, {ia, ib, 200, 100, 0, 1, 1, 30, 4, 5, 0.7, 0}),
          {{7, 4}, {10, 30}, {17, 0.7}, {18, 5}}},
-        {"weld", Call("physics_joint_weld_create", nullptr, {ia, ib, 150, 100, 90, 2, 0.5, 0}),
+        {"weld",
+         Call("physics_joint_weld_create", nullptr, {ia, ib, 150, 100, 90, 2, 0.5, 0}),
          {{8, -1.5707964}, {17, 0.5}, {18, 2}}},
-        {"friction", Call("physics_joint_friction_create", nullptr, {ia, ib, 150, 100, 6, 7, 0}),
+        {"friction",
+         Call("physics_joint_friction_create", nullptr, {ia, ib, 150, 100, 6, 7, 0}),
          {{23, 7}, {24, 6}}},
     };
     for (const Case& c : cases) {
@@ -78,7 +84,7 @@ TEST_F(PhysicsJointTest, ValueCodesByKind) {
         const std::vector<double> got = AllValues(c.joint);
         for (int32_t code = 7; code <= 24; ++code) {
             if (code == 8 && std::string(c.kind) == "revolute") continue;  // the joint's current angle
-            if (code == 11 || code == 12) continue;                       // where the bodies are now
+            if (code == 11 || code == 12) continue;                        // where the bodies are now
             EXPECT_NEAR(got[code], expected[code], 1e-4) << c.kind << " code " << code;
         }
     }
@@ -135,10 +141,12 @@ TEST_F(PhysicsJointTest, SlackRopePullsOnNothing) {
 TEST_F(PhysicsJointTest, IdsCountOnAndGoWithTheirBodies) {
     CInstance* a = BoxAt(100, 100, 1);
     CInstance* b = BoxAt(200, 100, 1);
-    const double first = Call("physics_joint_distance_create", nullptr, {Id(a), Id(b), 100, 100, 200, 100, 0});
+    const double first =
+        Call("physics_joint_distance_create", nullptr, {Id(a), Id(b), 100, 100, 200, 100, 0});
     Call("physics_joint_delete", nullptr, {first});
     EXPECT_EQ(Joint_Find(static_cast<int32_t>(first)), nullptr);
-    const double second = Call("physics_joint_distance_create", nullptr, {Id(a), Id(b), 100, 100, 200, 100, 0});
+    const double second =
+        Call("physics_joint_distance_create", nullptr, {Id(a), Id(b), 100, 100, 200, 100, 0});
     const double third = Call("physics_joint_weld_create", nullptr, {Id(a), Id(b), 150, 100, 0, 0, 0, 0});
     EXPECT_EQ(second, first + 1);
     EXPECT_EQ(third, first + 2);
@@ -156,8 +164,9 @@ TEST_F(PhysicsJointTest, IdsCountOnAndGoWithTheirBodies) {
     ASSERT_EQ(Reports().size(), 4u);
     EXPECT_EQ(Reports()[0], "A joint does not exist");
     EXPECT_EQ(Reports()[1], "Unable to find instance: 123456");
-    EXPECT_EQ(Reports()[2],
-              "physics_joint_distance_create: An instance does not have an associated physics representation");
+    EXPECT_EQ(
+        Reports()[2],
+        "physics_joint_distance_create: An instance does not have an associated physics representation");
     EXPECT_EQ(Reports()[3], "def->bodyA != def->bodyB ");  // the library's own refusal, reported
 }
 
@@ -165,8 +174,10 @@ TEST_F(PhysicsJointTest, GearsCoupleJointsOfOneWorldAndGoWithThem) {
     CInstance* ground = BoxAt(100, 300, 0);
     CInstance* a = BoxAt(100, 100, 1);
     CInstance* b = BoxAt(200, 100, 1);
-    const double j1 = Call("physics_joint_revolute_create", nullptr, {Id(ground), Id(a), 100, 100, 0, 0, 0, 0, 0, 0, 0});
-    const double j2 = Call("physics_joint_revolute_create", nullptr, {Id(ground), Id(b), 200, 100, 0, 0, 0, 0, 0, 0, 0});
+    const double j1 =
+        Call("physics_joint_revolute_create", nullptr, {Id(ground), Id(a), 100, 100, 0, 0, 0, 0, 0, 0, 0});
+    const double j2 =
+        Call("physics_joint_revolute_create", nullptr, {Id(ground), Id(b), 200, 100, 0, 0, 0, 0, 0, 0, 0});
     const double weld = Call("physics_joint_weld_create", nullptr, {Id(a), Id(b), 150, 100, 0, 0, 0, 0});
     EXPECT_EQ(Call("physics_joint_gear_create", nullptr, {Id(a), Id(b), j1, weld, 1}), -1);
     const double gear = Call("physics_joint_gear_create", nullptr, {Id(a), Id(b), j1, j2, 2});
@@ -178,8 +189,8 @@ TEST_F(PhysicsJointTest, GearsCoupleJointsOfOneWorldAndGoWithThem) {
     CInstance* d = MakeInstance(50, 0, 0);
     elsewhere->BindFixture(Box(1, 1, 0), c, 0, 0);
     elsewhere->BindFixture(Box(1, 1, 1), d, 0, 0);
-    const int32_t foreign = Joint_CreateRevolute(elsewhere, c->physicsBody, d->physicsBody, 0, 0, 0, 0, false, 0, 0,
-                                                 false, false);
+    const int32_t foreign = Joint_CreateRevolute(elsewhere, c->physicsBody, d->physicsBody, 0, 0, 0, 0, false,
+                                                 0, 0, false, false);
     EXPECT_EQ(Joint_CreateGear(m_room->physicsWorld, a->physicsBody, b->physicsBody,
                                Joint_Find(static_cast<int32_t>(j1)), Joint_Find(foreign), 1),
               -1);
@@ -232,15 +243,15 @@ TEST_F(PhysicsJointTest, WorldViewFollowsTheFlagsAndConvertsColours) {
     EXPECT_EQ(PhysicsDebug_Colour(b2Color(1.0f, 0.25f, 1.0f)), GR_Make_Colour(0, 64, 0));  // 256 wraps to 0
     EXPECT_EQ(PhysicsDebug_LibraryFlags(16 | 32), 0u);
     EXPECT_EQ(PhysicsDebug_LibraryFlags(1 | 2 | 4 | 8 | 64),
-              uint32_t{b2Draw::e_shapeBit | b2Draw::e_jointBit | b2Draw::e_centerOfMassBit | b2Draw::e_aabbBit |
-                       b2Draw::e_pairBit});
+              uint32_t{b2Draw::e_shapeBit | b2Draw::e_jointBit | b2Draw::e_centerOfMassBit |
+                       b2Draw::e_aabbBit | b2Draw::e_pairBit});
     BoxAt(100, 100, 1);
     Recorder nothing;
     PhysicsDebug_DrawWorld(m_room->physicsWorld, 16 | 32, nothing);
     EXPECT_TRUE(nothing.lines.empty() && nothing.triangles == 0 && nothing.colours.empty());
     Recorder shapes;
     PhysicsDebug_DrawWorld(m_room->physicsWorld, 1 | 8, shapes);
-    EXPECT_EQ(shapes.triangles, 2);  // the box as a fan
+    EXPECT_EQ(shapes.triangles, 2);      // the box as a fan
     EXPECT_EQ(shapes.lines.size(), 4u);  // its bounding box
     Recorder coms;
     PhysicsDebug_DrawWorld(m_room->physicsWorld, 4, coms);
