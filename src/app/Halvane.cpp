@@ -116,6 +116,7 @@
 #include "script/JS_Runtime.h"
 #include "script/JS_StandardObjects.h"
 #include "script/JS_VMHelpers.h"
+#include "physics/Function_Physics.h"
 #include "physics/Function_Physics_Particle.h"
 #include "physics/Physics_Main.h"
 
@@ -394,7 +395,7 @@ const RegistrarGroup kRegistrarGroups[] = {
     {"Misc..", {InitEventFunctions, InitExternalFunctions, InitWindowFunctions, InitMiscFunctions}},
     {"DS..", {InitDataStructureFunctions, InitSecureMapFunctions}},
     {"Sound..", {Audio_RegisterBuiltins}},
-    {"Physics..", {InitPhysicsParticleFunctions}},  // the physics built-ins
+    {"Physics..", {InitPhysicsFunctions, InitPhysicsParticleFunctions}},
     {"Gamepad..", {InitGamepadFunctions}},
     {"Buffers..", {InitBufferFunctions, InitBufferAsyncFunctions, InitVertexBufferFunctions}},
     {"Networking..", {InitHttpFunctions, InitNetworkingFunctions}},

@@ -44,15 +44,15 @@ void CPhysicsContactStack::Add(b2Contact* contact) {
 
     PhysicsFixtureRecord* a = Physics_FixtureRecord(fa);
     PhysicsFixtureRecord* b = Physics_FixtureRecord(fb);
-    for (CPhysicsContactRecord& record : m_records) {
-        if ((record.fixtureA == a && record.fixtureB == b) ||
-            (record.fixtureA == b && record.fixtureB == a)) {
-            record.AddManifold(manifold, world);
-            return;
-        }
+    if (auto it = m_index.find({a, b}); it != m_index.end()) {
+        m_records[it->second].AddManifold(manifold, world);
+        return;
     }
-    if (m_records.size() == m_records.capacity()) m_records.reserve(m_records.size() + 10);
+    // Grown geometrically: a frame with thousands of contacts must not copy them all again
+    // every ten.
+    if (m_records.size() == m_records.capacity()) m_records.reserve(m_records.size() * 2 + 10);
     CPhysicsContactRecord& record = m_records.emplace_back();
+    m_index[{a, b}] = m_index[{b, a}] = m_records.size() - 1;
     record.fixtureA = a;
     record.fixtureB = b;
     record.partA = fa;
@@ -63,8 +63,19 @@ void CPhysicsContactStack::Add(b2Contact* contact) {
 bool CPhysicsContactStack::Pop(CPhysicsContactRecord* out) {
     if (m_records.empty()) return false;
     *out = m_records.back();
+    m_index.erase({out->fixtureA, out->fixtureB});
+    m_index.erase({out->fixtureB, out->fixtureA});
     m_records.pop_back();
     return true;
+}
+
+void CPhysicsContactStack::Reindex() {
+    m_index.clear();
+    for (size_t i = 0; i < m_records.size(); ++i) {
+        const CPhysicsContactRecord& r = m_records[i];
+        if (r.fixtureA != nullptr && r.fixtureB != nullptr)
+            m_index[{r.fixtureA, r.fixtureB}] = m_index[{r.fixtureB, r.fixtureA}] = i;
+    }
 }
 
 void CPhysicsContactStack::RemoveFixture(const PhysicsFixtureRecord* fixture) {
@@ -72,6 +83,7 @@ void CPhysicsContactStack::RemoveFixture(const PhysicsFixtureRecord* fixture) {
         if (record.fixtureA == fixture) record.fixtureA = nullptr;
         if (record.fixtureB == fixture) record.fixtureB = nullptr;
     }
+    Reindex();
 }
 
 // --- Listener and filter -----------------------------------------------------------------

@@ -6,6 +6,8 @@
 #include <box2d/box2d.h>
 
 #include <cstdint>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 class CInstance;
@@ -59,7 +61,16 @@ public:
     const CPhysicsContactRecord& At(int32_t i) const { return m_records[i]; }
 
 private:
+    struct PairHash {
+        size_t operator()(const std::pair<const void*, const void*>& p) const {
+            return std::hash<const void*>()(p.first) * 31u ^ std::hash<const void*>()(p.second);
+        }
+    };
+    void Reindex();
+
     std::vector<CPhysicsContactRecord> m_records;
+    // The record of each fixture pair, under both orders, so that a crowded frame finds it at once.
+    std::unordered_map<std::pair<const void*, const void*>, size_t, PairHash> m_index;
 };
 
 class CRunnerContactListener : public b2ContactListener {

@@ -3,7 +3,43 @@
 #include <cmath>
 
 #include "physics/Physics_Guard.h"
+#include "physics/Physics_Joint.h"
 #include "physics/Physics_World.h"
+
+namespace {
+
+// The sums of the library's mass update, in its order: the newest fixture first.
+bool InertiaHolds(const b2Body* body, const b2Fixture* leaving, const b2Shape* joining,
+                  float joiningDensity) {
+    float mass = 0.0f, inertia = 0.0f;
+    b2Vec2 centre(0.0f, 0.0f);
+    const auto add = [&](const b2Shape* shape, float density) {
+        if (density == 0.0f) return;
+        b2MassData data;
+        shape->ComputeMass(&data, density);
+        mass += data.mass;
+        centre += data.mass * data.center;
+        inertia += data.I;
+    };
+    if (joining != nullptr) add(joining, joiningDensity);
+    for (const b2Fixture* f = body->GetFixtureList(); f != nullptr; f = f->GetNext())
+        if (f != leaving) add(f->GetShape(), f->GetDensity());
+    if (mass > 0.0f) centre *= 1.0f / mass;
+    if (!(inertia > 0.0f)) return true;
+    const float centred = inertia - mass * b2Dot(centre, centre);
+    // A margin for the library's own rounding of the same sums.
+    return centred > 1.0e-6f * inertia;
+}
+
+}  // namespace
+
+void Physics_KeepInertiaPositive(b2Body* body, const b2Fixture* leaving, const b2Shape* joining,
+                                 float joiningDensity) {
+    if (body->GetType() != b2_dynamicBody || body->IsFixedRotation()) return;
+    if (InertiaHolds(body, leaving, joining, joiningDensity)) return;
+    Physics_AssertHandler(false, "m_I > 0.0f");
+    body->SetFixedRotation(true);
+}
 
 CPhysicsObject::CPhysicsObject(CPhysicsWorld* world, b2Body* body, int32_t categorySlot, float offsetX,
                                float offsetY)
@@ -41,13 +77,18 @@ bool CPhysicsObject::RemoveFixture(int32_t key) {
     // Contacts still waiting for the dispatch must not name a fixture that is gone; they live
     // in this body's own world, whichever room is current.
     m_world->RemoveContactsOfFixture(fixture);
-    for (b2Fixture* part : fixture->parts) m_body->DestroyFixture(part);
+    for (b2Fixture* part : fixture->parts) {
+        Physics_KeepInertiaPositive(m_body, part, nullptr, 0.0f);
+        m_body->DestroyFixture(part);
+    }
     m_fixtures.erase(key);
     return true;
 }
 
 void CPhysicsObject::Destroy() {
     if (m_body != nullptr) {
+        // The library would take the joints with the body, but not their ids.
+        Joint_DeleteAllOfBody(m_body);
         for (auto& entry : m_fixtures) m_world->RemoveContactsOfFixture(entry.second.get());
         m_world->DestroyBody(this);
     }
@@ -169,5 +210,6 @@ void CPhysicsObject::SetDensity(int32_t key, float value) {
     PhysicsFixtureRecord* f = Find(key);
     if (f == nullptr) return;
     for (b2Fixture* part : f->parts) part->SetDensity(PhysicsGuard_NonNegative(value));
+    Physics_KeepInertiaPositive(m_body, nullptr, nullptr, 0.0f);
     m_body->ResetMassData();
 }

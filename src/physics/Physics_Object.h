@@ -12,6 +12,14 @@
 
 class CPhysicsWorld;
 
+// The library keeps a dynamic body's inertia about its centre of mass and asserts that it stays
+// positive, which rounding can break for small shapes far from the body origin. Called before
+// the library recomputes the mass, with the fixture about to leave and the shape about to join
+// (either may be null): when the inertia would not hold, the body turns to fixed rotation
+// after a report, which spares it the inertia altogether.
+void Physics_KeepInertiaPositive(b2Body* body, const b2Fixture* leaving, const b2Shape* joining,
+                                 float joiningDensity);
+
 class CPhysicsObject {
 public:
     CPhysicsObject(CPhysicsWorld* world, b2Body* body, int32_t categorySlot, float offsetX, float offsetY);

@@ -1,5 +1,6 @@
 #include "physics/Physics_World.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -7,6 +8,7 @@
 #include "core/RuntimeError.h"
 #include "physics/Physics_Fixture.h"
 #include "physics/Physics_Guard.h"
+#include "physics/Physics_Joint.h"
 #include "physics/Physics_Object.h"
 #include "world/Collision_Main.h"
 #include "world/Event_Main.h"
@@ -99,6 +101,7 @@ bool HasShapeData(const CPhysicsFixture& def) {
 
 b2Fixture* MakePart(b2Body* body, b2FixtureDef fd, const b2Shape& shape) {
     fd.shape = &shape;
+    if (fd.density > 0.0f) Physics_KeepInertiaPositive(body, nullptr, &shape, fd.density);
     return body->CreateFixture(&fd);
 }
 
@@ -132,7 +135,14 @@ std::unique_ptr<PhysicsFixtureRecord> MakeFixtures(b2Body* body, const CPhysicsF
         case PHYSICS_SHAPE_EDGE: {
             const std::vector<PhysicsPoint>& p = def.Points();
             b2EdgeShape edge;
-            edge.SetTwoSided(PhysicsGuard_Vector(p[0].x, p[0].y), PhysicsGuard_Vector(p[1].x, p[1].y));
+            const b2Vec2 v1 = PhysicsGuard_Vector(p[0].x, p[0].y);
+            b2Vec2 v2 = PhysicsGuard_Vector(p[1].x, p[1].y);
+            // An edge without length leaves the library's collision nothing to divide by.
+            if (!(b2DistanceSquared(v1, v2) > b2_linearSlop * b2_linearSlop)) {
+                Physics_AssertHandler(false, "den > 0.0f");
+                v2 = v1 + b2Vec2(std::max(b2_linearSlop, 1.0e-6f * std::fabs(v1.x)), 0.0f);
+            }
+            edge.SetTwoSided(v1, v2);
             record->parts.push_back(MakePart(body, fd, edge));
             break;
         }
@@ -217,6 +227,7 @@ CPhysicsWorld::~CPhysicsWorld() {
     m_world.SetContactListener(nullptr);
     m_world.SetContactFilter(nullptr);
     DestroyInstanceBodies();
+    Joint_DeleteAllOfWorld(this);
 }
 
 void CPhysicsWorld::DestroyInstanceBodies() {
@@ -256,11 +267,16 @@ void CPhysicsWorld::Step(int32_t frameRate, bool anyInstanceOnPath) {
     if (m_paused) return;
     StorePreviousPositions();
     if (m_updateSpeed > 0) {
+        // A frame stays bounded whatever speed and iterations the game sets; beyond 2^24 sub-steps
+        // the single-precision count would not even go down.
+        constexpr int32_t kMostSubSteps = 1000, kMostIterations = 1000;
+        const int32_t iterations = std::min(m_iterations, kMostIterations);
         const float inverse = 1.0f / static_cast<float>(m_updateSpeed);
-        for (float e = static_cast<float>(m_updateSpeed) / static_cast<float>(frameRate); e > 0.0f;
-             e -= 1.0f) {
+        int32_t steps = 0;
+        for (float e = static_cast<float>(m_updateSpeed) / static_cast<float>(frameRate);
+             e > 0.0f && steps < kMostSubSteps; e -= 1.0f, ++steps) {
             const float dt = e > 1.0f ? inverse : e * inverse;
-            m_world.Step(dt, m_iterations, m_iterations);
+            m_world.Step(dt, iterations, iterations);
             m_particles.Step(dt);
         }
     }

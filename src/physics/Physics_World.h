@@ -71,6 +71,7 @@ public:
 
     b2World& Library() { return m_world; }
     float PixelsToMetres() const { return m_pixelsToMetres; }
+    void SetPixelsToMetres(float factor) { m_pixelsToMetres = factor; }
     int32_t UpdateSpeed() const { return m_updateSpeed; }
     void SetUpdateSpeed(int32_t speed) { m_updateSpeed = speed; }
     int32_t Iterations() const { return m_iterations; }

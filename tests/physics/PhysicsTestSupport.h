@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "core/Code_Function.h"
 #include "core/Code_Main.h"
 #include "core/Instance.h"
 #include "core/MemoryManager.h"
 #include "core/RuntimeError.h"
+#include "core/Value.h"
+#include "physics/Function_Physics.h"
 #include "physics/Physics_Fixture.h"
 #include "physics/Physics_Main.h"
 #include "physics/Physics_Object.h"
@@ -20,6 +24,9 @@
 #include "world/GameWorld.h"
 #include "world/Object_Class.h"
 #include "world/Object_Main.h"
+#include "world/Room_Class.h"
+#include "world/Room_Main.h"
+#include "world/Run.h"
 
 namespace physicstest {
 
@@ -73,6 +80,26 @@ inline void AddCollisionEvent(int32_t object, int32_t other) {
     list.events[other]->Load(0);
 }
 
+// The physics built-in of that name (the rows are added once).
+inline BuiltinProc Builtin(const char* name) {
+    static const bool registered = (InitPhysicsFunctions(), true);
+    (void)registered;
+    for (int32_t i = 0; i < Code_Function_Count(); ++i)
+        if (std::strcmp(Code_Function_Row(i)->name, name) == 0) return Code_Function_Row(i)->function;
+    ADD_FAILURE() << "no built-in " << name;
+    return nullptr;
+}
+
+// Calls the built-in with real arguments; its result as a real (NaN when it set none).
+inline double Call(const char* name, CInstance* self, std::vector<double> args, CInstance* other = nullptr) {
+    std::vector<RValue> values;
+    for (double a : args) values.push_back(RValue_Real(a));
+    RValue result = RValue_Real(std::nan(""));
+    BuiltinProc proc = Builtin(name);
+    if (proc != nullptr) proc(result, self, other, static_cast<int32_t>(values.size()), values.data());
+    return RValue_IsReal(result) ? result.val : std::nan("");
+}
+
 class PhysicsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -92,6 +119,11 @@ protected:
         Runtime_SetErrorReporter([](const char* text) { Reports().push_back(text); });
     }
     void TearDown() override {
+        if (m_room != nullptr) {
+            Run_SetCurrentRoom(nullptr);
+            delete m_room;  // its world, bodies, joints and instances
+            m_room = nullptr;
+        }
         for (CInstance* instance : m_instances) delete instance;
         m_instances.clear();
         for (CPhysicsWorld* world : m_worlds) delete world;
@@ -110,6 +142,19 @@ protected:
         m_worlds.push_back(world);
         CurrentWorld() = world;
         return world;
+    }
+    // A current room with a world of its own, for the built-ins.
+    CRoom* MakeRoom(float factor = 0.1f, int32_t speed = 60) {
+        Room_SetLastInstanceID(100000);  // instance ids start where a game's would
+        m_room = new CRoom();
+        m_room->speed = speed;
+        m_room->physicsWorld = new CPhysicsWorld(factor, speed);
+        Run_SetCurrentRoom(m_room);
+        CurrentWorld() = m_room->physicsWorld;
+        return m_room;
+    }
+    CInstance* MakeRoomInstance(float x, float y, int32_t objectIndex) {
+        return m_room->CreateInstance(x, y, objectIndex);
     }
     // Objects 0..count-1; pairs name the collision events, then the lists are built.
     void MakeObjects(int32_t count, std::vector<std::pair<int32_t, int32_t>> pairs = {}) {
@@ -143,6 +188,7 @@ protected:
 
     std::vector<CInstance*> m_instances;
     std::vector<CPhysicsWorld*> m_worlds;
+    CRoom* m_room = nullptr;
 };
 
 }  // namespace physicstest
