@@ -235,6 +235,27 @@ TEST_F(InterpreterObjectModeTest, UnsetOperandsAndFailedConversionsThrowCatchabl
     EXPECT_TRUE(reports.empty()) << reports[0];
 }
 
+TEST_F(InterpreterObjectModeTest, AnOperatorsErrorIsCaughtByTheTryAroundIt) {
+    // try { x = 2 + (unset + 1) } catch (e) { total = 7; arr = e }: the catch gets the
+    // ReferenceError with the stack cut back, and the code after the add does not run.
+    const std::string body = "push.i -1\nconv.i.v\npush.i @OFFSET@\nconv.i.v\ncall.i @@try_hook@@ 2\npopz.v\n"
+                             "push.d 2\nconv.d.v\npush.v global.unset_global\npush.d 1\nconv.d.v\n"
+                             "add.v.v 0x100\nadd.v.v 0x100\npop.v.v global.score\nb end\n"
+                             "target:\npop.v.v global.arr\ncall.i @@try_unhook@@ 0\npopz.v\n"
+                             "call.i @@finish_catch@@ 0\npopz.v\npush.d 7\nconv.d.v\npop.v.v global.total\n"
+                             "push.v global.arr\nend:\n";
+    std::string probe = body;
+    probe.replace(probe.find("@OFFSET@"), 8, "1000");
+    const size_t offset = 4 * Assemble(probe.substr(0, probe.find("target:")) + "\nend:\n").size();
+    std::string program = body;
+    program.replace(program.find("@OFFSET@"), 8, std::to_string(offset));
+    EXPECT_EQ(RunText(program), "ReferenceError: could not find variable before '+' operator");
+    EXPECT_EQ(Global("total"), 7);
+    EXPECT_EQ(Global("score"), -999);
+    EXPECT_FALSE(VM_PendingException.pending);
+    EXPECT_TRUE(reports.empty()) << reports[0];
+}
+
 TEST_F(InterpreterObjectModeTest, MemberReadsAndWritesOnObjectsAndArrays) {
     const std::string x = Member("x"), length = Member("length"), y = Member("y");
     // o.x = 5; o.x + 1, and a missing member reads as undefined.
