@@ -49,6 +49,9 @@ int32_t NoMemberGet(RValue*, const RValue*, const RValue*) {
 int32_t NoMemberPut(const RValue*, const RValue*, RValue*) {
     return SCRIPT_OP_UNAVAILABLE;
 }
+int32_t NoMemberDelete(RValue*, const RValue*, const RValue*) {
+    return SCRIPT_OP_UNAVAILABLE;
+}
 int32_t NoToObject(RValue*, const RValue*) {
     return SCRIPT_OP_UNAVAILABLE;
 }
@@ -70,6 +73,7 @@ const ScriptObjectHooks kDefaults = {
     .operate = NoOperator,
     .getMember = NoMemberGet,
     .putMember = NoMemberPut,
+    .deleteMember = NoMemberDelete,
     .toObject = NoToObject,
     .newArguments = NoArguments,
 };
@@ -225,6 +229,7 @@ void ScriptObjects_Install(const ScriptObjectHooks* hooks) {
     if (hooks->operate) g_hooks.operate = hooks->operate;
     if (hooks->getMember) g_hooks.getMember = hooks->getMember;
     if (hooks->putMember) g_hooks.putMember = hooks->putMember;
+    if (hooks->deleteMember) g_hooks.deleteMember = hooks->deleteMember;
     if (hooks->toObject) g_hooks.toObject = hooks->toObject;
     if (hooks->newArguments) g_hooks.newArguments = hooks->newArguments;
 }

@@ -77,6 +77,8 @@ struct ScriptObjectHooks {
     int32_t (*getMember)(RValue* out, const RValue* object, const RValue* key);
     // Member write object[key] = value; the value stays the caller's.
     int32_t (*putMember)(const RValue* object, const RValue* key, RValue* value);
+    // delete object[key]: out receives the bool answer.
+    int32_t (*deleteMember)(RValue* out, const RValue* object, const RValue* key);
     // The this value of a call as an object; out receives it.
     int32_t (*toObject)(RValue* out, const RValue* value);
     // The arguments object of a call of callee, null when there is no runtime.

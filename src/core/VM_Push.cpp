@@ -369,8 +369,37 @@ uint8_t* PopRotate(uint32_t word, uint8_t* sp, VMExecContext* ctx) {
     return sp + 4 * move;
 }
 
+// The delete form of pop (value type 8): a member is deleted through its object's [[Delete]];
+// a variable is not deletable. A bool value answers either way.
+constexpr uint32_t VM_TYPE_DELETE = 8;
+
+uint8_t* PopDelete(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* ctx) {
+    VarRef ref;
+    if (!TakeVarRef(word, operand, sp, ctx, ref, "Pop")) return sp;
+    RValue answer = RValue_Bool(0.0);
+    if (ref.member) {
+        RValue key = MemberKey(ctx, ref);
+        const int32_t status = ScriptObjects().deleteMember(&answer, &ref.object, &key);
+        RValue_Free(&key);
+        ReleaseMember(ref);
+        if (status != SCRIPT_OP_DONE) {
+            RValue_Free(&answer);
+            if (status != SCRIPT_OP_THROWN)
+                VM_Error(ctx,
+                         "Pop :: Execution Engine - script object operands need the script object runtime");
+            return sp;
+        }
+    }
+    uint8_t* room = VM_Reserve(sp, ctx, 16);
+    if (room == nullptr) return sp;
+    sp = room - 16;
+    VM_StoreValue(sp, answer);
+    return sp;
+}
+
 uint8_t* PopInto(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* ctx) {
     const uint32_t type1 = VM_Type1(word);
+    if (type1 == VM_TYPE_VALUE && VM_Type2(word) == VM_TYPE_DELETE) return PopDelete(word, sp, operand, ctx);
     VarRef ref;
     RValue value = RValue_Undefined();
     if (type1 == VM_TYPE_INT) {

@@ -421,3 +421,32 @@ int32_t JS_PutMember(const RValue* object, const RValue* key, RValue* value) {
     RValue_Release(&name);
     return status;
 }
+
+int32_t JS_DeleteMember(RValue* out, const RValue* object, const RValue* key) {
+    if (!RValue_IsObject(object) || object->obj == nullptr) {
+        const uint32_t kind = RValue_Kind(object);
+        if (kind == VALUE_UNSET) return ThrowReference("Cannot delete a property of an unknown variable");
+        if (kind == VALUE_UNDEFINED || kind == VALUE_NULL)
+            return ThrowType("Cannot delete a property of undefined or null");
+        *out = RValue_Bool(1.0);
+        return SCRIPT_OP_DONE;
+    }
+    RValue name = RValue_Undefined();
+    int32_t status = Converted(JS_ToString(&name, key), "Cannot convert the property name to a string");
+    if (status == SCRIPT_OP_DONE) {
+        RValue hook = RValue_Undefined();
+        JS_GetProperty(object->obj, &hook, JS_DELETE);
+        auto remove = RValue_IsPtr(hook) && hook.ptr != nullptr ? reinterpret_cast<JSDeleteHook>(hook.ptr)
+                                                                : JS_DefaultDelete;
+        const char* text = RValue_GetStringText(&name);
+        RValue answer = RValue_Bool(0.0);
+        remove(object->obj, &answer, text ? text : "", false);
+        if (JS_ExceptionPending()) {
+            status = SCRIPT_OP_THROWN;
+        } else {
+            *out = RValue_Bool(RValue_Kind(answer) == VALUE_BOOL || RValue_IsReal(answer) ? answer.val : 0.0);
+        }
+    }
+    RValue_Release(&name);
+    return status;
+}

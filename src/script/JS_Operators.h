@@ -14,6 +14,9 @@ int32_t JS_Operate(ScriptOperator op, RValue* out, const RValue* left, const RVa
 // to text and read through the prototype chain (getters run). A primitive is read through its
 // wrapper object; undefined and null throw a TypeError.
 int32_t JS_GetMember(RValue* out, const RValue* object, const RValue* key);
+// delete object[key] through the object's [[Delete]] without throwing mode: out becomes its
+// bool answer; a primitive answers true, undefined and null throw a TypeError.
+int32_t JS_DeleteMember(RValue* out, const RValue* object, const RValue* key);
 // object[key] = value through [[Put]] without throwing mode; undefined and null throw a
 // TypeError, a write to another primitive changes nothing.
 int32_t JS_PutMember(const RValue* object, const RValue* key, RValue* value);

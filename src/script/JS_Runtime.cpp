@@ -33,6 +33,7 @@ void JS_InstallCoreHooks() {
     hooks.operate = JS_Operate;
     hooks.getMember = JS_GetMember;
     hooks.putMember = JS_PutMember;
+    hooks.deleteMember = JS_DeleteMember;
     hooks.toObject = F_JS_ToObject;
     hooks.newArguments = [](PWObjectBase* callee, int32_t argc, RValue* args) -> PWObjectBase* {
         RValue arguments = RValue_Undefined();

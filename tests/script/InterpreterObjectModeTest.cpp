@@ -238,12 +238,13 @@ TEST_F(InterpreterObjectModeTest, UnsetOperandsAndFailedConversionsThrowCatchabl
 TEST_F(InterpreterObjectModeTest, AnOperatorsErrorIsCaughtByTheTryAroundIt) {
     // try { x = 2 + (unset + 1) } catch (e) { total = 7; arr = e }: the catch gets the
     // ReferenceError with the stack cut back, and the code after the add does not run.
-    const std::string body = "push.i -1\nconv.i.v\npush.i @OFFSET@\nconv.i.v\ncall.i @@try_hook@@ 2\npopz.v\n"
-                             "push.d 2\nconv.d.v\npush.v global.unset_global\npush.d 1\nconv.d.v\n"
-                             "add.v.v 0x100\nadd.v.v 0x100\npop.v.v global.score\nb end\n"
-                             "target:\npop.v.v global.arr\ncall.i @@try_unhook@@ 0\npopz.v\n"
-                             "call.i @@finish_catch@@ 0\npopz.v\npush.d 7\nconv.d.v\npop.v.v global.total\n"
-                             "push.v global.arr\nend:\n";
+    const std::string body =
+        "push.i -1\nconv.i.v\npush.i @OFFSET@\nconv.i.v\ncall.i @@try_hook@@ 2\npopz.v\n"
+        "push.d 2\nconv.d.v\npush.v global.unset_global\npush.d 1\nconv.d.v\n"
+        "add.v.v 0x100\nadd.v.v 0x100\npop.v.v global.score\nb end\n"
+        "target:\npop.v.v global.arr\ncall.i @@try_unhook@@ 0\npopz.v\n"
+        "call.i @@finish_catch@@ 0\npopz.v\npush.d 7\nconv.d.v\npop.v.v global.total\n"
+        "push.v global.arr\nend:\n";
     std::string probe = body;
     probe.replace(probe.find("@OFFSET@"), 8, "1000");
     const size_t offset = 4 * Assemble(probe.substr(0, probe.find("target:")) + "\nend:\n").size();
@@ -286,6 +287,27 @@ TEST_F(InterpreterObjectModeTest, MemberReadsAndWritesOnObjectsAndArrays) {
               "threw TypeError: Cannot read a property of undefined or null");
     EXPECT_EQ(RunText("push.d 1\nconv.d.v\ncall.i test_null 0\npop.v.v -9." + x + "\npush.d 0\nconv.d.v"),
               "threw TypeError: Cannot set a property of undefined or null");
+    EXPECT_TRUE(reports.empty()) << reports[0];
+}
+
+TEST_F(InterpreterObjectModeTest, DeleteRemovesAMemberAndAnswersABool) {
+    const std::string x = Member("x");
+    const std::string object =
+        "call.i @@NewObject@@ 0\npop.v.v global.arr\n"
+        "push.d 5\nconv.d.v\npush.v global.arr\npop.v.v -9." +
+        x + "\n";
+    EXPECT_EQ(RunText(object + "push.v global.arr\npop.v.t8 -9." + x), "true");
+    EXPECT_EQ(RunText(object + "push.v global.arr\npop.v.t8 -9." + x +
+                      "\npopz.v\npush.v global.arr\npush.v -9." + x),
+              "undefined");
+    // delete a[0] leaves a hole: a[0] reads undefined and the length stays 2.
+    const std::string holed = std::string(kArray12.code) +
+                              "\npop.v.v global.arr\npush.v global.arr\n"
+                              "push.d 0\nconv.d.v\npop.v.t8 -10.@0\npopz.v\n";
+    EXPECT_EQ(RunText(holed + "push.v global.arr\npush.d 0\nconv.d.v\npush.v -10.@0"), "undefined");
+    EXPECT_EQ(RunText(holed + "push.v global.arr\npush.v -9." + Member("length")), "2");
+    EXPECT_EQ(RunText("call.i test_null 0\npop.v.t8 -9." + x),
+              "threw TypeError: Cannot delete a property of undefined or null");
     EXPECT_TRUE(reports.empty()) << reports[0];
 }
 
