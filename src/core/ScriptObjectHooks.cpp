@@ -40,6 +40,25 @@ bool NoGlobalName(const char*) {
     return false;
 }
 
+int32_t NoOperator(ScriptOperator, RValue*, const RValue*, const RValue*) {
+    return SCRIPT_OP_UNAVAILABLE;
+}
+int32_t NoMemberGet(RValue*, const RValue*, const RValue*) {
+    return SCRIPT_OP_UNAVAILABLE;
+}
+int32_t NoMemberPut(const RValue*, const RValue*, RValue*) {
+    return SCRIPT_OP_UNAVAILABLE;
+}
+int32_t NoMemberDelete(RValue*, const RValue*, const RValue*) {
+    return SCRIPT_OP_UNAVAILABLE;
+}
+int32_t NoToObject(RValue*, const RValue*) {
+    return SCRIPT_OP_UNAVAILABLE;
+}
+PWObjectBase* NoArguments(PWObjectBase*, int32_t, RValue*) {
+    return nullptr;
+}
+
 const ScriptObjectHooks kDefaults = {
     .toNumber = ScriptObjects_DefaultToNumber,
     .getProperty = NoProperty,
@@ -51,6 +70,12 @@ const ScriptObjectHooks kDefaults = {
     .callSetter = NoSetter,
     .createNativeAccessor = NoAccessor,
     .isBuiltinGlobalName = NoGlobalName,
+    .operate = NoOperator,
+    .getMember = NoMemberGet,
+    .putMember = NoMemberPut,
+    .deleteMember = NoMemberDelete,
+    .toObject = NoToObject,
+    .newArguments = NoArguments,
 };
 ScriptObjectHooks g_hooks = kDefaults;
 
@@ -201,4 +226,10 @@ void ScriptObjects_Install(const ScriptObjectHooks* hooks) {
     if (hooks->callSetter) g_hooks.callSetter = hooks->callSetter;
     if (hooks->createNativeAccessor) g_hooks.createNativeAccessor = hooks->createNativeAccessor;
     if (hooks->isBuiltinGlobalName) g_hooks.isBuiltinGlobalName = hooks->isBuiltinGlobalName;
+    if (hooks->operate) g_hooks.operate = hooks->operate;
+    if (hooks->getMember) g_hooks.getMember = hooks->getMember;
+    if (hooks->putMember) g_hooks.putMember = hooks->putMember;
+    if (hooks->deleteMember) g_hooks.deleteMember = hooks->deleteMember;
+    if (hooks->toObject) g_hooks.toObject = hooks->toObject;
+    if (hooks->newArguments) g_hooks.newArguments = hooks->newArguments;
 }

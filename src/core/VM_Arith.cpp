@@ -6,6 +6,7 @@
 #include "core/CRuntimeCompat.h"
 #include "core/MemoryManager.h"
 #include "core/VMStack.h"
+#include "core/VM_ScriptOps.h"
 #include "core/Value.h"
 
 double MathEpsilon = 1e-10;
@@ -565,11 +566,11 @@ bool Compute(Op op, uint32_t word, const Operand& a, const Operand& b, Result& o
     return false;
 }
 
-// The script object runtime's operators are not part of this runner yet; an instruction
-// that asks for them ends the run with a clear message rather than computing something else.
-uint8_t* ScriptObjectMode(const char* handler, uint8_t* sp, VMExecContext* ctx) {
-    VM_Error(ctx, "%s :: Execution Engine - script object operands need the script object runtime", handler);
-    return sp;
+// The script-object form of a two-operand handler.
+uint8_t* ScriptBinary(ScriptOperator op, uint32_t word, uint8_t* sp, VMExecContext* ctx,
+                      const char* handler) {
+    return VM_ScriptOperator(op, false, VMScriptResult::Value, VM_Type1(word), VM_Type2(word), sp, ctx,
+                             handler);
 }
 
 // Two real values: the common case of game arithmetic, computed without the general resolve.
@@ -620,50 +621,56 @@ uint32_t ModeOf(uint32_t word) {
 }  // namespace
 
 uint8_t* VM_HandlerAdd(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
-    if (ModeOf(word) != 0) return ScriptObjectMode("DoAdd", sp, ctx);
+    if (ModeOf(word) != 0)
+        return ScriptBinary(ModeOf(word) == 1 ? ScriptOperator::Add : ScriptOperator::NumericAdd, word, sp,
+                            ctx, "DoAdd");
     return Binary(Op::Add, word, sp, ctx);
 }
 uint8_t* VM_HandlerSub(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
-    if (ModeOf(word) == 1) return ScriptObjectMode("DoSub", sp, ctx);
+    if (ModeOf(word) == 1) return ScriptBinary(ScriptOperator::Sub, word, sp, ctx, "DoSub");
     return Binary(Op::Sub, word, sp, ctx);
 }
 uint8_t* VM_HandlerMul(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
-    if (ModeOf(word) == 1) return ScriptObjectMode("DoMul", sp, ctx);
+    if (ModeOf(word) == 1) return ScriptBinary(ScriptOperator::Mul, word, sp, ctx, "DoMul");
     return Binary(Op::Mul, word, sp, ctx);
 }
 uint8_t* VM_HandlerDiv(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
-    if (ModeOf(word) == 1) return ScriptObjectMode("DoDiv", sp, ctx);
+    if (ModeOf(word) == 1) return ScriptBinary(ScriptOperator::Div, word, sp, ctx, "DoDiv");
     return Binary(Op::Div, word, sp, ctx);
 }
 uint8_t* VM_HandlerMod(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
-    if (ModeOf(word) == 1) return ScriptObjectMode("DoMod", sp, ctx);
+    if (ModeOf(word) == 1) return ScriptBinary(ScriptOperator::Mod, word, sp, ctx, "DoMod");
     return Binary(Op::Mod, word, sp, ctx);
 }
 uint8_t* VM_HandlerAnd(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
-    if (ModeOf(word) != 0) return ScriptObjectMode("DoAnd", sp, ctx);
+    if (ModeOf(word) != 0) return ScriptBinary(ScriptOperator::And, word, sp, ctx, "DoAnd");
     return Binary(Op::And, word, sp, ctx);
 }
 uint8_t* VM_HandlerOr(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
-    if (ModeOf(word) != 0) return ScriptObjectMode("DoOr", sp, ctx);
+    if (ModeOf(word) != 0) return ScriptBinary(ScriptOperator::Or, word, sp, ctx, "DoOr");
     return Binary(Op::Or, word, sp, ctx);
 }
 uint8_t* VM_HandlerXor(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
-    if (ModeOf(word) != 0) return ScriptObjectMode("DoXor", sp, ctx);
+    if (ModeOf(word) != 0) return ScriptBinary(ScriptOperator::Xor, word, sp, ctx, "DoXor");
     return Binary(Op::Xor, word, sp, ctx);
 }
 uint8_t* VM_HandlerShl(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
-    if (ModeOf(word) != 0) return ScriptObjectMode("DoShl", sp, ctx);
+    if (ModeOf(word) != 0) return ScriptBinary(ScriptOperator::Shl, word, sp, ctx, "DoShl");
     return Binary(Op::Shl, word, sp, ctx);
 }
 uint8_t* VM_HandlerShr(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
-    if (ModeOf(word) != 0) return ScriptObjectMode("DoShr", sp, ctx);
+    if (ModeOf(word) != 0)
+        return ScriptBinary((word & 0x8000) != 0 ? ScriptOperator::ShrUnsigned : ScriptOperator::Shr, word,
+                            sp, ctx, "DoShr");
     return Binary(Op::Shr, word, sp, ctx);
 }
 
 // --- neg --------------------------------------------------------------------------------
 
 uint8_t* VM_HandlerNeg(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
-    if (ModeOf(word) != 0) return ScriptObjectMode("DoNeg", sp, ctx);
+    if (ModeOf(word) != 0)
+        return VM_ScriptOperator(ModeOf(word) == 1 ? ScriptOperator::Negate : ScriptOperator::Plus, true,
+                                 VMScriptResult::Value, VM_Type1(word), 0, sp, ctx, "DoNeg");
     const uint32_t type = VM_Type1(word);
     const int32_t size = VM_TypeStackSize(type);
     if (size == 0) return sp;

@@ -2,12 +2,14 @@
 // caller's stack), extension functions, and function values of the script object runtime.
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "core/Code_Function.h"
 #include "core/Code_Main.h"
 #include "core/Console.h"
 #include "core/ObjectBase.h"
 #include "core/RunSwitches.h"
+#include "core/ScriptObjectHooks.h"
 #include "core/Script_Main.h"
 #include "core/StackTrace.h"
 #include "core/VMStack.h"
@@ -137,8 +139,29 @@ uint8_t* CallFunctionValue(int32_t argc, uint8_t* sp, VMExecContext* ctx) {
     }
     auto* selfObject = RValue_IsObject(self) ? self.obj : nullptr;
     if (selfObject == nullptr) {
-        VM_Error(ctx, "could not convert rvalue of kind=%d to object", RValue_Kind(self));
-        return sp;
+        // A primitive this becomes its wrapper object; undefined and null call with the global
+        // object as this.
+        RValue converted = RValue_Undefined();
+        int32_t status = SCRIPT_OP_UNAVAILABLE;
+        if (RValue_Kind(self) == VALUE_UNDEFINED || RValue_Kind(self) == VALUE_NULL) {
+            if (PWObjectBase* global = ScriptObjects().scopeChainHead()) {
+                converted.obj = global;
+                converted.kind = VALUE_OBJECT;
+                status = SCRIPT_OP_DONE;
+            }
+        } else {
+            status = ScriptObjects().toObject(&converted, &self);
+        }
+        if (status == SCRIPT_OP_THROWN) return sp;
+        if (status != SCRIPT_OP_DONE || !RValue_IsObject(converted) || converted.obj == nullptr) {
+            RValue_Free(&converted);
+            VM_Error(ctx, "could not convert rvalue of kind=%d to object", RValue_Kind(self));
+            return sp;
+        }
+        RValue_Free(&self);
+        self = converted;
+        VM_Store(sp + 16, self);
+        selfObject = self.obj;
     }
     const RValue* script = Property(function.obj, "[[Call_Script]]");
     const RValue* native = Property(function.obj, "[[Call_Cpp]]");
@@ -149,8 +172,16 @@ uint8_t* CallFunctionValue(int32_t argc, uint8_t* sp, VMExecContext* ctx) {
         const RValue* link = Property(function.obj, "[[Scope]]");
         if (link && RValue_IsObject(link)) scope->scopeLink = link->obj;
         RValue_Free(&self);
-        uint8_t* result =
-            VM_CallScript(static_cast<CScript*>(script->ptr), argc, sp, ctx, scope, function.obj);
+        // The arguments object is made from aligned copies of the items (it takes its own
+        // references); slot 0 of the callee's locals holds it.
+        PWObjectBase* arguments = nullptr;
+        if (VM_HaveItems(sp, ctx, 16 * int64_t{argc}, "DoCall")) {
+            std::vector<RValue> copies(static_cast<size_t>(argc));
+            if (argc > 0) std::memcpy(static_cast<void*>(copies.data()), sp, 16 * static_cast<size_t>(argc));
+            arguments = ScriptObjects().newArguments(function.obj, argc, copies.data());
+        }
+        uint8_t* result = VM_CallScript(static_cast<CScript*>(script->ptr), argc, sp, ctx, scope,
+                                        arguments ? arguments : function.obj);
         ctx->self = reinterpret_cast<CInstance*>(selfObject);
         RValue_Free(&function);
         return result;

@@ -10,6 +10,7 @@
 #include "core/ScriptObjectHooks.h"
 #include "core/VMStack.h"
 #include "core/VM_Arith.h"
+#include "core/VM_ScriptOps.h"
 #include "core/Value.h"
 #include "core/Value_Convert.h"
 
@@ -150,8 +151,12 @@ bool Compare(uint32_t kind, const CmpOperand& a, const CmpOperand& b) {
 uint8_t* VM_HandlerSet(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext* ctx) {
     const uint32_t kind = (word >> 8) & 0xF;
     if (kind >= 7) {
-        VM_Error(ctx, "DoSet :: Execution Engine - script object operands need the script object runtime");
-        return sp;
+        static constexpr ScriptOperator kOps[] = {
+            ScriptOperator::Less,         ScriptOperator::Greater,     ScriptOperator::LessEqual,
+            ScriptOperator::GreaterEqual, ScriptOperator::In,          ScriptOperator::Equal,
+            ScriptOperator::NotEqual,     ScriptOperator::StrictEqual, ScriptOperator::StrictNotEqual};
+        return VM_ScriptOperator(kOps[kind - 7], false, VMScriptResult::Bool, VM_Type1(word), VM_Type2(word),
+                                 sp, ctx, "DoSet");
     }
     if (kind == 0) {
         VM_Error(ctx, "DoSet :: Execution Error");

@@ -8,7 +8,9 @@
 #include "core/InstanceWorld.h"
 #include "core/ObjectBase.h"
 #include "core/RuntimeError.h"
+#include "core/ScriptObjectHooks.h"
 #include "core/VMStack.h"
+#include "core/VM_ScriptOps.h"
 #include "core/Variable.h"
 #include "core/VariableList.h"
 
@@ -25,7 +27,22 @@ struct VarRef {
     int32_t index = ARRAY_INDEX_WHOLE;
     int32_t instance = 0;
     bool clearDeletable = false;
+    // Instance codes -9 and -10: a member of the script object value taken from the stack, by
+    // the variable's name or (-10) by a key value taken with it.
+    bool member = false;
+    RValue object = RValue_Undefined();
+    RValue key = RValue_Undefined();
 };
+
+constexpr int32_t SCOPE_MEMBER = -9;
+constexpr int32_t SCOPE_MEMBER_KEY = -10;
+
+void ReleaseMember(VarRef& ref) {
+    RValue_Free(&ref.object);
+    RValue_Free(&ref.key);
+    ref.object = RValue_Undefined();
+    ref.key = RValue_Undefined();
+}
 
 // Decodes the reference of a push or pop, taking the index and instance code from the stack
 // when the word asks for them (the index on top). False after an underflow error.
@@ -47,6 +64,18 @@ bool TakeVarRef(uint32_t word, const uint8_t* operand, uint8_t*& sp, VMExecConte
         sp += 4;
     }
     if (w & 0x40000000u) ref.instance += 100000;
+    if (ref.instance == SCOPE_MEMBER || ref.instance == SCOPE_MEMBER_KEY) {
+        // The key (for -10) on top, the object beneath it.
+        const bool keyed = ref.instance == SCOPE_MEMBER_KEY;
+        if (!VM_HaveItems(sp, ctx, keyed ? 32 : 16, handler)) return false;
+        if (keyed) {
+            ref.key = VM_Load<RValue>(sp);
+            sp += 16;
+        }
+        ref.object = VM_Load<RValue>(sp);
+        sp += 16;
+        ref.member = true;
+    }
     return true;
 }
 
@@ -156,9 +185,44 @@ void ReportIndexError(VMExecContext* ctx, const char* side, const VarRef& ref) {
              ref.instance, VariableName(ctx, ref), ref.id, ref.index);
 }
 
+// The member key of a reference: the key value taken from the stack, or the variable's name.
+RValue MemberKey(const VMExecContext* ctx, VarRef& ref) {
+    if (ref.instance == SCOPE_MEMBER_KEY) {
+        RValue key = ref.key;
+        ref.key = RValue_Undefined();
+        return key;
+    }
+    RValue key = RValue_Undefined();
+    RValue_SetString(&key, VariableName(ctx, ref));
+    return key;
+}
+
+uint8_t* PushMember(uint8_t* sp, VMExecContext* ctx, VarRef& ref) {
+    RValue key = MemberKey(ctx, ref);
+    RValue value = RValue_Undefined();
+    const int32_t status = ScriptObjects().getMember(&value, &ref.object, &key);
+    RValue_Free(&key);
+    ReleaseMember(ref);
+    if (status != SCRIPT_OP_DONE) {
+        RValue_Free(&value);
+        if (status != SCRIPT_OP_THROWN)
+            VM_Error(ctx, "Push :: Execution Engine - script object operands need the script object runtime");
+        return sp;
+    }
+    uint8_t* room = VM_Reserve(sp, ctx, 16);
+    if (room == nullptr) {
+        RValue_Free(&value);
+        return sp;
+    }
+    sp = room - 16;
+    VM_StoreValue(sp, value);
+    return sp;
+}
+
 uint8_t* PushVariable(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* ctx) {
     VarRef ref;
     if (!TakeVarRef(word, operand, sp, ctx, ref, "Push")) return sp;
+    if (ref.member) return PushMember(sp, ctx, ref);
     uint8_t* room = VM_Reserve(sp, ctx, 16);
     if (room == nullptr) return sp;
     sp = room - 16;
@@ -305,8 +369,37 @@ uint8_t* PopRotate(uint32_t word, uint8_t* sp, VMExecContext* ctx) {
     return sp + 4 * move;
 }
 
+// The delete form of pop (value type 8): a member is deleted through its object's [[Delete]];
+// a variable is not deletable. A bool value answers either way.
+constexpr uint32_t VM_TYPE_DELETE = 8;
+
+uint8_t* PopDelete(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* ctx) {
+    VarRef ref;
+    if (!TakeVarRef(word, operand, sp, ctx, ref, "Pop")) return sp;
+    RValue answer = RValue_Bool(0.0);
+    if (ref.member) {
+        RValue key = MemberKey(ctx, ref);
+        const int32_t status = ScriptObjects().deleteMember(&answer, &ref.object, &key);
+        RValue_Free(&key);
+        ReleaseMember(ref);
+        if (status != SCRIPT_OP_DONE) {
+            RValue_Free(&answer);
+            if (status != SCRIPT_OP_THROWN)
+                VM_Error(ctx,
+                         "Pop :: Execution Engine - script object operands need the script object runtime");
+            return sp;
+        }
+    }
+    uint8_t* room = VM_Reserve(sp, ctx, 16);
+    if (room == nullptr) return sp;
+    sp = room - 16;
+    VM_StoreValue(sp, answer);
+    return sp;
+}
+
 uint8_t* PopInto(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecContext* ctx) {
     const uint32_t type1 = VM_Type1(word);
+    if (type1 == VM_TYPE_VALUE && VM_Type2(word) == VM_TYPE_DELETE) return PopDelete(word, sp, operand, ctx);
     VarRef ref;
     RValue value = RValue_Undefined();
     if (type1 == VM_TYPE_INT) {
@@ -317,11 +410,25 @@ uint8_t* PopInto(uint32_t word, uint8_t* sp, const uint8_t* operand, VMExecConte
         }
     } else {
         if (!TakeVarRef(word, operand, sp, ctx, ref, "Pop")) return sp;
-        if (!TakeValue(VM_Type2(word), true, sp, ctx, &value)) return sp;
+        if (!TakeValue(VM_Type2(word), true, sp, ctx, &value)) {
+            ReleaseMember(ref);
+            return sp;
+        }
     }
     if (ref.clearDeletable) value.flags &= ~PROPERTY_DELETABLE;
     if (ObjectMode() && RValue_IsUnset(value)) {
+        ReleaseMember(ref);
         VM_Error(ctx, "Attempting to set variable %s to an invalid value", VariableName(ctx, ref));
+        return sp;
+    }
+    if (ref.member) {
+        RValue key = MemberKey(ctx, ref);
+        const int32_t status = ScriptObjects().putMember(&ref.object, &key, &value);
+        RValue_Free(&key);
+        ReleaseMember(ref);
+        RValue_Free(&value);
+        if (status != SCRIPT_OP_DONE && status != SCRIPT_OP_THROWN)
+            VM_Error(ctx, "Pop :: Execution Engine - script object operands need the script object runtime");
         return sp;
     }
     ArrayIndexError.raised = 0;
@@ -621,19 +728,13 @@ uint8_t* VM_HandlerNot(uint32_t word, uint8_t* sp, const uint8_t*, VMExecContext
     const uint32_t type = VM_Type1(word);
     const int32_t size = VM_TypeStackSize(type);
     if (size == 0 || !VM_HaveItems(sp, ctx, size, "DoNot")) return sp;
-    if (mode == 1 || mode == 2) {
-        RValue value;
-        VM_LoadTypedValue(&value, type, sp);
-        const bool unset = RValue_IsUnset(value);
-        RValue_Free(&value);
-        if (unset) {
-            VM_Error(ctx, mode == 1 ? "could not find lhs variable in logical not"
-                                    : "could not find lhs variable in binary not");
-            return sp;
-        }
-        VM_Error(ctx, "DoNot :: Execution Engine - script object operands need the script object runtime");
-        return sp;
+    if (mode == 1) {
+        return VM_ScriptOperator(ScriptOperator::LogicalNot, true, VMScriptResult::Bool, type, 0, sp, ctx,
+                                 "DoNot");
     }
+    if (mode == 2)
+        return VM_ScriptOperator(ScriptOperator::BitNot, true, VMScriptResult::Value, type, 0, sp, ctx,
+                                 "DoNot");
     switch (type) {
         case VM_TYPE_INT:
             VM_Store(sp, ~VM_Load<int32_t>(sp));

@@ -3,6 +3,7 @@
 #include "core/ScriptObjectHooks.h"
 #include "script/JS_Call.h"
 #include "script/JS_Convert.h"
+#include "script/JS_Operators.h"
 #include "script/JS_Property.h"
 
 namespace {
@@ -29,5 +30,15 @@ void JS_InstallCoreHooks() {
     hooks.isBuiltinGlobalName = JS_IsBuiltinGlobalName;
     // In object mode the global object heads the scope chain once the standard objects exist.
     hooks.scopeChainHead = []() -> PWObjectBase* { return g_JSStandard.global; };
+    hooks.operate = JS_Operate;
+    hooks.getMember = JS_GetMember;
+    hooks.putMember = JS_PutMember;
+    hooks.deleteMember = JS_DeleteMember;
+    hooks.toObject = F_JS_ToObject;
+    hooks.newArguments = [](PWObjectBase* callee, int32_t argc, RValue* args) -> PWObjectBase* {
+        RValue arguments = RValue_Undefined();
+        JS_CreateArgumentsObject(&arguments, callee, argc, args, false);
+        return RValue_IsObject(arguments) ? arguments.obj : nullptr;
+    };
     ScriptObjects_Install(&hooks);
 }

@@ -1,7 +1,8 @@
 // Writes a game data file in script-object mode whose code names every interpreter support
 // built-in (a game naming a row the runner lacks is refused at load), and whose room creation
 // code reads the standard objects through the scope chain (the global object, then the
-// namespace object) and prints what it finds.
+// namespace object) and prints what it finds, then calls standard methods through member calls
+// and prints their answers.
 // Usage: e2e_scriptobj_game OUTPUT
 #include <cstdio>
 #include <string>
@@ -53,6 +54,19 @@ const char* const kLiteral =
     "    push.d 2\n    conv.d.v\n    push.d 1\n    conv.d.v\n    push.d 3\n    conv.d.v\n"
     "    call.i @@NewArray@@ 3\n";
 
+// show_debug_message(label + "=" + value) with the script-object add.
+std::string PrintValue(const char* label, const std::string& value) {
+    return std::string("    push.s \"") + label + "=\"\n    conv.s.v\n" + value +
+           "    add.v.v 0x100\n    call.i show_debug_message 1\n    popz.v\n";
+}
+
+// A member call object.name(arguments): the arguments' code (last argument first), then the
+// object's, which is both this and the object whose member is read.
+std::string MemberCall(const std::string& arguments, int argc, const std::string& object, const char* name) {
+    return arguments + object + "    dup.v 0\n    push.v -9." + name + "\n    call.v " +
+           std::to_string(argc) + "\n";
+}
+
 std::string RoomCreation() {
     std::string code;
     code += PrintType("literal", kLiteral);
@@ -71,6 +85,16 @@ std::string RoomCreation() {
     code += "    push.s \"instanceof=\"\n    conv.s.v\n    call.i show_debug_message 1\n    popz.v\n";
     code += kLiteral + Chain("Array") +
             "    call.i @@instanceof@@ 2\n    call.i show_debug_message 1\n    popz.v\n";
+    // Member calls and reads on standard objects, and operators through ToPrimitive.
+    code += PrintValue("pushed", MemberCall("    push.d 9\n    conv.d.v\n", 1, kLiteral, "push"));
+    code += PrintValue("joined", MemberCall("    push.s \"-\"\n    conv.s.v\n", 1, kLiteral, "join"));
+    code += PrintValue("upper", MemberCall("", 0, "    push.s \"abc\"\n    conv.s.v\n", "toUpperCase"));
+    code += PrintValue("length", std::string(kLiteral) + "    push.v -9.length\n");
+    code +=
+        PrintValue("element", std::string(kLiteral) + "    push.d 2\n    conv.d.v\n    push.v -10.length\n");
+    code += PrintValue("product",
+                       "    push.d 5\n    conv.d.v\n    call.i @@NewArray@@ 1\n    push.s \"2\"\n"
+                       "    conv.s.v\n    mul.v.v 0x100\n");
     return code;
 }
 

@@ -2,7 +2,8 @@
 """Runs a game in script-object mode that names every interpreter support built-in.
 
 The game loads only when every row it names is registered; its room creation code reads the
-standard objects that start-up built through the scope chain and prints their type names.
+standard objects that start-up built through the scope chain and prints their type names, then
+calls standard methods through member calls and prints what they answer.
 """
 import os
 import subprocess
@@ -20,6 +21,12 @@ EXPECTED = {
     "constructed": "object",
     "c_red": "number",
     "room": "number",
+    "pushed": "4",
+    "joined": "3-1-2",
+    "upper": "ABC",
+    "length": "3",
+    "element": "2",
+    "product": "10",
 }
 
 
