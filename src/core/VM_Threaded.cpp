@@ -285,7 +285,7 @@ inline bool HasItems(const uint8_t* sp, const VMExecContext* ctx, int32_t n) {
 }
 
 // A plain number in the call's argument that the row reads, as its getter would read it.
-inline bool ReadArgument(const BuiltinVariable* row, RValue* out) {
+inline bool ReadArgument(const BuiltinVariable* row, void* out) {
     const int32_t n = row->argument;
     if (n < 0 || n >= VM_ArgCount || VM_Args == nullptr) return false;
     const RValue* at = &VM_Args[n];
@@ -690,13 +690,14 @@ pushBuiltin : {
     // The getter may run code or raise errors: the run is where the handler would have it.
     const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
     if (row == nullptr || !HasRoom(sp, ctx, 16)) goto generic;
-    RValue value;
-    if (ReadArgument(row, &value)) {
+    // Straight onto the stack: a copy through a local would be read back as one 16-byte
+    // value just written in halves, which stalls.
+    if (ReadArgument(row, sp - 16)) {
         sp -= 16;
-        VM_Store(sp, value);
         ++ip;
         HV_NEXT;
     }
+    RValue value;
     HV_SYNC();
     value = RValue_Real(0.0);
     if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
