@@ -31,7 +31,7 @@ public:
         for (const Run& run : runs) {
             // The repetitions' own rows carry the samples; the aggregate rows only matter when
             // the library reports aggregates alone (then the median row stands for them).
-            const std::string name = run.run_name.str();
+            const std::string name = NameOf(run);
             const double time = m_clock == Clock::Cpu ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();
             if (run.run_type == Run::RT_Aggregate) {
                 if (run.aggregate_name != "median") continue;
@@ -113,6 +113,12 @@ public:
     }
 
 private:
+    // The benchmark's function and arguments: settings such as a minimum time or manual timing
+    // are not part of the name a main() asks for.
+    static std::string NameOf(const Run& run) {
+        const auto& n = run.run_name;
+        return n.args.empty() ? n.function_name : n.function_name + "/" + n.args;
+    }
     static double Median(std::vector<double> values) {
         if (values.empty()) return 0.0;
         std::sort(values.begin(), values.end());
