@@ -69,8 +69,8 @@ public:
             const std::string suffix = name.substr(ours.size());
             const double time = Time(name), base = Time(baseline + suffix);
             if (base <= 0 || time <= 0) continue;
-            std::printf("  %-28s %6.2f%s\n", suffix.c_str(), show == Show::TimeRatio ? time / base : base / time,
-                        MedianNote(name).c_str());
+            std::printf("  %-28s %6.2f%s\n", suffix.c_str(),
+                        show == Show::TimeRatio ? time / base : base / time, MedianNote(name).c_str());
         }
     }
 
@@ -82,8 +82,8 @@ public:
         for (const std::string& name : Names()) {
             const double time = Time(name);
             if (name == baseline || time <= 0) continue;
-            std::printf("  %-28s %6.2f%s\n", name.c_str(), show == Show::TimeRatio ? time / base : base / time,
-                        MedianNote(name).c_str());
+            std::printf("  %-28s %6.2f%s\n", name.c_str(),
+                        show == Show::TimeRatio ? time / base : base / time, MedianNote(name).c_str());
         }
     }
 

@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintCounter("ratio batch/raw GL quads per second (target >= 0.80)", "BM_BatchAgainstRawGl", "ratio");
+    reporter.PrintCounter("ratio batch/raw GL quads per second (target >= 0.80)", "BM_BatchAgainstRawGl",
+                          "ratio");
     GR_D3D_Shutdown();
     return 0;
 }

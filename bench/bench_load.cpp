@@ -129,7 +129,8 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\nload speed as a fraction of memcpy's (higher is better; target >= 0.5 of the first):\n");
     reporter.PrintCounter("  memcpy into fresh memory / load", "BM_LoadVersusMemcpy", "memcpy_over_load");
-    reporter.PrintCounter("  memcpy into touched memory / load", "BM_LoadVersusMemcpy", "touched_memcpy_over_load");
+    reporter.PrintCounter("  memcpy into touched memory / load", "BM_LoadVersusMemcpy",
+                          "touched_memcpy_over_load");
     benchmark::Shutdown();
     return 0;
 }

@@ -174,7 +174,8 @@ int main(int argc, char** argv) {
     FibCode();
     RatioReporter reporter(RatioReporter::Clock::Cpu);
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nspeed relative to Lua 5.4 (higher is better; targets as a game runs: loop >= 1.2, fib >= 0.9):\n");
+    std::printf(
+        "\nspeed relative to Lua 5.4 (higher is better; targets as a game runs: loop >= 1.2, fib >= 0.9):\n");
     const auto show = RatioReporter::Show::SpeedRatio;
     reporter.PrintRatio("  loop sum, as a game runs it", "Runner_LoopSum", "Lua_LoopSum", show);
     reporter.PrintRatio("  loop sum, no hooks", "Bare_LoopSum", "Lua_LoopSum", show);

@@ -226,8 +226,10 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n");
-    reporter.PrintCounter("tilemap through a camera, baseline / ours time", "BM_TilemapThroughCamera", "ratio");
-    reporter.PrintCounter("legacy room of instances, baseline / ours time", "BM_LegacyRoomOfInstances", "ratio");
+    reporter.PrintCounter("tilemap through a camera, baseline / ours time", "BM_TilemapThroughCamera",
+                          "ratio");
+    reporter.PrintCounter("legacy room of instances, baseline / ours time", "BM_LegacyRoomOfInstances",
+                          "ratio");
     GR_D3D_Shutdown();
     return 0;
 }

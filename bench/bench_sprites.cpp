@@ -141,7 +141,8 @@ int main(int argc, char** argv) {
     GR_Draw_Set_Alpha(1.0f);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintCounter("ratio draw_sprite/raw GL quads per second (target >= 0.70)", "BM_DrawSpriteAgainstRawGl", "ratio");
+    reporter.PrintCounter("ratio draw_sprite/raw GL quads per second (target >= 0.70)",
+                          "BM_DrawSpriteAgainstRawGl", "ratio");
     Form_Free();
     GR_D3D_Shutdown();
     return 0;

@@ -169,7 +169,8 @@ int main(int argc, char** argv) {
     BuildFrozenBuffer();
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintCounter("ratio frozen vertex buffer/raw GL vertices per second", "BM_FrozenBufferAgainstRawGl", "ratio");
+    reporter.PrintCounter("ratio frozen vertex buffer/raw GL vertices per second",
+                          "BM_FrozenBufferAgainstRawGl", "ratio");
     VertexBuffer_Free_All();
     VertexFormat_Free_All();
     GR_D3D_Shutdown();
