@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "RawGlQuads.h"
 #include "graphics/Graphics_Batch.h"
 #include "graphics/Graphics_Clear.h"
@@ -26,7 +27,6 @@ constexpr int kSide = 256;
 constexpr int kQuads = 10000;
 
 std::vector<RawVertex> g_quads;  // six vertices a quad
-double g_ratio = 0;
 
 void PrepareQuads() {
     for (int i = 0; i < kQuads; ++i) {
@@ -66,10 +66,10 @@ void BM_BatchAgainstRawGl(benchmark::State& state) {
         rawTimes.push_back(std::chrono::duration<double>(end - middle).count());
     }
     const double batch = Median(batchTimes), rawTime = Median(rawTimes);
-    g_ratio = rawTime / batch;
+    const double ratio = rawTime / batch;
     state.counters["batch_quads_per_s"] = kQuads / batch;
     state.counters["raw_quads_per_s"] = kQuads / rawTime;
-    state.counters["ratio"] = g_ratio;
+    state.counters["ratio"] = ratio;
 }
 
 BENCHMARK(BM_BatchAgainstRawGl)->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -87,8 +87,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no GL device\n");
         return 1;
     }
-    benchmark::RunSpecifiedBenchmarks();
-    std::printf("ratio batch/raw GL quads per second: %.2f (target >= 0.80)\n", g_ratio);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintCounter("ratio batch/raw GL quads per second (target >= 0.80)", "BM_BatchAgainstRawGl",
+                          "ratio");
     GR_D3D_Shutdown();
     return 0;
 }

@@ -6,10 +6,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "core/Code_Function.h"
 #include "core/Value.h"
 #include "io/Buffer_Manager.h"
@@ -113,45 +113,16 @@ void Builtin_ReadU32(benchmark::State& state) {
 }
 BENCHMARK(Builtin_ReadU32)->Unit(benchmark::kMillisecond);
 
-// Keeps the console output and remembers each run's time per iteration. With repetitions
-// (--benchmark_repetitions=N --benchmark_enable_random_interleaving=true steadies the figures
-// on a busy machine) the median of each benchmark's repetitions is the one kept.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const std::string name = run.run_name.str();
-            if (run.run_type == Run::RT_Aggregate) {
-                if (run.aggregate_name == "median") m_medians[name] = run.GetAdjustedRealTime();
-            } else if (run.iterations > 0) {
-                m_times[name] = run.GetAdjustedRealTime();
-            }
-        }
-    }
-    void PrintRatios() {
-        for (const auto& [name, time] : m_medians) m_times[name] = time;
-        auto memcpyTime = m_times.find("Baseline_Memcpy");
-        if (memcpyTime == m_times.end()) return;
-        std::printf("\nspeed as a fraction of memcpy of the same 40 MB (higher is better; target >= 0.3):\n");
-        for (const auto& [name, time] : m_times) {
-            if (name == memcpyTime->first || time <= 0) continue;
-            std::printf("  %-20s %6.2f\n", name.c_str(), memcpyTime->second / time);
-        }
-    }
-
-private:
-    std::map<std::string, double> m_times;
-    std::map<std::string, double> m_medians;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
+    reporter.PrintAgainst(
+        "speed as a fraction of memcpy of the same 40 MB (higher is better; targets: buffer calls >= 0.3, "
+        "built-in rows >= 0.15):",
+        "Baseline_Memcpy", RatioReporter::Show::SpeedRatio);
     benchmark::Shutdown();
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <random>
 
+#include "BenchRatio.h"
 #include "core/Instance.h"
 #include "core/InstanceWorld.h"
 #include "world/Collision_Main.h"
@@ -93,4 +94,11 @@ BENCHMARK(BM_CollisionQueries_TreeAgainstList)->Unit(benchmark::kMillisecond)->I
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintCounters("collision queries, list / tree time (higher is better):", "tree_speedup");
+    benchmark::Shutdown();
+    return 0;
+}

@@ -4,10 +4,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "asm/Assembler.h"
 #include "core/Code_Main.h"
 #include "core/Instance.h"
@@ -65,31 +65,15 @@ void Baseline_DecodingDispatch(benchmark::State& state) {
 BENCHMARK(VM_PreparedDispatch);
 BENCHMARK(Baseline_DecodingDispatch);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.iterations > 0) m_times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void PrintRatio() const {
-        auto ours = m_times.find("VM_PreparedDispatch"), base = m_times.find("Baseline_DecodingDispatch");
-        if (ours != m_times.end() && base != m_times.end() && base->second > 0)
-            std::printf("\nratio prepared / decoding dispatch (lower is better): %.3f\n",
-                        ours->second / base->second);
-    }
-
-private:
-    std::map<std::string, double> m_times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    RatioReporter reporter(RatioReporter::Clock::Cpu);
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatio();
+    std::printf("\n");
+    reporter.PrintRatio("ratio prepared / decoding dispatch (lower is better)", "VM_PreparedDispatch",
+                        "Baseline_DecodingDispatch", RatioReporter::Show::TimeRatio);
     benchmark::Shutdown();
     return 0;
 }

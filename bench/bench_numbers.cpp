@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "core/Code_Function.h"
 #include "core/Value.h"
 #include "data/Common.h"
@@ -161,4 +162,11 @@ BENCHMARK(BM_ArraySet_vs_vector)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintCounters("ours / baseline time (lower is better):", "ratio");
+    benchmark::Shutdown();
+    return 0;
+}

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "RawGlQuads.h"
 #include "assets/Particle_Main.h"
 #include "graphics/Graphics_Batch.h"
@@ -30,7 +31,6 @@ constexpr int kParticles = 100000;
 constexpr double kRad = 3.14159265358979323846 / 180.0;
 
 int32_t g_system = -1;
-double g_ratio = 0, g_oursPerParticle = 0, g_basePerParticle = 0, g_updatePerParticle = 0;
 std::vector<double> g_updateTimes;
 
 // The baseline's particle: what a minimal hand-written system keeps.
@@ -109,14 +109,10 @@ void BM_ParticlesAgainstPlainLoop(benchmark::State& state) {
         base.push_back(std::chrono::duration<double>(end - middle).count());
     }
     const double o = Median(ours), b = Median(base);
-    g_ratio = b / o;
-    g_oursPerParticle = o / kParticles * 1e9;
-    g_basePerParticle = b / kParticles * 1e9;
-    g_updatePerParticle = Median(g_updateTimes) / kParticles * 1e9;
-    state.counters["update_ns_per_particle"] = g_updatePerParticle;
-    state.counters["ns_per_particle"] = g_oursPerParticle;
-    state.counters["baseline_ns_per_particle"] = g_basePerParticle;
-    state.counters["ratio"] = g_ratio;
+    state.counters["update_ns_per_particle"] = Median(g_updateTimes) / kParticles * 1e9;
+    state.counters["ns_per_particle"] = o / kParticles * 1e9;
+    state.counters["baseline_ns_per_particle"] = b / kParticles * 1e9;
+    state.counters["ratio"] = b / o;
 }
 
 BENCHMARK(BM_ParticlesAgainstPlainLoop)->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -137,11 +133,15 @@ int main(int argc, char** argv) {
     Particle_Init();
     GR_Draw_Set_Alpha(1.0f);
     MakeParticles();
-    benchmark::RunSpecifiedBenchmarks();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const char* bm = "BM_ParticlesAgainstPlainLoop";
     std::printf(
         "particles updated and drawn: %.1f ns each, of which the update %.1f ns (plain loop + raw GL: "
-        "%.1f ns); ratio %.2f\n",
-        g_oursPerParticle, g_updatePerParticle, g_basePerParticle, g_ratio);
+        "%.1f ns)\n",
+        reporter.Counter(bm, "ns_per_particle"), reporter.Counter(bm, "update_ns_per_particle"),
+        reporter.Counter(bm, "baseline_ns_per_particle"));
+    reporter.PrintCounter("ratio plain loop + raw GL / ours", bm, "ratio");
     Particle_Shutdown();
     GR_D3D_Shutdown();
     return 0;

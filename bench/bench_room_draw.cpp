@@ -17,6 +17,7 @@
 #include <cstring>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "assets/Background_Main.h"
 #include "assets/Sprite_Main.h"
 #include "core/RunSwitches.h"
@@ -222,7 +223,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the game did not load\n");
         return 1;
     }
-    benchmark::RunSpecifiedBenchmarks();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\n");
+    reporter.PrintCounter("tilemap through a camera, baseline / ours time", "BM_TilemapThroughCamera",
+                          "ratio");
+    reporter.PrintCounter("legacy room of instances, baseline / ours time", "BM_LegacyRoomOfInstances",
+                          "ratio");
     GR_D3D_Shutdown();
     return 0;
 }

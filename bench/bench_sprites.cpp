@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "RawGlQuads.h"
 #include "assets/Function_Sprite_Draw.h"
 #include "assets/Sprite_Main.h"
@@ -37,7 +38,6 @@ constexpr int kDraws = 100000;
 
 std::vector<RawVertex> g_quads;  // six vertices a quad
 std::vector<float> g_positions;  // x, y per draw
-double g_ratio = 0;
 BuiltinProc g_drawSprite = nullptr;
 
 float PositionX(int i) {
@@ -109,10 +109,10 @@ void BM_DrawSpriteAgainstRawGl(benchmark::State& state) {
         rawTimes.push_back(std::chrono::duration<double>(end - middle).count());
     }
     const double sprite = Median(spriteTimes), rawTime = Median(rawTimes);
-    g_ratio = rawTime / sprite;
+    const double ratio = rawTime / sprite;
     state.counters["draw_sprite_per_s"] = kDraws / sprite;
     state.counters["raw_quads_per_s"] = kDraws / rawTime;
-    state.counters["ratio"] = g_ratio;
+    state.counters["ratio"] = ratio;
 }
 
 BENCHMARK(BM_DrawSpriteAgainstRawGl)->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -139,8 +139,10 @@ int main(int argc, char** argv) {
     }
     g_drawSprite = Code_Function_Row(id)->function;
     GR_Draw_Set_Alpha(1.0f);
-    benchmark::RunSpecifiedBenchmarks();
-    std::printf("ratio draw_sprite/raw GL quads per second: %.2f (target >= 0.70)\n", g_ratio);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintCounter("ratio draw_sprite/raw GL quads per second (target >= 0.70)",
+                          "BM_DrawSpriteAgainstRawGl", "ratio");
     Form_Free();
     GR_D3D_Shutdown();
     return 0;

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "BenchRatio.h"
 #include "RawGlQuads.h"
 #include "core/Code_Function.h"
 #include "core/Value.h"
@@ -27,7 +28,6 @@ constexpr int kSide = 256;
 constexpr int kVertices = 1000000;
 
 std::vector<RawVertex> g_vertices;
-double g_ratio = 0;
 RValue g_buffer;
 
 RValue Call(const char* name, std::vector<RValue> args = {}) {
@@ -145,10 +145,10 @@ void BM_FrozenBufferAgainstRawGl(benchmark::State& state) {
         rawTimes.push_back(std::chrono::duration<double>(end - middle).count());
     }
     const double frozen = Median(ours), rawTime = Median(rawTimes);
-    g_ratio = rawTime / frozen;
+    const double ratio = rawTime / frozen;
     state.counters["frozen_vertices_per_s"] = kVertices / frozen;
     state.counters["raw_vertices_per_s"] = kVertices / rawTime;
-    state.counters["ratio"] = g_ratio;
+    state.counters["ratio"] = ratio;
 }
 
 BENCHMARK(BM_FrozenBufferAgainstRawGl)->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -167,8 +167,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     BuildFrozenBuffer();
-    benchmark::RunSpecifiedBenchmarks();
-    std::printf("ratio frozen vertex buffer/raw GL vertices per second: %.2f\n", g_ratio);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintCounter("ratio frozen vertex buffer/raw GL vertices per second",
+                          "BM_FrozenBufferAgainstRawGl", "ratio");
     VertexBuffer_Free_All();
     VertexFormat_Free_All();
     GR_D3D_Shutdown();

@@ -69,6 +69,7 @@
 #include "io/Support_SecureMap.h"
 #include "io/LoadSave.h"
 #include "io/Support_File.h"
+#include "platform/Clock.h"
 #include "platform/DialogLayer.h"
 #include "platform/GamepadM.h"
 #include "room/Function_Camera.h"
@@ -225,10 +226,23 @@ const char* StringTableText(int32_t index) {
                : nullptr;
 }
 
+// Long-running code asks for the message pump every few thousand branches. The pump itself
+// makes system calls; a read of the monotonic clock does not (the vDSO answers it), so the
+// pump runs at most once per interval and a tight loop keeps its speed.
+constexpr int64_t kInterpreterPumpMicroseconds = 2000;
+
+void PumpFromInterpreter() {
+    static int64_t next = 0;
+    const int64_t now = PlatformClock_Microseconds();
+    if (now < next && next - now <= kInterpreterPumpMicroseconds) return;
+    next = now + kInterpreterPumpMicroseconds;
+    ProcessMessages();
+}
+
 void InstallInterpreterHooks() {
     VMHooks hooks;
     hooks.fatal = EndAfterInterpreterError;
-    hooks.processMessages = ProcessMessages;
+    hooks.processMessages = PumpFromInterpreter;
     hooks.stringText = StringTableText;
     hooks.maxLocals = [] { return g_maxLocals; };
     hooks.objectMode = [] { return g_GameHeader.objectMode; };

@@ -285,7 +285,7 @@ inline bool HasItems(const uint8_t* sp, const VMExecContext* ctx, int32_t n) {
 }
 
 // A plain number in the call's argument that the row reads, as its getter would read it.
-inline bool ReadArgument(const BuiltinVariable* row, RValue* out) {
+inline bool ReadArgument(const BuiltinVariable* row, void* out) {
     const int32_t n = row->argument;
     if (n < 0 || n >= VM_ArgCount || VM_Args == nullptr) return false;
     const RValue* at = &VM_Args[n];
@@ -311,14 +311,14 @@ inline bool GetterGaveNumber(const BuiltinVariable* row, RValue* value, const VM
 // frame below them, no call trace and no object mode. Null leaves the call to VM_CallScript,
 // which handles (and reports) every other case.
 inline const CCode* LeanCallee(CScript* script, int32_t argc, const uint8_t* sp, const VMExecContext* ctx,
-                               const VMHooks& hooks, int32_t* first) {
+                               bool objectMode, int32_t* first) {
     const CCode* code = script ? script->GetCode() : nullptr;
     VMBuffer* callee = code ? code->buffer : nullptr;
     if (callee == nullptr || callee->decoded == nullptr) return nullptr;
     if (!HasItems(sp, ctx, 16 * argc) || !HasRoom(sp, ctx, static_cast<int32_t>(sizeof(VMFrame)) + 24))
         return nullptr;
     if ((reinterpret_cast<uintptr_t>(sp) & 7) != 0 || g_Switches.trace) return nullptr;
-    if (hooks.objectMode && hooks.objectMode()) return nullptr;
+    if (objectMode) return nullptr;
     // A decoded buffer is prepared. A start at the very end (no instructions) is the handler's.
     const int32_t start = code->start;
     if (static_cast<uint32_t>(start) >= static_cast<uint32_t>(callee->runLength) || (start & 3) != 0)
@@ -510,6 +510,9 @@ uint8_t* VM_RunThreaded(uint8_t* sp, VMExecContext* ctx) {
     static_assert(sizeof kLabels / sizeof kLabels[0] == S_COUNT, "a label for every step");
     const int32_t savedArgCount = VM_ArgCount;
     const VMHooks& hooks = VM_Hooks();
+    // Object mode is the game's, fixed while code runs: asked once here, not on every step
+    // that would write a local.
+    const bool objectMode = ObjectMode(hooks);
     VM_Current = ctx;
     ctx->nextInstruction = ctx->wordMap[ctx->pc / 4];
     VMBuffer* buffer = nullptr;
@@ -630,7 +633,7 @@ pushGlobal : {
 popLocal : {
     RValue* slot = FixedSlot(ctx->locals, ip->slot);
     if (slot == nullptr || !Plain(slot->kind) || !HasItems(sp, ctx, 16) ||
-        !Plain(VM_Load<uint32_t>(sp + 12)) || ObjectMode(hooks))
+        !Plain(VM_Load<uint32_t>(sp + 12)) || objectMode)
         goto generic;
     RValue_CopyBits(slot, sp);
     sp += 16;
@@ -687,13 +690,14 @@ pushBuiltin : {
     // The getter may run code or raise errors: the run is where the handler would have it.
     const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
     if (row == nullptr || !HasRoom(sp, ctx, 16)) goto generic;
-    RValue value;
-    if (ReadArgument(row, &value)) {
+    // Straight onto the stack: a copy through a local would be read back as one 16-byte
+    // value just written in halves, which stalls.
+    if (ReadArgument(row, sp - 16)) {
         sp -= 16;
-        VM_Store(sp, value);
         ++ip;
         HV_NEXT;
     }
+    RValue value;
     HV_SYNC();
     value = RValue_Real(0.0);
     if (row->getter) row->getter(nullptr, ARRAY_INDEX_WHOLE, &value);
@@ -706,7 +710,7 @@ callScript : {
     const int32_t argc = VM_Immediate(ip->word);
     CScript* script = Script_Get(ip->slot);
     int32_t first = 0;
-    const CCode* code = LeanCallee(script, argc, sp, ctx, hooks, &first);
+    const CCode* code = LeanCallee(script, argc, sp, ctx, objectMode, &first);
     if (code == nullptr) {
         HV_SYNC();
         sp = VM_CallScript(script, argc, sp, ctx, nullptr, nullptr);
@@ -781,7 +785,7 @@ localOpLocal : {
     const RValue* b = FixedSlot(locals, ip->slot2);
     RValue* c = FixedSlot(locals, ip->slot3);
     if (a == nullptr || b == nullptr || c == nullptr || a->kind != VALUE_REAL || b->kind != VALUE_REAL ||
-        !Plain(c->kind) || !HasRoom(sp, ctx, 32) || ObjectMode(hooks))
+        !Plain(c->kind) || !HasRoom(sp, ctx, 32) || objectMode)
         HV_SINGLE;
     *c = RValue_Real(RealOp(ip->kind, a->val, b->val));
     ip = ip->spare && BranchCounted(hooks) ? base + ip->target : ip + 4;
@@ -793,7 +797,7 @@ localOpConstant : {
     const RValue* a = FixedSlot(locals, ip->slot);
     RValue* c = FixedSlot(locals, ip->slot3);
     if (a == nullptr || c == nullptr || a->kind != VALUE_REAL || !Plain(c->kind) || !HasRoom(sp, ctx, 32) ||
-        ObjectMode(hooks))
+        objectMode)
         HV_SINGLE;
     *c = RValue_Real(RealOp(ip->kind, a->val, static_cast<int32_t>(ip->constant)));
     ip = ip->spare && BranchCounted(hooks) ? base + ip->target : ip + 5;

@@ -2,7 +2,9 @@
 // reporter that start-up installs.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "LoaderTestSupport.h"
@@ -12,6 +14,7 @@
 #include "core/ObjectBase.h"
 #include "core/RuntimeError.h"
 #include "core/Script_Main.h"
+#include "core/VM.h"
 #include "core/Variable.h"
 #include "data/Common.h"
 #include "base/CommandLine.h"
@@ -82,6 +85,24 @@ TEST_F(StartupTest, HeaderPassRegistersTheBuiltInsUnderTheirTags) {
         << g_log;
     EXPECT_TRUE(ExternalsDisabled);
     ExternalsDisabled = false;
+}
+
+// Long-running code asks for the pump every few thousand branches; the runner's hook pumps
+// only once a short interval has passed since its last pump, so a quit still reaches the loop
+// within milliseconds while a tight loop makes no system call per ask.
+TEST_F(StartupTest, InterpreterPumpRunsAtMostOncePerIntervalAndStillDeliversAQuit) {
+    ASSERT_NE(VM_HookTable.processMessages, nullptr);
+    g_RunnerRunning = 1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    VM_HookTable.processMessages();  // pumps: the interval since the last pump has passed
+    Runner_PostQuit();
+    VM_HookTable.processMessages();  // asked again at once: no pump, the quit waits
+    EXPECT_EQ(g_RunnerRunning, 1);
+    const auto start = std::chrono::steady_clock::now();
+    while (g_RunnerRunning == 1 && std::chrono::steady_clock::now() - start < std::chrono::seconds(2))
+        VM_HookTable.processMessages();
+    EXPECT_EQ(g_RunnerRunning, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
 TEST_F(StartupTest, ScriptChunkFillsTheTableWithGapsAndDuplicates) {
