@@ -9,11 +9,11 @@
 
 namespace {
 
-struct Seen {
+struct OperatorCall {
     ScriptOperator op;
     std::string left, right;
 };
-std::vector<Seen> g_seen;
+std::vector<OperatorCall> g_seen;
 
 std::string Describe(const RValue* v) {
     if (v == nullptr) return "-";
