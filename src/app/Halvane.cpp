@@ -627,6 +627,7 @@ void Runner_Shutdown() {
     Object_FreeAll();
     File_CleanTempDirectory();
     Script_Shutdown();
+    JS_ForgetStandardObjects();
     Variable_BuiltIn_Free();
     WorkingDirectory_Free();
     TimeLine_FreeAll();

@@ -156,3 +156,7 @@ void JS_CreateGlobalObject() {
     global->scopeLink = names;
     names->scopeLink = nullptr;
 }
+
+void JS_ForgetStandardObjects() {
+    g_JSStandard = JSStandardObjects();
+}

@@ -16,6 +16,9 @@ class PWObjectBase;
 void JS_InitStandardObjects();
 // The resource object under the global object's "resource" (after the last chunk).
 void JS_CreateResourceObject();
+// Forgets the well-known objects at the end of a run: they die with the run's global object, and
+// the next run (another game, or none in object mode) must not mark or copy them.
+void JS_ForgetStandardObjects();
 
 // The steps, in chain order.
 void JS_SetupFunctionPrototype();
