@@ -60,6 +60,9 @@
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Window.h"
 #include "graphics/ShaderM.h"
+#include "io/Debug_Remote.h"
+#include "io/Profiler.h"
+#include "app/OverlayWiring.h"
 #include "graphics/VertexFormat.h"
 #include "io/Buffer_Async.h"
 #include "io/Buffer_Manager.h"
@@ -308,6 +311,7 @@ void InstallHooks() {
     g_GRHooks.layerMode = LayerModel;
     g_GRHooks.runtimeError = ReportRuntimeError;
     g_GRHooks.errorReport = Error_Report;
+    Overlay_InstallHooks();
     g_WindowHooks.Run_RequestEnd = Run_RequestEnd;
     g_LoaderHooks.setWindowColour = Window_Set_Colour;
     g_TextureHooks.drawAlpha = GR_Draw_Get_Alpha;
@@ -496,6 +500,7 @@ void Runner_StartUp() {
     DebugConsole.Output("Part Create Textures\n");
     Particle_Init();
     DebugConsole.Output("Debug Init Remote Interface\n");
+    Debug_InitRemoteInterface();
     DebugConsole.Output("VM Init\n");
     VM_Init();
     DebugConsole.Output("Create Score Form\n");
@@ -574,6 +579,8 @@ void Run_Start() {
         StartGame();
     }
     g_RunnerRunning = 1;
+    if (g_Switches.profileDump && !g_Profiler.Recording())
+        g_Profiler.Start(g_Switches.profileDumpFile.c_str(), g_Switches.profileDumpSeconds, Runner_DataFilePath());
     MainLoop_Begin();
 }
 
@@ -581,12 +588,14 @@ void Run_Start() {
 void Runner_Finish() {
     IO_End();
     SND_Quit();
+    if (g_Profiler.Recording()) g_Profiler.Dump();
 }
 
 void Runner_Shutdown() {
     Highscore_SaveAtEnd();
     Highscore_Free();
     GR_D3D_Print_Fps_Stats();
+    g_Profiler.Shutdown();
     VertexBuffer_Free_All();
     VertexFormat_Free_All();
     GR_D3D_Shutdown();
