@@ -183,6 +183,8 @@ std::string Profiler::EntryName(uint32_t key) const {
 }
 
 void Profiler::Dump() {
+    // The save area's folder is made on its first write.
+    if (!m_dumpFile.empty()) File_CreateDirectoryForFile(m_dumpFile.c_str());
     FILE* file = m_dumpFile.empty() ? nullptr : LoadSave_wfopen(m_dumpFile.c_str(), "w");
     DebugConsole.Output("Dumping profile data to %s\n", m_dumpFile.c_str());
     if (file == nullptr) {
