@@ -580,7 +580,8 @@ void Run_Start() {
     }
     g_RunnerRunning = 1;
     if (g_Switches.profileDump && !g_Profiler.Recording())
-        g_Profiler.Start(g_Switches.profileDumpFile.c_str(), g_Switches.profileDumpSeconds, Runner_DataFilePath());
+        g_Profiler.Start(g_Switches.profileDumpFile.c_str(), g_Switches.profileDumpSeconds,
+                         Runner_DataFilePath());
     MainLoop_Begin();
 }
 

@@ -14,7 +14,8 @@ namespace {
 bool OverlayPointer(float* x, float* y) {
     int32_t clientX = 0, clientY = 0;
     IO_GetMouseClient(0, &clientX, &clientY);
-    float width = static_cast<float>(g_D3D.backBufferWidth), height = static_cast<float>(g_D3D.backBufferHeight);
+    float width = static_cast<float>(g_D3D.backBufferWidth),
+          height = static_cast<float>(g_D3D.backBufferHeight);
     if (const CRoom* room = Run_Room()) {
         width = static_cast<float>(room->width);
         height = static_cast<float>(room->height);

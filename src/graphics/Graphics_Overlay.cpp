@@ -144,7 +144,8 @@ const uint32_t Overlay_Menu_Sequence[OVERLAY_MENU_STEPS] = {
 };
 
 void Overlay_Init() {
-    if (g_overlay.font == nullptr && g_D3D.device) g_overlay.font = GR_Builtin_Image_Texture(BUILTIN_IMAGE_FONT);
+    if (g_overlay.font == nullptr && g_D3D.device)
+        g_overlay.font = GR_Builtin_Image_Texture(BUILTIN_IMAGE_FONT);
     g_overlay.budget = OVERLAY_TIMING_BUDGET;
     g_overlay.lineHeight = Glyph('@')->height + 2;
     g_overlay.openCount = 0;
@@ -197,7 +198,8 @@ void Overlay_Draw() {
     if (flags & OVERLAY_BARS) {
         Overlay_Draw_Timing_Bars();
         Overlay_Printf_Outlined(0.0f, 0.0f, kBlack, kWhite, "%dfps\t\t(%d)(%d)", g_overlay.fps,
-                                static_cast<int32_t>(TextureSwitchCount), static_cast<int32_t>(g_Batch.drawCalls));
+                                static_cast<int32_t>(TextureSwitchCount),
+                                static_cast<int32_t>(g_Batch.drawCalls));
     }
     if (flags & OVERLAY_HEADER) Overlay_Draw_Header();
     if (flags & OVERLAY_AUDIO) g_GRHooks.overlayAudioView(0);
@@ -207,7 +209,8 @@ void Overlay_Draw() {
 }
 
 void Overlay_Begin_Draw() {
-    for (int32_t i = 0; i < 4; ++i) g_overlay.savedStates[i] = GPUState_GetRenderState(&g_GPUState, kSavedStates[i]);
+    for (int32_t i = 0; i < 4; ++i)
+        g_overlay.savedStates[i] = GPUState_GetRenderState(&g_GPUState, kSavedStates[i]);
     GR_D3D_Get_Matrix(GR_MATRIX_VIEW, &g_overlay.savedView);
     GR_D3D_Get_Matrix(GR_MATRIX_PROJECTION, &g_overlay.savedProjection);
     const int32_t width = g_D3D.backBufferWidth, height = g_D3D.backBufferHeight;
@@ -228,7 +231,8 @@ void Overlay_Begin_Draw() {
 void Overlay_End_Draw() {
     GraphicsFlush();
     GR_D3D_Set_Texture(g_Batch.textureStage, nullptr);
-    for (int32_t i = 0; i < 4; ++i) GPUState_SetRenderState(&g_GPUState, kSavedStates[i], g_overlay.savedStates[i]);
+    for (int32_t i = 0; i < 4; ++i)
+        GPUState_SetRenderState(&g_GPUState, kSavedStates[i], g_overlay.savedStates[i]);
     GPUState_SetRenderState(&g_GPUState, GPU_RS_BLENDENABLE, 1);
     GR_D3D_Set_Matrix(GR_MATRIX_PROJECTION, g_overlay.savedProjection);
     GR_D3D_Set_Matrix(GR_MATRIX_VIEW, g_overlay.savedView);
@@ -254,14 +258,16 @@ void Overlay_Draw_Header() {
     Overlay_Draw_Rectangle(0.0f, 0.0f, width, 100.0f, kHeaderShade);
     // The asterisk would mark a data file whose object definitions carry flagged sprite
     // words; such files are not read here, so the mark is always blank.
-    Overlay_Printf_Centred(40.0f, width, kWhite, "Pell Works Runner v%d.%d(%d)[%s]%c", 1, 0, 999, "r32908", ' ');
+    Overlay_Printf_Centred(40.0f, width, kWhite, "Pell Works Runner v%d.%d(%d)[%s]%c", 1, 0, 999, "r32908",
+                           ' ');
     if (g_GameHeader.gameName != nullptr) {
         Overlay_Printf_Centred(54.0f, width, kWhite, "Game : %s v%d.%d", g_GameHeader.gameName,
                                g_GameOptions.versionMajor, g_GameOptions.versionMinor);
     }
     Overlay_Printf(width - 80.0f, 80.0f, kWhite, "CLOSE");
     if (g_Switches.debugOverlayFlags & OVERLAY_MENU) {
-        Overlay_Printf(10.0f, 10.0f, kWhite, "%s", g_Switches.debugOverlayFlags & OVERLAY_BARS ? "FPS : ON" : "FPS : OFF");
+        Overlay_Printf(10.0f, 10.0f, kWhite, "%s",
+                       g_Switches.debugOverlayFlags & OVERLAY_BARS ? "FPS : ON" : "FPS : OFF");
         Overlay_Printf(10.0f, 30.0f, kWhite, "%s",
                        g_Switches.debugOverlayFlags & OVERLAY_AUDIO ? "AUDIO : ON" : "AUDIO : OFF");
     }
@@ -274,7 +280,8 @@ float Overlay_Draw_Text(float x, float y, float xScale, float yScale, uint32_t c
     const int32_t length = static_cast<int32_t>(
         strnlen(text, static_cast<size_t>(std::min(maximum, GR_Batch_Max_Vertices() / 6))));
     if (length == 0 || !g_D3D.device) return 0.0f;
-    auto* v = static_cast<OverlayVertex*>(GR_Batch_Alloc(D3DPT_TRIANGLELIST, g_overlay.font, GR_FORMAT_XYZCUV, length * 6));
+    auto* v = static_cast<OverlayVertex*>(
+        GR_Batch_Alloc(D3DPT_TRIANGLELIST, g_overlay.font, GR_FORMAT_XYZCUV, length * 6));
     if (v == nullptr) return 0.0f;
     const uint32_t argb = SwapRedBlue(colour);
     const float left = std::trunc(x), top = std::trunc(y);
@@ -357,7 +364,8 @@ int32_t Overlay_Line_Height() {
 
 void Overlay_Draw_Rectangle(float x, float y, float width, float height, uint32_t colour) {
     if (!g_D3D.device) return;
-    auto* v = static_cast<OverlayVertex*>(GR_Batch_Alloc(D3DPT_TRIANGLESTRIP, g_D3D.whiteTexture, GR_FORMAT_XYZCUV, 4));
+    auto* v = static_cast<OverlayVertex*>(
+        GR_Batch_Alloc(D3DPT_TRIANGLESTRIP, g_D3D.whiteTexture, GR_FORMAT_XYZCUV, 4));
     if (v == nullptr) return;
     v[0] = {x, y + height, 0.0f, colour, 0.0f, 0.0f};
     v[1] = {x, y, 0.0f, colour, 0.0f, 0.0f};
@@ -371,7 +379,9 @@ void Overlay_Handle_Input() {
     const float width = BaseWidth();
     const bool held = g_overlay.held;
     if (!(flags & OVERLAY_HEADER)) {
-        if (held && Overlay_Check_Tap_Pattern(&g_overlay.openProgress, Overlay_Open_Sequence, OVERLAY_OPEN_STEPS)) flags |= OVERLAY_HEADER;
+        if (held &&
+            Overlay_Check_Tap_Pattern(&g_overlay.openProgress, Overlay_Open_Sequence, OVERLAY_OPEN_STEPS))
+            flags |= OVERLAY_HEADER;
         return;
     }
     const float x = g_overlay.mouseX, y = g_overlay.mouseY;
@@ -384,7 +394,8 @@ void Overlay_Handle_Input() {
             flags ^= OVERLAY_AUDIO;
         return;
     }
-    if (held && Overlay_Check_Tap_Pattern(&g_overlay.menuProgress, Overlay_Menu_Sequence, OVERLAY_MENU_STEPS)) flags |= OVERLAY_MENU;
+    if (held && Overlay_Check_Tap_Pattern(&g_overlay.menuProgress, Overlay_Menu_Sequence, OVERLAY_MENU_STEPS))
+        flags |= OVERLAY_MENU;
 }
 
 bool Overlay_Check_Tap_Pattern(int32_t* state, const uint32_t* sequence, int32_t length) {

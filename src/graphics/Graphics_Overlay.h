@@ -37,6 +37,14 @@ void Overlay_Frame_Begin();
 void Overlay_Timing_Begin(uint32_t colour, const char* name);
 // Closes the innermost open marker; 0 when none was open, else 1.
 int32_t Overlay_Timing_End();
+// A marker open for the life of the object, closed on every way out.
+class OverlayTimingScope {
+public:
+    OverlayTimingScope(uint32_t colour, const char* name) { Overlay_Timing_Begin(colour, name); }
+    ~OverlayTimingScope() { Overlay_Timing_End(); }
+    OverlayTimingScope(const OverlayTimingScope&) = delete;
+    OverlayTimingScope& operator=(const OverlayTimingScope&) = delete;
+};
 
 // Drawing.
 void Overlay_Draw();

@@ -18,13 +18,33 @@ Profiler g_Profiler;
 namespace {
 
 constexpr const char* kSectionNames[] = {
-    "HandleCollision",  "Collision_Instance",       "Compute_BoundingBox", "PreciseCollision",
-    "HandleStep",       "HandleInstanceMovement",   "PhysicsWorldUpdate",  "UpdateActiveLists",
-    "HandleAlarm",      "HandleMouse",              "HandleOther",         "ParticleSystem_UpdateAll",
-    "DrawRoom",         "DrawTheRoom",              "GraphicsFlush",       "SpriteDraw",
-    "SpriteDrawSimple", "SoundTick",                "ProcessMessages",     "Mainloop_Process",
-    "RoomSpeedSync",    "DoAStep",                  "RoundTrip",           "ProfileCode",
-    "TickDebugger",     "Start_Frame",              "End_Frame",
+    "HandleCollision",
+    "Collision_Instance",
+    "Compute_BoundingBox",
+    "PreciseCollision",
+    "HandleStep",
+    "HandleInstanceMovement",
+    "PhysicsWorldUpdate",
+    "UpdateActiveLists",
+    "HandleAlarm",
+    "HandleMouse",
+    "HandleOther",
+    "ParticleSystem_UpdateAll",
+    "DrawRoom",
+    "DrawTheRoom",
+    "GraphicsFlush",
+    "SpriteDraw",
+    "SpriteDrawSimple",
+    "SoundTick",
+    "ProcessMessages",
+    "Mainloop_Process",
+    "RoomSpeedSync",
+    "DoAStep",
+    "RoundTrip",
+    "ProfileCode",
+    "TickDebugger",
+    "Start_Frame",
+    "End_Frame",
 };
 static_assert(std::size(kSectionNames) == PROFILE_SECTION_COUNT, "one name per section");
 
@@ -169,7 +189,8 @@ void Profiler::End() {
 std::string Profiler::EntryName(uint32_t key) const {
     const int32_t category = static_cast<int32_t>(key >> 28);
     const int32_t id = static_cast<int32_t>(key & kIdMask);
-    if (category == PROFILE_SECTION && id < PROFILE_SECTION_COUNT) return std::string("[") + kSectionNames[id] + "]";
+    if (category == PROFILE_SECTION && id < PROFILE_SECTION_COUNT)
+        return std::string("[") + kSectionNames[id] + "]";
     if (category == PROFILE_CODE && id < m_codeCount && id < static_cast<int32_t>(m_codeNames.size()))
         return m_codeNames[id];
     if (category == PROFILE_BUILTIN && id < m_builtinCount) {
@@ -211,22 +232,26 @@ void Profiler::Dump() {
     std::vector<Entry> entries;
     entries.reserve(merged.size());
     for (const auto& [key, entry] : merged) entries.push_back(entry);
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.time > b.time; });
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.time > b.time; });
 
     // Before the first frame there is nothing to average: the averages read 0.
     const double frames = m_frames > 0 ? static_cast<double>(m_frames) : 1.0;
     std::fprintf(file, "%s (%s)\n", m_gamePath.c_str(), "Linux");
     std::fprintf(file, "%-30s %" PRId64 "\n", "Frame Count:", m_frames);
     std::fprintf(file, "%-30s %" PRId64 "\n", "Frame total ms:", m_frameTotal / 1000);
-    std::fprintf(file, "%-30s %.2f\n", "Average frame time(ms):", static_cast<double>(m_frameTotal) / frames / 1000.0);
-    std::fprintf(file, "%-30s %.2f\n", "Average step time(ms):", static_cast<double>(m_stepTotal) / frames / 1000.0);
+    std::fprintf(file, "%-30s %.2f\n",
+                 "Average frame time(ms):", static_cast<double>(m_frameTotal) / frames / 1000.0);
+    std::fprintf(file, "%-30s %.2f\n",
+                 "Average step time(ms):", static_cast<double>(m_stepTotal) / frames / 1000.0);
     std::fprintf(file, "\n");
     std::fprintf(file, "%-50s %-12s %-12s %s\n", "CALL", "MS/FRAME", "MS/CALL", "CALLS/FRAME");
     for (const Entry& entry : entries) {
         const double time = static_cast<double>(entry.time);
         const double calls = entry.calls > 0 ? static_cast<double>(entry.calls) : 1.0;
-        std::fprintf(file, "%-50s %-12.3f %-12.3f %.3f\n", EntryName(entry.key).c_str(), time / frames / 1000.0,
-                     time / calls / 1000.0, static_cast<double>(entry.calls) / frames);
+        std::fprintf(file, "%-50s %-12.3f %-12.3f %.3f\n", EntryName(entry.key).c_str(),
+                     time / frames / 1000.0, time / calls / 1000.0,
+                     static_cast<double>(entry.calls) / frames);
     }
     std::fclose(file);
 }

@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
     file.header.roomOrder = {0};
     file.header.windowWidth = 320;
     file.header.windowHeight = 240;
-    if (!e2e::AddRoomAndEveryRowScript(file, RoomCreation(), e2e::CallEachOnce(kEveryRow), 320, 240)) return 1;
+    if (!e2e::AddRoomAndEveryRowScript(file, RoomCreation(), e2e::CallEachOnce(kEveryRow), 320, 240))
+        return 1;
     (*file.rooms)[0]->speed = 60;
     return e2e::WriteGame(file, argv[1]);
 }

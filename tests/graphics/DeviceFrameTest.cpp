@@ -261,7 +261,8 @@ TEST_F(DeviceFrameTest, ShutdownPrintsTheFrameRatesMeasuredAfterTheFirstHundredF
     GR_D3D_Print_Fps_Stats();
     const std::string dashes(63, '-');
     // 50 the slowest, 80 the fastest, 3 frames in 48.5 ms on average.
-    EXPECT_EQ(s_log.substr(s_log.find(dashes)), dashes + "\nminFPS, maxFPS, avgFPS\n50, 80, 61\n" + dashes + "\n");
+    EXPECT_EQ(s_log.substr(s_log.find(dashes)),
+              dashes + "\nminFPS, maxFPS, avgFPS\n50, 80, 61\n" + dashes + "\n");
 }
 
 TEST_F(DeviceFrameTest, DisplayModesCanOnlyBeSetToTheCurrentOne) {

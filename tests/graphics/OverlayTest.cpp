@@ -72,7 +72,11 @@ TEST_F(OverlayTest, TextPenFollowsGlyphsTabsAndSkipsControlCharacters) {
     const float ab = Overlay_Text_Width("AB", 2);
     ASSERT_GT(ab, 0.0f);
     EXPECT_EQ(Overlay_Draw_Text(0, 0, 1, 1, kWhite, "A\x01\nB", 4), ab);
-    EXPECT_EQ(Overlay_Draw_Text(0, 0, 1, 1, kWhite, "A\xC8" "B", 3), ab);
+    EXPECT_EQ(Overlay_Draw_Text(0, 0, 1, 1, kWhite,
+                                "A\xC8"
+                                "B",
+                                3),
+              ab);
     EXPECT_EQ(Overlay_Draw_Text(0, 0, 2, 1, kWhite, "AB", 1), Overlay_Text_Width("A", 1) * 2);
     // Longer than the old 2048-byte formatting buffer: formatted and measured whole.
     const std::string name(3000, 'W');
@@ -129,7 +133,7 @@ TEST_F(OverlayTest, SwitchesToggleWhileHeldAndCloseHidesHeaderAndMenuAtOnce) {
     EXPECT_EQ(g_Switches.debugOverlayFlags & OVERLAY_AUDIO, OVERLAY_AUDIO);
     EXPECT_TRUE(Overlay_Mouse_In_Rect(10, 30, 64, 16));
     EXPECT_FALSE(Overlay_Mouse_In_Rect(40, 38, 64, 16));  // the rectangle is open
-    g_pointer = {600.0f, 88.0f, true};  // CLOSE
+    g_pointer = {600.0f, 88.0f, true};                    // CLOSE
     Overlay_Handle_Input();
     EXPECT_EQ(g_Switches.debugOverlayFlags & (OVERLAY_HEADER | OVERLAY_MENU), 0);
     EXPECT_EQ(g_Switches.debugOverlayFlags & OVERLAY_AUDIO, OVERLAY_AUDIO);

@@ -127,7 +127,8 @@ TEST_F(ProfilerTest, ReportMergesCallPathsSortsByTimeAndNamesEachCategory) {
     EXPECT_EQ(lines[4], "Average step time(ms):         0.33");
     EXPECT_EQ(lines[5], "");
     char heading[128];
-    std::snprintf(heading, sizeof heading, "%-50s %-12s %-12s %s", "CALL", "MS/FRAME", "MS/CALL", "CALLS/FRAME");
+    std::snprintf(heading, sizeof heading, "%-50s %-12s %-12s %s", "CALL", "MS/FRAME", "MS/CALL",
+                  "CALLS/FRAME");
     EXPECT_EQ(lines[6], heading);
 
     // Each row: a name padded to 50, then three figures; in order of time, largest first.
@@ -145,7 +146,8 @@ TEST_F(ProfilerTest, ReportMergesCallPathsSortsByTimeAndNamesEachCategory) {
         names.push_back(name);
         rows[name] = row;
     }
-    const std::vector<std::string> expected = {"[DoAStep]", "profiled_builtin", "[RoomSpeedSync]", "<?>", "<?>"};
+    const std::vector<std::string> expected = {"[DoAStep]", "profiled_builtin", "[RoomSpeedSync]", "<?>",
+                                               "<?>"};
     EXPECT_EQ(names, expected);
     // The built-in from both call paths: 2 calls, 400 us.
     EXPECT_NEAR(rows["profiled_builtin"].msPerFrame, 0.4 / 3, 0.0005);
