@@ -14,6 +14,7 @@
 #include "graphics/BuiltinImages.h"
 #include "graphics/GPUState.h"
 #include "graphics/Graphics_Batch.h"
+#include "graphics/Graphics_Clear.h"
 #include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Hooks.h"
 #include "graphics/Graphics_Matrix.h"
@@ -65,7 +66,7 @@ struct OverlayState {
     bool held = false;
     int32_t openProgress = 0, menuProgress = 0;
     // Matrices and states saved around the overlay's drawing.
-    Matrix4 savedView{}, savedProjection{};
+    Matrix4 savedView{}, savedProjection{}, savedWorld{};
     uint32_t savedStates[4] = {};
 };
 
@@ -213,6 +214,7 @@ void Overlay_Begin_Draw() {
         g_overlay.savedStates[i] = GPUState_GetRenderState(&g_GPUState, kSavedStates[i]);
     GR_D3D_Get_Matrix(GR_MATRIX_VIEW, &g_overlay.savedView);
     GR_D3D_Get_Matrix(GR_MATRIX_PROJECTION, &g_overlay.savedProjection);
+    GR_D3D_Get_Matrix(GR_MATRIX_WORLD, &g_overlay.savedWorld);
     const int32_t width = g_D3D.backBufferWidth, height = g_D3D.backBufferHeight;
     Matrix4 view = Matrix_Identity;
     view.m[12] = static_cast<float>(-(width / 2)) - (width > 0 ? 1.0f / static_cast<float>(width) : 0.0f);
@@ -234,8 +236,16 @@ void Overlay_End_Draw() {
     for (int32_t i = 0; i < 4; ++i)
         GPUState_SetRenderState(&g_GPUState, kSavedStates[i], g_overlay.savedStates[i]);
     GPUState_SetRenderState(&g_GPUState, GPU_RS_BLENDENABLE, 1);
-    GR_D3D_Set_Matrix(GR_MATRIX_PROJECTION, g_overlay.savedProjection);
+    // The stored projection carries the half-pixel shift, which setting it adds again.
+    Matrix4 projection = g_overlay.savedProjection;
+    if (g_HalfPixelAdjust && g_Viewport.width > 0 && g_Viewport.height > 0) {
+        projection.m[12] += 1.0f / static_cast<float>(g_Viewport.width);
+        projection.m[13] -= 1.0f / static_cast<float>(g_Viewport.height);
+    }
+    GR_D3D_Set_Matrix(GR_MATRIX_PROJECTION, projection);
     GR_D3D_Set_Matrix(GR_MATRIX_VIEW, g_overlay.savedView);
+    // The game's world matrix outlives the frame.
+    GR_D3D_Set_Matrix(GR_MATRIX_WORLD, g_overlay.savedWorld);
 }
 
 void Overlay_Draw_Timing_Bars() {

@@ -85,6 +85,22 @@ TEST_F(OverlayTest, TextPenFollowsGlyphsTabsAndSkipsControlCharacters) {
     EXPECT_EQ(Overlay_Line_Height(), BuiltinFont_Glyphs['@' - BUILTIN_FONT_FIRST].height + 2);
 }
 
+TEST_F(OverlayTest, DrawingLeavesTheGamesMatricesAsTheyWere) {
+    OpenInFrame();
+    g_Switches.debugOverlayFlags = OVERLAY_BARS | OVERLAY_HEADER;
+    Matrix4 world = Matrix_Identity;
+    world.m[12] = 7.0f;
+    GR_D3D_Set_Matrix(GR_MATRIX_WORLD, world);
+    Matrix4 before[3];
+    for (int32_t i = 0; i < 3; ++i) GR_D3D_Get_Matrix(i, &before[i]);
+    End_Frame(false);
+    for (int32_t i = 0; i < 3; ++i) {
+        Matrix4 after;
+        GR_D3D_Get_Matrix(i, &after);
+        for (int k = 0; k < 16; ++k) EXPECT_FLOAT_EQ(after.m[k], before[i].m[k]) << i << "," << k;
+    }
+}
+
 TEST_F(OverlayTest, OpeningSequenceShowsTheHeaderAndToleratesTapsOffTheGrid) {
     g_GRHooks.overlayPointer = ReadPointer;
     for (int32_t i = 0; i < OVERLAY_OPEN_STEPS - 1; ++i) {
