@@ -60,6 +60,9 @@
 #include "graphics/Graphics_Texture.h"
 #include "graphics/Graphics_Window.h"
 #include "graphics/ShaderM.h"
+#include "io/Debug_Remote.h"
+#include "io/Profiler.h"
+#include "app/OverlayWiring.h"
 #include "graphics/VertexFormat.h"
 #include "io/Buffer_Async.h"
 #include "io/Buffer_Manager.h"
@@ -333,6 +336,7 @@ void InstallHooks() {
     g_GRHooks.layerMode = LayerModel;
     g_GRHooks.runtimeError = ReportRuntimeError;
     g_GRHooks.errorReport = Error_Report;
+    Overlay_InstallHooks();
     g_WindowHooks.Run_RequestEnd = Run_RequestEnd;
     g_WindowHooks.Platform_RegisterPauseEvent = Pell_RegisterPauseEvent;
     g_LoaderHooks.setWindowColour = Window_Set_Colour;
@@ -519,6 +523,7 @@ void Runner_StartUp() {
     DebugConsole.Output("Part Create Textures\n");
     Particle_Init();
     DebugConsole.Output("Debug Init Remote Interface\n");
+    Debug_InitRemoteInterface();
     DebugConsole.Output("VM Init\n");
     VM_Init();
     DebugConsole.Output("Create Score Form\n");
@@ -599,6 +604,9 @@ void Run_Start() {
         StartGame();
     }
     g_RunnerRunning = 1;
+    if (g_Switches.profileDump && !g_Profiler.Recording())
+        g_Profiler.Start(g_Switches.profileDumpFile.c_str(), g_Switches.profileDumpSeconds,
+                         Runner_DataFilePath());
     MainLoop_Begin();
 }
 
@@ -606,6 +614,7 @@ void Run_Start() {
 void Runner_Finish() {
     IO_End();
     SND_Quit();
+    if (g_Profiler.Recording()) g_Profiler.Dump();
 }
 
 void Runner_Shutdown() {
@@ -614,6 +623,7 @@ void Runner_Shutdown() {
     Pell_Shutdown();
     Steam_Shutdown();
     GR_D3D_Print_Fps_Stats();
+    g_Profiler.Shutdown();
     VertexBuffer_Free_All();
     VertexFormat_Free_All();
     GR_D3D_Shutdown();

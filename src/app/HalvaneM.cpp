@@ -84,6 +84,7 @@ constexpr const char kUsage[] =
     "  -sleepmargin MS            sleep margin of the frame wait (default 10 ms)\n"
     "  -record FILE               record the player's input\n"
     "  -playback FILE             replay recorded input\n"
+    "  -profiledump FILE SECONDS  profile every frame, the report rewritten every SECONDS\n"
     "  -help, --help, -h          this text\n"
     "  --version                  the runner's version\n"
     "\n"

@@ -10,6 +10,10 @@
 #include "core/Timing.h"
 #include "data/Common.h"
 #include "graphics/Graphics_DisplayM.h"
+#include "graphics/Graphics_Overlay.h"
+#include "io/Debug_Remote.h"
+#include "io/Profiler.h"
+#include "core/ProfilerScope.h"
 #include "base/GEN8.h"
 #include "app/GameLoopHarness.h"
 #include "app/HalvaneM.h"
@@ -23,6 +27,7 @@ namespace {
 
 constexpr int64_t kMaxFrameWait = 1000000;
 constexpr int32_t kNoRoomRate = 60;
+constexpr uint32_t kWaitMarkerColour = 0xff804040;
 
 // The frame-rate target: the game clock's rate in the layer model, else the room speed.
 int32_t FrameRateTarget(bool advanceClock) {
@@ -104,29 +109,43 @@ void MainLoop_Begin() {
 }
 
 int32_t MainLoop_Frame() {
+    g_Profiler.FrameBegin();
     MemoryManager::CountFrame();
     FrameTiming& t = g_FrameTiming;
     const int64_t now = Timing_Time();
     if (now < t.lastFrame) t.lastFrame = now;
     t.target = FrameRateTarget(true);
-    int64_t wait = FrameWait(t.target, now - t.lastFrame);
+    const int64_t overhead = g_ProfilerActive ? g_Profiler.Overhead() : 0;
+    int64_t wait = FrameWait(t.target, now - t.lastFrame - overhead);
     if (g_FrameSwitches.frameLimiting) {
         if (g_Switches.manualVsync) wait = 0;
         t.lastWait = wait;
+        Overlay_Timing_Begin(kWaitMarkerColour, "TimingWait");
+        const bool profiled = g_ProfilerActive;
+        if (profiled) g_Profiler.Begin(PROFILE_SECTION, PROFILE_ROOM_SPEED_SYNC);
         Timing_Wait(wait);
+        if (profiled) g_Profiler.End();
+        Overlay_Timing_End();
     }
-    if (g_RunnerRunning == 0) return kNoRoomRate;
+    if (g_RunnerRunning == 0) {
+        g_Profiler.FrameEnd();
+        return kNoRoomRate;
+    }
     CountFrame();
     SND_Tick();
 
     if (!g_FrameSwitches.debuggerPaused) {
         GR_D3D_Apply_Reset_Countdown();
         Start_Frame();
+        g_Profiler.BeginStep();
         DoAStep();
+        g_Profiler.EndStep();
         Draw_VirtualKeys();
         End_Frame(NewRoomCode < 0 && g_FrameSwitches.drawingEnabled);
         if (!ActOnRoomChange()) return kNoRoomRate;
     }
+    g_Profiler.FrameEnd();
+    Debug_Tick();
     Harness_FrameDone();
     return FrameRateTarget(false);
 }

@@ -2,6 +2,7 @@
 
 #include "assets/Particle_Main.h"
 #include "core/GarbageCollector.h"
+#include "graphics/Graphics_Overlay.h"
 #include "core/Timing.h"
 #include "base/GEN8.h"
 #include "base/GameOptions.h"
@@ -34,15 +35,22 @@ void DoAStep() {
     const int64_t now = Timing_Time();
     t.deltaTime = now - t.stepClock;
     t.stepClock = now;
-    VM_CollectGarbage(nullptr);
+    {
+        OverlayTimingScope marker(0xff808080, "Garbage Collector");
+        VM_CollectGarbage(nullptr);
+    }
     GameLoad_PerformQueued();
-    IO_StartStep();
-    Pell_Tick();
+    {
+        OverlayTimingScope marker(0xff00ff00, "IO&Pell");
+        IO_StartStep();
+        Pell_Tick();
+    }
 
     // A turn whose game never started has no room: there is nothing to step.
     CRoom* room = Run_Room();
     if (room == nullptr) return;
     {
+        OverlayTimingScope update(0xff0000ff, "Update");
         bool anyTimeLine = false;
         for (CInstance* instance = room->active.head; instance != nullptr;) {
             CInstance* next = instance->depthNext;
@@ -86,11 +94,15 @@ void DoAStep() {
         if (StageEnds()) return;
         ParticleSystem_UpdateAll();
     }
-    room->RemoveMarkedInstances();
-    if (g_FrameSwitches.drawingEnabled) {
-        Draw_Frame();
-        UpdateActiveLists();
+    {
+        OverlayTimingScope marker(0xff00ffff, "Draw");
+        room->RemoveMarkedInstances();
+        if (g_FrameSwitches.drawingEnabled) {
+            Draw_Frame();
+            UpdateActiveLists();
+        }
     }
+    OverlayTimingScope marker(0xff008080, "Scroll");
     room->ScrollBackgrounds();
     UpdateActiveLists();
     ++t.stepCount;

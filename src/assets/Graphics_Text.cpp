@@ -13,6 +13,7 @@
 #include "graphics/Graphics_Primitive.h"
 #include "graphics/Graphics_Texture.h"
 #include "graphics/TexturesM.h"
+#include "graphics/Graphics_Overlay.h"
 
 namespace {
 
@@ -269,6 +270,7 @@ int32_t Text_Height(const char* text, int32_t separation, int32_t width) {
 }
 
 void Text_Draw(float x, float y, const char* text, int32_t separation, int32_t width) {
+    OverlayTimingScope marker(0xFFFF00, "Text");
     const uint32_t colour = DrawColour();
     const float alpha = GR_Draw_Get_Alpha();
     DrawPlain(x, y, text, separation, width, [&](CFontHV* font, float lx, float ly, const uint16_t* line) {

@@ -11,12 +11,10 @@
 #include "graphics/Graphics_Hooks.h"
 #include "graphics/Graphics_Matrix.h"
 #include "graphics/Graphics_Texture.h"
+#include "core/ProfilerScope.h"
+#include "io/Profiler.h"
 
 namespace {
-
-constexpr int32_t kProfilerKindDraw = 6;
-constexpr int32_t kProfilerDraw = 16;
-constexpr int32_t kProfilerDrawExt = 15;
 
 // Degrees to the radians of the quad routines: pi rounded to single precision, double arithmetic.
 float Radians(float degrees) {
@@ -26,10 +24,17 @@ float Radians(float degrees) {
 // The profiler marker around a draw: begun first, ended on every way out.
 class ProfileScope {
 public:
-    explicit ProfileScope(int32_t id) { g_GRHooks.profilerBegin(kProfilerKindDraw, id); }
-    ~ProfileScope() { g_GRHooks.profilerEnd(); }
+    explicit ProfileScope(int32_t id) : m_on(g_ProfilerActive) {
+        if (m_on) g_Profiler.Begin(PROFILE_SECTION, id);
+    }
+    ~ProfileScope() {
+        if (m_on) g_Profiler.End();
+    }
     ProfileScope(const ProfileScope&) = delete;
     ProfileScope& operator=(const ProfileScope&) = delete;
+
+private:
+    bool m_on;
 };
 
 // Where a bitmap frame's pixels come from: a page entry (which may be missing: a frame the data
@@ -78,7 +83,7 @@ bool CSprite::Visible(float x, float y, float extentX, float extentY) const {
 }
 
 void CSprite::Draw(int32_t frame, float x, float y) {
-    ProfileScope profile(kProfilerDraw);
+    ProfileScope profile(PROFILE_SPRITE_DRAW_SIMPLE);
     const int32_t i = WrapFrame(frame);
     if (i < 0) return;
     if (!g_SpriteCullBypass && m_kind != SPRITE_SKELETON) {
@@ -102,7 +107,7 @@ void CSprite::Draw(int32_t frame, float x, float y) {
 
 void CSprite::DrawExt(int32_t frame, float x, float y, float xScale, float yScale, float angle,
                       uint32_t colour, float alpha) {
-    ProfileScope profile(kProfilerDrawExt);
+    ProfileScope profile(PROFILE_SPRITE_DRAW);
     const int32_t i = WrapFrame(frame);
     if (i < 0) return;
     if (!g_3DMode && !g_SpriteCullBypass && m_kind != SPRITE_SKELETON) {

@@ -134,7 +134,7 @@ size_t ApplyOption(const char* token, size_t position, const char* text) {
         position = CommandLine_NextToken(position, text);
         g_Switches.profileDumpFile = CommandLine_CurrentToken();
         position = CommandLine_NextToken(position, text);
-        g_Switches.profileDumpFrames = CommandLine_ReadInt(CommandLine_CurrentToken());
+        g_Switches.profileDumpSeconds = CommandLine_ReadInt(CommandLine_CurrentToken());
         g_Switches.profileDump = true;
     }
     return position;

@@ -1,6 +1,7 @@
 #include "core/Code_Main.h"
 
 #include "core/MemoryManager.h"
+#include "core/ProfilerScope.h"
 #include "core/RunSwitches.h"
 #include "core/RuntimeError.h"
 #include "core/VMBuffer.h"
@@ -142,11 +143,14 @@ bool Code_Execute(CInstance* self, CInstance* other, CCode* code, RValue* result
     if (g_Switches.codeExecutionOff) return true;
     g_RuntimeErrorFlag = false;
     if (code == nullptr) return true;
+    const bool profiled = g_ProfilerActive;
+    if (profiled) ProfilerScope_Begin(PROFILE_CODE, code->index);
     if (code->compiledFunction) {
         reinterpret_cast<CompiledEventFn>(code->compiledFunction)(self, other);
     } else if (code->buffer && code->buffer->length > 0 && g_bytecodeRunner) {
         if (!g_bytecodeRunner(code, self, other, result)) g_RuntimeErrorFlag = true;
     }
+    if (profiled) ProfilerScope_End();
     return !g_RuntimeErrorFlag;
 }
 

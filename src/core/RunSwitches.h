@@ -37,7 +37,7 @@ struct RunSwitches {
     std::string outputFile;       // "-output": error console file
     std::string debugOutputFile;  // "-debugoutput": debug console file
     std::string profileDumpFile;
-    int32_t profileDumpFrames = 0;
+    int32_t profileDumpSeconds = 0;
     bool profileDump = false;
     std::string launchArg;  // from a "hvplayer:" token
     bool orientLandscape = true, orientLandscapeFlipped = true;

@@ -4,8 +4,6 @@
 
 namespace {
 
-void (*g_profilerEnd)() = nullptr;
-
 inline unsigned char Byte(const char* p) {
     return static_cast<unsigned char>(*p);
 }
@@ -123,11 +121,3 @@ float FModFloat(float a, float b) {
 }
 
 void EmptyCallback(void*, void*) {}
-
-void ProfilerScope_End() {
-    if (g_profilerEnd != nullptr) g_profilerEnd();
-}
-
-void ProfilerScope_SetEndHook(void (*hook)()) {
-    g_profilerEnd = hook;
-}

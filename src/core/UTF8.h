@@ -28,8 +28,3 @@ float FloorFloat(float value);
 float FModFloat(float a, float b);
 // Installed where a callback is required but nothing is to be done.
 void EmptyCallback(void* first, void* second);
-
-// Closes the profiler's innermost marker when the profiler is on. The profiler installs
-// the hook; until then this does nothing.
-void ProfilerScope_End();
-void ProfilerScope_SetEndHook(void (*hook)());

@@ -8,6 +8,7 @@
 #include "core/Code_Main.h"
 #include "core/Console.h"
 #include "core/ObjectBase.h"
+#include "core/ProfilerScope.h"
 #include "core/RunSwitches.h"
 #include "core/ScriptObjectHooks.h"
 #include "core/Script_Main.h"
@@ -64,7 +65,10 @@ uint8_t* CallBuiltin(int32_t id, int32_t argc, uint8_t* sp, VMExecContext* ctx) 
     Builtin_Current = row;
     StackTraceNode node;
     StackTrace_Push(&node, row->name, -1);
+    const bool profiled = g_ProfilerActive;
+    if (profiled) ProfilerScope_Begin(PROFILE_BUILTIN, id);
     row->function(result, ctx->self, ctx->other, argc, reinterpret_cast<RValue*>(args));
+    if (profiled) ProfilerScope_End();
     Builtin_Current = saved;
     VM_Current = ctx;
     if (VM_PendingException.pending) {
@@ -299,7 +303,10 @@ RValue* Builtin_CallByIndex(CInstance* self, CInstance* other, RValue* result, i
     for (int32_t i = 0; i < argc; ++i) std::memcpy(static_cast<void*>(&values[i]), args[i], sizeof(RValue));
     const BuiltinFunction* saved = Builtin_Current;
     Builtin_Current = row;
+    const bool profiled = g_ProfilerActive;
+    if (profiled) ProfilerScope_Begin(PROFILE_BUILTIN, index);
     row->function(*result, self, other, argc, values);
+    if (profiled) ProfilerScope_End();
     Builtin_Current = saved;
     if (values != local) MEM_FREE(values);
     return result;

@@ -9,6 +9,8 @@
 #include "graphics/Graphics_DisplayM.h"
 #include "graphics/Graphics_Hooks.h"
 #include "graphics/VertexFormat.h"
+#include "core/ProfilerScope.h"
+#include "io/Profiler.h"
 
 namespace {
 
@@ -215,7 +217,8 @@ void* GR_Batch_Alloc(int32_t kind, TextureRecord* texture, uint32_t format, int3
 }
 
 void GraphicsFlush() {
-    g_GRHooks.profilerBegin(6, 14);
+    const bool profiled = g_ProfilerActive;
+    if (profiled) g_Profiler.Begin(PROFILE_SECTION, PROFILE_GRAPHICS_FLUSH);
     VertexBatch& b = g_Batch;
     if (b.kind >= 0) {
         g_GRHooks.setTexture(b.textureStage, b.texture);
@@ -237,7 +240,7 @@ void GraphicsFlush() {
     }
     // State changed since the batch began reaches the device only after that batch.
     GPUState_Apply(&g_GPUState);
-    g_GRHooks.profilerEnd();
+    if (profiled) g_Profiler.End();
 }
 
 void GR_Batch_Unreserve(int32_t n) {

@@ -20,6 +20,9 @@
 #include "graphics/Buffer_Vertex.h"
 #include "platform/Display.h"
 #include "platform/WindowOps.h"
+#include "core/ProfilerScope.h"
+#include "io/Profiler.h"
+#include "graphics/Graphics_Overlay.h"
 
 GRDeviceState g_D3D;
 int32_t Run_ResetCountdown = 0;
@@ -160,7 +163,7 @@ bool GR_D3D_Init(void* window, int32_t width, int32_t height, uint32_t flags) {
     GR_D3D_Set_View_Projection(0, 0, static_cast<float>(g_D3D.backBufferWidth),
                                static_cast<float>(g_D3D.backBufferHeight), 0);
     g_D3D.sceneDepth = 0;
-    g_GRHooks.overlayInit();
+    Overlay_Init();
     if (g_D3D.whiteTextureId < 0) {
         int32_t id = -1;
         TextureRecord* record = g_GRHooks.createWhiteTexture(&id);
@@ -367,20 +370,22 @@ void GR_D3D_Check_Adapter() {
 
 bool Start_Frame() {
     if (!g_D3D.device) return false;
-    g_GRHooks.profilerBegin(6, 25);
+    const bool profiled = g_ProfilerActive;
+    if (profiled) g_Profiler.Begin(PROFILE_SECTION, PROFILE_START_FRAME);
     GR_D3D_Begin_Scene();
-    g_GRHooks.profilerEnd();
+    if (profiled) g_Profiler.End();
     return true;
 }
 
 bool End_Frame(bool present) {
     if (!g_D3D.device) return false;
-    g_GRHooks.profilerBegin(6, 26);
+    const bool profiled = g_ProfilerActive;
+    if (profiled) g_Profiler.Begin(PROFILE_SECTION, PROFILE_END_FRAME);
     GR_D3D_End_Scene();
     const int64_t sceneEnd = g_GRHooks.timeMicros();
     if (present) GR_D3D_Present();
     g_D3D.presentDuration = static_cast<uint64_t>(std::max<int64_t>(g_GRHooks.timeMicros() - sceneEnd, 0));
-    g_GRHooks.profilerEnd();
+    if (profiled) g_Profiler.End();
     return true;
 }
 
@@ -397,14 +402,14 @@ void GR_D3D_Begin_Scene() {
         g_D3D.clientWidth = g_D3D.backBufferWidth;
         g_D3D.clientHeight = g_D3D.backBufferHeight;
     }
-    g_GRHooks.overlayFrameBegin();
+    Overlay_Frame_Begin();
     g_D3D.sceneDepth = 1;
 }
 
 void GR_D3D_End_Scene() {
     if (!g_D3D.device || g_D3D.sceneDepth != 1) return;
     GraphicsFlush();
-    g_GRHooks.overlayDraw();
+    Overlay_Draw();
     g_D3D.sceneDepth = 0;
     GraphicsFlush();
     g_GRHooks.targetUnwindForEndScene();
@@ -612,6 +617,7 @@ void GR_D3D_Shutdown() {
     g_GRHooks.freeTexture(g_D3D.whiteTextureId);
     g_D3D.whiteTextureId = -1;
     g_D3D.whiteTexture = nullptr;
+    Overlay_Shutdown();
     g_GRHooks.surfaceReleaseAll();
     VertexBuffer_Release_All_Device();
     Shader_Release_All_Device();
@@ -632,7 +638,7 @@ void GR_D3D_Release() {
 
 void GR_D3D_Print_Fps_Stats() {
     int32_t minimum = 0, maximum = 0, average = 0;
-    g_GRHooks.overlayFpsStats(&minimum, &maximum, &average);
+    Overlay_Fps_Stats(&minimum, &maximum, &average);
     const std::string dashes(63, '-');
     DebugConsole.Output("%s\n", dashes.c_str());
     DebugConsole.Output("minFPS, maxFPS, avgFPS\n");

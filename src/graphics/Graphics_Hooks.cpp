@@ -42,9 +42,12 @@ TextureRecord* NoWhiteTexture(int32_t* id) {
 
 void FreeNothing(int32_t) {}
 
-void NoFpsStats(int32_t* minimum, int32_t* maximum, int32_t* average) {
-    *minimum = *maximum = *average = 0;
+bool NoPointer(float* x, float* y) {
+    *x = *y = -1.0f;
+    return false;
 }
+
+void NoAudioView(int32_t) {}
 
 
 int64_t SteadyMicros() {
@@ -81,8 +84,6 @@ void ReportError(const char* text, bool fatal) {
     if (fatal) Process_Exit(1);
 }
 
-void NoProfilerBegin(int32_t, int32_t) {}
-
 HRESULT OpenGlDevice(void* window, GpuPresentParameters* params, uint32_t, Device** device) {
     return GlDevice_Create(window, params, device);
 }
@@ -102,10 +103,9 @@ constexpr GR_Hooks kDefaultHooks = {
     .targetPopAll = NoOp,
     .targetUnwindForEndScene = NoOp,
     .surfaceReleaseAll = GR_Surface_Release_All,
-    .overlayInit = NoOp,
-    .overlayFrameBegin = NoOp,
-    .overlayDraw = NoOp,
-    .overlayFpsStats = NoFpsStats,
+    .overlayPointer = NoPointer,
+    .overlayAudioView = NoAudioView,
+    .drawingEnabled = Yes,
     .timeMicros = SteadyMicros,
     .wait = SleepMicros,
     .processMessages = NoOp,
@@ -115,8 +115,6 @@ constexpr GR_Hooks kDefaultHooks = {
     .layerMode = No,
     .runtimeError = EndWithError,
     .errorReport = ReportError,
-    .profilerBegin = NoProfilerBegin,
-    .profilerEnd = NoOp,
     .compositorAvailable = Yes,
     .createDevice = OpenGlDevice,
     .exitProcess = ExitProcess,

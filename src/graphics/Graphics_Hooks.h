@@ -25,10 +25,13 @@ struct GR_Hooks {
 
     // Surfaces and the overlay.
     void (*surfaceReleaseAll)();
-    void (*overlayInit)();
-    void (*overlayFrameBegin)();
-    void (*overlayDraw)();
-    void (*overlayFpsStats)(int32_t* minimum, int32_t* maximum, int32_t* average);
+    // The overlay's pointer: device 0's position scaled to the room (or view 0's port) into
+    // the outputs; true while its button 1 is held (default: no pointer, never held).
+    bool (*overlayPointer)(float* x, float* y);
+    // Draws the audio system's debug view 0 or 1 over the frame (default: nothing).
+    void (*overlayAudioView)(int32_t view);
+    // False in the runner's no-drawing mode.
+    bool (*drawingEnabled)();
 
     // Runner and platform services.
     int64_t (*timeMicros)();
@@ -40,8 +43,6 @@ struct GR_Hooks {
     bool (*layerMode)();                                // header major version 2 or more
     void (*runtimeError)(const char* text);             // fatal; ends the game
     void (*errorReport)(const char* text, bool fatal);  // the script-level report
-    void (*profilerBegin)(int32_t kind, int32_t id);
-    void (*profilerEnd)();
     // Whether the desktop compositor's scheduling library is present (it picks the
     // extended interface and allows the alternate sync method).
     bool (*compositorAvailable)();

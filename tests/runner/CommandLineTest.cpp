@@ -78,11 +78,11 @@ TEST_F(CommandLineTest, ParsesOptionsAndTokens) {
          [] {
              EXPECT_TRUE(g_Switches.profileDump);
              EXPECT_EQ(g_Switches.profileDumpFile, "dump.txt");
-             EXPECT_EQ(g_Switches.profileDumpFrames, 12);
+             EXPECT_EQ(g_Switches.profileDumpSeconds, 12);
              EXPECT_TRUE(g_Switches.trace);
          }},
         {"-profiledump frame count that is no number", nullptr, "prog -profiledump d abc",
-         [] { EXPECT_EQ(g_Switches.profileDumpFrames, 0); }},
+         [] { EXPECT_EQ(g_Switches.profileDumpSeconds, 0); }},
         {"-record and -playback share the file slot", nullptr, "prog -record in.rec -playback out.rec",
          [] {
              EXPECT_TRUE(g_Switches.recording);
