@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFFFFu, kBlack = 0xFF000000u;
+constexpr uint32_t kTextWhite = 0xFFFFFFFFu, kOutlineBlack = 0xFF000000u;
 
 struct FixedClock final : ITimingClock {
     int64_t now = 5000;
@@ -67,20 +67,20 @@ protected:
 TEST_F(OverlayTest, TextPenFollowsGlyphsTabsAndSkipsControlCharacters) {
     OpenInFrame();
     // A tab moves the pen to the next multiple of 64 and leaves a pen already there.
-    EXPECT_EQ(Overlay_Draw_Text(10, 0, 1, 1, kWhite, "\t", 1), 54.0f);
-    EXPECT_EQ(Overlay_Draw_Text(64, 0, 1, 1, kWhite, "\t", 1), 0.0f);
+    EXPECT_EQ(Overlay_Draw_Text(10, 0, 1, 1, kTextWhite, "\t", 1), 54.0f);
+    EXPECT_EQ(Overlay_Draw_Text(64, 0, 1, 1, kTextWhite, "\t", 1), 0.0f);
     const float ab = Overlay_Text_Width("AB", 2);
     ASSERT_GT(ab, 0.0f);
-    EXPECT_EQ(Overlay_Draw_Text(0, 0, 1, 1, kWhite, "A\x01\nB", 4), ab);
-    EXPECT_EQ(Overlay_Draw_Text(0, 0, 1, 1, kWhite,
+    EXPECT_EQ(Overlay_Draw_Text(0, 0, 1, 1, kTextWhite, "A\x01\nB", 4), ab);
+    EXPECT_EQ(Overlay_Draw_Text(0, 0, 1, 1, kTextWhite,
                                 "A\xC8"
                                 "B",
                                 3),
               ab);
-    EXPECT_EQ(Overlay_Draw_Text(0, 0, 2, 1, kWhite, "AB", 1), Overlay_Text_Width("A", 1) * 2);
+    EXPECT_EQ(Overlay_Draw_Text(0, 0, 2, 1, kTextWhite, "AB", 1), Overlay_Text_Width("A", 1) * 2);
     // Longer than the old 2048-byte formatting buffer: formatted and measured whole.
     const std::string name(3000, 'W');
-    EXPECT_EQ(Overlay_Printf_Outlined(0, 0, kBlack, kWhite, "%s", name.c_str()),
+    EXPECT_EQ(Overlay_Printf_Outlined(0, 0, kOutlineBlack, kTextWhite, "%s", name.c_str()),
               Overlay_Text_Width(name.c_str(), 3000) + 2.0f);
     EXPECT_EQ(Overlay_Line_Height(), BuiltinFont_Glyphs['@' - BUILTIN_FONT_FIRST].height + 2);
 }
@@ -210,7 +210,7 @@ TEST_F(OverlayGlTest, TenMillisecondFrameShowsOneHundredFpsAndAFifteenPercentTot
     // The same text drawn alone, without the bars.
     const std::vector<uint32_t> alone = Frame(10000, 0, [] {
         Overlay_Begin_Draw();
-        Overlay_Printf_Outlined(0, 0, kBlack, kWhite, "100fps");
+        Overlay_Printf_Outlined(0, 0, kOutlineBlack, kTextWhite, "100fps");
         Overlay_End_Draw();
     });
     ASSERT_EQ(shown.size(), 640u * 480u);
@@ -220,7 +220,7 @@ TEST_F(OverlayGlTest, TenMillisecondFrameShowsOneHundredFpsAndAFifteenPercentTot
     for (int y = 0; y < 10; ++y) {
         for (int x = 0; x <= textRight + 1; ++x) {
             ASSERT_EQ(shown[y * 640 + x], alone[y * 640 + x]) << x << "," << y;
-            white += shown[y * 640 + x] == kWhite;
+            white += shown[y * 640 + x] == kTextWhite;
         }
     }
     EXPECT_GT(white, 20);
@@ -243,7 +243,7 @@ TEST_F(OverlayGlTest, HeaderCoversTheTopOfTheWindow) {
     EXPECT_EQ(pixels[110 * 640 + 5], kBlue);
     int whiteInTitle = 0;
     for (int y = 40; y < 54; ++y)
-        for (int x = 0; x < 640; ++x) whiteInTitle += pixels[y * 640 + x] == kWhite;
+        for (int x = 0; x < 640; ++x) whiteInTitle += pixels[y * 640 + x] == kTextWhite;
     EXPECT_GT(whiteInTitle, 50);
 }
 
