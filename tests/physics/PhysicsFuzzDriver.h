@@ -10,6 +10,7 @@
 #include <limits>
 #include <vector>
 
+#include "PhysicsRowNames.h"
 #include "core/Code_Function.h"
 #include "core/Instance.h"
 #include "core/Value.h"
@@ -21,63 +22,6 @@
 
 namespace physicsfuzz {
 
-// The rows the driver calls; the first 54 names are the physics built-ins.
-inline const char* const kNames[] = {
-    "physics_world_create",
-    "physics_world_gravity",
-    "physics_world_update_speed",
-    "physics_world_update_iterations",
-    "physics_world_draw_debug",
-    "physics_pause_enable",
-    "physics_fixture_create",
-    "physics_fixture_set_kinematic",
-    "physics_fixture_set_awake",
-    "physics_fixture_set_density",
-    "physics_fixture_set_restitution",
-    "physics_fixture_set_friction",
-    "physics_fixture_set_collision_group",
-    "physics_fixture_set_sensor",
-    "physics_fixture_set_linear_damping",
-    "physics_fixture_set_angular_damping",
-    "physics_fixture_set_circle_shape",
-    "physics_fixture_set_box_shape",
-    "physics_fixture_set_edge_shape",
-    "physics_fixture_set_polygon_shape",
-    "physics_fixture_set_chain_shape",
-    "physics_fixture_add_point",
-    "physics_fixture_bind",
-    "physics_fixture_bind_ext",
-    "physics_fixture_delete",
-    "physics_apply_force",
-    "physics_apply_impulse",
-    "physics_apply_angular_impulse",
-    "physics_apply_local_force",
-    "physics_apply_local_impulse",
-    "physics_apply_torque",
-    "physics_mass_properties",
-    "physics_draw_debug",
-    "physics_test_overlap",
-    "physics_remove_fixture",
-    "physics_get_friction",
-    "physics_get_density",
-    "physics_get_restitution",
-    "physics_set_friction",
-    "physics_set_density",
-    "physics_set_restitution",
-    "physics_joint_distance_create",
-    "physics_joint_rope_create",
-    "physics_joint_revolute_create",
-    "physics_joint_prismatic_create",
-    "physics_joint_pulley_create",
-    "physics_joint_wheel_create",
-    "physics_joint_gear_create",
-    "physics_joint_weld_create",
-    "physics_joint_friction_create",
-    "physics_joint_enable_motor",
-    "physics_joint_get_value",
-    "physics_joint_set_value",
-    "physics_joint_delete",
-};
 constexpr int32_t kNameCount = static_cast<int32_t>(sizeof kNames / sizeof kNames[0]);
 
 struct Row {
