@@ -6,34 +6,10 @@
 #include <string>
 
 #include "TestGameFileWriter.h"
+#include "VMHelperRows.h"
 
 namespace {
 
-const char* const kEveryRow[] = {
-    "$ERROR",
-    "ERROR",
-    "testFailed",
-    "@@typeof@@",
-    "@@new@@",
-    "@@delete@@",
-    "@@try_hook@@",
-    "@@try_unhook@@",
-    "@@throw@@",
-    "@@finish_catch@@",
-    "@@finish_finally@@",
-    "@@script_ref@@",
-    "@@instanceof@@",
-    "@@This@@",
-    "@@Other@@",
-    "@@GlobalScope@@",
-    "@@NewHVSArray@@",
-    "@@NewArray@@",
-    "@@NewObject@@",
-    "@@NewProperty@@",
-    "@@ForInIterator@@",
-    "@@ForInIteratorGetNext@@",
-    "@@ForInIteratorDelete@@",
-};
 
 std::string Print(const char* label, const std::string& call) {
     return call + "    pop.v.v global.value\n    push.s \"" + label +
@@ -61,7 +37,7 @@ int main(int argc, char** argv) {
     file.header.roomOrder = {0};
     file.header.windowWidth = 320;
     file.header.windowHeight = 240;
-    if (!e2e::AddRoomAndEveryRowScript(file, RoomCreation(), e2e::CallEachOnce(kEveryRow), 320, 240))
+    if (!e2e::AddRoomAndEveryRowScript(file, RoomCreation(), e2e::CallEachOnce(kVMHelperRows), 320, 240))
         return 1;
     return e2e::WriteGame(file, argv[1]);
 }

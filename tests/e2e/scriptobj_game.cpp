@@ -8,34 +8,10 @@
 #include <string>
 
 #include "TestGameFileWriter.h"
+#include "VMHelperRows.h"
 
 namespace {
 
-const char* const kEveryRow[] = {
-    "$ERROR",
-    "ERROR",
-    "testFailed",
-    "@@typeof@@",
-    "@@new@@",
-    "@@delete@@",
-    "@@try_hook@@",
-    "@@try_unhook@@",
-    "@@throw@@",
-    "@@finish_catch@@",
-    "@@finish_finally@@",
-    "@@script_ref@@",
-    "@@instanceof@@",
-    "@@This@@",
-    "@@Other@@",
-    "@@GlobalScope@@",
-    "@@NewHVSArray@@",
-    "@@NewArray@@",
-    "@@NewObject@@",
-    "@@NewProperty@@",
-    "@@ForInIterator@@",
-    "@@ForInIteratorGetNext@@",
-    "@@ForInIteratorDelete@@",
-};
 
 // A name read through the scope chain.
 std::string Chain(const std::string& name) {
@@ -114,7 +90,7 @@ int main(int argc, char** argv) {
     file.header.windowHeight = 240;
     // In script-object mode every script runs once at start: this one leaves at once, its
     // calls only named so that loading checks them.
-    const std::string everyRow = "    exit.i\n" + e2e::CallEachOnce(kEveryRow);
+    const std::string everyRow = "    exit.i\n" + e2e::CallEachOnce(kVMHelperRows);
     if (!e2e::AddRoomAndEveryRowScript(file, RoomCreation(), everyRow, 320, 240)) return 1;
     return e2e::WriteGame(file, argv[1]);
 }
