@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/GEN8.h"
 #include "core/Instance.h"
 #include "core/InstanceWorld.h"
 #include "physics/Physics_Fixture.h"
-#include "base/GEN8.h"
 #include "physics/Physics_Object.h"
 #include "physics/Physics_Variables.h"
 #include "physics/Physics_World.h"

@@ -91,8 +91,6 @@ bool SetLayer(CInstance* self, int32_t, RValue* v) {
     return true;
 }
 
-// No physics world is built into this runner: every instance's physics object is null, and
-// the physics rows answer as they do for an instance without a body.
 // The phy_ variables ask the physics module; without it every instance is one without a body.
 template <PhysicsVariable variable>
 bool PhysicsGet(CInstance* self, int32_t index, RValue* out) {
