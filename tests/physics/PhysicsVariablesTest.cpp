@@ -227,6 +227,27 @@ TEST_F(PhysicsVariablesTest, BadValuesAreReportedAndReplaced) {
     EXPECT_TRUE(std::isfinite(Value(box, "phy_position_y")));
 }
 
+// A body kept on fixed rotation because its inertia would not hold stays so, after a report,
+// rather than handing the library a negative inertia.
+TEST_F(PhysicsVariablesTest, FixedRotationStaysWhereInertiaWouldNotHold) {
+    MakeObjects(1);
+    MakeRoom(0.1f, 60);
+    CPhysicsFixture* far = Fixture_Create();
+    far->SetPolygonShape();
+    for (const PhysicsPoint& p : {PhysicsPoint{1000, 1000}, PhysicsPoint{1000.1f, 1000},
+                                  PhysicsPoint{1000.1f, 1000.1f}, PhysicsPoint{1000, 1000.1f}})
+        ASSERT_TRUE(far->AddPoint(p.x, p.y));
+    far->density = 1;
+    CInstance* instance = MakeRoomInstance(0, 0, 0);
+    m_room->physicsWorld->BindFixture(far, instance, 0, 0);
+    ASSERT_EQ(Value(instance, "phy_fixed_rotation"), 1);
+    Reports().clear();
+    ASSERT_TRUE(Write(instance, "phy_fixed_rotation", 0));
+    EXPECT_EQ(Value(instance, "phy_fixed_rotation"), 1);
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_EQ(Reports()[0], "m_I > 0.0f ");
+}
+
 TEST_F(PhysicsVariablesTest, CollisionVariablesReadTheContactBeingDispatched) {
     static CodeSource source;
     source.gameIsCompiled = [] { return true; };
