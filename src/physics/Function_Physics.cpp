@@ -16,6 +16,7 @@
 #include "physics/Physics_DebugDraw.h"
 #include "physics/Physics_Fixture.h"
 #include "physics/Physics_Joint.h"
+#include "physics/Physics_Main.h"
 #include "physics/Physics_Object.h"
 #include "physics/Physics_World.h"
 #include "world/Room_Class.h"
@@ -70,13 +71,6 @@ CPhysicsObject* NeedBody(CInstance* self) {
     return body;
 }
 
-// The world a room runs at: the game clock's rate in the layer model, else the room speed.
-int32_t RoomFrameRate(const CRoom* room) {
-    if (g_GameHeader.major >= 2 && InstanceWorld().frameRate != nullptr)
-        return static_cast<int32_t>(InstanceWorld().frameRate());
-    return room->speed;
-}
-
 // The instances a fixture target names: -1 the caller, -3 the room's, an id one instance, any
 // other value an object and its descendants. False after the message when an id names no one.
 template <typename Visit>
@@ -108,7 +102,7 @@ void F_PhysicsWorldCreate(RValue&, CInstance*, CInstance*, int32_t, RValue* args
         Report(kNoRoom);
         return;
     }
-    const int32_t rate = RoomFrameRate(room);
+    const auto rate = static_cast<int32_t>(Physics_RoomFrameRate(room));
     if (room->physicsWorld != nullptr) {
         room->physicsWorld->SetPixelsToMetres(factor);
         room->physicsWorld->SetUpdateSpeed(rate);

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/GEN8.h"
 #include "core/Instance.h"
 #include "core/InstanceWorld.h"
 #include "physics/Physics_Fixture.h"
 #include "physics/Physics_Object.h"
+#include "physics/Physics_Variables.h"
 #include "physics/Physics_World.h"
 #include "world/Object_Class.h"
 #include "world/Object_Main.h"
@@ -76,6 +78,11 @@ void Physics_CreateInstanceBody(CInstance* instance, CPhysicsWorld* world) {
     Fixture_Delete(fixture->id);
 }
 
+double Physics_RoomFrameRate(const CRoom* room) {
+    if (g_GameHeader.major >= 2 && InstanceWorld().frameRate != nullptr) return InstanceWorld().frameRate();
+    return room->speed;
+}
+
 void Physics_Install() {
     g_PhysicsServices.createWorld = CreateWorld;
     g_PhysicsServices.copyWorld = CPhysicsWorld::CopyFrom;
@@ -83,6 +90,8 @@ void Physics_Install() {
     g_PhysicsServices.step = [](CPhysicsWorld* world, int32_t frameRate, bool onPath) {
         world->Step(frameRate, onPath);
     };
+    g_PhysicsServices.getVariable = Physics_GetVariable;
+    g_PhysicsServices.setVariable = Physics_SetVariable;
     InstanceWorldHooks hooks = InstanceWorld();
     hooks.rebuildPhysicsBody = RebuildBody;
     hooks.deletePhysicsBody = DeleteBody;

@@ -132,6 +132,15 @@ void CPhysicsObject::SetAngularVelocity(float degreesPerSecond) {
     m_body->SetAwake(true);
 }
 
+void CPhysicsObject::SetFixedRotation(bool fixed) {
+    if (m_body == nullptr || m_body->IsFixedRotation() == fixed) return;
+    if (!fixed && m_body->GetType() == b2_dynamicBody && !InertiaHolds(m_body, nullptr, nullptr, 0.0f)) {
+        Physics_AssertHandler(false, "m_I > 0.0f");
+        return;
+    }
+    m_body->SetFixedRotation(fixed);
+}
+
 void CPhysicsObject::ApplyForce(float px, float py, float fx, float fy) {
     if (m_body == nullptr) return;
     m_body->ApplyForce(PhysicsGuard_Vector(fx, fy), PhysicsGuard_Vector(px, py), true);

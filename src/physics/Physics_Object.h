@@ -37,6 +37,8 @@ public:
     void SetRotation(float degrees);
     void SetLinearVelocity(float vx, float vy);
     void SetAngularVelocity(float degreesPerSecond);
+    // Clearing it on a body whose inertia would not hold keeps it fixed, after a report.
+    void SetFixedRotation(bool fixed);
     void ApplyForce(float px, float py, float fx, float fy);
     void ApplyImpulse(float px, float py, float ix, float iy);
     void ApplyLocalForce(float px, float py, float fx, float fy);

@@ -46,38 +46,6 @@ std::vector<int32_t> PartnersOf(int32_t objectIndex) {
     return partners;
 }
 
-// What the library asserts of a polygon: at least three points apart from one another, and
-// an area its single-precision sums still see. Fewer leave it without a hull.
-bool PolygonIsBuildable(const std::vector<PhysicsPoint>& points) {
-    constexpr float kLargestCoordinate = 1.0e8f;
-    std::vector<b2Vec2> kept;
-    const float weld = (0.5f * b2_linearSlop) * (0.5f * b2_linearSlop);
-    for (const PhysicsPoint& p : points) {
-        const b2Vec2 v(p.x, p.y);
-        if (!v.IsValid() || std::fabs(v.x) > kLargestCoordinate || std::fabs(v.y) > kLargestCoordinate)
-            return false;
-        bool unique = true;
-        for (const b2Vec2& k : kept) unique = unique && b2DistanceSquared(v, k) > weld;
-        if (unique) kept.push_back(v);
-    }
-    if (kept.size() < 3) return false;
-    double largest = 0.0, extent = 0.0;
-    for (size_t i = 0; i < kept.size(); ++i) {
-        extent = std::fmax(extent, std::fabs(static_cast<double>(kept[i].x) - kept[0].x));
-        extent = std::fmax(extent, std::fabs(static_cast<double>(kept[i].y) - kept[0].y));
-        for (size_t j = i + 1; j < kept.size(); ++j)
-            for (size_t k = j + 1; k < kept.size(); ++k) {
-                const double ax = static_cast<double>(kept[j].x) - kept[i].x;
-                const double ay = static_cast<double>(kept[j].y) - kept[i].y;
-                const double bx = static_cast<double>(kept[k].x) - kept[i].x;
-                const double by = static_cast<double>(kept[k].y) - kept[i].y;
-                largest = std::fmax(largest, std::fabs(ax * by - ay * bx) * 0.5);
-            }
-    }
-    // Rounding in the library's own sums grows with the polygon's size.
-    return largest > 16.0 * b2_epsilon && largest > 1.0e-5 * extent * extent;
-}
-
 // The chain's segments as two-sided edges, skipping those too short for the library.
 std::vector<std::pair<b2Vec2, b2Vec2>> ChainSegments(const CPhysicsFixture& def) {
     std::vector<std::pair<b2Vec2, b2Vec2>> segments;
@@ -149,10 +117,10 @@ std::unique_ptr<PhysicsFixtureRecord> MakeFixtures(b2Body* body, const CPhysicsF
         case PHYSICS_SHAPE_POLYGON: {
             b2PolygonShape polygon;
             const std::vector<PhysicsPoint>& p = def.Points();
-            if (PolygonIsBuildable(p)) {
-                b2Vec2 vertices[kPolygonPoints];
-                const int32_t count = static_cast<int32_t>(std::min<size_t>(p.size(), kPolygonPoints));
-                for (int32_t i = 0; i < count; ++i) vertices[i] = b2Vec2(p[i].x, p[i].y);
+            b2Vec2 vertices[kPolygonPoints];
+            const int32_t count = static_cast<int32_t>(std::min<size_t>(p.size(), kPolygonPoints));
+            for (int32_t i = 0; i < count; ++i) vertices[i] = b2Vec2(p[i].x, p[i].y);
+            if (PhysicsGuard_PolygonIsBuildable(vertices, count)) {
                 polygon.Set(vertices, count);
             } else {
                 // The library's own answer to a polygon without a hull.

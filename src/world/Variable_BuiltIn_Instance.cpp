@@ -1,12 +1,16 @@
 // The instance rows of the built-in variable table, in the order that gives them ids 0 up.
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
+#include <utility>
 
 #include "core/Instance.h"
 #include "core/Value.h"
 #include "core/Value_Convert.h"
 #include "core/Variable.h"
 #include "io/HTTP_Main.h"
+#include "world/Physics_Services.h"
 #include "world/Room_Services.h"
 #include "world/World_Step.h"
 #include "world/Run.h"
@@ -87,14 +91,30 @@ bool SetLayer(CInstance* self, int32_t, RValue* v) {
     return true;
 }
 
-// No physics world is built into this runner: every instance's physics object is null, and
-// the physics rows answer as they do for an instance without a body.
-bool NoPhysicsGet(CInstance*, int32_t, RValue*) {
-    return false;
+// The phy_ variables ask the physics module; without it every instance is one without a body.
+template <PhysicsVariable variable>
+bool PhysicsGet(CInstance* self, int32_t index, RValue* out) {
+    double value = 0.0;
+    if (g_PhysicsServices.getVariable == nullptr ||
+        !g_PhysicsServices.getVariable(self, variable, index, &value))
+        return false;
+    return Real(out, value);
 }
-bool NoPhysicsSet(CInstance*, int32_t, RValue*) {
-    return false;
+template <PhysicsVariable variable>
+bool PhysicsSet(CInstance* self, int32_t, RValue* v) {
+    return g_PhysicsServices.setVariable != nullptr &&
+           g_PhysicsServices.setVariable(self, variable, RValue_ToReal(v));
 }
+template <size_t... I>
+constexpr std::array<BuiltinVarGetter, sizeof...(I)> PhysicsGetterTable(std::index_sequence<I...>) {
+    return {PhysicsGet<static_cast<PhysicsVariable>(I)>...};
+}
+template <size_t... I>
+constexpr std::array<BuiltinVarSetter, sizeof...(I)> PhysicsSetterTable(std::index_sequence<I...>) {
+    return {PhysicsSet<static_cast<PhysicsVariable>(I)>...};
+}
+constexpr auto PhysicsGetters = PhysicsGetterTable(std::make_index_sequence<PHYSICS_VAR_COUNT>());
+constexpr auto PhysicsSetters = PhysicsSetterTable(std::make_index_sequence<PHYSICS_VAR_COUNT>());
 
 #define G(expr) [](CInstance* self, int32_t, RValue* out) -> bool { return Real(out, (expr)); }
 #define S(stmt) \
@@ -176,16 +196,38 @@ void Variable_BuiltIn_RegisterInstance() {
     Add("timeline_loop", G(self->timeline_loop), S(self->timeline_loop = Flag(v)));
     Add("async_load", [](CInstance*, int32_t, RValue* out) { return Real(out, Async_GetLoadMap()); });
     Add("iap_data", [](CInstance*, int32_t, RValue* out) { return Real(out, -1); });
-    for (const char* name :
-         {"phy_rotation", "phy_position_x", "phy_position_y", "phy_angular_velocity", "phy_linear_velocity_x",
-          "phy_linear_velocity_y", "phy_speed_x", "phy_speed_y", "phy_angular_damping", "phy_linear_damping",
-          "phy_bullet", "phy_fixed_rotation", "phy_active"})
-        Add(name, NoPhysicsGet, NoPhysicsSet);
-    for (const char* name :
-         {"phy_mass", "phy_inertia", "phy_com_x", "phy_com_y", "phy_speed", "phy_dynamic", "phy_kinematic",
-          "phy_sleeping", "phy_position_xprevious", "phy_position_yprevious", "phy_collision_points",
-          "phy_collision_x", "phy_collision_y", "phy_col_normal_x", "phy_col_normal_y"})
-        Add(name, NoPhysicsGet);
+    static constexpr const char* kPhysicsNames[] = {"phy_rotation",
+                                                    "phy_position_x",
+                                                    "phy_position_y",
+                                                    "phy_angular_velocity",
+                                                    "phy_linear_velocity_x",
+                                                    "phy_linear_velocity_y",
+                                                    "phy_speed_x",
+                                                    "phy_speed_y",
+                                                    "phy_angular_damping",
+                                                    "phy_linear_damping",
+                                                    "phy_bullet",
+                                                    "phy_fixed_rotation",
+                                                    "phy_active",
+                                                    "phy_mass",
+                                                    "phy_inertia",
+                                                    "phy_com_x",
+                                                    "phy_com_y",
+                                                    "phy_speed",
+                                                    "phy_dynamic",
+                                                    "phy_kinematic",
+                                                    "phy_sleeping",
+                                                    "phy_position_xprevious",
+                                                    "phy_position_yprevious",
+                                                    "phy_collision_points",
+                                                    "phy_collision_x",
+                                                    "phy_collision_y",
+                                                    "phy_col_normal_x",
+                                                    "phy_col_normal_y"};
+    static_assert(std::size(kPhysicsNames) == PHYSICS_VAR_COUNT);
+    for (int32_t i = 0; i < PHYSICS_VAR_COUNT; ++i)
+        Variable_BuiltIn_Add(kPhysicsNames[i], PhysicsGetters[i],
+                             i < kPhysicsVariableFirstReadOnly ? PhysicsSetters[i] : nullptr);
     Add("display_aa", [](CInstance*, int32_t, RValue* out) { return Real(out, 0); });
     Add("delta_time", [](CInstance*, int32_t, RValue* out) {
         return Real(out, static_cast<double>(g_FrameTiming.deltaTime));

@@ -1,5 +1,6 @@
 // Writes a game data file with a physics room: a box of obj_ball falls on the static
-// obj_ground, and the ball's collision event prints a line and ends the game.
+// obj_ground, and the ball's collision event prints a line, the contact's point count, its
+// first point's y and the ball's mass (phy_ variables), and ends the game.
 // Usage: e2e_physics_game OUTPUT
 #include <cstdio>
 #include <string>
@@ -12,6 +13,16 @@ const char* const kHit = R"(
     push.s "ball hit the ground"
     pop.v.s global.msg
     push.v global.msg
+    call.i show_debug_message 1
+    pop.v.v global.msg
+    push.v builtin.phy_collision_points
+    call.i show_debug_message 1
+    pop.v.v global.msg
+    push.i 0
+    push.v builtin.phy_collision_y[]
+    call.i show_debug_message 1
+    pop.v.v global.msg
+    push.v builtin.phy_mass
     call.i show_debug_message 1
     pop.v.v global.msg
     call.i game_end 0
