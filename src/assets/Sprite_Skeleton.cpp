@@ -263,26 +263,27 @@ float CSkeletonAsset::FirstAnimationDuration() const {
     return m_data && !m_data->animations.empty() ? m_data->animations.front().duration : 0.0f;
 }
 
-void CSkeletonAsset::ListAnimations(int32_t list) const {
+namespace {
+// Appends the name of each record to the ds_list (nothing when the list does not exist).
+template <typename Records>
+void AppendNames(int32_t list, const Records& records) {
     CDS_List* l = g_DsListTable.Get(list);
-    if (!l || !m_data) return;
-    for (const SkeletonAnimationData& a : m_data->animations) {
+    if (!l) return;
+    for (const auto& record : records) {
         RValue v = RValue_Undefined();
-        RValue_SetString(&v, a.name.c_str());
+        RValue_SetString(&v, record.name.c_str());
         l->Add(&v);
         RValue_Release(&v);
     }
 }
+}  // namespace
+
+void CSkeletonAsset::ListAnimations(int32_t list) const {
+    if (m_data) AppendNames(list, m_data->animations);
+}
 
 void CSkeletonAsset::ListSkins(int32_t list) const {
-    CDS_List* l = g_DsListTable.Get(list);
-    if (!l || !m_data) return;
-    for (const SkeletonSkin& s : m_data->skins) {
-        RValue v = RValue_Undefined();
-        RValue_SetString(&v, s.name.c_str());
-        l->Add(&v);
-        RValue_Release(&v);
-    }
+    if (m_data) AppendNames(list, m_data->skins);
 }
 
 void CSkeletonAsset::ListSlots(int32_t list) const {
