@@ -11,9 +11,19 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
+
+// The GL benches draw with Mesa's software renderer and no display, unless the environment
+// already chose.
+inline void UseSoftwareGl() {
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+    setenv("GALLIUM_DRIVER", "llvmpipe", 0);
+    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
+    setenv("LP_NUM_THREADS", "2", 0);
+}
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:

@@ -5,7 +5,10 @@
 
 #include <GL/glcorearb.h>
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -96,4 +99,25 @@ private:
 inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+// Our frame and the baseline's, timed one after the other in each iteration so both see the
+// same machine: the median seconds of each.
+struct PairedMedians {
+    double ours, baseline;
+};
+template <typename Ours, typename Baseline>
+PairedMedians TimeAlternately(benchmark::State& state, Ours ours, Baseline baseline) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<double> ourTimes, baseTimes;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        ours();
+        const auto middle = Clock::now();
+        baseline();
+        const auto end = Clock::now();
+        ourTimes.push_back(std::chrono::duration<double>(middle - start).count());
+        baseTimes.push_back(std::chrono::duration<double>(end - middle).count());
+    }
+    return {Median(ourTimes), Median(baseTimes)};
 }

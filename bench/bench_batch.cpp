@@ -51,21 +51,12 @@ void BatchFrame() {
 }
 
 void BM_BatchAgainstRawGl(benchmark::State& state) {
-    using Clock = std::chrono::steady_clock;
     BatchFrame();  // the first frame binds the device's back buffer; both draw into it
     RawGl raw(false);
     raw.Frame(g_quads);
-    std::vector<double> batchTimes, rawTimes;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        BatchFrame();
-        const auto middle = Clock::now();
-        raw.Frame(g_quads);
-        const auto end = Clock::now();
-        batchTimes.push_back(std::chrono::duration<double>(middle - start).count());
-        rawTimes.push_back(std::chrono::duration<double>(end - middle).count());
-    }
-    const double batch = Median(batchTimes), rawTime = Median(rawTimes);
+    const PairedMedians times = TimeAlternately(
+        state, [&] { BatchFrame(); }, [&] { raw.Frame(g_quads); });
+    const double batch = times.ours, rawTime = times.baseline;
     const double ratio = rawTime / batch;
     state.counters["batch_quads_per_s"] = kQuads / batch;
     state.counters["raw_quads_per_s"] = kQuads / rawTime;
@@ -77,10 +68,7 @@ BENCHMARK(BM_BatchAgainstRawGl)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    setenv("GALLIUM_DRIVER", "llvmpipe", 0);
-    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
-    setenv("LP_NUM_THREADS", "2", 0);
+    UseSoftwareGl();
     benchmark::Initialize(&argc, argv);
     PrepareQuads();
     if (!GR_D3D_Init(nullptr, kSide, kSide, 0)) {

@@ -94,21 +94,12 @@ void BaselineFrame(RawGl& raw) {
 }
 
 void BM_ParticlesAgainstPlainLoop(benchmark::State& state) {
-    using Clock = std::chrono::steady_clock;
     OurFrame();  // the first frame binds the device's back buffer; both draw into it
     RawGl raw(true);
     BaselineFrame(raw);
-    std::vector<double> ours, base;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        OurFrame();
-        const auto middle = Clock::now();
-        BaselineFrame(raw);
-        const auto end = Clock::now();
-        ours.push_back(std::chrono::duration<double>(middle - start).count());
-        base.push_back(std::chrono::duration<double>(end - middle).count());
-    }
-    const double o = Median(ours), b = Median(base);
+    const PairedMedians times = TimeAlternately(
+        state, [&] { OurFrame(); }, [&] { BaselineFrame(raw); });
+    const double o = times.ours, b = times.baseline;
     state.counters["update_ns_per_particle"] = Median(g_updateTimes) / kParticles * 1e9;
     state.counters["ns_per_particle"] = o / kParticles * 1e9;
     state.counters["baseline_ns_per_particle"] = b / kParticles * 1e9;
@@ -120,10 +111,7 @@ BENCHMARK(BM_ParticlesAgainstPlainLoop)->Unit(benchmark::kMillisecond)->MinTime(
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    setenv("GALLIUM_DRIVER", "llvmpipe", 0);
-    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
-    setenv("LP_NUM_THREADS", "2", 0);
+    UseSoftwareGl();
     benchmark::Initialize(&argc, argv);
     GR_Texture_Startup();
     if (!GR_D3D_Init(nullptr, kSide, kSide, 0)) {

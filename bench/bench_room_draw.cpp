@@ -208,10 +208,7 @@ BENCHMARK(BM_LegacyRoomOfInstances)->Unit(benchmark::kMillisecond)->MinTime(2.0)
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    setenv("GALLIUM_DRIVER", "llvmpipe", 0);
-    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
-    setenv("LP_NUM_THREADS", "2", 0);
+    UseSoftwareGl();
     g_Switches.headless = true;
     benchmark::Initialize(&argc, argv);
     GR_Texture_Startup();

@@ -94,21 +94,12 @@ void SpriteFrame() {
 }
 
 void BM_DrawSpriteAgainstRawGl(benchmark::State& state) {
-    using Clock = std::chrono::steady_clock;
     SpriteFrame();  // the first frame binds the device's back buffer; both draw into it
     RawGl raw(true);
     raw.Frame(g_quads);
-    std::vector<double> spriteTimes, rawTimes;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        SpriteFrame();
-        const auto middle = Clock::now();
-        raw.Frame(g_quads);
-        const auto end = Clock::now();
-        spriteTimes.push_back(std::chrono::duration<double>(middle - start).count());
-        rawTimes.push_back(std::chrono::duration<double>(end - middle).count());
-    }
-    const double sprite = Median(spriteTimes), rawTime = Median(rawTimes);
+    const PairedMedians times = TimeAlternately(
+        state, [&] { SpriteFrame(); }, [&] { raw.Frame(g_quads); });
+    const double sprite = times.ours, rawTime = times.baseline;
     const double ratio = rawTime / sprite;
     state.counters["draw_sprite_per_s"] = kDraws / sprite;
     state.counters["raw_quads_per_s"] = kDraws / rawTime;
@@ -120,10 +111,7 @@ BENCHMARK(BM_DrawSpriteAgainstRawGl)->Unit(benchmark::kMillisecond)->MinTime(2.0
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    setenv("GALLIUM_DRIVER", "llvmpipe", 0);
-    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
-    setenv("LP_NUM_THREADS", "2", 0);
+    UseSoftwareGl();
     benchmark::Initialize(&argc, argv);
     PrepareQuads();
     GR_Texture_Startup();

@@ -130,21 +130,12 @@ private:
 };
 
 void BM_FrozenBufferAgainstRawGl(benchmark::State& state) {
-    using Clock = std::chrono::steady_clock;
     SubmitFrame();  // the first frame binds the device's back buffer; both draw into it
     StaticRawGl raw;
     raw.Frame();
-    std::vector<double> ours, rawTimes;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        SubmitFrame();
-        const auto middle = Clock::now();
-        raw.Frame();
-        const auto end = Clock::now();
-        ours.push_back(std::chrono::duration<double>(middle - start).count());
-        rawTimes.push_back(std::chrono::duration<double>(end - middle).count());
-    }
-    const double frozen = Median(ours), rawTime = Median(rawTimes);
+    const PairedMedians times = TimeAlternately(
+        state, [&] { SubmitFrame(); }, [&] { raw.Frame(); });
+    const double frozen = times.ours, rawTime = times.baseline;
     const double ratio = rawTime / frozen;
     state.counters["frozen_vertices_per_s"] = kVertices / frozen;
     state.counters["raw_vertices_per_s"] = kVertices / rawTime;
@@ -156,10 +147,7 @@ BENCHMARK(BM_FrozenBufferAgainstRawGl)->Unit(benchmark::kMillisecond)->MinTime(2
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    setenv("GALLIUM_DRIVER", "llvmpipe", 0);
-    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
-    setenv("LP_NUM_THREADS", "2", 0);
+    UseSoftwareGl();
     benchmark::Initialize(&argc, argv);
     PrepareVertices();
     if (!GR_D3D_Init(nullptr, kSide, kSide, 0)) {
