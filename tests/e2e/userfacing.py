@@ -81,52 +81,9 @@ def alive(pid):
         return False
 
 
-def shown_after(text, label):
-    """The line the game printed after its label line."""
-    lines = text.splitlines()
-    return lines[lines.index(label) + 1] if label in lines[:-1] else None
-
-
-def window_within_the_screen(runner, folder, env, tall):
-    """A 1000 x 700 window on a 1024 x 600 screen is fitted inside it, title bar included."""
-    output = os.path.join(folder, "tall-output.txt")
-    run([runner, "-game", tall, "-output", output], folder, env)
-    y, height = shown_after(read(output), "window_y"), shown_after(read(output), "window_height")
-    check(y is not None and height is not None and float(y) >= 0 and float(y) + float(height) <= 600,
-          "the window runs past the screen: y %r, height %r" % (y, height))
-
-
 def sigterm_during_a_message_box(runner, folder, env, box):
-    output = os.path.join(folder, "box-output.txt")
-    runner_process = subprocess.Popen([runner, "-game", box, "-output", output], cwd=folder, env=env,
-                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.monotonic() + 30
-    while "the box comes next" not in read(output) and time.monotonic() < deadline:
-        time.sleep(0.1)
-    check("the box comes next" in read(output), "the game never reached its message box")
-    time.sleep(0.5)  # the box is up, holding the game (its process too, where the toolkit forks one)
-    check(runner_process.poll() is None, "the runner did not wait on its message box")
-    shown = children_of(runner_process.pid)
-    sent = time.monotonic()
-    runner_process.send_signal(signal.SIGTERM)
-    try:
-        runner_process.wait(timeout=1.0)
-    except subprocess.TimeoutExpired:
-        runner_process.kill()
-        runner_process.wait()
-        failures.append("SIGTERM during a message box did not end the runner within a second")
-    check(time.monotonic() - sent < 1.0, "the runner took more than a second to end")
-    time.sleep(0.2)
-    left = [pid for pid in shown if alive(pid)]
-    check(not left, "the message box process outlived the runner: %r" % left)
-    for pid in left:
-        os.kill(pid, signal.SIGKILL)
-
-
-def on_a_private_screen(tests, runner, folder, env, game_of):
-    """Runs the tests that need a display on a 1024 x 600 Xvfb screen of their own."""
     if shutil.which("Xvfb") is None:
-        print("SKIP: no Xvfb")
+        print("SKIP: no Xvfb for the message box")
         return
     read_end, write_end = os.pipe()
     server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x600x24", "-nolisten",
@@ -135,10 +92,32 @@ def on_a_private_screen(tests, runner, folder, env, game_of):
     try:
         display = os.read(read_end, 32).decode().strip()
         os.close(read_end)
-        shown = dict(env)
-        shown["DISPLAY"] = ":" + display
-        for test, game in tests:
-            test(runner, folder, shown, game_of(game))
+        boxed = dict(env)
+        boxed["DISPLAY"] = ":" + display
+        output = os.path.join(folder, "box-output.txt")
+        runner_process = subprocess.Popen([runner, "-game", box, "-output", output], cwd=folder, env=boxed,
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 30
+        while "the box comes next" not in read(output) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        check("the box comes next" in read(output), "the game never reached its message box")
+        time.sleep(0.5)  # the box is up, holding the game (its process too, where the toolkit forks one)
+        check(runner_process.poll() is None, "the runner did not wait on its message box")
+        shown = children_of(runner_process.pid)
+        sent = time.monotonic()
+        runner_process.send_signal(signal.SIGTERM)
+        try:
+            runner_process.wait(timeout=1.0)
+        except subprocess.TimeoutExpired:
+            runner_process.kill()
+            runner_process.wait()
+            failures.append("SIGTERM during a message box did not end the runner within a second")
+        check(time.monotonic() - sent < 1.0, "the runner took more than a second to end")
+        time.sleep(0.2)
+        left = [pid for pid in shown if alive(pid)]
+        check(not left, "the message box process outlived the runner: %r" % left)
+        for pid in left:
+            os.kill(pid, signal.SIGKILL)
     finally:
         server.terminate()
         server.wait(timeout=10)
@@ -153,8 +132,7 @@ def main():
         information_options(runner, folder, env)
         failures_before_start(runner, folder, env, plain)
         at_names_outside_the_game_folder(runner, folder, env, box)
-        on_a_private_screen([(window_within_the_screen, "tall.win"), (sigterm_during_a_message_box, "box.win")],
-                            runner, folder, env, lambda name: os.path.join(folder, name))
+        sigterm_during_a_message_box(runner, folder, env, box)
     for failure in failures:
         print("FAIL:", failure)
     print("%d failures" % len(failures))

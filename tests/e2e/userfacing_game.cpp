@@ -1,6 +1,5 @@
-// Writes three games for the runner's own command-line behaviour: "plain.win", one empty room;
-// "box.win", whose first room's creation code shows a message box; "tall.win", a 1000 x 700
-// window that prints where it was placed, then ends.
+// Writes two games for the runner's own command-line behaviour: "plain.win", one empty room,
+// and "box.win", whose first room's creation code shows a message box.
 // Usage: e2e_userfacing_game FOLDER
 #include <cstdio>
 #include <string>
@@ -35,18 +34,5 @@ int main(int argc, char** argv) {
         e2e::CallCode().Show("the box comes next").Text("Waiting for a signal").Call("show_message", 1).Str();
     if (!e2e::AddCode(box, "gml_RoomCC_room0_Create", code.c_str())) return 1;
     (*box.rooms)[0]->creationCode = 0;
-    if (e2e::WriteGame(box, (folder + "/box.win").c_str()) != 0) return 1;
-    formpack::FormFile tall = OneRoom("tall_test");
-    tall.header.windowWidth = 1000;
-    tall.header.windowHeight = 700;
-    const std::string placed = e2e::CallCode()
-                                   .Call("window_get_y", 0)
-                                   .ShowResult("window_y")
-                                   .Call("window_get_height", 0)
-                                   .ShowResult("window_height")
-                                   .Call("game_end", 0)
-                                   .Str();
-    if (!e2e::AddCode(tall, "gml_RoomCC_room0_Create", placed.c_str())) return 1;
-    (*tall.rooms)[0]->creationCode = 0;
-    return e2e::WriteGame(tall, (folder + "/tall.win").c_str());
+    return e2e::WriteGame(box, (folder + "/box.win").c_str());
 }
