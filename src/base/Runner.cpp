@@ -102,6 +102,9 @@ const char* GetExePath() {
     if (g_exePath == nullptr) g_exePath = MEM_COPY_TEXT(HostOS_ExecutablePath().c_str());
     return g_exePath;
 }
+void Runner_SetExePath(const char* path) {
+    ReplaceText(g_exePath, path);
+}
 
 const char* GetBundleFolder() {
     if (g_bundleFolder != nullptr) return g_bundleFolder;

@@ -33,6 +33,9 @@ void Runner_SetDataFilePath(const char* path);  // copied; null clears it
 
 // The program's full path (cached for the process).
 const char* GetExePath();
+// Replaces the cached program path (copied; null asks the system again): tests that run
+// in parallel each give the program their own folder.
+void Runner_SetExePath(const char* path);
 // The data file's folder with a trailing "/" (cached for the turn); empty when the path
 // names no folder.
 const char* GetBundleFolder();

@@ -274,6 +274,12 @@ protected:
         Steam("steam_initialised");
         SteamEvents().clear();
         Async_SetEventPerformer(RecordSteamEvent);
+        // The app id file lies beside the program: each test's program gets its own folder,
+        // as the tests run side by side.
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        programFolder = TempParent() / ("steam-" + std::string(test->name()));
+        std::filesystem::create_directories(programFolder);
+        Runner_SetExePath((programFolder / "halvane-runner").c_str());
     }
     void TearDown() override {
         Runtime_SetErrorReporter(previousReporter);
@@ -282,8 +288,9 @@ protected:
         g_GameHeader.steamAppId = 0;
         Async_FreeAll();
         Async_SetEventPerformer(nullptr);
+        Runner_SetExePath(nullptr);
         std::error_code ec;
-        std::filesystem::remove(AppIdFile(), ec);
+        std::filesystem::remove_all(programFolder, ec);
     }
     // Starts the wrapper on the fake for app 480 and delivers the user's stats.
     void StartFake() {
@@ -302,6 +309,7 @@ protected:
 
     FakeSteam fake;
     RuntimeErrorReporter previousReporter = nullptr;
+    std::filesystem::path programFolder;
 };
 
 // --- not running -------------------------------------------------------------------------------
