@@ -2,7 +2,10 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include <sys/mman.h>
 
 #include "core/Console.h"
 #include "core/MemoryManager.h"
@@ -289,11 +292,36 @@ bool ProcessChunk(const uint8_t* header, uint32_t dataOffset, uint32_t length, b
 // ---------------------------------------------------------------------------------------------
 // The loaded file
 
+// A data file of megabytes is given memory of its own, in huge pages where the system has them:
+// every fresh 4 KiB page costs a fault, and for a 50 MB file those faults alone take longer than
+// all the chunk readers together. Smaller files come from the memory manager.
+constexpr size_t kHugePageBytes = size_t{2} << 20;
+
+bool UsesHugePages(uint32_t size) {
+    return size_t{size} + 1 >= kHugePageBytes;
+}
+
+uint8_t* Form_AllocData(uint32_t size) {
+    if (size == UINT32_MAX) return nullptr;
+    if (!UsesHugePages(size)) return static_cast<uint8_t*>(MEM_ALLOC_RAW(size + 1));
+    const size_t bytes = (size_t{size} + kHugePageBytes) & ~(kHugePageBytes - 1);
+    void* block = std::aligned_alloc(kHugePageBytes, bytes);
+    // Only advice: without huge pages the block works the same.
+    if (block) madvise(block, bytes, MADV_HUGEPAGE);
+    return static_cast<uint8_t*>(block);
+}
+
+void Form_FreeData(uint8_t* block, uint32_t size) {
+    if (UsesHugePages(size))
+        std::free(block);
+    else
+        MEM_FREE(block);
+}
+
 // The copy carries one NUL byte past its end, so a text of the file that a later patch left
 // without its terminator still ends inside the block.
 bool Form_SetData(const uint8_t* data, uint32_t size) {
-    if (size == UINT32_MAX) return false;
-    auto* block = static_cast<uint8_t*>(MEM_ALLOC_RAW(size + 1));
+    uint8_t* block = Form_AllocData(size);
     if (!block) return false;
     if (size) std::memcpy(block, data, size);
     block[size] = 0;
@@ -303,7 +331,7 @@ bool Form_SetData(const uint8_t* data, uint32_t size) {
 
 void Form_AdoptData(uint8_t* block, uint32_t size) {
     ForgetChunks();
-    if (g_base && g_base != block) MEM_FREE(g_base);
+    if (g_base && g_base != block) Form_FreeData(g_base, g_size);
     g_base = block;
     g_size = block ? size : 0;
 }

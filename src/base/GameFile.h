@@ -10,9 +10,13 @@
 // Takes a copy of the data into the memory manager's heap and makes it the loaded file (the
 // previous one is released). False when the copy cannot be had.
 bool Form_SetData(const uint8_t* data, uint32_t size);
-// Takes over a block from MEM_ALLOC as the loaded file; the block holds size + 1 bytes, the
-// last one 0.
+// Takes over a block from Form_AllocData(size) as the loaded file; the block holds size + 1
+// bytes, the last one 0.
 void Form_AdoptData(uint8_t* block, uint32_t size);
+// A block for a data file of size bytes and the guard byte after them; null when the memory
+// cannot be had. A block that is not adopted goes back through Form_FreeData with the same size.
+uint8_t* Form_AllocData(uint32_t size);
+void Form_FreeData(uint8_t* block, uint32_t size);
 uint8_t* Form_Base();
 uint32_t Form_Size();
 // True when the pointer lies inside the loaded file (its texts are never freed).

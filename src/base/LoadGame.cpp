@@ -50,8 +50,9 @@ void FolderOf(const char* path, char* out) {
         out[0] = 0;
 }
 
-// Reads a whole file into one memory-manager block; false when it cannot be read whole.
-bool ReadWholeFile(const char* path, uint8_t** data, uint32_t* size) {
+// Reads a whole file into one block: a memory-manager block, or for the game data file a block of
+// Form_AllocData (freed by Form_FreeData, or adopted); false when it cannot be read whole.
+bool ReadWholeFile(const char* path, uint8_t** data, uint32_t* size, bool gameData = false) {
     *data = nullptr;
     *size = 0;
     FILE* f = std::fopen(path, "rb");
@@ -60,19 +61,23 @@ bool ReadWholeFile(const char* path, uint8_t** data, uint32_t* size) {
     const long length = ok ? std::ftell(f) : -1;
     ok = ok && length >= 0 && static_cast<unsigned long>(length) < UINT32_MAX &&
          std::fseek(f, 0, SEEK_SET) == 0;
+    const auto bytes = static_cast<uint32_t>(length);
     if (ok && length > 0) {
         MemoryManager::PushName("WAD file");
-        *data = static_cast<uint8_t*>(MEM_ALLOC_RAW(static_cast<uint64_t>(length) + 1));
+        *data = gameData ? Form_AllocData(bytes) : static_cast<uint8_t*>(MEM_ALLOC_RAW(uint64_t{bytes} + 1));
         MemoryManager::PopName();
-        ok = *data && std::fread(*data, 1, static_cast<size_t>(length), f) == static_cast<size_t>(length);
+        ok = *data && std::fread(*data, 1, bytes, f) == bytes;
         if (ok) (*data)[length] = 0;  // the guard byte Form_AdoptData expects
-        if (!ok) {
-            MEM_FREE(*data);
-            *data = nullptr;
+        if (!ok && *data) {
+            if (gameData)
+                Form_FreeData(*data, bytes);
+            else
+                MEM_FREE(*data);
         }
+        if (!ok) *data = nullptr;
     }
     std::fclose(f);
-    if (ok) *size = static_cast<uint32_t>(length);
+    if (ok) *size = bytes;
     return ok;
 }
 
@@ -172,7 +177,7 @@ bool LoadChosen(const char* path, const uint8_t* embedded, uint32_t embeddedSize
     } else {
         uint8_t* data;
         uint32_t size;
-        if (ReadWholeFile(path, &data, &size) && size > 0) {
+        if (ReadWholeFile(path, &data, &size, true) && size > 0) {
             Form_AdoptData(data, size);
             DebugConsole.Output("Loaded File %s(%d)\n", path, static_cast<int>(size));
             present = true;
