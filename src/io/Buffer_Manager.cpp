@@ -34,6 +34,29 @@ constexpr uint32_t kHandleGenerationMask = 0xFFu;
 
 const char* const kIllegalIndex = "Illegal Buffer Index";
 
+// The int32 truncation of a real, or INT32_MIN for a real without one (out of range, NaN).
+// INT32_MIN is never a buffer index nor a value code, so the fast paths below send it on to the
+// checked path.
+inline int32_t TruncatedOrMin(double d) {
+    int32_t value;
+    return BufferInline::TruncatesToInt32(d, &value) ? value : INT32_MIN;
+}
+
+// The buffer at an index of the fast paths, or null (nothing reported).
+inline IBuffer* FastLookup(int32_t index) {
+    return static_cast<uint32_t>(index) < static_cast<uint32_t>(g_slotCount) ? g_slots[index].buffer
+                                                                             : nullptr;
+}
+
+// True when every one of the values is a plain real: the fast paths test their arguments' whole
+// kind words at once (a real carrying a mark goes the checked path, as the getters' inline test does).
+static_assert(VALUE_REAL == 0);
+inline bool AllReal(const RValue* args, int32_t count) {
+    uint32_t kinds = 0;
+    for (int32_t i = 0; i < count; ++i) kinds |= args[i].kind;
+    return kinds == VALUE_REAL;
+}
+
 IBuffer* GetOrReport(int32_t index, const char* message = kIllegalIndex) {
     IBuffer* buffer = Buffer_GetByIndex(index);
     if (buffer == nullptr) Runtime_ErrorNonFatal("%s", message);
@@ -160,12 +183,27 @@ void F_BufferDelete(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {
     Buffer_Free(index);
 }
 
-void F_BufferWrite(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+// buffer_write and buffer_read run millions of times a frame in games that build meshes, packets
+// or saves, so each row first tries the usual call (index, code and value all reals, a number
+// that fits) inline, with no argument getter and no saved registers; anything else, every error
+// included, goes to the checked path, which gives the same result for that usual call.
+__attribute__((noinline)) void BufferWriteChecked(RValue& result, RValue* args) {
     IBuffer* buffer = GetOrReport(Arg_GetInt32(args, 0));
     result = RValue_Real(buffer != nullptr ? buffer->Write(Arg_GetInt32(args, 1), &args[2]) : -1);
 }
 
-void F_BufferRead(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+void F_BufferWrite(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    if (AllReal(args, 3)) [[likely]] {
+        IBuffer* buffer = FastLookup(TruncatedOrMin(args[0].val));
+        if (buffer != nullptr && buffer->TryWriteReal(TruncatedOrMin(args[1].val), args[2].val)) [[likely]] {
+            result = RValue_Real(0.0);
+            return;
+        }
+    }
+    BufferWriteChecked(result, args);
+}
+
+__attribute__((noinline)) void BufferReadChecked(RValue& result, RValue* args) {
     result = RValue_Real(0.0);
     IBuffer* buffer = GetOrReport(Arg_GetInt32(args, 0));
     if (buffer == nullptr) return;
@@ -173,6 +211,15 @@ void F_BufferRead(RValue& result, CInstance*, CInstance*, int32_t, RValue* args)
         Runtime_ErrorNonFatal("Attempting to read from outside the buffer, returning 0");
         result = RValue_Real(0.0);
     }
+}
+
+void F_BufferRead(RValue& result, CInstance*, CInstance*, int32_t, RValue* args) {
+    if (AllReal(args, 2)) [[likely]] {
+        IBuffer* buffer = FastLookup(TruncatedOrMin(args[0].val));
+        if (buffer != nullptr && buffer->TryReadNumber(TruncatedOrMin(args[1].val), &result)) [[likely]]
+            return;
+    }
+    BufferReadChecked(result, args);
 }
 
 void F_BufferPoke(RValue&, CInstance*, CInstance*, int32_t, RValue* args) {

@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/SerialBuffer.h"
 #include "core/Value.h"
 
@@ -52,6 +56,12 @@ public:
     // Reads a value at the (aligned) position and advances: 0; -1 with out -3 at or past the
     // end; -1 with out 0 for f16 (position + 2) and unknown codes. u64 reads as an int64 value.
     int32_t Read(int32_t type, RValue* out);
+    // The inline steps of Write and Read alone, for callers that hold the value as a real and
+    // want the result as it is (the buffer_write and buffer_read rows): true when the number was
+    // written, or read into number; false, with nothing changed, for anything Write and Read
+    // leave to their out-of-line steps.
+    bool TryWriteReal(int32_t type, double value);
+    bool TryReadNumber(int32_t type, RValue* number);
     // base 0 from the start, 1 relative, 2 back from the end; returns the new position. Start
     // and relative seeks of non-wrap buffers may pass the end.
     virtual int32_t Seek(int32_t base, int32_t offset);
@@ -173,6 +183,11 @@ private:
     // virtual call, but a call of its own, so the common write and read stay short.
     int32_t WriteRounded(int32_t type, const RValue* value);
     int32_t ReadRounded(int32_t type, RValue* out);
+    // TryWriteReal and TryReadNumber for one value code, its width known at compile time.
+    template <int32_t Type>
+    bool TryWriteAs(double value);
+    template <int32_t Type>
+    bool TryReadAs(RValue* number);
     bool GrowFor(int64_t needed);
     void Hash(RValue* out, int32_t offset, int32_t size, bool sha1);
     void SetAlignment(int32_t alignment);
@@ -266,22 +281,39 @@ bool Buffer_SurfaceSize(int32_t surface, int32_t* width, int32_t* height);
 namespace BufferInline {
 
 // Width of the codes written and read as numbers; 0 for f16, texts and unknown codes.
-inline int32_t NumberWidth(int32_t type) {
-    static constexpr int8_t kWidths[] = {0, 1, 1, 2, 2, 4, 4, 0, 4, 8, 1, 0, 8, 0};
-    return static_cast<uint32_t>(type) < sizeof kWidths ? kWidths[type] : 0;
+inline constexpr int8_t kNumberWidths[] = {0, 1, 1, 2, 2, 4, 4, 0, 4, 8, 1, 0, 8, 0};
+constexpr int32_t NumberWidth(int32_t type) {
+    return static_cast<uint32_t>(type) < sizeof kNumberWidths ? kNumberWidths[type] : 0;
 }
 
 // Index of a width of 1, 2, 4 or 8 bytes into IBuffer::m_alignedLimit.
-inline int32_t WidthIndex(int32_t width) {
+constexpr int32_t WidthIndex(int32_t width) {
     return __builtin_ctz(static_cast<uint32_t>(width));
 }
 
-// Truncation of a real the argument getters take as it is: inside the target's range.
-inline bool TruncatesToInt32(double d) {
-    return d > -2147483649.0 && d < 2147483648.0;
+// Truncation of a real the argument getters take as it is (inside the target's range), into
+// *out; false for any other real. On x86-64 one conversion tells both: it gives the lowest
+// integer for a real out of range or NaN, and the few reals that truly truncate to it are simply
+// left to the out-of-line path, which converts them the same way.
+inline bool TruncatesToInt32(double d, int32_t* out) {
+#if defined(__SSE2__)
+    *out = _mm_cvttsd_si32(_mm_set_sd(d));
+    return *out != INT32_MIN;
+#else
+    if (!(d > -2147483649.0 && d < 2147483648.0)) return false;
+    *out = static_cast<int32_t>(d);
+    return true;
+#endif
 }
-inline bool TruncatesToInt64(double d) {
-    return d >= -9223372036854775808.0 && d < 9223372036854775808.0;
+inline bool TruncatesToInt64(double d, int64_t* out) {
+#if defined(__SSE2__) && defined(__x86_64__)
+    *out = _mm_cvttsd_si64(_mm_set_sd(d));
+    return *out != INT64_MIN;
+#else
+    if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0)) return false;
+    *out = static_cast<int64_t>(d);
+    return true;
+#endif
 }
 
 template <typename T>
@@ -293,24 +325,26 @@ inline void Put(uint8_t* to, T v) {
 // code wraps the truncated value to its width). False, with nothing stored, for a real the
 // getters treat specially.
 inline bool StoreReal(int32_t type, double d, uint8_t* to) {
+    int32_t i32;
+    int64_t i64;
     switch (type) {
         case eBuffer_U8:
         case eBuffer_S8:
-            if (!TruncatesToInt32(d)) return false;
-            Put(to, static_cast<uint8_t>(static_cast<int32_t>(d)));
+            if (!TruncatesToInt32(d, &i32)) return false;
+            Put(to, static_cast<uint8_t>(i32));
             return true;
         case eBuffer_U16:
         case eBuffer_S16:
-            if (!TruncatesToInt32(d)) return false;
-            Put(to, static_cast<uint16_t>(static_cast<int32_t>(d)));
+            if (!TruncatesToInt32(d, &i32)) return false;
+            Put(to, static_cast<uint16_t>(i32));
             return true;
         case eBuffer_U32:
-            if (!TruncatesToInt64(d)) return false;
-            Put(to, static_cast<uint32_t>(static_cast<int64_t>(d)));
+            if (!TruncatesToInt64(d, &i64)) return false;
+            Put(to, static_cast<uint32_t>(i64));
             return true;
         case eBuffer_S32:
-            if (!TruncatesToInt32(d)) return false;
-            Put(to, static_cast<int32_t>(d));
+            if (!TruncatesToInt32(d, &i32)) return false;
+            Put(to, i32);
             return true;
         case eBuffer_F32:
             if (!std::isfinite(d)) return false;
@@ -323,8 +357,8 @@ inline bool StoreReal(int32_t type, double d, uint8_t* to) {
             Put(to, static_cast<uint8_t>(d > 0.5 ? 1 : 0));
             return true;
         case eBuffer_U64:
-            if (!TruncatesToInt64(d)) return false;
-            Put(to, static_cast<int64_t>(d));
+            if (!TruncatesToInt64(d, &i64)) return false;
+            Put(to, i64);
             return true;
         default:
             return false;
@@ -409,19 +443,56 @@ inline void IBuffer::RefreshAlignedLimits() {
     }
 }
 
-inline int32_t IBuffer::Write(int32_t type, const RValue* value) {
-    const int32_t width = BufferInline::NumberWidth(type);
+template <int32_t Type>
+__attribute__((always_inline)) inline bool IBuffer::TryWriteAs(double value) {
+    constexpr int32_t width = BufferInline::NumberWidth(Type);
+    static_assert(width != 0);
     const uintptr_t at = m_cursor;
-    const uintptr_t end = at + static_cast<uintptr_t>(width);
+    const uintptr_t end = at + width;
     // Read ahead of the store into the data: a load the compiler has to place after a store
     // through an unknown address is slow to issue.
     const uintptr_t usedEnd = m_usedEnd;
-    if (width != 0 && end <= m_alignedLimit[BufferInline::WidthIndex(width)] && value->kind == VALUE_REAL &&
-        BufferInline::StoreReal(type, value->val, reinterpret_cast<uint8_t*>(at))) [[likely]] {
+    if (end <= m_alignedLimit[BufferInline::WidthIndex(width)] &&
+        BufferInline::StoreReal(Type, value, reinterpret_cast<uint8_t*>(at))) [[likely]] {
         m_cursor = end;
         if (end > usedEnd) m_usedEnd = end;
-        return 0;
+        return true;
     }
+    return false;
+}
+
+// One jump on the code, each case with its width as a constant: no table of widths to read and
+// no second dispatch inside the store.
+__attribute__((always_inline)) inline bool IBuffer::TryWriteReal(int32_t type, double value) {
+    switch (type) {
+        case eBuffer_U8:
+            return TryWriteAs<eBuffer_U8>(value);
+        case eBuffer_S8:
+            return TryWriteAs<eBuffer_S8>(value);
+        case eBuffer_U16:
+            return TryWriteAs<eBuffer_U16>(value);
+        case eBuffer_S16:
+            return TryWriteAs<eBuffer_S16>(value);
+        case eBuffer_U32:
+            return TryWriteAs<eBuffer_U32>(value);
+        case eBuffer_S32:
+            return TryWriteAs<eBuffer_S32>(value);
+        case eBuffer_F32:
+            return TryWriteAs<eBuffer_F32>(value);
+        case eBuffer_F64:
+            return TryWriteAs<eBuffer_F64>(value);
+        case eBuffer_Bool:
+            return TryWriteAs<eBuffer_Bool>(value);
+        case eBuffer_U64:
+            return TryWriteAs<eBuffer_U64>(value);
+        default:
+            return false;
+    }
+}
+
+inline int32_t IBuffer::Write(int32_t type, const RValue* value) {
+    if (value->kind == VALUE_REAL && TryWriteReal(type, value->val)) [[likely]]
+        return 0;
     return WriteRounded(type, value);
 }
 
@@ -439,13 +510,51 @@ __attribute__((noinline)) inline int32_t IBuffer::WriteRounded(int32_t type, con
     return WriteValue(type, value);
 }
 
-inline int32_t IBuffer::Read(int32_t type, RValue* out) {
-    const int32_t width = BufferInline::NumberWidth(type);
+template <int32_t Type>
+__attribute__((always_inline)) inline bool IBuffer::TryReadAs(RValue* number) {
+    constexpr int32_t width = BufferInline::NumberWidth(Type);
+    static_assert(width != 0);
     const uintptr_t at = m_cursor;
-    const uintptr_t end = at + static_cast<uintptr_t>(width);
-    if (width != 0 && end <= m_alignedLimit[BufferInline::WidthIndex(width)]) [[likely]] {
-        BufferInline::Assign(out, BufferInline::LoadNumber(type, reinterpret_cast<const uint8_t*>(at)));
+    const uintptr_t end = at + width;
+    if (end <= m_alignedLimit[BufferInline::WidthIndex(width)]) [[likely]] {
+        *number = BufferInline::LoadNumber(Type, reinterpret_cast<const uint8_t*>(at));
         m_cursor = end;
+        return true;
+    }
+    return false;
+}
+
+__attribute__((always_inline)) inline bool IBuffer::TryReadNumber(int32_t type, RValue* number) {
+    switch (type) {
+        case eBuffer_U8:
+            return TryReadAs<eBuffer_U8>(number);
+        case eBuffer_S8:
+            return TryReadAs<eBuffer_S8>(number);
+        case eBuffer_U16:
+            return TryReadAs<eBuffer_U16>(number);
+        case eBuffer_S16:
+            return TryReadAs<eBuffer_S16>(number);
+        case eBuffer_U32:
+            return TryReadAs<eBuffer_U32>(number);
+        case eBuffer_S32:
+            return TryReadAs<eBuffer_S32>(number);
+        case eBuffer_F32:
+            return TryReadAs<eBuffer_F32>(number);
+        case eBuffer_F64:
+            return TryReadAs<eBuffer_F64>(number);
+        case eBuffer_Bool:
+            return TryReadAs<eBuffer_Bool>(number);
+        case eBuffer_U64:
+            return TryReadAs<eBuffer_U64>(number);
+        default:
+            return false;
+    }
+}
+
+inline int32_t IBuffer::Read(int32_t type, RValue* out) {
+    RValue number;
+    if (TryReadNumber(type, &number)) [[likely]] {
+        BufferInline::Assign(out, number);
         return 0;
     }
     return ReadRounded(type, out);

@@ -1,10 +1,12 @@
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <sstream>
 
 #include "BufferTestSupport.h"
 #include "IoTestSupport.h"
 #include "core/Code_Function.h"
+#include "core/Value_Convert.h"
 #include "io/Buffer_Manager.h"
 #include "io/LoadSave.h"
 
@@ -34,6 +36,8 @@ std::string Show(const RValue& v) {
             return "string:" + buftest::Text(v);
         case VALUE_UNDEFINED:
             return "undefined";
+        case VALUE_INT64:
+            return "int64:" + std::to_string(v.v64);
         default:
             return "kind:" + std::to_string(v.kind);
     }
@@ -214,6 +218,69 @@ TEST_F(BufferBuiltins, ReadingPastTheEndReportsAndGivesZero) {
     Call("buffer_seek", {double(fast), 0, 1});
     EXPECT_EQ(Show(Call("buffer_read", {double(fast), eBuffer_U8})), "real:0");
     EXPECT_EQ(errors.TakeNonFatal(), "") << "a fast buffer's end is not reported";
+}
+
+// buffer_write and buffer_read take a call whose index and code are reals on a path of their own;
+// the same numbers given as int64 values go through the argument getters. Both must give the same
+// result, bytes, position and messages, whatever the reals (fractions, NaN, out of range) and
+// wherever the position lies (inside, at the end).
+TEST_F(BufferBuiltins, RealIndicesAndCodesGiveWhatTheGettersGive) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double indices[] = {0, 0.9, -0.5, 1, -1, nan, 4294967296.0, -2147483648.0, 1e20};
+    const double codes[] = {eBuffer_U8,  eBuffer_S16,  5.9,         eBuffer_S32,   eBuffer_U64, eBuffer_F32,
+                            eBuffer_F64, eBuffer_Bool, eBuffer_F16, -2147483648.0, nan,         99};
+    const RValue values[] = {
+        RValue_Real(300.7),        RValue_Real(-2147483648.0), RValue_Real(-9223372036854775808.0),
+        RValue_Real(4294967295.0), RValue_Real(nan),           RValue_Real(1e300),
+        RValue_Int32(-2)};
+    const int32_t positions[] = {0, 4, 12, 16};
+    const BuiltinFunction* write = Code_Function_Row([] {
+        int32_t id = -1;
+        Code_Function_Find("buffer_write", &id);
+        return id;
+    }());
+    const BuiltinFunction* read = Code_Function_Row([] {
+        int32_t id = -1;
+        Code_Function_Find("buffer_read", &id);
+        return id;
+    }());
+    // One call on a fresh 16-byte buffer (index 0) holding a pattern: what it gave and left.
+    const auto run = [&](const BuiltinFunction* row, RValue* args, int32_t argc, int32_t position) {
+        Buffer_FreeAll();
+        const int32_t index = Buffer_Create(16, eBufferType_Fixed, 4);
+        IBuffer* buffer = Buffer_GetByIndex(index);
+        for (int32_t i = 0; i < 16; ++i) buffer->GetData()[i] = static_cast<uint8_t>(i * 37 + 11);
+        buffer->Seek(0, position);
+        RValue result = RValue_Real(0.0);
+        Builtin_Current = row;
+        row->function(result, nullptr, nullptr, argc, args);
+        Builtin_Current = nullptr;
+        std::string seen = Show(result) + " " + Bytes(index) + " at " +
+                           std::to_string(buffer->GetPosition()) + " " + errors.TakeNonFatal();
+        RValue_Release(&result);
+        return seen;
+    };
+    const auto asInt64 = [](double real) {
+        RValue v = RValue_Real(real);
+        return RValue_Int64(Arg_GetInt32(&v, 0));
+    };
+    for (double index : indices) {
+        for (double code : codes) {
+            for (int32_t position : positions) {
+                SCOPED_TRACE("index " + std::to_string(index) + " code " + std::to_string(code) + " at " +
+                             std::to_string(position));
+                for (const RValue& value : values) {
+                    RValue reals[3] = {RValue_Real(index), RValue_Real(code), value};
+                    RValue ints[3] = {asInt64(index), asInt64(code), value};
+                    EXPECT_EQ(run(write, reals, 3, position), run(write, ints, 3, position));
+                }
+                RValue reals[2] = {RValue_Real(index), RValue_Real(code)};
+                RValue ints[2] = {asInt64(index), asInt64(code)};
+                EXPECT_EQ(run(read, reals, 2, position), run(read, ints, 2, position));
+            }
+        }
+    }
+    EXPECT_TRUE(errors.Fatal().empty());
 }
 
 TEST_F(BufferBuiltins, BuffersInUseAreNotDeleted) {

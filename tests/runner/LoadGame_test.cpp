@@ -172,6 +172,42 @@ TEST_F(LoadGameTest, EmbeddedDataIsCopiedAndReversedFormTagIsAccepted) {
     EXPECT_EQ(g_GameHeader.roomCount, 1);
 }
 
+// Data files of megabytes get a block of their own (in huge pages where the system has them);
+// read from disk or copied from memory, they load as a small one does, with the guard byte after
+// them, and each replaces and releases the one before.
+TEST_F(LoadGameTest, DataFilesOfMegabytesLoadFromDiskAndFromMemory) {
+    formpack::FormFile game = SmallGame();
+    for (int s = 0; s < 120000; ++s)
+        game.strings.push_back("a string of the large game " + std::to_string(s));
+    static std::vector<uint8_t> bytes;
+    bytes = Build(game);
+    ASSERT_GT(bytes.size(), size_t{4} << 20);
+    const std::string path = Write("large.win", bytes);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(RunnerLoadGame(path.c_str()));
+        ASSERT_EQ(Form_Size(), bytes.size());
+        EXPECT_EQ(0, std::memcmp(Form_Base(), bytes.data(), bytes.size()));
+        EXPECT_EQ(Form_Base()[bytes.size()], 0);
+        EXPECT_TRUE(Form_FirstPass(Form_Base(), Form_Size()));
+        EXPECT_TRUE(LoadGameData(Form_Base(), Form_Size()));
+        EXPECT_GE(Form_StringCount(), 120000u);
+        EXPECT_STREQ(Form_String(119999), "a string of the large game 119999");
+    }
+    g_LoaderHooks.fillLinkRecord = [](GameLinkRecord* r) {
+        r->data = bytes.data();
+        r->dataSize = static_cast<uint32_t>(bytes.size());
+        return r;
+    };
+    ASSERT_TRUE(RunnerLoadGame(""));
+    EXPECT_NE(Form_Base(), bytes.data());
+    ASSERT_EQ(Form_Size(), bytes.size());
+    EXPECT_EQ(0, std::memcmp(Form_Base(), bytes.data(), bytes.size()));
+    EXPECT_EQ(Form_Base()[bytes.size()], 0);
+    Form_Free();
+    EXPECT_EQ(Form_Base(), nullptr);
+}
+
 TEST_F(LoadGameTest, TexturesBecomeIdsInThePageEntries) {
     formpack::FormFile f;
     const std::vector<uint8_t> pixels(4 * 4 * 4, 0xFF);
