@@ -6,7 +6,8 @@
 //
 // The load starts, as in a new process, with no free memory at hand: what the previous repetition
 // freed goes back to the system first (outside the timing), so its copy of the file and its tables
-// pay their page faults too.
+// pay their page faults too. The fresh baseline maps ordinary pages; the load asks huge pages for
+// the file's copy (where the system gives them), which is part of what it is measured on.
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
