@@ -35,6 +35,10 @@ constexpr GLenum kCompressedDxt5 = 0x83F3;
 constexpr uint32_t kStages = 8;
 constexpr uint32_t kTargets = 4;
 constexpr GLenum kScratchUnit = GL_TEXTURE0 + 15;  // uploads and read-backs; never sampled
+// A software rasteriser starts drawing only at a flush: handing it a frame in parts of this many
+// vertices lets its threads draw one part while this thread prepares the next (on a GPU a flush
+// every few thousand triangles costs next to nothing).
+constexpr uint64_t kFlushVertices = 12288;
 
 constexpr GLuint kAttribPosition = 0;
 constexpr GLuint kAttribNormal = 1;
@@ -658,6 +662,7 @@ private:
     void BindTargets();
     void ApplyForDraw();
     void MarkTargetsWritten();
+    void CountDrawn(uint64_t vertices);
     bool SetupVertexLayout(GLuint buffer, uintptr_t base, uint32_t stride);
     HRESULT Resolve(GlSurface* surface, GLuint* texture);
 
@@ -696,6 +701,7 @@ private:
     GlShaderProgram* m_userProgram = nullptr;  // no reference held: a program forgets itself
     GLuint m_usedProgram = 0;
     uint32_t m_enabledAttributes = 0;
+    uint64_t m_verticesSinceFlush = 0;
     GpuMaterial m_material = {{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {}, 1};
     GpuLight m_lights[8] = {};
     bool m_lightOn[8] = {};
@@ -1266,6 +1272,7 @@ HRESULT GlDevice::Resolve(GlSurface* surface, GLuint* texture) {
 
 HRESULT GlDevice::Present() {
     MakeCurrent();
+    m_verticesSinceFlush = 0;
     if (!m_context->HasWindow()) {
         glFlush();
         return D3D_OK;
@@ -1771,6 +1778,13 @@ void GlDevice::MarkTargetsWritten() {
     }
 }
 
+void GlDevice::CountDrawn(uint64_t vertices) {
+    m_verticesSinceFlush += vertices;
+    if (m_verticesSinceFlush < kFlushVertices) return;
+    glFlush();
+    m_verticesSinceFlush = 0;
+}
+
 void GlDevice::EnableAttributes(uint32_t mask) {
     const uint32_t change = mask ^ m_enabledAttributes;
     for (GLuint location = 0; location < 16; ++location) {
@@ -1868,6 +1882,7 @@ HRESULT GlDevice::DrawPrimitive(uint32_t kind, uint32_t startVertex, uint32_t pr
     if (!SetupVertexLayout(m_stream->Name(), m_streamOffset, m_streamStride)) return D3DERR_INVALIDCALL;
     glDrawArrays(mode, static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
     MarkTargetsWritten();
+    CountDrawn(count);
     return D3D_OK;
 }
 
@@ -1885,6 +1900,7 @@ HRESULT GlDevice::DrawPrimitiveUP(uint32_t kind, uint32_t primitiveCount, const 
     glDrawArrays(mode, 0, static_cast<GLsizei>(count));
     // The stream source stays what it was.
     MarkTargetsWritten();
+    CountDrawn(count);
     return D3D_OK;
 }
 
