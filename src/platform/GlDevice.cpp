@@ -665,6 +665,8 @@ private:
     void CountDrawn(uint64_t vertices);
     bool SetupVertexLayout(GLuint buffer, uintptr_t base, uint32_t stride);
     HRESULT Resolve(GlSurface* surface, GLuint* texture);
+    // Draws the texture over the whole window; false when the program for it cannot be had.
+    bool DrawToWindow(GLuint picture, int width, int height);
 
     static GlDevice* s_current;
 
@@ -676,6 +678,8 @@ private:
 
     GLuint m_vao = 0, m_upBuffer = 0, m_drawFbo = 0, m_readFbo = 0, m_blitFbo = 0;
     GLuint m_whiteTexture = 0, m_resolveTexture = 0;
+    GLuint m_presentProgram = 0, m_presentSampler = 0;
+    bool m_presentFailed = false;
     uint32_t m_resolveWidth = 0, m_resolveHeight = 0;
     GLuint m_samplers[kStages] = {};
     std::unordered_map<uint32_t, std::unique_ptr<GlProgram>> m_programs;
@@ -1103,6 +1107,8 @@ GlDevice::~GlDevice() {
     glDeleteSamplers(kStages, m_samplers);
     glDeleteTextures(1, &m_whiteTexture);
     if (m_resolveTexture) glDeleteTextures(1, &m_resolveTexture);
+    if (m_presentProgram) glDeleteProgram(m_presentProgram);
+    if (m_presentSampler) glDeleteSamplers(1, &m_presentSampler);
     m_context.reset();
     if (s_current == this) s_current = nullptr;
 }
@@ -1270,6 +1276,72 @@ HRESULT GlDevice::Resolve(GlSurface* surface, GLuint* texture) {
     return D3D_OK;
 }
 
+// The picture goes to the window as one textured quad, its rows turned over (the window's run
+// bottom first), stretched with linear filtering. A blit would do the same, but a software
+// driver builds a whole blitting pipeline for it: far slower to the first frame than a quad
+// drawn by a program as small as this one.
+const char* const kPresentVertexProgram = R"(#version 330 core
+out vec2 vTexCoord;
+void main() {
+    vec2 corner = vec2(float(gl_VertexID & 1), float(gl_VertexID >> 1));
+    vTexCoord = vec2(corner.x, 1.0 - corner.y);
+    gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
+}
+)";
+
+const char* const kPresentFragmentProgram = R"(#version 330 core
+in vec2 vTexCoord;
+uniform sampler2D uPicture;
+out vec4 oColour;
+void main() { oColour = texture(uPicture, vTexCoord); }
+)";
+
+bool GlDevice::DrawToWindow(GLuint picture, int width, int height) {
+    if (m_presentProgram == 0 && !m_presentFailed) {
+        GLuint vertex = CompileShader(GL_VERTEX_SHADER, kPresentVertexProgram);
+        GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, kPresentFragmentProgram);
+        GLint linked = 0;
+        if (vertex && fragment) {
+            m_presentProgram = glCreateProgram();
+            glAttachShader(m_presentProgram, vertex);
+            glAttachShader(m_presentProgram, fragment);
+            glLinkProgram(m_presentProgram);
+            glGetProgramiv(m_presentProgram, GL_LINK_STATUS, &linked);
+        }
+        if (vertex) glDeleteShader(vertex);
+        if (fragment) glDeleteShader(fragment);
+        if (!linked) {
+            if (m_presentProgram) glDeleteProgram(m_presentProgram);
+            m_presentProgram = 0;
+            m_presentFailed = true;
+        } else {
+            glUseProgram(m_presentProgram);
+            glUniform1i(glGetUniformLocation(m_presentProgram, "uPicture"), 0);
+            m_usedProgram = m_presentProgram;
+            glGenSamplers(1, &m_presentSampler);
+            glSamplerParameteri(m_presentSampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+            glSamplerParameteri(m_presentSampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            glSamplerParameteri(m_presentSampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+            glSamplerParameteri(m_presentSampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        }
+    }
+    if (m_presentProgram == 0) return false;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, width, height);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    UseProgram(m_presentProgram);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, picture);
+    glBindSampler(0, m_presentSampler);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glBindSampler(0, m_samplers[0]);
+    return true;
+}
+
 HRESULT GlDevice::Present() {
     MakeCurrent();
     m_verticesSinceFlush = 0;
@@ -1282,19 +1354,21 @@ HRESULT GlDevice::Present() {
     if (width > 0 && height > 0) {
         glDisable(GL_SCISSOR_TEST);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        GLint bw = static_cast<GLint>(m_backBuffer->Width()), bh = static_cast<GLint>(m_backBuffer->Height());
+        GLuint picture = 0;
         if (m_backBuffer->Samples() > 1) {
-            GLuint resolved = 0;
-            Resolve(m_backBuffer, &resolved);
-            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_blitFbo);
+            Resolve(m_backBuffer, &picture);
         } else {
-            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
-            m_backBuffer->AttachTo(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0);
+            picture = m_backBuffer->Texture()->Name();
         }
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        // The window's rows run bottom first: turn the picture over while stretching it.
-        glBlitFramebuffer(0, 0, bw, bh, 0, height, width, 0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
-        m_dirty |= kDirtyTargets | kDirtyColourMask;
+        if (!DrawToWindow(picture, width, height)) {
+            // No program for the quad: the blit turns the picture over as it stretches it.
+            const GLint bw = static_cast<GLint>(m_backBuffer->Width()), bh = static_cast<GLint>(m_backBuffer->Height());
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
+            glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, picture, 0);
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+            glBlitFramebuffer(0, 0, bw, bh, 0, height, width, 0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        }
+        m_dirty |= kDirtyAll;
     }
     m_context->Swap();
     return D3D_OK;
