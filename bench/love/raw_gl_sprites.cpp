@@ -5,9 +5,9 @@
 // uploaded with glBufferData and drawn with one glDrawArrays, then the window swapped.
 // Prints "sprites_per_second N" over 120 frames after a first untimed one, like main.lua.
 //
-// With -startup it draws one frame of the start-up scene (its first 100 sprites), prints "first_frame_monotonic S" (the
-// CLOCK_MONOTONIC seconds at the end of that first swap) and quits: the start-up bench subtracts
-// the time it started the process.
+// With -startup it draws one frame of the start-up scene (its first 100 sprites), prints
+// "first_frame_monotonic S" (the CLOCK_MONOTONIC seconds at the end of that first swap) and quits: the
+// start-up bench subtracts the time it started the process.
 #include <SDL.h>
 
 #include <GL/glcorearb.h>
@@ -52,33 +52,33 @@ void main() { oColour = vColour * texture(uTexture, vTexCoord); }
 )";
 
 // GL 3.3 entry points through SDL, as a program without a loader library would fetch them.
-#define GL_FUNCTIONS(X)                                                     \
-    X(PFNGLCREATESHADERPROC, glCreateShader)                                \
-    X(PFNGLSHADERSOURCEPROC, glShaderSource)                                \
-    X(PFNGLCOMPILESHADERPROC, glCompileShader)                              \
-    X(PFNGLCREATEPROGRAMPROC, glCreateProgram)                              \
-    X(PFNGLATTACHSHADERPROC, glAttachShader)                                \
-    X(PFNGLLINKPROGRAMPROC, glLinkProgram)                                  \
-    X(PFNGLUSEPROGRAMPROC, glUseProgram)                                    \
-    X(PFNGLGETUNIFORMLOCATIONPROC, glGetUniformLocation)                    \
-    X(PFNGLUNIFORM1IPROC, glUniform1i)                                      \
-    X(PFNGLUNIFORM2FPROC, glUniform2f)                                      \
-    X(PFNGLGENVERTEXARRAYSPROC, glGenVertexArrays)                          \
-    X(PFNGLBINDVERTEXARRAYPROC, glBindVertexArray)                          \
-    X(PFNGLGENBUFFERSPROC, glGenBuffers)                                    \
-    X(PFNGLBINDBUFFERPROC, glBindBuffer)                                    \
-    X(PFNGLBUFFERDATAPROC, glBufferData)                                    \
-    X(PFNGLENABLEVERTEXATTRIBARRAYPROC, glEnableVertexAttribArray)          \
-    X(PFNGLVERTEXATTRIBPOINTERPROC, glVertexAttribPointer)                  \
-    X(PFNGLDRAWARRAYSPROC, glDrawArrays)                                    \
-    X(PFNGLGENTEXTURESPROC, glGenTextures)                                  \
-    X(PFNGLBINDTEXTUREPROC, glBindTexture)                                  \
-    X(PFNGLTEXIMAGE2DPROC, glTexImage2D)                                    \
-    X(PFNGLTEXPARAMETERIPROC, glTexParameteri)                              \
-    X(PFNGLENABLEPROC, glEnable)                                            \
-    X(PFNGLBLENDFUNCPROC, glBlendFunc)                                      \
-    X(PFNGLVIEWPORTPROC, glViewport)                                        \
-    X(PFNGLCLEARCOLORPROC, glClearColor)                                    \
+#define GL_FUNCTIONS(X) \
+    X(PFNGLCREATESHADERPROC, glCreateShader) \
+    X(PFNGLSHADERSOURCEPROC, glShaderSource) \
+    X(PFNGLCOMPILESHADERPROC, glCompileShader) \
+    X(PFNGLCREATEPROGRAMPROC, glCreateProgram) \
+    X(PFNGLATTACHSHADERPROC, glAttachShader) \
+    X(PFNGLLINKPROGRAMPROC, glLinkProgram) \
+    X(PFNGLUSEPROGRAMPROC, glUseProgram) \
+    X(PFNGLGETUNIFORMLOCATIONPROC, glGetUniformLocation) \
+    X(PFNGLUNIFORM1IPROC, glUniform1i) \
+    X(PFNGLUNIFORM2FPROC, glUniform2f) \
+    X(PFNGLGENVERTEXARRAYSPROC, glGenVertexArrays) \
+    X(PFNGLBINDVERTEXARRAYPROC, glBindVertexArray) \
+    X(PFNGLGENBUFFERSPROC, glGenBuffers) \
+    X(PFNGLBINDBUFFERPROC, glBindBuffer) \
+    X(PFNGLBUFFERDATAPROC, glBufferData) \
+    X(PFNGLENABLEVERTEXATTRIBARRAYPROC, glEnableVertexAttribArray) \
+    X(PFNGLVERTEXATTRIBPOINTERPROC, glVertexAttribPointer) \
+    X(PFNGLDRAWARRAYSPROC, glDrawArrays) \
+    X(PFNGLGENTEXTURESPROC, glGenTextures) \
+    X(PFNGLBINDTEXTUREPROC, glBindTexture) \
+    X(PFNGLTEXIMAGE2DPROC, glTexImage2D) \
+    X(PFNGLTEXPARAMETERIPROC, glTexParameteri) \
+    X(PFNGLENABLEPROC, glEnable) \
+    X(PFNGLBLENDFUNCPROC, glBlendFunc) \
+    X(PFNGLVIEWPORTPROC, glViewport) \
+    X(PFNGLCLEARCOLORPROC, glClearColor) \
     X(PFNGLCLEARPROC, glClear)
 
 #define DECLARE(type, name) type name = nullptr;
@@ -87,8 +87,8 @@ GL_FUNCTIONS(DECLARE)
 
 bool LoadGl() {
     bool all = true;
-#define LOAD(type, name)                                               \
-    name = reinterpret_cast<type>(SDL_GL_GetProcAddress(#name));       \
+#define LOAD(type, name) \
+    name = reinterpret_cast<type>(SDL_GL_GetProcAddress(#name)); \
     all = all && name != nullptr;
     GL_FUNCTIONS(LOAD)
 #undef LOAD
@@ -179,8 +179,8 @@ int main(int argc, char** argv) {
             v[4] = {l, b, 0, 0xFFFFFFFFu, 0, 1};
             v[5] = {l, t, 0, 0xFFFFFFFFu, 0, 0};
         }
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(Vertex)), vertices.data(),
-                     GL_STREAM_DRAW);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(Vertex)),
+                     vertices.data(), GL_STREAM_DRAW);
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
         SDL_GL_SwapWindow(window);
         if (startup) {
@@ -192,8 +192,8 @@ int main(int argc, char** argv) {
         }
     }
     if (!startup) {
-        const double seconds =
-            static_cast<double>(SDL_GetPerformanceCounter() - started) / static_cast<double>(SDL_GetPerformanceFrequency());
+        const double seconds = static_cast<double>(SDL_GetPerformanceCounter() - started) /
+                               static_cast<double>(SDL_GetPerformanceFrequency());
         std::printf("sprites_per_second %.0f\n", kCount * static_cast<double>(kFrames) / seconds);
     }
     std::fflush(stdout);

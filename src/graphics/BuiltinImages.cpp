@@ -482,7 +482,8 @@ Table BuildTable() {
     for (uint32_t i = 0; i < count; ++i) {
         std::memcpy(table.bytes + 4 + 8 * i, &sizes[i], 4);
         std::memcpy(table.bytes + 8 + 8 * i, &offsets[i], 4);
-        std::memcpy(table.bytes + offsets[i], BuiltinImages_Image(static_cast<int32_t>(i), nullptr), sizes[i]);
+        std::memcpy(table.bytes + offsets[i], BuiltinImages_Image(static_cast<int32_t>(i), nullptr),
+                    sizes[i]);
     }
     return table;
 }

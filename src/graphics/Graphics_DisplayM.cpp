@@ -390,7 +390,8 @@ void StampFirstFrame() {
     done = true;
     std::string wanted;
     if (!HostOS_GetEnv("HV_FIRST_FRAME_STAMP", wanted) || wanted.empty()) return;
-    std::fprintf(stderr, "first_frame_monotonic %.6f\n", static_cast<double>(PlatformClock_Microseconds()) * 1e-6);
+    std::fprintf(stderr, "first_frame_monotonic %.6f\n",
+                 static_cast<double>(PlatformClock_Microseconds()) * 1e-6);
 }
 
 }  // namespace

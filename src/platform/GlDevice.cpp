@@ -1362,7 +1362,8 @@ HRESULT GlDevice::Present() {
         }
         if (!DrawToWindow(picture, width, height)) {
             // No program for the quad: the blit turns the picture over as it stretches it.
-            const GLint bw = static_cast<GLint>(m_backBuffer->Width()), bh = static_cast<GLint>(m_backBuffer->Height());
+            const GLint bw = static_cast<GLint>(m_backBuffer->Width()),
+                        bh = static_cast<GLint>(m_backBuffer->Height());
             glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
             glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, picture, 0);
             glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);

@@ -189,7 +189,8 @@ bool LoadCurl(char* error, size_t errorSize) {
     if (!library) library = dlopen(kCurlLibrary, RTLD_NOW | RTLD_LOCAL);
     if (!library) {
         const char* reason = dlerror();
-        CopyText(error, errorSize, (std::string("cannot load ") + kCurlLibrary + ": " + (reason ? reason : "")).c_str());
+        CopyText(error, errorSize,
+                 (std::string("cannot load ") + kCurlLibrary + ": " + (reason ? reason : "")).c_str());
         return false;
     }
     bool all = true;

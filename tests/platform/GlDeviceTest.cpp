@@ -274,6 +274,39 @@ TEST_F(GlDeviceTest, VertexBufferRingDrawsWhatEachLockWrote) {
     buffer->Release();
 }
 
+// More vertices in a frame than the device hands the driver at once: the parts drawn before
+// each flush keep the bytes they were drawn from while the ring is rewritten after it.
+TEST_F(GlDeviceTest, AFrameFlushedInPartsDrawsEveryPartFromItsOwnBytes) {
+    constexpr uint32_t kRingQuads = 1000, kQuads = 3000, kPixels = kWidth * kHeight;
+    const uint32_t quadBytes = 6 * sizeof(Vertex);
+    GpuVertexBuffer* buffer = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(quadBytes * kRingQuads, D3DUSAGE_DYNAMIC, kFvfColourUV,
+                                         D3DPOOL_SYSTEMMEM, &buffer),
+              D3D_OK);
+    auto colourOf = [](uint32_t i) { return 0xFF000000u | (i * 2654435761u >> 8); };
+    for (uint32_t i = 0; i < kQuads; ++i) {
+        const uint32_t slot = i % kRingQuads, offset = slot * quadBytes;
+        const float x = static_cast<float>(i % kPixels % kWidth),
+                    y = static_cast<float>(i % kPixels / kWidth);
+        const std::vector<Vertex> quad = Quad(x, y, x + 1, y + 1, colourOf(i));
+        void* memory = nullptr;
+        ASSERT_EQ(buffer->Lock(offset, 0, &memory, slot == 0 ? D3DLOCK_DISCARD : D3DLOCK_NOOVERWRITE),
+                  D3D_OK);
+        std::memcpy(memory, quad.data(), quadBytes);
+        buffer->Unlock();
+        device->SetStreamSource(0, buffer, offset, sizeof(Vertex));
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    }
+    const std::vector<uint32_t> pixels = ReadBackBuffer(device);
+    for (uint32_t p = 0; p < kPixels; ++p) {
+        uint32_t last = p;
+        while (last + kPixels < kQuads) last += kPixels;
+        ASSERT_EQ(pixels[p], colourOf(last)) << "pixel " << p;
+    }
+    device->SetStreamSource(0, nullptr, 0, 0);
+    buffer->Release();
+}
+
 TEST_F(GlDeviceTest, MultisampledBackBufferResolvesOnCopy) {
     if (FAILED(device->CheckDeviceMultiSampleType(4))) GTEST_SKIP() << "no 4x multisampling";
     GpuPresentParameters params;
