@@ -402,6 +402,9 @@ public:
     const GlFormat& Gl() const { return m_gl; }
     // Drawing or a copy changed the texels on the GPU side.
     void MarkGpuWritten() { m_gpuNewer = true; }
+    // Whether every texel samples with alpha 1. Judged from the CPU's copy of the texels (and
+    // kept until they change); false once the GPU wrote them, or for a format not read here.
+    bool Opaque();
 
 private:
     void ReadBackShadow();
@@ -411,6 +414,7 @@ private:
     GLuint m_name = 0;
     std::vector<uint8_t> m_shadow;  // level 0 as the CPU last saw it
     bool m_gpuNewer;
+    int8_t m_opaque = -1;  // -1: not judged since the CPU's copy last changed
     bool m_locked = false;
     GpuRect m_lockRect{};
     uint32_t m_lockFlags = 0;
@@ -456,6 +460,7 @@ public:
     uint32_t Length() const override { return m_length; }
     HRESULT Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) override;
     HRESULT Unlock() override;
+    const uint8_t* Bytes() const { return m_shadow.data(); }
     void DropGlObjects() override;
 
     GLuint Name() const { return m_name; }
@@ -663,6 +668,8 @@ private:
     void ApplyForDraw();
     void MarkTargetsWritten();
     void CountDrawn(uint64_t vertices);
+    bool BlendChangesNothing(const uint8_t* vertices, uint64_t count, uint32_t stride);
+    void SetGlBlend(bool on);
     bool SetupVertexLayout(GLuint buffer, uintptr_t base, uint32_t stride);
     HRESULT Resolve(GlSurface* surface, GLuint* texture);
     // Draws the texture over the whole window; false when the program for it cannot be had.
@@ -706,6 +713,8 @@ private:
     GLuint m_usedProgram = 0;
     uint32_t m_enabledAttributes = 0;
     uint64_t m_verticesSinceFlush = 0;
+    bool m_glBlend = false;                                         // GL_BLEND as last set
+    uint32_t m_address0[2] = {D3DTADDRESS_WRAP, D3DTADDRESS_WRAP};  // stage 0, u and v
     GpuMaterial m_material = {{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {}, 1};
     GpuLight m_lights[8] = {};
     bool m_lightOn[8] = {};
@@ -765,6 +774,23 @@ void GlTexture::ReadBackShadow() {
     glBindTexture(GL_TEXTURE_2D, m_name);
     glGetTexImage(GL_TEXTURE_2D, 0, m_gl.format, m_gl.type, m_shadow.data());
     m_gpuNewer = false;
+    m_opaque = -1;
+}
+
+bool GlTexture::Opaque() {
+    if (m_gl.alphaIsOne) return true;
+    if (m_format != D3DFMT_A8R8G8B8 || m_gpuNewer || m_locked || m_shadow.empty()) return false;
+    if (m_opaque < 0) {
+        m_opaque = 1;
+        // Texels are B, G, R, A bytes.
+        for (size_t i = 3; i < m_shadow.size(); i += 4) {
+            if (m_shadow[i] != 0xFF) {
+                m_opaque = 0;
+                break;
+            }
+        }
+    }
+    return m_opaque == 1;
 }
 
 HRESULT GlTexture::LockRect(uint32_t level, GpuLockedRect* locked, const GpuRect* rect, uint32_t flags) {
@@ -792,6 +818,7 @@ HRESULT GlTexture::UnlockRect(uint32_t level) {
     if (level != 0 || !m_locked) return D3DERR_INVALIDCALL;
     m_locked = false;
     if ((m_lockFlags & D3DLOCK_READONLY) || !Owner()) return D3D_OK;
+    m_opaque = -1;
     Owner()->MakeCurrent();
     glActiveTexture(kScratchUnit);
     glBindTexture(GL_TEXTURE_2D, m_name);
@@ -1217,6 +1244,7 @@ void GlDevice::ResetStates() {
         ts[D3DTSS_COLORARG2] = ts[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
         glSamplerParameteri(m_samplers[stage], GL_TEXTURE_WRAP_S, GL_REPEAT);
         glSamplerParameteri(m_samplers[stage], GL_TEXTURE_WRAP_T, GL_REPEAT);
+        if (stage == 0) m_address0[0] = m_address0[1] = D3DTADDRESS_WRAP;
         glSamplerParameteri(m_samplers[stage], GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         glSamplerParameteri(m_samplers[stage], GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     }
@@ -1328,7 +1356,7 @@ bool GlDevice::DrawToWindow(GLuint picture, int width, int height) {
     if (m_presentProgram == 0) return false;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, width, height);
-    glDisable(GL_BLEND);
+    SetGlBlend(false);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_STENCIL_TEST);
     glDisable(GL_CULL_FACE);
@@ -1440,9 +1468,11 @@ HRESULT GlDevice::SetSamplerState(uint32_t stage, D3DSAMPLERSTATETYPE type, uint
     switch (type) {
         case D3DSAMP_ADDRESSU:
             glSamplerParameteri(m_samplers[stage], GL_TEXTURE_WRAP_S, GlAddress(value));
+            if (stage == 0) m_address0[0] = value;
             break;
         case D3DSAMP_ADDRESSV:
             glSamplerParameteri(m_samplers[stage], GL_TEXTURE_WRAP_T, GlAddress(value));
+            if (stage == 0) m_address0[1] = value;
             break;
         // No mipmaps: the minification filter is the plain one.
         case D3DSAMP_MAGFILTER:
@@ -1680,11 +1710,7 @@ void GlDevice::ApplyMasks() {
 void GlDevice::ApplyRenderStates() {
     const uint32_t* rs = m_renderStates;
     if (m_dirty & kDirtyBlend) {
-        if (rs[D3DRS_ALPHABLENDENABLE]) {
-            glEnable(GL_BLEND);
-        } else {
-            glDisable(GL_BLEND);
-        }
+        SetGlBlend(rs[D3DRS_ALPHABLENDENABLE] != 0);
         GLenum source = GlBlendFactor(rs[D3DRS_SRCBLEND]), dest = GlBlendFactor(rs[D3DRS_DESTBLEND]);
         if (rs[D3DRS_SRCBLEND] == D3DBLEND_BOTHSRCALPHA) {
             source = GL_SRC_ALPHA;
@@ -1853,6 +1879,45 @@ void GlDevice::MarkTargetsWritten() {
     }
 }
 
+void GlDevice::SetGlBlend(bool on) {
+    if (on == m_glBlend) return;
+    if (on) {
+        glEnable(GL_BLEND);
+    } else {
+        glDisable(GL_BLEND);
+    }
+    m_glBlend = on;
+}
+
+// Blending by source alpha (source x a + target x (1 - a)) leaves a source of alpha 1 exactly as
+// it is, to the bit. A draw of the fixed-function stage whose vertex colours and stage-0 texels
+// all have alpha 1 therefore goes with blending off: a software rasteriser then need not read
+// back every pixel it covers. Anything this cannot judge keeps blending on.
+bool GlDevice::BlendChangesNothing(const uint8_t* vertices, uint64_t count, uint32_t stride) {
+    const uint32_t* rs = m_renderStates;
+    if (!rs[D3DRS_ALPHABLENDENABLE] || m_userProgram || !vertices) return false;
+    const bool bySourceAlpha =
+        rs[D3DRS_SRCBLEND] == D3DBLEND_BOTHSRCALPHA ||
+        (rs[D3DRS_SRCBLEND] == D3DBLEND_SRCALPHA && rs[D3DRS_DESTBLEND] == D3DBLEND_INVSRCALPHA);
+    if (!bySourceAlpha) return false;
+    const uint32_t fvf = m_fvf;
+    if (fvf == 0 || !(fvf & D3DFVF_XYZ) || (fvf & D3DFVF_XYZRHW)) return false;
+    if (rs[D3DRS_LIGHTING] && (fvf & D3DFVF_NORMAL)) return false;
+    if (m_textures[0]) {
+        // A border colour could bring an alpha of its own.
+        if (m_address0[0] == D3DTADDRESS_BORDER || m_address0[1] == D3DTADDRESS_BORDER) return false;
+        if (!m_textures[0]->Opaque()) return false;
+    }
+    if (!(fvf & D3DFVF_DIFFUSE)) return true;  // the colour reads as opaque white
+    // D3D colours are B, G, R, A bytes after the position (and the normal).
+    const uint32_t alphaAt = 12 + ((fvf & D3DFVF_NORMAL) ? 12 : 0) + 3;
+    if (stride < alphaAt + 1) return false;
+    for (uint64_t i = 0; i < count; ++i) {
+        if (vertices[i * stride + alphaAt] != 0xFF) return false;
+    }
+    return true;
+}
+
 void GlDevice::CountDrawn(uint64_t vertices) {
     m_verticesSinceFlush += vertices;
     if (m_verticesSinceFlush < kFlushVertices) return;
@@ -1955,6 +2020,8 @@ HRESULT GlDevice::DrawPrimitive(uint32_t kind, uint32_t startVertex, uint32_t pr
     if (!m_program && !m_userProgram) return D3DERR_INVALIDCALL;
     m_stream->Prepare(static_cast<uint32_t>(from), static_cast<uint32_t>(to));
     if (!SetupVertexLayout(m_stream->Name(), m_streamOffset, m_streamStride)) return D3DERR_INVALIDCALL;
+    SetGlBlend(m_renderStates[D3DRS_ALPHABLENDENABLE] &&
+               !BlendChangesNothing(m_stream->Bytes() + from, count, m_streamStride));
     glDrawArrays(mode, static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
     MarkTargetsWritten();
     CountDrawn(count);
@@ -1972,6 +2039,8 @@ HRESULT GlDevice::DrawPrimitiveUP(uint32_t kind, uint32_t primitiveCount, const 
     glBindBuffer(GL_ARRAY_BUFFER, m_upBuffer);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count) * stride, vertices, GL_STREAM_DRAW);
     if (!SetupVertexLayout(m_upBuffer, 0, stride)) return D3DERR_INVALIDCALL;
+    SetGlBlend(m_renderStates[D3DRS_ALPHABLENDENABLE] &&
+               !BlendChangesNothing(static_cast<const uint8_t*>(vertices), count, stride));
     glDrawArrays(mode, 0, static_cast<GLsizei>(count));
     // The stream source stays what it was.
     MarkTargetsWritten();
