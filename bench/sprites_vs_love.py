@@ -19,7 +19,9 @@ them glibc trims LOVE's heap after Mesa frees each frame's memory, which costs i
 that have nothing to do with drawing.
 
 Usage: sprites_vs_love.py BUILD_FOLDER [--reps N] [--cores LIST] [--only sprites|startup]
+                          [--other-runner PROGRAM]
   BUILD_FOLDER holds halvane-runner-bare and bench/ (bench_make_sprite_game, bench_raw_gl_sprites).
+  --other-runner times another runner program (an earlier build, say) in the same run.
 """
 import argparse
 import os
@@ -94,11 +96,16 @@ def sprites(args, env, folder):
     subprocess.run([args.maker, game, str(COUNT)], check=True, timeout=60)
     output = os.path.join(folder, "out.txt")
     rates = {"LOVE": [], "runner": [], "raw GL": [], "raw GL, no blend": []}
+    if args.other_runner:
+        rates["other runner"] = []
     for _ in range(args.reps):
         _, out = run(["love", os.path.join(HERE, "love")], env, folder, args.cores)
         rates["LOVE"].append(figure(rb"sprites_per_second (\d+)", out, "LOVE"))
         run([args.runner, "-game", game, "-output", output], env, folder, args.cores)
         rates["runner"].append(runner_rate(output))
+        if args.other_runner:
+            run([args.other_runner, "-game", game, "-output", output], env, folder, args.cores)
+            rates["other runner"].append(runner_rate(output))
         _, out = run([args.raw], env, folder, args.cores)
         rates["raw GL"].append(figure(rb"sprites_per_second (\d+)", out, "the raw GL program"))
         _, out = run([args.raw, "-noblend"], env, folder, args.cores)
@@ -116,6 +123,8 @@ def startup(args, env, folder):
     game = os.path.join(folder, "startup.win")
     subprocess.run([args.maker, game, str(STARTUP_COUNT), "startup"], check=True, timeout=60)
     times = {"LOVE": [], "runner": [], "raw GL": []}
+    if args.other_runner:
+        times["other runner"] = []
     runner_env = dict(env, HV_FIRST_FRAME_STAMP="1")
     pattern = rb"first_frame_monotonic (\d+\.\d+)"
     for _ in range(args.reps):
@@ -123,6 +132,9 @@ def startup(args, env, folder):
         times["LOVE"].append((figure(pattern, out, "LOVE") - started) * 1000)
         started, out = run([args.runner, "-game", game], runner_env, folder, args.cores)
         times["runner"].append((figure(pattern, out, "the runner") - started) * 1000)
+        if args.other_runner:
+            started, out = run([args.other_runner, "-game", game], runner_env, folder, args.cores)
+            times["other runner"].append((figure(pattern, out, "the other runner") - started) * 1000)
         started, out = run([args.raw, "-startup"], env, folder, args.cores)
         times["raw GL"].append((figure(pattern, out, "the raw GL program") - started) * 1000)
     print("start to first presented frame (one room, %d sprites), min / median / max of %d:" %
@@ -139,12 +151,15 @@ def main():
     parser.add_argument("--reps", type=int, default=5)
     parser.add_argument("--cores", default=",".join(str(c) for c in sorted(os.sched_getaffinity(0))))
     parser.add_argument("--only", choices=["sprites", "startup"])
+    parser.add_argument("--other-runner", help="another runner program to time beside this one")
     parser.add_argument("--tunables", default=DEFAULT_TUNABLES, help="GLIBC_TUNABLES for every program")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
     args.runner = os.path.join(build, "halvane-runner-bare")
     args.maker = os.path.join(build, "bench", "bench_make_sprite_game")
     args.raw = os.path.join(build, "bench", "bench_raw_gl_sprites")
+    if args.other_runner:
+        args.other_runner = os.path.abspath(args.other_runner)
     if not shutil.which("love") or not shutil.which("Xvfb"):
         print("skipped: needs love (Debian package \"love\") and Xvfb")
         return 0
