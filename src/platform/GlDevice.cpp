@@ -39,6 +39,8 @@ constexpr GLenum kScratchUnit = GL_TEXTURE0 + 15;  // uploads and read-backs; ne
 // vertices lets its threads draw one part while this thread prepares the next (on a GPU a flush
 // every few thousand triangles costs next to nothing).
 constexpr uint64_t kFlushVertices = 12288;
+// The most vertices a draw's colours are read to find it opaque (a full batch of the layer above).
+constexpr uint64_t kOpaqueScanVertices = 65536;
 
 constexpr GLuint kAttribPosition = 0;
 constexpr GLuint kAttribNormal = 1;
@@ -1909,6 +1911,8 @@ bool GlDevice::BlendChangesNothing(const uint8_t* vertices, uint64_t count, uint
         if (!m_textures[0]->Opaque()) return false;
     }
     if (!(fvf & D3DFVF_DIFFUSE)) return true;  // the colour reads as opaque white
+    // Reading every colour of a very large buffer each frame could cost more than it saves.
+    if (count > kOpaqueScanVertices) return false;
     // D3D colours are B, G, R, A bytes after the position (and the normal).
     const uint32_t alphaAt = 12 + ((fvf & D3DFVF_NORMAL) ? 12 : 0) + 3;
     if (stride < alphaAt + 1) return false;
