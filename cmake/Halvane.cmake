@@ -12,6 +12,10 @@ function(hv_target_defaults target)
     endif()
 endfunction()
 
+# A program records only the shared libraries it calls into: each one loaded at start-up costs
+# the process's start (and every later symbol lookup) a little.
+add_link_options(LINKER:--as-needed)
+
 if(HV_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     add_link_options(-fsanitize=address,undefined)

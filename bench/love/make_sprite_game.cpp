@@ -1,8 +1,10 @@
-// Writes the runner's side of the sprite comparison with LOVE: 20,000 instances of a 16 x 16
-// sprite at the same scattered positions in a 640 x 480 room whose speed sets no frame limit;
-// a controller prints current_time at step 1 and step 121 and then ends the game.
-// Usage: make_sprite_game OUTPUT
+// Writes the runner's side of the sprite comparison with LOVE: COUNT (default 20,000) instances
+// of a 16 x 16 sprite at the same scattered positions in a 640 x 480 room whose speed sets no
+// frame limit; a controller prints current_time at step 1 and step 121 and then ends the game.
+// With "startup" the controller ends the game at step 2, once the first frame is presented.
+// Usage: make_sprite_game OUTPUT [COUNT] [startup]
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,7 +13,14 @@
 
 namespace {
 
-constexpr int kCount = 20000;
+const char* const kStartupCreate = R"(
+    push.i 2
+    conv.i.v
+    push.i 1
+    conv.i.v
+    call.i alarm_set 2
+    pop.v.v global.sink
+)";
 
 const char* const kCreate = R"(
     push.i 1
@@ -47,8 +56,10 @@ std::vector<uint8_t> RedBlob() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_sprite_game OUTPUT\n");
+    const int count = argc > 2 ? std::atoi(argv[2]) : 20000;
+    const bool startup = argc > 3 && std::strcmp(argv[3], "startup") == 0;
+    if (argc < 2 || argc > 4 || count < 0 || (argc > 3 && !startup)) {
+        std::fprintf(stderr, "usage: make_sprite_game OUTPUT [COUNT] [startup]\n");
         return 2;
     }
     formpack::FormFile file;
@@ -65,7 +76,7 @@ int main(int argc, char** argv) {
     sprite.frames = {0};
     file.sprites = std::vector<std::optional<formpack::Sprite>>{sprite};
     const std::string last = std::string(kStamp) + "    call.i game_end 0\n    pop.v.v global.sink\n";
-    if (!e2e::AddCode(file, "gml_Object_obj_clock_Create_0", kCreate) ||
+    if (!e2e::AddCode(file, "gml_Object_obj_clock_Create_0", startup ? kStartupCreate : kCreate) ||
         !e2e::AddCode(file, "gml_Object_obj_clock_Alarm_0", kStamp) ||
         !e2e::AddCode(file, "gml_Object_obj_clock_Alarm_1", last.c_str()))
         return 1;
@@ -87,7 +98,7 @@ int main(int argc, char** argv) {
     c.object = 0;
     c.id = 100001;
     room.instances.push_back(c);
-    for (int i = 0; i < kCount; ++i) {
+    for (int i = 0; i < count; ++i) {
         formpack::RoomInstance r;
         r.object = 1;
         r.id = 100002 + i;

@@ -520,8 +520,8 @@ void Runner_StartUp() {
     ProcessMessages();
     DebugConsole.Output("Splash!\n");
     DebugConsole.Output("Start Frame\n");
+    // The particle shape textures are made at their first draw (Particle_ShapeTexture).
     DebugConsole.Output("Part Create Textures\n");
-    Particle_Init();
     DebugConsole.Output("Debug Init Remote Interface\n");
     Debug_InitRemoteInterface();
     DebugConsole.Output("VM Init\n");

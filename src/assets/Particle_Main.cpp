@@ -834,7 +834,10 @@ bool Particle_LayerMode() {
 }
 
 TextureRecord* Particle_ShapeTexture(int32_t shape) {
-    return shape >= 0 && shape < PARTICLE_SHAPE_COUNT ? g_shapeTextures[shape] : nullptr;
+    if (shape < 0 || shape >= PARTICLE_SHAPE_COUNT) return nullptr;
+    // Made at the first draw of the shape, so that a game without particles never makes one.
+    if (g_shapeTextures[shape] == nullptr) g_shapeTextures[shape] = GR_Builtin_Image_Texture(shape + 1);
+    return g_shapeTextures[shape];
 }
 
 void Particle_InstallHooks() {

@@ -198,14 +198,14 @@ double Particle_Wiggle(double m);
 // --- Life cycle -------------------------------------------------------------------------------
 
 void Particle_Reset();      // every run and restart: all types and systems go
-void Particle_Init();       // the shape textures, once the device exists
+void Particle_Init();       // every shape texture now (else each is made at its first draw)
 void Particle_RoomStart();  // layer mode: elements for systems that have none
 void Particle_RoomEnd();    // layer mode: every system loses its element
 void Particle_Shutdown();
 // Fills the frame loop's particle members.
 void Particle_InstallHooks();
 
-// The shape texture of a pt_shape_* value (null before Particle_Init or outside 0..13).
+// The shape texture of a pt_shape_* value, made at its first use (null outside 0..13).
 TextureRecord* Particle_ShapeTexture(int32_t shape);
 
 // Whether systems live on layers (the room layers' layer mode).

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "core/MemoryManager.h"
@@ -427,7 +428,32 @@ std::vector<uint8_t> SplashPng() {
     return png;
 }
 
-// ---- the table -----------------------------------------------------------------------------
+// ---- the images and the table --------------------------------------------------------------
+
+// Each image is drawn the first time it is asked for (a start-up that needs none of them pays
+// for none) and kept for the run.
+std::vector<uint8_t> MakeImage(int32_t index) {
+    auto dds = [](const Picture& picture, int width, int height) {
+        uint32_t size = 0;
+        uint8_t* bytes = DDS_Encode(picture.data(), width, height, &size);
+        std::vector<uint8_t> image(bytes, bytes + size);
+        MEM_FREE(bytes);
+        return image;
+    };
+    if (index == BUILTIN_IMAGE_WHITE)
+        return dds(Picture(BUILTIN_SHAPE_SIDE * BUILTIN_SHAPE_SIDE, 0xFFFFFFFFu), BUILTIN_SHAPE_SIDE,
+                   BUILTIN_SHAPE_SIDE);
+    if (index < BUILTIN_IMAGE_FONT)
+        return dds(ParticleShape(index - BUILTIN_IMAGE_FIRST_SHAPE), BUILTIN_SHAPE_SIDE, BUILTIN_SHAPE_SIDE);
+    if (index == BUILTIN_IMAGE_FONT) return dds(FontImage(), BUILTIN_FONT_WIDTH, BUILTIN_FONT_HEIGHT);
+    return SplashPng();
+}
+
+struct Made {
+    std::once_flag once;
+    std::vector<uint8_t> bytes;
+};
+std::array<Made, BUILTIN_IMAGE_COUNT> g_images;
 
 struct Table {
     uint8_t* bytes = nullptr;
@@ -439,36 +465,25 @@ uint32_t Align128(uint32_t offset) {
 }
 
 Table BuildTable() {
-    std::vector<std::vector<uint8_t>> images;
-    auto addDds = [&images](const Picture& picture, int width, int height) {
-        uint32_t size = 0;
-        uint8_t* dds = DDS_Encode(picture.data(), width, height, &size);
-        images.emplace_back(dds, dds + size);
-        MEM_FREE(dds);
-    };
-    addDds(Picture(BUILTIN_SHAPE_SIDE * BUILTIN_SHAPE_SIDE, 0xFFFFFFFFu), BUILTIN_SHAPE_SIDE,
-           BUILTIN_SHAPE_SIDE);
-    for (int shape = 0; shape < 14; ++shape)
-        addDds(ParticleShape(shape), BUILTIN_SHAPE_SIDE, BUILTIN_SHAPE_SIDE);
-    addDds(FontImage(), BUILTIN_FONT_WIDTH, BUILTIN_FONT_HEIGHT);
-    images.push_back(SplashPng());
-
-    const uint32_t count = static_cast<uint32_t>(images.size());
+    const uint32_t count = BUILTIN_IMAGE_COUNT;
     uint32_t offset = Align128(4 + 8 * count);
-    std::vector<uint32_t> offsets;
-    for (const auto& image : images) {
+    std::vector<uint32_t> offsets, sizes;
+    for (int32_t i = 0; i < BUILTIN_IMAGE_COUNT; ++i) {
+        uint32_t size = 0;
+        BuiltinImages_Image(i, &size);
         offsets.push_back(offset);
-        offset = Align128(offset + static_cast<uint32_t>(image.size()));
+        sizes.push_back(size);
+        offset = Align128(offset + size);
     }
     Table table;
     table.size = offset;
     table.bytes = static_cast<uint8_t*>(MEM_ALLOC(offset));
     std::memcpy(table.bytes, &count, 4);
     for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t size = static_cast<uint32_t>(images[i].size());
-        std::memcpy(table.bytes + 4 + 8 * i, &size, 4);
+        std::memcpy(table.bytes + 4 + 8 * i, &sizes[i], 4);
         std::memcpy(table.bytes + 8 + 8 * i, &offsets[i], 4);
-        std::memcpy(table.bytes + offsets[i], images[i].data(), size);
+        std::memcpy(table.bytes + offsets[i], BuiltinImages_Image(static_cast<int32_t>(i), nullptr),
+                    sizes[i]);
     }
     return table;
 }
@@ -479,6 +494,17 @@ const Table& TheTable() {
 }
 
 }  // namespace
+
+const uint8_t* BuiltinImages_Image(int32_t index, uint32_t* size) {
+    if (index < 0 || index >= BUILTIN_IMAGE_COUNT) {
+        if (size) *size = 0;
+        return nullptr;
+    }
+    Made& made = g_images[static_cast<size_t>(index)];
+    std::call_once(made.once, [&made, index] { made.bytes = MakeImage(index); });
+    if (size) *size = static_cast<uint32_t>(made.bytes.size());
+    return made.bytes.data();
+}
 
 const BuiltinGlyph* const BuiltinFont_Glyphs = kGlyphTable.data();
 

@@ -1,5 +1,5 @@
-// The built-in image table: our own pictures, drawn by code the first time the table is asked
-// for. Images 0-15 are 32-bit DDS files, image 16 a palette PNG.
+// The built-in images: our own pictures, each drawn by code the first time it is asked for.
+// Images 0-15 are 32-bit DDS files, image 16 a palette PNG.
 //   0      64 x 64 opaque white
 //   1-14   64 x 64 white particle shapes on transparent (pixel, disk, square, line, star,
 //          circle, ring, sphere, flare, spark, explosion, cloud, smoke, snow)
@@ -21,7 +21,11 @@ constexpr int32_t BUILTIN_FONT_FIRST = 32, BUILTIN_FONT_LAST = 136;
 constexpr int32_t BUILTIN_FONT_GLYPHS = BUILTIN_FONT_LAST - BUILTIN_FONT_FIRST + 1;
 constexpr int32_t BUILTIN_SPLASH_SIDE = 1024;
 
-// The table (a u32 count, then per image a u32 size and a u32 offset from the table's start;
+// Image `index` as a file in memory (its byte count in `size` when not null), kept for the run;
+// null (size 0) past the images.
+const uint8_t* BuiltinImages_Image(int32_t index, uint32_t* size);
+
+// All of them as one table (a u32 count, then per image a u32 size and a u32 offset from the table's start;
 // images at 128-byte aligned offsets), made once and kept for the run.
 const uint8_t* BuiltinImages_Table();
 uint32_t BuiltinImages_TableSize();

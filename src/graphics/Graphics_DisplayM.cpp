@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -18,7 +19,9 @@
 #include "graphics/Graphics_Matrix.h"
 #include "graphics/ShaderM.h"
 #include "graphics/Buffer_Vertex.h"
+#include "platform/Clock.h"
 #include "platform/Display.h"
+#include "platform/HostOS.h"
 #include "platform/WindowOps.h"
 #include "core/ProfilerScope.h"
 #include "io/Profiler.h"
@@ -377,6 +380,22 @@ bool Start_Frame() {
     return true;
 }
 
+namespace {
+
+// With HV_FIRST_FRAME_STAMP set, the end of the first present is written to standard error as
+// "first_frame_monotonic SECONDS" (the monotonic clock): start-up benches time exec to first frame.
+void StampFirstFrame() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    std::string wanted;
+    if (!HostOS_GetEnv("HV_FIRST_FRAME_STAMP", wanted) || wanted.empty()) return;
+    std::fprintf(stderr, "first_frame_monotonic %.6f\n",
+                 static_cast<double>(PlatformClock_Microseconds()) * 1e-6);
+}
+
+}  // namespace
+
 bool End_Frame(bool present) {
     if (!g_D3D.device) return false;
     const bool profiled = g_ProfilerActive;
@@ -425,7 +444,9 @@ bool GR_D3D_Present() {
     // A frame rate of 0 has no period to pace to.
     if (g_D3D.alternateSync && g_D3D.vsync && Run_ResetCountdown != 1 && g_D3D.targetFrameRate > 0)
         PacePresent();
-    return SUCCEEDED(g_D3D.device->Present());
+    const bool presented = SUCCEEDED(g_D3D.device->Present());
+    if (presented) StampFirstFrame();
+    return presented;
 }
 
 bool GR_Window_Show_First() {

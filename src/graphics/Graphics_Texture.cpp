@@ -641,5 +641,5 @@ void GR_Texture_Startup() {
     g_GRHooks.targetPopAll = GR_Target_Pop_All;
     g_GRHooks.targetUnwindForEndScene = GR_Target_Unwind_For_End_Scene;
     TXTR_SetTextureCreator(CreateTextureFromChunk, GR_Texture_Read_Blob_Size);
-    GR_Builtin_Images_Init(BuiltinImages_Table());
+    GR_Builtin_Images_Init(BuiltinImages_Image);
 }

@@ -31,7 +31,7 @@ int32_t g_targetDepth = 0;
 TextureRecord* g_currentTargets[GR_TARGET_SLOTS] = {};
 GpuTexture* g_lastBound = nullptr;
 GR_ImageReader g_imageReader = {};
-const uint8_t* g_builtinTable = nullptr;
+GR_BuiltinImageSource g_builtinImages = nullptr;
 
 Device* TheDevice() {
     return g_D3D.device;
@@ -752,15 +752,15 @@ TextureRecord* GR_Target_Current(int32_t slot) {
 
 // ---- built-in images -----------------------------------------------------------------------
 
-void GR_Builtin_Images_Init(const uint8_t* table) {
-    g_builtinTable = table;
+void GR_Builtin_Images_Init(GR_BuiltinImageSource source) {
+    g_builtinImages = source;
 }
 
 TextureRecord* GR_Builtin_Image_Texture(int32_t index) {
-    if (!g_builtinTable || index < 0 || static_cast<uint32_t>(index) >= ReadU32(g_builtinTable))
-        return nullptr;
-    const uint32_t size = ReadU32(g_builtinTable + 4 + 8 * index);
-    const uint32_t offset = ReadU32(g_builtinTable + 8 + 8 * index);
+    if (!g_builtinImages) return nullptr;
+    uint32_t size = 0;
+    const uint8_t* image = g_builtinImages(index, &size);
+    if (!image || size == 0) return nullptr;
     GR_ImageInfo info;
-    return GR_Texture_Create_From_Blob(g_builtinTable + offset, size, &info, TEXFMT_DEFAULT);
+    return GR_Texture_Create_From_Blob(image, size, &info, TEXFMT_DEFAULT);
 }

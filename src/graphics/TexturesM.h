@@ -146,7 +146,8 @@ int32_t GR_Target_Depth();
 // The record drawn into through a slot; null for the back buffer.
 TextureRecord* GR_Target_Current(int32_t slot);
 
-// The built-in image table: a u32 count, then per image a u32 size and a u32 offset from the
-// table's start. GR_Builtin_Image_Texture makes a record from image `index` (null past the table).
-void GR_Builtin_Images_Init(const uint8_t* table);
+// Where the built-in images come from: image `index` as a file in memory and its byte count
+// (null past the last). GR_Builtin_Image_Texture makes a record from one (null when there is none).
+using GR_BuiltinImageSource = const uint8_t* (*)(int32_t index, uint32_t* size);
+void GR_Builtin_Images_Init(GR_BuiltinImageSource source);
 TextureRecord* GR_Builtin_Image_Texture(int32_t index);

@@ -35,6 +35,12 @@ constexpr GLenum kCompressedDxt5 = 0x83F3;
 constexpr uint32_t kStages = 8;
 constexpr uint32_t kTargets = 4;
 constexpr GLenum kScratchUnit = GL_TEXTURE0 + 15;  // uploads and read-backs; never sampled
+// A software rasteriser starts drawing only at a flush: handing it a frame in parts of this many
+// vertices lets its threads draw one part while this thread prepares the next (on a GPU a flush
+// every few thousand triangles costs next to nothing).
+constexpr uint64_t kFlushVertices = 12288;
+// The most vertices a draw's colours are read to find it opaque (a full batch of the layer above).
+constexpr uint64_t kOpaqueScanVertices = 65536;
 
 constexpr GLuint kAttribPosition = 0;
 constexpr GLuint kAttribNormal = 1;
@@ -398,6 +404,9 @@ public:
     const GlFormat& Gl() const { return m_gl; }
     // Drawing or a copy changed the texels on the GPU side.
     void MarkGpuWritten() { m_gpuNewer = true; }
+    // Whether every texel samples with alpha 1. Judged from the CPU's copy of the texels (and
+    // kept until they change); false once the GPU wrote them, or for a format not read here.
+    bool Opaque();
 
 private:
     void ReadBackShadow();
@@ -407,6 +416,7 @@ private:
     GLuint m_name = 0;
     std::vector<uint8_t> m_shadow;  // level 0 as the CPU last saw it
     bool m_gpuNewer;
+    int8_t m_opaque = -1;  // -1: not judged since the CPU's copy last changed
     bool m_locked = false;
     GpuRect m_lockRect{};
     uint32_t m_lockFlags = 0;
@@ -452,6 +462,7 @@ public:
     uint32_t Length() const override { return m_length; }
     HRESULT Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) override;
     HRESULT Unlock() override;
+    const uint8_t* Bytes() const { return m_shadow.data(); }
     void DropGlObjects() override;
 
     GLuint Name() const { return m_name; }
@@ -658,8 +669,13 @@ private:
     void BindTargets();
     void ApplyForDraw();
     void MarkTargetsWritten();
+    void CountDrawn(uint64_t vertices);
+    bool BlendChangesNothing(const uint8_t* vertices, uint64_t count, uint32_t stride);
+    void SetGlBlend(bool on);
     bool SetupVertexLayout(GLuint buffer, uintptr_t base, uint32_t stride);
     HRESULT Resolve(GlSurface* surface, GLuint* texture);
+    // Draws the texture over the whole window; false when the program for it cannot be had.
+    bool DrawToWindow(GLuint picture, int width, int height);
 
     static GlDevice* s_current;
 
@@ -671,6 +687,8 @@ private:
 
     GLuint m_vao = 0, m_upBuffer = 0, m_drawFbo = 0, m_readFbo = 0, m_blitFbo = 0;
     GLuint m_whiteTexture = 0, m_resolveTexture = 0;
+    GLuint m_presentProgram = 0, m_presentSampler = 0;
+    bool m_presentFailed = false;
     uint32_t m_resolveWidth = 0, m_resolveHeight = 0;
     GLuint m_samplers[kStages] = {};
     std::unordered_map<uint32_t, std::unique_ptr<GlProgram>> m_programs;
@@ -696,6 +714,9 @@ private:
     GlShaderProgram* m_userProgram = nullptr;  // no reference held: a program forgets itself
     GLuint m_usedProgram = 0;
     uint32_t m_enabledAttributes = 0;
+    uint64_t m_verticesSinceFlush = 0;
+    bool m_glBlend = false;                                         // GL_BLEND as last set
+    uint32_t m_address0[2] = {D3DTADDRESS_WRAP, D3DTADDRESS_WRAP};  // stage 0, u and v
     GpuMaterial m_material = {{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {}, 1};
     GpuLight m_lights[8] = {};
     bool m_lightOn[8] = {};
@@ -755,6 +776,23 @@ void GlTexture::ReadBackShadow() {
     glBindTexture(GL_TEXTURE_2D, m_name);
     glGetTexImage(GL_TEXTURE_2D, 0, m_gl.format, m_gl.type, m_shadow.data());
     m_gpuNewer = false;
+    m_opaque = -1;
+}
+
+bool GlTexture::Opaque() {
+    if (m_gl.alphaIsOne) return true;
+    if (m_format != D3DFMT_A8R8G8B8 || m_gpuNewer || m_locked || m_shadow.empty()) return false;
+    if (m_opaque < 0) {
+        m_opaque = 1;
+        // Texels are B, G, R, A bytes.
+        for (size_t i = 3; i < m_shadow.size(); i += 4) {
+            if (m_shadow[i] != 0xFF) {
+                m_opaque = 0;
+                break;
+            }
+        }
+    }
+    return m_opaque == 1;
 }
 
 HRESULT GlTexture::LockRect(uint32_t level, GpuLockedRect* locked, const GpuRect* rect, uint32_t flags) {
@@ -782,6 +820,7 @@ HRESULT GlTexture::UnlockRect(uint32_t level) {
     if (level != 0 || !m_locked) return D3DERR_INVALIDCALL;
     m_locked = false;
     if ((m_lockFlags & D3DLOCK_READONLY) || !Owner()) return D3D_OK;
+    m_opaque = -1;
     Owner()->MakeCurrent();
     glActiveTexture(kScratchUnit);
     glBindTexture(GL_TEXTURE_2D, m_name);
@@ -1097,6 +1136,8 @@ GlDevice::~GlDevice() {
     glDeleteSamplers(kStages, m_samplers);
     glDeleteTextures(1, &m_whiteTexture);
     if (m_resolveTexture) glDeleteTextures(1, &m_resolveTexture);
+    if (m_presentProgram) glDeleteProgram(m_presentProgram);
+    if (m_presentSampler) glDeleteSamplers(1, &m_presentSampler);
     m_context.reset();
     if (s_current == this) s_current = nullptr;
 }
@@ -1205,6 +1246,7 @@ void GlDevice::ResetStates() {
         ts[D3DTSS_COLORARG2] = ts[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
         glSamplerParameteri(m_samplers[stage], GL_TEXTURE_WRAP_S, GL_REPEAT);
         glSamplerParameteri(m_samplers[stage], GL_TEXTURE_WRAP_T, GL_REPEAT);
+        if (stage == 0) m_address0[0] = m_address0[1] = D3DTADDRESS_WRAP;
         glSamplerParameteri(m_samplers[stage], GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         glSamplerParameteri(m_samplers[stage], GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     }
@@ -1264,8 +1306,75 @@ HRESULT GlDevice::Resolve(GlSurface* surface, GLuint* texture) {
     return D3D_OK;
 }
 
+// The picture goes to the window as one textured quad, its rows turned over (the window's run
+// bottom first), stretched with linear filtering. A blit would do the same, but a software
+// driver builds a whole blitting pipeline for it: far slower to the first frame than a quad
+// drawn by a program as small as this one.
+const char* const kPresentVertexProgram = R"(#version 330 core
+out vec2 vTexCoord;
+void main() {
+    vec2 corner = vec2(float(gl_VertexID & 1), float(gl_VertexID >> 1));
+    vTexCoord = vec2(corner.x, 1.0 - corner.y);
+    gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
+}
+)";
+
+const char* const kPresentFragmentProgram = R"(#version 330 core
+in vec2 vTexCoord;
+uniform sampler2D uPicture;
+out vec4 oColour;
+void main() { oColour = texture(uPicture, vTexCoord); }
+)";
+
+bool GlDevice::DrawToWindow(GLuint picture, int width, int height) {
+    if (m_presentProgram == 0 && !m_presentFailed) {
+        GLuint vertex = CompileShader(GL_VERTEX_SHADER, kPresentVertexProgram);
+        GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, kPresentFragmentProgram);
+        GLint linked = 0;
+        if (vertex && fragment) {
+            m_presentProgram = glCreateProgram();
+            glAttachShader(m_presentProgram, vertex);
+            glAttachShader(m_presentProgram, fragment);
+            glLinkProgram(m_presentProgram);
+            glGetProgramiv(m_presentProgram, GL_LINK_STATUS, &linked);
+        }
+        if (vertex) glDeleteShader(vertex);
+        if (fragment) glDeleteShader(fragment);
+        if (!linked) {
+            if (m_presentProgram) glDeleteProgram(m_presentProgram);
+            m_presentProgram = 0;
+            m_presentFailed = true;
+        } else {
+            glUseProgram(m_presentProgram);
+            glUniform1i(glGetUniformLocation(m_presentProgram, "uPicture"), 0);
+            m_usedProgram = m_presentProgram;
+            glGenSamplers(1, &m_presentSampler);
+            glSamplerParameteri(m_presentSampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+            glSamplerParameteri(m_presentSampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            glSamplerParameteri(m_presentSampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+            glSamplerParameteri(m_presentSampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        }
+    }
+    if (m_presentProgram == 0) return false;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, width, height);
+    SetGlBlend(false);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    UseProgram(m_presentProgram);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, picture);
+    glBindSampler(0, m_presentSampler);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glBindSampler(0, m_samplers[0]);
+    return true;
+}
+
 HRESULT GlDevice::Present() {
     MakeCurrent();
+    m_verticesSinceFlush = 0;
     if (!m_context->HasWindow()) {
         glFlush();
         return D3D_OK;
@@ -1275,19 +1384,22 @@ HRESULT GlDevice::Present() {
     if (width > 0 && height > 0) {
         glDisable(GL_SCISSOR_TEST);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        GLint bw = static_cast<GLint>(m_backBuffer->Width()), bh = static_cast<GLint>(m_backBuffer->Height());
+        GLuint picture = 0;
         if (m_backBuffer->Samples() > 1) {
-            GLuint resolved = 0;
-            Resolve(m_backBuffer, &resolved);
-            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_blitFbo);
+            Resolve(m_backBuffer, &picture);
         } else {
-            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
-            m_backBuffer->AttachTo(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0);
+            picture = m_backBuffer->Texture()->Name();
         }
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        // The window's rows run bottom first: turn the picture over while stretching it.
-        glBlitFramebuffer(0, 0, bw, bh, 0, height, width, 0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
-        m_dirty |= kDirtyTargets | kDirtyColourMask;
+        if (!DrawToWindow(picture, width, height)) {
+            // No program for the quad: the blit turns the picture over as it stretches it.
+            const GLint bw = static_cast<GLint>(m_backBuffer->Width()),
+                        bh = static_cast<GLint>(m_backBuffer->Height());
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
+            glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, picture, 0);
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+            glBlitFramebuffer(0, 0, bw, bh, 0, height, width, 0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        }
+        m_dirty |= kDirtyAll;
     }
     m_context->Swap();
     return D3D_OK;
@@ -1358,9 +1470,11 @@ HRESULT GlDevice::SetSamplerState(uint32_t stage, D3DSAMPLERSTATETYPE type, uint
     switch (type) {
         case D3DSAMP_ADDRESSU:
             glSamplerParameteri(m_samplers[stage], GL_TEXTURE_WRAP_S, GlAddress(value));
+            if (stage == 0) m_address0[0] = value;
             break;
         case D3DSAMP_ADDRESSV:
             glSamplerParameteri(m_samplers[stage], GL_TEXTURE_WRAP_T, GlAddress(value));
+            if (stage == 0) m_address0[1] = value;
             break;
         // No mipmaps: the minification filter is the plain one.
         case D3DSAMP_MAGFILTER:
@@ -1598,11 +1712,7 @@ void GlDevice::ApplyMasks() {
 void GlDevice::ApplyRenderStates() {
     const uint32_t* rs = m_renderStates;
     if (m_dirty & kDirtyBlend) {
-        if (rs[D3DRS_ALPHABLENDENABLE]) {
-            glEnable(GL_BLEND);
-        } else {
-            glDisable(GL_BLEND);
-        }
+        SetGlBlend(rs[D3DRS_ALPHABLENDENABLE] != 0);
         GLenum source = GlBlendFactor(rs[D3DRS_SRCBLEND]), dest = GlBlendFactor(rs[D3DRS_DESTBLEND]);
         if (rs[D3DRS_SRCBLEND] == D3DBLEND_BOTHSRCALPHA) {
             source = GL_SRC_ALPHA;
@@ -1771,6 +1881,54 @@ void GlDevice::MarkTargetsWritten() {
     }
 }
 
+void GlDevice::SetGlBlend(bool on) {
+    if (on == m_glBlend) return;
+    if (on) {
+        glEnable(GL_BLEND);
+    } else {
+        glDisable(GL_BLEND);
+    }
+    m_glBlend = on;
+}
+
+// Blending by source alpha (source x a + target x (1 - a)) leaves a source of alpha 1 exactly as
+// it is, to the bit. A draw of the fixed-function stage whose vertex colours and stage-0 texels
+// all have alpha 1 therefore goes with blending off: a software rasteriser then need not read
+// back every pixel it covers. Anything this cannot judge keeps blending on.
+bool GlDevice::BlendChangesNothing(const uint8_t* vertices, uint64_t count, uint32_t stride) {
+    const uint32_t* rs = m_renderStates;
+    if (!rs[D3DRS_ALPHABLENDENABLE] || m_userProgram || !vertices) return false;
+    const bool bySourceAlpha =
+        rs[D3DRS_SRCBLEND] == D3DBLEND_BOTHSRCALPHA ||
+        (rs[D3DRS_SRCBLEND] == D3DBLEND_SRCALPHA && rs[D3DRS_DESTBLEND] == D3DBLEND_INVSRCALPHA);
+    if (!bySourceAlpha) return false;
+    const uint32_t fvf = m_fvf;
+    if (fvf == 0 || !(fvf & D3DFVF_XYZ) || (fvf & D3DFVF_XYZRHW)) return false;
+    if (rs[D3DRS_LIGHTING] && (fvf & D3DFVF_NORMAL)) return false;
+    if (m_textures[0]) {
+        // A border colour could bring an alpha of its own.
+        if (m_address0[0] == D3DTADDRESS_BORDER || m_address0[1] == D3DTADDRESS_BORDER) return false;
+        if (!m_textures[0]->Opaque()) return false;
+    }
+    if (!(fvf & D3DFVF_DIFFUSE)) return true;  // the colour reads as opaque white
+    // Reading every colour of a very large buffer each frame could cost more than it saves.
+    if (count > kOpaqueScanVertices) return false;
+    // D3D colours are B, G, R, A bytes after the position (and the normal).
+    const uint32_t alphaAt = 12 + ((fvf & D3DFVF_NORMAL) ? 12 : 0) + 3;
+    if (stride < alphaAt + 1) return false;
+    for (uint64_t i = 0; i < count; ++i) {
+        if (vertices[i * stride + alphaAt] != 0xFF) return false;
+    }
+    return true;
+}
+
+void GlDevice::CountDrawn(uint64_t vertices) {
+    m_verticesSinceFlush += vertices;
+    if (m_verticesSinceFlush < kFlushVertices) return;
+    glFlush();
+    m_verticesSinceFlush = 0;
+}
+
 void GlDevice::EnableAttributes(uint32_t mask) {
     const uint32_t change = mask ^ m_enabledAttributes;
     for (GLuint location = 0; location < 16; ++location) {
@@ -1866,8 +2024,11 @@ HRESULT GlDevice::DrawPrimitive(uint32_t kind, uint32_t startVertex, uint32_t pr
     if (!m_program && !m_userProgram) return D3DERR_INVALIDCALL;
     m_stream->Prepare(static_cast<uint32_t>(from), static_cast<uint32_t>(to));
     if (!SetupVertexLayout(m_stream->Name(), m_streamOffset, m_streamStride)) return D3DERR_INVALIDCALL;
+    SetGlBlend(m_renderStates[D3DRS_ALPHABLENDENABLE] &&
+               !BlendChangesNothing(m_stream->Bytes() + from, count, m_streamStride));
     glDrawArrays(mode, static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
     MarkTargetsWritten();
+    CountDrawn(count);
     return D3D_OK;
 }
 
@@ -1882,9 +2043,12 @@ HRESULT GlDevice::DrawPrimitiveUP(uint32_t kind, uint32_t primitiveCount, const 
     glBindBuffer(GL_ARRAY_BUFFER, m_upBuffer);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count) * stride, vertices, GL_STREAM_DRAW);
     if (!SetupVertexLayout(m_upBuffer, 0, stride)) return D3DERR_INVALIDCALL;
+    SetGlBlend(m_renderStates[D3DRS_ALPHABLENDENABLE] &&
+               !BlendChangesNothing(static_cast<const uint8_t*>(vertices), count, stride));
     glDrawArrays(mode, 0, static_cast<GLsizei>(count));
     // The stream source stays what it was.
     MarkTargetsWritten();
+    CountDrawn(count);
     return D3D_OK;
 }
 

@@ -1,17 +1,38 @@
 #include "platform/HTTP_MainM.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <type_traits>
 
 namespace {
 
 std::mutex g_openMutex;  // guards g_opened
 bool g_opened = false;
+
+// libcurl and the 25-odd libraries it brings are loaded at the first transfer, not at start-up:
+// most games never make one, and every library loaded at start slows the process's start (each
+// later symbol lookup, Mesa's among them, walks past all of them). Filled once by Open.
+struct CurlCalls {
+    CURLcode (*globalInit)(long flags);
+    const char* (*easyStrerror)(CURLcode code);
+    CURL* (*easyInit)();
+    CURLcode (*easySetopt)(CURL* curl, CURLoption option, ...);
+    CURLcode (*easyPerform)(CURL* curl);
+    void (*easyCleanup)(CURL* curl);
+    curl_slist* (*slistAppend)(curl_slist* list, const char* text);
+    void (*slistFreeAll)(curl_slist* list);
+} g_curl;
+
+constexpr const char* kCurlLibrary = "libcurl.so.4";
+
+// Loads libcurl and fills g_curl; false with the reason in `error` when any part is missing.
+bool LoadCurl(char* error, size_t errorSize);
 
 constexpr long kConnectTimeoutSeconds = 60;
 constexpr long kMaxRedirects = 30;
@@ -121,11 +142,11 @@ curl_slist* HeaderList(const char* headers, bool hasBody) {
     for (const char* at = headers; at != nullptr && *at != '\0';) {
         const size_t length = std::strcspn(at, "\r\n");
         if (length > 0 && !StartsWithNoCase(at, length, "Content-Length:"))
-            list = curl_slist_append(list, std::string(at, length).c_str());
+            list = g_curl.slistAppend(list, std::string(at, length).c_str());
         at += length;
         at += std::strspn(at, "\r\n");
     }
-    if (hasBody) list = curl_slist_append(list, "Expect:");
+    if (hasBody) list = g_curl.slistAppend(list, "Expect:");
     return list;
 }
 
@@ -148,19 +169,47 @@ void SetMethod(CURL* curl, const HttpTransferRequest& request) {
     const char* method = request.method ? request.method : "GET";
     const bool hasBody = request.body != nullptr;
     if (hasBody) {
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.bodyLength));
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, reinterpret_cast<const char*>(request.body));
+        g_curl.easySetopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.bodyLength));
+        g_curl.easySetopt(curl, CURLOPT_POSTFIELDS, reinterpret_cast<const char*>(request.body));
     }
     if (std::strcmp(method, "GET") == 0 && !hasBody) {
-        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+        g_curl.easySetopt(curl, CURLOPT_HTTPGET, 1L);
     } else if (std::strcmp(method, "POST") == 0) {
-        if (!hasBody) curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0));
-        if (!hasBody) curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "");
+        if (!hasBody) g_curl.easySetopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0));
+        if (!hasBody) g_curl.easySetopt(curl, CURLOPT_POSTFIELDS, "");
     } else if (std::strcmp(method, "HEAD") == 0) {
-        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+        g_curl.easySetopt(curl, CURLOPT_NOBODY, 1L);
     } else {
-        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method);
+        g_curl.easySetopt(curl, CURLOPT_CUSTOMREQUEST, method);
     }
+}
+
+bool LoadCurl(char* error, size_t errorSize) {
+    static void* library = nullptr;
+    if (!library) library = dlopen(kCurlLibrary, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* reason = dlerror();
+        CopyText(error, errorSize,
+                 (std::string("cannot load ") + kCurlLibrary + ": " + (reason ? reason : "")).c_str());
+        return false;
+    }
+    bool all = true;
+    auto find = [&](auto& slot, const char* name) {
+        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(library, name));
+        if (!slot && all) {
+            CopyText(error, errorSize, (std::string(kCurlLibrary) + " lacks " + name).c_str());
+            all = false;
+        }
+    };
+    find(g_curl.globalInit, "curl_global_init");
+    find(g_curl.easyStrerror, "curl_easy_strerror");
+    find(g_curl.easyInit, "curl_easy_init");
+    find(g_curl.easySetopt, "curl_easy_setopt");
+    find(g_curl.easyPerform, "curl_easy_perform");
+    find(g_curl.easyCleanup, "curl_easy_cleanup");
+    find(g_curl.slistAppend, "curl_slist_append");
+    find(g_curl.slistFreeAll, "curl_slist_free_all");
+    return all;
 }
 
 }  // namespace
@@ -168,9 +217,10 @@ void SetMethod(CURL* curl, const HttpTransferRequest& request) {
 bool HttpTransfer_Open(char* error, size_t errorSize) {
     std::lock_guard<std::mutex> lock(g_openMutex);
     if (g_opened) return true;
-    const CURLcode code = curl_global_init(CURL_GLOBAL_DEFAULT);
+    if (!LoadCurl(error, errorSize)) return false;
+    const CURLcode code = g_curl.globalInit(CURL_GLOBAL_DEFAULT);
     if (code != CURLE_OK) {
-        CopyText(error, errorSize, curl_easy_strerror(code));
+        CopyText(error, errorSize, g_curl.easyStrerror(code));
         return false;
     }
     g_opened = true;
@@ -180,7 +230,8 @@ bool HttpTransfer_Open(char* error, size_t errorSize) {
 HttpTransferResult HttpTransfer_Perform(const HttpTransferRequest& request, HttpTransferSink& sink,
                                         char* message, size_t messageSize) {
     CopyText(message, messageSize, "");
-    CURL* curl = curl_easy_init();
+    if (!HttpTransfer_Open(message, messageSize)) return HTTP_TRANSFER_CONNECT_FAILED;
+    CURL* curl = g_curl.easyInit();
     if (curl == nullptr) {
         CopyText(message, messageSize, "cannot make a transfer handle");
         return HTTP_TRANSFER_CONNECT_FAILED;
@@ -190,32 +241,32 @@ HttpTransferResult HttpTransfer_Perform(const HttpTransferRequest& request, Http
     char errorText[CURL_ERROR_SIZE] = "";
     curl_slist* headers = HeaderList(request.headers, request.body != nullptr);
 
-    curl_easy_setopt(curl, CURLOPT_URL, request.url ? request.url : "");
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    if (request.userAgent) curl_easy_setopt(curl, CURLOPT_USERAGENT, request.userAgent);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, HeaderCallback);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, BodyCallback);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, ProgressCallback);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    g_curl.easySetopt(curl, CURLOPT_URL, request.url ? request.url : "");
+    g_curl.easySetopt(curl, CURLOPT_ERRORBUFFER, errorText);
+    g_curl.easySetopt(curl, CURLOPT_NOSIGNAL, 1L);
+    if (request.userAgent) g_curl.easySetopt(curl, CURLOPT_USERAGENT, request.userAgent);
+    g_curl.easySetopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    g_curl.easySetopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+    g_curl.easySetopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    g_curl.easySetopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    g_curl.easySetopt(curl, CURLOPT_HTTPHEADER, headers);
+    g_curl.easySetopt(curl, CURLOPT_HEADERFUNCTION, HeaderCallback);
+    g_curl.easySetopt(curl, CURLOPT_HEADERDATA, &transfer);
+    g_curl.easySetopt(curl, CURLOPT_WRITEFUNCTION, BodyCallback);
+    g_curl.easySetopt(curl, CURLOPT_WRITEDATA, &transfer);
+    g_curl.easySetopt(curl, CURLOPT_XFERINFOFUNCTION, ProgressCallback);
+    g_curl.easySetopt(curl, CURLOPT_XFERINFODATA, &transfer);
+    g_curl.easySetopt(curl, CURLOPT_NOPROGRESS, 0L);
     SetMethod(curl, request);
 
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = g_curl.easyPerform(curl);
     // A response that ended in a redirect libcurl would not follow is still the response.
     if (code == CURLE_OK && !transfer.headersDone && transfer.inBlock) transfer.DeliverBlock();
     const HttpTransferResult result = Classify(code, transfer.headersDone);
     if (result != HTTP_TRANSFER_OK)
-        CopyText(message, messageSize, errorText[0] ? errorText : curl_easy_strerror(code));
+        CopyText(message, messageSize, errorText[0] ? errorText : g_curl.easyStrerror(code));
 
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
+    g_curl.slistFreeAll(headers);
+    g_curl.easyCleanup(curl);
     return result;
 }

@@ -26,6 +26,7 @@
 #include "world/IO_Main.h"
 #include "world/World_Step.h"
 #include "world/Object_Class.h"
+#include "world/Object_Main.h"
 #include "world/Room_Class.h"
 #include "world/Run.h"
 
@@ -58,6 +59,15 @@ bool HasHandler(const CInstance* instance, int32_t type, int32_t subtype) {
     return instance->object && instance->object->HasEvent(type, subtype);
 }
 
+// Whether any object has a handler of its own for the event. When none has, no instance has one
+// (an instance's handler is its object's or a parent's), and a pass need not visit them all.
+bool AnyObjectHandles(int32_t type, int32_t subtype) {
+    CHashIterator it;
+    for (CObjectHV* object = Object_IterateFirst(it); it.node != nullptr; object = Object_IterateNext(it))
+        if (object && object->GetEvent(type, subtype)) return true;
+    return false;
+}
+
 // One draw-event pass; `clear` (when not null and set) clears the target before the first
 // handler that runs and is then dropped.
 void RunPass(const GRBounds& rect, int32_t type, int32_t subtype, bool* clear) {
@@ -65,6 +75,8 @@ void RunPass(const GRBounds& rect, int32_t type, int32_t subtype, bool* clear) {
     GR_Mark_Transform_Dirty();
     CRoom* room = Run_Room();
     if (!room) return;
+    // Asking the objects costs less than asking every instance only where instances outnumber them.
+    const bool handled = room->active.count <= Object_Count() || AnyObjectHandles(type, subtype);
     auto perform = [&](CInstance* instance) {
         if (!Drawable(instance) || !HasHandler(instance, type, subtype)) return;
         if (clear && *clear) {
@@ -79,7 +91,7 @@ void RunPass(const GRBounds& rect, int32_t type, int32_t subtype, bool* clear) {
             const bool shaded = layer->shader != -1;
             if (shaded) Shader_Set_Index(layer->shader);
             Layer_RunScript(layer->id, layer->beginScript, type, subtype);
-            for (CLayerElement* element = layer->elements.head; element;) {
+            for (CLayerElement* element = handled ? layer->elements.head : nullptr; element;) {
                 CLayerElement* next = element->next;
                 if (element->kind == eLayerElement_Instance)
                     perform(static_cast<LayerInstanceElement*>(element)->instance);
@@ -91,7 +103,7 @@ void RunPass(const GRBounds& rect, int32_t type, int32_t subtype, bool* clear) {
         }
         return;
     }
-    for (CInstance* instance = room->active.tail; instance;) {
+    for (CInstance* instance = handled ? room->active.tail : nullptr; instance;) {
         CInstance* next = instance->depthPrev;
         perform(instance);
         instance = next;

@@ -71,6 +71,18 @@ TEST_F(ParticleDrawTest, AShapeParticleIsSixVerticesAroundItsTruncatedCentre) {
     }
 }
 
+TEST_F(ParticleDrawTest, AShapeTextureIsMadeAtItsFirstDraw) {
+    Particle_Shutdown();  // the fixture's shape textures freed: none made yet
+    int32_t t = -1;
+    const int32_t s = OneParticle(5, 100, 50, &t);
+    Particles_Clear(s);
+    Particles_Create(s, 100, 50, t, 1);
+    ParticleSystem_Draw(s);
+    ASSERT_EQ(Flushed().size(), 6u);
+    EXPECT_NE(s_batches.back().texture, nullptr);
+    EXPECT_EQ(s_batches.back().texture, Particle_ShapeTexture(5));
+}
+
 TEST_F(ParticleDrawTest, TheDrawnAngleTurnsTheCornersCounterClockwise) {
     int32_t t = -1;
     const int32_t s = OneParticle(1, 200, 200, &t);

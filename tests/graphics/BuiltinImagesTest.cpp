@@ -51,6 +51,23 @@ TEST(BuiltinImages, TheTableHoldsSeventeenAlignedImagesInsideItself) {
     }
 }
 
+TEST(BuiltinImages, EachImageAloneIsTheTablesCopy) {
+    for (int i = 0; i < BUILTIN_IMAGE_COUNT; ++i) {
+        uint32_t size = 0;
+        const uint8_t* image = BuiltinImages_Image(i, &size);
+        ASSERT_NE(image, nullptr) << i;
+        EXPECT_EQ(BuiltinImages_Image(i, nullptr), image) << "made once: " << i;
+        const Image inTable = TableImage(i);
+        ASSERT_EQ(size, inTable.size) << i;
+        EXPECT_EQ(std::memcmp(image, inTable.bytes, size), 0) << i;
+    }
+    for (int i : {-1, BUILTIN_IMAGE_COUNT}) {
+        uint32_t size = 7;
+        EXPECT_EQ(BuiltinImages_Image(i, &size), nullptr) << i;
+        EXPECT_EQ(size, 0u) << i;
+    }
+}
+
 TEST(BuiltinImages, WhiteAndParticleShapesAreWhiteOnTransparent) {
     int32_t width = 0, height = 0;
     for (uint32_t pixel : DecodeDds(TableImage(0), &width, &height)) ASSERT_EQ(pixel, 0xFFFFFFFFu);

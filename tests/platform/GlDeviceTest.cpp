@@ -247,6 +247,77 @@ TEST_F(GlDeviceTest, TextureRenderTargetKeepsTopRowOnTop) {
     target->Release();
 }
 
+// Source-alpha blending of an opaque source may be skipped; every source that is not opaque
+// (its texel, its vertex colour, a texel the GPU wrote, a border it samples) still blends.
+TEST_F(GlDeviceTest, SourceAlphaBlendingStillBlendsEverySourceThatIsNotOpaque) {
+    struct Case {
+        const char* what;
+        uint32_t texel, vertex;
+        bool gpuWritten, border, blends;
+    } cases[] = {
+        {"opaque texel and vertex", 0xFFFF0000u, 0xFFFFFFFFu, false, false, false},
+        {"half-transparent texel", 0x80FF0000u, 0xFFFFFFFFu, false, false, true},
+        {"half-transparent vertex", 0xFFFF0000u, 0x80FFFFFFu, false, false, true},
+        {"texel the GPU wrote", 0x80FF0000u, 0xFFFFFFFFu, true, false, true},
+        {"opaque texels sampled past a transparent border", 0xFFFF0000u, 0xFFFFFFFFu, false, true, true},
+    };
+    for (const Case& c : cases) {
+        GpuTexture* texture = nullptr;
+        ASSERT_EQ(device->CreateTexture(1, 1, 1, c.gpuWritten ? D3DUSAGE_RENDERTARGET : 0, D3DFMT_A8R8G8B8,
+                                        c.gpuWritten ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED, &texture),
+                  D3D_OK);
+        if (c.gpuWritten) {
+            // Opaque in the CPU's copy first, then cleared on the GPU to the case's texel.
+            GpuLockedRect locked{};
+            ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+            *static_cast<uint32_t*>(locked.pBits) = 0xFFFF0000u;
+            texture->UnlockRect(0);
+            GpuSurface* level = nullptr;
+            GpuSurface* back = nullptr;
+            texture->GetSurfaceLevel(0, &level);
+            device->GetBackBuffer(&back);
+            device->SetRenderTarget(0, level);
+            device->Clear(0, nullptr, D3DCLEAR_TARGET, c.texel, 1.0f, 0);
+            device->SetRenderTarget(0, back);
+            float projection[16];
+            Ortho2D(projection, kWidth, kHeight);
+            device->SetTransform(D3DTS_PROJECTION, projection);
+            level->Release();
+            back->Release();
+        } else {
+            GpuLockedRect locked{};
+            ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+            *static_cast<uint32_t*>(locked.pBits) = c.texel;
+            texture->UnlockRect(0);
+        }
+        ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0), D3D_OK);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);  // texel x vertex alpha
+        device->SetTexture(0, texture);
+        device->SetSamplerState(0, D3DSAMP_ADDRESSU, c.border ? D3DTADDRESS_BORDER : D3DTADDRESS_WRAP);
+        // The border case samples its left half outside the texture.
+        std::vector<Vertex> quad = Quad(0, 0, 2, 2, c.vertex);
+        if (c.border)
+            for (Vertex& v : quad) v.u = v.u * 2 - 1;
+        Draw(quad);
+        const std::vector<uint32_t> pixels = ReadBackBuffer(device);
+        const uint32_t pixel = At(pixels, 0, 0);
+        if (c.blends) {
+            EXPECT_NE(pixel & 0xFF, 0u) << c.what << ": the blue below shows through";
+        } else {
+            EXPECT_EQ(pixel, 0xFFFF0000u) << c.what;
+        }
+        EXPECT_EQ(At(pixels, 1, 1) >> 16 & 0xFF, c.border ? 0xFFu : (pixel >> 16 & 0xFF)) << c.what;
+        device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+        device->SetTexture(0, nullptr);
+        texture->Release();
+    }
+}
+
 TEST_F(GlDeviceTest, VertexBufferRingDrawsWhatEachLockWrote) {
     GpuVertexBuffer* buffer = nullptr;
     const uint32_t quadBytes = 6 * sizeof(Vertex);
@@ -270,6 +341,39 @@ TEST_F(GlDeviceTest, VertexBufferRingDrawsWhatEachLockWrote) {
     EXPECT_EQ(At(pixels, 5, 1), 0xFF00FF00u);
     EXPECT_EQ(At(pixels, 9, 1), 0xFF0000FFu);
     EXPECT_EQ(Lit(pixels).size(), 12u);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    buffer->Release();
+}
+
+// More vertices in a frame than the device hands the driver at once: the parts drawn before
+// each flush keep the bytes they were drawn from while the ring is rewritten after it.
+TEST_F(GlDeviceTest, AFrameFlushedInPartsDrawsEveryPartFromItsOwnBytes) {
+    constexpr uint32_t kRingQuads = 1000, kQuads = 3000, kPixels = kWidth * kHeight;
+    const uint32_t quadBytes = 6 * sizeof(Vertex);
+    GpuVertexBuffer* buffer = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(quadBytes * kRingQuads, D3DUSAGE_DYNAMIC, kFvfColourUV,
+                                         D3DPOOL_SYSTEMMEM, &buffer),
+              D3D_OK);
+    auto colourOf = [](uint32_t i) { return 0xFF000000u | (i * 2654435761u >> 8); };
+    for (uint32_t i = 0; i < kQuads; ++i) {
+        const uint32_t slot = i % kRingQuads, offset = slot * quadBytes;
+        const float x = static_cast<float>(i % kPixels % kWidth),
+                    y = static_cast<float>(i % kPixels / kWidth);
+        const std::vector<Vertex> quad = Quad(x, y, x + 1, y + 1, colourOf(i));
+        void* memory = nullptr;
+        ASSERT_EQ(buffer->Lock(offset, 0, &memory, slot == 0 ? D3DLOCK_DISCARD : D3DLOCK_NOOVERWRITE),
+                  D3D_OK);
+        std::memcpy(memory, quad.data(), quadBytes);
+        buffer->Unlock();
+        device->SetStreamSource(0, buffer, offset, sizeof(Vertex));
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    }
+    const std::vector<uint32_t> pixels = ReadBackBuffer(device);
+    for (uint32_t p = 0; p < kPixels; ++p) {
+        uint32_t last = p;
+        while (last + kPixels < kQuads) last += kPixels;
+        ASSERT_EQ(pixels[p], colourOf(last)) << "pixel " << p;
+    }
     device->SetStreamSource(0, nullptr, 0, 0);
     buffer->Release();
 }

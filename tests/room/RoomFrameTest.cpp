@@ -86,6 +86,22 @@ TEST_F(RoomFrameTest, HiddenAndDestroyedInstancesAreNotDrawn) {
     EXPECT_TRUE(Log().empty());
 }
 
+// With more instances than objects a pass asks the objects first: a handler found only on a
+// parent still runs for each instance, and a pass no object handles runs nothing.
+TEST_F(RoomFrameTest, ManyInstancesStillRunTheHandlersTheirParentsHave) {
+    formpack::Object parent = MakeObject("parent", {{kDraw, 64, 0}});
+    formpack::Object child = MakeObject("child");
+    child.parent = 0;
+    Label(0, "gui");
+    formpack::Room room =
+        MakeRoom("room0", {At(1, 100001), At(2, 100002), At(2, 100003), At(2, 100004), At(1, 100005)});
+    ASSERT_TRUE(Load(MakeGame({parent, child, MakeObject("plain")}, {room}, {0})));
+    Start();
+    Log().clear();
+    Draw_Frame();
+    EXPECT_EQ(Log(), (std::vector<std::string>{"gui", "gui"}));
+}
+
 TEST_F(RoomFrameTest, TheCurrentViewIsTheOneBeingDrawn) {
     LoadTwoObjects({View(false, 0), View(true, 0), View(false, 0), View(true, 320)});
     std::vector<int32_t> seen;
