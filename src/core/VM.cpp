@@ -420,6 +420,7 @@ void VM_ReleaseArguments(uint8_t* args, int32_t argc) {
         if (VM_KindAt(at) - 1u >= 4u) continue;
         RValue value = VM_Load<RValue>(at);
         RValue_Free(&value);
+        VM_Store(at, RValue_Undefined());
     }
 }
 

@@ -77,7 +77,7 @@ inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc
     return record;
 }
 
-// Releases the payloads of argc arguments at args (left as they are: the caller makes them undefined).
+// Releases the payloads of those of argc arguments at args that have one, each left undefined.
 void VM_ReleaseArguments(uint8_t* args, int32_t argc);
 
 // Pops the current frame: frees the callee's own locals, releases its arguments (each left
@@ -109,9 +109,13 @@ void VM_ReleaseArguments(uint8_t* args, int32_t argc);
     // Only a kind with a payload needs releasing; such a call goes out of line, so that the common
     // case of plain numbers keeps its registers (a call in the loop would save them all first).
     bool payload = false;
-    for (uint8_t* at = args; at < args + 16 * argc; at += 16) payload |= VM_KindAt(at) - 1u < 4u;
+    for (uint8_t* at = args; at < args + 16 * argc; at += 16) {
+        if (VM_KindAt(at) - 1u < 4u)
+            payload = true;
+        else
+            VM_Store(at, RValue_Undefined());
+    }
     if (payload) VM_ReleaseArguments(args, argc);
-    for (uint8_t* at = args; at < args + 16 * argc; at += 16) VM_Store(at, RValue_Undefined());
     VM_Args = callerArgs ? reinterpret_cast<RValue*>(record + callerArgs) : nullptr;
     VM_ArgCount = callerArgCount;
     return argsEnd;

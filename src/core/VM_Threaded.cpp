@@ -291,7 +291,9 @@ inline bool HasItems(const uint8_t* sp, const VMExecContext* ctx, int32_t n) {
 // the row); the row still has the last word, as a program may register its rows anew.
 // args and count are the current call's (VM_Args, VM_ArgCount).
 inline bool ReadArgument(const BuiltinVariable* row, int32_t n, const RValue* args, int32_t count, void* out) {
-    if (n < 0 || n >= count || args == nullptr || row->argument != n) return false;
+    // One unsigned comparison also refuses a negative n (a row that reads no argument).
+    if (static_cast<uint32_t>(n) >= static_cast<uint32_t>(count) || args == nullptr || row->argument != n)
+        return false;
     const RValue* at = &args[n];
     const uint32_t kind = VM_KindAt(at);
     if (kind != VALUE_REAL && kind != VALUE_INT32) return false;
@@ -328,7 +330,7 @@ inline const CCode* LeanCallee(CScript* script, int32_t argc, const uint8_t* sp,
     const int32_t start = code->start;
     if (static_cast<uint32_t>(start) >= static_cast<uint32_t>(callee->runLength) || (start & 3) != 0)
         return nullptr;
-    *first = callee->wordMap[start / 4];
+    *first = callee->wordMap[static_cast<uint32_t>(start) / 4];
     return start == 0 || *first != 0 ? code : nullptr;
 }
 
