@@ -290,7 +290,8 @@ inline bool HasItems(const uint8_t* sp, const VMExecContext* ctx, int32_t n) {
 // the row's argument as the step was decoded with (the read starts from it without waiting on
 // the row); the row still has the last word, as a program may register its rows anew.
 // args and count are the current call's (VM_Args, VM_ArgCount).
-inline bool ReadArgument(const BuiltinVariable* row, int32_t n, const RValue* args, int32_t count, void* out) {
+inline bool ReadArgument(const BuiltinVariable* row, int32_t n, const RValue* args, int32_t count,
+                         void* out) {
     // One unsigned comparison also refuses a negative n (a row that reads no argument).
     if (static_cast<uint32_t>(n) >= static_cast<uint32_t>(count) || args == nullptr || row->argument != n)
         return false;
@@ -818,8 +819,8 @@ localOpLocal : {
     const RValue* a = FixedSlot(locals, ip->slot);
     const RValue* b = FixedSlot(locals, ip->slot2);
     RValue* c = FixedSlot(locals, ip->slot3);
-    if (a == nullptr || b == nullptr || c == nullptr || VM_KindAt(a) != VALUE_REAL || VM_KindAt(b) != VALUE_REAL ||
-        !Plain(VM_KindAt(c)) || !HasRoom(sp, ctx, 32) || objectMode)
+    if (a == nullptr || b == nullptr || c == nullptr || VM_KindAt(a) != VALUE_REAL ||
+        VM_KindAt(b) != VALUE_REAL || !Plain(VM_KindAt(c)) || !HasRoom(sp, ctx, 32) || objectMode)
         HV_SINGLE;
     VM_StoreReal(c, RealOp(ip->kind, a->val, b->val));
     ip = ip->spare && BranchCounted(hooks) ? base + ip->target : ip + 4;

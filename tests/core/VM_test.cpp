@@ -749,8 +749,9 @@ TEST_F(VMCallTest, ACallSiteEntersAScriptsNewCodeOnceTheScriptIsReplaced) {
     // path, which keeps the callee it entered; replacing script 4 must still be seen.
     Script(4, "scr_value", "push.i 1\nconv.i.v\nret.v");
     Script(3, "scr_outer", "call.i 100004 0\nret.v");
-    const std::string main = "call.i 100003 0\ncall.i 100003 0\nadd.v.v\ncall.i 100003 0\nadd.v.v\n"
-                             "pop.v.v global.score";
+    const std::string main =
+        "call.i 100003 0\ncall.i 100003 0\nadd.v.v\ncall.i 100003 0\nadd.v.v\n"
+        "pop.v.v global.score";
     Run(main);
     EXPECT_EQ(Global("score"), 3);
     Script(4, "scr_value", "push.i 10\nconv.i.v\nret.v");
@@ -767,7 +768,8 @@ TEST_F(VMCallTest, RowsMarkedAsArgumentReadersGiveWhatTheirGettersGive) {
     const std::string arg0 = "push.b.v @" + std::to_string(m_arg0) + "\n";
     Script(5, "scr_fib",
            arg0 + "push.i 2\nset.i.v 0x0100\nbf rec\n" + arg0 + "ret.v\nrec:\n" + arg0 +
-               "push.i 1\nsub.i.v\ncall.i 100005 1\n" + arg0 + "push.i 2\nsub.i.v\ncall.i 100005 1\nadd.v.v\nret.v");
+               "push.i 1\nsub.i.v\ncall.i 100005 1\n" + arg0 +
+               "push.i 2\nsub.i.v\ncall.i 100005 1\nadd.v.v\nret.v");
     Script(6, "scr_second", "push.b.v @" + std::to_string(m_arg1) + "\nret.v");
     const int32_t live = VMString_LiveCount();
     RValue r = Run("push.i 15\nconv.i.v\ncall.i 100005 1\nret.v");
