@@ -415,6 +415,15 @@ void VM_PushPendingValue(uint8_t* sp) {
     RValue_Relocated(reinterpret_cast<RValue*>(sp), reinterpret_cast<uintptr_t>(&thrown));
 }
 
+void VM_ReleaseArguments(uint8_t* args, int32_t argc) {
+    for (uint8_t* at = args; at < args + 16 * argc; at += 16) {
+        if (VM_KindAt(at) - 1u >= 4u) continue;
+        RValue value = VM_Load<RValue>(at);
+        RValue_Free(&value);
+        VM_Store(at, RValue_Undefined());
+    }
+}
+
 uint8_t* VM_Unwind(uint8_t*, VMExecContext* ctx) {
     return VM_PopFrame(ctx);
 }

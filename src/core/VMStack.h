@@ -29,6 +29,32 @@ inline void VM_Store(uint8_t* at, const T& value) {
     std::memcpy(static_cast<void*>(at), &value, sizeof value);
 }
 
+// The kind word of a value at `at` (any alignment), read as the whole upper half (flags and
+// kind). Values are written a half at a time; a 4-byte read of the kind alone cannot be forwarded
+// from the upper half's store still in flight and waits for it to retire, which the interpreter
+// would pay on every local or item just written.
+inline uint32_t VM_KindAt(const void* at) {
+    uint64_t high;
+    __builtin_memcpy(&high, static_cast<const char*>(at) + 8, 8);
+    asm("" : "+r"(high));  // keeps the read 8 bytes wide (the compiler would narrow it to the kind)
+    return static_cast<uint32_t>(high >> 32);
+}
+
+// Writes a value as its two 8-byte halves, the halves VM_KindAt and RValue_CopyBits read back.
+inline void VM_StoreHalves(void* at, uint64_t low, uint32_t kind) {
+    const uint64_t high = uint64_t{kind} << 32;  // flags 0
+    __builtin_memcpy(at, &low, 8);
+    __builtin_memcpy(static_cast<char*>(at) + 8, &high, 8);
+}
+inline void VM_StoreReal(void* at, double d) {
+    uint64_t low;
+    __builtin_memcpy(&low, &d, 8);
+    VM_StoreHalves(at, low, VALUE_REAL);
+}
+inline void VM_StoreInt32(void* at, int32_t i) {
+    VM_StoreHalves(at, static_cast<uint32_t>(i), VALUE_INT32);
+}
+
 // A value leaving a local for the stack: an array that took the local as its owner must not
 // keep that address, or a later holder there could write into a shared array in place.
 inline void VM_StoreValue(uint8_t* at, RValue value, const RValue* local) {

@@ -77,6 +77,9 @@ inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc
     return record;
 }
 
+// Releases the payloads of those of argc arguments at args that have one, each left undefined.
+void VM_ReleaseArguments(uint8_t* args, int32_t argc);
+
 // Pops the current frame: frees the callee's own locals, releases its arguments (each left
 // undefined) and puts the caller back. Answers where the callee's argument block ended.
 [[gnu::always_inline]] inline uint8_t* VM_PopFrame(VMExecContext* ctx) {
@@ -103,14 +106,16 @@ inline uint8_t* VM_PushFrame(VMExecContext* ctx, const CCode* code, int32_t argc
     }
     auto* args = reinterpret_cast<uint8_t*>(VM_Args);
     const int32_t argc = args ? VM_ArgCount : 0;
+    // Only a kind with a payload needs releasing; such a call goes out of line, so that the common
+    // case of plain numbers keeps its registers (a call in the loop would save them all first).
+    bool payload = false;
     for (uint8_t* at = args; at < args + 16 * argc; at += 16) {
-        // Only a kind with a payload to release needs the whole value read.
-        if (VM_Load<uint32_t>(at + offsetof(RValue, kind)) - 1u < 4u) {
-            RValue value = VM_Load<RValue>(at);
-            RValue_Free(&value);
-        }
-        VM_Store(at, RValue_Undefined());
+        if (VM_KindAt(at) - 1u < 4u)
+            payload = true;
+        else
+            VM_Store(at, RValue_Undefined());
     }
+    if (payload) VM_ReleaseArguments(args, argc);
     VM_Args = callerArgs ? reinterpret_cast<RValue*>(record + callerArgs) : nullptr;
     VM_ArgCount = callerArgCount;
     return argsEnd;

@@ -164,12 +164,14 @@ uint16_t Classify(VMBuffer* buffer, int32_t count, VMDecoded& d, uint32_t operan
             if (!VM_IsPlainHandler(index, d.handler)) return S_GENERIC;
             d.slot =
                 hasOperand && operandBytes >= 4 ? static_cast<int32_t>(ReadWord(d.operand) & 0x0FFFFFFFu) : 0;
+            if (const BuiltinVariable* row = Variable_BuiltIn_Row(d.slot)) d.slot2 = row->argument;
             return S_PUSH_BUILTIN;
         case VM_OP_CALL:
             if (d.handler != VM_HandlerCallScriptById || ReadWord(d.operand) == FUNCTION_ID_SCRIPT_EXECUTE ||
                 VM_Immediate(word) < 0)
                 return S_GENERIC;
             d.slot = static_cast<int32_t>(ReadWord(d.operand)) - FUNCTION_ID_SCRIPT_BASE;
+            d.constant = 0;  // no callee entered yet
             return S_CALL_SCRIPT;
         case VM_OP_RET:
             return VM_IsPlainHandler(index, d.handler) && t1 == VM_TYPE_VALUE ? S_RET_VALUE : S_GENERIC;
@@ -284,12 +286,18 @@ inline bool HasItems(const uint8_t* sp, const VMExecContext* ctx, int32_t n) {
     return ctx->frame - sp >= n;
 }
 
-// A plain number in the call's argument that the row reads, as its getter would read it.
-inline bool ReadArgument(const BuiltinVariable* row, void* out) {
-    const int32_t n = row->argument;
-    if (n < 0 || n >= VM_ArgCount || VM_Args == nullptr) return false;
-    const RValue* at = &VM_Args[n];
-    if (at->kind != VALUE_REAL && at->kind != VALUE_INT32) return false;
+// A plain number in the call's argument that the row reads, as its getter would read it. n is
+// the row's argument as the step was decoded with (the read starts from it without waiting on
+// the row); the row still has the last word, as a program may register its rows anew.
+// args and count are the current call's (VM_Args, VM_ArgCount).
+inline bool ReadArgument(const BuiltinVariable* row, int32_t n, const RValue* args, int32_t count,
+                         void* out) {
+    // One unsigned comparison also refuses a negative n (a row that reads no argument).
+    if (static_cast<uint32_t>(n) >= static_cast<uint32_t>(count) || args == nullptr || row->argument != n)
+        return false;
+    const RValue* at = &args[n];
+    const uint32_t kind = VM_KindAt(at);
+    if (kind != VALUE_REAL && kind != VALUE_INT32) return false;
     // Half by half: the caller has just stored the argument, perhaps as two halves.
     RValue_CopyBits(out, at);
     return true;
@@ -323,7 +331,7 @@ inline const CCode* LeanCallee(CScript* script, int32_t argc, const uint8_t* sp,
     const int32_t start = code->start;
     if (static_cast<uint32_t>(start) >= static_cast<uint32_t>(callee->runLength) || (start & 3) != 0)
         return nullptr;
-    *first = callee->wordMap[start / 4];
+    *first = callee->wordMap[static_cast<uint32_t>(start) / 4];
     return start == 0 || *first != 0 ? code : nullptr;
 }
 
@@ -354,7 +362,7 @@ inline bool LoadNum(const uint8_t* at, Num& n) {
         n.real = true;
         return true;
     } else {
-        const uint32_t kind = VM_Load<uint32_t>(at + 12);
+        const uint32_t kind = VM_KindAt(at);
         if (kind == VALUE_REAL) {
             n.d = VM_Load<double>(at);
             n.real = true;
@@ -395,7 +403,7 @@ inline bool Arith(uint8_t*& sp, const VMExecContext* ctx) {
         const double r = RealOp(kOp, AsReal(left), AsReal(right));
         if constexpr (value) {
             sp = end - 16;
-            VM_Store(sp, RValue_Real(r));
+            VM_StoreReal(sp, r);
         } else {
             sp = end - 8;
             VM_Store(sp, r);
@@ -405,7 +413,7 @@ inline bool Arith(uint8_t*& sp, const VMExecContext* ctx) {
     const int32_t r = IntOp(kOp, left.i, right.i);
     if constexpr (value) {
         sp = end - 16;
-        VM_Store(sp, RValue_Int32(r));
+        VM_StoreInt32(sp, r);
     } else {
         sp = end - 4;
         VM_Store(sp, r);
@@ -518,6 +526,12 @@ uint8_t* VM_RunThreaded(uint8_t* sp, VMExecContext* ctx) {
     VMBuffer* buffer = nullptr;
     const VMDecoded* base = nullptr;
     const VMDecoded* ip = nullptr;
+    // The current call's arguments (VM_Args, VM_ArgCount) in registers for the steps that read
+    // them: the steps' own calls and returns set them, and they are taken again from the globals
+    // after anything else that runs (a handler, a getter), which may have changed them.
+    const RValue* callArgs = nullptr;
+    int32_t callArgCount = 0;
+#define HV_ARGS_FROM_GLOBALS() (callArgs = VM_Args, callArgCount = VM_ArgCount)
 
 #define HV_NEXT goto* kLabels[ip->op]
 #define HV_SINGLE goto* kLabels[ip->single]
@@ -548,6 +562,7 @@ reload:
     buffer = ctx->buffer;
     base = buffer->decoded ? buffer->decoded : VM_Decode(buffer);
     ip = base + ctx->nextInstruction;
+    HV_ARGS_FROM_GLOBALS();
     HV_NEXT;
 
 // Where the plain loop would stand while the instruction runs.
@@ -565,9 +580,11 @@ reload:
     const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot); \
     if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic; \
     RValue value; \
-    if (!ReadArgument(row, &value)) { \
+    if (!ReadArgument(row, ip->slot2, callArgs, callArgCount, &value)) { \
         HV_SYNC(); \
-        if (!GetterGaveNumber(row, &value, ctx, ip->nextPc, buffer)) { \
+        const bool number = GetterGaveNumber(row, &value, ctx, ip->nextPc, buffer); \
+        HV_ARGS_FROM_GLOBALS(); \
+        if (!number) { \
             sp -= 16; \
             VM_StoreValue(sp, value); \
             goto afterHandler; \
@@ -578,6 +595,7 @@ generic:
     HV_SYNC();
     sp = ip->handler(ip->word, sp, ip->operand, ctx);
 afterHandler:
+    HV_ARGS_FROM_GLOBALS();
     if (VM_PendingException.pending) {
         if (VM_PendingException.catcher == ctx) {
             sp = VM_AtFromEnd(ctx, VM_PendingException.position) - 16;
@@ -614,7 +632,7 @@ push8:
 
 pushLocal : {
     const RValue* slot = FixedSlot(ctx->locals, ip->slot);
-    if (slot == nullptr || !Plain(slot->kind) || !HasRoom(sp, ctx, 16)) goto generic;
+    if (slot == nullptr || !Plain(VM_KindAt(slot)) || !HasRoom(sp, ctx, 16)) goto generic;
     sp -= 16;
     RValue_CopyBits(sp, slot);
     ++ip;
@@ -623,7 +641,7 @@ pushLocal : {
 
 pushGlobal : {
     const RValue* slot = FixedSlot(g_GlobalObject, ip->slot);
-    if (slot == nullptr || !Plain(slot->kind) || !HasRoom(sp, ctx, 16)) goto generic;
+    if (slot == nullptr || !Plain(VM_KindAt(slot)) || !HasRoom(sp, ctx, 16)) goto generic;
     sp -= 16;
     RValue_CopyBits(sp, slot);
     ++ip;
@@ -632,8 +650,8 @@ pushGlobal : {
 
 popLocal : {
     RValue* slot = FixedSlot(ctx->locals, ip->slot);
-    if (slot == nullptr || !Plain(slot->kind) || !HasItems(sp, ctx, 16) ||
-        !Plain(VM_Load<uint32_t>(sp + 12)) || objectMode)
+    if (slot == nullptr || !Plain(VM_KindAt(slot)) || !HasItems(sp, ctx, 16) || !Plain(VM_KindAt(sp)) ||
+        objectMode)
         goto generic;
     RValue_CopyBits(slot, sp);
     sp += 16;
@@ -644,7 +662,7 @@ popLocal : {
 convIntToValue:
     if (!HasItems(sp, ctx, 4) || !HasRoom(sp, ctx, 12)) goto generic;
     sp -= 12;
-    VM_Store(sp, RValue_Real(VM_Load<int32_t>(sp + 12)));
+    VM_StoreReal(sp, VM_Load<int32_t>(sp + 12));
     ++ip;
     HV_NEXT;
 
@@ -692,7 +710,7 @@ pushBuiltin : {
     if (row == nullptr || !HasRoom(sp, ctx, 16)) goto generic;
     // Straight onto the stack: a copy through a local would be read back as one 16-byte
     // value just written in halves, which stalls.
-    if (ReadArgument(row, sp - 16)) {
+    if (ReadArgument(row, ip->slot2, callArgs, callArgCount, sp - 16)) {
         sp -= 16;
         ++ip;
         HV_NEXT;
@@ -720,10 +738,24 @@ callScript : {
     ctx->currentInstruction = ip->pc;
     ctx->pc = ip->nextPc;
     const auto callerNext = static_cast<int32_t>(ip - base) + 1;
+    // The step keeps the callee's first record it entered last: when it is still the one, the
+    // callee's first step starts from it without waiting on the chain of lookups that finds it.
+    auto* const call = const_cast<VMDecoded*>(ip);
+    const auto* entry = reinterpret_cast<const VMDecoded*>(static_cast<uintptr_t>(call->constant));
+    callArgs = argc > 0 ? reinterpret_cast<const RValue*>(sp) : nullptr;  // as VM_PushFrame sets VM_Args
+    callArgCount = argc;
     sp = VM_PushFrame(ctx, code, argc, sp, sp + 16 * argc, nullptr, nullptr, callerNext, first);
     buffer = code->buffer;
     base = buffer->decoded;
-    ip = base + first;
+    // Compared as an opaque difference: from a plain comparison the compiler would take the
+    // looked-up pointer for the kept one, and the wait would be back.
+    uintptr_t stale = reinterpret_cast<uintptr_t>(entry) ^ reinterpret_cast<uintptr_t>(base + first);
+    asm("" : "+r"(stale));
+    if (stale != 0) {
+        entry = base + first;
+        call->constant = static_cast<int64_t>(reinterpret_cast<uintptr_t>(entry));
+    }
+    ip = entry;
     HV_NEXT;
 }
 
@@ -732,12 +764,15 @@ retValue : {
     // The caller's pc and instruction number come back from the frame.
     ctx->currentInstruction = ip->pc;
     const RValue value = VM_Load<RValue>(sp);
+    // Read from the frame itself: through the context it would wait on the store just made.
+    const int32_t back = reinterpret_cast<const VMFrame*>(ctx->frame)->callerInstruction;
     sp = VM_PopFrame(ctx) - 16;
+    HV_ARGS_FROM_GLOBALS();
     VM_Store(sp, value);
     if (VM_PendingException.pending) goto afterHandler;
     if (ctx->buffer != buffer || ctx->aborted) goto reload;
     // Back in the same buffer (recursion): its decoded form is the one in hand.
-    ip = base + ctx->nextInstruction;
+    ip = base + back;
     HV_NEXT;
 }
 
@@ -763,16 +798,16 @@ builtinOpConstant : {
     sp -= 16;
     const auto right = static_cast<int32_t>(ip->constant);
     if (value.kind == VALUE_REAL)
-        VM_Store(sp, RValue_Real(RealOp(ip->kind, value.val, right)));
+        VM_StoreReal(sp, RealOp(ip->kind, value.val, right));
     else
-        VM_Store(sp, RValue_Int32(IntOp(ip->kind, value.v32, right)));
+        VM_StoreInt32(sp, IntOp(ip->kind, value.v32, right));
     ip += 3;
     HV_NEXT;
 }
 
 localCompareBranch : {
     const RValue* slot = FixedSlot(ctx->locals, ip->slot);
-    if (slot == nullptr || slot->kind != VALUE_REAL || !HasRoom(sp, ctx, 32) || !BranchCounted(hooks))
+    if (slot == nullptr || VM_KindAt(slot) != VALUE_REAL || !HasRoom(sp, ctx, 32) || !BranchCounted(hooks))
         HV_SINGLE;
     const bool result = VM_CompareDecide(ip->kind, slot->val - static_cast<int32_t>(ip->constant));
     ip = result == (ip->spare != 0) ? base + ip->target : ip + 5;
@@ -784,10 +819,10 @@ localOpLocal : {
     const RValue* a = FixedSlot(locals, ip->slot);
     const RValue* b = FixedSlot(locals, ip->slot2);
     RValue* c = FixedSlot(locals, ip->slot3);
-    if (a == nullptr || b == nullptr || c == nullptr || a->kind != VALUE_REAL || b->kind != VALUE_REAL ||
-        !Plain(c->kind) || !HasRoom(sp, ctx, 32) || objectMode)
+    if (a == nullptr || b == nullptr || c == nullptr || VM_KindAt(a) != VALUE_REAL ||
+        VM_KindAt(b) != VALUE_REAL || !Plain(VM_KindAt(c)) || !HasRoom(sp, ctx, 32) || objectMode)
         HV_SINGLE;
-    *c = RValue_Real(RealOp(ip->kind, a->val, b->val));
+    VM_StoreReal(c, RealOp(ip->kind, a->val, b->val));
     ip = ip->spare && BranchCounted(hooks) ? base + ip->target : ip + 4;
     HV_NEXT;
 }
@@ -796,14 +831,15 @@ localOpConstant : {
     PWObjectBase* locals = ctx->locals;
     const RValue* a = FixedSlot(locals, ip->slot);
     RValue* c = FixedSlot(locals, ip->slot3);
-    if (a == nullptr || c == nullptr || a->kind != VALUE_REAL || !Plain(c->kind) || !HasRoom(sp, ctx, 32) ||
-        objectMode)
+    if (a == nullptr || c == nullptr || VM_KindAt(a) != VALUE_REAL || !Plain(VM_KindAt(c)) ||
+        !HasRoom(sp, ctx, 32) || objectMode)
         HV_SINGLE;
-    *c = RValue_Real(RealOp(ip->kind, a->val, static_cast<int32_t>(ip->constant)));
+    VM_StoreReal(c, RealOp(ip->kind, a->val, static_cast<int32_t>(ip->constant)));
     ip = ip->spare && BranchCounted(hooks) ? base + ip->target : ip + 5;
     HV_NEXT;
 }
 
+#undef HV_ARGS_FROM_GLOBALS
 #undef HV_BUILTIN_NUMBER
 #undef HV_SYNC
 #undef HV_SET

@@ -744,6 +744,46 @@ TEST_F(VMCallTest, RepeatedCallsTakeTheLoopsOwnPathWithTheSameResults) {
     EXPECT_EQ(VM_Args, nullptr) << "the run's arguments are back";
 }
 
+TEST_F(VMCallTest, ACallSiteEntersAScriptsNewCodeOnceTheScriptIsReplaced) {
+    // scr_outer's call of script 4 runs three times per run: the later ones take the loop's own
+    // path, which keeps the callee it entered; replacing script 4 must still be seen.
+    Script(4, "scr_value", "push.i 1\nconv.i.v\nret.v");
+    Script(3, "scr_outer", "call.i 100004 0\nret.v");
+    const std::string main =
+        "call.i 100003 0\ncall.i 100003 0\nadd.v.v\ncall.i 100003 0\nadd.v.v\n"
+        "pop.v.v global.score";
+    Run(main);
+    EXPECT_EQ(Global("score"), 3);
+    Script(4, "scr_value", "push.i 10\nconv.i.v\nret.v");
+    Run(main);
+    EXPECT_TRUE(reports.empty()) << reports[0];
+    EXPECT_EQ(Global("score"), 30);
+}
+
+TEST_F(VMCallTest, RowsMarkedAsArgumentReadersGiveWhatTheirGettersGive) {
+    // Marked rows let the loop read a plain-number argument itself; anything else (a string, an
+    // argument the call does not have) still goes through the getter.
+    Variable_BuiltIn_SetArgument(m_arg0, 0);
+    Variable_BuiltIn_SetArgument(m_arg1, 1);
+    const std::string arg0 = "push.b.v @" + std::to_string(m_arg0) + "\n";
+    Script(5, "scr_fib",
+           arg0 + "push.i 2\nset.i.v 0x0100\nbf rec\n" + arg0 + "ret.v\nrec:\n" + arg0 +
+               "push.i 1\nsub.i.v\ncall.i 100005 1\n" + arg0 +
+               "push.i 2\nsub.i.v\ncall.i 100005 1\nadd.v.v\nret.v");
+    Script(6, "scr_second", "push.b.v @" + std::to_string(m_arg1) + "\nret.v");
+    const int32_t live = VMString_LiveCount();
+    RValue r = Run("push.i 15\nconv.i.v\ncall.i 100005 1\nret.v");
+    EXPECT_EQ(r.kind, VALUE_REAL);
+    EXPECT_EQ(r.val, 610);
+    r = Run("push.s \"two\"\nconv.s.v\npush.i 1\nconv.i.v\ncall.i 100006 2\nret.v");
+    EXPECT_TRUE(reports.empty()) << reports[0];
+    EXPECT_STREQ(RValue_GetStringText(&r), "two");
+    RValue_Free(&r);
+    EXPECT_EQ(VMString_LiveCount(), live) << "the string argument is released at the return";
+    Run("push.i 1\nconv.i.v\ncall.i 100006 1\npop.v.v global.score");
+    EXPECT_EQ(Global("score"), 0) << "argument1 of a one-argument call is the getter's to refuse";
+}
+
 TEST_F(VMCallTest, AScriptRunByIndexCanRecurseIntoItsOwnCodeWithItsOwnLocals) {
     // scr_sum(n): local n = argument0; n + scr_sum(argument0 - 1), and 100 below 1. The run
     // starts in the very code object every call enters.
