@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 #include <dlfcn.h>
+#include <strings.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,15 +45,7 @@ void CopyText(char* out, size_t size, const char* text) {
 
 bool StartsWithNoCase(const char* text, size_t length, const char* prefix) {
     const size_t n = std::strlen(prefix);
-    if (length < n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        char p = prefix[i];
-        if (p >= 'A' && p <= 'Z') p = static_cast<char>(p - 'A' + 'a');
-        if (c != p) return false;
-    }
-    return true;
+    return length >= n && strncasecmp(text, prefix, n) == 0;
 }
 
 // A redirect that libcurl follows by itself: its header block is not the response the game gets.
