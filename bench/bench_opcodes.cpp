@@ -3,7 +3,9 @@
 // The Runner_ rows run them as a game gets them: after the runner's own early start-up, with
 // the interpreter hooks it installs (the message pump live, the object-mode question, its
 // argument rows). The Bare_ rows run the interpreter with no hooks at all, the floor.
-// Prints ours / Lua's speed for each (higher is better; 1.0 is Lua's speed).
+// Prints ours / Lua's speed for each (higher is better; 1.0 is Lua's speed). On a shared machine
+// take repetitions interleaved, so that a slow spell falls on every row alike:
+//   --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
 #include <benchmark/benchmark.h>
 
 #include <lua.hpp>

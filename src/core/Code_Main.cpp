@@ -9,6 +9,7 @@
 
 RValue* VM_Args = nullptr;
 int32_t VM_ArgCount = 0;
+uint32_t g_CodeGeneration = 1;
 
 namespace {
 
@@ -84,6 +85,7 @@ CCode::CCode(int32_t index, int32_t /*flag*/) : index(index) {
 }
 
 CCode::~CCode() {
+    Code_Changed();
     if (!keep && index >= 0) Unlink(this);
     delete buffer;
     delete debugTable;

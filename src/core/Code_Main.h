@@ -41,6 +41,14 @@ public:
     int32_t arguments = 0;
 };
 
+// Counts the changes that can make a script call reach other code: a code object freed, a script
+// set, compiled or freed. The interpreter keeps what a call step resolved together with the count
+// it was resolved at, and resolves again when the count has moved. Starts at 1 (0: never resolved).
+extern uint32_t g_CodeGeneration;
+inline void Code_Changed() {
+    ++g_CodeGeneration;
+}
+
 // What code objects are made from: the loaded game, as the loader hands it over. Unset members
 // answer "none".
 struct CodeEntryInfo {

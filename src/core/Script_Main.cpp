@@ -112,6 +112,7 @@ bool CScript::Compile() {
         return true;
     }
     if (!Code_GameHasCode()) return false;
+    Code_Changed();
     delete m_code;
     m_code = new CCode(m_codeIndex, 0);
     return true;
@@ -131,6 +132,7 @@ void Script_Init(int32_t count) {
 
 void Script_Set(int32_t index, const char* name, int32_t codeIndex, const char* sourceText) {
     if (index < 0 || index >= g_ScriptCount) return;
+    Code_Changed();
     delete g_ScriptTable[index];
     g_ScriptTable[index] = new CScript(name);
     g_ScriptTable[index]->Load(codeIndex, sourceText);
@@ -139,6 +141,7 @@ void Script_Set(int32_t index, const char* name, int32_t codeIndex, const char* 
 }
 
 void Script_FreeAll() {
+    Code_Changed();
     for (int32_t i = 0; i < g_ScriptCount; ++i) {
         delete g_ScriptTable[i];
         g_ScriptTable[i] = nullptr;

@@ -106,15 +106,11 @@ void VM_ReleaseArguments(uint8_t* args, int32_t argc);
     }
     auto* args = reinterpret_cast<uint8_t*>(VM_Args);
     const int32_t argc = args ? VM_ArgCount : 0;
-    // Only a kind with a payload needs releasing; such a call goes out of line, so that the common
-    // case of plain numbers keeps its registers (a call in the loop would save them all first).
+    // Only a kind with a payload needs releasing (and leaving undefined, so that nothing releases
+    // it twice); such a call goes out of line, so that the common case of plain numbers keeps its
+    // registers (a call in the loop would save them all first).
     bool payload = false;
-    for (uint8_t* at = args; at < args + 16 * argc; at += 16) {
-        if (VM_KindAt(at) - 1u < 4u)
-            payload = true;
-        else
-            VM_Store(at, RValue_Undefined());
-    }
+    for (const uint8_t* at = args; at < args + 16 * argc; at += 16) payload |= VM_KindAt(at) - 1u < 4u;
     if (payload) VM_ReleaseArguments(args, argc);
     VM_Args = callerArgs ? reinterpret_cast<RValue*>(record + callerArgs) : nullptr;
     VM_ArgCount = callerArgCount;

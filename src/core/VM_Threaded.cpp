@@ -164,14 +164,16 @@ uint16_t Classify(VMBuffer* buffer, int32_t count, VMDecoded& d, uint32_t operan
             if (!VM_IsPlainHandler(index, d.handler)) return S_GENERIC;
             d.slot =
                 hasOperand && operandBytes >= 4 ? static_cast<int32_t>(ReadWord(d.operand) & 0x0FFFFFFFu) : 0;
-            if (const BuiltinVariable* row = Variable_BuiltIn_Row(d.slot)) d.slot2 = row->argument;
+            // The step reads its row without asking for it: a slot no row can have is the handler's.
+            if (d.slot >= BUILTIN_VARIABLE_ROWS) return S_GENERIC;
+            d.slot2 = g_BuiltinRows[d.slot].argument;
             return S_PUSH_BUILTIN;
         case VM_OP_CALL:
             if (d.handler != VM_HandlerCallScriptById || ReadWord(d.operand) == FUNCTION_ID_SCRIPT_EXECUTE ||
                 VM_Immediate(word) < 0)
                 return S_GENERIC;
             d.slot = static_cast<int32_t>(ReadWord(d.operand)) - FUNCTION_ID_SCRIPT_BASE;
-            d.constant = 0;  // no callee entered yet
+            d.kind = 0;  // no callee resolved yet
             return S_CALL_SCRIPT;
         case VM_OP_RET:
             return VM_IsPlainHandler(index, d.handler) && t1 == VM_TYPE_VALUE ? S_RET_VALUE : S_GENERIC;
@@ -288,13 +290,13 @@ inline bool HasItems(const uint8_t* sp, const VMExecContext* ctx, int32_t n) {
 
 // A plain number in the call's argument that the row reads, as its getter would read it. n is
 // the row's argument as the step was decoded with (the read starts from it without waiting on
-// the row); the row still has the last word, as a program may register its rows anew.
-// args and count are the current call's (VM_Args, VM_ArgCount).
-inline bool ReadArgument(const BuiltinVariable* row, int32_t n, const RValue* args, int32_t count,
+// the row); the row still has the last word, as a program may register its rows anew. A row
+// not registered (yet) reads no argument. args and count are the current call's (VM_Args,
+// VM_ArgCount, the count 0 when there are none).
+inline bool ReadArgument(const BuiltinVariable& row, int32_t n, const RValue* args, int32_t count,
                          void* out) {
     // One unsigned comparison also refuses a negative n (a row that reads no argument).
-    if (static_cast<uint32_t>(n) >= static_cast<uint32_t>(count) || args == nullptr || row->argument != n)
-        return false;
+    if (static_cast<uint32_t>(n) >= static_cast<uint32_t>(count) || row.argument != n) return false;
     const RValue* at = &args[n];
     const uint32_t kind = VM_KindAt(at);
     if (kind != VALUE_REAL && kind != VALUE_INT32) return false;
@@ -315,24 +317,26 @@ inline bool GetterGaveNumber(const BuiltinVariable* row, RValue* value, const VM
 }
 
 // The code object of a script call the loop can enter itself (Classify has seen a count of 0
-// or more arguments): bytecode already decoded, arguments 8-byte aligned with room for the
-// frame below them, no call trace and no object mode. Null leaves the call to VM_CallScript,
-// which handles (and reports) every other case.
-inline const CCode* LeanCallee(CScript* script, int32_t argc, const uint8_t* sp, const VMExecContext* ctx,
-                               bool objectMode, int32_t* first) {
+// or more arguments): bytecode already decoded and a start the loop can take. Null leaves the
+// call to VM_CallScript, which handles (and reports) every other case.
+inline const CCode* LeanCallee(const CScript* script, int32_t* first) {
     const CCode* code = script ? script->GetCode() : nullptr;
     VMBuffer* callee = code ? code->buffer : nullptr;
     if (callee == nullptr || callee->decoded == nullptr) return nullptr;
-    if (!HasItems(sp, ctx, 16 * argc) || !HasRoom(sp, ctx, static_cast<int32_t>(sizeof(VMFrame)) + 24))
-        return nullptr;
-    if ((reinterpret_cast<uintptr_t>(sp) & 7) != 0 || g_Switches.trace) return nullptr;
-    if (objectMode) return nullptr;
     // A decoded buffer is prepared. A start at the very end (no instructions) is the handler's.
     const int32_t start = code->start;
     if (static_cast<uint32_t>(start) >= static_cast<uint32_t>(callee->runLength) || (start & 3) != 0)
         return nullptr;
     *first = callee->wordMap[static_cast<uint32_t>(start) / 4];
     return start == 0 || *first != 0 ? code : nullptr;
+}
+
+// What the loop's own call needs of the moment: argc arguments on the stack, 8-byte aligned,
+// room for the frame below them, and lean calls allowed in this run (no call trace, no object mode).
+inline bool LeanCallFits(int32_t argc, const uint8_t* sp, const VMExecContext* ctx, bool leanCalls) {
+    if (!HasItems(sp, ctx, 16 * argc) || !HasRoom(sp, ctx, static_cast<int32_t>(sizeof(VMFrame)) + 24))
+        return false;
+    return (reinterpret_cast<uintptr_t>(sp) & 7) == 0 && leanCalls;
 }
 
 inline bool ObjectMode(const VMHooks& hooks) {
@@ -521,6 +525,9 @@ uint8_t* VM_RunThreaded(uint8_t* sp, VMExecContext* ctx) {
     // Object mode is the game's, fixed while code runs: asked once here, not on every step
     // that would write a local.
     const bool objectMode = ObjectMode(hooks);
+    // The loop enters script calls itself unless they are traced (a start-up switch) or go
+    // through the script runtime.
+    const bool leanCalls = !objectMode && !g_Switches.trace;
     VM_Current = ctx;
     ctx->nextInstruction = ctx->wordMap[ctx->pc / 4];
     VMBuffer* buffer = nullptr;
@@ -531,7 +538,7 @@ uint8_t* VM_RunThreaded(uint8_t* sp, VMExecContext* ctx) {
     // after anything else that runs (a handler, a getter), which may have changed them.
     const RValue* callArgs = nullptr;
     int32_t callArgCount = 0;
-#define HV_ARGS_FROM_GLOBALS() (callArgs = VM_Args, callArgCount = VM_ArgCount)
+#define HV_ARGS_FROM_GLOBALS() (callArgs = VM_Args, callArgCount = VM_Args ? VM_ArgCount : 0)
 
 #define HV_NEXT goto* kLabels[ip->op]
 #define HV_SINGLE goto* kLabels[ip->single]
@@ -577,10 +584,10 @@ reload:
 // other read runs as push.b.v does, and the rest of the step only when it gave a plain number
 // and left the run where it was, else the value goes on the stack and the run goes on from there.
 #define HV_BUILTIN_NUMBER(value) \
-    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot); \
-    if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic; \
     RValue value; \
-    if (!ReadArgument(row, ip->slot2, callArgs, callArgCount, &value)) { \
+    if (!ReadArgument(g_BuiltinRows[ip->slot], ip->slot2, callArgs, callArgCount, &value)) { \
+        const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot); \
+        if (row == nullptr || !HasRoom(sp, ctx, 32)) goto generic; \
         HV_SYNC(); \
         const bool number = GetterGaveNumber(row, &value, ctx, ip->nextPc, buffer); \
         HV_ARGS_FROM_GLOBALS(); \
@@ -706,15 +713,16 @@ branchFalse:
 
 pushBuiltin : {
     // The getter may run code or raise errors: the run is where the handler would have it.
-    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
-    if (row == nullptr || !HasRoom(sp, ctx, 16)) goto generic;
+    if (!HasRoom(sp, ctx, 16)) goto generic;
     // Straight onto the stack: a copy through a local would be read back as one 16-byte
     // value just written in halves, which stalls.
-    if (ReadArgument(row, ip->slot2, callArgs, callArgCount, sp - 16)) {
+    if (ReadArgument(g_BuiltinRows[ip->slot], ip->slot2, callArgs, callArgCount, sp - 16)) {
         sp -= 16;
         ++ip;
         HV_NEXT;
     }
+    const BuiltinVariable* row = Variable_BuiltIn_Row(ip->slot);
+    if (row == nullptr) goto generic;
     RValue value;
     HV_SYNC();
     value = RValue_Real(0.0);
@@ -726,35 +734,35 @@ pushBuiltin : {
 
 callScript : {
     const int32_t argc = VM_Immediate(ip->word);
-    CScript* script = Script_Get(ip->slot);
-    int32_t first = 0;
-    const CCode* code = LeanCallee(script, argc, sp, ctx, objectMode, &first);
-    if (code == nullptr) {
-        HV_SYNC();
-        sp = VM_CallScript(script, argc, sp, ctx, nullptr, nullptr);
-        goto afterHandler;
+    // The step keeps the callee it resolved last (its code object, first instruction number and
+    // first record) with the code generation of then; while no code has changed it is entered
+    // without the chain of lookups that finds it.
+    auto* const call = const_cast<VMDecoded*>(ip);
+    if (call->kind != g_CodeGeneration || !LeanCallFits(argc, sp, ctx, leanCalls)) {
+        CScript* script = Script_Get(ip->slot);
+        int32_t first = 0;
+        const CCode* code = LeanCallee(script, &first);
+        if (code == nullptr || !LeanCallFits(argc, sp, ctx, leanCalls)) {
+            HV_SYNC();
+            sp = VM_CallScript(script, argc, sp, ctx, nullptr, nullptr);
+            goto afterHandler;
+        }
+        call->callee = code;
+        call->target = first;
+        call->constant = static_cast<int64_t>(reinterpret_cast<uintptr_t>(code->buffer->decoded + first));
+        call->kind = g_CodeGeneration;
     }
+    const CCode* const code = call->callee;
+    const auto* const entry = reinterpret_cast<const VMDecoded*>(static_cast<uintptr_t>(call->constant));
     // The frame keeps pc; the callee's own instruction number comes from its word map.
     ctx->currentInstruction = ip->pc;
     ctx->pc = ip->nextPc;
-    const auto callerNext = static_cast<int32_t>(ip - base) + 1;
-    // The step keeps the callee's first record it entered last: when it is still the one, the
-    // callee's first step starts from it without waiting on the chain of lookups that finds it.
-    auto* const call = const_cast<VMDecoded*>(ip);
-    const auto* entry = reinterpret_cast<const VMDecoded*>(static_cast<uintptr_t>(call->constant));
     callArgs = argc > 0 ? reinterpret_cast<const RValue*>(sp) : nullptr;  // as VM_PushFrame sets VM_Args
     callArgCount = argc;
-    sp = VM_PushFrame(ctx, code, argc, sp, sp + 16 * argc, nullptr, nullptr, callerNext, first);
+    sp = VM_PushFrame(ctx, code, argc, sp, sp + 16 * argc, nullptr, nullptr,
+                      static_cast<int32_t>(ip - base) + 1, call->target);
     buffer = code->buffer;
-    base = buffer->decoded;
-    // Compared as an opaque difference: from a plain comparison the compiler would take the
-    // looked-up pointer for the kept one, and the wait would be back.
-    uintptr_t stale = reinterpret_cast<uintptr_t>(entry) ^ reinterpret_cast<uintptr_t>(base + first);
-    asm("" : "+r"(stale));
-    if (stale != 0) {
-        entry = base + first;
-        call->constant = static_cast<int64_t>(reinterpret_cast<uintptr_t>(entry));
-    }
+    base = entry - call->target;
     ip = entry;
     HV_NEXT;
 }
@@ -794,6 +802,7 @@ builtinCompareBranch : {
 }
 
 builtinOpConstant : {
+    if (!HasRoom(sp, ctx, 16)) goto generic;
     HV_BUILTIN_NUMBER(value);
     sp -= 16;
     const auto right = static_cast<int32_t>(ip->constant);

@@ -10,6 +10,7 @@
 
 #include "core/VMBuffer.h"
 
+class CCode;
 struct VMExecContext;
 
 struct VMDecoded {
@@ -20,12 +21,18 @@ struct VMDecoded {
     int32_t nextPc;   // byte offset of the one after it
     const uint8_t* operand;
     VMHandler handler;
-    int32_t target;    // branch: instruction number of the target
-    int32_t slot;      // slot of a local or global push or pop; built-in variable of push.b; script of a call
-    int32_t slot2;     // fused sequences: the second slot read
-    int32_t slot3;     // fused sequences: the slot written
+    int32_t target;  // branch: instruction number of the target; script call: the callee's first
+    int32_t slot;    // slot of a local or global push or pop; built-in variable of push.b; script of a call
+    union {
+        struct {
+            int32_t slot2;  // fused sequences: the second slot read; push.b: the argument it reads
+            int32_t slot3;  // fused sequences: the slot written
+        };
+        const CCode* callee;  // script call: the code object it resolved to
+    };
     int64_t constant;  // the bytes a push puts on the stack, or the constant of a fused sequence
-    uint32_t kind;     // comparison kind (1..6), or the operator of a fused sequence
+    uint32_t kind;     // comparison kind (1..6), the operator of a fused sequence, or (script call)
+                       // the g_CodeGeneration its callee was resolved at
     uint32_t spare;
 };
 

@@ -161,4 +161,26 @@ TEST_F(VMThreadedTest, IntegerAndDoublePairsRunInlineWithTheHandlersResults) {
     }
 }
 
+TEST_F(VMThreadedTest, ACallStepReachesTheScriptAsItIsNowAfterTheScriptIsSetAnew) {
+    // The call step keeps the callee it resolved; setting the script anew frees that code
+    // object, and the next run of the same step must reach the new one (under the sanitizers a
+    // kept stale callee would read freed memory).
+    Script(0, "scr_value", "push.d 1\nconv.d.v\nret.v");
+    CCode* caller = Code("call.i 100000 0\nret.v");
+    for (double want : {1.0, 1.0}) {
+        RValue result = RValue_Undefined();
+        ASSERT_TRUE(VM::Exec(caller, self, self, &result));
+        EXPECT_EQ(result.val, want);
+    }
+    Script(0, "scr_value", "push.d 2\nconv.d.v\nret.v");
+    RValue result = RValue_Undefined();
+    ASSERT_TRUE(VM::Exec(caller, self, self, &result));
+    EXPECT_EQ(result.val, 2.0);
+    ASSERT_TRUE(Script_Get(0)->Compile());  // compiled anew: another code object
+    result = RValue_Undefined();
+    ASSERT_TRUE(VM::Exec(caller, self, self, &result));
+    EXPECT_EQ(result.val, 2.0);
+    EXPECT_TRUE(reports.empty()) << reports[0];
+}
+
 }  // namespace
