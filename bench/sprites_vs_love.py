@@ -128,7 +128,7 @@ def startup(args, env, folder):
     runner_env = dict(env, HV_FIRST_FRAME_STAMP="1")
     pattern = rb"first_frame_monotonic (\d+\.\d+)"
     for _ in range(args.reps):
-        started, out = run(["love", os.path.join(HERE, "love", "startup")], env, folder, args.cores)
+        started, out = run(["love", os.path.join(HERE, "love"), "startup"], env, folder, args.cores)
         times["LOVE"].append((figure(pattern, out, "LOVE") - started) * 1000)
         started, out = run([args.runner, "-game", game], runner_env, folder, args.cores)
         times["runner"].append((figure(pattern, out, "the runner") - started) * 1000)
